@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Installs every Debian package the build, the run and the tests need (idempotent),
+# then configures and builds into build/ (or $PARVIX_BUILD_DIR).
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+
+packages=(
+  build-essential cmake ninja-build pkg-config ccache git
+  qt6-base-dev qt6-base-dev-tools qt6-declarative-dev qt6-declarative-dev-tools
+  qt6-multimedia-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools linguist-qt6
+  libqt6opengl6-dev libqt6svg6 libgl-dev libglx-dev
+  qml6-module-qtquick qml6-module-qtquick-controls qml6-module-qtquick-templates
+  qml6-module-qtquick-window qml6-module-qtquick-layouts qml6-module-qtqml-workerscript
+  qml6-module-qtquick-dialogs qml6-module-qt-labs-platform qml6-module-qtqml
+  qt6-qpa-plugins
+  libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev ffmpeg
+  adb
+  xvfb xauth x11-utils libgl1-mesa-dri mesa-utils imagemagick
+  pulseaudio pulseaudio-utils
+  python3
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo_cmd=""
+  [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
+  echo "setup: installing ${missing[*]}"
+  $sudo_cmd apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+[ "${PARVIX_SETUP_ONLY:-0}" = 1 ] && exit 0
+
+build=${PARVIX_BUILD_DIR:-$here/build}
+cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE:-RelWithDebInfo}
+cmake --build "$build" -j "$(nproc)"

@@ -1,0 +1,50 @@
+#include "adbrunner.h"
+#include "appconfig.h"
+#include "translationloader.h"
+#include "typeregistration.h"
+
+#include <QGuiApplication>
+#include <QIcon>
+#include <QQmlApplicationEngine>
+#include <QQuickStyle>
+#include <QQuickWindow>
+#include <QTranslator>
+#include <QtQml/QQmlExtensionPlugin>
+
+Q_IMPORT_QML_PLUGIN(ParvixPlugin)
+
+int main(int argc, char *argv[])
+{
+    // The video item draws with OpenGL; no other back end is supported.
+    QQuickWindow::setGraphicsApi(QSGRendererInterface::OpenGL);
+
+    QGuiApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Parvix"));
+    QCoreApplication::setOrganizationDomain(QStringLiteral("parvix.app"));
+    QCoreApplication::setApplicationName(QStringLiteral("Parvix"));
+    QGuiApplication::setApplicationDisplayName(QStringLiteral("Parvix"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.0.1"));
+    QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/Parvix/src/icons/parvix_logo.png")));
+    QQuickStyle::setStyle(QStringLiteral("Fusion"));
+
+    QQmlApplicationEngine engine;
+    registerParvixTypes();
+
+    const QUrl mainUrl(QStringLiteral("qrc:/Parvix/src/qml/Main.qml"));
+    QObject::connect(
+        &engine, &QQmlApplicationEngine::objectCreated, &app,
+        [mainUrl](QObject *object, const QUrl &url) {
+            if (!object && url == mainUrl)
+                QCoreApplication::exit(-1);
+        },
+        Qt::QueuedConnection);
+
+    static QTranslator translator; // lives until the process ends
+    installLocaleTranslator(&app, &translator, AppConfig::instance()->getLocale());
+
+    engine.load(mainUrl);
+
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, [] { ADBRunner::killServer(); });
+
+    return app.exec();
+}

@@ -1,0 +1,36 @@
+#include "typeregistration.h"
+
+#include "appconfig.h"
+#include "colormanager.h"
+#include "devicesettings.h"
+
+#include <QJSEngine>
+#include <QQmlEngine>
+
+namespace {
+constexpr const char *kUri = "Parvix";
+constexpr int kMajor = 1;
+constexpr int kMinor = 0;
+
+template<typename T>
+void registerSharedSingleton(const char *name)
+{
+    qmlRegisterSingletonType<T>(kUri, kMajor, kMinor, name, [](QQmlEngine *, QJSEngine *) -> QObject * {
+        T *shared = T::instance();
+        QJSEngine::setObjectOwnership(shared, QJSEngine::CppOwnership);
+        return shared;
+    });
+}
+} // namespace
+
+void registerParvixTypes()
+{
+    // Creatable and uncreatable types.
+    // (DeviceGroupManager, Device, DeviceGroup, YuvFboItem, Controller, CommonPhrase,
+    //  PhraseCategory join here as their subsystems land.)
+
+    // Singletons, in this order.
+    registerSharedSingleton<AppConfig>("AppConfig");
+    registerSharedSingleton<DeviceSettings>("DeviceSettings");
+    registerSharedSingleton<ColorManager>("ColorManager");
+}

@@ -1,0 +1,67 @@
+// Runs every registered test class, or only those named on the command line
+// (test_x ClassA ClassB -- <QTest options>). Each run gets a private home folder,
+// so settings, desktop folders and data files never touch the user's own.
+#include "testregistry.h"
+
+#include <QGuiApplication>
+#include <QTemporaryDir>
+#include <QTest>
+#include <map>
+#include <memory>
+
+namespace {
+std::map<std::string, TestRegistry::Factory> &registry()
+{
+    static std::map<std::string, TestRegistry::Factory> classes;
+    return classes;
+}
+} // namespace
+
+bool TestRegistry::add(const char *name, Factory factory)
+{
+    registry().emplace(name, std::move(factory));
+    return true;
+}
+
+int main(int argc, char **argv)
+{
+    QTemporaryDir home;
+    if (!home.isValid())
+        return 2;
+    qputenv("HOME", home.path().toUtf8());
+    qputenv("XDG_CONFIG_HOME", (home.path() + "/.config").toUtf8());
+    qputenv("XDG_DATA_HOME", (home.path() + "/.local/share").toUtf8());
+    qputenv("XDG_CACHE_HOME", (home.path() + "/.cache").toUtf8());
+    qunsetenv("XDG_DESKTOP_DIR");
+    qputenv("XDG_CONFIG_DIRS", (home.path() + "/.xdg").toUtf8());
+
+    QGuiApplication app(argc, argv);
+
+    QStringList selected;
+    QStringList qtestArgs{app.arguments().value(0)};
+    bool passThrough = false;
+    for (const QString &arg : app.arguments().mid(1)) {
+        if (passThrough || arg.startsWith('-')) {
+            passThrough = passThrough || arg == "--";
+            if (arg != "--")
+                qtestArgs << arg;
+        } else {
+            selected << arg;
+        }
+    }
+
+    int failures = 0;
+    int ran = 0;
+    for (auto &[name, factory] : registry()) {
+        if (!selected.isEmpty() && !selected.contains(QString::fromStdString(name)))
+            continue;
+        std::unique_ptr<QObject> test(factory());
+        failures += QTest::qExec(test.get(), qtestArgs);
+        ++ran;
+    }
+    if (ran == 0) {
+        fprintf(stderr, "no test class matched\n");
+        return 2;
+    }
+    return failures == 0 ? 0 : 1;
+}
