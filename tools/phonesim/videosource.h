@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QByteArray>
+#include <QPoint>
+#include <QSize>
+#include <QString>
+
+#include <memory>
+#include <vector>
+
+// One unit of the phone's media stream: either the codec's parameter block
+// (config) or one encoded access unit / audio packet.
+struct EncodedPacket {
+    QByteArray data;
+    qint64 ptsUs = 0;
+    bool config = false;
+    bool keyFrame = false;
+};
+
+struct VideoOptions {
+    QSize physicalSize; // the phone's portrait screen, e.g. 1080x2400
+    int maxSize = 0;    // 0: no limit; else longest side <= maxSize; both sides multiples of 8
+    int maxFps = 0;     // 0: 60
+    int bitRate = 8000000;
+    bool replay = false; // encode a short loop once, cache it under cacheDir, stream it with rising pts
+    QString cacheDir;
+    QString name, serial; // drawn on the synthetic screen
+};
+
+class VideoSourcePrivate;
+
+// The phone's screen encoder: a synthetic picture encoded as H.264 Annex B,
+// live (drawn and encoded per frame) or replayed from a cached loop.
+class VideoSource {
+public:
+    explicit VideoSource(const VideoOptions &options);
+    ~VideoSource();
+    VideoSource(const VideoSource &) = delete;
+    VideoSource &operator=(const VideoSource &) = delete;
+
+    bool isValid() const;        // encoder opened
+    QSize videoSize() const;     // current encoded size (orientation applied)
+    int frameIntervalUs() const; // from maxFps
+    void rotate();               // swap orientation; next packets: config + key frame of the new size
+    void resetVideo();           // next packets: config + key frame
+    void addTouchMark(const QPoint &videoPos); // a visible mark where the touch landed (live mode)
+    std::vector<EncodedPacket> nextFrame(qint64 ptsUs); // a config packet first when needed, then one access unit
+
+private:
+    std::unique_ptr<VideoSourcePrivate> d;
+};
