@@ -3,6 +3,7 @@
 #include "appconfig.h"
 #include "colormanager.h"
 #include "devicesettings.h"
+#include "yuvfboitem.h"
 
 #include <QJSEngine>
 #include <QQmlEngine>
@@ -26,6 +27,7 @@ void registerSharedSingleton(const char *name)
 void registerParvixTypes()
 {
     // Creatable and uncreatable types.
+    qmlRegisterType<YuvFboItem>(kUri, kMajor, kMinor, "YuvFboItem");
     // (DeviceGroupManager, Device, DeviceGroup, YuvFboItem, Controller, CommonPhrase,
     //  PhraseCategory join here as their subsystems land.)
 

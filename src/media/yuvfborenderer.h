@@ -1,0 +1,42 @@
+#pragma once
+// Draws the frames of a YuvFboItem: three luminance textures, converted to RGB
+// by a GLSL 1.20 program into the item's framebuffer object.
+#include "yuvfboframe.h"
+
+#include <QLoggingCategory>
+#include <QOpenGLFunctions>
+#include <QQuickFramebufferObject>
+#include <QSize>
+#include <array>
+#include <memory>
+
+class QOpenGLShaderProgram;
+
+Q_DECLARE_LOGGING_CATEGORY(lcVideoItem)
+
+class YuvFboRenderer : public QQuickFramebufferObject::Renderer, protected QOpenGLFunctions
+{
+public:
+    YuvFboRenderer();
+    ~YuvFboRenderer() override;
+
+protected:
+    void render() override;
+    QOpenGLFramebufferObject *createFramebufferObject(const QSize &size) override;
+    void synchronize(QQuickFramebufferObject *item) override;
+
+private:
+    enum Plane { PlaneY, PlaneU, PlaneV, PlaneCount };
+
+    void buildProgram();
+    void uploadFrame();
+    void uploadPlane(Plane plane, const QByteArray &data, int width, int height, int stride);
+    void drawQuad();
+
+    std::unique_ptr<QOpenGLShaderProgram> m_program;
+    std::array<GLuint, PlaneCount> m_textures{};
+    std::array<QSize, PlaneCount> m_textureSizes{};
+    YuvFrame m_frame;
+    bool m_frameChanged = false; // m_frame not yet in the textures
+    bool m_texturesFilled = false;
+};
