@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+class QIODevice;
+class MediaRecorder;
+class AudioDecoder;
+struct AVCodecContext;
+struct AVPacket;
+
+// Splits the audio connection into Opus packets. The connection starts with the
+// 64-byte device-name field (only when it is the session's first connection, i.e.
+// nameFieldFirst) and the 4-byte codec id; then 12-byte framed packets follow.
+class AudioDemuxer : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int NameFieldSize = 64;
+    static constexpr int CodecIdSize = 4;
+    static constexpr int FrameHeaderSize = 12;
+    static constexpr quint32 MaxPayloadSize = 0x100000;
+    static constexpr int MaxPacketsPerRead = 50;
+
+    AudioDemuxer(QIODevice *socket, MediaRecorder *recorder, AudioDecoder *decoder,
+                 bool nameFieldFirst, QObject *parent = nullptr);
+    ~AudioDemuxer() override;
+
+    // The opened Opus context; null before the header, when the phone sends no sound
+    // or when the decoder could not be opened.
+    AVCodecContext *codecContext() const;
+
+    bool isHeaderRead() const { return m_headerRead; }
+    QString deviceName() const { return m_deviceName; }
+    QByteArray codecId() const { return m_codecId; }
+
+public slots:
+    void read();
+
+signals:
+    // The phone cannot capture sound (codec id 0); nothing more arrives on this connection.
+    void audioUnavailable();
+    // The Opus decoder could not be found or opened; the session goes on without sound.
+    void audioDecoderFailed();
+
+protected:
+    // Where every packet goes; the packet is released once this returns.
+    virtual void handOn(AVPacket *packet);
+
+private:
+    bool readHeader();
+    bool openDecoder();
+    void scheduleRead();
+
+    QIODevice *m_socket = nullptr;
+    bool m_headerRead = false;
+    bool m_nameFieldFirst = false;
+    bool m_streamEnded = false;
+    QByteArray m_buffer;
+    AVCodecContext *m_codecContext = nullptr;
+    MediaRecorder *m_recorder = nullptr;
+    AudioDecoder *m_decoder = nullptr;
+    QString m_deviceName;
+    QByteArray m_codecId;
+    bool m_readScheduled = false;
+};

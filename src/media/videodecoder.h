@@ -1,0 +1,80 @@
+#pragma once
+
+#include <QMutex>
+#include <QObject>
+#include <QSize>
+#include <QString>
+
+#include <memory>
+
+class Device;
+class VideoDemuxer;
+class QImage;
+struct AVFrame;
+struct AVPacket;
+struct SwsContext;
+
+// Turns decoded frames into RGB888 images for screenshots. Keeps its scaler context
+// between calls and remakes it only when the frame geometry or format changes.
+class ScreenshotConverter
+{
+public:
+    static constexpr int MaxWidth = 1920;
+
+    ScreenshotConverter() = default;
+    ~ScreenshotConverter();
+    ScreenshotConverter(const ScreenshotConverter &) = delete;
+    ScreenshotConverter &operator=(const ScreenshotConverter &) = delete;
+
+    // Frames wider than 1920 pixels are narrowed to 1920, keeping the aspect ratio.
+    static QSize targetSize(const QSize &frameSize);
+    // Null image when the frame has no size or the scaler cannot be made.
+    QImage convert(const AVFrame *frame);
+
+private:
+    QMutex m_mutex;
+    SwsContext *m_context = nullptr;
+    int m_sourceWidth = 0;
+    int m_sourceHeight = 0;
+    int m_sourceFormat = -1;
+    int m_targetWidth = 0;
+    int m_targetHeight = 0;
+};
+
+// Decodes one device's H.264 packets, announces every frame and keeps a reference
+// to the latest one so a screenshot can be written at any moment.
+class VideoDecoder : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int JpegQuality = 85;
+
+    explicit VideoDecoder(Device *device);
+    ~VideoDecoder() override;
+
+    void setDemuxer(VideoDemuxer *demuxer);
+    void decode(AVPacket *packet);
+
+    // Writes the latest frame as a JPEG on the global thread pool; the outcome reaches the
+    // device as a message and clears its isScreenShotting.
+    Q_INVOKABLE void takeScreenshot();
+
+    // "<serial>_<yyyyMMdd_hhmmss>_<1000..9998>.jpg"
+    static QString screenshotFileName(const QString &serial);
+
+signals:
+    // Valid only during the emission; connect directly and copy what you keep.
+    void frameDecoded(AVFrame *frame);
+
+private:
+    void drain();
+    void keepLastFrame(const AVFrame *frame);
+
+    AVFrame *m_frame = nullptr;
+    Device *m_device = nullptr;
+    VideoDemuxer *m_demuxer = nullptr;
+    // Shared with running screenshot tasks so the decoder may go away while one runs.
+    std::shared_ptr<ScreenshotConverter> m_converter;
+    AVFrame *m_lastFrame = nullptr;
+};
