@@ -1,0 +1,31 @@
+#pragma once
+#include <QObject>
+
+struct AVFrame;
+struct AVPacket;
+class AudioDemuxer;
+class Device;
+
+// Decodes the phone's Opus packets with the context the audio demuxer opened.
+class AudioDecoder : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit AudioDecoder(Device *device);
+    ~AudioDecoder() override;
+
+    void setDemuxer(AudioDemuxer *demuxer);
+    void decode(AVPacket *packet);
+
+signals:
+    // The frame is emptied right after the emission: receivers copy what they keep.
+    void frameDecoded(AVFrame *frame);
+
+private:
+    void drain();
+
+    AVFrame *m_frame = nullptr;
+    Device *m_device = nullptr;
+    AudioDemuxer *m_demuxer = nullptr;
+};

@@ -1,0 +1,58 @@
+#pragma once
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+struct AVCodecContext;
+struct AVPacket;
+class Device;
+class QDateTime;
+class QThread;
+struct RecordingState;
+
+// Records a device's stream, without re-encoding, into a Matroska file in the video
+// folder. The demuxers push clones of their packets; a "VideoRecorderThread" drains the
+// queues, rebuilds clean timestamps and muxes. The thread's state is shared with the
+// thread itself, so it outlives this object if the thread is slow to finish.
+class MediaRecorder : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(bool isRecording READ isRecording NOTIFY isRecordingChanged)
+
+public:
+    explicit MediaRecorder(Device *device);
+    ~MediaRecorder() override;
+
+    void pushVideoPacket(const AVPacket *packet);
+    void pushAudioPacket(const AVPacket *packet);
+
+    Q_INVOKABLE void start();
+    Q_INVOKABLE void stop();
+    bool isRecording() const;
+
+    // Path of the open recording (empty while none is open).
+    QString filePath() const;
+    // The recording thread while it exists.
+    QThread *recordingThread() const { return m_thread; }
+
+    // "<nickname>_<serial>_<yyyyMMdd_hhmmss_zzz>.mkv", with characters that are not allowed
+    // in file names (path separators included) replaced, so the file stays in its folder.
+    static QString recordingFileName(const QString &nickname, const QString &serial,
+                                     const QDateTime &time);
+
+signals:
+    void isRecordingChanged();
+
+protected:
+    // Decoder contexts of the current session; read on the GUI thread only.
+    virtual const AVCodecContext *videoCodecContext() const;
+    virtual const AVCodecContext *audioCodecContext() const;
+
+private:
+    void refreshEnabledTracks();
+
+    Device *m_device = nullptr;
+    QThread *m_thread = nullptr;
+    std::shared_ptr<RecordingState> m_state;
+};
