@@ -1,0 +1,66 @@
+#pragma once
+// Sends a script to the AutoJS app on one phone and asks it to run or stop scripts.
+#include <QByteArray>
+#include <QMutex>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <atomic>
+#include <functional>
+
+class Device;
+class QJsonObject;
+class QTcpSocket;
+
+class Autojs : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(bool isRunning READ isRunning NOTIFY runningStatusChanged)
+
+public:
+    static constexpr quint16 kRemotePort = 7347;
+
+    // parent: the Device (its serial and its message banner).
+    explicit Autojs(Device *device);
+    // Without a Device: the serial is given directly and outcomes go to autojsMessage only.
+    Autojs(const QString &serial, QObject *parent);
+    ~Autojs() override;
+
+    bool isRunning() const { return m_running.load(); }
+    quint16 localPort() const { return m_localPort; }
+
+    // The JSON text of a command in its frame: a 16-byte header, then the UTF-8 text.
+    static QByteArray frame(const QByteArray &jsonText);
+    // The script name sent with a run command: the file name up to its first dot.
+    static QString scriptName(const QString &path);
+
+signals:
+    void runningStatusChanged();
+    // Every outcome reported to the user, also when there is no Device.
+    void autojsMessage(QString message, QString type, int timeout);
+
+public:
+    // Both may be called from any thread; one operation runs at a time, in call order.
+    Q_INVOKABLE void run(QString autojsPath);
+    Q_INVOKABLE void stop();
+
+private:
+    struct ConnectAttempt;
+
+    void chooseLocalPort();
+    bool connectToService();
+    void sendCommand(const QJsonObject &command);
+    void readReplies();
+    bool onOwnerThread(const std::function<void()> &step);
+    void setRunning(bool running);
+    void report(const QString &message, const QString &type, int timeout);
+
+    QPointer<Device> m_device;
+    QString m_serial;
+    QTcpSocket *m_socket = nullptr; // used on this object's thread only
+    QByteArray m_receiveBuffer;
+    std::atomic_bool m_running{false};
+    quint16 m_localPort = 0;
+    QMutex m_operationMutex;
+};

@@ -1,0 +1,108 @@
+#pragma once
+// Turns view input into control messages for one phone, plays gestures and runs its slow adb jobs.
+#include <QDeadlineTimer>
+#include <QList>
+#include <QObject>
+#include <QPointF>
+#include <QPointer>
+#include <QString>
+
+#include "controlmsg.h"
+
+class Device;
+class QTcpSocket;
+class QTimer;
+
+class Controller : public QObject
+{
+    Q_OBJECT
+
+public:
+    // parent is the Device; a controller made by QML has neither device nor socket.
+    explicit Controller(QObject *parent = nullptr, QTcpSocket *controlSocket = nullptr);
+    ~Controller() override;
+
+    int clickDelayMilliSeconds() const { return m_clickDelayMs; }
+
+    // Android key codes sent by the actions.
+    enum AndroidKey {
+        KeyHome = 3,
+        KeyBack = 4,
+        KeyVolumeUp = 24,
+        KeyVolumeDown = 25,
+        KeyAppSwitch = 187,
+        KeySleep = 223,
+        KeyWakeUp = 224,
+        KeyCut = 277,
+        KeyCopy = 278,
+        KeyPaste = 279,
+    };
+
+    // Android key code for a Qt key, or -1 when the key is not sent (Alt/Meta rules aside).
+    static int androidKeyCodeForSpecialKey(int qtKey);
+    static int androidKeyCodeForPrintableKey(int qtKey);
+    static int androidMetaState(int qtModifiers);
+
+signals:
+    void messageSent(ControlMsg &msg);
+
+public:
+    Q_INVOKABLE void actionHome();
+    Q_INVOKABLE void actionShowTaskList();
+    Q_INVOKABLE void actionBack();
+    Q_INVOKABLE void actionSwipeUp();
+    Q_INVOKABLE void actionSwipeDown();
+    Q_INVOKABLE void actionSwipeLeft();
+    Q_INVOKABLE void actionSwipeRight();
+    Q_INVOKABLE void actionReboot();
+    Q_INVOKABLE void actionShutdown();
+    Q_INVOKABLE void actionSleep();
+    Q_INVOKABLE void actionWakeUp();
+    Q_INVOKABLE void actionVolumeUp();
+    Q_INVOKABLE void actionVolumeDown();
+    Q_INVOKABLE void actionCopy();
+    Q_INVOKABLE void actionPaste();
+    Q_INVOKABLE void actionCut();
+    Q_INVOKABLE void actionRotateScreen();
+    Q_INVOKABLE void installApk(QString apkPath);
+    Q_INVOKABLE void uploadFile(QString filePath);
+    Q_INVOKABLE void actionInputText(QString text);
+    Q_INVOKABLE void handleMouseEvent(int eventType, double x, double y, int button, int buttons);
+    Q_INVOKABLE void processMouseEvent(qulonglong pointerId, int eventType, double x, double y,
+                                       int button, int buttons);
+    Q_INVOKABLE void handleKeyEvent(int eventType, int key, int modifiers, QString text);
+    Q_INVOKABLE bool handleKeyMapping(int eventType, int key, int modifiers, QString text);
+    Q_INVOKABLE void send(ControlMsg &msg);
+    Q_INVOKABLE void groupSend(ControlMsg &msg);
+    Q_INVOKABLE void setClickDelayMilliSeconds(int milliSeconds);
+    Q_INVOKABLE void setWallpaper(QString nickname, int width, int height);
+    Q_INVOKABLE void resetVideo();
+
+signals:
+    // Outcomes for a controller without a device (made from QML): there is no
+    // device banner to carry them, so whoever created the controller shows them.
+    void controllerMessage(QString message, QString type, int timeout);
+
+private:
+    struct HeldGesture;
+    struct DelayedMessage;
+
+    void sendKeyPair(int androidKeyCode);
+    void playBuiltInSwipe(const QPointF &start, const QPointF &end, int steps);
+    void playTapSeries(quint64 pointerId, const QPointF &point, int count);
+    void playMappedSwipe(HeldGesture &gesture);
+    void releaseHeldGesture(int index);
+    int findHeldGesture(int key, int modifiers) const;
+    quint64 takeNextPointerId();
+    QPointF toViewPoint(double fractionX, double fractionY) const;
+    void sendDueDelayedMessages();
+    void report(const QString &message, const QString &type, int timeout);
+
+    QPointer<QTcpSocket> m_controlSocket;
+    QPointer<Device> m_device;
+    int m_clickDelayMs = 0;
+    QList<HeldGesture> m_heldGestures;
+    quint64 m_nextPointerId = 0;
+    QList<DelayedMessage> m_delayedMessages;
+    QTimer *m_delayTimer = nullptr;
+};
