@@ -1,0 +1,364 @@
+#include "adbrunner.h"
+
+#include "adbpaths.h"
+#include "devicesettings.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QMutex>
+#include <QMutexLocker>
+#include <QProcess>
+#include <QRegularExpression>
+#include <atomic>
+#include <stdexcept>
+
+namespace {
+constexpr int kStartTimeoutMs = 5000;
+constexpr int kCommandTimeoutMs = 30000;
+constexpr int kTransferTimeoutMs = 300000; // pushes and installs of large files
+
+const QString kRemoteTmp = QStringLiteral("/data/local/tmp/");
+const QString kWallpaperRemotePath = QStringLiteral("/data/local/tmp/wallpaper_phonefleet.png");
+
+struct ExecutableOverride
+{
+    QMutex lock;
+    QString path;
+};
+Q_GLOBAL_STATIC(ExecutableOverride, executableOverride)
+std::atomic<int> commandTimeoutOverride{0};
+std::atomic<int> transferTimeoutOverride{0};
+
+int finishTimeoutFor(const QStringList &args)
+{
+    const bool transfer = args.contains(QLatin1String("push"), Qt::CaseSensitive) ||
+                          args.contains(QLatin1String("install"), Qt::CaseSensitive);
+    const int overridden =
+        transfer ? transferTimeoutOverride.load() : commandTimeoutOverride.load();
+    if (overridden > 0)
+        return overridden;
+    return transfer ? kTransferTimeoutMs : kCommandTimeoutMs;
+}
+
+QStringList onDevice(const QString &serial, const QStringList &args)
+{
+    return QStringList{QStringLiteral("-s"), serial} + args;
+}
+
+bool runFlag(const QStringList &args)
+{
+    return ADBRunner::isSuccess(ADBRunner::runCommand(args));
+}
+
+QString firstCapture(const QString &text, const QRegularExpression &pattern)
+{
+    const QRegularExpressionMatch match = pattern.match(text);
+    return match.hasMatch() ? match.captured(1).trimmed() : QString();
+}
+
+bool isDecimalDigit(QChar c)
+{
+    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+}
+
+// "Physical size: 1080x2400", possibly followed by an "Override size:" line.
+QSize parseScreenSize(QString output)
+{
+    output.remove(QStringLiteral("Physical size: "));
+    const QString firstLine = output.trimmed().section(QLatin1Char('\n'), 0, 0).trimmed();
+    const QStringList pieces = firstLine.split(QLatin1Char('x'), Qt::KeepEmptyParts);
+    bool ok = false;
+    int width = pieces.value(0).toInt(&ok, 10);
+    if (!ok)
+        width = 0;
+    int height = pieces.value(1).toInt(&ok, 10);
+    if (!ok)
+        height = 0;
+    return QSize(width, height);
+}
+} // namespace
+
+QString ADBRunner::adbExecutablePath()
+{
+    {
+        QMutexLocker locker(&executableOverride->lock);
+        if (!executableOverride->path.isEmpty())
+            return executableOverride->path;
+    }
+    static const QString path =
+        AdbPaths::resolve(qEnvironmentVariable("PARVIX_ADB"),
+                          QCoreApplication::applicationDirPath(), AdbPaths::adbRelativePath());
+    return path;
+}
+
+QString ADBRunner::scrcpyServerFilePath()
+{
+    static const QString path = AdbPaths::resolve(qEnvironmentVariable("PARVIX_SCRCPY_SERVER"),
+                                                  QCoreApplication::applicationDirPath(),
+                                                  AdbPaths::scrcpyServerRelativePath());
+    return path;
+}
+
+QString ADBRunner::runCommand(const QStringList &args)
+{
+    const int finishTimeoutMs = finishTimeoutFor(args);
+
+    QProcess process;
+    process.setProcessChannelMode(QProcess::SeparateChannels);
+    process.start(adbExecutablePath(), args, QIODevice::ReadWrite);
+    if (!process.waitForStarted(kStartTimeoutMs))
+        return QStringLiteral("[error] failed to start adb: %1").arg(process.errorString());
+    // Nothing is ever written to adb; an open stdin would keep a reading shell waiting.
+    process.closeWriteChannel();
+
+    if (!process.waitForFinished(finishTimeoutMs)) {
+        process.kill();
+        process.waitForFinished(kStartTimeoutMs);
+        return QStringLiteral("[error] adb command timed out after %1 seconds")
+            .arg(finishTimeoutMs / 1000);
+    }
+
+    // A crash is a failure even when the platform reports exit code 0 for it.
+    if (process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0)
+        return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+
+    QString errorText = QString::fromUtf8(process.readAllStandardError());
+    if (errorText.isEmpty())
+        errorText = QStringLiteral("unknown error");
+    return QStringLiteral("[error] adb command failed (exit code %1): %2")
+        .arg(process.exitCode())
+        .arg(errorText);
+}
+
+bool ADBRunner::isSuccess(const QString &output)
+{
+    return !output.contains(QLatin1String("error"), Qt::CaseSensitive);
+}
+
+bool ADBRunner::startServer()
+{
+    return runFlag({QStringLiteral("start-server")});
+}
+
+bool ADBRunner::killServer()
+{
+    return runFlag({QStringLiteral("kill-server")});
+}
+
+bool ADBRunner::restartServer()
+{
+    if (!killServer())
+        return false;
+    return startServer();
+}
+
+bool ADBRunner::reboot(const QString &serial)
+{
+    return runFlag(onDevice(serial, {QStringLiteral("reboot")}));
+}
+
+bool ADBRunner::shutdown(const QString &serial)
+{
+    const QString qemu =
+        runCommand(onDevice(serial, {QStringLiteral("shell"), QStringLiteral("getprop"),
+                                     QStringLiteral("ro.kernel.qemu")}));
+    if (qemu == QLatin1String("1"))
+        return runFlag(onDevice(serial, {QStringLiteral("emu"), QStringLiteral("kill")}));
+    return runFlag(onDevice(
+        serial, {QStringLiteral("shell"), QStringLiteral("reboot"), QStringLiteral("-p")}));
+}
+
+bool ADBRunner::push(const QString &serial, const QString &localPath, const QString &remotePath)
+{
+    if (localPath.isEmpty() || !QFileInfo::exists(localPath))
+        return false;
+    return runFlag(onDevice(serial, {QStringLiteral("push"), localPath, remotePath}));
+}
+
+bool ADBRunner::install(const QString &serial, const QString &apkPath)
+{
+    // Without a fresh push, pm would install whatever older file has that name.
+    if (!push(serial, apkPath, kRemoteTmp))
+        return false;
+    const QString remoteApk = kRemoteTmp + QFileInfo(apkPath).fileName();
+    const QString output =
+        runCommand(onDevice(serial, {QStringLiteral("shell"),
+                                     QStringLiteral("pm install -r ") + shellQuote(remoteApk)}));
+    return isSuccess(output) && output.contains(QLatin1String("Success"));
+}
+
+bool ADBRunner::reverse(const QString &serial, const QString &socketName, quint16 port)
+{
+    return runFlag(
+        onDevice(serial, {QStringLiteral("reverse"), QStringLiteral("localabstract:") + socketName,
+                          QStringLiteral("tcp:") + QString::number(port)}));
+}
+
+bool ADBRunner::removeReverse(const QString &serial, const QString &socketName)
+{
+    return runFlag(onDevice(serial, {QStringLiteral("reverse"), QStringLiteral("--remove"),
+                                     QStringLiteral("localabstract:") + socketName}));
+}
+
+bool ADBRunner::forward(const QString &serial, quint16 localPort, quint16 remotePort)
+{
+    return runFlag(onDevice(serial, {QStringLiteral("forward"),
+                                     QStringLiteral("tcp:") + QString::number(localPort),
+                                     QStringLiteral("tcp:") + QString::number(remotePort)}));
+}
+
+bool ADBRunner::pushWallpaper(const QString &serial, const QString &imagePath)
+{
+    if (!push(serial, imagePath, kWallpaperRemotePath))
+        return false;
+    runCommand(onDevice(
+        serial, {QStringLiteral("shell"), QStringLiteral("am"), QStringLiteral("start"),
+                 QStringLiteral("-a"), QStringLiteral("android.intent.action.ATTACH_DATA"),
+                 QStringLiteral("-c"), QStringLiteral("android.intent.category.DEFAULT"),
+                 QStringLiteral("-d"), QStringLiteral("file://%1").arg(kWallpaperRemotePath),
+                 QStringLiteral("-t"), QStringLiteral("image/*"),
+                 QStringLiteral("--grant-read-uri-permission")}));
+    return true;
+}
+
+QList<ADBDeviceInfo> ADBRunner::getDevices()
+{
+    const QString output = runCommand({QStringLiteral("devices"), QStringLiteral("-l")});
+    if (output.contains(QLatin1String("error"), Qt::CaseSensitive))
+        throw std::runtime_error(output.toStdString());
+    return parseDevices(output);
+}
+
+QList<ADBDeviceInfo> ADBRunner::parseDevices(const QString &text)
+{
+    static const QRegularExpression lineBreak(QStringLiteral("\\r?\\n"));
+    static const QRegularExpression whiteSpace(QStringLiteral("\\s+"));
+
+    QList<ADBDeviceInfo> devices;
+    const QStringList lines = text.split(lineBreak, Qt::SkipEmptyParts);
+    for (const QString &rawLine : lines) {
+        const QString line = rawLine.trimmed();
+        if (line.isEmpty() || line.startsWith(QLatin1String("List of devices attached")))
+            continue;
+        const QStringList tokens = line.split(whiteSpace, Qt::SkipEmptyParts);
+        // Only ready phones; unauthorized, offline, recovery and the like are left out.
+        if (tokens.size() < 2 || tokens.at(1) != QLatin1String("device"))
+            continue;
+
+        ADBDeviceInfo entry;
+        entry.adb_serial = tokens.at(0);
+        entry.nickname = DeviceSettings::instance()->getDeviceNickname(entry.adb_serial);
+        entry.is_usb_connection = !(entry.adb_serial.contains(QLatin1Char(':')) &&
+                                    entry.adb_serial.contains(QLatin1Char('.')));
+        for (qsizetype i = 2; i < tokens.size(); ++i) {
+            const QString &token = tokens.at(i);
+            if (token.startsWith(QLatin1String("usb:"))) {
+                entry.is_usb_connection = true;
+            } else if (token.contains(QLatin1Char('-')) && token.contains(QLatin1Char('.')) &&
+                       isDecimalDigit(token.at(0))) {
+                entry.is_usb_connection = true; // a bare port path such as 1-1.2
+            } else if (token.startsWith(QLatin1String("product:"))) {
+                entry.product = token.mid(8);
+            } else if (token.startsWith(QLatin1String("model:"))) {
+                entry.model = token.mid(6);
+            } else if (token.startsWith(QLatin1String("transport_id:"))) {
+                bool ok = false;
+                const int id = token.mid(13).toInt(&ok, 10);
+                entry.transport_id = ok ? id : -1;
+            }
+        }
+        devices.append(entry);
+    }
+    return devices;
+}
+
+DeviceInfo ADBRunner::getDeviceInfo(const QString &serial)
+{
+    auto property = [&serial](const char *key) {
+        return runCommand(onDevice(serial, {QStringLiteral("shell"), QStringLiteral("getprop"),
+                                            QString::fromLatin1(key)}));
+    };
+    DeviceInfo info;
+    info.manufacturer = property("ro.product.manufacturer");
+    info.model = property("ro.product.model");
+    info.build_version = property("ro.build.version.release");
+    info.hardward_serial = property("ro.serialno");
+    info.build_fingerprint = property("ro.build.fingerprint");
+    info.country_code = property("ro.csc.country_code");
+    info.sales_code = property("ro.csc.sales_code");
+    info.gsm_operator_alpha = property("gsm.operator.alpha");
+    info.adb_tcp_port = property("service.adb.tcp.port");
+    info.usb_config = property("sys.usb.config");
+    info.ddr_size = property("ro.boot.ddr_size");
+    info.screen_size = parseScreenSize(runCommand(
+        onDevice(serial, {QStringLiteral("shell"), QStringLiteral("wm"), QStringLiteral("size")})));
+    return info;
+}
+
+QString ADBRunner::getDeviceIp(const QString &serial)
+{
+    static const QRegularExpression ipAddr(
+        QStringLiteral("inet\\s+(\\d{1,3}\\.\\d{1,3}\\.\\d{1,3}\\.\\d{1,3})"));
+    static const QRegularExpression ifconfig(
+        QStringLiteral("inet\\s+(?:addr:)?(\\d{1,3}\\.\\d{1,3}\\.\\d{1,3}\\.\\d{1,3})"));
+    static const QRegularExpression wholeAddress(
+        QStringLiteral("^\\d{1,3}\\.\\d{1,3}\\.\\d{1,3}\\.\\d{1,3}$"));
+    const QString shell = QStringLiteral("shell");
+
+    QString ip = firstCapture(runCommand(onDevice(serial, {shell, "ip addr show wlan0"})), ipAddr);
+    if (!ip.isEmpty())
+        return ip;
+    ip = firstCapture(runCommand(onDevice(serial, {shell, "ifconfig wlan0"})), ifconfig);
+    if (!ip.isEmpty())
+        return ip;
+    const QString dhcp =
+        runCommand(onDevice(serial, {shell, "getprop", "dhcp.wlan0.ipaddress"})).trimmed();
+    if (wholeAddress.match(dhcp).hasMatch())
+        return dhcp;
+    return firstCapture(runCommand(onDevice(serial, {shell, "ip addr show eth0"})), ipAddr);
+}
+
+bool ADBRunner::tcpip(const QString &serial, quint16 port)
+{
+    return runFlag(onDevice(serial, {QStringLiteral("tcpip"), QString::number(port)}));
+}
+
+bool ADBRunner::connect(const QString &serial, const QString &ip, quint16 port)
+{
+    const QString output = runCommand(onDevice(
+        serial, {QStringLiteral("connect"), ip + QLatin1Char(':') + QString::number(port)}));
+    // adb connect exits with 0 when it could not connect; its text tells.
+    return !output.startsWith(QLatin1String("[error]")) &&
+           !output.contains(QLatin1String("failed"), Qt::CaseSensitive) &&
+           !output.contains(QLatin1String("cannot connect"), Qt::CaseSensitive) &&
+           !output.contains(QLatin1String("unable to connect"), Qt::CaseSensitive);
+}
+
+bool ADBRunner::disconnect(const QString &serial)
+{
+    return runFlag(onDevice(serial, {QStringLiteral("disconnect")}));
+}
+
+bool ADBRunner::usb(const QString &serial)
+{
+    return runFlag(onDevice(serial, {QStringLiteral("usb")}));
+}
+
+QString ADBRunner::shellQuote(const QString &text)
+{
+    QString quoted = text;
+    quoted.replace(QLatin1Char('\''), QStringLiteral("'\\''"));
+    return QLatin1Char('\'') + quoted + QLatin1Char('\'');
+}
+
+void ADBRunner::setExecutablePathForTesting(const QString &path)
+{
+    QMutexLocker locker(&executableOverride->lock);
+    executableOverride->path = path;
+}
+
+void ADBRunner::setFinishTimeoutsForTesting(int commandMs, int transferMs)
+{
+    commandTimeoutOverride.store(commandMs);
+    transferTimeoutOverride.store(transferMs);
+}

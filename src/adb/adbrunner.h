@@ -1,0 +1,57 @@
+#pragma once
+#include "adbdeviceinfo.h"
+#include "deviceinfo.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// Synchronous operations around the adb executable. Each call runs its own
+// process on the calling thread, so calls may run on any number of threads at
+// once. Failures come back as texts beginning with "[error]" or as false; only
+// getDevices() throws.
+class ADBRunner
+{
+public:
+    ADBRunner() = delete;
+
+    static QString adbExecutablePath();
+    static QString scrcpyServerFilePath();
+
+    // adb's trimmed standard output, or one of the "[error]" texts.
+    static QString runCommand(const QStringList &args);
+    // The yes/no rule of the flag operations: the output does not mention "error".
+    static bool isSuccess(const QString &output);
+
+    static bool startServer();
+    static bool killServer();
+    static bool restartServer();
+
+    static bool reboot(const QString &serial);
+    static bool shutdown(const QString &serial);
+    static bool push(const QString &serial, const QString &localPath, const QString &remotePath);
+    static bool install(const QString &serial, const QString &apkPath);
+    static bool reverse(const QString &serial, const QString &socketName, quint16 port);
+    static bool removeReverse(const QString &serial, const QString &socketName);
+    static bool forward(const QString &serial, quint16 localPort, quint16 remotePort);
+    static bool pushWallpaper(const QString &serial, const QString &imagePath);
+
+    // Throws std::runtime_error whose what() is adb's output when the listing failed.
+    static QList<ADBDeviceInfo> getDevices();
+    static QList<ADBDeviceInfo> parseDevices(const QString &text);
+    static DeviceInfo getDeviceInfo(const QString &serial);
+    static QString getDeviceIp(const QString &serial);
+
+    static bool tcpip(const QString &serial, quint16 port);
+    static bool connect(const QString &serial, const QString &ip, quint16 port);
+    static bool disconnect(const QString &serial);
+    static bool usb(const QString &serial);
+
+    // Quotes a text as one word for a POSIX shell.
+    static QString shellQuote(const QString &text);
+
+    // Test seams: another executable and shorter finish time-outs for this process.
+    // An empty path or 0 restores the normal value.
+    static void setExecutablePathForTesting(const QString &path);
+    static void setFinishTimeoutsForTesting(int commandMs, int transferMs);
+};

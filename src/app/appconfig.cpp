@@ -1,0 +1,161 @@
+#include "appconfig.h"
+
+#include <QCoreApplication>
+#include <QJSEngine>
+#include <QLocale>
+#include <QMutexLocker>
+#include <QStandardPaths>
+#include <QThread>
+
+namespace {
+const QString kGroup = QStringLiteral("app_settings");
+const QString kVersion = QStringLiteral("1.0.1");
+
+QString fullKey(const QString &key)
+{
+    return kGroup + QLatin1Char('/') + key;
+}
+} // namespace
+
+AppConfig::AppConfig(QObject *parent)
+    : QObject(parent), m_store(QSettings::NativeFormat, QSettings::UserScope,
+                               QStringLiteral("Parvix"), QStringLiteral("Application")),
+      m_appInfo{QStringLiteral("Parvix Multi-Phones Control"), kVersion}
+{}
+
+AppConfig::~AppConfig()
+{
+    sync();
+}
+
+AppConfig *AppConfig::instance()
+{
+    static AppConfig *const shared = [] {
+        auto *config = new AppConfig; // lives until the process ends
+        // A first use from a worker thread must not tie the store to that thread.
+        if (auto *app = QCoreApplication::instance(); app && config->thread() != app->thread())
+            config->moveToThread(app->thread());
+        return config;
+    }();
+    return shared;
+}
+
+AppConfig *AppConfig::create(QQmlEngine *, QJSEngine *)
+{
+    AppConfig *shared = instance();
+    QJSEngine::setObjectOwnership(shared, QJSEngine::CppOwnership);
+    return shared;
+}
+
+void AppConfig::setAppInfo(const AppInfo &info)
+{
+    m_appInfo = info;
+    emit appInfoChanged();
+}
+
+QString AppConfig::currentVersion() const
+{
+    return kVersion;
+}
+
+// Reads use the full key instead of beginGroup()/endGroup(), which would change
+// the store's state under readers on other threads.
+QString AppConfig::getAppSetting(const QString &key, const QString &defaultValue) const
+{
+    QMutexLocker locker(&m_storeLock);
+    return m_store.value(fullKey(key), defaultValue).toString();
+}
+
+void AppConfig::setAppSetting(const QString &key, const QString &value)
+{
+    {
+        QMutexLocker locker(&m_storeLock);
+        m_store.setValue(fullKey(key), value);
+        m_store.sync();
+    }
+    emit appSettingChanged(key, value);
+}
+
+QString AppConfig::getLocale() const
+{
+    return getAppSetting(QStringLiteral("locale"), QLocale::system().name());
+}
+
+void AppConfig::setLocale(const QString &locale)
+{
+    setAppSetting(QStringLiteral("locale"), locale);
+}
+
+QString AppConfig::getVideoSavePath() const
+{
+    return getAppSetting(QStringLiteral("video_save_path"), desktopFolder("/PX/Videos"));
+}
+
+void AppConfig::setVideoSavePath(const QString &path)
+{
+    setAppSetting(QStringLiteral("video_save_path"), path);
+}
+
+QString AppConfig::getScreenshotSavePath() const
+{
+    return getAppSetting(QStringLiteral("screenshot_save_path"), desktopFolder("/PX/Screenshots"));
+}
+
+void AppConfig::setScreenshotSavePath(const QString &path)
+{
+    setAppSetting(QStringLiteral("screenshot_save_path"), path);
+}
+
+QString AppConfig::getKeyMappingSavePath() const
+{
+    return getAppSetting(QStringLiteral("key_mapping_save_path"), desktopFolder("/PX/KeyMap"));
+}
+
+void AppConfig::setKeyMappingSavePath(const QString &path)
+{
+    setAppSetting(QStringLiteral("key_mapping_save_path"), path);
+}
+
+QString AppConfig::getCommonPhraseSavePath() const
+{
+    return getAppSetting(QStringLiteral("common_phrase_save_path"),
+                         desktopFolder("/PX/CommonPhrase"));
+}
+
+void AppConfig::setCommonPhraseSavePath(const QString &path)
+{
+    setAppSetting(QStringLiteral("common_phrase_save_path"), path);
+}
+
+QString AppConfig::getDeviceNicknameSavePath() const
+{
+    return getAppSetting(QStringLiteral("device_nickname_save_path"),
+                         desktopFolder("/PX/DeviceNickname"));
+}
+
+void AppConfig::setDeviceNicknameSavePath(const QString &path)
+{
+    setAppSetting(QStringLiteral("device_nickname_save_path"), path);
+}
+
+QString AppConfig::getDeviceGroupSavePath() const
+{
+    return getAppSetting(QStringLiteral("device_group_save_path"),
+                         desktopFolder("/PX/DeviceGroup"));
+}
+
+void AppConfig::setDeviceGroupSavePath(const QString &path)
+{
+    setAppSetting(QStringLiteral("device_group_save_path"), path);
+}
+
+void AppConfig::sync()
+{
+    QMutexLocker locker(&m_storeLock);
+    m_store.sync();
+}
+
+QString AppConfig::desktopFolder(const QString &subfolder)
+{
+    return QStandardPaths::writableLocation(QStandardPaths::DesktopLocation) + subfolder;
+}

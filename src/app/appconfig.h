@@ -1,0 +1,69 @@
+#pragma once
+#include "appinfo.h"
+
+#include <QMutex>
+#include <QObject>
+#include <QSettings>
+#include <QString>
+#include <QtQml/qqmlregistration.h>
+
+class QQmlEngine;
+class QJSEngine;
+
+// Application settings (language and the data folders) in the platform settings
+// store, plus the version information of this build and of the newest release.
+// Settings may be read from any thread; everything else belongs to the GUI thread.
+class AppConfig : public QObject
+{
+    Q_OBJECT
+    QML_ELEMENT
+    QML_SINGLETON
+    Q_PROPERTY(AppInfo appInfo READ appInfo NOTIFY appInfoChanged)
+    Q_PROPERTY(QString currentVersion READ currentVersion CONSTANT)
+
+public:
+    // The application uses the shared instance; separate instances (same store)
+    // exist for tests and tools.
+    explicit AppConfig(QObject *parent = nullptr);
+    ~AppConfig() override;
+
+    static AppConfig *instance();
+    static AppConfig *create(QQmlEngine *, QJSEngine *);
+
+    AppInfo appInfo() const { return m_appInfo; }
+    // Replaces the announced release information (the version lookup does this).
+    void setAppInfo(const AppInfo &info);
+    QString currentVersion() const;
+
+    Q_INVOKABLE QString getAppSetting(const QString &key,
+                                      const QString &defaultValue = QString()) const;
+    Q_INVOKABLE void setAppSetting(const QString &key, const QString &value);
+
+    Q_INVOKABLE QString getLocale() const;
+    Q_INVOKABLE void setLocale(const QString &locale);
+    Q_INVOKABLE QString getVideoSavePath() const;
+    Q_INVOKABLE void setVideoSavePath(const QString &path);
+    Q_INVOKABLE QString getScreenshotSavePath() const;
+    Q_INVOKABLE void setScreenshotSavePath(const QString &path);
+    Q_INVOKABLE QString getKeyMappingSavePath() const;
+    Q_INVOKABLE void setKeyMappingSavePath(const QString &path);
+    Q_INVOKABLE QString getCommonPhraseSavePath() const;
+    Q_INVOKABLE void setCommonPhraseSavePath(const QString &path);
+    Q_INVOKABLE QString getDeviceNicknameSavePath() const;
+    Q_INVOKABLE void setDeviceNicknameSavePath(const QString &path);
+    Q_INVOKABLE QString getDeviceGroupSavePath() const;
+    Q_INVOKABLE void setDeviceGroupSavePath(const QString &path);
+
+    Q_INVOKABLE void sync();
+
+signals:
+    void appSettingChanged(const QString &key, const QString &value);
+    void appInfoChanged();
+
+private:
+    static QString desktopFolder(const QString &subfolder);
+
+    mutable QMutex m_storeLock; // QSettings is reentrant, not thread-safe
+    QSettings m_store;
+    AppInfo m_appInfo;
+};

@@ -1,0 +1,50 @@
+#pragma once
+#include <QMap>
+#include <QObject>
+#include <QReadWriteLock>
+#include <QString>
+#include <QStringList>
+#include <QtQml/qqmlregistration.h>
+
+class QQmlEngine;
+class QJSEngine;
+
+// The user's nicknames for phones, keyed by adb serial, kept in
+// "device_nicknames.json" in the nickname folder of the application settings.
+// Lookups are safe from any thread; changes belong to the GUI thread.
+class DeviceSettings : public QObject
+{
+    Q_OBJECT
+    QML_ELEMENT
+    QML_SINGLETON
+
+public:
+    // Loads the file once. The application uses the shared instance; separate
+    // instances exist for tests and tools.
+    explicit DeviceSettings(QObject *parent = nullptr);
+
+    static DeviceSettings *instance();
+    static DeviceSettings *create(QQmlEngine *, QJSEngine *);
+
+    static QString fileName() { return QStringLiteral("device_nicknames.json"); }
+    // Where the next save goes (follows the current nickname folder setting).
+    static QString filePath();
+
+    Q_INVOKABLE QString getDeviceNickname(const QString &serial) const;
+    Q_INVOKABLE void setDeviceNickname(const QString &serial, const QString &nickname);
+    Q_INVOKABLE void removeDeviceNickname(const QString &serial);
+    Q_INVOKABLE void clearAllDeviceNicknames();
+    Q_INVOKABLE QStringList getAllDeviceSerials() const;
+    Q_INVOKABLE void sync();
+
+signals:
+    void deviceNicknameChanged(const QString &serial, const QString &nickname);
+
+private:
+    void load();
+    void save();
+
+    mutable QReadWriteLock m_lock; // guards m_nicknames against readers on worker threads
+    QMap<QString, QString> m_nicknames;
+    QString m_unusableFile; // file that held content we could not use, kept as .bak on first save
+};
