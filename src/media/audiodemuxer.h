@@ -1,7 +1,10 @@
 #pragma once
 
+#include "videodemuxer.h"
+
 #include <QByteArray>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 class QIODevice;
@@ -12,7 +15,7 @@ struct AVPacket;
 
 // Splits the audio connection into Opus packets. The connection starts with the
 // 64-byte device-name field (only when it is the session's first connection, i.e.
-// nameFieldFirst) and the 4-byte codec id; then 12-byte framed packets follow.
+// nameFieldFirst) and the 4-byte codec id; then framed packets follow.
 class AudioDemuxer : public QObject
 {
     Q_OBJECT
@@ -20,7 +23,6 @@ class AudioDemuxer : public QObject
 public:
     static constexpr int NameFieldSize = 64;
     static constexpr int CodecIdSize = 4;
-    static constexpr int FrameHeaderSize = 12;
     static constexpr quint32 MaxPayloadSize = 0x100000;
     static constexpr int MaxPacketsPerRead = 50;
 
@@ -51,17 +53,17 @@ protected:
 
 private:
     bool readHeader();
-    bool openDecoder();
+    void openDecoder();
     void scheduleRead();
 
-    QIODevice *m_socket = nullptr;
+    QPointer<QIODevice> m_socket;
     bool m_headerRead = false;
     bool m_nameFieldFirst = false;
-    bool m_streamEnded = false;
-    QByteArray m_buffer;
+    bool m_streamEnded = false; // no sound on this connection: later bytes are ignored
+    FramedPacketReader m_reader{MaxPayloadSize};
     AVCodecContext *m_codecContext = nullptr;
-    MediaRecorder *m_recorder = nullptr;
-    AudioDecoder *m_decoder = nullptr;
+    QPointer<MediaRecorder> m_recorder;
+    QPointer<AudioDecoder> m_decoder;
     QString m_deviceName;
     QByteArray m_codecId;
     bool m_readScheduled = false;

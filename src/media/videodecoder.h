@@ -68,7 +68,7 @@ signals:
     void frameDecoded(AVFrame *frame);
 
 private:
-    void drain();
+    bool drain(); // false when this decoder was destroyed meanwhile
     void keepLastFrame(const AVFrame *frame);
 
     AVFrame *m_frame = nullptr;

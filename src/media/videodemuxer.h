@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 class QIODevice;
@@ -10,8 +11,45 @@ class VideoDecoder;
 struct AVCodecContext;
 struct AVPacket;
 
+// Bytes of one media connection and the 12-byte frame header that precedes every
+// packet on it (shared by the video and the audio connection).
+class FramedPacketReader
+{
+public:
+    static constexpr int FrameHeaderSize = 12;
+    static constexpr quint64 ConfigFlag = quint64(1) << 63;
+    static constexpr quint64 KeyFrameFlag = quint64(1) << 62;
+
+    struct Frame
+    {
+        quint64 ptsAndFlags = 0;
+        const char *payload = nullptr; // valid until the next call that changes the buffer
+        quint32 size = 0;
+    };
+    enum class Result { NeedMore, Dropped, Ready };
+
+    explicit FramedPacketReader(quint32 maxPayloadSize) : m_maxPayloadSize(maxPayloadSize) {}
+
+    void append(const QByteArray &bytes);
+    const char *data() const { return m_buffer.constData() + m_offset; }
+    qsizetype size() const { return m_buffer.size() - m_offset; }
+    void consume(qsizetype count);
+    void clear();
+
+    // Looks at the next frame. A header whose size is out of range is dropped (12 bytes)
+    // and parsing goes on with the byte after it. A ready frame is consumed by the caller.
+    Result next(Frame &frame);
+    // A call to next() would not need more bytes.
+    bool hasPendingFrame() const;
+
+private:
+    QByteArray m_buffer;
+    qsizetype m_offset = 0; // consumed bytes at the front of m_buffer
+    quint32 m_maxPayloadSize = 0;
+};
+
 // Splits the video connection into H.264 packets: the 76-byte stream header once,
-// then 12-byte framed packets, each handed to the recorder and then to the decoder.
+// then framed packets, each handed to the recorder and then to the decoder.
 // Owns the decoder context opened from the stream header.
 class VideoDemuxer : public QObject
 {
@@ -19,7 +57,6 @@ class VideoDemuxer : public QObject
 
 public:
     static constexpr int HeaderSize = 76;
-    static constexpr int FrameHeaderSize = 12;
     static constexpr quint32 MaxPayloadSize = 0x800000;
     static constexpr int MaxPacketsPerRead = 200;
 
@@ -46,14 +83,15 @@ protected:
 private:
     bool readHeader();
     void openDecoder();
+    AVPacket *makePacket(const FramedPacketReader::Frame &frame) const;
     void scheduleRead();
 
-    QIODevice *m_socket = nullptr;
+    QPointer<QIODevice> m_socket;
     bool m_headerRead = false;
-    QByteArray m_buffer;
+    FramedPacketReader m_reader{MaxPayloadSize};
     AVCodecContext *m_codecContext = nullptr;
-    MediaRecorder *m_recorder = nullptr;
-    VideoDecoder *m_decoder = nullptr;
+    QPointer<MediaRecorder> m_recorder;
+    QPointer<VideoDecoder> m_decoder;
     QString m_deviceName;
     QByteArray m_codecId;
     qint32 m_width = 0;

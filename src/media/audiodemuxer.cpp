@@ -1,0 +1,163 @@
+#include "audiodemuxer.h"
+
+#include "audiodecoder.h"
+#include "mediarecorder.h"
+
+#include <QIODevice>
+#include <QLoggingCategory>
+#include <QtEndian>
+
+#include <cstring>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavutil/channel_layout.h>
+#include <libavutil/error.h>
+}
+
+Q_LOGGING_CATEGORY(lcAudioDemuxer, "parvix.media.audio")
+
+namespace {
+// Codec ids the phone sends instead of a codec name.
+constexpr quint32 NoAudioCodecId = 0;     // the phone cannot capture sound
+constexpr quint32 AudioSetupFailedId = 1; // the phone's audio set-up failed; it ends the session
+} // namespace
+
+AudioDemuxer::AudioDemuxer(QIODevice *socket, MediaRecorder *recorder, AudioDecoder *decoder,
+                           bool nameFieldFirst, QObject *parent)
+    : QObject(parent), m_socket(socket), m_nameFieldFirst(nameFieldFirst), m_recorder(recorder),
+      m_decoder(decoder)
+{
+    if (socket)
+        connect(socket, &QIODevice::readyRead, this, &AudioDemuxer::read);
+}
+
+AudioDemuxer::~AudioDemuxer()
+{
+    avcodec_free_context(&m_codecContext);
+}
+
+AVCodecContext *AudioDemuxer::codecContext() const
+{
+    return m_codecContext;
+}
+
+void AudioDemuxer::read()
+{
+    m_readScheduled = false;
+    if (m_socket)
+        m_reader.append(m_socket->readAll());
+    if (!m_headerRead && !readHeader())
+        return;
+    if (m_streamEnded) {
+        m_reader.clear();
+        return;
+    }
+
+    const QPointer<AudioDemuxer> alive(this);
+    int handedOn = 0;
+    while (handedOn < MaxPacketsPerRead) {
+        FramedPacketReader::Frame frame;
+        const auto result = m_reader.next(frame);
+        if (result == FramedPacketReader::Result::NeedMore)
+            break;
+        if (result == FramedPacketReader::Result::Dropped)
+            continue;
+
+        AVPacket *packet = av_packet_alloc();
+        if (packet && av_new_packet(packet, int(frame.size)) < 0)
+            av_packet_free(&packet);
+        if (packet) {
+            std::memcpy(packet->data, frame.payload, frame.size);
+            if (frame.ptsAndFlags & FramedPacketReader::ConfigFlag) {
+                packet->pts = AV_NOPTS_VALUE;
+                packet->dts = AV_NOPTS_VALUE;
+            } else {
+                packet->pts = qint64(frame.ptsAndFlags);
+                packet->dts = packet->pts;
+            }
+        }
+        // Without memory for the packet the whole frame is skipped, so the stream stays in step.
+        m_reader.consume(FramedPacketReader::FrameHeaderSize + frame.size);
+        if (!packet)
+            continue;
+        handOn(packet);
+        av_packet_free(&packet);
+        if (!alive)
+            return; // a receiver ended the session
+        ++handedOn;
+    }
+    // Bytes already buffered raise no further readyRead: finish them on the next loop turn.
+    if (handedOn == MaxPacketsPerRead && m_reader.hasPendingFrame())
+        scheduleRead();
+}
+
+bool AudioDemuxer::readHeader()
+{
+    const int nameSize = m_nameFieldFirst ? NameFieldSize : 0;
+    if (m_reader.size() < nameSize + CodecIdSize)
+        return false;
+    const char *header = m_reader.data();
+    if (m_nameFieldFirst)
+        m_deviceName = QString::fromUtf8(header, qstrnlen(header, NameFieldSize));
+    m_codecId = QByteArray(header + nameSize, CodecIdSize);
+    m_reader.consume(nameSize + CodecIdSize);
+    m_headerRead = true;
+
+    const quint32 numericId = qFromBigEndian<quint32>(m_codecId.constData());
+    if (numericId == NoAudioCodecId) {
+        m_streamEnded = true;
+        emit audioUnavailable();
+    } else if (numericId == AudioSetupFailedId) {
+        m_streamEnded = true;
+    } else {
+        openDecoder();
+    }
+    return true;
+}
+
+void AudioDemuxer::openDecoder()
+{
+    // A phone without sound must not end every other phone's session: log, and play nothing.
+    const char *name = "opus";
+    const AVCodec *codec = avcodec_find_decoder_by_name(name);
+    if (!codec) {
+        qCCritical(lcAudioDemuxer, "找不到音频解码器: %s", name);
+        emit audioDecoderFailed();
+        return;
+    }
+    m_codecContext = avcodec_alloc_context3(codec);
+    if (!m_codecContext) {
+        qCCritical(lcAudioDemuxer, "分配音频解码器上下文失败");
+        emit audioDecoderFailed();
+        return;
+    }
+    const AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
+    av_channel_layout_uninit(&m_codecContext->ch_layout);
+    av_channel_layout_copy(&m_codecContext->ch_layout, &stereo);
+    m_codecContext->sample_rate = 48000;
+    const int error = avcodec_open2(m_codecContext, codec, nullptr);
+    if (error < 0) {
+        char text[AV_ERROR_MAX_STRING_SIZE] = {};
+        av_strerror(error, text, sizeof(text));
+        qCCritical(lcAudioDemuxer, "打开音频解码器失败: %s (错误代码: %d)", text, error);
+        avcodec_free_context(&m_codecContext);
+        emit audioDecoderFailed();
+    }
+}
+
+void AudioDemuxer::handOn(AVPacket *packet)
+{
+    if (m_recorder)
+        m_recorder->pushAudioPacket(packet);
+    if (m_decoder)
+        m_decoder->decode(packet);
+}
+
+void AudioDemuxer::scheduleRead()
+{
+    if (m_readScheduled)
+        return;
+    m_readScheduled = true;
+    QMetaObject::invokeMethod(this, &AudioDemuxer::read, Qt::QueuedConnection);
+}

@@ -1,0 +1,211 @@
+#include "videodecoder.h"
+
+#include "appconfig.h"
+#include "device.h"
+#include "videodemuxer.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QFutureWatcher>
+#include <QImage>
+#include <QPointer>
+#include <QRandomGenerator>
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <mutex>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavutil/frame.h>
+#include <libswscale/swscale.h>
+}
+
+ScreenshotConverter::~ScreenshotConverter()
+{
+    sws_freeContext(m_context);
+}
+
+QSize ScreenshotConverter::targetSize(const QSize &frameSize)
+{
+    if (frameSize.width() <= MaxWidth)
+        return frameSize;
+    const qint64 height = qint64(frameSize.height()) * MaxWidth / frameSize.width();
+    return QSize(MaxWidth, int(qMax<qint64>(1, height)));
+}
+
+QImage ScreenshotConverter::convert(const AVFrame *frame)
+{
+    if (!frame || frame->width < 1 || frame->height < 1)
+        return {};
+    const QSize target = targetSize(QSize(frame->width, frame->height));
+
+    QMutexLocker lock(&m_mutex);
+    if (!m_context || m_sourceWidth != frame->width || m_sourceHeight != frame->height ||
+        m_sourceFormat != frame->format || m_targetWidth != target.width() ||
+        m_targetHeight != target.height()) {
+        sws_freeContext(m_context);
+        m_context = sws_getContext(frame->width, frame->height, AVPixelFormat(frame->format),
+                                   target.width(), target.height(), AV_PIX_FMT_RGB24,
+                                   SWS_FAST_BILINEAR, nullptr, nullptr, nullptr);
+        if (!m_context)
+            return {};
+        m_sourceWidth = frame->width;
+        m_sourceHeight = frame->height;
+        m_sourceFormat = frame->format;
+        m_targetWidth = target.width();
+        m_targetHeight = target.height();
+    }
+
+    QImage image(target, QImage::Format_RGB888);
+    if (image.isNull())
+        return {};
+    uint8_t *const destination[4] = {image.bits(), nullptr, nullptr, nullptr};
+    const int destinationStride[4] = {int(image.bytesPerLine()), 0, 0, 0};
+    sws_scale(m_context, frame->data, frame->linesize, 0, frame->height, destination,
+              destinationStride);
+    return image;
+}
+
+namespace {
+// Read once per process: a changed setting takes effect after a restart.
+QString screenshotFolder()
+{
+    static const QString folder = AppConfig::instance()->getScreenshotSavePath() + "/";
+    return folder;
+}
+
+void ensureScreenshotFolder(const QString &folder)
+{
+    static std::once_flag created;
+    std::call_once(created, [&folder] { QDir().mkpath(folder); });
+}
+
+// Runs on the thread pool; owns and releases the frame reference.
+bool saveScreenshot(AVFrame *frame, const QString &folder, const QString &serial,
+                    ScreenshotConverter &converter)
+{
+    ensureScreenshotFolder(folder);
+    const QImage image = converter.convert(frame);
+    av_frame_free(&frame);
+    if (image.isNull())
+        return false;
+    // Two shots in the same second differ only in the random part: never overwrite one.
+    QString path = folder + VideoDecoder::screenshotFileName(serial);
+    for (int attempt = 0; attempt < 32 && QFileInfo::exists(path); ++attempt)
+        path = folder + VideoDecoder::screenshotFileName(serial);
+    if (QFileInfo::exists(path))
+        return false;
+    return image.save(path, "JPEG", VideoDecoder::JpegQuality);
+}
+
+void reportScreenshot(Device *device, bool saved)
+{
+    if (!device)
+        return;
+    if (saved)
+        device->emitDeviceMessage(VideoDecoder::tr("Screenshot Saved"), "success", 2000);
+    else
+        device->emitDeviceMessage(VideoDecoder::tr("Screenshot Failed"), "error", 5000);
+    device->setIsScreenShotting(false);
+}
+} // namespace
+
+VideoDecoder::VideoDecoder(Device *device)
+    : QObject(device), m_frame(av_frame_alloc()), m_device(device),
+      m_converter(std::make_shared<ScreenshotConverter>())
+{}
+
+VideoDecoder::~VideoDecoder()
+{
+    av_frame_free(&m_frame);
+    av_frame_free(&m_lastFrame);
+}
+
+void VideoDecoder::setDemuxer(VideoDemuxer *demuxer)
+{
+    m_demuxer = demuxer;
+}
+
+void VideoDecoder::decode(AVPacket *packet)
+{
+    AVCodecContext *context = m_demuxer ? m_demuxer->codecContext() : nullptr;
+    if (!context || !m_frame)
+        return;
+    int result = avcodec_send_packet(context, packet);
+    if (result == AVERROR(EAGAIN)) {
+        // The decoder holds frames nobody fetched yet: hand them on, then retry.
+        if (!drain())
+            return;
+        result = avcodec_send_packet(context, packet);
+    }
+    if (result < 0)
+        return;
+    drain();
+}
+
+bool VideoDecoder::drain()
+{
+    const QPointer<VideoDecoder> alive(this);
+    for (;;) {
+        AVCodecContext *context = m_demuxer ? m_demuxer->codecContext() : nullptr;
+        if (!context || avcodec_receive_frame(context, m_frame) < 0)
+            return true;
+        if (m_frame->width >= 1 && m_frame->height >= 1)
+            keepLastFrame(m_frame);
+        emit frameDecoded(m_frame);
+        if (!alive)
+            return false; // a receiver ended the session
+        av_frame_unref(m_frame);
+    }
+}
+
+void VideoDecoder::keepLastFrame(const AVFrame *frame)
+{
+    if (!m_lastFrame)
+        m_lastFrame = av_frame_alloc();
+    if (!m_lastFrame)
+        return;
+    av_frame_unref(m_lastFrame);
+    av_frame_ref(m_lastFrame, frame);
+}
+
+QString VideoDecoder::screenshotFileName(const QString &serial)
+{
+    QString safeSerial = serial;
+    safeSerial.replace('/', '_').replace('\\', '_');
+    const QString time = QDateTime::currentDateTime().toString("yyyyMMdd_hhmmss");
+    const int random = QRandomGenerator::global()->bounded(1000, 9999);
+    return QString("%1_%2_%3.jpg").arg(safeSerial, time, QString::number(random));
+}
+
+void VideoDecoder::takeScreenshot()
+{
+    AVFrame *shot = nullptr;
+    if (m_lastFrame && m_lastFrame->width >= 1) {
+        shot = av_frame_alloc();
+        if (shot && av_frame_ref(shot, m_lastFrame) < 0)
+            av_frame_free(&shot);
+    }
+    if (!shot) {
+        reportScreenshot(m_device, false);
+        return;
+    }
+
+    const QString serial = m_device ? m_device->adbConnectionSerial() : QString();
+    const QString folder = screenshotFolder();
+    // The watcher belongs to the device: the result still arrives when this decoder is
+    // replaced meanwhile, and is dropped when the device is gone.
+    QObject *owner = m_device ? static_cast<QObject *>(m_device) : this;
+    auto *watcher = new QFutureWatcher<bool>(owner);
+    const QPointer<Device> device(m_device);
+    connect(watcher, &QFutureWatcher<bool>::finished, owner, [watcher, device] {
+        reportScreenshot(device, watcher->result());
+        watcher->deleteLater();
+    });
+    std::shared_ptr<ScreenshotConverter> converter = m_converter;
+    watcher->setFuture(QtConcurrent::run(QThreadPool::globalInstance(), [=] {
+        return saveScreenshot(shot, folder, serial, *converter);
+    }));
+}

@@ -1,0 +1,188 @@
+#include "audiodemuxer.h"
+#include "demuxertestsupport.h"
+#include "h264teststream.h"
+#include "testregistry.h"
+
+#include <QSignalSpy>
+#include <QtTest>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+}
+
+namespace {
+using Demuxer = RecordingDemuxer<AudioDemuxer>;
+
+QByteArray opusHeader(bool withName)
+{
+    return (withName ? Wire::nameField("Galaxy A54") : QByteArray()) + QByteArray("opus");
+}
+
+QByteArray codecId(quint32 id)
+{
+    char bytes[4];
+    qToBigEndian(id, bytes);
+    return QByteArray(bytes, 4);
+}
+} // namespace
+
+class AudioDemuxerTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void headerWithAndWithoutNameField_data()
+    {
+        QTest::addColumn<bool>("nameFieldFirst");
+        QTest::addColumn<int>("chunkSize");
+        QTest::newRow("name field, byte by byte") << true << 1;
+        QTest::newRow("name field, 40 bytes") << true << 40;
+        QTest::newRow("name field, one block") << true << 0;
+        QTest::newRow("codec id only, byte by byte") << false << 1;
+        QTest::newRow("codec id only, 3 bytes") << false << 3;
+        QTest::newRow("codec id only, one block") << false << 0;
+    }
+
+    void headerWithAndWithoutNameField()
+    {
+        QFETCH(bool, nameFieldFirst);
+        QFETCH(int, chunkSize);
+        const QVector<WirePacket> sent{{QByteArray("OpusHead-ish"), Wire::Config},
+                                       {QByteArray(80, 'o'), 20000},
+                                       {QByteArray(60, 'p'), 40000}};
+        const QByteArray stream = opusHeader(nameFieldFirst) + Wire::frames(sent);
+        FeedDevice socket;
+        Demuxer demuxer(&socket, nullptr, nullptr, nameFieldFirst);
+        QSignalSpy unavailable(&demuxer, &AudioDemuxer::audioUnavailable);
+
+        if (chunkSize == 0)
+            socket.feed(stream);
+        else
+            socket.feedInPieces(stream, chunkSize);
+
+        QVERIFY(demuxer.isHeaderRead());
+        QCOMPARE(demuxer.codecId(), QByteArray("opus"));
+        QCOMPARE(demuxer.deviceName(), nameFieldFirst ? QString("Galaxy A54") : QString());
+        QCOMPARE(demuxer.packets.size(), 3);
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(demuxer.packets[i].data, sent[i].payload);
+        QCOMPARE(demuxer.packets[0].pts, qint64(AV_NOPTS_VALUE));
+        QCOMPARE(demuxer.packets[2].pts, 40000);
+        QCOMPARE(unavailable.count(), 0);
+    }
+
+    void headerWaitsForAllSixtyEightBytes()
+    {
+        FeedDevice socket;
+        Demuxer demuxer(&socket, nullptr, nullptr, true);
+        const QByteArray stream = opusHeader(true) + Wire::frame({QByteArray(5, 'a'), 1});
+        socket.feed(stream.left(67));
+        QVERIFY(!demuxer.isHeaderRead());
+        socket.feed(stream.mid(67));
+        QVERIFY(demuxer.isHeaderRead());
+        QCOMPARE(demuxer.packets.size(), 1);
+    }
+
+    void opusContextIsStereoAt48k()
+    {
+        FeedDevice socket;
+        AudioDemuxer demuxer(&socket, nullptr, nullptr, false);
+        QSignalSpy failed(&demuxer, &AudioDemuxer::audioDecoderFailed);
+        socket.feed("opus");
+        AVCodecContext *context = demuxer.codecContext();
+        QVERIFY(context);
+        QVERIFY(avcodec_is_open(context));
+        QCOMPARE(QByteArray(context->codec->name), QByteArray("opus"));
+        QCOMPARE(context->sample_rate, 48000);
+        QCOMPARE(context->ch_layout.nb_channels, 2);
+        QCOMPARE(failed.count(), 0);
+    }
+
+    void phoneWithoutSound_data()
+    {
+        QTest::addColumn<quint32>("id");
+        QTest::addColumn<int>("unavailableSignals");
+        QTest::newRow("cannot capture (0)") << 0u << 1;
+        QTest::newRow("set-up failed (1)") << 1u << 0;
+    }
+
+    void phoneWithoutSound()
+    {
+        QFETCH(quint32, id);
+        QFETCH(int, unavailableSignals);
+        FeedDevice socket;
+        Demuxer demuxer(&socket, nullptr, nullptr, false);
+        QSignalSpy unavailable(&demuxer, &AudioDemuxer::audioUnavailable);
+        QSignalSpy failed(&demuxer, &AudioDemuxer::audioDecoderFailed);
+
+        socket.feed(codecId(id).left(2));
+        QCOMPARE(unavailable.count(), 0);
+        socket.feed(codecId(id).mid(2));
+        QVERIFY(demuxer.isHeaderRead());
+        QVERIFY(!demuxer.codecContext());
+        QCOMPARE(unavailable.count(), unavailableSignals);
+        QCOMPARE(failed.count(), 0);
+
+        // Whatever follows is not a stream: no packets, no second signal.
+        socket.feed(Wire::frame({QByteArray(10, 'z'), 1}) + codecId(0));
+        QCOMPARE(demuxer.packets.size(), 0);
+        QCOMPARE(unavailable.count(), unavailableSignals);
+    }
+
+    void timestampKeepsBit62AndNoKeyFlag_data()
+    {
+        QTest::addColumn<quint64>("ptsAndFlags");
+        QTest::addColumn<qint64>("pts");
+        QTest::newRow("bit 62") << (Wire::KeyFrame | 20000) << qint64(0x4000000000004E20);
+        QTest::newRow("config") << (Wire::Config | 20000) << qint64(AV_NOPTS_VALUE);
+        QTest::newRow("plain") << quint64(960000) << qint64(960000);
+    }
+
+    void timestampKeepsBit62AndNoKeyFlag()
+    {
+        QFETCH(quint64, ptsAndFlags);
+        QFETCH(qint64, pts);
+        FeedDevice socket;
+        Demuxer demuxer(&socket, nullptr, nullptr, false);
+        // Opus packets are passed as they are: no start code business here.
+        const QByteArray payload = QByteArray::fromHex("fc1122334455");
+        socket.feed("opus" + Wire::frame({payload, ptsAndFlags}));
+        QCOMPARE(demuxer.packets.size(), 1);
+        QCOMPARE(demuxer.packets[0].pts, pts);
+        QCOMPARE(demuxer.packets[0].dts, pts);
+        QCOMPARE(demuxer.packets[0].flags & AV_PKT_FLAG_KEY, 0);
+        QCOMPARE(demuxer.packets[0].data, payload);
+    }
+
+    void payloadSizeLimits()
+    {
+        FeedDevice socket;
+        Demuxer demuxer(&socket, nullptr, nullptr, false);
+        const QByteArray largest(0x100000, 'm');
+        socket.feed("opus" + Wire::frameHeader(1, 0) + Wire::frameHeader(2, 0x100001) +
+                    Wire::frame({largest, 3}) + Wire::frame({QByteArray(1, 'n'), 4}));
+        QCOMPARE(demuxer.packets.size(), 2);
+        QCOMPARE(demuxer.packets[0].data.size(), 0x100000);
+        QCOMPARE(demuxer.packets[0].pts, 3);
+        QCOMPARE(demuxer.packets[1].data, QByteArray("n"));
+    }
+
+    void atMost50PacketsPerReadAndTheRestWithoutNewBytes()
+    {
+        FeedDevice socket;
+        Demuxer demuxer(&socket, nullptr, nullptr, true);
+        QVector<WirePacket> sent;
+        for (int i = 0; i < 60; ++i)
+            sent.append({QByteArray(3, char(i)), quint64(i) * 20000});
+        socket.feed(opusHeader(true) + Wire::frames(sent) + Wire::frameHeader(0, 50));
+        QCOMPARE(demuxer.packets.size(), 50);
+        QTRY_COMPARE(demuxer.packets.size(), 60);
+        QCOMPARE(demuxer.packets.last().pts, 59 * 20000);
+        // The incomplete packet at the end waits for its bytes.
+        socket.feed(QByteArray(50, 'e'));
+        QCOMPARE(demuxer.packets.size(), 61);
+    }
+};
+
+PARVIX_TEST(AudioDemuxerTest)
+#include "audiodemuxertest.moc"

@@ -1,0 +1,73 @@
+#pragma once
+// Test material for the media pipeline: a short H.264 stream of known pictures,
+// and the bytes a phone puts on its video and audio connections.
+#include <QByteArray>
+#include <QColor>
+#include <QIODevice>
+#include <QSize>
+#include <QString>
+#include <QVector>
+
+struct AVFrame;
+
+struct WirePacket
+{
+    QByteArray payload;
+    quint64 ptsAndFlags = 0;
+};
+
+namespace Wire {
+constexpr quint64 Config = quint64(1) << 63;
+constexpr quint64 KeyFrame = quint64(1) << 62;
+
+QByteArray nameField(const QByteArray &name); // 64 bytes, zero padded
+QByteArray videoHeader(const QByteArray &name, const QByteArray &codecId, quint32 width,
+                       quint32 height);
+QByteArray frameHeader(quint64 ptsAndFlags, quint32 size);
+QByteArray frame(const WirePacket &packet);
+QByteArray frames(const QVector<WirePacket> &packets);
+} // namespace Wire
+
+// The picture the test encoder draws for frame i: a red band at the top, a blue band at the
+// bottom, grey in between with a white square whose position moves with i.
+namespace TestPicture {
+QColor topColor();
+QColor bottomColor();
+QColor middleColor();
+QRect topBand(const QSize &size);
+QRect bottomBand(const QSize &size);
+QRect square(const QSize &size, int frameIndex);
+// A frame of that picture in YUV420P (caller frees with av_frame_free).
+AVFrame *makeFrame(const QSize &size, int frameIndex);
+} // namespace TestPicture
+
+// Encodes TestPicture frames with libx264 the way the phone does: the parameter sets as
+// a config packet of their own, then one Annex B access unit per frame.
+class H264TestStream
+{
+public:
+    static bool encoderAvailable();
+    // Empty when no encoder is available.
+    static QVector<WirePacket> encode(const QSize &size, int frameCount, int bitRate = 2000000,
+                                      int gop = 30);
+};
+
+// A readable device that the test fills; every feed raises readyRead at once.
+class FeedDevice : public QIODevice
+{
+    Q_OBJECT
+public:
+    explicit FeedDevice(QObject *parent = nullptr);
+    bool isSequential() const override { return true; }
+    qint64 bytesAvailable() const override;
+    void feed(const QByteArray &bytes);
+    // The bytes in pieces of chunkSize, one readyRead each.
+    void feedInPieces(const QByteArray &bytes, int chunkSize);
+
+protected:
+    qint64 readData(char *data, qint64 maxSize) override;
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+    QByteArray m_pending;
+};

@@ -1,0 +1,272 @@
+#include "videodemuxer.h"
+#include "demuxertestsupport.h"
+#include "h264teststream.h"
+#include "testregistry.h"
+
+#include <QtTest>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+}
+
+namespace {
+using Demuxer = RecordingDemuxer<VideoDemuxer>;
+
+QByteArray header(const QByteArray &name = "Pixel 7")
+{
+    return Wire::videoHeader(name, "h264", 1080, 2400);
+}
+
+WirePacket packet(const QByteArray &payload, quint64 ptsAndFlags = 0)
+{
+    return {payload, ptsAndFlags};
+}
+
+QByteArray nal(int size, char fill)
+{
+    // Starts with a start code, so the payload is handed on unchanged.
+    return QByteArray::fromHex("00000001") + QByteArray(size, fill);
+}
+} // namespace
+
+class VideoDemuxerTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void headerAndPacketsInAnyPieces_data()
+    {
+        QTest::addColumn<int>("chunkSize");
+        QTest::newRow("byte by byte") << 1;
+        QTest::newRow("7 bytes") << 7;
+        QTest::newRow("40 bytes") << 40;
+        QTest::newRow("one block") << 0;
+    }
+
+    void headerAndPacketsInAnyPieces()
+    {
+        QFETCH(int, chunkSize);
+        const QVector<WirePacket> sent{packet(nal(3, 'a'), Wire::Config),
+                                       packet(nal(500, 'b'), Wire::KeyFrame | 33333),
+                                       packet(nal(20, 'c'), 66666)};
+        const QByteArray stream = header() + Wire::frames(sent);
+        FeedDevice socket;
+        Demuxer demuxer(&socket, nullptr, nullptr);
+
+        if (chunkSize == 0)
+            socket.feed(stream);
+        else
+            socket.feedInPieces(stream, chunkSize);
+
+        QVERIFY(demuxer.isHeaderRead());
+        QCOMPARE(demuxer.deviceName(), QString("Pixel 7"));
+        QCOMPARE(demuxer.codecId(), QByteArray("h264"));
+        QCOMPARE(demuxer.width(), 1080);
+        QCOMPARE(demuxer.height(), 2400);
+        QCOMPARE(demuxer.packets.size(), sent.size());
+        for (int i = 0; i < sent.size(); ++i)
+            QCOMPARE(demuxer.packets[i].data, sent[i].payload);
+        QCOMPARE(demuxer.packets[1].pts, 33333);
+        QCOMPARE(demuxer.packets[2].pts, 66666);
+    }
+
+    void headerWaitsForAllBytesThenPacketsFollowInTheSameRead()
+    {
+        FeedDevice socket;
+        Demuxer demuxer(&socket, nullptr, nullptr);
+        const QByteArray stream = header() + Wire::frame(packet(nal(10, 'x'), 5));
+
+        socket.feed(stream.left(40));
+        QVERIFY(!demuxer.isHeaderRead());
+        socket.feed(stream.mid(40, 35));
+        QVERIFY(!demuxer.isHeaderRead());
+        QVERIFY(!demuxer.codecContext());
+        socket.feed(stream.mid(75));
+        QVERIFY(demuxer.isHeaderRead());
+        QCOMPARE(demuxer.packets.size(), 1);
+    }
+
+    void deviceNameField()
+    {
+        FeedDevice socket;
+        Demuxer utf8(&socket, nullptr, nullptr);
+        socket.feed(header(QString("测试手机 1").toUtf8()));
+        QCOMPARE(utf8.deviceName(), QString("测试手机 1"));
+
+        FeedDevice socket2;
+        Demuxer full(&socket2, nullptr, nullptr);
+        socket2.feed(Wire::videoHeader(QByteArray(64, 'N'), "h264", 8, 8));
+        QCOMPARE(full.deviceName(), QString(64, 'N'));
+        QCOMPARE(full.width(), 8);
+    }
+
+    void payloadSplitAcrossReadsIsHandedOnOnce()
+    {
+        FeedDevice socket;
+        Demuxer demuxer(&socket, nullptr, nullptr);
+        const QByteArray frame = Wire::frame(packet(nal(1000, 'p'), 7));
+        socket.feed(header() + frame.left(600));
+        QCOMPARE(demuxer.packets.size(), 0);
+        socket.feed(frame.mid(600));
+        QCOMPARE(demuxer.packets.size(), 1);
+        QCOMPARE(demuxer.packets[0].data, nal(1000, 'p'));
+        socket.feed(QByteArray());
+        QCOMPARE(demuxer.packets.size(), 1);
+    }
+
+    void sizeOutOfRangeDropsTheTwelveHeaderBytes_data()
+    {
+        QTest::addColumn<quint32>("badSize");
+        QTest::newRow("zero") << 0u;
+        QTest::newRow("8 MiB + 1") << 0x800001u;
+        QTest::newRow("huge") << 0xffffffffu;
+    }
+
+    void sizeOutOfRangeDropsTheTwelveHeaderBytes()
+    {
+        QFETCH(quint32, badSize);
+        FeedDevice socket;
+        Demuxer demuxer(&socket, nullptr, nullptr);
+        // The bytes after a bad header are read as the next frame header.
+        socket.feed(header() + Wire::frameHeader(Wire::KeyFrame | 1, badSize) +
+                    Wire::frame(packet(nal(4, 'q'), 2)));
+        QCOMPARE(demuxer.packets.size(), 1);
+        QCOMPARE(demuxer.packets[0].data, nal(4, 'q'));
+        QCOMPARE(demuxer.packets[0].pts, 2);
+    }
+
+    void largestPayloadIsAccepted()
+    {
+        FeedDevice socket;
+        Demuxer demuxer(&socket, nullptr, nullptr);
+        QByteArray big = nal(0x800000 - 4, 'L');
+        big[100] = 'M';
+        socket.feed(header() + Wire::frame(packet(big, 9)) + Wire::frame(packet(nal(2, 's'))));
+        QCOMPARE(demuxer.packets.size(), 2);
+        QCOMPARE(demuxer.packets[0].data.size(), 0x800000);
+        QCOMPARE(demuxer.packets[0].data, big);
+    }
+
+    void atMost200PacketsPerReadAndTheRestWithoutNewBytes()
+    {
+        FeedDevice socket;
+        Demuxer demuxer(&socket, nullptr, nullptr);
+        QVector<WirePacket> sent;
+        for (int i = 0; i < 250; ++i)
+            sent.append(packet(nal(8, char(i)), quint64(i)));
+        socket.feed(header() + Wire::frames(sent));
+        QCOMPARE(demuxer.packets.size(), 200);
+        QCOMPARE(demuxer.packets.last().pts, 199);
+
+        // No further readyRead comes for bytes already received.
+        QTRY_COMPARE(demuxer.packets.size(), 250);
+        for (int i = 0; i < 250; ++i)
+            QCOMPARE(demuxer.packets[i].pts, i);
+        QCoreApplication::processEvents();
+        QCOMPARE(demuxer.packets.size(), 250);
+    }
+
+    void startCodeIsAddedOnlyWhenMissing_data()
+    {
+        QTest::addColumn<QByteArray>("payload");
+        QTest::addColumn<QByteArray>("expected");
+        const auto hex = [](const char *h) { return QByteArray::fromHex(h); };
+        QTest::newRow("bare NAL") << hex("6588840001") << hex("000000016588840001");
+        QTest::newRow("4-byte start code") << hex("0000000167aa") << hex("0000000167aa");
+        QTest::newRow("3-byte start code") << hex("0000016588") << hex("0000016588");
+        QTest::newRow("4 bytes are never changed") << hex("65888400") << hex("65888400");
+        QTest::newRow("one byte") << hex("65") << hex("65");
+        QTest::newRow("first byte not zero") << hex("0100000165") << hex("000000010100000165");
+        QTest::newRow("second byte not zero") << hex("0001000165") << hex("000000010001000165");
+        QTest::newRow("00 00 then 02") << hex("0000026588") << hex("000000010000026588");
+    }
+
+    void startCodeIsAddedOnlyWhenMissing()
+    {
+        QFETCH(QByteArray, payload);
+        QFETCH(QByteArray, expected);
+        FeedDevice socket;
+        Demuxer demuxer(&socket, nullptr, nullptr);
+        socket.feed(header() + Wire::frame(packet(payload, 1)));
+        QCOMPARE(demuxer.packets.size(), 1);
+        QCOMPARE(demuxer.packets[0].data.toHex(), expected.toHex());
+    }
+
+    void timestampsAndFlags_data()
+    {
+        QTest::addColumn<QByteArray>("ptsBytes");
+        QTest::addColumn<qint64>("pts");
+        QTest::addColumn<bool>("key");
+        const auto hex = [](const char *h) { return QByteArray::fromHex(h); };
+        QTest::newRow("config") << hex("8000000000000000") << qint64(AV_NOPTS_VALUE) << false;
+        QTest::newRow("config with time")
+            << hex("80000000000F4240") << qint64(AV_NOPTS_VALUE) << false;
+        QTest::newRow("key frame") << hex("40000000000F4240") << qint64(1000000) << true;
+        QTest::newRow("config and key")
+            << hex("C000000000000001") << qint64(AV_NOPTS_VALUE) << true;
+        QTest::newRow("plain") << hex("00000000000F4240") << qint64(1000000) << false;
+        QTest::newRow("all 62 time bits")
+            << hex("3FFFFFFFFFFFFFFF") << qint64(0x3FFFFFFFFFFFFFFF) << false;
+    }
+
+    void timestampsAndFlags()
+    {
+        QFETCH(QByteArray, ptsBytes);
+        QFETCH(qint64, pts);
+        QFETCH(bool, key);
+        FeedDevice socket;
+        Demuxer demuxer(&socket, nullptr, nullptr);
+        const QByteArray payload = nal(6, 'k');
+        socket.feed(header() + ptsBytes + Wire::frameHeader(0, quint32(payload.size())).mid(8) +
+                    payload);
+        QCOMPARE(demuxer.packets.size(), 1);
+        QCOMPARE(demuxer.packets[0].pts, pts);
+        QCOMPARE(demuxer.packets[0].dts, pts);
+        QCOMPARE(bool(demuxer.packets[0].flags & AV_PKT_FLAG_KEY), key);
+    }
+
+    void h264ContextIsOpenedForLowDelay()
+    {
+        FeedDevice socket;
+        VideoDemuxer demuxer(&socket, nullptr, nullptr);
+        QVERIFY(!demuxer.codecContext());
+        socket.feed(Wire::videoHeader("p", "h264", 720, 1600));
+        AVCodecContext *context = demuxer.codecContext();
+        QVERIFY(context);
+        QVERIFY(avcodec_is_open(context));
+        QCOMPARE(QByteArray(context->codec->name), QByteArray("h264"));
+        QVERIFY(context->flags & AV_CODEC_FLAG_LOW_DELAY);
+        QVERIFY(context->flags2 & AV_CODEC_FLAG2_FAST);
+        QVERIFY(context->flags2 & AV_CODEC_FLAG2_CHUNKS);
+        QCOMPARE(context->width, 720);
+        QCOMPARE(context->height, 1600);
+    }
+
+    void unknownCodecStillFramesEveryPacket()
+    {
+        FeedDevice socket;
+        Demuxer demuxer(&socket, nullptr, nullptr);
+        socket.feed(Wire::videoHeader("p", "zzzz", 720, 1600) +
+                    Wire::frame(packet(nal(3, 'u'), 4)));
+        QVERIFY(demuxer.isHeaderRead());
+        QVERIFY(!demuxer.codecContext());
+        QCOMPARE(demuxer.packets.size(), 1);
+        // The header is never read again.
+        socket.feed(Wire::frame(packet(nal(3, 'v'), 5)));
+        QCOMPARE(demuxer.packets.size(), 2);
+        QCOMPARE(demuxer.packets[1].data, nal(3, 'v'));
+    }
+
+    void aDeletedSocketEndsReading()
+    {
+        auto *socket = new FeedDevice;
+        Demuxer demuxer(socket, nullptr, nullptr);
+        socket->feed(header() + Wire::frame(packet(nal(3, 'a'), 1)));
+        delete socket;
+        demuxer.read();
+        QCOMPARE(demuxer.packets.size(), 1);
+    }
+};
+
+PARVIX_TEST(VideoDemuxerTest)
+#include "videodemuxertest.moc"
