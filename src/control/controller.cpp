@@ -1,0 +1,754 @@
+#include "controller.h"
+
+#include "adbrunner.h"
+#include "device.h"
+#include "keymapping.h"
+
+#include <QFont>
+#include <QFutureWatcher>
+#include <QImage>
+#include <QPainter>
+#include <QStandardPaths>
+#include <QTcpSocket>
+#include <QThreadPool>
+#include <QTimer>
+#include <QtConcurrent>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+// Qt event types as the views pass them.
+constexpr int kMousePress = 2;
+constexpr int kMouseRelease = 3;
+constexpr int kMouseMove = 5;
+constexpr int kKeyPress = 6;
+constexpr int kKeyRelease = 7;
+
+// Android touch and key actions.
+constexpr int kActionDown = 0;
+constexpr int kActionUp = 1;
+constexpr int kActionMove = 2;
+
+// Android meta-state "on" bits.
+constexpr int kMetaShiftOn = 0x1;
+constexpr int kMetaAltOn = 0x2;
+constexpr int kMetaCtrlOn = 0x1000;
+constexpr int kMetaMetaOn = 0x10000;
+
+constexpr int kPrimaryButton = 1;
+constexpr int kSwipeTickMs = 10;
+constexpr int kTapPhaseMs = 30;
+constexpr int kPointerIdCycle = 10;
+constexpr int kMaxFileNameBytes = 255;
+
+int toFramePixel(double frameExtent, double value, double viewExtent, bool *ok)
+{
+    const double scaled = frameExtent * value / viewExtent;
+    if (!std::isfinite(scaled) || scaled >= double(std::numeric_limits<int>::max()) ||
+        scaled <= double(std::numeric_limits<int>::min())) {
+        *ok = false;
+        return 0;
+    }
+    return int(scaled); // truncation toward zero
+}
+
+QPointF interpolate(const QPointF &start, const QPointF &end, int step, int steps)
+{
+    const float fraction = float(step) / float(steps);
+    return start + (end - start) * fraction;
+}
+
+// The nickname as part of one file name: no folder separators or control characters,
+// and short enough for the file system.
+QString fileNamePart(const QString &text, int maxUtf8Bytes)
+{
+    QString safe;
+    safe.reserve(text.size());
+    int bytes = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        QString piece(text.at(i));
+        if (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            piece.append(text.at(++i));
+        const char16_t c = piece.at(0).unicode();
+        if (c < 0x20 || c == 0x7F || c == u'/' || c == u'\\' || c == u':')
+            piece = QStringLiteral("_");
+        bytes += int(piece.toUtf8().size());
+        if (bytes > maxUtf8Bytes)
+            break;
+        safe.append(piece);
+    }
+    return safe;
+}
+
+} // namespace
+
+// A mapped key that is held down: what its release needs, copied at press time so
+// that edits to the profile or a profile switch meanwhile cannot lose the release.
+struct Controller::HeldGesture
+{
+    int keyCode = 0;
+    int modifiers = 0;
+    quint64 pointerId = 0;
+    QPointF releasePoint; // view pixels
+    // Swipe only.
+    QPointF start;
+    QPointF end;
+    int steps = 0;
+    int step = 0;
+    QTimer *timer = nullptr;
+};
+
+struct Controller::DelayedMessage
+{
+    QDeadlineTimer due;
+    ControlMsg message;
+};
+
+Controller::Controller(QObject *parent, QTcpSocket *controlSocket)
+    : QObject(parent), m_controlSocket(controlSocket), m_device(qobject_cast<Device *>(parent))
+{}
+
+Controller::~Controller() = default;
+
+// ---- sending ----------------------------------------------------------------------
+
+void Controller::send(ControlMsg &msg)
+{
+    if (!m_controlSocket)
+        return;
+    m_controlSocket->write(msg.serialize());
+    m_controlSocket->flush();
+    emit messageSent(msg);
+}
+
+void Controller::setClickDelayMilliSeconds(int milliSeconds)
+{
+    m_clickDelayMs = milliSeconds;
+}
+
+void Controller::groupSend(ControlMsg &msg)
+{
+    if (m_clickDelayMs < 1 && m_delayedMessages.isEmpty()) {
+        send(msg);
+        return;
+    }
+    // One queue keeps this phone's messages in the order they were given, also when the
+    // delay changes while some still wait.
+    QDeadlineTimer due(qMax(m_clickDelayMs, 0), Qt::PreciseTimer);
+    if (!m_delayedMessages.isEmpty() && due < m_delayedMessages.last().due)
+        due = m_delayedMessages.last().due;
+    m_delayedMessages.append({due, msg});
+    if (!m_delayTimer) {
+        m_delayTimer = new QTimer(this);
+        m_delayTimer->setSingleShot(true);
+        m_delayTimer->setTimerType(Qt::PreciseTimer);
+        connect(m_delayTimer, &QTimer::timeout, this, &Controller::sendDueDelayedMessages);
+    }
+    if (!m_delayTimer->isActive())
+        m_delayTimer->start(int(m_delayedMessages.first().due.remainingTime()));
+}
+
+void Controller::sendDueDelayedMessages()
+{
+    while (!m_delayedMessages.isEmpty() && m_delayedMessages.first().due.hasExpired()) {
+        ControlMsg message = m_delayedMessages.takeFirst().message;
+        send(message);
+    }
+    if (!m_delayedMessages.isEmpty())
+        m_delayTimer->start(int(m_delayedMessages.first().due.remainingTime()));
+}
+
+void Controller::sendKeyPair(int androidKeyCode)
+{
+    ControlMsg down(ControlMsg::InjectKeycode);
+    down.setInjectKeycode(kActionDown, androidKeyCode, 0, 0);
+    send(down);
+    ControlMsg up(ControlMsg::InjectKeycode);
+    up.setInjectKeycode(kActionUp, androidKeyCode, 0, 0);
+    send(up);
+}
+
+// ---- key pairs, rotation, video -------------------------------------------------------
+
+void Controller::actionHome()
+{
+    sendKeyPair(KeyHome);
+}
+
+void Controller::actionShowTaskList()
+{
+    sendKeyPair(KeyAppSwitch);
+}
+
+void Controller::actionBack()
+{
+    sendKeyPair(KeyBack);
+}
+
+void Controller::actionSleep()
+{
+    sendKeyPair(KeySleep);
+}
+
+void Controller::actionWakeUp()
+{
+    sendKeyPair(KeyWakeUp);
+}
+
+void Controller::actionVolumeUp()
+{
+    sendKeyPair(KeyVolumeUp);
+}
+
+void Controller::actionVolumeDown()
+{
+    sendKeyPair(KeyVolumeDown);
+}
+
+void Controller::actionCopy()
+{
+    sendKeyPair(KeyCopy);
+}
+
+void Controller::actionPaste()
+{
+    sendKeyPair(KeyPaste);
+}
+
+void Controller::actionCut()
+{
+    sendKeyPair(KeyCut);
+}
+
+void Controller::actionRotateScreen()
+{
+    ControlMsg msg(ControlMsg::RotateDevice);
+    send(msg);
+}
+
+void Controller::resetVideo()
+{
+    ControlMsg msg(ControlMsg::ResetVideo);
+    send(msg);
+}
+
+void Controller::actionInputText(QString text)
+{
+    ControlMsg msg(ControlMsg::SetClipboard);
+    msg.setSetClipboard(text, true);
+    send(msg);
+}
+
+// ---- pointer ----------------------------------------------------------------------------
+
+void Controller::handleMouseEvent(int eventType, double x, double y, int button, int buttons)
+{
+    processMouseEvent(ControlMsg::kGenericFingerPointerId, eventType, x, y, button, buttons);
+}
+
+void Controller::processMouseEvent(qulonglong pointerId, int eventType, double x, double y,
+                                   int button, int buttons)
+{
+    if (!m_device)
+        return;
+    int action = 0;
+    float pressure = 0.0f;
+    switch (eventType) {
+    case kMousePress:
+        action = kActionDown;
+        pressure = 1.0f;
+        break;
+    case kMouseRelease:
+        action = kActionUp;
+        break;
+    case kMouseMove:
+        action = kActionMove;
+        break;
+    default:
+        return;
+    }
+    // Until both sizes are known there is no meaningful position on the phone.
+    const QSize view = m_device->showSize();
+    const QSize frame = m_device->frameSize();
+    if (view.width() <= 0 || view.height() <= 0 || frame.width() <= 0 || frame.height() <= 0)
+        return;
+    bool ok = true;
+    const int xf = toFramePixel(frame.width(), x, view.width(), &ok);
+    const int yf = toFramePixel(frame.height(), y, view.height(), &ok);
+    if (!ok)
+        return;
+    // Qt's left, right, middle, back and forward bits equal Android's button bits.
+    const bool singleKnownButton =
+        button == 1 || button == 2 || button == 4 || button == 8 || button == 16;
+    ControlMsg msg(ControlMsg::InjectTouchEvent);
+    msg.setInjectTouchEvent(pointerId, action, singleKnownButton ? button : 0, buttons & 0x1F,
+                            QRect(QPoint(xf, yf), frame), pressure);
+    send(msg);
+}
+
+// ---- built-in swipes ------------------------------------------------------------------------
+
+void Controller::playBuiltInSwipe(const QPointF &start, const QPointF &end, int steps)
+{
+    const quint64 id = ControlMsg::kGenericFingerPointerId;
+    processMouseEvent(id, kMousePress, start.x(), start.y(), kPrimaryButton, kPrimaryButton);
+    auto *timer = new QTimer(this);
+    timer->setTimerType(Qt::PreciseTimer);
+    timer->setInterval(kSwipeTickMs);
+    auto counter = std::make_shared<int>(0);
+    connect(timer, &QTimer::timeout, this, [this, timer, counter, start, end, steps, id] {
+        if (*counter < steps) {
+            ++*counter;
+            const QPointF p = interpolate(start, end, *counter, steps);
+            processMouseEvent(id, kMouseMove, p.x(), p.y(), kPrimaryButton, kPrimaryButton);
+            return;
+        }
+        processMouseEvent(id, kMouseRelease, end.x(), end.y(), kPrimaryButton, kPrimaryButton);
+        timer->stop();
+        timer->deleteLater();
+    });
+    timer->start();
+}
+
+void Controller::actionSwipeUp()
+{
+    if (!m_device)
+        return;
+    const QSizeF v = m_device->showSize();
+    playBuiltInSwipe({v.width() / 2, v.height() / 2}, {v.width() / 2, v.height() / 5}, 5);
+}
+
+void Controller::actionSwipeDown()
+{
+    if (!m_device)
+        return;
+    const QSizeF v = m_device->showSize();
+    playBuiltInSwipe({v.width() / 2, v.height() / 2}, {v.width() / 2, 4 * v.height() / 5}, 10);
+}
+
+void Controller::actionSwipeLeft()
+{
+    if (!m_device)
+        return;
+    const QSizeF v = m_device->showSize();
+    playBuiltInSwipe({v.width() / 2, v.height() / 2}, {v.width() / 5, v.height() / 2}, 10);
+}
+
+void Controller::actionSwipeRight()
+{
+    if (!m_device)
+        return;
+    const QSizeF v = m_device->showSize();
+    playBuiltInSwipe({v.width() / 2, v.height() / 2}, {4 * v.width() / 5, v.height() / 2}, 10);
+}
+
+// ---- keys -------------------------------------------------------------------------------------
+
+int Controller::androidKeyCodeForSpecialKey(int qtKey)
+{
+    switch (qtKey) {
+    case Qt::Key_Escape:
+        return 111;
+    case Qt::Key_Tab:
+        return 61;
+    case Qt::Key_Backspace:
+        return 67;
+    case Qt::Key_Return:
+        return 66;
+    case Qt::Key_Enter:
+        return 160;
+    case Qt::Key_Delete:
+        return 112;
+    case Qt::Key_Home:
+        return 122;
+    case Qt::Key_End:
+        return 123;
+    case Qt::Key_Left:
+        return 21;
+    case Qt::Key_Up:
+        return 19;
+    case Qt::Key_Right:
+        return 22;
+    case Qt::Key_Down:
+        return 20;
+    case Qt::Key_PageUp:
+        return 92;
+    case Qt::Key_PageDown:
+        return 93;
+    default:
+        return -1;
+    }
+}
+
+int Controller::androidKeyCodeForPrintableKey(int qtKey)
+{
+    if (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9)
+        return 7 + (qtKey - Qt::Key_0);
+    if (qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z)
+        return 29 + (qtKey - Qt::Key_A);
+    switch (qtKey) {
+    case Qt::Key_Space:
+        return 62;
+    case Qt::Key_Exclam:
+        return 8;
+    case Qt::Key_At:
+        return 77;
+    case Qt::Key_NumberSign:
+        return 18;
+    case Qt::Key_Dollar:
+        return 11;
+    case Qt::Key_Percent:
+        return 12;
+    case Qt::Key_AsciiCircum:
+        return 13;
+    case Qt::Key_Ampersand:
+        return 14;
+    case Qt::Key_Asterisk:
+        return 17;
+    case Qt::Key_ParenLeft:
+        return 162;
+    case Qt::Key_ParenRight:
+        return 163;
+    case Qt::Key_Minus:
+    case Qt::Key_Underscore:
+        return 69;
+    case Qt::Key_Equal:
+        return 70;
+    case Qt::Key_Plus:
+        return 81;
+    case Qt::Key_BracketLeft:
+    case Qt::Key_BraceLeft:
+        return 71;
+    case Qt::Key_BracketRight:
+    case Qt::Key_BraceRight:
+        return 72;
+    case Qt::Key_Backslash:
+    case Qt::Key_Bar:
+        return 73;
+    case Qt::Key_Semicolon:
+    case Qt::Key_Colon:
+        return 74;
+    case Qt::Key_Apostrophe:
+    case Qt::Key_QuoteDbl:
+        return 75;
+    case Qt::Key_Comma:
+    case Qt::Key_Less:
+        return 55;
+    case Qt::Key_Period:
+    case Qt::Key_Greater:
+        return 56;
+    case Qt::Key_Slash:
+    case Qt::Key_Question:
+        return 76;
+    case Qt::Key_QuoteLeft:
+    case Qt::Key_AsciiTilde:
+        return 68;
+    default:
+        return -1;
+    }
+}
+
+int Controller::androidMetaState(int qtModifiers)
+{
+    int meta = 0;
+    if (qtModifiers & Qt::ShiftModifier)
+        meta |= kMetaShiftOn;
+    if (qtModifiers & Qt::ControlModifier)
+        meta |= kMetaCtrlOn;
+    if (qtModifiers & Qt::AltModifier)
+        meta |= kMetaAltOn;
+    if (qtModifiers & Qt::MetaModifier)
+        meta |= kMetaMetaOn;
+    return meta;
+}
+
+void Controller::handleKeyEvent(int eventType, int key, int modifiers, QString text)
+{
+    if (handleKeyMapping(eventType, key, modifiers, text))
+        return;
+    int action = 0;
+    if (eventType == kKeyRelease) {
+        action = kActionUp;
+    } else if (eventType == kKeyPress) {
+        if (modifiers & Qt::ControlModifier) {
+            if (key == Qt::Key_C) {
+                actionCopy();
+                return;
+            }
+            if (key == Qt::Key_V) {
+                actionPaste();
+                return;
+            }
+            if (key == Qt::Key_X) {
+                actionCut();
+                return;
+            }
+        }
+        action = kActionDown;
+    } else {
+        return;
+    }
+    int keycode = androidKeyCodeForSpecialKey(key);
+    if (keycode < 0) {
+        if (modifiers & (Qt::AltModifier | Qt::MetaModifier))
+            return;
+        keycode = androidKeyCodeForPrintableKey(key);
+        if (keycode < 0)
+            return;
+    }
+    ControlMsg msg(ControlMsg::InjectKeycode);
+    msg.setInjectKeycode(action, keycode, 0, androidMetaState(modifiers));
+    send(msg);
+}
+
+// ---- key mappings
+// ---------------------------------------------------------------------------------
+
+quint64 Controller::takeNextPointerId()
+{
+    const quint64 id = m_nextPointerId;
+    m_nextPointerId = (id + 1) % kPointerIdCycle;
+    return id;
+}
+
+QPointF Controller::toViewPoint(double fractionX, double fractionY) const
+{
+    const QSize view = m_device ? m_device->showSize() : QSize();
+    return {fractionX * view.width(), fractionY * view.height()};
+}
+
+int Controller::findHeldGesture(int key, int modifiers) const
+{
+    for (int i = 0; i < m_heldGestures.size(); ++i) {
+        if (m_heldGestures.at(i).keyCode == key && m_heldGestures.at(i).modifiers == modifiers)
+            return i;
+    }
+    return -1;
+}
+
+bool Controller::handleKeyMapping(int eventType, int key, int modifiers, QString text)
+{
+    Q_UNUSED(text)
+    if (eventType == kKeyPress) {
+        // An auto-repeated press of a held key.
+        if (findHeldGesture(key, modifiers) >= 0)
+            return true;
+    } else if (eventType == kKeyRelease) {
+        // The modifiers may have been let go first; the key alone then still ends its gesture.
+        int held = findHeldGesture(key, modifiers);
+        for (int i = 0; held < 0 && i < m_heldGestures.size(); ++i) {
+            if (m_heldGestures.at(i).keyCode == key)
+                held = i;
+        }
+        if (held >= 0) {
+            releaseHeldGesture(held);
+            return true;
+        }
+    }
+
+    KeyMappingProfile *profile = m_device ? m_device->currentKeyMappingProfile() : nullptr;
+    const KeyMappingEntry *entry = profile ? profile->findEntry(key, modifiers) : nullptr;
+    if (!entry)
+        return false;
+    if (eventType != kKeyPress)
+        return true; // a release of a tap series or of a gesture that never started
+    if (entry->type != KeyMappingEntry::Touch && entry->type != KeyMappingEntry::Swipe)
+        return true;
+
+    const quint64 pointerId = takeNextPointerId();
+    if (entry->type == KeyMappingEntry::Touch && entry->count != 1) {
+        playTapSeries(pointerId, toViewPoint(entry->x, entry->y), entry->count);
+        return true;
+    }
+
+    HeldGesture gesture;
+    gesture.keyCode = key;
+    gesture.modifiers = modifiers;
+    gesture.pointerId = pointerId;
+    if (entry->type == KeyMappingEntry::Touch) {
+        gesture.releasePoint = toViewPoint(entry->x, entry->y);
+        m_heldGestures.append(gesture);
+        processMouseEvent(pointerId, kMousePress, gesture.releasePoint.x(),
+                          gesture.releasePoint.y(), kPrimaryButton, kPrimaryButton);
+        return true;
+    }
+    gesture.start = toViewPoint(entry->startX, entry->startY);
+    gesture.end = toViewPoint(entry->endX, entry->endY);
+    gesture.releasePoint = gesture.end;
+    gesture.steps = qBound(10, entry->duration / 16, 60);
+    const int interval = qMax(0, entry->duration / gesture.steps);
+    m_heldGestures.append(gesture);
+    playMappedSwipe(m_heldGestures.last());
+    if (m_heldGestures.last().timer)
+        m_heldGestures.last().timer->start(interval);
+    return true;
+}
+
+void Controller::playMappedSwipe(HeldGesture &gesture)
+{
+    processMouseEvent(gesture.pointerId, kMousePress, gesture.start.x(), gesture.start.y(),
+                      kPrimaryButton, kPrimaryButton);
+    gesture.step = 1;
+    const QPointF first = interpolate(gesture.start, gesture.end, 1, gesture.steps);
+    processMouseEvent(gesture.pointerId, kMouseMove, first.x(), first.y(), kPrimaryButton,
+                      kPrimaryButton);
+    if (gesture.step >= gesture.steps)
+        return;
+    auto *timer = new QTimer(this);
+    timer->setTimerType(Qt::PreciseTimer);
+    gesture.timer = timer;
+    connect(timer, &QTimer::timeout, this, [this, timer] {
+        for (HeldGesture &held : m_heldGestures) {
+            if (held.timer != timer)
+                continue;
+            ++held.step;
+            const QPointF p = interpolate(held.start, held.end, held.step, held.steps);
+            processMouseEvent(held.pointerId, kMouseMove, p.x(), p.y(), kPrimaryButton,
+                              kPrimaryButton);
+            if (held.step >= held.steps) {
+                held.timer = nullptr;
+                timer->stop();
+                timer->deleteLater();
+            }
+            return;
+        }
+    });
+}
+
+void Controller::releaseHeldGesture(int index)
+{
+    const HeldGesture gesture = m_heldGestures.takeAt(index);
+    if (gesture.timer) {
+        // The key came up before the swipe arrived: no move may follow the release.
+        gesture.timer->stop();
+        gesture.timer->deleteLater();
+    }
+    processMouseEvent(gesture.pointerId, kMouseRelease, gesture.releasePoint.x(),
+                      gesture.releasePoint.y(), kPrimaryButton, kPrimaryButton);
+}
+
+void Controller::playTapSeries(quint64 pointerId, const QPointF &point, int count)
+{
+    if (count <= 0)
+        return;
+    processMouseEvent(pointerId, kMousePress, point.x(), point.y(), kPrimaryButton, kPrimaryButton);
+    auto *timer = new QTimer(this);
+    timer->setTimerType(Qt::PreciseTimer);
+    timer->setInterval(kTapPhaseMs);
+    auto tapsDone = std::make_shared<int>(0);
+    auto pressed = std::make_shared<bool>(true);
+    connect(timer, &QTimer::timeout, this, [=] {
+        if (*pressed) {
+            processMouseEvent(pointerId, kMouseRelease, point.x(), point.y(), kPrimaryButton,
+                              kPrimaryButton);
+            *pressed = false;
+            if (++*tapsDone >= count) {
+                timer->stop();
+                timer->deleteLater();
+            }
+            return;
+        }
+        processMouseEvent(pointerId, kMousePress, point.x(), point.y(), kPrimaryButton,
+                          kPrimaryButton);
+        *pressed = true;
+    });
+    timer->start();
+}
+
+// ---- adb jobs
+// -------------------------------------------------------------------------------------------
+
+void Controller::report(const QString &message, const QString &type, int timeout)
+{
+    if (m_device)
+        m_device->emitDeviceMessage(message, type, timeout);
+    else
+        emit controllerMessage(message, type, timeout);
+}
+
+void Controller::actionReboot()
+{
+    if (m_device)
+        ADBRunner::reboot(m_device->adbConnectionSerial());
+}
+
+void Controller::actionShutdown()
+{
+    if (m_device)
+        ADBRunner::shutdown(m_device->adbConnectionSerial());
+}
+
+namespace {
+
+// Runs an adb job on the global pool and reports its outcome on the device. The watcher
+// belongs to the device, so the outcome still arrives when the session ends meanwhile.
+void runAdbJob(Device *device, std::function<bool()> job, const QString &successText,
+               const QString &failureText, int failureTimeout)
+{
+    auto *watcher = new QFutureWatcher<bool>(device);
+    QObject::connect(watcher, &QFutureWatcher<bool>::finished, watcher,
+                     [watcher, device, successText, failureText, failureTimeout] {
+                         if (watcher->result())
+                             device->emitDeviceMessage(successText, "success", 2000);
+                         else
+                             device->emitDeviceMessage(failureText, "error", failureTimeout);
+                         watcher->deleteLater();
+                     });
+    watcher->setFuture(QtConcurrent::run(QThreadPool::globalInstance(), std::move(job)));
+}
+
+} // namespace
+
+void Controller::installApk(QString apkPath)
+{
+    if (!m_device)
+        return;
+    m_device->emitDeviceMessage(tr("Installing APK"), "info", 100000);
+    const QString serial = m_device->adbConnectionSerial();
+    runAdbJob(
+        m_device, [serial, apkPath] { return ADBRunner::install(serial, apkPath); },
+        tr("APK installed"), tr("APK installation failed"), 100000);
+}
+
+void Controller::uploadFile(QString filePath)
+{
+    if (!m_device) {
+        report(tr("Not Connected"), "error", 5000);
+        return;
+    }
+    const QString serial = m_device->adbConnectionSerial();
+    runAdbJob(
+        m_device,
+        [serial, filePath] { return ADBRunner::push(serial, filePath, "/sdcard/Download"); },
+        tr("File uploaded"), tr("File upload failed"), 5000);
+}
+
+void Controller::setWallpaper(QString nickname, int width, int height)
+{
+    if (!m_device)
+        return;
+    const QString prefix = QStringLiteral("wallpaper_");
+    const QString suffix = QStringLiteral(".png");
+    const int room = kMaxFileNameBytes - int(prefix.size() + suffix.size());
+    const QString path = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation) + "/" +
+                         prefix + fileNamePart(nickname, room) + suffix;
+
+    QImage image(width, height, QImage::Format_RGB32);
+    if (image.isNull())
+        return; // the screen size is not known yet
+    image.fill(Qt::black);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setPen(QPen(QBrush(Qt::yellow), 2.0, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
+    painter.setFont(QFont("Arial", 80, QFont::Bold, false));
+    QRect textRect = image.rect();
+    textRect.setTop(150);
+    painter.drawText(textRect, Qt::AlignHCenter | Qt::AlignTop, nickname);
+    painter.end();
+    // A file that could not be written must not let an older wallpaper go to the phone.
+    if (!image.save(path))
+        return;
+    ADBRunner::pushWallpaper(m_device->adbConnectionSerial(), path);
+}

@@ -1,0 +1,443 @@
+#include "keymapping.h"
+
+#include "appconfig.h"
+#include "jsonfile.h"
+
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace {
+
+constexpr const char *kFileName = "keymappings.json";
+
+KeyMappingEntry touchEntry(int keyCode, int modifiers, const QString &keyDisplay, double x,
+                           double y, int count)
+{
+    KeyMappingEntry entry;
+    entry.keyCode = keyCode;
+    entry.modifiers = modifiers;
+    entry.keyDisplay = keyDisplay;
+    entry.type = KeyMappingEntry::Touch;
+    entry.x = x;
+    entry.y = y;
+    entry.count = count;
+    return entry;
+}
+
+} // namespace
+
+// ---- KeyMappingEntry ----------------------------------------------------------
+
+QVariantMap KeyMappingEntry::toVariantMap() const
+{
+    QVariantMap data;
+    if (type == Touch) {
+        data.insert("x", x);
+        data.insert("y", y);
+        data.insert("count", count);
+    } else if (type == Swipe) {
+        data.insert("startX", startX);
+        data.insert("startY", startY);
+        data.insert("endX", endX);
+        data.insert("endY", endY);
+        data.insert("duration", duration);
+    }
+    QVariantMap map;
+    map.insert("keyCode", keyCode);
+    map.insert("modifiers", modifiers);
+    map.insert("keyDisplay", keyDisplay);
+    map.insert("type", type);
+    map.insert("data", data);
+    return map;
+}
+
+QJsonObject KeyMappingEntry::toJson() const
+{
+    return QJsonObject::fromVariantMap(toVariantMap());
+}
+
+KeyMappingEntry KeyMappingEntry::fromJson(const QJsonObject &object)
+{
+    KeyMappingEntry entry;
+    entry.keyCode = object.value("keyCode").toInt(0);
+    entry.modifiers = object.value("modifiers").toInt(0);
+    entry.keyDisplay = object.value("keyDisplay").toString();
+    entry.type = object.value("type").toInt(Touch);
+    const QJsonObject data = object.value("data").toObject();
+    if (entry.type == Touch) {
+        // The older flat form kept the point beside the key.
+        const QJsonObject &source = data.isEmpty() ? object : data;
+        entry.x = source.value("x").toDouble(0.0);
+        entry.y = source.value("y").toDouble(0.0);
+        entry.count = data.isEmpty() ? 1 : data.value("count").toInt(1);
+    } else if (entry.type == Swipe) {
+        entry.startX = data.value("startX").toDouble(0.0);
+        entry.startY = data.value("startY").toDouble(0.0);
+        entry.endX = data.value("endX").toDouble(0.0);
+        entry.endY = data.value("endY").toDouble(0.0);
+        entry.duration = data.value("duration").toInt(200);
+    }
+    return entry;
+}
+
+// ---- KeyMappingProfile --------------------------------------------------------
+
+KeyMappingProfile::KeyMappingProfile(QObject *parent) : QObject(parent) {}
+
+KeyMappingProfile::KeyMappingProfile(const QString &name, QObject *parent)
+    : QObject(parent), m_name(name)
+{}
+
+void KeyMappingProfile::setName(const QString &name)
+{
+    if (name == m_name)
+        return;
+    m_name = name;
+    emit nameChanged();
+}
+
+const KeyMappingEntry *KeyMappingProfile::findEntry(int keyCode, int modifiers) const
+{
+    if (m_retired)
+        return nullptr;
+    const int index = indexOf(keyCode, modifiers);
+    return index < 0 ? nullptr : &m_entries.at(index);
+}
+
+void KeyMappingProfile::appendLoadedEntry(const KeyMappingEntry &entry)
+{
+    m_entries.append(entry);
+}
+
+int KeyMappingProfile::indexOf(int keyCode, int modifiers) const
+{
+    for (int i = 0; i < m_entries.size(); ++i) {
+        if (m_entries.at(i).keyCode == keyCode && m_entries.at(i).modifiers == modifiers)
+            return i;
+    }
+    return -1;
+}
+
+bool KeyMappingProfile::append(const KeyMappingEntry &entry)
+{
+    if (entry.keyDisplay.isEmpty() || indexOf(entry.keyCode, entry.modifiers) >= 0)
+        return false;
+    m_entries.append(entry);
+    emit mappingsChanged();
+    return true;
+}
+
+bool KeyMappingProfile::addMapping(int keyCode, int modifiers, const QString &keyDisplay, double x,
+                                   double y, int count)
+{
+    return append(touchEntry(keyCode, modifiers, keyDisplay, x, y, count));
+}
+
+bool KeyMappingProfile::addMapping(int keyCode, int modifiers, const QString &keyDisplay, double x,
+                                   double y)
+{
+    return addMapping(keyCode, modifiers, keyDisplay, x, y, 1);
+}
+
+bool KeyMappingProfile::addMappingWithType(int keyCode, int modifiers, const QString &keyDisplay,
+                                           int type, const QVariantMap &data)
+{
+    KeyMappingEntry entry;
+    entry.keyCode = keyCode;
+    entry.modifiers = modifiers;
+    entry.keyDisplay = keyDisplay;
+    entry.type = type;
+    if (type == KeyMappingEntry::Touch) {
+        entry.x = data.value("x", 0.0).toDouble();
+        entry.y = data.value("y", 0.0).toDouble();
+        entry.count = data.value("count", 1).toInt();
+    } else if (type == KeyMappingEntry::Swipe) {
+        entry.startX = data.value("startX", 0.0).toDouble();
+        entry.startY = data.value("startY", 0.0).toDouble();
+        entry.endX = data.value("endX", 0.0).toDouble();
+        entry.endY = data.value("endY", 0.0).toDouble();
+        entry.duration = data.value("duration", 200).toInt();
+    }
+    return append(entry);
+}
+
+bool KeyMappingProfile::addSwipeMapping(int keyCode, int modifiers, const QString &keyDisplay,
+                                        double startX, double startY, double endX, double endY,
+                                        int duration)
+{
+    KeyMappingEntry entry;
+    entry.keyCode = keyCode;
+    entry.modifiers = modifiers;
+    entry.keyDisplay = keyDisplay;
+    entry.type = KeyMappingEntry::Swipe;
+    entry.startX = startX;
+    entry.startY = startY;
+    entry.endX = endX;
+    entry.endY = endY;
+    entry.duration = duration;
+    return append(entry);
+}
+
+bool KeyMappingProfile::addSwipeMapping(int keyCode, int modifiers, const QString &keyDisplay,
+                                        double startX, double startY, double endX, double endY)
+{
+    return addSwipeMapping(keyCode, modifiers, keyDisplay, startX, startY, endX, endY, 200);
+}
+
+bool KeyMappingProfile::removeMapping(int index)
+{
+    if (index < 0 || index >= m_entries.size())
+        return false;
+    m_entries.removeAt(index);
+    emit mappingsChanged();
+    return true;
+}
+
+bool KeyMappingProfile::updateMapping(int index, int keyCode, int modifiers,
+                                      const QString &keyDisplay, double x, double y, int count)
+{
+    if (index < 0 || index >= m_entries.size() || keyDisplay.isEmpty())
+        return false;
+    for (int i = 0; i < m_entries.size(); ++i) {
+        if (i != index && m_entries.at(i).keyCode == keyCode &&
+            m_entries.at(i).modifiers == modifiers)
+            return false;
+    }
+    m_entries[index] = touchEntry(keyCode, modifiers, keyDisplay, x, y, count);
+    emit mappingsChanged();
+    return true;
+}
+
+bool KeyMappingProfile::updateMapping(int index, int keyCode, int modifiers,
+                                      const QString &keyDisplay, double x, double y)
+{
+    return updateMapping(index, keyCode, modifiers, keyDisplay, x, y, 1);
+}
+
+void KeyMappingProfile::clearMappings()
+{
+    m_entries.clear();
+    emit mappingsChanged();
+}
+
+QVariantMap KeyMappingProfile::getMappingByKey(int keyCode, int modifiers) const
+{
+    const int index = indexOf(keyCode, modifiers);
+    return index < 0 ? QVariantMap() : m_entries.at(index).toVariantMap();
+}
+
+bool KeyMappingProfile::hasMapping(int keyCode, int modifiers) const
+{
+    return indexOf(keyCode, modifiers) >= 0;
+}
+
+int KeyMappingProfile::getMappingCount() const
+{
+    return int(m_entries.size());
+}
+
+QVariantList KeyMappingProfile::getMappings() const
+{
+    QVariantList list;
+    list.reserve(m_entries.size());
+    for (const KeyMappingEntry &entry : m_entries)
+        list.append(entry.toVariantMap());
+    return list;
+}
+
+// ---- KeyMapping -----------------------------------------------------------------
+
+KeyMapping *KeyMapping::instance()
+{
+    static KeyMapping *shared = new KeyMapping;
+    return shared;
+}
+
+KeyMapping::KeyMapping() : QObject(nullptr)
+{
+    loadFromFile();
+}
+
+KeyMapping::KeyMapping(const QString &configFilePath, QObject *parent)
+    : QObject(parent), m_fixedConfigFilePath(configFilePath)
+{
+    loadFromFile();
+}
+
+KeyMapping::~KeyMapping() = default;
+
+QStringList KeyMapping::profileNames() const
+{
+    QStringList names;
+    names.reserve(m_profiles.size());
+    for (const KeyMappingProfile *profile : m_profiles)
+        names.append(profile->name());
+    return names;
+}
+
+void KeyMapping::disconnectCurrent()
+{
+    if (m_currentProfile)
+        disconnect(m_currentProfile, &KeyMappingProfile::mappingsChanged, this, nullptr);
+}
+
+void KeyMapping::connectCurrent()
+{
+    if (m_currentProfile)
+        connect(m_currentProfile, &KeyMappingProfile::mappingsChanged, this,
+                &KeyMapping::handleCurrentMappingsChanged);
+}
+
+void KeyMapping::handleCurrentMappingsChanged()
+{
+    emit currentMappingsChanged();
+    saveToFile();
+}
+
+void KeyMapping::setCurrentProfile(KeyMappingProfile *profile)
+{
+    if (profile == m_currentProfile)
+        return;
+    // Only profiles of this store can be current.
+    if (profile && !m_profiles.contains(profile))
+        return;
+    disconnectCurrent();
+    m_currentProfile = profile;
+    connectCurrent();
+    emit currentProfileChanged();
+    emit currentMappingsChanged();
+}
+
+bool KeyMapping::addProfile(const QString &profileName)
+{
+    if (profileName.isEmpty() || hasProfile(profileName))
+        return false;
+    m_profiles.append(new KeyMappingProfile(profileName, this));
+    emit profilesChanged();
+    saveToFile();
+    return true;
+}
+
+bool KeyMapping::removeProfile(const QString &profileName)
+{
+    KeyMappingProfile *profile = getProfile(profileName);
+    if (!profile)
+        return false;
+    if (profile == m_currentProfile) {
+        KeyMappingProfile *next = nullptr;
+        if (m_profiles.first() != profile)
+            next = m_profiles.first();
+        else if (m_profiles.size() > 1)
+            next = m_profiles.at(1);
+        setCurrentProfile(next);
+    }
+    m_profiles.removeOne(profile);
+    // Devices may still name it until it is deleted; it must not play from now on.
+    profile->retire();
+    profile->deleteLater();
+    emit profilesChanged();
+    saveToFile();
+    return true;
+}
+
+KeyMappingProfile *KeyMapping::getProfile(const QString &profileName) const
+{
+    for (KeyMappingProfile *profile : m_profiles) {
+        if (profile->name() == profileName)
+            return profile;
+    }
+    return nullptr;
+}
+
+bool KeyMapping::hasProfile(const QString &profileName) const
+{
+    return getProfile(profileName) != nullptr;
+}
+
+QVariantList KeyMapping::currentMappings() const
+{
+    return m_currentProfile ? m_currentProfile->getMappings() : QVariantList();
+}
+
+QString KeyMapping::getConfigFilePath() const
+{
+    if (!m_fixedConfigFilePath.isEmpty())
+        return m_fixedConfigFilePath;
+    const QString folder = AppConfig::instance()->getKeyMappingSavePath();
+    QDir().mkpath(folder);
+    return QDir(folder).filePath(kFileName);
+}
+
+bool KeyMapping::saveToFile()
+{
+    const QString path = getConfigFilePath();
+    if (m_backupPending) {
+        JsonFile::keepBackup(path);
+        m_backupPending = false;
+    }
+    QJsonObject profiles;
+    for (const KeyMappingProfile *profile : m_profiles) {
+        QJsonArray entries;
+        for (const KeyMappingEntry &entry : profile->entries())
+            entries.append(entry.toJson());
+        // Two profiles renamed to one name share a member; the first in the list wins.
+        if (!profiles.contains(profile->name()))
+            profiles.insert(profile->name(), entries);
+    }
+    QJsonObject root;
+    root.insert("version", "1.0");
+    root.insert("currentProfile", m_currentProfile ? m_currentProfile->name() : QString());
+    root.insert("profiles", profiles);
+    return JsonFile::write(path, QJsonDocument(root));
+}
+
+bool KeyMapping::loadFromFile()
+{
+    const JsonFile::ReadResult result = JsonFile::read(getConfigFilePath());
+    if (result.status == JsonFile::ReadStatus::Malformed ||
+        (result.status == JsonFile::ReadStatus::Ok && !result.document.isObject())) {
+        // Keep the user's file aside before a save replaces it.
+        m_backupPending = true;
+        return false;
+    }
+    if (result.status != JsonFile::ReadStatus::Ok)
+        return false;
+
+    const QJsonObject root = result.document.object();
+    const QString currentName = root.value("currentProfile").toString();
+    const QJsonValue profilesValue = root.value("profiles");
+    if (profilesValue.isObject()) {
+        setCurrentProfile(nullptr);
+        for (KeyMappingProfile *profile : std::as_const(m_profiles)) {
+            profile->retire();
+            profile->deleteLater();
+        }
+        m_profiles.clear();
+        const QJsonObject profiles = profilesValue.toObject();
+        for (auto it = profiles.begin(); it != profiles.end(); ++it) {
+            auto *profile = new KeyMappingProfile(it.key(), this);
+            const QJsonArray entries = it.value().toArray();
+            for (const QJsonValue &value : entries) {
+                if (value.isObject())
+                    profile->appendLoadedEntry(KeyMappingEntry::fromJson(value.toObject()));
+            }
+            m_profiles.append(profile);
+        }
+    }
+    m_backupPending = false;
+
+    KeyMappingProfile *current = currentName.isEmpty() ? nullptr : getProfile(currentName);
+    if (current && current != m_currentProfile) {
+        disconnectCurrent();
+        m_currentProfile = current;
+        connectCurrent();
+    }
+    emit profilesChanged();
+    if (m_currentProfile) {
+        emit currentProfileChanged();
+        emit currentMappingsChanged();
+    }
+    return true;
+}
