@@ -2,7 +2,11 @@
 
 #include "appconfig.h"
 #include "colormanager.h"
+#include "commonphrasemanager.h"
+#include "controller.h"
+#include "controlmsg.h"
 #include "devicesettings.h"
+#include "keymapping.h"
 #include "yuvfboitem.h"
 
 #include <QJSEngine>
@@ -28,6 +32,11 @@ void registerParvixTypes()
 {
     // Creatable and uncreatable types.
     qmlRegisterType<YuvFboItem>(kUri, kMajor, kMinor, "YuvFboItem");
+    qmlRegisterType<Controller>(kUri, kMajor, kMinor, "Controller");
+    qmlRegisterType<CommonPhrase>(kUri, kMajor, kMinor, "CommonPhrase");
+    qmlRegisterType<PhraseCategory>(kUri, kMajor, kMinor, "PhraseCategory");
+    // Control messages travel through signals by reference (Controller::messageSent).
+    qRegisterMetaType<ControlMsg>("ControlMsg");
     // (DeviceGroupManager, Device, DeviceGroup, YuvFboItem, Controller, CommonPhrase,
     //  PhraseCategory join here as their subsystems land.)
 
@@ -35,4 +44,6 @@ void registerParvixTypes()
     registerSharedSingleton<AppConfig>("AppConfig");
     registerSharedSingleton<DeviceSettings>("DeviceSettings");
     registerSharedSingleton<ColorManager>("ColorManager");
+    registerSharedSingleton<CommonPhraseManager>("CommonPhraseManager");
+    registerSharedSingleton<KeyMapping>("KeyMapping");
 }
