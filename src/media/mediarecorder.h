@@ -4,7 +4,6 @@
 
 #include <memory>
 
-struct AVCodecContext;
 struct AVPacket;
 class Device;
 class QDateTime;
@@ -13,14 +12,17 @@ struct RecordingState;
 
 // Records a device's stream, without re-encoding, into a Matroska file in the video
 // folder. The demuxers push clones of their packets; a "VideoRecorderThread" drains the
-// queues, rebuilds clean timestamps and muxes. The thread's state is shared with the
-// thread itself, so it outlives this object if the thread is slow to finish.
+// queues, rebuilds clean timestamps and muxes. The recording's state is shared with
+// its thread, so it stays valid if this object goes away before the thread has ended.
 class MediaRecorder : public QObject
 {
     Q_OBJECT
     Q_PROPERTY(bool isRecording READ isRecording NOTIFY isRecordingChanged)
 
 public:
+    // How long the destructor waits for a running recording to end.
+    static constexpr int ThreadWaitMs = 3000;
+
     explicit MediaRecorder(Device *device);
     ~MediaRecorder() override;
 
@@ -31,26 +33,22 @@ public:
     Q_INVOKABLE void stop();
     bool isRecording() const;
 
-    // Path of the open recording (empty while none is open).
+    // Path of the open recording; empty while none is open.
     QString filePath() const;
     // The recording thread while it exists.
     QThread *recordingThread() const { return m_thread; }
 
-    // "<nickname>_<serial>_<yyyyMMdd_hhmmss_zzz>.mkv", with characters that are not allowed
-    // in file names (path separators included) replaced, so the file stays in its folder.
+    // "<nickname>_<serial>_<yyyyMMdd_hhmmss_zzz>.mkv". Characters that are not allowed in
+    // file names (path separators included) become "-", so the file stays in its folder.
     static QString recordingFileName(const QString &nickname, const QString &serial,
                                      const QDateTime &time);
 
 signals:
     void isRecordingChanged();
 
-protected:
-    // Decoder contexts of the current session; read on the GUI thread only.
-    virtual const AVCodecContext *videoCodecContext() const;
-    virtual const AVCodecContext *audioCodecContext() const;
-
 private:
-    void refreshEnabledTracks();
+    // Which tracks the device's current stream parameters ask for (GUI thread).
+    void refreshTracks();
 
     Device *m_device = nullptr;
     QThread *m_thread = nullptr;

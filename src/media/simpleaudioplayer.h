@@ -42,4 +42,8 @@ private:
     SwrContext *m_resampler = nullptr;
     bool m_resamplerReady = false;
     bool m_started = false;
+    // What the resampler was configured for.
+    QByteArray m_inputLayout;
+    int m_inputSampleRate = 0;
+    int m_inputSampleFormat = -1;
 };

@@ -1,0 +1,48 @@
+#include "audiodecoder.h"
+
+#include "audiodemuxer.h"
+#include "device.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavutil/frame.h>
+}
+
+AudioDecoder::AudioDecoder(Device *device)
+    : QObject(device), m_frame(av_frame_alloc()), m_device(device)
+{}
+
+AudioDecoder::~AudioDecoder()
+{
+    av_frame_free(&m_frame);
+}
+
+void AudioDecoder::setDemuxer(AudioDemuxer *demuxer)
+{
+    m_demuxer = demuxer;
+}
+
+void AudioDecoder::decode(AVPacket *packet)
+{
+    AVCodecContext *context = m_demuxer ? m_demuxer->codecContext() : nullptr;
+    if (!packet || !m_frame || !context || !avcodec_is_open(context))
+        return;
+
+    int result = avcodec_send_packet(context, packet);
+    if (result == AVERROR(EAGAIN)) {
+        drain();
+        result = avcodec_send_packet(context, packet);
+    }
+    if (result < 0)
+        return;
+    drain();
+}
+
+void AudioDecoder::drain()
+{
+    AVCodecContext *context = m_demuxer->codecContext();
+    while (avcodec_receive_frame(context, m_frame) >= 0) {
+        emit frameDecoded(m_frame);
+        av_frame_unref(m_frame);
+    }
+}
