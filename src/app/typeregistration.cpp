@@ -5,8 +5,11 @@
 #include "commonphrasemanager.h"
 #include "controller.h"
 #include "controlmsg.h"
+#include "device.h"
+#include "devicegroup.h"
 #include "devicesettings.h"
 #include "keymapping.h"
+#include "serverparams.h"
 #include "yuvfboitem.h"
 
 #include <QJSEngine>
@@ -35,6 +38,10 @@ void registerParvixTypes()
     qmlRegisterType<Controller>(kUri, kMajor, kMinor, "Controller");
     qmlRegisterType<CommonPhrase>(kUri, kMajor, kMinor, "CommonPhrase");
     qmlRegisterType<PhraseCategory>(kUri, kMajor, kMinor, "PhraseCategory");
+    qmlRegisterUncreatableType<Device>(kUri, kMajor, kMinor, "Device",
+                                       QStringLiteral("Devices are created by their device group"));
+    qmlRegisterType<DeviceGroup>(kUri, kMajor, kMinor, "DeviceGroup");
+    qmlRegisterType<ServerParams>(kUri, kMajor, kMinor, "ServerParams");
     // Control messages travel through signals by reference (Controller::messageSent).
     qRegisterMetaType<ControlMsg>("ControlMsg");
     // (DeviceGroupManager, Device, DeviceGroup, YuvFboItem, Controller, CommonPhrase,

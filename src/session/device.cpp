@@ -1,0 +1,758 @@
+#include "device.h"
+
+#include "adbrunner.h"
+#include "audiodecoder.h"
+#include "audiodemuxer.h"
+#include "autojs.h"
+#include "controller.h"
+#include "controlmsg.h"
+#include "devicegroup.h"
+#include "devicesettings.h"
+#include "keymapping.h"
+#include "mediarecorder.h"
+#include "scrcpyserver.h"
+#include "serverparams.h"
+#include "simpleaudioplayer.h"
+#include "videodecoder.h"
+#include "videodemuxer.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFutureWatcher>
+#include <QRegularExpression>
+#include <QTcpSocket>
+#include <QThread>
+#include <QTimer>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <algorithm>
+#include <exception>
+
+extern "C" {
+#include <libavutil/frame.h>
+#include <libavutil/pixfmt.h>
+#include <libswscale/swscale.h>
+}
+
+namespace {
+const QString kError = QStringLiteral("error");
+const QString kInfo = QStringLiteral("info");
+const QString kSuccess = QStringLiteral("success");
+
+constexpr int kSuccessTimeoutMs = 2000;
+constexpr int kInfoTimeoutMs = 100000;
+constexpr int kErrorTimeoutMs = 5000;
+constexpr int kShortTimeoutMs = 2000;
+constexpr int kSwitchTimeoutMs = 3000;
+
+constexpr int kRecorderStopWaitMs = 1000;
+constexpr int kRecorderPollMs = 10;
+
+struct PhoneSnapshot
+{
+    DeviceInfo info;
+    QString ip;
+};
+} // namespace
+
+Device::Device(QObject *parent, DeviceGroup *group, const QString &serial)
+    : QObject(parent), m_adbConnectionSerial(serial), m_deviceGroup(group)
+{
+    m_serverParamsSmallView = new ServerParams(this);
+    m_serverParamsBigView = new ServerParams(this);
+    m_serverParamsBigView->setMaxSize(720);
+    m_serverParamsBigView->setMaxFps(30);
+    m_serverParamsBigView->setBitRate(4000000);
+    m_autojs = new Autojs(this);
+    m_videoRecorder = new MediaRecorder(this);
+
+    m_restartTimer = new QTimer(this);
+    m_restartTimer->setSingleShot(true);
+    m_restartTimer->setInterval(kViewSwitchRestartMs);
+    connect(m_restartTimer, &QTimer::timeout, this, &Device::startScrcpySession);
+}
+
+Device::~Device()
+{
+    if (m_videoRecorder->isRecording()) {
+        m_videoRecorder->stop();
+        QElapsedTimer waited;
+        waited.start();
+        while (m_videoRecorder->isRecording() && waited.elapsed() < kRecorderStopWaitMs) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, kRecorderPollMs);
+            QThread::msleep(kRecorderPollMs);
+        }
+    }
+    delete m_videoRecorder;
+    m_videoRecorder = nullptr;
+
+    if (m_server) {
+        ScrcpyServer *server = detachServer();
+        server->stop();
+        delete server;
+        emit runningChanged();
+    }
+    destroyController();
+    sws_freeContext(m_swsContext);
+}
+
+Controller *Device::controller() const
+{
+    return m_controller;
+}
+
+ServerParams *Device::currentServerParams() const
+{
+    return m_isBigView ? m_serverParamsBigView : m_serverParamsSmallView;
+}
+
+QString Device::nickname() const
+{
+    return DeviceSettings::instance()->getDeviceNickname(m_adbConnectionSerial);
+}
+
+int Device::indexInGroup() const
+{
+    return m_deviceGroup ? m_deviceGroup->indexOfDevice(this) : -1;
+}
+
+bool Device::isAudioEnabled() const
+{
+    // Sessions take their audio choice from the small-view set in both views.
+    return m_serverParamsSmallView->audio();
+}
+
+KeyMappingProfile *Device::currentKeyMappingProfile() const
+{
+    return m_currentKeyMappingProfile;
+}
+
+DeviceGroup *Device::deviceGroup() const
+{
+    return m_deviceGroup;
+}
+
+VideoDemuxer *Device::videoDemuxer() const
+{
+    return m_videoDemuxer;
+}
+
+AudioDemuxer *Device::audioDemuxer() const
+{
+    return m_audioDemuxer;
+}
+
+void Device::setDeviceGroup(DeviceGroup *group)
+{
+    if (m_deviceGroup == group)
+        return;
+    m_deviceGroup = group;
+    emit deviceGroupChanged();
+}
+
+void Device::setIsHostDevice(bool isHost)
+{
+    m_isHostDevice = isHost;
+    emit isHostDeviceChanged();
+}
+
+void Device::setConnectionType(ConnectionType type)
+{
+    m_connectionType = type;
+    emit connectionTypeChanged();
+}
+
+void Device::setIsScreenShotting(bool screenShotting)
+{
+    m_isScreenShotting = screenShotting;
+    emit isScreenShottingChanged();
+}
+
+void Device::emitSuccess(const QString &message)
+{
+    emit deviceMessage(message, kSuccess, kSuccessTimeoutMs);
+}
+
+void Device::emitInfo(const QString &message)
+{
+    emit deviceMessage(message, kInfo, kInfoTimeoutMs);
+}
+
+void Device::emitError(const QString &message)
+{
+    emit deviceMessage(message, kError, kErrorTimeoutMs);
+}
+
+void Device::emitDeviceMessage(const QString &message, const QString &type, int timeout)
+{
+    emit deviceMessage(message, type, timeout);
+}
+
+// ---- background refresh ------------------------------------------------------
+
+void Device::refreshDeviceInfo()
+{
+    const DeviceInfo info = ADBRunner::getDeviceInfo(m_adbConnectionSerial);
+    if (QThread::currentThread() == thread())
+        applyDeviceInfo(info);
+    else
+        QMetaObject::invokeMethod(
+            this, [this, info] { applyDeviceInfo(info); }, Qt::QueuedConnection);
+}
+
+void Device::refreshIpAddress()
+{
+    const QString ip = ADBRunner::getDeviceIp(m_adbConnectionSerial);
+    if (QThread::currentThread() == thread())
+        applyIpAddress(ip);
+    else
+        QMetaObject::invokeMethod(
+            this, [this, ip] { applyIpAddress(ip); }, Qt::QueuedConnection);
+}
+
+void Device::refreshInBackground()
+{
+    // The task gets only the serial, so it never touches a device deleted meanwhile;
+    // the watcher dies with the device and the result is then dropped.
+    const QString serial = m_adbConnectionSerial;
+    auto *watcher = new QFutureWatcher<PhoneSnapshot>(this);
+    connect(watcher, &QFutureWatcher<PhoneSnapshot>::finished, this, [this, watcher] {
+        const PhoneSnapshot snapshot = watcher->result();
+        watcher->deleteLater();
+        applyDeviceInfo(snapshot.info);
+        applyIpAddress(snapshot.ip);
+    });
+    watcher->setFuture(QtConcurrent::run([serial] {
+        PhoneSnapshot snapshot;
+        snapshot.info = ADBRunner::getDeviceInfo(serial);
+        snapshot.ip = ADBRunner::getDeviceIp(serial);
+        return snapshot;
+    }));
+}
+
+void Device::applyDeviceInfo(const DeviceInfo &info)
+{
+    m_deviceInfo = info;
+    emit deviceInfoChanged();
+}
+
+void Device::applyIpAddress(const QString &ip)
+{
+    m_ipAddress = ip;
+    emit ipAddressChanged();
+}
+
+// ---- session -------------------------------------------------------------------
+
+void Device::setEnableAudio(bool enableAudio)
+{
+    // The small-view set holds the choice for both views; the big-view set follows
+    // so that both describe the same session.
+    m_serverParamsSmallView->setAudio(enableAudio);
+    m_serverParamsBigView->setAudio(enableAudio);
+    emit deviceMessage(enableAudio ? tr("Audio Enabled, Need Reconnect")
+                                   : tr("Audio Disabled, Need Reconnect"),
+                       kInfo, kSwitchTimeoutMs);
+    emit isAudioEnabledChanged();
+}
+
+void Device::setShowSize(QSize size)
+{
+    m_showSize = size;
+}
+
+void Device::startScrcpySession()
+{
+    if (m_server)
+        return;
+    m_restartTimer->stop();
+
+    ServerParams *params = currentServerParams();
+    if (params == m_serverParamsBigView)
+        params->setAudio(m_serverParamsSmallView->audio());
+    params->setDeviceSerial(m_adbConnectionSerial);
+    params->setSocketName(QStringLiteral("scrcpy_%1").arg(params->scidHex()));
+
+    m_server = new ScrcpyServer(this, params);
+    m_sessionParams = params;
+    connect(m_server, &ScrcpyServer::output, this, &Device::handleServerOutput);
+    connect(m_server, &ScrcpyServer::stopped, this, &Device::handleServerStopped);
+    connect(m_server, &ScrcpyServer::videoSocketConnected, this,
+            &Device::handleVideoSocketConnected);
+    connect(m_server, &ScrcpyServer::videoSocketDisconnected, this,
+            &Device::handleVideoSocketDisconnected);
+    connect(m_server, &ScrcpyServer::audioSocketConnected, this,
+            &Device::handleAudioSocketConnected);
+    connect(m_server, &ScrcpyServer::audioSocketDisconnected, this,
+            &Device::handleAudioSocketDisconnected);
+    connect(m_server, &ScrcpyServer::controlSocketConnected, this,
+            &Device::handleControlSocketConnected);
+    connect(m_server, &ScrcpyServer::controlSocketDisconnected, this,
+            &Device::handleControlSocketDisconnected);
+
+    if (m_audioPlayer)
+        m_audioPlayer->deleteLater();
+    m_audioPlayer = new SimpleAudioPlayer(this);
+
+    m_starting = true;
+    const bool started = m_server->start();
+    m_starting = false;
+    if (!started) {
+        // start() already reported stopped(), which released the launcher. The removal
+        // runs once this call and the launcher's signal delivery are over.
+        if (m_server) {
+            ScrcpyServer *server = detachServer();
+            server->deleteLater();
+        }
+        QMetaObject::invokeMethod(this, &Device::removeFromDeviceGroup, Qt::QueuedConnection);
+        return;
+    }
+    emit runningChanged();
+}
+
+void Device::stopScrcpySession()
+{
+    m_restartTimer->stop();
+    if (!m_server)
+        return;
+    ScrcpyServer *server = detachServer();
+    server->stop();
+    server->deleteLater();
+    emit runningChanged();
+    destroyController();
+}
+
+void Device::removeFromDeviceGroup()
+{
+    stopScrcpySession();
+    if (m_switchingToWiFi)
+        return;
+    if (m_deviceGroup)
+        m_deviceGroup->removeDevice(this);
+}
+
+ScrcpyServer *Device::detachServer()
+{
+    // From here on the launcher can no longer call back into this device, and the
+    // pipeline of its sockets is gone.
+    ScrcpyServer *server = m_server;
+    m_server = nullptr;
+    m_sessionParams = nullptr;
+    server->disconnect(this);
+    releaseVideoPipeline();
+    releaseAudioPipeline();
+    return server;
+}
+
+void Device::destroyController()
+{
+    if (!m_controller)
+        return;
+    delete m_controller;
+    m_controller = nullptr;
+    emit controllerChanged();
+}
+
+void Device::releaseVideoPipeline()
+{
+    // The demuxer goes at once, so nothing already queued for it (socket data, its
+    // own deferred re-read) reaches the decoder or the recorder afterwards.
+    delete m_videoDemuxer;
+    if (m_videoDecoder) {
+        m_videoDecoder->disconnect(this);
+        m_videoDecoder->setDemuxer(nullptr);
+        m_videoDecoder->deleteLater();
+    }
+    m_videoDemuxer = nullptr;
+    m_videoDecoder = nullptr;
+}
+
+void Device::releaseAudioPipeline()
+{
+    delete m_audioDemuxer;
+    if (m_audioDecoder) {
+        m_audioDecoder->disconnect(this);
+        m_audioDecoder->setDemuxer(nullptr);
+        m_audioDecoder->deleteLater();
+    }
+    m_audioDemuxer = nullptr;
+    m_audioDecoder = nullptr;
+}
+
+void Device::handleServerOutput(QByteArray data)
+{
+    Q_UNUSED(data)
+}
+
+void Device::handleServerStopped(int exitCode, QProcess::ExitStatus st)
+{
+    Q_UNUSED(exitCode)
+    Q_UNUSED(st)
+    if (m_server) {
+        ScrcpyServer *server = detachServer();
+        server->deleteLater(); // we are inside its own signal
+        destroyController();
+        emit runningChanged();
+    }
+    // A failed start removes the device anyway once start() has returned.
+    if (m_starting)
+        return;
+
+    QList<ADBDeviceInfo> attached;
+    try {
+        attached = ADBRunner::getDevices();
+    } catch (const std::exception &) {
+        emit deviceMessage(tr("Mirroring stopped, the adb device list could not be read"), kError,
+                           kErrorTimeoutMs);
+        return;
+    }
+    const bool stillAttached =
+        std::any_of(attached.cbegin(), attached.cend(), [this](const ADBDeviceInfo &entry) {
+            return entry.adb_serial == m_adbConnectionSerial;
+        });
+    if (!stillAttached)
+        removeFromDeviceGroup();
+}
+
+void Device::handleMessageSent(ControlMsg &msg)
+{
+    if (m_deviceGroup && m_deviceGroup->hostDevice() && m_deviceGroup->hostDevice() == this)
+        m_deviceGroup->forwardHostMessage(msg);
+}
+
+void Device::handleDecodedVideoFrame(AVFrame *frame)
+{
+    if (!frame || frame->width < 1 || frame->height < 1)
+        return;
+    const int width = frame->width;
+    const int height = frame->height;
+    m_frameSize = QSize(width, height);
+
+    if (frame->format == AV_PIX_FMT_YUV420P) {
+        emit yuvFrameReady(width, height, frame->data[0], frame->linesize[0], frame->data[1],
+                           frame->linesize[1], frame->data[2], frame->linesize[2]);
+        return;
+    }
+
+    m_swsContext =
+        sws_getCachedContext(m_swsContext, width, height, AVPixelFormat(frame->format), width,
+                             height, AV_PIX_FMT_RGB24, SWS_BILINEAR, nullptr, nullptr, nullptr);
+    if (!m_swsContext)
+        return;
+    QImage image(width, height, QImage::Format_RGB888);
+    if (image.isNull())
+        return;
+    uint8_t *destination[4] = {image.bits(), nullptr, nullptr, nullptr};
+    int destinationStride[4] = {int(image.bytesPerLine()), 0, 0, 0};
+    sws_scale(m_swsContext, frame->data, frame->linesize, 0, height, destination,
+              destinationStride);
+    emit frameReady(image);
+}
+
+void Device::handleDecodedAudioFrame(AVFrame *frame)
+{
+    if (m_audioPlayer)
+        m_audioPlayer->play(frame);
+}
+
+void Device::handleVideoSocketConnected()
+{
+    QTcpSocket *socket = m_server ? m_server->videoSocket() : nullptr;
+    if (!socket)
+        return;
+    releaseVideoPipeline();
+    m_videoDecoder = new VideoDecoder(this);
+    connect(m_videoDecoder, &VideoDecoder::frameDecoded, this, &Device::handleDecodedVideoFrame);
+    // The socket owns its demuxer: when the session's sockets go, so does the demuxer.
+    m_videoDemuxer = new VideoDemuxer(socket, m_videoRecorder, m_videoDecoder, socket);
+    m_videoDecoder->setDemuxer(m_videoDemuxer);
+    if (socket->bytesAvailable() > 0)
+        QMetaObject::invokeMethod(m_videoDemuxer, &VideoDemuxer::read, Qt::QueuedConnection);
+}
+
+void Device::handleVideoSocketDisconnected() {}
+
+void Device::handleAudioSocketConnected()
+{
+    QTcpSocket *socket = m_server ? m_server->audioSocket() : nullptr;
+    if (!socket || !m_sessionParams)
+        return;
+    releaseAudioPipeline();
+    m_audioDecoder = new AudioDecoder(this);
+    connect(m_audioDecoder, &AudioDecoder::frameDecoded, this, &Device::handleDecodedAudioFrame);
+    // The stock server writes the device-name field only on a session's first connection.
+    const bool nameFieldFirst = !m_sessionParams->video();
+    m_audioDemuxer =
+        new AudioDemuxer(socket, m_videoRecorder, m_audioDecoder, nameFieldFirst, socket);
+    m_audioDecoder->setDemuxer(m_audioDemuxer);
+    connect(m_audioDemuxer, &AudioDemuxer::audioUnavailable, this, [this] {
+        emit deviceMessage(tr("This phone cannot capture sound"), kInfo, kSwitchTimeoutMs);
+    });
+    connect(m_audioDemuxer, &AudioDemuxer::audioDecoderFailed, this, [this] {
+        emit deviceMessage(tr("Sound cannot be decoded, mirroring without sound"), kError,
+                           kErrorTimeoutMs);
+    });
+    if (m_audioPlayer)
+        m_audioPlayer->start();
+    if (socket->bytesAvailable() > 0)
+        QMetaObject::invokeMethod(m_audioDemuxer, &AudioDemuxer::read, Qt::QueuedConnection);
+}
+
+void Device::handleAudioSocketDisconnected() {}
+
+void Device::handleControlSocketConnected()
+{
+    QTcpSocket *socket = m_server ? m_server->controlSocket() : nullptr;
+    if (!socket)
+        return;
+    if (m_controller) {
+        delete m_controller;
+        m_controller = nullptr;
+    }
+    m_controller = new Controller(this, socket);
+    connect(m_controller, &Controller::messageSent, this, &Device::handleMessageSent);
+    emit controllerChanged();
+}
+
+void Device::handleControlSocketDisconnected() {}
+
+void Device::setIsBigView(bool isBigView)
+{
+    m_isBigView = isBigView;
+    if (m_server) {
+        ScrcpyServer *server = detachServer();
+        server->stop();
+        server->deleteLater();
+        emit runningChanged();
+        destroyController();
+    }
+    m_restartTimer->start();
+    emit isBigViewChanged();
+}
+
+// ---- actions -------------------------------------------------------------------
+
+void Device::setNickName(QString nickname)
+{
+    DeviceSettings::instance()->setDeviceNickname(m_adbConnectionSerial, nickname);
+    if (!m_controller)
+        return;
+    m_controller->setWallpaper(nickname, m_deviceInfo.screen_size.width(),
+                               m_deviceInfo.screen_size.height());
+    emit nickNameChanged();
+}
+
+void Device::takeScreenshot()
+{
+    if (m_isScreenShotting)
+        return;
+    if (m_videoDecoder && m_server) {
+        setIsScreenShotting(true);
+        m_videoDecoder->takeScreenshot();
+        return;
+    }
+    emit deviceMessage(tr("Not Connected"), kError, kShortTimeoutMs);
+}
+
+void Device::startRecord()
+{
+    if (m_controller)
+        m_videoRecorder->start();
+}
+
+void Device::stopRecord()
+{
+    if (m_controller)
+        m_videoRecorder->stop();
+}
+
+void Device::installAPK(QString filePath)
+{
+    if (m_controller)
+        m_controller->installApk(filePath);
+    else
+        emit deviceMessage(tr("Not Connected"), kError, kShortTimeoutMs);
+}
+
+void Device::runAutojs(QString filePath)
+{
+    if (!m_autojs || !m_controller)
+        return;
+    QPointer<Autojs> autojs = m_autojs;
+    (void)QtConcurrent::run([autojs, filePath] {
+        if (autojs)
+            autojs->run(filePath);
+    });
+}
+
+void Device::stopAutojs()
+{
+    if (!m_controller || !m_autojs || !m_autojs->isRunning())
+        return;
+    QPointer<Autojs> autojs = m_autojs;
+    (void)QtConcurrent::run([autojs] {
+        if (autojs)
+            autojs->stop();
+    });
+}
+
+void Device::uploadFile(QString filePath)
+{
+    if (!m_controller) {
+        emitError(tr("Not Connected"));
+        return;
+    }
+    emitInfo(tr("Uploading File"));
+    m_controller->uploadFile(filePath);
+}
+
+void Device::shutdown()
+{
+    if (m_controller)
+        m_controller->actionShutdown();
+}
+
+void Device::reboot()
+{
+    if (m_controller)
+        m_controller->actionReboot();
+}
+
+void Device::sleep()
+{
+    if (m_controller)
+        m_controller->actionSleep();
+}
+
+void Device::wakeUp()
+{
+    if (m_controller)
+        m_controller->actionWakeUp();
+}
+
+void Device::volumeUp()
+{
+    if (m_controller)
+        m_controller->actionVolumeUp();
+}
+
+void Device::volumeDown()
+{
+    if (m_controller)
+        m_controller->actionVolumeDown();
+}
+
+void Device::rotateScreen()
+{
+    if (m_controller)
+        m_controller->actionRotateScreen();
+}
+
+void Device::swipeUp()
+{
+    if (m_controller)
+        m_controller->actionSwipeUp();
+}
+
+void Device::swipeDown()
+{
+    if (m_controller)
+        m_controller->actionSwipeDown();
+}
+
+void Device::swipeLeft()
+{
+    if (m_controller)
+        m_controller->actionSwipeLeft();
+}
+
+void Device::swipeRight()
+{
+    if (m_controller)
+        m_controller->actionSwipeRight();
+}
+
+void Device::back()
+{
+    if (m_controller)
+        m_controller->actionBack();
+}
+
+void Device::showTaskList()
+{
+    if (m_controller)
+        m_controller->actionShowTaskList();
+}
+
+void Device::home()
+{
+    if (m_controller)
+        m_controller->actionHome();
+}
+
+QString Device::executeADBCommand(QString input)
+{
+    QString result;
+    const QStringList lines = input.split(QLatin1Char('\n'));
+    for (const QString &line : lines) {
+        const QString command = line.trimmed();
+        if (command.isEmpty())
+            continue;
+        QStringList args{QStringLiteral("-s"), m_adbConnectionSerial};
+        args << command.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        const QString output = ADBRunner::runCommand(args);
+        result += output;
+        if (!output.endsWith(QLatin1Char('\n')))
+            result += QLatin1Char('\n');
+    }
+    return result;
+}
+
+void Device::setCurrentKeyMappingProfile(KeyMappingProfile *profile)
+{
+    if (m_currentKeyMappingProfile == profile)
+        return;
+    m_currentKeyMappingProfile = profile;
+    emit currentKeyMappingProfileChanged();
+    emit deviceMessage(profile ? tr("KeyMapping Profile: %1").arg(profile->name())
+                               : tr("KeyMapping Disabled"),
+                       kInfo, kShortTimeoutMs);
+}
+
+// ---- Wi-Fi and USB adb -------------------------------------------------------
+
+void Device::setWiFiConnection()
+{
+    m_switchingToWiFi = true;
+    if (!ADBRunner::tcpip(m_adbConnectionSerial, kWiFiAdbPort)) {
+        emit deviceMessage(tr("Failed to tcpip"), kError, kSwitchTimeoutMs);
+        m_switchingToWiFi = false;
+        return;
+    }
+    // adbd on the phone restarts in TCP mode; give it a moment before connecting.
+    QTimer::singleShot(kWiFiConnectDelayMs, this, &Device::finishWiFiSwitch);
+}
+
+void Device::finishWiFiSwitch()
+{
+    if (ADBRunner::connect(m_adbConnectionSerial, m_ipAddress, kWiFiAdbPort))
+        emit deviceMessage(tr("WiFi connection enabled"), kSuccess, kSwitchTimeoutMs);
+    else
+        emit deviceMessage(tr("Failed to enable \r WiFi connection"), kError, kSwitchTimeoutMs);
+    m_switchingToWiFi = false;
+}
+
+bool Device::disconnectWiFi()
+{
+    const bool disconnected = ADBRunner::disconnect(m_adbConnectionSerial);
+    if (disconnected)
+        removeFromDeviceGroup();
+    return disconnected;
+}
+
+bool Device::setUSBConnection()
+{
+    return ADBRunner::usb(m_adbConnectionSerial);
+}
+
+#include "moc_device.cpp"

@@ -1,0 +1,227 @@
+#pragma once
+#include "deviceinfo.h"
+
+#include <QImage>
+#include <QObject>
+#include <QPointer>
+#include <QProcess>
+#include <QSize>
+#include <QString>
+#include <QtQml/qqmlregistration.h>
+#include <cstdint>
+
+class AudioDecoder;
+class AudioDemuxer;
+class Autojs;
+class ControlMsg;
+class Controller;
+class DeviceGroup;
+class KeyMappingProfile;
+class MediaRecorder;
+class ScrcpyServer;
+class ServerParams;
+class SimpleAudioPlayer;
+class QTimer;
+class VideoDecoder;
+class VideoDemuxer;
+struct AVFrame;
+struct SwsContext;
+
+// One phone of a device group: its adb identity and properties, the mirroring
+// session it runs (one ScrcpyServer at a time) and every per-phone action the
+// interface offers. Outcomes reach the user through deviceMessage.
+class Device : public QObject
+{
+    Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("Devices are created by their device group")
+    Q_PROPERTY(QString adbConnectionSerial READ adbConnectionSerial CONSTANT)
+    Q_PROPERTY(bool running READ running NOTIFY runningChanged)
+    Q_PROPERTY(Controller *controller READ controller NOTIFY controllerChanged)
+    Q_PROPERTY(bool isBigView READ isBigView NOTIFY isBigViewChanged)
+    Q_PROPERTY(ServerParams *serverParamsSmallView READ serverParamsSmallView CONSTANT)
+    Q_PROPERTY(ServerParams *serverParamsBigView READ serverParamsBigView CONSTANT)
+    Q_PROPERTY(bool isScreenShotting READ isScreenShotting NOTIFY isScreenShottingChanged)
+    Q_PROPERTY(Autojs *autojs READ autojs CONSTANT)
+    Q_PROPERTY(QString nickname READ nickname NOTIFY nickNameChanged)
+    Q_PROPERTY(int indexInGroup READ indexInGroup NOTIFY indexInGroupChanged)
+    Q_PROPERTY(MediaRecorder *videoRecorder READ videoRecorder CONSTANT)
+    Q_PROPERTY(QString ipAddress READ ipAddress NOTIFY ipAddressChanged)
+    Q_PROPERTY(ConnectionType connectionType READ connectionType NOTIFY connectionTypeChanged)
+    Q_PROPERTY(DeviceInfo deviceInfo READ deviceInfo NOTIFY deviceInfoChanged)
+    Q_PROPERTY(bool isHostDevice READ isHostDevice NOTIFY isHostDeviceChanged)
+    Q_PROPERTY(
+        bool isAudioEnabled READ isAudioEnabled WRITE setEnableAudio NOTIFY isAudioEnabledChanged)
+    Q_PROPERTY(KeyMappingProfile *currentKeyMappingProfile READ currentKeyMappingProfile WRITE
+                   setCurrentKeyMappingProfile NOTIFY currentKeyMappingProfileChanged)
+    // A device moved to another group must show that group's settings.
+    Q_PROPERTY(DeviceGroup *deviceGroup READ deviceGroup NOTIFY deviceGroupChanged)
+
+public:
+    enum ConnectionType { WiFi = 0, USB = 1 };
+    Q_ENUM(ConnectionType)
+
+    // Time the enlarged/tile view switch waits before starting the new session.
+    static constexpr int kViewSwitchRestartMs = 1000;
+    // Delay between adb tcpip and adb connect during a switch to Wi-Fi adb.
+    static constexpr int kWiFiConnectDelayMs = 1000;
+    static constexpr int kWiFiAdbPort = 5555;
+
+    Device(QObject *parent, DeviceGroup *group, const QString &serial);
+    ~Device() override;
+
+    QString adbConnectionSerial() const { return m_adbConnectionSerial; }
+    bool running() const { return m_server != nullptr; }
+    Controller *controller() const;
+    bool isBigView() const { return m_isBigView; }
+    ServerParams *serverParamsSmallView() const { return m_serverParamsSmallView; }
+    ServerParams *serverParamsBigView() const { return m_serverParamsBigView; }
+    // Big-view set while the enlarged view is in use, else the small-view set.
+    ServerParams *currentServerParams() const;
+    bool isScreenShotting() const { return m_isScreenShotting; }
+    Autojs *autojs() const { return m_autojs; }
+    QString nickname() const;
+    int indexInGroup() const;
+    MediaRecorder *videoRecorder() const { return m_videoRecorder; }
+    QString ipAddress() const { return m_ipAddress; }
+    ConnectionType connectionType() const { return m_connectionType; }
+    DeviceInfo deviceInfo() const { return m_deviceInfo; }
+    bool isHostDevice() const { return m_isHostDevice; }
+    bool isAudioEnabled() const;
+    KeyMappingProfile *currentKeyMappingProfile() const;
+    DeviceGroup *deviceGroup() const;
+    bool switchingToWiFi() const { return m_switchingToWiFi; }
+    ScrcpyServer *server() const { return m_server; }
+    // The current session's demuxers (null while their socket is not connected);
+    // the recorder reads the streams' decoder contexts through them.
+    VideoDemuxer *videoDemuxer() const;
+    AudioDemuxer *audioDemuxer() const;
+
+    QSize frameSize() const { return m_frameSize; }
+    QSize showSize() const { return m_showSize; }
+
+    void setDeviceGroup(DeviceGroup *group);
+    void setIsHostDevice(bool isHost);
+    void setConnectionType(ConnectionType type);
+    void setIsScreenShotting(bool screenShotting);
+
+    // Query the phone through adb. On the GUI thread the value is applied at once;
+    // from a worker thread it is handed to the GUI thread and applied there.
+    void refreshDeviceInfo();
+    void refreshIpAddress();
+    // Both refreshes, in that order, on the global thread pool; the results are
+    // applied on this device's thread (and dropped if the device is gone).
+    void refreshInBackground();
+
+    void emitSuccess(const QString &message);
+    void emitInfo(const QString &message);
+    void emitError(const QString &message);
+    void emitDeviceMessage(const QString &message, const QString &type, int timeout);
+
+    // Receives every message the controller sent (connected by function pointer; a
+    // non-const reference cannot be a meta-method argument of a QML type).
+    void handleMessageSent(ControlMsg &msg);
+
+    Q_INVOKABLE void setEnableAudio(bool enableAudio);
+    Q_INVOKABLE void setShowSize(QSize size);
+    Q_INVOKABLE void startScrcpySession();
+    Q_INVOKABLE void stopScrcpySession();
+    Q_INVOKABLE void removeFromDeviceGroup();
+    Q_INVOKABLE void setWiFiConnection();
+    Q_INVOKABLE bool disconnectWiFi();
+    Q_INVOKABLE bool setUSBConnection();
+    Q_INVOKABLE void setNickName(QString nickname);
+    Q_INVOKABLE void setIsBigView(bool isBigView);
+    Q_INVOKABLE void takeScreenshot();
+    Q_INVOKABLE void startRecord();
+    Q_INVOKABLE void stopRecord();
+    Q_INVOKABLE void installAPK(QString filePath);
+    Q_INVOKABLE void runAutojs(QString filePath);
+    Q_INVOKABLE void stopAutojs();
+    Q_INVOKABLE void uploadFile(QString filePath);
+    Q_INVOKABLE void shutdown();
+    Q_INVOKABLE void reboot();
+    Q_INVOKABLE void sleep();
+    Q_INVOKABLE void wakeUp();
+    Q_INVOKABLE void volumeUp();
+    Q_INVOKABLE void volumeDown();
+    Q_INVOKABLE void rotateScreen();
+    Q_INVOKABLE void swipeUp();
+    Q_INVOKABLE void swipeDown();
+    Q_INVOKABLE void swipeLeft();
+    Q_INVOKABLE void swipeRight();
+    Q_INVOKABLE void back();
+    Q_INVOKABLE void showTaskList();
+    Q_INVOKABLE void home();
+    Q_INVOKABLE QString executeADBCommand(QString input);
+    Q_INVOKABLE void setCurrentKeyMappingProfile(KeyMappingProfile *profile);
+
+signals:
+    void runningChanged();
+    void controllerChanged();
+    void isBigViewChanged();
+    void isScreenShottingChanged();
+    void nickNameChanged();
+    void indexInGroupChanged();
+    void ipAddressChanged();
+    void connectionTypeChanged();
+    void deviceInfoChanged();
+    void isHostDeviceChanged();
+    void isAudioEnabledChanged();
+    void currentKeyMappingProfileChanged();
+    void deviceGroupChanged();
+
+    void yuvFrameReady(int width, int height, const uint8_t *yData, int yStride,
+                       const uint8_t *uData, int uStride, const uint8_t *vData, int vStride);
+    void frameReady(QImage frame);
+    void deviceMessage(QString message, QString type, int timeout);
+
+public slots:
+    void handleServerOutput(QByteArray data);
+    void handleServerStopped(int exitCode, QProcess::ExitStatus st);
+    void handleDecodedVideoFrame(AVFrame *frame);
+    void handleDecodedAudioFrame(AVFrame *frame);
+    void handleVideoSocketConnected();
+    void handleVideoSocketDisconnected();
+    void handleAudioSocketConnected();
+    void handleAudioSocketDisconnected();
+    void handleControlSocketConnected();
+    void handleControlSocketDisconnected();
+
+private:
+    ScrcpyServer *detachServer();
+    void destroyController();
+    void releaseVideoPipeline();
+    void releaseAudioPipeline();
+    void applyDeviceInfo(const DeviceInfo &info);
+    void applyIpAddress(const QString &ip);
+    void finishWiFiSwitch();
+
+    Autojs *m_autojs = nullptr;
+    DeviceInfo m_deviceInfo;
+    ConnectionType m_connectionType = USB;
+    QString m_ipAddress;
+    bool m_isBigView = false;
+    const QString m_adbConnectionSerial;
+    QPointer<Controller> m_controller;
+    QPointer<DeviceGroup> m_deviceGroup;
+    bool m_isHostDevice = false;
+    QSize m_showSize{-1, -1};
+    QSize m_frameSize{-1, -1};
+    ServerParams *m_serverParamsSmallView = nullptr;
+    ServerParams *m_serverParamsBigView = nullptr;
+    ScrcpyServer *m_server = nullptr;
+    QPointer<VideoDemuxer> m_videoDemuxer;
+    QPointer<VideoDecoder> m_videoDecoder;
+    QPointer<AudioDemuxer> m_audioDemuxer;
+    QPointer<AudioDecoder> m_audioDecoder;
+    QPointer<SimpleAudioPlayer> m_audioPlayer;
+    bool m_isScreenShotting = false;
+    bool m_switchingToWiFi = false;
+    MediaRecorder *m_videoRecorder = nullptr;
+    QPointer<KeyMappingProfile> m_currentKeyMappingProfile;
+    ServerParams *m_sessionParams = nullptr; // the set the running session started with
+    QTimer *m_restartTimer = nullptr;        // pending restart after a view switch
+    bool m_starting = false;
+    SwsContext *m_swsContext = nullptr;
+};

@@ -1,0 +1,174 @@
+#include "scrcpyserver.h"
+
+#include "adbrunner.h"
+#include "devicemessagereceiver.h"
+#include "serverparams.h"
+
+#include <QHostAddress>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+namespace {
+constexpr int kMaxPendingConnections = 2;
+constexpr int kProcessKillWaitMs = 2000;
+
+QString boolText(bool value)
+{
+    return value ? QStringLiteral("true") : QStringLiteral("false");
+}
+} // namespace
+
+ScrcpyServer::ScrcpyServer(QObject *parent, ServerParams *params)
+    : QObject(parent), m_process(new QProcess(this)), m_params(params),
+      m_listeningServer(new QTcpServer(this))
+{
+    m_process->setProcessChannelMode(QProcess::MergedChannels);
+    connect(m_process, &QProcess::readyReadStandardOutput, this,
+            [this] { emit output(m_process->readAllStandardOutput()); });
+    connect(m_process, &QProcess::finished, this,
+            [this](int exitCode, QProcess::ExitStatus status) { emit stopped(exitCode, status); });
+    // A process that never started sends no finished(); the session still has to end.
+    connect(m_process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart)
+            emit stopped(-1, QProcess::CrashExit);
+    });
+    connect(m_listeningServer, &QTcpServer::newConnection, this,
+            &ScrcpyServer::handleNewConnection);
+}
+
+ScrcpyServer::~ScrcpyServer()
+{
+    // Children go away after this body; none of them may call back into a
+    // half-destroyed launcher (a dying socket reports its disconnect, a dying
+    // process its end).
+    delete m_messageReceiver;
+    m_messageReceiver = nullptr;
+    const auto sockets = m_listeningServer->findChildren<QTcpSocket *>();
+    for (QTcpSocket *socket : sockets)
+        socket->disconnect(this);
+    m_listeningServer->disconnect(this);
+    m_process->disconnect(this);
+    if (m_process->state() != QProcess::NotRunning) {
+        m_process->kill();
+        m_process->waitForFinished(kProcessKillWaitMs);
+    }
+}
+
+QStringList ScrcpyServer::serverArguments(const ServerParams &params)
+{
+    QStringList args{
+        QStringLiteral("-s"),
+        params.deviceSerial(),
+        QStringLiteral("shell"),
+        QStringLiteral("CLASSPATH=%1").arg(QLatin1String(kRemoteServerPath)),
+        QStringLiteral("app_process"),
+        QStringLiteral("/"),
+        QLatin1String(kServerClass),
+        QLatin1String(kServerVersion),
+        QStringLiteral("video_bit_rate=%1").arg(params.bitRate()),
+        QStringLiteral("audio_codec=%1").arg(params.audioCodec()),
+        QStringLiteral("log_level=%1").arg(QStringLiteral("verbose")),
+    };
+    if (params.maxSize() >= 1)
+        args << QStringLiteral("max_size=%1").arg(params.maxSize());
+    if (params.maxFps() >= 1)
+        args << QStringLiteral("max_fps=%1").arg(params.maxFps());
+    args << QStringLiteral("stay_awake=%1").arg(boolText(params.stayAwake()))
+         << QStringLiteral("scid=%1").arg(params.scidHex())
+         << QStringLiteral("control=%1").arg(boolText(params.control()))
+         << QStringLiteral("video=%1").arg(boolText(params.video()))
+         << QStringLiteral("audio=%1").arg(boolText(params.audio()));
+    return args;
+}
+
+bool ScrcpyServer::start()
+{
+    if (!ADBRunner::push(m_params->deviceSerial(), ADBRunner::scrcpyServerFilePath(),
+                         QLatin1String(kRemoteServerPath))) {
+        fail();
+        return false;
+    }
+    m_listeningServer->setMaxPendingConnections(kMaxPendingConnections);
+    if (!m_listeningServer->listen(QHostAddress::LocalHost, 0)) {
+        fail();
+        return false;
+    }
+    m_params->setPort(m_listeningServer->serverPort());
+    if (!ADBRunner::reverse(m_params->deviceSerial(), m_params->socketName(), m_params->port())) {
+        fail();
+        return false;
+    }
+    m_process->start(ADBRunner::adbExecutablePath(), serverArguments(*m_params),
+                     QIODevice::ReadWrite);
+    return true;
+}
+
+void ScrcpyServer::stop()
+{
+    if (m_listeningServer->isListening())
+        m_listeningServer->close();
+    // Closing reports each disconnect, which clears the pointer; take copies first.
+    for (QTcpSocket *socket : {m_videoSocket, m_audioSocket, m_controlSocket}) {
+        if (socket)
+            socket->close();
+    }
+    ADBRunner::runCommand({QStringLiteral("-s"), m_params->deviceSerial(), QStringLiteral("shell"),
+                           QStringLiteral("pkill"), QStringLiteral("-f"),
+                           QLatin1String(kServerClass)});
+    ADBRunner::removeReverse(m_params->deviceSerial(), m_params->socketName());
+    if (m_process->state() != QProcess::NotRunning) {
+        m_process->kill();
+        m_process->waitForFinished(kProcessKillWaitMs);
+    }
+}
+
+void ScrcpyServer::fail()
+{
+    emit stopped(-1, QProcess::CrashExit);
+}
+
+void ScrcpyServer::handleNewConnection()
+{
+    while (m_listeningServer->hasPendingConnections()) {
+        QTcpSocket *socket = m_listeningServer->nextPendingConnection();
+        if (!socket)
+            return;
+        if (!m_videoTaken && m_params->video()) {
+            m_videoTaken = true;
+            m_videoSocket = socket;
+            connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
+                if (m_videoSocket != socket)
+                    return;
+                m_videoSocket = nullptr;
+                emit videoSocketDisconnected();
+            });
+            emit videoSocketConnected();
+        } else if (!m_audioTaken && m_params->audio()) {
+            m_audioTaken = true;
+            m_audioSocket = socket;
+            connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
+                if (m_audioSocket != socket)
+                    return;
+                m_audioSocket = nullptr;
+                emit audioSocketDisconnected();
+            });
+            emit audioSocketConnected();
+        } else if (!m_controlTaken && m_params->control()) {
+            m_controlTaken = true;
+            m_controlSocket = socket;
+            m_messageReceiver = new DeviceMessageReceiver(this, socket);
+            connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
+                if (m_controlSocket != socket)
+                    return;
+                m_controlSocket = nullptr;
+                delete m_messageReceiver;
+                m_messageReceiver = nullptr;
+                emit controlSocketDisconnected();
+            });
+            emit controlSocketConnected();
+        } else {
+            socket->close();
+            socket->deleteLater();
+        }
+    }
+}
