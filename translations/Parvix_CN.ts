@@ -50,4 +50,55 @@
         <translation>AutoJS 脚本已启动</translation>
     </message>
 </context>
+<context>
+    <name>Device</name>
+    <message>
+        <source>Not Connected</source>
+        <translation>未连接</translation>
+    </message>
+    <message>
+        <source>Uploading File</source>
+        <translation>正在上传文件</translation>
+    </message>
+    <message>
+        <source>Audio Enabled, Need Reconnect</source>
+        <translation>已开启声音，需重新连接</translation>
+    </message>
+    <message>
+        <source>Audio Disabled, Need Reconnect</source>
+        <translation>已关闭声音，需重新连接</translation>
+    </message>
+    <message>
+        <source>KeyMapping Profile: %1</source>
+        <translation>键位映射方案：%1</translation>
+    </message>
+    <message>
+        <source>KeyMapping Disabled</source>
+        <translation>已停用键位映射</translation>
+    </message>
+    <message>
+        <source>Failed to tcpip</source>
+        <translation>tcpip 失败</translation>
+    </message>
+    <message>
+        <source>WiFi connection enabled</source>
+        <translation>已启用 WiFi 连接</translation>
+    </message>
+    <message>
+        <source>Failed to enable &#xd; WiFi connection</source>
+        <translation>无法启用&#xd;WiFi 连接</translation>
+    </message>
+    <message>
+        <source>Mirroring stopped, the adb device list could not be read</source>
+        <translation>投屏已停止，无法读取 adb 设备列表</translation>
+    </message>
+    <message>
+        <source>This phone cannot capture sound</source>
+        <translation>此手机无法采集声音</translation>
+    </message>
+    <message>
+        <source>Sound cannot be decoded, mirroring without sound</source>
+        <translation>无法解码声音，将无声投屏</translation>
+    </message>
+</context>
 </TS>

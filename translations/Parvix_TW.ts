@@ -50,4 +50,55 @@
         <translation>AutoJS 腳本已啟動</translation>
     </message>
 </context>
+<context>
+    <name>Device</name>
+    <message>
+        <source>Not Connected</source>
+        <translation>未連接</translation>
+    </message>
+    <message>
+        <source>Uploading File</source>
+        <translation>正在上傳檔案</translation>
+    </message>
+    <message>
+        <source>Audio Enabled, Need Reconnect</source>
+        <translation>已開啟聲音，需重新連線</translation>
+    </message>
+    <message>
+        <source>Audio Disabled, Need Reconnect</source>
+        <translation>已關閉聲音，需重新連線</translation>
+    </message>
+    <message>
+        <source>KeyMapping Profile: %1</source>
+        <translation>按鍵映射方案：%1</translation>
+    </message>
+    <message>
+        <source>KeyMapping Disabled</source>
+        <translation>已停用按鍵映射</translation>
+    </message>
+    <message>
+        <source>Failed to tcpip</source>
+        <translation>tcpip 失敗</translation>
+    </message>
+    <message>
+        <source>WiFi connection enabled</source>
+        <translation>已啟用 WiFi 連線</translation>
+    </message>
+    <message>
+        <source>Failed to enable &#xd; WiFi connection</source>
+        <translation>無法啟用&#xd;WiFi 連線</translation>
+    </message>
+    <message>
+        <source>Mirroring stopped, the adb device list could not be read</source>
+        <translation>投屏已停止，無法讀取 adb 裝置列表</translation>
+    </message>
+    <message>
+        <source>This phone cannot capture sound</source>
+        <translation>此手機無法擷取聲音</translation>
+    </message>
+    <message>
+        <source>Sound cannot be decoded, mirroring without sound</source>
+        <translation>無法解碼聲音，將無聲投屏</translation>
+    </message>
+</context>
 </TS>
