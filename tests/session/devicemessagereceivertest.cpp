@@ -1,0 +1,229 @@
+// The phone's messages on the control connection, fed with exact read boundaries.
+#include "devicemessagereceiver.h"
+#include "testregistry.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QIODevice>
+#include <QSignalSpy>
+#include <QtEndian>
+#include <QtTest>
+
+namespace {
+// A readable device whose every feed() is one read for its reader.
+class FeedDevice : public QIODevice
+{
+public:
+    FeedDevice() { open(QIODevice::ReadOnly | QIODevice::Unbuffered); }
+    void feed(const QByteArray &bytes)
+    {
+        m_pending += bytes;
+        emit readyRead();
+    }
+    bool isSequential() const override { return true; }
+    qint64 bytesAvailable() const override { return m_pending.size(); }
+
+protected:
+    qint64 readData(char *data, qint64 maxSize) override
+    {
+        const qint64 n = qMin<qint64>(maxSize, m_pending.size());
+        memcpy(data, m_pending.constData(), size_t(n));
+        m_pending.remove(0, n);
+        return n;
+    }
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+    QByteArray m_pending;
+};
+
+QByteArray bigEndian32(quint32 value)
+{
+    QByteArray bytes(4, '\0');
+    qToBigEndian(value, reinterpret_cast<uchar *>(bytes.data()));
+    return bytes;
+}
+
+QByteArray clipboardMessage(const QByteArray &text)
+{
+    return QByteArray(1, '\0') + bigEndian32(quint32(text.size())) + text;
+}
+
+QByteArray ackMessage(quint64 sequence)
+{
+    QByteArray bytes(9, '\0');
+    bytes[0] = 1;
+    qToBigEndian(sequence, reinterpret_cast<uchar *>(bytes.data() + 1));
+    return bytes;
+}
+
+QByteArray uhidOutputMessage(quint16 id, const QByteArray &data)
+{
+    QByteArray bytes(5, '\0');
+    bytes[0] = 2;
+    qToBigEndian(id, reinterpret_cast<uchar *>(bytes.data() + 1));
+    qToBigEndian(quint16(data.size()), reinterpret_cast<uchar *>(bytes.data() + 3));
+    return bytes + data;
+}
+
+QString clipboardText()
+{
+    return QGuiApplication::clipboard()->text(QClipboard::Clipboard);
+}
+} // namespace
+
+class DeviceMessageReceiverTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    FeedDevice *m_device = nullptr;
+    DeviceMessageReceiver *m_receiver = nullptr;
+
+private slots:
+    void init()
+    {
+        QGuiApplication::clipboard()->setText(QStringLiteral("untouched"));
+        QCOMPARE(clipboardText(), QStringLiteral("untouched"));
+        m_device = new FeedDevice;
+        m_receiver = new DeviceMessageReceiver(nullptr, m_device);
+    }
+
+    void cleanup()
+    {
+        delete m_receiver;
+        delete m_device;
+    }
+
+    void wholeMessages_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("hello") << clipboardMessage("hello") << QStringLiteral("hello");
+        QTest::newRow("zero byte ends the text")
+            << clipboardMessage(QByteArray("a\0b", 3)) << QStringLiteral("a");
+        QTest::newRow("empty text empties the clipboard")
+            << clipboardMessage(QByteArray()) << QString();
+        QTest::newRow("utf-8") << clipboardMessage(QStringLiteral("你好, wörld").toUtf8())
+                               << QStringLiteral("你好, wörld");
+    }
+
+    void wholeMessages()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, expected);
+        QSignalSpy received(m_receiver, &DeviceMessageReceiver::clipboardReceived);
+        m_device->feed(bytes);
+        QCOMPARE(clipboardText(), expected);
+        QCOMPARE(received.count(), 1);
+        QCOMPARE(m_receiver->pendingBytes(), 0);
+    }
+
+    void splitMessageWaitsForTheRest_data()
+    {
+        QTest::addColumn<int>("chunk");
+        QTest::newRow("byte by byte") << 1;
+        QTest::newRow("three bytes") << 3;
+        QTest::newRow("header then text") << 5;
+    }
+
+    void splitMessageWaitsForTheRest()
+    {
+        QFETCH(int, chunk);
+        // The cut falls inside a multi-byte character for some chunk sizes.
+        const QByteArray message = clipboardMessage(QStringLiteral("复制的文字").toUtf8());
+        QSignalSpy received(m_receiver, &DeviceMessageReceiver::clipboardReceived);
+        for (int offset = 0; offset < message.size(); offset += chunk) {
+            QCOMPARE(clipboardText(), QStringLiteral("untouched"));
+            m_device->feed(message.mid(offset, chunk));
+        }
+        QCOMPARE(received.count(), 1);
+        QCOMPARE(clipboardText(), QStringLiteral("复制的文字"));
+        QCOMPARE(m_receiver->pendingBytes(), 0);
+    }
+
+    void joinedMessagesAreAllApplied()
+    {
+        QSignalSpy received(m_receiver, &DeviceMessageReceiver::clipboardReceived);
+        // A whole message and the first half of the next one in one read.
+        const QByteArray second = clipboardMessage("second");
+        m_device->feed(clipboardMessage("first") + ackMessage(7) + second.left(4));
+        QCOMPARE(received.count(), 1);
+        QCOMPARE(received.at(0).at(0).toString(), QStringLiteral("first"));
+        QCOMPARE(clipboardText(), QStringLiteral("first"));
+        m_device->feed(second.mid(4) + uhidOutputMessage(3, "xyz") + clipboardMessage("third"));
+        QCOMPARE(received.count(), 3);
+        QCOMPARE(received.at(1).at(0).toString(), QStringLiteral("second"));
+        QCOMPARE(clipboardText(), QStringLiteral("third"));
+        QCOMPARE(m_receiver->pendingBytes(), 0);
+    }
+
+    void otherMessagesAreSkippedEvenWhenSplit()
+    {
+        QSignalSpy received(m_receiver, &DeviceMessageReceiver::clipboardReceived);
+        const QByteArray ack = ackMessage(0x0102030405060708ull);
+        const QByteArray uhid = uhidOutputMessage(1, QByteArray(300, 'u'));
+        m_device->feed(ack.left(5));
+        m_device->feed(ack.mid(5) + uhid.left(4));
+        m_device->feed(uhid.mid(4, 100));
+        QCOMPARE(received.count(), 0);
+        QVERIFY(m_receiver->pendingBytes() > 0);
+        m_device->feed(uhid.mid(104) + clipboardMessage("after"));
+        QCOMPARE(received.count(), 1);
+        QCOMPARE(clipboardText(), QStringLiteral("after"));
+    }
+
+    void shortReadChangesNothing()
+    {
+        QSignalSpy received(m_receiver, &DeviceMessageReceiver::clipboardReceived);
+        m_device->feed(QByteArray("\0\0\0\0", 4));
+        QCOMPARE(received.count(), 0);
+        QCOMPARE(clipboardText(), QStringLiteral("untouched"));
+        QCOMPARE(m_receiver->pendingBytes(), 4);
+    }
+
+    void unframeableBytesAreDropped_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("unknown type") << QByteArray("\x07") + clipboardMessage("hidden");
+        QTest::newRow("length above the limit")
+            << QByteArray(1, '\0') + bigEndian32(DeviceMessageReceiver::kMaxClipboardBytes + 1) +
+                   clipboardMessage("hidden");
+        QTest::newRow("absurd length") << QByteArray(1, '\0') + bigEndian32(0xFFFFFFFFu) + "x";
+    }
+
+    void unframeableBytesAreDropped()
+    {
+        QFETCH(QByteArray, bytes);
+        QSignalSpy received(m_receiver, &DeviceMessageReceiver::clipboardReceived);
+        m_device->feed(bytes);
+        QCOMPARE(received.count(), 0);
+        QCOMPARE(clipboardText(), QStringLiteral("untouched"));
+        QCOMPARE(m_receiver->pendingBytes(), 0);
+        // The next read starts clean.
+        m_device->feed(clipboardMessage("next"));
+        QCOMPARE(clipboardText(), QStringLiteral("next"));
+    }
+
+    void largestTextIsAwaited()
+    {
+        m_device->feed(QByteArray(1, '\0') +
+                       bigEndian32(DeviceMessageReceiver::kMaxClipboardBytes));
+        QCOMPARE(m_receiver->pendingBytes(), 5);
+        QByteArray text(DeviceMessageReceiver::kMaxClipboardBytes, 'z');
+        m_device->feed(text);
+        QCOMPARE(clipboardText().size(), int(DeviceMessageReceiver::kMaxClipboardBytes));
+        QCOMPARE(m_receiver->pendingBytes(), 0);
+    }
+
+    void goneSocketIsNotRead()
+    {
+        delete m_device;
+        m_device = nullptr;
+        m_receiver->handleIncomingData(); // must not touch the deleted device
+        QCOMPARE(m_receiver->pendingBytes(), 0);
+    }
+};
+
+PARVIX_TEST(DeviceMessageReceiverTest)
+#include "devicemessagereceivertest.moc"
