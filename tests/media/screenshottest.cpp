@@ -1,0 +1,253 @@
+#include "appconfig.h"
+#include "device.h"
+#include "h264teststream.h"
+#include "testregistry.h"
+#include "videodecoder.h"
+#include "videodemuxer.h"
+
+#include <QDir>
+#include <QImage>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QtTest>
+
+extern "C" {
+#include <libavutil/frame.h>
+}
+
+namespace {
+const QString kSerial = "R58M12ABCDE";
+
+// Largest per-channel difference between the average colour of a region and a colour.
+int colourDistance(const QImage &image, const QRect &rect, const QColor &expected)
+{
+    qint64 r = 0, g = 0, b = 0;
+    for (int y = rect.top(); y <= rect.bottom(); ++y) {
+        for (int x = rect.left(); x <= rect.right(); ++x) {
+            const QRgb pixel = image.pixel(x, y);
+            r += qRed(pixel);
+            g += qGreen(pixel);
+            b += qBlue(pixel);
+        }
+    }
+    const qint64 n = qint64(rect.width()) * rect.height();
+    return qMax(qAbs(int(r / n) - expected.red()),
+                qMax(qAbs(int(g / n) - expected.green()), qAbs(int(b / n) - expected.blue())));
+}
+
+QRect scaled(const QRect &rect, const QSize &from, const QSize &to)
+{
+    const double sx = double(to.width()) / from.width();
+    const double sy = double(to.height()) / from.height();
+    return QRect(int(rect.x() * sx), int(rect.y() * sy), int(rect.width() * sx),
+                 int(rect.height() * sy));
+}
+
+QRect inner(const QRect &rect)
+{
+    return rect.adjusted(rect.width() / 4, rect.height() / 4, -rect.width() / 4,
+                         -rect.height() / 4);
+}
+
+// Checks that an image shows TestPicture frame `index` drawn at `source` size.
+void verifyPicture(const QImage &image, const QSize &source, int index, int tolerance)
+{
+    const QSize size = image.size();
+    QVERIFY(colourDistance(image, inner(scaled(TestPicture::topBand(source), source, size)),
+                           TestPicture::topColor()) < tolerance);
+    QVERIFY(colourDistance(image, inner(scaled(TestPicture::bottomBand(source), source, size)),
+                           TestPicture::bottomColor()) < tolerance);
+    QVERIFY(colourDistance(image, inner(scaled(TestPicture::square(source, index), source, size)),
+                           Qt::white) < tolerance);
+}
+
+QStringList screenshotFiles()
+{
+    return QDir(AppConfig::instance()->getScreenshotSavePath())
+        .entryList({"*.jpg"}, QDir::Files, QDir::Name);
+}
+
+// A device with a decoder fed from a FeedDevice, the way the session wires them.
+struct Pipeline
+{
+    Device device{nullptr, nullptr, kSerial};
+    FeedDevice socket;
+    VideoDecoder *decoder = new VideoDecoder(&device);
+    VideoDemuxer demuxer{&socket, nullptr, decoder};
+    Pipeline() { decoder->setDemuxer(&demuxer); }
+};
+} // namespace
+
+class ScreenshotTest : public QObject
+{
+    Q_OBJECT
+
+    const QSize m_size{320, 240};
+    QVector<WirePacket> m_stream;
+
+    // Takes a screenshot the way the device does and waits for its one message.
+    static QList<QVariant> shoot(Pipeline &pipeline)
+    {
+        QSignalSpy messages(&pipeline.device, &Device::deviceMessage);
+        pipeline.device.setIsScreenShotting(true);
+        pipeline.decoder->takeScreenshot();
+        if (!messages.wait(10000) && messages.isEmpty())
+            return {};
+        QTest::qWait(50);
+        return messages.count() == 1 ? messages.takeFirst() : QList<QVariant>();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        AppConfig::instance(); // the settings store lives on the GUI thread
+        if (!H264TestStream::encoderAvailable())
+            QSKIP("libx264 is not available in this FFmpeg");
+        m_stream = H264TestStream::encode(m_size, 8, 2000000, 4);
+        QCOMPARE(m_stream.size(), 9);
+    }
+
+    void converterNarrowsWidePictures_data()
+    {
+        QTest::addColumn<QSize>("frameSize");
+        QTest::addColumn<QSize>("imageSize");
+        QTest::newRow("portrait phone") << QSize(1080, 2400) << QSize(1080, 2400);
+        QTest::newRow("1440p landscape") << QSize(2560, 1440) << QSize(1920, 1080);
+        QTest::newRow("one pixel too wide") << QSize(1922, 1000) << QSize(1920, 999);
+        QTest::newRow("exactly 1920") << QSize(1920, 1080) << QSize(1920, 1080);
+        QTest::newRow("small tile") << QSize(280, 622) << QSize(280, 622);
+    }
+
+    void converterNarrowsWidePictures()
+    {
+        QFETCH(QSize, frameSize);
+        QFETCH(QSize, imageSize);
+        ScreenshotConverter converter;
+        AVFrame *frame = TestPicture::makeFrame(frameSize, 3);
+        QVERIFY(frame);
+        const QImage image = converter.convert(frame);
+        av_frame_free(&frame);
+        QCOMPARE(image.size(), imageSize);
+        QCOMPARE(image.format(), QImage::Format_RGB888);
+        verifyPicture(image, frameSize, 3, 12);
+    }
+
+    void converterFollowsSizeChanges()
+    {
+        // One converter per decoder: a rotated stream must not reuse the old scaler.
+        ScreenshotConverter converter;
+        for (const QSize &size :
+             {QSize(2560, 1440), QSize(1440, 2560), QSize(2560, 1440), QSize(640, 480)}) {
+            AVFrame *frame = TestPicture::makeFrame(size, 1);
+            const QImage image = converter.convert(frame);
+            av_frame_free(&frame);
+            QCOMPARE(image.size(), ScreenshotConverter::targetSize(size));
+            verifyPicture(image, size, 1, 12);
+        }
+        AVFrame *empty = av_frame_alloc();
+        QVERIFY(converter.convert(empty).isNull());
+        av_frame_free(&empty);
+    }
+
+    void fileNameRule()
+    {
+        const QRegularExpression pattern("^R58M12ABCDE_(\\d{8})_(\\d{6})_(\\d{4})\\.jpg$");
+        int lowest = 100000, highest = 0;
+        for (int i = 0; i < 60000; ++i) {
+            const auto match = pattern.match(VideoDecoder::screenshotFileName(kSerial));
+            QVERIFY(match.hasMatch());
+            const int random = match.captured(3).toInt();
+            lowest = qMin(lowest, random);
+            highest = qMax(highest, random);
+        }
+        QCOMPARE(lowest, 1000);
+        QCOMPARE(highest, 9998);
+        const auto match = pattern.match(VideoDecoder::screenshotFileName(kSerial));
+        const QDateTime stamp =
+            QDateTime::fromString(match.captured(1) + match.captured(2), "yyyyMMddhhmmss");
+        QVERIFY(qAbs(stamp.secsTo(QDateTime::currentDateTime())) <= 2);
+        QVERIFY(!VideoDecoder::screenshotFileName("../x/y").contains('/'));
+    }
+
+    void beforeTheFirstFrameItFailsAtOnce()
+    {
+        Pipeline pipeline;
+        QSignalSpy messages(&pipeline.device, &Device::deviceMessage);
+        pipeline.device.setIsScreenShotting(true);
+        pipeline.decoder->takeScreenshot();
+        QCOMPARE(messages.count(), 1);
+        QCOMPARE(messages[0][0].toString(), QString("Screenshot Failed"));
+        QCOMPARE(messages[0][1].toString(), QString("error"));
+        QCOMPARE(messages[0][2].toInt(), 5000);
+        QVERIFY(!pipeline.device.isScreenShotting());
+        QVERIFY(screenshotFiles().isEmpty());
+    }
+
+    void savesTheLatestFrameAsJpeg()
+    {
+        Pipeline pipeline;
+        pipeline.socket.feed(Wire::videoHeader("sim", "h264", 320, 240) + Wire::frames(m_stream));
+
+        const QList<QVariant> message = shoot(pipeline);
+        QCOMPARE(message.value(0).toString(), QString("Screenshot Saved"));
+        QCOMPARE(message.value(1).toString(), QString("success"));
+        QCOMPARE(message.value(2).toInt(), 2000);
+        QVERIFY(!pipeline.device.isScreenShotting());
+
+        const QStringList files = screenshotFiles();
+        QCOMPARE(files.size(), 1);
+        QVERIFY(files[0].startsWith(kSerial + "_"));
+        const QString path = AppConfig::instance()->getScreenshotSavePath() + "/" + files[0];
+        QByteArray format;
+        {
+            QImageReader reader(path);
+            format = reader.format();
+        }
+        QCOMPARE(format, QByteArray("jpeg"));
+        const QImage image(path);
+        QCOMPARE(image.size(), m_size);
+        verifyPicture(image, m_size, 7, 24); // the last frame, not an earlier one
+    }
+
+    void shotsInTheSameSecondNeverOverwriteEachOther()
+    {
+        Pipeline pipeline;
+        pipeline.socket.feed(Wire::videoHeader("sim", "h264", 320, 240) + Wire::frames(m_stream));
+        const int before = screenshotFiles().size();
+        for (int i = 0; i < 12; ++i)
+            QCOMPARE(shoot(pipeline).value(1).toString(), QString("success"));
+        QCOMPARE(screenshotFiles().size(), before + 12);
+    }
+
+    void resultReachesTheDeviceWhenTheDecoderIsGone()
+    {
+        Pipeline pipeline;
+        pipeline.socket.feed(Wire::videoHeader("sim", "h264", 320, 240) + Wire::frames(m_stream));
+        QSignalSpy messages(&pipeline.device, &Device::deviceMessage);
+        pipeline.device.setIsScreenShotting(true);
+        pipeline.decoder->takeScreenshot();
+        delete pipeline.decoder; // the next session replaces it
+        QTRY_COMPARE(messages.count(), 1);
+        QCOMPARE(messages[0][0].toString(), QString("Screenshot Saved"));
+        QVERIFY(!pipeline.device.isScreenShotting());
+    }
+
+    void aDeletedFolderIsNotCreatedAgain()
+    {
+        Pipeline pipeline;
+        pipeline.socket.feed(Wire::videoHeader("sim", "h264", 320, 240) + Wire::frames(m_stream));
+        const QString folder = AppConfig::instance()->getScreenshotSavePath();
+        QVERIFY(QDir(folder).removeRecursively());
+
+        const QList<QVariant> message = shoot(pipeline);
+        QCOMPARE(message.value(0).toString(), QString("Screenshot Failed"));
+        QCOMPARE(message.value(1).toString(), QString("error"));
+        QCOMPARE(message.value(2).toInt(), 5000);
+        QVERIFY(!pipeline.device.isScreenShotting());
+        QVERIFY(!QDir(folder).exists());
+        QVERIFY(QDir().mkpath(folder));
+    }
+};
+
+PARVIX_TEST(ScreenshotTest)
+#include "screenshottest.moc"

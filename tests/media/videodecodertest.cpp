@@ -1,0 +1,197 @@
+#include "videodecoder.h"
+#include "demuxertestsupport.h"
+#include "h264teststream.h"
+#include "testregistry.h"
+#include "videodemuxer.h"
+
+#include <QImage>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QtTest>
+
+extern "C" {
+#include <libavutil/frame.h>
+}
+
+namespace {
+struct SeenFrame
+{
+    QSize size;
+    int format = -1;
+    QImage luma; // the Y plane, rows packed
+};
+
+// Collects the frames a decoder announces, copying them during the emission.
+class FrameCollector : public QObject
+{
+public:
+    explicit FrameCollector(VideoDecoder *decoder)
+    {
+        connect(decoder, &VideoDecoder::frameDecoded, this, [this](AVFrame *frame) {
+            SeenFrame seen{QSize(frame->width, frame->height), frame->format, {}};
+            seen.luma = QImage(frame->data[0], frame->width, frame->height, frame->linesize[0],
+                               QImage::Format_Grayscale8)
+                            .copy();
+            frames.append(seen);
+        });
+    }
+    QVector<SeenFrame> frames;
+};
+
+int meanLuma(const QImage &luma, const QRect &rect)
+{
+    qint64 sum = 0;
+    for (int y = rect.top(); y <= rect.bottom(); ++y)
+        for (int x = rect.left(); x <= rect.right(); ++x)
+            sum += qGray(luma.pixel(x, y));
+    return int(sum / (rect.width() * rect.height()));
+}
+
+int lumaOf(const QColor &c)
+{
+    return int(16 + 0.257 * c.red() + 0.504 * c.green() + 0.098 * c.blue() + 0.5);
+}
+
+// The inner part of a region, clear of block edges that the encoder smears.
+QRect inner(const QRect &rect)
+{
+    return rect.adjusted(rect.width() / 4, rect.height() / 4, -rect.width() / 4,
+                         -rect.height() / 4);
+}
+
+void verifyPicture(const SeenFrame &frame, int index)
+{
+    const QSize size = frame.size;
+    const int tolerance = 12;
+    QVERIFY(qAbs(meanLuma(frame.luma, inner(TestPicture::topBand(size))) -
+                 lumaOf(TestPicture::topColor())) < tolerance);
+    QVERIFY(qAbs(meanLuma(frame.luma, inner(TestPicture::bottomBand(size))) -
+                 lumaOf(TestPicture::bottomColor())) < tolerance);
+    QVERIFY2(qAbs(meanLuma(frame.luma, inner(TestPicture::square(size, index))) - 235) < tolerance,
+             qPrintable(QString("white square of frame %1 not where it was drawn").arg(index)));
+}
+} // namespace
+
+class VideoDecoderTest : public QObject
+{
+    Q_OBJECT
+
+    const QSize m_size{320, 240};
+    QVector<WirePacket> m_stream;
+
+private slots:
+    void initTestCase()
+    {
+        if (!H264TestStream::encoderAvailable())
+            QSKIP("libx264 is not available in this FFmpeg");
+        m_stream = H264TestStream::encode(m_size, 12, 2000000, 5);
+        QCOMPARE(m_stream.size(), 13); // config + one access unit per frame
+        QVERIFY(m_stream[0].ptsAndFlags & Wire::Config);
+        QVERIFY(m_stream[1].ptsAndFlags & Wire::KeyFrame);
+    }
+
+    void decodesEveryFrameFromATcpConnection()
+    {
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost));
+        QTcpSocket phone;
+        phone.connectToHost(QHostAddress::LocalHost, server.serverPort());
+        QVERIFY(server.waitForNewConnection(5000));
+        QTcpSocket *videoSocket = server.nextPendingConnection();
+        QVERIFY(phone.waitForConnected(5000));
+
+        VideoDecoder decoder(nullptr);
+        FrameCollector collector(&decoder);
+        VideoDemuxer demuxer(videoSocket, nullptr, &decoder);
+        decoder.setDemuxer(&demuxer);
+
+        const QByteArray bytes =
+            Wire::videoHeader("sim", "h264", 320, 240) + Wire::frames(m_stream);
+        for (qsizetype at = 0; at < bytes.size(); at += 997) {
+            phone.write(bytes.mid(at, 997));
+            phone.flush();
+            QCoreApplication::processEvents();
+        }
+        QTRY_COMPARE(collector.frames.size(), 12);
+        for (int i = 0; i < collector.frames.size(); ++i) {
+            QCOMPARE(collector.frames[i].size, m_size);
+            QCOMPARE(collector.frames[i].format, int(AV_PIX_FMT_YUV420P));
+            verifyPicture(collector.frames[i], i);
+        }
+    }
+
+    void framesAreAnnouncedAsSoonAsTheirPacketArrives()
+    {
+        FeedDevice socket;
+        VideoDecoder decoder(nullptr);
+        FrameCollector collector(&decoder);
+        VideoDemuxer demuxer(&socket, nullptr, &decoder);
+        decoder.setDemuxer(&demuxer);
+
+        socket.feed(Wire::videoHeader("sim", "h264", 320, 240) + Wire::frame(m_stream[0]));
+        QCOMPARE(collector.frames.size(), 0); // parameter sets alone are no picture
+        for (int i = 1; i < m_stream.size(); ++i) {
+            socket.feed(Wire::frame(m_stream[i]));
+            QCOMPARE(collector.frames.size(), i); // low delay: no frame held back
+        }
+    }
+
+    void newSizeAfterRotation()
+    {
+        const QSize rotated(240, 320);
+        const QVector<WirePacket> second = H264TestStream::encode(rotated, 3, 2000000, 5);
+        FeedDevice socket;
+        VideoDecoder decoder(nullptr);
+        FrameCollector collector(&decoder);
+        VideoDemuxer demuxer(&socket, nullptr, &decoder);
+        decoder.setDemuxer(&demuxer);
+
+        socket.feed(Wire::videoHeader("sim", "h264", 320, 240) + Wire::frames(m_stream.mid(0, 4)) +
+                    Wire::frames(second));
+        QCOMPARE(collector.frames.size(), 6);
+        QCOMPARE(collector.frames[2].size, m_size);
+        QCOMPARE(collector.frames[3].size, rotated);
+        verifyPicture(collector.frames[5], 2);
+    }
+
+    void withoutOpenCodecNothingIsDecodedButPacketsFlow()
+    {
+        FeedDevice socket;
+        VideoDecoder decoder(nullptr);
+        FrameCollector collector(&decoder);
+        RecordingDemuxer<VideoDemuxer> demuxer(&socket, nullptr, &decoder);
+        decoder.setDemuxer(&demuxer);
+        socket.feed(Wire::videoHeader("sim", "H264", 320, 240) + Wire::frames(m_stream));
+        QVERIFY(!demuxer.codecContext());
+        QCOMPARE(demuxer.packets.size(), m_stream.size());
+        QCOMPARE(collector.frames.size(), 0);
+
+        VideoDecoder unlinked(nullptr);
+        FrameCollector none(&unlinked);
+        AVPacket *packet = av_packet_alloc();
+        unlinked.decode(packet);
+        av_packet_free(&packet);
+        QCOMPARE(none.frames.size(), 0);
+    }
+
+    void corruptPacketsDoNotStopTheStream()
+    {
+        FeedDevice socket;
+        VideoDecoder decoder(nullptr);
+        FrameCollector collector(&decoder);
+        VideoDemuxer demuxer(&socket, nullptr, &decoder);
+        decoder.setDemuxer(&demuxer);
+        // An IDR slice header with random bits, before any parameter set.
+        QByteArray garbage = QByteArray::fromHex("0000000165");
+        QRandomGenerator random(7);
+        for (int i = 0; i < 3000; ++i)
+            garbage.append(char(random.bounded(256)));
+        socket.feed(Wire::videoHeader("sim", "h264", 320, 240) + Wire::frame({garbage, 1}) +
+                    Wire::frames(m_stream));
+        QCOMPARE(collector.frames.size(), 12);
+        verifyPicture(collector.frames.last(), 11);
+    }
+};
+
+PARVIX_TEST(VideoDecoderTest)
+#include "videodecodertest.moc"
