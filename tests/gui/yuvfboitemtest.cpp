@@ -93,6 +93,8 @@ private slots:
 
 private:
     QImage grab(const QString &tag);
+    void verifyPicture(const QImage &image, const QRect &area,
+                       const std::function<QColor(double, double)> &expectedAt);
     void verifyBlocks(const QImage &image, const QRect &area);
     void verifySolid(const QImage &image, const QRect &area, const QColor &expected);
     QRect itemArea() const { return m_item->mapRectToScene(m_item->boundingRect()).toRect(); }
@@ -143,14 +145,13 @@ QImage YuvFboItemTest::grab(const QString &tag)
     return image;
 }
 
-void YuvFboItemTest::verifyBlocks(const QImage &image, const QRect &area)
+void YuvFboItemTest::verifyPicture(const QImage &image, const QRect &area,
+                                   const std::function<QColor(double, double)> &expectedAt)
 {
     QVERIFY(!image.isNull());
     for (const Probe &probe : kProbes) {
         const QColor seen = colourAt(image, area, probe.fx, probe.fy);
-        // Ask the picture itself what lies under the probe, in frame pixels.
-        const QColor expected =
-            YuvTestPicture::blocksAt(1000, 1000, int(probe.fx * 1000), int(probe.fy * 1000));
+        const QColor expected = expectedAt(probe.fx, probe.fy);
         QVERIFY2(
             colourDistance(seen, expected) <= kTolerance,
             qPrintable(
@@ -161,16 +162,17 @@ void YuvFboItemTest::verifyBlocks(const QImage &image, const QRect &area)
     QCOMPARE(image.pixelColor(area.center().x(), area.bottom() + 5), kBackground);
 }
 
+void YuvFboItemTest::verifyBlocks(const QImage &image, const QRect &area)
+{
+    // The block picture scaled to 1000 x 1000 tells what lies under each probe.
+    verifyPicture(image, area, [](double fx, double fy) {
+        return YuvTestPicture::blocksAt(1000, 1000, int(fx * 1000), int(fy * 1000));
+    });
+}
+
 void YuvFboItemTest::verifySolid(const QImage &image, const QRect &area, const QColor &expected)
 {
-    QVERIFY(!image.isNull());
-    for (const Probe &probe : kProbes) {
-        const QColor seen = colourAt(image, area, probe.fx, probe.fy);
-        QVERIFY2(
-            colourDistance(seen, expected) <= kTolerance,
-            qPrintable(
-                QString("%1: saw %2, expected %3").arg(probe.name, seen.name(), expected.name())));
-    }
+    verifyPicture(image, area, [expected](double, double) { return expected; });
 }
 
 void YuvFboItemTest::showsBlackBeforeTheFirstFrame()
