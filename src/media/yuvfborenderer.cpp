@@ -17,7 +17,7 @@ const char *const kVertexShader = "#version 120\n"
                                   "vTexCoord = aTexCoord; }\n"
                                   "        ";
 
-// Full-range BT.601, as the phones encode it.
+// Full-range BT.601 on the sampled values as they are (no 16..235 expansion).
 const char *const kFragmentShader =
     "#version 120\n"
     "            varying vec2 vTexCoord;\n"
