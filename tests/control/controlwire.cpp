@@ -1,0 +1,109 @@
+#include "controlwire.h"
+
+#include <QTest>
+#include <QtEndian>
+
+namespace {
+template<typename T> T readBig(const QByteArray &b, int offset)
+{
+    return qFromBigEndian<T>(b.constData() + offset);
+}
+} // namespace
+
+bool decodeControlMessages(QByteArray &buffer, QList<WireMessage> &out, qint64 nowMs)
+{
+    while (!buffer.isEmpty()) {
+        WireMessage m;
+        m.type = quint8(buffer.at(0));
+        m.receivedMs = nowMs;
+        int size = 0;
+        switch (m.type) {
+        case 0:
+            size = 14;
+            if (buffer.size() < size)
+                return true;
+            m.action = quint8(buffer.at(1));
+            m.keycode = readBig<qint32>(buffer, 2);
+            m.repeat = readBig<qint32>(buffer, 6);
+            m.metaState = readBig<qint32>(buffer, 10);
+            break;
+        case 2:
+            size = 32;
+            if (buffer.size() < size)
+                return true;
+            m.action = quint8(buffer.at(1));
+            m.pointerId = readBig<quint64>(buffer, 2);
+            m.x = readBig<qint32>(buffer, 10);
+            m.y = readBig<qint32>(buffer, 14);
+            m.width = readBig<quint16>(buffer, 18);
+            m.height = readBig<quint16>(buffer, 20);
+            m.pressure = readBig<quint16>(buffer, 22);
+            m.actionButton = readBig<qint32>(buffer, 24);
+            m.buttons = readBig<qint32>(buffer, 28);
+            break;
+        case 9: {
+            if (buffer.size() < 14)
+                return true;
+            m.sequence = readBig<quint64>(buffer, 1);
+            m.paste = buffer.at(9) != 0;
+            const quint32 length = readBig<quint32>(buffer, 10);
+            size = 14 + int(length);
+            if (buffer.size() < size)
+                return true;
+            m.text = buffer.mid(14, length);
+            break;
+        }
+        case 11:
+        case 17:
+            size = 1;
+            break;
+        default:
+            return false;
+        }
+        buffer.remove(0, size);
+        out.append(m);
+    }
+    return true;
+}
+
+ControlLink::ControlLink()
+{
+    m_clock.start();
+    if (!m_server.listen(QHostAddress::LocalHost, 0))
+        return;
+    m_host.connectToHost(QHostAddress::LocalHost, m_server.serverPort());
+    if (!m_host.waitForConnected(3000) || !m_server.waitForNewConnection(3000))
+        return;
+    m_phone = m_server.nextPendingConnection();
+    connect(m_phone, &QTcpSocket::readyRead, this, &ControlLink::readPhoneSide);
+}
+
+bool ControlLink::isConnected() const
+{
+    return m_phone && m_host.state() == QAbstractSocket::ConnectedState;
+}
+
+void ControlLink::readPhoneSide()
+{
+    m_buffer.append(m_phone->readAll());
+    if (!decodeControlMessages(m_buffer, m_messages, m_clock.elapsed()))
+        m_broken = true;
+}
+
+QList<WireMessage> ControlLink::takeMessages()
+{
+    QList<WireMessage> taken;
+    taken.swap(m_messages);
+    return taken;
+}
+
+bool ControlLink::waitForMessages(int count, int timeoutMs)
+{
+    return QTest::qWaitFor([&] { return m_messages.size() >= count; }, timeoutMs);
+}
+
+QList<WireMessage> ControlLink::settle(int ms)
+{
+    QTest::qWait(ms);
+    return m_messages;
+}

@@ -1,0 +1,60 @@
+#include "scriptedadb.h"
+
+#include "adbrunner.h"
+
+#include <QFile>
+
+ScriptedAdb::ScriptedAdb()
+{
+    if (!m_dir.isValid())
+        return;
+    const QString dir = m_dir.path();
+    QFile script(m_dir.filePath("adb"));
+    if (!script.open(QIODevice::WriteOnly))
+        return;
+    script.write(QStringLiteral(R"(#!/bin/sh
+printf '%s\n' "$*" >> '%1/calls.log'
+case "$*" in
+  *broken*) echo "error: device 'broken' not found" >&2; exit 1 ;;
+esac
+mkdir -p '%1/pushed'
+if [ "$3" = push ]; then
+  [ -e "$4" ] || { echo "adb: error: cannot stat '$4'" >&2; exit 1; }
+  cp "$4" '%1/pushed/'
+  echo "$4: 1 file pushed."
+fi
+case "$*" in
+  *"pm install"*) echo Success ;;
+esac
+exit 0
+)")
+                     .arg(dir)
+                     .toUtf8());
+    script.close();
+    script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    ADBRunner::setExecutablePathForTesting(script.fileName());
+    m_valid = true;
+}
+
+ScriptedAdb::~ScriptedAdb()
+{
+    ADBRunner::setExecutablePathForTesting(QString());
+}
+
+QStringList ScriptedAdb::calls() const
+{
+    QFile log(m_dir.filePath("calls.log"));
+    if (!log.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(log.readAll()).split('\n', Qt::SkipEmptyParts);
+}
+
+void ScriptedAdb::clearCalls()
+{
+    QFile::remove(m_dir.filePath("calls.log"));
+}
+
+QString ScriptedAdb::pushedFile(const QString &fileName) const
+{
+    return m_dir.filePath("pushed/" + fileName);
+}
