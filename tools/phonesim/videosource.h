@@ -10,19 +10,24 @@
 
 // One unit of the phone's media stream: either the codec's parameter block
 // (config) or one encoded access unit / audio packet.
-struct EncodedPacket {
+struct EncodedPacket
+{
     QByteArray data;
     qint64 ptsUs = 0;
     bool config = false;
     bool keyFrame = false;
 };
 
-struct VideoOptions {
+struct VideoOptions
+{
     QSize physicalSize; // the phone's portrait screen, e.g. 1080x2400
     int maxSize = 0;    // 0: no limit; else longest side <= maxSize; both sides multiples of 8
     int maxFps = 0;     // 0: 60
     int bitRate = 8000000;
-    bool replay = false; // encode a short loop once, cache it under cacheDir, stream it with rising pts
+    // Encode a short loop once, cache it under cacheDir (empty: a folder in the temp dir) and
+    // stream it with rising pts. The loop is shared by every phone with the same size, fps and
+    // bit rate, so it shows neither name, serial nor touch marks.
+    bool replay = false;
     QString cacheDir;
     QString name, serial; // drawn on the synthetic screen
 };
@@ -31,7 +36,8 @@ class VideoSourcePrivate;
 
 // The phone's screen encoder: a synthetic picture encoded as H.264 Annex B,
 // live (drawn and encoded per frame) or replayed from a cached loop.
-class VideoSource {
+class VideoSource
+{
 public:
     explicit VideoSource(const VideoOptions &options);
     ~VideoSource();
@@ -41,10 +47,11 @@ public:
     bool isValid() const;        // encoder opened
     QSize videoSize() const;     // current encoded size (orientation applied)
     int frameIntervalUs() const; // from maxFps
-    void rotate();               // swap orientation; next packets: config + key frame of the new size
-    void resetVideo();           // next packets: config + key frame
+    void rotate();     // swap orientation; next packets: config + key frame of the new size
+    void resetVideo(); // next packets: config + key frame
     void addTouchMark(const QPoint &videoPos); // a visible mark where the touch landed (live mode)
-    std::vector<EncodedPacket> nextFrame(qint64 ptsUs); // a config packet first when needed, then one access unit
+    // A config packet first when needed, then one access unit; empty if the encoder is unusable.
+    std::vector<EncodedPacket> nextFrame(qint64 ptsUs);
 
 private:
     std::unique_ptr<VideoSourcePrivate> d;

@@ -1,0 +1,3 @@
+#include "media_log.h"
+
+Q_LOGGING_CATEGORY(lcMedia, "phonesim.media")
