@@ -1,0 +1,38 @@
+#pragma once
+// A private PulseAudio server with one null sink, so sound can be played and recorded
+// back on a machine without a sound card. Started once per test process, before the
+// first audio object connects, and stopped when the application object goes away.
+#include <QString>
+#include <QStringList>
+
+class QProcess;
+
+class PulseServer
+{
+public:
+    static constexpr const char *SinkName = "parvix_null";
+    static constexpr int RecordRate = 48000;
+
+    static PulseServer &instance();
+
+    bool isRunning() const { return m_running; }
+    // Why the server could not be started (for the skip message).
+    QString failure() const { return m_failure; }
+    QString address() const { return m_address; }
+
+    // parec on the null sink's monitor: raw 16-bit stereo at RecordRate on stdout.
+    QStringList recorderArguments() const;
+    static QString recorderProgram() { return QStringLiteral("parec"); }
+
+private:
+    PulseServer();
+    void start();
+    bool answers() const;
+    static void stopAtExit();
+
+    QProcess *m_process = nullptr;
+    QString m_runtimeDir;
+    QString m_address;
+    QString m_failure;
+    bool m_running = false;
+};

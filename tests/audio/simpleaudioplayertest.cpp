@@ -1,0 +1,180 @@
+#include "simpleaudioplayer.h"
+#include "audiotesttools.h"
+#include "pulseserver.h"
+#include "testregistry.h"
+
+#include <QBuffer>
+#include <QtTest>
+
+using namespace AudioTestTools;
+
+namespace {
+// Catches what the player writes and lets the test decide how much room the output has.
+class CapturingPlayer : public SimpleAudioPlayer
+{
+public:
+    QBuffer sink;
+    qint64 bytesFree = 1 << 20;
+    int outputStarts = 0;
+
+    QByteArray written() const { return sink.data(); }
+    QByteArray convertFrame(const AVFrame *frame) { return convert(frame); }
+
+protected:
+    QIODevice *startOutput() override
+    {
+        ++outputStarts;
+        sink.open(QIODevice::WriteOnly);
+        return &sink;
+    }
+    qint64 outputBytesFree() const override { return bytesFree; }
+};
+
+const AVChannelLayout Stereo = AV_CHANNEL_LAYOUT_STEREO;
+const AVChannelLayout Mono = AV_CHANNEL_LAYOUT_MONO;
+
+FramePtr opusLikeFrame(double left = 0.5, double right = -0.25)
+{
+    return makeFrame(AV_SAMPLE_FMT_FLTP, Stereo, 48000, 960,
+                     [=](int ch, int) { return ch == 0 ? left : right; });
+}
+} // namespace
+
+class SimpleAudioPlayerTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        // Any real sink of this process must talk to the private server.
+        PulseServer::instance();
+    }
+
+    void framesBeforeStartAreIgnored()
+    {
+        CapturingPlayer player;
+        player.play(opusLikeFrame().get());
+        QCOMPARE(player.outputStarts, 0);
+        QVERIFY(player.written().isEmpty());
+
+        player.start();
+        player.play(opusLikeFrame().get());
+        QCOMPARE(player.written().size(), 3840);
+    }
+
+    void startingTwiceStartsTheOutputOnce()
+    {
+        CapturingPlayer player;
+        player.start();
+        player.start();
+        QCOMPARE(player.outputStarts, 1);
+        QVERIFY(player.isStarted());
+    }
+
+    void aChunkIsWrittenOnlyWhenItFitsWhole_data()
+    {
+        QTest::addColumn<qint64>("bytesFree");
+        QTest::addColumn<int>("expectedBytes");
+        QTest::newRow("one byte short") << qint64(3839) << 0;
+        QTest::newRow("exactly the chunk") << qint64(3840) << 3840;
+        QTest::newRow("plenty") << qint64(100000) << 3840;
+        QTest::newRow("none") << qint64(0) << 0;
+    }
+
+    void aChunkIsWrittenOnlyWhenItFitsWhole()
+    {
+        QFETCH(qint64, bytesFree);
+        QFETCH(int, expectedBytes);
+        CapturingPlayer player;
+        player.bytesFree = bytesFree;
+        player.start();
+        player.play(opusLikeFrame().get());
+        QCOMPARE(player.written().size(), expectedBytes);
+
+        // A dropped chunk is not retried: the next one that fits is the only one written.
+        player.bytesFree = 1 << 20;
+        player.play(opusLikeFrame().get());
+        QCOMPARE(player.written().size(), expectedBytes + 3840);
+    }
+
+    void planarFloatBecomesInterleaved16BitStereo()
+    {
+        CapturingPlayer player;
+        const QVector<int16_t> pcm =
+            samplesOf(player.convertFrame(opusLikeFrame(0.5, -0.25).get()));
+        QCOMPARE(pcm.size(), 960 * 2);
+        for (int i = 0; i < pcm.size(); i += 2) {
+            QVERIFY2(qAbs(pcm[i] - 16384) <= 1, qPrintable(QString::number(pcm[i])));
+            QVERIFY2(qAbs(pcm[i + 1] + 8192) <= 1, qPrintable(QString::number(pcm[i + 1])));
+        }
+    }
+
+    void monoIsSpreadOnBothChannels()
+    {
+        CapturingPlayer player;
+        FramePtr mono = makeFrame(AV_SAMPLE_FMT_S16, Mono, 48000, 480,
+                                  [](int, int i) { return 0.5 * std::sin(i * 0.05); });
+        const QVector<int16_t> pcm = samplesOf(player.convertFrame(mono.get()));
+        QCOMPARE(pcm.size(), 480 * 2);
+        double peak = 0;
+        for (int i = 0; i < pcm.size(); i += 2) {
+            QCOMPARE(pcm[i], pcm[i + 1]);
+            peak = qMax(peak, qAbs(pcm[i]) / 32768.0);
+        }
+        // Spread without clipping and without losing the signal.
+        QVERIFY2(peak > 0.25 && peak <= 0.5, qPrintable(QString::number(peak)));
+    }
+
+    void otherRatesAreResampledTo48000()
+    {
+        CapturingPlayer player;
+        qint64 outSamples = 0;
+        QVector<double> left;
+        for (int n = 0; n < 100; ++n) {
+            FramePtr frame = makeFrame(AV_SAMPLE_FMT_S16, Stereo, 44100, 441, [n](int, int i) {
+                return 0.5 * std::sin(2 * M_PI * 441 * (n * 441 + i) / 44100.0);
+            });
+            const QByteArray pcm = player.convertFrame(frame.get());
+            outSamples += pcm.size() / 4;
+            left << channelOf(pcm, 0);
+        }
+        // One second in, one second out (less what the resampler still holds).
+        QVERIFY2(outSamples > 47800 && outSamples <= 48000,
+                 qPrintable(QString::number(outSamples)));
+        QVERIFY2(qAbs(toneFrequency(left, 48000) - 441) < 1.0,
+                 qPrintable(QString::number(toneFrequency(left, 48000))));
+    }
+
+    void aChangedInputIsConvertedWithItsOwnLayout()
+    {
+        // A mono frame after stereo ones has one plane only; reading a second would crash.
+        CapturingPlayer player;
+        QCOMPARE(player.convertFrame(opusLikeFrame(0.5, 0.5).get()).size(), 3840);
+        FramePtr mono =
+            makeFrame(AV_SAMPLE_FMT_FLTP, Mono, 48000, 960, [](int, int) { return 0.25; });
+        const QVector<int16_t> pcm = samplesOf(player.convertFrame(mono.get()));
+        QCOMPARE(pcm.size(), 960 * 2);
+        QCOMPARE(pcm.last(), pcm[pcm.size() - 2]);
+        QVERIFY(pcm.last() > 4000);
+    }
+
+    void unusableFramesGiveNoSound()
+    {
+        CapturingPlayer player;
+        player.start();
+        player.play(nullptr);
+        FramePtr noChannels(av_frame_alloc());
+        noChannels->format = AV_SAMPLE_FMT_FLTP;
+        noChannels->sample_rate = 48000;
+        noChannels->nb_samples = 960;
+        player.play(noChannels.get());
+        QVERIFY(player.written().isEmpty());
+        // A failed set-up is tried again with the next frame.
+        player.play(opusLikeFrame().get());
+        QCOMPARE(player.written().size(), 3840);
+    }
+};
+
+PARVIX_TEST(SimpleAudioPlayerTest)
+#include "simpleaudioplayertest.moc"
