@@ -1,0 +1,586 @@
+// The Device against the scripted adb: session life cycle, messages, Wi-Fi adb,
+// the free-form adb command and the decoded-frame path.
+#include "device.h"
+#include "controller.h"
+#include "devicegroup.h"
+#include "fakephoneadb.h"
+#include "keymapping.h"
+#include "mediarecorder.h"
+#include "scrcpyserver.h"
+#include "serverparams.h"
+#include "testregistry.h"
+#include "videodemuxer.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPointer>
+#include <QSignalSpy>
+#include <QTcpSocket>
+#include <QThread>
+#include <QTranslator>
+#include <QtTest>
+
+#include <memory>
+
+extern "C" {
+#include <libavutil/frame.h>
+}
+
+namespace {
+const QString kSerial = QLatin1String(FakePhoneAdb::kSerial);
+
+struct Message
+{
+    QString text;
+    QString type;
+    int timeout = 0;
+};
+
+Message lastMessage(const QSignalSpy &spy)
+{
+    if (spy.isEmpty())
+        return {};
+    const QList<QVariant> args = spy.last();
+    return {args.at(0).toString(), args.at(1).toString(), args.at(2).toInt()};
+}
+
+QString option(const QStringList &call, const QString &key)
+{
+    for (const QString &arg : call) {
+        if (arg.startsWith(key + QLatin1Char('=')))
+            return arg.mid(key.size() + 1);
+    }
+    return QStringLiteral("<absent>");
+}
+
+struct FrameDeleter
+{
+    void operator()(AVFrame *frame) const { av_frame_free(&frame); }
+};
+using FramePtr = std::unique_ptr<AVFrame, FrameDeleter>;
+
+FramePtr makeFrame(int width, int height, AVPixelFormat format)
+{
+    FramePtr frame(av_frame_alloc());
+    frame->width = width;
+    frame->height = height;
+    frame->format = format;
+    if (width > 0 && height > 0 && av_frame_get_buffer(frame.get(), 32) < 0)
+        return nullptr;
+    return frame;
+}
+} // namespace
+
+class DeviceTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<FakePhoneAdb> m_adb;
+    std::unique_ptr<DeviceGroup> m_group;
+    QPointer<Device> m_device;
+
+    // The phone's side of a session: opens the connections the server would.
+    std::unique_ptr<QTcpSocket> phoneConnects()
+    {
+        auto socket = std::make_unique<QTcpSocket>();
+        socket->connectToHost(QHostAddress::LocalHost, m_device->currentServerParams()->port());
+        if (!socket->waitForConnected(3000))
+            return nullptr;
+        return socket;
+    }
+
+    QStringList lastServerCall() const
+    {
+        const auto calls = m_adb->callsWith({QStringLiteral("app_process")});
+        return calls.isEmpty() ? QStringList() : calls.last();
+    }
+
+private slots:
+    void init()
+    {
+        m_adb = std::make_unique<FakePhoneAdb>();
+        QVERIFY(m_adb->isValid());
+        m_group = std::make_unique<DeviceGroup>();
+        m_group->setName(QStringLiteral("test"));
+        m_device = new Device(nullptr, m_group.get(), kSerial);
+        m_group->addDevice(m_device);
+        // The background refresh started by the group runs adb too; let it finish.
+        QTRY_VERIFY(!m_device->ipAddress().isEmpty());
+        m_adb->clearCalls();
+    }
+
+    void cleanup()
+    {
+        m_group.reset(); // deletes the remaining devices
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        m_adb.reset();
+    }
+
+    void constructionStartsNothing()
+    {
+        Device device(nullptr, m_group.get(), QStringLiteral("other"));
+        QVERIFY(!device.running());
+        QVERIFY(!device.controller());
+        QCOMPARE(device.frameSize(), QSize(-1, -1));
+        QCOMPARE(device.showSize(), QSize(-1, -1));
+        QCOMPARE(device.connectionType(), Device::USB);
+        QCOMPARE(device.serverParamsSmallView()->maxSize(), 280);
+        QCOMPARE(device.serverParamsSmallView()->maxFps(), 5);
+        QCOMPARE(device.serverParamsSmallView()->bitRate(), 2000000);
+        QCOMPARE(device.serverParamsBigView()->maxSize(), 720);
+        QCOMPARE(device.serverParamsBigView()->maxFps(), 30);
+        QCOMPARE(device.serverParamsBigView()->bitRate(), 4000000);
+        QCOMPARE(device.currentServerParams(), device.serverParamsSmallView());
+        QCOMPARE(device.indexInGroup(), -1);
+        QVERIFY(device.autojs());
+        QVERIFY(device.videoRecorder());
+        QVERIFY(m_adb->calls().isEmpty());
+    }
+
+    void sessionStartsOnceAndStops()
+    {
+        QSignalSpy running(m_device, &Device::runningChanged);
+        m_device->startScrcpySession();
+        m_device->startScrcpySession();
+        QVERIFY(m_device->running());
+        QCOMPARE(running.count(), 1);
+        QCOMPARE(m_adb->callsWith({"push"}).size(), 1);
+        ServerParams *params = m_device->serverParamsSmallView();
+        QCOMPARE(params->deviceSerial(), kSerial);
+        QCOMPARE(params->socketName(), QStringLiteral("scrcpy_") + params->scidHex());
+        QCOMPARE(params->socketName().size(), 15);
+        QTRY_COMPARE(option(lastServerCall(), "scid"), params->scidHex());
+
+        m_adb->clearCalls();
+        m_device->stopScrcpySession();
+        QVERIFY(!m_device->running());
+        QCOMPARE(running.count(), 2);
+        QCOMPARE(m_adb->callsWith({"pkill"}).size(), 1);
+        QCOMPARE(m_adb->callsWith({"--remove", "localabstract:" + params->socketName()}).size(), 1);
+        QCOMPARE(m_device->indexInGroup(), 0);
+        m_device->stopScrcpySession(); // idle: nothing more happens
+        QCOMPARE(running.count(), 2);
+    }
+
+    void connectionsBuildAndReleaseThePipeline()
+    {
+        m_device->startScrcpySession();
+        QSignalSpy controllerChanged(m_device, &Device::controllerChanged);
+        auto video = phoneConnects();
+        QVERIFY(video);
+        QTRY_VERIFY(m_device->videoDemuxer());
+        QPointer<VideoDemuxer> demuxer = m_device->videoDemuxer();
+        auto control = phoneConnects();
+        QVERIFY(control);
+        QTRY_VERIFY(m_device->controller());
+        QCOMPARE(controllerChanged.count(), 1);
+        QPointer<Controller> controller = m_device->controller();
+
+        // The phone closing the video stream alone ends nothing.
+        video->disconnectFromHost();
+        QTest::qWait(100);
+        QVERIFY(m_device->running());
+        QVERIFY(m_device->controller());
+
+        m_device->stopScrcpySession();
+        // Gone at once: nothing still queued can feed the ended session's decoder.
+        QVERIFY(!demuxer);
+        QVERIFY(!m_device->videoDemuxer());
+        QVERIFY(!controller);
+        QVERIFY(!m_device->controller());
+        QCOMPARE(controllerChanged.count(), 2);
+        QTRY_COMPARE(control->state(), QAbstractSocket::UnconnectedState);
+    }
+
+    void serverEndWhilePhoneAttachedKeepsTheDevice()
+    {
+        m_adb->addRule("*app_process*", "sleep 0.3; exit 0");
+        m_device->startScrcpySession();
+        auto video = phoneConnects();
+        QTRY_VERIFY(m_device->videoDemuxer());
+        auto control = phoneConnects();
+        QTRY_VERIFY(m_device->controller());
+        QSignalSpy controllerChanged(m_device, &Device::controllerChanged);
+        QSignalSpy running(m_device, &Device::runningChanged);
+        QPointer<ScrcpyServer> server = m_device->server();
+
+        QTRY_VERIFY(!m_device->running());
+        QCOMPARE(running.count(), 1);
+        QCOMPARE(controllerChanged.count(), 1);
+        QVERIFY(!m_device->controller());
+        QTRY_VERIFY(!server); // released once its own signal returned
+        QCOMPARE(m_adb->callsWith({"devices", "-l"}).size(), 1);
+        QTest::qWait(50);
+        QVERIFY(m_device);
+        QCOMPARE(m_device->indexInGroup(), 0);
+        QCOMPARE(m_group->deviceCount(), 1);
+    }
+
+    void serverEndOfAnUnpluggedPhoneRemovesIt()
+    {
+        m_adb->addRule("*app_process*", "sleep 0.3; exit 0");
+        m_adb->setAttachedSerials({QStringLiteral("someone-else")});
+        QSignalSpy removed(m_group.get(), &DeviceGroup::deviceRemovedFromGroup);
+        m_device->startScrcpySession();
+        QTRY_COMPARE(removed.count(), 1);
+        QCOMPARE(m_group->deviceCount(), 0);
+        QTRY_VERIFY(!m_device); // deleted later by its group
+    }
+
+    void unreadableDeviceListKeepsTheDeviceAndSaysSo()
+    {
+        m_adb->addRule("*app_process*", "sleep 0.3; exit 0");
+        m_adb->addRule("'devices -l'", "echo 'error: protocol fault' >&2; exit 1");
+        QSignalSpy messages(m_device, &Device::deviceMessage);
+        m_device->startScrcpySession();
+        QTRY_COMPARE(messages.count(), 1);
+        const Message message = lastMessage(messages);
+        QCOMPARE(message.type, QStringLiteral("error"));
+        QCOMPARE(message.timeout, 5000);
+        QVERIFY(!message.text.isEmpty());
+        QVERIFY(!m_device->running());
+        QTest::qWait(50);
+        QVERIFY(m_device);
+        QCOMPARE(m_group->deviceCount(), 1);
+    }
+
+    void failedStartRemovesTheDeviceAfterwards()
+    {
+        m_adb->addRule("*' push '*", "echo \"error: device '$2' not found\" >&2; exit 1");
+        QSignalSpy removed(m_group.get(), &DeviceGroup::deviceRemovedFromGroup);
+        m_device->startScrcpySession();
+        // Still a member while the call returns; the launcher is already released.
+        QVERIFY(m_device);
+        QCOMPARE(m_device->indexInGroup(), 0);
+        QVERIFY(!m_device->running());
+        QCOMPARE(removed.count(), 0);
+        // A failed start does not ask adb for the device list: it leaves anyway.
+        QVERIFY(m_adb->callsWith({"devices", "-l"}).isEmpty());
+        QTRY_COMPARE(removed.count(), 1);
+        QTRY_VERIFY(!m_device);
+    }
+
+    void viewSwitchRestartsWithTheOtherParameters()
+    {
+        m_device->serverParamsSmallView()->setAudio(false);
+        m_device->serverParamsBigView()->setAudio(true);
+        m_device->startScrcpySession();
+        QTRY_VERIFY(!lastServerCall().isEmpty());
+        m_adb->clearCalls();
+        QSignalSpy bigView(m_device, &Device::isBigViewChanged);
+        QSignalSpy running(m_device, &Device::runningChanged);
+        QElapsedTimer clock;
+        clock.start();
+
+        m_device->setIsBigView(true);
+        QCOMPARE(bigView.count(), 1);
+        QVERIFY(!m_device->running());
+        QCOMPARE(m_adb->callsWith({"pkill"}).size(), 1);
+        QCOMPARE(m_device->currentServerParams(), m_device->serverParamsBigView());
+
+        QTRY_VERIFY_WITH_TIMEOUT(m_device->running(), 3000);
+        const qint64 restartedAfter = clock.elapsed();
+        QVERIFY2(restartedAfter >= 900, qPrintable(QString::number(restartedAfter)));
+        QCOMPARE(running.count(), 2);
+        QTRY_VERIFY(!lastServerCall().isEmpty());
+        const QStringList call = lastServerCall();
+        QCOMPARE(option(call, "max_size"), QStringLiteral("720"));
+        QCOMPARE(option(call, "max_fps"), QStringLiteral("30"));
+        QCOMPARE(option(call, "video_bit_rate"), QStringLiteral("4000000"));
+        // The audio choice lives in the small-view set.
+        QCOMPARE(option(call, "audio"), QStringLiteral("false"));
+    }
+
+    void viewSwitchOnAnIdleDeviceStartsASession()
+    {
+        m_device->setIsBigView(true);
+        QVERIFY(!m_device->running());
+        QTest::qWait(600);
+        QVERIFY(!m_device->running());
+        QTRY_VERIFY_WITH_TIMEOUT(m_device->running(), 2000);
+        QTRY_COMPARE(option(lastServerCall(), "max_size"), QStringLiteral("720"));
+    }
+
+    void explicitStopCancelsAPendingRestart()
+    {
+        m_device->setIsBigView(false);
+        m_device->stopScrcpySession();
+        QTest::qWait(1300);
+        QVERIFY(!m_device->running());
+        QVERIFY(m_adb->callsWith({"push"}).isEmpty());
+    }
+
+    void audioChoiceHoldsInBothViews()
+    {
+        QSignalSpy messages(m_device, &Device::deviceMessage);
+        QSignalSpy audioChanged(m_device, &Device::isAudioEnabledChanged);
+        m_device->setIsBigView(true);
+        m_device->setEnableAudio(true);
+        QVERIFY(m_device->isAudioEnabled());
+        QCOMPARE(audioChanged.count(), 1);
+        Message message = lastMessage(messages);
+        QCOMPARE(message.text, QStringLiteral("Audio Enabled, Need Reconnect"));
+        QCOMPARE(message.type, QStringLiteral("info"));
+        QCOMPARE(message.timeout, 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_device->running(), 3000);
+        // Switched on while the enlarged view was in use, and that session has sound.
+        QTRY_COMPARE(option(lastServerCall(), "audio"), QStringLiteral("true"));
+
+        m_device->setEnableAudio(false);
+        QVERIFY(!m_device->isAudioEnabled());
+        QCOMPARE(lastMessage(messages).text, QStringLiteral("Audio Disabled, Need Reconnect"));
+        QCOMPARE(audioChanged.count(), 2);
+    }
+
+    void actionsWithoutAConnection()
+    {
+        QSignalSpy messages(m_device, &Device::deviceMessage);
+        m_device->takeScreenshot();
+        Message message = lastMessage(messages);
+        QCOMPARE(message.text, QStringLiteral("Not Connected"));
+        QCOMPARE(message.type, QStringLiteral("error"));
+        QCOMPARE(message.timeout, 2000);
+        QVERIFY(!m_device->isScreenShotting());
+
+        m_device->installAPK(QStringLiteral("/tmp/app.apk"));
+        QCOMPARE(lastMessage(messages).timeout, 2000);
+        m_device->uploadFile(QStringLiteral("/tmp/file.txt"));
+        message = lastMessage(messages);
+        QCOMPARE(message.text, QStringLiteral("Not Connected"));
+        QCOMPARE(message.timeout, 5000);
+        QCOMPARE(messages.count(), 3);
+
+        // Silent without a controller.
+        m_device->home();
+        m_device->reboot();
+        m_device->swipeUp();
+        m_device->startRecord();
+        m_device->runAutojs(QStringLiteral("/tmp/script.js"));
+        QCOMPARE(messages.count(), 3);
+        QVERIFY(!m_device->videoRecorder()->isRecording());
+
+        // A screenshot under way swallows further requests.
+        m_device->setIsScreenShotting(true);
+        m_device->takeScreenshot();
+        QCOMPARE(messages.count(), 3);
+        QVERIFY(m_adb->calls().isEmpty());
+    }
+
+    void nicknameWithoutAController()
+    {
+        QSignalSpy nickChanged(m_device, &Device::nickNameChanged);
+        m_device->setNickName(QStringLiteral("Desk phone"));
+        QCOMPARE(m_device->nickname(), QStringLiteral("Desk phone"));
+        QCOMPARE(nickChanged.count(), 0);
+    }
+
+    void keyMappingProfileChoice()
+    {
+        KeyMappingProfile game(QStringLiteral("Game"), nullptr);
+        QSignalSpy changed(m_device, &Device::currentKeyMappingProfileChanged);
+        QSignalSpy messages(m_device, &Device::deviceMessage);
+        m_device->setCurrentKeyMappingProfile(&game);
+        m_device->setCurrentKeyMappingProfile(&game);
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(messages.count(), 1);
+        Message message = lastMessage(messages);
+        QCOMPARE(message.text, QStringLiteral("KeyMapping Profile: Game"));
+        QCOMPARE(message.type, QStringLiteral("info"));
+        QCOMPARE(message.timeout, 2000);
+        m_device->setCurrentKeyMappingProfile(nullptr);
+        QCOMPARE(lastMessage(messages).text, QStringLiteral("KeyMapping Disabled"));
+        QCOMPARE(changed.count(), 2);
+    }
+
+    void executeAdbCommandRunsEachLine()
+    {
+        m_adb->addRule("*'shell echo a'", "echo a");
+        m_adb->addRule("*' devices'", "printf 'List of devices attached\\n'");
+        const QString result =
+            m_device->executeADBCommand(QStringLiteral("  shell  echo a \n\n   \r\ndevices\n"));
+        QCOMPARE(result, QStringLiteral("a\nList of devices attached\n"));
+        QCOMPARE(m_adb->calls(), (QList<QStringList>{{"-s", kSerial, "shell", "echo", "a"},
+                                                     {"-s", kSerial, "devices"}}));
+        QCOMPARE(m_device->executeADBCommand(QStringLiteral("\n \n")), QString());
+    }
+
+    void wifiSwitch()
+    {
+        QSignalSpy messages(m_device, &Device::deviceMessage);
+        QElapsedTimer clock;
+        clock.start();
+        m_device->setWiFiConnection();
+        QVERIFY(m_device->switchingToWiFi());
+        QCOMPARE(m_adb->calls(), (QList<QStringList>{{"-s", kSerial, "tcpip", "5555"}}));
+        QTRY_COMPARE_WITH_TIMEOUT(messages.count(), 1, 3000);
+        QVERIFY(clock.elapsed() >= 900);
+        QCOMPARE(m_adb->calls().last(),
+                 (QStringList{"-s", kSerial, "connect", QStringLiteral("192.168.1.50:5555")}));
+        const Message message = lastMessage(messages);
+        QCOMPARE(message.text, QStringLiteral("WiFi connection enabled"));
+        QCOMPARE(message.type, QStringLiteral("success"));
+        QCOMPARE(message.timeout, 3000);
+        QVERIFY(!m_device->switchingToWiFi());
+    }
+
+    void wifiSwitchFailures()
+    {
+        QSignalSpy messages(m_device, &Device::deviceMessage);
+        m_adb->addRule("*' connect '*", "echo \"failed to connect to '$4'\"");
+        m_device->setWiFiConnection();
+        QTRY_COMPARE_WITH_TIMEOUT(messages.count(), 1, 3000);
+        Message message = lastMessage(messages);
+        QCOMPARE(message.text, QStringLiteral("Failed to enable \r WiFi connection"));
+        QCOMPARE(message.type, QStringLiteral("error"));
+        QCOMPARE(message.timeout, 3000);
+        QVERIFY(!m_device->switchingToWiFi());
+
+        m_adb->clearCalls();
+        m_adb->addRule("*' tcpip '*", "echo 'error: closed' >&2; exit 1");
+        m_device->setWiFiConnection();
+        QVERIFY(!m_device->switchingToWiFi());
+        message = lastMessage(messages);
+        QCOMPARE(message.text, QStringLiteral("Failed to tcpip"));
+        QCOMPARE(message.timeout, 3000);
+        QTest::qWait(1300);
+        QVERIFY(m_adb->callsWith({"connect"}).isEmpty());
+    }
+
+    void sessionEndDuringWifiSwitchKeepsTheDevice()
+    {
+        // adbd restarting in TCP mode drops the phone from the list for a moment.
+        m_adb->addRule("*app_process*", "sleep 0.3; exit 0");
+        m_adb->setAttachedSerials({});
+        m_device->startScrcpySession();
+        m_device->setWiFiConnection();
+        QTRY_VERIFY(!m_device->running());
+        QTest::qWait(50);
+        QVERIFY(m_device);
+        QCOMPARE(m_group->deviceCount(), 1);
+    }
+
+    void disconnectWifiLeavesTheGroup()
+    {
+        m_adb->addRule("*' disconnect'", "echo 'error: no such device' >&2; exit 1");
+        QVERIFY(!m_device->disconnectWiFi());
+        QCOMPARE(m_group->deviceCount(), 1);
+        m_adb->addRule("*' disconnect'", "echo disconnected");
+        QVERIFY(m_device->disconnectWiFi());
+        QCOMPARE(m_group->deviceCount(), 0);
+        QVERIFY(m_device->setUSBConnection());
+        QCOMPARE(m_adb->calls().last(), (QStringList{"-s", kSerial, "usb"}));
+    }
+
+    void refreshIsPublishedOnTheDeviceThread()
+    {
+        m_adb->addRule("*'getprop ro.product.model'", "echo Pixel");
+        QThread *emittedOn = nullptr;
+        connect(
+            m_device, &Device::deviceInfoChanged, this,
+            [&] { emittedOn = QThread::currentThread(); }, Qt::DirectConnection);
+        QPointer<Device> device = m_device;
+        std::unique_ptr<QThread> worker(QThread::create([device] { device->refreshDeviceInfo(); }));
+        worker->start();
+        QVERIFY(worker->wait(10000));
+        QVERIFY(!emittedOn); // not applied from the worker
+        QTRY_VERIFY(emittedOn);
+        QCOMPARE(emittedOn, QThread::currentThread());
+        QCOMPARE(m_device->deviceInfo().model, QStringLiteral("Pixel"));
+        QCOMPARE(m_device->deviceInfo().screen_size, QSize(1080, 2400));
+    }
+
+    void deviceGoneDuringBackgroundRefresh()
+    {
+        m_adb->addRule("*getprop*", "sleep 0.05");
+        auto *device = new Device(nullptr, nullptr, QStringLiteral("slow"));
+        device->refreshInBackground();
+        delete device;
+        QTest::qWait(1500); // the task finishes against nothing
+        QVERIFY(!m_adb->callsWith({"slow", "wm", "size"}).isEmpty());
+    }
+
+    void destroyingARunningDeviceStopsItsServer()
+    {
+        m_device->startScrcpySession();
+        QTRY_VERIFY(!lastServerCall().isEmpty());
+        m_adb->clearCalls();
+        QPointer<ScrcpyServer> server = m_device->server();
+        delete m_device.data();
+        QVERIFY(!server);
+        QCOMPARE(m_adb->callsWith({"pkill"}).size(), 1);
+        QCOMPARE(m_adb->callsWith({"--remove"}).size(), 1);
+    }
+
+    void decodedFrames()
+    {
+        int yuvCalls = 0;
+        const uint8_t *seenY = nullptr;
+        int seenStride = 0;
+        connect(m_device, &Device::yuvFrameReady, this,
+                [&](int, int, const uint8_t *y, int yStride, const uint8_t *, int, const uint8_t *,
+                    int) {
+                    ++yuvCalls;
+                    seenY = y;
+                    seenStride = yStride;
+                });
+        QSignalSpy images(m_device, &Device::frameReady);
+
+        m_device->handleDecodedVideoFrame(nullptr);
+        FramePtr empty = makeFrame(0, 0, AV_PIX_FMT_YUV420P);
+        m_device->handleDecodedVideoFrame(empty.get());
+        QCOMPARE(m_device->frameSize(), QSize(-1, -1));
+        QCOMPARE(yuvCalls + images.count(), 0);
+
+        FramePtr yuv = makeFrame(64, 48, AV_PIX_FMT_YUV420P);
+        QVERIFY(yuv);
+        m_device->handleDecodedVideoFrame(yuv.get());
+        QCOMPARE(yuvCalls, 1);
+        QCOMPARE(seenY, yuv->data[0]);
+        QCOMPARE(seenStride, yuv->linesize[0]);
+        QCOMPARE(m_device->frameSize(), QSize(64, 48));
+        QCOMPARE(images.count(), 0);
+
+        FramePtr bgra = makeFrame(30, 20, AV_PIX_FMT_BGRA);
+        QVERIFY(bgra);
+        for (int row = 0; row < 20; ++row) {
+            uint8_t *line = bgra->data[0] + row * bgra->linesize[0];
+            for (int x = 0; x < 30; ++x) {
+                const bool left = x < 15;
+                line[4 * x + 0] = left ? 0 : 255; // blue
+                line[4 * x + 1] = 0;
+                line[4 * x + 2] = left ? 255 : 0; // red
+                line[4 * x + 3] = 255;
+            }
+        }
+        m_device->handleDecodedVideoFrame(bgra.get());
+        QCOMPARE(yuvCalls, 1);
+        QCOMPARE(images.count(), 1);
+        const QImage image = images.at(0).at(0).value<QImage>();
+        QCOMPARE(image.size(), QSize(30, 20));
+        QCOMPARE(image.format(), QImage::Format_RGB888);
+        QCOMPARE(image.pixelColor(2, 10), QColor(255, 0, 0));
+        QCOMPARE(image.pixelColor(27, 10), QColor(0, 0, 255));
+        QCOMPARE(m_device->frameSize(), QSize(30, 20));
+    }
+
+    void messagesAreTranslated()
+    {
+        QTranslator translator;
+        QVERIFY(translator.load(QStringLiteral(":/translations/Parvix_CN.qm")));
+        QCoreApplication::installTranslator(&translator);
+        auto uninstall = qScopeGuard([&] { QCoreApplication::removeTranslator(&translator); });
+        QSignalSpy messages(m_device, &Device::deviceMessage);
+        m_adb->addRule("*' connect '*", "echo failed");
+        m_device->setWiFiConnection();
+        QTRY_COMPARE_WITH_TIMEOUT(messages.count(), 1, 3000);
+        const QString text = lastMessage(messages).text;
+        QVERIFY2(text.contains(QChar(u'\r')) && text.contains(QStringLiteral("连接")),
+                 qPrintable(text));
+        m_device->takeScreenshot();
+        QCOMPARE(lastMessage(messages).text, QStringLiteral("未连接"));
+    }
+};
+
+PARVIX_TEST(DeviceTest)
+#include "devicetest.moc"
