@@ -101,4 +101,11 @@
         <translation>无法解码声音，将无声投屏</translation>
     </message>
 </context>
+<context>
+    <name>DeviceGroupManager</name>
+    <message>
+        <source>Default Group</source>
+        <translation>默认分组</translation>
+    </message>
+</context>
 </TS>

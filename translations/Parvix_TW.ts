@@ -101,4 +101,11 @@
         <translation>無法解碼聲音，將無聲投屏</translation>
     </message>
 </context>
+<context>
+    <name>DeviceGroupManager</name>
+    <message>
+        <source>Default Group</source>
+        <translation>預設分組</translation>
+    </message>
+</context>
 </TS>
