@@ -290,8 +290,6 @@ void Device::startScrcpySession()
     connect(m_server, &ScrcpyServer::controlSocketDisconnected, this,
             &Device::handleControlSocketDisconnected);
 
-    if (m_audioPlayer)
-        m_audioPlayer->deleteLater();
     m_audioPlayer = new SimpleAudioPlayer(this);
 
     m_starting = true;
@@ -341,6 +339,11 @@ ScrcpyServer *Device::detachServer()
     server->disconnect(this);
     releaseVideoPipeline();
     releaseAudioPipeline();
+    if (m_audioPlayer) {
+        // Each session plays through its own player; an idle one would keep the output open.
+        m_audioPlayer->deleteLater();
+        m_audioPlayer = nullptr;
+    }
     return server;
 }
 
