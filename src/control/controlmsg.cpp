@@ -22,6 +22,23 @@ quint16 pressureToFixedPoint(float pressure)
     return quint16(scaled);
 }
 
+// At most kClipboardTextMaxLength UTF-16 code units and, since the phone rejects a longer
+// message and ends the session, at most as many bytes of UTF-8.
+QByteArray clipboardUtf8(const QString &text)
+{
+    QString limited = text.left(ControlMsg::kClipboardTextMaxLength);
+    if (limited.size() < text.size() && limited.back().isHighSurrogate())
+        limited.chop(1);
+    QByteArray utf8 = limited.toUtf8();
+    if (utf8.size() > ControlMsg::kClipboardTextMaxLength) {
+        qsizetype cut = ControlMsg::kClipboardTextMaxLength;
+        while (cut > 0 && (quint8(utf8.at(cut)) & 0xC0) == 0x80)
+            --cut; // back to the first byte of the character that does not fit
+        utf8.truncate(cut);
+    }
+    return utf8;
+}
+
 } // namespace
 
 ControlMsg::ControlMsg(Type type) : m_type(type) {}
@@ -53,7 +70,7 @@ void ControlMsg::setSetClipboard(const QString &text, bool paste)
         m_paste = false;
         return;
     }
-    m_text = text.left(kClipboardTextMaxLength).toUtf8();
+    m_text = clipboardUtf8(text);
     m_paste = paste;
 }
 

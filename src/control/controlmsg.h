@@ -18,7 +18,8 @@ public:
 
     // The server's id for a generic finger (-2 as a signed value).
     static constexpr quint64 kGenericFingerPointerId = 0xFFFFFFFFFFFFFFFEull;
-    // The server accepts at most this many UTF-16 code units of clipboard text.
+    // The phone takes at most this much clipboard text in one message (256 KiB less the
+    // message head); longer texts are cut, never in the middle of a character.
     static constexpr int kClipboardTextMaxLength = 262130;
 
     explicit ControlMsg(Type type = InjectKeycode);

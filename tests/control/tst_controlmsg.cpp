@@ -114,24 +114,40 @@ private slots:
         QCOMPARE(msg.serialize().toHex(' '), expected.toHex(' '));
     }
 
-    void clipboardLimitCountsUtf16Units()
+    void clipboardCutKeepsWithinTheLimit()
     {
         ControlMsg ascii(ControlMsg::SetClipboard);
         ascii.setSetClipboard(QString(300000, QChar('x')), true);
         QByteArray bytes = ascii.serialize();
         QCOMPARE(qFromBigEndian<quint32>(bytes.constData() + 10), 262130u);
         QCOMPARE(bytes.size(), 14 + 262130);
+        QVERIFY(ascii.paste());
 
-        // 262130 code units of a three-byte character stay whole: 786390 bytes.
+        ControlMsg exact(ControlMsg::SetClipboard);
+        exact.setSetClipboard(QString(262130, QChar('e')), true);
+        QCOMPARE(exact.clipboardText().size(), 262130);
+
+        // Three bytes per character: as many whole characters as fit in 262130 bytes.
         ControlMsg wide(ControlMsg::SetClipboard);
         wide.setSetClipboard(QString(262130, QChar(0x4E2D)), true);
         bytes = wide.serialize();
-        QCOMPARE(qFromBigEndian<quint32>(bytes.constData() + 10), 262130u * 3);
-        QCOMPARE(bytes.size(), 14 + 262130 * 3);
+        QCOMPARE(qFromBigEndian<quint32>(bytes.constData() + 10), 87376u * 3);
+        QCOMPARE(QString::fromUtf8(wide.clipboardText()), QString(87376, QChar(0x4E2D)));
 
-        ControlMsg oneOver(ControlMsg::SetClipboard);
-        oneOver.setSetClipboard(QString(262130, QChar('y')) + QChar(0x4E2D), true);
-        QCOMPARE(oneOver.clipboardText(), QByteArray(262130, 'y'));
+        // Four-byte characters (surrogate pairs) are never split either.
+        const QString emoji = QString::fromUtf8("😀");
+        QString many;
+        for (int i = 0; i < 70000; ++i)
+            many += emoji;
+        ControlMsg pairs(ControlMsg::SetClipboard);
+        pairs.setSetClipboard(many, true);
+        QCOMPARE(pairs.clipboardText().size(), 65532 * 4);
+        QVERIFY(QString::fromUtf8(pairs.clipboardText()).endsWith(emoji));
+
+        // A pair straddling the code-unit limit is dropped whole.
+        ControlMsg straddling(ControlMsg::SetClipboard);
+        straddling.setSetClipboard(QString(262129, QChar('y')) + emoji, true);
+        QCOMPARE(straddling.clipboardText(), QByteArray(262129, 'y'));
     }
 
     void singleByteMessages()
