@@ -34,6 +34,9 @@ int main(int argc, char **argv)
     qputenv("XDG_CACHE_HOME", (home.path() + "/.cache").toUtf8());
     qunsetenv("XDG_DESKTOP_DIR");
     qputenv("XDG_CONFIG_DIRS", (home.path() + "/.xdg").toUtf8());
+    // QtTest's stack dump forks inside the signal handler and can hang on a heap fault
+    // (malloc's lock held); a crash must end the run, not stall it.
+    qputenv("QTEST_DISABLE_STACK_DUMP", "1");
 
     QGuiApplication app(argc, argv);
 
