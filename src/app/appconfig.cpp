@@ -31,7 +31,7 @@ AppConfig::~AppConfig()
 AppConfig *AppConfig::instance()
 {
     static AppConfig *const shared = [] {
-        auto *config = new AppConfig; // lives until the process ends
+        auto *config = new AppConfig(nullptr); // lives until the process ends
         // A first use from a worker thread must not tie the store to that thread.
         if (auto *app = QCoreApplication::instance(); app && config->thread() != app->thread())
             config->moveToThread(app->thread());

@@ -23,8 +23,9 @@ class AppConfig : public QObject
 
 public:
     // The application uses the shared instance; separate instances (same store)
-    // exist for tests and tools.
-    explicit AppConfig(QObject *parent = nullptr);
+    // exist for tests and tools. Deliberately not default-constructible: QML would
+    // then build its own instance instead of asking create() for the shared one.
+    explicit AppConfig(QObject *parent);
     ~AppConfig() override;
 
     static AppConfig *instance();

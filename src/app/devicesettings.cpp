@@ -21,7 +21,7 @@ DeviceSettings::DeviceSettings(QObject *parent) : QObject(parent)
 DeviceSettings *DeviceSettings::instance()
 {
     static DeviceSettings *const shared = [] {
-        auto *settings = new DeviceSettings; // lives until the process ends
+        auto *settings = new DeviceSettings(nullptr); // lives until the process ends
         // The device listing may be the first user, on a worker thread.
         if (auto *app = QCoreApplication::instance(); app && settings->thread() != app->thread())
             settings->moveToThread(app->thread());

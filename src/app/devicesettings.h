@@ -20,8 +20,9 @@ class DeviceSettings : public QObject
 
 public:
     // Loads the file once. The application uses the shared instance; separate
-    // instances exist for tests and tools.
-    explicit DeviceSettings(QObject *parent = nullptr);
+    // instances exist for tests and tools. Deliberately not default-constructible:
+    // QML would then build its own instance instead of asking create() for the shared one.
+    explicit DeviceSettings(QObject *parent);
 
     static DeviceSettings *instance();
     static DeviceSettings *create(QQmlEngine *, QJSEngine *);
