@@ -1,5 +1,6 @@
 #include "adbrunner.h"
 #include "appconfig.h"
+#include "quitsignals.h"
 #include "translationloader.h"
 #include "typeregistration.h"
 
@@ -45,6 +46,7 @@ int main(int argc, char *argv[])
     engine.load(mainUrl);
 
     QObject::connect(&app, &QCoreApplication::aboutToQuit, [] { ADBRunner::killServer(); });
+    quitOnTerminationSignals(&app);
 
     return app.exec();
 }
