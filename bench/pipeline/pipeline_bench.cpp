@@ -1,18 +1,25 @@
-// Throughput of one phone's video path on one core, beside FFmpeg's bare decode of the
-// same stream, and the resident memory one running device adds. Prints figures only.
+// Throughput of one phone's video path on one core, beside FFmpeg's bare decode of the same
+// stream, and the resident memory one running device adds. The streams come from the virtual
+// phone in replay mode through a real session. Prints figures only.
 #include "device.h"
-#include "h264teststream.h"
+#include "scrcpyserver.h"
+#include "serverparams.h"
 #include "videodecoder.h"
 #include "videodemuxer.h"
-#include "yuvfboframe.h"
+#include "virtualfleet.h"
+#include "yuvfboitem.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
+#include <QTimer>
+#include <QtEndian>
 
+#include <cstring>
 #include <ctime>
 #include <memory>
 #include <unistd.h>
@@ -25,112 +32,28 @@ extern "C" {
 }
 
 namespace {
-constexpr int kStreamFrames = 300; // ten seconds at 30 fps
-constexpr int kLoops = 4;          // the stream is sent this many times per measurement
+constexpr int kPhoneFps = 30;
+constexpr int kCaptureFrames = 240; // four passes of the phone's two-second loop
+constexpr int kLoops = 5;           // the captured stream is sent this many times per run
+constexpr int kLiveSeconds = 6;
 constexpr int kDevicesForMemory = 8;
+constexpr int kVideoHeaderBytes = 76;
 
-struct Stream
+struct Packet
 {
-    QString label;
-    QSize size;
-    QString source;
-    QVector<WirePacket> packets;
-    int frames = 0;
-    QByteArray wire() const
-    {
-        return Wire::videoHeader("bench", "h264", quint32(size.width()), quint32(size.height()));
-    }
-    QByteArray loopBytes() const { return Wire::frames(packets); }
+    QByteArray payload;
+    quint64 ptsAndFlags = 0;
 };
 
-// A phone-like load: a page of blocks and lines scrolling under a fixed status bar, so the
-// encoder spends the whole bit rate (a still picture would decode for almost nothing).
-void drawScrollingPage(AVFrame *frame, int index)
+// What one video connection carried: the stream header and the framed packets after it.
+struct Stream
 {
-    const int w = frame->width, h = frame->height, bar = h / 20;
-    for (int y = 0; y < h; ++y) {
-        uint8_t *row = frame->data[0] + y * frame->linesize[0];
-        const int pageY = y < bar ? y : y + index * 9;
-        for (int x = 0; x < w; ++x) {
-            if (y < bar) {
-                row[x] = 60;
-                continue;
-            }
-            // Lines of "glyphs": 8x12 cells with a pseudo-random bit pattern, like small text.
-            const unsigned cell = unsigned(pageY / 12) * 7919u + unsigned(x / 8) * 104729u;
-            const unsigned bit = unsigned(pageY % 12) * 8u + unsigned(x % 8);
-            const bool ink = ((cell * 2654435761u + bit * 40503u) >> 29) < 3 && (pageY % 12) > 1;
-            row[x] = uint8_t(ink ? 20 + (cell % 60) : 190 + ((x / 4 + pageY / 3) % 50));
-        }
-    }
-    for (int plane = 1; plane < 3; ++plane) {
-        for (int y = 0; y < (h + 1) / 2; ++y) {
-            uint8_t *row = frame->data[plane] + y * frame->linesize[plane];
-            const int pageY = 2 * y < bar ? 2 * y : 2 * y + index * 9;
-            for (int x = 0; x < (w + 1) / 2; ++x)
-                row[x] = uint8_t(128 + ((pageY / 48 + x / 24 + plane) % 5 - 2) * 20);
-        }
-    }
-}
-
-Stream makeStream(const QString &label, const QSize &size, int bitRate)
-{
-    Stream stream{label, size, "scrolling page (libx264, CABAC)", {}, 0};
-    const AVCodec *codec = avcodec_find_encoder_by_name("libx264");
-    if (!codec)
-        return stream;
-    AVCodecContext *context = avcodec_alloc_context3(codec);
-    context->width = size.width();
-    context->height = size.height();
-    context->pix_fmt = AV_PIX_FMT_YUV420P;
-    context->time_base = AVRational{1, 1000000};
-    context->framerate = AVRational{30, 1};
-    context->bit_rate = bitRate;
-    context->rc_max_rate = bitRate;
-    context->rc_buffer_size = bitRate;
-    context->gop_size = 300;
-    context->max_b_frames = 0;
-    context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    av_opt_set(context->priv_data, "preset", "veryfast", 0);
-    av_opt_set(context->priv_data, "tune", "zerolatency", 0);
-    if (avcodec_open2(context, codec, nullptr) < 0) {
-        avcodec_free_context(&context);
-        return stream;
-    }
-    stream.packets.append(
-        {QByteArray(reinterpret_cast<const char *>(context->extradata), context->extradata_size),
-         Wire::Config});
-    AVPacket *packet = av_packet_alloc();
-    AVFrame *frame = av_frame_alloc();
-    frame->format = AV_PIX_FMT_YUV420P;
-    frame->width = size.width();
-    frame->height = size.height();
-    av_frame_get_buffer(frame, 0);
-    auto collect = [&] {
-        while (avcodec_receive_packet(context, packet) == 0) {
-            quint64 flags = quint64(packet->pts);
-            if (packet->flags & AV_PKT_FLAG_KEY)
-                flags |= Wire::KeyFrame;
-            stream.packets.append(
-                {QByteArray(reinterpret_cast<const char *>(packet->data), packet->size), flags});
-            ++stream.frames;
-            av_packet_unref(packet);
-        }
-    };
-    for (int i = 0; i < kStreamFrames; ++i) {
-        av_frame_make_writable(frame);
-        drawScrollingPage(frame, i);
-        frame->pts = qint64(i) * 1000000 / 30;
-        avcodec_send_frame(context, frame);
-        collect();
-    }
-    avcodec_send_frame(context, nullptr);
-    collect();
-    av_frame_free(&frame);
-    av_packet_free(&packet);
-    avcodec_free_context(&context);
-    return stream;
-}
+    QSize size;
+    QByteArray header;
+    QByteArray framed; // every packet with its 12-byte frame header
+    std::vector<Packet> packets;
+    int pictures = 0; // packets that are not parameter sets
+};
 
 double threadCpuSeconds()
 {
@@ -151,6 +74,195 @@ qint64 residentBytes()
     return qint64(resident) * sysconf(_SC_PAGESIZE);
 }
 
+// Sleeps in the event loop between events: processEvents() with a time limit never waits,
+// and its spinning would be counted as the pipeline's CPU.
+bool waitFor(const std::function<bool()> &done, int timeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    QTimer tick;
+    tick.start(50);
+    while (!done()) {
+        if (timer.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return true;
+}
+
+// Splits framed bytes into whole packets; returns how many bytes were used.
+qsizetype splitPackets(const QByteArray &bytes, std::vector<Packet> &packets)
+{
+    qsizetype at = 0;
+    while (bytes.size() - at >= 12) {
+        const auto *header = reinterpret_cast<const uchar *>(bytes.constData() + at);
+        const quint32 size = qFromBigEndian<quint32>(header + 8);
+        if (bytes.size() - at - 12 < qsizetype(size))
+            break;
+        packets.push_back({bytes.mid(at + 12, size), qFromBigEndian<quint64>(header)});
+        at += 12 + size;
+    }
+    return at;
+}
+
+ServerParams *configure(ServerParams *params, int bitRate)
+{
+    params->setMaxSize(0);
+    params->setMaxFps(kPhoneFps);
+    params->setBitRate(bitRate);
+    params->setAudio(false);
+    return params;
+}
+
+// Records the video connection of a session with the phone, as it arrives on the socket.
+Stream capture(const QString &serial, int bitRate)
+{
+    Stream stream;
+    ServerParams params;
+    configure(&params, bitRate);
+    params.setDeviceSerial(serial);
+    params.setSocketName(QStringLiteral("scrcpy_%1").arg(params.scidHex()));
+    ScrcpyServer server(nullptr, &params);
+    QByteArray received;
+    QObject::connect(&server, &ScrcpyServer::videoSocketConnected, &server, [&] {
+        QTcpSocket *socket = server.videoSocket();
+        QObject::connect(socket, &QTcpSocket::readyRead, &server,
+                         [&received, socket] { received += socket->readAll(); });
+    });
+    if (!server.start())
+        return stream;
+    std::vector<Packet> packets;
+    qsizetype parsed = kVideoHeaderBytes;
+    waitFor(
+        [&] {
+            if (received.size() > parsed)
+                parsed += splitPackets(received.mid(parsed), packets);
+            int pictures = 0;
+            for (const Packet &p : packets)
+                pictures += (p.ptsAndFlags >> 63) ? 0 : 1;
+            return pictures >= kCaptureFrames;
+        },
+        60000);
+    server.stop();
+    if (received.size() < kVideoHeaderBytes)
+        return stream;
+    stream.header = received.left(kVideoHeaderBytes);
+    const auto *size = reinterpret_cast<const uchar *>(stream.header.constData() + 68);
+    stream.size = QSize(int(qFromBigEndian<quint32>(size)), int(qFromBigEndian<quint32>(size + 4)));
+    stream.framed = received.mid(kVideoHeaderBytes, parsed - kVideoHeaderBytes);
+    stream.packets = std::move(packets);
+    for (const Packet &p : stream.packets)
+        stream.pictures += (p.ptsAndFlags >> 63) ? 0 : 1;
+    return stream;
+}
+
+QByteArray frameHeader(quint64 ptsAndFlags, quint32 size)
+{
+    char header[12];
+    qToBigEndian(ptsAndFlags, header);
+    qToBigEndian(size, header + 8);
+    return QByteArray(header, 12);
+}
+
+// A load that spends the whole bit rate, as a phone scrolling a page of text does (the
+// virtual phone's flat screen needs only a few dozen kbit/s): blocks of "glyphs" moving 9 px
+// per frame under a fixed status bar.
+void drawScrollingPage(AVFrame *frame, int index)
+{
+    const int w = frame->width, h = frame->height, bar = h / 20;
+    for (int y = 0; y < h; ++y) {
+        uint8_t *row = frame->data[0] + y * frame->linesize[0];
+        const int pageY = y < bar ? y : y + index * 9;
+        for (int x = 0; x < w; ++x) {
+            if (y < bar) {
+                row[x] = 60;
+                continue;
+            }
+            const unsigned cell = unsigned(pageY / 12) * 7919u + unsigned(x / 8) * 104729u;
+            const unsigned bit = unsigned(pageY % 12) * 8u + unsigned(x % 8);
+            const bool ink = ((cell * 2654435761u + bit * 40503u) >> 29) < 3 && (pageY % 12) > 1;
+            row[x] = uint8_t(ink ? 20 + (cell % 60) : 190 + ((x / 4 + pageY / 3) % 50));
+        }
+    }
+    for (int plane = 1; plane < 3; ++plane) {
+        for (int y = 0; y < (h + 1) / 2; ++y) {
+            uint8_t *row = frame->data[plane] + y * frame->linesize[plane];
+            const int pageY = 2 * y < bar ? 2 * y : 2 * y + index * 9;
+            for (int x = 0; x < (w + 1) / 2; ++x)
+                row[x] = uint8_t(128 + ((pageY / 48 + x / 24 + plane) % 5 - 2) * 20);
+        }
+    }
+}
+
+// The scrolling page encoded as the phone sends its stream: parameter sets as a config
+// packet, then one access unit per frame, no B-frames.
+Stream encodeScrollingPage(const QSize &size, int bitRate)
+{
+    Stream stream;
+    const AVCodec *codec = avcodec_find_encoder_by_name("libx264");
+    if (!codec)
+        return stream;
+    AVCodecContext *context = avcodec_alloc_context3(codec);
+    context->width = size.width();
+    context->height = size.height();
+    context->pix_fmt = AV_PIX_FMT_YUV420P;
+    context->time_base = AVRational{1, 1000000};
+    context->framerate = AVRational{kPhoneFps, 1};
+    context->bit_rate = bitRate;
+    context->rc_max_rate = bitRate;
+    context->rc_buffer_size = bitRate;
+    context->gop_size = 300;
+    context->max_b_frames = 0;
+    context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    av_opt_set(context->priv_data, "preset", "veryfast", 0);
+    av_opt_set(context->priv_data, "tune", "zerolatency", 0);
+    if (avcodec_open2(context, codec, nullptr) < 0) {
+        avcodec_free_context(&context);
+        return stream;
+    }
+    stream.size = size;
+    char dimensions[8];
+    qToBigEndian(quint32(size.width()), dimensions);
+    qToBigEndian(quint32(size.height()), dimensions + 4);
+    stream.header =
+        QByteArray("scrolling page").leftJustified(64, '\0') + "h264" + QByteArray(dimensions, 8);
+    auto add = [&stream](const QByteArray &payload, quint64 ptsAndFlags) {
+        stream.packets.push_back({payload, ptsAndFlags});
+        stream.framed += frameHeader(ptsAndFlags, quint32(payload.size())) + payload;
+    };
+    add(QByteArray(reinterpret_cast<const char *>(context->extradata), context->extradata_size),
+        quint64(1) << 63);
+    AVPacket *packet = av_packet_alloc();
+    AVFrame *frame = av_frame_alloc();
+    frame->format = AV_PIX_FMT_YUV420P;
+    frame->width = size.width();
+    frame->height = size.height();
+    av_frame_get_buffer(frame, 0);
+    auto collect = [&] {
+        while (avcodec_receive_packet(context, packet) == 0) {
+            quint64 flags = quint64(packet->pts);
+            if (packet->flags & AV_PKT_FLAG_KEY)
+                flags |= quint64(1) << 62;
+            add(QByteArray(reinterpret_cast<const char *>(packet->data), packet->size), flags);
+            ++stream.pictures;
+            av_packet_unref(packet);
+        }
+    };
+    for (int i = 0; i < kCaptureFrames; ++i) {
+        av_frame_make_writable(frame);
+        drawScrollingPage(frame, i);
+        frame->pts = qint64(i) * 1000000 / kPhoneFps;
+        avcodec_send_frame(context, frame);
+        collect();
+    }
+    avcodec_send_frame(context, nullptr);
+    collect();
+    av_frame_free(&frame);
+    av_packet_free(&packet);
+    avcodec_free_context(&context);
+    return stream;
+}
+
 struct Measure
 {
     int frames = 0;
@@ -160,7 +272,7 @@ struct Measure
     double fpsWall() const { return wallSeconds > 0 ? frames / wallSeconds : 0; }
 };
 
-// FFmpeg alone: the same decoder settings, packets ready in memory.
+// FFmpeg alone: the same decoder settings as the demuxer's, packets ready in memory.
 Measure bareDecode(const Stream &stream)
 {
     Measure m;
@@ -170,13 +282,15 @@ Measure bareDecode(const Stream &stream)
     context->flags2 |= AV_CODEC_FLAG2_FAST | AV_CODEC_FLAG2_CHUNKS;
     context->width = stream.size.width();
     context->height = stream.size.height();
-    if (avcodec_open2(context, codec, nullptr) < 0)
+    if (avcodec_open2(context, codec, nullptr) < 0) {
+        avcodec_free_context(&context);
         return m;
+    }
     std::vector<AVPacket *> packets;
-    for (const WirePacket &p : stream.packets) {
+    for (const Packet &p : stream.packets) {
         AVPacket *packet = av_packet_alloc();
         av_new_packet(packet, int(p.payload.size()));
-        memcpy(packet->data, p.payload.constData(), size_t(p.payload.size()));
+        std::memcpy(packet->data, p.payload.constData(), size_t(p.payload.size()));
         packets.push_back(packet);
     }
     AVFrame *frame = av_frame_alloc();
@@ -202,34 +316,45 @@ Measure bareDecode(const Stream &stream)
     return m;
 }
 
-// One phone's session as the application wires it, reading from a connected socket.
-struct RunningDevice
+// Hands a device's frames to a video item the way a tile does; without a window the item
+// copies the planes and stops there (the render thread's share is not counted).
+struct Tile
 {
-    std::unique_ptr<Device> device;
-    VideoDemuxer *demuxer = nullptr;
-    YuvFrame shown; // what the video item keeps between GUI and render thread
+    std::unique_ptr<YuvFboItem> item = std::make_unique<YuvFboItem>();
     int frames = 0;
 
-    explicit RunningDevice(QTcpSocket *socket, bool copyFrames = true)
-        : device(std::make_unique<Device>(nullptr, nullptr, QStringLiteral("BENCH0001")))
+    void attach(Device *device, bool present = true)
+    {
+        QObject::connect(device, &Device::yuvFrameReady, item.get(),
+                         [this, present](int w, int h, const uint8_t *y, int ys, const uint8_t *u,
+                                         int us, const uint8_t *v, int vs) {
+                             if (present)
+                                 item->present(w, h, y, ys, u, us, v, vs);
+                             ++frames;
+                         });
+    }
+};
+
+// The session's video objects wired as the device wires them, on a socket the bench feeds.
+struct FedDevice
+{
+    std::unique_ptr<Device> device =
+        std::make_unique<Device>(nullptr, nullptr, QStringLiteral("BENCH0001"));
+    Tile tile;
+
+    FedDevice(QTcpSocket *socket, bool present)
     {
         auto *decoder = new VideoDecoder(device.get());
         QObject::connect(decoder, &VideoDecoder::frameDecoded, device.get(),
                          &Device::handleDecodedVideoFrame);
-        QObject::connect(device.get(), &Device::yuvFrameReady, device.get(),
-                         [this, copyFrames](int w, int h, const uint8_t *y, int ys,
-                                            const uint8_t *u, int us, const uint8_t *v, int vs) {
-                             if (copyFrames)
-                                 shown = YuvFrame::copyPacked(w, h, y, ys, u, us, v, vs);
-                             ++frames;
-                         });
-        demuxer = new VideoDemuxer(socket, device->videoRecorder(), decoder, socket);
+        auto *demuxer = new VideoDemuxer(socket, device->videoRecorder(), decoder, socket);
         decoder->setDemuxer(demuxer);
+        tile.attach(device.get(), present);
     }
 };
 
-// Writes the stream from its own thread, as the phone would, so the measured thread only
-// receives, frames, decodes and copies.
+// Sends the captured stream from its own thread, as the phone would, as fast as the reader
+// takes it, so the measured thread only receives, frames, decodes and copies.
 class PhoneWriter : public QThread
 {
 public:
@@ -263,69 +388,133 @@ private:
     int m_loops;
 };
 
-Measure pipelineDecode(const Stream &stream, bool copyFrames)
+Measure floodedPipeline(const Stream &stream, bool present)
 {
     Measure m;
     QTcpServer server;
     server.listen(QHostAddress::LocalHost);
-    PhoneWriter writer(server.serverPort(), stream.wire(), stream.loopBytes(), kLoops);
+    PhoneWriter writer(server.serverPort(), stream.header, stream.framed, kLoops);
     writer.start();
     if (!server.waitForNewConnection(5000))
         return m;
     QTcpSocket *socket = server.nextPendingConnection();
-    RunningDevice running(socket, copyFrames);
-    const int expected = stream.frames * kLoops;
+    FedDevice fed(socket, present);
+    const int expected = stream.pictures * kLoops;
 
     QElapsedTimer wall;
     wall.start();
     const double cpu0 = threadCpuSeconds();
-    while (running.frames < expected && wall.elapsed() < 120000)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    waitFor([&] { return fed.tile.frames >= expected; }, 120000);
     m.cpuSeconds = threadCpuSeconds() - cpu0;
     m.wallSeconds = wall.nsecsElapsed() / 1e9;
-    m.frames = running.frames;
+    m.frames = fed.tile.frames;
     socket->disconnectFromHost();
     writer.wait();
     return m;
 }
 
-// Resident memory of several devices that each show the first seconds of the stream.
-double memoryPerDevice(const Stream &stream)
+// A whole session as the user starts it, paced by the phone: the GUI thread's CPU per frame.
+Measure liveSession(const QString &serial, int bitRate)
 {
-    QTcpServer server;
-    server.listen(QHostAddress::LocalHost);
-    const QByteArray bytes = stream.wire() + Wire::frames(stream.packets.mid(0, 61));
-    const int framesEach = 60;
+    Measure m;
+    Device device(nullptr, nullptr, serial);
+    configure(device.serverParamsSmallView(), bitRate);
+    Tile tile;
+    tile.attach(&device);
+    device.startScrcpySession();
+    if (!waitFor([&] { return tile.frames >= kPhoneFps; }, 30000))
+        return m;
+    const int first = tile.frames;
+    QElapsedTimer wall;
+    wall.start();
+    const double cpu0 = threadCpuSeconds();
+    waitFor([&] { return wall.elapsed() >= kLiveSeconds * 1000; }, kLiveSeconds * 2000);
+    m.cpuSeconds = threadCpuSeconds() - cpu0;
+    m.wallSeconds = wall.nsecsElapsed() / 1e9;
+    m.frames = tile.frames - first;
+    device.stopScrcpySession();
+    return m;
+}
 
-    std::vector<std::unique_ptr<QTcpSocket>> phones;
-    std::vector<std::unique_ptr<RunningDevice>> devices;
+// Resident memory that running sessions add, each with its tile's frame copy.
+double memoryPerDevice(const QStringList &serials, int bitRate)
+{
     const qint64 before = residentBytes();
-    for (int i = 0; i < kDevicesForMemory; ++i) {
-        auto phone = std::make_unique<QTcpSocket>();
-        phone->connectToHost(QHostAddress::LocalHost, server.serverPort());
-        server.waitForNewConnection(5000);
-        QTcpSocket *socket = server.nextPendingConnection();
-        devices.push_back(std::make_unique<RunningDevice>(socket));
-        phone->waitForConnected(5000);
-        phone->write(bytes);
-        phones.push_back(std::move(phone));
+    std::vector<std::unique_ptr<Device>> devices;
+    std::vector<std::unique_ptr<Tile>> tiles;
+    for (const QString &serial : serials) {
+        devices.push_back(std::make_unique<Device>(nullptr, nullptr, serial));
+        configure(devices.back()->serverParamsSmallView(), bitRate);
+        tiles.push_back(std::make_unique<Tile>());
+        tiles.back()->attach(devices.back().get());
+        devices.back()->startScrcpySession();
     }
-    QElapsedTimer wait;
-    wait.start();
-    auto allShown = [&] {
-        for (const auto &d : devices)
-            if (d->frames < framesEach)
-                return false;
-        return true;
-    };
-    while (!allShown() && wait.elapsed() < 60000)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-    phones.clear(); // the phone side is not part of the application
-    QCoreApplication::processEvents();
+    const bool allShown = waitFor(
+        [&] {
+            for (const auto &tile : tiles)
+                if (tile->frames < 2 * kPhoneFps)
+                    return false;
+            return true;
+        },
+        90000);
     const qint64 after = residentBytes();
-    const double perDevice = double(after - before) / kDevicesForMemory;
+    for (auto &device : devices)
+        device->stopScrcpySession();
     devices.clear();
-    return perDevice;
+    return allShown ? double(after - before) / serials.size() : -1;
+}
+
+QString phonesimPath()
+{
+    const QString fromEnv = qEnvironmentVariable("PHONESIM");
+    if (!fromEnv.isEmpty())
+        return fromEnv;
+    return QFileInfo::exists(QStringLiteral(PHONESIM_PATH)) ? QStringLiteral(PHONESIM_PATH)
+                                                            : QString();
+}
+
+struct Throughput
+{
+    Measure bare, pipe, noCopy;
+    double ratio() const
+    {
+        return pipe.fpsPerCore() > 0 ? bare.fpsPerCore() / pipe.fpsPerCore() : 0;
+    }
+};
+
+// Best of three: the machine is shared, slower runs only measure the neighbours.
+Throughput throughput(const Stream &stream)
+{
+    Throughput t;
+    for (int run = 0; run < 3; ++run) {
+        const Measure b = bareDecode(stream);
+        const Measure p = floodedPipeline(stream, true);
+        const Measure n = floodedPipeline(stream, false);
+        if (b.fpsPerCore() > t.bare.fpsPerCore())
+            t.bare = b;
+        if (p.fpsPerCore() > t.pipe.fpsPerCore())
+            t.pipe = p;
+        if (n.fpsPerCore() > t.noCopy.fpsPerCore())
+            t.noCopy = n;
+    }
+    if (t.pipe.frames != stream.pictures * kLoops)
+        printf("  (the pipeline showed %d of %d frames)\n", t.pipe.frames,
+               stream.pictures * kLoops);
+    return t;
+}
+
+double kbitPerSecond(const Stream &stream)
+{
+    return stream.framed.size() * 8 / 1000.0 / (double(stream.pictures) / kPhoneFps);
+}
+
+void printRow(const QString &label, const Stream &stream, const Throughput &t, const QString &live,
+              const QString &memory)
+{
+    printf("%-30s %8.0f %8.0f %8.0f %6.2fx %7.1f%% %7.0f %16s %10s\n", qPrintable(label),
+           t.bare.fpsPerCore(), t.pipe.fpsPerCore(), t.noCopy.fpsPerCore(), t.ratio(),
+           (t.ratio() - 1) * 100, kbitPerSecond(stream), qPrintable(live), qPrintable(memory));
+    fflush(stdout);
 }
 } // namespace
 
@@ -333,52 +522,57 @@ int main(int argc, char **argv)
 {
     QGuiApplication app(argc, argv);
     av_log_set_level(AV_LOG_ERROR);
-    QThread::currentThread()->setObjectName("pipeline");
 
-    const std::vector<std::pair<QSize, int>> configs{{QSize(280, 622), 2000000},
-                                                     {QSize(720, 1600), 4000000}};
-    printf("Video pipeline, one core (socket -> demuxer -> decoder -> device -> frame copy)\n");
-    printf("%d frames per stream, sent %d times; memory over %d running devices\n\n", kStreamFrames,
-           kLoops, kDevicesForMemory);
-    printf("%-22s %9s %9s %9s %9s %8s %9s %8s %10s\n", "stream", "bare fps", "pipe fps", "no copy",
-           "pipe wall", "ratio", "overhead", "kbit/s", "MiB/device");
-    for (const auto &[size, bitRate] : configs) {
-        const QString label =
-            QString("%1x%2 @ %3 Mbit/s").arg(size.width()).arg(size.height()).arg(bitRate / 1e6);
-        const Stream stream = makeStream(label, size, bitRate);
-        if (stream.frames == 0) {
-            printf("%-22s no H.264 encoder available\n", qPrintable(label));
+    struct Config
+    {
+        QSize screen;
+        int bitRate;
+    };
+    const std::vector<Config> configs{{QSize(280, 622), 2000000}, {QSize(720, 1600), 4000000}};
+    printf("Video pipeline on one core: socket -> demuxer -> decoder -> device -> present\n");
+    printf("phone: the virtual phone in replay mode at %d fps, %d frames recorded from a session;\n"
+           "page: a scrolling text page encoded at the same size and bit rate (a busy screen).\n"
+           "Each stream is flooded %d times through a socket; memory over %d running sessions.\n\n",
+           kPhoneFps, kCaptureFrames, kLoops, kDevicesForMemory);
+    printf("%-30s %8s %8s %8s %7s %8s %7s %16s %10s\n", "stream", "bare fps", "pipe fps", "no copy",
+           "ratio", "overhead", "kbit/s", "live fps / core", "MiB/device");
+    for (const Config &config : configs) {
+        VirtualFleet fleet(phonesimPath(), {kDevicesForMemory, config.screen, kPhoneFps, true});
+        if (!fleet.isValid()) {
+            printf("no virtual phone: %s\n", qPrintable(fleet.errorString()));
+            return 1;
+        }
+        const Stream phone = capture(fleet.serials().first(), config.bitRate);
+        const QString size = QString("%1x%2 @ %3 Mbit/s")
+                                 .arg(phone.size.width())
+                                 .arg(phone.size.height())
+                                 .arg(config.bitRate / 1e6);
+        if (phone.pictures < kCaptureFrames) {
+            printf("phone %-24s recorded only %d frames\n", qPrintable(size), phone.pictures);
             continue;
         }
-        // Best of three: the machine is shared, slower runs only measure the neighbours.
-        Measure bare, pipe, noCopy;
-        for (int run = 0; run < 3; ++run) {
-            const Measure b = bareDecode(stream);
-            const Measure p = pipelineDecode(stream, true);
-            const Measure n = pipelineDecode(stream, false);
-            if (b.fpsPerCore() > bare.fpsPerCore())
-                bare = b;
-            if (p.fpsPerCore() > pipe.fpsPerCore())
-                pipe = p;
-            if (n.fpsPerCore() > noCopy.fpsPerCore())
-                noCopy = n;
-        }
-        const double mib = memoryPerDevice(stream) / (1024.0 * 1024.0);
-        const double ratio = pipe.fpsPerCore() > 0 ? bare.fpsPerCore() / pipe.fpsPerCore() : 0;
-        const double kbits = stream.loopBytes().size() * 8 / 1000.0 / (kStreamFrames / 30.0);
-        printf("%-22s %9.0f %9.0f %9.0f %9.0f %7.2fx %8.1f%% %8.0f %10.1f\n", qPrintable(label),
-               bare.fpsPerCore(), pipe.fpsPerCore(), noCopy.fpsPerCore(), pipe.fpsWall(), ratio,
-               (ratio - 1) * 100, kbits, mib);
-        if (pipe.frames != stream.frames * kLoops)
-            printf("  (pipeline showed %d of %d frames)\n", pipe.frames, stream.frames * kLoops);
-        fflush(stdout);
+        const Throughput phoneFigures = throughput(phone);
+        const Measure live = liveSession(fleet.serials().first(), config.bitRate);
+        const double mib = memoryPerDevice(fleet.serials(), config.bitRate) / (1024.0 * 1024.0);
+        printRow("phone " + size, phone, phoneFigures,
+                 QString("%1 / %2%")
+                     .arg(live.fpsWall(), 0, 'f', 1)
+                     .arg(live.wallSeconds > 0 ? 100 * live.cpuSeconds / live.wallSeconds : 0, 0,
+                          'f', 1),
+                 QString::number(mib, 'f', 1));
+
+        const Stream page = encodeScrollingPage(phone.size, config.bitRate);
+        if (page.pictures == 0)
+            printf("page  %-24s no H.264 encoder available\n", qPrintable(size));
+        else
+            printRow("page  " + size, page, throughput(page), "-", "-");
     }
-    printf("\npicture: a page of small \"text\" scrolling 9 px per frame under a status bar, "
-           "libx264 veryfast,\n"
-           "CABAC, no B-frames, parameter sets as a config packet (as the phone sends them).\n");
     printf(
-        "fps = frames per CPU second of the measuring thread; 'pipe wall' = frames per\n"
-        "second of wall time (the writer shares the cores); 'no copy' = the pipeline without the\n"
-        "video item's frame copy; ratio = bare fps / pipeline fps; best of three runs.\n");
+        "\nbare/pipe/no copy fps = frames per CPU second of the decoding thread, best of three;\n"
+        "'no copy' = the pipeline without the video item's plane copy; ratio = bare / pipe.\n"
+        "live = a whole session paced by the phone: frames per second shown / share of one\n"
+        "core the GUI thread spent on it (adb, sockets, demuxing, decoding, copying).\n"
+        "MiB/device = resident memory added per running session with its tile's frame copy\n"
+        "(the phone processes and the render thread's textures are not counted).\n");
     return 0;
 }

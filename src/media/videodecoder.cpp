@@ -14,11 +14,13 @@
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include <limits>
 #include <mutex>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/frame.h>
+#include <libavutil/mem.h>
 #include <libswscale/swscale.h>
 }
 
@@ -31,8 +33,36 @@ QSize ScreenshotConverter::targetSize(const QSize &frameSize)
 {
     if (frameSize.width() <= MaxWidth)
         return frameSize;
-    const qint64 height = qint64(frameSize.height()) * MaxWidth / frameSize.width();
+    const qint64 width = frameSize.width();
+    const qint64 height = (qint64(frameSize.height()) * MaxWidth * 2 + width) / (width * 2);
     return QSize(MaxWidth, int(qMax<qint64>(1, height)));
+}
+
+QImage ScreenshotConverter::scaleToRgb888(SwsContext *context, const AVFrame *frame,
+                                          const QSize &size)
+{
+    if (!context || !frame || size.isEmpty())
+        return {};
+    // Rows on a 64-byte boundary, and one spare row plus a block after the last one.
+    constexpr qint64 Align = 64;
+    const qint64 stride = (qint64(size.width()) * 3 + Align - 1) / Align * Align;
+    const qint64 bytes = stride * (size.height() + 1) + Align;
+    if (stride > std::numeric_limits<int>::max() || bytes > std::numeric_limits<int>::max())
+        return {};
+    auto *buffer = static_cast<uint8_t *>(av_malloc(size_t(bytes)));
+    if (!buffer)
+        return {};
+    QImage image(buffer, size.width(), size.height(), stride, QImage::Format_RGB888, av_free,
+                 buffer);
+    if (image.isNull()) {
+        av_free(buffer);
+        return {};
+    }
+    uint8_t *const destination[4] = {buffer, nullptr, nullptr, nullptr};
+    const int destinationStride[4] = {int(stride), 0, 0, 0};
+    sws_scale(context, frame->data, frame->linesize, 0, frame->height, destination,
+              destinationStride);
+    return image;
 }
 
 QImage ScreenshotConverter::convert(const AVFrame *frame)
@@ -57,15 +87,7 @@ QImage ScreenshotConverter::convert(const AVFrame *frame)
         m_targetWidth = target.width();
         m_targetHeight = target.height();
     }
-
-    QImage image(target, QImage::Format_RGB888);
-    if (image.isNull())
-        return {};
-    uint8_t *const destination[4] = {image.bits(), nullptr, nullptr, nullptr};
-    const int destinationStride[4] = {int(image.bytesPerLine()), 0, 0, 0};
-    sws_scale(m_context, frame->data, frame->linesize, 0, frame->height, destination,
-              destinationStride);
-    return image;
+    return scaleToRgb888(m_context, frame, target);
 }
 
 namespace {

@@ -26,10 +26,15 @@ public:
     ScreenshotConverter(const ScreenshotConverter &) = delete;
     ScreenshotConverter &operator=(const ScreenshotConverter &) = delete;
 
-    // Frames wider than 1920 pixels are narrowed to 1920, keeping the aspect ratio.
+    // Frames wider than 1920 pixels are narrowed to 1920; the height is rounded to the
+    // nearest row so the aspect ratio stays as close as it can.
     static QSize targetSize(const QSize &frameSize);
     // Null image when the frame has no size or the scaler cannot be made.
     QImage convert(const AVFrame *frame);
+
+    // Runs a ready scaler into a new RGB888 image of `size`. swscale's SIMD writers store
+    // whole blocks past the end of a row, so the image gets its own padded buffer.
+    static QImage scaleToRgb888(SwsContext *context, const AVFrame *frame, const QSize &size);
 
 private:
     QMutex m_mutex;

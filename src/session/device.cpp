@@ -442,14 +442,10 @@ void Device::handleDecodedVideoFrame(AVFrame *frame)
                              height, AV_PIX_FMT_RGB24, SWS_BILINEAR, nullptr, nullptr, nullptr);
     if (!m_swsContext)
         return;
-    QImage image(width, height, QImage::Format_RGB888);
-    if (image.isNull())
-        return;
-    uint8_t *destination[4] = {image.bits(), nullptr, nullptr, nullptr};
-    int destinationStride[4] = {int(image.bytesPerLine()), 0, 0, 0};
-    sws_scale(m_swsContext, frame->data, frame->linesize, 0, height, destination,
-              destinationStride);
-    emit frameReady(image);
+    const QImage image =
+        ScreenshotConverter::scaleToRgb888(m_swsContext, frame, QSize(width, height));
+    if (!image.isNull())
+        emit frameReady(image);
 }
 
 void Device::handleDecodedAudioFrame(AVFrame *frame)

@@ -1,0 +1,89 @@
+#include "virtualfleet.h"
+
+#include "adbrunner.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+
+namespace {
+// The launcher pushes this file; the virtual phone only needs it to exist. The path is read
+// once per process, so it must outlive every fleet.
+void provideServerFile()
+{
+    static QTemporaryDir dir;
+    static const bool done = [] {
+        QFile file(dir.filePath(QStringLiteral("scrcpy-server")));
+        if (file.open(QIODevice::WriteOnly))
+            file.write("placeholder server\n");
+        qputenv("PARVIX_SCRCPY_SERVER", file.fileName().toUtf8());
+        return true;
+    }();
+    Q_UNUSED(done);
+}
+} // namespace
+
+VirtualFleet::VirtualFleet(const QString &phonesimPath, const Options &options)
+{
+    if (phonesimPath.isEmpty() || !m_home.isValid()) {
+        m_error = QStringLiteral("the virtual phone is not built");
+        return;
+    }
+    QProcess init;
+    init.start(phonesimPath,
+               {"init", "--home", m_home.path(), "--phones", QString::number(options.phones),
+                "--size",
+                QStringLiteral("%1x%2").arg(options.screen.width()).arg(options.screen.height()),
+                "--fps", QString::number(options.fps)});
+    if (!init.waitForFinished(30000) || init.exitCode() != 0) {
+        m_error = QStringLiteral("phonesim init failed: ") +
+                  QString::fromUtf8(init.readAllStandardError());
+        return;
+    }
+    for (const QByteArray &line : init.readAllStandardOutput().split('\n')) {
+        if (!line.trimmed().isEmpty())
+            m_serials << QString::fromUtf8(line).section('\t', 0, 0);
+    }
+    if (m_serials.size() != options.phones) {
+        m_error = QStringLiteral("phonesim init listed %1 phones").arg(m_serials.size());
+        return;
+    }
+    if (options.replay && !setReplay()) {
+        m_error = QStringLiteral("cannot switch the fleet to replay");
+        return;
+    }
+    provideServerFile();
+    qputenv("PHONESIM_HOME", m_home.path().toUtf8());
+    ADBRunner::setExecutablePathForTesting(phonesimPath);
+    m_valid = true;
+}
+
+VirtualFleet::~VirtualFleet()
+{
+    if (!m_valid)
+        return;
+    ADBRunner::runCommand({"kill-server"});
+    ADBRunner::setExecutablePathForTesting(QString());
+    qunsetenv("PHONESIM_HOME");
+}
+
+bool VirtualFleet::setReplay()
+{
+    QFile file(m_home.filePath(QStringLiteral("fleet.json")));
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    QJsonObject fleet = QJsonDocument::fromJson(file.readAll()).object();
+    file.close();
+    QJsonArray phones = fleet.value(QStringLiteral("phones")).toArray();
+    for (int i = 0; i < phones.size(); ++i) {
+        QJsonObject phone = phones.at(i).toObject();
+        phone.insert(QStringLiteral("replay"), true);
+        phones[i] = phone;
+    }
+    fleet.insert(QStringLiteral("phones"), phones);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    return file.write(QJsonDocument(fleet).toJson()) > 0;
+}

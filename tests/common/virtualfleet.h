@@ -1,0 +1,38 @@
+#pragma once
+// Virtual phones (tools/phonesim) that the adb runner reaches, for whole mirroring sessions
+// in tests and benchmarks. While a fleet lives, every adb call of the process goes to it.
+#include <QSize>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+class VirtualFleet
+{
+public:
+    struct Options
+    {
+        int phones = 1;
+        QSize screen{1080, 2400};
+        int fps = 30;
+        // Stream a cached loop instead of drawing live: cheap, but shows no serial or touches.
+        bool replay = false;
+    };
+
+    VirtualFleet(const QString &phonesimPath, const Options &options);
+    ~VirtualFleet(); // ends the fleet's adb server and points adb back to the real one
+    VirtualFleet(const VirtualFleet &) = delete;
+    VirtualFleet &operator=(const VirtualFleet &) = delete;
+
+    bool isValid() const { return m_valid; }
+    QString errorString() const { return m_error; }
+    QStringList serials() const { return m_serials; }
+    QString home() const { return m_home.path(); }
+
+private:
+    bool setReplay();
+
+    QTemporaryDir m_home;
+    QStringList m_serials;
+    QString m_error;
+    bool m_valid = false;
+};

@@ -1,0 +1,193 @@
+// A real session with a virtual phone that draws its screen live: its H.264 stream through
+// the launcher's sockets, the demuxer and the decoder into the device, and screenshots that
+// must show what the phone drew.
+#include "appconfig.h"
+#include "controller.h"
+#include "device.h"
+#include "scrcpyserver.h"
+#include "serverparams.h"
+#include "testregistry.h"
+#include "testsupport.h"
+#include "videodemuxer.h"
+#include "virtualfleet.h"
+
+#include <QDir>
+#include <QImageReader>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+// What the virtual phone paints (tools/phonesim/screenpainter.h).
+const QColor kStatusBar(33, 98, 196);
+const QColor kNavigationBar(230, 126, 34);
+const QColor kBackground(40, 44, 52);
+const QColor kTouchMark(236, 0, 200);
+
+QColor meanColour(const QImage &image, const QRect &rect)
+{
+    qint64 r = 0, g = 0, b = 0;
+    for (int y = rect.top(); y <= rect.bottom(); ++y) {
+        for (int x = rect.left(); x <= rect.right(); ++x) {
+            const QRgb pixel = image.pixel(x, y);
+            r += qRed(pixel);
+            g += qGreen(pixel);
+            b += qBlue(pixel);
+        }
+    }
+    const qint64 n = qMax<qint64>(1, qint64(rect.width()) * rect.height());
+    return QColor(int(r / n), int(g / n), int(b / n));
+}
+
+int distance(const QColor &a, const QColor &b)
+{
+    return qMax(qAbs(a.red() - b.red()),
+                qMax(qAbs(a.green() - b.green()), qAbs(a.blue() - b.blue())));
+}
+
+QString describe(const QColor &c)
+{
+    return QString("(%1, %2, %3)").arg(c.red()).arg(c.green()).arg(c.blue());
+}
+
+int touchesLogged(const QString &path)
+{
+    QFile log(path);
+    if (!log.open(QIODevice::ReadOnly))
+        return 0;
+    int touches = 0;
+    for (const QByteArray &line : log.readAll().split('\n')) {
+        if (QJsonDocument::fromJson(line).object().value("type").toString() == "inject_touch_event")
+            ++touches;
+    }
+    return touches;
+}
+} // namespace
+
+class PhoneStreamTest : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<VirtualFleet> m_fleet;
+    std::unique_ptr<Device> m_device;
+
+    QString serial() const { return m_fleet->serials().value(0); }
+
+private slots:
+    void initTestCase()
+    {
+        AppConfig::instance(); // the settings store lives on the GUI thread
+        m_fleet = std::make_unique<VirtualFleet>(TestSupport::phonesimPath(),
+                                                 VirtualFleet::Options{1, {1080, 2400}, 30});
+        if (!m_fleet->isValid())
+            QSKIP(qPrintable(m_fleet->errorString()));
+    }
+
+    void cleanupTestCase()
+    {
+        if (m_device)
+            m_device->stopScrcpySession();
+        m_device.reset();
+        m_fleet.reset();
+    }
+
+    void streamsFramesAndShootsWhatThePhoneDrew()
+    {
+        m_device = std::make_unique<Device>(nullptr, nullptr, serial());
+        m_device->serverParamsSmallView()->setMaxSize(720);
+        QSignalSpy messages(m_device.get(), &Device::deviceMessage);
+        QSize yuvSize;
+        int yuvFrames = 0;
+        connect(
+            m_device.get(), &Device::yuvFrameReady, this,
+            [&](int w, int h, const uint8_t *, int, const uint8_t *, int, const uint8_t *, int) {
+                yuvSize = QSize(w, h);
+                ++yuvFrames;
+            });
+
+        m_device->startScrcpySession();
+        QVERIFY(m_device->server());
+        // A user who presses the button while the session starts: the decoder is there, no
+        // picture yet.
+        bool shotEarly = false;
+        connect(m_device->server(), &ScrcpyServer::videoSocketConnected, this, [&] {
+            shotEarly = yuvFrames == 0;
+            m_device->takeScreenshot();
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(!messages.isEmpty(), 20000);
+        QVERIFY(shotEarly);
+        QCOMPARE(messages[0][0].toString(), QString("Screenshot Failed"));
+        QCOMPARE(messages[0][1].toString(), QString("error"));
+        QVERIFY(!m_device->isScreenShotting());
+
+        // The picture flows, at the size the session asked for, and the device knows it.
+        QTRY_VERIFY_WITH_TIMEOUT(yuvFrames >= 10 && m_device->controller(), 20000);
+        const QSize frame = m_device->frameSize();
+        QCOMPARE(frame, yuvSize);
+        QCOMPARE(QSize(m_device->videoDemuxer()->width(), m_device->videoDemuxer()->height()),
+                 frame);
+        QCOMPARE(qMax(frame.width(), frame.height()), 720);
+        QVERIFY(qAbs(double(frame.width()) / frame.height() - 1080.0 / 2400) < 0.02);
+
+        // A touch in the upper left leaves a mark there on the phone's screen.
+        const QPoint touch(frame.width() / 4, frame.height() / 3);
+        m_device->setShowSize(frame);
+        m_device->controller()->handleMouseEvent(2, touch.x(), touch.y(), 1, 1);
+        m_device->controller()->handleMouseEvent(3, touch.x(), touch.y(), 1, 0);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            touchesLogged(m_fleet->home() + "/" + serial() + "/control.jsonl"), 2, 10000);
+        const int seen = yuvFrames;
+        QTRY_VERIFY_WITH_TIMEOUT(yuvFrames >= seen + 10, 10000);
+
+        const QDir folder(AppConfig::instance()->getScreenshotSavePath());
+        const QStringList before = folder.entryList({"*.jpg"}, QDir::Files);
+        messages.clear();
+        m_device->takeScreenshot();
+        QTRY_VERIFY_WITH_TIMEOUT(!messages.isEmpty(), 20000);
+        QCOMPARE(messages[0][0].toString(), QString("Screenshot Saved"));
+        QVERIFY(!m_device->isScreenShotting());
+
+        QStringList files = folder.entryList({"*.jpg"}, QDir::Files);
+        for (const QString &old : before)
+            files.removeOne(old);
+        QCOMPARE(files.size(), 1);
+        const QRegularExpression name("^" + QRegularExpression::escape(serial()) +
+                                      "_\\d{8}_\\d{6}_\\d{4}\\.jpg$");
+        QVERIFY2(name.match(files[0]).hasMatch(), qPrintable(files[0]));
+        QImage shot;
+        {
+            QImageReader reader(folder.filePath(files[0]));
+            QCOMPARE(reader.format(), QByteArray("jpeg"));
+            shot = reader.read().convertToFormat(QImage::Format_RGB32);
+        }
+        QFile::remove(folder.filePath(files[0]));
+        QCOMPARE(shot.size(), frame);
+
+        const int w = shot.width(), h = shot.height();
+        const struct
+        {
+            const char *what;
+            QRect area;
+            QColor colour;
+        } regions[] = {
+            {"status bar", QRect(w / 4, 2, w / 2, h / 25 - 4), kStatusBar},
+            {"navigation bar", QRect(w / 4, h - h / 16 + 4, w / 2, h / 16 - 8), kNavigationBar},
+            {"background", QRect(w / 2, h * 2 / 5, w / 3, h / 10), kBackground},
+            {"touch mark", QRect(touch - QPoint(2, 2), QSize(5, 5)), kTouchMark},
+        };
+        for (const auto &region : regions) {
+            const QColor seenColour = meanColour(shot, region.area);
+            QVERIFY2(
+                distance(seenColour, region.colour) < 24,
+                qPrintable(QString("%1: %2, drawn %3")
+                               .arg(region.what, describe(seenColour), describe(region.colour))));
+        }
+    }
+};
+
+PARVIX_TEST(PhoneStreamTest)
+#include "phonestreamtest.moc"
