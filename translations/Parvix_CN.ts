@@ -108,4 +108,23 @@
         <translation>默认分组</translation>
     </message>
 </context>
+<context>
+    <name>MediaRecorder</name>
+    <message>
+        <source>Record Failed</source>
+        <translation>录制失败</translation>
+    </message>
+    <message>
+        <source>Record Started</source>
+        <translation>开始录制</translation>
+    </message>
+    <message>
+        <source>Stop Recording</source>
+        <translation>正在停止录制</translation>
+    </message>
+    <message>
+        <source>Record Stopped</source>
+        <translation>录制已停止</translation>
+    </message>
+</context>
 </TS>

@@ -108,4 +108,23 @@
         <translation>預設分組</translation>
     </message>
 </context>
+<context>
+    <name>MediaRecorder</name>
+    <message>
+        <source>Record Failed</source>
+        <translation>錄製失敗</translation>
+    </message>
+    <message>
+        <source>Record Started</source>
+        <translation>開始錄製</translation>
+    </message>
+    <message>
+        <source>Stop Recording</source>
+        <translation>正在停止錄製</translation>
+    </message>
+    <message>
+        <source>Record Stopped</source>
+        <translation>錄製已停止</translation>
+    </message>
+</context>
 </TS>

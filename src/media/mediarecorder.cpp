@@ -1,6 +1,7 @@
 #include "mediarecorder.h"
 
 #include "appconfig.h"
+#include "audiodemuxer.h"
 #include "controller.h"
 #include "device.h"
 #include "serverparams.h"
@@ -29,6 +30,12 @@ constexpr qint64 DefaultVideoFrameDuration = 33333;
 constexpr qint64 DefaultAudioFrameDuration = 20000;
 constexpr qint64 LastVideoFrameDuration = 100000;
 constexpr int MaxFileNameBytes = 255;
+
+std::function<void()> &beforeWriteHook()
+{
+    static std::function<void()> hook;
+    return hook;
+}
 
 void releasePacket(AVPacket *&packet)
 {
@@ -65,6 +72,90 @@ qint64 framePeriod(AVRational rate, qint64 longest, qint64 fallback)
     const qint64 period = av_rescale(1000000, rate.den, rate.num);
     return period >= 1 && period <= longest ? period : fallback;
 }
+
+// Reads the exp-Golomb coded fields of an H.264 parameter set (emulation bytes removed).
+class BitReader
+{
+public:
+    explicit BitReader(QByteArray rbsp) : m_data(std::move(rbsp)) {}
+
+    bool failed() const { return m_failed; }
+    quint32 bits(int count)
+    {
+        quint32 value = 0;
+        for (int i = 0; i < count; ++i)
+            value = (value << 1) | bit();
+        return value;
+    }
+    quint32 bit()
+    {
+        if (m_position >= qint64(m_data.size()) * 8) {
+            m_failed = true;
+            return 0;
+        }
+        const quint8 byte = quint8(m_data[int(m_position / 8)]);
+        return (byte >> (7 - m_position++ % 8)) & 1;
+    }
+    quint32 ue()
+    {
+        int zeros = 0;
+        while (!m_failed && bit() == 0) {
+            if (++zeros > 31) {
+                m_failed = true;
+                return 0;
+            }
+        }
+        return zeros == 0 ? 0 : ((1u << zeros) - 1) + bits(zeros);
+    }
+    qint32 se()
+    {
+        const quint32 code = ue();
+        return code & 1 ? qint32((code + 1) / 2) : -qint32(code / 2);
+    }
+
+private:
+    QByteArray m_data;
+    qint64 m_position = 0;
+    bool m_failed = false;
+};
+
+// The first sequence parameter set of an Annex B block, without emulation prevention bytes.
+QByteArray firstSps(const QByteArray &annexB)
+{
+    int start = 0;
+    while ((start = annexB.indexOf(QByteArray("\x00\x00\x01", 3), start)) >= 0) {
+        start += 3;
+        if (start >= annexB.size() || (quint8(annexB[start]) & 0x1f) != 7)
+            continue;
+        int end = annexB.indexOf(QByteArray("\x00\x00\x01", 3), start);
+        if (end < 0)
+            end = annexB.size();
+        QByteArray rbsp;
+        int zeros = 0;
+        for (int i = start + 1; i < end; ++i) {
+            const char c = annexB[i];
+            if (zeros >= 2 && c == 3) {
+                zeros = 0;
+                continue;
+            }
+            zeros = c == 0 ? zeros + 1 : 0;
+            rbsp += c;
+        }
+        return rbsp;
+    }
+    return {};
+}
+
+void skipScalingList(BitReader &reader, int size)
+{
+    int last = 8;
+    int next = 8;
+    for (int i = 0; i < size && !reader.failed(); ++i) {
+        if (next != 0)
+            next = (last + reader.se() + 256) % 256;
+        last = next == 0 ? last : next;
+    }
+}
 } // namespace
 
 // Everything the recording thread works on. Shared between the recorder and the thread;
@@ -79,6 +170,7 @@ struct RecordingState
     // Read by the thread, refreshed on the GUI thread (under mutex).
     bool videoEnabled = true;
     bool audioEnabled = false;
+    bool phoneSendsSound = false; // the audio connection announced Opus
     int videoWidth = 0;
     int videoHeight = 0;
     int maxFps = 0;
@@ -190,15 +282,19 @@ public:
     }
 
 private:
-    enum class Open { Opened, Failed, Abandoned };
-
     bool openOutput()
     {
+        {
+            QMutexLocker locker(&s->mutex);
+            if (s->abandoned)
+                return false;
+        }
+        // Opened outside the lock: a slow folder must not hold up stop() or the destructor.
+        QString path;
+        const bool opened = tryOpen(path);
         QMutexLocker locker(&s->mutex);
-        if (s->abandoned)
-            return false;
-        const Open result = tryOpen();
-        if (result == Open::Opened) {
+        if (opened && !s->abandoned) {
+            s->filePath = path;
             s->stopRequested = false;
             s->lastVideoRelativeTime = AV_NOPTS_VALUE;
             s->lastAudioRelativeTime = AV_NOPTS_VALUE;
@@ -206,28 +302,28 @@ private:
             s->audioNextPts = 0;
             return true;
         }
-        s->closeOutput();
-        s->filePath.clear();
+        const bool report = !s->abandoned;
         locker.unlock();
-        if (result == Open::Failed)
+        s->closeOutput();
+        if (opened)
+            QFile::remove(path);
+        if (report)
             s->postMessage(MediaRecorder::tr("Record Failed"), QStringLiteral("error"), 5000);
         return false;
     }
 
-    Open tryOpen()
+    bool tryOpen(QString &filePath)
     {
         // An empty folder setting would put recordings into the file-system root.
         if (s->folder.isEmpty() || !QDir().mkpath(s->folder))
-            return Open::Failed;
-        s->filePath = QDir(s->folder).filePath(
+            return false;
+        filePath = QDir(s->folder).filePath(
             MediaRecorder::recordingFileName(s->nickname, s->serial, QDateTime::currentDateTime()));
-        const QByteArray path = QFile::encodeName(s->filePath);
+        const QByteArray path = QFile::encodeName(filePath);
         if (avformat_alloc_output_context2(&s->format, nullptr, "matroska", path.constData()) < 0 ||
             !s->format)
-            return Open::Failed;
-        if (avio_open2(&s->format->pb, path.constData(), AVIO_FLAG_WRITE, nullptr, nullptr) < 0)
-            return Open::Failed;
-        return Open::Opened;
+            return false;
+        return avio_open2(&s->format->pb, path.constData(), AVIO_FLAG_WRITE, nullptr, nullptr) >= 0;
     }
 
     bool wanted(bool enabled, AVPacket *held, const std::deque<AVPacket *> &queue) const
@@ -403,6 +499,8 @@ private:
         if (!s->headerWritten || !s->format || !s->format->pb || !stream || !packet ||
             packet->size <= 0)
             return false;
+        if (const auto &hook = beforeWriteHook())
+            hook();
         packet->stream_index = stream->index;
         if (packet->pts < 0)
             packet->pts = 0;
@@ -427,6 +525,16 @@ private:
             addVideoStream(config);
         if (!s->videoStreamReady)
             return;
+        // Whether the file gets a sound track must not depend on whether a sound packet or
+        // the requested config packet happens to arrive first: when the session carries
+        // sound, the track is there from the start.
+        bool soundTrack = false;
+        {
+            QMutexLocker locker(&s->mutex);
+            soundTrack = s->audioEnabled && s->phoneSendsSound;
+        }
+        if (soundTrack && !s->audioStreamReady)
+            addAudioStream();
         AVDictionary *options = nullptr;
         av_dict_set(&options, "reserve_index_space", "0", 0);
         if (avformat_write_header(s->format, &options) >= 0)
@@ -452,7 +560,13 @@ private:
         AVCodecParameters *par = stream->codecpar;
         par->codec_type = AVMEDIA_TYPE_VIDEO;
         par->codec_id = AV_CODEC_ID_H264;
-        {
+        // The track's picture size: from the parameter sets, else from the last decoded frame.
+        const QSize size = MediaRecorder::videoSizeFromConfig(
+            QByteArray::fromRawData(reinterpret_cast<const char *>(config->data), config->size));
+        if (size.isValid()) {
+            par->width = size.width();
+            par->height = size.height();
+        } else {
             QMutexLocker locker(&s->mutex);
             par->width = s->videoWidth;
             par->height = s->videoHeight;
@@ -602,6 +716,8 @@ void MediaRecorder::refreshTracks()
         m_state->audioEnabled = params->audio();
         m_state->maxFps = params->maxFps();
     }
+    const AudioDemuxer *audio = m_device ? m_device->audioDemuxer() : nullptr;
+    m_state->phoneSendsSound = audio && audio->codecId() == QByteArrayLiteral("opus");
     const QSize frame = m_device ? m_device->frameSize() : QSize();
     if (frame.isValid() && !frame.isEmpty()) {
         m_state->videoWidth = frame.width();
@@ -639,10 +755,10 @@ void MediaRecorder::pushAudioPacket(const AVPacket *packet)
     m_state->wake.wakeAll();
 }
 
-void MediaRecorder::start()
+bool MediaRecorder::start()
 {
     if (m_thread)
-        return;
+        return true;
     // A finished recording leaves nothing behind; each one gets fresh state.
     auto state = std::make_shared<RecordingState>();
     state->owner = this;
@@ -664,6 +780,12 @@ void MediaRecorder::start()
             m_thread = nullptr;
     });
     thread->start(QThread::InheritPriority);
+    return true;
+}
+
+void MediaRecorder::setBeforeWriteHookForTesting(std::function<void()> hook)
+{
+    beforeWriteHook() = std::move(hook);
 }
 
 void MediaRecorder::stop()
@@ -686,6 +808,73 @@ QString MediaRecorder::filePath() const
 {
     QMutexLocker locker(&m_state->mutex);
     return m_state->filePath;
+}
+
+QSize MediaRecorder::videoSizeFromConfig(const QByteArray &config)
+{
+    const QByteArray sps = firstSps(config);
+    if (sps.isEmpty())
+        return {};
+    BitReader r(sps);
+    const quint32 profile = r.bits(8);
+    r.bits(16); // constraint flags, level
+    r.ue();     // parameter set id
+    quint32 chromaFormat = 1;
+    bool separateColourPlanes = false;
+    static const QList<quint32> highProfiles{100, 110, 122, 244, 44,  83, 86,
+                                             118, 128, 138, 139, 134, 135};
+    if (highProfiles.contains(profile)) {
+        chromaFormat = r.ue();
+        if (chromaFormat == 3)
+            separateColourPlanes = r.bit();
+        r.ue(); // luma bit depth
+        r.ue(); // chroma bit depth
+        r.bit();
+        if (r.bit()) { // scaling matrices present
+            const int lists = chromaFormat == 3 ? 12 : 8;
+            for (int i = 0; i < lists; ++i)
+                if (r.bit())
+                    skipScalingList(r, i < 6 ? 16 : 64);
+        }
+    }
+    r.ue(); // log2 of the largest frame number
+    const quint32 pocType = r.ue();
+    if (pocType == 0) {
+        r.ue();
+    } else if (pocType == 1) {
+        r.bit();
+        r.se();
+        r.se();
+        const quint32 cycle = r.ue();
+        for (quint32 i = 0; i < cycle && !r.failed(); ++i)
+            r.se();
+    }
+    r.ue(); // reference frames
+    r.bit();
+    const quint32 widthInMbs = r.ue() + 1;
+    const quint32 heightInMapUnits = r.ue() + 1;
+    const quint32 frameMbsOnly = r.bit();
+    if (!frameMbsOnly)
+        r.bit();
+    r.bit();
+    quint32 cropLeft = 0, cropRight = 0, cropTop = 0, cropBottom = 0;
+    if (r.bit()) {
+        cropLeft = r.ue();
+        cropRight = r.ue();
+        cropTop = r.ue();
+        cropBottom = r.ue();
+    }
+    if (r.failed())
+        return {};
+    const bool monochrome = chromaFormat == 0 || separateColourPlanes;
+    const quint32 cropUnitX = monochrome || chromaFormat == 3 ? 1 : 2;
+    const quint32 cropUnitY = (monochrome || chromaFormat != 1 ? 1 : 2) * (2 - frameMbsOnly);
+    const qint64 width = qint64(widthInMbs) * 16 - qint64(cropUnitX) * (cropLeft + cropRight);
+    const qint64 height = qint64(heightInMapUnits) * 16 * (2 - frameMbsOnly) -
+                          qint64(cropUnitY) * (cropTop + cropBottom);
+    if (width < 1 || height < 1 || width > 16384 || height > 16384)
+        return {};
+    return QSize(int(width), int(height));
 }
 
 QString MediaRecorder::recordingFileName(const QString &nickname, const QString &serial,

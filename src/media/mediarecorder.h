@@ -1,7 +1,9 @@
 #pragma once
 #include <QObject>
+#include <QSize>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 struct AVPacket;
@@ -29,7 +31,9 @@ public:
     void pushVideoPacket(const AVPacket *packet);
     void pushAudioPacket(const AVPacket *packet);
 
-    Q_INVOKABLE void start();
+    // Starts a recording thread unless one exists already; the outcome is reported through
+    // the device's messages.
+    Q_INVOKABLE bool start();
     Q_INVOKABLE void stop();
     bool isRecording() const;
 
@@ -42,6 +46,12 @@ public:
     // file names (path separators included) become "-", so the file stays in its folder.
     static QString recordingFileName(const QString &nickname, const QString &serial,
                                      const QDateTime &time);
+    // Picture size announced by the sequence parameter set of an H.264 config packet
+    // (Annex B); invalid when there is none or it cannot be read.
+    static QSize videoSizeFromConfig(const QByteArray &config);
+
+    // Called on the recording thread before each packet is written (tests stall it there).
+    static void setBeforeWriteHookForTesting(std::function<void()> hook);
 
 signals:
     void isRecordingChanged();

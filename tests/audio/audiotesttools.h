@@ -5,6 +5,7 @@
 #include <QVector>
 #include <QtEndian>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <memory>
@@ -132,6 +133,53 @@ inline double toneShare(const QVector<double> &samples, int rate, double hz)
     return total > 0 ? 2 * power / (samples.size() * total) : 0;
 }
 
+// The longest stretch where a tone keeps a steady period. A chunk the player had to drop
+// (its output was full) joins two pieces of the tone out of phase; the stretches between
+// such joins are measured on their own.
+struct SteadyTone
+{
+    double hz = 0;
+    double share = 0; // toneShare of the stretch at hz
+    double seconds = 0;
+};
+
+inline SteadyTone steadyTone(const QVector<double> &samples, int rate)
+{
+    QVector<double> crossings;
+    for (int i = 1; i < samples.size(); ++i) {
+        if (samples[i - 1] < 0 && samples[i] >= 0)
+            crossings << (i - 1) + samples[i - 1] / (samples[i - 1] - samples[i]);
+    }
+    if (crossings.size() < 3)
+        return {};
+    QVector<double> periods;
+    for (int i = 1; i < crossings.size(); ++i)
+        periods << crossings[i] - crossings[i - 1];
+    QVector<double> sorted = periods;
+    std::sort(sorted.begin(), sorted.end());
+    const double median = sorted[sorted.size() / 2];
+    int bestFirst = 0, bestLast = 0, first = 0;
+    for (int i = 0; i <= periods.size(); ++i) {
+        if (i == periods.size() || std::abs(periods[i] - median) > median * 0.03) {
+            if (i - first > bestLast - bestFirst) {
+                bestFirst = first;
+                bestLast = i;
+            }
+            first = i + 1;
+        }
+    }
+    if (bestLast - bestFirst < 2)
+        return {};
+    const double start = crossings[bestFirst];
+    const double end = crossings[bestLast];
+    SteadyTone tone;
+    tone.hz = (bestLast - bestFirst) * rate / (end - start);
+    tone.seconds = (end - start) / rate;
+    const QVector<double> stretch = samples.mid(int(std::ceil(start)), int(end - start));
+    tone.share = toneShare(stretch, rate, tone.hz);
+    return tone;
+}
+
 // The framing of one packet on a media connection.
 inline QByteArray framed(quint64 ptsAndFlags, const QByteArray &payload)
 {
@@ -212,5 +260,19 @@ private:
     qint64 m_sample = 0;
     qint64 m_packetsOut = 0;
 };
+
+// The part of a recording where sound is present (above a small threshold).
+inline QVector<double> audiblePart(const QVector<double> &samples)
+{
+    int first = -1, last = -1;
+    for (int i = 0; i < samples.size(); ++i) {
+        if (std::abs(samples[i]) > 0.02) {
+            if (first < 0)
+                first = i;
+            last = i;
+        }
+    }
+    return first < 0 ? QVector<double>() : samples.mid(first, last - first + 1);
+}
 
 } // namespace AudioTestTools

@@ -123,3 +123,18 @@ void PulseServer::stopAtExit()
     if (!g_runtimeDir.isEmpty() && qEnvironmentVariableIsEmpty("PARVIX_KEEP_PULSE_LOG"))
         QDir(g_runtimeDir).removeRecursively();
 }
+
+bool SinkRecording::start()
+{
+    m_parec.start(PulseServer::recorderProgram(), PulseServer::instance().recorderArguments());
+    return m_parec.waitForStarted(5000);
+}
+
+QByteArray SinkRecording::stop()
+{
+    drain();
+    m_parec.terminate();
+    m_parec.waitForFinished(3000);
+    drain();
+    return m_pcm;
+}

@@ -2,10 +2,10 @@
 // A private PulseAudio server with one null sink, so sound can be played and recorded
 // back on a machine without a sound card. Started once per test process, before the
 // first audio object connects, and stopped when the application object goes away.
+#include <QByteArray>
+#include <QProcess>
 #include <QString>
 #include <QStringList>
-
-class QProcess;
 
 class PulseServer
 {
@@ -35,4 +35,19 @@ private:
     QString m_address;
     QString m_failure;
     bool m_running = false;
+};
+
+// What the test sink played, as recorded from its monitor by parec.
+class SinkRecording
+{
+public:
+    bool start();
+    // Raw 16-bit stereo at PulseServer::RecordRate.
+    QByteArray stop();
+    // Takes what parec has written so far (its pipe must not fill up).
+    void drain() { m_pcm += m_parec.readAllStandardOutput(); }
+
+private:
+    QProcess m_parec;
+    QByteArray m_pcm;
 };

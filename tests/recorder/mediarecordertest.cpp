@@ -1,0 +1,546 @@
+#include "mediarecorder.h"
+#include "../audio/audiotesttools.h"
+#include "appconfig.h"
+#include "device.h"
+#include "devicesettings.h"
+#include "recordertesttools.h"
+#include "serverparams.h"
+#include "testregistry.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QPointer>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QtTest>
+
+#include <QScopeGuard>
+#include <QSemaphore>
+
+#include <atomic>
+
+using namespace RecorderTestTools;
+
+namespace {
+constexpr auto Serial = "R58M12ABCDE";
+// The phone's clock when the recording starts: well into the stream.
+constexpr qint64 StreamTime = 7000000;
+
+struct Message
+{
+    QString text;
+    QString type;
+    int timeout = 0;
+};
+} // namespace
+
+class MediaRecorderTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> m_home;
+    std::unique_ptr<Device> m_device;
+    QVector<Message> m_messages;
+
+    QString videoFolder() const { return m_home->path() + QStringLiteral("/PX/Videos"); }
+    MediaRecorder *recorder() const { return m_device->videoRecorder(); }
+    ServerParams *params() const { return m_device->currentServerParams(); }
+
+    QStringList recordings() const
+    {
+        return QDir(videoFolder())
+            .entryList({QStringLiteral("*.mkv")}, QDir::Files | QDir::System | QDir::Hidden);
+    }
+    QString onlyRecording() const
+    {
+        const QStringList files = recordings();
+        return files.size() == 1 ? QDir(videoFolder()).filePath(files.first()) : QString();
+    }
+    int count(const QString &text) const
+    {
+        return int(std::count_if(m_messages.begin(), m_messages.end(),
+                                 [&](const Message &m) { return m.text == text; }));
+    }
+    bool startRecording()
+    {
+        recorder()->start();
+        return QTest::qWaitFor([this] { return recorder()->isRecording(); }, 5000);
+    }
+    bool stopRecording()
+    {
+        recorder()->stop();
+        return QTest::qWaitFor(
+            [this] {
+                return (count("Record Stopped") + count("Record Failed")) > 0 &&
+                       !recorder()->recordingThread();
+            },
+            10000);
+    }
+    void push(const PacketPtr &packet) { recorder()->pushVideoPacket(packet.get()); }
+    void pushAudio(const AudioTestTools::PacketPtr &packet)
+    {
+        recorder()->pushAudioPacket(packet.get());
+    }
+
+private slots:
+    void initTestCase()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("ffprobe")).isEmpty())
+            QSKIP("ffprobe (Debian's ffmpeg) is needed to read the recordings");
+        if (!H264TestStream(64, 48).isValid())
+            QSKIP("libavcodec has no libx264 encoder");
+    }
+
+    void init()
+    {
+        m_home = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_home->isValid());
+        AppConfig::instance()->setVideoSavePath(videoFolder());
+        DeviceSettings::instance()->setDeviceNickname(QString::fromLatin1(Serial), QString());
+        m_device = std::make_unique<Device>(nullptr, nullptr, QString::fromLatin1(Serial));
+        params()->setMaxFps(30);
+        params()->setAudio(false);
+        m_messages.clear();
+        connect(m_device.get(), &Device::deviceMessage, this,
+                [this](const QString &text, const QString &type, int timeout) {
+                    m_messages << Message{text, type, timeout};
+                });
+    }
+
+    void cleanup()
+    {
+        m_device.reset();
+        m_home.reset();
+    }
+
+    void fileNamesStayInsideTheFolder_data()
+    {
+        QTest::addColumn<QString>("nickname");
+        QTest::addColumn<QString>("serial");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("nickname and Wi-Fi serial")
+            << "Phone1"
+            << "192.168.1.20:5555"
+            << "Phone1_192.168.1.20-5555_20240305_140709_123.mkv";
+        QTest::newRow("no nickname") << ""
+                                     << "R58M12ABCDE"
+                                     << "_R58M12ABCDE_20240305_140709_123.mkv";
+        QTest::newRow("path in the nickname") << "../../etc/cron.d/x"
+                                              << "R58"
+                                              << "..-..-etc-cron.d-x_R58_20240305_140709_123.mkv";
+        QTest::newRow("forbidden characters") << "a\\b:c*d?e\"f<g>h|i"
+                                              << "s/n"
+                                              << "a-b-c-d-e-f-g-h-i_s-n_20240305_140709_123.mkv";
+        QTest::newRow("control characters")
+            << "tab\there\nnew" << QString(QChar(0x7f)) << "tab-here-new_-_20240305_140709_123.mkv";
+        QTest::newRow("letters of any script") << "手机 1"
+                                               << "ab"
+                                               << "手机 1_ab_20240305_140709_123.mkv";
+    }
+
+    void fileNamesStayInsideTheFolder()
+    {
+        QFETCH(QString, nickname);
+        QFETCH(QString, serial);
+        QFETCH(QString, expected);
+        const QDateTime time(QDate(2024, 3, 5), QTime(14, 7, 9, 123));
+        QCOMPARE(MediaRecorder::recordingFileName(nickname, serial, time), expected);
+    }
+
+    void aLongNicknameIsShortenedToAValidName()
+    {
+        const QDateTime time(QDate(2024, 3, 5), QTime(14, 7, 9, 123));
+        const QString name =
+            MediaRecorder::recordingFileName(QString(300, QChar(0x624b)), "R58", time);
+        QVERIFY(name.toUtf8().size() <= 255);
+        QVERIFY(name.endsWith("_R58_20240305_140709_123.mkv"));
+        QVERIFY(name.startsWith(QChar(0x624b)));
+    }
+
+    void theTrackSizeComesFromTheParameterSets_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<int>("format");
+        QTest::addColumn<QString>("preset");
+        QTest::newRow("baseline, whole macroblocks")
+            << QSize(96, 64) << int(AV_PIX_FMT_YUV420P) << "ultrafast";
+        QTest::newRow("baseline, cropped")
+            << QSize(100, 58) << int(AV_PIX_FMT_YUV420P) << "ultrafast";
+        QTest::newRow("high profile, phone-like")
+            << QSize(720, 1604) << int(AV_PIX_FMT_YUV420P) << "medium";
+        QTest::newRow("high 4:4:4, cropped")
+            << QSize(102, 70) << int(AV_PIX_FMT_YUV444P) << "medium";
+    }
+
+    void theTrackSizeComesFromTheParameterSets()
+    {
+        QFETCH(QSize, size);
+        QFETCH(int, format);
+        QFETCH(QString, preset);
+        H264TestStream phone(size.width(), size.height(), AVPixelFormat(format),
+                             preset.toLatin1().constData());
+        QVERIFY(phone.isValid());
+        QCOMPARE(MediaRecorder::videoSizeFromConfig(phone.parameterSets()), size);
+    }
+
+    void unreadableParameterSetsGiveNoSize()
+    {
+        H264TestStream phone(96, 64);
+        const QByteArray sets = phone.parameterSets();
+        QVERIFY(!MediaRecorder::videoSizeFromConfig(QByteArray()).isValid());
+        QVERIFY(!MediaRecorder::videoSizeFromConfig(QByteArray("\x00\x00\x00\x01\x68\xce", 6))
+                     .isValid());
+        // Cut inside the sequence parameter set.
+        const int sps = sets.indexOf(QByteArray("\x00\x00\x01\x67", 4));
+        QVERIFY(sps >= 0);
+        QVERIFY(!MediaRecorder::videoSizeFromConfig(sets.left(sps + 6)).isValid());
+    }
+
+    void aHostileNicknameCannotMoveTheFile()
+    {
+        DeviceSettings::instance()->setDeviceNickname(QString::fromLatin1(Serial), "../../outside");
+        H264TestStream phone(64, 48);
+        QVERIFY(startRecording());
+        push(phone.config());
+        push(phone.frame(StreamTime, true));
+        QVERIFY(stopRecording());
+        QCOMPARE(recordings().size(), 1);
+        QVERIFY(recordings().first().startsWith("..-..-outside_R58M12ABCDE_"));
+        QVERIFY(!QFileInfo::exists(m_home->path() + "/outside"));
+        QCOMPARE(QDir(m_home->path()).entryList(QDir::Files).size(), 0);
+    }
+
+    void timestampsAreRebuiltFromTheFrameGaps()
+    {
+        // The phone's frames at 0, 16, 33 and 200 ms; the last gap is longer than three frames.
+        H264TestStream phone(64, 48);
+        QSignalSpy changes(recorder(), &MediaRecorder::isRecordingChanged);
+        QVERIFY(startRecording());
+        QCOMPARE(changes.count(), 1);
+        push(phone.config());
+        for (qint64 at : {0, 16000, 33000, 200000})
+            push(phone.frame(StreamTime + at, at == 0));
+        recorder()->stop();
+        QVERIFY(!recorder()->isRecording());
+        QTRY_COMPARE_WITH_TIMEOUT(count("Record Stopped"), 1, 10000);
+        QTRY_COMPARE(changes.count(), 2);
+
+        const Probe file = probe(onlyRecording());
+        QVERIFY2(file.ok, qPrintable(file.error));
+        QCOMPARE(file.tracks.size(), 1);
+        QCOMPARE(file.tracks[0].codec, QStringLiteral("h264"));
+        const QVector<ProbedPacket> &video = file.tracks[0].packets;
+        // Durations 16, 17, 33 (the gap is too long: one nominal frame) and 100 for the last.
+        QCOMPARE(video.size(), 4);
+        const QVector<qint64> pts{0, 16, 33, 66};
+        for (int i = 0; i < 4; ++i)
+            QCOMPARE(video[i].pts, pts[i]);
+        QCOMPARE(file.durationMs, 166);
+        QVERIFY(video[0].key);
+        QCOMPARE(decodeErrors(onlyRecording()), QString());
+
+        QCOMPARE(m_messages.size(), 3);
+        QCOMPARE(m_messages[0].text, QStringLiteral("Record Started"));
+        QCOMPARE(m_messages[0].type, QStringLiteral("success"));
+        QCOMPARE(m_messages[0].timeout, 2000);
+        QCOMPARE(m_messages[1].text, QStringLiteral("Stop Recording"));
+        QCOMPARE(m_messages[1].type, QStringLiteral("info"));
+        QCOMPARE(m_messages[1].timeout, 2000);
+        QCOMPARE(m_messages[2].text, QStringLiteral("Record Stopped"));
+        QCOMPARE(m_messages[2].type, QStringLiteral("success"));
+        QCOMPARE(m_messages[2].timeout, 2000);
+    }
+
+    void aTileStreamKeepsItsRealPace()
+    {
+        // Tiles stream at 5 frames per second: 200 ms between frames is no gap.
+        params()->setMaxFps(5);
+        H264TestStream phone(64, 48);
+        QVERIFY(startRecording());
+        push(phone.config());
+        for (int i = 0; i < 4; ++i)
+            push(phone.frame(StreamTime + i * 200000, i == 0));
+        // A real pause (the screen did not change for 3 s) still counts as one frame.
+        push(phone.frame(StreamTime + 3600000));
+        QVERIFY(stopRecording());
+
+        const Probe file = probe(onlyRecording());
+        QVERIFY2(file.ok, qPrintable(file.error));
+        const QVector<ProbedPacket> &video = file.tracks[0].packets;
+        QCOMPARE(video.size(), 5);
+        const QVector<qint64> pts{0, 200, 400, 600, 800};
+        for (int i = 0; i < 5; ++i)
+            QCOMPARE(video[i].pts, pts[i]);
+        QCOMPARE(file.durationMs, 900);
+    }
+
+    void aRecordingStartedMidStreamBeginsWithAKeyFrame()
+    {
+        H264TestStream phone(64, 48);
+        QVERIFY(startRecording());
+        // Frames of the running stream, even a periodic key frame, arrive before the config
+        // packet the reset asked for: none of them can open the file.
+        push(phone.frame(StreamTime));
+        push(phone.frame(StreamTime + 33333));
+        push(phone.frame(StreamTime + 66666, true));
+        push(phone.frame(StreamTime + 99999));
+        push(phone.config());
+        push(phone.frame(StreamTime + 133332));
+        push(phone.frame(StreamTime + 166665, true));
+        for (int i = 1; i <= 5; ++i)
+            push(phone.frame(StreamTime + 166665 + i * 33333));
+        QVERIFY(stopRecording());
+
+        const QString path = onlyRecording();
+        const Probe file = probe(path);
+        QVERIFY2(file.ok, qPrintable(file.error));
+        const QVector<ProbedPacket> &video = file.tracks[0].packets;
+        QCOMPARE(video.size(), 6);
+        QVERIFY(video[0].key);
+        QCOMPARE(video[0].pts, 0);
+        for (int i = 1; i < video.size(); ++i) {
+            QVERIFY(!video[i].key);
+            QVERIFY(video[i].pts > video[i - 1].pts);
+        }
+        QCOMPARE(decodeErrors(path), QString());
+    }
+
+    void theAudioTrackDependsOnWhatComesFirst_data()
+    {
+        QTest::addColumn<bool>("audioFirst");
+        QTest::newRow("sound before the config packet") << true;
+        QTest::newRow("config packet first") << false;
+    }
+
+    void theAudioTrackDependsOnWhatComesFirst()
+    {
+        QFETCH(bool, audioFirst);
+        params()->setAudio(true);
+        AudioTestTools::OpusToneEncoder sound(1000);
+        if (!sound.isValid())
+            QSKIP("libavcodec has no libopus encoder");
+        H264TestStream phone(64, 48);
+        QVERIFY(startRecording());
+
+        auto pushSound = [&](int packets) {
+            for (int i = 0; i < packets; ++i) {
+                AudioTestTools::PacketPtr packet = sound.next();
+                packet->pts += StreamTime;
+                pushAudio(packet);
+            }
+        };
+        if (audioFirst) {
+            pushSound(3);
+            QTest::qWait(100); // the recording thread takes them before the video arrives
+        }
+        push(phone.config());
+        QTest::qWait(100);
+        push(phone.frame(StreamTime + 60000, true));
+        for (int i = 1; i < 25; ++i) {
+            pushSound(1);
+            push(phone.frame(StreamTime + 60000 + i * 40000));
+        }
+        pushSound(3);
+        QVERIFY(stopRecording());
+
+        const QString path = onlyRecording();
+        const Probe file = probe(path);
+        QVERIFY2(file.ok, qPrintable(file.error));
+        QCOMPARE(file.tracks.size(), audioFirst ? 2 : 1);
+        const ProbedTrack *video = file.track("video");
+        QVERIFY(video);
+        QCOMPARE(video->packets.size(), 25);
+        QVERIFY(video->packets[0].key);
+        QCOMPARE(video->packets[0].pts, 0);
+        if (audioFirst) {
+            const ProbedTrack *audio = file.track("audio");
+            QVERIFY(audio);
+            QCOMPARE(audio->codec, QStringLiteral("opus"));
+            QCOMPARE(audio->packets.size(), 3 + 24 + 3);
+            for (int i = 0; i < audio->packets.size(); ++i) {
+                QCOMPARE(audio->packets[i].pts, i * 20);
+                QCOMPARE(audio->packets[i].duration, 20);
+            }
+        }
+        QCOMPARE(decodeErrors(path), QString());
+    }
+
+    void packetsStillQueuedAtTheStopAreAllWritten()
+    {
+        H264TestStream phone(64, 48);
+        std::vector<PacketPtr> frames;
+        for (int i = 0; i < 400; ++i)
+            frames.push_back(phone.frame(StreamTime + i * 33333, i == 0));
+        const PacketPtr config = phone.config();
+        QVERIFY(startRecording());
+        push(config);
+        for (const PacketPtr &frame : frames)
+            push(frame);
+        recorder()->stop();
+        QTRY_COMPARE_WITH_TIMEOUT(count("Record Stopped"), 1, 10000);
+
+        const Probe file = probe(onlyRecording());
+        QVERIFY2(file.ok, qPrintable(file.error));
+        const QVector<ProbedPacket> &video = file.tracks[0].packets;
+        QCOMPARE(video.size(), 400);
+        for (int i = 1; i < video.size(); ++i)
+            QVERIFY(video[i].pts > video[i - 1].pts);
+        QCOMPARE(file.durationMs, video.last().pts + 100);
+    }
+
+    void aRotationKeepsTheRestDecodable()
+    {
+        H264TestStream upright(96, 64);
+        H264TestStream rotated(64, 96);
+        QVERIFY(startRecording());
+        push(upright.config());
+        for (int i = 0; i < 6; ++i)
+            push(upright.frame(StreamTime + i * 33333, i == 0));
+        push(rotated.config());
+        for (int i = 6; i < 12; ++i)
+            push(rotated.frame(StreamTime + i * 33333, i == 6));
+        QVERIFY(stopRecording());
+
+        QVector<QSize> sizes;
+        QCOMPARE(decodeErrors(onlyRecording(), &sizes), QString());
+        QCOMPARE(sizes.size(), 12);
+        for (int i = 0; i < 12; ++i)
+            QCOMPARE(sizes[i], i < 6 ? QSize(96, 64) : QSize(64, 96));
+    }
+
+    void withoutAConfigPacketTheFileStaysEmpty()
+    {
+        H264TestStream phone(64, 48);
+        QVERIFY(startRecording());
+        const QString path = recorder()->filePath();
+        QVERIFY(QFileInfo::exists(path));
+        for (int i = 0; i < 5; ++i)
+            push(phone.frame(StreamTime + i * 33333, i == 0));
+        QVERIFY(stopRecording());
+        QCOMPARE(count("Record Started"), 1);
+        QCOMPARE(count("Record Stopped"), 1);
+        QCOMPARE(count("Record Failed"), 0);
+        // Nothing could be written without a header; the file is closed, not left open.
+        QCOMPARE(recordings(), QStringList{QFileInfo(path).fileName()});
+        QCOMPARE(QFileInfo(path).size(), 0);
+        QVERIFY(recorder()->filePath().isEmpty());
+    }
+
+    void anUnusableFolderFailsTheRecording_data()
+    {
+        QTest::addColumn<bool>("emptySetting");
+        QTest::newRow("folder below a file") << false;
+        QTest::newRow("empty folder setting") << true;
+    }
+
+    void anUnusableFolderFailsTheRecording()
+    {
+        QFETCH(bool, emptySetting);
+        QFile blocker(m_home->path() + "/not-a-folder");
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        AppConfig::instance()->setVideoSavePath(emptySetting ? QString()
+                                                             : blocker.fileName() + "/Videos");
+        QSignalSpy changes(recorder(), &MediaRecorder::isRecordingChanged);
+        recorder()->start();
+        QTRY_COMPARE(count("Record Failed"), 1);
+        QTRY_VERIFY(!recorder()->recordingThread());
+        QVERIFY(!recorder()->isRecording());
+        QCOMPARE(changes.count(), 0);
+        QCOMPARE(count("Record Started"), 0);
+        QCOMPARE(m_messages.size(), 1);
+    }
+
+    void twoQuickStartsMakeOneRecording()
+    {
+        recorder()->start();
+        QThread *first = recorder()->recordingThread();
+        QVERIFY(first);
+        QCOMPARE(first->objectName(), QStringLiteral("VideoRecorderThread"));
+        recorder()->start();
+        QCOMPARE(recorder()->recordingThread(), first);
+        QTRY_VERIFY(recorder()->isRecording());
+        QTest::qWait(50);
+        QCOMPARE(count("Record Started"), 1);
+        QCOMPARE(recordings().size(), 1);
+        H264TestStream phone(64, 48);
+        push(phone.config());
+        push(phone.frame(StreamTime, true));
+        QVERIFY(stopRecording());
+
+        // Once the first has ended, a new start makes a new file.
+        QTest::qWait(5); // another millisecond in the file name
+        QVERIFY(startRecording());
+        push(phone.config());
+        push(phone.frame(StreamTime + 1000000, true));
+        QVERIFY(QTest::qWaitFor([this] { return count("Record Started") == 2; }));
+        recorder()->stop();
+        QTRY_COMPARE_WITH_TIMEOUT(count("Record Stopped"), 2, 10000);
+        QCOMPARE(recordings().size(), 2);
+    }
+
+    void destroyingTheDeviceFinishesTheFile()
+    {
+        H264TestStream phone(64, 48);
+        QVERIFY(startRecording());
+        const QString path = recorder()->filePath();
+        push(phone.config());
+        for (int i = 0; i < 150; ++i)
+            push(phone.frame(StreamTime + i * 33333, i == 0));
+        m_device.reset();
+
+        const Probe file = probe(path);
+        QVERIFY2(file.ok, qPrintable(file.error));
+        QCOMPARE(file.tracks.size(), 1);
+        QCOMPARE(file.tracks[0].packets.size(), 150);
+        QCOMPARE(decodeErrors(path), QString());
+    }
+
+    void aRecorderGoneBeforeItsThreadLeavesTheThreadItsState()
+    {
+        // The disk stalls while the last packets are written, past the destructor's wait.
+        QSemaphore stalled;
+        QSemaphore resume;
+        std::atomic_int writes{0};
+        MediaRecorder::setBeforeWriteHookForTesting([&] {
+            if (++writes == 3) {
+                stalled.release();
+                resume.acquire();
+            }
+        });
+        auto cleanHook = qScopeGuard([&] {
+            resume.release(100);
+            MediaRecorder::setBeforeWriteHookForTesting({});
+        });
+        auto *recorder = new MediaRecorder(m_device.get());
+        recorder->start();
+        QTRY_VERIFY(recorder->isRecording());
+        const QString path = recorder->filePath();
+        const QPointer<QThread> thread = recorder->recordingThread();
+        H264TestStream phone(64, 48);
+        const PacketPtr config = phone.config();
+        recorder->pushVideoPacket(config.get());
+        for (int i = 0; i < 40; ++i)
+            recorder->pushVideoPacket(phone.frame(StreamTime + i * 33333, i == 0).get());
+        QVERIFY(stalled.tryAcquire(1, 10000));
+
+        delete recorder;
+        QVERIFY(thread && thread->isRunning());
+
+        // The thread goes on with the state it shares: every queued packet and the trailer
+        // reach the file, and nobody is told (the device's recorder is another one).
+        resume.release();
+        QTRY_VERIFY_WITH_TIMEOUT(thread.isNull(), 10000);
+        const Probe file = probe(path);
+        QVERIFY2(file.ok, qPrintable(file.error));
+        QCOMPARE(file.tracks.size(), 1);
+        QCOMPARE(file.tracks[0].packets.size(), 40);
+        QCOMPARE(decodeErrors(path), QString());
+        QCOMPARE(count("Record Stopped"), 0);
+    }
+};
+
+PARVIX_TEST(MediaRecorderTest)
+#include "mediarecordertest.moc"

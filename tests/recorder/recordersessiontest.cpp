@@ -1,0 +1,165 @@
+// Recording a virtual phone's live stream through a real mirroring session: started in the
+// middle of the stream, rotated during it, stopped while packets are still on their way.
+#include "adbrunner.h"
+#include "appconfig.h"
+#include "device.h"
+#include "mediarecorder.h"
+#include "recordertesttools.h"
+#include "serverparams.h"
+#include "testregistry.h"
+#include "testsupport.h"
+#include "videodecoder.h"
+
+#include <QDir>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+using namespace RecorderTestTools;
+
+class RecorderSessionTest : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_fleet;
+    QTemporaryDir m_videos;
+    QString m_serial;
+
+    QStringList controlTypes() const
+    {
+        QStringList types;
+        QFile log(m_fleet.filePath(m_serial + "/control.jsonl"));
+        if (log.open(QIODevice::ReadOnly)) {
+            for (const QByteArray &line : log.readAll().split('\n'))
+                if (!line.trimmed().isEmpty())
+                    types << QJsonDocument::fromJson(line).object().value("type").toString();
+        }
+        return types;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        const QString phonesim = TestSupport::phonesimPath();
+        if (phonesim.isEmpty())
+            QSKIP("the virtual phone is not built");
+        if (QStandardPaths::findExecutable(QStringLiteral("ffprobe")).isEmpty())
+            QSKIP("ffprobe (Debian's ffmpeg) is needed to read the recordings");
+        QProcess init;
+        init.start(phonesim, {"init", "--home", m_fleet.path(), "--phones", "1", "--size",
+                              "1080x2400", "--fps", "30"});
+        QVERIFY(init.waitForFinished(30000));
+        QCOMPARE(init.exitCode(), 0);
+        m_serial = QString::fromUtf8(init.readAllStandardOutput()).section('\t', 0, 0);
+        QVERIFY(!m_serial.isEmpty());
+        qputenv("PHONESIM_HOME", m_fleet.path().toUtf8());
+        qputenv("PARVIX_SCRCPY_SERVER", m_fleet.filePath("scrcpy-server").toUtf8());
+        ADBRunner::setExecutablePathForTesting(phonesim);
+        AppConfig::instance()->setVideoSavePath(m_videos.path());
+    }
+
+    void cleanupTestCase()
+    {
+        if (!m_serial.isEmpty())
+            ADBRunner::runCommand({"kill-server"});
+        ADBRunner::setExecutablePathForTesting(QString());
+    }
+
+    void liveStreamWithSoundAndARotation()
+    {
+        Device device(nullptr, nullptr, m_serial);
+        device.setEnableAudio(true);
+        device.serverParamsSmallView()->setMaxSize(480);
+        device.serverParamsSmallView()->setMaxFps(30);
+        QStringList messages;
+        connect(&device, &Device::deviceMessage, this,
+                [&](const QString &text) { messages << text; });
+        device.startScrcpySession();
+        QTRY_VERIFY_WITH_TIMEOUT(device.controller() && device.frameSize().isValid(), 20000);
+        auto *decoder = device.findChild<VideoDecoder *>();
+        QVERIFY(decoder);
+        MediaRecorder *recorder = device.videoRecorder();
+
+        // Every frame the phone sends is decoded right after the recorder got its packet, so
+        // the frames seen from the first key frame on are the packets the file must hold.
+        int framesBefore = 0;
+        int recorded = 0;
+        int afterRotation = -1;
+        bool stopped = false;
+        QVector<QSize> recordedSizes;
+        connect(
+            decoder, &VideoDecoder::frameDecoded, this,
+            [&](AVFrame *frame) {
+                if (stopped)
+                    return;
+                if (!recorder->isRecording()) {
+                    ++framesBefore;
+                    return;
+                }
+                if (recorded == 0 && !frame->key_frame)
+                    return;
+                ++recorded;
+                recordedSizes << QSize(frame->width, frame->height);
+                if (afterRotation >= 0 && ++afterRotation == 20) {
+                    // Stopped while this packet still waits in the recorder's queue.
+                    device.stopRecord();
+                    stopped = true;
+                }
+            },
+            Qt::DirectConnection);
+
+        QTRY_VERIFY_WITH_TIMEOUT(framesBefore >= 10, 10000);
+        device.startRecord();
+        QTRY_VERIFY_WITH_TIMEOUT(recorder->isRecording(), 5000);
+        const QString path = recorder->filePath();
+        QTRY_VERIFY_WITH_TIMEOUT(controlTypes().contains("reset_video"), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(recorded >= 20, 10000);
+        const QSize upright = recordedSizes.first();
+        QVERIFY(upright.width() < upright.height());
+        device.rotateScreen();
+        QTRY_VERIFY_WITH_TIMEOUT(device.frameSize() == upright.transposed(), 10000);
+        afterRotation = 0;
+        QTRY_VERIFY_WITH_TIMEOUT(stopped, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(messages.contains("Record Stopped"), 10000);
+        QVERIFY(messages.indexOf("Record Started") < messages.indexOf("Stop Recording"));
+
+        const Probe file = probe(path);
+        QVERIFY2(file.ok, qPrintable(file.error));
+        QCOMPARE(file.tracks.size(), 2);
+        const ProbedTrack *video = file.track("video");
+        const ProbedTrack *audio = file.track("audio");
+        QVERIFY(video && audio);
+        QCOMPARE(video->codec, QStringLiteral("h264"));
+        QCOMPARE(audio->codec, QStringLiteral("opus"));
+
+        QCOMPARE(video->packets.size(), recorded);
+        QVERIFY(video->packets[0].key);
+        QCOMPARE(video->packets[0].pts, 0);
+        for (int i = 1; i < video->packets.size(); ++i) {
+            const qint64 gap = video->packets[i].pts - video->packets[i - 1].pts;
+            // One frame's duration: the phone's own gap, at most three nominal frames.
+            QVERIFY2(gap >= 1 && gap <= 100, qPrintable(QString::number(gap)));
+        }
+        QVERIFY(file.durationMs >= video->packets.last().pts + 100);
+
+        QVERIFY(audio->packets.size() > 10);
+        QCOMPARE(audio->packets[0].pts, 0);
+        for (int i = 1; i < audio->packets.size(); ++i) {
+            const qint64 gap = audio->packets[i].pts - audio->packets[i - 1].pts;
+            QVERIFY2(gap >= 1 && gap <= 80, qPrintable(QString::number(gap)));
+        }
+
+        QVector<QSize> decodedSizes;
+        QCOMPARE(decodeErrors(path, &decodedSizes), QString());
+        QCOMPARE(decodedSizes, recordedSizes);
+        QVERIFY(decodedSizes.contains(upright) && decodedSizes.last() == upright.transposed());
+        device.stopScrcpySession();
+    }
+};
+
+PARVIX_TEST(RecorderSessionTest)
+#include "recordersessiontest.moc"
