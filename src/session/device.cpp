@@ -68,6 +68,8 @@ Device::Device(QObject *parent, DeviceGroup *group, const QString &serial)
 
     m_restartTimer = new QTimer(this);
     m_restartTimer->setSingleShot(true);
+    // A coarse timer may fire up to 5% early; the restart waits the full second.
+    m_restartTimer->setTimerType(Qt::PreciseTimer);
     m_restartTimer->setInterval(kViewSwitchRestartMs);
     connect(m_restartTimer, &QTimer::timeout, this, &Device::startScrcpySession);
 }

@@ -193,41 +193,6 @@ private slots:
         QTRY_COMPARE(control->state(), QAbstractSocket::UnconnectedState);
     }
 
-    void serverEndWhilePhoneAttachedKeepsTheDevice()
-    {
-        m_adb->addRule("*app_process*", "sleep 0.3; exit 0");
-        m_device->startScrcpySession();
-        auto video = phoneConnects();
-        QTRY_VERIFY(m_device->videoDemuxer());
-        auto control = phoneConnects();
-        QTRY_VERIFY(m_device->controller());
-        QSignalSpy controllerChanged(m_device, &Device::controllerChanged);
-        QSignalSpy running(m_device, &Device::runningChanged);
-        QPointer<ScrcpyServer> server = m_device->server();
-
-        QTRY_VERIFY(!m_device->running());
-        QCOMPARE(running.count(), 1);
-        QCOMPARE(controllerChanged.count(), 1);
-        QVERIFY(!m_device->controller());
-        QTRY_VERIFY(!server); // released once its own signal returned
-        QCOMPARE(m_adb->callsWith({"devices", "-l"}).size(), 1);
-        QTest::qWait(50);
-        QVERIFY(m_device);
-        QCOMPARE(m_device->indexInGroup(), 0);
-        QCOMPARE(m_group->deviceCount(), 1);
-    }
-
-    void serverEndOfAnUnpluggedPhoneRemovesIt()
-    {
-        m_adb->addRule("*app_process*", "sleep 0.3; exit 0");
-        m_adb->setAttachedSerials({QStringLiteral("someone-else")});
-        QSignalSpy removed(m_group.get(), &DeviceGroup::deviceRemovedFromGroup);
-        m_device->startScrcpySession();
-        QTRY_COMPARE(removed.count(), 1);
-        QCOMPARE(m_group->deviceCount(), 0);
-        QTRY_VERIFY(!m_device); // deleted later by its group
-    }
-
     void unreadableDeviceListKeepsTheDeviceAndSaysSo()
     {
         m_adb->addRule("*app_process*", "sleep 0.3; exit 0");
@@ -281,7 +246,7 @@ private slots:
 
         QTRY_VERIFY_WITH_TIMEOUT(m_device->running(), 3000);
         const qint64 restartedAfter = clock.elapsed();
-        QVERIFY2(restartedAfter >= 900, qPrintable(QString::number(restartedAfter)));
+        QVERIFY2(restartedAfter >= 1000, qPrintable(QString::number(restartedAfter)));
         QCOMPARE(running.count(), 2);
         QTRY_VERIFY(!lastServerCall().isEmpty());
         const QStringList call = lastServerCall();
@@ -290,16 +255,6 @@ private slots:
         QCOMPARE(option(call, "video_bit_rate"), QStringLiteral("4000000"));
         // The audio choice lives in the small-view set.
         QCOMPARE(option(call, "audio"), QStringLiteral("false"));
-    }
-
-    void viewSwitchOnAnIdleDeviceStartsASession()
-    {
-        m_device->setIsBigView(true);
-        QVERIFY(!m_device->running());
-        QTest::qWait(600);
-        QVERIFY(!m_device->running());
-        QTRY_VERIFY_WITH_TIMEOUT(m_device->running(), 2000);
-        QTRY_COMPARE(option(lastServerCall(), "max_size"), QStringLiteral("720"));
     }
 
     void explicitStopCancelsAPendingRestart()
@@ -323,9 +278,11 @@ private slots:
         QCOMPARE(message.text, QStringLiteral("Audio Enabled, Need Reconnect"));
         QCOMPARE(message.type, QStringLiteral("info"));
         QCOMPARE(message.timeout, 3000);
+        // An idle device starts in the enlarged view a second later, with sound switched on
+        // while that view was in use.
         QTRY_VERIFY_WITH_TIMEOUT(m_device->running(), 3000);
-        // Switched on while the enlarged view was in use, and that session has sound.
         QTRY_COMPARE(option(lastServerCall(), "audio"), QStringLiteral("true"));
+        QCOMPARE(option(lastServerCall(), "max_size"), QStringLiteral("720"));
 
         m_device->setEnableAudio(false);
         QVERIFY(!m_device->isAudioEnabled());
@@ -405,25 +362,6 @@ private slots:
         QCOMPARE(m_device->executeADBCommand(QStringLiteral("\n \n")), QString());
     }
 
-    void wifiSwitch()
-    {
-        QSignalSpy messages(m_device, &Device::deviceMessage);
-        QElapsedTimer clock;
-        clock.start();
-        m_device->setWiFiConnection();
-        QVERIFY(m_device->switchingToWiFi());
-        QCOMPARE(m_adb->calls(), (QList<QStringList>{{"-s", kSerial, "tcpip", "5555"}}));
-        QTRY_COMPARE_WITH_TIMEOUT(messages.count(), 1, 3000);
-        QVERIFY(clock.elapsed() >= 900);
-        QCOMPARE(m_adb->calls().last(),
-                 (QStringList{"-s", kSerial, "connect", QStringLiteral("192.168.1.50:5555")}));
-        const Message message = lastMessage(messages);
-        QCOMPARE(message.text, QStringLiteral("WiFi connection enabled"));
-        QCOMPARE(message.type, QStringLiteral("success"));
-        QCOMPARE(message.timeout, 3000);
-        QVERIFY(!m_device->switchingToWiFi());
-    }
-
     void wifiSwitchFailures()
     {
         QSignalSpy messages(m_device, &Device::deviceMessage);
@@ -488,16 +426,6 @@ private slots:
         QCOMPARE(emittedOn, QThread::currentThread());
         QCOMPARE(m_device->deviceInfo().model, QStringLiteral("Pixel"));
         QCOMPARE(m_device->deviceInfo().screen_size, QSize(1080, 2400));
-    }
-
-    void deviceGoneDuringBackgroundRefresh()
-    {
-        m_adb->addRule("*getprop*", "sleep 0.05");
-        auto *device = new Device(nullptr, nullptr, QStringLiteral("slow"));
-        device->refreshInBackground();
-        delete device;
-        QTest::qWait(1500); // the task finishes against nothing
-        QVERIFY(!m_adb->callsWith({"slow", "wm", "size"}).isEmpty());
     }
 
     void destroyingARunningDeviceStopsItsServer()
