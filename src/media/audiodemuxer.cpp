@@ -21,6 +21,12 @@ namespace {
 // Codec ids the phone sends instead of a codec name.
 constexpr quint32 NoAudioCodecId = 0;     // the phone cannot capture sound
 constexpr quint32 AudioSetupFailedId = 1; // the phone's audio set-up failed; it ends the session
+
+QByteArray &decoderName()
+{
+    static QByteArray name = QByteArrayLiteral("opus");
+    return name;
+}
 } // namespace
 
 AudioDemuxer::AudioDemuxer(QIODevice *socket, MediaRecorder *recorder, AudioDecoder *decoder,
@@ -119,7 +125,8 @@ bool AudioDemuxer::readHeader()
 void AudioDemuxer::openDecoder()
 {
     // A phone without sound must not end every other phone's session: log, and play nothing.
-    const char *name = "opus";
+    const QByteArray decoder = decoderName();
+    const char *name = decoder.constData();
     const AVCodec *codec = avcodec_find_decoder_by_name(name);
     if (!codec) {
         qCCritical(lcAudioDemuxer, "找不到音频解码器: %s", name);
@@ -144,6 +151,11 @@ void AudioDemuxer::openDecoder()
         avcodec_free_context(&m_codecContext);
         emit audioDecoderFailed();
     }
+}
+
+void AudioDemuxer::setDecoderNameForTesting(const QByteArray &name)
+{
+    decoderName() = name.isEmpty() ? QByteArrayLiteral("opus") : name;
 }
 
 void AudioDemuxer::handOn(AVPacket *packet)
