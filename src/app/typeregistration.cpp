@@ -7,6 +7,7 @@
 #include "controlmsg.h"
 #include "device.h"
 #include "devicegroup.h"
+#include "devicegroupmanager.h"
 #include "devicesettings.h"
 #include "keymapping.h"
 #include "serverparams.h"
@@ -40,6 +41,7 @@ void registerParvixTypes()
     qmlRegisterType<PhraseCategory>(kUri, kMajor, kMinor, "PhraseCategory");
     qmlRegisterUncreatableType<Device>(kUri, kMajor, kMinor, "Device",
                                        QStringLiteral("Devices are created by their device group"));
+    qmlRegisterType<DeviceGroupManager>(kUri, kMajor, kMinor, "DeviceGroupManager");
     qmlRegisterType<DeviceGroup>(kUri, kMajor, kMinor, "DeviceGroup");
     qmlRegisterType<ServerParams>(kUri, kMajor, kMinor, "ServerParams");
     // Control messages travel through signals by reference (Controller::messageSent).

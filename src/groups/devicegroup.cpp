@@ -1,17 +1,74 @@
 #include "devicegroup.h"
 
+#include "autojs.h"
 #include "controller.h"
 #include "controlmsg.h"
 #include "device.h"
+#include "serverparams.h"
 
+#include <QCoreApplication>
+#include <QJSEngine>
+#include <QRandomGenerator>
+#include <QThreadPool>
+#include <QTimer>
+
+#include <climits>
 #include <cmath>
+
+namespace {
+const QString kMaxSize = QStringLiteral("maxSize");
+const QString kMaxFPS = QStringLiteral("maxFPS");
+const QString kBitRate = QStringLiteral("bitRate");
+const QString kMaxSizeBigView = QStringLiteral("maxSizeBigView");
+const QString kMaxFPSBigView = QStringLiteral("maxFPSBigView");
+const QString kBitRateBigView = QStringLiteral("bitRateBigView");
+const QString kClickDelaySeconds = QStringLiteral("clickDelaySeconds");
+const QString kCellWidth = QStringLiteral("cellWidth");
+const QString kShowControlButtons = QStringLiteral("showControlButtons");
+const QString kEnableAudio = QStringLiteral("enableAudio");
+const QString kOrientation = QStringLiteral("orientation");
+const QString kBigViewWidth = QStringLiteral("bigViewWidth");
+
+// A JSON number counts only when it is a whole number that fits an int.
+int readInt(const QJsonObject &object, const QString &key, int fallback)
+{
+    const QJsonValue value = object.value(key);
+    if (!value.isDouble())
+        return fallback;
+    const double number = value.toDouble();
+    if (!std::isfinite(number) || std::trunc(number) != number || number < double(INT_MIN) ||
+        number > double(INT_MAX))
+        return fallback;
+    return int(number);
+}
+
+bool readBool(const QJsonObject &object, const QString &key, bool fallback)
+{
+    const QJsonValue value = object.value(key);
+    return value.isBool() ? value.toBool() : fallback;
+}
+
+// Halves go away from zero, so a one-pixel touch never collapses onto the edge.
+int scaled(double factor, int value)
+{
+    return int(std::lround(factor * value));
+}
+} // namespace
 
 DeviceGroup::DeviceGroup(QObject *parent) : QAbstractListModel(parent) {}
 
 DeviceGroup::~DeviceGroup()
 {
-    for (const QPointer<Device> &device : std::as_const(m_devices))
+    QList<QPointer<Device>> owned = m_devices + m_pendingDevices;
+    m_devices.clear();
+    m_pendingDevices.clear();
+    m_hostDevice = nullptr;
+    for (const QPointer<Device> &device : std::as_const(owned)) {
+        if (!device)
+            continue;
+        device->disconnect(this);
         delete device.data();
+    }
 }
 
 void DeviceGroup::setName(const QString &name)
@@ -20,6 +77,13 @@ void DeviceGroup::setName(const QString &name)
         return;
     m_name = name;
     emit nameChanged();
+}
+
+void DeviceGroup::renameTo(const QString &newName)
+{
+    if (newName.isEmpty() || newName == m_name)
+        return;
+    setName(newName);
 }
 
 QList<Device *> DeviceGroup::devices() const
@@ -44,6 +108,16 @@ int DeviceGroup::indexOfDevice(const Device *device) const
     return -1;
 }
 
+QVariantList DeviceGroup::getDevicesForRepeater() const
+{
+    QVariantList result;
+    for (const QPointer<Device> &device : m_devices)
+        result.append(QVariant::fromValue(device.data()));
+    return result;
+}
+
+// ---- list model ----------------------------------------------------------------------
+
 int DeviceGroup::rowCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : int(m_devices.size());
@@ -62,15 +136,84 @@ QHash<int, QByteArray> DeviceGroup::roleNames() const
     return {{DeviceRole, QByteArrayLiteral("device")}};
 }
 
+void DeviceGroup::appendRow(Device *device)
+{
+    const int row = int(m_devices.size());
+    beginInsertRows({}, row, row);
+    m_devices.append(device);
+    endInsertRows();
+    connect(device, &QObject::destroyed, this, &DeviceGroup::handleDeviceDestroyed,
+            Qt::UniqueConnection);
+}
+
+void DeviceGroup::takeRow(int row)
+{
+    Device *device = m_devices.at(row);
+    beginRemoveRows({}, row, row);
+    m_devices.removeAt(row);
+    endRemoveRows();
+    if (device)
+        disconnect(device, &QObject::destroyed, this, &DeviceGroup::handleDeviceDestroyed);
+}
+
+void DeviceGroup::handleDeviceDestroyed(QObject *object)
+{
+    // Only reached when a member is deleted without leaving the group first; its
+    // row must not linger as an empty tile.
+    if (m_hostDevice && static_cast<QObject *>(m_hostDevice) == object)
+        clearHost();
+    bool removed = false;
+    for (int row = int(m_devices.size()) - 1; row >= 0; --row) {
+        if (!m_devices.at(row)) {
+            beginRemoveRows({}, row, row);
+            m_devices.removeAt(row);
+            endRemoveRows();
+            removed = true;
+        }
+    }
+    if (!removed)
+        return;
+    emit deviceCountChanged();
+    for (Device *remaining : devices())
+        emit remaining->indexInGroupChanged();
+}
+
+// ---- membership ------------------------------------------------------------------------
+
+bool DeviceGroup::addDevices(const QList<ADBDeviceInfo> &deviceInfos)
+{
+    if (deviceInfos.isEmpty())
+        return false;
+    for (int k = 0; k < deviceInfos.size(); ++k) {
+        const ADBDeviceInfo &info = deviceInfos.at(k);
+        auto *device = new Device(nullptr, this, info.adb_serial);
+        device->setConnectionType(info.is_usb_connection ? Device::USB : Device::WiFi);
+        const QPointer<Device> pending(device);
+        m_pendingDevices.append(pending);
+        QTimer::singleShot(k * kAddIntervalMs, this, [this, pending] {
+            m_pendingDevices.removeAll(pending);
+            m_pendingDevices.removeAll(QPointer<Device>());
+            if (pending)
+                addDevice(pending);
+        });
+    }
+    return true;
+}
+
 void DeviceGroup::addDevice(Device *device)
 {
     if (!device || indexOfDevice(device) >= 0)
         return;
+    // Devices reach QML through the model; the engine must never collect them.
+    QJSEngine::setObjectOwnership(device, QJSEngine::CppOwnership);
     const int row = int(m_devices.size());
     beginInsertRows({}, row, row);
     device->setDeviceGroup(this);
     m_devices.append(device);
     endInsertRows();
+    connect(device, &QObject::destroyed, this, &DeviceGroup::handleDeviceDestroyed,
+            Qt::UniqueConnection);
+    applySettingsToDevice(device);
     emit deviceCountChanged();
     emit deviceAddedIntoGroup(device);
     device->refreshInBackground();
@@ -83,15 +226,249 @@ void DeviceGroup::removeDevice(Device *device)
         return;
     if (m_hostDevice == device)
         clearHost();
-    beginRemoveRows({}, row, row);
-    m_devices.removeAt(row);
-    endRemoveRows();
+    takeRow(row);
     emit deviceCountChanged();
     emit deviceRemovedFromGroup(device);
     for (Device *remaining : devices())
         emit remaining->indexInGroupChanged();
     device->deleteLater();
 }
+
+void DeviceGroup::clearDevices()
+{
+    if (m_devices.isEmpty())
+        return;
+    if (m_hostDevice)
+        clearHost();
+    const QList<QPointer<Device>> snapshot = m_devices;
+    for (int i = 0; i < snapshot.size(); ++i) {
+        const QPointer<Device> device = snapshot.at(i);
+        // removeDevice also ends group control should this device have become
+        // host again in the meantime.
+        QTimer::singleShot(i * kClearIntervalMs, this, [this, device] {
+            if (device)
+                removeDevice(device);
+        });
+    }
+}
+
+void DeviceGroup::moveDevicesToGroup(const QStringList &serials, DeviceGroup *targetGroup)
+{
+    if (!targetGroup || targetGroup == this || serials.isEmpty())
+        return;
+    QList<Device *> moving;
+    for (int row = int(m_devices.size()) - 1; row >= 0; --row) {
+        Device *device = m_devices.at(row);
+        if (device && serials.contains(device->adbConnectionSerial(), Qt::CaseSensitive))
+            moving.append(device);
+    }
+    if (moving.isEmpty())
+        return;
+
+    for (Device *device : std::as_const(moving)) {
+        if (device == m_hostDevice)
+            stopGroupControl();
+        device->setDeviceGroup(targetGroup);
+        takeRow(indexOfDevice(device));
+        emit deviceRemovedFromGroup(device);
+    }
+    emit deviceCountChanged();
+    for (Device *remaining : devices())
+        emit remaining->indexInGroupChanged();
+
+    for (Device *device : std::as_const(moving)) {
+        targetGroup->appendRow(device);
+        targetGroup->applySettingsToDevice(device);
+        emit targetGroup->deviceAddedIntoGroup(device);
+    }
+    emit targetGroup->deviceCountChanged();
+    for (Device *member : targetGroup->devices())
+        emit member->indexInGroupChanged();
+}
+
+// ---- settings --------------------------------------------------------------------------
+
+void DeviceGroup::applySettingsToDevice(Device *device)
+{
+    if (!device)
+        return;
+    ServerParams *small = device->serverParamsSmallView();
+    small->setMaxSize(m_maxSize);
+    small->setMaxFps(m_maxFPS);
+    small->setBitRate(m_bitRate);
+    small->setAudio(m_enableAudio);
+    ServerParams *big = device->serverParamsBigView();
+    big->setMaxSize(m_maxSizeBigView);
+    big->setMaxFps(m_maxFPSBigView);
+    big->setBitRate(m_bitRateBigView);
+    big->setAudio(m_enableAudio);
+
+    if (device == m_hostDevice)
+        return;
+    Controller *controller = device->controller();
+    if (!controller || m_clickDelaySeconds < 1)
+        return;
+    const quint64 range = quint64(m_clickDelaySeconds) * 1000u;
+    const quint64 delay = QRandomGenerator::global()->generate() % range;
+    controller->setClickDelayMilliSeconds(int(qMin<quint64>(delay, INT_MAX)));
+}
+
+void DeviceGroup::applySettingsToAllDevices()
+{
+    applySettingsInBackground();
+}
+
+void DeviceGroup::applySettingsInBackground()
+{
+    // The list is copied here, on the owning thread, so the walk never sees it change.
+    // The walk itself only posts: parameter sets and controllers are touched back on
+    // the GUI thread, and only for devices that are still members by then.
+    const QList<QPointer<Device>> snapshot = m_devices;
+    const QPointer<DeviceGroup> group(this);
+    QThreadPool::globalInstance()->start([snapshot, group] {
+        QObject *guiContext = QCoreApplication::instance();
+        if (!guiContext)
+            return;
+        for (const QPointer<Device> &device : snapshot) {
+            QMetaObject::invokeMethod(
+                guiContext,
+                [group, device] {
+                    if (group && device && group->indexOfDevice(device) >= 0)
+                        group->applySettingsToDevice(device);
+                },
+                Qt::QueuedConnection);
+        }
+    });
+}
+
+template<typename T>
+void DeviceGroup::updateSetting(T &member, T value, void (DeviceGroup::*changed)())
+{
+    if (member == value)
+        return;
+    member = value;
+    // A group without a name is not saved and not applied: it is still being set up.
+    if (!m_name.isEmpty()) {
+        applySettingsInBackground();
+        emit settingsChanged();
+    }
+    emit(this->*changed)();
+}
+
+void DeviceGroup::setShowControlButtons(bool show)
+{
+    updateSetting(m_showControlButtons, show, &DeviceGroup::showControlButtonsChanged);
+}
+
+void DeviceGroup::setClickDelaySeconds(int seconds)
+{
+    updateSetting(m_clickDelaySeconds, seconds, &DeviceGroup::clickDelaySecondsChanged);
+}
+
+void DeviceGroup::setMaxSize(int maxSize)
+{
+    updateSetting(m_maxSize, maxSize, &DeviceGroup::maxSizeChanged);
+}
+
+void DeviceGroup::setMaxFPS(int maxFPS)
+{
+    updateSetting(m_maxFPS, maxFPS, &DeviceGroup::maxFPSChanged);
+}
+
+void DeviceGroup::setBitRate(int bitRate)
+{
+    updateSetting(m_bitRate, bitRate, &DeviceGroup::bitRateChanged);
+}
+
+void DeviceGroup::setMaxSizeBigView(int maxSize)
+{
+    updateSetting(m_maxSizeBigView, maxSize, &DeviceGroup::maxSizeBigViewChanged);
+}
+
+void DeviceGroup::setMaxFPSBigView(int maxFPS)
+{
+    updateSetting(m_maxFPSBigView, maxFPS, &DeviceGroup::maxFPSBigViewChanged);
+}
+
+void DeviceGroup::setBitRateBigView(int bitRate)
+{
+    updateSetting(m_bitRateBigView, bitRate, &DeviceGroup::bitRateBigViewChanged);
+}
+
+void DeviceGroup::setCellWidth(int cellWidth)
+{
+    updateSetting(m_cellWidth, cellWidth, &DeviceGroup::cellWidthChanged);
+}
+
+void DeviceGroup::setEnableAudio(bool enable)
+{
+    // Every device hears about it, also when the group's value stays the same: a
+    // device may have been switched on its own.
+    for (Device *device : devices())
+        device->setEnableAudio(enable);
+    updateSetting(m_enableAudio, enable, &DeviceGroup::enableAudioChanged);
+}
+
+void DeviceGroup::setOrientation(DeviceGroup::Orientation orientation)
+{
+    updateSetting(m_orientation, orientation, &DeviceGroup::orientationChanged);
+}
+
+void DeviceGroup::setBigViewWidth(int width)
+{
+    updateSetting(m_bigViewWidth, width, &DeviceGroup::bigViewWidthChanged);
+}
+
+QJsonObject DeviceGroup::toJson() const
+{
+    const QJsonObject settings{
+        {kMaxSize, m_maxSize},
+        {kMaxFPS, m_maxFPS},
+        {kBitRate, m_bitRate},
+        {kMaxSizeBigView, m_maxSizeBigView},
+        {kMaxFPSBigView, m_maxFPSBigView},
+        {kBitRateBigView, m_bitRateBigView},
+        {kClickDelaySeconds, m_clickDelaySeconds},
+        {kCellWidth, m_cellWidth},
+        {kShowControlButtons, m_showControlButtons},
+        {kEnableAudio, m_enableAudio},
+        {kOrientation, int(m_orientation)},
+        {kBigViewWidth, m_bigViewWidth},
+    };
+    return {{QStringLiteral("name"), m_name}, {QStringLiteral("settings"), settings}};
+}
+
+void DeviceGroup::loadSettings(const QJsonObject &settings)
+{
+    m_maxSize = readInt(settings, kMaxSize, 720);
+    m_maxFPS = readInt(settings, kMaxFPS, 30);
+    m_bitRate = readInt(settings, kBitRate, 4000000);
+    m_maxSizeBigView = readInt(settings, kMaxSizeBigView, 720);
+    m_maxFPSBigView = readInt(settings, kMaxFPSBigView, 30);
+    m_bitRateBigView = readInt(settings, kBitRateBigView, 4000000);
+    m_clickDelaySeconds = readInt(settings, kClickDelaySeconds, 0);
+    m_cellWidth = readInt(settings, kCellWidth, 220);
+    m_showControlButtons = readBool(settings, kShowControlButtons, true);
+    m_enableAudio = readBool(settings, kEnableAudio, false);
+    // Only the two known layouts; anything else would leave the views undefined.
+    m_orientation = readInt(settings, kOrientation, Portrait) == Landscape ? Landscape : Portrait;
+    m_bigViewWidth = readInt(settings, kBigViewWidth, kLoadedBigViewWidth);
+
+    emit maxSizeChanged();
+    emit maxFPSChanged();
+    emit bitRateChanged();
+    emit maxSizeBigViewChanged();
+    emit maxFPSBigViewChanged();
+    emit bitRateBigViewChanged();
+    emit clickDelaySecondsChanged();
+    emit cellWidthChanged();
+    emit showControlButtonsChanged();
+    emit enableAudioChanged();
+    emit orientationChanged();
+    emit bigViewWidthChanged();
+}
+
+// ---- group control ---------------------------------------------------------------------
 
 void DeviceGroup::clearHost()
 {
@@ -124,23 +501,105 @@ void DeviceGroup::forwardHostMessage(const ControlMsg &msg)
     if (!host)
         return;
     const QSize hostSize = host->frameSize();
-    for (Device *target : devices()) {
-        if (target == host)
+    const bool hostSizeKnown = hostSize.width() >= 1 && hostSize.height() >= 1;
+    // A snapshot: a controller sending at once may end a session and change the list.
+    const QList<QPointer<Device>> targets = m_devices;
+    for (const QPointer<Device> &target : targets) {
+        if (!target || target == host)
             continue;
         ControlMsg copy = msg;
         const QSize targetSize = target->frameSize();
-        if (msg.type() == ControlMsg::InjectTouchEvent && hostSize.width() >= 1 &&
-            hostSize.height() >= 1 && targetSize.width() >= 1 && targetSize.height() >= 1) {
+        if (msg.type() == ControlMsg::InjectTouchEvent && hostSizeKnown &&
+            targetSize.width() >= 1 && targetSize.height() >= 1) {
             const double sx = double(targetSize.width()) / hostSize.width();
             const double sy = double(targetSize.height()) / hostSize.height();
             const QRect position = msg.touchPosition();
-            copy.setTouchPosition(QRect(
-                int(std::lround(sx * position.left())), int(std::lround(sy * position.top())),
-                int(std::lround(sx * position.width())), int(std::lround(sy * position.height()))));
+            copy.setTouchPosition(QRect(scaled(sx, position.left()), scaled(sy, position.top()),
+                                        scaled(sx, position.width()),
+                                        scaled(sy, position.height())));
         }
         if (Controller *controller = target->controller())
             controller->groupSend(copy);
     }
+}
+
+// ---- batch commands --------------------------------------------------------------------
+
+void DeviceGroup::startAllDevices()
+{
+    const QList<QPointer<Device>> snapshot = m_devices;
+    int k = 0;
+    for (const QPointer<Device> &device : snapshot) {
+        if (!device || device->running())
+            continue;
+        QTimer::singleShot(k++ * kStartIntervalMs, this, [device] {
+            if (device)
+                device->startScrcpySession();
+        });
+    }
+}
+
+void DeviceGroup::stopAllDevices()
+{
+    const QList<QPointer<Device>> snapshot = m_devices;
+    for (int i = 0; i < snapshot.size(); ++i) {
+        const QPointer<Device> device = snapshot.at(i);
+        QTimer::singleShot(i * kStopIntervalMs, this, [device] {
+            if (device)
+                device->stopScrcpySession();
+        });
+    }
+}
+
+void DeviceGroup::screenshotAllDevices()
+{
+    for (Device *device : devices())
+        device->takeScreenshot();
+}
+
+void DeviceGroup::installApk(const QString &apkPath)
+{
+    for (Device *device : devices())
+        device->installAPK(apkPath);
+}
+
+void DeviceGroup::uploadFile(const QString &filePath)
+{
+    for (Device *device : devices())
+        device->uploadFile(filePath);
+}
+
+void DeviceGroup::runAutojs(const QString &autojsPath)
+{
+    for (Device *device : devices())
+        device->runAutojs(autojsPath);
+}
+
+void DeviceGroup::stopAllAutojs()
+{
+    // On the pool: a stop waits for a run still connecting to its phone, which can
+    // take many seconds, and must not freeze the window meanwhile.
+    for (Device *device : devices()) {
+        const QPointer<Autojs> autojs = device->autojs();
+        QThreadPool::globalInstance()->start([autojs] {
+            if (autojs)
+                autojs->stop();
+        });
+    }
+}
+
+QString DeviceGroup::executeADBCommand(const QString &input)
+{
+    QString output;
+    const QList<QPointer<Device>> snapshot = m_devices;
+    for (int i = 0; i < snapshot.size(); ++i) {
+        output += QStringLiteral("Device %1:\n").arg(i + 1);
+        output += QStringLiteral("--------------------------------\n");
+        if (snapshot.at(i))
+            output += snapshot.at(i)->executeADBCommand(input);
+        output += QStringLiteral("\n\n");
+    }
+    return output;
 }
 
 #include "moc_devicegroup.cpp"

@@ -1,0 +1,250 @@
+#include "devicegroupmanager.h"
+
+#include "adbrunner.h"
+#include "appconfig.h"
+#include "device.h"
+#include "devicegroup.h"
+#include "jsonfile.h"
+
+#include <QDir>
+#include <QException>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSet>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <exception>
+
+namespace {
+const QString kGroupsKey = QStringLiteral("device_groups");
+
+// The text of a failure carried out of a pool task: the task's own exception is
+// wrapped by QtConcurrent and has to be unpacked.
+QString failureText(const std::exception_ptr &failure)
+{
+    try {
+        std::rethrow_exception(failure);
+    } catch (const QUnhandledException &wrapped) {
+        if (wrapped.exception())
+            return failureText(wrapped.exception());
+    } catch (const std::exception &error) {
+        return QString::fromStdString(error.what());
+    } catch (...) {
+    }
+    return QStringLiteral("adb device listing failed");
+}
+} // namespace
+
+DeviceGroupManager::DeviceGroupManager(QObject *parent) : QObject(parent)
+{
+    m_scanWatcher = new QFutureWatcher<QList<ADBDeviceInfo>>(this);
+
+    const bool fileNeedsBackup = load();
+    if (m_deviceGroups.isEmpty()) {
+        auto *group = new DeviceGroup(this);
+        group->setName(tr("Default Group"));
+        connectGroup(group);
+        m_deviceGroups.append(group);
+        // A file that exists but yields nothing is about to be replaced: keep a copy, the
+        // user's groups may still be recoverable by hand. Without a copy, leave it alone.
+        if (!fileNeedsBackup || JsonFile::keepBackup(filePath()))
+            save();
+    }
+    if (!m_deviceGroups.isEmpty()) {
+        m_currentSelectedGroup = m_deviceGroups.first();
+        emit currentSelectedGroupChanged();
+    }
+    connect(m_scanWatcher, &QFutureWatcher<QList<ADBDeviceInfo>>::finished, this,
+            &DeviceGroupManager::handleScanFinished);
+}
+
+DeviceGroupManager::~DeviceGroupManager()
+{
+    // A listing still running on the pool finishes into nothing.
+    m_scanWatcher->disconnect(this);
+}
+
+QString DeviceGroupManager::filePath()
+{
+    const QString folder = AppConfig::instance()->getDeviceGroupSavePath();
+    QDir().mkpath(folder);
+    return QDir(folder).filePath(QLatin1String(kFileName));
+}
+
+int DeviceGroupManager::totalDeviceCount() const
+{
+    int total = 0;
+    for (const DeviceGroup *group : m_deviceGroups)
+        total += group->deviceCount();
+    return total;
+}
+
+// ---- file ------------------------------------------------------------------------------
+
+bool DeviceGroupManager::load()
+{
+    const JsonFile::ReadResult file = JsonFile::read(filePath());
+    if (file.status == JsonFile::ReadStatus::Missing)
+        return false;
+    if (file.status != JsonFile::ReadStatus::Ok)
+        return true;
+    const QJsonValue list = file.document.object().value(kGroupsKey);
+    if (!file.document.isObject() || !list.isArray())
+        return true;
+
+    bool skippedSomething = false;
+    for (const QJsonValue &element : list.toArray()) {
+        const QJsonObject object = element.toObject();
+        const QString name = object.value(QStringLiteral("name")).toString();
+        if (name.isEmpty()) {
+            skippedSomething = true;
+            continue;
+        }
+        auto *group = new DeviceGroup(this);
+        group->setName(name);
+        if (object.contains(QStringLiteral("settings")))
+            group->loadSettings(object.value(QStringLiteral("settings")).toObject());
+        connectGroup(group);
+        m_deviceGroups.append(group);
+    }
+    return skippedSomething;
+}
+
+void DeviceGroupManager::save()
+{
+    QJsonArray groups;
+    for (const DeviceGroup *group : std::as_const(m_deviceGroups))
+        groups.append(group->toJson());
+    QJsonObject root;
+    root.insert(kGroupsKey, groups);
+    // Written through a temporary file: a failed write leaves the previous file whole.
+    JsonFile::write(filePath(), QJsonDocument(root));
+}
+
+void DeviceGroupManager::connectGroup(DeviceGroup *group)
+{
+    connect(group, &DeviceGroup::deviceAddedIntoGroup, this,
+            &DeviceGroupManager::refreshAvailableDevices);
+    connect(group, &DeviceGroup::deviceRemovedFromGroup, this,
+            &DeviceGroupManager::refreshAvailableDevices);
+    connect(group, &DeviceGroup::nameChanged, this, [this] {
+        save();
+        emit deviceGroupsChanged();
+    });
+    connect(group, &DeviceGroup::settingsChanged, this, &DeviceGroupManager::save);
+}
+
+// ---- groups ----------------------------------------------------------------------------
+
+void DeviceGroupManager::createDeviceGroup(const QString &name)
+{
+    auto *group = new DeviceGroup(this);
+    group->setName(name);
+    connectGroup(group);
+    m_deviceGroups.append(group);
+    save();
+    emit deviceGroupsChanged();
+}
+
+void DeviceGroupManager::removeDeviceGroup(DeviceGroup *deviceGroup)
+{
+    m_deviceGroups.removeOne(deviceGroup);
+    save();
+    emit deviceGroupsChanged();
+}
+
+void DeviceGroupManager::setCurrentSelectedGroup(DeviceGroup *group)
+{
+    m_currentSelectedGroup = group;
+    emit currentSelectedGroupChanged();
+}
+
+// ---- available phones -------------------------------------------------------------------
+
+void DeviceGroupManager::handleDeviceAdded(Device *device)
+{
+    Q_UNUSED(device)
+    refreshAvailableDevices();
+}
+
+void DeviceGroupManager::handleDeviceRemoved(Device *device)
+{
+    Q_UNUSED(device)
+    refreshAvailableDevices();
+}
+
+void DeviceGroupManager::refreshAvailableDevices()
+{
+    QList<ADBDeviceInfo> listed;
+    try {
+        listed = ADBRunner::getDevices();
+    } catch (const std::exception &) {
+        // A failed listing says nothing about the phones: keep what was offered.
+        return;
+    }
+    setAvailableFrom(listed);
+}
+
+void DeviceGroupManager::setAvailableFrom(const QList<ADBDeviceInfo> &listed)
+{
+    // Every group the manager owns counts, also one taken off the list: its devices
+    // still exist and may still be shown, and a phone must not get a second Device.
+    QSet<QString> grouped;
+    for (const DeviceGroup *group : findChildren<DeviceGroup *>(Qt::FindDirectChildrenOnly)) {
+        for (const Device *device : group->devices())
+            grouped.insert(device->adbConnectionSerial());
+    }
+    QList<ADBDeviceInfo> available;
+    for (const ADBDeviceInfo &info : listed) {
+        if (!grouped.contains(info.adb_serial))
+            available.append(info);
+    }
+    m_availableDeviceInfos = available;
+    emit availableDeviceInfosChanged();
+}
+
+void DeviceGroupManager::clearAvailableDevices()
+{
+    m_availableDeviceInfos.clear();
+    emit availableDeviceInfosChanged();
+}
+
+// ---- scanning ---------------------------------------------------------------------------
+
+void DeviceGroupManager::scanDevices()
+{
+    if (!m_isScanning) {
+        m_isScanning = true;
+        emit isScanningChanged();
+    }
+    // A scan during a scan: the watcher follows the newer listing only.
+    m_scanWatcher->setFuture(QtConcurrent::run(&ADBRunner::getDevices));
+}
+
+void DeviceGroupManager::handleScanFinished()
+{
+    QFuture<QList<ADBDeviceInfo>> future = m_scanWatcher->future();
+    // The end of a listing the watcher has already left for a newer one may still be
+    // queued; only the followed listing ends the scan.
+    if (!future.isFinished())
+        return;
+    try {
+        future.waitForFinished(); // raises the listing's failure, if any
+        if (future.resultCount() > 0)
+            setAvailableFrom(future.result());
+    } catch (...) {
+        emit scanError(failureText(std::current_exception()));
+    }
+    if (m_isScanning) {
+        m_isScanning = false;
+        emit isScanningChanged();
+    }
+}
+
+bool DeviceGroupManager::restartADBServer()
+{
+    return ADBRunner::restartServer();
+}
+
+#include "moc_devicegroupmanager.cpp"

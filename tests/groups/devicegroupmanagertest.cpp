@@ -1,0 +1,334 @@
+// The group manager: its file (first start, damaged files, the events that save),
+// the current group, and the phones offered for adding, by scan and by refresh.
+#include "devicegroupmanager.h"
+#include "appconfig.h"
+#include "device.h"
+#include "devicegroup.h"
+#include "groupharness.h"
+#include "signallog.h"
+#include "testregistry.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QPointer>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QThreadPool>
+#include <QTranslator>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+QStringList serialsOf(const QList<ADBDeviceInfo> &infos)
+{
+    QStringList result;
+    for (const ADBDeviceInfo &info : infos)
+        result << info.adb_serial;
+    return result;
+}
+
+QStringList namesOf(const QList<DeviceGroup *> &groups)
+{
+    QStringList result;
+    for (const DeviceGroup *group : groups)
+        result << group->name();
+    return result;
+}
+} // namespace
+
+class DeviceGroupManagerTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> m_root;
+    std::unique_ptr<GroupTest::ScriptedAdb> m_adb;
+
+    QString folder() const { return m_root->filePath("data/PX/DeviceGroup"); }
+    QString file() const { return folder() + "/device_groups.json"; }
+
+    QByteArray fileBytes(const QString &path) const
+    {
+        QFile in(path);
+        return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
+    }
+
+    QJsonArray savedGroups() const
+    {
+        return QJsonDocument::fromJson(fileBytes(file())).object().value("device_groups").toArray();
+    }
+
+    QStringList savedNames() const
+    {
+        QStringList names;
+        for (const QJsonValue &group : savedGroups())
+            names << group.toObject().value("name").toString();
+        return names;
+    }
+
+    void writeFile(const QByteArray &bytes)
+    {
+        QDir().mkpath(folder());
+        QFile out(file());
+        QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        out.write(bytes);
+    }
+
+    static Device *addMember(DeviceGroup *group, const QString &serial)
+    {
+        auto *device = new Device(nullptr, group, serial);
+        group->addDevice(device);
+        return device;
+    }
+
+private slots:
+    void init()
+    {
+        m_root = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_root->isValid());
+        // A folder that does not exist yet, some levels deep.
+        AppConfig::instance()->setDeviceGroupSavePath(folder());
+        m_adb = std::make_unique<GroupTest::ScriptedAdb>();
+        QVERIFY(m_adb->isValid());
+    }
+
+    void cleanup()
+    {
+        QThreadPool::globalInstance()->waitForDone();
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        m_adb.reset();
+        m_root.reset();
+    }
+
+    void firstStartMakesTheDefaultGroup()
+    {
+        DeviceGroupManager manager;
+        QVERIFY(QFileInfo(folder()).isDir());
+        QCOMPARE(namesOf(manager.deviceGroups()), QStringList({"Default Group"}));
+        QCOMPARE(manager.currentSelectedGroup(), manager.deviceGroups().first());
+        QCOMPARE(savedGroups().size(), 1);
+        const QJsonObject saved = savedGroups().first().toObject();
+        QCOMPARE(saved.value("name").toString(), QStringLiteral("Default Group"));
+        QCOMPARE(saved.value("settings").toObject(),
+                 manager.deviceGroups().first()->toJson().value("settings").toObject());
+        QCOMPARE(saved.value("settings").toObject().value("bigViewWidth").toInt(), 400);
+        QVERIFY(!QFile::exists(file() + ".bak"));
+        QCOMPARE(manager.totalDeviceCount(), 0);
+    }
+
+    void theDefaultGroupIsNamedInTheUsersLanguage()
+    {
+        QTranslator translator;
+        QVERIFY(translator.load(QStringLiteral(":/translations/Parvix_TW.qm")));
+        QCoreApplication::installTranslator(&translator);
+        DeviceGroupManager manager;
+        QCoreApplication::removeTranslator(&translator);
+        QCOMPARE(namesOf(manager.deviceGroups()), QStringList({QStringLiteral("預設分組")}));
+        QCOMPARE(savedNames(), QStringList({QStringLiteral("預設分組")}));
+    }
+
+    void onlyNamedGroupsAreLoaded()
+    {
+        const QByteArray content = R"({"device_groups": [
+            {"name": "", "settings": {"maxSize": 100}},
+            {"name": "A"},
+            {"name": "B", "settings": {"maxSize": 1000, "cellWidth": 300}}
+        ]})";
+        writeFile(content);
+        DeviceGroupManager manager;
+        QCOMPARE(namesOf(manager.deviceGroups()), QStringList({"A", "B"}));
+        DeviceGroup *a = manager.deviceGroups().at(0);
+        DeviceGroup *b = manager.deviceGroups().at(1);
+        QCOMPARE(manager.currentSelectedGroup(), a);
+        QCOMPARE(a->bigViewWidth(), 400); // no settings at all: a new group's
+        QCOMPARE(b->bigViewWidth(), 960); // settings without the key
+        QCOMPARE(b->maxSize(), 1000);
+        QCOMPARE(b->cellWidth(), 300);
+        QCOMPARE(a->parent(), &manager);
+        QCOMPARE(fileBytes(file()), content); // loading writes nothing
+    }
+
+    void aDamagedFileIsKeptBesideTheNewOne_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<bool>("keptAsBackup");
+        QTest::newRow("not JSON") << QByteArray("{\"device_groups\": [{\"name\": \"Shop\"") << true;
+        QTest::newRow("array at the root") << QByteArray("[{\"name\": \"Shop\"}]") << true;
+        QTest::newRow("groups not a list")
+            << QByteArray("{\"device_groups\": {\"name\": \"Shop\"}}") << true;
+        QTest::newRow("only nameless groups")
+            << QByteArray("{\"device_groups\": [{\"title\": \"Shop\"}]}") << true;
+        QTest::newRow("an empty list") << QByteArray("{\"device_groups\": []}") << false;
+    }
+
+    void aDamagedFileIsKeptBesideTheNewOne()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(bool, keptAsBackup);
+        writeFile(content);
+        DeviceGroupManager manager;
+        QCOMPARE(namesOf(manager.deviceGroups()), QStringList({"Default Group"}));
+        QCOMPARE(savedNames(), QStringList({"Default Group"}));
+        QCOMPARE(QFile::exists(file() + ".bak"), keptAsBackup);
+        if (keptAsBackup)
+            QCOMPARE(fileBytes(file() + ".bak"), content);
+    }
+
+    void groupChangesAreSaved()
+    {
+        DeviceGroupManager manager;
+        DeviceGroup *first = manager.deviceGroups().first();
+        QSignalSpy groupsChanged(&manager, &DeviceGroupManager::deviceGroupsChanged);
+        QSignalSpy currentChanged(&manager, &DeviceGroupManager::currentSelectedGroupChanged);
+
+        manager.createDeviceGroup("Shop");
+        QCOMPARE(savedNames(), QStringList({"Default Group", "Shop"}));
+        QCOMPARE(groupsChanged.size(), 1);
+        QCOMPARE(manager.currentSelectedGroup(), first);
+        DeviceGroup *shop = manager.deviceGroups().at(1);
+        QCOMPARE(shop->parent(), &manager);
+
+        shop->renameTo("Store");
+        QCOMPARE(savedNames(), QStringList({"Default Group", "Store"}));
+        QCOMPARE(groupsChanged.size(), 2);
+
+        shop->setMaxFPS(12);
+        QCOMPARE(
+            savedGroups().at(1).toObject().value("settings").toObject().value("maxFPS").toInt(),
+            12);
+        QCOMPARE(groupsChanged.size(), 2);
+
+        // Devices joining or leaving are not saved.
+        QFile::remove(file());
+        QPointer<Device> device = addMember(shop, "P1");
+        shop->removeDevice(device);
+        QVERIFY(!QFile::exists(file()));
+        QCOMPARE(currentChanged.size(), 0);
+    }
+
+    void theRemovedCurrentGroupStaysCurrent()
+    {
+        DeviceGroupManager manager;
+        manager.createDeviceGroup("Shop");
+        DeviceGroup *shop = manager.deviceGroups().at(1);
+        manager.setCurrentSelectedGroup(shop);
+        QPointer<Device> device = addMember(shop, "P1");
+        QSignalSpy groupsChanged(&manager, &DeviceGroupManager::deviceGroupsChanged);
+
+        manager.removeDeviceGroup(shop);
+        QCOMPARE(namesOf(manager.deviceGroups()), QStringList({"Default Group"}));
+        QCOMPARE(savedNames(), QStringList({"Default Group"}));
+        QCOMPARE(groupsChanged.size(), 1);
+        QCOMPARE(manager.currentSelectedGroup(), shop);
+        QCOMPARE(shop->devices(), QList<Device *>({device.data()}));
+
+        // Not in the list (any more): the file is written all the same.
+        QFile::remove(file());
+        manager.removeDeviceGroup(shop);
+        QCOMPARE(savedNames(), QStringList({"Default Group"}));
+        QCOMPARE(groupsChanged.size(), 2);
+
+        QSignalSpy currentChanged(&manager, &DeviceGroupManager::currentSelectedGroupChanged);
+        manager.setCurrentSelectedGroup(shop);
+        manager.setCurrentSelectedGroup(nullptr);
+        QCOMPARE(currentChanged.size(), 2);
+        QCOMPARE(manager.currentSelectedGroup(), nullptr);
+    }
+
+    void availablePhonesFollowGroupMembership()
+    {
+        m_adb->setAttached({"P1", "P2", "P3"});
+        DeviceGroupManager manager;
+        manager.scanDevices();
+        QTRY_VERIFY(!manager.isScanning());
+        QCOMPARE(serialsOf(manager.availableDeviceInfos()), QStringList({"P1", "P2", "P3"}));
+
+        DeviceGroup *group = manager.deviceGroups().first();
+        QSignalSpy changed(&manager, &DeviceGroupManager::availableDeviceInfosChanged);
+        Device *p1 = addMember(group, "P1");
+        addMember(group, "P3");
+        QCOMPARE(serialsOf(manager.availableDeviceInfos()), QStringList({"P2"}));
+        QCOMPARE(changed.size(), 2);
+        QCOMPARE(manager.totalDeviceCount(), 2);
+
+        group->removeDevice(p1);
+        QCOMPARE(serialsOf(manager.availableDeviceInfos()), QStringList({"P1", "P2"}));
+
+        // A group taken off the list still holds its phones: they are not offered twice.
+        manager.createDeviceGroup("Shop");
+        DeviceGroup *shop = manager.deviceGroups().at(1);
+        addMember(shop, "P2");
+        manager.removeDeviceGroup(shop);
+        manager.handleDeviceAdded(nullptr);
+        QCOMPARE(serialsOf(manager.availableDeviceInfos()), QStringList({"P1"}));
+
+        manager.clearAvailableDevices();
+        QVERIFY(manager.availableDeviceInfos().isEmpty());
+    }
+
+    void aFailedListingKeepsTheOfferedPhones()
+    {
+        m_adb->setAttached({"P1", "P2"});
+        DeviceGroupManager manager;
+        manager.handleDeviceRemoved(nullptr);
+        QCOMPARE(serialsOf(manager.availableDeviceInfos()), QStringList({"P1", "P2"}));
+
+        m_adb->setListingFailure("error: protocol fault (couldn't read status)");
+        QSignalSpy changed(&manager, &DeviceGroupManager::availableDeviceInfosChanged);
+        QSignalSpy errors(&manager, &DeviceGroupManager::scanError);
+        // Joining a group refreshes the list; the failure must not escape from there.
+        addMember(manager.deviceGroups().first(), "P1");
+        manager.handleDeviceAdded(nullptr);
+        QCOMPARE(serialsOf(manager.availableDeviceInfos()), QStringList({"P1", "P2"}));
+        QCOMPARE(changed.size(), 0);
+        QCOMPARE(errors.size(), 0);
+        QCOMPARE(m_adb->listingCount(), 3);
+    }
+
+    void aFailedScanReportsAndKeepsTheList()
+    {
+        m_adb->setAttached({"P1"});
+        DeviceGroupManager manager;
+        manager.scanDevices();
+        QTRY_VERIFY(!manager.isScanning());
+
+        m_adb->setListingFailure("error: protocol fault (couldn't read status)");
+        SignalLog log(&manager);
+        QSignalSpy errors(&manager, &DeviceGroupManager::scanError);
+        manager.scanDevices();
+        QVERIFY(manager.isScanning());
+        QTRY_VERIFY(!manager.isScanning());
+        QCOMPARE(errors.size(), 1);
+        const QString message = errors.first().first().toString();
+        QVERIFY2(message.contains("protocol fault (couldn't read status)"), qPrintable(message));
+        QCOMPARE(log.names, QStringList({"isScanningChanged", "scanError", "isScanningChanged"}));
+        QCOMPARE(serialsOf(manager.availableDeviceInfos()), QStringList({"P1"}));
+    }
+
+    void aSecondScanWinsOverTheFirst()
+    {
+        m_adb->setNumberedListings(true);
+        m_adb->setListingDelay(1, 0.8); // the first listing answers last
+        m_adb->setListingDelay(2, 0.1);
+        DeviceGroupManager manager;
+        SignalLog log(&manager);
+        manager.scanDevices();
+        QTRY_COMPARE(m_adb->listingCount(), 1);
+        manager.scanDevices();
+        QTRY_VERIFY_WITH_TIMEOUT(!manager.isScanning(), 5000);
+        QCOMPARE(serialsOf(manager.availableDeviceInfos()), QStringList({"LISTING2"}));
+        QThreadPool::globalInstance()->waitForDone();
+        QTest::qWait(50);
+        QCOMPARE(serialsOf(manager.availableDeviceInfos()), QStringList({"LISTING2"}));
+        QCOMPARE(log.names, QStringList({"isScanningChanged", "availableDeviceInfosChanged",
+                                         "isScanningChanged"}));
+    }
+};
+
+PARVIX_TEST(DeviceGroupManagerTest)
+#include "devicegroupmanagertest.moc"
