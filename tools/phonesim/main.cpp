@@ -18,6 +18,10 @@
 #include <cstdio>
 #include <unistd.h>
 
+extern "C" {
+#include <libavutil/log.h>
+}
+
 namespace {
 
 QString option(const QStringList &args, const QString &name)
@@ -87,6 +91,8 @@ int runAdb(QCoreApplication &app, const QStringList &args)
     int exitCode = result.exitCode;
     int fatalSignal = 0;
     if (command.serverLaunch()) {
+        // The encoders' chatter would drown the server's own lines on the caller's side.
+        av_log_set_level(AV_LOG_ERROR);
         SimServer server(*command.serverLaunch());
         // SIGUSR1: pkill on the phone ended the server; SIGUSR2: the phone's adb
         // connection went away; the others: this local adb process is being killed.

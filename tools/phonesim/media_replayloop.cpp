@@ -12,6 +12,7 @@
 #include <QLockFile>
 #include <QSaveFile>
 
+#include <atomic>
 #include <map>
 #include <mutex>
 
@@ -141,6 +142,8 @@ std::mutex &cacheMutex()
     return mutex;
 }
 
+std::atomic<int> encodedCount{0};
+
 std::map<QString, std::weak_ptr<const ReplayLoop>> &sharedLoops()
 {
     static std::map<QString, std::weak_ptr<const ReplayLoop>> loops;
@@ -181,6 +184,7 @@ std::optional<ReplayLoop> loadOrEncode(const QString &path, const QSize &size, i
             return cached;
     }
     ReplayLoop loop = ReplayLoop::encode(size, fps, bitRate);
+    ++encodedCount;
     if (!loop.isPlayable())
         return std::nullopt;
     save(path, loop);
@@ -219,6 +223,11 @@ std::shared_ptr<const ReplayLoop> obtain(const QString &cacheDir, const QSize &s
     auto shared = std::make_shared<const ReplayLoop>(std::move(*loop));
     slot = shared;
     return shared;
+}
+
+int loopsEncoded()
+{
+    return encodedCount;
 }
 
 } // namespace ReplayLoopCache

@@ -38,4 +38,6 @@ QString filePath(const QString &cacheDir, const QSize &size, int fps, int bitRat
 // Null when the loop can be neither loaded nor encoded.
 std::shared_ptr<const ReplayLoop> obtain(const QString &cacheDir, const QSize &size, int fps,
                                          int bitRate);
+// How many loops this process has encoded itself rather than found cached.
+int loopsEncoded();
 } // namespace ReplayLoopCache
