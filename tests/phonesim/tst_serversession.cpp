@@ -425,6 +425,7 @@ private slots:
         QTest::addColumn<QString>("how");
         QTest::newRow("pkill") << "pkill";
         QTest::newRow("unplug") << "unplug";
+        QTest::newRow("adbd restarts for Wi-Fi") << "tcpip";
         QTest::newRow("control closed") << "control";
         QTest::newRow("video closed") << "video";
         QTest::newRow("adb terminated") << "sigterm";
@@ -456,6 +457,8 @@ private slots:
             QCOMPARE(run.exitCode, 0);
         } else if (how == "unplug") {
             QCOMPARE(fleet.tool({"unplug", "--home", fleet.home(), serial}).exitCode, 0);
+        } else if (how == "tcpip") {
+            QCOMPARE(fleet.adb({"-s", serial, "tcpip", "5555"}).exitCode, 0);
         } else if (how == "control") {
             session->control()->close();
         } else if (how == "video") {
@@ -472,7 +475,7 @@ private slots:
             QCOMPARE(session->process()->exitStatus(), QProcess::CrashExit);
         else
             QCOMPARE(session->process()->exitStatus(), QProcess::NormalExit);
-        if (how == "pkill" || how == "unplug" || how == "kill-server")
+        if (how == "pkill" || how == "unplug" || how == "tcpip" || how == "kill-server")
             QVERIFY(session->process()->exitCode() != 0);
         if (how == "control")
             QCOMPARE(session->process()->exitCode(), 0);
