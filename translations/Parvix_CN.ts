@@ -2,10 +2,18 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN">
 <context>
-    <name>Main</name>
+    <name>Autojs</name>
     <message>
-        <source>Vodav Evodo</source>
-        <translation>Vodav Evodo</translation>
+        <source>Failed to connect to AutoJS server</source>
+        <translation>无法连接到 AutoJS 服务</translation>
+    </message>
+    <message>
+        <source>Failed to open AutoJS script file</source>
+        <translation>无法打开 AutoJS 脚本文件</translation>
+    </message>
+    <message>
+        <source>AutoJS script started</source>
+        <translation>AutoJS 脚本已启动</translation>
     </message>
 </context>
 <context>
@@ -33,21 +41,6 @@
     <message>
         <source>Not Connected</source>
         <translation>未连接</translation>
-    </message>
-</context>
-<context>
-    <name>Autojs</name>
-    <message>
-        <source>Failed to connect to AutoJS server</source>
-        <translation>无法连接到 AutoJS 服务</translation>
-    </message>
-    <message>
-        <source>Failed to open AutoJS script file</source>
-        <translation>无法打开 AutoJS 脚本文件</translation>
-    </message>
-    <message>
-        <source>AutoJS script started</source>
-        <translation>AutoJS 脚本已启动</translation>
     </message>
 </context>
 <context>
@@ -85,8 +78,8 @@
         <translation>已启用 WiFi 连接</translation>
     </message>
     <message>
-        <source>Failed to enable &#xd; WiFi connection</source>
-        <translation>无法启用&#xd;WiFi 连接</translation>
+        <source>Failed to enable <byte value="xd"/> WiFi connection</source>
+        <translation>无法启用<byte value="xd"/>WiFi 连接</translation>
     </message>
     <message>
         <source>Mirroring stopped, the adb device list could not be read</source>
@@ -109,6 +102,37 @@
     </message>
 </context>
 <context>
+    <name>Main</name>
+    <message>
+        <source>Vodav Evodo</source>
+        <translation>Vodav Evodo</translation>
+    </message>
+    <message>
+        <source>Parvix Multi-Phones Control</source>
+        <translation>Parvix 多机控制</translation>
+    </message>
+    <message>
+        <source>Scan Devices</source>
+        <translation>扫描设备</translation>
+    </message>
+    <message>
+        <source>Start All</source>
+        <translation>全部启动</translation>
+    </message>
+    <message>
+        <source>Stop All</source>
+        <translation>全部停止</translation>
+    </message>
+    <message>
+        <source>No Devices In This Group, Click To Scan</source>
+        <translation>此分组没有设备，点击扫描</translation>
+    </message>
+    <message>
+        <source>Click To Start</source>
+        <translation>点击启动</translation>
+    </message>
+</context>
+<context>
     <name>MediaRecorder</name>
     <message>
         <source>Record Failed</source>
@@ -125,6 +149,17 @@
     <message>
         <source>Record Stopped</source>
         <translation>录制已停止</translation>
+    </message>
+</context>
+<context>
+    <name>VideoDecoder</name>
+    <message>
+        <source>Screenshot Saved</source>
+        <translation>截图已保存</translation>
+    </message>
+    <message>
+        <source>Screenshot Failed</source>
+        <translation>截图失败</translation>
     </message>
 </context>
 </TS>

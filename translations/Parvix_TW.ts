@@ -2,10 +2,18 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_TW">
 <context>
-    <name>Main</name>
+    <name>Autojs</name>
     <message>
-        <source>Vodav Evodo</source>
-        <translation>Vodav Evodo</translation>
+        <source>Failed to connect to AutoJS server</source>
+        <translation>無法連線到 AutoJS 服務</translation>
+    </message>
+    <message>
+        <source>Failed to open AutoJS script file</source>
+        <translation>無法開啟 AutoJS 腳本檔案</translation>
+    </message>
+    <message>
+        <source>AutoJS script started</source>
+        <translation>AutoJS 腳本已啟動</translation>
     </message>
 </context>
 <context>
@@ -33,21 +41,6 @@
     <message>
         <source>Not Connected</source>
         <translation>未連線</translation>
-    </message>
-</context>
-<context>
-    <name>Autojs</name>
-    <message>
-        <source>Failed to connect to AutoJS server</source>
-        <translation>無法連線到 AutoJS 服務</translation>
-    </message>
-    <message>
-        <source>Failed to open AutoJS script file</source>
-        <translation>無法開啟 AutoJS 腳本檔案</translation>
-    </message>
-    <message>
-        <source>AutoJS script started</source>
-        <translation>AutoJS 腳本已啟動</translation>
     </message>
 </context>
 <context>
@@ -85,8 +78,8 @@
         <translation>已啟用 WiFi 連線</translation>
     </message>
     <message>
-        <source>Failed to enable &#xd; WiFi connection</source>
-        <translation>無法啟用&#xd;WiFi 連線</translation>
+        <source>Failed to enable <byte value="xd"/> WiFi connection</source>
+        <translation>無法啟用<byte value="xd"/>WiFi 連線</translation>
     </message>
     <message>
         <source>Mirroring stopped, the adb device list could not be read</source>
@@ -109,6 +102,37 @@
     </message>
 </context>
 <context>
+    <name>Main</name>
+    <message>
+        <source>Vodav Evodo</source>
+        <translation>Vodav Evodo</translation>
+    </message>
+    <message>
+        <source>Parvix Multi-Phones Control</source>
+        <translation>Parvix 多機控制</translation>
+    </message>
+    <message>
+        <source>Scan Devices</source>
+        <translation>掃描裝置</translation>
+    </message>
+    <message>
+        <source>Start All</source>
+        <translation>全部啟動</translation>
+    </message>
+    <message>
+        <source>Stop All</source>
+        <translation>全部停止</translation>
+    </message>
+    <message>
+        <source>No Devices In This Group, Click To Scan</source>
+        <translation>此分組沒有裝置，點擊掃描</translation>
+    </message>
+    <message>
+        <source>Click To Start</source>
+        <translation>點擊啟動</translation>
+    </message>
+</context>
+<context>
     <name>MediaRecorder</name>
     <message>
         <source>Record Failed</source>
@@ -125,6 +149,17 @@
     <message>
         <source>Record Stopped</source>
         <translation>錄製已停止</translation>
+    </message>
+</context>
+<context>
+    <name>VideoDecoder</name>
+    <message>
+        <source>Screenshot Saved</source>
+        <translation>截圖已儲存</translation>
+    </message>
+    <message>
+        <source>Screenshot Failed</source>
+        <translation>截圖失敗</translation>
     </message>
 </context>
 </TS>
