@@ -8,12 +8,9 @@
 #include "simpleaudioplayer.h"
 #include "testregistry.h"
 
-#include <QAudioDevice>
 #include <QElapsedTimer>
-#include <QMediaDevices>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QTimer>
 #include <QtTest>
 
 using namespace AudioTestTools;
@@ -32,22 +29,9 @@ private slots:
             QSKIP("libavcodec has no libopus encoder");
     }
 
-    void theDefaultOutputIsTheTestSink()
-    {
-        const QAudioDevice output = QMediaDevices::defaultAudioOutput();
-        QVERIFY2(output.id().contains(PulseServer::SinkName), output.id().constData());
-    }
-
-    void aStreamedToneIsHeardAtItsPitch_data()
-    {
-        QTest::addColumn<double>("hz");
-        QTest::newRow("440 Hz") << 440.0;
-        QTest::newRow("1250 Hz") << 1250.0;
-    }
-
     void aStreamedToneIsHeardAtItsPitch()
     {
-        QFETCH(double, hz);
+        const double hz = 440;
         QTcpServer listener;
         QVERIFY(listener.listen(QHostAddress::LocalHost));
         QTcpSocket phone;
@@ -73,9 +57,7 @@ private slots:
 
         // The phone's pace: one 20 ms packet every 20 ms, 1.6 s of tone.
         OpusToneEncoder encoder(hz);
-        QByteArray name("Pixel 7");
-        name.resize(64, '\0');
-        phone.write(name + "opus" + framed(ConfigFlag, encoder.header()));
+        phone.write(audioStreamStart() + framed(ConfigFlag, encoder.header()));
         const int packets = 80;
         QElapsedTimer clock;
         clock.start();
@@ -83,7 +65,7 @@ private slots:
             while (sent < packets && clock.elapsed() >= sent * 20) {
                 PacketPtr packet = encoder.next();
                 QVERIFY(packet);
-                phone.write(framed(quint64(packet->pts), payloadOf(packet.get())));
+                phone.write(framed(packet.get()));
                 ++sent;
             }
             phone.flush();
@@ -94,23 +76,11 @@ private slots:
         QTest::qWait(600);
         const QByteArray pcm = recording.stop();
 
-        for (int channel = 0; channel < 2; ++channel) {
-            const QVector<double> heard = audiblePart(channelOf(pcm, channel));
-            const double seconds = heard.size() / double(PulseServer::RecordRate);
-            // Nearly all of the tone reached the speaker (the first chunks may be dropped
-            // while the sink's buffer fills).
-            QVERIFY2(seconds > 1.2 && seconds < 2.0, qPrintable(QString::number(seconds)));
-            const SteadyTone tone = steadyTone(heard, PulseServer::RecordRate);
-            const QString measured = QStringLiteral("channel %1: %2 Hz for %3 s, share %4")
-                                         .arg(channel)
-                                         .arg(tone.hz)
-                                         .arg(tone.seconds)
-                                         .arg(tone.share);
-            QVERIFY2(tone.seconds > 0.3, qPrintable(measured));
-            QVERIFY2(qAbs(tone.hz - hz) < hz * 0.01, qPrintable(measured));
-            QVERIFY2(tone.share > 0.8, qPrintable(measured));
-            QVERIFY(rms(heard) > 0.1);
-        }
+        QCOMPARE(framesPlayed, packets);
+        // Nearly all of the tone reached the speaker (the first chunks may be dropped while
+        // the sink's buffer fills).
+        const QString problem = toneProblem(pcm, PulseServer::RecordRate, hz, 1.2, 2.0);
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
     }
 };
 

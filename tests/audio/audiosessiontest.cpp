@@ -1,7 +1,6 @@
 // Sound through a real mirroring session: the virtual phone's tone travels over the audio
 // connection, through the device's decoder and player, into the test sink; a phone that
 // cannot capture sound keeps mirroring without it.
-#include "adbrunner.h"
 #include "audiodemuxer.h"
 #include "audiotesttools.h"
 #include "device.h"
@@ -9,13 +8,12 @@
 #include "serverparams.h"
 #include "testregistry.h"
 #include "testsupport.h"
+#include "virtualfleet.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QScopeGuard>
-#include <QTemporaryDir>
 #include <QtTest>
+
+#include <memory>
 
 using namespace AudioTestTools;
 
@@ -34,28 +32,7 @@ class AudioSessionTest : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_fleet;
-    QStringList m_serials;
-
-    void editPhone(int index, const QString &key, const QJsonValue &value)
-    {
-        QFile file(m_fleet.filePath("fleet.json"));
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QJsonObject fleet = QJsonDocument::fromJson(file.readAll()).object();
-        file.close();
-        QJsonArray phones = fleet.value("phones").toArray();
-        QJsonObject phone = phones.at(index).toObject();
-        phone.insert(key, value);
-        phones[index] = phone;
-        fleet.insert("phones", phones);
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(QJsonDocument(fleet).toJson());
-    }
-
-    static bool streaming(const Device &device)
-    {
-        return device.controller() && device.frameSize().isValid();
-    }
+    std::unique_ptr<VirtualFleet> m_fleet;
 
 private slots:
     void initTestCase()
@@ -63,41 +40,25 @@ private slots:
         PulseServer &pulse = PulseServer::instance();
         if (!pulse.isRunning())
             QSKIP(qPrintable("no audio server for the sound test: " + pulse.failure()));
-        const QString phonesim = TestSupport::phonesimPath();
-        if (phonesim.isEmpty())
-            QSKIP("the virtual phone is not built");
-        QProcess init;
-        init.start(phonesim, {"init", "--home", m_fleet.path(), "--phones", "2", "--size",
-                              "1080x2400", "--fps", "30"});
-        QVERIFY(init.waitForFinished(30000));
-        QCOMPARE(init.exitCode(), 0);
-        for (const QString &line : QString::fromUtf8(init.readAllStandardOutput()).split('\n'))
-            if (!line.trimmed().isEmpty())
-                m_serials << line.section('\t', 0, 0);
-        QCOMPARE(m_serials.size(), 2);
-        editPhone(0, "toneHz", ToneHz);
-        editPhone(1, "audio", false);
-        qputenv("PHONESIM_HOME", m_fleet.path().toUtf8());
-        qputenv("PARVIX_SCRCPY_SERVER", m_fleet.filePath("scrcpy-server").toUtf8());
-        ADBRunner::setExecutablePathForTesting(phonesim);
+        m_fleet = std::make_unique<VirtualFleet>(TestSupport::phonesimPath(),
+                                                 VirtualFleet::Options{2, {1080, 2400}, 30});
+        if (!m_fleet->isValid())
+            QSKIP(qPrintable(m_fleet->errorString()));
+        QVERIFY(m_fleet->setPhoneOption(0, "toneHz", ToneHz));
+        QVERIFY(m_fleet->setPhoneOption(1, "audio", false));
     }
 
-    void cleanupTestCase()
-    {
-        if (!m_serials.isEmpty())
-            ADBRunner::runCommand({"kill-server"});
-        ADBRunner::setExecutablePathForTesting(QString());
-    }
+    void cleanupTestCase() { m_fleet.reset(); }
 
     void thePhonesToneIsHeard()
     {
-        Device device(nullptr, nullptr, m_serials.at(0));
+        Device device(nullptr, nullptr, m_fleet->serials().at(0));
         device.setEnableAudio(true);
         device.serverParamsSmallView()->setMaxSize(280);
         SinkRecording recording;
         QVERIFY(recording.start());
         device.startScrcpySession();
-        QTRY_VERIFY_WITH_TIMEOUT(streaming(device), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(device.controller() && device.frameSize().isValid(), 20000);
         QTRY_VERIFY_WITH_TIMEOUT(device.audioDemuxer() && device.audioDemuxer()->codecContext(),
                                  10000);
         // About two seconds of the session's sound.
@@ -108,21 +69,8 @@ private slots:
         const QByteArray pcm = recording.stop();
         device.stopScrcpySession();
 
-        for (int channel = 0; channel < 2; ++channel) {
-            const QVector<double> heard = audiblePart(channelOf(pcm, channel));
-            QVERIFY2(heard.size() > PulseServer::RecordRate / 2,
-                     qPrintable(QString::number(heard.size())));
-            const SteadyTone tone = steadyTone(heard, PulseServer::RecordRate);
-            const QString measured = QStringLiteral("channel %1: %2 Hz for %3 s, share %4")
-                                         .arg(channel)
-                                         .arg(tone.hz)
-                                         .arg(tone.seconds)
-                                         .arg(tone.share);
-            QVERIFY2(tone.seconds > 0.3, qPrintable(measured));
-            QVERIFY2(qAbs(tone.hz - ToneHz) < ToneHz * 0.01, qPrintable(measured));
-            QVERIFY2(tone.share > 0.8, qPrintable(measured));
-            QVERIFY(rms(heard) > 0.1);
-        }
+        const QString problem = toneProblem(pcm, PulseServer::RecordRate, ToneHz, 0.5);
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
     }
 
     void withoutSoundTheMirroringGoesOn_data()
@@ -153,7 +101,7 @@ private slots:
         if (decoder != "opus")
             QTest::ignoreMessage(QtCriticalMsg, "找不到音频解码器: " + decoder);
 
-        Device device(nullptr, nullptr, m_serials.at(phone));
+        Device device(nullptr, nullptr, m_fleet->serials().at(phone));
         device.setEnableAudio(true);
         device.serverParamsSmallView()->setMaxSize(280);
         QVector<Message> messages;

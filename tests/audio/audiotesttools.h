@@ -2,6 +2,7 @@
 // Sound fixtures shared by the audio and recorder tests: frames with known samples, an
 // Opus tone encoder, the 12-byte framing of the audio connection, and a tone meter.
 #include <QByteArray>
+#include <QString>
 #include <QVector>
 #include <QtEndian>
 
@@ -97,27 +98,6 @@ inline double rms(const QVector<double> &samples)
     return std::sqrt(sum / samples.size());
 }
 
-// Frequency of a steady tone from its rising zero crossings (interpolated); 0 when fewer
-// than three crossings are found.
-inline double toneFrequency(const QVector<double> &samples, int rate)
-{
-    double first = -1;
-    double last = -1;
-    int crossings = 0;
-    for (int i = 1; i < samples.size(); ++i) {
-        if (samples[i - 1] < 0 && samples[i] >= 0) {
-            const double t = (i - 1) + samples[i - 1] / (samples[i - 1] - samples[i]);
-            if (first < 0)
-                first = t;
-            last = t;
-            ++crossings;
-        }
-    }
-    if (crossings < 3)
-        return 0;
-    return (crossings - 1) * rate / (last - first);
-}
-
 // Power of one frequency (Goertzel), relative to the signal's total power.
 inline double toneShare(const QVector<double> &samples, int rate, double hz)
 {
@@ -189,11 +169,19 @@ inline QByteArray framed(quint64 ptsAndFlags, const QByteArray &payload)
     return out + payload;
 }
 constexpr quint64 ConfigFlag = quint64(1) << 63;
-constexpr quint64 KeyFrameFlag = quint64(1) << 62;
 
-inline QByteArray payloadOf(const AVPacket *packet)
+inline QByteArray framed(const AVPacket *packet)
 {
-    return QByteArray(reinterpret_cast<const char *>(packet->data), packet->size);
+    return framed(quint64(packet->pts),
+                  QByteArray(reinterpret_cast<const char *>(packet->data), packet->size));
+}
+
+// What the audio connection starts with: the device name field and the codec id.
+inline QByteArray audioStreamStart(const QByteArray &codec = "opus")
+{
+    QByteArray name("Pixel 7");
+    name.resize(64, '\0');
+    return name + codec;
 }
 
 // A sine tone as 20 ms Opus packets at 48000 Hz stereo, encoded with libopus.
@@ -273,6 +261,30 @@ inline QVector<double> audiblePart(const QVector<double> &samples)
         }
     }
     return first < 0 ? QVector<double>() : samples.mid(first, last - first + 1);
+}
+
+// Why a recording of 16-bit stereo at rate does not hold a clean, loud tone of hz on both
+// channels for minSeconds to maxSeconds; empty when it does.
+inline QString toneProblem(const QByteArray &pcm, int rate, double hz, double minSeconds,
+                           double maxSeconds = 1e9)
+{
+    for (int channel = 0; channel < 2; ++channel) {
+        const QVector<double> heard = audiblePart(channelOf(pcm, channel));
+        const SteadyTone tone = steadyTone(heard, rate);
+        const QString measured = QStringLiteral("channel %1: %2 s audible, %3 Hz for %4 s, "
+                                                "share %5, rms %6")
+                                     .arg(channel)
+                                     .arg(heard.size() / double(rate))
+                                     .arg(tone.hz)
+                                     .arg(tone.seconds)
+                                     .arg(tone.share)
+                                     .arg(rms(heard));
+        if (heard.size() < minSeconds * rate || heard.size() > maxSeconds * rate ||
+            tone.seconds < 0.3 || qAbs(tone.hz - hz) > hz * 0.01 || tone.share < 0.8 ||
+            rms(heard) < 0.1)
+            return measured;
+    }
+    return QString();
 }
 
 } // namespace AudioTestTools

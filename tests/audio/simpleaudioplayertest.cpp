@@ -51,25 +51,27 @@ private slots:
         PulseServer::instance();
     }
 
-    void framesBeforeStartAreIgnored()
+    void startsOnceAndPlaysOnlyUsableFrames()
     {
         CapturingPlayer player;
         player.play(opusLikeFrame().get());
         QCOMPARE(player.outputStarts, 0);
-        QVERIFY(player.written().isEmpty());
-
-        player.start();
-        player.play(opusLikeFrame().get());
-        QCOMPARE(player.written().size(), 3840);
-    }
-
-    void startingTwiceStartsTheOutputOnce()
-    {
-        CapturingPlayer player;
         player.start();
         player.start();
         QCOMPARE(player.outputStarts, 1);
         QVERIFY(player.isStarted());
+        QVERIFY(player.written().isEmpty());
+
+        player.play(nullptr);
+        FramePtr noChannels(av_frame_alloc());
+        noChannels->format = AV_SAMPLE_FMT_FLTP;
+        noChannels->sample_rate = 48000;
+        noChannels->nb_samples = 960;
+        player.play(noChannels.get());
+        QVERIFY(player.written().isEmpty());
+        // A failed set-up is tried again with the next frame.
+        player.play(opusLikeFrame().get());
+        QCOMPARE(player.written().size(), 3840);
     }
 
     void aChunkIsWrittenOnlyWhenItFitsWhole_data()
@@ -78,8 +80,6 @@ private slots:
         QTest::addColumn<int>("expectedBytes");
         QTest::newRow("one byte short") << qint64(3839) << 0;
         QTest::newRow("exactly the chunk") << qint64(3840) << 3840;
-        QTest::newRow("plenty") << qint64(100000) << 3840;
-        QTest::newRow("none") << qint64(0) << 0;
     }
 
     void aChunkIsWrittenOnlyWhenItFitsWhole()
@@ -98,31 +98,27 @@ private slots:
         QCOMPARE(player.written().size(), expectedBytes + 3840);
     }
 
-    void planarFloatBecomesInterleaved16BitStereo()
+    void eachFrameIsConvertedWithItsOwnLayout()
     {
+        // Planar float stereo becomes interleaved 16-bit stereo.
         CapturingPlayer player;
-        const QVector<int16_t> pcm =
-            samplesOf(player.convertFrame(opusLikeFrame(0.5, -0.25).get()));
+        QVector<int16_t> pcm = samplesOf(player.convertFrame(opusLikeFrame(0.5, -0.25).get()));
         QCOMPARE(pcm.size(), 960 * 2);
         for (int i = 0; i < pcm.size(); i += 2) {
             QVERIFY2(qAbs(pcm[i] - 16384) <= 1, qPrintable(QString::number(pcm[i])));
             QVERIFY2(qAbs(pcm[i + 1] + 8192) <= 1, qPrintable(QString::number(pcm[i + 1])));
         }
-    }
-
-    void monoIsSpreadOnBothChannels()
-    {
-        CapturingPlayer player;
-        FramePtr mono = makeFrame(AV_SAMPLE_FMT_S16, Mono, 48000, 480,
+        // Mono after stereo has one plane only (reading a second would crash); it is spread on
+        // both channels without clipping and without losing the signal.
+        FramePtr mono = makeFrame(AV_SAMPLE_FMT_FLTP, Mono, 48000, 960,
                                   [](int, int i) { return 0.5 * std::sin(i * 0.05); });
-        const QVector<int16_t> pcm = samplesOf(player.convertFrame(mono.get()));
-        QCOMPARE(pcm.size(), 480 * 2);
+        pcm = samplesOf(player.convertFrame(mono.get()));
+        QCOMPARE(pcm.size(), 960 * 2);
         double peak = 0;
         for (int i = 0; i < pcm.size(); i += 2) {
             QCOMPARE(pcm[i], pcm[i + 1]);
             peak = qMax(peak, qAbs(pcm[i]) / 32768.0);
         }
-        // Spread without clipping and without losing the signal.
         QVERIFY2(peak > 0.25 && peak <= 0.5, qPrintable(QString::number(peak)));
     }
 
@@ -142,37 +138,9 @@ private slots:
         // One second in, one second out (less what the resampler still holds).
         QVERIFY2(outSamples > 47800 && outSamples <= 48000,
                  qPrintable(QString::number(outSamples)));
-        QVERIFY2(qAbs(toneFrequency(left, 48000) - 441) < 1.0,
-                 qPrintable(QString::number(toneFrequency(left, 48000))));
-    }
-
-    void aChangedInputIsConvertedWithItsOwnLayout()
-    {
-        // A mono frame after stereo ones has one plane only; reading a second would crash.
-        CapturingPlayer player;
-        QCOMPARE(player.convertFrame(opusLikeFrame(0.5, 0.5).get()).size(), 3840);
-        FramePtr mono =
-            makeFrame(AV_SAMPLE_FMT_FLTP, Mono, 48000, 960, [](int, int) { return 0.25; });
-        const QVector<int16_t> pcm = samplesOf(player.convertFrame(mono.get()));
-        QCOMPARE(pcm.size(), 960 * 2);
-        QCOMPARE(pcm.last(), pcm[pcm.size() - 2]);
-        QVERIFY(pcm.last() > 4000);
-    }
-
-    void unusableFramesGiveNoSound()
-    {
-        CapturingPlayer player;
-        player.start();
-        player.play(nullptr);
-        FramePtr noChannels(av_frame_alloc());
-        noChannels->format = AV_SAMPLE_FMT_FLTP;
-        noChannels->sample_rate = 48000;
-        noChannels->nb_samples = 960;
-        player.play(noChannels.get());
-        QVERIFY(player.written().isEmpty());
-        // A failed set-up is tried again with the next frame.
-        player.play(opusLikeFrame().get());
-        QCOMPARE(player.written().size(), 3840);
+        const SteadyTone tone = steadyTone(left, 48000);
+        QVERIFY2(qAbs(tone.hz - 441) < 1.0 && tone.seconds > 0.9,
+                 qPrintable(QString("%1 Hz for %2 s").arg(tone.hz).arg(tone.seconds)));
     }
 };
 

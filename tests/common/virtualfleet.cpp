@@ -87,3 +87,36 @@ bool VirtualFleet::setReplay()
         return false;
     return file.write(QJsonDocument(fleet).toJson()) > 0;
 }
+
+bool VirtualFleet::setPhoneOption(int index, const QString &key, const QJsonValue &value)
+{
+    QFile file(m_home.filePath(QStringLiteral("fleet.json")));
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    QJsonObject fleet = QJsonDocument::fromJson(file.readAll()).object();
+    file.close();
+    QJsonArray phones = fleet.value(QStringLiteral("phones")).toArray();
+    if (index < 0 || index >= phones.size())
+        return false;
+    QJsonObject phone = phones.at(index).toObject();
+    phone.insert(key, value);
+    phones[index] = phone;
+    fleet.insert(QStringLiteral("phones"), phones);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    return file.write(QJsonDocument(fleet).toJson()) > 0;
+}
+
+QStringList VirtualFleet::controlTypes(const QString &serial) const
+{
+    QStringList types;
+    QFile log(m_home.filePath(serial + QStringLiteral("/control.jsonl")));
+    if (!log.open(QIODevice::ReadOnly))
+        return types;
+    for (const QByteArray &line : log.readAll().split('\n')) {
+        if (!line.trimmed().isEmpty())
+            types
+                << QJsonDocument::fromJson(line).object().value(QStringLiteral("type")).toString();
+    }
+    return types;
+}

@@ -1,6 +1,7 @@
 #pragma once
 // Virtual phones (tools/phonesim) that the adb runner reaches, for whole mirroring sessions
 // in tests and benchmarks. While a fleet lives, every adb call of the process goes to it.
+#include <QJsonValue>
 #include <QSize>
 #include <QString>
 #include <QStringList>
@@ -27,6 +28,10 @@ public:
     QString errorString() const { return m_error; }
     QStringList serials() const { return m_serials; }
     QString home() const { return m_home.path(); }
+    // Changes one setting of a phone in fleet.json; false when the file cannot be rewritten.
+    bool setPhoneOption(int index, const QString &key, const QJsonValue &value);
+    // The "type" of every control message the phone has logged, in order.
+    QStringList controlTypes(const QString &serial) const;
 
 private:
     bool setReplay();

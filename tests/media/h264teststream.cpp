@@ -82,6 +82,33 @@ QRect TestPicture::square(const QSize &size, int frameIndex)
     return QRect(x, (size.height() - side) / 2 & ~1, side, side);
 }
 
+QRect TestPicture::inner(const QRect &rect)
+{
+    return rect.adjusted(rect.width() / 4, rect.height() / 4, -rect.width() / 4,
+                         -rect.height() / 4);
+}
+
+QColor TestPicture::meanColour(const QImage &image, const QRect &rect)
+{
+    qint64 r = 0, g = 0, b = 0;
+    for (int y = rect.top(); y <= rect.bottom(); ++y) {
+        for (int x = rect.left(); x <= rect.right(); ++x) {
+            const QRgb pixel = image.pixel(x, y);
+            r += qRed(pixel);
+            g += qGreen(pixel);
+            b += qBlue(pixel);
+        }
+    }
+    const qint64 n = qMax<qint64>(1, qint64(rect.width()) * rect.height());
+    return QColor(int(r / n), int(g / n), int(b / n));
+}
+
+int TestPicture::colourDistance(const QColor &a, const QColor &b)
+{
+    return qMax(qAbs(a.red() - b.red()),
+                qMax(qAbs(a.green() - b.green()), qAbs(a.blue() - b.blue())));
+}
+
 namespace {
 void yuvOf(const QColor &c, int &y, int &u, int &v)
 {

@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QColor>
 #include <QIODevice>
+#include <QImage>
 #include <QSize>
 #include <QString>
 #include <QVector>
@@ -39,6 +40,11 @@ QRect bottomBand(const QSize &size);
 QRect square(const QSize &size, int frameIndex);
 // A frame of that picture in YUV420P (caller frees with av_frame_free).
 AVFrame *makeFrame(const QSize &size, int frameIndex);
+// The inner half of a region, clear of block edges that the encoder smears.
+QRect inner(const QRect &rect);
+// The average colour of a region, and the largest channel difference of two colours.
+QColor meanColour(const QImage &image, const QRect &rect);
+int colourDistance(const QColor &a, const QColor &b);
 } // namespace TestPicture
 
 // Encodes TestPicture frames with libx264 the way the phone does: the parameter sets as

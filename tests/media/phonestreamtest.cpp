@@ -4,6 +4,7 @@
 #include "appconfig.h"
 #include "controller.h"
 #include "device.h"
+#include "h264teststream.h"
 #include "scrcpyserver.h"
 #include "serverparams.h"
 #include "testregistry.h"
@@ -13,8 +14,6 @@
 
 #include <QDir>
 #include <QImageReader>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QtTest>
@@ -28,44 +27,6 @@ const QColor kNavigationBar(230, 126, 34);
 const QColor kBackground(40, 44, 52);
 const QColor kTouchMark(236, 0, 200);
 
-QColor meanColour(const QImage &image, const QRect &rect)
-{
-    qint64 r = 0, g = 0, b = 0;
-    for (int y = rect.top(); y <= rect.bottom(); ++y) {
-        for (int x = rect.left(); x <= rect.right(); ++x) {
-            const QRgb pixel = image.pixel(x, y);
-            r += qRed(pixel);
-            g += qGreen(pixel);
-            b += qBlue(pixel);
-        }
-    }
-    const qint64 n = qMax<qint64>(1, qint64(rect.width()) * rect.height());
-    return QColor(int(r / n), int(g / n), int(b / n));
-}
-
-int distance(const QColor &a, const QColor &b)
-{
-    return qMax(qAbs(a.red() - b.red()),
-                qMax(qAbs(a.green() - b.green()), qAbs(a.blue() - b.blue())));
-}
-
-QString describe(const QColor &c)
-{
-    return QString("(%1, %2, %3)").arg(c.red()).arg(c.green()).arg(c.blue());
-}
-
-int touchesLogged(const QString &path)
-{
-    QFile log(path);
-    if (!log.open(QIODevice::ReadOnly))
-        return 0;
-    int touches = 0;
-    for (const QByteArray &line : log.readAll().split('\n')) {
-        if (QJsonDocument::fromJson(line).object().value("type").toString() == "inject_touch_event")
-            ++touches;
-    }
-    return touches;
-}
 } // namespace
 
 class PhoneStreamTest : public QObject
@@ -138,8 +99,8 @@ private slots:
         m_device->setShowSize(frame);
         m_device->controller()->handleMouseEvent(2, touch.x(), touch.y(), 1, 1);
         m_device->controller()->handleMouseEvent(3, touch.x(), touch.y(), 1, 0);
-        QTRY_COMPARE_WITH_TIMEOUT(
-            touchesLogged(m_fleet->home() + "/" + serial() + "/control.jsonl"), 2, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_fleet->controlTypes(serial()).count("inject_touch_event"), 2,
+                                  10000);
         const int seen = yuvFrames;
         QTRY_VERIFY_WITH_TIMEOUT(yuvFrames >= seen + 10, 10000);
 
@@ -180,11 +141,10 @@ private slots:
             {"touch mark", QRect(touch - QPoint(2, 2), QSize(5, 5)), kTouchMark},
         };
         for (const auto &region : regions) {
-            const QColor seenColour = meanColour(shot, region.area);
-            QVERIFY2(
-                distance(seenColour, region.colour) < 24,
-                qPrintable(QString("%1: %2, drawn %3")
-                               .arg(region.what, describe(seenColour), describe(region.colour))));
+            const QColor seen = TestPicture::meanColour(shot, region.area);
+            QVERIFY2(TestPicture::colourDistance(seen, region.colour) < 24,
+                     qPrintable(QString("%1: %2, drawn %3")
+                                    .arg(region.what, seen.name(), region.colour.name())));
         }
     }
 };

@@ -1,6 +1,5 @@
 // Recording a virtual phone's live stream through a real mirroring session: started in the
 // middle of the stream, rotated during it, stopped while packets are still on their way.
-#include "adbrunner.h"
 #include "appconfig.h"
 #include "device.h"
 #include "mediarecorder.h"
@@ -9,10 +8,8 @@
 #include "testregistry.h"
 #include "testsupport.h"
 #include "videodecoder.h"
+#include "virtualfleet.h"
 
-#include <QDir>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -25,53 +22,27 @@ class RecorderSessionTest : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_fleet;
+    std::unique_ptr<VirtualFleet> m_fleet;
     QTemporaryDir m_videos;
-    QString m_serial;
-
-    QStringList controlTypes() const
-    {
-        QStringList types;
-        QFile log(m_fleet.filePath(m_serial + "/control.jsonl"));
-        if (log.open(QIODevice::ReadOnly)) {
-            for (const QByteArray &line : log.readAll().split('\n'))
-                if (!line.trimmed().isEmpty())
-                    types << QJsonDocument::fromJson(line).object().value("type").toString();
-        }
-        return types;
-    }
 
 private slots:
     void initTestCase()
     {
-        const QString phonesim = TestSupport::phonesimPath();
-        if (phonesim.isEmpty())
-            QSKIP("the virtual phone is not built");
         if (QStandardPaths::findExecutable(QStringLiteral("ffprobe")).isEmpty())
             QSKIP("ffprobe (Debian's ffmpeg) is needed to read the recordings");
-        QProcess init;
-        init.start(phonesim, {"init", "--home", m_fleet.path(), "--phones", "1", "--size",
-                              "1080x2400", "--fps", "30"});
-        QVERIFY(init.waitForFinished(30000));
-        QCOMPARE(init.exitCode(), 0);
-        m_serial = QString::fromUtf8(init.readAllStandardOutput()).section('\t', 0, 0);
-        QVERIFY(!m_serial.isEmpty());
-        qputenv("PHONESIM_HOME", m_fleet.path().toUtf8());
-        qputenv("PARVIX_SCRCPY_SERVER", m_fleet.filePath("scrcpy-server").toUtf8());
-        ADBRunner::setExecutablePathForTesting(phonesim);
+        m_fleet =
+            std::make_unique<VirtualFleet>(TestSupport::phonesimPath(), VirtualFleet::Options{});
+        if (!m_fleet->isValid())
+            QSKIP(qPrintable(m_fleet->errorString()));
         AppConfig::instance()->setVideoSavePath(m_videos.path());
     }
 
-    void cleanupTestCase()
-    {
-        if (!m_serial.isEmpty())
-            ADBRunner::runCommand({"kill-server"});
-        ADBRunner::setExecutablePathForTesting(QString());
-    }
+    void cleanupTestCase() { m_fleet.reset(); }
 
     void liveStreamWithSoundAndARotation()
     {
-        Device device(nullptr, nullptr, m_serial);
+        const QString serial = m_fleet->serials().value(0);
+        Device device(nullptr, nullptr, serial);
         device.setEnableAudio(true);
         device.serverParamsSmallView()->setMaxSize(480);
         device.serverParamsSmallView()->setMaxFps(30);
@@ -116,7 +87,7 @@ private slots:
         device.startRecord();
         QTRY_VERIFY_WITH_TIMEOUT(recorder->isRecording(), 5000);
         const QString path = recorder->filePath();
-        QTRY_VERIFY_WITH_TIMEOUT(controlTypes().contains("reset_video"), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_fleet->controlTypes(serial).contains("reset_video"), 5000);
         QTRY_VERIFY_WITH_TIMEOUT(recorded >= 20, 10000);
         const QSize upright = recordedSizes.first();
         QVERIFY(upright.width() < upright.height());

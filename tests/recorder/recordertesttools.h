@@ -2,14 +2,14 @@
 // Fixtures of the recorder tests: an H.264 stream shaped like the phone's (parameter sets
 // as a separate config packet, Annex B frames without B-frames) and a reader of recordings
 // built on Debian's ffprobe and ffmpeg.
+#include "../audio/audiotesttools.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QString>
 #include <QVector>
-
-#include <memory>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -19,11 +19,7 @@ extern "C" {
 
 namespace RecorderTestTools {
 
-struct PacketDeleter
-{
-    void operator()(AVPacket *packet) const { av_packet_free(&packet); }
-};
-using PacketPtr = std::unique_ptr<AVPacket, PacketDeleter>;
+using AudioTestTools::PacketPtr;
 
 inline PacketPtr packetWith(const QByteArray &payload, qint64 pts, bool key = false)
 {
