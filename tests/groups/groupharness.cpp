@@ -2,11 +2,12 @@
 
 #include "adbrunner.h"
 #include "device.h"
+#include "devicegroup.h"
 #include "serverparams.h"
 
-#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QRect>
 #include <QTcpSocket>
 #include <QTest>
 #include <QtEndian>
@@ -43,6 +44,7 @@ case "$*" in
 esac
 )SH";
 
+// Length of the control message at the front, -1 while its length is unknown.
 int messageLength(const QByteArray &buffer)
 {
     if (buffer.isEmpty())
@@ -53,36 +55,27 @@ int messageLength(const QByteArray &buffer)
     case 2:
         return 32;
     case 9:
-        if (buffer.size() < 14)
-            return -1;
-        return 14 + int(qFromBigEndian<quint32>(buffer.constData() + 10));
+        return buffer.size() < 14 ? -1 : 14 + int(qFromBigEndian<quint32>(buffer.data() + 10));
     default:
         return 1;
     }
 }
 } // namespace
 
-void ensureServerFile()
-{
-    static QTemporaryDir dir;
-    static const bool done = [] {
-        const QString file = dir.filePath(QStringLiteral("scrcpy-server"));
-        QFile out(file);
-        if (out.open(QIODevice::WriteOnly))
-            out.write("placeholder server\n");
-        qputenv("PARVIX_SCRCPY_SERVER", file.toUtf8());
-        return true;
-    }();
-    Q_UNUSED(done)
-}
-
 ScriptedAdb::ScriptedAdb()
 {
-    ensureServerFile();
-    write(QStringLiteral("adb"), kScript);
+    // The adb bridge reads the server file's location once per process.
+    static QTemporaryDir serverDir;
+    QFile server(serverDir.filePath(QStringLiteral("scrcpy-server")));
+    if (server.open(QIODevice::WriteOnly))
+        server.write("placeholder server\n");
+    qputenv("PARVIX_SCRCPY_SERVER", server.fileName().toUtf8());
+
+    set(QStringLiteral("adb"), kScript);
+    const QString path = m_dir.filePath(QStringLiteral("adb"));
     m_valid = m_dir.isValid() &&
-              QFile::setPermissions(path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    ADBRunner::setExecutablePathForTesting(path());
+              QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    ADBRunner::setExecutablePathForTesting(path);
 }
 
 ScriptedAdb::~ScriptedAdb()
@@ -90,60 +83,26 @@ ScriptedAdb::~ScriptedAdb()
     ADBRunner::setExecutablePathForTesting(QString());
 }
 
-QString ScriptedAdb::path() const
-{
-    return m_dir.filePath(QStringLiteral("adb"));
-}
-
-void ScriptedAdb::write(const QString &name, const QByteArray &content)
+void ScriptedAdb::set(const QString &name, const QByteArray &content)
 {
     QFile file(m_dir.filePath(name));
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    if (content.isEmpty())
+        file.remove();
+    else if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         file.write(content);
-}
-
-void ScriptedAdb::remove(const QString &name)
-{
-    QFile::remove(m_dir.filePath(name));
-}
-
-void ScriptedAdb::setAttached(const QStringList &serials)
-{
-    write(QStringLiteral("attached"), serials.join(QLatin1Char('\n')).toUtf8());
-}
-
-void ScriptedAdb::setListingFailure(const QString &stderrText)
-{
-    if (stderrText.isEmpty())
-        remove(QStringLiteral("failure"));
-    else
-        write(QStringLiteral("failure"), stderrText.toUtf8());
-}
-
-void ScriptedAdb::setListingDelay(int n, double seconds)
-{
-    write(QStringLiteral("delay_%1").arg(n), QByteArray::number(seconds));
-}
-
-void ScriptedAdb::setNumberedListings(bool on)
-{
-    if (on)
-        write(QStringLiteral("numbered"), "1");
-    else
-        remove(QStringLiteral("numbered"));
-}
-
-QStringList ScriptedAdb::calls() const
-{
-    QFile log(m_dir.filePath(QStringLiteral("calls.log")));
-    if (!log.open(QIODevice::ReadOnly))
-        return {};
-    return QString::fromUtf8(log.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
 int ScriptedAdb::listingCount() const
 {
-    return int(calls().count(QStringLiteral("devices -l")));
+    QFile log(m_dir.filePath(QStringLiteral("calls.log")));
+    return log.open(QIODevice::ReadOnly) ? int(log.readAll().count("devices -l\n")) : 0;
+}
+
+Device *addMember(DeviceGroup *group, const QString &serial)
+{
+    auto *device = new Device(nullptr, group, serial);
+    group->addDevice(device);
+    return device;
 }
 
 void setFrameSize(Device *device, const QSize &size)
@@ -177,40 +136,24 @@ bool LoopbackPhone::connect()
            QTest::qWaitFor([&] { return m_device->controller() != nullptr; });
 }
 
-QList<QByteArray> LoopbackPhone::takeMessages(int n, int timeoutMs)
+QList<QRect> LoopbackPhone::takeTouches(int n)
 {
-    QList<QByteArray> messages;
-    QDeadlineTimer deadline(timeoutMs);
-    while (m_control) {
+    QList<QRect> touches;
+    QDeadlineTimer deadline(3000);
+    while (m_control && touches.size() < n && !deadline.hasExpired()) {
+        QTest::qWait(10);
         m_buffer += m_control->readAll();
-        int length = messageLength(m_buffer);
-        while (length > 0 && m_buffer.size() >= length && messages.size() < n) {
-            messages.append(m_buffer.left(length));
+        for (int length = messageLength(m_buffer); length > 0 && m_buffer.size() >= length;
+             length = messageLength(m_buffer)) {
+            const char *bytes = m_buffer.constData();
+            if (bytes[0] == 2)
+                touches << QRect(
+                    qFromBigEndian<qint32>(bytes + 10), qFromBigEndian<qint32>(bytes + 14),
+                    qFromBigEndian<quint16>(bytes + 18), qFromBigEndian<quint16>(bytes + 20));
             m_buffer.remove(0, length);
-            length = messageLength(m_buffer);
         }
-        if (messages.size() >= n || deadline.hasExpired())
-            break;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        m_control->waitForReadyRead(10);
     }
-    return messages;
-}
-
-LoopbackPhone::Touch LoopbackPhone::parseTouch(const QByteArray &message)
-{
-    Touch touch;
-    if (message.size() != 32 || message.at(0) != 2)
-        return touch;
-    const char *bytes = message.constData();
-    touch.action = quint8(bytes[1]);
-    touch.pointerId = qFromBigEndian<quint64>(bytes + 2);
-    touch.x = qFromBigEndian<qint32>(bytes + 10);
-    touch.y = qFromBigEndian<qint32>(bytes + 14);
-    touch.width = qFromBigEndian<quint16>(bytes + 18);
-    touch.height = qFromBigEndian<quint16>(bytes + 20);
-    touch.pressure = qFromBigEndian<quint16>(bytes + 22);
-    return touch;
+    return touches;
 }
 
 } // namespace GroupTest
