@@ -1,7 +1,6 @@
 #pragma once
-// A scripted stand-in for adb: records every call and answers with the output,
-// exit code and delay the test arranged for that exact argument list.
-#include <QByteArray>
+// A scripted stand-in for adb: records every call and answers with the output, exit code and
+// delay the test arranged for that exact argument list. Points ADBRunner at itself while it lives.
 #include <QList>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -18,22 +17,18 @@ public:
         int killSignal = 0; // the script kills itself with this signal
     };
 
-    // Points ADBRunner at the script for the lifetime of this object.
     FakeAdb();
     ~FakeAdb();
     FakeAdb(const FakeAdb &) = delete;
     FakeAdb &operator=(const FakeAdb &) = delete;
 
-    bool isValid() const { return m_valid; }
-    QString scriptPath() const;
-
     void respond(const QStringList &args, const Reply &reply);
-    void respond(const QStringList &args, const QByteArray &out, int exitCode = 0)
+    void respond(const QStringList &args, const QByteArray &out)
     {
-        respond(args, Reply{out, exitCode, {}, 0, 0});
+        respond(args, Reply{out, 0, {}, 0, 0});
     }
-    // Reply to every argument list without a reply of its own (default: empty, exit 0).
-    void respondByDefault(const Reply &reply);
+    // Reply to every argument list without a reply of its own (initially: empty, exit 0).
+    void respondByDefault(const Reply &reply) { writeRule("default", reply); }
 
     QList<QStringList> calls() const;
     void clearCalls();
@@ -42,5 +37,4 @@ private:
     void writeRule(const QString &name, const Reply &reply);
 
     QTemporaryDir m_dir;
-    bool m_valid = false;
 };
