@@ -2,15 +2,12 @@
 
 #include "testsupport.h"
 
-#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QRegularExpression>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QThread>
 #include <QtEndian>
 
 extern "C" {
@@ -19,23 +16,46 @@ extern "C" {
 
 namespace Sim {
 
+namespace {
+
+QList<QJsonObject> readJsonLines(const QString &path)
+{
+    QList<QJsonObject> lines;
+    QFile file(path);
+    file.open(QIODevice::ReadOnly);
+    for (const QByteArray &line : file.readAll().split('\n')) {
+        if (!line.trimmed().isEmpty())
+            lines << QJsonDocument::fromJson(line).object();
+    }
+    return lines;
+}
+
+void startIn(QProcess &process, const QString &home, const QString &program,
+             const QStringList &args)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("PHONESIM_HOME", home);
+    env.remove("ANDROID_SERIAL");
+    process.setProcessEnvironment(env);
+    process.start(program, args);
+}
+
+} // namespace
+
 TestFleet::TestFleet(int phones, const QStringList &initOptions)
 {
     m_phonesim = TestSupport::phonesimPath();
-    if (m_phonesim.isEmpty() || !m_dir.isValid())
-        return;
-    const Run run = tool(
-        QStringList{"init", "--home", home(), "--phones", QString::number(phones)} + initOptions);
-    m_valid = run.exitCode == 0;
+    m_valid = !m_phonesim.isEmpty() && m_dir.isValid() &&
+              adb(QStringList{"init", "--home", home(), "--phones", QString::number(phones)} +
+                  initOptions)
+                      .exitCode == 0;
 }
 
 TestFleet::~TestFleet()
 {
     for (QProcess *process : std::as_const(m_processes)) {
-        if (process->state() != QProcess::NotRunning) {
-            process->kill();
-            process->waitForFinished(3000);
-        }
+        process->kill();
+        process->waitForFinished(3000);
         delete process;
     }
     // Forward helpers outlive adb calls, as adb's own server does; end them.
@@ -43,54 +63,27 @@ TestFleet::~TestFleet()
         adb({"kill-server"});
 }
 
-namespace {
-
-QProcessEnvironment fleetEnvironment(const QString &home)
+QProcess *TestFleet::startAdb(const QStringList &args)
 {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("PHONESIM_HOME", home);
-    env.remove("ANDROID_SERIAL");
-    return env;
+    m_processes << new QProcess;
+    startIn(*m_processes.last(), home(), m_phonesim, args);
+    return m_processes.last();
 }
 
-QList<QJsonObject> readJsonLines(const QString &path)
-{
-    QList<QJsonObject> lines;
-    QFile file(path);
-    if (file.open(QIODevice::ReadOnly)) {
-        for (const QByteArray &line : file.readAll().split('\n')) {
-            if (!line.trimmed().isEmpty())
-                lines << QJsonDocument::fromJson(line).object();
-        }
-    }
-    return lines;
-}
-
-} // namespace
-
-Run TestFleet::adb(const QStringList &args, int timeoutMs) const
+Run TestFleet::adb(const QStringList &args) const
 {
     QProcess process;
-    process.setProcessEnvironment(fleetEnvironment(home()));
-    process.start(m_phonesim, args);
-    Run run;
-    if (!process.waitForFinished(timeoutMs)) {
+    startIn(process, home(), m_phonesim, args);
+    if (!process.waitForFinished(30000)) {
         process.kill();
         process.waitForFinished(3000);
     }
-    run.exitCode = process.exitCode();
-    run.out = process.readAllStandardOutput();
-    run.err = process.readAllStandardError();
-    return run;
+    return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
 }
 
-QProcess *TestFleet::startAdb(const QStringList &args)
+int TestFleet::tool(const QString &verb, const QString &serial) const
 {
-    auto *process = new QProcess;
-    process->setProcessEnvironment(fleetEnvironment(home()));
-    process->start(m_phonesim, args);
-    m_processes << process;
-    return process;
+    return adb({verb, "--home", home(), serial}).exitCode;
 }
 
 QStringList TestFleet::serials() const
@@ -104,56 +97,62 @@ QStringList TestFleet::serials() const
 QList<ListedDevice> TestFleet::devices() const
 {
     QList<ListedDevice> result;
-    const Run run = adb({"devices", "-l"});
-    const QList<QByteArray> lines = run.out.split('\n');
-    for (int i = 1; i < lines.size(); ++i) {
-        const QStringList words =
-            QString::fromUtf8(lines.at(i)).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    for (const QByteArray &line : adb({"devices", "-l"}).out.split('\n').mid(1)) {
+        const QStringList words = QString::fromUtf8(line).split(' ', Qt::SkipEmptyParts);
         if (words.size() < 2)
             continue;
         ListedDevice device{words.at(0), words.at(1), {}};
         for (const QString &word : words.mid(2))
-            device.tokens.insert(word.section(QLatin1Char(':'), 0, 0),
-                                 word.section(QLatin1Char(':'), 1));
+            device.tokens.insert(word.section(':', 0, 0), word.section(':', 1));
         result << device;
     }
     return result;
 }
 
+std::optional<ListedDevice> TestFleet::entry(const QString &serial) const
+{
+    for (const ListedDevice &device : devices()) {
+        if (device.serial == serial)
+            return device;
+    }
+    return std::nullopt;
+}
+
 QJsonObject TestFleet::status() const
 {
-    return QJsonDocument::fromJson(tool({"status", "--home", home()}).out).object();
+    return QJsonDocument::fromJson(adb({"status", "--home", home()}).out).object();
 }
 
 QJsonObject TestFleet::fleetJson() const
 {
     QFile file(home() + "/fleet.json");
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
+    file.open(QIODevice::ReadOnly);
     return QJsonDocument::fromJson(file.readAll()).object();
 }
 
-void TestFleet::setFleetJson(const QJsonObject &json) const
+void TestFleet::editFleet(const std::function<void(QJsonObject &)> &edit) const
 {
+    QJsonObject root = fleetJson();
+    edit(root);
     QFile file(home() + "/fleet.json");
     if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        file.write(QJsonDocument(json).toJson());
+        file.write(QJsonDocument(root).toJson());
 }
 
 void TestFleet::editPhone(const QString &serial,
                           const std::function<void(QJsonObject &)> &edit) const
 {
-    QJsonObject root = fleetJson();
-    QJsonArray phones = root.value("phones").toArray();
-    for (int i = 0; i < phones.size(); ++i) {
-        QJsonObject phone = phones.at(i).toObject();
-        if (phone.value("serial").toString() == serial) {
-            edit(phone);
-            phones[i] = phone;
+    editFleet([&](QJsonObject &root) {
+        QJsonArray phones = root.value("phones").toArray();
+        for (auto it = phones.begin(); it != phones.end(); ++it) {
+            QJsonObject phone = it->toObject();
+            if (phone.value("serial").toString() == serial) {
+                edit(phone);
+                *it = phone;
+            }
         }
-    }
-    root.insert("phones", phones);
-    setFleetJson(root);
+        root["phones"] = phones;
+    });
 }
 
 QJsonObject TestFleet::phone(const QString &serial) const
@@ -172,13 +171,6 @@ void TestFleet::setFault(const QString &serial, const QString &key, const QJsonV
         faults[key] = value;
         phone["faults"] = faults;
     });
-}
-
-void TestFleet::setTop(const QString &key, const QJsonValue &value) const
-{
-    QJsonObject root = fleetJson();
-    root.insert(key, value);
-    setFleetJson(root);
 }
 
 QList<QJsonObject> TestFleet::adbLog() const
@@ -201,10 +193,10 @@ QString differences(const QJsonObject &actual, const QJsonObject &expected)
     QStringList wrong;
     for (auto it = expected.begin(); it != expected.end(); ++it) {
         // Through QVariant so that 3 and 3.0 count as the same number.
-        if (!actual.contains(it.key()) || actual.value(it.key()).toVariant() != it->toVariant())
-            wrong << QStringLiteral("%1: %2 instead of %3")
-                         .arg(it.key(), actual.value(it.key()).toVariant().toString(),
-                              it->toVariant().toString());
+        const QVariant value = actual.value(it.key()).toVariant();
+        if (!actual.contains(it.key()) || value != it->toVariant())
+            wrong << it.key() + ": " + value.toString() + " instead of " +
+                         it->toVariant().toString();
     }
     return wrong.join(QStringLiteral("; "));
 }
@@ -221,9 +213,7 @@ quint64 be64(const QByteArray &bytes, int offset)
 
 QByteArray be32Bytes(quint32 value)
 {
-    QByteArray bytes(4, Qt::Uninitialized);
-    qToBigEndian(value, bytes.data());
-    return bytes;
+    return be64Bytes(value).mid(4);
 }
 
 QByteArray be64Bytes(quint64 value)
@@ -245,11 +235,10 @@ QByteArray readExactly(QTcpSocket *socket, int n, int timeoutMs)
     QByteArray bytes;
     QDeadlineTimer deadline(timeoutMs);
     while (bytes.size() < n && !deadline.hasExpired()) {
-        if (socket->bytesAvailable() == 0) {
-            if (socket->state() != QAbstractSocket::ConnectedState)
-                break;
+        if (!socket->bytesAvailable() && socket->state() != QAbstractSocket::ConnectedState)
+            break;
+        if (!socket->bytesAvailable())
             socket->waitForReadyRead(int(qMin<qint64>(deadline.remainingTime(), 200)));
-        }
         bytes += socket->read(n - bytes.size());
     }
     return bytes;
@@ -258,31 +247,31 @@ QByteArray readExactly(QTcpSocket *socket, int n, int timeoutMs)
 bool waitForClose(QTcpSocket *socket, int timeoutMs)
 {
     QDeadlineTimer deadline(timeoutMs);
-    while (!deadline.hasExpired()) {
+    while (socket->state() == QAbstractSocket::ConnectedState && !deadline.hasExpired()) {
         socket->readAll();
-        if (socket->state() == QAbstractSocket::UnconnectedState)
-            return true;
         socket->waitForReadyRead(int(qMin<qint64>(deadline.remainingTime(), 200)));
-        if (socket->state() == QAbstractSocket::UnconnectedState ||
-            socket->state() == QAbstractSocket::ClosingState)
-            return true;
     }
-    return false;
+    return socket->state() != QAbstractSocket::ConnectedState;
 }
 
 MediaPacket readPacket(QTcpSocket *socket, int timeoutMs)
 {
-    MediaPacket packet;
     const QByteArray header = readExactly(socket, 12, timeoutMs);
-    if (header.size() != 12)
-        return packet;
-    packet.ptsAndFlags = be64(header, 0);
-    const quint32 size = be32(header, 8);
+    const quint32 size = header.size() == 12 ? be32(header, 8) : 0;
     if (size == 0 || size > (1u << 23))
-        return packet;
-    packet.payload = readExactly(socket, int(size), timeoutMs);
-    packet.valid = packet.payload.size() == int(size);
-    return packet;
+        return {};
+    const QByteArray payload = readExactly(socket, int(size), timeoutMs);
+    return {be64(header, 0), payload, payload.size() == int(size)};
+}
+
+MediaPacket nextConfigPacket(QTcpSocket *socket)
+{
+    for (int i = 0; i < 60; ++i) {
+        const MediaPacket packet = readPacket(socket);
+        if (!packet.valid || packet.isConfig())
+            return packet;
+    }
+    return {};
 }
 
 QList<int> nalTypes(const QByteArray &annexB)
@@ -297,51 +286,43 @@ QList<int> nalTypes(const QByteArray &annexB)
     return types;
 }
 
-struct H264Probe::Private
-{
-    AVCodecContext *context = nullptr;
-    AVPacket *packet = nullptr;
-    AVFrame *frame = nullptr;
-    AVFrame *last = nullptr;
-};
-
-H264Probe::H264Probe() : d(std::make_unique<Private>())
+H264Probe::H264Probe()
 {
     const AVCodec *codec = avcodec_find_decoder_by_name("h264");
-    d->context = avcodec_alloc_context3(codec);
-    avcodec_open2(d->context, codec, nullptr);
-    d->packet = av_packet_alloc();
-    d->frame = av_frame_alloc();
-    d->last = av_frame_alloc();
+    m_context = avcodec_alloc_context3(codec);
+    avcodec_open2(m_context, codec, nullptr);
+    m_packet = av_packet_alloc();
+    m_frame = av_frame_alloc();
+    m_last = av_frame_alloc();
 }
 
 H264Probe::~H264Probe()
 {
-    av_frame_free(&d->frame);
-    av_frame_free(&d->last);
-    av_packet_free(&d->packet);
-    avcodec_free_context(&d->context);
+    av_frame_free(&m_frame);
+    av_frame_free(&m_last);
+    av_packet_free(&m_packet);
+    avcodec_free_context(&m_context);
 }
 
 QSize H264Probe::feed(const QByteArray &payload)
 {
-    if (av_new_packet(d->packet, int(payload.size())) != 0)
+    if (av_new_packet(m_packet, int(payload.size())) != 0)
         return {};
-    memcpy(d->packet->data, payload.constData(), size_t(payload.size()));
-    avcodec_send_packet(d->context, d->packet);
-    av_packet_unref(d->packet);
+    memcpy(m_packet->data, payload.constData(), size_t(payload.size()));
+    avcodec_send_packet(m_context, m_packet);
+    av_packet_unref(m_packet);
     QSize size;
-    while (avcodec_receive_frame(d->context, d->frame) == 0) {
-        size = QSize(d->frame->width, d->frame->height);
-        av_frame_unref(d->last);
-        av_frame_move_ref(d->last, d->frame);
+    while (avcodec_receive_frame(m_context, m_frame) == 0) {
+        size = QSize(m_frame->width, m_frame->height);
+        av_frame_unref(m_last);
+        av_frame_move_ref(m_last, m_frame);
     }
     return size;
 }
 
 int H264Probe::redChroma(const QPoint &at) const
 {
-    const AVFrame *f = d->last;
+    const AVFrame *f = m_last;
     if (!f->data[2] || f->format != AV_PIX_FMT_YUV420P || at.x() < 0 || at.y() < 0 ||
         at.x() >= f->width || at.y() >= f->height)
         return -1;
@@ -354,107 +335,95 @@ QByteArray keycodeMessage(int action, int keycode, int repeat, int metaState)
            be32Bytes(quint32(repeat)) + be32Bytes(quint32(metaState));
 }
 
+QByteArray keyPress(int keycode)
+{
+    return keycodeMessage(0, keycode) + keycodeMessage(1, keycode);
+}
+
 QByteArray touchMessage(int action, quint64 pointerId, int x, int y, int width, int height,
                         quint16 pressure, int actionButton, int buttons)
 {
     return QByteArray(1, char(2)) + char(action) + be64Bytes(pointerId) + be32Bytes(quint32(x)) +
            be32Bytes(quint32(y)) + be32Bytes((quint32(width) << 16) | quint16(height)) +
-           be32Bytes(quint32(pressure) << 16).left(2) + be32Bytes(quint32(actionButton)) +
+           be32Bytes(pressure).mid(2) + be32Bytes(quint32(actionButton)) +
            be32Bytes(quint32(buttons));
 }
 
 QByteArray clipboardMessage(quint64 sequence, bool paste, const QByteArray &utf8)
 {
-    return QByteArray(1, char(9)) + be64Bytes(sequence) + char(paste ? 1 : 0) +
+    return QByteArray(1, char(9)) + be64Bytes(sequence) + char(paste) +
            be32Bytes(quint32(utf8.size())) + utf8;
 }
 
-Session::Session(TestFleet &fleet, const Options &options) : m_fleet(fleet), m_options(options)
-{
-    m_listener = new QTcpServer;
-}
+Session::Session(TestFleet &fleet, const Options &options) : m_fleet(fleet), m_options(options) {}
 
 Session::~Session()
 {
-    if (m_process && m_process->state() != QProcess::NotRunning) {
-        m_process->kill();
-        m_process->waitForFinished(3000);
+    if (process && process->state() != QProcess::NotRunning) {
+        process->kill();
+        process->waitForFinished(3000);
     }
-    delete m_listener;
-}
-
-QStringList Session::serverArguments(const Options &options)
-{
-    QStringList args{"-s",
-                     options.serial,
-                     "shell",
-                     "CLASSPATH=/data/local/tmp/scrcpy-server.jar",
-                     "app_process",
-                     "/",
-                     "com.genymobile.scrcpy.Server",
-                     options.version,
-                     QStringLiteral("video_bit_rate=%1").arg(options.bitRate),
-                     "audio_codec=opus",
-                     "log_level=verbose"};
-    if (options.maxSize > 0)
-        args << QStringLiteral("max_size=%1").arg(options.maxSize);
-    if (options.maxFps > 0)
-        args << QStringLiteral("max_fps=%1").arg(options.maxFps);
-    args << "stay_awake=true"
-         << QStringLiteral("scid=%1").arg(options.scid, 8, 16, QLatin1Char('0'))
-         << QStringLiteral("control=%1").arg(options.control ? "true" : "false")
-         << QStringLiteral("video=%1").arg(options.video ? "true" : "false")
-         << QStringLiteral("audio=%1").arg(options.audio ? "true" : "false");
-    return args + options.extra;
 }
 
 bool Session::launch()
 {
-    const QString serial = m_options.serial;
-    if (m_options.push && m_fleet.adb({"-s", serial, "push", m_fleet.home() + "/scrcpy-server",
-                                       "/data/local/tmp/scrcpy-server.jar"})
-                                  .exitCode != 0)
+    const Options &o = m_options;
+    const QString jar = QStringLiteral("/data/local/tmp/scrcpy-server.jar");
+    const QString scid = QStringLiteral("%1").arg(o.scid, 8, 16, QLatin1Char('0'));
+    if (o.push && m_fleet.on(o.serial, {"push", m_fleet.home() + "/scrcpy-server", jar}).exitCode)
         return false;
-    if (!m_listener->listen(QHostAddress::LocalHost, 0))
+    if (!listener.listen(QHostAddress::LocalHost, 0))
         return false;
-    const QString socket = QStringLiteral("scrcpy_%1").arg(m_options.scid, 8, 16, QLatin1Char('0'));
-    if (m_options.tunnel && m_fleet.adb({"-s", serial, "reverse", "localabstract:" + socket,
-                                         QStringLiteral("tcp:%1").arg(m_listener->serverPort())})
-                                    .exitCode != 0)
+    const QString port = QStringLiteral("tcp:%1").arg(listener.serverPort());
+    if (o.tunnel &&
+        m_fleet.on(o.serial, {"reverse", "localabstract:scrcpy_" + scid, port}).exitCode)
         return false;
-    m_process = m_fleet.startAdb(serverArguments(m_options));
-    return m_process->waitForStarted(5000);
+    QStringList args = QStringLiteral("-s %1 shell CLASSPATH=%2 app_process / "
+                                      "com.genymobile.scrcpy.Server %3 video_bit_rate=500000 "
+                                      "audio_codec=opus log_level=verbose max_fps=10 "
+                                      "stay_awake=true scid=%4 control=true video=true audio=%5")
+                           .arg(o.serial, jar, o.version, scid, o.audio ? "true" : "false")
+                           .split(QLatin1Char(' '));
+    if (o.maxSize > 0)
+        args << QStringLiteral("max_size=%1").arg(o.maxSize);
+    process = m_fleet.startAdb(args + o.extra);
+    return process->waitForStarted(5000);
 }
 
 bool Session::acceptAll(int timeoutMs)
 {
-    QList<QTcpSocket **> order;
-    if (m_options.video)
-        order << &m_video;
-    if (m_options.audio)
-        order << &m_audio;
-    if (m_options.control)
-        order << &m_control;
-    for (QTcpSocket **slot : order) {
-        if (!m_listener->hasPendingConnections() && !m_listener->waitForNewConnection(timeoutMs))
+    for (QTcpSocket **slot : {&video, &audio, &control}) {
+        if (*slot || (slot == &audio && !m_options.audio))
+            continue;
+        if (!listener.hasPendingConnections() && !listener.waitForNewConnection(timeoutMs))
             return false;
-        *slot = m_listener->nextPendingConnection();
+        *slot = listener.nextPendingConnection();
     }
     return true;
 }
 
 bool Session::waitForExit(int timeoutMs)
 {
-    return m_process &&
-           (m_process->state() == QProcess::NotRunning || m_process->waitForFinished(timeoutMs));
+    return process &&
+           (process->state() == QProcess::NotRunning || process->waitForFinished(timeoutMs));
 }
 
 Session::VideoHeader Session::readVideoHeader()
 {
-    const QByteArray bytes = readExactly(m_video, 76);
+    const QByteArray bytes = readExactly(video, 76);
     if (bytes.size() != 76)
         return {};
     return {bytes.left(64), bytes.mid(64, 4), QSize(int(be32(bytes, 68)), int(be32(bytes, 72)))};
+}
+
+std::unique_ptr<Session> openSession(TestFleet &fleet, Session::Options options)
+{
+    if (options.serial.isEmpty())
+        options.serial = fleet.serial();
+    auto session = std::make_unique<Session>(fleet, options);
+    if (!session->launch() || !session->acceptAll())
+        return nullptr;
+    return session;
 }
 
 } // namespace Sim
