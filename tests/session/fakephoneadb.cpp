@@ -2,14 +2,13 @@
 
 #include "adbrunner.h"
 
-#include <QDir>
 #include <QFile>
 
 namespace {
+// One line per call, the arguments separated by 0x1f.
 const char kScript[] = R"(#!/bin/sh
 here=$(dirname "$0")
-for a in "$@"; do printf '%s\037' "$a"; done >> "$here/calls.log"
-printf '\036' >> "$here/calls.log"
+(IFS=$(printf '\037'); printf '%s\n' "$*") >> "$here/calls.log"
 . "$here/behaviour.sh"
 )";
 
@@ -50,28 +49,22 @@ void FakePhoneAdb::setAttachedSerials(const QStringList &serials)
 
 void FakePhoneAdb::writeBehaviour()
 {
-    QString listing = QStringLiteral("List of devices attached\\n");
-    int transport = 1;
-    for (const QString &serial : std::as_const(m_attached))
-        listing += QStringLiteral("%1\\tdevice usb:1-%2 product:p%2 model:M%2 transport_id:%2\\n")
-                       .arg(serial)
-                       .arg(transport++);
-
     QString body = QStringLiteral("case \"$*\" in\n");
     for (const auto &rule : std::as_const(m_rules))
         body += QStringLiteral("  %1) %2 ;;\n").arg(rule.first, rule.second);
-    body += QStringLiteral("  'devices -l') printf '%1' ;;\n").arg(listing);
-    body += QStringLiteral("  *' push '*) echo '1 file pushed.' ;;\n"
-                           "  *' reverse '*) ;;\n"
+    body += QStringLiteral("  'devices -l') printf 'List of devices attached\\n'");
+    for (const QString &serial : std::as_const(m_attached))
+        body += QStringLiteral("; printf '%1\\tdevice usb:1-1 product:p model:M transport_id:1\\n'")
+                    .arg(serial);
+    body += QStringLiteral(" ;;\n"
+                           "  *' push '*) echo '1 file pushed.' ;;\n"
                            "  *app_process*) exec sleep 60 ;;\n"
-                           "  *'ip addr show wlan0'*) echo '    inet %1/24 brd 192.168.1.255 scope "
-                           "global wlan0' ;;\n"
+                           "  *'ip addr show wlan0'*) echo '    inet 192.168.1.50/24 brd "
+                           "192.168.1.255 scope global wlan0' ;;\n"
                            "  *'wm size'*) echo 'Physical size: 1080x2400' ;;\n"
                            "  *' tcpip '*) echo 'restarting in TCP mode port: 5555' ;;\n"
                            "  *' connect '*) echo \"connected to $4\" ;;\n"
-                           "  *) ;;\n"
-                           "esac\n")
-                .arg(QLatin1String(kIp));
+                           "esac\n");
     writeFile(m_dir.filePath(QStringLiteral("behaviour.sh")), body.toUtf8());
 }
 
@@ -79,17 +72,9 @@ QList<QStringList> FakePhoneAdb::calls() const
 {
     QFile log(m_dir.filePath(QStringLiteral("calls.log")));
     QList<QStringList> result;
-    if (!log.open(QIODevice::ReadOnly))
-        return result;
-    const QList<QByteArray> records = log.readAll().split('\036');
-    for (const QByteArray &record : records) {
-        if (record.isEmpty())
-            continue;
-        QStringList args;
-        const QList<QByteArray> parts = record.split('\037');
-        for (int i = 0; i + 1 < parts.size(); ++i) // the last piece follows the final separator
-            args << QString::fromUtf8(parts.at(i));
-        result << args;
+    if (log.open(QIODevice::ReadOnly)) {
+        for (const QString &line : QString::fromUtf8(log.readAll()).split('\n', Qt::SkipEmptyParts))
+            result << line.split(QChar(0x1f));
     }
     return result;
 }
@@ -98,10 +83,8 @@ QList<QStringList> FakePhoneAdb::callsWith(const QStringList &words) const
 {
     QList<QStringList> result;
     for (const QStringList &call : calls()) {
-        bool all = true;
-        for (const QString &word : words)
-            all = all && call.contains(word);
-        if (all)
+        if (std::all_of(words.begin(), words.end(),
+                        [&](const QString &w) { return call.contains(w); }))
             result << call;
     }
     return result;

@@ -11,14 +11,10 @@ class FakePhoneAdb
 {
 public:
     static constexpr const char *kSerial = "R58M123";
-    static constexpr const char *kIp = "192.168.1.50";
 
     // Installs itself as the adb of this process until destroyed.
     FakePhoneAdb();
     ~FakePhoneAdb();
-    FakePhoneAdb(const FakePhoneAdb &) = delete;
-    FakePhoneAdb &operator=(const FakePhoneAdb &) = delete;
-
     bool isValid() const { return m_valid; }
 
     // A rule: a sh `case` pattern over "$*" and the shell code that answers it.
