@@ -126,19 +126,20 @@ void fillRect(AVFrame *frame, const QRect &rect, const QColor &color)
     const QRect r = rect.intersected(QRect(0, 0, frame->width, frame->height));
     for (int row = r.top(); row <= r.bottom(); ++row)
         std::memset(frame->data[0] + row * frame->linesize[0] + r.left(), y, r.width());
-    for (int row = r.top() / 2; row <= r.bottom() / 2; ++row) {
-        std::memset(frame->data[1] + row * frame->linesize[1] + r.left() / 2, u,
-                    (r.width() + 1) / 2);
-        std::memset(frame->data[2] + row * frame->linesize[2] + r.left() / 2, v,
-                    (r.width() + 1) / 2);
+    const int shift = frame->format == AV_PIX_FMT_YUV444P ? 0 : 1;
+    for (int row = r.top() >> shift; row <= r.bottom() >> shift; ++row) {
+        const int left = r.left() >> shift;
+        const int width = (r.width() + shift) >> shift;
+        std::memset(frame->data[1] + row * frame->linesize[1] + left, u, width);
+        std::memset(frame->data[2] + row * frame->linesize[2] + left, v, width);
     }
 }
 } // namespace
 
-AVFrame *TestPicture::makeFrame(const QSize &size, int frameIndex)
+AVFrame *TestPicture::makeFrame(const QSize &size, int frameIndex, int format)
 {
     AVFrame *frame = av_frame_alloc();
-    frame->format = AV_PIX_FMT_YUV420P;
+    frame->format = format;
     frame->width = size.width();
     frame->height = size.height();
     if (av_frame_get_buffer(frame, 0) < 0) {
@@ -153,6 +154,78 @@ AVFrame *TestPicture::makeFrame(const QSize &size, int frameIndex)
     return frame;
 }
 
+void AVPacketDeleter::operator()(AVPacket *packet) const
+{
+    av_packet_free(&packet);
+}
+
+H264TestStream::H264TestStream(int width, int height, AVPixelFormat format, const char *preset,
+                               int gop, int bitRate)
+{
+    const AVCodec *codec = avcodec_find_encoder_by_name("libx264");
+    if (!codec)
+        return;
+    m_context = avcodec_alloc_context3(codec);
+    m_context->width = width;
+    m_context->height = height;
+    m_context->pix_fmt = format;
+    m_context->time_base = AVRational{1, 1000000};
+    m_context->framerate = AVRational{30, 1};
+    if (bitRate > 0)
+        m_context->bit_rate = bitRate;
+    m_context->gop_size = gop;
+    m_context->max_b_frames = 0;
+    m_context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    av_opt_set(m_context->priv_data, "preset", preset, 0);
+    av_opt_set(m_context->priv_data, "tune", "zerolatency", 0);
+    av_opt_set(m_context->priv_data, "forced-idr", "1", 0);
+    if (avcodec_open2(m_context, codec, nullptr) < 0)
+        avcodec_free_context(&m_context);
+}
+
+H264TestStream::~H264TestStream()
+{
+    avcodec_free_context(&m_context);
+}
+
+bool H264TestStream::isValid() const
+{
+    return m_context && m_context->extradata_size > 0;
+}
+
+QByteArray H264TestStream::parameterSets() const
+{
+    return QByteArray(reinterpret_cast<const char *>(m_context->extradata),
+                      m_context->extradata_size);
+}
+
+AVPacketPtr H264TestStream::config() const
+{
+    AVPacketPtr packet(av_packet_alloc());
+    if (av_new_packet(packet.get(), m_context->extradata_size) < 0)
+        return {};
+    std::memcpy(packet->data, m_context->extradata, size_t(m_context->extradata_size));
+    packet->pts = packet->dts = AV_NOPTS_VALUE;
+    return packet;
+}
+
+AVPacketPtr H264TestStream::frame(qint64 ptsUs, bool key)
+{
+    AVFrame *picture = TestPicture::makeFrame(QSize(m_context->width, m_context->height), m_count++,
+                                              m_context->pix_fmt);
+    if (!picture)
+        return {};
+    picture->pts = ptsUs;
+    picture->pict_type = key ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;
+    const int sent = avcodec_send_frame(m_context, picture);
+    av_frame_free(&picture);
+    AVPacketPtr packet(av_packet_alloc());
+    if (sent < 0 || avcodec_receive_packet(m_context, packet.get()) < 0)
+        return {};
+    packet->pts = packet->dts = ptsUs;
+    return packet;
+}
+
 bool H264TestStream::encoderAvailable()
 {
     return avcodec_find_encoder_by_name("libx264") != nullptr;
@@ -160,52 +233,21 @@ bool H264TestStream::encoderAvailable()
 
 QVector<WirePacket> H264TestStream::encode(const QSize &size, int frameCount, int bitRate, int gop)
 {
-    QVector<WirePacket> packets;
-    const AVCodec *codec = avcodec_find_encoder_by_name("libx264");
-    if (!codec)
-        return packets;
-    AVCodecContext *context = avcodec_alloc_context3(codec);
-    context->width = size.width();
-    context->height = size.height();
-    context->pix_fmt = AV_PIX_FMT_YUV420P;
-    context->time_base = AVRational{1, 1000000};
-    context->framerate = AVRational{30, 1};
-    context->bit_rate = bitRate;
-    context->gop_size = gop;
-    context->max_b_frames = 0;
-    context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    av_opt_set(context->priv_data, "preset", "ultrafast", 0);
-    av_opt_set(context->priv_data, "tune", "zerolatency", 0);
-    if (avcodec_open2(context, codec, nullptr) < 0) {
-        avcodec_free_context(&context);
-        return packets;
-    }
-    packets.append(
-        {QByteArray(reinterpret_cast<const char *>(context->extradata), context->extradata_size),
-         Wire::Config});
-
-    AVPacket *packet = av_packet_alloc();
-    auto collect = [&] {
-        while (avcodec_receive_packet(context, packet) == 0) {
-            quint64 ptsAndFlags = quint64(packet->pts);
-            if (packet->flags & AV_PKT_FLAG_KEY)
-                ptsAndFlags |= Wire::KeyFrame;
-            packets.append({QByteArray(reinterpret_cast<const char *>(packet->data), packet->size),
-                            ptsAndFlags});
-            av_packet_unref(packet);
-        }
-    };
+    H264TestStream stream(size.width(), size.height(), AV_PIX_FMT_YUV420P, "ultrafast", gop,
+                          bitRate);
+    if (!stream.isValid())
+        return {};
+    QVector<WirePacket> packets{{stream.parameterSets(), Wire::Config}};
     for (int i = 0; i < frameCount; ++i) {
-        AVFrame *frame = TestPicture::makeFrame(size, i);
-        frame->pts = qint64(i) * 1000000 / 30;
-        avcodec_send_frame(context, frame);
-        av_frame_free(&frame);
-        collect();
+        const AVPacketPtr packet = stream.frame(qint64(i) * 1000000 / 30);
+        if (!packet)
+            return {};
+        quint64 ptsAndFlags = quint64(packet->pts);
+        if (packet->flags & AV_PKT_FLAG_KEY)
+            ptsAndFlags |= Wire::KeyFrame;
+        packets.append(
+            {QByteArray(reinterpret_cast<const char *>(packet->data), packet->size), ptsAndFlags});
     }
-    avcodec_send_frame(context, nullptr);
-    collect();
-    av_packet_free(&packet);
-    avcodec_free_context(&context);
     return packets;
 }
 

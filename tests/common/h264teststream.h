@@ -9,7 +9,15 @@
 #include <QString>
 #include <QVector>
 
+#include <memory>
+
+extern "C" {
+#include <libavutil/pixfmt.h>
+}
+
+struct AVCodecContext;
 struct AVFrame;
+struct AVPacket;
 
 struct WirePacket
 {
@@ -38,8 +46,8 @@ QColor middleColor();
 QRect topBand(const QSize &size);
 QRect bottomBand(const QSize &size);
 QRect square(const QSize &size, int frameIndex);
-// A frame of that picture in YUV420P (caller frees with av_frame_free).
-AVFrame *makeFrame(const QSize &size, int frameIndex);
+// A frame of that picture in YUV420P or YUV444P (caller frees with av_frame_free).
+AVFrame *makeFrame(const QSize &size, int frameIndex, int format = AV_PIX_FMT_YUV420P);
 // The inner half of a region, clear of block edges that the encoder smears.
 QRect inner(const QRect &rect);
 // The average colour of a region, and the largest channel difference of two colours.
@@ -47,21 +55,42 @@ QColor meanColour(const QImage &image, const QRect &rect);
 int colourDistance(const QColor &a, const QColor &b);
 } // namespace TestPicture
 
+struct AVPacketDeleter
+{
+    void operator()(AVPacket *packet) const;
+};
+using AVPacketPtr = std::unique_ptr<AVPacket, AVPacketDeleter>;
+
 // Encodes TestPicture frames with libx264 the way the phone does: the parameter sets as
-// a config packet of their own, then one Annex B access unit per frame.
+// a config packet of their own, then one Annex B access unit per frame, no B-frames.
 class H264TestStream
 {
 public:
+    H264TestStream(int width, int height, AVPixelFormat format = AV_PIX_FMT_YUV420P,
+                   const char *preset = "ultrafast", int gop = 1000, int bitRate = 0);
+    ~H264TestStream();
+    H264TestStream(const H264TestStream &) = delete;
+    H264TestStream &operator=(const H264TestStream &) = delete;
+
+    bool isValid() const;
+    QByteArray parameterSets() const;
+    AVPacketPtr config() const; // the parameter sets, no timestamp
+    // The next picture at the phone's time ptsUs; a key frame on request.
+    AVPacketPtr frame(qint64 ptsUs, bool key = false);
+
     static bool encoderAvailable();
-    // Empty when no encoder is available.
+    // A whole stream at 30 fps; empty when no encoder is available.
     static QVector<WirePacket> encode(const QSize &size, int frameCount, int bitRate = 2000000,
                                       int gop = 30);
+
+private:
+    AVCodecContext *m_context = nullptr;
+    int m_count = 0;
 };
 
 // A readable device that the test fills; every feed raises readyRead at once.
 class FeedDevice : public QIODevice
 {
-    Q_OBJECT
 public:
     explicit FeedDevice(QObject *parent = nullptr);
     bool isSequential() const override { return true; }

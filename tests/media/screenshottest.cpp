@@ -101,41 +101,27 @@ private slots:
             QVERIFY(QFile::remove(folder.filePath(file)));
     }
 
-    void converterNarrowsWidePictures_data()
-    {
-        QTest::addColumn<QSize>("frameSize");
-        QTest::addColumn<QSize>("imageSize");
-        QTest::newRow("portrait phone") << QSize(1080, 2400) << QSize(1080, 2400);
-        QTest::newRow("exactly 1920") << QSize(1920, 1080) << QSize(1920, 1080);
-        QTest::newRow("1440p landscape") << QSize(2560, 1440) << QSize(1920, 1080);
-        // 998.96 rows: the nearest row keeps the shape, cutting would lose one.
-        QTest::newRow("height rounded") << QSize(1922, 1000) << QSize(1920, 999);
-    }
-
-    void converterNarrowsWidePictures()
-    {
-        QFETCH(QSize, frameSize);
-        QFETCH(QSize, imageSize);
-        ScreenshotConverter converter;
-        AVFrame *frame = TestPicture::makeFrame(frameSize, 3);
-        QVERIFY(frame);
-        const QImage image = converter.convert(frame);
-        av_frame_free(&frame);
-        QCOMPARE(image.size(), imageSize);
-        QCOMPARE(image.format(), QImage::Format_RGB888);
-        verifyPicture(image, frameSize, 3, 12);
-    }
-
-    void converterFollowsSizeChanges()
+    void converterNarrowsWidePicturesAndFollowsSizeChanges()
     {
         // One converter per decoder: a rotated stream must not reuse the old scaler.
         ScreenshotConverter converter;
-        for (const QSize &size : {QSize(2560, 1440), QSize(1440, 2560), QSize(640, 480)}) {
-            AVFrame *frame = TestPicture::makeFrame(size, 1);
+        const QPair<QSize, QSize> sizes[] = {
+            {QSize(1080, 2400), QSize(1080, 2400)},
+            {QSize(1920, 1080), QSize(1920, 1080)},
+            {QSize(2560, 1440), QSize(1920, 1080)},
+            {QSize(1440, 2560), QSize(1440, 2560)},
+            // 998.96 rows: the nearest row keeps the shape, cutting would lose one.
+            {QSize(1922, 1000), QSize(1920, 999)},
+            {QSize(640, 480), QSize(640, 480)},
+        };
+        for (const auto &[frameSize, imageSize] : sizes) {
+            AVFrame *frame = TestPicture::makeFrame(frameSize, 3);
+            QVERIFY(frame);
             const QImage image = converter.convert(frame);
             av_frame_free(&frame);
-            QCOMPARE(image.size(), ScreenshotConverter::targetSize(size));
-            verifyPicture(image, size, 1, 12);
+            QCOMPARE(image.size(), imageSize);
+            QCOMPARE(image.format(), QImage::Format_RGB888);
+            verifyPicture(image, frameSize, 3, 12);
         }
         AVFrame *empty = av_frame_alloc();
         QVERIFY(converter.convert(empty).isNull());

@@ -1,6 +1,6 @@
 #include "mediarecorder.h"
-#include "../audio/audiotesttools.h"
 #include "appconfig.h"
+#include "audiotesttools.h"
 #include "device.h"
 #include "devicesettings.h"
 #include "recordertesttools.h"

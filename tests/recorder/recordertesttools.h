@@ -1,8 +1,6 @@
 #pragma once
-// Fixtures of the recorder tests: an H.264 stream shaped like the phone's (parameter sets
-// as a separate config packet, Annex B frames without B-frames) and a reader of recordings
-// built on Debian's ffprobe and ffmpeg.
-#include "../audio/audiotesttools.h"
+// A reader of recordings for the recorder tests, built on Debian's ffprobe.
+#include "h264teststream.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -13,113 +11,11 @@
 
 extern "C" {
 #include <libavcodec/avcodec.h>
-#include <libavutil/frame.h>
-#include <libavutil/opt.h>
 }
 
 namespace RecorderTestTools {
 
-using AudioTestTools::PacketPtr;
-
-inline PacketPtr packetWith(const QByteArray &payload, qint64 pts, bool key = false)
-{
-    PacketPtr packet(av_packet_alloc());
-    if (av_new_packet(packet.get(), int(payload.size())) < 0)
-        return {};
-    memcpy(packet->data, payload.constData(), size_t(payload.size()));
-    packet->pts = packet->dts = pts;
-    if (key)
-        packet->flags |= AV_PKT_FLAG_KEY;
-    return packet;
-}
-
-// The phone's encoder: libx264 with the parameter sets kept out of the frames.
-class H264TestStream
-{
-public:
-    H264TestStream(int width, int height, AVPixelFormat format = AV_PIX_FMT_YUV420P,
-                   const char *preset = "ultrafast")
-        : m_width(width), m_height(height), m_format(format)
-    {
-        const AVCodec *codec = avcodec_find_encoder_by_name("libx264");
-        if (!codec)
-            return;
-        m_context = avcodec_alloc_context3(codec);
-        m_context->width = width;
-        m_context->height = height;
-        m_context->pix_fmt = format;
-        m_context->time_base = AVRational{1, 1000000};
-        m_context->gop_size = 1000;
-        m_context->max_b_frames = 0;
-        m_context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-        av_opt_set(m_context->priv_data, "preset", preset, 0);
-        av_opt_set(m_context->priv_data, "tune", "zerolatency", 0);
-        av_opt_set(m_context->priv_data, "forced-idr", "1", 0);
-        if (avcodec_open2(m_context, codec, nullptr) < 0)
-            avcodec_free_context(&m_context);
-        m_frame = av_frame_alloc();
-        m_frame->width = width;
-        m_frame->height = height;
-        m_frame->format = format;
-        av_frame_get_buffer(m_frame, 0);
-    }
-    ~H264TestStream()
-    {
-        avcodec_free_context(&m_context);
-        av_frame_free(&m_frame);
-    }
-    H264TestStream(const H264TestStream &) = delete;
-    H264TestStream &operator=(const H264TestStream &) = delete;
-
-    bool isValid() const { return m_context && m_context->extradata_size > 0; }
-    QSize size() const { return QSize(m_width, m_height); }
-
-    QByteArray parameterSets() const
-    {
-        return QByteArray(reinterpret_cast<const char *>(m_context->extradata),
-                          m_context->extradata_size);
-    }
-
-    // The config packet: parameter sets, no timestamp.
-    PacketPtr config() const
-    {
-        return packetWith(QByteArray(reinterpret_cast<const char *>(m_context->extradata),
-                                     m_context->extradata_size),
-                          AV_NOPTS_VALUE);
-    }
-
-    // The next frame at the phone's time ptsUs; key frames on request.
-    PacketPtr frame(qint64 ptsUs, bool key = false)
-    {
-        av_frame_make_writable(m_frame);
-        for (int y = 0; y < m_height; ++y)
-            for (int x = 0; x < m_width; ++x)
-                m_frame->data[0][y * m_frame->linesize[0] + x] = uint8_t(x + y + m_count * 3);
-        const bool fullChroma = m_format == AV_PIX_FMT_YUV444P;
-        for (int plane = 1; plane < 3; ++plane)
-            for (int y = 0; y < (fullChroma ? m_height : m_height / 2); ++y)
-                memset(m_frame->data[plane] + y * m_frame->linesize[plane], 128 + plane * 10,
-                       size_t(fullChroma ? m_width : m_width / 2));
-        m_frame->pts = ptsUs;
-        m_frame->pict_type = key ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;
-        ++m_count;
-        if (avcodec_send_frame(m_context, m_frame) < 0)
-            return {};
-        PacketPtr packet(av_packet_alloc());
-        if (avcodec_receive_packet(m_context, packet.get()) < 0)
-            return {};
-        packet->pts = packet->dts = ptsUs;
-        return packet;
-    }
-
-private:
-    int m_width;
-    int m_height;
-    AVPixelFormat m_format;
-    AVCodecContext *m_context = nullptr;
-    AVFrame *m_frame = nullptr;
-    int m_count = 0;
-};
+using PacketPtr = AVPacketPtr;
 
 // One packet of a recording as ffprobe reports it (times in the track's units, ms for mkv).
 struct ProbedPacket
