@@ -78,23 +78,11 @@ ControlLink::ControlLink()
     connect(m_phone, &QTcpSocket::readyRead, this, &ControlLink::readPhoneSide);
 }
 
-bool ControlLink::isConnected() const
-{
-    return m_phone && m_host.state() == QAbstractSocket::ConnectedState;
-}
-
 void ControlLink::readPhoneSide()
 {
     m_buffer.append(m_phone->readAll());
     if (!decodeControlMessages(m_buffer, m_messages, m_clock.elapsed()))
         m_broken = true;
-}
-
-QList<WireMessage> ControlLink::takeMessages()
-{
-    QList<WireMessage> taken;
-    taken.swap(m_messages);
-    return taken;
 }
 
 bool ControlLink::waitForMessages(int count, int timeoutMs)

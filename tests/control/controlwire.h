@@ -7,26 +7,18 @@
 #include <QObject>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <utility>
 
 struct WireMessage
 {
     int type = -1;
     int action = 0;
-    // inject keycode
-    qint32 keycode = 0;
-    qint32 repeat = 0;
-    qint32 metaState = 0;
-    // inject touch event
-    quint64 pointerId = 0;
-    qint32 x = 0;
-    qint32 y = 0;
-    quint16 width = 0;
-    quint16 height = 0;
-    quint16 pressure = 0;
-    qint32 actionButton = 0;
-    qint32 buttons = 0;
-    // set clipboard
-    quint64 sequence = 0;
+    qint32 keycode = 0, repeat = 0, metaState = 0; // key
+    quint64 pointerId = 0;                         // touch
+    qint32 x = 0, y = 0;
+    quint16 width = 0, height = 0, pressure = 0;
+    qint32 actionButton = 0, buttons = 0;
+    quint64 sequence = 0; // clipboard
     bool paste = false;
     QByteArray text;
 
@@ -42,11 +34,14 @@ class ControlLink : public QObject
     Q_OBJECT
 public:
     ControlLink();
-    bool isConnected() const;
+    bool isConnected() const
+    {
+        return m_phone && m_host.state() == QAbstractSocket::ConnectedState;
+    }
     // The host's end, to be handed to a Controller.
     QTcpSocket *hostSocket() { return &m_host; }
     QList<WireMessage> messages() const { return m_messages; }
-    QList<WireMessage> takeMessages();
+    QList<WireMessage> takeMessages() { return std::exchange(m_messages, {}); }
     bool waitForMessages(int count, int timeoutMs = 3000);
     // Waits a while and returns whatever arrived (for "nothing more is sent").
     QList<WireMessage> settle(int ms = 100);

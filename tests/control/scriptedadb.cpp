@@ -6,12 +6,9 @@
 
 ScriptedAdb::ScriptedAdb()
 {
-    if (!m_dir.isValid())
-        return;
-    const QString dir = m_dir.path();
     QFile script(m_dir.filePath("adb"));
     if (!script.open(QIODevice::WriteOnly))
-        return;
+        qFatal("scripted adb: cannot write %s", qPrintable(script.fileName()));
     script.write(QStringLiteral(R"(#!/bin/sh
 printf '%s\n' "$*" >> '%1/calls.log'
 case "$*" in
@@ -28,12 +25,11 @@ case "$*" in
 esac
 exit 0
 )")
-                     .arg(dir)
+                     .arg(m_dir.path())
                      .toUtf8());
     script.close();
     script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     ADBRunner::setExecutablePathForTesting(script.fileName());
-    m_valid = true;
 }
 
 ScriptedAdb::~ScriptedAdb()
@@ -47,14 +43,4 @@ QStringList ScriptedAdb::calls() const
     if (!log.open(QIODevice::ReadOnly))
         return {};
     return QString::fromUtf8(log.readAll()).split('\n', Qt::SkipEmptyParts);
-}
-
-void ScriptedAdb::clearCalls()
-{
-    QFile::remove(m_dir.filePath("calls.log"));
-}
-
-QString ScriptedAdb::pushedFile(const QString &fileName) const
-{
-    return m_dir.filePath("pushed/" + fileName);
 }

@@ -10,12 +10,11 @@
 #include <QtTest>
 
 namespace {
-
 struct Received
 {
     QByteArray header;
     QByteArray json;
-    QJsonObject envelope() const { return QJsonDocument::fromJson(json).object(); }
+    QJsonObject data() const { return QJsonDocument::fromJson(json)["data"].toObject(); }
 };
 
 // The phone side: reads 16-byte-header frames whose length field is the byte count.
@@ -24,20 +23,20 @@ class FakeAutojsService : public QObject
 public:
     explicit FakeAutojsService(quint16 port)
     {
-        m_listening = m_server.listen(QHostAddress::LocalHost, port);
+        listening = m_server.listen(QHostAddress::LocalHost, port);
         connect(&m_server, &QTcpServer::newConnection, this, [this] {
             while (QTcpSocket *peer = m_server.nextPendingConnection()) {
-                ++m_connections;
+                ++connections;
                 m_peer = peer;
                 connect(peer, &QTcpSocket::readyRead, this, [this, peer] { read(peer); });
-                connect(peer, &QTcpSocket::disconnected, this, [this] { ++m_disconnects; });
+                connect(peer, &QTcpSocket::disconnected, this, [this] { ++disconnects; });
             }
         });
     }
-    bool isListening() const { return m_listening; }
+    bool listening = false;
     QList<Received> frames;
-    int connections() const { return m_connections; }
-    int disconnects() const { return m_disconnects; }
+    int connections = 0;
+    int disconnects = 0;
     bool broken = false;
 
     void reply(const QByteArray &payload, quint32 kind = 1)
@@ -46,7 +45,6 @@ public:
         qToBigEndian<quint32>(quint32(payload.size()), header.data());
         qToBigEndian<quint32>(kind, header.data() + 4);
         m_peer->write(header + payload);
-        m_peer->flush();
     }
 
 private:
@@ -72,17 +70,7 @@ private:
     QTcpServer m_server;
     QTcpSocket *m_peer = nullptr;
     QByteArray m_buffer;
-    bool m_listening = false;
-    int m_connections = 0;
-    int m_disconnects = 0;
 };
-
-struct Message
-{
-    QString text, type;
-    int timeout;
-};
-
 } // namespace
 
 class AutojsTest : public QObject
@@ -100,81 +88,52 @@ class AutojsTest : public QObject
         return file.fileName();
     }
 
-    // Device messages may come from a pool thread: collect them on this thread.
-    QList<Message> *collect(Device &device)
+    // Device messages ("text/type/timeout") may come from a pool thread: collect them here.
+    std::shared_ptr<QStringList> collect(Device &device)
     {
-        auto *messages = new QList<Message>;
-        connect(&device, &Device::destroyed, this, [messages] { delete messages; });
+        auto messages = std::make_shared<QStringList>();
         connect(
             &device, &Device::deviceMessage, this,
             [messages](QString text, QString type, int timeout) {
-                messages->append({text, type, timeout});
+                messages->append(QStringLiteral("%1/%2/%3").arg(text, type).arg(timeout));
             },
             Qt::QueuedConnection);
         return messages;
     }
 
 private slots:
-    void initTestCase()
-    {
-        m_adb = std::make_unique<ScriptedAdb>();
-        QVERIFY(m_adb->isValid());
-    }
+    void initTestCase() { m_adb = std::make_unique<ScriptedAdb>(); }
     void cleanupTestCase() { m_adb.reset(); }
 
-    void frameHeaderCarriesTheByteCount()
+    void framesCountBytesAndScriptsAreNamed()
     {
         const QByteArray framed = Autojs::frame(QByteArray(1234, 'x'));
         QCOMPARE(framed.left(16).toHex(' '),
                  QByteArray::fromHex("31323334 00000000000000000000 3100").toHex(' '));
         QCOMPARE(framed.size(), 16 + 1234);
+        QCOMPARE(Autojs::frame(QString::fromUtf8("{\"s\":\"中文\"}").toUtf8()).left(2), "14");
 
-        // Three bytes per character: the header counts bytes, not characters.
-        const QByteArray chinese = QString::fromUtf8("{\"s\":\"中文\"}").toUtf8();
-        QCOMPARE(Autojs::frame(chinese).left(2), QByteArray("14"));
-    }
-
-    void scriptNames_data()
-    {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QString>("name");
-        QTest::newRow("two dots") << "/scripts/login.flow.js"
-                                  << "login";
-        QTest::newRow("dotted folder") << "/a.b/c/run.js"
-                                       << "run";
-        QTest::newRow("no suffix") << "plain"
-                                   << "plain";
-        QTest::newRow("chinese") << QString::fromUtf8("/s/签到.js") << QString::fromUtf8("签到");
-    }
-    void scriptNames()
-    {
-        QFETCH(QString, path);
-        QFETCH(QString, name);
-        QCOMPARE(Autojs::scriptName(path), name);
-    }
-
-    void localPortIsFreeAndStable()
-    {
-        Device device(nullptr, nullptr, "autojs-port");
-        QVERIFY(device.autojs()->localPort() > 0);
-        FakeAutojsService service(device.autojs()->localPort());
-        QVERIFY(service.isListening());
+        const QList<QPair<QString, QString>> names{
+            {"/scripts/login.flow.js", "login"},
+            {"/a.b/c/run.js", "run"},
+            {"plain", "plain"},
+            {QString::fromUtf8("/s/签到.js"), QString::fromUtf8("签到")}};
+        for (const auto &[path, name] : names)
+            QCOMPARE(Autojs::scriptName(path), name);
     }
 
     void runSendsTheScriptWithItsByteLength()
     {
         Device device(nullptr, nullptr, "autojs-run");
         Autojs *autojs = device.autojs();
-        FakeAutojsService service(autojs->localPort());
-        QVERIFY(service.isListening());
-        QList<Message> *messages = collect(device);
+        FakeAutojsService service(autojs->localPort()); // a free local port
+        QVERIFY(service.listening);
+        const auto messages = collect(device);
         QSignalSpy running(autojs, &Autojs::runningStatusChanged);
         const QByteArray script =
             QString::fromUtf8("toast(\"签到成功 ✓\");\nlog('done');\n").toUtf8();
-        const QString path = writeScript("checkin.daily.js", script);
         m_adb->clearCalls();
-
-        autojs->run(path);
+        autojs->run(writeScript("checkin.daily.js", script));
         QVERIFY(autojs->isRunning());
         QCOMPARE(running.count(), 1);
         QTRY_COMPARE(service.frames.size(), 1);
@@ -186,22 +145,32 @@ private slots:
         // Compact: no line breaks (the script's own are escaped) and no padding.
         QVERIFY(!frame.json.contains('\n'));
         QVERIFY(frame.json.startsWith("{\""));
-        const QJsonObject envelope = frame.envelope();
         const int port = autojs->localPort();
-        QCOMPARE(envelope.value("id").toInt(), port);
-        QCOMPARE(envelope.value("type").toString(), "command");
-        const QJsonObject data = envelope.value("data").toObject();
+        QCOMPARE(QJsonDocument::fromJson(frame.json)["id"].toInt(), port);
+        QCOMPARE(QJsonDocument::fromJson(frame.json)["type"].toString(), "command");
+        const QJsonObject data = frame.data();
         QCOMPARE(data.value("command").toString(), "run");
         QCOMPARE(data.value("id").toInt(), port);
         QCOMPARE(data.value("name").toString(), "checkin");
         QCOMPARE(data.value("script").toString().toUtf8(), script);
-
         QCOMPARE(m_adb->calls(),
                  QStringList({QString("-s autojs-run forward tcp:%1 tcp:7347").arg(port)}));
-        QTRY_COMPARE(messages->size(), 1);
-        QCOMPARE(messages->at(0).text, "AutoJS script started");
-        QCOMPARE(messages->at(0).type, "success");
-        QCOMPARE(messages->at(0).timeout, 2000);
+        QTRY_COMPARE(*messages, QStringList({"AutoJS script started/success/2000"}));
+
+        // Replies are drained and harmless: the stop still arrives intact.
+        service.reply(R"({"type":"hello","data":{"device_name":"phone"}})");
+        service.reply("not json at all");
+        service.reply(QByteArray(3, '\x01'), 2);
+        QTest::qWait(50);
+        autojs->stop();
+        QTRY_COMPARE(service.frames.size(), 2);
+        QVERIFY(!service.broken);
+        const QJsonObject stopAll = service.frames.at(1).data();
+        QCOMPARE(stopAll.value("command").toString(), "stopAll");
+        QCOMPARE(stopAll.value("id").toInt(), port);
+        QCOMPARE(stopAll.keys(), QStringList({"command", "id"}));
+        QTRY_COMPARE(service.disconnects, 1);
+        QVERIFY(!autojs->isRunning());
     }
 
     void runAndStopFromPoolThreadsInOrder()
@@ -210,7 +179,6 @@ private slots:
         Autojs *autojs = device.autojs();
         FakeAutojsService service(autojs->localPort());
         const QString path = writeScript("loop.js", "while (true) { sleep(1000); }");
-
         m_adb->clearCalls();
         QFuture<void> run = QtConcurrent::run([autojs, path] { autojs->run(path); });
         // Once the forward ran, run holds the object; a stop given now must come after it.
@@ -218,85 +186,59 @@ private slots:
         QFuture<void> stop = QtConcurrent::run([autojs] { autojs->stop(); });
         QTRY_VERIFY(run.isFinished() && stop.isFinished());
         QTRY_COMPARE(service.frames.size(), 2);
-        QCOMPARE(service.frames.at(0).envelope().value("data").toObject().value("command"), "run");
-        const QJsonObject stopAll = service.frames.at(1).envelope().value("data").toObject();
-        QCOMPARE(stopAll.value("command").toString(), "stopAll");
-        QCOMPARE(stopAll.value("id").toInt(), int(autojs->localPort()));
-        QCOMPARE(stopAll.keys(), QStringList({"command", "id"}));
-        QTRY_COMPARE(service.disconnects(), 1);
+        QCOMPARE(service.frames.at(0).data().value("command"), "run");
+        QCOMPARE(service.frames.at(1).data().value("command"), "stopAll");
         QVERIFY(!autojs->isRunning());
     }
 
-    void repliesAreDrainedAndHarmless()
-    {
-        Device device(nullptr, nullptr, "autojs-replies");
-        Autojs *autojs = device.autojs();
-        FakeAutojsService service(autojs->localPort());
-        autojs->run(writeScript("a.js", "1"));
-        QTRY_COMPARE(service.frames.size(), 1);
-        service.reply(R"({"type":"hello","data":{"device_name":"phone"}})");
-        service.reply(R"({"type":"log","data":{"log":"x"}})");
-        service.reply("not json at all");
-        service.reply(QByteArray(3, '\x01'), 2);
-        QTest::qWait(50);
-        // Still in step: a later command arrives intact.
-        autojs->stop();
-        QTRY_COMPARE(service.frames.size(), 2);
-        QVERIFY(!service.broken);
-    }
-
-    void stopWithoutRun()
+    void stopWithoutRunConnectsNowhere()
     {
         Device device(nullptr, nullptr, "autojs-idle");
-        Autojs *autojs = device.autojs();
-        FakeAutojsService service(autojs->localPort());
-        QSignalSpy running(autojs, &Autojs::runningStatusChanged);
-        autojs->stop();
-        QCOMPARE(running.count(), 1);
-        QVERIFY(!autojs->isRunning());
-        QTest::qWait(50);
-        QCOMPARE(service.connections(), 0);
-    }
-
-    void failedForwardReportsAndSendsNothing()
-    {
-        Device device(nullptr, nullptr, "broken-phone");
-        Autojs *autojs = device.autojs();
-        FakeAutojsService service(autojs->localPort());
-        QList<Message> *messages = collect(device);
-        QSignalSpy running(autojs, &Autojs::runningStatusChanged);
-        autojs->run(writeScript("b.js", "1"));
-        QTRY_COMPARE(messages->size(), 1);
-        QCOMPARE(messages->at(0).text, "Failed to connect to AutoJS server");
-        QCOMPARE(messages->at(0).type, "error");
-        QCOMPARE(messages->at(0).timeout, 5000);
-        QCOMPARE(running.count(), 0);
-        QCOMPARE(service.connections(), 0);
-    }
-
-    void nobodyListeningIsAConnectionError()
-    {
-        Device device(nullptr, nullptr, "autojs-absent");
-        QList<Message> *messages = collect(device);
-        QFuture<void> run =
-            QtConcurrent::run([&device, this] { device.autojs()->run(writeScript("c.js", "1")); });
-        QTRY_VERIFY(run.isFinished());
-        QTRY_COMPARE(messages->size(), 1);
-        QCOMPARE(messages->at(0).text, "Failed to connect to AutoJS server");
-        QVERIFY(!device.autojs()->isRunning());
-    }
-
-    void unreadableScriptIsReported()
-    {
-        Device device(nullptr, nullptr, "autojs-missing");
         FakeAutojsService service(device.autojs()->localPort());
-        QList<Message> *messages = collect(device);
-        device.autojs()->run(m_dir.filePath("does-not-exist.js"));
-        QTRY_COMPARE(messages->size(), 1);
-        QCOMPARE(messages->at(0).text, "Failed to open AutoJS script file");
-        QCOMPARE(messages->at(0).type, "error");
+        QSignalSpy running(device.autojs(), &Autojs::runningStatusChanged);
+        device.autojs()->stop();
+        QCOMPARE(running.count(), 1);
         QVERIFY(!device.autojs()->isRunning());
-        QVERIFY(service.frames.isEmpty());
+        QTest::qWait(50);
+        QCOMPARE(service.connections, 0);
+    }
+
+    void failuresAreReported_data()
+    {
+        QTest::addColumn<QString>("serial");
+        QTest::addColumn<bool>("listening");
+        QTest::addColumn<bool>("scriptExists");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("forward fails")
+            << "broken-phone" << true << true << "Failed to connect to AutoJS server/error/5000";
+        QTest::newRow("nobody listening")
+            << "autojs-absent" << false << true << "Failed to connect to AutoJS server/error/5000";
+        QTest::newRow("unreadable script")
+            << "autojs-missing" << true << false << "Failed to open AutoJS script file/error/5000";
+    }
+    void failuresAreReported()
+    {
+        QFETCH(QString, serial);
+        QFETCH(bool, listening);
+        QFETCH(bool, scriptExists);
+        QFETCH(QString, message);
+        Device device(nullptr, nullptr, serial);
+        std::unique_ptr<FakeAutojsService> service;
+        if (listening)
+            service = std::make_unique<FakeAutojsService>(device.autojs()->localPort());
+        const auto messages = collect(device);
+        QSignalSpy running(device.autojs(), &Autojs::runningStatusChanged);
+        const QString path = scriptExists ? writeScript("b.js", "1") : m_dir.filePath("none.js");
+        QFuture<void> run = QtConcurrent::run([&device, path] { device.autojs()->run(path); });
+        QTRY_VERIFY(run.isFinished());
+        QTRY_COMPARE(*messages, QStringList{message});
+        QVERIFY(!device.autojs()->isRunning());
+        if (service)
+            QVERIFY(service->frames.isEmpty());
+        if (serial == "broken-phone") {
+            QCOMPARE(service->connections, 0);
+            QCOMPARE(running.count(), 0);
+        }
     }
 };
 
