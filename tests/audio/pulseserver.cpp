@@ -9,7 +9,6 @@
 #include <QThread>
 
 namespace {
-PulseServer *g_instance = nullptr;
 QProcess *g_process = nullptr;
 QString g_runtimeDir;
 } // namespace
@@ -22,7 +21,6 @@ PulseServer &PulseServer::instance()
 
 PulseServer::PulseServer()
 {
-    g_instance = this;
     start();
 }
 
@@ -49,13 +47,12 @@ void PulseServer::start()
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_runtimeDir);
     env.remove(QStringLiteral("PULSE_SERVER"));
 
-    m_process = new QProcess;
-    g_process = m_process;
-    m_process->setProcessEnvironment(env);
+    g_process = new QProcess;
+    g_process->setProcessEnvironment(env);
     // A log file, not a pipe: a full pipe would stall the server's threads.
-    m_process->setStandardOutputFile(m_runtimeDir + QStringLiteral("/log"));
-    m_process->setStandardErrorFile(m_runtimeDir + QStringLiteral("/log"), QIODevice::Append);
-    m_process->start(
+    g_process->setStandardOutputFile(m_runtimeDir + QStringLiteral("/log"));
+    g_process->setStandardErrorFile(m_runtimeDir + QStringLiteral("/log"), QIODevice::Append);
+    g_process->start(
         daemon, {QStringLiteral("--daemonize=no"), QStringLiteral("--exit-idle-time=-1"),
                  QStringLiteral("-n"), QStringLiteral("--system=false"),
                  QStringLiteral("--disallow-exit"), QStringLiteral("--use-pid-file=no"),
@@ -67,12 +64,12 @@ void PulseServer::start()
                  QStringLiteral("--load=module-native-protocol-unix auth-anonymous=1 socket=%1")
                      .arg(socket)});
     qAddPostRoutine(&PulseServer::stopAtExit);
-    if (!m_process->waitForStarted(5000)) {
-        m_failure = QStringLiteral("pulseaudio did not start: ") + m_process->errorString();
+    if (!g_process->waitForStarted(5000)) {
+        m_failure = QStringLiteral("pulseaudio did not start: ") + g_process->errorString();
         return;
     }
     const QDeadlineTimer deadline(10000);
-    while (!deadline.hasExpired() && m_process->state() == QProcess::Running && !answers())
+    while (!deadline.hasExpired() && g_process->state() == QProcess::Running && !answers())
         QThread::msleep(100);
     if (!answers()) {
         QFile log(m_runtimeDir + QStringLiteral("/log"));
@@ -94,19 +91,6 @@ bool PulseServer::answers() const
            pactl.exitCode() == 0;
 }
 
-QStringList PulseServer::recorderArguments() const
-{
-    return {QStringLiteral("-s"),
-            m_address,
-            QStringLiteral("-d"),
-            QStringLiteral("%1.monitor").arg(SinkName),
-            QStringLiteral("--raw"),
-            QStringLiteral("--format=s16le"),
-            QStringLiteral("--rate=%1").arg(RecordRate),
-            QStringLiteral("--channels=2"),
-            QStringLiteral("--latency-msec=20")};
-}
-
 void PulseServer::stopAtExit()
 {
     if (g_process) {
@@ -118,15 +102,19 @@ void PulseServer::stopAtExit()
         delete g_process;
         g_process = nullptr;
     }
-    if (g_instance)
-        g_instance->m_process = nullptr;
     if (!g_runtimeDir.isEmpty() && qEnvironmentVariableIsEmpty("PARVIX_KEEP_PULSE_LOG"))
         QDir(g_runtimeDir).removeRecursively();
 }
 
 bool SinkRecording::start()
 {
-    m_parec.start(PulseServer::recorderProgram(), PulseServer::instance().recorderArguments());
+    // parec on the null sink's monitor: raw 16-bit stereo at RecordRate on stdout.
+    m_parec.start(QStringLiteral("parec"),
+                  {QStringLiteral("-s"), PulseServer::instance().m_address, QStringLiteral("-d"),
+                   QStringLiteral("%1.monitor").arg(PulseServer::SinkName), QStringLiteral("--raw"),
+                   QStringLiteral("--format=s16le"),
+                   QStringLiteral("--rate=%1").arg(PulseServer::RecordRate),
+                   QStringLiteral("--channels=2"), QStringLiteral("--latency-msec=20")});
     return m_parec.waitForStarted(5000);
 }
 

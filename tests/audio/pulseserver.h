@@ -5,7 +5,6 @@
 #include <QByteArray>
 #include <QProcess>
 #include <QString>
-#include <QStringList>
 
 class PulseServer
 {
@@ -18,19 +17,14 @@ public:
     bool isRunning() const { return m_running; }
     // Why the server could not be started (for the skip message).
     QString failure() const { return m_failure; }
-    QString address() const { return m_address; }
-
-    // parec on the null sink's monitor: raw 16-bit stereo at RecordRate on stdout.
-    QStringList recorderArguments() const;
-    static QString recorderProgram() { return QStringLiteral("parec"); }
 
 private:
+    friend class SinkRecording;
     PulseServer();
     void start();
     bool answers() const;
     static void stopAtExit();
 
-    QProcess *m_process = nullptr;
     QString m_runtimeDir;
     QString m_address;
     QString m_failure;
