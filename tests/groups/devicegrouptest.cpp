@@ -266,14 +266,31 @@ private slots:
         QCOMPARE(groupSignal.size(), 0);
     }
 
-    void removingTheHostEndsGroupControlFirst()
+    void groupControlHostsRowZeroUntilItLeaves()
     {
         DeviceGroup group;
+        SignalLog log(&group);
+        group.startGroupControl(); // empty: nothing to host
+        QVERIFY(log.names.isEmpty());
         QPointer<Device> a = addMember(&group, "A");
         Device *b = addMember(&group, "B");
-        Device *c = addMember(&group, "C");
+        log.names.clear();
+        QSignalSpy hostFlag(a, &Device::isHostDeviceChanged);
         group.startGroupControl();
-        SignalLog log(&group);
+        group.startGroupControl();
+        Device *c = addMember(&group, "C");
+        QCOMPARE(group.hostDevice(), a.data());
+        QCOMPARE(hostFlag.size(), 1);
+        group.stopGroupControl();
+        group.stopGroupControl();
+        QVERIFY(!a->isHostDevice());
+        QCOMPARE(log.names, QStringList({"hostDeviceChanged", "groupControlModeChanged",
+                                         "deviceCountChanged", "deviceAddedIntoGroup",
+                                         "hostDeviceChanged", "groupControlModeChanged"}));
+
+        // Removing the host ends group control first.
+        group.startGroupControl();
+        log.names.clear();
         connect(b, &Device::indexInGroupChanged, this, [&] { log.names << "B.index"; });
         connect(c, &Device::indexInGroupChanged, this, [&] { log.names << "C.index"; });
         group.removeDevice(a);
@@ -378,30 +395,6 @@ private slots:
         source.moveDevicesToGroup({"B"}, &source);
         QVERIFY(sourceLog.names.isEmpty());
         QCOMPARE(serials(source), QStringList({"B"}));
-    }
-
-    void groupControlStartsAtRowZero()
-    {
-        DeviceGroup group;
-        SignalLog log(&group);
-        group.startGroupControl(); // empty: nothing to host
-        QVERIFY(log.names.isEmpty());
-        Device *a = addMember(&group, "A");
-        addMember(&group, "B");
-        log.names.clear();
-        QSignalSpy hostFlag(a, &Device::isHostDeviceChanged);
-        group.startGroupControl();
-        group.startGroupControl();
-        addMember(&group, "C");
-        QCOMPARE(group.hostDevice(), a);
-        QCOMPARE(hostFlag.size(), 1);
-        QCOMPARE(log.names, QStringList({"hostDeviceChanged", "groupControlModeChanged",
-                                         "deviceCountChanged", "deviceAddedIntoGroup"}));
-        log.names.clear();
-        group.stopGroupControl();
-        group.stopGroupControl();
-        QCOMPARE(log.names, QStringList({"hostDeviceChanged", "groupControlModeChanged"}));
-        QVERIFY(!a->isHostDevice());
     }
 
     void replayRoundsHalvesAwayFromZeroAndSparesUnsizedPhones()
