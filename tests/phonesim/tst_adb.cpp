@@ -147,44 +147,37 @@ private slots:
                  QString());
     }
 
-    void ipLookups_data()
-    {
-        QTest::addColumn<QString>("lookup");
-        QTest::addColumn<int>("answeringSource"); // 1..4 in the order callers try them, 0: none
-        const char *lookups[] = {"none", "ip", "ifconfig", "dhcp", "eth0"};
-        for (int i = 0; i < 5; ++i)
-            QTest::newRow(lookups[i]) << QString(lookups[i]) << i;
-    }
-
     void ipLookups()
     {
-        QFETCH(QString, lookup);
-        QFETCH(int, answeringSource);
         TestFleet fleet(1);
         QVERIFY(fleet.isValid());
         const QString serial = fleet.serial();
-        fleet.editPhone(serial, [&](QJsonObject &phone) {
-            phone["ipLookup"] = lookup;
-            phone["ip"] = "10.1.2.3";
-        });
         const QString ipv4 = QStringLiteral("(\\d+\\.\\d+\\.\\d+\\.\\d+)");
+        // In the order callers try them; each lookup setting answers at its own place.
         const QList<std::pair<QString, QString>> sources{
             {"ip addr show wlan0", "inet\\s+" + ipv4},
             {"ifconfig wlan0", "inet\\s+(?:addr:)?" + ipv4},
             {"getprop dhcp.wlan0.ipaddress", "^" + ipv4 + "\\s*$"},
             {"ip addr show eth0", "inet\\s+" + ipv4}};
-        int first = 0;
-        QString found;
-        for (int i = 0; i < sources.size() && found.isEmpty(); ++i) {
-            const QByteArray out = fleet.shell(serial, sources.at(i).first).out;
-            found = QRegularExpression(sources.at(i).second).match(out).captured(1);
-            first = found.isEmpty() ? 0 : i + 1;
+        const QStringList lookups{"none", "ip", "ifconfig", "dhcp", "eth0"};
+        for (int answering = 0; answering < lookups.size(); ++answering) {
+            fleet.editPhone(serial, [&](QJsonObject &phone) {
+                phone["ipLookup"] = lookups.at(answering);
+                phone["ip"] = "10.1.2.3";
+            });
+            int first = 0;
+            QString found;
+            for (int i = 0; i < sources.size() && found.isEmpty(); ++i) {
+                const QByteArray out = fleet.shell(serial, sources.at(i).first).out;
+                found = QRegularExpression(sources.at(i).second).match(out).captured(1);
+                first = found.isEmpty() ? 0 : i + 1;
+            }
+            QVERIFY2(first == answering && found == (first ? "10.1.2.3" : ""),
+                     qPrintable(lookups.at(answering) + ": " + found));
+            // There the Wi-Fi interface has only an IPv6 line, which must not pass for IPv4.
+            if (lookups.at(answering) == "dhcp")
+                QVERIFY(fleet.shell(serial, "ip addr show wlan0").out.contains("inet6"));
         }
-        QCOMPARE(first, answeringSource);
-        QCOMPARE(found, first ? QStringLiteral("10.1.2.3") : QString());
-        // The Wi-Fi interface always has an IPv6 line, which must never pass for IPv4.
-        if (lookup == "dhcp")
-            QVERIFY(fleet.shell(serial, "ip addr show wlan0").out.contains("inet6"));
     }
 
     void callLogHoldsEveryInvocation()
@@ -276,7 +269,7 @@ private slots:
         QVERIFY(!exists("/data/local/tmp/again.jpg"));
     }
 
-    void tunnelsAndFaults()
+    void tunnelsForwardsAndFaults()
     {
         TestFleet fleet(2);
         QVERIFY(fleet.isValid());
@@ -301,13 +294,8 @@ private slots:
         // The faults belong to that phone only.
         QCOMPARE(fleet.shell(other, "echo fine").out, QByteArray("fine\n"));
         QCOMPARE(fleet.on(other, {"reverse", "localabstract:x", "tcp:1234"}).exitCode, 0);
-    }
 
-    void autojsThroughForwards()
-    {
-        TestFleet fleet(2);
-        QVERIFY(fleet.isValid());
-        const QString serial = fleet.serial(), other = fleet.serial(1);
+        // The AutoJS service behind a forward.
         const quint16 port = freePort(), last = freePort();
         const QString local = QStringLiteral("tcp:%1").arg(port);
         QCOMPARE(fleet.on(serial, {"forward", local, "tcp:7347"}).exitCode, 0);
