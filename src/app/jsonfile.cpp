@@ -38,7 +38,9 @@ bool JsonFile::write(const QString &path, const QJsonDocument &document)
     if (!file.open(QIODevice::WriteOnly))
         return false;
     const QByteArray bytes = document.toJson(QJsonDocument::Indented);
-    if (file.write(bytes) != bytes.size()) {
+    // QSaveFile::commit() renames even when its own final flush fell short (full disk,
+    // size limit); flushing here first catches that and keeps the previous file.
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
         file.cancelWriting();
         return false;
     }
