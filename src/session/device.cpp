@@ -433,7 +433,10 @@ void Device::handleDecodedVideoFrame(AVFrame *frame)
     const int height = frame->height;
     m_frameSize = QSize(width, height);
 
-    if (frame->format == AV_PIX_FMT_YUV420P) {
+    // A stream flagged full range decodes as YUVJ420P: the same planes, and the video
+    // item converts with the full-range formula anyway. Through the scaler the tiles,
+    // which listen for planes only, would stay black.
+    if (frame->format == AV_PIX_FMT_YUV420P || frame->format == AV_PIX_FMT_YUVJ420P) {
         emit yuvFrameReady(width, height, frame->data[0], frame->linesize[0], frame->data[1],
                            frame->linesize[1], frame->data[2], frame->linesize[2]);
         return;

@@ -411,6 +411,12 @@ private slots:
         QCOMPARE(seenStride, yuv->linesize[0]);
         QCOMPARE(m_device->frameSize(), QSize(64, 48));
         QCOMPARE(images.count(), 0);
+        // A full-range stream has the same planes and must reach the tiles as well.
+        FramePtr fullRange = makeFrame(64, 48, AV_PIX_FMT_YUVJ420P);
+        m_device->handleDecodedVideoFrame(fullRange.get());
+        QCOMPARE(yuvCalls, 2);
+        QCOMPARE(seenY, fullRange->data[0]);
+        QCOMPARE(images.count(), 0);
 
         // Other formats come as images: red left half, blue right half.
         FramePtr bgra = makeFrame(30, 20, AV_PIX_FMT_BGRA);
@@ -420,7 +426,7 @@ private slots:
                 line[x] = qToLittleEndian(x < 15 ? 0xffff0000u : 0xff0000ffu);
         }
         m_device->handleDecodedVideoFrame(bgra.get());
-        QCOMPARE(yuvCalls, 1);
+        QCOMPARE(yuvCalls, 2);
         QCOMPARE(images.count(), 1);
         const QImage image = images.at(0).at(0).value<QImage>();
         QCOMPARE(image.format(), QImage::Format_RGB888);
