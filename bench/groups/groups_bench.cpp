@@ -9,19 +9,16 @@
 #include "controlmsg.h"
 #include "device.h"
 #include "devicegroup.h"
+#include "testsupport.h"
+#include "virtualfleet.h"
 #include "yuvfboitem.h"
 
 #include <QDateTime>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
-#include <QFileInfo>
 #include <QGuiApplication>
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QThread>
 #include <QThreadPool>
 #include <QTimer>
@@ -47,15 +44,6 @@ const QSize kScreen(1080, 2400);
 constexpr int kPhoneFps = 60; // above both settings: the group's limit decides
 constexpr int kWarmUpMs = 2000;
 constexpr int kTapSpacingMs = 250;
-
-QString phonesimPath()
-{
-    const QString fromEnv = qEnvironmentVariable("PHONESIM");
-    if (!fromEnv.isEmpty())
-        return fromEnv;
-    return QFileInfo::exists(QStringLiteral(PHONESIM_PATH)) ? QStringLiteral(PHONESIM_PATH)
-                                                            : QString();
-}
 
 double cpuSeconds(clockid_t clock)
 {
@@ -113,78 +101,6 @@ void spin(int ms)
     loop.exec();
 }
 
-// The virtual phones every adb call of this process reaches while the fleet lives. The
-// home stays between runs so the phones' encoded loops are made only once.
-class Fleet
-{
-public:
-    Fleet(const QString &phonesim, const QString &home, int phones)
-        : m_phonesim(phonesim), m_home(home)
-    {
-        QProcess init;
-        init.start(phonesim, {"init", "--home", home, "--phones", QString::number(phones), "--size",
-                              "1080x2400", "--fps", QString::number(kPhoneFps)});
-        if (!init.waitForFinished(60000) || init.exitCode() != 0) {
-            m_error = QString::fromUtf8(init.readAllStandardError());
-            return;
-        }
-        QFile file(QDir(home).filePath("fleet.json"));
-        if (!file.open(QIODevice::ReadOnly))
-            return;
-        QJsonObject fleet = QJsonDocument::fromJson(file.readAll()).object();
-        file.close();
-        QJsonArray list = fleet.value("phones").toArray();
-        for (int i = 0; i < list.size(); ++i) {
-            QJsonObject phone = list.at(i).toObject();
-            phone.insert("replay", true);
-            m_serials << phone.value("serial").toString();
-            list[i] = phone;
-        }
-        fleet.insert("phones", list);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-            file.write(QJsonDocument(fleet).toJson()) <= 0)
-            return;
-        file.close();
-        qputenv("PHONESIM_HOME", home.toUtf8());
-        qputenv("PARVIX_SCRCPY_SERVER", QDir(home).filePath("scrcpy-server").toUtf8());
-        ADBRunner::setExecutablePathForTesting(phonesim);
-        m_valid = m_serials.size() == phones;
-    }
-
-    ~Fleet()
-    {
-        if (!m_valid)
-            return;
-        ADBRunner::runCommand({"kill-server"});
-        ADBRunner::setExecutablePathForTesting(QString());
-    }
-
-    bool isValid() const { return m_valid; }
-    QString error() const { return m_error; }
-
-    // The inject-touch entries a phone logged, in order of arrival.
-    QList<QJsonObject> touches(const QString &serial) const
-    {
-        QList<QJsonObject> entries;
-        QFile file(QDir(m_home).filePath(serial + "/control.jsonl"));
-        if (!file.open(QIODevice::ReadOnly))
-            return entries;
-        for (const QByteArray &line : file.readAll().split('\n')) {
-            const QJsonObject entry = QJsonDocument::fromJson(line).object();
-            if (entry.value("type").toString() == QLatin1String("inject_touch_event"))
-                entries << entry;
-        }
-        return entries;
-    }
-
-private:
-    QString m_phonesim;
-    QString m_home;
-    QStringList m_serials;
-    QString m_error;
-    bool m_valid = false;
-};
-
 // A tile's share of the work: the video item copies the planes of every frame (without
 // a window it stops there; the render thread's share is not counted).
 struct Tile
@@ -225,7 +141,7 @@ double percentile(std::vector<double> values, double p)
     return values.at(index);
 }
 
-Result run(const Config &config, int phones, int seconds, int taps, const QString &home)
+Result run(const Config &config, int phones, int seconds, int taps)
 {
     Result result;
     result.phones = phones;
@@ -235,9 +151,9 @@ Result run(const Config &config, int phones, int seconds, int taps, const QStrin
     const MachineTicks idle1 = MachineTicks::now();
     if (idle1.total > idle0.total)
         result.machineBefore = double(idle1.busy - idle0.busy) / double(idle1.total - idle0.total);
-    Fleet fleet(phonesimPath(), home, phones);
+    VirtualFleet fleet(TestSupport::phonesimPath(), {phones, kScreen, kPhoneFps, true});
     if (!fleet.isValid()) {
-        result.note = QStringLiteral("no fleet: ") + fleet.error().trimmed();
+        result.note = QStringLiteral("no fleet: ") + fleet.errorString().trimmed();
         return result;
     }
 
@@ -346,7 +262,11 @@ Result run(const Config &config, int phones, int seconds, int taps, const QStrin
                 for (Device *device : group->devices()) {
                     if (device == host)
                         continue;
-                    const QList<QJsonObject> entries = fleet.touches(device->adbConnectionSerial());
+                    QList<QJsonObject> entries = fleet.controlLog(device->adbConnectionSerial());
+                    entries.removeIf([](const QJsonObject &entry) {
+                        return entry.value("type").toString() !=
+                               QLatin1String("inject_touch_event");
+                    });
                     if (i >= entries.size()) {
                         missing = true;
                         continue;
@@ -428,11 +348,10 @@ int main(int argc, char **argv)
     const int seconds = option("--seconds", "10").toInt();
     const int taps = option("--taps", "20").toInt();
     const QString which = option("--config", "both");
-    if (phonesimPath().isEmpty()) {
+    if (TestSupport::phonesimPath().isEmpty()) {
         std::printf("the virtual phone is not built\n");
         return 1;
     }
-    const QString home = QDir::temp().filePath(QStringLiteral("parvix-bench-groups"));
     std::printf("cores: %d; GUI thr = GUI thread CPU time / wall time; process and machine "
                 "likewise (machine: all cores, phones included, 100%% = every core busy)\n",
                 QThread::idealThreadCount());
@@ -447,7 +366,7 @@ int main(int argc, char **argv)
         int firstSaturated = -1;
         int saturatedRuns = 0;
         for (int phones : counts) {
-            const Result result = run(config, phones, seconds, taps, home);
+            const Result result = run(config, phones, seconds, taps);
             printRow(config, result);
             if (saturated(config, result)) {
                 if (firstSaturated < 0)

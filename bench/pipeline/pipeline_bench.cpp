@@ -4,6 +4,7 @@
 #include "device.h"
 #include "scrcpyserver.h"
 #include "serverparams.h"
+#include "testsupport.h"
 #include "videodecoder.h"
 #include "videodemuxer.h"
 #include "virtualfleet.h"
@@ -11,7 +12,6 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -464,15 +464,6 @@ double memoryPerDevice(const QStringList &serials, int bitRate)
     return allShown ? double(after - before) / serials.size() : -1;
 }
 
-QString phonesimPath()
-{
-    const QString fromEnv = qEnvironmentVariable("PHONESIM");
-    if (!fromEnv.isEmpty())
-        return fromEnv;
-    return QFileInfo::exists(QStringLiteral(PHONESIM_PATH)) ? QStringLiteral(PHONESIM_PATH)
-                                                            : QString();
-}
-
 struct Throughput
 {
     Measure bare, pipe, noCopy;
@@ -537,7 +528,8 @@ int main(int argc, char **argv)
     printf("%-30s %8s %8s %8s %7s %8s %7s %16s %10s\n", "stream", "bare fps", "pipe fps", "no copy",
            "ratio", "overhead", "kbit/s", "live fps / core", "MiB/device");
     for (const Config &config : configs) {
-        VirtualFleet fleet(phonesimPath(), {kDevicesForMemory, config.screen, kPhoneFps, true});
+        VirtualFleet fleet(TestSupport::phonesimPath(),
+                           {kDevicesForMemory, config.screen, kPhoneFps, true});
         if (!fleet.isValid()) {
             printf("no virtual phone: %s\n", qPrintable(fleet.errorString()));
             return 1;

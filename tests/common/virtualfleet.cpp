@@ -69,7 +69,7 @@ VirtualFleet::~VirtualFleet()
     qunsetenv("PHONESIM_HOME");
 }
 
-bool VirtualFleet::setReplay()
+bool VirtualFleet::editPhones(const std::function<bool(QJsonArray &)> &edit)
 {
     QFile file(m_home.filePath(QStringLiteral("fleet.json")));
     if (!file.open(QIODevice::ReadOnly))
@@ -77,46 +77,55 @@ bool VirtualFleet::setReplay()
     QJsonObject fleet = QJsonDocument::fromJson(file.readAll()).object();
     file.close();
     QJsonArray phones = fleet.value(QStringLiteral("phones")).toArray();
-    for (int i = 0; i < phones.size(); ++i) {
-        QJsonObject phone = phones.at(i).toObject();
-        phone.insert(QStringLiteral("replay"), true);
-        phones[i] = phone;
-    }
+    if (!edit(phones))
+        return false;
     fleet.insert(QStringLiteral("phones"), phones);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
     return file.write(QJsonDocument(fleet).toJson()) > 0;
 }
 
+bool VirtualFleet::setReplay()
+{
+    return editPhones([](QJsonArray &phones) {
+        for (int i = 0; i < phones.size(); ++i) {
+            QJsonObject phone = phones.at(i).toObject();
+            phone.insert(QStringLiteral("replay"), true);
+            phones[i] = phone;
+        }
+        return true;
+    });
+}
+
 bool VirtualFleet::setPhoneOption(int index, const QString &key, const QJsonValue &value)
 {
-    QFile file(m_home.filePath(QStringLiteral("fleet.json")));
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    QJsonObject fleet = QJsonDocument::fromJson(file.readAll()).object();
-    file.close();
-    QJsonArray phones = fleet.value(QStringLiteral("phones")).toArray();
-    if (index < 0 || index >= phones.size())
-        return false;
-    QJsonObject phone = phones.at(index).toObject();
-    phone.insert(key, value);
-    phones[index] = phone;
-    fleet.insert(QStringLiteral("phones"), phones);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    return file.write(QJsonDocument(fleet).toJson()) > 0;
+    return editPhones([&](QJsonArray &phones) {
+        if (index < 0 || index >= phones.size())
+            return false;
+        QJsonObject phone = phones.at(index).toObject();
+        phone.insert(key, value);
+        phones[index] = phone;
+        return true;
+    });
+}
+
+QList<QJsonObject> VirtualFleet::controlLog(const QString &serial) const
+{
+    QList<QJsonObject> entries;
+    QFile log(m_home.filePath(serial + QStringLiteral("/control.jsonl")));
+    if (!log.open(QIODevice::ReadOnly))
+        return entries;
+    for (const QByteArray &line : log.readAll().split('\n')) {
+        if (!line.trimmed().isEmpty())
+            entries << QJsonDocument::fromJson(line).object();
+    }
+    return entries;
 }
 
 QStringList VirtualFleet::controlTypes(const QString &serial) const
 {
     QStringList types;
-    QFile log(m_home.filePath(serial + QStringLiteral("/control.jsonl")));
-    if (!log.open(QIODevice::ReadOnly))
-        return types;
-    for (const QByteArray &line : log.readAll().split('\n')) {
-        if (!line.trimmed().isEmpty())
-            types
-                << QJsonDocument::fromJson(line).object().value(QStringLiteral("type")).toString();
-    }
+    for (const QJsonObject &entry : controlLog(serial))
+        types << entry.value(QStringLiteral("type")).toString();
     return types;
 }

@@ -1,11 +1,16 @@
 #pragma once
 // Virtual phones (tools/phonesim) that the adb runner reaches, for whole mirroring sessions
 // in tests and benchmarks. While a fleet lives, every adb call of the process goes to it.
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QJsonValue>
+#include <QList>
 #include <QSize>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+
+#include <functional>
 
 class VirtualFleet
 {
@@ -30,10 +35,14 @@ public:
     QString home() const { return m_home.path(); }
     // Changes one setting of a phone in fleet.json; false when the file cannot be rewritten.
     bool setPhoneOption(int index, const QString &key, const QJsonValue &value);
+    // Every control message the phone has logged, in order of arrival.
+    QList<QJsonObject> controlLog(const QString &serial) const;
     // The "type" of every control message the phone has logged, in order.
     QStringList controlTypes(const QString &serial) const;
 
 private:
+    // Rewrites fleet.json with the phones as `edit` leaves them; false when it refuses.
+    bool editPhones(const std::function<bool(QJsonArray &)> &edit);
     bool setReplay();
 
     QTemporaryDir m_home;
