@@ -156,6 +156,13 @@ void DeviceGroup::takeRow(int row)
         disconnect(device, &QObject::destroyed, this, &DeviceGroup::handleDeviceDestroyed);
 }
 
+void DeviceGroup::announceIndexes() const
+{
+    // A row change moves every member's number in the group.
+    for (Device *member : devices())
+        emit member->indexInGroupChanged();
+}
+
 void DeviceGroup::handleDeviceDestroyed(QObject *object)
 {
     // Only reached when a member is deleted without leaving the group first; its
@@ -174,8 +181,7 @@ void DeviceGroup::handleDeviceDestroyed(QObject *object)
     if (!removed)
         return;
     emit deviceCountChanged();
-    for (Device *remaining : devices())
-        emit remaining->indexInGroupChanged();
+    announceIndexes();
 }
 
 // ---- membership ------------------------------------------------------------------------
@@ -206,13 +212,8 @@ void DeviceGroup::addDevice(Device *device)
         return;
     // Devices reach QML through the model; the engine must never collect them.
     QJSEngine::setObjectOwnership(device, QJSEngine::CppOwnership);
-    const int row = int(m_devices.size());
-    beginInsertRows({}, row, row);
     device->setDeviceGroup(this);
-    m_devices.append(device);
-    endInsertRows();
-    connect(device, &QObject::destroyed, this, &DeviceGroup::handleDeviceDestroyed,
-            Qt::UniqueConnection);
+    appendRow(device);
     applySettingsToDevice(device);
     emit deviceCountChanged();
     emit deviceAddedIntoGroup(device);
@@ -229,8 +230,7 @@ void DeviceGroup::removeDevice(Device *device)
     takeRow(row);
     emit deviceCountChanged();
     emit deviceRemovedFromGroup(device);
-    for (Device *remaining : devices())
-        emit remaining->indexInGroupChanged();
+    announceIndexes();
     device->deleteLater();
 }
 
@@ -273,8 +273,7 @@ void DeviceGroup::moveDevicesToGroup(const QStringList &serials, DeviceGroup *ta
         emit deviceRemovedFromGroup(device);
     }
     emit deviceCountChanged();
-    for (Device *remaining : devices())
-        emit remaining->indexInGroupChanged();
+    announceIndexes();
 
     for (Device *device : std::as_const(moving)) {
         targetGroup->appendRow(device);
@@ -282,8 +281,7 @@ void DeviceGroup::moveDevicesToGroup(const QStringList &serials, DeviceGroup *ta
         emit targetGroup->deviceAddedIntoGroup(device);
     }
     emit targetGroup->deviceCountChanged();
-    for (Device *member : targetGroup->devices())
-        emit member->indexInGroupChanged();
+    targetGroup->announceIndexes();
 }
 
 // ---- settings --------------------------------------------------------------------------

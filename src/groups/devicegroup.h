@@ -164,6 +164,7 @@ private:
     void applySettingsInBackground();
     void appendRow(Device *device);
     void takeRow(int row);
+    void announceIndexes() const;
     void handleDeviceDestroyed(QObject *object);
     void clearHost();
 
