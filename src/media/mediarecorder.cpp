@@ -755,10 +755,10 @@ void MediaRecorder::pushAudioPacket(const AVPacket *packet)
     m_state->wake.wakeAll();
 }
 
-bool MediaRecorder::start()
+void MediaRecorder::start()
 {
     if (m_thread)
-        return true;
+        return;
     // A finished recording leaves nothing behind; each one gets fresh state.
     auto state = std::make_shared<RecordingState>();
     state->owner = this;
@@ -780,7 +780,6 @@ bool MediaRecorder::start()
             m_thread = nullptr;
     });
     thread->start(QThread::InheritPriority);
-    return true;
 }
 
 void MediaRecorder::setBeforeWriteHookForTesting(std::function<void()> hook)

@@ -33,7 +33,7 @@ public:
 
     // Starts a recording thread unless one exists already; the outcome is reported through
     // the device's messages.
-    Q_INVOKABLE bool start();
+    Q_INVOKABLE void start();
     Q_INVOKABLE void stop();
     bool isRecording() const;
 
