@@ -338,13 +338,12 @@ struct Tile
 // The session's video objects wired as the device wires them, on a socket the bench feeds.
 struct FedDevice
 {
-    std::unique_ptr<Device> device =
-        std::make_unique<Device>(nullptr, nullptr, QStringLiteral("BENCH0001"));
+    std::unique_ptr<Device> device = std::make_unique<Device>(nullptr, QStringLiteral("BENCH0001"));
     Tile tile;
 
     FedDevice(QTcpSocket *socket, bool present)
     {
-        auto *decoder = new VideoDecoder(device.get());
+        auto *decoder = new VideoDecoder(device->adbConnectionSerial(), device.get());
         QObject::connect(decoder, &VideoDecoder::frameDecoded, device.get(),
                          &Device::handleDecodedVideoFrame);
         auto *demuxer = new VideoDemuxer(socket, device->videoRecorder(), decoder, socket);
@@ -417,7 +416,7 @@ Measure floodedPipeline(const Stream &stream, bool present)
 Measure liveSession(const QString &serial, int bitRate)
 {
     Measure m;
-    Device device(nullptr, nullptr, serial);
+    Device device(nullptr, serial);
     configure(device.serverParamsSmallView(), bitRate);
     Tile tile;
     tile.attach(&device);
@@ -443,7 +442,7 @@ double memoryPerDevice(const QStringList &serials, int bitRate)
     std::vector<std::unique_ptr<Device>> devices;
     std::vector<std::unique_ptr<Tile>> tiles;
     for (const QString &serial : serials) {
-        devices.push_back(std::make_unique<Device>(nullptr, nullptr, serial));
+        devices.push_back(std::make_unique<Device>(nullptr, serial));
         configure(devices.back()->serverParamsSmallView(), bitRate);
         tiles.push_back(std::make_unique<Tile>());
         tiles.back()->attach(devices.back().get());

@@ -2,13 +2,11 @@
 #include <QList>
 #include <QMetaType>
 #include <QString>
-#include <QtQml/qqmlregistration.h>
 
 // One entry of adb's device list. Entries are the same phone when their serials match.
 struct ADBDeviceInfo
 {
     Q_GADGET
-    QML_VALUE_TYPE(adbDeviceInfo)
     Q_PROPERTY(QString adb_serial MEMBER adb_serial)
     Q_PROPERTY(QString model MEMBER model)
     Q_PROPERTY(QString product MEMBER product)

@@ -1,7 +1,6 @@
 #include "adbrunner.h"
 
 #include "adbpaths.h"
-#include "devicesettings.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -247,7 +246,6 @@ QList<ADBDeviceInfo> ADBRunner::parseDevices(const QString &text)
 
         ADBDeviceInfo entry;
         entry.adb_serial = tokens.at(0);
-        entry.nickname = DeviceSettings::instance()->getDeviceNickname(entry.adb_serial);
         entry.is_usb_connection = !(entry.adb_serial.contains(QLatin1Char(':')) &&
                                     entry.adb_serial.contains(QLatin1Char('.')));
         for (qsizetype i = 2; i < tokens.size(); ++i) {

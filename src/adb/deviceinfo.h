@@ -2,14 +2,12 @@
 #include <QMetaType>
 #include <QSize>
 #include <QString>
-#include <QtQml/qqmlregistration.h>
 
 // Properties of one phone as read through adb. A failed query leaves adb's
 // "[error]" text in its field.
 struct DeviceInfo
 {
     Q_GADGET
-    QML_VALUE_TYPE(deviceInfo)
     Q_PROPERTY(QString manufacturer MEMBER manufacturer)
     Q_PROPERTY(QString model MEMBER model)
     Q_PROPERTY(QString ddr_size MEMBER ddr_size)

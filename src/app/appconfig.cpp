@@ -1,7 +1,8 @@
 #include "appconfig.h"
 
+#include "version.h"
+
 #include <QCoreApplication>
-#include <QJSEngine>
 #include <QLocale>
 #include <QMutexLocker>
 #include <QStandardPaths>
@@ -9,7 +10,7 @@
 
 namespace {
 const QString kGroup = QStringLiteral("app_settings");
-const QString kVersion = QStringLiteral("1.0.1");
+const QString kVersion = QStringLiteral(PARVIX_VERSION);
 
 QString fullKey(const QString &key)
 {
@@ -37,13 +38,6 @@ AppConfig *AppConfig::instance()
             config->moveToThread(app->thread());
         return config;
     }();
-    return shared;
-}
-
-AppConfig *AppConfig::create(QQmlEngine *, QJSEngine *)
-{
-    AppConfig *shared = instance();
-    QJSEngine::setObjectOwnership(shared, QJSEngine::CppOwnership);
     return shared;
 }
 

@@ -5,10 +5,6 @@
 #include <QObject>
 #include <QSettings>
 #include <QString>
-#include <QtQml/qqmlregistration.h>
-
-class QQmlEngine;
-class QJSEngine;
 
 // Application settings (language and the data folders) in the platform settings
 // store, plus the version information of this build and of the newest release.
@@ -16,20 +12,16 @@ class QJSEngine;
 class AppConfig : public QObject
 {
     Q_OBJECT
-    QML_ELEMENT
-    QML_SINGLETON
     Q_PROPERTY(AppInfo appInfo READ appInfo NOTIFY appInfoChanged)
     Q_PROPERTY(QString currentVersion READ currentVersion CONSTANT)
 
 public:
-    // The application uses the shared instance; separate instances (same store)
-    // exist for tests and tools. Deliberately not default-constructible: QML would
-    // then build its own instance instead of asking create() for the shared one.
+    // The application and QML use the shared instance; separate instances (same store)
+    // exist for tests and tools.
     explicit AppConfig(QObject *parent);
     ~AppConfig() override;
 
     static AppConfig *instance();
-    static AppConfig *create(QQmlEngine *, QJSEngine *);
 
     AppInfo appInfo() const { return m_appInfo; }
     // Replaces the announced release information (the version lookup does this).

@@ -1,13 +1,11 @@
 #pragma once
 #include <QMetaType>
 #include <QString>
-#include <QtQml/qqmlregistration.h>
 
 // Name and version of the application as announced by the account service.
 struct AppInfo
 {
     Q_GADGET
-    QML_VALUE_TYPE(appInfo)
     Q_PROPERTY(QString appName MEMBER appName)
     Q_PROPERTY(QString appVersion MEMBER appVersion)
 

@@ -1,17 +1,11 @@
 #pragma once
 #include <QColor>
 #include <QObject>
-#include <QtQml/qqmlregistration.h>
-
-class QQmlEngine;
-class QJSEngine;
 
 // The interface's fixed colour palette, shared by native code and QML.
 class ColorManager : public QObject
 {
     Q_OBJECT
-    QML_ELEMENT
-    QML_SINGLETON
     Q_PROPERTY(QColor primaryGreen READ primaryGreen CONSTANT)
     Q_PROPERTY(QColor primaryLightGreen READ primaryLightGreen CONSTANT)
     Q_PROPERTY(QColor primaryDarkGreen READ primaryDarkGreen CONSTANT)
@@ -38,7 +32,6 @@ class ColorManager : public QObject
 
 public:
     static ColorManager *instance();
-    static ColorManager *create(QQmlEngine *, QJSEngine *);
 
     QColor primaryGreen() const { return QColor(0x00, 0xFF, 0x7F); }
     QColor primaryLightGreen() const { return QColor(0x39, 0xFF, 0x8F); }

@@ -5,7 +5,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QJSEngine>
 #include <QJsonObject>
 #include <QThread>
 
@@ -27,13 +26,6 @@ DeviceSettings *DeviceSettings::instance()
             settings->moveToThread(app->thread());
         return settings;
     }();
-    return shared;
-}
-
-DeviceSettings *DeviceSettings::create(QQmlEngine *, QJSEngine *)
-{
-    DeviceSettings *shared = instance();
-    QJSEngine::setObjectOwnership(shared, QJSEngine::CppOwnership);
     return shared;
 }
 

@@ -4,10 +4,6 @@
 #include <QReadWriteLock>
 #include <QString>
 #include <QStringList>
-#include <QtQml/qqmlregistration.h>
-
-class QQmlEngine;
-class QJSEngine;
 
 // The user's nicknames for phones, keyed by adb serial, kept in
 // "device_nicknames.json" in the nickname folder of the application settings.
@@ -15,17 +11,13 @@ class QJSEngine;
 class DeviceSettings : public QObject
 {
     Q_OBJECT
-    QML_ELEMENT
-    QML_SINGLETON
 
 public:
-    // Loads the file once. The application uses the shared instance; separate
-    // instances exist for tests and tools. Deliberately not default-constructible:
-    // QML would then build its own instance instead of asking create() for the shared one.
+    // Loads the file once. The application and QML use the shared instance; separate
+    // instances exist for tests and tools.
     explicit DeviceSettings(QObject *parent);
 
     static DeviceSettings *instance();
-    static DeviceSettings *create(QQmlEngine *, QJSEngine *);
 
     static QString fileName() { return QStringLiteral("device_nicknames.json"); }
     // Where the next save goes (follows the current nickname folder setting).

@@ -3,6 +3,7 @@
 #include "quitsignals.h"
 #include "translationloader.h"
 #include "typeregistration.h"
+#include "version.h"
 
 #include <QGuiApplication>
 #include <QIcon>
@@ -24,7 +25,7 @@ int main(int argc, char *argv[])
     QCoreApplication::setOrganizationDomain(QStringLiteral("parvix.app"));
     QCoreApplication::setApplicationName(QStringLiteral("Parvix"));
     QGuiApplication::setApplicationDisplayName(QStringLiteral("Parvix"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.0.1"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(PARVIX_VERSION));
     QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/Parvix/src/icons/parvix_logo.png")));
     QQuickStyle::setStyle(QStringLiteral("Fusion"));
 

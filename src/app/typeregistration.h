@@ -1,6 +1,6 @@
 #pragma once
 
-// Registers the system's classes under "Parvix" 1.0: creatable and uncreatable
-// types first, then the singletons, each singleton factory returning the one
-// shared instance. Later subsystems add their types here.
+// The module "Parvix" 1.0 registers its types itself (see qmltypes.h) when its plugin is
+// imported; this adds what the meta-type system needs beyond QML: value types that travel
+// through queued signals.
 void registerParvixTypes();

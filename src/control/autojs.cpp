@@ -1,7 +1,6 @@
 #include "autojs.h"
 
 #include "adbrunner.h"
-#include "device.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -38,13 +37,6 @@ struct Autojs::ConnectAttempt
     std::atomic_bool connected{false};
 };
 
-Autojs::Autojs(Device *device)
-    : QObject(device), m_device(device),
-      m_serial(device ? device->adbConnectionSerial() : QString())
-{
-    chooseLocalPort();
-}
-
 Autojs::Autojs(const QString &serial, QObject *parent) : QObject(parent), m_serial(serial)
 {
     chooseLocalPort();
@@ -79,11 +71,9 @@ QString Autojs::scriptName(const QString &path)
     return fileName.section('.', 0, 0);
 }
 
-void Autojs::report(const QString &message, const QString &type, int timeout)
+void Autojs::report(const QString &message, UserMessage::Kind kind)
 {
-    if (m_device)
-        m_device->emitDeviceMessage(message, type, timeout);
-    emit autojsMessage(message, type, timeout);
+    emit userMessage(message, kind);
 }
 
 void Autojs::setRunning(bool running)
@@ -168,12 +158,12 @@ void Autojs::run(QString autojsPath)
 {
     QMutexLocker operation(&m_operationMutex);
     if (!connectToService()) {
-        report(tr("Failed to connect to AutoJS server"), "error", 5000);
+        report(tr("Failed to connect to AutoJS server"), UserMessage::Kind::Error);
         return;
     }
     QFile file(autojsPath);
     if (!file.open(QIODevice::ReadOnly)) {
-        report(tr("Failed to open AutoJS script file"), "error", 5000);
+        report(tr("Failed to open AutoJS script file"), UserMessage::Kind::Error);
         return;
     }
     const QString script = QString::fromUtf8(file.readAll());
@@ -186,7 +176,7 @@ void Autojs::run(QString autojsPath)
     command.insert("script", script);
     sendCommand(command);
     setRunning(true);
-    report(tr("AutoJS script started"), "success", 2000);
+    report(tr("AutoJS script started"), UserMessage::Kind::Success);
 }
 
 void Autojs::stop()

@@ -6,10 +6,11 @@
 #include <QPointer>
 #include <QString>
 
+#include "usermessage.h"
+
 #include <atomic>
 #include <functional>
 
-class Device;
 class QJsonObject;
 class QTcpSocket;
 
@@ -21,9 +22,6 @@ class Autojs : public QObject
 public:
     static constexpr quint16 kRemotePort = 7347;
 
-    // parent: the Device (its serial and its message banner).
-    explicit Autojs(Device *device);
-    // Without a Device: the serial is given directly and outcomes go to autojsMessage only.
     Autojs(const QString &serial, QObject *parent);
     ~Autojs() override;
 
@@ -37,8 +35,8 @@ public:
 
 signals:
     void runningStatusChanged();
-    // Every outcome reported to the user, also when there is no Device.
-    void autojsMessage(QString message, QString type, int timeout);
+    // Every outcome reported to the user.
+    void userMessage(QString message, UserMessage::Kind kind);
 
 public:
     // Both may be called from any thread; one operation runs at a time, in call order.
@@ -54,9 +52,8 @@ private:
     void readReplies();
     bool onOwnerThread(const std::function<void()> &step);
     void setRunning(bool running);
-    void report(const QString &message, const QString &type, int timeout);
+    void report(const QString &message, UserMessage::Kind kind);
 
-    QPointer<Device> m_device;
     QString m_serial;
     QTcpSocket *m_socket = nullptr; // used on this object's thread only
     QByteArray m_receiveBuffer;

@@ -3,7 +3,6 @@
 #include <QJsonObject>
 #include <QObject>
 #include <QString>
-#include <QtQml/qqmlregistration.h>
 
 class CommonPhrase : public QObject
 {

@@ -1,7 +1,8 @@
 #include "controller.h"
 
 #include "adbrunner.h"
-#include "device.h"
+#include "controltarget.h"
+#include "filenames.h"
 #include "keymapping.h"
 
 #include <QFont>
@@ -41,7 +42,6 @@ constexpr int kPrimaryButton = 1;
 constexpr int kSwipeTickMs = 10;
 constexpr int kTapPhaseMs = 30;
 constexpr int kPointerIdCycle = 10;
-constexpr int kMaxFileNameBytes = 255;
 
 int toFramePixel(double frameExtent, double value, double viewExtent, bool *ok)
 {
@@ -58,28 +58,6 @@ QPointF interpolate(const QPointF &start, const QPointF &end, int step, int step
 {
     const float fraction = float(step) / float(steps);
     return start + (end - start) * fraction;
-}
-
-// The nickname as part of one file name: no folder separators or control characters,
-// and short enough for the file system.
-QString fileNamePart(const QString &text, int maxUtf8Bytes)
-{
-    QString safe;
-    safe.reserve(text.size());
-    int bytes = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        QString piece(text.at(i));
-        if (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
-            piece.append(text.at(++i));
-        const char16_t c = piece.at(0).unicode();
-        if (c < 0x20 || c == 0x7F || c == u'/' || c == u'\\' || c == u':')
-            piece = QStringLiteral("_");
-        bytes += int(piece.toUtf8().size());
-        if (bytes > maxUtf8Bytes)
-            break;
-        safe.append(piece);
-    }
-    return safe;
 }
 
 } // namespace
@@ -107,7 +85,8 @@ struct Controller::DelayedMessage
 };
 
 Controller::Controller(QObject *parent, QTcpSocket *controlSocket)
-    : QObject(parent), m_controlSocket(controlSocket), m_device(qobject_cast<Device *>(parent))
+    : QObject(parent), m_controlSocket(controlSocket),
+      m_target(dynamic_cast<ControlTarget *>(parent))
 {}
 
 Controller::~Controller() = default;
@@ -251,7 +230,7 @@ void Controller::handleMouseEvent(int eventType, double x, double y, int button,
 void Controller::processMouseEvent(qulonglong pointerId, int eventType, double x, double y,
                                    int button, int buttons)
 {
-    if (!m_device)
+    if (!m_target)
         return;
     int action = 0;
     float pressure = 0.0f;
@@ -270,8 +249,8 @@ void Controller::processMouseEvent(qulonglong pointerId, int eventType, double x
         return;
     }
     // Until both sizes are known there is no meaningful position on the phone.
-    const QSize view = m_device->showSize();
-    const QSize frame = m_device->frameSize();
+    const QSize view = m_target->showSize();
+    const QSize frame = m_target->frameSize();
     if (view.width() <= 0 || view.height() <= 0 || frame.width() <= 0 || frame.height() <= 0)
         return;
     bool ok = true;
@@ -314,33 +293,33 @@ void Controller::playBuiltInSwipe(const QPointF &start, const QPointF &end, int 
 
 void Controller::actionSwipeUp()
 {
-    if (!m_device)
+    if (!m_target)
         return;
-    const QSizeF v = m_device->showSize();
+    const QSizeF v = m_target->showSize();
     playBuiltInSwipe({v.width() / 2, v.height() / 2}, {v.width() / 2, v.height() / 5}, 5);
 }
 
 void Controller::actionSwipeDown()
 {
-    if (!m_device)
+    if (!m_target)
         return;
-    const QSizeF v = m_device->showSize();
+    const QSizeF v = m_target->showSize();
     playBuiltInSwipe({v.width() / 2, v.height() / 2}, {v.width() / 2, 4 * v.height() / 5}, 10);
 }
 
 void Controller::actionSwipeLeft()
 {
-    if (!m_device)
+    if (!m_target)
         return;
-    const QSizeF v = m_device->showSize();
+    const QSizeF v = m_target->showSize();
     playBuiltInSwipe({v.width() / 2, v.height() / 2}, {v.width() / 5, v.height() / 2}, 10);
 }
 
 void Controller::actionSwipeRight()
 {
-    if (!m_device)
+    if (!m_target)
         return;
-    const QSizeF v = m_device->showSize();
+    const QSizeF v = m_target->showSize();
     playBuiltInSwipe({v.width() / 2, v.height() / 2}, {4 * v.width() / 5, v.height() / 2}, 10);
 }
 
@@ -515,7 +494,7 @@ quint64 Controller::takeNextPointerId()
 
 QPointF Controller::toViewPoint(double fractionX, double fractionY) const
 {
-    const QSize view = m_device ? m_device->showSize() : QSize();
+    const QSize view = m_target ? m_target->showSize() : QSize();
     return {fractionX * view.width(), fractionY * view.height()};
 }
 
@@ -548,7 +527,7 @@ bool Controller::handleKeyMapping(int eventType, int key, int modifiers, QString
         }
     }
 
-    KeyMappingProfile *profile = m_device ? m_device->currentKeyMappingProfile() : nullptr;
+    KeyMappingProfile *profile = m_target ? m_target->currentKeyMappingProfile() : nullptr;
     const KeyMappingEntry *entry = profile ? profile->findEntry(key, modifiers) : nullptr;
     if (!entry)
         return false;
@@ -660,40 +639,39 @@ void Controller::playTapSeries(quint64 pointerId, const QPointF &point, int coun
 // ---- adb jobs
 // -------------------------------------------------------------------------------------------
 
-void Controller::report(const QString &message, const QString &type, int timeout)
+void Controller::report(const QString &message, UserMessage::Kind kind)
 {
-    if (m_device)
-        m_device->emitDeviceMessage(message, type, timeout);
-    else
-        emit controllerMessage(message, type, timeout);
+    emit userMessage(message, kind);
 }
 
 void Controller::actionReboot()
 {
-    if (m_device)
-        ADBRunner::reboot(m_device->adbConnectionSerial());
+    if (m_target)
+        ADBRunner::reboot(m_target->adbConnectionSerial());
 }
 
 void Controller::actionShutdown()
 {
-    if (m_device)
-        ADBRunner::shutdown(m_device->adbConnectionSerial());
+    if (m_target)
+        ADBRunner::shutdown(m_target->adbConnectionSerial());
 }
 
 namespace {
 
-// Runs an adb job on the global pool and reports its outcome on the device. The watcher
-// belongs to the device, so the outcome still arrives when the session ends meanwhile.
-void runAdbJob(Device *device, std::function<bool()> job, const QString &successText,
-               const QString &failureText, int failureTimeout)
+// Runs an adb job on the global pool and reports its outcome to the target. The watcher
+// belongs to the target's object (the device), so the outcome still arrives when the
+// session, and with it this controller, ends meanwhile.
+void runAdbJob(QObject *owner, ControlTarget *target, std::function<bool()> job,
+               const QString &successText, const QString &failureText,
+               UserMessage::Kind failureKind)
 {
-    auto *watcher = new QFutureWatcher<bool>(device);
+    auto *watcher = new QFutureWatcher<bool>(owner);
     QObject::connect(watcher, &QFutureWatcher<bool>::finished, watcher,
-                     [watcher, device, successText, failureText, failureTimeout] {
+                     [watcher, target, successText, failureText, failureKind] {
                          if (watcher->result())
-                             device->emitDeviceMessage(successText, "success", 2000);
+                             target->showUserMessage(successText, UserMessage::Kind::Success);
                          else
-                             device->emitDeviceMessage(failureText, "error", failureTimeout);
+                             target->showUserMessage(failureText, failureKind);
                          watcher->deleteLater();
                      });
     watcher->setFuture(QtConcurrent::run(QThreadPool::globalInstance(), std::move(job)));
@@ -703,37 +681,34 @@ void runAdbJob(Device *device, std::function<bool()> job, const QString &success
 
 void Controller::installApk(QString apkPath)
 {
-    if (!m_device)
+    if (!m_target)
         return;
-    m_device->emitDeviceMessage(tr("Installing APK"), "info", 100000);
-    const QString serial = m_device->adbConnectionSerial();
+    m_target->showUserMessage(tr("Installing APK"), UserMessage::Kind::Progress);
+    const QString serial = m_target->adbConnectionSerial();
     runAdbJob(
-        m_device, [serial, apkPath] { return ADBRunner::install(serial, apkPath); },
-        tr("APK installed"), tr("APK installation failed"), 100000);
+        parent(), m_target, [serial, apkPath] { return ADBRunner::install(serial, apkPath); },
+        tr("APK installed"), tr("APK installation failed"), UserMessage::Kind::LastingError);
 }
 
 void Controller::uploadFile(QString filePath)
 {
-    if (!m_device) {
-        report(tr("Not Connected"), "error", 5000);
+    if (!m_target) {
+        report(tr("Not Connected"), UserMessage::Kind::Error);
         return;
     }
-    const QString serial = m_device->adbConnectionSerial();
+    const QString serial = m_target->adbConnectionSerial();
     runAdbJob(
-        m_device,
+        parent(), m_target,
         [serial, filePath] { return ADBRunner::push(serial, filePath, "/sdcard/Download"); },
-        tr("File uploaded"), tr("File upload failed"), 5000);
+        tr("File uploaded"), tr("File upload failed"), UserMessage::Kind::Error);
 }
 
 void Controller::setWallpaper(QString nickname, int width, int height)
 {
-    if (!m_device)
+    if (!m_target)
         return;
-    const QString prefix = QStringLiteral("wallpaper_");
-    const QString suffix = QStringLiteral(".png");
-    const int room = kMaxFileNameBytes - int(prefix.size() + suffix.size());
     const QString path = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation) + "/" +
-                         prefix + fileNamePart(nickname, room) + suffix;
+                         FileNames::fit(QStringLiteral("wallpaper_") + nickname, ".png");
 
     QImage image(width, height, QImage::Format_RGB32);
     if (image.isNull())
@@ -750,5 +725,5 @@ void Controller::setWallpaper(QString nickname, int width, int height)
     // A file that could not be written must not let an older wallpaper go to the phone.
     if (!image.save(path))
         return;
-    ADBRunner::pushWallpaper(m_device->adbConnectionSerial(), path);
+    ADBRunner::pushWallpaper(m_target->adbConnectionSerial(), path);
 }

@@ -8,8 +8,9 @@
 #include <QString>
 
 #include "controlmsg.h"
+#include "usermessage.h"
 
-class Device;
+class ControlTarget;
 class QTcpSocket;
 class QTimer;
 
@@ -18,7 +19,8 @@ class Controller : public QObject
     Q_OBJECT
 
 public:
-    // parent is the Device; a controller made by QML has neither device nor socket.
+    // parent is the phone's device (a ControlTarget); a controller made by QML has neither
+    // target nor socket.
     explicit Controller(QObject *parent = nullptr, QTcpSocket *controlSocket = nullptr);
     ~Controller() override;
 
@@ -79,9 +81,8 @@ public:
     Q_INVOKABLE void resetVideo();
 
 signals:
-    // Outcomes for a controller without a device (made from QML): there is no
-    // device banner to carry them, so whoever created the controller shows them.
-    void controllerMessage(QString message, QString type, int timeout);
+    // Outcomes to show the user; the device passes them on to its tile.
+    void userMessage(QString message, UserMessage::Kind kind);
 
 private:
     struct HeldGesture;
@@ -96,10 +97,10 @@ private:
     quint64 takeNextPointerId();
     QPointF toViewPoint(double fractionX, double fractionY) const;
     void sendDueDelayedMessages();
-    void report(const QString &message, const QString &type, int timeout);
+    void report(const QString &message, UserMessage::Kind kind);
 
     QPointer<QTcpSocket> m_controlSocket;
-    QPointer<Device> m_device;
+    ControlTarget *m_target = nullptr;
     int m_clickDelayMs = 0;
     QList<HeldGesture> m_heldGestures;
     quint64 m_nextPointerId = 0;

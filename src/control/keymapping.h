@@ -7,7 +7,6 @@
 #include <QStringList>
 #include <QVariantList>
 #include <QVariantMap>
-#include <QtQml/qqmlregistration.h>
 
 class QJsonObject;
 
@@ -42,7 +41,6 @@ struct KeyMappingEntry
 class KeyMappingProfile : public QObject
 {
     Q_OBJECT
-    QML_ELEMENT
     Q_PROPERTY(QString name READ name WRITE setName NOTIFY nameChanged)
     Q_PROPERTY(int mappingCount READ getMappingCount NOTIFY mappingsChanged)
     Q_PROPERTY(QVariantList mappings READ getMappings NOTIFY mappingsChanged)
@@ -99,9 +97,6 @@ private:
     QList<KeyMappingEntry> m_entries;
     bool m_retired = false;
 };
-
-class QQmlEngine;
-class QJSEngine;
 
 class KeyMapping : public QObject
 {

@@ -144,6 +144,11 @@ void DeviceGroup::appendRow(Device *device)
     endInsertRows();
     connect(device, &QObject::destroyed, this, &DeviceGroup::handleDeviceDestroyed,
             Qt::UniqueConnection);
+    connect(device, &Device::removalRequested, this, &DeviceGroup::handleRemovalRequested,
+            Qt::UniqueConnection);
+    connect(device, &Device::hostMessageSent, this, &DeviceGroup::forwardHostMessage,
+            Qt::UniqueConnection);
+    device->setIndexInGroup(row);
 }
 
 void DeviceGroup::takeRow(int row)
@@ -152,15 +157,26 @@ void DeviceGroup::takeRow(int row)
     beginRemoveRows({}, row, row);
     m_devices.removeAt(row);
     endRemoveRows();
-    if (device)
-        disconnect(device, &QObject::destroyed, this, &DeviceGroup::handleDeviceDestroyed);
+    if (!device)
+        return;
+    disconnect(device, &QObject::destroyed, this, &DeviceGroup::handleDeviceDestroyed);
+    disconnect(device, &Device::removalRequested, this, &DeviceGroup::handleRemovalRequested);
+    disconnect(device, &Device::hostMessageSent, this, &DeviceGroup::forwardHostMessage);
+    device->setIndexInGroup(-1);
+}
+
+void DeviceGroup::handleRemovalRequested()
+{
+    removeDevice(qobject_cast<Device *>(sender()));
 }
 
 void DeviceGroup::announceIndexes() const
 {
     // A row change moves every member's number in the group.
-    for (Device *member : devices())
-        emit member->indexInGroupChanged();
+    for (int row = 0; row < m_devices.size(); ++row) {
+        if (Device *member = m_devices.at(row))
+            member->setIndexInGroup(row);
+    }
 }
 
 void DeviceGroup::handleDeviceDestroyed(QObject *object)
@@ -192,7 +208,7 @@ bool DeviceGroup::addDevices(const QList<ADBDeviceInfo> &deviceInfos)
         return false;
     for (int k = 0; k < deviceInfos.size(); ++k) {
         const ADBDeviceInfo &info = deviceInfos.at(k);
-        auto *device = new Device(nullptr, this, info.adb_serial);
+        auto *device = new Device(nullptr, info.adb_serial);
         device->setConnectionType(info.is_usb_connection ? Device::USB : Device::WiFi);
         const QPointer<Device> pending(device);
         m_pendingDevices.append(pending);
@@ -212,7 +228,6 @@ void DeviceGroup::addDevice(Device *device)
         return;
     // Devices reach QML through the model; the engine must never collect them.
     QJSEngine::setObjectOwnership(device, QJSEngine::CppOwnership);
-    device->setDeviceGroup(this);
     appendRow(device);
     applySettingsToDevice(device);
     emit deviceCountChanged();
@@ -268,7 +283,6 @@ void DeviceGroup::moveDevicesToGroup(const QStringList &serials, DeviceGroup *ta
     for (Device *device : std::as_const(moving)) {
         if (device == m_hostDevice)
             stopGroupControl();
-        device->setDeviceGroup(targetGroup);
         takeRow(indexOfDevice(device));
         emit deviceRemovedFromGroup(device);
     }

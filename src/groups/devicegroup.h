@@ -8,7 +8,6 @@
 #include <QString>
 #include <QStringList>
 #include <QVariantList>
-#include <QtQml/qqmlregistration.h>
 
 class ControlMsg;
 class Device;
@@ -20,7 +19,6 @@ class Device;
 class DeviceGroup : public QAbstractListModel
 {
     Q_OBJECT
-    QML_ELEMENT
     Q_PROPERTY(QString name READ name NOTIFY nameChanged)
     Q_PROPERTY(int deviceCount READ deviceCount NOTIFY deviceCountChanged)
     Q_PROPERTY(QVariantList devicesForRepeater READ getDevicesForRepeater NOTIFY deviceCountChanged)
@@ -166,6 +164,7 @@ private:
     void takeRow(int row);
     void announceIndexes() const;
     void handleDeviceDestroyed(QObject *object);
+    void handleRemovalRequested();
     void clearHost();
 
     // Plain pointer: a member destroyed behind the group's back clears it at once.

@@ -4,6 +4,7 @@
 #include "appconfig.h"
 #include "device.h"
 #include "devicegroup.h"
+#include "devicesettings.h"
 #include "jsonfile.h"
 
 #include <QDir>
@@ -196,9 +197,11 @@ void DeviceGroupManager::setAvailableFrom(const QList<ADBDeviceInfo> &listed)
             grouped.insert(device->adbConnectionSerial());
     }
     QList<ADBDeviceInfo> available;
-    for (const ADBDeviceInfo &info : listed) {
-        if (!grouped.contains(info.adb_serial))
-            available.append(info);
+    for (ADBDeviceInfo info : listed) {
+        if (grouped.contains(info.adb_serial))
+            continue;
+        info.nickname = DeviceSettings::instance()->getDeviceNickname(info.adb_serial);
+        available.append(info);
     }
     m_availableDeviceInfos = available;
     emit availableDeviceInfosChanged();

@@ -6,7 +6,6 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
-#include <QtQml/qqmlregistration.h>
 
 class Device;
 class DeviceGroup;
@@ -16,7 +15,6 @@ class DeviceGroup;
 class DeviceGroupManager : public QObject
 {
     Q_OBJECT
-    QML_ELEMENT
     Q_PROPERTY(bool isScanning READ isScanning NOTIFY isScanningChanged)
     Q_PROPERTY(QList<ADBDeviceInfo> availableDeviceInfos READ availableDeviceInfos NOTIFY
                    availableDeviceInfosChanged)

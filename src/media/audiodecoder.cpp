@@ -1,16 +1,13 @@
 #include "audiodecoder.h"
 
 #include "audiodemuxer.h"
-#include "device.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/frame.h>
 }
 
-AudioDecoder::AudioDecoder(Device *device)
-    : QObject(device), m_frame(av_frame_alloc()), m_device(device)
-{}
+AudioDecoder::AudioDecoder(QObject *parent) : QObject(parent), m_frame(av_frame_alloc()) {}
 
 AudioDecoder::~AudioDecoder()
 {

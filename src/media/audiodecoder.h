@@ -4,7 +4,6 @@
 struct AVFrame;
 struct AVPacket;
 class AudioDemuxer;
-class Device;
 
 // Decodes the phone's Opus packets with the context the audio demuxer opened.
 class AudioDecoder : public QObject
@@ -12,7 +11,7 @@ class AudioDecoder : public QObject
     Q_OBJECT
 
 public:
-    explicit AudioDecoder(Device *device);
+    explicit AudioDecoder(QObject *parent = nullptr);
     ~AudioDecoder() override;
 
     void setDemuxer(AudioDemuxer *demuxer);
@@ -26,6 +25,5 @@ private:
     void drain();
 
     AVFrame *m_frame = nullptr;
-    Device *m_device = nullptr;
     AudioDemuxer *m_demuxer = nullptr;
 };

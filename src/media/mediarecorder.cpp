@@ -2,9 +2,9 @@
 
 #include "appconfig.h"
 #include "audiodemuxer.h"
-#include "controller.h"
-#include "device.h"
-#include "serverparams.h"
+#include "filenames.h"
+#include "h264sps.h"
+#include "recordingsource.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -29,7 +29,6 @@ constexpr AVRational MicrosecondBase{1, 1000000};
 constexpr qint64 DefaultVideoFrameDuration = 33333;
 constexpr qint64 DefaultAudioFrameDuration = 20000;
 constexpr qint64 LastVideoFrameDuration = 100000;
-constexpr int MaxFileNameBytes = 255;
 
 std::function<void()> &beforeWriteHook()
 {
@@ -49,21 +48,6 @@ void releaseQueue(std::deque<AVPacket *> &queue)
     queue.clear();
 }
 
-bool forbiddenInFileName(QChar c)
-{
-    return c.unicode() < 0x20 || c.unicode() == 0x7f || QStringLiteral("\\/:*?\"<>|").contains(c);
-}
-
-QString safeNamePart(const QString &text)
-{
-    QString safe = text;
-    for (QChar &c : safe) {
-        if (forbiddenInFileName(c))
-            c = u'-';
-    }
-    return safe;
-}
-
 // One frame period in microseconds, or the fallback when it is out of range.
 qint64 framePeriod(AVRational rate, qint64 longest, qint64 fallback)
 {
@@ -73,93 +57,10 @@ qint64 framePeriod(AVRational rate, qint64 longest, qint64 fallback)
     return period >= 1 && period <= longest ? period : fallback;
 }
 
-// Reads the exp-Golomb coded fields of an H.264 parameter set (emulation bytes removed).
-class BitReader
-{
-public:
-    explicit BitReader(QByteArray rbsp) : m_data(std::move(rbsp)) {}
-
-    bool failed() const { return m_failed; }
-    quint32 bits(int count)
-    {
-        quint32 value = 0;
-        for (int i = 0; i < count; ++i)
-            value = (value << 1) | bit();
-        return value;
-    }
-    quint32 bit()
-    {
-        if (m_position >= qint64(m_data.size()) * 8) {
-            m_failed = true;
-            return 0;
-        }
-        const quint8 byte = quint8(m_data[int(m_position / 8)]);
-        return (byte >> (7 - m_position++ % 8)) & 1;
-    }
-    quint32 ue()
-    {
-        int zeros = 0;
-        while (!m_failed && bit() == 0) {
-            if (++zeros > 31) {
-                m_failed = true;
-                return 0;
-            }
-        }
-        return zeros == 0 ? 0 : ((1u << zeros) - 1) + bits(zeros);
-    }
-    qint32 se()
-    {
-        const quint32 code = ue();
-        return code & 1 ? qint32((code + 1) / 2) : -qint32(code / 2);
-    }
-
-private:
-    QByteArray m_data;
-    qint64 m_position = 0;
-    bool m_failed = false;
-};
-
-// The first sequence parameter set of an Annex B block, without emulation prevention bytes.
-QByteArray firstSps(const QByteArray &annexB)
-{
-    int start = 0;
-    while ((start = annexB.indexOf(QByteArray("\x00\x00\x01", 3), start)) >= 0) {
-        start += 3;
-        if (start >= annexB.size() || (quint8(annexB[start]) & 0x1f) != 7)
-            continue;
-        int end = annexB.indexOf(QByteArray("\x00\x00\x01", 3), start);
-        if (end < 0)
-            end = annexB.size();
-        QByteArray rbsp;
-        int zeros = 0;
-        for (int i = start + 1; i < end; ++i) {
-            const char c = annexB[i];
-            if (zeros >= 2 && c == 3) {
-                zeros = 0;
-                continue;
-            }
-            zeros = c == 0 ? zeros + 1 : 0;
-            rbsp += c;
-        }
-        return rbsp;
-    }
-    return {};
-}
-
-void skipScalingList(BitReader &reader, int size)
-{
-    int last = 8;
-    int next = 8;
-    for (int i = 0; i < size && !reader.failed(); ++i) {
-        if (next != 0)
-            next = (last + reader.se() + 256) % 256;
-        last = next == 0 ? last : next;
-    }
-}
 } // namespace
 
 // Everything the recording thread works on. Shared between the recorder and the thread;
-// `owner` and `device` are cleared (under ownerMutex) when the recorder goes away.
+// `owner` is cleared (under ownerMutex) when the recorder goes away.
 struct RecordingState
 {
     QMutex mutex;
@@ -204,7 +105,6 @@ struct RecordingState
 
     QMutex ownerMutex;
     MediaRecorder *owner = nullptr;
-    Device *device = nullptr;
 
     ~RecordingState()
     {
@@ -224,16 +124,13 @@ struct RecordingState
         format = nullptr;
     }
 
-    // Delivered on the GUI thread, and only while the recorder and device exist.
-    void postMessage(const QString &message, const QString &type, int timeout)
+    // Delivered on the GUI thread, and only while the recorder exists.
+    void postMessage(const QString &message, UserMessage::Kind kind)
     {
         QMutexLocker locker(&ownerMutex);
-        if (Device *target = device) {
+        if (MediaRecorder *target = owner) {
             QMetaObject::invokeMethod(
-                target,
-                [target, message, type, timeout] {
-                    target->emitDeviceMessage(message, type, timeout);
-                },
+                target, [target, message, kind] { emit target->userMessage(message, kind); },
                 Qt::QueuedConnection);
         }
     }
@@ -250,15 +147,9 @@ struct RecordingState
     void requestVideoReset()
     {
         QMutexLocker locker(&ownerMutex);
-        if (Device *target = device) {
-            QMetaObject::invokeMethod(
-                target,
-                [target] {
-                    if (Controller *controller = target->controller())
-                        controller->resetVideo();
-                },
-                Qt::QueuedConnection);
-        }
+        if (owner)
+            QMetaObject::invokeMethod(owner, &MediaRecorder::videoResetRequested,
+                                      Qt::QueuedConnection);
     }
 };
 
@@ -274,7 +165,7 @@ public:
         if (!openOutput())
             return;
         s->postRecordingChanged();
-        s->postMessage(MediaRecorder::tr("Record Started"), QStringLiteral("success"), 2000);
+        s->postMessage(MediaRecorder::tr("Record Started"), UserMessage::Kind::Success);
         // Asked only now that packets are accepted, so the new config packet is not missed.
         s->requestVideoReset();
         loop();
@@ -308,7 +199,7 @@ private:
         if (opened)
             QFile::remove(path);
         if (report)
-            s->postMessage(MediaRecorder::tr("Record Failed"), QStringLiteral("error"), 5000);
+            s->postMessage(MediaRecorder::tr("Record Failed"), UserMessage::Kind::Error);
         return false;
     }
 
@@ -561,7 +452,7 @@ private:
         par->codec_type = AVMEDIA_TYPE_VIDEO;
         par->codec_id = AV_CODEC_ID_H264;
         // The track's picture size: from the parameter sets, else from the last decoded frame.
-        const QSize size = MediaRecorder::videoSizeFromConfig(
+        const QSize size = H264::pictureSizeFromConfig(
             QByteArray::fromRawData(reinterpret_cast<const char *>(config->data), config->size));
         if (size.isValid()) {
             par->width = size.width();
@@ -666,7 +557,7 @@ private:
             // Closed before the user hears of it, so the file is complete when announced.
             s->closeOutput();
         }
-        s->postMessage(MediaRecorder::tr("Record Stopped"), QStringLiteral("success"), 2000);
+        s->postMessage(MediaRecorder::tr("Record Stopped"), UserMessage::Kind::Success);
         s->postRecordingChanged();
     }
 
@@ -674,11 +565,10 @@ private:
 };
 } // namespace
 
-MediaRecorder::MediaRecorder(Device *device)
-    : QObject(nullptr), m_device(device), m_state(std::make_shared<RecordingState>())
+MediaRecorder::MediaRecorder(RecordingSource *source, QObject *parent)
+    : QObject(parent), m_source(source), m_state(std::make_shared<RecordingState>())
 {
     m_state->owner = this;
-    m_state->device = device;
 }
 
 MediaRecorder::~MediaRecorder()
@@ -689,7 +579,6 @@ MediaRecorder::~MediaRecorder()
     {
         QMutexLocker locker(&state->ownerMutex);
         state->owner = nullptr;
-        state->device = nullptr;
     }
     {
         QMutexLocker locker(&state->mutex);
@@ -709,16 +598,16 @@ MediaRecorder::~MediaRecorder()
 
 void MediaRecorder::refreshTracks()
 {
-    ServerParams *params = m_device ? m_device->currentServerParams() : nullptr;
+    const RecordedStreams streams = m_source ? m_source->recordedStreams() : RecordedStreams();
     QMutexLocker locker(&m_state->mutex);
-    if (params) {
-        m_state->videoEnabled = params->video();
-        m_state->audioEnabled = params->audio();
-        m_state->maxFps = params->maxFps();
+    if (streams.known) {
+        m_state->videoEnabled = streams.video;
+        m_state->audioEnabled = streams.audio;
+        m_state->maxFps = streams.maxFps;
     }
-    const AudioDemuxer *audio = m_device ? m_device->audioDemuxer() : nullptr;
+    const AudioDemuxer *audio = m_source ? m_source->audioDemuxer() : nullptr;
     m_state->phoneSendsSound = audio && audio->codecId() == QByteArrayLiteral("opus");
-    const QSize frame = m_device ? m_device->frameSize() : QSize();
+    const QSize frame = m_source ? m_source->frameSize() : QSize();
     if (frame.isValid() && !frame.isEmpty()) {
         m_state->videoWidth = frame.width();
         m_state->videoHeight = frame.height();
@@ -743,8 +632,7 @@ void MediaRecorder::pushAudioPacket(const AVPacket *packet)
 {
     if (!packet || m_state->stopRequested)
         return;
-    ServerParams *params = m_device ? m_device->currentServerParams() : nullptr;
-    if (!params || !params->audio())
+    if (!m_source || !m_source->recordedStreams().audio)
         return;
     AVPacket *clone = av_packet_clone(packet);
     if (!clone)
@@ -762,11 +650,10 @@ void MediaRecorder::start()
     // A finished recording leaves nothing behind; each one gets fresh state.
     auto state = std::make_shared<RecordingState>();
     state->owner = this;
-    state->device = m_device;
     state->folder = AppConfig::instance()->getVideoSavePath();
-    if (m_device) {
-        state->nickname = m_device->nickname();
-        state->serial = m_device->adbConnectionSerial();
+    if (m_source) {
+        state->nickname = m_source->nickname();
+        state->serial = m_source->adbConnectionSerial();
     }
     m_state = state;
     refreshTracks();
@@ -794,8 +681,7 @@ void MediaRecorder::stop()
         m_state->stopRequested = true;
         m_state->wake.wakeAll();
     }
-    if (m_device)
-        m_device->emitDeviceMessage(tr("Stop Recording"), QStringLiteral("info"), 2000);
+    emit userMessage(tr("Stop Recording"), UserMessage::Kind::Info);
 }
 
 bool MediaRecorder::isRecording() const
@@ -809,85 +695,12 @@ QString MediaRecorder::filePath() const
     return m_state->filePath;
 }
 
-QSize MediaRecorder::videoSizeFromConfig(const QByteArray &config)
-{
-    const QByteArray sps = firstSps(config);
-    if (sps.isEmpty())
-        return {};
-    BitReader r(sps);
-    const quint32 profile = r.bits(8);
-    r.bits(16); // constraint flags, level
-    r.ue();     // parameter set id
-    quint32 chromaFormat = 1;
-    bool separateColourPlanes = false;
-    static const QList<quint32> highProfiles{100, 110, 122, 244, 44,  83, 86,
-                                             118, 128, 138, 139, 134, 135};
-    if (highProfiles.contains(profile)) {
-        chromaFormat = r.ue();
-        if (chromaFormat == 3)
-            separateColourPlanes = r.bit();
-        r.ue(); // luma bit depth
-        r.ue(); // chroma bit depth
-        r.bit();
-        if (r.bit()) { // scaling matrices present
-            const int lists = chromaFormat == 3 ? 12 : 8;
-            for (int i = 0; i < lists; ++i)
-                if (r.bit())
-                    skipScalingList(r, i < 6 ? 16 : 64);
-        }
-    }
-    r.ue(); // log2 of the largest frame number
-    const quint32 pocType = r.ue();
-    if (pocType == 0) {
-        r.ue();
-    } else if (pocType == 1) {
-        r.bit();
-        r.se();
-        r.se();
-        const quint32 cycle = r.ue();
-        for (quint32 i = 0; i < cycle && !r.failed(); ++i)
-            r.se();
-    }
-    r.ue(); // reference frames
-    r.bit();
-    const quint32 widthInMbs = r.ue() + 1;
-    const quint32 heightInMapUnits = r.ue() + 1;
-    const quint32 frameMbsOnly = r.bit();
-    if (!frameMbsOnly)
-        r.bit();
-    r.bit();
-    quint32 cropLeft = 0, cropRight = 0, cropTop = 0, cropBottom = 0;
-    if (r.bit()) {
-        cropLeft = r.ue();
-        cropRight = r.ue();
-        cropTop = r.ue();
-        cropBottom = r.ue();
-    }
-    if (r.failed())
-        return {};
-    const bool monochrome = chromaFormat == 0 || separateColourPlanes;
-    const quint32 cropUnitX = monochrome || chromaFormat == 3 ? 1 : 2;
-    const quint32 cropUnitY = (monochrome || chromaFormat != 1 ? 1 : 2) * (2 - frameMbsOnly);
-    const qint64 width = qint64(widthInMbs) * 16 - qint64(cropUnitX) * (cropLeft + cropRight);
-    const qint64 height = qint64(heightInMapUnits) * 16 * (2 - frameMbsOnly) -
-                          qint64(cropUnitY) * (cropTop + cropBottom);
-    if (width < 1 || height < 1 || width > 16384 || height > 16384)
-        return {};
-    return QSize(int(width), int(height));
-}
-
 QString MediaRecorder::recordingFileName(const QString &nickname, const QString &serial,
                                          const QDateTime &time)
 {
-    const QString tail = QLatin1Char('_') + safeNamePart(serial) + QLatin1Char('_') +
-                         time.toString(QStringLiteral("yyyyMMdd_hhmmss_zzz")) +
-                         QStringLiteral(".mkv");
-    QString head = safeNamePart(nickname);
-    // File systems refuse names over 255 bytes; a long nickname gives way first.
-    while (!head.isEmpty() && (head + tail).toUtf8().size() > MaxFileNameBytes)
-        head.chop(1);
-    QString name = head + tail;
-    while (name.toUtf8().size() > MaxFileNameBytes)
-        name.remove(name.size() - tail.size() + 1, 1);
-    return name;
+    // A long nickname gives way first, then the serial; the time and the extension stay.
+    const QString ending = QLatin1Char('_') + time.toString(QStringLiteral("yyyyMMdd_hhmmss_zzz")) +
+                           QStringLiteral(".mkv");
+    const QString serialAndEnding = FileNames::fit(serial, ending, FileNames::MaxNameBytes - 1);
+    return FileNames::fit(nickname, QLatin1Char('_') + serialAndEnding);
 }

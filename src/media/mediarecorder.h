@@ -6,8 +6,10 @@
 #include <functional>
 #include <memory>
 
+#include "usermessage.h"
+
 struct AVPacket;
-class Device;
+class RecordingSource;
 class QDateTime;
 class QThread;
 struct RecordingState;
@@ -25,14 +27,15 @@ public:
     // How long the destructor waits for a running recording to end.
     static constexpr int ThreadWaitMs = 3000;
 
-    explicit MediaRecorder(Device *device);
+    // source: the session being recorded; it outlives the recorder.
+    explicit MediaRecorder(RecordingSource *source, QObject *parent = nullptr);
     ~MediaRecorder() override;
 
     void pushVideoPacket(const AVPacket *packet);
     void pushAudioPacket(const AVPacket *packet);
 
     // Starts a recording thread unless one exists already; the outcome is reported through
-    // the device's messages.
+    // userMessage.
     Q_INVOKABLE void start();
     Q_INVOKABLE void stop();
     bool isRecording() const;
@@ -42,25 +45,25 @@ public:
     // The recording thread while it exists.
     QThread *recordingThread() const { return m_thread; }
 
-    // "<nickname>_<serial>_<yyyyMMdd_hhmmss_zzz>.mkv". Characters that are not allowed in
-    // file names (path separators included) become "-", so the file stays in its folder.
+    // "<nickname>_<serial>_<yyyyMMdd_hhmmss_zzz>.mkv", made safe and short enough by
+    // FileNames::fit.
     static QString recordingFileName(const QString &nickname, const QString &serial,
                                      const QDateTime &time);
-    // Picture size announced by the sequence parameter set of an H.264 config packet
-    // (Annex B); invalid when there is none or it cannot be read.
-    static QSize videoSizeFromConfig(const QByteArray &config);
 
     // Called on the recording thread before each packet is written (tests stall it there).
     static void setBeforeWriteHookForTesting(std::function<void()> hook);
 
 signals:
     void isRecordingChanged();
+    void userMessage(QString message, UserMessage::Kind kind);
+    // The file needs a fresh config packet and key frame from the phone.
+    void videoResetRequested();
 
 private:
-    // Which tracks the device's current stream parameters ask for (GUI thread).
+    // Which tracks the session's current stream parameters ask for (GUI thread).
     void refreshTracks();
 
-    Device *m_device = nullptr;
+    RecordingSource *m_source = nullptr;
     QThread *m_thread = nullptr;
     std::shared_ptr<RecordingState> m_state;
 };

@@ -1,15 +1,15 @@
 #include "videodecoder.h"
 
 #include "appconfig.h"
-#include "device.h"
+#include "filenames.h"
 #include "videodemuxer.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
-#include <QFutureWatcher>
 #include <QImage>
 #include <QPointer>
+#include <QPromise>
 #include <QRandomGenerator>
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentRun>
@@ -122,20 +122,18 @@ bool saveScreenshot(AVFrame *frame, const QString &folder, const QString &serial
     return image.save(path, "JPEG", VideoDecoder::JpegQuality);
 }
 
-void reportScreenshot(Device *device, bool saved)
+QFuture<bool> failedShot()
 {
-    if (!device)
-        return;
-    if (saved)
-        device->emitDeviceMessage(VideoDecoder::tr("Screenshot Saved"), "success", 2000);
-    else
-        device->emitDeviceMessage(VideoDecoder::tr("Screenshot Failed"), "error", 5000);
-    device->setIsScreenShotting(false);
+    QPromise<bool> promise;
+    promise.start();
+    promise.addResult(false);
+    promise.finish();
+    return promise.future();
 }
 } // namespace
 
-VideoDecoder::VideoDecoder(Device *device)
-    : QObject(device), m_frame(av_frame_alloc()), m_device(device),
+VideoDecoder::VideoDecoder(const QString &serial, QObject *parent)
+    : QObject(parent), m_frame(av_frame_alloc()), m_serial(serial),
       m_converter(std::make_shared<ScreenshotConverter>())
 {}
 
@@ -195,14 +193,12 @@ void VideoDecoder::keepLastFrame(const AVFrame *frame)
 
 QString VideoDecoder::screenshotFileName(const QString &serial)
 {
-    QString safeSerial = serial;
-    safeSerial.replace('/', '_').replace('\\', '_');
     const QString time = QDateTime::currentDateTime().toString("yyyyMMdd_hhmmss");
     const int random = QRandomGenerator::global()->bounded(1000, 9999);
-    return QString("%1_%2_%3.jpg").arg(safeSerial, time, QString::number(random));
+    return FileNames::fit(serial, QString("_%1_%2.jpg").arg(time, QString::number(random)));
 }
 
-void VideoDecoder::takeScreenshot()
+QFuture<bool> VideoDecoder::takeScreenshot()
 {
     AVFrame *shot = nullptr;
     if (m_lastFrame && m_lastFrame->width >= 1) {
@@ -210,24 +206,12 @@ void VideoDecoder::takeScreenshot()
         if (shot && av_frame_ref(shot, m_lastFrame) < 0)
             av_frame_free(&shot);
     }
-    if (!shot) {
-        reportScreenshot(m_device, false);
-        return;
-    }
+    if (!shot)
+        return failedShot();
 
-    const QString serial = m_device ? m_device->adbConnectionSerial() : QString();
+    const QString serial = m_serial;
     const QString folder = screenshotFolder();
-    // The watcher belongs to the device: the result still arrives when this decoder is
-    // replaced meanwhile, and is dropped when the device is gone.
-    QObject *owner = m_device ? static_cast<QObject *>(m_device) : this;
-    auto *watcher = new QFutureWatcher<bool>(owner);
-    const QPointer<Device> device(m_device);
-    connect(watcher, &QFutureWatcher<bool>::finished, owner, [watcher, device] {
-        reportScreenshot(device, watcher->result());
-        watcher->deleteLater();
-    });
     std::shared_ptr<ScreenshotConverter> converter = m_converter;
-    watcher->setFuture(QtConcurrent::run(QThreadPool::globalInstance(), [=] {
-        return saveScreenshot(shot, folder, serial, *converter);
-    }));
+    return QtConcurrent::run(QThreadPool::globalInstance(),
+                             [=] { return saveScreenshot(shot, folder, serial, *converter); });
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFuture>
 #include <QMutex>
 #include <QObject>
 #include <QSize>
@@ -7,7 +8,6 @@
 
 #include <memory>
 
-class Device;
 class VideoDemuxer;
 class QImage;
 struct AVFrame;
@@ -55,15 +55,17 @@ class VideoDecoder : public QObject
 public:
     static constexpr int JpegQuality = 85;
 
-    explicit VideoDecoder(Device *device);
+    // serial: the phone's, for screenshot file names.
+    explicit VideoDecoder(const QString &serial, QObject *parent = nullptr);
     ~VideoDecoder() override;
 
     void setDemuxer(VideoDemuxer *demuxer);
     void decode(AVPacket *packet);
 
-    // Writes the latest frame as a JPEG on the global thread pool; the outcome reaches the
-    // device as a message and clears its isScreenShotting.
-    Q_INVOKABLE void takeScreenshot();
+    // Writes the latest frame as a JPEG on the global thread pool; the future tells whether
+    // a file was written (false at once when no frame was decoded yet). The task owns what
+    // it uses, so the decoder may go away while it runs.
+    QFuture<bool> takeScreenshot();
 
     // "<serial>_<yyyyMMdd_hhmmss>_<1000..9998>.jpg"
     static QString screenshotFileName(const QString &serial);
@@ -77,7 +79,7 @@ private:
     void keepLastFrame(const AVFrame *frame);
 
     AVFrame *m_frame = nullptr;
-    Device *m_device = nullptr;
+    QString m_serial;
     VideoDemuxer *m_demuxer = nullptr;
     // Shared with running screenshot tasks so the decoder may go away while one runs.
     std::shared_ptr<ScreenshotConverter> m_converter;

@@ -1,3 +1,4 @@
+pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
@@ -90,8 +91,8 @@ ApplicationWindow {
         delegate: Rectangle {
             id: tile
             required property var device
-            width: grid.cellWidth - 10
-            height: grid.cellHeight - 10
+            width: (root.currentGroup ? root.currentGroup.cellWidth : 220) - 10
+            height: 20 + (width) * 16 / 9 + 10 - 10
             radius: 8
             color: Theme.backgroundDarkGray
             border.width: 2

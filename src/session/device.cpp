@@ -6,7 +6,6 @@
 #include "autojs.h"
 #include "controller.h"
 #include "controlmsg.h"
-#include "devicegroup.h"
 #include "devicesettings.h"
 #include "keymapping.h"
 #include "mediarecorder.h"
@@ -19,6 +18,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFutureWatcher>
+#include <QPointer>
 #include <QRegularExpression>
 #include <QTcpSocket>
 #include <QThread>
@@ -35,15 +35,7 @@ extern "C" {
 }
 
 namespace {
-const QString kError = QStringLiteral("error");
-const QString kInfo = QStringLiteral("info");
-const QString kSuccess = QStringLiteral("success");
-
-constexpr int kSuccessTimeoutMs = 2000;
-constexpr int kInfoTimeoutMs = 100000;
-constexpr int kErrorTimeoutMs = 5000;
-constexpr int kShortTimeoutMs = 2000;
-constexpr int kSwitchTimeoutMs = 3000;
+using Kind = UserMessage::Kind;
 
 constexpr int kRecorderStopWaitMs = 1000;
 constexpr int kRecorderPollMs = 10;
@@ -55,16 +47,22 @@ struct PhoneSnapshot
 };
 } // namespace
 
-Device::Device(QObject *parent, DeviceGroup *group, const QString &serial)
-    : QObject(parent), m_adbConnectionSerial(serial), m_deviceGroup(group)
+Device::Device(QObject *parent, const QString &serial)
+    : QObject(parent), m_adbConnectionSerial(serial)
 {
     m_serverParamsSmallView = new ServerParams(this);
     m_serverParamsBigView = new ServerParams(this);
     m_serverParamsBigView->setMaxSize(720);
     m_serverParamsBigView->setMaxFps(30);
     m_serverParamsBigView->setBitRate(4000000);
-    m_autojs = new Autojs(this);
+    m_autojs = new Autojs(m_adbConnectionSerial, this);
+    connect(m_autojs, &Autojs::userMessage, this, &Device::showUserMessage);
     m_videoRecorder = new MediaRecorder(this);
+    connect(m_videoRecorder, &MediaRecorder::userMessage, this, &Device::showUserMessage);
+    connect(m_videoRecorder, &MediaRecorder::videoResetRequested, this, [this] {
+        if (m_controller)
+            m_controller->resetVideo();
+    });
 
     m_restartTimer = new QTimer(this);
     m_restartTimer->setSingleShot(true);
@@ -113,9 +111,12 @@ QString Device::nickname() const
     return DeviceSettings::instance()->getDeviceNickname(m_adbConnectionSerial);
 }
 
-int Device::indexInGroup() const
+void Device::setIndexInGroup(int index)
 {
-    return m_deviceGroup ? m_deviceGroup->indexOfDevice(this) : -1;
+    if (m_indexInGroup == index)
+        return;
+    m_indexInGroup = index;
+    emit indexInGroupChanged();
 }
 
 bool Device::isAudioEnabled() const
@@ -129,11 +130,6 @@ KeyMappingProfile *Device::currentKeyMappingProfile() const
     return m_currentKeyMappingProfile;
 }
 
-DeviceGroup *Device::deviceGroup() const
-{
-    return m_deviceGroup;
-}
-
 VideoDemuxer *Device::videoDemuxer() const
 {
     return m_videoDemuxer;
@@ -144,12 +140,15 @@ AudioDemuxer *Device::audioDemuxer() const
     return m_audioDemuxer;
 }
 
-void Device::setDeviceGroup(DeviceGroup *group)
+RecordedStreams Device::recordedStreams() const
 {
-    if (m_deviceGroup == group)
-        return;
-    m_deviceGroup = group;
-    emit deviceGroupChanged();
+    const ServerParams *params = currentServerParams();
+    RecordedStreams streams;
+    streams.known = true;
+    streams.video = params->video();
+    streams.audio = params->audio();
+    streams.maxFps = params->maxFps();
+    return streams;
 }
 
 void Device::setIsHostDevice(bool isHost)
@@ -170,24 +169,9 @@ void Device::setIsScreenShotting(bool screenShotting)
     emit isScreenShottingChanged();
 }
 
-void Device::emitSuccess(const QString &message)
+void Device::showUserMessage(const QString &message, UserMessage::Kind kind)
 {
-    emit deviceMessage(message, kSuccess, kSuccessTimeoutMs);
-}
-
-void Device::emitInfo(const QString &message)
-{
-    emit deviceMessage(message, kInfo, kInfoTimeoutMs);
-}
-
-void Device::emitError(const QString &message)
-{
-    emit deviceMessage(message, kError, kErrorTimeoutMs);
-}
-
-void Device::emitDeviceMessage(const QString &message, const QString &type, int timeout)
-{
-    emit deviceMessage(message, type, timeout);
+    emit deviceMessage(message, UserMessage::typeName(kind), UserMessage::timeoutMs(kind));
 }
 
 // ---- background refresh ------------------------------------------------------
@@ -252,9 +236,9 @@ void Device::setEnableAudio(bool enableAudio)
     // so that both describe the same session.
     m_serverParamsSmallView->setAudio(enableAudio);
     m_serverParamsBigView->setAudio(enableAudio);
-    emit deviceMessage(enableAudio ? tr("Audio Enabled, Need Reconnect")
-                                   : tr("Audio Disabled, Need Reconnect"),
-                       kInfo, kSwitchTimeoutMs);
+    showUserMessage(enableAudio ? tr("Audio Enabled, Need Reconnect")
+                                : tr("Audio Disabled, Need Reconnect"),
+                    Kind::Notice);
     emit isAudioEnabledChanged();
 }
 
@@ -327,8 +311,7 @@ void Device::removeFromDeviceGroup()
     stopScrcpySession();
     if (m_switchingToWiFi)
         return;
-    if (m_deviceGroup)
-        m_deviceGroup->removeDevice(this);
+    emit removalRequested();
 }
 
 ScrcpyServer *Device::detachServer()
@@ -407,8 +390,8 @@ void Device::handleServerStopped(int exitCode, QProcess::ExitStatus st)
     try {
         attached = ADBRunner::getDevices();
     } catch (const std::exception &) {
-        emit deviceMessage(tr("Mirroring stopped, the adb device list could not be read"), kError,
-                           kErrorTimeoutMs);
+        showUserMessage(tr("Mirroring stopped, the adb device list could not be read"),
+                        Kind::Error);
         return;
     }
     const bool stillAttached =
@@ -421,8 +404,8 @@ void Device::handleServerStopped(int exitCode, QProcess::ExitStatus st)
 
 void Device::handleMessageSent(ControlMsg &msg)
 {
-    if (m_deviceGroup && m_deviceGroup->hostDevice() && m_deviceGroup->hostDevice() == this)
-        m_deviceGroup->forwardHostMessage(msg);
+    if (m_isHostDevice)
+        emit hostMessageSent(msg);
 }
 
 void Device::handleDecodedVideoFrame(AVFrame *frame)
@@ -465,7 +448,7 @@ void Device::handleVideoSocketConnected()
     if (!socket)
         return;
     releaseVideoPipeline();
-    m_videoDecoder = new VideoDecoder(this);
+    m_videoDecoder = new VideoDecoder(m_adbConnectionSerial, this);
     connect(m_videoDecoder, &VideoDecoder::frameDecoded, this, &Device::handleDecodedVideoFrame);
     // The socket owns its demuxer: when the session's sockets go, so does the demuxer.
     m_videoDemuxer = new VideoDemuxer(socket, m_videoRecorder, m_videoDecoder, socket);
@@ -489,12 +472,10 @@ void Device::handleAudioSocketConnected()
     m_audioDemuxer =
         new AudioDemuxer(socket, m_videoRecorder, m_audioDecoder, nameFieldFirst, socket);
     m_audioDecoder->setDemuxer(m_audioDemuxer);
-    connect(m_audioDemuxer, &AudioDemuxer::audioUnavailable, this, [this] {
-        emit deviceMessage(tr("This phone cannot capture sound"), kInfo, kSwitchTimeoutMs);
-    });
+    connect(m_audioDemuxer, &AudioDemuxer::audioUnavailable, this,
+            [this] { showUserMessage(tr("This phone cannot capture sound"), Kind::Notice); });
     connect(m_audioDemuxer, &AudioDemuxer::audioDecoderFailed, this, [this] {
-        emit deviceMessage(tr("Sound cannot be decoded, mirroring without sound"), kError,
-                           kErrorTimeoutMs);
+        showUserMessage(tr("Sound cannot be decoded, mirroring without sound"), Kind::Error);
     });
     if (m_audioPlayer)
         m_audioPlayer->start();
@@ -515,6 +496,7 @@ void Device::handleControlSocketConnected()
     }
     m_controller = new Controller(this, socket);
     connect(m_controller, &Controller::messageSent, this, &Device::handleMessageSent);
+    connect(m_controller, &Controller::userMessage, this, &Device::showUserMessage);
     emit controllerChanged();
 }
 
@@ -539,23 +521,35 @@ void Device::setIsBigView(bool isBigView)
 void Device::setNickName(QString nickname)
 {
     DeviceSettings::instance()->setDeviceNickname(m_adbConnectionSerial, nickname);
-    if (!m_controller)
-        return;
-    m_controller->setWallpaper(nickname, m_deviceInfo.screen_size.width(),
-                               m_deviceInfo.screen_size.height());
+    // The tile and the list show the name whether or not the phone streams.
     emit nickNameChanged();
+    if (m_controller)
+        m_controller->setWallpaper(nickname, m_deviceInfo.screen_size.width(),
+                                   m_deviceInfo.screen_size.height());
 }
 
 void Device::takeScreenshot()
 {
     if (m_isScreenShotting)
         return;
-    if (m_videoDecoder && m_server) {
-        setIsScreenShotting(true);
-        m_videoDecoder->takeScreenshot();
+    if (!m_videoDecoder || !m_server) {
+        showUserMessage(tr("Not Connected"), Kind::BriefError);
         return;
     }
-    emit deviceMessage(tr("Not Connected"), kError, kShortTimeoutMs);
+    setIsScreenShotting(true);
+    // The watcher belongs to the device: the result still arrives when the decoder is
+    // replaced meanwhile (a new session), and is dropped when the device is gone.
+    auto *watcher = new QFutureWatcher<bool>(this);
+    connect(watcher, &QFutureWatcher<bool>::finished, this, [this, watcher] {
+        const bool saved = watcher->result();
+        watcher->deleteLater();
+        if (saved)
+            showUserMessage(VideoDecoder::tr("Screenshot Saved"), Kind::Success);
+        else
+            showUserMessage(VideoDecoder::tr("Screenshot Failed"), Kind::Error);
+        setIsScreenShotting(false);
+    });
+    watcher->setFuture(m_videoDecoder->takeScreenshot());
 }
 
 void Device::startRecord()
@@ -575,7 +569,7 @@ void Device::installAPK(QString filePath)
     if (m_controller)
         m_controller->installApk(filePath);
     else
-        emit deviceMessage(tr("Not Connected"), kError, kShortTimeoutMs);
+        showUserMessage(tr("Not Connected"), Kind::BriefError);
 }
 
 void Device::runAutojs(QString filePath)
@@ -603,10 +597,10 @@ void Device::stopAutojs()
 void Device::uploadFile(QString filePath)
 {
     if (!m_controller) {
-        emitError(tr("Not Connected"));
+        showUserMessage(tr("Not Connected"), Kind::Error);
         return;
     }
-    emitInfo(tr("Uploading File"));
+    showUserMessage(tr("Uploading File"), Kind::Progress);
     m_controller->uploadFile(filePath);
 }
 
@@ -718,9 +712,9 @@ void Device::setCurrentKeyMappingProfile(KeyMappingProfile *profile)
         return;
     m_currentKeyMappingProfile = profile;
     emit currentKeyMappingProfileChanged();
-    emit deviceMessage(profile ? tr("KeyMapping Profile: %1").arg(profile->name())
-                               : tr("KeyMapping Disabled"),
-                       kInfo, kShortTimeoutMs);
+    showUserMessage(profile ? tr("KeyMapping Profile: %1").arg(profile->name())
+                            : tr("KeyMapping Disabled"),
+                    Kind::Info);
 }
 
 // ---- Wi-Fi and USB adb -------------------------------------------------------
@@ -729,7 +723,7 @@ void Device::setWiFiConnection()
 {
     m_switchingToWiFi = true;
     if (!ADBRunner::tcpip(m_adbConnectionSerial, kWiFiAdbPort)) {
-        emit deviceMessage(tr("Failed to tcpip"), kError, kSwitchTimeoutMs);
+        showUserMessage(tr("Failed to tcpip"), Kind::NoticeError);
         m_switchingToWiFi = false;
         return;
     }
@@ -740,9 +734,9 @@ void Device::setWiFiConnection()
 void Device::finishWiFiSwitch()
 {
     if (ADBRunner::connect(m_adbConnectionSerial, m_ipAddress, kWiFiAdbPort))
-        emit deviceMessage(tr("WiFi connection enabled"), kSuccess, kSwitchTimeoutMs);
+        showUserMessage(tr("WiFi connection enabled"), Kind::NoticeSuccess);
     else
-        emit deviceMessage(tr("Failed to enable \r WiFi connection"), kError, kSwitchTimeoutMs);
+        showUserMessage(tr("Failed to enable \r WiFi connection"), Kind::NoticeError);
     m_switchingToWiFi = false;
 }
 

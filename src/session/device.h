@@ -1,5 +1,8 @@
 #pragma once
+#include "controltarget.h"
 #include "deviceinfo.h"
+#include "recordingsource.h"
+#include "usermessage.h"
 
 #include <QImage>
 #include <QObject>
@@ -7,7 +10,6 @@
 #include <QProcess>
 #include <QSize>
 #include <QString>
-#include <QtQml/qqmlregistration.h>
 #include <cstdint>
 
 class AudioDecoder;
@@ -15,7 +17,6 @@ class AudioDemuxer;
 class Autojs;
 class ControlMsg;
 class Controller;
-class DeviceGroup;
 class KeyMappingProfile;
 class MediaRecorder;
 class ScrcpyServer;
@@ -29,12 +30,11 @@ struct SwsContext;
 
 // One phone of a device group: its adb identity and properties, the mirroring
 // session it runs (one ScrcpyServer at a time) and every per-phone action the
-// interface offers. Outcomes reach the user through deviceMessage.
-class Device : public QObject
+// interface offers. Outcomes reach the user through deviceMessage. The group it
+// belongs to listens to its signals; the device itself knows only its number there.
+class Device : public QObject, public ControlTarget, public RecordingSource
 {
     Q_OBJECT
-    QML_ELEMENT
-    QML_UNCREATABLE("Devices are created by their device group")
     Q_PROPERTY(QString adbConnectionSerial READ adbConnectionSerial CONSTANT)
     Q_PROPERTY(bool running READ running NOTIFY runningChanged)
     Q_PROPERTY(Controller *controller READ controller NOTIFY controllerChanged)
@@ -54,8 +54,6 @@ class Device : public QObject
         bool isAudioEnabled READ isAudioEnabled WRITE setEnableAudio NOTIFY isAudioEnabledChanged)
     Q_PROPERTY(KeyMappingProfile *currentKeyMappingProfile READ currentKeyMappingProfile WRITE
                    setCurrentKeyMappingProfile NOTIFY currentKeyMappingProfileChanged)
-    // A device moved to another group must show that group's settings.
-    Q_PROPERTY(DeviceGroup *deviceGroup READ deviceGroup NOTIFY deviceGroupChanged)
 
 public:
     enum ConnectionType { WiFi = 0, USB = 1 };
@@ -67,10 +65,10 @@ public:
     static constexpr int kWiFiConnectDelayMs = 1000;
     static constexpr int kWiFiAdbPort = 5555;
 
-    Device(QObject *parent, DeviceGroup *group, const QString &serial);
+    Device(QObject *parent, const QString &serial);
     ~Device() override;
 
-    QString adbConnectionSerial() const { return m_adbConnectionSerial; }
+    QString adbConnectionSerial() const override { return m_adbConnectionSerial; }
     bool running() const { return m_server != nullptr; }
     Controller *controller() const;
     bool isBigView() const { return m_isBigView; }
@@ -80,27 +78,28 @@ public:
     ServerParams *currentServerParams() const;
     bool isScreenShotting() const { return m_isScreenShotting; }
     Autojs *autojs() const { return m_autojs; }
-    QString nickname() const;
-    int indexInGroup() const;
+    QString nickname() const override;
+    int indexInGroup() const { return m_indexInGroup; }
     MediaRecorder *videoRecorder() const { return m_videoRecorder; }
     QString ipAddress() const { return m_ipAddress; }
     ConnectionType connectionType() const { return m_connectionType; }
     DeviceInfo deviceInfo() const { return m_deviceInfo; }
     bool isHostDevice() const { return m_isHostDevice; }
     bool isAudioEnabled() const;
-    KeyMappingProfile *currentKeyMappingProfile() const;
-    DeviceGroup *deviceGroup() const;
+    KeyMappingProfile *currentKeyMappingProfile() const override;
     bool switchingToWiFi() const { return m_switchingToWiFi; }
     ScrcpyServer *server() const { return m_server; }
     // The current session's demuxers (null while their socket is not connected);
     // the recorder reads the streams' decoder contexts through them.
     VideoDemuxer *videoDemuxer() const;
-    AudioDemuxer *audioDemuxer() const;
+    AudioDemuxer *audioDemuxer() const override;
+    RecordedStreams recordedStreams() const override;
 
-    QSize frameSize() const { return m_frameSize; }
-    QSize showSize() const { return m_showSize; }
+    QSize frameSize() const override { return m_frameSize; }
+    QSize showSize() const override { return m_showSize; }
 
-    void setDeviceGroup(DeviceGroup *group);
+    // The group numbers its members (-1 outside a group).
+    void setIndexInGroup(int index);
     void setIsHostDevice(bool isHost);
     void setConnectionType(ConnectionType type);
     void setIsScreenShotting(bool screenShotting);
@@ -113,10 +112,8 @@ public:
     // applied on this device's thread (and dropped if the device is gone).
     void refreshInBackground();
 
-    void emitSuccess(const QString &message);
-    void emitInfo(const QString &message);
-    void emitError(const QString &message);
-    void emitDeviceMessage(const QString &message, const QString &type, int timeout);
+    // The one way outcomes reach the tile: as deviceMessage(text, type, timeout).
+    void showUserMessage(const QString &message, UserMessage::Kind kind) override;
 
     // Receives every message the controller sent (connected by function pointer; a
     // non-const reference cannot be a meta-method argument of a QML type).
@@ -169,7 +166,11 @@ signals:
     void isHostDeviceChanged();
     void isAudioEnabledChanged();
     void currentKeyMappingProfileChanged();
-    void deviceGroupChanged();
+
+    // For the group: the user asked to take this phone out (or it left adb), and a control
+    // message this phone sent while it is the group's host.
+    void removalRequested();
+    void hostMessageSent(const ControlMsg &msg);
 
     void yuvFrameReady(int width, int height, const uint8_t *yData, int yStride,
                        const uint8_t *uData, int uStride, const uint8_t *vData, int vStride);
@@ -204,7 +205,7 @@ private:
     bool m_isBigView = false;
     const QString m_adbConnectionSerial;
     QPointer<Controller> m_controller;
-    QPointer<DeviceGroup> m_deviceGroup;
+    int m_indexInGroup = -1;
     bool m_isHostDevice = false;
     QSize m_showSize{-1, -1};
     QSize m_frameSize{-1, -1};

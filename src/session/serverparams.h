@@ -1,14 +1,12 @@
 #pragma once
 #include <QObject>
 #include <QString>
-#include <QtQml/qqmlregistration.h>
 
 // Stream parameters of one mirroring session. A Device keeps one set for the
 // tile and one for the enlarged view and hands one to each ScrcpyServer.
 class ServerParams : public QObject
 {
     Q_OBJECT
-    QML_ELEMENT
     Q_PROPERTY(int maxSize READ maxSize WRITE setMaxSize NOTIFY maxSizeChanged)
     Q_PROPERTY(int maxFps READ maxFps WRITE setMaxFps NOTIFY maxFpsChanged)
     Q_PROPERTY(int bitRate READ bitRate WRITE setBitRate NOTIFY bitRateChanged)

@@ -105,14 +105,8 @@ private slots:
         QCOMPARE(describe(ADBRunner::parseDevices(text)), describe(expected));
     }
 
-    void listingFillsNicknamesAndRaisesFailures()
+    void listingRaisesFailures()
     {
-        DeviceSettings::instance()->setDeviceNickname("N1", "Front desk");
-        const QList<ADBDeviceInfo> list = ADBRunner::parseDevices("N1 device\nN2 device\n");
-        QCOMPARE(list.at(0).nickname, QStringLiteral("Front desk"));
-        QCOMPARE(list.at(1).nickname, QString());
-        DeviceSettings::instance()->removeDeviceNickname("N1");
-
         FakeAdb adb;
         adb.respond({"devices", "-l"}, "List of devices attached\nX1 device model:M\n");
         QCOMPARE(describe(ADBRunner::getDevices()), describe({entry("X1", true, {}, "M")}));

@@ -52,7 +52,7 @@ private slots:
 
     void thePhonesToneIsHeard()
     {
-        Device device(nullptr, nullptr, m_fleet->serials().at(0));
+        Device device(nullptr, m_fleet->serials().at(0));
         device.setEnableAudio(true);
         device.serverParamsSmallView()->setMaxSize(280);
         SinkRecording recording;
@@ -101,7 +101,7 @@ private slots:
         if (decoder != "opus")
             QTest::ignoreMessage(QtCriticalMsg, "找不到音频解码器: " + decoder);
 
-        Device device(nullptr, nullptr, m_fleet->serials().at(phone));
+        Device device(nullptr, m_fleet->serials().at(phone));
         device.setEnableAudio(true);
         device.serverParamsSmallView()->setMaxSize(280);
         QVector<Message> messages;

@@ -6,8 +6,10 @@
 #include <QGuiApplication>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cstdio>
 #include <map>
 #include <memory>
+#include <string>
 
 namespace {
 std::map<std::string, TestRegistry::Factory> &registry()
@@ -25,6 +27,13 @@ bool TestRegistry::add(const char *name, Factory factory)
 
 int main(int argc, char **argv)
 {
+    // ctest asks for the classes to give each its own entry.
+    if (argc == 2 && std::string(argv[1]) == "--list-classes") {
+        for (const auto &entry : registry())
+            printf("%s\n", entry.first.c_str());
+        return 0;
+    }
+
     QTemporaryDir home;
     if (!home.isValid())
         return 2;

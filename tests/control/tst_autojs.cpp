@@ -124,7 +124,7 @@ private slots:
 
     void runSendsTheScriptWithItsByteLength()
     {
-        Device device(nullptr, nullptr, "autojs-run");
+        Device device(nullptr, "autojs-run");
         Autojs *autojs = device.autojs();
         FakeAutojsService service(autojs->localPort()); // a free local port
         QVERIFY(service.listening);
@@ -175,7 +175,7 @@ private slots:
 
     void runAndStopFromPoolThreadsInOrder()
     {
-        Device device(nullptr, nullptr, "autojs-pool");
+        Device device(nullptr, "autojs-pool");
         Autojs *autojs = device.autojs();
         FakeAutojsService service(autojs->localPort());
         const QString path = writeScript("loop.js", "while (true) { sleep(1000); }");
@@ -193,7 +193,7 @@ private slots:
 
     void stopWithoutRunConnectsNowhere()
     {
-        Device device(nullptr, nullptr, "autojs-idle");
+        Device device(nullptr, "autojs-idle");
         FakeAutojsService service(device.autojs()->localPort());
         QSignalSpy running(device.autojs(), &Autojs::runningStatusChanged);
         device.autojs()->stop();
@@ -222,7 +222,7 @@ private slots:
         QFETCH(bool, listening);
         QFETCH(bool, scriptExists);
         QFETCH(QString, message);
-        Device device(nullptr, nullptr, serial);
+        Device device(nullptr, serial);
         std::unique_ptr<FakeAutojsService> service;
         if (listening)
             service = std::make_unique<FakeAutojsService>(device.autojs()->localPort());

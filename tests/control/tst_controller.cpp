@@ -81,7 +81,7 @@ class ControllerTest : public QObject
 private slots:
     void init()
     {
-        m_device = std::make_unique<Device>(nullptr, nullptr, "ctrl-serial");
+        m_device = std::make_unique<Device>(nullptr, "ctrl-serial");
         m_link = std::make_unique<ControlLink>();
         QVERIFY(m_link->isConnected());
         m_controller = new Controller(m_device.get(), m_link->hostSocket());
@@ -140,7 +140,7 @@ private slots:
 
     void pointerWaitsUntilBothSizesAreKnown()
     {
-        Device fresh(nullptr, nullptr, "fresh");
+        Device fresh(nullptr, "fresh");
         ControlLink link;
         Controller *controller = new Controller(&fresh, link.hostSocket());
         controller->handleMouseEvent(2, 10, 10, 1, 1); // neither size known

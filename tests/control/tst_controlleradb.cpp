@@ -41,7 +41,7 @@ private slots:
 
     void installReportsProgressThenOutcome()
     {
-        Device device(nullptr, nullptr, "apk-phone");
+        Device device(nullptr, "apk-phone");
         ControlLink link;
         auto *controller = new Controller(&device, link.hostSocket());
         QSignalSpy said(&device, &Device::deviceMessage);
@@ -60,7 +60,7 @@ private slots:
         QVERIFY(link.settle(20).isEmpty()); // the job never touched the control connection
 
         // A failure stays long on screen.
-        Device broken(nullptr, nullptr, "broken-apk-phone");
+        Device broken(nullptr, "broken-apk-phone");
         QSignalSpy failed(&broken, &Device::deviceMessage);
         (new Controller(&broken, nullptr))->installApk(writeFile("bad.apk", "x"));
         QTRY_COMPARE(failed.count(), 2);
@@ -69,7 +69,7 @@ private slots:
 
     void uploadGoesToDownloads()
     {
-        Device device(nullptr, nullptr, "upload-phone");
+        Device device(nullptr, "upload-phone");
         auto *controller = new Controller(&device, nullptr);
         QSignalSpy said(&device, &Device::deviceMessage);
         controller->uploadFile(m_files.filePath("not-there.txt"));
@@ -86,7 +86,7 @@ private slots:
 
     void jobsRunSideBySideAndOutliveTheSession()
     {
-        Device device(nullptr, nullptr, "busy-phone");
+        Device device(nullptr, "busy-phone");
         auto *controller = new Controller(&device, nullptr);
         QSignalSpy said(&device, &Device::deviceMessage);
         for (int i = 0; i < 4; ++i)
@@ -108,7 +108,7 @@ private slots:
 
     void rebootAndPowerOff()
     {
-        Device device(nullptr, nullptr, "power-phone");
+        Device device(nullptr, "power-phone");
         auto *controller = new Controller(&device, nullptr);
         controller->actionReboot();
         controller->actionShutdown();
@@ -124,7 +124,7 @@ private slots:
 
     void wallpaperShowsTheNicknameInYellow()
     {
-        Device device(nullptr, nullptr, "wall-phone");
+        Device device(nullptr, "wall-phone");
         auto *controller = new Controller(&device, nullptr);
         controller->setWallpaper("Phone 7", 1080, 2400);
         const QString path = desktop() + "/wallpaper_Phone 7.png";
@@ -165,11 +165,11 @@ private slots:
 
     void wallpaperNameStaysOnTheDesktop()
     {
-        Device device(nullptr, nullptr, "wall-phone");
+        Device device(nullptr, "wall-phone");
         auto *controller = new Controller(&device, nullptr);
         const QList<QPair<QString, QString>> names{
-            {"../../escape/x", "wallpaper_.._.._escape_x.png"},
-            {"a\\b:c\nd", "wallpaper_a_b_c_d.png"},
+            {"../../escape/x", "wallpaper_..-..-escape-x.png"},
+            {"a\\b:c\nd", "wallpaper_a-b-c-d.png"},
             {QString::fromUtf8("手机 3"), QString::fromUtf8("wallpaper_手机 3.png")}};
         for (const auto &[nickname, fileName] : names) {
             m_adb->clearCalls();

@@ -62,7 +62,7 @@ private slots:
             std::make_unique<VirtualFleet>(TestSupport::phonesimPath(), VirtualFleet::Options{});
         if (!m_fleet->isValid())
             QSKIP(qPrintable(m_fleet->errorString()));
-        m_device = std::make_unique<Device>(nullptr, nullptr, m_fleet->serials().at(0));
+        m_device = std::make_unique<Device>(nullptr, m_fleet->serials().at(0));
         m_device->startScrcpySession();
         QTRY_VERIFY_WITH_TIMEOUT(m_device->controller() != nullptr, 20000);
         QTRY_VERIFY_WITH_TIMEOUT(m_device->frameSize().isValid(), 20000);

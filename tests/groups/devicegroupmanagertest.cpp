@@ -4,6 +4,7 @@
 #include "appconfig.h"
 #include "device.h"
 #include "devicegroup.h"
+#include "devicesettings.h"
 #include "groupharness.h"
 #include "signallog.h"
 #include "testregistry.h"
@@ -215,10 +216,14 @@ private slots:
     void availablePhonesFollowGroupMembership()
     {
         m_adb->setAttached({"P1", "P2", "P3"});
+        DeviceSettings::instance()->setDeviceNickname("P2", "Front desk");
         DeviceGroupManager manager;
         manager.scanDevices();
         QTRY_VERIFY(!manager.isScanning());
         QCOMPARE(serialsOf(manager.availableDeviceInfos()), QStringList({"P1", "P2", "P3"}));
+        QCOMPARE(manager.availableDeviceInfos().at(1).nickname, QStringLiteral("Front desk"));
+        QCOMPARE(manager.availableDeviceInfos().at(0).nickname, QString());
+        DeviceSettings::instance()->removeDeviceNickname("P2");
 
         DeviceGroup *group = manager.deviceGroups().first();
         QSignalSpy changed(&manager, &DeviceGroupManager::availableDeviceInfosChanged);

@@ -100,7 +100,7 @@ int ScriptedAdb::listingCount() const
 
 Device *addMember(DeviceGroup *group, const QString &serial)
 {
-    auto *device = new Device(nullptr, group, serial);
+    auto *device = new Device(nullptr, serial);
     group->addDevice(device);
     return device;
 }

@@ -59,7 +59,7 @@ private slots:
 
     void showsThePhoneUpright()
     {
-        Device device(nullptr, nullptr, m_fleet->serials().value(0));
+        Device device(nullptr, m_fleet->serials().value(0));
         device.serverParamsSmallView()->setMaxSize(622);
         int frames = 0;
         connect(&device, &Device::yuvFrameReady, this, [&frames] { ++frames; });

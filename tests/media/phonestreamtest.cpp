@@ -58,7 +58,7 @@ private slots:
 
     void streamsFramesAndShootsWhatThePhoneDrew()
     {
-        m_device = std::make_unique<Device>(nullptr, nullptr, serial());
+        m_device = std::make_unique<Device>(nullptr, serial());
         m_device->serverParamsSmallView()->setMaxSize(720);
         QSignalSpy messages(m_device.get(), &Device::deviceMessage);
         QSize yuvSize;

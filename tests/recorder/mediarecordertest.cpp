@@ -99,7 +99,7 @@ private slots:
         QVERIFY(m_home->isValid());
         AppConfig::instance()->setVideoSavePath(videoFolder());
         DeviceSettings::instance()->setDeviceNickname(QString::fromLatin1(Serial), QString());
-        m_device = std::make_unique<Device>(nullptr, nullptr, QString::fromLatin1(Serial));
+        m_device = std::make_unique<Device>(nullptr, QString::fromLatin1(Serial));
         params()->setMaxFps(30);
         params()->setAudio(false);
         m_messages.clear();
@@ -148,38 +148,6 @@ private slots:
             MediaRecorder::recordingFileName(QString(300, QChar(0x624b)), "R58", time);
         QVERIFY(name.toUtf8().size() <= 255);
         QVERIFY(name.endsWith("_R58_20240305_140709_123.mkv") && name.startsWith(QChar(0x624b)));
-    }
-
-    void theTrackSizeComesFromTheParameterSets_data()
-    {
-        QTest::addColumn<QSize>("size");
-        QTest::addColumn<int>("format");
-        QTest::addColumn<QString>("preset");
-        QTest::newRow("baseline, cropped")
-            << QSize(100, 58) << int(AV_PIX_FMT_YUV420P) << "ultrafast";
-        QTest::newRow("high profile, phone-like")
-            << QSize(720, 1604) << int(AV_PIX_FMT_YUV420P) << "medium";
-        QTest::newRow("high 4:4:4, cropped")
-            << QSize(102, 70) << int(AV_PIX_FMT_YUV444P) << "medium";
-    }
-
-    void theTrackSizeComesFromTheParameterSets()
-    {
-        QFETCH(QSize, size);
-        QFETCH(int, format);
-        QFETCH(QString, preset);
-        H264TestStream phone(size.width(), size.height(), AVPixelFormat(format),
-                             preset.toLatin1().constData());
-        QVERIFY(phone.isValid());
-        const QByteArray sets = phone.parameterSets();
-        QCOMPARE(MediaRecorder::videoSizeFromConfig(sets), size);
-        // Unreadable sets give no size: none, only a picture set, cut inside the sequence set.
-        QVERIFY(!MediaRecorder::videoSizeFromConfig(QByteArray()).isValid());
-        QVERIFY(!MediaRecorder::videoSizeFromConfig(QByteArray("\x00\x00\x00\x01\x68\xce", 6))
-                     .isValid());
-        const int sps = sets.indexOf(QByteArray("\x00\x00\x01\x67", 4));
-        QVERIFY(sps >= 0);
-        QVERIFY(!MediaRecorder::videoSizeFromConfig(sets.left(sps + 6)).isValid());
     }
 
     void timestampsAreRebuiltFromTheFrameGaps_data()

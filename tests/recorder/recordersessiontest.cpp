@@ -42,7 +42,7 @@ private slots:
     void liveStreamWithSoundAndARotation()
     {
         const QString serial = m_fleet->serials().value(0);
-        Device device(nullptr, nullptr, serial);
+        Device device(nullptr, serial);
         device.setEnableAudio(true);
         device.serverParamsSmallView()->setMaxSize(480);
         device.serverParamsSmallView()->setMaxFps(30);

@@ -114,7 +114,7 @@ class PhoneSessionTest : public QObject
 
     Device *addDevice(const QString &serial)
     {
-        auto *device = new Device(nullptr, m_group.get(), serial);
+        auto *device = new Device(nullptr, serial);
         m_group->addDevice(device);
         return device;
     }

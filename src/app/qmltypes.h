@@ -1,0 +1,201 @@
+#pragma once
+// The module "Parvix" 1.0 as QML sees it: the subsystems' classes, registered from here so
+// that the libraries below the interface need not know QML. Singletons hand out the one
+// shared instance, which the engine must never delete.
+#include "adbdeviceinfo.h"
+#include "appconfig.h"
+#include "appinfo.h"
+#include "autojs.h"
+#include "colormanager.h"
+#include "commonphrase.h"
+#include "commonphrasemanager.h"
+#include "controller.h"
+#include "device.h"
+#include "devicegroup.h"
+#include "devicegroupmanager.h"
+#include "deviceinfo.h"
+#include "devicesettings.h"
+#include "keymapping.h"
+#include "mediarecorder.h"
+#include "serverparams.h"
+#include "yuvfboitem.h"
+
+#include <QJSEngine>
+#include <QtQml/qqml.h>
+
+namespace ParvixQml {
+template<typename T> T *shared()
+{
+    T *instance = T::instance();
+    QJSEngine::setObjectOwnership(instance, QJSEngine::CppOwnership);
+    return instance;
+}
+} // namespace ParvixQml
+
+struct AppConfigForeign
+{
+    Q_GADGET
+    QML_FOREIGN(AppConfig)
+    QML_NAMED_ELEMENT(AppConfig)
+    QML_SINGLETON
+public:
+    static AppConfig *create(QQmlEngine *, QJSEngine *) { return ParvixQml::shared<AppConfig>(); }
+};
+
+struct DeviceSettingsForeign
+{
+    Q_GADGET
+    QML_FOREIGN(DeviceSettings)
+    QML_NAMED_ELEMENT(DeviceSettings)
+    QML_SINGLETON
+public:
+    static DeviceSettings *create(QQmlEngine *, QJSEngine *)
+    {
+        return ParvixQml::shared<DeviceSettings>();
+    }
+};
+
+struct ColorManagerForeign
+{
+    Q_GADGET
+    QML_FOREIGN(ColorManager)
+    QML_NAMED_ELEMENT(ColorManager)
+    QML_SINGLETON
+public:
+    static ColorManager *create(QQmlEngine *, QJSEngine *)
+    {
+        return ParvixQml::shared<ColorManager>();
+    }
+};
+
+struct CommonPhraseManagerForeign
+{
+    Q_GADGET
+    QML_FOREIGN(CommonPhraseManager)
+    QML_NAMED_ELEMENT(CommonPhraseManager)
+    QML_SINGLETON
+public:
+    static CommonPhraseManager *create(QQmlEngine *, QJSEngine *)
+    {
+        return ParvixQml::shared<CommonPhraseManager>();
+    }
+};
+
+struct KeyMappingForeign
+{
+    Q_GADGET
+    QML_FOREIGN(KeyMapping)
+    QML_NAMED_ELEMENT(KeyMapping)
+    QML_SINGLETON
+public:
+    static KeyMapping *create(QQmlEngine *, QJSEngine *) { return ParvixQml::shared<KeyMapping>(); }
+};
+
+struct AppInfoForeign
+{
+    Q_GADGET
+    QML_FOREIGN(AppInfo)
+    QML_VALUE_TYPE(appInfo)
+};
+
+struct DeviceInfoForeign
+{
+    Q_GADGET
+    QML_FOREIGN(DeviceInfo)
+    QML_VALUE_TYPE(deviceInfo)
+};
+
+struct ADBDeviceInfoForeign
+{
+    Q_GADGET
+    QML_FOREIGN(ADBDeviceInfo)
+    QML_VALUE_TYPE(adbDeviceInfo)
+};
+
+struct ADBDeviceInfoListForeign
+{
+    Q_GADGET
+    QML_FOREIGN(QList<ADBDeviceInfo>)
+    QML_ANONYMOUS
+    QML_SEQUENTIAL_CONTAINER(ADBDeviceInfo)
+};
+
+struct YuvFboItemForeign
+{
+    Q_GADGET
+    QML_FOREIGN(YuvFboItem)
+    QML_NAMED_ELEMENT(YuvFboItem)
+};
+
+struct ControllerForeign
+{
+    Q_GADGET
+    QML_FOREIGN(Controller)
+    QML_NAMED_ELEMENT(Controller)
+};
+
+struct CommonPhraseForeign
+{
+    Q_GADGET
+    QML_FOREIGN(CommonPhrase)
+    QML_NAMED_ELEMENT(CommonPhrase)
+};
+
+struct PhraseCategoryForeign
+{
+    Q_GADGET
+    QML_FOREIGN(PhraseCategory)
+    QML_NAMED_ELEMENT(PhraseCategory)
+};
+
+struct DeviceForeign
+{
+    Q_GADGET
+    QML_FOREIGN(Device)
+    QML_NAMED_ELEMENT(Device)
+    QML_UNCREATABLE("Devices are created by their device group")
+};
+
+struct DeviceGroupManagerForeign
+{
+    Q_GADGET
+    QML_FOREIGN(DeviceGroupManager)
+    QML_NAMED_ELEMENT(DeviceGroupManager)
+};
+
+struct DeviceGroupForeign
+{
+    Q_GADGET
+    QML_FOREIGN(DeviceGroup)
+    QML_NAMED_ELEMENT(DeviceGroup)
+};
+
+struct ServerParamsForeign
+{
+    Q_GADGET
+    QML_FOREIGN(ServerParams)
+    QML_NAMED_ELEMENT(ServerParams)
+};
+
+struct KeyMappingProfileForeign
+{
+    Q_GADGET
+    QML_FOREIGN(KeyMappingProfile)
+    QML_NAMED_ELEMENT(KeyMappingProfile)
+};
+
+struct AutojsForeign
+{
+    Q_GADGET
+    QML_FOREIGN(Autojs)
+    QML_NAMED_ELEMENT(Autojs)
+    QML_UNCREATABLE("Each device has its own AutoJS runner")
+};
+
+struct MediaRecorderForeign
+{
+    Q_GADGET
+    QML_FOREIGN(MediaRecorder)
+    QML_NAMED_ELEMENT(MediaRecorder)
+    QML_UNCREATABLE("Each device has its own recorder")
+};
