@@ -2,6 +2,7 @@
 // stream, and the resident memory one running device adds. The streams come from the virtual
 // phone in replay mode through a real session. Prints figures only.
 #include "device.h"
+#include "media_clip.h"
 #include "scrcpyserver.h"
 #include "serverparams.h"
 #include "testsupport.h"
@@ -28,7 +29,6 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/log.h>
-#include <libavutil/opt.h>
 }
 
 namespace {
@@ -164,102 +164,38 @@ QByteArray frameHeader(quint64 ptsAndFlags, quint32 size)
     return QByteArray(header, 12);
 }
 
-// A load that spends the whole bit rate, as a phone scrolling a page of text does (the
-// virtual phone's flat screen needs only a few dozen kbit/s): blocks of "glyphs" moving 9 px
-// per frame under a fixed status bar.
-void drawScrollingPage(AVFrame *frame, int index)
-{
-    const int w = frame->width, h = frame->height, bar = h / 20;
-    for (int y = 0; y < h; ++y) {
-        uint8_t *row = frame->data[0] + y * frame->linesize[0];
-        const int pageY = y < bar ? y : y + index * 9;
-        for (int x = 0; x < w; ++x) {
-            if (y < bar) {
-                row[x] = 60;
-                continue;
-            }
-            const unsigned cell = unsigned(pageY / 12) * 7919u + unsigned(x / 8) * 104729u;
-            const unsigned bit = unsigned(pageY % 12) * 8u + unsigned(x % 8);
-            const bool ink = ((cell * 2654435761u + bit * 40503u) >> 29) < 3 && (pageY % 12) > 1;
-            row[x] = uint8_t(ink ? 20 + (cell % 60) : 190 + ((x / 4 + pageY / 3) % 50));
-        }
-    }
-    for (int plane = 1; plane < 3; ++plane) {
-        for (int y = 0; y < (h + 1) / 2; ++y) {
-            uint8_t *row = frame->data[plane] + y * frame->linesize[plane];
-            const int pageY = 2 * y < bar ? 2 * y : 2 * y + index * 9;
-            for (int x = 0; x < (w + 1) / 2; ++x)
-                row[x] = uint8_t(128 + ((pageY / 48 + x / 24 + plane) % 5 - 2) * 20);
-        }
-    }
-}
-
-// The scrolling page encoded as the phone sends its stream: parameter sets as a config
-// packet, then one access unit per frame, no B-frames.
-Stream encodeScrollingPage(const QSize &size, int bitRate)
+// The virtual phone's busy clip at the same size and bit rate, framed as the phone sends it:
+// parameter sets as a config packet, then one access unit per frame.
+Stream encodeBusyPage(const QSize &size, int bitRate)
 {
     Stream stream;
-    const AVCodec *codec = avcodec_find_encoder_by_name("libx264");
-    if (!codec)
+    BusyClipSettings settings;
+    settings.size = size;
+    settings.fps = kPhoneFps;
+    settings.bitRate = bitRate;
+    settings.frames = kCaptureFrames;
+    settings.keyFrameInterval = 10 * kPhoneFps; // as the phone's encoder
+    const std::optional<VideoClip> clip = makeBusyClip(settings, nullptr);
+    if (!clip)
         return stream;
-    AVCodecContext *context = avcodec_alloc_context3(codec);
-    context->width = size.width();
-    context->height = size.height();
-    context->pix_fmt = AV_PIX_FMT_YUV420P;
-    context->time_base = AVRational{1, 1000000};
-    context->framerate = AVRational{kPhoneFps, 1};
-    context->bit_rate = bitRate;
-    context->rc_max_rate = bitRate;
-    context->rc_buffer_size = bitRate;
-    context->gop_size = 300;
-    context->max_b_frames = 0;
-    context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    av_opt_set(context->priv_data, "preset", "veryfast", 0);
-    av_opt_set(context->priv_data, "tune", "zerolatency", 0);
-    if (avcodec_open2(context, codec, nullptr) < 0) {
-        avcodec_free_context(&context);
-        return stream;
-    }
     stream.size = size;
     char dimensions[8];
     qToBigEndian(quint32(size.width()), dimensions);
     qToBigEndian(quint32(size.height()), dimensions + 4);
     stream.header =
-        QByteArray("scrolling page").leftJustified(64, '\0') + "h264" + QByteArray(dimensions, 8);
+        QByteArray("busy page").leftJustified(64, '\0') + "h264" + QByteArray(dimensions, 8);
     auto add = [&stream](const QByteArray &payload, quint64 ptsAndFlags) {
         stream.packets.push_back({payload, ptsAndFlags});
         stream.framed += frameHeader(ptsAndFlags, quint32(payload.size())) + payload;
     };
-    add(QByteArray(reinterpret_cast<const char *>(context->extradata), context->extradata_size),
-        quint64(1) << 63);
-    AVPacket *packet = av_packet_alloc();
-    AVFrame *frame = av_frame_alloc();
-    frame->format = AV_PIX_FMT_YUV420P;
-    frame->width = size.width();
-    frame->height = size.height();
-    av_frame_get_buffer(frame, 0);
-    auto collect = [&] {
-        while (avcodec_receive_packet(context, packet) == 0) {
-            quint64 flags = quint64(packet->pts);
-            if (packet->flags & AV_PKT_FLAG_KEY)
-                flags |= quint64(1) << 62;
-            add(QByteArray(reinterpret_cast<const char *>(packet->data), packet->size), flags);
-            ++stream.pictures;
-            av_packet_unref(packet);
-        }
-    };
-    for (int i = 0; i < kCaptureFrames; ++i) {
-        av_frame_make_writable(frame);
-        drawScrollingPage(frame, i);
-        frame->pts = qint64(i) * 1000000 / kPhoneFps;
-        avcodec_send_frame(context, frame);
-        collect();
+    add(clip->parameterSets, quint64(1) << 63);
+    for (size_t i = 0; i < clip->frames.size(); ++i) {
+        quint64 flags = quint64(i) * 1000000 / kPhoneFps;
+        if (clip->frames[i].keyFrame)
+            flags |= quint64(1) << 62;
+        add(clip->frames[i].data, flags);
+        ++stream.pictures;
     }
-    avcodec_send_frame(context, nullptr);
-    collect();
-    av_frame_free(&frame);
-    av_packet_free(&packet);
-    avcodec_free_context(&context);
     return stream;
 }
 
@@ -521,7 +457,7 @@ int main(int argc, char **argv)
     const std::vector<Config> configs{{QSize(280, 622), 2000000}, {QSize(720, 1600), 4000000}};
     printf("Video pipeline on one core: socket -> demuxer -> decoder -> device -> present\n");
     printf("phone: the virtual phone in replay mode at %d fps, %d frames recorded from a session;\n"
-           "page: a scrolling text page encoded at the same size and bit rate (a busy screen).\n"
+           "page: the virtual phone's busy clip (make-clip) at the same size and bit rate.\n"
            "Each stream is flooded %d times through a socket; memory over %d running sessions.\n\n",
            kPhoneFps, kCaptureFrames, kLoops, kDevicesForMemory);
     printf("%-30s %8s %8s %8s %7s %8s %7s %16s %10s\n", "stream", "bare fps", "pipe fps", "no copy",
@@ -552,7 +488,7 @@ int main(int argc, char **argv)
                           'f', 1),
                  QString::number(mib, 'f', 1));
 
-        const Stream page = encodeScrollingPage(phone.size, config.bitRate);
+        const Stream page = encodeBusyPage(phone.size, config.bitRate);
         if (page.pictures == 0)
             printf("page  %-24s no H.264 encoder available\n", qPrintable(size));
         else

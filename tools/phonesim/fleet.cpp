@@ -1,5 +1,6 @@
 #include "fleet.h"
 
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -31,6 +32,11 @@ QString fleetFilePath(const QString &home)
 QString phoneDir(const QString &home, const QString &serial)
 {
     return home + QLatin1Char('/') + serial;
+}
+
+QString clipFilePath(const QString &home, const Phone &phone)
+{
+    return phone.clip.isEmpty() ? QString() : QDir(home).absoluteFilePath(phone.clip);
 }
 
 QSize parseSize(const QString &text)
@@ -101,15 +107,17 @@ Phone Phone::fromJson(const QJsonObject &json)
     phone.toneHz = json.value("toneHz").toInt(440);
     phone.selectedText = json.value("selectedText").toString();
     phone.replay = json.value("replay").toBool();
+    phone.clip = json.value("clip").toString();
     phone.autojs = json.value("autojs").toBool(true);
     phone.properties = json.value("properties").toObject();
     phone.faults = PhoneFaults::fromJson(json.value("faults").toObject());
     phone.extra = without(
-        json, {"serial",       "state",          "model",       "product",    "device",
-               "usb",          "usbPort",        "transportId", "tcpSerial",  "tcpTransportId",
-               "tcpipPort",    "offlineUntilMs", "poweredOff",  "ip",         "ipLookup",
-               "size",         "overrideSize",   "fps",         "audio",      "toneHz",
-               "selectedText", "replay",         "autojs",      "properties", "faults"});
+        json, {"serial",       "state",          "model",       "product",   "device",
+               "usb",          "usbPort",        "transportId", "tcpSerial", "tcpTransportId",
+               "tcpipPort",    "offlineUntilMs", "poweredOff",  "ip",        "ipLookup",
+               "size",         "overrideSize",   "fps",         "audio",     "toneHz",
+               "selectedText", "replay",         "clip",        "autojs",    "properties",
+               "faults"});
     return phone;
 }
 
@@ -137,6 +145,7 @@ QJsonObject Phone::toJson() const
                      {"toneHz", toneHz},
                      {"selectedText", selectedText},
                      {"replay", replay},
+                     {"clip", clip},
                      {"autojs", autojs},
                      {"properties", properties},
                      {"faults", faults.toJson()}};

@@ -49,6 +49,9 @@ struct Phone
     int toneHz = 440;
     QString selectedText; // what cut/copy key codes put on the clipboard
     bool replay = false;
+    // An H.264 clip (phonesim make-clip) streamed in a loop instead of the screen, whatever
+    // replay says; the screen then has the clip's size. Relative to the fleet's home; empty: none.
+    QString clip;
     bool autojs = true; // the AutoJS service listens on port 7347
 
     QJsonObject properties; // getprop values not derived from the fields above
@@ -100,5 +103,7 @@ public:
 
 QString fleetFilePath(const QString &home);
 QString phoneDir(const QString &home, const QString &serial);
+// The phone's clip as an absolute path; empty when it has none.
+QString clipFilePath(const QString &home, const Phone &phone);
 QSize parseSize(const QString &text);
 QString sizeText(const QSize &size);

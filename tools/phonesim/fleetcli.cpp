@@ -1,5 +1,6 @@
 #include "fleetcli.h"
 
+#include "clipcli.h"
 #include "devicefs.h"
 #include "fleet.h"
 #include "fleetactions.h"
@@ -205,7 +206,8 @@ int FleetCli::init(const QStringList &args)
     const int count = option(args, QStringLiteral("--phones")).toInt(&ok);
     if (home.isEmpty() || !ok || count < 0 || count > 9999)
         return fail(
-            QStringLiteral("usage: phonesim init --home DIR --phones N [--size WxH] [--fps F]"));
+            QStringLiteral("usage: phonesim init --home DIR --phones N [--size WxH] [--fps F] "
+                           "[--clip FILE]"));
     QSize size;
     if (args.contains(QStringLiteral("--size"))) {
         size = parseSize(option(args, QStringLiteral("--size")));
@@ -217,6 +219,14 @@ int FleetCli::init(const QStringList &args)
         fps = option(args, QStringLiteral("--fps")).toInt(&ok);
         if (!ok || fps < 1 || fps > 240)
             return fail(QStringLiteral("--fps wants a frame rate from 1 to 240"));
+    }
+    QString clip;
+    QSize clipSize;
+    if (args.contains(QStringLiteral("--clip"))) {
+        QString error;
+        clip = ClipCli::checkedClip(option(args, QStringLiteral("--clip")), &clipSize, &error);
+        if (clip.isEmpty())
+            return fail(error);
     }
     if (!QDir().mkpath(home))
         return fail(QStringLiteral("cannot create %1").arg(home));
@@ -232,6 +242,7 @@ int FleetCli::init(const QStringList &args)
     fleet.home = absoluteHome;
     for (int i = 0; i < count; ++i) {
         Phone phone = makePhone(i, size, fps);
+        phone.clip = clip;
         QDir(phoneDir(absoluteHome, phone.serial)).removeRecursively();
         DeviceFs::createSkeleton(absoluteHome, phone.serial);
         fleet.phones.append(phone);
@@ -249,7 +260,7 @@ int FleetCli::init(const QStringList &args)
 
     for (const Phone &phone : std::as_const(fleet.phones))
         std::printf("%s\t%s\t%s\n", qPrintable(phone.serial), qPrintable(phone.model),
-                    qPrintable(sizeText(phone.size)));
+                    qPrintable(sizeText(clip.isEmpty() ? phone.size : clipSize)));
     return 0;
 }
 

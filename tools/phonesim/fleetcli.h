@@ -4,7 +4,8 @@
 
 namespace FleetCli {
 
-// phonesim init --home DIR --phones N [--size WxH] [--fps F]
+// phonesim init --home DIR --phones N [--size WxH] [--fps F] [--clip FILE]
+// With a clip every phone streams it instead of its screen (see ClipCli).
 int init(const QStringList &args);
 // phonesim plug|unplug --home DIR SERIAL
 int plug(const QStringList &args, bool attach);

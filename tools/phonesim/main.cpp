@@ -1,9 +1,11 @@
 // phonesim: a fleet of virtual Android phones. With PHONESIM_HOME set, every other
-// command line is answered the way adb answers it; "init", "plug", "unplug" and "status"
-// manage the fleet itself. See README.md.
+// command line is answered the way adb answers it; "init", "plug", "unplug", "status" and
+// "set-clip" manage the fleet itself, "make-clip" encodes a busy clip for phones to stream.
+// See README.md.
 #include "adbcommand.h"
 #include "autojsservice.h"
 #include "calllog.h"
+#include "clipcli.h"
 #include "fleet.h"
 #include "fleetcli.h"
 #include "fleetlock.h"
@@ -146,6 +148,12 @@ int main(int argc, char **argv)
         return FleetCli::plug(args.mid(1), first == QLatin1String("plug"));
     if (first == QLatin1String("status"))
         return FleetCli::status(args.mid(1));
+    if (first == QLatin1String("make-clip")) {
+        av_log_set_level(AV_LOG_ERROR);
+        return ClipCli::make(args.mid(1));
+    }
+    if (first == QLatin1String("set-clip"))
+        return ClipCli::set(args.mid(1));
     if (first == QLatin1String("__forward-helper"))
         return runForwardHelper(app, args.mid(1));
     return runAdb(app, args);

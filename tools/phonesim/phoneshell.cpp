@@ -3,6 +3,7 @@
 #include "calllog.h"
 #include "devicefs.h"
 #include "fleet.h"
+#include "media_clip.h"
 #include "shellwords.h"
 
 #include <QDateTime>
@@ -192,7 +193,14 @@ PhoneShell::Result PhoneShell::wm(const QStringList &args) const
 {
     const Phone &phone = m_context.fleet->phones.at(m_context.phoneIndex);
     if (args.value(0) == QLatin1String("size") && args.size() == 1) {
-        QByteArray out = "Physical size: " + sizeText(phone.size).toUtf8() + '\n';
+        // A phone streaming a clip has the clip's screen, so the computer scales touches to it.
+        QSize size = phone.size;
+        const QString clipPath = clipFilePath(m_context.home, phone);
+        if (!clipPath.isEmpty()) {
+            if (const std::optional<VideoClip> clip = VideoClip::load(clipPath, nullptr))
+                size = clip->size;
+        }
+        QByteArray out = "Physical size: " + sizeText(size).toUtf8() + '\n';
         if (phone.overrideSize.isValid())
             out += "Override size: " + sizeText(phone.overrideSize).toUtf8() + '\n';
         return {out, {}, 0};

@@ -3,6 +3,7 @@
 #include "audiosource.h"
 #include "calllog.h"
 #include "controlreader.h"
+#include "media_clip.h"
 #include "processregistry.h"
 #include "videosource.h"
 
@@ -126,6 +127,7 @@ void SimServer::start()
         m_clipboard = QString::fromUtf8(clipboard.readAll());
     m_selection = phone.selectedText;
 
+    const QString clipPath = clipFilePath(m_launch.home, phone);
     if (options.video) {
         VideoOptions videoOptions;
         videoOptions.physicalSize = phone.size;
@@ -136,13 +138,18 @@ void SimServer::start()
         videoOptions.bitRate = options.videoBitRate > 0 ? options.videoBitRate : 8000000;
         videoOptions.replay = phone.replay;
         videoOptions.cacheDir = m_launch.home + QStringLiteral("/cache/video");
+        videoOptions.clipPath = clipPath;
         videoOptions.name = phone.model;
         videoOptions.serial = phone.serial;
         m_videoSource = std::make_unique<VideoSource>(videoOptions);
         if (!m_videoSource->isValid()) {
-            finish(1, QStringLiteral("[server] ERROR: Could not open the video encoder"));
+            finish(1, QStringLiteral("[server] ERROR: ") + m_videoSource->errorString());
             return;
         }
+    } else if (!clipPath.isEmpty()) {
+        // Without video the screen still has the clip's size, for mapping touches.
+        if (const std::optional<VideoClip> clip = VideoClip::load(clipPath, nullptr))
+            m_clipSize = clip->size;
     }
 
     if (phone.faults.serverNeverConnects)
@@ -312,6 +319,8 @@ QSize SimServer::currentScreenSize() const
 {
     if (m_videoSource)
         return m_videoSource->videoSize();
+    if (m_clipSize.isValid())
+        return m_clipSize;
     return m_rotated ? m_launch.phone.size.transposed() : m_launch.phone.size;
 }
 

@@ -75,5 +75,6 @@ private:
     QString m_clipboard;
     QString m_selection;
     bool m_rotated = false; // for sessions without video
+    QSize m_clipSize;       // for sessions without video on a phone with a clip
     bool m_finished = false;
 };

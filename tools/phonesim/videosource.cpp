@@ -1,5 +1,6 @@
 #include "videosource.h"
 
+#include "media_clip.h"
 #include "media_h264encoder.h"
 #include "media_replayloop.h"
 #include "media_videosize.h"
@@ -24,10 +25,16 @@ class VideoSourcePrivate
 public:
     explicit VideoSourcePrivate(const VideoOptions &options);
 
-    QSize currentSize() const { return landscape ? portraitSize.transposed() : portraitSize; }
+    QSize currentSize() const
+    {
+        if (clip)
+            return clip->size;
+        return landscape ? portraitSize.transposed() : portraitSize;
+    }
     void start();
     void nextLiveFrame(qint64 ptsUs, std::vector<EncodedPacket> *packets);
     void nextReplayFrame(qint64 ptsUs, std::vector<EncodedPacket> *packets);
+    void nextClipFrame(qint64 ptsUs, std::vector<EncodedPacket> *packets);
 
     VideoOptions options;
     QSize portraitSize;
@@ -45,6 +52,10 @@ public:
     // replay
     std::shared_ptr<const ReplayLoop> loop;
     size_t loopIndex = 0;
+
+    // clip: loaded once, kept across rotations
+    std::optional<VideoClip> clip;
+    QString clipError;
 };
 
 VideoSourcePrivate::VideoSourcePrivate(const VideoOptions &options)
@@ -53,6 +64,11 @@ VideoSourcePrivate::VideoSourcePrivate(const VideoOptions &options)
     fps = options.maxFps > 0 ? std::min(options.maxFps, kHighestFps) : kDefaultFps;
     bitRate = options.bitRate > 0 ? options.bitRate : kDefaultBitRate;
     painter.setLines({options.name, options.serial, QStringLiteral("frame %frame")});
+    if (!options.clipPath.isEmpty()) {
+        clip = VideoClip::load(options.clipPath, &clipError);
+        if (clip)
+            fps = clip->fps;
+    }
 }
 
 void VideoSourcePrivate::start()
@@ -61,7 +77,7 @@ void VideoSourcePrivate::start()
     encoder.reset();
     loop.reset();
     loopIndex = 0;
-    if (!portraitSize.isValid())
+    if (!options.clipPath.isEmpty() || !portraitSize.isValid())
         return;
     if (options.replay) {
         loop = ReplayLoopCache::obtain(options.cacheDir, currentSize(), fps, bitRate);
@@ -106,6 +122,20 @@ void VideoSourcePrivate::nextReplayFrame(qint64 ptsUs, std::vector<EncodedPacket
     loopIndex = (loopIndex + 1) % loop->frames.size();
 }
 
+void VideoSourcePrivate::nextClipFrame(qint64 ptsUs, std::vector<EncodedPacket> *packets)
+{
+    if (!clip)
+        return;
+    if (needConfig) {
+        packets->push_back({clip->parameterSets, ptsUs, true, false});
+        needConfig = false;
+    }
+    // The clip opens with an IDR, so starting over needs no new parameter sets.
+    const VideoClip::Frame &frame = clip->frames[loopIndex];
+    packets->push_back({frame.data, ptsUs, false, frame.keyFrame});
+    loopIndex = (loopIndex + 1) % clip->frames.size();
+}
+
 VideoSource::VideoSource(const VideoOptions &options)
     : d(std::make_unique<VideoSourcePrivate>(options))
 {
@@ -116,7 +146,17 @@ VideoSource::~VideoSource() = default;
 
 bool VideoSource::isValid() const
 {
+    if (!d->options.clipPath.isEmpty())
+        return d->clip.has_value();
     return d->options.replay ? d->loop != nullptr : (d->encoder && d->encoder->isOpen());
+}
+
+QString VideoSource::errorString() const
+{
+    if (!d->options.clipPath.isEmpty())
+        return d->clip ? QString()
+                       : QStringLiteral("Could not open the video clip: ") + d->clipError;
+    return isValid() ? QString() : QStringLiteral("Could not open the video encoder");
 }
 
 QSize VideoSource::videoSize() const
@@ -131,7 +171,9 @@ int VideoSource::frameIntervalUs() const
 
 void VideoSource::rotate()
 {
-    d->landscape = !d->landscape;
+    // A clip keeps its orientation; it restarts as a fresh stream all the same.
+    if (!d->clip)
+        d->landscape = !d->landscape;
     // Positions of the old orientation mean nothing on the new one.
     d->painter.clearTouchMarks();
     d->start();
@@ -152,7 +194,9 @@ void VideoSource::addTouchMark(const QPoint &videoPos)
 std::vector<EncodedPacket> VideoSource::nextFrame(qint64 ptsUs)
 {
     std::vector<EncodedPacket> packets;
-    if (d->options.replay)
+    if (!d->options.clipPath.isEmpty())
+        d->nextClipFrame(ptsUs, &packets);
+    else if (d->options.replay)
         d->nextReplayFrame(ptsUs, &packets);
     else
         d->nextLiveFrame(ptsUs, &packets);

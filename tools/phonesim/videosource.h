@@ -29,13 +29,17 @@ struct VideoOptions
     // bit rate, so it shows neither name, serial nor touch marks.
     bool replay = false;
     QString cacheDir;
+    // Non-empty: stream this H.264 clip (see VideoClip) in a loop instead of the screen, at
+    // the clip's own size and frame rate. maxSize, maxFps and bitRate do not apply, and the
+    // picture does not turn on rotation.
+    QString clipPath;
     QString name, serial; // drawn on the synthetic screen
 };
 
 class VideoSourcePrivate;
 
 // The phone's screen encoder: a synthetic picture encoded as H.264 Annex B,
-// live (drawn and encoded per frame) or replayed from a cached loop.
+// live (drawn and encoded per frame) or replayed from a cached loop; or a given clip.
 class VideoSource
 {
 public:
@@ -44,7 +48,8 @@ public:
     VideoSource(const VideoSource &) = delete;
     VideoSource &operator=(const VideoSource &) = delete;
 
-    bool isValid() const;        // encoder opened
+    bool isValid() const;        // encoder opened, or clip loaded
+    QString errorString() const; // why not valid
     QSize videoSize() const;     // current encoded size (orientation applied)
     int frameIntervalUs() const; // from maxFps
     void rotate();     // swap orientation; next packets: config + key frame of the new size
