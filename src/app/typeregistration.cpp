@@ -1,6 +1,8 @@
 #include "typeregistration.h"
 
+#include "apiresponse.h"
 #include "appconfig.h"
+#include "authentication.h"
 #include "colormanager.h"
 #include "commonphrasemanager.h"
 #include "controller.h"
@@ -11,6 +13,8 @@
 #include "devicesettings.h"
 #include "keymapping.h"
 #include "serverparams.h"
+#include "userinfo.h"
+#include "usersession.h"
 #include "yuvfboitem.h"
 
 #include <QJSEngine>
@@ -46,6 +50,10 @@ void registerParvixTypes()
     qmlRegisterType<ServerParams>(kUri, kMajor, kMinor, "ServerParams");
     // Control messages travel through signals by reference (Controller::messageSent).
     qRegisterMetaType<ControlMsg>("ControlMsg");
+    // Account replies travel through signals; the login hands a UserInfo to the session.
+    qRegisterMetaType<APIResponse>("APIResponse");
+    qRegisterMetaType<UserInfo>("UserInfo");
+    UserInfo::registerConversions();
     // (DeviceGroupManager, Device, DeviceGroup, YuvFboItem, Controller, CommonPhrase,
     //  PhraseCategory join here as their subsystems land.)
 
@@ -54,5 +62,7 @@ void registerParvixTypes()
     registerSharedSingleton<DeviceSettings>("DeviceSettings");
     registerSharedSingleton<ColorManager>("ColorManager");
     registerSharedSingleton<CommonPhraseManager>("CommonPhraseManager");
+    registerSharedSingleton<Authentication>("Authentication");
+    registerSharedSingleton<UserSession>("UserSession");
     registerSharedSingleton<KeyMapping>("KeyMapping");
 }
