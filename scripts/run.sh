@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Sets up, builds and starts the application. Without real phones configured it
 # runs on a fresh fleet of four virtual phones; PARVIX_REAL_PHONES=1 uses the real adb.
+# Without an account service configured (PARVIX_ACCOUNT_URL or the "account_url"
+# setting) it runs the reference service accountd on 127.0.0.1:8790 beside it.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 "$here/scripts/setup.sh"
@@ -15,8 +17,47 @@ if [ "${PARVIX_REAL_PHONES:-0}" != 1 ] && [ -z "${PARVIX_ADB:-}" ]; then
   echo "run: virtual phones in $PHONESIM_HOME (PARVIX_REAL_PHONES=1 for real ones)"
 fi
 
+# The application's settings store on Linux (QSettings, native format).
+account_url_configured() {
+  local conf=${XDG_CONFIG_HOME:-$HOME/.config}/Parvix/Application.conf
+  [ -f "$conf" ] && awk -F= '
+    /^\[/ { section = $0; next }
+    section == "[app_settings]" && $1 == "account_url" && $2 != "" { found = 1 }
+    END { exit !found }' "$conf"
+}
+
+account_pid=""
+stop_account_service() {
+  if [ -n "$account_pid" ]; then
+    kill "$account_pid" 2>/dev/null || true
+    wait "$account_pid" 2>/dev/null || true
+  fi
+}
+if [ -z "${PARVIX_ACCOUNT_URL:-}" ] && ! account_url_configured; then
+  if [ -x "$build/tools/accountd/accountd" ]; then
+    account_home=$build/account-home
+    mkdir -p "$account_home"
+    "$build/tools/accountd/accountd" --db "$account_home/accounts.sqlite" \
+      --outbox "$account_home/outbox" --listen 127.0.0.1:8790 &
+    account_pid=$!
+    trap stop_account_service EXIT
+    sleep 0.5
+    if kill -0 "$account_pid" 2>/dev/null; then
+      echo "run: account service on http://127.0.0.1:8790, mails in $account_home/outbox"
+    else
+      echo "run: the account service did not start (port 8790 taken?)" >&2
+      account_pid=""
+    fi
+  else
+    echo "run: accountd is not built; set PARVIX_ACCOUNT_URL to log in" >&2
+  fi
+fi
+
+launcher=()
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   export LIBGL_ALWAYS_SOFTWARE=1
-  exec xvfb-run -a -s "-screen 0 1920x1080x24" "$build/parvix" "$@"
+  launcher=(xvfb-run -a -s "-screen 0 1920x1080x24")
 fi
-exec "$build/parvix" "$@"
+status=0
+"${launcher[@]}" "$build/parvix" "$@" || status=$?
+exit $status

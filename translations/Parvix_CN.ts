@@ -2,6 +2,17 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN">
 <context>
+    <name>Authentication</name>
+    <message>
+        <source>The account service did not return a login token.</source>
+        <translation>账户服务没有返回登录令牌。</translation>
+    </message>
+    <message>
+        <source>The account service sent an unexpected reply.</source>
+        <translation>账户服务返回了无法识别的回复。</translation>
+    </message>
+</context>
+<context>
     <name>Autojs</name>
     <message>
         <source>Failed to connect to AutoJS server</source>

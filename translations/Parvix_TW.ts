@@ -2,6 +2,17 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_TW">
 <context>
+    <name>Authentication</name>
+    <message>
+        <source>The account service did not return a login token.</source>
+        <translation>帳戶服務沒有傳回登入權杖。</translation>
+    </message>
+    <message>
+        <source>The account service sent an unexpected reply.</source>
+        <translation>帳戶服務傳回了無法識別的回覆。</translation>
+    </message>
+</context>
+<context>
     <name>Autojs</name>
     <message>
         <source>Failed to connect to AutoJS server</source>

@@ -1,8 +1,11 @@
 #include "appconfig.h"
 
+#include "accountendpoint.h"
+#include "pxrequest.h"
 #include "version.h"
 
 #include <QCoreApplication>
+#include <QJsonObject>
 #include <QLocale>
 #include <QMutexLocker>
 #include <QStandardPaths>
@@ -141,6 +144,24 @@ QString AppConfig::getDeviceGroupSavePath() const
 void AppConfig::setDeviceGroupSavePath(const QString &path)
 {
     setAppSetting(QStringLiteral("device_group_save_path"), path);
+}
+
+void AppConfig::getAppInfoFromServer()
+{
+    auto *request = new PXRequest(this);
+    connect(request, &PXRequest::requestFinished, this,
+            [this, request](bool success, const APIResponse &response) {
+                request->deleteLater();
+                // Only an accepted reply names a release; an error page must not
+                // announce an empty "newer" version.
+                if (!success || response.code != APIResponse::SuccessCode)
+                    return;
+                const QJsonObject data = response.data.toObject();
+                setAppInfo({data.value(QLatin1String("app_name")).toString(),
+                            data.value(QLatin1String("app_version")).toString()});
+            });
+    request->request(AccountEndpoint::path(AccountEndpoint::Operation::AppInfo), {},
+                     QStringLiteral("get"));
 }
 
 void AppConfig::sync()

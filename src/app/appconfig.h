@@ -47,6 +47,10 @@ public:
     Q_INVOKABLE QString getDeviceGroupSavePath() const;
     Q_INVOKABLE void setDeviceGroupSavePath(const QString &path);
 
+    // Asks the account service for the newest release; appInfoChanged follows an
+    // accepted reply, a failed lookup changes nothing.
+    Q_INVOKABLE void getAppInfoFromServer();
+
     Q_INVOKABLE void sync();
 
 signals:

@@ -3,8 +3,10 @@
 // that the libraries below the interface need not know QML. Singletons hand out the one
 // shared instance, which the engine must never delete.
 #include "adbdeviceinfo.h"
+#include "apiresponse.h"
 #include "appconfig.h"
 #include "appinfo.h"
+#include "authentication.h"
 #include "autojs.h"
 #include "colormanager.h"
 #include "commonphrase.h"
@@ -18,6 +20,8 @@
 #include "keymapping.h"
 #include "mediarecorder.h"
 #include "serverparams.h"
+#include "userinfo.h"
+#include "usersession.h"
 #include "yuvfboitem.h"
 
 #include <QJSEngine>
@@ -89,6 +93,39 @@ struct KeyMappingForeign
     QML_SINGLETON
 public:
     static KeyMapping *create(QQmlEngine *, QJSEngine *) { return ParvixQml::shared<KeyMapping>(); }
+};
+
+struct AuthenticationForeign
+{
+    Q_GADGET
+    QML_FOREIGN(Authentication)
+    QML_NAMED_ELEMENT(Authentication)
+    QML_SINGLETON
+public:
+    static Authentication *create(QQmlEngine *, QJSEngine *)
+    {
+        return ParvixQml::shared<Authentication>();
+    }
+};
+
+struct UserSessionForeign
+{
+    Q_GADGET
+    QML_FOREIGN(UserSession)
+    QML_NAMED_ELEMENT(UserSession)
+    QML_SINGLETON
+public:
+    static UserSession *create(QQmlEngine *, QJSEngine *)
+    {
+        return ParvixQml::shared<UserSession>();
+    }
+};
+
+struct UserInfoForeign
+{
+    Q_GADGET
+    QML_FOREIGN(UserInfo)
+    QML_VALUE_TYPE(userInfo)
 };
 
 struct AppInfoForeign

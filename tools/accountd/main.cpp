@@ -1,0 +1,149 @@
+// accountd: the reference account service of Parvix.
+//   accountd --db FILE --outbox DIR [--listen 127.0.0.1:8790] [--smtp HOST:PORT] ...
+//   accountd --db FILE --list-users
+#include "accountservice.h"
+#include "accountstore.h"
+#include "crypto.h"
+#include "mailer.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <cstdio>
+
+namespace {
+int fail(const QString &message)
+{
+    std::fprintf(stderr, "accountd: %s\n", qPrintable(message));
+    return 2;
+}
+
+// "host:port", "[v6]:port"; false when the port is missing or out of range.
+bool splitHostPort(const QString &text, QString *host, quint16 *port)
+{
+    const qsizetype colon = text.lastIndexOf(QLatin1Char(':'));
+    if (colon <= 0)
+        return false;
+    bool ok = false;
+    const uint value = text.mid(colon + 1).toUInt(&ok);
+    if (!ok || value > 65535)
+        return false;
+    *host = text.left(colon);
+    if (host->startsWith(QLatin1Char('[')) && host->endsWith(QLatin1Char(']')))
+        *host = host->mid(1, host->size() - 2);
+    *port = quint16(value);
+    return true;
+}
+
+int positiveOption(const QCommandLineParser &parser, const QString &name, int fallback)
+{
+    bool ok = false;
+    const int value = parser.value(name).toInt(&ok);
+    return ok && value > 0 ? value : fallback;
+}
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("accountd"));
+
+    ServiceOptions defaults;
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Reference account service of Parvix."));
+    parser.addHelpOption();
+    parser.addOptions({
+        {"db", "SQLite database file (created when missing).", "file"},
+        {"outbox", "Folder that receives every mail as an .eml file.", "dir"},
+        {"listen", "Address and port to listen on (port 0: any free port).", "host:port",
+         "127.0.0.1:8790"},
+        {"public-url", "Base address used in mailed links (default: the listening address).",
+         "url"},
+        {"smtp", "Also relay mails to this SMTP server (no authentication).", "host:port"},
+        {"mail-from", "Sender of the mails.", "address", "Parvix <no-reply@parvix.invalid>"},
+        {"app-name", "Application name announced by /app/info.", "name", defaults.appName},
+        {"app-version", "Application version announced by /app/info.", "version",
+         defaults.appVersion},
+        {"token-days", "Days a login token stays valid.", "days",
+         QString::number(defaults.tokenDays)},
+        {"login-limit-email", "Failed logins per email within the window.", "count",
+         QString::number(defaults.loginLimitPerEmail)},
+        {"login-limit-address", "Failed logins per client address within the window.", "count",
+         QString::number(defaults.loginLimitPerAddress)},
+        {"limit-window", "Length of the rate-limit window in seconds.", "seconds",
+         QString::number(defaults.limitWindowMs / 1000)},
+        {"list-users", "Print the registered users and exit."},
+    });
+    parser.process(app);
+
+    if (!parser.isSet("db"))
+        return fail(QStringLiteral("--db FILE is required"));
+    if (!Crypto::init())
+        return fail(QStringLiteral("libsodium could not be initialised"));
+
+    AccountStore store;
+    QString error;
+    if (!store.open(parser.value("db"), &error))
+        return fail(QStringLiteral("cannot open %1: %2").arg(parser.value("db"), error));
+
+    if (parser.isSet("list-users")) {
+        for (const UserRecord &user : store.users()) {
+            std::printf(
+                "%s\t%s\t%s\t%s\n", qPrintable(user.id), qPrintable(user.email),
+                user.verified ? "verified" : "unverified",
+                qPrintable(
+                    QDateTime::fromSecsSinceEpoch(user.createdAt, Qt::UTC).toString(Qt::ISODate)));
+        }
+        return 0;
+    }
+
+    if (!parser.isSet("outbox"))
+        return fail(QStringLiteral("--outbox DIR is required"));
+    const QString outbox = QDir(parser.value("outbox")).absolutePath();
+    if (!QDir().mkpath(outbox))
+        return fail(QStringLiteral("cannot create the outbox %1").arg(outbox));
+
+    Mailer mailer(outbox, parser.value("mail-from"));
+    if (parser.isSet("smtp")) {
+        QString host;
+        quint16 port = 0;
+        if (!splitHostPort(parser.value("smtp"), &host, &port) || port == 0)
+            return fail(QStringLiteral("--smtp wants host:port"));
+        mailer.setRelay(host, port);
+    }
+
+    ServiceOptions options;
+    options.appName = parser.value("app-name");
+    options.appVersion = parser.value("app-version");
+    options.publicUrl = parser.value("public-url");
+    while (options.publicUrl.endsWith(QLatin1Char('/')))
+        options.publicUrl.chop(1);
+    options.tokenDays = positiveOption(parser, "token-days", defaults.tokenDays);
+    options.loginLimitPerEmail =
+        positiveOption(parser, "login-limit-email", defaults.loginLimitPerEmail);
+    options.loginLimitPerAddress =
+        positiveOption(parser, "login-limit-address", defaults.loginLimitPerAddress);
+    options.limitWindowMs =
+        qint64(positiveOption(parser, "limit-window", int(defaults.limitWindowMs / 1000))) * 1000;
+
+    QString host;
+    quint16 port = 0;
+    if (!splitHostPort(parser.value("listen"), &host, &port))
+        return fail(QStringLiteral("--listen wants host:port"));
+    const QHostAddress address(host);
+    if (address.isNull())
+        return fail(QStringLiteral("--listen: %1 is not an IP address").arg(host));
+
+    AccountService service(&store, &mailer, options);
+    const quint16 bound = service.listen(address, port);
+    if (!bound)
+        return fail(QStringLiteral("cannot listen on %1").arg(parser.value("listen")));
+    if (!address.isLoopback())
+        std::fprintf(stderr, "accountd: warning: plain HTTP on a non-loopback address\n");
+    // Scripts and tests wait for this line (and read the port from it).
+    std::printf("accountd listening on http://%s:%u\n", qPrintable(host), unsigned(bound));
+    std::printf("accountd outbox %s\n", qPrintable(outbox));
+    std::fflush(stdout);
+    return app.exec();
+}
