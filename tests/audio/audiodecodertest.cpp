@@ -1,6 +1,6 @@
 #include "audiodecoder.h"
 #include "audiodemuxer.h"
-#include "audiotesttools.h"
+#include "audiofixtures.h"
 #include "testregistry.h"
 
 #include <QBuffer>

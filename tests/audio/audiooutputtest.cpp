@@ -3,7 +3,7 @@
 // from the sink's monitor and measured.
 #include "audiodecoder.h"
 #include "audiodemuxer.h"
-#include "audiotesttools.h"
+#include "audiofixtures.h"
 #include "pulseserver.h"
 #include "simpleaudioplayer.h"
 #include "testregistry.h"

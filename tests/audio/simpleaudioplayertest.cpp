@@ -1,5 +1,5 @@
 #include "simpleaudioplayer.h"
-#include "audiotesttools.h"
+#include "audiofixtures.h"
 #include "pulseserver.h"
 #include "testregistry.h"
 

@@ -1,5 +1,5 @@
 #include "audiodemuxer.h"
-#include "demuxertestsupport.h"
+#include "recordingdemuxer.h"
 #include "h264teststream.h"
 #include "testregistry.h"
 

@@ -1,5 +1,5 @@
 #include "videodemuxer.h"
-#include "demuxertestsupport.h"
+#include "recordingdemuxer.h"
 #include "h264teststream.h"
 #include "testregistry.h"
 

@@ -1,9 +1,9 @@
 #include "mediarecorder.h"
 #include "appconfig.h"
-#include "audiotesttools.h"
+#include "audiofixtures.h"
 #include "device.h"
 #include "devicesettings.h"
-#include "recordertesttools.h"
+#include "recordingreader.h"
 #include "serverparams.h"
 #include "testregistry.h"
 

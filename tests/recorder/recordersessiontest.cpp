@@ -3,7 +3,7 @@
 #include "appconfig.h"
 #include "device.h"
 #include "mediarecorder.h"
-#include "recordertesttools.h"
+#include "recordingreader.h"
 #include "serverparams.h"
 #include "testregistry.h"
 #include "testsupport.h"

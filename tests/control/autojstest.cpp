@@ -247,4 +247,4 @@ private slots:
 };
 
 PARVIX_TEST(AutojsTest)
-#include "tst_autojs.moc"
+#include "autojstest.moc"

@@ -189,4 +189,4 @@ private slots:
 };
 
 PARVIX_TEST(ControllerAdbTest)
-#include "tst_controlleradb.moc"
+#include "controlleradbtest.moc"

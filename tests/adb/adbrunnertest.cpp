@@ -342,4 +342,4 @@ private slots:
 };
 
 PARVIX_TEST(AdbRunnerTest)
-#include "tst_adbrunner.moc"
+#include "adbrunnertest.moc"
