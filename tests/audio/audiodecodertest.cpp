@@ -6,7 +6,7 @@
 #include <QBuffer>
 #include <QtTest>
 
-using namespace AudioTestTools;
+using namespace AudioFixtures;
 
 class AudioDecoderTest : public QObject
 {

@@ -13,7 +13,7 @@
 #include <QTcpSocket>
 #include <QtTest>
 
-using namespace AudioTestTools;
+using namespace AudioFixtures;
 
 class AudioOutputTest : public QObject
 {

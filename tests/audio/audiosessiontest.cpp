@@ -15,7 +15,7 @@
 
 #include <memory>
 
-using namespace AudioTestTools;
+using namespace AudioFixtures;
 
 namespace {
 // Unusual on purpose: no phone of a fresh fleet plays it.

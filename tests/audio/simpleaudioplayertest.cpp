@@ -6,7 +6,7 @@
 #include <QBuffer>
 #include <QtTest>
 
-using namespace AudioTestTools;
+using namespace AudioFixtures;
 
 namespace {
 // Catches what the player writes and lets the test decide how much room the output has.

@@ -1,6 +1,6 @@
 #include "videodemuxer.h"
-#include "recordingdemuxer.h"
 #include "h264teststream.h"
+#include "recordingdemuxer.h"
 #include "testregistry.h"
 
 #include <QtTest>

@@ -16,7 +16,7 @@
 
 #include <memory>
 
-using namespace RecorderTestTools;
+using namespace RecordingReader;
 
 class RecorderSessionTest : public QObject
 {
