@@ -1,6 +1,6 @@
 #include "videodemuxer.h"
-#include "demuxertestsupport.h"
 #include "h264teststream.h"
+#include "recordingdemuxer.h"
 #include "testregistry.h"
 
 #include <QtTest>

@@ -1,9 +1,9 @@
 #include "mediarecorder.h"
 #include "appconfig.h"
-#include "audiotesttools.h"
+#include "audiofixtures.h"
 #include "device.h"
 #include "devicesettings.h"
-#include "recordertesttools.h"
+#include "recordingreader.h"
 #include "serverparams.h"
 #include "testregistry.h"
 
@@ -20,7 +20,7 @@
 
 #include <atomic>
 
-using namespace RecorderTestTools;
+using namespace RecordingReader;
 
 namespace {
 constexpr auto Serial = "R58M12ABCDE";
@@ -79,7 +79,7 @@ private:
             10000);
     }
     void push(const PacketPtr &packet) { recorder()->pushVideoPacket(packet.get()); }
-    void pushAudio(const AudioTestTools::PacketPtr &packet)
+    void pushAudio(const AudioFixtures::PacketPtr &packet)
     {
         recorder()->pushAudioPacket(packet.get());
     }
@@ -225,7 +225,7 @@ private slots:
     {
         QFETCH(bool, audioFirst);
         params()->setAudio(true);
-        AudioTestTools::OpusToneEncoder sound(1000);
+        AudioFixtures::OpusToneEncoder sound(1000);
         if (!sound.isValid())
             QSKIP("libavcodec has no libopus encoder");
         H264TestStream phone(64, 48);
@@ -233,7 +233,7 @@ private slots:
 
         auto pushSound = [&](int packets) {
             for (int i = 0; i < packets; ++i) {
-                AudioTestTools::PacketPtr packet = sound.next();
+                AudioFixtures::PacketPtr packet = sound.next();
                 packet->pts += StreamTime;
                 pushAudio(packet);
             }

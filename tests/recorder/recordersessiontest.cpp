@@ -3,7 +3,7 @@
 #include "appconfig.h"
 #include "device.h"
 #include "mediarecorder.h"
-#include "recordertesttools.h"
+#include "recordingreader.h"
 #include "serverparams.h"
 #include "testregistry.h"
 #include "testsupport.h"
@@ -16,7 +16,7 @@
 
 #include <memory>
 
-using namespace RecorderTestTools;
+using namespace RecordingReader;
 
 class RecorderSessionTest : public QObject
 {

@@ -6,7 +6,7 @@
 #include "controller.h"
 #include "device.h"
 #include "devicegroup.h"
-#include "fakephoneadb.h"
+#include "fakeadb.h"
 #include "scrcpyserver.h"
 #include "serverparams.h"
 #include "testregistry.h"
@@ -130,7 +130,7 @@ private slots:
     {
         if (TestSupport::phonesimPath().isEmpty())
             QSKIP("the virtual phone is not built");
-        SessionTestEnv::serverFilePath(); // the server file the other sessions of this run push
+        FakeAdb::serverFile(); // the server file the other sessions of this run push
     }
 
     void init()

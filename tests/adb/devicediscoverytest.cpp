@@ -253,4 +253,4 @@ private slots:
 };
 
 PARVIX_TEST(DeviceDiscoveryTest)
-#include "tst_devicediscovery.moc"
+#include "devicediscoverytest.moc"

@@ -285,4 +285,4 @@ private slots:
 };
 
 PARVIX_TEST(KeyMappingTest)
-#include "tst_keymapping.moc"
+#include "keymappingtest.moc"

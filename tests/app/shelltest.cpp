@@ -92,4 +92,4 @@ private slots:
 };
 
 PARVIX_TEST(ShellTest)
-#include "tst_shell.moc"
+#include "shelltest.moc"

@@ -49,4 +49,4 @@ private slots:
 };
 
 PARVIX_TEST(RealAdbTest)
-#include "tst_realadb.moc"
+#include "realadbtest.moc"

@@ -70,4 +70,4 @@ private slots:
 };
 
 PARVIX_TEST(ControlQmlTest)
-#include "tst_controlqml.moc"
+#include "controlqmltest.moc"

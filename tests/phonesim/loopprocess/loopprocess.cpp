@@ -1,6 +1,6 @@
-// One simulator process's view of the replay cache, for the multi-process check: opens a replay
-// source on the given cache folder and prints how many loops it had to encode and what the first
-// access unit looks like.
+// One simulator process's view of the replay cache, started several times at once by
+// PhonesimMediaTest: opens a replay source on the given cache folder and prints how many loops
+// it had to encode and what the first access unit looks like.
 #include "media_replayloop.h"
 #include "videosource.h"
 

@@ -13,7 +13,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 }
 
-namespace RecorderTestTools {
+namespace RecordingReader {
 
 using PacketPtr = AVPacketPtr;
 
@@ -116,4 +116,4 @@ inline QString decodeErrors(const QString &file, QVector<QSize> *frameSizes = nu
     return errors;
 }
 
-} // namespace RecorderTestTools
+} // namespace RecordingReader

@@ -1,7 +1,7 @@
 // ADBRunner's process handling, failure texts, time-outs and the argument lists of its
 // per-device commands, against the scripted fake adb.
-#include "adbpaths.h"
 #include "adbrunner.h"
+#include "adbpaths.h"
 #include "fakeadb.h"
 #include "testregistry.h"
 
@@ -342,4 +342,4 @@ private slots:
 };
 
 PARVIX_TEST(AdbRunnerTest)
-#include "tst_adbrunner.moc"
+#include "adbrunnertest.moc"

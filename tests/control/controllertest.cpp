@@ -543,4 +543,4 @@ private slots:
 };
 
 PARVIX_TEST(ControllerTest)
-#include "tst_controller.moc"
+#include "controllertest.moc"

@@ -1,7 +1,7 @@
 // The AutoJS client against a small fake of the app's service on the forwarded port.
 #include "autojs.h"
 #include "device.h"
-#include "scriptedadb.h"
+#include "fakeadb.h"
 #include "testregistry.h"
 
 #include <QTcpServer>
@@ -77,7 +77,7 @@ class AutojsTest : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<ScriptedAdb> m_adb;
+    std::unique_ptr<FakeAdb> m_adb;
     QTemporaryDir m_dir;
 
     QString writeScript(const QString &name, const QByteArray &content)
@@ -102,7 +102,11 @@ class AutojsTest : public QObject
     }
 
 private slots:
-    void initTestCase() { m_adb = std::make_unique<ScriptedAdb>(); }
+    void initTestCase()
+    {
+        m_adb = std::make_unique<FakeAdb>();
+        m_adb->respondMatching("*broken*", FakeAdb::failure("error: device 'broken' not found\n"));
+    }
     void cleanupTestCase() { m_adb.reset(); }
 
     void framesCountBytesAndScriptsAreNamed()
@@ -153,8 +157,8 @@ private slots:
         QCOMPARE(data.value("id").toInt(), port);
         QCOMPARE(data.value("name").toString(), "checkin");
         QCOMPARE(data.value("script").toString().toUtf8(), script);
-        QCOMPARE(m_adb->calls(),
-                 QStringList({QString("-s autojs-run forward tcp:%1 tcp:7347").arg(port)}));
+        QCOMPARE(m_adb->calls(), (QList<QStringList>{{"-s", "autojs-run", "forward",
+                                                      QString("tcp:%1").arg(port), "tcp:7347"}}));
         QTRY_COMPARE(*messages, QStringList({"AutoJS script started/success/2000"}));
 
         // Replies are drained and harmless: the stop still arrives intact.
@@ -243,4 +247,4 @@ private slots:
 };
 
 PARVIX_TEST(AutojsTest)
-#include "tst_autojs.moc"
+#include "autojstest.moc"

@@ -18,7 +18,7 @@ extern "C" {
 #include <libavutil/samplefmt.h>
 }
 
-namespace AudioTestTools {
+namespace AudioFixtures {
 
 struct FrameDeleter
 {
@@ -287,4 +287,4 @@ inline QString toneProblem(const QByteArray &pcm, int rate, double hz, double mi
     return QString();
 }
 
-} // namespace AudioTestTools
+} // namespace AudioFixtures

@@ -140,4 +140,4 @@ private slots:
 };
 
 PARVIX_TEST(ControlMsgTest)
-#include "tst_controlmsg.moc"
+#include "controlmsgtest.moc"

@@ -217,4 +217,4 @@ private:
 };
 
 PARVIX_TEST(DeviceSettingsTest)
-#include "tst_devicesettings.moc"
+#include "devicesettingstest.moc"

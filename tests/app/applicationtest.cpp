@@ -50,4 +50,4 @@ private slots:
 };
 
 PARVIX_TEST(ApplicationTest)
-#include "tst_application.moc"
+#include "applicationtest.moc"

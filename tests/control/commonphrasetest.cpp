@@ -198,4 +198,4 @@ private slots:
 };
 
 PARVIX_TEST(CommonPhraseTest)
-#include "tst_commonphrase.moc"
+#include "commonphrasetest.moc"

@@ -1,11 +1,12 @@
 // Decodes what the virtual phone's encoders produce, the way the application does, and checks
 // the stream shape (config and key packets, sizes, loops) and the content (layout, touch marks,
-// the Opus tone).
+// the Opus tone). Built straight from the simulator's media sources.
 #include "audiosource.h"
 #include "media_annexb.h"
 #include "media_replayloop.h"
 #include "media_videosize.h"
 #include "screenpainter.h"
+#include "testregistry.h"
 #include "videosource.h"
 
 #include <QDir>
@@ -183,7 +184,7 @@ double toneShare(const std::vector<float> &signal, double hz, int sampleRate)
 
 } // namespace
 
-class MediaCheck : public QObject
+class PhonesimMediaTest : public QObject
 {
     Q_OBJECT
 
@@ -206,7 +207,7 @@ private slots:
     void opusSilence();
 };
 
-void MediaCheck::encodedSize_data()
+void PhonesimMediaTest::encodedSize_data()
 {
     QTest::addColumn<QSize>("physical");
     QTest::addColumn<int>("maxSize");
@@ -225,7 +226,7 @@ void MediaCheck::encodedSize_data()
     QTest::newRow("negative") << QSize(-1080, 2400) << 0 << QSize();
 }
 
-void MediaCheck::encodedSize()
+void PhonesimMediaTest::encodedSize()
 {
     QFETCH(QSize, physical);
     QFETCH(int, maxSize);
@@ -238,7 +239,7 @@ void MediaCheck::encodedSize()
     }
 }
 
-void MediaCheck::sourceSizeTimingAndValidity()
+void PhonesimMediaTest::sourceSizeTimingAndValidity()
 {
     VideoOptions options = smallPhone();
     options.maxFps = 0;
@@ -258,7 +259,7 @@ void MediaCheck::sourceSizeTimingAndValidity()
     QVERIFY(!VideoSource(options).isValid());
 }
 
-void MediaCheck::liveStreamShape()
+void PhonesimMediaTest::liveStreamShape()
 {
     VideoSource source(smallPhone());
     QVERIFY(source.isValid());
@@ -301,7 +302,7 @@ void MediaCheck::liveStreamShape()
     QCOMPARE(keyFrames, (std::vector<int>{0, 100}));
 }
 
-void MediaCheck::pictureLayoutUprightInBothOrientations()
+void PhonesimMediaTest::pictureLayoutUprightInBothOrientations()
 {
     VideoOptions options = smallPhone();
     options.physicalSize = QSize(720, 1600);
@@ -344,7 +345,7 @@ void MediaCheck::pictureLayoutUprightInBothOrientations()
     }
 }
 
-void MediaCheck::touchMarksShowAndAge()
+void PhonesimMediaTest::touchMarksShowAndAge()
 {
     VideoOptions options = smallPhone();
     options.physicalSize = QSize(720, 1600);
@@ -392,7 +393,7 @@ void MediaCheck::touchMarksShowAndAge()
     QVERIFY(near(turnedBack.at(points[5]), ScreenPainter::kBackgroundColor, 16));
 }
 
-void MediaCheck::resetVideoRestartsWithKeyFrame()
+void PhonesimMediaTest::resetVideoRestartsWithKeyFrame()
 {
     VideoSource source(smallPhone());
     H264Decoder decoder;
@@ -417,7 +418,7 @@ void MediaCheck::resetVideoRestartsWithKeyFrame()
     QCOMPARE(joining.errors(), 0);
 }
 
-void MediaCheck::rotationReopensAtNewSize()
+void PhonesimMediaTest::rotationReopensAtNewSize()
 {
     VideoSource source(smallPhone());
     H264Decoder decoder; // one decoder throughout, as in a running session
@@ -441,7 +442,7 @@ void MediaCheck::rotationReopensAtNewSize()
     QCOMPARE(decoder.errors(), 0);
 }
 
-void MediaCheck::replayLoopDecodesAcrossRepetitions()
+void PhonesimMediaTest::replayLoopDecodesAcrossRepetitions()
 {
     QTemporaryDir cache;
     const VideoOptions options = smallPhone(true, cache.path());
@@ -485,7 +486,7 @@ void MediaCheck::replayLoopDecodesAcrossRepetitions()
     QCOMPARE(twin.nextFrame(0).back().data, source.nextFrame(0).back().data);
 }
 
-void MediaCheck::replayCacheIsReusedAndRepaired()
+void PhonesimMediaTest::replayCacheIsReusedAndRepaired()
 {
     QTemporaryDir cache;
     const VideoOptions options = smallPhone(true, cache.path());
@@ -552,7 +553,7 @@ void MediaCheck::replayCacheIsReusedAndRepaired()
     QCOMPARE(frames - 1, 20); // the 10 fps loop, not the 5 fps one
 }
 
-void MediaCheck::replayRotateAndReset()
+void PhonesimMediaTest::replayRotateAndReset()
 {
     QTemporaryDir cache;
     VideoSource source(smallPhone(true, cache.path()));
@@ -586,13 +587,13 @@ void MediaCheck::replayRotateAndReset()
     QCOMPARE(decoder.errors(), 0);
 }
 
-void MediaCheck::concurrentProcessesShareOneEncoding()
+void PhonesimMediaTest::concurrentProcessesShareOneEncoding()
 {
     QTemporaryDir cache;
     std::vector<std::unique_ptr<QProcess>> processes;
     for (int i = 0; i < 4; ++i) {
         processes.push_back(std::make_unique<QProcess>());
-        processes.back()->start(QStringLiteral(LOOP_HELPER_PATH), {cache.path()});
+        processes.back()->start(QStringLiteral(LOOP_PROCESS_PATH), {cache.path()});
     }
     int encodings = 0;
     QSet<QByteArray> firstFrames;
@@ -614,7 +615,7 @@ void MediaCheck::concurrentProcessesShareOneEncoding()
                                    .fileName()});
 }
 
-void MediaCheck::opusTone_data()
+void PhonesimMediaTest::opusTone_data()
 {
     QTest::addColumn<int>("toneHz");
     QTest::newRow("440 Hz") << 440;
@@ -622,7 +623,7 @@ void MediaCheck::opusTone_data()
     QTest::newRow("3150 Hz") << 3150;
 }
 
-void MediaCheck::opusTone()
+void PhonesimMediaTest::opusTone()
 {
     QFETCH(int, toneHz);
     AudioSource source(toneHz);
@@ -707,7 +708,7 @@ void MediaCheck::opusTone()
     QVERIFY(difference / (left.size() - settled) < 0.01);
 }
 
-void MediaCheck::opusSilence()
+void PhonesimMediaTest::opusSilence()
 {
     AudioSource source(0);
     QVERIFY(source.isValid());
@@ -715,5 +716,5 @@ void MediaCheck::opusSilence()
         QVERIFY(!source.nextPacket(i * 20000).data.isEmpty());
 }
 
-QTEST_GUILESS_MAIN(MediaCheck)
-#include "media_check.moc"
+PARVIX_TEST(PhonesimMediaTest)
+#include "phonesimmediatest.moc"

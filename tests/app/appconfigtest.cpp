@@ -93,4 +93,4 @@ private slots:
 };
 
 PARVIX_TEST(AppConfigTest)
-#include "tst_appconfig.moc"
+#include "appconfigtest.moc"

@@ -188,4 +188,4 @@ private slots:
 };
 
 PARVIX_TEST(ControlSessionTest)
-#include "tst_controlsession.moc"
+#include "controlsessiontest.moc"

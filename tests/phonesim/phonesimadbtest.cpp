@@ -437,4 +437,4 @@ private slots:
 };
 
 PARVIX_TEST(PhonesimAdbTest)
-#include "tst_adb.moc"
+#include "phonesimadbtest.moc"

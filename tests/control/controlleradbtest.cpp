@@ -4,7 +4,7 @@
 #include "controller.h"
 #include "controlwire.h"
 #include "device.h"
-#include "scriptedadb.h"
+#include "fakeadb.h"
 #include "testregistry.h"
 
 #include <QImageReader>
@@ -16,7 +16,7 @@ class ControllerAdbTest : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<ScriptedAdb> m_adb;
+    std::unique_ptr<FakeAdb> m_adb;
     QTemporaryDir m_files;
 
     QString writeFile(const QString &name, const QByteArray &content)
@@ -35,7 +35,9 @@ class ControllerAdbTest : public QObject
 private slots:
     void initTestCase()
     {
-        m_adb = std::make_unique<ScriptedAdb>();
+        m_adb = std::make_unique<FakeAdb>();
+        m_adb->respondMatching("*'pm install'*", {"Success\n"});
+        m_adb->respondMatching("*broken*", FakeAdb::failure("error: device 'broken' not found\n"));
         QVERIFY(QDir().mkpath(desktop()));
     }
     void cleanupTestCase() { m_adb.reset(); }
@@ -53,12 +55,10 @@ private slots:
         QCOMPARE(said.at(0), QVariantList({"Installing APK", "info", 100000}));
         QTRY_COMPARE(said.count(), 2);
         QCOMPARE(said.at(1), QVariantList({"APK installed", "success", 2000}));
-        const QStringList calls = m_adb->calls();
-        QCOMPARE(calls.value(0), "-s apk-phone push " + apk + " /data/local/tmp/");
-        QVERIFY2(calls.value(1).startsWith("-s apk-phone shell pm install -r ") &&
-                     calls.value(1).contains("/data/local/tmp/") &&
-                     calls.value(1).contains("game.apk"),
-                 qPrintable(calls.value(1)));
+        QCOMPARE(m_adb->calls(),
+                 (QList<QStringList>{
+                     {"-s", "apk-phone", "push", apk, "/data/local/tmp/"},
+                     {"-s", "apk-phone", "shell", "pm install -r '/data/local/tmp/game.apk'"}}));
         QVERIFY(link.settle(20).isEmpty()); // the job never touched the control connection
 
         // A failure stays long on screen.
@@ -83,7 +83,7 @@ private slots:
         QTRY_COMPARE(said.count(), 2);
         QCOMPARE(said.at(1), QVariantList({"File uploaded", "success", 2000}));
         QCOMPARE(m_adb->calls(),
-                 QStringList({"-s upload-phone push " + file + " /sdcard/Download"}));
+                 (QList<QStringList>{{"-s", "upload-phone", "push", file, "/sdcard/Download"}}));
     }
 
     void jobsRunSideBySideAndOutliveTheSession()
@@ -91,8 +91,11 @@ private slots:
         Device device(nullptr, "busy-phone");
         auto *controller = new Controller(&device, nullptr);
         QSignalSpy said(&device, &Device::deviceMessage);
-        for (int i = 0; i < 4; ++i)
-            controller->uploadFile(writeFile(QString("part%1.bin").arg(i), QByteArray(i + 1, 'a')));
+        QStringList parts;
+        for (int i = 0; i < 4; ++i) {
+            parts << writeFile(QString("part%1.bin").arg(i), QByteArray(i + 1, 'a'));
+            controller->uploadFile(parts.last());
+        }
         controller->installApk(writeFile("late.apk", "x"));
         delete controller; // mirroring stopped while adb was still busy
         QTRY_COMPARE(said.count(), 6);
@@ -101,11 +104,8 @@ private slots:
             texts << call.at(0).toString();
         QCOMPARE(texts.count("File uploaded"), 4);
         QVERIFY(texts.contains("APK installed"));
-        for (int i = 0; i < 4; ++i) {
-            QFile pushed(m_adb->pushedFile(QString("part%1.bin").arg(i)));
-            QVERIFY(pushed.open(QIODevice::ReadOnly));
-            QCOMPARE(pushed.readAll(), QByteArray(i + 1, 'a'));
-        }
+        for (const QString &part : parts) // each job pushed its own file
+            QCOMPARE(m_adb->callsWith({"push", part}).size(), 1);
     }
 
     void rebootAndPowerOff()
@@ -114,9 +114,10 @@ private slots:
         auto *controller = new Controller(&device, nullptr);
         controller->actionReboot();
         controller->actionShutdown();
-        QCOMPARE(m_adb->calls(), QStringList({"-s power-phone reboot",
-                                              "-s power-phone shell getprop ro.kernel.qemu",
-                                              "-s power-phone shell reboot -p"}));
+        QCOMPARE(m_adb->calls(),
+                 (QList<QStringList>{{"-s", "power-phone", "reboot"},
+                                     {"-s", "power-phone", "shell", "getprop", "ro.kernel.qemu"},
+                                     {"-s", "power-phone", "shell", "reboot", "-p"}}));
         Controller loose;
         loose.actionReboot();
         loose.actionShutdown();
@@ -154,12 +155,12 @@ private slots:
         QVERIFY2(top >= 150 && top < 260, qPrintable(QString::number(top)));
         QVERIFY2(std::abs((left + right) / 2 - 540) <= 12,
                  qPrintable(QString("ink from %1 to %2").arg(left).arg(right)));
-        QVERIFY(right - left > 200);          // a big bold text, not a speck
+        QVERIFY(right - left > 200); // a big bold text, not a speck
         ADBRunner::workPool()->waitForDone(); // the push runs off the GUI thread
-        const QStringList calls = m_adb->calls();
-        QCOMPARE(calls.value(0),
-                 "-s wall-phone push " + path + " /data/local/tmp/wallpaper_phonefleet.png");
-        QVERIFY(calls.value(1).contains("am start -a android.intent.action.ATTACH_DATA"));
+        const QList<QStringList> calls = m_adb->calls();
+        QCOMPARE(calls.value(0), QStringList({"-s", "wall-phone", "push", path,
+                                              "/data/local/tmp/wallpaper_phonefleet.png"}));
+        QVERIFY(calls.value(1).join(' ').contains("am start -a android.intent.action.ATTACH_DATA"));
 
         m_adb->clearCalls(); // an unknown screen size pushes nothing, not the earlier file
         controller->setWallpaper("Phone 7", -1, -1);
@@ -193,4 +194,4 @@ private slots:
 };
 
 PARVIX_TEST(ControllerAdbTest)
-#include "tst_controlleradb.moc"
+#include "controlleradbtest.moc"

@@ -342,4 +342,4 @@ private slots:
 };
 
 PARVIX_TEST(AccountServiceTest)
-#include "tst_accountservice.moc"
+#include "accountservicetest.moc"

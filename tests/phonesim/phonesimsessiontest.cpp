@@ -471,4 +471,4 @@ private slots:
 };
 
 PARVIX_TEST(PhonesimSessionTest)
-#include "tst_serversession.moc"
+#include "phonesimsessiontest.moc"

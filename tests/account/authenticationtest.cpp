@@ -218,4 +218,4 @@ private slots:
 };
 
 PARVIX_TEST(AuthenticationTest)
-#include "tst_authentication.moc"
+#include "authenticationtest.moc"

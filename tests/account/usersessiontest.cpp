@@ -151,4 +151,4 @@ private slots:
 };
 
 PARVIX_TEST(UserSessionTest)
-#include "tst_usersession.moc"
+#include "usersessiontest.moc"

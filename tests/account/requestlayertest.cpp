@@ -214,4 +214,4 @@ private slots:
 };
 
 PARVIX_TEST(RequestLayerTest)
-#include "tst_requestlayer.moc"
+#include "requestlayertest.moc"

@@ -271,4 +271,4 @@ private:
 };
 
 PARVIX_TEST(PhonesimClipTest)
-#include "tst_clip.moc"
+#include "phonesimcliptest.moc"
