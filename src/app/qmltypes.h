@@ -157,6 +157,14 @@ struct ADBDeviceInfoListForeign
     QML_SEQUENTIAL_CONTAINER(ADBDeviceInfo)
 };
 
+struct DeviceGroupListForeign
+{
+    Q_GADGET
+    QML_FOREIGN(QList<DeviceGroup *>)
+    QML_ANONYMOUS
+    QML_SEQUENTIAL_CONTAINER(DeviceGroup *)
+};
+
 struct YuvFboItemForeign
 {
     Q_GADGET

@@ -7,7 +7,7 @@ Item {
     id: picker
 
     property string title: qsTr("Select File")
-    property list<string> nameFilters: [qsTr("All files (*.*)")]
+    property var nameFilters: [qsTr("All files (*.*)")]
     property int fileMode: FileDialog.OpenFile
     property bool multiSelect: false
     property var fileSelectedCallback: null
@@ -44,8 +44,16 @@ Item {
         }
         const result = multiSelect ? paths : (paths.length > 0 ? paths[0] : "")
         fileAccepted(result)
-        if (typeof fileSelectedCallback === "function")
-            fileSelectedCallback(result)
+        const callback = fileSelectedCallback
+        if (typeof callback === "function")
+            callback(result)
+    }
+
+    function reject() {
+        fileRejected()
+        const callback = fileRejectedCallback
+        if (typeof callback === "function")
+            callback()
     }
 
     FileDialog {
@@ -54,10 +62,6 @@ Item {
         nameFilters: picker.nameFilters
         fileMode: picker.multiSelect ? FileDialog.OpenFiles : picker.fileMode
         onAccepted: picker.accept(picker.multiSelect ? selectedFiles : [selectedFile])
-        onRejected: {
-            picker.fileRejected()
-            if (typeof picker.fileRejectedCallback === "function")
-                picker.fileRejectedCallback()
-        }
+        onRejected: picker.reject()
     }
 }

@@ -17,7 +17,8 @@ Item {
         id: image
         anchors.fill: parent
         source: icon.source
-        sourceSize: Qt.size(icon.size * 2, icon.size * 2)
+        sourceSize.width: icon.size * 2
+        sourceSize.height: icon.size * 2
         fillMode: Image.PreserveAspectFit
         smooth: true
         visible: false

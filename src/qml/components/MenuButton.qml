@@ -1,3 +1,4 @@
+pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Controls
 import Parvix
@@ -9,9 +10,10 @@ Button {
 
     property var menuItems: []
     readonly property alias popupOpen: popup.visible
+    readonly property Item menuColumn: popup.contentItem
 
     implicitHeight: 28
-    implicitWidth: Math.max(label.implicitWidth + 20, 80)
+    implicitWidth: Math.max(implicitContentWidth + 20, 80)
     hoverEnabled: true
 
     function runItem(item) {
@@ -39,7 +41,6 @@ Button {
     }
 
     contentItem: Text {
-        id: label
         text: control.text
         color: Theme.textGreen
         font.pixelSize: 12
@@ -56,6 +57,43 @@ Button {
                                                                  : Theme.backgroundDarkGray
         Behavior on color {
             ColorAnimation { duration: 150 }
+        }
+    }
+
+    // One line of the drop-down: an action, or a separator.
+    component MenuEntry: Rectangle {
+        id: entry
+        objectName: "menuEntry"
+
+        required property var modelData
+        readonly property bool separator: modelData.type === "separator"
+
+        width: Math.max(control.width, 150)
+        height: separator ? 1 : 28
+        visible: modelData.visible !== false
+        color: separator ? Theme.borderDarkGray
+                         : entryArea.containsMouse ? Theme.backgroundLightGreen
+                                                   : "transparent"
+        opacity: separator ? 0.8 : 1.0
+
+        Text {
+            visible: !entry.separator
+            anchors.left: parent.left
+            anchors.leftMargin: 8
+            anchors.right: parent.right
+            anchors.verticalCenter: parent.verticalCenter
+            text: entry.modelData.label || ""
+            color: entryArea.containsMouse ? Theme.textBlack : Theme.textGreen
+            font.pixelSize: 12
+            elide: Text.ElideRight
+        }
+
+        MouseArea {
+            id: entryArea
+            anchors.fill: parent
+            enabled: !entry.separator
+            hoverEnabled: true
+            onClicked: control.runItem(entry.modelData)
         }
     }
 
@@ -80,40 +118,7 @@ Button {
             Repeater {
                 model: control.menuItems
 
-                delegate: Rectangle {
-                    id: entry
-
-                    required property var modelData
-                    readonly property bool separator: modelData.type === "separator"
-
-                    width: parent.width
-                    height: separator ? 1 : 28
-                    visible: modelData.visible !== false
-                    color: separator ? Theme.borderDarkGray
-                                     : entryArea.containsMouse ? Theme.backgroundLightGreen
-                                                               : "transparent"
-                    opacity: separator ? 0.8 : 1.0
-
-                    Text {
-                        visible: !entry.separator
-                        anchors.left: parent.left
-                        anchors.leftMargin: 8
-                        anchors.right: parent.right
-                        anchors.verticalCenter: parent.verticalCenter
-                        text: entry.modelData.label || ""
-                        color: entryArea.containsMouse ? Theme.textBlack : Theme.textGreen
-                        font.pixelSize: 12
-                        elide: Text.ElideRight
-                    }
-
-                    MouseArea {
-                        id: entryArea
-                        anchors.fill: parent
-                        enabled: !entry.separator
-                        hoverEnabled: true
-                        onClicked: control.runItem(entry.modelData)
-                    }
-                }
+                delegate: MenuEntry {}
             }
         }
     }

@@ -17,12 +17,11 @@ Button {
     property int extraPadding: 20
     property int minWidth: 80
 
-    implicitWidth: Math.max(label.implicitWidth + extraPadding, minWidth)
-    implicitHeight: Math.max(28, label.implicitHeight + topPadding + bottomPadding)
+    implicitWidth: Math.max(implicitContentWidth + extraPadding, minWidth)
+    implicitHeight: Math.max(28, implicitContentHeight + topPadding + bottomPadding)
     hoverEnabled: true
 
     contentItem: Text {
-        id: label
         text: control.text
         color: control.textColor
         opacity: control.enabled ? 1.0 : 0.5

@@ -71,6 +71,7 @@ Dialog {
             }
 
             Button {
+                id: closeButton
                 visible: dialog.showCloseButton
                 flat: true
                 text: "✕"
@@ -86,7 +87,7 @@ Dialog {
                 }
                 background: Rectangle {
                     radius: 4
-                    color: parent.hovered ? Theme.backgroundBlackGreen : "transparent"
+                    color: closeButton.hovered ? Theme.backgroundBlackGreen : "transparent"
                 }
             }
         }
