@@ -1,7 +1,11 @@
 // The real main window with N virtual phones streaming at tile settings: how busy the GUI
 // thread is and how many frames per second each tile shows.
 //
-//   ui_bench [phones...]        (default: 16 32; run under Xvfb with LIBGL_ALWAYS_SOFTWARE=1)
+//   ui_bench [--js] [phones...]   (default: 16 32; run under Xvfb with LIBGL_ALWAYS_SOFTWARE=1)
+//
+// --js hands every frame to the tiles through QML as the first version of the window did (a
+// JavaScript handler per frame per tile calling present() and setShowSize()), instead of the
+// item taking frames from the device's feed, so that both paths are measured alike.
 #include "devicegroup.h"
 #include "devicegroupmanager.h"
 #include "device.h"
@@ -12,6 +16,7 @@
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QQmlApplicationEngine>
+#include <QQmlComponent>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QTemporaryDir>
@@ -53,19 +58,55 @@ bool waitFor(const std::function<bool()> &condition, int ms)
 }
 
 // One run: the window with `phones` tiles; prints one line of figures.
-bool run(int phones)
+// Items named "video" that are shown, each with the device of the view it belongs to.
+QList<QPair<QQuickItem *, QObject *>> shownVideoItems(QQuickItem *root)
+{
+    QList<QPair<QQuickItem *, QObject *>> found;
+    std::function<void(QQuickItem *)> visit = [&](QQuickItem *item) {
+        if (item->objectName() == QLatin1String("video") && item->isVisible()) {
+            QObject *device = nullptr;
+            for (QQuickItem *up = item->parentItem(); up && !device; up = up->parentItem())
+                device = up->property("device").value<QObject *>();
+            found.append({item, device});
+        }
+        for (QQuickItem *child : item->childItems())
+            visit(child);
+    };
+    visit(root);
+    return found;
+}
+
+// The first window's frame path: one JavaScript call per frame per tile.
+const char *kJsFramePath = R"(
+import QtQuick
+Connections {
+    property Item video
+    property var device
+    property int frames: 0
+    target: device
+    function onYuvFrameReady(width, height, yData, yStride, uData, uStride, vData, vStride) {
+        if (!video.visible)
+            return
+        video.present(width, height, yData, yStride, uData, uStride, vData, vStride)
+        device.setShowSize(Qt.size(video.width, video.height))
+        frames++
+    }
+}
+)";
+
+bool run(QQmlApplicationEngine &engine, int phones, bool jsPath)
 {
     VirtualFleet fleet(TestSupport::phonesimPath(), VirtualFleet::Options{phones, {720, 1280}, 30, true});
     if (!fleet.isValid()) {
         fprintf(stderr, "fleet: %s\n", qPrintable(fleet.errorString()));
         return false;
     }
-    QQmlApplicationEngine engine;
-    engine.addImportPath(QStringLiteral("qrc:/"));
     engine.load(QUrl(QStringLiteral("qrc:/Parvix/src/qml/Main.qml")));
     if (engine.rootObjects().isEmpty())
         return false;
-    auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().first());
+    auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().last());
+    int swaps = 0;
+    QObject::connect(window, &QQuickWindow::frameSwapped, window, [&swaps] { ++swaps; });
     auto *manager = window->findChild<DeviceGroupManager *>();
     manager->scanDevices();
     waitFor([&] { return !manager->isScanning() && manager->availableDeviceInfos().size() >= phones; },
@@ -83,31 +124,48 @@ bool run(int phones)
             return true;
         },
         60000);
+    spin(1000);
+    QList<QObject *> jsHandlers;
+    if (jsPath) {
+        QQmlComponent component(&engine);
+        component.setData(kJsFramePath, QUrl());
+        for (const auto &[video, device] : shownVideoItems(window->contentItem())) {
+            video->setProperty("feed", QVariant::fromValue<QObject *>(nullptr));
+            QObject *handler = component.createWithInitialProperties(
+                {{"video", QVariant::fromValue<QObject *>(video)},
+                 {"device", QVariant::fromValue<QObject *>(device)}});
+            if (!handler) {
+                fprintf(stderr, "%s\n", qPrintable(component.errorString()));
+                return false;
+            }
+            jsHandlers << handler;
+        }
+    }
     spin(kWarmUpMs);
 
+    swaps = 0;
     const double cpuStart = threadCpuMs();
     QElapsedTimer wall;
     wall.start();
     spin(kMeasureMs);
     const double busy = (threadCpuMs() - cpuStart) / wall.elapsed();
+    const double windowFps = swaps * 1000.0 / wall.elapsed();
 
-    // Tiles in view (the grid creates the others as they scroll in).
+    // Tiles in view (the grid creates the others as they scroll in): frames their items drew.
     double fpsSum = 0;
-    int tiles = 0;
-    std::function<void(QQuickItem *)> visit = [&](QQuickItem *item) {
-        if (item->objectName() == QLatin1String("video") && item->isVisible()) {
-            fpsSum += item->property("fps").toDouble();
-            ++tiles;
-        }
-        for (QQuickItem *child : item->childItems())
-            visit(child);
-    };
-    visit(window->contentItem());
-    printf("phones %2d  running %s  GUI thread busy %5.1f %%  tiles shown %2d  mean fps per tile %5.1f\n",
-           phones, allRunning ? "all" : "NOT all", busy * 100.0, tiles, tiles ? fpsSum / tiles : 0.0);
+    const auto tiles = shownVideoItems(window->contentItem());
+    for (const auto &tile : tiles)
+        fpsSum += tile.first->property("fps").toDouble();
+    printf("%-4s phones %2d  running %s  GUI thread busy %5.1f %%  window frames/s %5.1f  "
+           "tiles shown %2d  mean fps per tile %5.1f\n",
+           jsPath ? "js" : "feed", phones, allRunning ? "all" : "NOT all", busy * 100.0, windowFps,
+           int(tiles.size()), tiles.isEmpty() ? 0.0 : fpsSum / tiles.size());
     fflush(stdout);
+    qDeleteAll(jsHandlers);
     group->stopAllDevices();
     spin(phones * 300 + 2000);
+    window->close();
+    window->deleteLater();
     return true;
 }
 } // namespace
@@ -122,12 +180,19 @@ int main(int argc, char **argv)
     registerParvixTypes();
 
     QList<int> counts;
-    for (int i = 1; i < argc; ++i)
-        counts << QString::fromLocal8Bit(argv[i]).toInt();
+    bool jsPath = false;
+    for (int i = 1; i < argc; ++i) {
+        if (QByteArray(argv[i]) == "--js")
+            jsPath = true;
+        else
+            counts << QString::fromLocal8Bit(argv[i]).toInt();
+    }
     if (counts.isEmpty())
         counts = {16, 32};
+    QQmlApplicationEngine engine;
+    engine.addImportPath(QStringLiteral("qrc:/"));
     for (int phones : counts)
-        if (!run(phones))
+        if (!run(engine, phones, jsPath))
             return 1;
     return 0;
 }
