@@ -6,9 +6,9 @@
 // --js hands every frame to the tiles through QML as the first version of the window did (a
 // JavaScript handler per frame per tile calling present() and setShowSize()), instead of the
 // item taking frames from the device's feed, so that both paths are measured alike.
+#include "device.h"
 #include "devicegroup.h"
 #include "devicegroupmanager.h"
-#include "device.h"
 #include "testsupport.h"
 #include "typeregistration.h"
 #include "virtualfleet.h"
@@ -23,8 +23,8 @@
 #include <QtQml/QQmlExtensionPlugin>
 
 #include <cstdio>
-#include <functional>
 #include <ctime>
+#include <functional>
 #include <memory>
 
 Q_IMPORT_QML_PLUGIN(ParvixPlugin)
@@ -96,7 +96,8 @@ Connections {
 
 bool run(QQmlApplicationEngine &engine, int phones, bool jsPath)
 {
-    VirtualFleet fleet(TestSupport::phonesimPath(), VirtualFleet::Options{phones, {720, 1280}, 30, true});
+    VirtualFleet fleet(TestSupport::phonesimPath(),
+                       VirtualFleet::Options{phones, {720, 1280}, 30, true});
     if (!fleet.isValid()) {
         fprintf(stderr, "fleet: %s\n", qPrintable(fleet.errorString()));
         return false;
@@ -109,8 +110,9 @@ bool run(QQmlApplicationEngine &engine, int phones, bool jsPath)
     QObject::connect(window, &QQuickWindow::frameSwapped, window, [&swaps] { ++swaps; });
     auto *manager = window->findChild<DeviceGroupManager *>();
     manager->scanDevices();
-    waitFor([&] { return !manager->isScanning() && manager->availableDeviceInfos().size() >= phones; },
-            30000);
+    waitFor(
+        [&] { return !manager->isScanning() && manager->availableDeviceInfos().size() >= phones; },
+        30000);
     DeviceGroup *group = manager->currentSelectedGroup();
     group->setCellWidth(220);
     group->addDevices(manager->availableDeviceInfos());
