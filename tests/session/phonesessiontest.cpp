@@ -213,7 +213,10 @@ private slots:
         // Whatever the ended session's sockets still hold must not reach a decoder.
         QPointer<VideoDemuxer> demuxer = device->videoDemuxer();
         bool demuxerOutlivedTheSession = true;
-        connect(device, &Device::runningChanged, this,
+        // The device outlives this function (cleanup() destroys it and it says runningChanged
+        // once more): the connection must go with the locals it writes to.
+        QObject scope;
+        connect(device, &Device::runningChanged, &scope,
                 [&] { demuxerOutlivedTheSession = !demuxer.isNull(); });
 
         QTRY_VERIFY_WITH_TIMEOUT(!device->running(), 10000);
