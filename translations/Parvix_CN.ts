@@ -161,6 +161,14 @@
         <source>Record Stopped</source>
         <translation>录制已停止</translation>
     </message>
+    <message>
+        <source>Record Failed: the disk is full</source>
+        <translation>录制失败：磁盘已满</translation>
+    </message>
+    <message>
+        <source>Record Failed: the file could not be written</source>
+        <translation>录制失败：无法写入文件</translation>
+    </message>
 </context>
 <context>
     <name>VideoDecoder</name>

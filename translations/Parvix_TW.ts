@@ -161,6 +161,14 @@
         <source>Record Stopped</source>
         <translation>錄製已停止</translation>
     </message>
+    <message>
+        <source>Record Failed: the disk is full</source>
+        <translation>錄製失敗：磁碟已滿</translation>
+    </message>
+    <message>
+        <source>Record Failed: the file could not be written</source>
+        <translation>錄製失敗：無法寫入檔案</translation>
+    </message>
 </context>
 <context>
     <name>VideoDecoder</name>
