@@ -104,6 +104,14 @@
         <source>Sound cannot be decoded, mirroring without sound</source>
         <translation>無法解碼聲音，將無聲投屏</translation>
     </message>
+    <message>
+        <source>This phone sent a video format the application cannot show</source>
+        <translation>此手機傳送的視訊格式本程式無法顯示</translation>
+    </message>
+    <message>
+        <source>This phone sent a sound format the application cannot play</source>
+        <translation>此手機傳送的聲音格式本程式無法播放</translation>
+    </message>
 </context>
 <context>
     <name>DeviceGroupManager</name>
