@@ -213,20 +213,6 @@ private slots:
         socket.feed(Wire::frames(sent)); // nobody listens any more
     }
 
-    void aRefusedStreamHandsNothingOn()
-    {
-        FeedDevice socket;
-        Demuxer demuxer(&socket, nullptr, nullptr);
-        QSignalSpy refused(&demuxer, &VideoDemuxer::unsupportedCodec);
-        socket.feed(Wire::videoHeader("Pixel 7", "hevc", 1080, 2400));
-        socket.feed(Wire::frame(packet(nal(3, 'a'), Wire::Config)) +
-                    Wire::frame(packet(nal(9, 'b'), 1)));
-        QCOMPARE(refused.count(), 1);
-        QCOMPARE(demuxer.packets.size(), 0);
-        QVERIFY(!demuxer.codecContext());
-        QCOMPARE(demuxer.codecId(), QByteArray("hevc"));
-    }
-
     void aDeletedSocketEndsReading()
     {
         auto *socket = new FeedDevice;
