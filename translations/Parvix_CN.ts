@@ -250,6 +250,14 @@
         <source>Sound cannot be decoded, mirroring without sound</source>
         <translation>无法解码声音，将无声投屏</translation>
     </message>
+    <message>
+        <source>This phone sent a video format the application cannot show</source>
+        <translation>此手机发送的视频格式本程序无法显示</translation>
+    </message>
+    <message>
+        <source>This phone sent a sound format the application cannot play</source>
+        <translation>此手机发送的声音格式本程序无法播放</translation>
+    </message>
 </context>
 <context>
     <name>DeviceGroupManager</name>
@@ -414,6 +422,14 @@
     <message>
         <source>Record Stopped</source>
         <translation>录制已停止</translation>
+    </message>
+    <message>
+        <source>Record Failed: the disk is full</source>
+        <translation>录制失败：磁盘已满</translation>
+    </message>
+    <message>
+        <source>Record Failed: the file could not be written</source>
+        <translation>录制失败：无法写入文件</translation>
     </message>
 </context>
 <context>

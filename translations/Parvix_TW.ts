@@ -250,6 +250,14 @@
         <source>Sound cannot be decoded, mirroring without sound</source>
         <translation>無法解碼聲音，將無聲投屏</translation>
     </message>
+    <message>
+        <source>This phone sent a video format the application cannot show</source>
+        <translation>此手機傳送的視訊格式本程式無法顯示</translation>
+    </message>
+    <message>
+        <source>This phone sent a sound format the application cannot play</source>
+        <translation>此手機傳送的聲音格式本程式無法播放</translation>
+    </message>
 </context>
 <context>
     <name>DeviceGroupManager</name>
@@ -414,6 +422,14 @@
     <message>
         <source>Record Stopped</source>
         <translation>錄製已停止</translation>
+    </message>
+    <message>
+        <source>Record Failed: the disk is full</source>
+        <translation>錄製失敗：磁碟已滿</translation>
+    </message>
+    <message>
+        <source>Record Failed: the file could not be written</source>
+        <translation>錄製失敗：無法寫入檔案</translation>
     </message>
 </context>
 <context>

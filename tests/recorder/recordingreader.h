@@ -22,6 +22,7 @@ struct ProbedPacket
 {
     qint64 pts = 0;
     qint64 duration = 0;
+    qint64 size = 0;
     bool key = false;
 };
 
@@ -55,7 +56,7 @@ inline Probe probe(const QString &file)
     ffprobe.start(QStringLiteral("ffprobe"),
                   {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
                    QStringLiteral("stream=index,codec_name,codec_type:packet=stream_index,pts,"
-                                  "duration,flags:format=duration"),
+                                  "duration,size,flags:format=duration"),
                    QStringLiteral("-of"), QStringLiteral("json"), file});
     if (!ffprobe.waitForFinished(30000) || ffprobe.exitCode() != 0) {
         result.error = QString::fromLocal8Bit(ffprobe.readAllStandardError());
@@ -84,6 +85,7 @@ inline Probe probe(const QString &file)
         ProbedPacket probed;
         probed.pts = p.value(QStringLiteral("pts")).toVariant().toLongLong();
         probed.duration = p.value(QStringLiteral("duration")).toVariant().toLongLong();
+        probed.size = p.value(QStringLiteral("size")).toVariant().toLongLong();
         probed.key = p.value(QStringLiteral("flags")).toString().contains(QLatin1Char('K'));
         result.tracks[index].packets << probed;
     }

@@ -373,8 +373,9 @@ private slots:
     {
         m_adb->respond({"-s", kSerial, "shell", "getprop", "ro.product.model"}, "Pixel\n");
         QThread *emittedOn = nullptr;
+        QObject scope; // the device outlives this function
         connect(
-            m_device, &Device::deviceInfoChanged, this,
+            m_device, &Device::deviceInfoChanged, &scope,
             [&] { emittedOn = QThread::currentThread(); }, Qt::DirectConnection);
         QPointer<Device> device = m_device;
         std::unique_ptr<QThread> worker(QThread::create([device] { device->refreshDeviceInfo(); }));
@@ -392,7 +393,8 @@ private slots:
         int yuvCalls = 0;
         const uint8_t *seenY = nullptr;
         int seenStride = 0;
-        connect(m_device, &Device::yuvFrameReady, this,
+        QObject scope; // the device outlives this function
+        connect(m_device, &Device::yuvFrameReady, &scope,
                 [&](int, int, const uint8_t *y, int yStride, const uint8_t *, int, const uint8_t *,
                     int) {
                     ++yuvCalls;
