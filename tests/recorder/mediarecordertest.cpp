@@ -277,7 +277,7 @@ private slots:
 
     void aNewRecordingInheritsNothingFromTheLastOne()
     {
-        AudioTestTools::OpusToneEncoder sound(1000);
+        AudioFixtures::OpusToneEncoder sound(1000);
         if (!sound.isValid())
             QSKIP("libavcodec has no libopus encoder");
         H264TestStream phone(64, 48);
@@ -287,7 +287,7 @@ private slots:
         params()->setAudio(true);
         QVERIFY(startRecording());
         for (int i = 0; i < 3; ++i) {
-            AudioTestTools::PacketPtr packet = sound.next();
+            AudioFixtures::PacketPtr packet = sound.next();
             packet->pts += StreamTime;
             pushAudio(packet);
         }
