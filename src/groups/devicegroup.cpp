@@ -5,6 +5,7 @@
 #include "controlmsg.h"
 #include "device.h"
 #include "serverparams.h"
+#include "storefile.h"
 
 #include <QCoreApplication>
 #include <QJSEngine>
@@ -73,7 +74,7 @@ DeviceGroup::~DeviceGroup()
 
 void DeviceGroup::setName(const QString &name)
 {
-    if (m_name == name)
+    if (m_name == name || !StoreFile::acceptText(name, kMaxNameLength))
         return;
     m_name = name;
     emit nameChanged();
