@@ -590,15 +590,9 @@ void DeviceGroup::runAutojs(const QString &autojsPath)
 
 void DeviceGroup::stopAllAutojs()
 {
-    // On the pool: a stop waits for a run still connecting to its phone, which can
-    // take many seconds, and must not freeze the window meanwhile.
-    for (Device *device : devices()) {
-        const QPointer<Autojs> autojs = device->autojs();
-        QThreadPool::globalInstance()->start([autojs] {
-            if (autojs)
-                autojs->stop();
-        });
-    }
+    // Returns at once: a stop given while a run still connects is sent after it.
+    for (Device *device : devices())
+        device->autojs()->stop();
 }
 
 QString DeviceGroup::executeADBCommand(const QString &input)
