@@ -232,8 +232,8 @@
         <translation>%1文件 %2 已损坏或含有无法使用的内容。已将其备份为 %3，并已载入可用的部分。</translation>
     </message>
     <message>
-        <source>The %1 file %2 is too large to be loaded. A copy was kept as %3, and the %1 start empty.</source>
-        <translation>%1文件 %2 过大，无法载入。已将其备份为 %3，%1将从空白开始。</translation>
+        <source>The %1 file %2 is too large to be loaded. It was set aside as %3, and the %1 start empty.</source>
+        <translation>%1文件 %2 过大，无法载入。已将其移存为 %3，%1将从空白开始。</translation>
     </message>
     <message>
         <source>The %1 file %2 could not be read or copied aside. It is left as it is, and changes to the %1 are not saved until it can be read.</source>

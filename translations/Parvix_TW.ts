@@ -232,8 +232,8 @@
         <translation>%1檔案 %2 已損毀或含有無法使用的內容。已將其備份為 %3，並已載入可用的部分。</translation>
     </message>
     <message>
-        <source>The %1 file %2 is too large to be loaded. A copy was kept as %3, and the %1 start empty.</source>
-        <translation>%1檔案 %2 過大，無法載入。已將其備份為 %3，%1將從空白開始。</translation>
+        <source>The %1 file %2 is too large to be loaded. It was set aside as %3, and the %1 start empty.</source>
+        <translation>%1檔案 %2 過大，無法載入。已將其移存為 %3，%1將從空白開始。</translation>
     </message>
     <message>
         <source>The %1 file %2 could not be read or copied aside. It is left as it is, and changes to the %1 are not saved until it can be read.</source>

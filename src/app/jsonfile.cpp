@@ -7,6 +7,8 @@
 #include <QJsonParseError>
 #include <QSaveFile>
 
+#include <cstdio>
+
 JsonFile::ReadResult JsonFile::read(const QString &path, qint64 maxBytes)
 {
     ReadResult result;
@@ -98,4 +100,13 @@ bool JsonFile::keepBackup(const QString &path)
         return false;
     }
     return backup.commit();
+}
+
+bool JsonFile::moveToBackup(const QString &path)
+{
+    if (!QFileInfo(path).isFile())
+        return false;
+    // rename(2) replaces the target atomically; QFile::rename would refuse an existing one.
+    return std::rename(QFile::encodeName(path).constData(),
+                       QFile::encodeName(backupPath(path)).constData()) == 0;
 }

@@ -30,5 +30,8 @@ QString backupPath(const QString &path);
 // Copies a file beside itself (path + ".bak") before it is replaced. An older copy is
 // replaced only once the new one is complete. False when nothing was copied.
 bool keepBackup(const QString &path);
+// Renames the file to its backup name, replacing an older backup in one step. For files
+// too large to be worth copying. False when it stayed where it was.
+bool moveToBackup(const QString &path);
 
 } // namespace JsonFile

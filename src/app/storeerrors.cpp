@@ -88,7 +88,7 @@ QString StoreErrors::damaged(Store store, const QString &path, const QString &ba
 
 QString StoreErrors::tooLarge(Store store, const QString &path, const QString &backupPath)
 {
-    return tr("The %1 file %2 is too large to be loaded. A copy was kept as %3, and the %1 "
+    return tr("The %1 file %2 is too large to be loaded. It was set aside as %3, and the %1 "
               "start empty.")
         .arg(storeName(store), QDir::toNativeSeparators(path),
              QDir::toNativeSeparators(backupPath));

@@ -20,9 +20,12 @@ void StoreFile::finishLoad()
     if (!m_damaged)
         return;
     m_damaged = false;
-    if (m_status != JsonFile::ReadStatus::Unreadable && JsonFile::keepBackup(m_loadedPath)) {
+    // A file too large to read is not copied either: that would freeze the window as well.
+    const bool tooLarge = m_status == JsonFile::ReadStatus::TooLarge;
+    if ((tooLarge && JsonFile::moveToBackup(m_loadedPath)) ||
+        (m_status != JsonFile::ReadStatus::Unreadable && JsonFile::keepBackup(m_loadedPath))) {
         const QString backup = JsonFile::backupPath(m_loadedPath);
-        StoreErrors::instance()->report(m_status == JsonFile::ReadStatus::TooLarge
+        StoreErrors::instance()->report(tooLarge
                                             ? StoreErrors::tooLarge(m_store, m_loadedPath, backup)
                                             : StoreErrors::damaged(m_store, m_loadedPath, backup));
         return;
