@@ -54,7 +54,24 @@ QVariantMap KeyMappingEntry::toVariantMap() const
 
 QJsonObject KeyMappingEntry::toJson() const
 {
-    return QJsonObject::fromVariantMap(toVariantMap());
+    // Built directly: a full store saves thousands of entries on the GUI thread.
+    QJsonObject data;
+    if (type == Touch) {
+        data.insert("x", x);
+        data.insert("y", y);
+        data.insert("count", count);
+    } else if (type == Swipe) {
+        data.insert("startX", startX);
+        data.insert("startY", startY);
+        data.insert("endX", endX);
+        data.insert("endY", endY);
+        data.insert("duration", duration);
+    }
+    return {{"keyCode", keyCode},
+            {"modifiers", modifiers},
+            {"keyDisplay", keyDisplay},
+            {"type", type},
+            {"data", data}};
 }
 
 KeyMappingEntry KeyMappingEntry::fromJson(const QJsonObject &object, bool *usable)
