@@ -23,6 +23,7 @@
 #include "storeerrors.h"
 #include "userinfo.h"
 #include "usersession.h"
+#include "videoframefeed.h"
 #include "yuvfboitem.h"
 
 #include <QJSEngine>
@@ -176,6 +177,14 @@ struct YuvFboItemForeign
     Q_GADGET
     QML_FOREIGN(YuvFboItem)
     QML_NAMED_ELEMENT(YuvFboItem)
+};
+
+struct VideoFrameFeedForeign
+{
+    Q_GADGET
+    QML_FOREIGN(VideoFrameFeed)
+    QML_NAMED_ELEMENT(VideoFrameFeed)
+    QML_UNCREATABLE("Each device has its own video feed")
 };
 
 struct ControllerForeign

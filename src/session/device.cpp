@@ -14,6 +14,8 @@
 #include "simpleaudioplayer.h"
 #include "videodecoder.h"
 #include "videodemuxer.h"
+#include "videoframefeed.h"
+#include "yuvfboframe.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -50,6 +52,7 @@ struct PhoneSnapshot
 Device::Device(QObject *parent, const QString &serial)
     : QObject(parent), m_adbConnectionSerial(serial)
 {
+    m_videoFeed = new VideoFrameFeed(this);
     m_serverParamsSmallView = new ServerParams(this);
     m_serverParamsBigView = new ServerParams(this);
     m_serverParamsBigView->setMaxSize(720);
@@ -244,7 +247,12 @@ void Device::setEnableAudio(bool enableAudio)
 
 void Device::setShowSize(QSize size)
 {
-    m_showSize = size;
+    m_videoFeed->setShowSize(size);
+}
+
+QSize Device::showSize() const
+{
+    return m_videoFeed->showSize();
 }
 
 void Device::startScrcpySession()
@@ -322,6 +330,7 @@ ScrcpyServer *Device::detachServer()
     m_server = nullptr;
     m_sessionParams = nullptr;
     server->disconnect(this);
+    m_videoFeed->clear();
     releaseVideoPipeline();
     releaseAudioPipeline();
     if (m_audioPlayer) {
@@ -420,6 +429,7 @@ void Device::handleDecodedVideoFrame(AVFrame *frame)
     // item converts with the full-range formula anyway. Through the scaler the tiles,
     // which listen for planes only, would stay black.
     if (frame->format == AV_PIX_FMT_YUV420P || frame->format == AV_PIX_FMT_YUVJ420P) {
+        m_videoFeed->publish(YuvFrame::share(frame));
         emit yuvFrameReady(width, height, frame->data[0], frame->linesize[0], frame->data[1],
                            frame->linesize[1], frame->data[2], frame->linesize[2]);
         return;

@@ -25,6 +25,7 @@ class SimpleAudioPlayer;
 class QTimer;
 class VideoDecoder;
 class VideoDemuxer;
+class VideoFrameFeed;
 struct AVFrame;
 struct SwsContext;
 
@@ -46,6 +47,8 @@ class Device : public QObject, public ControlTarget, public RecordingSource
     Q_PROPERTY(QString nickname READ nickname NOTIFY nickNameChanged)
     Q_PROPERTY(int indexInGroup READ indexInGroup NOTIFY indexInGroupChanged)
     Q_PROPERTY(MediaRecorder *videoRecorder READ videoRecorder CONSTANT)
+    // The newest decoded picture, for the video items (no per-frame signal through QML).
+    Q_PROPERTY(VideoFrameFeed *videoFeed READ videoFeed CONSTANT)
     Q_PROPERTY(QString ipAddress READ ipAddress NOTIFY ipAddressChanged)
     Q_PROPERTY(ConnectionType connectionType READ connectionType NOTIFY connectionTypeChanged)
     Q_PROPERTY(DeviceInfo deviceInfo READ deviceInfo NOTIFY deviceInfoChanged)
@@ -81,6 +84,7 @@ public:
     QString nickname() const override;
     int indexInGroup() const { return m_indexInGroup; }
     MediaRecorder *videoRecorder() const { return m_videoRecorder; }
+    VideoFrameFeed *videoFeed() const { return m_videoFeed; }
     QString ipAddress() const { return m_ipAddress; }
     ConnectionType connectionType() const { return m_connectionType; }
     DeviceInfo deviceInfo() const { return m_deviceInfo; }
@@ -96,7 +100,7 @@ public:
     RecordedStreams recordedStreams() const override;
 
     QSize frameSize() const override { return m_frameSize; }
-    QSize showSize() const override { return m_showSize; }
+    QSize showSize() const override;
 
     // The group numbers its members (-1 outside a group).
     void setIndexInGroup(int index);
@@ -207,7 +211,7 @@ private:
     QPointer<Controller> m_controller;
     int m_indexInGroup = -1;
     bool m_isHostDevice = false;
-    QSize m_showSize{-1, -1};
+    VideoFrameFeed *m_videoFeed = nullptr;
     QSize m_frameSize{-1, -1};
     ServerParams *m_serverParamsSmallView = nullptr;
     ServerParams *m_serverParamsBigView = nullptr;
