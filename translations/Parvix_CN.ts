@@ -39,6 +39,17 @@
     </message>
 </context>
 <context>
+    <name>CommonPhraseManager</name>
+    <message>
+        <source>phrase categories</source>
+        <translation>常用语分类</translation>
+    </message>
+    <message>
+        <source>phrases</source>
+        <translation>常用语</translation>
+    </message>
+</context>
+<context>
     <name>ControlButtons</name>
     <message>
         <source>Home</source>
@@ -265,6 +276,10 @@
         <source>Default Group</source>
         <translation>默认分组</translation>
     </message>
+    <message>
+        <source>device groups</source>
+        <translation>设备分组</translation>
+    </message>
 </context>
 <context>
     <name>DeviceList</name>
@@ -305,6 +320,13 @@
     </message>
 </context>
 <context>
+    <name>DeviceSettings</name>
+    <message>
+        <source>nicknames</source>
+        <translation>昵称</translation>
+    </message>
+</context>
+<context>
     <name>DeviceView</name>
     <message>
         <source>Click To Start</source>
@@ -324,6 +346,31 @@
     <message>
         <source>All files (*.*)</source>
         <translation>所有文件 (*.*)</translation>
+    </message>
+</context>
+<context>
+    <name>JsonFile</name>
+    <message>
+        <source>the folder %1 cannot be made</source>
+        <translation>无法创建文件夹 %1</translation>
+    </message>
+    <message>
+        <source>a folder has the file&apos;s name</source>
+        <translation>已有同名的文件夹</translation>
+    </message>
+</context>
+<context>
+    <name>KeyMapping</name>
+    <message>
+        <source>key-mapping profiles</source>
+        <translation>键位映射方案</translation>
+    </message>
+</context>
+<context>
+    <name>KeyMappingProfile</name>
+    <message>
+        <source>key mappings in a profile</source>
+        <translation>键位映射（每个方案）</translation>
     </message>
 </context>
 <context>
@@ -528,6 +575,49 @@
     <message>
         <source>Settings</source>
         <translation>设置</translation>
+    </message>
+</context>
+<context>
+    <name>StoreErrors</name>
+    <message>
+        <source>device nicknames</source>
+        <translation>设备昵称</translation>
+    </message>
+    <message>
+        <source>device groups</source>
+        <translation>设备分组</translation>
+    </message>
+    <message>
+        <source>key mappings</source>
+        <translation>键位映射</translation>
+    </message>
+    <message>
+        <source>common phrases</source>
+        <translation>常用语</translation>
+    </message>
+    <message>
+        <source>The %1 file %2 is damaged or holds content that could not be used. A copy was kept as %3, and what could be used was loaded.</source>
+        <translation>%1文件 %2 已损坏或含有无法使用的内容。已将其备份为 %3，并已载入可用的部分。</translation>
+    </message>
+    <message>
+        <source>The %1 file %2 is too large to be loaded. It was set aside as %3, and the %1 start empty.</source>
+        <translation>%1文件 %2 过大，无法载入。已将其移存为 %3，%1将从空白开始。</translation>
+    </message>
+    <message>
+        <source>The %1 file %2 could not be read or copied aside. It is left as it is, and changes to the %1 are not saved until it can be read.</source>
+        <translation>无法读取或备份%1文件 %2。该文件保持原样；在它能被读取之前，对%1的更改不会被保存。</translation>
+    </message>
+    <message>
+        <source>The %1 could not be saved to %2 (%3). Your changes are kept until the application quits, and saving is tried again with the next change.</source>
+        <translation>无法将%1保存到 %2（%3）。您的更改会保留到应用程序退出，并会在下次更改时再次尝试保存。</translation>
+    </message>
+    <message>
+        <source>Not added: at most %1 %2 can be kept.</source>
+        <translation>未添加：最多只能保存 %1 个%2。</translation>
+    </message>
+    <message>
+        <source>Not saved: a name or text can have at most %1 characters.</source>
+        <translation>未保存：名称或文本最多只能有 %1 个字符。</translation>
     </message>
 </context>
 <context>

@@ -39,6 +39,17 @@
     </message>
 </context>
 <context>
+    <name>CommonPhraseManager</name>
+    <message>
+        <source>phrase categories</source>
+        <translation>常用語分類</translation>
+    </message>
+    <message>
+        <source>phrases</source>
+        <translation>常用語</translation>
+    </message>
+</context>
+<context>
     <name>ControlButtons</name>
     <message>
         <source>Home</source>
@@ -265,6 +276,10 @@
         <source>Default Group</source>
         <translation>預設分組</translation>
     </message>
+    <message>
+        <source>device groups</source>
+        <translation>裝置分組</translation>
+    </message>
 </context>
 <context>
     <name>DeviceList</name>
@@ -305,6 +320,13 @@
     </message>
 </context>
 <context>
+    <name>DeviceSettings</name>
+    <message>
+        <source>nicknames</source>
+        <translation>暱稱</translation>
+    </message>
+</context>
+<context>
     <name>DeviceView</name>
     <message>
         <source>Click To Start</source>
@@ -324,6 +346,31 @@
     <message>
         <source>All files (*.*)</source>
         <translation>所有檔案 (*.*)</translation>
+    </message>
+</context>
+<context>
+    <name>JsonFile</name>
+    <message>
+        <source>the folder %1 cannot be made</source>
+        <translation>無法建立資料夾 %1</translation>
+    </message>
+    <message>
+        <source>a folder has the file&apos;s name</source>
+        <translation>已有同名的資料夾</translation>
+    </message>
+</context>
+<context>
+    <name>KeyMapping</name>
+    <message>
+        <source>key-mapping profiles</source>
+        <translation>按鍵映射方案</translation>
+    </message>
+</context>
+<context>
+    <name>KeyMappingProfile</name>
+    <message>
+        <source>key mappings in a profile</source>
+        <translation>按鍵映射（每個方案）</translation>
     </message>
 </context>
 <context>
@@ -528,6 +575,49 @@
     <message>
         <source>Settings</source>
         <translation>設定</translation>
+    </message>
+</context>
+<context>
+    <name>StoreErrors</name>
+    <message>
+        <source>device nicknames</source>
+        <translation>裝置暱稱</translation>
+    </message>
+    <message>
+        <source>device groups</source>
+        <translation>裝置分組</translation>
+    </message>
+    <message>
+        <source>key mappings</source>
+        <translation>按鍵映射</translation>
+    </message>
+    <message>
+        <source>common phrases</source>
+        <translation>常用語</translation>
+    </message>
+    <message>
+        <source>The %1 file %2 is damaged or holds content that could not be used. A copy was kept as %3, and what could be used was loaded.</source>
+        <translation>%1檔案 %2 已損毀或含有無法使用的內容。已將其備份為 %3，並已載入可用的部分。</translation>
+    </message>
+    <message>
+        <source>The %1 file %2 is too large to be loaded. It was set aside as %3, and the %1 start empty.</source>
+        <translation>%1檔案 %2 過大，無法載入。已將其移存為 %3，%1將從空白開始。</translation>
+    </message>
+    <message>
+        <source>The %1 file %2 could not be read or copied aside. It is left as it is, and changes to the %1 are not saved until it can be read.</source>
+        <translation>無法讀取或備份%1檔案 %2。該檔案保持原樣；在它能被讀取之前，對%1的變更不會被儲存。</translation>
+    </message>
+    <message>
+        <source>The %1 could not be saved to %2 (%3). Your changes are kept until the application quits, and saving is tried again with the next change.</source>
+        <translation>無法將%1儲存到 %2（%3）。您的變更會保留到應用程式結束，並會在下次變更時再次嘗試儲存。</translation>
+    </message>
+    <message>
+        <source>Not added: at most %1 %2 can be kept.</source>
+        <translation>未新增：最多只能保存 %1 個%2。</translation>
+    </message>
+    <message>
+        <source>Not saved: a name or text can have at most %1 characters.</source>
+        <translation>未儲存：名稱或文字最多只能有 %1 個字元。</translation>
     </message>
 </context>
 <context>

@@ -599,22 +599,14 @@ void Device::runAutojs(QString filePath)
 {
     if (!m_autojs || !m_controller)
         return;
-    QPointer<Autojs> autojs = m_autojs;
-    (void)QtConcurrent::run([autojs, filePath] {
-        if (autojs)
-            autojs->run(filePath);
-    });
+    m_autojs->run(filePath);
 }
 
 void Device::stopAutojs()
 {
     if (!m_controller || !m_autojs || !m_autojs->isRunning())
         return;
-    QPointer<Autojs> autojs = m_autojs;
-    (void)QtConcurrent::run([autojs] {
-        if (autojs)
-            autojs->stop();
-    });
+    m_autojs->stop();
 }
 
 void Device::uploadFile(QString filePath)

@@ -133,7 +133,7 @@ private slots:
         DeviceSettings settings(nullptr);
         settings.setDeviceNickname("S1", "Desk");
         const QByteArray before = readFile(filePath());
-        const QString longName(200, QLatin1Char('n'));
+        const QString longName(DeviceSettings::kMaxNicknameLength, QLatin1Char('n'));
         {
             // The largest file this process may write: the save fails part-way.
             rlimit saved{};

@@ -132,7 +132,7 @@ private slots:
         QTest::newRow("only named groups load") << QByteArray(R"({"device_groups": [
             {"name": "", "settings": {"maxSize": 100}}, {"name": "A"},
             {"name": "B", "settings": {"maxSize": 1000, "cellWidth": 300}}]})")
-                                                << QStringList({"A", "B"}) << false;
+                                                << QStringList({"A", "B"}) << true;
         QTest::newRow("not JSON") << QByteArray(R"({"device_groups": [{"name": "Shop")") << fresh
                                   << true;
         QTest::newRow("array at the root") << QByteArray(R"([{"name": "Shop"}])") << fresh << true;
