@@ -354,7 +354,8 @@ private slots:
     {
         TestFleet fleet(2);
         QVERIFY(fleet.isValid());
-        fleet.setTop("restartMs", 1000);
+        // Long enough for the listing below to see adbd away even on a loaded machine.
+        fleet.setTop("restartMs", 2000);
         const QString serial = fleet.serial(), ip = fleet.phone(serial).value("ip").toString();
         const QString wifi = ip + ":5555";
         const QString usbTransport = fleet.entry(serial)->tokens.value("transport_id");
