@@ -10,11 +10,6 @@
 #include <QTest>
 #include <QtEndian>
 
-extern "C" {
-#include <libavutil/frame.h>
-#include <libavutil/pixfmt.h>
-}
-
 namespace GroupTest {
 
 namespace {
@@ -41,16 +36,6 @@ Device *addMember(DeviceGroup *group, const QString &serial)
     auto *device = new Device(nullptr, serial);
     group->addDevice(device);
     return device;
-}
-
-void setFrameSize(Device *device, const QSize &size)
-{
-    AVFrame *frame = av_frame_alloc();
-    frame->width = size.width();
-    frame->height = size.height();
-    frame->format = AV_PIX_FMT_YUV420P;
-    device->handleDecodedVideoFrame(frame);
-    av_frame_free(&frame);
 }
 
 LoopbackPhone::LoopbackPhone(Device *device) : m_device(device) {}

@@ -6,6 +6,7 @@
 #include "recordingreader.h"
 #include "serverparams.h"
 #include "testregistry.h"
+#include "testsupport.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -340,11 +341,9 @@ private slots:
     void anUnusableFolderFailsTheRecording()
     {
         QFETCH(bool, emptySetting);
-        QFile blocker(m_home->path() + "/not-a-folder");
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
-        blocker.close();
-        AppConfig::instance()->setVideoSavePath(emptySetting ? QString()
-                                                             : blocker.fileName() + "/Videos");
+        const QString blocker = TestSupport::writeFile(m_home->path() + "/not-a-folder", "x");
+        QVERIFY(!blocker.isEmpty());
+        AppConfig::instance()->setVideoSavePath(emptySetting ? QString() : blocker + "/Videos");
         QSignalSpy changes(recorder(), &MediaRecorder::isRecordingChanged);
         recorder()->start();
         QTRY_COMPARE(count("Record Failed"), 1);
