@@ -1,5 +1,6 @@
 #include "groupharness.h"
 
+#include "controlwire.h"
 #include "device.h"
 #include "devicegroup.h"
 #include "serverparams.h"
@@ -8,28 +9,8 @@
 #include <QRect>
 #include <QTcpSocket>
 #include <QTest>
-#include <QtEndian>
 
 namespace GroupTest {
-
-namespace {
-// Length of the control message at the front, -1 while its length is unknown.
-int messageLength(const QByteArray &buffer)
-{
-    if (buffer.isEmpty())
-        return -1;
-    switch (quint8(buffer.at(0))) {
-    case 0:
-        return 14;
-    case 2:
-        return 32;
-    case 9:
-        return buffer.size() < 14 ? -1 : 14 + int(qFromBigEndian<quint32>(buffer.data() + 10));
-    default:
-        return 1;
-    }
-}
-} // namespace
 
 Device *addMember(DeviceGroup *group, const QString &serial)
 {
@@ -66,14 +47,11 @@ QList<QRect> LoopbackPhone::takeTouches(int n)
     while (m_control && touches.size() < n && !deadline.hasExpired()) {
         QTest::qWait(10);
         m_buffer += m_control->readAll();
-        for (int length = messageLength(m_buffer); length > 0 && m_buffer.size() >= length;
-             length = messageLength(m_buffer)) {
-            const char *bytes = m_buffer.constData();
-            if (bytes[0] == 2)
-                touches << QRect(
-                    qFromBigEndian<qint32>(bytes + 10), qFromBigEndian<qint32>(bytes + 14),
-                    qFromBigEndian<quint16>(bytes + 18), qFromBigEndian<quint16>(bytes + 20));
-            m_buffer.remove(0, length);
+        QList<WireMessage> messages;
+        decodeControlMessages(m_buffer, messages);
+        for (const WireMessage &m : messages) {
+            if (m.type == 2)
+                touches << QRect(m.x, m.y, m.width, m.height);
         }
     }
     return touches;
