@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
+#include <QTemporaryDir>
 
 extern "C" {
 #include <libavutil/frame.h>
@@ -45,6 +46,17 @@ QString TestSupport::writeFile(const QString &path, const QByteArray &content)
                    file.write(content) == content.size()
                ? path
                : QString();
+}
+
+QString TestSupport::serverFile()
+{
+    static QTemporaryDir dir;
+    static const QString path = [] {
+        const QString file = writeFile(dir.filePath("scrcpy-server"), "placeholder server\n");
+        qputenv("PARVIX_SCRCPY_SERVER", file.toUtf8());
+        return file;
+    }();
+    return path;
 }
 
 void TestSupport::deliverFrame(Device *device, const QSize &size)

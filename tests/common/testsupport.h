@@ -17,6 +17,9 @@ QByteArray readFile(const QString &path);
 QJsonObject readJson(const QString &path);
 // Writes the file, making its folder; the path, or empty when that failed.
 QString writeFile(const QString &path, const QByteArray &content);
+// A placeholder for the server file each session pushes. The adb bridge reads its
+// location once per process, so this must run before the first session.
+QString serverFile();
 // One decoded frame of this size handed to the device, as its decoder hands it.
 void deliverFrame(Device *device, const QSize &size);
 } // namespace TestSupport

@@ -1,7 +1,7 @@
 #include "virtualfleet.h"
 
 #include "adbrunner.h"
-#include "fakeadb.h"
+#include "testsupport.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -38,7 +38,7 @@ VirtualFleet::VirtualFleet(const QString &phonesimPath, const Options &options)
         m_error = QStringLiteral("cannot switch the fleet to replay");
         return;
     }
-    FakeAdb::serverFile(); // the launcher pushes it; the virtual phone only needs it to exist
+    TestSupport::serverFile(); // the launcher pushes it; the virtual phone only needs it to exist
     qputenv("PHONESIM_HOME", m_home.path().toUtf8());
     ADBRunner::setExecutablePathForTesting(phonesimPath);
     m_valid = true;
