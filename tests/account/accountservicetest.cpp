@@ -268,13 +268,9 @@ private slots:
                  qPrintable(locked.message));
         QVERIFY(!session.isLoggedIn());
 
-        QElapsedTimer timer;
-        timer.start();
-        constexpr int kFlood = 200;
-        for (int attempt = 0; attempt < kFlood; ++attempt)
+        for (int attempt = 0; attempt < 200; ++attempt)
             QCOMPARE(service.call("POST", "/user/login", json("victim@example.com", "x")).status,
                      429);
-        qInfo("%d refused logins: %.2f ms each", kFlood, double(timer.elapsed()) / kFlood);
         QVERIFY(login(&auth, "bystander@example.com", bystanderPassword).success);
         session.clearSession();
 

@@ -43,9 +43,8 @@ private slots:
         QVERIFY(process.waitForFinished(15000));
         QCOMPARE(process.exitStatus(), QProcess::NormalExit);
         QCOMPARE(process.exitCode(), 0);
-        QFile log(fleet.filePath("adb.log"));
-        QVERIFY(log.open(QIODevice::ReadOnly));
-        QVERIFY2(log.readAll().contains("\"kill-server\""), "adb kill-server did not run");
+        QVERIFY2(TestSupport::readFile(fleet.filePath("adb.log")).contains("\"kill-server\""),
+                 "adb kill-server did not run");
     }
 };
 

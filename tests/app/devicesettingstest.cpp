@@ -1,8 +1,9 @@
 // Device nicknames: the map, its file, damaged files, failed saves and lookups from worker
 // threads.
-#include "appconfig.h"
 #include "devicesettings.h"
+#include "appconfig.h"
 #include "testregistry.h"
+#include "testsupport.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,17 +17,11 @@
 #include <sys/resource.h>
 
 namespace {
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+using TestSupport::readFile;
 
 bool writeFile(const QString &path, const QByteArray &content)
 {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+    return !TestSupport::writeFile(path, content).isEmpty();
 }
 
 QByteArray expectedFile(const QJsonObject &nicknames)

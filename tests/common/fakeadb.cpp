@@ -183,15 +183,3 @@ void FakeAdb::clearCalls()
 {
     QFile::remove(m_dir.filePath("calls.log"));
 }
-
-QString FakeAdb::serverFile()
-{
-    static QTemporaryDir dir;
-    static const QString path = [] {
-        const QString file = dir.filePath("scrcpy-server");
-        writeFile(file, "placeholder server\n");
-        qputenv("PARVIX_SCRCPY_SERVER", file.toUtf8());
-        return file;
-    }();
-    return path;
-}

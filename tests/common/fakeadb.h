@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include "testsupport.h"
+
 class FakeAdb
 {
 public:
@@ -53,9 +55,8 @@ public:
     QList<QStringList> callsWith(const QStringList &words) const;
     void clearCalls();
 
-    // A placeholder for the server file each session pushes. The adb bridge reads its
-    // location once per process, so this must run before the first session.
-    static QString serverFile();
+    // The placeholder server file each session pushes (TestSupport::serverFile).
+    static QString serverFile() { return TestSupport::serverFile(); }
 
 private:
     void addRule(const QString &condition, const QList<Reply> &replies);

@@ -1,10 +1,25 @@
 #pragma once
 // Small helpers shared by the test executables.
+#include <QJsonObject>
+#include <QSize>
 #include <QString>
+
+class Device;
 
 namespace TestSupport {
 // Path of the virtual phone executable (empty when the build has none).
 QString phonesimPath();
 // Folder of the test sources (for fixtures).
 QString sourceDir();
+// The whole file, empty when it cannot be read.
+QByteArray readFile(const QString &path);
+// The JSON object in the file, empty when there is none.
+QJsonObject readJson(const QString &path);
+// Writes the file, making its folder; the path, or empty when that failed.
+QString writeFile(const QString &path, const QByteArray &content);
+// A placeholder for the server file each session pushes. The adb bridge reads its
+// location once per process, so this must run before the first session.
+QString serverFile();
+// One decoded frame of this size handed to the device, as its decoder hands it.
+void deliverFrame(Device *device, const QSize &size);
 } // namespace TestSupport

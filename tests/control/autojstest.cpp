@@ -3,6 +3,7 @@
 #include "device.h"
 #include "fakeadb.h"
 #include "testregistry.h"
+#include "testsupport.h"
 
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -81,10 +82,7 @@ class AutojsTest : public QObject
 
     QString writeScript(const QString &name, const QByteArray &content)
     {
-        QFile file(m_dir.filePath(name));
-        if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            file.write(content);
-        return file.fileName();
+        return TestSupport::writeFile(m_dir.filePath(name), content);
     }
 
     // Device messages as "text/type/timeout".

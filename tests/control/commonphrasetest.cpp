@@ -1,17 +1,13 @@
 // The phrase store: categories and phrases, their removal rules and "common_phrases.json".
 #include "commonphrasemanager.h"
 #include "testregistry.h"
+#include "testsupport.h"
 
 #include <QRegularExpression>
 #include <QtTest>
 
 namespace {
-QJsonObject readJson(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object()
-                                          : QJsonObject();
-}
+using TestSupport::readJson;
 
 QStringList texts(const QList<CommonPhrase *> &phrases)
 {
@@ -128,14 +124,12 @@ private slots:
 
     void loadingFillsMissingValues()
     {
-        QFile file(path());
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(R"({
+        QVERIFY(!TestSupport::writeFile(path(), R"({
             "categories": [{"id": "c1", "name": "Names"}, {"name": "No id"}, 42],
             "phrases": [{"text": "no id", "category": "c1"},
                         {"id": "p2", "text": "second", "category": "c1", "description": "d"}]
-        })");
-        file.close();
+        })")
+                     .isEmpty());
         CommonPhraseManager store(path());
         QCOMPARE(store.getCategoriesList().size(), 2);
         QCOMPARE(store.getCategoryById("c1")->description(), QString(""));
@@ -182,17 +176,12 @@ private slots:
     void malformedFileLoadsEmptyAndIsKeptAside()
     {
         const QByteArray damaged = "{\"categories\": [{\"id\": \"c1\", \"name\": \"Na";
-        QFile file(path());
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(damaged);
-        file.close();
+        QVERIFY(!TestSupport::writeFile(path(), damaged).isEmpty());
         CommonPhraseManager store(path());
         QVERIFY(store.getCategoriesList().isEmpty());
         QVERIFY(store.getAllPhrases().isEmpty());
         store.addCategory("New");
-        QFile backup(path() + ".bak");
-        QVERIFY(backup.open(QIODevice::ReadOnly));
-        QCOMPARE(backup.readAll(), damaged);
+        QCOMPARE(TestSupport::readFile(path() + ".bak"), damaged);
         QCOMPARE(readJson(path())["categories"].toArray().size(), 1);
     }
 };

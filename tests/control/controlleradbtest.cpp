@@ -6,6 +6,7 @@
 #include "device.h"
 #include "fakeadb.h"
 #include "testregistry.h"
+#include "testsupport.h"
 
 #include <QImageReader>
 #include <QThreadPool>
@@ -21,10 +22,7 @@ class ControllerAdbTest : public QObject
 
     QString writeFile(const QString &name, const QByteArray &content)
     {
-        QFile file(m_files.filePath(name));
-        if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            file.write(content);
-        return file.fileName();
+        return TestSupport::writeFile(m_files.filePath(name), content);
     }
 
     static QString desktop()
@@ -172,17 +170,12 @@ private slots:
     {
         Device device(nullptr, "wall-phone");
         auto *controller = new Controller(&device, nullptr);
-        const QList<QPair<QString, QString>> names{
-            {"../../escape/x", "wallpaper_..-..-escape-x.png"},
-            {"a\\b:c\nd", "wallpaper_a-b-c-d.png"},
-            {QString::fromUtf8("手机 3"), QString::fromUtf8("wallpaper_手机 3.png")}};
-        for (const auto &[nickname, fileName] : names) {
-            m_adb->clearCalls();
-            controller->setWallpaper(nickname, 64, 64);
-            ADBRunner::workPool()->waitForDone();
-            QVERIFY2(QFileInfo::exists(desktop() + "/" + fileName), qPrintable(fileName));
-            QVERIFY(m_adb->calls().value(0).contains(desktop() + "/" + fileName));
-        }
+        // The name rule's cases are MediaRecorderTest's; here only that the wallpaper obeys it.
+        const QString fileName = "wallpaper_..-..-escape-x.png";
+        controller->setWallpaper("../../escape/x", 64, 64);
+        ADBRunner::workPool()->waitForDone(); // the push runs off the GUI thread
+        QVERIFY(QFileInfo::exists(desktop() + "/" + fileName));
+        QVERIFY(m_adb->calls().value(0).contains(desktop() + "/" + fileName));
         QVERIFY(!QFileInfo::exists(desktop() + "/../../escape"));
 
         controller->setWallpaper(QString(300, QChar(0x957F)), 32, 32); // 900 bytes of UTF-8

@@ -5,29 +5,15 @@
 #include "device.h"
 #include "keymapping.h"
 #include "testregistry.h"
+#include "testsupport.h"
 
 #include <QtTest>
-
-extern "C" {
-#include <libavutil/frame.h>
-}
 
 #include <cmath>
 #include <memory>
 
 namespace {
 constexpr quint64 kFinger = 0xFFFFFFFFFFFFFFFEull;
-
-void giveFrameSize(Device &device, int width, int height)
-{
-    AVFrame *frame = av_frame_alloc();
-    frame->width = width;
-    frame->height = height;
-    frame->format = 0; // AV_PIX_FMT_YUV420P
-    QCOMPARE(av_frame_get_buffer(frame, 0), 0);
-    device.handleDecodedVideoFrame(frame);
-    av_frame_free(&frame);
-}
 
 // Frame position of a view point on a 360x800 view of a 1080x2400 frame.
 QPoint scaled(double x, double y, QSize view = {360, 800})
@@ -86,7 +72,7 @@ private slots:
         QVERIFY(m_link->isConnected());
         m_controller = new Controller(m_device.get(), m_link->hostSocket());
         m_device->setShowSize(QSize(360, 800));
-        giveFrameSize(*m_device, 1080, 2400);
+        TestSupport::deliverFrame(m_device.get(), QSize(1080, 2400));
         QFile::remove(m_dir.filePath("keymappings.json"));
         m_store = std::make_unique<KeyMapping>(m_dir.filePath("keymappings.json"));
     }
@@ -147,7 +133,7 @@ private slots:
         fresh.setShowSize(QSize(360, 800));
         controller->handleMouseEvent(2, 10, 10, 1, 1); // no frame yet
         controller->actionSwipeUp();
-        giveFrameSize(fresh, 1080, 2400);
+        TestSupport::deliverFrame(&fresh, QSize(1080, 2400));
         fresh.setShowSize(QSize(0, 800));
         controller->handleMouseEvent(2, 10, 10, 1, 1); // an empty view
         QVERIFY(link.settle(150).isEmpty());

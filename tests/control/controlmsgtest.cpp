@@ -88,10 +88,6 @@ private slots:
                                           << hex("09 0000000000000000 01 00000006 E4BDA0 E5A5BD");
         QTest::newRow("rotate") << plain(ControlMsg::RotateDevice) << hex("0B");
         QTest::newRow("reset video") << plain(ControlMsg::ResetVideo) << hex("11");
-        QTest::newRow("new key is zero")
-            << plain(ControlMsg::InjectKeycode) << QByteArray(14, '\0');
-        QTest::newRow("new clipboard is empty")
-            << plain(ControlMsg::SetClipboard) << hex("09 0000000000000000 00 00000000");
     }
     void encoding()
     {

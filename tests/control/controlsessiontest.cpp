@@ -10,21 +10,6 @@
 #include <QtTest>
 #include <memory>
 
-namespace {
-QList<QJsonObject> readJsonLines(const QString &path)
-{
-    QList<QJsonObject> lines;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return lines;
-    for (const QByteArray &line : file.readAll().split('\n')) {
-        if (!line.trimmed().isEmpty())
-            lines << QJsonDocument::fromJson(line).object();
-    }
-    return lines;
-}
-} // namespace
-
 class ControlSessionTest : public QObject
 {
     Q_OBJECT
@@ -34,8 +19,10 @@ class ControlSessionTest : public QObject
     QTemporaryDir m_files;
     int m_seen = 0; // control log lines already looked at
 
-    QString phoneDir() const { return m_fleet->home() + "/" + m_fleet->serials().at(0); }
-    QList<QJsonObject> controlLog() const { return readJsonLines(phoneDir() + "/control.jsonl"); }
+    QString serial() const { return m_fleet->serials().at(0); }
+    QString phoneDir() const { return m_fleet->home() + "/" + serial(); }
+    QList<QJsonObject> controlLog() const { return m_fleet->controlLog(serial()); }
+    QList<QJsonObject> autojsLog() const { return m_fleet->jsonLines(serial() + "/autojs.jsonl"); }
     // The lines logged since the last call, once at least count of them are there.
     QList<QJsonObject> newLines(int count)
     {
@@ -49,10 +36,7 @@ class ControlSessionTest : public QObject
 
     QString writeFile(const QString &name, const QByteArray &content)
     {
-        QFile file(m_files.filePath(name));
-        if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            file.write(content);
-        return file.fileName();
+        return TestSupport::writeFile(m_files.filePath(name), content);
     }
 
 private slots:
@@ -93,28 +77,25 @@ private slots:
         const QString text = QString::fromUtf8("群控 ✓ phonesim");
         controller()->actionInputText(text);
         controller()->actionSwipeUp();
+        // The message fields are pinned by ControllerTest; here the phone takes each one: the
+        // touches carry the size of the picture it really sends, so none is dropped.
         const QList<QJsonObject> lines = newLines(3 + 4 + 1 + 7);
-        QCOMPARE(lines.size(), 15);
-        QCOMPARE(lines.at(0).value("type").toString(), "inject_touch_event");
-        QCOMPARE(lines.at(0).value("pointerId").toDouble(), -2.0);
+        QStringList seen;
+        for (const QJsonObject &line : lines) {
+            seen << line.value("type").toString() + QString::number(line.value("action").toInt());
+            if (line.value("type") == "inject_touch_event")
+                QVERIFY(line.value("screenWidth").toInt() == frame.width() &&
+                        line.value("screenHeight").toInt() == frame.height() &&
+                        !line.value("dropped").toBool());
+        }
+        const QString touch = "inject_touch_event", key = "inject_keycode";
+        QCOMPARE(seen,
+                 QStringList({touch + "0", touch + "2", touch + "1", key + "0", key + "1",
+                              key + "0", key + "1", "set_clipboard0", touch + "0", touch + "2",
+                              touch + "2", touch + "2", touch + "2", touch + "2", touch + "1"}));
         QCOMPARE(QPoint(lines.at(0)["x"].toInt(), lines.at(0)["y"].toInt()), QPoint(40, 80));
-        QCOMPARE(lines.at(0).value("pressure").toDouble(), 1.0);
-        QCOMPARE(lines.at(1).value("action").toInt(), 2);
-        QCOMPARE(lines.at(2).value("action").toInt(), 1);
-        QCOMPARE(lines.at(3).value("keycode").toInt(), 3);
-        QCOMPARE(lines.at(4).value("action").toInt(), 1);
-        QCOMPARE(lines.at(5).value("keycode").toInt(), 29);
-        QCOMPARE(lines.at(5).value("metaState").toInt(), 1);
-        QCOMPARE(lines.at(7).value("type").toString(), "set_clipboard");
         QCOMPARE(lines.at(7).value("text").toString(), text);
         QVERIFY(lines.at(7).value("pasted").toBool());
-        for (int i : {0, 1, 2, 8, 9, 10, 11, 12, 13, 14}) {
-            QCOMPARE(lines.at(i).value("type").toString(), "inject_touch_event");
-            QCOMPARE(lines.at(i).value("screenWidth").toInt(), frame.width());
-            QCOMPARE(lines.at(i).value("screenHeight").toInt(), frame.height());
-            QVERIFY(!lines.at(i).value("dropped").toBool());
-        }
-        QCOMPARE(lines.at(14).value("action").toInt(), 1);
     }
 
     void rotationChangesTheSizeTouchesUse()
@@ -164,25 +145,20 @@ private slots:
         for (const auto &[file, content] :
              {std::pair<QString, QByteArray>{"/fs/data/local/tmp/tool.apk", "PK apk bytes"},
               {QString::fromUtf8("/fs/sdcard/Download/清单.txt"), "list"}}) {
-            QFile pushed(phoneDir() + file);
-            QVERIFY(pushed.open(QIODevice::ReadOnly));
-            QCOMPARE(pushed.readAll(), content);
+            QCOMPARE(TestSupport::readFile(phoneDir() + file), content);
         }
 
-        const QString log = phoneDir() + "/autojs.jsonl";
         m_device->runAutojs(
             writeFile("daily.sign.js", QString::fromUtf8("toast('自动签到');\n").toUtf8()));
         QTRY_VERIFY_WITH_TIMEOUT(m_device->autojs()->isRunning(), 20000);
-        QTRY_VERIFY_WITH_TIMEOUT(!readJsonLines(log).isEmpty(), 10000);
-        const QString dump =
-            QJsonDocument(readJsonLines(log).first()).toJson(QJsonDocument::Compact);
+        QTRY_VERIFY_WITH_TIMEOUT(!autojsLog().isEmpty(), 10000);
+        const QString dump = QJsonDocument(autojsLog().first()).toJson(QJsonDocument::Compact);
         QVERIFY2(dump.contains("daily") && dump.contains(QString::fromUtf8("自动签到")),
                  qPrintable(dump));
         m_device->stopAutojs();
         QTRY_VERIFY_WITH_TIMEOUT(!m_device->autojs()->isRunning(), 10000);
-        QTRY_VERIFY_WITH_TIMEOUT(readJsonLines(log).size() >= 2, 10000);
-        const QString stopDump =
-            QJsonDocument(readJsonLines(log).last()).toJson(QJsonDocument::Compact);
+        QTRY_VERIFY_WITH_TIMEOUT(autojsLog().size() >= 2, 10000);
+        const QString stopDump = QJsonDocument(autojsLog().last()).toJson(QJsonDocument::Compact);
         QVERIFY2(stopDump.contains("stopAll"), qPrintable(stopDump));
     }
 };

@@ -2,23 +2,12 @@
 // "keymappings.json" written and read back, including older and damaged files.
 #include "keymapping.h"
 #include "testregistry.h"
+#include "testsupport.h"
 
 #include <QtTest>
 
 namespace {
-QJsonObject readJson(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object()
-                                          : QJsonObject();
-}
-
-void writeText(const QString &path, const QByteArray &text)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(text);
-}
+using TestSupport::readJson;
 
 QVariantMap dataOf(const QVariant &mapping)
 {
@@ -215,7 +204,7 @@ private slots:
 
     void olderFlatFormAndMissingValues()
     {
-        writeText(path(), R"({"currentProfile": "Old", "profiles": {"Old": [
+        QVERIFY(!TestSupport::writeFile(path(), R"({"currentProfile": "Old", "profiles": {"Old": [
             {"keyCode": 65, "modifiers": 0, "keyDisplay": "A", "type": 0, "x": 0.3, "y": 0.6},
             {"keyCode": 66, "keyDisplay": "B", "type": 0, "x": 0.1, "y": 0.2, "data": {}},
             {"keyCode": 87, "keyDisplay": "W", "type": 1,
@@ -223,7 +212,8 @@ private slots:
             "not an entry",
             {"type": 0, "data": {"x": 0.9}},
             {"keyCode": 66, "keyDisplay": "B again", "type": 0, "data": {"x": 0.4, "count": 2}}
-        ]}})");
+        ]}})")
+                     .isEmpty());
         KeyMapping store(path());
         KeyMappingProfile *old = store.currentProfile();
         QVERIFY(old);
@@ -239,7 +229,9 @@ private slots:
         QCOMPARE(entries.at(3).y, 0.0);
         QCOMPARE(old->findEntry(66, 0)->x, 0.1); // duplicates kept; the first answers
 
-        writeText(path(), R"({"currentProfile": "Ghost", "profiles": {"Real": []}})");
+        QVERIFY(!TestSupport::writeFile(path(),
+                                        R"({"currentProfile": "Ghost", "profiles": {"Real": []}})")
+                     .isEmpty());
         KeyMapping ghost(path());
         QCOMPARE(ghost.profileNames(), QStringList({"Real"}));
         QCOMPARE(ghost.currentProfile(), nullptr);
@@ -255,15 +247,13 @@ private slots:
     void damagedFilesLoadEmptyAndAreKeptAside()
     {
         QFETCH(QByteArray, content);
-        writeText(path(), content);
+        QVERIFY(!TestSupport::writeFile(path(), content).isEmpty());
         KeyMapping store(path());
         QVERIFY(store.profileNames().isEmpty());
         QVERIFY(!store.loadFromFile());
         // The first save replaces the file but keeps the user's copy beside it.
         QVERIFY(store.addProfile("Fresh"));
-        QFile backup(path() + ".bak");
-        QVERIFY(backup.open(QIODevice::ReadOnly));
-        QCOMPARE(backup.readAll(), content);
+        QCOMPARE(TestSupport::readFile(path() + ".bak"), content);
         QCOMPARE(savedProfiles().keys(), QStringList({"Fresh"}));
     }
 

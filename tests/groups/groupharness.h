@@ -1,10 +1,9 @@
 #pragma once
-// Stand-ins for the outside world of a device group: a phone end of one mirroring
-// session over loopback, and decoded-frame sizes without a decoder.
+// Stand-ins for the outside world of a device group: members added at once and the phone
+// end of one mirroring session over loopback.
 #include <QByteArray>
 #include <QList>
 #include <QRect>
-#include <QSize>
 #include <QString>
 #include <memory>
 
@@ -16,9 +15,6 @@ namespace GroupTest {
 
 // A member added at once, the way the timed insertion finally does it.
 Device *addMember(DeviceGroup *group, const QString &serial);
-
-// One decoded-frame size, delivered the way the decoder delivers it.
-void setFrameSize(Device *device, const QSize &size);
 
 // The phone's side of a running session: the video and control connections, opened
 // in the order the phone-side server opens them.

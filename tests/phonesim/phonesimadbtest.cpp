@@ -227,10 +227,8 @@ private slots:
         const QString serial = fleet.serial();
         QTemporaryDir local;
         const QStringList names{"photo.jpg", "game.apk", "my app.apk", "notes.txt"};
-        for (const QString &name : names) {
-            QFile file(local.filePath(name));
-            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(name.toUtf8()) > 0);
-        }
+        for (const QString &name : names)
+            QVERIFY(!TestSupport::writeFile(local.filePath(name), name.toUtf8()).isEmpty());
         const auto push = [&](const QString &name, const QString &to) {
             return fleet.on(serial, {"push", local.filePath(name), to});
         };
@@ -242,8 +240,8 @@ private slots:
         QCOMPARE(push("photo.jpg", "/data/local/tmp/new/").exitCode, 0);
         QVERIFY2(exists("/data/local/tmp/new/photo.jpg"), "a path ending in / is a folder");
         QCOMPARE(push("photo.jpg", "/data/local/tmp/renamed.bin").exitCode, 0);
-        QFile pushed(fleet.phoneFile(serial, "/data/local/tmp/renamed.bin"));
-        QVERIFY(pushed.open(QIODevice::ReadOnly) && pushed.readAll() == "photo.jpg");
+        QCOMPARE(TestSupport::readFile(fleet.phoneFile(serial, "/data/local/tmp/renamed.bin")),
+                 QByteArray("photo.jpg"));
         QVERIFY(failsWith(push("missing.txt", "/sdcard/"), "cannot stat"));
         QVERIFY(failsWith(push("photo.jpg", "/system/photo.jpg"), "Permission denied"));
         QVERIFY(!exists("/system/photo.jpg"));
@@ -354,7 +352,8 @@ private slots:
     {
         TestFleet fleet(2);
         QVERIFY(fleet.isValid());
-        fleet.setTop("restartMs", 1000);
+        // Long enough for the listing below to see adbd away even on a loaded machine.
+        fleet.setTop("restartMs", 2000);
         const QString serial = fleet.serial(), ip = fleet.phone(serial).value("ip").toString();
         const QString wifi = ip + ":5555";
         const QString usbTransport = fleet.entry(serial)->tokens.value("transport_id");

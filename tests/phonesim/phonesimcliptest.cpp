@@ -33,16 +33,11 @@ Run runPhonesim(const QStringList &args)
     return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
 }
 
-QByteArray fileBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+using TestSupport::readFile;
 
 bool writeFile(const QString &path, const QByteArray &bytes)
 {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+    return !TestSupport::writeFile(path, bytes).isEmpty();
 }
 
 // Offset of the 4-byte start code of the first NAL unit of this type, -1 when none.
@@ -154,7 +149,7 @@ private slots:
             runPhonesim({"make-clip", "--size", "360x800", "--fps", "20", "--bitrate", "1500000",
                          "--seconds", "1.5", "--key-interval", "0.5", "--out", m_clip});
         QVERIFY2(made.exitCode == 0, made.err.constData());
-        m_clipBytes = fileBytes(m_clip);
+        m_clipBytes = readFile(m_clip);
         QVERIFY(!m_clipBytes.isEmpty());
     }
 

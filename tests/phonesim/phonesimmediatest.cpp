@@ -1,6 +1,7 @@
 // Decodes what the virtual phone's encoders produce, the way the application does, and checks
 // the stream shape (config and key packets, sizes, loops) and the content (layout, touch marks,
 // the Opus tone). Built straight from the simulator's media sources.
+#include "audiofixtures.h"
 #include "audiosource.h"
 #include "media_annexb.h"
 #include "media_replayloop.h"
@@ -164,22 +165,6 @@ VideoOptions smallPhone(bool replay = false, const QString &cacheDir = QString()
     options.name = QStringLiteral("Pixel 7");
     options.serial = QStringLiteral("sim-0001");
     return options;
-}
-
-// Goertzel power at hz, relative to the total power of the signal.
-double toneShare(const std::vector<float> &signal, double hz, int sampleRate)
-{
-    const double coefficient = 2.0 * std::cos(2.0 * M_PI * hz / sampleRate);
-    double s1 = 0, s2 = 0, total = 0;
-    for (float x : signal) {
-        const double s0 = x + coefficient * s1 - s2;
-        s2 = s1;
-        s1 = s0;
-        total += double(x) * x;
-    }
-    const double power = s1 * s1 + s2 * s2 - coefficient * s1 * s2;
-    // A pure tone of N samples gives power = total * N / 2.
-    return total > 0 ? power / (total * signal.size() / 2.0) : 0.0;
 }
 
 } // namespace
@@ -683,11 +668,11 @@ void PhonesimMediaTest::opusTone()
 
     // Over three seconds: energy sits at the tone and nowhere else. A phase that restarted
     // every packet would smear it into 50 Hz side bands.
-    const std::vector<float> span(left.begin() + settled, left.begin() + settled + 3 * 48000);
-    const double share = toneShare(span, toneHz, 48000);
+    const QVector<double> span(left.begin() + settled, left.begin() + settled + 3 * 48000);
+    const double share = AudioFixtures::toneShare(span, 48000, toneHz);
     QVERIFY2(share > 0.97, QByteArray::number(share));
     int crossings = 0;
-    for (size_t i = 1; i < span.size(); ++i)
+    for (qsizetype i = 1; i < span.size(); ++i)
         crossings += (span[i - 1] < 0) != (span[i] < 0) ? 1 : 0;
     QVERIFY2(std::abs(crossings / 6.0 - toneHz) <= toneHz * 0.01 + 1,
              QByteArray::number(crossings));

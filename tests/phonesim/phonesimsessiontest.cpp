@@ -214,8 +214,8 @@ private slots:
         QList<QJsonObject> lines = controlLines(fleet, 9);
         QCOMPARE(lines.at(2).value("effect").toString(), QStringLiteral("paste"));
         QCOMPARE(lines.at(2).value("clipboard").toString().toUtf8(), selection);
-        QFile clipboard(fleet.home() + "/" + serial + "/clipboard.txt");
-        QVERIFY(clipboard.open(QIODevice::ReadOnly) && clipboard.readAll() == "from computer");
+        QCOMPARE(TestSupport::readFile(fleet.home() + "/" + serial + "/clipboard.txt"),
+                 QByteArray("from computer"));
 
         const QByteArray bytes =
             keycodeMessage(0, 3, 0, 0x1000) + keycodeMessage(1, 3) +

@@ -7,6 +7,7 @@
 #include "serverparams.h"
 #include "smalldisk.h"
 #include "testregistry.h"
+#include "testsupport.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -177,7 +178,7 @@ private slots:
         H264TestStream phone(64, 48);
         QSignalSpy changes(recorder(), &MediaRecorder::isRecordingChanged);
         QVERIFY(startRecording());
-        QCOMPARE(changes.count(), 1);
+        QTRY_COMPARE(changes.count(), 1); // posted from the recording thread
         // The running stream's frames, even a key frame, come before the config packet the
         // reset asked for, and a frame follows it before the next key frame: none is written.
         push(phone.frame(StreamTime - 90000, true));

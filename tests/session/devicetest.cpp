@@ -110,9 +110,6 @@ private slots:
     {
         Device device(nullptr, QStringLiteral("other"));
         QVERIFY(!device.running() && !device.controller());
-        QCOMPARE(device.frameSize(), QSize(-1, -1));
-        QCOMPARE(device.currentServerParams(), device.serverParamsSmallView());
-        QCOMPARE(device.indexInGroup(), -1);
         QVERIFY(m_adb->calls().isEmpty());
     }
 

@@ -35,15 +35,6 @@ struct AdbCall
     QStringList args;
     qint64 startMs = 0;
 };
-
-bool containsAll(const QStringList &args, const QStringList &words)
-{
-    for (const QString &word : words) {
-        if (!args.contains(word))
-            return false;
-    }
-    return true;
-}
 } // namespace
 
 class PhoneSessionTest : public QObject
@@ -70,15 +61,11 @@ class PhoneSessionTest : public QObject
     QList<AdbCall> adbCalls(const QStringList &words) const
     {
         QList<AdbCall> calls;
-        QFile log(m_fleet->home() + "/adb.log");
-        if (!log.open(QIODevice::ReadOnly))
-            return calls;
-        for (const QByteArray &line : log.readAll().split('\n')) {
-            const QJsonObject entry = QJsonDocument::fromJson(line).object();
-            AdbCall call{{}, qint64(entry.value("startMs").toDouble())};
-            for (const QJsonValue &arg : entry.value("args").toArray())
-                call.args << arg.toString();
-            if (!entry.isEmpty() && containsAll(call.args, words))
+        for (const QJsonObject &entry : m_fleet->jsonLines("adb.log")) {
+            const AdbCall call{entry.value("args").toVariant().toStringList(),
+                               qint64(entry.value("startMs").toDouble())};
+            if (std::all_of(words.begin(), words.end(),
+                            [&](const QString &word) { return call.args.contains(word); }))
                 calls << call;
         }
         return calls;
@@ -102,14 +89,8 @@ class PhoneSessionTest : public QObject
     QStringList controlLog(const QString &serial) const
     {
         QStringList types;
-        QFile log(m_fleet->home() + "/" + serial + "/control.jsonl");
-        if (log.open(QIODevice::ReadOnly)) {
-            for (const QByteArray &line : log.readAll().split('\n')) {
-                const QJsonObject entry = QJsonDocument::fromJson(line).object();
-                if (!entry.isEmpty())
-                    types << QStringLiteral("key%1").arg(entry.value("keycode").toInt());
-            }
-        }
+        for (const QJsonObject &entry : m_fleet->controlLog(serial))
+            types << QStringLiteral("key%1").arg(entry.value("keycode").toInt());
         return types;
     }
 

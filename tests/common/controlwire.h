@@ -31,7 +31,6 @@ bool decodeControlMessages(QByteArray &buffer, QList<WireMessage> &out, qint64 n
 
 class ControlLink : public QObject
 {
-    Q_OBJECT
 public:
     ControlLink();
     bool isConnected() const
