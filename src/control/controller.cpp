@@ -705,28 +705,25 @@ void Controller::uploadFile(QString filePath)
 
 void Controller::setWallpaper(QString nickname, int width, int height)
 {
-    if (!m_target || width <= 0 || height <= 0)
-        return; // no phone, or its screen size is not known yet
+    if (!m_target)
+        return;
     const QString path = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation) + "/" +
                          FileNames::fit(QStringLiteral("wallpaper_") + nickname, ".png");
-    const QString serial = m_target->adbConnectionSerial();
-    // Drawing, saving a screen-sized PNG and the push take long enough to stall the window.
-    QThreadPool::globalInstance()->start([nickname, width, height, path, serial] {
-        QImage image(width, height, QImage::Format_RGB32);
-        if (image.isNull())
-            return;
-        image.fill(Qt::black);
-        QPainter painter(&image);
-        painter.setRenderHint(QPainter::Antialiasing, true);
-        painter.setPen(QPen(QBrush(Qt::yellow), 2.0, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
-        painter.setFont(QFont("Arial", 80, QFont::Bold, false));
-        QRect textRect = image.rect();
-        textRect.setTop(150);
-        painter.drawText(textRect, Qt::AlignHCenter | Qt::AlignTop, nickname);
-        painter.end();
-        // A file that could not be written must not let an older wallpaper go to the phone.
-        if (!image.save(path))
-            return;
-        ADBRunner::pushWallpaper(serial, path);
-    });
+
+    QImage image(width, height, QImage::Format_RGB32);
+    if (image.isNull())
+        return; // the screen size is not known yet
+    image.fill(Qt::black);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setPen(QPen(QBrush(Qt::yellow), 2.0, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
+    painter.setFont(QFont("Arial", 80, QFont::Bold, false));
+    QRect textRect = image.rect();
+    textRect.setTop(150);
+    painter.drawText(textRect, Qt::AlignHCenter | Qt::AlignTop, nickname);
+    painter.end();
+    // A file that could not be written must not let an older wallpaper go to the phone.
+    if (!image.save(path))
+        return;
+    ADBRunner::pushWallpaper(m_target->adbConnectionSerial(), path);
 }

@@ -127,7 +127,6 @@ private slots:
         Device device(nullptr, "wall-phone");
         auto *controller = new Controller(&device, nullptr);
         controller->setWallpaper("Phone 7", 1080, 2400);
-        QTRY_COMPARE(m_adb->calls().size(), 2); // drawn and pushed off the GUI thread
         const QString path = desktop() + "/wallpaper_Phone 7.png";
         QImage image(path);
         QCOMPARE(image.size(), QSize(1080, 2400));
@@ -175,15 +174,12 @@ private slots:
         for (const auto &[nickname, fileName] : names) {
             m_adb->clearCalls();
             controller->setWallpaper(nickname, 64, 64);
-            QTRY_COMPARE(m_adb->calls().size(), 2);
             QVERIFY2(QFileInfo::exists(desktop() + "/" + fileName), qPrintable(fileName));
             QVERIFY(m_adb->calls().value(0).contains(desktop() + "/" + fileName));
         }
         QVERIFY(!QFileInfo::exists(desktop() + "/../../escape"));
 
-        m_adb->clearCalls();
         controller->setWallpaper(QString(300, QChar(0x957F)), 32, 32); // 900 bytes of UTF-8
-        QTRY_COMPARE(m_adb->calls().size(), 2);
         const QStringList files =
             QDir(desktop()).entryList({QString::fromUtf8("wallpaper_长*")}, QDir::Files);
         QCOMPARE(files.size(), 1);
