@@ -7,12 +7,10 @@
 #include "serverparams.h"
 
 #include <QCoreApplication>
-#include <QFutureWatcher>
 #include <QJSEngine>
 #include <QRandomGenerator>
 #include <QThreadPool>
 #include <QTimer>
-#include <QtConcurrent/QtConcurrentMap>
 
 #include <climits>
 #include <cmath>
@@ -602,52 +600,18 @@ void DeviceGroup::stopAllAutojs()
     }
 }
 
-namespace {
-// The numbered blocks of a group's adb output, one per device in row order.
-QString joinDeviceOutputs(const QStringList &outputs)
-{
-    QString joined;
-    for (int i = 0; i < outputs.size(); ++i) {
-        joined += QStringLiteral("Device %1:\n").arg(i + 1);
-        joined += QStringLiteral("--------------------------------\n");
-        joined += outputs.at(i);
-        joined += QStringLiteral("\n\n");
-    }
-    return joined;
-}
-} // namespace
-
 QString DeviceGroup::executeADBCommand(const QString &input)
 {
-    QStringList outputs;
+    QString output;
     const QList<QPointer<Device>> snapshot = m_devices;
-    for (const QPointer<Device> &device : snapshot)
-        outputs << (device ? device->executeADBCommand(input) : QString());
-    return joinDeviceOutputs(outputs);
-}
-
-void DeviceGroup::executeADBCommandAsync(const QString &input)
-{
-    if (m_adbCommandRunning)
-        return;
-    m_adbCommandRunning = true;
-    emit adbCommandRunningChanged();
-    // The tasks hold serials only, so devices may leave or go meanwhile.
-    QStringList serials;
-    for (Device *device : devices())
-        serials << device->adbConnectionSerial();
-    auto *watcher = new QFutureWatcher<QString>(this);
-    connect(watcher, &QFutureWatcher<QString>::finished, this, [this, watcher] {
-        const QString output = joinDeviceOutputs(watcher->future().results());
-        watcher->deleteLater();
-        m_adbCommandRunning = false;
-        emit adbCommandRunningChanged();
-        emit adbCommandFinished(output);
-    });
-    watcher->setFuture(
-        QtConcurrent::mapped(Device::adbCommandPool(), serials, [input](const QString &serial) {
-            return Device::runADBCommandLines(serial, input);
-        }));
+    for (int i = 0; i < snapshot.size(); ++i) {
+        output += QStringLiteral("Device %1:\n").arg(i + 1);
+        output += QStringLiteral("--------------------------------\n");
+        if (snapshot.at(i))
+            output += snapshot.at(i)->executeADBCommand(input);
+        output += QStringLiteral("\n\n");
+    }
+    return output;
 }
 
 #include "moc_devicegroup.cpp"

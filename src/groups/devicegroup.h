@@ -42,7 +42,6 @@ class DeviceGroup : public QAbstractListModel
     Q_PROPERTY(
         Orientation orientation READ orientation WRITE setOrientation NOTIFY orientationChanged)
     Q_PROPERTY(int bigViewWidth READ bigViewWidth WRITE setBigViewWidth NOTIFY bigViewWidthChanged)
-    Q_PROPERTY(bool adbCommandRunning READ adbCommandRunning NOTIFY adbCommandRunningChanged)
 
 public:
     enum Orientation { Portrait = 0, Landscape = 1 };
@@ -86,7 +85,6 @@ public:
     bool enableAudio() const { return m_enableAudio; }
     Orientation orientation() const { return m_orientation; }
     int bigViewWidth() const { return m_bigViewWidth; }
-    bool adbCommandRunning() const { return m_adbCommandRunning; }
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role) const override;
@@ -122,9 +120,6 @@ public:
     Q_INVOKABLE void uploadFile(const QString &filePath);
     Q_INVOKABLE void runAutojs(const QString &autojsPath);
     Q_INVOKABLE QString executeADBCommand(const QString &input);
-    // The same with the phones side by side, off the GUI thread; adbCommandFinished(output)
-    // brings the text executeADBCommand would have returned. Ignored while one runs.
-    Q_INVOKABLE void executeADBCommandAsync(const QString &input);
     Q_INVOKABLE void stopAllAutojs();
     Q_INVOKABLE void setShowControlButtons(bool show);
     Q_INVOKABLE void setClickDelaySeconds(int seconds);
@@ -161,8 +156,6 @@ signals:
     void orientationChanged();
     void bigViewWidthChanged();
     void settingsChanged();
-    void adbCommandRunningChanged();
-    void adbCommandFinished(QString output);
 
 private:
     template<typename T> void updateSetting(T &member, T value, void (DeviceGroup::*changed)());
@@ -192,5 +185,4 @@ private:
     bool m_enableAudio = false;
     Orientation m_orientation = Portrait;
     int m_bigViewWidth = kNewGroupBigViewWidth;
-    bool m_adbCommandRunning = false;
 };

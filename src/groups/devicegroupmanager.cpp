@@ -250,21 +250,4 @@ bool DeviceGroupManager::restartADBServer()
     return ADBRunner::restartServer();
 }
 
-void DeviceGroupManager::restartADBServerAsync()
-{
-    if (m_restartingADBServer)
-        return;
-    m_restartingADBServer = true;
-    emit restartingADBServerChanged();
-    auto *watcher = new QFutureWatcher<bool>(this);
-    connect(watcher, &QFutureWatcher<bool>::finished, this, [this, watcher] {
-        const bool success = watcher->result();
-        watcher->deleteLater();
-        m_restartingADBServer = false;
-        emit restartingADBServerChanged();
-        emit adbServerRestartFinished(success);
-    });
-    watcher->setFuture(QtConcurrent::run(&ADBRunner::restartServer));
-}
-
 #include "moc_devicegroupmanager.cpp"

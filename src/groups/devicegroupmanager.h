@@ -22,7 +22,6 @@ class DeviceGroupManager : public QObject
     Q_PROPERTY(DeviceGroup *currentSelectedGroup READ currentSelectedGroup NOTIFY
                    currentSelectedGroupChanged)
     Q_PROPERTY(int totalDeviceCount READ totalDeviceCount)
-    Q_PROPERTY(bool restartingADBServer READ restartingADBServer NOTIFY restartingADBServerChanged)
 
 public:
     static constexpr const char *kFileName = "device_groups.json";
@@ -35,7 +34,6 @@ public:
     QList<DeviceGroup *> deviceGroups() const { return m_deviceGroups; }
     DeviceGroup *currentSelectedGroup() const { return m_currentSelectedGroup; }
     int totalDeviceCount() const;
-    bool restartingADBServer() const { return m_restartingADBServer; }
 
     // The group file's location; its folder is created when missing.
     static QString filePath();
@@ -46,8 +44,6 @@ signals:
     void availableDeviceInfosChanged();
     void deviceGroupsChanged();
     void scanError(QString message);
-    void restartingADBServerChanged();
-    void adbServerRestartFinished(bool success);
 
 public slots:
     void handleDeviceAdded(Device *device);
@@ -60,9 +56,6 @@ public:
     Q_INVOKABLE void scanDevices();
     Q_INVOKABLE void clearAvailableDevices();
     Q_INVOKABLE bool restartADBServer();
-    // The same off the GUI thread; adbServerRestartFinished(success) follows. Ignored
-    // while a restart runs.
-    Q_INVOKABLE void restartADBServerAsync();
 
 private:
     // True when the file held something that a save would destroy without a trace.
@@ -78,5 +71,4 @@ private:
     bool m_isScanning = false;
     QList<ADBDeviceInfo> m_availableDeviceInfos;
     QFutureWatcher<QList<ADBDeviceInfo>> *m_scanWatcher = nullptr;
-    bool m_restartingADBServer = false;
 };

@@ -24,7 +24,6 @@
 #include <QRegularExpression>
 #include <QTcpSocket>
 #include <QThread>
-#include <QThreadPool>
 #include <QTimer>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -39,9 +38,6 @@ extern "C" {
 
 namespace {
 using Kind = UserMessage::Kind;
-
-// Free-form adb commands at once, across all devices (a group of 32 phones takes two rounds).
-constexpr int kAdbCommandThreads = 16;
 
 constexpr int kRecorderStopWaitMs = 1000;
 constexpr int kRecorderPollMs = 10;
@@ -702,7 +698,7 @@ void Device::home()
         m_controller->actionHome();
 }
 
-QString Device::runADBCommandLines(const QString &serial, const QString &input)
+QString Device::executeADBCommand(QString input)
 {
     QString result;
     const QStringList lines = input.split(QLatin1Char('\n'));
@@ -710,7 +706,7 @@ QString Device::runADBCommandLines(const QString &serial, const QString &input)
         const QString command = line.trimmed();
         if (command.isEmpty())
             continue;
-        QStringList args{QStringLiteral("-s"), serial};
+        QStringList args{QStringLiteral("-s"), m_adbConnectionSerial};
         args << command.split(QLatin1Char(' '), Qt::SkipEmptyParts);
         const QString output = ADBRunner::runCommand(args);
         result += output;
@@ -718,40 +714,6 @@ QString Device::runADBCommandLines(const QString &serial, const QString &input)
             result += QLatin1Char('\n');
     }
     return result;
-}
-
-QThreadPool *Device::adbCommandPool()
-{
-    static QThreadPool *const pool = [] {
-        auto *p = new QThreadPool(QCoreApplication::instance());
-        p->setMaxThreadCount(kAdbCommandThreads);
-        return p;
-    }();
-    return pool;
-}
-
-QString Device::executeADBCommand(QString input)
-{
-    return runADBCommandLines(m_adbConnectionSerial, input);
-}
-
-void Device::executeADBCommandAsync(QString input)
-{
-    if (m_adbCommandRunning)
-        return;
-    m_adbCommandRunning = true;
-    emit adbCommandRunningChanged();
-    // The watcher dies with the device; the task holds only the serial.
-    auto *watcher = new QFutureWatcher<QString>(this);
-    connect(watcher, &QFutureWatcher<QString>::finished, this, [this, watcher] {
-        const QString output = watcher->result();
-        watcher->deleteLater();
-        m_adbCommandRunning = false;
-        emit adbCommandRunningChanged();
-        emit adbCommandFinished(output);
-    });
-    watcher->setFuture(QtConcurrent::run(adbCommandPool(), &Device::runADBCommandLines,
-                                         m_adbConnectionSerial, input));
 }
 
 void Device::setCurrentKeyMappingProfile(KeyMappingProfile *profile)

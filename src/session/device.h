@@ -22,7 +22,6 @@ class MediaRecorder;
 class ScrcpyServer;
 class ServerParams;
 class SimpleAudioPlayer;
-class QThreadPool;
 class QTimer;
 class VideoDecoder;
 class VideoDemuxer;
@@ -58,7 +57,6 @@ class Device : public QObject, public ControlTarget, public RecordingSource
         bool isAudioEnabled READ isAudioEnabled WRITE setEnableAudio NOTIFY isAudioEnabledChanged)
     Q_PROPERTY(KeyMappingProfile *currentKeyMappingProfile READ currentKeyMappingProfile WRITE
                    setCurrentKeyMappingProfile NOTIFY currentKeyMappingProfileChanged)
-    Q_PROPERTY(bool adbCommandRunning READ adbCommandRunning NOTIFY adbCommandRunningChanged)
 
 public:
     enum ConnectionType { WiFi = 0, USB = 1 };
@@ -94,7 +92,6 @@ public:
     bool isAudioEnabled() const;
     KeyMappingProfile *currentKeyMappingProfile() const override;
     bool switchingToWiFi() const { return m_switchingToWiFi; }
-    bool adbCommandRunning() const { return m_adbCommandRunning; }
     ScrcpyServer *server() const { return m_server; }
     // The current session's demuxers (null while their socket is not connected);
     // the recorder reads the streams' decoder contexts through them.
@@ -118,14 +115,6 @@ public:
     // Both refreshes, in that order, on the global thread pool; the results are
     // applied on this device's thread (and dropped if the device is gone).
     void refreshInBackground();
-
-    // Free-form adb commands, one per line, for the phone with that serial; safe on any
-    // thread. The output of each non-empty line, each ending in a newline.
-    static QString runADBCommandLines(const QString &serial, const QString &input);
-    // The pool that free-form adb commands run on: they mostly wait for adb, so more of
-    // them run at once than there are cores, and a long one does not hold up the scans
-    // and refreshes of the global pool.
-    static QThreadPool *adbCommandPool();
 
     // The one way outcomes reach the tile: as deviceMessage(text, type, timeout).
     void showUserMessage(const QString &message, UserMessage::Kind kind) override;
@@ -166,9 +155,6 @@ public:
     Q_INVOKABLE void showTaskList();
     Q_INVOKABLE void home();
     Q_INVOKABLE QString executeADBCommand(QString input);
-    // The same off the GUI thread: adbCommandFinished(output) follows. Ignored while a
-    // command of this device is still running.
-    Q_INVOKABLE void executeADBCommandAsync(QString input);
     Q_INVOKABLE void setCurrentKeyMappingProfile(KeyMappingProfile *profile);
 
 signals:
@@ -184,8 +170,6 @@ signals:
     void isHostDeviceChanged();
     void isAudioEnabledChanged();
     void currentKeyMappingProfileChanged();
-    void adbCommandRunningChanged();
-    void adbCommandFinished(QString output);
 
     // For the group: the user asked to take this phone out (or it left adb), and a control
     // message this phone sent while it is the group's host.
@@ -244,6 +228,5 @@ private:
     ServerParams *m_sessionParams = nullptr; // the set the running session started with
     QTimer *m_restartTimer = nullptr;        // pending restart after a view switch
     bool m_starting = false;
-    bool m_adbCommandRunning = false;
     SwsContext *m_swsContext = nullptr;
 };

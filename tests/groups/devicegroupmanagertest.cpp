@@ -283,26 +283,6 @@ private slots:
         QCOMPARE(log.names, QStringList({"isScanningChanged", "availableDeviceInfosChanged",
                                          "isScanningChanged"}));
     }
-
-    void adbRestartOffTheGuiThread()
-    {
-        DeviceGroupManager manager;
-        QSignalSpy finished(&manager, &DeviceGroupManager::adbServerRestartFinished);
-        QSignalSpy restarting(&manager, &DeviceGroupManager::restartingADBServerChanged);
-        manager.restartADBServerAsync();
-        QVERIFY(manager.restartingADBServer());
-        manager.restartADBServerAsync(); // ignored while one runs
-        QTRY_COMPARE(finished.size(), 1);
-        QCOMPARE(finished.takeFirst().value(0).toBool(), true);
-        QVERIFY(!manager.restartingADBServer());
-        QCOMPARE(restarting.size(), 2);
-
-        m_adb->set("server_failure", "error: could not install *smartsocket* listener");
-        manager.restartADBServerAsync();
-        QTRY_COMPARE(finished.size(), 1);
-        QCOMPARE(finished.takeFirst().value(0).toBool(), false);
-        QVERIFY(!manager.restartingADBServer());
-    }
 };
 
 PARVIX_TEST(DeviceGroupManagerTest)

@@ -16,7 +16,6 @@
 #include <QThreadPool>
 #include <QtTest>
 
-#include <algorithm>
 #include <memory>
 
 using GroupTest::addMember;
@@ -455,43 +454,6 @@ private slots:
         QCOMPARE(group.executeADBCommand("shell echo hi there"),
                  "Device 1:\n" + hyphens + "\nA:hi there\n\n\n" + "Device 2:\n" + hyphens +
                      "\nB:hi there\n\n\n");
-    }
-
-    // The window's way: the same text, delivered later, with the phones' commands overlapping.
-    void adbCommandAsyncRunsThePhonesSideBySide()
-    {
-        DeviceGroup group;
-        QSignalSpy finished(&group, &DeviceGroup::adbCommandFinished);
-        group.executeADBCommandAsync("shell echo hi");
-        QTRY_COMPARE(finished.size(), 1);
-        QCOMPARE(finished.takeFirst().value(0).toString(), QString());
-
-        const QStringList names{"A", "B", "C", "D", "E", "F"};
-        const QList<QPointer<Device>> d = members(group, names);
-        QSignalSpy running(&group, &DeviceGroup::adbCommandRunningChanged);
-        group.executeADBCommandAsync("shell sleep 1");
-        QVERIFY(group.adbCommandRunning());
-        QVERIFY(finished.isEmpty());
-        group.executeADBCommandAsync("shell echo again"); // ignored while one runs
-        delete d.at(1).data();                            // a phone leaving keeps its block
-        QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 20000);
-        QVERIFY(!group.adbCommandRunning());
-        QCOMPARE(running.size(), 2);
-        QString expected;
-        for (int i = 0; i < names.size(); ++i)
-            expected += QString("Device %1:\n%2\n%3:slept\n\n\n")
-                            .arg(i + 1)
-                            .arg(QString(32, '-'), names.at(i));
-        QCOMPARE(finished.first().value(0).toString(), expected);
-
-        const QList<QByteArray> order = m_adb->read("order.log").split('\n');
-        const int firstEnd =
-            int(std::find_if(order.begin(), order.end(),
-                             [](const QByteArray &l) { return l.startsWith("end"); }) -
-                order.begin());
-        QVERIFY2(firstEnd >= 2, m_adb->read("order.log").constData());
-        QTest::qWait(100);
-        QCOMPARE(finished.size(), 1);
     }
 };
 

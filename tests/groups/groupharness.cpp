@@ -38,10 +38,6 @@ case "$*" in
     fi
     ;;
   *' shell echo '*) serial=$2; shift 4; echo "$serial:$*" ;;
-  *' shell sleep '*)
-    echo "begin $2" >> "$here/order.log"; sleep "$5"; echo "end $2" >> "$here/order.log"
-    echo "$2:slept" ;;
-  'start-server') if [ -f "$here/server_failure" ]; then cat "$here/server_failure"; fi ;;
   *app_process*) exec sleep 60 ;;
   *' push '*) echo '1 file pushed.' ;;
   *) ;;
@@ -94,12 +90,6 @@ void ScriptedAdb::set(const QString &name, const QByteArray &content)
         file.remove();
     else if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         file.write(content);
-}
-
-QByteArray ScriptedAdb::read(const QString &name) const
-{
-    QFile file(m_dir.filePath(name));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 int ScriptedAdb::listingCount() const

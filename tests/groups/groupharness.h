@@ -18,9 +18,7 @@ namespace GroupTest {
 // A shell script in place of adb while it lives. "devices -l" lists the serials in the file
 // "attached"; it first sleeps as long as "delay_<n>" says for the n-th listing, fails with
 // the text of "failure", and with "numbered" present names an extra phone "LISTING<n>".
-// "shell echo WORDS" answers "SERIAL:WORDS"; "shell sleep N" sleeps, answers "SERIAL:slept" and
-// logs "begin SERIAL" and "end SERIAL" to "order.log"; "start-server" prints the text of
-// "server_failure"; app_process runs until killed.
+// "shell echo WORDS" answers "SERIAL:WORDS", app_process runs until killed.
 class ScriptedAdb
 {
 public:
@@ -30,7 +28,6 @@ public:
     // Writes one of the files above; empty content removes it.
     void set(const QString &name, const QByteArray &content);
     void setAttached(const QStringList &serials) { set("attached", serials.join(' ').toUtf8()); }
-    QByteArray read(const QString &name) const;
     int listingCount() const;
 
 private:

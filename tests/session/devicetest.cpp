@@ -336,21 +336,6 @@ private slots:
         QCOMPARE(m_adb->calls(), (QList<QStringList>{{"-s", kSerial, "shell", "echo", "a"},
                                                      {"-s", kSerial, "devices"}}));
         QCOMPARE(m_device->executeADBCommand(QStringLiteral("\n \n")), QString());
-
-        // Off the GUI thread, the same text arrives with the finished signal; a second command
-        // waits for the first.
-        m_adb->clearCalls();
-        QSignalSpy finished(m_device, &Device::adbCommandFinished);
-        QSignalSpy running(m_device, &Device::adbCommandRunningChanged);
-        m_device->executeADBCommandAsync(QStringLiteral("shell echo a\ndevices"));
-        QVERIFY(m_device->adbCommandRunning());
-        m_device->executeADBCommandAsync(QStringLiteral("shell echo a"));
-        QTRY_COMPARE(finished.size(), 1);
-        QCOMPARE(finished.first().value(0).toString(),
-                 QStringLiteral("a\nList of devices attached\n"));
-        QVERIFY(!m_device->adbCommandRunning());
-        QCOMPARE(running.size(), 2);
-        QCOMPARE(m_adb->calls().size(), 2);
     }
 
     void wifiSwitchFailures()
