@@ -700,13 +700,36 @@ void Device::home()
 
 QString Device::executeADBCommand(QString input)
 {
+    return runADBCommandLines(m_adbConnectionSerial, input);
+}
+
+void Device::executeADBCommandAsync(QString input)
+{
+    if (m_adbCommandRunning)
+        return;
+    m_adbCommandRunning = true;
+    emit adbCommandRunningChanged();
+    auto *watcher = new QFutureWatcher<QString>(this);
+    connect(watcher, &QFutureWatcher<QString>::finished, this, [this, watcher] {
+        watcher->deleteLater();
+        m_adbCommandRunning = false;
+        emit adbCommandRunningChanged();
+        emit adbCommandFinished(watcher->result());
+    });
+    const QString serial = m_adbConnectionSerial;
+    watcher->setFuture(QtConcurrent::run(
+        ADBRunner::workPool(), [serial, input] { return runADBCommandLines(serial, input); }));
+}
+
+QString Device::runADBCommandLines(const QString &serial, const QString &input)
+{
     QString result;
     const QStringList lines = input.split(QLatin1Char('\n'));
     for (const QString &line : lines) {
         const QString command = line.trimmed();
         if (command.isEmpty())
             continue;
-        QStringList args{QStringLiteral("-s"), m_adbConnectionSerial};
+        QStringList args{QStringLiteral("-s"), serial};
         args << command.split(QLatin1Char(' '), Qt::SkipEmptyParts);
         const QString output = ADBRunner::runCommand(args);
         result += output;

@@ -47,6 +47,7 @@ class Device : public QObject, public ControlTarget, public RecordingSource
     Q_PROPERTY(QString nickname READ nickname NOTIFY nickNameChanged)
     Q_PROPERTY(int indexInGroup READ indexInGroup NOTIFY indexInGroupChanged)
     Q_PROPERTY(MediaRecorder *videoRecorder READ videoRecorder CONSTANT)
+    Q_PROPERTY(bool adbCommandRunning READ adbCommandRunning NOTIFY adbCommandRunningChanged)
     // The newest decoded picture, for the video items (no per-frame signal through QML).
     Q_PROPERTY(VideoFrameFeed *videoFeed READ videoFeed CONSTANT)
     Q_PROPERTY(QString ipAddress READ ipAddress NOTIFY ipAddressChanged)
@@ -92,6 +93,11 @@ public:
     bool isAudioEnabled() const;
     KeyMappingProfile *currentKeyMappingProfile() const override;
     bool switchingToWiFi() const { return m_switchingToWiFi; }
+    bool adbCommandRunning() const { return m_adbCommandRunning; }
+
+    // adb for each non-empty line of `input` on the phone `serial`, outputs joined
+    // (any thread).
+    static QString runADBCommandLines(const QString &serial, const QString &input);
     ScrcpyServer *server() const { return m_server; }
     // The current session's demuxers (null while their socket is not connected);
     // the recorder reads the streams' decoder contexts through them.
@@ -155,6 +161,8 @@ public:
     Q_INVOKABLE void showTaskList();
     Q_INVOKABLE void home();
     Q_INVOKABLE QString executeADBCommand(QString input);
+    // The same off the GUI thread: adbCommandFinished(output) follows. Ignored while one runs.
+    Q_INVOKABLE void executeADBCommandAsync(QString input);
     Q_INVOKABLE void setCurrentKeyMappingProfile(KeyMappingProfile *profile);
 
 signals:
@@ -180,6 +188,8 @@ signals:
                        const uint8_t *uData, int uStride, const uint8_t *vData, int vStride);
     void frameReady(QImage frame);
     void deviceMessage(QString message, QString type, int timeout);
+    void adbCommandFinished(QString output);
+    void adbCommandRunningChanged();
 
 public slots:
     void handleServerOutput(QByteArray data);
@@ -223,6 +233,7 @@ private:
     QPointer<SimpleAudioPlayer> m_audioPlayer;
     bool m_isScreenShotting = false;
     bool m_switchingToWiFi = false;
+    bool m_adbCommandRunning = false;
     MediaRecorder *m_videoRecorder = nullptr;
     QPointer<KeyMappingProfile> m_currentKeyMappingProfile;
     ServerParams *m_sessionParams = nullptr; // the set the running session started with
