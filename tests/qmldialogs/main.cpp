@@ -1,7 +1,7 @@
 // Qt Quick tests of the dialogs: the real module "Parvix" over virtual phones and, for the
 // account dialogs, the reference account service. Every run gets a private home folder.
 #include "accountdprocess.h"
-#include "device.h"
+#include "adbrunner.h"
 #include "testsupport.h"
 #include "translationloader.h"
 #include "typeregistration.h"
@@ -172,7 +172,7 @@ public slots:
     {
         // Property refreshes and adb commands still running would write into the gone fleet.
         QThreadPool::globalInstance()->waitForDone();
-        Device::adbCommandPool()->waitForDone();
+        ADBRunner::workPool()->waitForDone();
         m_helper.reset();
         m_fleet.reset();
     }
