@@ -43,14 +43,6 @@
         <translation>重启 ADB 服务</translation>
     </message>
     <message>
-        <source>ADB server restarted successfully</source>
-        <translation>ADB 服务重启成功</translation>
-    </message>
-    <message>
-        <source>Failed to restart ADB server</source>
-        <translation>ADB 服务重启失败</translation>
-    </message>
-    <message>
         <source>Cancel</source>
         <translation>取消</translation>
     </message>
@@ -61,6 +53,14 @@
     <message>
         <source>Restarting ADB will disconnect all connected devices.</source>
         <translation>重启 ADB 将断开所有已连接的设备。</translation>
+    </message>
+    <message>
+        <source>ADB server restarted successfully</source>
+        <translation>ADB 服务重启成功</translation>
+    </message>
+    <message>
+        <source>Failed to restart ADB server</source>
+        <translation>ADB 服务重启失败</translation>
     </message>
 </context>
 <context>
@@ -210,11 +210,11 @@
     <name>BigDeviceView</name>
     <message>
         <source>Big Screen</source>
-        <translation type="unfinished"></translation>
+        <translation>大屏</translation>
     </message>
     <message>
         <source>Click To Start</source>
-        <translation type="unfinished">点击启动</translation>
+        <translation>点击启动</translation>
     </message>
 </context>
 <context>
@@ -288,135 +288,135 @@
     <name>ControlButtons</name>
     <message>
         <source>Home</source>
-        <translation type="unfinished"></translation>
+        <translation>主页</translation>
     </message>
     <message>
         <source>Task List</source>
-        <translation type="unfinished"></translation>
+        <translation>任务列表</translation>
     </message>
     <message>
         <source>Back</source>
-        <translation type="unfinished"></translation>
+        <translation>返回</translation>
     </message>
     <message>
         <source>Swipe Up</source>
-        <translation type="unfinished"></translation>
+        <translation>上滑</translation>
     </message>
     <message>
         <source>Swipe Down</source>
-        <translation type="unfinished"></translation>
+        <translation>下滑</translation>
     </message>
     <message>
         <source>Swipe Left</source>
-        <translation type="unfinished"></translation>
+        <translation>左滑</translation>
     </message>
     <message>
         <source>Swipe Right</source>
-        <translation type="unfinished"></translation>
+        <translation>右滑</translation>
     </message>
     <message>
         <source>Rotate Screen</source>
-        <translation type="unfinished"></translation>
+        <translation>旋转屏幕</translation>
     </message>
     <message>
         <source>Screenshot</source>
-        <translation type="unfinished"></translation>
+        <translation>截图</translation>
     </message>
     <message>
         <source>Stop Recording</source>
-        <translation type="unfinished">正在停止录制</translation>
+        <translation>停止录制</translation>
     </message>
     <message>
         <source>Record Video</source>
-        <translation type="unfinished"></translation>
+        <translation>录制视频</translation>
     </message>
     <message>
         <source>Select Phrase</source>
-        <translation type="unfinished">选择常用语</translation>
+        <translation>选择常用语</translation>
     </message>
     <message>
         <source>Volume Up</source>
-        <translation type="unfinished"></translation>
+        <translation>音量加</translation>
     </message>
     <message>
         <source>Volume Down</source>
-        <translation type="unfinished"></translation>
+        <translation>音量减</translation>
     </message>
     <message>
         <source>Upload File</source>
-        <translation type="unfinished"></translation>
+        <translation>上传文件</translation>
     </message>
     <message>
         <source>Select File</source>
-        <translation type="unfinished"></translation>
+        <translation>选择文件</translation>
     </message>
     <message>
         <source>KeyMapping: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>按键映射：%1</translation>
     </message>
     <message>
         <source>Key Mapping</source>
-        <translation type="unfinished"></translation>
+        <translation>按键映射</translation>
     </message>
     <message>
         <source>Screen Position</source>
-        <translation type="unfinished"></translation>
+        <translation>屏幕坐标</translation>
     </message>
     <message>
         <source>Install APK</source>
-        <translation type="unfinished"></translation>
+        <translation>安装 APK</translation>
     </message>
     <message>
         <source>Select APK File</source>
-        <translation type="unfinished"></translation>
+        <translation>选择 APK 文件</translation>
     </message>
     <message>
         <source>APK files (*.apk)</source>
-        <translation type="unfinished"></translation>
+        <translation>APK 文件 (*.apk)</translation>
     </message>
     <message>
         <source>Stop AutoJS</source>
-        <translation type="unfinished"></translation>
+        <translation>停止 AutoJS</translation>
     </message>
     <message>
         <source>Run AutoJS</source>
-        <translation type="unfinished"></translation>
+        <translation>运行 AutoJS</translation>
     </message>
     <message>
         <source>Select AutoJS Script</source>
-        <translation type="unfinished"></translation>
+        <translation>选择 AutoJS 脚本</translation>
     </message>
     <message>
         <source>autojs files (*.js)</source>
-        <translation type="unfinished"></translation>
+        <translation>autojs 文件 (*.js)</translation>
     </message>
     <message>
         <source>Run ADB Command</source>
-        <translation type="unfinished"></translation>
+        <translation>执行 ADB 命令</translation>
     </message>
     <message>
         <source>Screen On</source>
-        <translation type="unfinished"></translation>
+        <translation>点亮屏幕</translation>
     </message>
     <message>
         <source>Screen Off</source>
-        <translation type="unfinished"></translation>
+        <translation>关闭屏幕</translation>
     </message>
     <message>
         <source>Audio Enabled</source>
-        <translation type="unfinished"></translation>
+        <translation>声音已开启</translation>
     </message>
     <message>
         <source>Audio Disabled</source>
-        <translation type="unfinished"></translation>
+        <translation>声音已关闭</translation>
     </message>
     <message>
         <source>Reboot</source>
-        <translation type="unfinished"></translation>
+        <translation>重启</translation>
     </message>
     <message>
         <source>Shutdown</source>
-        <translation type="unfinished"></translation>
+        <translation>关机</translation>
     </message>
 </context>
 <context>
@@ -646,38 +646,38 @@
     <name>DeviceList</name>
     <message>
         <source>name</source>
-        <translation type="unfinished"></translation>
+        <translation>名称</translation>
     </message>
     <message>
         <source>serial</source>
-        <translation type="unfinished"></translation>
+        <translation>序列号</translation>
     </message>
     <message>
         <source>connection type</source>
-        <translation type="unfinished"></translation>
+        <translation>连接方式</translation>
     </message>
 </context>
 <context>
     <name>DeviceMenu</name>
     <message>
         <source>Naming Device</source>
-        <translation type="unfinished"></translation>
+        <translation>设备命名</translation>
     </message>
     <message>
         <source>Enable WiFi Connection</source>
-        <translation type="unfinished"></translation>
+        <translation>启用 WiFi 连接</translation>
     </message>
     <message>
         <source>Disconnect WiFi</source>
-        <translation type="unfinished"></translation>
+        <translation>断开 WiFi</translation>
     </message>
     <message>
         <source>Device Information</source>
-        <translation type="unfinished">设备信息</translation>
+        <translation>设备信息</translation>
     </message>
     <message>
         <source>Move to Group</source>
-        <translation type="unfinished"></translation>
+        <translation>移动到分组</translation>
     </message>
 </context>
 <context>
@@ -774,22 +774,22 @@
     <name>DeviceView</name>
     <message>
         <source>Click To Start</source>
-        <translation type="unfinished">点击启动</translation>
+        <translation>点击启动</translation>
     </message>
     <message>
         <source>On Big Screen</source>
-        <translation type="unfinished"></translation>
+        <translation>大屏显示中</translation>
     </message>
 </context>
 <context>
     <name>FilePicker</name>
     <message>
         <source>Select File</source>
-        <translation type="unfinished"></translation>
+        <translation>选择文件</translation>
     </message>
     <message>
         <source>All files (*.*)</source>
-        <translation type="unfinished"></translation>
+        <translation>所有文件 (*.*)</translation>
     </message>
 </context>
 <context>
@@ -1124,63 +1124,63 @@
     </message>
     <message>
         <source>Devices</source>
-        <translation type="unfinished"></translation>
+        <translation>设备</translation>
     </message>
     <message>
         <source>Manage Device Groups</source>
-        <translation type="unfinished"></translation>
+        <translation>管理设备分组</translation>
     </message>
     <message>
         <source>Restart ADB Server</source>
-        <translation type="unfinished">重启 ADB 服务</translation>
+        <translation>重启 ADB 服务</translation>
     </message>
     <message>
         <source>Tools</source>
-        <translation type="unfinished"></translation>
+        <translation>工具</translation>
     </message>
     <message>
         <source>Common Phrases</source>
-        <translation type="unfinished"></translation>
+        <translation>常用语</translation>
     </message>
     <message>
         <source>Key Mapping</source>
-        <translation type="unfinished"></translation>
+        <translation>按键映射</translation>
     </message>
     <message>
         <source>Member</source>
-        <translation type="unfinished"></translation>
+        <translation>会员</translation>
     </message>
     <message>
         <source>Login</source>
-        <translation type="unfinished">登录</translation>
+        <translation>登录</translation>
     </message>
     <message>
         <source>User Profile</source>
-        <translation type="unfinished">用户资料</translation>
+        <translation>用户资料</translation>
     </message>
     <message>
         <source>Settings</source>
-        <translation type="unfinished"></translation>
+        <translation>设置</translation>
     </message>
     <message>
         <source>About APP</source>
-        <translation type="unfinished"></translation>
+        <translation>关于应用</translation>
     </message>
     <message>
         <source>APP Settings</source>
-        <translation type="unfinished"></translation>
+        <translation>应用设置</translation>
     </message>
     <message>
         <source>Please download the latest version %1 at &lt;br/&gt;&lt;br/&gt; </source>
-        <translation type="unfinished"></translation>
+        <translation>请在以下地址下载最新版本 %1：&lt;br/&gt;&lt;br/&gt; </translation>
     </message>
     <message>
         <source>New Version Available</source>
-        <translation type="unfinished"></translation>
+        <translation>有新版本</translation>
     </message>
     <message>
         <source>OK</source>
-        <translation type="unfinished">确定</translation>
+        <translation>确定</translation>
     </message>
 </context>
 <context>
@@ -1320,98 +1320,98 @@
     <name>PXAlert</name>
     <message>
         <source>Alert</source>
-        <translation type="unfinished"></translation>
+        <translation>提示</translation>
     </message>
     <message>
         <source>OK</source>
-        <translation type="unfinished">确定</translation>
+        <translation>确定</translation>
     </message>
 </context>
 <context>
     <name>PhoneScreenGrid</name>
     <message>
         <source>Devices</source>
-        <translation type="unfinished"></translation>
+        <translation>设备</translation>
     </message>
     <message>
         <source>Start All</source>
-        <translation type="unfinished">全部启动</translation>
+        <translation>全部启动</translation>
     </message>
     <message>
         <source>Stop All</source>
-        <translation type="unfinished">全部停止</translation>
+        <translation>全部停止</translation>
     </message>
     <message>
         <source>Clear All</source>
-        <translation type="unfinished"></translation>
+        <translation>全部清除</translation>
     </message>
     <message>
         <source>🚩 Group Controlling</source>
-        <translation type="unfinished"></translation>
+        <translation>🚩 群控中</translation>
     </message>
     <message>
         <source>Start Group Control</source>
-        <translation type="unfinished"></translation>
+        <translation>开始群控</translation>
     </message>
     <message>
         <source>Portrait</source>
-        <translation type="unfinished"></translation>
+        <translation>竖屏</translation>
     </message>
     <message>
         <source>Landscape</source>
-        <translation type="unfinished"></translation>
+        <translation>横屏</translation>
     </message>
     <message>
         <source>More Group Actions</source>
-        <translation type="unfinished"></translation>
+        <translation>更多分组操作</translation>
     </message>
     <message>
         <source>Screenshot</source>
-        <translation type="unfinished"></translation>
+        <translation>截图</translation>
     </message>
     <message>
         <source>Install APK</source>
-        <translation type="unfinished"></translation>
+        <translation>安装 APK</translation>
     </message>
     <message>
         <source>Select APK File</source>
-        <translation type="unfinished"></translation>
+        <translation>选择 APK 文件</translation>
     </message>
     <message>
         <source>APK files (*.apk)</source>
-        <translation type="unfinished"></translation>
+        <translation>APK 文件 (*.apk)</translation>
     </message>
     <message>
         <source>Upload File</source>
-        <translation type="unfinished"></translation>
+        <translation>上传文件</translation>
     </message>
     <message>
         <source>Select File</source>
-        <translation type="unfinished"></translation>
+        <translation>选择文件</translation>
     </message>
     <message>
         <source>Run AutoJS</source>
-        <translation type="unfinished"></translation>
+        <translation>运行 AutoJS</translation>
     </message>
     <message>
         <source>Select autojs Script</source>
-        <translation type="unfinished"></translation>
+        <translation>选择 autojs 脚本</translation>
     </message>
     <message>
         <source>autojs files (*.js)</source>
-        <translation type="unfinished"></translation>
+        <translation>autojs 文件 (*.js)</translation>
     </message>
     <message>
         <source>Stop AutoJS</source>
-        <translation type="unfinished"></translation>
+        <translation>停止 AutoJS</translation>
     </message>
     <message>
         <source>ADB Commands</source>
-        <translation type="unfinished"></translation>
+        <translation>ADB 命令</translation>
     </message>
     <message>
         <source>Settings</source>
-        <translation type="unfinished"></translation>
+        <translation>设置</translation>
     </message>
 </context>
 <context>

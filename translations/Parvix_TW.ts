@@ -43,14 +43,6 @@
         <translation>重新啟動 ADB 服務</translation>
     </message>
     <message>
-        <source>ADB server restarted successfully</source>
-        <translation>ADB 服務重新啟動成功</translation>
-    </message>
-    <message>
-        <source>Failed to restart ADB server</source>
-        <translation>ADB 服務重新啟動失敗</translation>
-    </message>
-    <message>
         <source>Cancel</source>
         <translation>取消</translation>
     </message>
@@ -61,6 +53,14 @@
     <message>
         <source>Restarting ADB will disconnect all connected devices.</source>
         <translation>重新啟動 ADB 將中斷所有已連線的裝置。</translation>
+    </message>
+    <message>
+        <source>ADB server restarted successfully</source>
+        <translation>ADB 服務重新啟動成功</translation>
+    </message>
+    <message>
+        <source>Failed to restart ADB server</source>
+        <translation>ADB 服務重新啟動失敗</translation>
     </message>
 </context>
 <context>
@@ -210,11 +210,11 @@
     <name>BigDeviceView</name>
     <message>
         <source>Big Screen</source>
-        <translation type="unfinished"></translation>
+        <translation>大螢幕</translation>
     </message>
     <message>
         <source>Click To Start</source>
-        <translation type="unfinished">點擊啟動</translation>
+        <translation>點擊啟動</translation>
     </message>
 </context>
 <context>
@@ -288,135 +288,135 @@
     <name>ControlButtons</name>
     <message>
         <source>Home</source>
-        <translation type="unfinished"></translation>
+        <translation>主頁</translation>
     </message>
     <message>
         <source>Task List</source>
-        <translation type="unfinished"></translation>
+        <translation>工作清單</translation>
     </message>
     <message>
         <source>Back</source>
-        <translation type="unfinished"></translation>
+        <translation>返回</translation>
     </message>
     <message>
         <source>Swipe Up</source>
-        <translation type="unfinished"></translation>
+        <translation>上滑</translation>
     </message>
     <message>
         <source>Swipe Down</source>
-        <translation type="unfinished"></translation>
+        <translation>下滑</translation>
     </message>
     <message>
         <source>Swipe Left</source>
-        <translation type="unfinished"></translation>
+        <translation>左滑</translation>
     </message>
     <message>
         <source>Swipe Right</source>
-        <translation type="unfinished"></translation>
+        <translation>右滑</translation>
     </message>
     <message>
         <source>Rotate Screen</source>
-        <translation type="unfinished"></translation>
+        <translation>旋轉螢幕</translation>
     </message>
     <message>
         <source>Screenshot</source>
-        <translation type="unfinished"></translation>
+        <translation>截圖</translation>
     </message>
     <message>
         <source>Stop Recording</source>
-        <translation type="unfinished">正在停止錄製</translation>
+        <translation>停止錄製</translation>
     </message>
     <message>
         <source>Record Video</source>
-        <translation type="unfinished"></translation>
+        <translation>錄製影片</translation>
     </message>
     <message>
         <source>Select Phrase</source>
-        <translation type="unfinished">選擇常用語</translation>
+        <translation>選擇常用語</translation>
     </message>
     <message>
         <source>Volume Up</source>
-        <translation type="unfinished"></translation>
+        <translation>音量加</translation>
     </message>
     <message>
         <source>Volume Down</source>
-        <translation type="unfinished"></translation>
+        <translation>音量減</translation>
     </message>
     <message>
         <source>Upload File</source>
-        <translation type="unfinished"></translation>
+        <translation>上傳檔案</translation>
     </message>
     <message>
         <source>Select File</source>
-        <translation type="unfinished"></translation>
+        <translation>選擇檔案</translation>
     </message>
     <message>
         <source>KeyMapping: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>按鍵映射：%1</translation>
     </message>
     <message>
         <source>Key Mapping</source>
-        <translation type="unfinished"></translation>
+        <translation>按鍵映射</translation>
     </message>
     <message>
         <source>Screen Position</source>
-        <translation type="unfinished"></translation>
+        <translation>螢幕座標</translation>
     </message>
     <message>
         <source>Install APK</source>
-        <translation type="unfinished"></translation>
+        <translation>安裝 APK</translation>
     </message>
     <message>
         <source>Select APK File</source>
-        <translation type="unfinished"></translation>
+        <translation>選擇 APK 檔案</translation>
     </message>
     <message>
         <source>APK files (*.apk)</source>
-        <translation type="unfinished"></translation>
+        <translation>APK 檔案 (*.apk)</translation>
     </message>
     <message>
         <source>Stop AutoJS</source>
-        <translation type="unfinished"></translation>
+        <translation>停止 AutoJS</translation>
     </message>
     <message>
         <source>Run AutoJS</source>
-        <translation type="unfinished"></translation>
+        <translation>執行 AutoJS</translation>
     </message>
     <message>
         <source>Select AutoJS Script</source>
-        <translation type="unfinished"></translation>
+        <translation>選擇 AutoJS 腳本</translation>
     </message>
     <message>
         <source>autojs files (*.js)</source>
-        <translation type="unfinished"></translation>
+        <translation>autojs 檔案 (*.js)</translation>
     </message>
     <message>
         <source>Run ADB Command</source>
-        <translation type="unfinished"></translation>
+        <translation>執行 ADB 命令</translation>
     </message>
     <message>
         <source>Screen On</source>
-        <translation type="unfinished"></translation>
+        <translation>點亮螢幕</translation>
     </message>
     <message>
         <source>Screen Off</source>
-        <translation type="unfinished"></translation>
+        <translation>關閉螢幕</translation>
     </message>
     <message>
         <source>Audio Enabled</source>
-        <translation type="unfinished"></translation>
+        <translation>聲音已開啟</translation>
     </message>
     <message>
         <source>Audio Disabled</source>
-        <translation type="unfinished"></translation>
+        <translation>聲音已關閉</translation>
     </message>
     <message>
         <source>Reboot</source>
-        <translation type="unfinished"></translation>
+        <translation>重新啟動</translation>
     </message>
     <message>
         <source>Shutdown</source>
-        <translation type="unfinished"></translation>
+        <translation>關機</translation>
     </message>
 </context>
 <context>
@@ -646,38 +646,38 @@
     <name>DeviceList</name>
     <message>
         <source>name</source>
-        <translation type="unfinished"></translation>
+        <translation>名稱</translation>
     </message>
     <message>
         <source>serial</source>
-        <translation type="unfinished"></translation>
+        <translation>序號</translation>
     </message>
     <message>
         <source>connection type</source>
-        <translation type="unfinished"></translation>
+        <translation>連線方式</translation>
     </message>
 </context>
 <context>
     <name>DeviceMenu</name>
     <message>
         <source>Naming Device</source>
-        <translation type="unfinished"></translation>
+        <translation>裝置命名</translation>
     </message>
     <message>
         <source>Enable WiFi Connection</source>
-        <translation type="unfinished"></translation>
+        <translation>啟用 WiFi 連線</translation>
     </message>
     <message>
         <source>Disconnect WiFi</source>
-        <translation type="unfinished"></translation>
+        <translation>中斷 WiFi</translation>
     </message>
     <message>
         <source>Device Information</source>
-        <translation type="unfinished">裝置資訊</translation>
+        <translation>裝置資訊</translation>
     </message>
     <message>
         <source>Move to Group</source>
-        <translation type="unfinished"></translation>
+        <translation>移動到分組</translation>
     </message>
 </context>
 <context>
@@ -774,22 +774,22 @@
     <name>DeviceView</name>
     <message>
         <source>Click To Start</source>
-        <translation type="unfinished">點擊啟動</translation>
+        <translation>點擊啟動</translation>
     </message>
     <message>
         <source>On Big Screen</source>
-        <translation type="unfinished"></translation>
+        <translation>大螢幕顯示中</translation>
     </message>
 </context>
 <context>
     <name>FilePicker</name>
     <message>
         <source>Select File</source>
-        <translation type="unfinished"></translation>
+        <translation>選擇檔案</translation>
     </message>
     <message>
         <source>All files (*.*)</source>
-        <translation type="unfinished"></translation>
+        <translation>所有檔案 (*.*)</translation>
     </message>
 </context>
 <context>
@@ -1124,63 +1124,63 @@
     </message>
     <message>
         <source>Devices</source>
-        <translation type="unfinished"></translation>
+        <translation>裝置</translation>
     </message>
     <message>
         <source>Manage Device Groups</source>
-        <translation type="unfinished"></translation>
+        <translation>管理裝置分組</translation>
     </message>
     <message>
         <source>Restart ADB Server</source>
-        <translation type="unfinished">重新啟動 ADB 服務</translation>
+        <translation>重新啟動 ADB 服務</translation>
     </message>
     <message>
         <source>Tools</source>
-        <translation type="unfinished"></translation>
+        <translation>工具</translation>
     </message>
     <message>
         <source>Common Phrases</source>
-        <translation type="unfinished"></translation>
+        <translation>常用語</translation>
     </message>
     <message>
         <source>Key Mapping</source>
-        <translation type="unfinished"></translation>
+        <translation>按鍵映射</translation>
     </message>
     <message>
         <source>Member</source>
-        <translation type="unfinished"></translation>
+        <translation>會員</translation>
     </message>
     <message>
         <source>Login</source>
-        <translation type="unfinished">登入</translation>
+        <translation>登入</translation>
     </message>
     <message>
         <source>User Profile</source>
-        <translation type="unfinished">使用者資料</translation>
+        <translation>使用者資料</translation>
     </message>
     <message>
         <source>Settings</source>
-        <translation type="unfinished"></translation>
+        <translation>設定</translation>
     </message>
     <message>
         <source>About APP</source>
-        <translation type="unfinished"></translation>
+        <translation>關於應用程式</translation>
     </message>
     <message>
         <source>APP Settings</source>
-        <translation type="unfinished"></translation>
+        <translation>應用程式設定</translation>
     </message>
     <message>
         <source>Please download the latest version %1 at &lt;br/&gt;&lt;br/&gt; </source>
-        <translation type="unfinished"></translation>
+        <translation>請在以下網址下載最新版本 %1：&lt;br/&gt;&lt;br/&gt; </translation>
     </message>
     <message>
         <source>New Version Available</source>
-        <translation type="unfinished"></translation>
+        <translation>有新版本</translation>
     </message>
     <message>
         <source>OK</source>
-        <translation type="unfinished">確定</translation>
+        <translation>確定</translation>
     </message>
 </context>
 <context>
@@ -1320,98 +1320,98 @@
     <name>PXAlert</name>
     <message>
         <source>Alert</source>
-        <translation type="unfinished"></translation>
+        <translation>提示</translation>
     </message>
     <message>
         <source>OK</source>
-        <translation type="unfinished">確定</translation>
+        <translation>確定</translation>
     </message>
 </context>
 <context>
     <name>PhoneScreenGrid</name>
     <message>
         <source>Devices</source>
-        <translation type="unfinished"></translation>
+        <translation>裝置</translation>
     </message>
     <message>
         <source>Start All</source>
-        <translation type="unfinished">全部啟動</translation>
+        <translation>全部啟動</translation>
     </message>
     <message>
         <source>Stop All</source>
-        <translation type="unfinished">全部停止</translation>
+        <translation>全部停止</translation>
     </message>
     <message>
         <source>Clear All</source>
-        <translation type="unfinished"></translation>
+        <translation>全部清除</translation>
     </message>
     <message>
         <source>🚩 Group Controlling</source>
-        <translation type="unfinished"></translation>
+        <translation>🚩 群控中</translation>
     </message>
     <message>
         <source>Start Group Control</source>
-        <translation type="unfinished"></translation>
+        <translation>開始群控</translation>
     </message>
     <message>
         <source>Portrait</source>
-        <translation type="unfinished"></translation>
+        <translation>直向</translation>
     </message>
     <message>
         <source>Landscape</source>
-        <translation type="unfinished"></translation>
+        <translation>橫向</translation>
     </message>
     <message>
         <source>More Group Actions</source>
-        <translation type="unfinished"></translation>
+        <translation>更多分組操作</translation>
     </message>
     <message>
         <source>Screenshot</source>
-        <translation type="unfinished"></translation>
+        <translation>截圖</translation>
     </message>
     <message>
         <source>Install APK</source>
-        <translation type="unfinished"></translation>
+        <translation>安裝 APK</translation>
     </message>
     <message>
         <source>Select APK File</source>
-        <translation type="unfinished"></translation>
+        <translation>選擇 APK 檔案</translation>
     </message>
     <message>
         <source>APK files (*.apk)</source>
-        <translation type="unfinished"></translation>
+        <translation>APK 檔案 (*.apk)</translation>
     </message>
     <message>
         <source>Upload File</source>
-        <translation type="unfinished"></translation>
+        <translation>上傳檔案</translation>
     </message>
     <message>
         <source>Select File</source>
-        <translation type="unfinished"></translation>
+        <translation>選擇檔案</translation>
     </message>
     <message>
         <source>Run AutoJS</source>
-        <translation type="unfinished"></translation>
+        <translation>執行 AutoJS</translation>
     </message>
     <message>
         <source>Select autojs Script</source>
-        <translation type="unfinished"></translation>
+        <translation>選擇 autojs 腳本</translation>
     </message>
     <message>
         <source>autojs files (*.js)</source>
-        <translation type="unfinished"></translation>
+        <translation>autojs 檔案 (*.js)</translation>
     </message>
     <message>
         <source>Stop AutoJS</source>
-        <translation type="unfinished"></translation>
+        <translation>停止 AutoJS</translation>
     </message>
     <message>
         <source>ADB Commands</source>
-        <translation type="unfinished"></translation>
+        <translation>ADB 命令</translation>
     </message>
     <message>
         <source>Settings</source>
-        <translation type="unfinished"></translation>
+        <translation>設定</translation>
     </message>
 </context>
 <context>

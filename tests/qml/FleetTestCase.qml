@@ -7,6 +7,7 @@ TestCase {
     id: base
 
     when: windowShown
+    visible: true
     width: 1400
     height: 900
 

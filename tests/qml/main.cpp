@@ -84,6 +84,7 @@ public slots:
 
     void qmlEngineAvailable(QQmlEngine *engine)
     {
+        engine->addImportPath(QStringLiteral("qrc:/")); // the module's qmldir is a resource
         engine->rootContext()->setContextProperty(QStringLiteral("fleet"), m_testFleet.get());
     }
 

@@ -20,8 +20,15 @@ FleetTestCase {
         DeviceMenu {}
     }
 
+    function toArray(list) {
+        const items = []
+        for (let i = 0; i < list.length; ++i)
+            items.push(list[i])
+        return items
+    }
+
     function buttons(column) {
-        return column.contentItem.children[0].children.filter(child => child.tip !== undefined)
+        return toArray(column.contentItem.children[0].children).filter(child => child.tip !== undefined)
     }
 
     function test_buttonsInOrder() {
@@ -112,7 +119,7 @@ FleetTestCase {
         tryCompare(popup, "opened", true)
 
         // The source group's row is inert.
-        const rows = popup.contentItem.children[0].children.filter(r => r.modelData !== undefined)
+        const rows = toArray(popup.contentItem.children[0].children).filter(r => r.modelData !== undefined)
         const sourceRow = rows.find(r => r.modelData === source)
         const targetRow = rows.find(r => r.modelData === target)
         verify(sourceRow.isSource)

@@ -43,7 +43,8 @@ FleetTestCase {
     function expandAll() {
         for (const button of findAllByName(list, "expandButton"))
             mouseClick(button)
-        tryCompare(rows(), "length", 4)
+        tryVerify(() => rows().length === 4, 2000, "four rows shown")
+        waitForRendering(list)
     }
 
     function test_groupsStartCollapsed() {
@@ -101,7 +102,7 @@ FleetTestCase {
         list.height = 400
         expandAll()
         const menu = findChild(list, "deviceMenu")
-        const a2 = first.devicesForRepeater[1]
+        const a2 = second.devicesForRepeater[1]
         const row = rowOf(a2)
         const clickY = row.height - 5
         const inList = row.mapToItem(list, 20, clickY)
@@ -143,11 +144,16 @@ FleetTestCase {
     function test_headerClickSelectsGroup() {
         const headers = findAllByName(list, "groupHeader")
         compare(headers.length, manager.deviceGroups.length)
-        const index = manager.deviceGroups.indexOf(second)
-        mouseClick(headers[index], 20, 20)
+        const headerOf = group => headers.find(header => header.parent.group === group)
+        mouseClick(headerOf(second), 20, 20)
         compare(manager.currentSelectedGroup, second)
         // The rightmost 40 px belong to the expand button.
-        mouseClick(headers[manager.deviceGroups.indexOf(first)], headers[0].width - 20, 20)
+        mouseClick(headerOf(first), headers[0].width - 20, 20)
         compare(manager.currentSelectedGroup, second)
+        verify(headerOf(first).parent.expanded)
+        // Apart, so that the two clicks are not one double click.
+        wait(Qt.styleHints.mouseDoubleClickInterval + 50)
+        mouseClick(headerOf(first), headers[0].width - 45, 20)
+        compare(manager.currentSelectedGroup, first)
     }
 }

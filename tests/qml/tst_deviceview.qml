@@ -94,8 +94,8 @@ FleetTestCase {
             clock += 5
             mouseMove(input, 10 + i * 5, 10 + i * 5, -1, Qt.LeftButton)
         }
-        // 16 ms later is not enough; 17 ms is.
-        clock += 16
+        // The last one sent was at step 17: 16 ms after it is not enough, 17 ms is.
+        clock += 1
         mouseMove(input, 130, 130, -1, Qt.LeftButton)
         clock += 1
         mouseMove(input, 135, 135, -1, Qt.LeftButton)
@@ -124,8 +124,9 @@ FleetTestCase {
         const serial = dev.adbConnectionSerial
 
         verify(!overlay.visible)
+        // The button may be scrolled out of the column; its action is what counts.
         const toggle = findChild(tile, "screenPositionButton")
-        mouseClick(toggle)
+        toggle.activated()
         verify(overlay.visible, "the control button shows the overlay")
         verify(!input.enabled)
 
@@ -137,7 +138,7 @@ FleetTestCase {
         wait(300)
         compare(touches(serial).length, before, "nothing reaches the phone")
 
-        mouseClick(toggle)
+        toggle.activated()
         verify(!overlay.visible)
         mouseClick(input, 20, 20)
         tryVerify(() => touches(serial).length === before + 2, 5000)

@@ -101,17 +101,9 @@ Flickable {
             anchors.fill: parent
             hoverEnabled: true
             onClicked: button.activated()
+            onContainsMouseChanged: root.hoverButton(button, containsMouse)
         }
 
-        // Created only while hovered: a tile has two dozen buttons and a grid many tiles.
-        Loader {
-            active: area.containsMouse && button.tip !== ""
-            sourceComponent: PXToolTip {
-                parent: button
-                text: button.tip
-                visible: true
-            }
-        }
     }
 
     Column {
@@ -268,6 +260,22 @@ Flickable {
 
     FilePicker {
         id: picker
+    }
+
+    // One tool tip for the column, moved to the button under the pointer: a tile has two dozen
+    // buttons and a grid many tiles.
+    PXToolTip {
+        id: toolTip
+    }
+
+    function hoverButton(button: Item, hovered: bool) {
+        if (hovered) {
+            toolTip.parent = button
+            toolTip.text = Qt.binding(() => button.tip)
+            toolTip.open()
+        } else if (toolTip.parent === button) {
+            toolTip.close()
+        }
     }
 
     DialogHost {

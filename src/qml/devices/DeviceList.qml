@@ -57,34 +57,35 @@ Rectangle {
         deviceMenu.popup(x, top)
     }
 
+    // Presses on empty list space land here, behind the list: the list takes presses only
+    // while it has something to scroll.
+    MouseArea {
+        objectName: "emptySpace"
+        anchors.fill: parent
+        onPressed: mouse => {
+            if (!(mouse.modifiers & Qt.ControlModifier))
+                root.clearSelection()
+        }
+    }
+
     ListView {
         id: list
+        interactive: contentHeight > height
         objectName: "groupList"
         anchors.fill: parent
         anchors.margins: 10
         spacing: 5
         clip: true
-        model: root.deviceGroupManager.deviceGroups
+        model: root.deviceGroupManager ? root.deviceGroupManager.deviceGroups : []
 
-        // Presses on empty list space land here, under the rows; it follows the scrolling.
-        MouseArea {
-            objectName: "emptySpace"
-            y: list.contentY
-            z: -1
-            width: list.width
-            height: list.height
-            onPressed: mouse => {
-                if (!(mouse.modifiers & Qt.ControlModifier))
-                    root.clearSelection()
-            }
-        }
 
         delegate: Column {
             id: groupEntry
 
             required property DeviceGroup modelData
             readonly property DeviceGroup group: modelData
-            readonly property bool isCurrent: root.deviceGroupManager.currentSelectedGroup === group
+            readonly property bool isCurrent: root.deviceGroupManager !== null
+                                              && root.deviceGroupManager.currentSelectedGroup === group
             property bool expanded: false
 
             width: ListView.view.width
@@ -109,7 +110,7 @@ Rectangle {
                     spacing: 8
 
                     Text {
-                        text: groupEntry.group.name
+                        text: groupEntry.group ? groupEntry.group.name : ""
                         color: groupEntry.isCurrent ? Theme.textGreen : Theme.textWhite
                         font.pixelSize: 14
                         font.bold: true
@@ -117,7 +118,7 @@ Rectangle {
                         Layout.maximumWidth: 170
                     }
                     Text {
-                        text: "(" + groupEntry.group.deviceCount + ")"
+                        text: "(" + (groupEntry.group ? groupEntry.group.deviceCount : 0) + ")"
                         color: Theme.textGray
                         font.pixelSize: 12
                     }
@@ -149,7 +150,7 @@ Rectangle {
             }
 
             Repeater {
-                model: groupEntry.expanded ? groupEntry.group.devicesForRepeater : []
+                model: groupEntry.expanded && groupEntry.group ? groupEntry.group.devicesForRepeater : []
 
                 delegate: Rectangle {
                     id: row
@@ -157,7 +158,11 @@ Rectangle {
 
                     required property Device modelData
                     readonly property Device device: modelData
-                    readonly property bool selected: root.selectedDevices.indexOf(device.adbConnectionSerial) >= 0
+                    // The row outlives its device by a moment when the device leaves.
+                    readonly property bool present: device !== null
+                    readonly property string serial: present ? device.adbConnectionSerial : ""
+                    readonly property bool running: present && device.running
+                    readonly property bool selected: present && root.selectedDevices.indexOf(serial) >= 0
 
                     x: groupEntry.width - width
                     width: groupEntry.width - 30
@@ -173,6 +178,8 @@ Rectangle {
                         anchors.rightMargin: 60
                         acceptedButtons: Qt.LeftButton | Qt.RightButton
                         onClicked: mouse => {
+                            if (!row.present)
+                                return
                             if (mouse.button === Qt.RightButton) {
                                 const p = mapToItem(root, mouse.x, mouse.y)
                                 root.openMenu(row.device, groupEntry.group, p.x, p.y)
@@ -190,7 +197,7 @@ Rectangle {
                         spacing: 8
 
                         Text {
-                            text: row.device.indexInGroup + 1
+                            text: row.present ? row.device.indexInGroup + 1 : ""
                             color: Theme.textWhite
                             font.pixelSize: 12
                         }
@@ -200,21 +207,21 @@ Rectangle {
                                 objectName: "nameLine"
                                 width: parent.width
                                 elide: Text.ElideRight
-                                text: qsTr("name") + ": " + row.device.nickname
+                                text: qsTr("name") + ": " + (row.present ? row.device.nickname : "")
                                 color: Theme.textGray
                                 font.pixelSize: Theme.textFont
                             }
                             Text {
                                 width: parent.width
                                 elide: Text.ElideRight
-                                text: qsTr("serial") + ": " + row.device.adbConnectionSerial
+                                text: qsTr("serial") + ": " + row.serial
                                 color: Theme.textGray
                                 font.pixelSize: Theme.textFont
                             }
                             Text {
                                 width: parent.width
                                 elide: Text.ElideRight
-                                text: "ip: " + row.device.ipAddress
+                                text: "ip: " + (row.present ? row.device.ipAddress : "")
                                 color: Theme.textGray
                                 font.pixelSize: Theme.textFont
                             }
@@ -222,7 +229,7 @@ Rectangle {
                                 width: parent.width
                                 elide: Text.ElideRight
                                 text: qsTr("connection type") + ": "
-                                      + (row.device.connectionType === Device.USB ? "USB" : "WiFi")
+                                      + (row.present && row.device.connectionType === Device.WiFi ? "WiFi" : "USB")
                                 color: Theme.textGray
                                 font.pixelSize: Theme.textFont
                             }
@@ -233,13 +240,19 @@ Rectangle {
                             Layout.preferredHeight: 20
                             horizontalAlignment: Text.AlignHCenter
                             verticalAlignment: Text.AlignVCenter
-                            text: row.device.running ? "■" : "▶"
-                            color: row.device.running ? Theme.textRed : Theme.textGreen
+                            text: row.running ? "■" : "▶"
+                            color: row.running ? Theme.textRed : Theme.textGreen
                             font.pixelSize: 14
                             MouseArea {
                                 anchors.fill: parent
-                                onClicked: row.device.running ? row.device.stopScrcpySession()
-                                                              : row.device.startScrcpySession()
+                                onClicked: {
+                                    if (!row.present)
+                                        return
+                                    if (row.running)
+                                        row.device.stopScrcpySession()
+                                    else
+                                        row.device.startScrcpySession()
+                                }
                             }
                         }
                         Text {
@@ -254,7 +267,7 @@ Rectangle {
                             font.bold: true
                             MouseArea {
                                 anchors.fill: parent
-                                onClicked: row.device.removeFromDeviceGroup()
+                                onClicked: if (row.present) row.device.removeFromDeviceGroup()
                             }
                         }
                     }

@@ -90,31 +90,12 @@ Rectangle {
                 height: body.height
                 color: "black"
 
-                Connections {
-                    target: root.device
-                    enabled: video.visible
-                    function onYuvFrameReady(width, height, yData, yStride, uData, uStride, vData, vStride) {
-                        video.present(width, height, yData, yStride, uData, uStride, vData, vStride)
-                        root.device.setShowSize(Qt.size(video.width, video.height))
-                        video.fpsCounter++
-                        const now = Date.now()
-                        if (now - video.lastFpsTime >= 1000) {
-                            video.fps = video.fpsCounter / ((now - video.lastFpsTime) / 1000)
-                            video.fpsCounter = 0
-                            video.lastFpsTime = now
-                        }
-                    }
-                }
-
                 YuvFboItem {
                     id: video
                     objectName: "video"
                     anchors.fill: parent
                     anchors.margins: 1
-                    // INTERIM until the device's frame feed lands: frames through QML.
-                    property real fps: 0
-                    property int fpsCounter: 0
-                    property real lastFpsTime: 0
+                    feed: root.device ? root.device.videoFeed : null
                     visible: root.running && !root.enlarged
 
                     Component.onCompleted: console.log("YuvFboItem created for device:", root.deviceKey)

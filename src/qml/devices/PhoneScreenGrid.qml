@@ -13,7 +13,7 @@ Column {
     // Height over width of a phone screen.
     property real aspectRatio: 16 / 9
 
-    readonly property DeviceGroup currentGroup: deviceGroupManager.currentSelectedGroup
+    readonly property DeviceGroup currentGroup: deviceGroupManager ? deviceGroupManager.currentSelectedGroup : null
     readonly property bool isLandscape: currentGroup !== null
                                         && currentGroup.orientation === DeviceGroup.Landscape
     readonly property int cellWidth: currentGroup ? currentGroup.cellWidth : 220
@@ -39,7 +39,7 @@ Column {
 
     Rectangle {
         id: header
-        width: root.width - 20
+        width: Math.max(0, root.width - 20)
         height: 40
         z: 1
         color: Theme.backgroundBlackGreen
@@ -150,8 +150,8 @@ Column {
     }
 
     ScrollView {
-        width: root.width - 20
-        height: root.height - header.height - 30
+        width: Math.max(0, root.width - 20)
+        height: Math.max(0, root.height - header.height - 30)
         clip: true
 
         GridView {
@@ -192,12 +192,25 @@ Column {
         delegate: Loader {
             id: bigView
             required property Device device
-            active: device !== null && device.isBigView
-            sourceComponent: BigDeviceView {
-                device: bigView.device
-                aspectRatio: root.aspectRatio
-                isLandscape: root.isLandscape
-                bigViewWidth: root.currentGroup ? root.currentGroup.bigViewWidth : 960
+            readonly property bool wanted: device !== null && device.isBigView
+
+            // Loaded by URL: a bound inline component cannot be created in the Loader's context.
+            function update() {
+                if (!wanted) {
+                    source = ""
+                    return
+                }
+                if (item)
+                    return
+                setSource(Qt.resolvedUrl("BigDeviceView.qml"), { device: bigView.device })
+            }
+            onWantedChanged: update()
+            Component.onCompleted: update()
+            onLoaded: {
+                const view = item as BigDeviceView
+                view.aspectRatio = Qt.binding(() => root.aspectRatio)
+                view.isLandscape = Qt.binding(() => root.isLandscape)
+                view.bigViewWidth = Qt.binding(() => root.currentGroup ? root.currentGroup.bigViewWidth : 960)
             }
         }
     }
