@@ -222,7 +222,10 @@ ApplicationWindow {
     DialogHost {
         id: loginDialog
         source: "account/MemberLoginDialog.qml"
-        onCreated: dialog => dialog.switchToRegister.connect(() => root.openDialog("MemberRegisterDialog"))
+        onCreated: dialog => {
+            dialog.switchToRegister.connect(() => root.openDialog("MemberRegisterDialog"))
+            dialog.loggedIn.connect(() => root.openDialog("UserProfileDialog"))
+        }
     }
     DialogHost {
         id: registerDialog
