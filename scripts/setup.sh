@@ -19,6 +19,7 @@ packages=(
   xvfb xauth x11-utils libgl1-mesa-dri mesa-utils imagemagick
   pulseaudio pulseaudio-utils
   python3
+  clang libclang-rt-14-dev # the fuzz targets: clang with libFuzzer (scripts/fuzz.sh)
 )
 
 missing=()
