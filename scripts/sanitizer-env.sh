@@ -4,7 +4,7 @@ supp=$here/tests/sanitizer
 
 # Stop at the first report with a stack; a lambda or buffer used after its frame returned
 # is found too (detect_stack_use_after_return).
-export ASAN_OPTIONS=${ASAN_OPTIONS:-halt_on_error=1:abort_on_error=1:detect_stack_use_after_return=1:strict_string_checks=1:check_initialization_order=1:detect_leaks=1:print_suppressions=0}
+export ASAN_OPTIONS=${ASAN_OPTIONS:-halt_on_error=1:abort_on_error=1:detect_stack_use_after_return=1:check_initialization_order=1:detect_leaks=1:print_suppressions=0}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1:suppressions=$supp/ubsan.supp}
 export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$supp/lsan.supp:print_suppressions=0}
 

@@ -10,6 +10,12 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 
 if [ "${PARVIX_SANITIZE:-0}" = 1 ]; then
   PARVIX_SETUP_ONLY=1 "$here/scripts/setup.sh"
+  # The tests drive the virtual phone of the ordinary build; it is not part of the check.
+  normal=${PARVIX_BUILD_DIR:-$here/build}
+  [ -f "$normal/build.ninja" ] ||
+    cmake -S "$here" -B "$normal" -G Ninja -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE:-RelWithDebInfo}
+  cmake --build "$normal" -j "$(nproc)" --target phonesim
+  export PHONESIM=$normal/tools/phonesim/phonesim
   build=${PARVIX_SANITIZE_BUILD_DIR:-$here/build-sanitize}
   cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPARVIX_SANITIZE=ON
   # Only what the subset runs; every test executable links the whole product anyway.

@@ -1,6 +1,8 @@
 #include "fuzzsupport.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QTemporaryDir>
 
@@ -12,7 +14,11 @@
 namespace {
 QTemporaryDir *privateHome()
 {
-    static QTemporaryDir *home = new QTemporaryDir; // removed by hand at exit
+    // In memory when the machine has it: the stores sync every save to disk.
+    static QTemporaryDir *home = new QTemporaryDir(
+        (QFileInfo(QStringLiteral("/dev/shm")).isWritable() ? QStringLiteral("/dev/shm")
+                                                            : QDir::tempPath()) +
+        QStringLiteral("/parvix-fuzz-XXXXXX")); // removed at exit
     return home;
 }
 } // namespace
