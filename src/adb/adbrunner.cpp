@@ -8,6 +8,7 @@
 #include <QMutexLocker>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QThreadPool>
 #include <atomic>
 #include <stdexcept>
 
@@ -15,6 +16,7 @@ namespace {
 constexpr int kStartTimeoutMs = 5000;
 constexpr int kCommandTimeoutMs = 30000;
 constexpr int kTransferTimeoutMs = 300000; // pushes and installs of large files
+constexpr int kWorkThreads = 8;
 
 const QString kRemoteTmp = QStringLiteral("/data/local/tmp/");
 const QString kWallpaperRemotePath = QStringLiteral("/data/local/tmp/wallpaper_phonefleet.png");
@@ -211,6 +213,16 @@ QList<ADBDeviceInfo> ADBRunner::getDevices()
     if (output.contains(QLatin1String("error"), Qt::CaseSensitive))
         throw std::runtime_error(output.toStdString());
     return parseDevices(output);
+}
+
+QThreadPool *ADBRunner::workPool()
+{
+    static QThreadPool *const pool = [] {
+        auto *threads = new QThreadPool; // lives until the process ends
+        threads->setMaxThreadCount(kWorkThreads);
+        return threads;
+    }();
+    return pool;
 }
 
 QList<ADBDeviceInfo> ADBRunner::parseDevices(const QString &text)

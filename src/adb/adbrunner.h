@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+class QThreadPool;
+
 // Synchronous operations around the adb executable. Each call runs its own
 // process on the calling thread, so calls may run on any number of threads at
 // once. Failures come back as texts beginning with "[error]" or as false; only
@@ -15,6 +17,11 @@ class ADBRunner
 {
 public:
     ADBRunner() = delete;
+
+    // Threads for adb work that must not hold up the GUI thread. Separate from the global
+    // pool: adb calls mostly wait on a process, so more of them run at once than there
+    // are cores, and they never starve screenshot encoding.
+    static QThreadPool *workPool();
 
     static QString adbExecutablePath();
     static QString scrcpyServerFilePath();

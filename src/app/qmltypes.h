@@ -22,6 +22,7 @@
 #include "serverparams.h"
 #include "userinfo.h"
 #include "usersession.h"
+#include "videoframefeed.h"
 #include "yuvfboitem.h"
 
 #include <QJSEngine>
@@ -162,6 +163,14 @@ struct YuvFboItemForeign
     Q_GADGET
     QML_FOREIGN(YuvFboItem)
     QML_NAMED_ELEMENT(YuvFboItem)
+};
+
+struct VideoFrameFeedForeign
+{
+    Q_GADGET
+    QML_FOREIGN(VideoFrameFeed)
+    QML_NAMED_ELEMENT(VideoFrameFeed)
+    QML_UNCREATABLE("Each device has its own video feed")
 };
 
 struct ControllerForeign

@@ -725,5 +725,7 @@ void Controller::setWallpaper(QString nickname, int width, int height)
     // A file that could not be written must not let an older wallpaper go to the phone.
     if (!image.save(path))
         return;
-    ADBRunner::pushWallpaper(m_target->adbConnectionSerial(), path);
+    const QString serial = m_target->adbConnectionSerial();
+    (void)QtConcurrent::run(ADBRunner::workPool(),
+                            [serial, path] { ADBRunner::pushWallpaper(serial, path); });
 }

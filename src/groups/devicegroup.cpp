@@ -1,5 +1,6 @@
 #include "devicegroup.h"
 
+#include "adbrunner.h"
 #include "autojs.h"
 #include "controller.h"
 #include "controlmsg.h"
@@ -7,10 +8,12 @@
 #include "serverparams.h"
 
 #include <QCoreApplication>
+#include <QFutureWatcher>
 #include <QJSEngine>
 #include <QRandomGenerator>
 #include <QThreadPool>
 #include <QTimer>
+#include <QtConcurrent/QtConcurrentMap>
 
 #include <climits>
 #include <cmath>
@@ -600,18 +603,51 @@ void DeviceGroup::stopAllAutojs()
     }
 }
 
-QString DeviceGroup::executeADBCommand(const QString &input)
+namespace {
+// One block per member, numbered in group order; a member gone meanwhile has no output.
+QString groupCommandOutput(const QStringList &outputs)
 {
     QString output;
-    const QList<QPointer<Device>> snapshot = m_devices;
-    for (int i = 0; i < snapshot.size(); ++i) {
+    for (int i = 0; i < outputs.size(); ++i) {
         output += QStringLiteral("Device %1:\n").arg(i + 1);
         output += QStringLiteral("--------------------------------\n");
-        if (snapshot.at(i))
-            output += snapshot.at(i)->executeADBCommand(input);
+        output += outputs.at(i);
         output += QStringLiteral("\n\n");
     }
     return output;
+}
+} // namespace
+
+QString DeviceGroup::executeADBCommand(const QString &input)
+{
+    QStringList outputs;
+    const QList<QPointer<Device>> snapshot = m_devices;
+    for (const QPointer<Device> &device : snapshot)
+        outputs << (device ? device->executeADBCommand(input) : QString());
+    return groupCommandOutput(outputs);
+}
+
+void DeviceGroup::executeADBCommandAsync(const QString &input)
+{
+    if (m_adbCommandRunning)
+        return;
+    m_adbCommandRunning = true;
+    emit adbCommandRunningChanged();
+    QStringList serials;
+    for (const QPointer<Device> &device : std::as_const(m_devices))
+        serials << (device ? device->adbConnectionSerial() : QString());
+    auto *watcher = new QFutureWatcher<QString>(this);
+    connect(watcher, &QFutureWatcher<QString>::finished, this, [this, watcher] {
+        watcher->deleteLater();
+        m_adbCommandRunning = false;
+        emit adbCommandRunningChanged();
+        emit adbCommandFinished(groupCommandOutput(watcher->future().results()));
+    });
+    // The phones side by side, each one's lines in order; results come back in group order.
+    std::function<QString(const QString &)> run = [input](const QString &serial) {
+        return serial.isEmpty() ? QString() : Device::runADBCommandLines(serial, input);
+    };
+    watcher->setFuture(QtConcurrent::mapped(ADBRunner::workPool(), serials, run));
 }
 
 #include "moc_devicegroup.cpp"

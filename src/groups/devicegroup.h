@@ -42,6 +42,7 @@ class DeviceGroup : public QAbstractListModel
     Q_PROPERTY(
         Orientation orientation READ orientation WRITE setOrientation NOTIFY orientationChanged)
     Q_PROPERTY(int bigViewWidth READ bigViewWidth WRITE setBigViewWidth NOTIFY bigViewWidthChanged)
+    Q_PROPERTY(bool adbCommandRunning READ adbCommandRunning NOTIFY adbCommandRunningChanged)
 
 public:
     enum Orientation { Portrait = 0, Landscape = 1 };
@@ -120,6 +121,10 @@ public:
     Q_INVOKABLE void uploadFile(const QString &filePath);
     Q_INVOKABLE void runAutojs(const QString &autojsPath);
     Q_INVOKABLE QString executeADBCommand(const QString &input);
+    // The same off the GUI thread, the phones side by side: adbCommandFinished(output)
+    // follows with the same text. Ignored while one runs.
+    Q_INVOKABLE void executeADBCommandAsync(const QString &input);
+    bool adbCommandRunning() const { return m_adbCommandRunning; }
     Q_INVOKABLE void stopAllAutojs();
     Q_INVOKABLE void setShowControlButtons(bool show);
     Q_INVOKABLE void setClickDelaySeconds(int seconds);
@@ -137,6 +142,8 @@ public:
     Q_INVOKABLE QVariantList getDevicesForRepeater() const;
 
 signals:
+    void adbCommandFinished(QString output);
+    void adbCommandRunningChanged();
     void nameChanged();
     void deviceCountChanged();
     void deviceAddedIntoGroup(Device *device);
@@ -158,6 +165,7 @@ signals:
     void settingsChanged();
 
 private:
+    bool m_adbCommandRunning = false;
     template<typename T> void updateSetting(T &member, T value, void (DeviceGroup::*changed)());
     void applySettingsInBackground();
     void appendRow(Device *device);

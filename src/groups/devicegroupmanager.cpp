@@ -250,4 +250,20 @@ bool DeviceGroupManager::restartADBServer()
     return ADBRunner::restartServer();
 }
 
+void DeviceGroupManager::restartADBServerAsync()
+{
+    if (m_restartingADBServer)
+        return;
+    m_restartingADBServer = true;
+    emit restartingADBServerChanged();
+    auto *watcher = new QFutureWatcher<bool>(this);
+    connect(watcher, &QFutureWatcher<bool>::finished, this, [this, watcher] {
+        watcher->deleteLater();
+        m_restartingADBServer = false;
+        emit restartingADBServerChanged();
+        emit adbServerRestartFinished(watcher->result());
+    });
+    watcher->setFuture(QtConcurrent::run(ADBRunner::workPool(), &ADBRunner::restartServer));
+}
+
 #include "moc_devicegroupmanager.cpp"

@@ -22,6 +22,7 @@ class DeviceGroupManager : public QObject
     Q_PROPERTY(DeviceGroup *currentSelectedGroup READ currentSelectedGroup NOTIFY
                    currentSelectedGroupChanged)
     Q_PROPERTY(int totalDeviceCount READ totalDeviceCount)
+    Q_PROPERTY(bool restartingADBServer READ restartingADBServer NOTIFY restartingADBServerChanged)
 
 public:
     static constexpr const char *kFileName = "device_groups.json";
@@ -44,6 +45,8 @@ signals:
     void availableDeviceInfosChanged();
     void deviceGroupsChanged();
     void scanError(QString message);
+    void restartingADBServerChanged();
+    void adbServerRestartFinished(bool success);
 
 public slots:
     void handleDeviceAdded(Device *device);
@@ -56,6 +59,9 @@ public:
     Q_INVOKABLE void scanDevices();
     Q_INVOKABLE void clearAvailableDevices();
     Q_INVOKABLE bool restartADBServer();
+    // The same off the GUI thread: adbServerRestartFinished(success) follows.
+    Q_INVOKABLE void restartADBServerAsync();
+    bool restartingADBServer() const { return m_restartingADBServer; }
 
 private:
     // True when the file held something that a save would destroy without a trace.
@@ -69,6 +75,7 @@ private:
     QList<DeviceGroup *> m_deviceGroups;
     QPointer<DeviceGroup> m_currentSelectedGroup;
     bool m_isScanning = false;
+    bool m_restartingADBServer = false;
     QList<ADBDeviceInfo> m_availableDeviceInfos;
     QFutureWatcher<QList<ADBDeviceInfo>> *m_scanWatcher = nullptr;
 };

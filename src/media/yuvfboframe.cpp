@@ -1,24 +1,24 @@
 #include "yuvfboframe.h"
 
+#include <QByteArray>
 #include <QtGlobal>
 #include <cstring>
 
-namespace {
-QByteArray copyRows(const uint8_t *source, int stride, int rowBytes, int rows)
-{
-    QByteArray packed(qsizetype(rowBytes) * rows, Qt::Uninitialized);
-    char *target = packed.data();
-    for (int row = 0; row < rows; ++row) {
-        std::memcpy(target, source + qsizetype(row) * stride, size_t(rowBytes));
-        target += rowBytes;
-    }
-    return packed;
+extern "C" {
+#include <libavutil/frame.h>
+#include <libavutil/pixfmt.h>
 }
 
+namespace {
 bool strideCovers(int stride, int rowBytes)
 {
     return qAbs(qint64(stride)) >= rowBytes;
 }
+
+struct PackedPlanes
+{
+    QByteArray bytes[YuvFrame::PlaneCount];
+};
 } // namespace
 
 YuvFrame YuvFrame::copyPacked(int width, int height, const uint8_t *yData, int yStride,
@@ -29,18 +29,61 @@ YuvFrame YuvFrame::copyPacked(int width, int height, const uint8_t *yData, int y
     if (!yData || !uData || !vData)
         return {};
     const int cw = chromaWidth(width);
-    const int ch = chromaHeight(height);
     if (!strideCovers(yStride, width) || !strideCovers(uStride, cw) || !strideCovers(vStride, cw))
         return {};
 
     YuvFrame frame;
     frame.width = width;
     frame.height = height;
-    frame.strideY = width;
-    frame.strideU = cw;
-    frame.strideV = cw;
-    frame.y = copyRows(yData, yStride, width, height);
-    frame.u = copyRows(uData, uStride, cw, ch);
-    frame.v = copyRows(vData, vStride, cw, ch);
+    auto packed = std::make_shared<PackedPlanes>();
+    const uint8_t *sources[PlaneCount] = {yData, uData, vData};
+    const int sourceStrides[PlaneCount] = {yStride, uStride, vStride};
+    for (int plane = 0; plane < PlaneCount; ++plane) {
+        const int rowBytes = frame.planeWidth(plane);
+        const int rows = frame.planeHeight(plane);
+        QByteArray &bytes = packed->bytes[plane];
+        bytes = QByteArray(qsizetype(rowBytes) * rows, Qt::Uninitialized);
+        for (int row = 0; row < rows; ++row)
+            std::memcpy(bytes.data() + qsizetype(row) * rowBytes,
+                        sources[plane] + qsizetype(row) * sourceStrides[plane], size_t(rowBytes));
+        frame.planes[plane] = reinterpret_cast<const uint8_t *>(bytes.constData());
+        frame.strides[plane] = rowBytes;
+    }
+    frame.storage = std::move(packed);
+    return frame;
+}
+
+YuvFrame YuvFrame::share(const AVFrame *source)
+{
+    if (!source || source->width < 1 || source->height < 1)
+        return {};
+    const bool planar420 =
+        source->format == AV_PIX_FMT_YUV420P || source->format == AV_PIX_FMT_YUVJ420P;
+    if (!planar420)
+        return {};
+    const bool topDown =
+        source->linesize[0] > 0 && source->linesize[1] > 0 && source->linesize[2] > 0;
+    if (!source->buf[0] || !topDown || source->width > kMaxDimension ||
+        source->height > kMaxDimension)
+        return copyPacked(source->width, source->height, source->data[0], source->linesize[0],
+                          source->data[1], source->linesize[1], source->data[2],
+                          source->linesize[2]);
+
+    AVFrame *reference = av_frame_alloc();
+    if (!reference || av_frame_ref(reference, source) < 0) {
+        av_frame_free(&reference);
+        return {};
+    }
+    YuvFrame frame;
+    frame.width = reference->width;
+    frame.height = reference->height;
+    for (int plane = 0; plane < PlaneCount; ++plane) {
+        frame.planes[plane] = reference->data[plane];
+        frame.strides[plane] = reference->linesize[plane];
+    }
+    frame.storage = std::shared_ptr<const void>(reference, [](const void *held) {
+        AVFrame *owned = static_cast<AVFrame *>(const_cast<void *>(held));
+        av_frame_free(&owned);
+    });
     return frame;
 }

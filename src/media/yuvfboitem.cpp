@@ -1,17 +1,62 @@
 #include "yuvfboitem.h"
 
+#include "videoframefeed.h"
 #include "yuvfborenderer.h"
 
 #include <QMetaObject>
 #include <QMutexLocker>
 #include <QThread>
+#include <QTimer>
 #include <utility>
 
-YuvFboItem::YuvFboItem(QQuickItem *parent) : QQuickFramebufferObject(parent) {}
+namespace {
+constexpr int kFpsIntervalMs = 1000;
+}
+
+YuvFboItem::YuvFboItem(QQuickItem *parent) : QQuickFramebufferObject(parent)
+{
+    m_fpsTimer = new QTimer(this);
+    m_fpsTimer->setInterval(kFpsIntervalMs);
+    connect(m_fpsTimer, &QTimer::timeout, this, &YuvFboItem::measureFps);
+}
+
+YuvFboItem::~YuvFboItem() = default;
 
 QQuickFramebufferObject::Renderer *YuvFboItem::createRenderer() const
 {
     return new YuvFboRenderer;
+}
+
+VideoFrameFeed *YuvFboItem::feed() const
+{
+    return m_feed;
+}
+
+void YuvFboItem::setFeed(VideoFrameFeed *feed)
+{
+    if (m_feed == feed)
+        return;
+    if (m_feed)
+        m_feed->disconnect(this);
+    m_feed = feed;
+    m_feedFrameShown = false;
+    if (m_feed)
+        connect(m_feed, &VideoFrameFeed::frameAvailable, this, &YuvFboItem::handleFrameAvailable);
+    m_framesShown = 0;
+    m_fpsClock.restart();
+    if (m_feed)
+        m_fpsTimer->start();
+    else
+        m_fpsTimer->stop();
+    emit feedChanged();
+    update();
+}
+
+void YuvFboItem::handleFrameAvailable()
+{
+    // Hidden (scrolled away, or the phone shows in its enlarged view): no work at all.
+    if (isVisible())
+        update();
 }
 
 void YuvFboItem::present(int width, int height, const uint8_t *yData, int yStride,
@@ -43,13 +88,57 @@ void YuvFboItem::clearFrame()
 
 bool YuvFboItem::takePendingFrame(YuvFrame &frame)
 {
-    QMutexLocker lock(&m_mutex);
-    if (!m_hasFrame)
+    {
+        QMutexLocker lock(&m_mutex);
+        if (m_hasFrame) {
+            frame = std::exchange(m_pending, YuvFrame());
+            m_hasFrame = false;
+            ++m_framesShown;
+            return true;
+        }
+    }
+    if (!m_feed || !isVisible())
         return false;
-    frame = std::move(m_pending);
-    m_pending = YuvFrame();
-    m_hasFrame = false;
+    quint64 sequence = 0;
+    YuvFrame newest = m_feed->latest(&sequence);
+    if (m_feedFrameShown && sequence == m_feedSequence)
+        return false;
+    m_feedSequence = sequence;
+    m_feedFrameShown = true;
+    // The view that shows the stream decides where touches land on the phone.
+    m_feed->setShowSize(QSize(int(width()), int(height())));
+    if (newest.isValid())
+        ++m_framesShown;
+    frame = std::move(newest);
     return true;
+}
+
+void YuvFboItem::itemChange(ItemChange change, const ItemChangeData &value)
+{
+    QQuickFramebufferObject::itemChange(change, value);
+    // Back in view: catch up with the newest frame at once.
+    if (change == ItemVisibleHasChanged && value.boolValue && m_feed) {
+        m_feedFrameShown = false;
+        update();
+    }
+}
+
+void YuvFboItem::geometryChange(const QRectF &newGeometry, const QRectF &oldGeometry)
+{
+    QQuickFramebufferObject::geometryChange(newGeometry, oldGeometry);
+    if (m_feed && isVisible() && m_feedFrameShown && newGeometry.size() != oldGeometry.size())
+        m_feed->setShowSize(newGeometry.size().toSize());
+}
+
+void YuvFboItem::measureFps()
+{
+    const qint64 elapsed = m_fpsClock.restart();
+    const qreal fps = elapsed > 0 ? m_framesShown * 1000.0 / elapsed : 0.0;
+    m_framesShown = 0;
+    if (!qFuzzyCompare(fps + 1, m_fps + 1)) {
+        m_fps = fps;
+        emit fpsChanged();
+    }
 }
 
 void YuvFboItem::requestUpdate()

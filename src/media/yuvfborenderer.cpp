@@ -103,6 +103,8 @@ void YuvFboRenderer::render()
     if (m_frameChanged) {
         uploadFrame();
         m_frameChanged = false;
+        // The textures have the pixels; the decoder may reuse its buffers.
+        m_frame = YuvFrame();
     }
     // Empty textures would sample as (0, 0, 0) and convert to green, not black.
     if (m_texturesFilled)
@@ -113,19 +115,18 @@ void YuvFboRenderer::render()
 
 void YuvFboRenderer::uploadFrame()
 {
-    if (!m_frame.isValid())
+    // A cleared feed (the session ended) shows black until the next frame.
+    m_texturesFilled = m_frame.isValid();
+    if (!m_texturesFilled)
         return;
-    const int cw = YuvFrame::chromaWidth(m_frame.width);
-    const int ch = YuvFrame::chromaHeight(m_frame.height);
-    uploadPlane(PlaneY, m_frame.y, m_frame.width, m_frame.height, m_frame.strideY);
-    uploadPlane(PlaneU, m_frame.u, cw, ch, m_frame.strideU);
-    uploadPlane(PlaneV, m_frame.v, cw, ch, m_frame.strideV);
-    m_texturesFilled = true;
+    for (int plane = 0; plane < PlaneCount; ++plane)
+        uploadPlane(plane);
 }
 
-void YuvFboRenderer::uploadPlane(Plane plane, const QByteArray &data, int width, int height,
-                                 int stride)
+void YuvFboRenderer::uploadPlane(int plane)
 {
+    const int width = m_frame.planeWidth(plane);
+    const int height = m_frame.planeHeight(plane);
     glBindTexture(GL_TEXTURE_2D, m_textures[plane]);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     const QSize size(width, height);
@@ -133,11 +134,12 @@ void YuvFboRenderer::uploadPlane(Plane plane, const QByteArray &data, int width,
         glTexImage2D(GL_TEXTURE_2D, 0, GL_LUMINANCE, width, height, 0, GL_LUMINANCE,
                      GL_UNSIGNED_BYTE, nullptr);
         m_textureSizes[plane] = size;
-        qCDebug(lcVideoItem) << "texture allocated: plane" << int(plane) << width << "x" << height;
+        qCDebug(lcVideoItem) << "texture allocated: plane" << plane << width << "x" << height;
     }
-    glPixelStorei(GL_UNPACK_ROW_LENGTH, stride);
+    // Rows are read with their stride straight from the decoder's buffer: no repacking.
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, m_frame.strides[plane]);
     glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width, height, GL_LUMINANCE, GL_UNSIGNED_BYTE,
-                    data.constData());
+                    m_frame.planes[plane]);
     glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4); // GL's default, which Qt Quick may rely on
 }

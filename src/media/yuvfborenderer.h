@@ -26,11 +26,11 @@ protected:
     void synchronize(QQuickFramebufferObject *item) override;
 
 private:
-    enum Plane { PlaneY, PlaneU, PlaneV, PlaneCount };
+    static constexpr int PlaneCount = YuvFrame::PlaneCount;
 
     void buildProgram();
     void uploadFrame();
-    void uploadPlane(Plane plane, const QByteArray &data, int width, int height, int stride);
+    void uploadPlane(int plane);
     void drawQuad();
 
     std::unique_ptr<QOpenGLShaderProgram> m_program;

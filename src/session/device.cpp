@@ -14,6 +14,8 @@
 #include "simpleaudioplayer.h"
 #include "videodecoder.h"
 #include "videodemuxer.h"
+#include "videoframefeed.h"
+#include "yuvfboframe.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -50,6 +52,7 @@ struct PhoneSnapshot
 Device::Device(QObject *parent, const QString &serial)
     : QObject(parent), m_adbConnectionSerial(serial)
 {
+    m_videoFeed = new VideoFrameFeed(this);
     m_serverParamsSmallView = new ServerParams(this);
     m_serverParamsBigView = new ServerParams(this);
     m_serverParamsBigView->setMaxSize(720);
@@ -244,7 +247,12 @@ void Device::setEnableAudio(bool enableAudio)
 
 void Device::setShowSize(QSize size)
 {
-    m_showSize = size;
+    m_videoFeed->setShowSize(size);
+}
+
+QSize Device::showSize() const
+{
+    return m_videoFeed->showSize();
 }
 
 void Device::startScrcpySession()
@@ -322,6 +330,7 @@ ScrcpyServer *Device::detachServer()
     m_server = nullptr;
     m_sessionParams = nullptr;
     server->disconnect(this);
+    m_videoFeed->clear();
     releaseVideoPipeline();
     releaseAudioPipeline();
     if (m_audioPlayer) {
@@ -420,6 +429,7 @@ void Device::handleDecodedVideoFrame(AVFrame *frame)
     // item converts with the full-range formula anyway. Through the scaler the tiles,
     // which listen for planes only, would stay black.
     if (frame->format == AV_PIX_FMT_YUV420P || frame->format == AV_PIX_FMT_YUVJ420P) {
+        m_videoFeed->publish(YuvFrame::share(frame));
         emit yuvFrameReady(width, height, frame->data[0], frame->linesize[0], frame->data[1],
                            frame->linesize[1], frame->data[2], frame->linesize[2]);
         return;
@@ -690,13 +700,36 @@ void Device::home()
 
 QString Device::executeADBCommand(QString input)
 {
+    return runADBCommandLines(m_adbConnectionSerial, input);
+}
+
+void Device::executeADBCommandAsync(QString input)
+{
+    if (m_adbCommandRunning)
+        return;
+    m_adbCommandRunning = true;
+    emit adbCommandRunningChanged();
+    auto *watcher = new QFutureWatcher<QString>(this);
+    connect(watcher, &QFutureWatcher<QString>::finished, this, [this, watcher] {
+        watcher->deleteLater();
+        m_adbCommandRunning = false;
+        emit adbCommandRunningChanged();
+        emit adbCommandFinished(watcher->result());
+    });
+    const QString serial = m_adbConnectionSerial;
+    watcher->setFuture(QtConcurrent::run(
+        ADBRunner::workPool(), [serial, input] { return runADBCommandLines(serial, input); }));
+}
+
+QString Device::runADBCommandLines(const QString &serial, const QString &input)
+{
     QString result;
     const QStringList lines = input.split(QLatin1Char('\n'));
     for (const QString &line : lines) {
         const QString command = line.trimmed();
         if (command.isEmpty())
             continue;
-        QStringList args{QStringLiteral("-s"), m_adbConnectionSerial};
+        QStringList args{QStringLiteral("-s"), serial};
         args << command.split(QLatin1Char(' '), Qt::SkipEmptyParts);
         const QString output = ADBRunner::runCommand(args);
         result += output;

@@ -25,6 +25,7 @@ class SimpleAudioPlayer;
 class QTimer;
 class VideoDecoder;
 class VideoDemuxer;
+class VideoFrameFeed;
 struct AVFrame;
 struct SwsContext;
 
@@ -46,6 +47,9 @@ class Device : public QObject, public ControlTarget, public RecordingSource
     Q_PROPERTY(QString nickname READ nickname NOTIFY nickNameChanged)
     Q_PROPERTY(int indexInGroup READ indexInGroup NOTIFY indexInGroupChanged)
     Q_PROPERTY(MediaRecorder *videoRecorder READ videoRecorder CONSTANT)
+    Q_PROPERTY(bool adbCommandRunning READ adbCommandRunning NOTIFY adbCommandRunningChanged)
+    // The newest decoded picture, for the video items (no per-frame signal through QML).
+    Q_PROPERTY(VideoFrameFeed *videoFeed READ videoFeed CONSTANT)
     Q_PROPERTY(QString ipAddress READ ipAddress NOTIFY ipAddressChanged)
     Q_PROPERTY(ConnectionType connectionType READ connectionType NOTIFY connectionTypeChanged)
     Q_PROPERTY(DeviceInfo deviceInfo READ deviceInfo NOTIFY deviceInfoChanged)
@@ -81,6 +85,7 @@ public:
     QString nickname() const override;
     int indexInGroup() const { return m_indexInGroup; }
     MediaRecorder *videoRecorder() const { return m_videoRecorder; }
+    VideoFrameFeed *videoFeed() const { return m_videoFeed; }
     QString ipAddress() const { return m_ipAddress; }
     ConnectionType connectionType() const { return m_connectionType; }
     DeviceInfo deviceInfo() const { return m_deviceInfo; }
@@ -88,6 +93,11 @@ public:
     bool isAudioEnabled() const;
     KeyMappingProfile *currentKeyMappingProfile() const override;
     bool switchingToWiFi() const { return m_switchingToWiFi; }
+    bool adbCommandRunning() const { return m_adbCommandRunning; }
+
+    // adb for each non-empty line of `input` on the phone `serial`, outputs joined
+    // (any thread).
+    static QString runADBCommandLines(const QString &serial, const QString &input);
     ScrcpyServer *server() const { return m_server; }
     // The current session's demuxers (null while their socket is not connected);
     // the recorder reads the streams' decoder contexts through them.
@@ -96,7 +106,7 @@ public:
     RecordedStreams recordedStreams() const override;
 
     QSize frameSize() const override { return m_frameSize; }
-    QSize showSize() const override { return m_showSize; }
+    QSize showSize() const override;
 
     // The group numbers its members (-1 outside a group).
     void setIndexInGroup(int index);
@@ -151,6 +161,8 @@ public:
     Q_INVOKABLE void showTaskList();
     Q_INVOKABLE void home();
     Q_INVOKABLE QString executeADBCommand(QString input);
+    // The same off the GUI thread: adbCommandFinished(output) follows. Ignored while one runs.
+    Q_INVOKABLE void executeADBCommandAsync(QString input);
     Q_INVOKABLE void setCurrentKeyMappingProfile(KeyMappingProfile *profile);
 
 signals:
@@ -176,6 +188,8 @@ signals:
                        const uint8_t *uData, int uStride, const uint8_t *vData, int vStride);
     void frameReady(QImage frame);
     void deviceMessage(QString message, QString type, int timeout);
+    void adbCommandFinished(QString output);
+    void adbCommandRunningChanged();
 
 public slots:
     void handleServerOutput(QByteArray data);
@@ -207,7 +221,7 @@ private:
     QPointer<Controller> m_controller;
     int m_indexInGroup = -1;
     bool m_isHostDevice = false;
-    QSize m_showSize{-1, -1};
+    VideoFrameFeed *m_videoFeed = nullptr;
     QSize m_frameSize{-1, -1};
     ServerParams *m_serverParamsSmallView = nullptr;
     ServerParams *m_serverParamsBigView = nullptr;
@@ -219,6 +233,7 @@ private:
     QPointer<SimpleAudioPlayer> m_audioPlayer;
     bool m_isScreenShotting = false;
     bool m_switchingToWiFi = false;
+    bool m_adbCommandRunning = false;
     MediaRecorder *m_videoRecorder = nullptr;
     QPointer<KeyMappingProfile> m_currentKeyMappingProfile;
     ServerParams *m_sessionParams = nullptr; // the set the running session started with

@@ -1,5 +1,6 @@
 // The controller's adb jobs: install, upload, reboot, power-off and the nickname wallpaper,
 // against a scripted adb.
+#include "adbrunner.h"
 #include "controller.h"
 #include "controlwire.h"
 #include "device.h"
@@ -7,6 +8,7 @@
 #include "testregistry.h"
 
 #include <QImageReader>
+#include <QThreadPool>
 #include <QtTest>
 #include <memory>
 
@@ -152,7 +154,8 @@ private slots:
         QVERIFY2(top >= 150 && top < 260, qPrintable(QString::number(top)));
         QVERIFY2(std::abs((left + right) / 2 - 540) <= 12,
                  qPrintable(QString("ink from %1 to %2").arg(left).arg(right)));
-        QVERIFY(right - left > 200); // a big bold text, not a speck
+        QVERIFY(right - left > 200);          // a big bold text, not a speck
+        ADBRunner::workPool()->waitForDone(); // the push runs off the GUI thread
         const QStringList calls = m_adb->calls();
         QCOMPARE(calls.value(0),
                  "-s wall-phone push " + path + " /data/local/tmp/wallpaper_phonefleet.png");
@@ -160,6 +163,7 @@ private slots:
 
         m_adb->clearCalls(); // an unknown screen size pushes nothing, not the earlier file
         controller->setWallpaper("Phone 7", -1, -1);
+        ADBRunner::workPool()->waitForDone();
         QVERIFY(m_adb->calls().isEmpty());
     }
 
@@ -174,6 +178,7 @@ private slots:
         for (const auto &[nickname, fileName] : names) {
             m_adb->clearCalls();
             controller->setWallpaper(nickname, 64, 64);
+            ADBRunner::workPool()->waitForDone();
             QVERIFY2(QFileInfo::exists(desktop() + "/" + fileName), qPrintable(fileName));
             QVERIFY(m_adb->calls().value(0).contains(desktop() + "/" + fileName));
         }

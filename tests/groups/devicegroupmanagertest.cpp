@@ -265,6 +265,18 @@ private slots:
         QVERIFY(manager.availableDeviceInfos().isEmpty());
     }
 
+    void restartingAdbReportsWithoutBlocking()
+    {
+        DeviceGroupManager manager;
+        QSignalSpy finished(&manager, &DeviceGroupManager::adbServerRestartFinished);
+        manager.restartADBServerAsync();
+        QVERIFY(manager.restartingADBServer());
+        QVERIFY(finished.isEmpty()); // nothing ran on this thread
+        QTRY_COMPARE(finished.size(), 1);
+        QCOMPARE(finished.first().first().toBool(), true);
+        QVERIFY(!manager.restartingADBServer());
+    }
+
     void aSecondScanWinsOverTheFirst()
     {
         m_adb->set("numbered", "1");

@@ -14,6 +14,7 @@
 #include <QSignalSpy>
 #include <QThread>
 #include <QThreadPool>
+#include <QTimer>
 #include <QtTest>
 
 #include <memory>
@@ -454,6 +455,33 @@ private slots:
         QCOMPARE(group.executeADBCommand("shell echo hi there"),
                  "Device 1:\n" + hyphens + "\nA:hi there\n\n\n" + "Device 2:\n" + hyphens +
                      "\nB:hi there\n\n\n");
+    }
+
+    void adbCommandsRunOffTheGuiThread()
+    {
+        DeviceGroup group;
+        members(group, {"A", "B", "C"});
+        const QString input = QStringLiteral("shell sleep 0.5\nshell echo hi there");
+        const QString expected = group.executeADBCommand(input);
+
+        QSignalSpy finished(&group, &DeviceGroup::adbCommandFinished);
+        QSignalSpy running(&group, &DeviceGroup::adbCommandRunningChanged);
+        int ticksBeforeTheEnd = 0;
+        QTimer ticker;
+        connect(&ticker, &QTimer::timeout, &group,
+                [&] { ticksBeforeTheEnd += finished.isEmpty(); });
+        ticker.start(20);
+        group.executeADBCommandAsync(input);
+        QVERIFY(group.adbCommandRunning());
+        group.executeADBCommandAsync(QStringLiteral("shell echo again")); // one at a time
+        QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 10000);
+        // The GUI thread kept turning while the phones slept.
+        QVERIFY2(ticksBeforeTheEnd >= 5, qPrintable(QString::number(ticksBeforeTheEnd)));
+        QCOMPARE(finished.first().first().toString(), expected);
+        QVERIFY(!group.adbCommandRunning());
+        QCOMPARE(running.size(), 2);
+        QTest::qWait(100);
+        QCOMPARE(finished.size(), 1);
     }
 };
 

@@ -38,6 +38,7 @@ case "$*" in
     fi
     ;;
   *' shell echo '*) serial=$2; shift 4; echo "$serial:$*" ;;
+  *' shell sleep '*) sleep "$5" ;;
   *app_process*) exec sleep 60 ;;
   *' push '*) echo '1 file pushed.' ;;
   *) ;;

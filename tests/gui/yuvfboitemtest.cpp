@@ -3,6 +3,7 @@
 // back from the window as a user would see it.
 #include "yuvfboitem.h"
 #include "testregistry.h"
+#include "videoframefeed.h"
 #include "yuvtestpicture.h"
 
 #include <QLoggingCategory>
@@ -228,6 +229,61 @@ private slots:
         present(m_item, sizes[frames % 3]);
         verifyBlocks();
         QVERIFY(frames > 10);
+    }
+
+    void followsItsFeedOnlyWhileVisible()
+    {
+        VideoFrameFeed feed;
+        m_item->setFeed(&feed);
+        const auto frameOf = [](const YuvTestPicture &p) {
+            return YuvFrame::copyPacked(p.width, p.height, p.yTop(), p.yStep(), p.uTop(),
+                                        p.uvStep(), p.vTop(), p.uvStep());
+        };
+        // Two frames before a render: only the newest is drawn; the item tells the feed
+        // the size it shows the stream at (touches are scaled by it).
+        feed.publish(frameOf(YuvTestPicture::solid(64, 64, QColor(200, 40, 40))));
+        feed.publish(frameOf(YuvTestPicture::blocks(280, 622)));
+        verifyBlocks();
+        QCOMPARE(feed.showSize(), QSize(200, 400));
+
+        // Hidden (enlarged elsewhere, scrolled away): frames are not even uploaded, and the
+        // size in force stays the one of the view that shows the stream.
+        m_item->setVisible(false);
+        feed.setShowSize(QSize(500, 900));
+        const int before = allocations();
+        feed.publish(frameOf(YuvTestPicture::solid(720, 1600, QColor(40, 180, 60))));
+        QTest::qWait(300);
+        QCOMPARE(allocations(), before);
+        QCOMPARE(feed.showSize(), QSize(500, 900));
+
+        // Shown again: the newest frame at once.
+        m_item->setVisible(true);
+        verifySolid(QColor(40, 180, 60));
+        QCOMPARE(feed.showSize(), QSize(200, 400));
+
+        // A session that ended leaves black, not its last picture.
+        feed.clear();
+        verifySolid(Qt::black);
+    }
+
+    void countsTheFramesItShows()
+    {
+        VideoFrameFeed feed;
+        m_item->setFeed(&feed);
+        QSignalSpy fpsChanged(m_item, &YuvFboItem::fpsChanged);
+        const YuvTestPicture picture = YuvTestPicture::blocks(90, 160);
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < 2500 && fpsChanged.isEmpty()) {
+            feed.publish(YuvFrame::copyPacked(picture.width, picture.height, picture.yTop(),
+                                              picture.yStep(), picture.uTop(), picture.uvStep(),
+                                              picture.vTop(), picture.uvStep()));
+            QTest::qWait(40);
+        }
+        QVERIFY(!fpsChanged.isEmpty());
+        QVERIFY2(m_item->fps() > 1, qPrintable(QString::number(m_item->fps())));
+        // No more frames: the rate falls to zero.
+        QTRY_COMPARE_WITH_TIMEOUT(m_item->fps(), 0.0, 3000);
     }
 };
 

@@ -5,6 +5,11 @@
 #include "yuvtestpicture.h"
 
 #include <QtTest>
+#include <cstring>
+
+extern "C" {
+#include <libavutil/frame.h>
+}
 
 class YuvFrameTest : public QObject
 {
@@ -41,22 +46,24 @@ private slots:
         QVERIFY(frame.isValid());
         QCOMPARE(frame.width, width);
         QCOMPARE(frame.height, height);
-        QCOMPARE(frame.strideY, width);
-        QCOMPARE(frame.strideU, chromaWidth);
-        QCOMPARE(frame.strideV, chromaWidth);
-        QCOMPARE(frame.y.size(), qsizetype(width) * height);
-        QCOMPARE(frame.u.size(), qsizetype(chromaWidth) * chromaHeight);
-        QCOMPARE(frame.v.size(), qsizetype(chromaWidth) * chromaHeight);
+        QCOMPARE(frame.strides[YuvFrame::PlaneY], width);
+        QCOMPARE(frame.strides[YuvFrame::PlaneU], chromaWidth);
+        QCOMPARE(frame.strides[YuvFrame::PlaneV], chromaWidth);
+        QCOMPARE(frame.planeHeight(YuvFrame::PlaneU), chromaHeight);
 
-        for (int row = 0; row < height; ++row)
-            QVERIFY2(frame.y.mid(qsizetype(row) * width, width) ==
-                         source.y.mid(qsizetype(row) * source.strideY, width),
-                     qPrintable(QString("Y row %1").arg(row)));
-        for (int row = 0; row < chromaHeight; ++row) {
-            QVERIFY(frame.u.mid(qsizetype(row) * chromaWidth, chromaWidth) ==
-                    source.u.mid(qsizetype(row) * source.strideUV, chromaWidth));
-            QVERIFY(frame.v.mid(qsizetype(row) * chromaWidth, chromaWidth) ==
-                    source.v.mid(qsizetype(row) * source.strideUV, chromaWidth));
+        auto row = [](const uint8_t *plane, int stride, int index, int bytes) {
+            return QByteArray(reinterpret_cast<const char *>(plane) + qsizetype(index) * stride,
+                              bytes);
+        };
+        for (int r = 0; r < height; ++r)
+            QVERIFY2(row(frame.planes[0], width, r, width) ==
+                         source.y.mid(qsizetype(r) * source.strideY, width),
+                     qPrintable(QString("Y row %1").arg(r)));
+        for (int r = 0; r < chromaHeight; ++r) {
+            QVERIFY(row(frame.planes[1], chromaWidth, r, chromaWidth) ==
+                    source.u.mid(qsizetype(r) * source.strideUV, chromaWidth));
+            QVERIFY(row(frame.planes[2], chromaWidth, r, chromaWidth) ==
+                    source.v.mid(qsizetype(r) * source.strideUV, chromaWidth));
         }
     }
 
@@ -96,9 +103,34 @@ private slots:
         const YuvFrame frame = YuvFrame::copyPacked(width, height, data(0), strideY, data(1),
                                                     strideUV, data(2), strideUV);
         QVERIFY(!frame.isValid());
-        QVERIFY(frame.y.isEmpty());
-        QVERIFY(frame.u.isEmpty());
-        QVERIFY(frame.v.isEmpty());
+        QVERIFY(!frame.storage);
+    }
+
+    void decodedFramesAreSharedNotCopied()
+    {
+        AVFrame *decoded = av_frame_alloc();
+        decoded->format = AV_PIX_FMT_YUV420P;
+        decoded->width = 90;
+        decoded->height = 160;
+        QCOMPARE(av_frame_get_buffer(decoded, 0), 0);
+        std::memset(decoded->data[0], 77, size_t(decoded->linesize[0]) * 160);
+
+        YuvFrame shared = YuvFrame::share(decoded);
+        QVERIFY(shared.isValid());
+        QCOMPARE(shared.planes[YuvFrame::PlaneY], decoded->data[0]);
+        QCOMPARE(shared.strides[YuvFrame::PlaneU], decoded->linesize[1]);
+        // The decoder's own frame goes away; the shared planes stay readable.
+        av_frame_free(&decoded);
+        QCOMPARE(shared.planes[YuvFrame::PlaneY][159 * shared.strides[0] + 89], uint8_t(77));
+
+        // Anything but planar 4:2:0 is not drawn by the item.
+        AVFrame *rgb = av_frame_alloc();
+        rgb->format = AV_PIX_FMT_RGB24;
+        rgb->width = 4;
+        rgb->height = 4;
+        QCOMPARE(av_frame_get_buffer(rgb, 0), 0);
+        QVERIFY(!YuvFrame::share(rgb).isValid());
+        av_frame_free(&rgb);
     }
 };
 

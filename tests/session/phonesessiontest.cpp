@@ -20,6 +20,7 @@
 #include <QJsonObject>
 #include <QPointer>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -213,8 +214,11 @@ private slots:
         // Whatever the ended session's sockets still hold must not reach a decoder.
         QPointer<VideoDemuxer> demuxer = device->videoDemuxer();
         bool demuxerOutlivedTheSession = true;
-        connect(device, &Device::runningChanged, this,
-                [&] { demuxerOutlivedTheSession = !demuxer.isNull(); });
+        // Scoped: the device outlives this function and emits again when it is destroyed.
+        const auto watch =
+            qScopeGuard([connection = connect(device, &Device::runningChanged, this, [&] {
+                             demuxerOutlivedTheSession = !demuxer.isNull();
+                         })] { disconnect(connection); });
 
         QTRY_VERIFY_WITH_TIMEOUT(!device->running(), 10000);
         QVERIFY(!demuxerOutlivedTheSession);

@@ -1,0 +1,67 @@
+#include "videoframefeed.h"
+
+#include <QMutexLocker>
+#include <QThread>
+#include <utility>
+
+VideoFrameFeed::VideoFrameFeed(QObject *parent) : QObject(parent) {}
+
+void VideoFrameFeed::publish(YuvFrame frame)
+{
+    if (!frame.isValid())
+        return;
+    YuvFrame replaced;
+    {
+        QMutexLocker lock(&m_mutex);
+        replaced = std::exchange(m_frame, std::move(frame));
+        ++m_sequence;
+    }
+    announce();
+    // `replaced` releases its buffers here, outside the lock.
+}
+
+void VideoFrameFeed::clear()
+{
+    YuvFrame dropped;
+    {
+        QMutexLocker lock(&m_mutex);
+        dropped = std::exchange(m_frame, YuvFrame());
+        ++m_sequence;
+    }
+    announce();
+}
+
+YuvFrame VideoFrameFeed::latest(quint64 *sequence) const
+{
+    QMutexLocker lock(&m_mutex);
+    if (sequence)
+        *sequence = m_sequence;
+    return m_frame;
+}
+
+void VideoFrameFeed::setShowSize(const QSize &size)
+{
+    QMutexLocker lock(&m_mutex);
+    m_showSize = size;
+}
+
+QSize VideoFrameFeed::showSize() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_showSize;
+}
+
+void VideoFrameFeed::announce()
+{
+    // One notice in flight at a time: viewers read the newest frame when it arrives.
+    if (m_announcePending.exchange(true))
+        return;
+    auto notify = [this] {
+        m_announcePending = false;
+        emit frameAvailable();
+    };
+    if (QThread::currentThread() == thread())
+        notify();
+    else
+        QMetaObject::invokeMethod(this, notify, Qt::QueuedConnection);
+}
