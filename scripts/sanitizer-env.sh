@@ -10,5 +10,6 @@ export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$supp/lsan.supp:print_suppressi
 
 # The tests of the subsystems that read untrusted input, and the corpus replays.
 export PARVIX_SANITIZE_TESTS='^(adb|app|session|media|control|groups|fuzz)\.'
-# Left out (each with its reason in tests/sanitizer/README.md).
-export PARVIX_SANITIZE_EXCLUDED='^$'
+# Left out (each with its reason in tests/sanitizer/README.md): the test that runs the
+# whole GUI application, whose exit LeakSanitizer fails on libdbus and OpenGL driver blocks.
+export PARVIX_SANITIZE_EXCLUDED='^app\.ApplicationTest$'
