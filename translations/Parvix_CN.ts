@@ -28,6 +28,152 @@
     </message>
 </context>
 <context>
+    <name>BigDeviceView</name>
+    <message>
+        <source>Big Screen</source>
+        <translation>大屏</translation>
+    </message>
+    <message>
+        <source>Click To Start</source>
+        <translation>点击启动</translation>
+    </message>
+</context>
+<context>
+    <name>ControlButtons</name>
+    <message>
+        <source>Home</source>
+        <translation>主页</translation>
+    </message>
+    <message>
+        <source>Task List</source>
+        <translation>任务列表</translation>
+    </message>
+    <message>
+        <source>Back</source>
+        <translation>返回</translation>
+    </message>
+    <message>
+        <source>Swipe Up</source>
+        <translation>上滑</translation>
+    </message>
+    <message>
+        <source>Swipe Down</source>
+        <translation>下滑</translation>
+    </message>
+    <message>
+        <source>Swipe Left</source>
+        <translation>左滑</translation>
+    </message>
+    <message>
+        <source>Swipe Right</source>
+        <translation>右滑</translation>
+    </message>
+    <message>
+        <source>Rotate Screen</source>
+        <translation>旋转屏幕</translation>
+    </message>
+    <message>
+        <source>Screenshot</source>
+        <translation>截图</translation>
+    </message>
+    <message>
+        <source>Stop Recording</source>
+        <translation>停止录制</translation>
+    </message>
+    <message>
+        <source>Record Video</source>
+        <translation>录制视频</translation>
+    </message>
+    <message>
+        <source>Select Phrase</source>
+        <translation>选择常用语</translation>
+    </message>
+    <message>
+        <source>Volume Up</source>
+        <translation>音量加</translation>
+    </message>
+    <message>
+        <source>Volume Down</source>
+        <translation>音量减</translation>
+    </message>
+    <message>
+        <source>Upload File</source>
+        <translation>上传文件</translation>
+    </message>
+    <message>
+        <source>Select File</source>
+        <translation>选择文件</translation>
+    </message>
+    <message>
+        <source>KeyMapping: %1</source>
+        <translation>按键映射：%1</translation>
+    </message>
+    <message>
+        <source>Key Mapping</source>
+        <translation>按键映射</translation>
+    </message>
+    <message>
+        <source>Screen Position</source>
+        <translation>屏幕坐标</translation>
+    </message>
+    <message>
+        <source>Install APK</source>
+        <translation>安装 APK</translation>
+    </message>
+    <message>
+        <source>Select APK File</source>
+        <translation>选择 APK 文件</translation>
+    </message>
+    <message>
+        <source>APK files (*.apk)</source>
+        <translation>APK 文件 (*.apk)</translation>
+    </message>
+    <message>
+        <source>Stop AutoJS</source>
+        <translation>停止 AutoJS</translation>
+    </message>
+    <message>
+        <source>Run AutoJS</source>
+        <translation>运行 AutoJS</translation>
+    </message>
+    <message>
+        <source>Select AutoJS Script</source>
+        <translation>选择 AutoJS 脚本</translation>
+    </message>
+    <message>
+        <source>autojs files (*.js)</source>
+        <translation>autojs 文件 (*.js)</translation>
+    </message>
+    <message>
+        <source>Run ADB Command</source>
+        <translation>执行 ADB 命令</translation>
+    </message>
+    <message>
+        <source>Screen On</source>
+        <translation>点亮屏幕</translation>
+    </message>
+    <message>
+        <source>Screen Off</source>
+        <translation>关闭屏幕</translation>
+    </message>
+    <message>
+        <source>Audio Enabled</source>
+        <translation>声音已开启</translation>
+    </message>
+    <message>
+        <source>Audio Disabled</source>
+        <translation>声音已关闭</translation>
+    </message>
+    <message>
+        <source>Reboot</source>
+        <translation>重启</translation>
+    </message>
+    <message>
+        <source>Shutdown</source>
+        <translation>关机</translation>
+    </message>
+</context>
+<context>
     <name>Controller</name>
     <message>
         <source>Installing APK</source>
@@ -104,12 +250,80 @@
         <source>Sound cannot be decoded, mirroring without sound</source>
         <translation>无法解码声音，将无声投屏</translation>
     </message>
+    <message>
+        <source>This phone sent a video format the application cannot show</source>
+        <translation>此手机发送的视频格式本程序无法显示</translation>
+    </message>
+    <message>
+        <source>This phone sent a sound format the application cannot play</source>
+        <translation>此手机发送的声音格式本程序无法播放</translation>
+    </message>
 </context>
 <context>
     <name>DeviceGroupManager</name>
     <message>
         <source>Default Group</source>
         <translation>默认分组</translation>
+    </message>
+</context>
+<context>
+    <name>DeviceList</name>
+    <message>
+        <source>name</source>
+        <translation>名称</translation>
+    </message>
+    <message>
+        <source>serial</source>
+        <translation>序列号</translation>
+    </message>
+    <message>
+        <source>connection type</source>
+        <translation>连接方式</translation>
+    </message>
+</context>
+<context>
+    <name>DeviceMenu</name>
+    <message>
+        <source>Naming Device</source>
+        <translation>设备命名</translation>
+    </message>
+    <message>
+        <source>Enable WiFi Connection</source>
+        <translation>启用 WiFi 连接</translation>
+    </message>
+    <message>
+        <source>Disconnect WiFi</source>
+        <translation>断开 WiFi</translation>
+    </message>
+    <message>
+        <source>Device Information</source>
+        <translation>设备信息</translation>
+    </message>
+    <message>
+        <source>Move to Group</source>
+        <translation>移动到分组</translation>
+    </message>
+</context>
+<context>
+    <name>DeviceView</name>
+    <message>
+        <source>Click To Start</source>
+        <translation>点击启动</translation>
+    </message>
+    <message>
+        <source>On Big Screen</source>
+        <translation>大屏显示中</translation>
+    </message>
+</context>
+<context>
+    <name>FilePicker</name>
+    <message>
+        <source>Select File</source>
+        <translation>选择文件</translation>
+    </message>
+    <message>
+        <source>All files (*.*)</source>
+        <translation>所有文件 (*.*)</translation>
     </message>
 </context>
 <context>
@@ -127,20 +341,68 @@
         <translation>扫描设备</translation>
     </message>
     <message>
-        <source>Start All</source>
-        <translation>全部启动</translation>
-    </message>
-    <message>
-        <source>Stop All</source>
-        <translation>全部停止</translation>
-    </message>
-    <message>
         <source>No Devices In This Group, Click To Scan</source>
         <translation>此分组没有设备，点击扫描</translation>
     </message>
     <message>
-        <source>Click To Start</source>
-        <translation>点击启动</translation>
+        <source>Devices</source>
+        <translation>设备</translation>
+    </message>
+    <message>
+        <source>Manage Device Groups</source>
+        <translation>管理设备分组</translation>
+    </message>
+    <message>
+        <source>Restart ADB Server</source>
+        <translation>重启 ADB 服务</translation>
+    </message>
+    <message>
+        <source>Tools</source>
+        <translation>工具</translation>
+    </message>
+    <message>
+        <source>Common Phrases</source>
+        <translation>常用语</translation>
+    </message>
+    <message>
+        <source>Key Mapping</source>
+        <translation>按键映射</translation>
+    </message>
+    <message>
+        <source>Member</source>
+        <translation>会员</translation>
+    </message>
+    <message>
+        <source>Login</source>
+        <translation>登录</translation>
+    </message>
+    <message>
+        <source>User Profile</source>
+        <translation>用户资料</translation>
+    </message>
+    <message>
+        <source>Settings</source>
+        <translation>设置</translation>
+    </message>
+    <message>
+        <source>About APP</source>
+        <translation>关于应用</translation>
+    </message>
+    <message>
+        <source>APP Settings</source>
+        <translation>应用设置</translation>
+    </message>
+    <message>
+        <source>Please download the latest version %1 at &lt;br/&gt;&lt;br/&gt; </source>
+        <translation>请在以下地址下载最新版本 %1：&lt;br/&gt;&lt;br/&gt; </translation>
+    </message>
+    <message>
+        <source>New Version Available</source>
+        <translation>有新版本</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>确定</translation>
     </message>
 </context>
 <context>
@@ -160,6 +422,112 @@
     <message>
         <source>Record Stopped</source>
         <translation>录制已停止</translation>
+    </message>
+    <message>
+        <source>Record Failed: the disk is full</source>
+        <translation>录制失败：磁盘已满</translation>
+    </message>
+    <message>
+        <source>Record Failed: the file could not be written</source>
+        <translation>录制失败：无法写入文件</translation>
+    </message>
+</context>
+<context>
+    <name>PXAlert</name>
+    <message>
+        <source>Alert</source>
+        <translation>提示</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>确定</translation>
+    </message>
+</context>
+<context>
+    <name>PhoneScreenGrid</name>
+    <message>
+        <source>Devices</source>
+        <translation>设备</translation>
+    </message>
+    <message>
+        <source>Start All</source>
+        <translation>全部启动</translation>
+    </message>
+    <message>
+        <source>Stop All</source>
+        <translation>全部停止</translation>
+    </message>
+    <message>
+        <source>Clear All</source>
+        <translation>全部清除</translation>
+    </message>
+    <message>
+        <source>🚩 Group Controlling</source>
+        <translation>🚩 群控中</translation>
+    </message>
+    <message>
+        <source>Start Group Control</source>
+        <translation>开始群控</translation>
+    </message>
+    <message>
+        <source>Portrait</source>
+        <translation>竖屏</translation>
+    </message>
+    <message>
+        <source>Landscape</source>
+        <translation>横屏</translation>
+    </message>
+    <message>
+        <source>More Group Actions</source>
+        <translation>更多分组操作</translation>
+    </message>
+    <message>
+        <source>Screenshot</source>
+        <translation>截图</translation>
+    </message>
+    <message>
+        <source>Install APK</source>
+        <translation>安装 APK</translation>
+    </message>
+    <message>
+        <source>Select APK File</source>
+        <translation>选择 APK 文件</translation>
+    </message>
+    <message>
+        <source>APK files (*.apk)</source>
+        <translation>APK 文件 (*.apk)</translation>
+    </message>
+    <message>
+        <source>Upload File</source>
+        <translation>上传文件</translation>
+    </message>
+    <message>
+        <source>Select File</source>
+        <translation>选择文件</translation>
+    </message>
+    <message>
+        <source>Run AutoJS</source>
+        <translation>运行 AutoJS</translation>
+    </message>
+    <message>
+        <source>Select autojs Script</source>
+        <translation>选择 autojs 脚本</translation>
+    </message>
+    <message>
+        <source>autojs files (*.js)</source>
+        <translation>autojs 文件 (*.js)</translation>
+    </message>
+    <message>
+        <source>Stop AutoJS</source>
+        <translation>停止 AutoJS</translation>
+    </message>
+    <message>
+        <source>ADB Commands</source>
+        <translation>ADB 命令</translation>
+    </message>
+    <message>
+        <source>Settings</source>
+        <translation>设置</translation>
     </message>
 </context>
 <context>

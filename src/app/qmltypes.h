@@ -158,6 +158,14 @@ struct ADBDeviceInfoListForeign
     QML_SEQUENTIAL_CONTAINER(ADBDeviceInfo)
 };
 
+struct DeviceGroupListForeign
+{
+    Q_GADGET
+    QML_FOREIGN(QList<DeviceGroup *>)
+    QML_ANONYMOUS
+    QML_SEQUENTIAL_CONTAINER(DeviceGroup *)
+};
+
 struct YuvFboItemForeign
 {
     Q_GADGET

@@ -99,10 +99,16 @@ void VideoDemuxer::read()
     m_readScheduled = false;
     if (m_socket)
         m_reader.append(m_socket->readAll());
+    const QPointer<VideoDemuxer> alive(this);
     if (!m_headerRead && !readHeader())
         return;
+    if (!alive)
+        return; // the session ended over the header
+    if (m_rejected) {
+        m_reader.clear();
+        return;
+    }
 
-    const QPointer<VideoDemuxer> alive(this);
     int handedOn = 0;
     while (handedOn < MaxPacketsPerRead) {
         FramedPacketReader::Frame frame;
@@ -138,14 +144,20 @@ bool VideoDemuxer::readHeader()
     m_height = qFromBigEndian<qint32>(header + 72);
     m_reader.consume(HeaderSize);
     m_headerRead = true;
-    // Packets are framed and recorded even when no decoder opens.
+    if (m_codecId != QByteArrayLiteral("h264")) {
+        m_rejected = true;
+        m_reader.clear();
+        emit unsupportedCodec(); // last: the receiver may delete us
+        return true;
+    }
+    // Packets are framed and recorded even when the decoder does not open.
     openDecoder();
     return true;
 }
 
 void VideoDemuxer::openDecoder()
 {
-    const AVCodec *codec = avcodec_find_decoder_by_name(m_codecId.constData());
+    const AVCodec *codec = avcodec_find_decoder_by_name("h264");
     if (!codec)
         return;
     m_codecContext = avcodec_alloc_context3(codec);
@@ -154,8 +166,7 @@ void VideoDemuxer::openDecoder()
     m_codecContext->flags |= AV_CODEC_FLAG_LOW_DELAY;
     m_codecContext->width = m_width;
     m_codecContext->height = m_height;
-    if (m_codecId == "h264")
-        m_codecContext->flags2 |= AV_CODEC_FLAG2_FAST | AV_CODEC_FLAG2_CHUNKS;
+    m_codecContext->flags2 |= AV_CODEC_FLAG2_FAST | AV_CODEC_FLAG2_CHUNKS;
     if (avcodec_open2(m_codecContext, codec, nullptr) < 0)
         avcodec_free_context(&m_codecContext);
 }

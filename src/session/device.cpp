@@ -376,6 +376,13 @@ void Device::releaseAudioPipeline()
     m_audioDecoder = nullptr;
 }
 
+void Device::endSessionWithError(const QString &message)
+{
+    // Runs inside the demuxer's read, which stops touching itself once its signal returns.
+    stopScrcpySession();
+    showUserMessage(message, Kind::Error);
+}
+
 void Device::handleServerOutput(QByteArray data)
 {
     Q_UNUSED(data)
@@ -463,6 +470,9 @@ void Device::handleVideoSocketConnected()
     // The socket owns its demuxer: when the session's sockets go, so does the demuxer.
     m_videoDemuxer = new VideoDemuxer(socket, m_videoRecorder, m_videoDecoder, socket);
     m_videoDecoder->setDemuxer(m_videoDemuxer);
+    connect(m_videoDemuxer, &VideoDemuxer::unsupportedCodec, this, [this] {
+        endSessionWithError(tr("This phone sent a video format the application cannot show"));
+    });
     if (socket->bytesAvailable() > 0)
         QMetaObject::invokeMethod(m_videoDemuxer, &VideoDemuxer::read, Qt::QueuedConnection);
 }
@@ -486,6 +496,9 @@ void Device::handleAudioSocketConnected()
             [this] { showUserMessage(tr("This phone cannot capture sound"), Kind::Notice); });
     connect(m_audioDemuxer, &AudioDemuxer::audioDecoderFailed, this, [this] {
         showUserMessage(tr("Sound cannot be decoded, mirroring without sound"), Kind::Error);
+    });
+    connect(m_audioDemuxer, &AudioDemuxer::unsupportedCodec, this, [this] {
+        endSessionWithError(tr("This phone sent a sound format the application cannot play"));
     });
     if (m_audioPlayer)
         m_audioPlayer->start();

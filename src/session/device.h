@@ -206,6 +206,8 @@ public slots:
 private:
     ScrcpyServer *detachServer();
     void destroyController();
+    // The phone sent something this session cannot go on with.
+    void endSessionWithError(const QString &message);
     void releaseVideoPipeline();
     void releaseAudioPipeline();
     void applyDeviceInfo(const DeviceInfo &info);

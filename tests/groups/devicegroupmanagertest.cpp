@@ -5,6 +5,7 @@
 #include "device.h"
 #include "devicegroup.h"
 #include "devicesettings.h"
+#include "fakeadb.h"
 #include "groupharness.h"
 #include "signallog.h"
 #include "testregistry.h"
@@ -49,7 +50,9 @@ class DeviceGroupManagerTest : public QObject
 
 private:
     std::unique_ptr<QTemporaryDir> m_root;
-    std::unique_ptr<GroupTest::ScriptedAdb> m_adb;
+    std::unique_ptr<FakeAdb> m_adb;
+
+    int listingCount() const { return int(m_adb->calls().count({"devices", "-l"})); }
 
     QString folder() const { return m_root->filePath("data/PX/DeviceGroup"); }
     QString file() const { return folder() + "/device_groups.json"; }
@@ -80,8 +83,8 @@ private slots:
         QVERIFY(m_root->isValid());
         // A folder that does not exist yet, some levels deep.
         AppConfig::instance()->setDeviceGroupSavePath(folder());
-        m_adb = std::make_unique<GroupTest::ScriptedAdb>();
-        QVERIFY(m_adb->isValid());
+        m_adb = std::make_unique<FakeAdb>();
+        m_adb->answerAsPhones({});
     }
 
     void cleanup()
@@ -215,7 +218,7 @@ private slots:
 
     void availablePhonesFollowGroupMembership()
     {
-        m_adb->setAttached({"P1", "P2", "P3"});
+        m_adb->respond({"devices", "-l"}, FakeAdb::listing({"P1", "P2", "P3"}));
         DeviceSettings::instance()->setDeviceNickname("P2", "Front desk");
         DeviceGroupManager manager;
         manager.scanDevices();
@@ -245,13 +248,14 @@ private slots:
         QCOMPARE(serialsOf(manager.availableDeviceInfos()), QStringList({"P1"}));
 
         // A failed listing keeps the offered phones; a refresh does not report it, a scan does.
-        m_adb->set("failure", "error: protocol fault (couldn't read status)");
+        m_adb->respond({"devices", "-l"},
+                       FakeAdb::failure("error: protocol fault (couldn't read status)"));
         SignalLog log(&manager);
         QSignalSpy errors(&manager, &DeviceGroupManager::scanError);
-        const int listings = m_adb->listingCount();
+        const int listings = listingCount();
         addMember(group, "P1");
         manager.handleDeviceRemoved(nullptr);
-        QCOMPARE(m_adb->listingCount(), listings + 2);
+        QCOMPARE(listingCount(), listings + 2);
         QVERIFY(log.names.isEmpty());
         manager.scanDevices();
         QVERIFY(manager.isScanning());
@@ -279,13 +283,13 @@ private slots:
 
     void aSecondScanWinsOverTheFirst()
     {
-        m_adb->set("numbered", "1");
-        m_adb->set("delay_1", "0.8"); // the first listing answers last
-        m_adb->set("delay_2", "0.1");
+        // The first listing answers last.
+        m_adb->respondInTurn({"devices", "-l"}, {{FakeAdb::listing({"LISTING1"}), 0, {}, 0.8},
+                                                 {FakeAdb::listing({"LISTING2"}), 0, {}, 0.1}});
         DeviceGroupManager manager;
         SignalLog log(&manager);
         manager.scanDevices();
-        QTRY_COMPARE(m_adb->listingCount(), 1);
+        QTRY_COMPARE(listingCount(), 1);
         manager.scanDevices();
         QTRY_VERIFY_WITH_TIMEOUT(!manager.isScanning(), 5000);
         QCOMPARE(serialsOf(manager.availableDeviceInfos()), QStringList({"LISTING2"}));

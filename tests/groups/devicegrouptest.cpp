@@ -3,6 +3,7 @@
 #include "devicegroup.h"
 #include "controlmsg.h"
 #include "device.h"
+#include "fakeadb.h"
 #include "groupharness.h"
 #include "serverparams.h"
 #include "signallog.h"
@@ -83,13 +84,14 @@ class DeviceGroupTest : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<GroupTest::ScriptedAdb> m_adb;
+    std::unique_ptr<FakeAdb> m_adb;
 
 private slots:
     void init()
     {
-        m_adb = std::make_unique<GroupTest::ScriptedAdb>();
-        QVERIFY(m_adb->isValid());
+        FakeAdb::serverFile();
+        m_adb = std::make_unique<FakeAdb>();
+        m_adb->answerAsPhones({});
     }
 
     void cleanup()
@@ -451,6 +453,9 @@ private slots:
         DeviceGroup group;
         QCOMPARE(group.executeADBCommand("shell echo hi"), QString());
         members(group, {"A", "B"});
+        for (const QString serial : {"A", "B"})
+            m_adb->respond({"-s", serial, "shell", "echo", "hi", "there"},
+                           serial.toUtf8() + ":hi there\n");
         const QString hyphens(32, QLatin1Char('-'));
         QCOMPARE(group.executeADBCommand("shell echo hi there"),
                  "Device 1:\n" + hyphens + "\nA:hi there\n\n\n" + "Device 2:\n" + hyphens +
@@ -461,8 +466,13 @@ private slots:
     {
         DeviceGroup group;
         members(group, {"A", "B", "C"});
+        m_adb->respondMatching("*' shell sleep '*", FakeAdb::Reply({}, 0, {}, 0.5));
+        for (const QString serial : {"A", "B", "C"})
+            m_adb->respond({"-s", serial, "shell", "echo", "hi", "there"},
+                           serial.toUtf8() + ":hi there\n");
         const QString input = QStringLiteral("shell sleep 0.5\nshell echo hi there");
         const QString expected = group.executeADBCommand(input);
+        QVERIFY(expected.contains("C:hi there"));
 
         QSignalSpy finished(&group, &DeviceGroup::adbCommandFinished);
         QSignalSpy running(&group, &DeviceGroup::adbCommandRunningChanged);

@@ -3,7 +3,7 @@
 #include "appconfig.h"
 #include "device.h"
 #include "mediarecorder.h"
-#include "recordertesttools.h"
+#include "recordingreader.h"
 #include "serverparams.h"
 #include "testregistry.h"
 #include "testsupport.h"
@@ -16,7 +16,7 @@
 
 #include <memory>
 
-using namespace RecorderTestTools;
+using namespace RecordingReader;
 
 class RecorderSessionTest : public QObject
 {
@@ -46,15 +46,8 @@ private slots:
         device.setEnableAudio(true);
         device.serverParamsSmallView()->setMaxSize(480);
         device.serverParamsSmallView()->setMaxFps(30);
-        QStringList messages;
-        connect(&device, &Device::deviceMessage, this,
-                [&](const QString &text) { messages << text; });
-        device.startScrcpySession();
-        QTRY_VERIFY_WITH_TIMEOUT(device.controller() && device.frameSize().isValid(), 20000);
-        auto *decoder = device.findChild<VideoDecoder *>();
-        QVERIFY(decoder);
         MediaRecorder *recorder = device.videoRecorder();
-
+        QStringList messages;
         // Every frame the phone sends is decoded right after the recorder got its packet, so
         // the frames seen from the first key frame on are the packets the file must hold.
         int framesBefore = 0;
@@ -62,8 +55,18 @@ private slots:
         int afterRotation = -1;
         bool stopped = false;
         QVector<QSize> recordedSizes;
+        // Declared after everything the connections write to, so they go first: the device,
+        // declared before, may still signal while it is destroyed.
+        QObject scope;
+        connect(&device, &Device::deviceMessage, &scope,
+                [&](const QString &text) { messages << text; });
+        device.startScrcpySession();
+        QTRY_VERIFY_WITH_TIMEOUT(device.controller() && device.frameSize().isValid(), 20000);
+        auto *decoder = device.findChild<VideoDecoder *>();
+        QVERIFY(decoder);
+
         connect(
-            decoder, &VideoDecoder::frameDecoded, this,
+            decoder, &VideoDecoder::frameDecoded, &scope,
             [&](AVFrame *frame) {
                 if (stopped)
                     return;

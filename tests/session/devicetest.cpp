@@ -3,7 +3,7 @@
 #include "device.h"
 #include "controller.h"
 #include "devicegroup.h"
-#include "fakephoneadb.h"
+#include "fakeadb.h"
 #include "keymapping.h"
 #include "mediarecorder.h"
 #include "scrcpyserver.h"
@@ -28,7 +28,7 @@ extern "C" {
 }
 
 namespace {
-const QString kSerial = QLatin1String(FakePhoneAdb::kSerial);
+const QString kSerial = QStringLiteral("R58M123");
 
 // The last deviceMessage as text, type and time-out.
 QVariantList lastMessage(const QSignalSpy &spy)
@@ -64,7 +64,7 @@ class DeviceTest : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<FakePhoneAdb> m_adb;
+    std::unique_ptr<FakeAdb> m_adb;
     std::unique_ptr<DeviceGroup> m_group;
     QPointer<Device> m_device;
 
@@ -87,8 +87,9 @@ private:
 private slots:
     void init()
     {
-        m_adb = std::make_unique<FakePhoneAdb>();
-        QVERIFY(m_adb->isValid());
+        FakeAdb::serverFile();
+        m_adb = std::make_unique<FakeAdb>();
+        m_adb->answerAsPhones({kSerial});
         m_group = std::make_unique<DeviceGroup>();
         m_group->setName(QStringLiteral("test"));
         m_device = new Device(nullptr, kSerial);
@@ -191,11 +192,9 @@ private slots:
     void sessionEndsThatKeepTheDevice()
     {
         QFETCH(bool, wifiSwitch);
-        m_adb->addRule("*app_process*", "sleep 0.3; exit 0");
-        if (wifiSwitch)
-            m_adb->setAttachedSerials({});
-        else
-            m_adb->addRule("'devices -l'", "echo 'error: protocol fault' >&2; exit 1");
+        m_adb->respondMatching("*app_process*", {{}, 0, {}, 0.3});
+        m_adb->respond({"devices", "-l"}, wifiSwitch ? FakeAdb::listing({})
+                                                     : FakeAdb::failure("error: protocol fault\n"));
         QSignalSpy said(m_device, &Device::deviceMessage);
         m_device->startScrcpySession();
         if (wifiSwitch)
@@ -213,7 +212,8 @@ private slots:
 
     void failedStartRemovesTheDeviceAfterwards()
     {
-        m_adb->addRule("*' push '*", "echo \"error: device '$2' not found\" >&2; exit 1");
+        m_adb->respondMatching("*' push '*",
+                               FakeAdb::failure("error: device 'R58M123' not found\n"));
         QSignalSpy removed(m_group.get(), &DeviceGroup::deviceRemovedFromGroup);
         m_device->startScrcpySession();
         // Still a member while the call returns; the launcher is already released.
@@ -328,8 +328,8 @@ private slots:
 
     void executeAdbCommandRunsEachLine()
     {
-        m_adb->addRule("*'shell echo a'", "echo a");
-        m_adb->addRule("*' devices'", "printf 'List of devices attached\\n'");
+        m_adb->respond({"-s", kSerial, "shell", "echo", "a"}, "a\n");
+        m_adb->respond({"-s", kSerial, "devices"}, "List of devices attached\n");
         const QString result =
             m_device->executeADBCommand(QStringLiteral("  shell  echo a \n\n   \r\ndevices\n"));
         QCOMPARE(result, QStringLiteral("a\nList of devices attached\n"));
@@ -341,7 +341,7 @@ private slots:
     void wifiSwitchFailures()
     {
         QSignalSpy messages(m_device, &Device::deviceMessage);
-        m_adb->addRule("*' connect '*", "echo \"failed to connect to '$4'\"");
+        m_adb->respondMatching("*' connect '*", {"failed to connect to '192.168.1.50:5555'\n"});
         m_device->setWiFiConnection();
         QTRY_COMPARE_WITH_TIMEOUT(messages.count(), 1, 3000);
         QCOMPARE(lastMessage(messages),
@@ -349,7 +349,7 @@ private slots:
         QVERIFY(!m_device->switchingToWiFi());
 
         m_adb->clearCalls();
-        m_adb->addRule("*' tcpip '*", "echo 'error: closed' >&2; exit 1");
+        m_adb->respondMatching("*' tcpip '*", FakeAdb::failure("error: closed\n"));
         m_device->setWiFiConnection();
         QVERIFY(!m_device->switchingToWiFi());
         QCOMPARE(lastMessage(messages), QVariantList({"Failed to tcpip", "error", 3000}));
@@ -359,10 +359,10 @@ private slots:
 
     void disconnectWifiLeavesTheGroup()
     {
-        m_adb->addRule("*' disconnect'", "echo 'error: no such device' >&2; exit 1");
+        m_adb->respond({"-s", kSerial, "disconnect"}, FakeAdb::failure("error: no such device\n"));
         QVERIFY(!m_device->disconnectWiFi());
         QCOMPARE(m_group->deviceCount(), 1);
-        m_adb->addRule("*' disconnect'", "echo disconnected");
+        m_adb->respond({"-s", kSerial, "disconnect"}, "disconnected\n");
         QVERIFY(m_device->disconnectWiFi());
         QCOMPARE(m_group->deviceCount(), 0);
         QVERIFY(m_device->setUSBConnection());
@@ -371,10 +371,11 @@ private slots:
 
     void refreshIsPublishedOnTheDeviceThread()
     {
-        m_adb->addRule("*'getprop ro.product.model'", "echo Pixel");
+        m_adb->respond({"-s", kSerial, "shell", "getprop", "ro.product.model"}, "Pixel\n");
         QThread *emittedOn = nullptr;
+        QObject scope; // the device outlives this function
         connect(
-            m_device, &Device::deviceInfoChanged, this,
+            m_device, &Device::deviceInfoChanged, &scope,
             [&] { emittedOn = QThread::currentThread(); }, Qt::DirectConnection);
         QPointer<Device> device = m_device;
         std::unique_ptr<QThread> worker(QThread::create([device] { device->refreshDeviceInfo(); }));
@@ -392,7 +393,8 @@ private slots:
         int yuvCalls = 0;
         const uint8_t *seenY = nullptr;
         int seenStride = 0;
-        connect(m_device, &Device::yuvFrameReady, this,
+        QObject scope; // the device outlives this function
+        connect(m_device, &Device::yuvFrameReady, &scope,
                 [&](int, int, const uint8_t *y, int yStride, const uint8_t *, int, const uint8_t *,
                     int) {
                     ++yuvCalls;
@@ -443,7 +445,7 @@ private slots:
         QCoreApplication::installTranslator(&translator);
         auto uninstall = qScopeGuard([&] { QCoreApplication::removeTranslator(&translator); });
         QSignalSpy messages(m_device, &Device::deviceMessage);
-        m_adb->addRule("*' connect '*", "echo failed");
+        m_adb->respondMatching("*' connect '*", {"failed\n"});
         m_device->setWiFiConnection();
         QTRY_COMPARE_WITH_TIMEOUT(messages.count(), 1, 3000);
         const QString text = lastMessage(messages).value(0).toString();

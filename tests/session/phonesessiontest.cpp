@@ -6,7 +6,7 @@
 #include "controller.h"
 #include "device.h"
 #include "devicegroup.h"
-#include "fakephoneadb.h"
+#include "fakeadb.h"
 #include "scrcpyserver.h"
 #include "serverparams.h"
 #include "testregistry.h"
@@ -130,7 +130,7 @@ private slots:
     {
         if (TestSupport::phonesimPath().isEmpty())
             QSKIP("the virtual phone is not built");
-        SessionTestEnv::serverFilePath(); // the server file the other sessions of this run push
+        FakeAdb::serverFile(); // the server file the other sessions of this run push
     }
 
     void init()
@@ -232,6 +232,51 @@ private slots:
         setFault(0, "serverExitAfterSec", 0);
         device->startScrcpySession();
         QTRY_VERIFY_WITH_TIMEOUT(streaming(device) && device->running(), 15000);
+    }
+
+    void aFormatTheApplicationCannotUseEndsTheSession_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("codecId");
+        QTest::addColumn<QString>("message");
+        const QString picture =
+            QStringLiteral("This phone sent a video format the application cannot show");
+        QTest::newRow("video hevc") << "videoCodecId"
+                                    << "hevc" << picture;
+        QTest::newRow("video png") << "videoCodecId"
+                                   << "png" << picture;
+        QTest::newRow("sound aac") << "audioCodecId"
+                                   << "aac"
+                                   << "This phone sent a sound format the application cannot play";
+    }
+
+    void aFormatTheApplicationCannotUseEndsTheSession()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QString, codecId);
+        QFETCH(QString, message);
+        setFault(0, fault, codecId);
+        Device *device = addDevice(kFirst);
+        device->setEnableAudio(true);
+        QSignalSpy messages(device, &Device::deviceMessage);
+        device->startScrcpySession();
+        QVERIFY(device->running());
+
+        QTRY_VERIFY_WITH_TIMEOUT(!device->running(), 15000);
+        QCOMPARE(messages.count(), 1);
+        QCOMPARE(messages.first(), QVariantList({message, QStringLiteral("error"), 5000}));
+        QVERIFY(!device->controller());
+        QVERIFY(!device->videoDemuxer() && !device->audioDemuxer());
+        if (fault == "videoCodecId")
+            QVERIFY(!device->frameSize().isValid()); // no picture from another decoder
+        // The server on the phone is gone too, and the phone stays in its group.
+        QTRY_COMPARE(liveServerCalls(), 0);
+        QCOMPARE(m_group->deviceCount(), 1);
+
+        setFault(0, fault, QString());
+        device->startScrcpySession();
+        QTRY_VERIFY_WITH_TIMEOUT(streaming(device) && device->audioDemuxer(), 15000);
+        QCOMPARE(messages.count(), 1);
     }
 
     void twoPhonesReplayAndOneIsUnplugged()

@@ -2,7 +2,7 @@
 // connections, and what stop() leaves behind.
 #include "scrcpyserver.h"
 #include "devicemessagereceiver.h"
-#include "fakephoneadb.h"
+#include "fakeadb.h"
 #include "serverparams.h"
 #include "testregistry.h"
 
@@ -17,7 +17,7 @@
 #include <vector>
 
 namespace {
-const QString kSerial = QLatin1String(FakePhoneAdb::kSerial);
+const QString kSerial = QStringLiteral("R58M123");
 
 // The phone side of one connection, opened through the "tunnel".
 std::unique_ptr<QTcpSocket> connectToLauncher(quint16 port)
@@ -35,7 +35,7 @@ class ScrcpyServerTest : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<FakePhoneAdb> m_adb;
+    std::unique_ptr<FakeAdb> m_adb;
     std::unique_ptr<ServerParams> m_params;
 
     std::unique_ptr<ScrcpyServer> startedServer()
@@ -49,8 +49,9 @@ private:
 private slots:
     void init()
     {
-        m_adb = std::make_unique<FakePhoneAdb>();
-        QVERIFY(m_adb->isValid());
+        FakeAdb::serverFile();
+        m_adb = std::make_unique<FakeAdb>();
+        m_adb->answerAsPhones({kSerial});
         m_params = std::make_unique<ServerParams>();
         m_params->setDeviceSerial(kSerial);
         m_params->setScid(0x1a);
@@ -120,7 +121,7 @@ private slots:
         QTRY_VERIFY(server->videoSocket());
         QTRY_COMPARE(m_adb->callsWith({"app_process"}).size(), 1);
         QCOMPARE(m_adb->calls(),
-                 (QList<QStringList>{{"-s", kSerial, "push", SessionTestEnv::serverFilePath(),
+                 (QList<QStringList>{{"-s", kSerial, "push", FakeAdb::serverFile(),
                                       "/data/local/tmp/scrcpy-server.jar"},
                                      {"-s", kSerial, "reverse", "localabstract:scrcpy_0000001a",
                                       QStringLiteral("tcp:%1").arg(m_params->port())},
@@ -223,11 +224,12 @@ private slots:
     {
         QFETCH(QString, pattern);
         QFETCH(int, callsBeforeFailure);
-        const QString path = SessionTestEnv::serverFilePath();
+        const QString path = FakeAdb::serverFile();
         if (pattern.isEmpty())
             QVERIFY(QFile::rename(path, path + ".away"));
         else
-            m_adb->addRule(pattern, "echo \"error: device 'R58M123' not found\" >&2; exit 1");
+            m_adb->respondMatching(pattern,
+                                   FakeAdb::failure("error: device 'R58M123' not found\n"));
         auto restore = qScopeGuard([&] { QFile::rename(path + ".away", path); });
         ScrcpyServer server(nullptr, m_params.get());
         QSignalSpy stopped(&server, &ScrcpyServer::stopped);
@@ -249,7 +251,7 @@ private slots:
 
     void processEndAndOutputAreForwarded()
     {
-        m_adb->addRule("*app_process*", "echo 'INFO: Device: [Phone]'; sleep 0.2; exit 3");
+        m_adb->respondMatching("*app_process*", {"INFO: Device: [Phone]\n", 3, {}, 0.2});
         auto server = startedServer();
         QVERIFY(server);
         QSignalSpy output(server.get(), &ScrcpyServer::output);
