@@ -271,13 +271,13 @@ void Controller::processMouseEvent(qulonglong pointerId, int eventType, double x
 
 void Controller::playBuiltInSwipe(const QPointF &start, const QPointF &end, int steps)
 {
-    const quint64 id = ControlMsg::kGenericFingerPointerId;
+    constexpr quint64 id = ControlMsg::kGenericFingerPointerId;
     processMouseEvent(id, kMousePress, start.x(), start.y(), kPrimaryButton, kPrimaryButton);
     auto *timer = new QTimer(this);
     timer->setTimerType(Qt::PreciseTimer);
     timer->setInterval(kSwipeTickMs);
     auto counter = std::make_shared<int>(0);
-    connect(timer, &QTimer::timeout, this, [this, timer, counter, start, end, steps, id] {
+    connect(timer, &QTimer::timeout, this, [this, timer, counter, start, end, steps] {
         if (*counter < steps) {
             ++*counter;
             const QPointF p = interpolate(start, end, *counter, steps);
