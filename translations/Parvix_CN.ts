@@ -1237,6 +1237,10 @@
         <source>OK</source>
         <translation>确定</translation>
     </message>
+    <message>
+        <source>Data File Problem</source>
+        <translation>数据文件问题</translation>
+    </message>
 </context>
 <context>
     <name>MediaRecorder</name>

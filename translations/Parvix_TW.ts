@@ -1237,6 +1237,10 @@
         <source>OK</source>
         <translation>確定</translation>
     </message>
+    <message>
+        <source>Data File Problem</source>
+        <translation>資料檔案問題</translation>
+    </message>
 </context>
 <context>
     <name>MediaRecorder</name>
