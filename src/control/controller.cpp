@@ -5,6 +5,7 @@
 #include "filenames.h"
 #include "keymapping.h"
 
+#include <QDir>
 #include <QFont>
 #include <QFutureWatcher>
 #include <QImage>
@@ -707,8 +708,10 @@ void Controller::setWallpaper(QString nickname, int width, int height)
 {
     if (!m_target)
         return;
-    const QString path = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation) + "/" +
-                         FileNames::fit(QStringLiteral("wallpaper_") + nickname, ".png");
+    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    QDir().mkpath(desktop); // a fresh account may have no desktop folder yet
+    const QString path =
+        desktop + "/" + FileNames::fit(QStringLiteral("wallpaper_") + nickname, ".png");
 
     QImage image(width, height, QImage::Format_RGB32);
     if (image.isNull())
