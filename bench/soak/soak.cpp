@@ -1,5 +1,5 @@
 // Soak: N virtual phones in one group, shown as tiles in a window, for a long time, with a
-// random action every few seconds (stop or start a phone, enlarge or shrink one, group
+// random action every few seconds (stop a phone and start it again, enlarge or shrink one, group
 // control on and off with touches from the host, start or stop a recording). Samples the
 // process's resident memory, open file descriptors and threads, and prints a table and a
 // verdict on growth (last quarter of the samples against the first).
@@ -29,9 +29,13 @@
 #include <QQmlContext>
 #include <QQuickWindow>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtQml/QQmlExtensionPlugin>
 
 #include <cstdio>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <functional>
 #include <random>
 
@@ -46,12 +50,15 @@ struct Settings
     quint32 seed = 1;
     int sampleSeconds = 30;
     int actionSeconds = 3;
+    // Which kinds of action are drawn: restart, enlarge, group, keys, record.
+    QStringList actions{"restart", "enlarge", "group", "keys", "record"};
 };
 
 struct Sample
 {
     double minute = 0;
     qint64 rssKb = 0;
+    qint64 heapKb = 0; // allocated through malloc and not freed: what a leak shows in
     int fds = 0;
     int threads = 0;
     int running = 0;
@@ -63,6 +70,8 @@ struct Sample
 };
 
 // The tiles: every phone of the group in a video item fed by its device.
+const QStringList kKinds{"restart", "enlarge", "group", "keys", "record"};
+
 const char *kTiles = R"(
 import QtQuick
 import Parvix
@@ -82,6 +91,16 @@ double loadAverage()
 {
     QFile file(QStringLiteral("/proc/loadavg"));
     return file.open(QIODevice::ReadOnly) ? file.readAll().split(' ').value(0).toDouble() : -1;
+}
+
+qint64 heapInUseKb()
+{
+#ifdef __GLIBC__
+    const struct mallinfo2 info = mallinfo2(); // every arena, and the blocks mapped on their own
+    return qint64((info.uordblks + info.hblkhd) / 1024);
+#else
+    return -1;
+#endif
 }
 
 qint64 residentKb()
@@ -135,6 +154,8 @@ Settings parse(const QStringList &args)
             s.sampleSeconds = value.toInt();
         else if (key == QLatin1String("--action-seconds"))
             s.actionSeconds = value.toInt();
+        else if (key == QLatin1String("--actions"))
+            s.actions = value.split(QLatin1Char(','), Qt::SkipEmptyParts);
     }
     return s;
 }
@@ -188,11 +209,20 @@ public:
         if (devices.isEmpty())
             return QStringLiteral("none");
         Device *device = devices.at(pick(int(devices.size())));
-        switch (pick(5)) {
+        if (m_settings.actions.isEmpty())
+            return QStringLiteral("nothing");
+        const QString kind = m_settings.actions.at(pick(int(m_settings.actions.size())));
+        switch (kKinds.indexOf(kind)) {
         case 0:
+            // The user looks away from a phone for a moment: stopped, started a little later.
             if (device->running()) {
                 device->stopScrcpySession();
-                return QStringLiteral("stop");
+                const QPointer<Device> stopped(device);
+                QTimer::singleShot(pick(4000) + 1000, [stopped] {
+                    if (stopped)
+                        stopped->startScrcpySession();
+                });
+                return QStringLiteral("stop, start");
             }
             device->startScrcpySession();
             return QStringLiteral("start");
@@ -220,13 +250,15 @@ public:
             }
             device->home();
             return QStringLiteral("home");
-        default:
+        case 4:
             if (device->videoRecorder()->isRecording()) {
                 device->stopRecord();
                 return QStringLiteral("record stop");
             }
             device->startRecord();
             return QStringLiteral("record start");
+        default:
+            return QStringLiteral("unknown ") + kind;
         }
     }
 
@@ -235,6 +267,7 @@ public:
         Sample s;
         s.minute = minute;
         s.rssKb = residentKb();
+        s.heapKb = heapInUseKb();
         s.fds = entries("/proc/self/fd");
         s.threads = entries("/proc/self/task");
         quint64 frames = 0;
@@ -300,8 +333,9 @@ private:
 
 void printSample(const Sample &s)
 {
-    printf("%7.1f %9.1f %5d %7d %7d/%-3d %9d %8.1f %6d %5.1f\n", s.minute, s.rssKb / 1024.0, s.fds,
-           s.threads, s.running, s.inGroup, s.recording, s.framesPerSecond, s.errors, s.load);
+    printf("%7.1f %9.1f %9.1f %5d %7d %7d/%-3d %9d %8.1f %6d %5.1f\n", s.minute, s.rssKb / 1024.0,
+           s.heapKb / 1024.0, s.fds, s.threads, s.running, s.inGroup, s.recording,
+           s.framesPerSecond, s.errors, s.load);
     fflush(stdout);
 }
 
@@ -350,8 +384,8 @@ int main(int argc, char **argv)
     printf("soak: %d phones, %.0f min, seed %u, an action every %d s, a sample every %d s\n",
            settings.phones, settings.minutes, settings.seed, settings.actionSeconds,
            settings.sampleSeconds);
-    printf("%7s %9s %5s %7s %11s %9s %8s %6s %5s\n", "minute", "RSS MB", "fds", "threads",
-           "running", "recording", "frames/s", "errors", "load");
+    printf("%7s %9s %9s %5s %7s %11s %9s %8s %6s %5s\n", "minute", "RSS MB", "heap MB", "fds",
+           "threads", "running", "recording", "frames/s", "errors", "load");
     QElapsedTimer clock;
     clock.start();
     soak.sample(0); // starts the frame count
@@ -398,6 +432,7 @@ int main(int argc, char **argv)
     // Recordings each hold a thread and a file while they run; they are taken out of the
     // counts, which would otherwise follow the random number of recordings.
     const auto rss = [](const Sample &x) { return x.rssKb / 1024.0; };
+    const auto heap = [](const Sample &x) { return x.heapKb / 1024.0; };
     const auto fds = [](const Sample &x) { return double(x.fds - x.recording); };
     const auto threads = [](const Sample &x) { return double(x.threads - x.recording); };
     bool grows = false;
@@ -417,15 +452,19 @@ int main(int argc, char **argv)
         };
         // Allowance for the churn of sessions, recordings and the enlarged view.
         judge("RSS MB", rss, 1.10, 8);
+        judge("heap MB", heap, 1.10, 4);
         judge("fds", fds, 1.0, 10);
         judge("threads", threads, 1.0, 4);
     }
     printf("start -> end in the same state (all streaming in tiles, nothing recorded)%s:\n",
            settled ? "" : " [NOT every phone came back]");
-    printf("  RSS MB   %8.1f -> %8.1f\n  fds      %8d -> %8d\n  threads  %8d -> %8d\n",
-           rss(atStart), rss(atEnd), atStart.fds, atEnd.fds, atStart.threads, atEnd.threads);
+    printf("  RSS MB   %8.1f -> %8.1f\n  heap MB  %8.1f -> %8.1f\n  fds      %8d -> %8d\n"
+           "  threads  %8d -> %8d\n",
+           rss(atStart), rss(atEnd), heap(atStart), heap(atEnd), atStart.fds, atEnd.fds,
+           atStart.threads, atEnd.threads);
     const bool sameState = atEnd.fds <= atStart.fds + 2 && atEnd.threads <= atStart.threads + 2 &&
-                           rss(atEnd) <= rss(atStart) * 1.10 + 8;
+                           rss(atEnd) <= rss(atStart) * 1.10 + 8 &&
+                           heap(atEnd) <= heap(atStart) * 1.10 + 4;
     grows = grows || !sameState;
     printf("verdict: %s\n", grows ? "GROWTH" : "no growth");
     fflush(stdout);

@@ -7,6 +7,7 @@
 #include "faultharness.h"
 #include "mediarecorder.h"
 #include "testregistry.h"
+#include "usermessage.h"
 #include "videoframefeed.h"
 
 #include <QDir>
@@ -167,8 +168,9 @@ private slots:
 
         QVERIFY(m_harness->killServer(serial));
         QTRY_VERIFY_WITH_TIMEOUT(!device->running(), 10000);
-        // Still attached: the phone stays in its group, not mirrored.
-        QTest::qWait(1000); // time for the adb listing after the end
+        // Still attached: the phone stays in its group, not mirrored, also once the tile's
+        // message has had its time.
+        QTest::qWait(UserMessage::timeoutMs(UserMessage::Kind::Error) + 1000);
         QCOMPARE(m_harness->group()->deviceCount(), 1);
         QVERIFY(!device->controller());
 
