@@ -20,6 +20,7 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QGuiApplication>
 #include <QHash>
@@ -121,21 +122,26 @@ int entries(const char *folder)
                    .size());
 }
 
-void spin(int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-}
-
+// Waits in a real event loop: objects released with deleteLater are deleted only by one,
+// never by processEvents() called in a loop of our own, which would look like a leak.
 bool waitFor(const std::function<bool()> &condition, int ms)
 {
-    QElapsedTimer t;
-    t.start();
-    while (!condition() && t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (condition())
+            loop.quit();
+    });
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    poll.start(50);
+    if (!condition())
+        loop.exec();
     return condition();
+}
+
+void spin(int ms)
+{
+    waitFor([] { return false; }, ms);
 }
 
 Settings parse(const QStringList &args)
@@ -398,20 +404,22 @@ int main(int argc, char **argv)
     qint64 nextSample = clock.elapsed() + settings.sampleSeconds * 1000;
     int refilled = 0;
     const qint64 end = qint64(settings.minutes * 60000);
-    while (clock.elapsed() < end) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-        if (clock.elapsed() >= nextAction) {
-            nextAction += settings.actionSeconds * 1000;
-            ++actions[soak.act()];
-            if (soak.group()->deviceCount() < settings.phones)
-                refilled += soak.refill(fleet.serials());
-        }
-        if (clock.elapsed() >= nextSample) {
-            nextSample += settings.sampleSeconds * 1000;
-            samples << soak.sample(clock.elapsed() / 60000.0);
-            printSample(samples.last());
-        }
-    }
+    waitFor(
+        [&] {
+            if (clock.elapsed() >= nextAction) {
+                nextAction += settings.actionSeconds * 1000;
+                ++actions[soak.act()];
+                if (soak.group()->deviceCount() < settings.phones)
+                    refilled += soak.refill(fleet.serials());
+            }
+            if (clock.elapsed() >= nextSample) {
+                nextSample += settings.sampleSeconds * 1000;
+                samples << soak.sample(clock.elapsed() / 60000.0);
+                printSample(samples.last());
+            }
+            return clock.elapsed() >= end;
+        },
+        int(end + 60000));
 
     // Back to the state of the start: the same figures are expected.
     const bool settled = soak.settle();
