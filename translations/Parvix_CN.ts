@@ -515,6 +515,10 @@
         <source>This phone sent a sound format the application cannot play</source>
         <translation>此手机发送的声音格式本程序无法播放</translation>
     </message>
+    <message>
+        <source>Mirroring could not start</source>
+        <translation>投屏无法启动</translation>
+    </message>
 </context>
 <context>
     <name>DeviceGroupManager</name>

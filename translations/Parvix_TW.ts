@@ -515,6 +515,10 @@
         <source>This phone sent a sound format the application cannot play</source>
         <translation>此手機傳送的聲音格式本程式無法播放</translation>
     </message>
+    <message>
+        <source>Mirroring could not start</source>
+        <translation>投屏無法啟動</translation>
+    </message>
 </context>
 <context>
     <name>DeviceGroupManager</name>

@@ -296,7 +296,12 @@ void Device::startScrcpySession()
             ScrcpyServer *server = detachServer();
             server->deleteLater();
         }
-        QMetaObject::invokeMethod(this, &Device::removeFromDeviceGroup, Qt::QueuedConnection);
+        // The tile says why before it leaves the group; a new start meanwhile keeps it.
+        showUserMessage(tr("Mirroring could not start"), Kind::Error);
+        QTimer::singleShot(UserMessage::timeoutMs(Kind::Error), this, [this] {
+            if (!m_server)
+                removeFromDeviceGroup();
+        });
         return;
     }
     emit runningChanged();
@@ -587,7 +592,9 @@ void Device::startRecord()
 
 void Device::stopRecord()
 {
-    if (m_controller)
+    // A session that ended under a recording leaves no controller; the file still has to
+    // be closed when the user asks.
+    if (m_controller || m_videoRecorder->isRecording())
         m_videoRecorder->stop();
 }
 

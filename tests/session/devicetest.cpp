@@ -212,15 +212,22 @@ private slots:
         m_adb->respondMatching("*' push '*",
                                FakeAdb::failure("error: device 'R58M123' not found\n"));
         QSignalSpy removed(m_group.get(), &DeviceGroup::deviceRemovedFromGroup);
+        QSignalSpy said(m_device, &Device::deviceMessage);
         m_device->startScrcpySession();
         // Still a member while the call returns; the launcher is already released.
         QVERIFY(m_device);
         QCOMPARE(m_device->indexInGroup(), 0);
         QVERIFY(!m_device->running());
         QCOMPARE(removed.count(), 0);
+        // The tile says why, and stays while it does.
+        QTRY_COMPARE(said.count(), 1);
+        QCOMPARE(said.last(), QVariantList({QStringLiteral("Mirroring could not start"),
+                                            QStringLiteral("error"), 5000}));
+        QTest::qWait(1000);
+        QCOMPARE(removed.count(), 0);
         // A failed start does not ask adb for the device list: it leaves anyway.
         QVERIFY(m_adb->callsWith({"devices", "-l"}).isEmpty());
-        QTRY_COMPARE(removed.count(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(removed.count(), 1, 8000);
         QTRY_VERIFY(!m_device);
     }
 

@@ -1,0 +1,322 @@
+#include "faultharness.h"
+
+#include "adbrunner.h"
+#include "appconfig.h"
+#include "device.h"
+#include "devicegroup.h"
+#include "devicegroupmanager.h"
+#include "testsupport.h"
+#include "videoframefeed.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QThread>
+#include <QThreadPool>
+
+#include <functional>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+}
+
+namespace {
+bool waitUntil(const std::function<bool()> &condition, int ms)
+{
+    QDeadlineTimer deadline(ms);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+    return true;
+}
+} // namespace
+
+// ---- messages ---------------------------------------------------------------------------
+
+void TileMessages::watch(Device *device)
+{
+    const QString serial = device->adbConnectionSerial();
+    connect(device, &Device::deviceMessage, this,
+            [this, serial](const QString &text, const QString &type, int timeout) {
+                m_messages.append({serial, text, type, timeout});
+            });
+}
+
+QStringList TileMessages::texts(const QString &serial) const
+{
+    QStringList result;
+    for (const Message &message : m_messages)
+        if (message.serial == serial)
+            result << message.text;
+    return result;
+}
+
+QStringList TileMessages::errors(const QString &serial) const
+{
+    QStringList result;
+    for (const Message &message : m_messages)
+        if (message.serial == serial && message.type == QLatin1String("error"))
+            result << message.text;
+    return result;
+}
+
+bool TileMessages::has(const QString &serial, const QString &text, const QString &type) const
+{
+    for (const Message &message : m_messages)
+        if (message.serial == serial && message.text == text && message.type == type)
+            return true;
+    return false;
+}
+
+// ---- recordings -------------------------------------------------------------------------
+
+RecordingContent RecordingContent::read(const QString &path)
+{
+    RecordingContent content;
+    AVFormatContext *format = nullptr;
+    if (avformat_open_input(&format, QFile::encodeName(path).constData(), nullptr, nullptr) < 0) {
+        content.error = QStringLiteral("cannot open ") + path;
+        return content;
+    }
+    AVCodecContext *decoder = nullptr;
+    AVPacket *packet = av_packet_alloc();
+    AVFrame *frame = av_frame_alloc();
+    const int video = avformat_find_stream_info(format, nullptr) >= 0
+                          ? av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0)
+                          : -1;
+    if (video < 0) {
+        content.error = QStringLiteral("no video track in ") + path;
+    } else {
+        const AVStream *stream = format->streams[video];
+        const AVCodec *codec = avcodec_find_decoder(stream->codecpar->codec_id);
+        decoder = codec ? avcodec_alloc_context3(codec) : nullptr;
+        if (!decoder || avcodec_parameters_to_context(decoder, stream->codecpar) < 0 ||
+            avcodec_open2(decoder, codec, nullptr) < 0) {
+            content.error = QStringLiteral("no decoder for ") + path;
+        } else {
+            content.opened = true;
+            const auto drain = [&] {
+                while (avcodec_receive_frame(decoder, frame) == 0)
+                    ++content.decodedFrames;
+            };
+            while (av_read_frame(format, packet) >= 0) {
+                if (packet->stream_index == video) {
+                    if (content.videoPackets++ == 0)
+                        content.startsWithKeyFrame = packet->flags & AV_PKT_FLAG_KEY;
+                    const qint64 end = packet->pts + qMax<qint64>(packet->duration, 0);
+                    content.durationSeconds =
+                        qMax(content.durationSeconds, end * av_q2d(stream->time_base));
+                    if (avcodec_send_packet(decoder, packet) < 0)
+                        ++content.decodeErrors;
+                    drain();
+                }
+                av_packet_unref(packet);
+            }
+            avcodec_send_packet(decoder, nullptr);
+            drain();
+        }
+    }
+    av_frame_free(&frame);
+    av_packet_free(&packet);
+    avcodec_free_context(&decoder);
+    avformat_close_input(&format);
+    return content;
+}
+
+// ---- harness ----------------------------------------------------------------------------
+
+FaultHarness::FaultHarness(const Options &options)
+{
+    m_fleet = std::make_unique<VirtualFleet>(
+        TestSupport::phonesimPath(),
+        VirtualFleet::Options{options.phones, {1080, 2400}, options.fps});
+    if (!m_fleet->isValid() || !m_data.isValid())
+        return;
+    AppConfig *config = AppConfig::instance();
+    config->setDeviceGroupSavePath(m_data.filePath(QStringLiteral("groups")));
+    config->setDeviceNicknameSavePath(m_data.filePath(QStringLiteral("nicknames")));
+    config->setVideoSavePath(m_data.filePath(QStringLiteral("videos")));
+    m_manager = std::make_unique<DeviceGroupManager>();
+}
+
+FaultHarness::~FaultHarness()
+{
+    closeManager();
+    if (m_fleet && m_fleet->isValid())
+        waitUntil([this] { return liveServers() == 0; }, 10000);
+    // adb calls still running in the background would write into a fleet that is gone.
+    QThreadPool::globalInstance()->waitForDone(30000);
+    ADBRunner::workPool()->waitForDone(30000);
+    ADBRunner::setFinishTimeoutsForTesting(0, 0);
+    m_fleet.reset();
+}
+
+void FaultHarness::closeManager()
+{
+    if (!m_manager)
+        return;
+    // Devices leave through deferred deletion; their sessions end before the fleet does.
+    for (DeviceGroup *group : m_manager->deviceGroups())
+        for (Device *device : group->devices())
+            device->stopScrcpySession();
+    m_manager.reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+void FaultHarness::restartManager()
+{
+    closeManager();
+    m_manager = std::make_unique<DeviceGroupManager>();
+}
+
+QString FaultHarness::errorString() const
+{
+    return m_fleet ? m_fleet->errorString() : QStringLiteral("no fleet");
+}
+
+DeviceGroup *FaultHarness::group() const
+{
+    return m_manager ? m_manager->currentSelectedGroup() : nullptr;
+}
+
+bool FaultHarness::addScanned(const QStringList &serials)
+{
+    DeviceGroupManager *manager = m_manager.get();
+    QList<ADBDeviceInfo> chosen;
+    const bool listed = waitUntil(
+        [&] {
+            if (manager->isScanning())
+                return false;
+            chosen.clear();
+            for (const ADBDeviceInfo &info : manager->availableDeviceInfos())
+                if (serials.contains(info.adb_serial))
+                    chosen << info;
+            if (chosen.size() == serials.size())
+                return true;
+            manager->scanDevices();
+            return false;
+        },
+        30000);
+    if (!listed || !group()->addDevices(chosen))
+        return false;
+    if (!waitUntil(
+            [&] {
+                return std::all_of(serials.begin(), serials.end(),
+                                   [&](auto &s) { return device(s) != nullptr; });
+            },
+            10000))
+        return false;
+    for (const QString &serial : serials)
+        m_messages.watch(device(serial));
+    return true;
+}
+
+Device *FaultHarness::device(const QString &serial) const
+{
+    if (!group())
+        return nullptr;
+    for (Device *device : group()->devices())
+        if (device->adbConnectionSerial() == serial)
+            return device;
+    return nullptr;
+}
+
+bool FaultHarness::startAndStream(Device *device)
+{
+    device->startScrcpySession();
+    return waitUntil([device] { return device->controller() != nullptr; }, 20000) &&
+           streaming(device);
+}
+
+bool FaultHarness::streaming(Device *device, int frames, int withinMs)
+{
+    QPointer<Device> guard(device);
+    quint64 first = 0;
+    if (!device->videoFeed()->latest(&first).isValid() &&
+        !waitUntil([&] { return !guard || guard->videoFeed()->latest().isValid(); }, withinMs))
+        return false;
+    if (!guard)
+        return false;
+    guard->videoFeed()->latest(&first);
+    return waitUntil(
+        [&] {
+            quint64 now = 0;
+            return guard && guard->videoFeed()->latest(&now).isValid() &&
+                   now >= first + quint64(frames);
+        },
+        withinMs);
+}
+
+bool FaultHarness::phonesim(const QStringList &args, QByteArray *output) const
+{
+    QProcess process;
+    process.start(TestSupport::phonesimPath(), args);
+    const bool ok = process.waitForFinished(30000) &&
+                    process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    if (output)
+        *output = process.readAllStandardOutput();
+    return ok;
+}
+
+bool FaultHarness::unplug(const QString &serial) const
+{
+    return phonesim({"unplug", "--home", m_fleet->home(), serial});
+}
+
+bool FaultHarness::plug(const QString &serial) const
+{
+    return phonesim({"plug", "--home", m_fleet->home(), serial});
+}
+
+bool FaultHarness::killServer(const QString &serial) const
+{
+    // The server's class name is what its command line shows on the phone.
+    return phonesim({"-s", serial, "shell", "pkill", "-f", "com.genymobile.scrcpy.Server"});
+}
+
+int FaultHarness::liveServers() const
+{
+    QByteArray out;
+    if (!phonesim({"status", "--home", m_fleet->home()}, &out))
+        return -1;
+    int count = 0;
+    const QJsonArray processes =
+        QJsonDocument::fromJson(out).object().value(QStringLiteral("processes")).toArray();
+    for (const QJsonValue &entry : processes)
+        count += entry.toObject()
+                     .value(QStringLiteral("args"))
+                     .toArray()
+                     .contains(QJsonValue(QStringLiteral("app_process")));
+    return count;
+}
+
+bool FaultHarness::setFaults(int phone, const QJsonObject &faults)
+{
+    return m_fleet->setPhoneOption(phone, QStringLiteral("faults"), faults);
+}
+
+bool FaultHarness::setListingDelay(int ms)
+{
+    // adb is this script while a delay is set; it hands every call on to the virtual phones.
+    const QString script = m_adbWrapper.filePath(QStringLiteral("adb"));
+    if (ms <= 0) {
+        ADBRunner::setExecutablePathForTesting(TestSupport::phonesimPath());
+        return true;
+    }
+    const QByteArray text = "#!/bin/sh\n"
+                            "[ \"$1\" = devices ] && sleep " +
+                            QByteArray::number(ms / 1000.0) + "\nexec '" +
+                            QFile::encodeName(TestSupport::phonesimPath()) + "' \"$@\"\n";
+    if (TestSupport::writeFile(script, text).isEmpty() ||
+        !QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
+        return false;
+    ADBRunner::setExecutablePathForTesting(script);
+    return true;
+}
