@@ -177,7 +177,12 @@ ApplicationWindow {
         width: 480
         height: implicitHeight
         alertTitle: qsTr("Data File Problem")
-        alertMessage: StoreErrors.messages.join("<br/><br/>")
+        alertMessage: {
+            let text = ""
+            for (const message of StoreErrors.messages)
+                text += (text.length > 0 ? "<br/><br/>" : "") + message
+            return text
+        }
         titleColor: Theme.textRed
         borderColor: Theme.error
         onClosed: StoreErrors.clearMessages()

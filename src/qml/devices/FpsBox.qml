@@ -1,4 +1,5 @@
 import QtQuick
+import Parvix
 
 // Frames per second the view presented, in a corner of the picture.
 Rectangle {

@@ -1,4 +1,5 @@
 import QtQuick
+import Parvix
 
 // Shows where the pointer is on the phone's picture as fractions of its width and height,
 // the unit key mappings are written in. While shown it takes the input the phone would get.
