@@ -104,6 +104,14 @@
         <source>Sound cannot be decoded, mirroring without sound</source>
         <translation>无法解码声音，将无声投屏</translation>
     </message>
+    <message>
+        <source>Mirroring ended on the phone</source>
+        <translation>手机上的投屏已结束</translation>
+    </message>
+    <message>
+        <source>Phone disconnected</source>
+        <translation>手机已断开连接</translation>
+    </message>
 </context>
 <context>
     <name>DeviceGroupManager</name>

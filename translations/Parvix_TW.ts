@@ -104,6 +104,14 @@
         <source>Sound cannot be decoded, mirroring without sound</source>
         <translation>無法解碼聲音，將無聲投屏</translation>
     </message>
+    <message>
+        <source>Mirroring ended on the phone</source>
+        <translation>手機上的投屏已結束</translation>
+    </message>
+    <message>
+        <source>Phone disconnected</source>
+        <translation>手機已中斷連線</translation>
+    </message>
 </context>
 <context>
     <name>DeviceGroupManager</name>

@@ -1,7 +1,6 @@
 #include "mediarecorder.h"
 
 #include "appconfig.h"
-#include "audiodemuxer.h"
 #include "filenames.h"
 #include "h264sps.h"
 #include "recordingsource.h"
@@ -596,51 +595,58 @@ MediaRecorder::~MediaRecorder()
     m_thread = nullptr;
 }
 
-void MediaRecorder::refreshTracks()
+void MediaRecorder::refreshTracks(RecordingState &state)
 {
     const RecordedStreams streams = m_source ? m_source->recordedStreams() : RecordedStreams();
-    QMutexLocker locker(&m_state->mutex);
+    QMutexLocker locker(&state.mutex);
     if (streams.known) {
-        m_state->videoEnabled = streams.video;
-        m_state->audioEnabled = streams.audio;
-        m_state->maxFps = streams.maxFps;
+        state.videoEnabled = streams.video;
+        state.audioEnabled = streams.audio;
+        state.maxFps = streams.maxFps;
     }
-    const AudioDemuxer *audio = m_source ? m_source->audioDemuxer() : nullptr;
-    m_state->phoneSendsSound = audio && audio->codecId() == QByteArrayLiteral("opus");
+    state.phoneSendsSound = m_source && m_source->audioCodecId() == QByteArrayLiteral("opus");
     const QSize frame = m_source ? m_source->frameSize() : QSize();
     if (frame.isValid() && !frame.isEmpty()) {
-        m_state->videoWidth = frame.width();
-        m_state->videoHeight = frame.height();
+        state.videoWidth = frame.width();
+        state.videoHeight = frame.height();
     }
+}
+
+std::shared_ptr<RecordingState> MediaRecorder::currentState() const
+{
+    // The demuxers push from their own thread while start() may put a new recording in place.
+    return std::atomic_load(&m_state);
 }
 
 void MediaRecorder::pushVideoPacket(const AVPacket *packet)
 {
-    if (!packet || m_state->stopRequested)
+    const std::shared_ptr<RecordingState> state = currentState();
+    if (!packet || state->stopRequested)
         return;
     if (packet->pts == AV_NOPTS_VALUE)
-        refreshTracks();
+        refreshTracks(*state);
     AVPacket *clone = av_packet_clone(packet);
     if (!clone)
         return;
-    QMutexLocker locker(&m_state->mutex);
-    m_state->videoQueue.push_back(clone);
-    m_state->wake.wakeAll();
+    QMutexLocker locker(&state->mutex);
+    state->videoQueue.push_back(clone);
+    state->wake.wakeAll();
 }
 
 void MediaRecorder::pushAudioPacket(const AVPacket *packet)
 {
-    if (!packet || m_state->stopRequested)
+    const std::shared_ptr<RecordingState> state = currentState();
+    if (!packet || state->stopRequested)
         return;
     if (!m_source || !m_source->recordedStreams().audio)
         return;
     AVPacket *clone = av_packet_clone(packet);
     if (!clone)
         return;
-    QMutexLocker locker(&m_state->mutex);
-    m_state->audioEnabled = true;
-    m_state->audioQueue.push_back(clone);
-    m_state->wake.wakeAll();
+    QMutexLocker locker(&state->mutex);
+    state->audioEnabled = true;
+    state->audioQueue.push_back(clone);
+    state->wake.wakeAll();
 }
 
 void MediaRecorder::start()
@@ -655,8 +661,8 @@ void MediaRecorder::start()
         state->nickname = m_source->nickname();
         state->serial = m_source->adbConnectionSerial();
     }
-    m_state = state;
-    refreshTracks();
+    std::atomic_store(&m_state, state);
+    refreshTracks(*state);
 
     m_thread = QThread::create([state] { RecordingRun(state).run(); });
     m_thread->setObjectName(QStringLiteral("VideoRecorderThread"));

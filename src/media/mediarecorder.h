@@ -31,6 +31,7 @@ public:
     explicit MediaRecorder(RecordingSource *source, QObject *parent = nullptr);
     ~MediaRecorder() override;
 
+    // Any thread (the demuxers' own).
     void pushVideoPacket(const AVPacket *packet);
     void pushAudioPacket(const AVPacket *packet);
 
@@ -60,8 +61,9 @@ signals:
     void videoResetRequested();
 
 private:
-    // Which tracks the session's current stream parameters ask for (GUI thread).
-    void refreshTracks();
+    // Which tracks the session's current stream parameters ask for (any thread).
+    void refreshTracks(RecordingState &state);
+    std::shared_ptr<RecordingState> currentState() const;
 
     RecordingSource *m_source = nullptr;
     QThread *m_thread = nullptr;

@@ -183,6 +183,7 @@ bool VideoDecoder::drain()
 
 void VideoDecoder::keepLastFrame(const AVFrame *frame)
 {
+    QMutexLocker locker(&m_lastFrameMutex);
     if (!m_lastFrame)
         m_lastFrame = av_frame_alloc();
     if (!m_lastFrame)
@@ -201,10 +202,13 @@ QString VideoDecoder::screenshotFileName(const QString &serial)
 QFuture<bool> VideoDecoder::takeScreenshot()
 {
     AVFrame *shot = nullptr;
-    if (m_lastFrame && m_lastFrame->width >= 1) {
-        shot = av_frame_alloc();
-        if (shot && av_frame_ref(shot, m_lastFrame) < 0)
-            av_frame_free(&shot);
+    {
+        QMutexLocker locker(&m_lastFrameMutex);
+        if (m_lastFrame && m_lastFrame->width >= 1) {
+            shot = av_frame_alloc();
+            if (shot && av_frame_ref(shot, m_lastFrame) < 0)
+                av_frame_free(&shot);
+        }
     }
     if (!shot)
         return failedShot();

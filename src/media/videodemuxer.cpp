@@ -97,14 +97,16 @@ AVCodecContext *VideoDemuxer::codecContext() const
 void VideoDemuxer::read()
 {
     m_readScheduled = false;
-    if (m_socket)
+    // While whole packets still wait here the socket keeps its bytes: its bounded buffer then
+    // holds the phone back, instead of this buffer growing behind a slow decoder.
+    if (m_socket && (!m_headerRead || !m_reader.hasPendingFrame()))
         m_reader.append(m_socket->readAll());
     if (!m_headerRead && !readHeader())
         return;
 
     const QPointer<VideoDemuxer> alive(this);
     int handedOn = 0;
-    while (handedOn < MaxPacketsPerRead) {
+    while (handedOn < m_maxPacketsPerRead) {
         FramedPacketReader::Frame frame;
         const auto result = m_reader.next(frame);
         if (result == FramedPacketReader::Result::NeedMore)
@@ -122,9 +124,15 @@ void VideoDemuxer::read()
             return; // a receiver ended the session
         ++handedOn;
     }
-    // Bytes already buffered raise no further readyRead: finish them on the next loop turn.
-    if (handedOn == MaxPacketsPerRead && m_reader.hasPendingFrame())
+    // Bytes already buffered (here or in the socket) raise no further readyRead: finish them
+    // on a later turn of the loop.
+    if (m_reader.hasPendingFrame() || (m_socket && m_socket->bytesAvailable() > 0))
         scheduleRead();
+}
+
+void VideoDemuxer::setMaxPacketsPerRead(int count)
+{
+    m_maxPacketsPerRead = qMax(1, count);
 }
 
 bool VideoDemuxer::readHeader()

@@ -103,12 +103,6 @@ ApplicationWindow {
 
             Connections {
                 target: tile.device
-                function onYuvFrameReady(width, height, yData, yStride, uData, uStride, vData, vStride) {
-                    if (!video.visible)
-                        return
-                    video.present(width, height, yData, yStride, uData, uStride, vData, vStride)
-                    tile.device.setShowSize(Qt.size(video.width, video.height))
-                }
                 function onDeviceMessage(message, type, timeout) {
                     tile.message = message
                     tile.messageType = type
@@ -154,6 +148,8 @@ ApplicationWindow {
                         id: video
                         anchors.fill: parent
                         anchors.margins: 1
+                        // Frames go from the decoder to the item without passing through QML.
+                        feed: tile.device ? tile.device.videoFeed : null
                         visible: tile.device !== null && tile.device.running
                         focus: true
                         MouseArea {

@@ -1,5 +1,6 @@
 #include "scrcpyserver.h"
 
+#include "adblane.h"
 #include "adbrunner.h"
 #include "devicemessagereceiver.h"
 #include "serverparams.h"
@@ -10,7 +11,6 @@
 
 namespace {
 constexpr int kMaxPendingConnections = 2;
-constexpr int kProcessKillWaitMs = 2000;
 
 QString boolText(bool value)
 {
@@ -47,13 +47,12 @@ ScrcpyServer::~ScrcpyServer()
     for (QTcpSocket *socket : sockets)
         socket->disconnect(this);
     m_listeningServer->disconnect(this);
-    m_process->disconnect(this);
-    if (m_process->state() != QProcess::NotRunning) {
+    // Without stop() nobody else ends the process; after stop() its kill is queued behind
+    // the phone-side cleanup. Either way nobody waits for it here.
+    if (m_process && m_phase != Phase::Stopped && m_process->state() != QProcess::NotRunning)
         m_process->kill();
-        m_process->waitForFinished(kProcessKillWaitMs);
-    }
+    releaseProcess();
 }
-
 QStringList ScrcpyServer::serverArguments(const ServerParams &params)
 {
     QStringList args{
@@ -81,30 +80,64 @@ QStringList ScrcpyServer::serverArguments(const ServerParams &params)
     return args;
 }
 
-bool ScrcpyServer::start()
+void ScrcpyServer::start()
 {
-    if (!ADBRunner::push(m_params->deviceSerial(), ADBRunner::scrcpyServerFilePath(),
-                         QLatin1String(kRemoteServerPath))) {
+    if (m_phase != Phase::Idle)
+        return;
+    m_phase = Phase::Pushing;
+    const QString serial = m_params->deviceSerial();
+    const QString localFile = ADBRunner::scrcpyServerFilePath();
+    AdbLane::run<bool>(
+        serial, this,
+        [serial, localFile] {
+            return ADBRunner::push(serial, localFile, QLatin1String(kRemoteServerPath));
+        },
+        [this](bool pushed) { continueAfterPush(pushed); });
+}
+
+void ScrcpyServer::continueAfterPush(bool pushed)
+{
+    if (m_phase != Phase::Pushing)
+        return; // stopped meanwhile
+    if (!pushed) {
         fail();
-        return false;
+        return;
     }
     m_listeningServer->setMaxPendingConnections(kMaxPendingConnections);
     if (!m_listeningServer->listen(QHostAddress::LocalHost, 0)) {
         fail();
-        return false;
+        return;
     }
     m_params->setPort(m_listeningServer->serverPort());
-    if (!ADBRunner::reverse(m_params->deviceSerial(), m_params->socketName(), m_params->port())) {
+    m_phase = Phase::Tunnelling;
+    const QString serial = m_params->deviceSerial();
+    const QString socketName = m_params->socketName();
+    const quint16 port = m_params->port();
+    AdbLane::run<bool>(
+        serial, this,
+        [serial, socketName, port] { return ADBRunner::reverse(serial, socketName, port); },
+        [this](bool reversed) { continueAfterReverse(reversed); });
+}
+
+void ScrcpyServer::continueAfterReverse(bool reversed)
+{
+    if (m_phase != Phase::Tunnelling)
+        return;
+    if (!reversed) {
         fail();
-        return false;
+        return;
     }
+    m_phase = Phase::Launched;
     m_process->start(ADBRunner::adbExecutablePath(), serverArguments(*m_params),
                      QIODevice::ReadWrite);
-    return true;
+    emit started();
 }
 
 void ScrcpyServer::stop()
 {
+    if (m_phase == Phase::Stopped)
+        return;
+    m_phase = Phase::Stopped;
     if (m_listeningServer->isListening())
         m_listeningServer->close();
     // Closing reports each disconnect, which clears the pointer; take copies first.
@@ -112,19 +145,72 @@ void ScrcpyServer::stop()
         if (socket)
             socket->close();
     }
-    ADBRunner::runCommand({QStringLiteral("-s"), m_params->deviceSerial(), QStringLiteral("shell"),
-                           QStringLiteral("pkill"), QStringLiteral("-f"),
-                           QLatin1String(kServerClass)});
-    ADBRunner::removeReverse(m_params->deviceSerial(), m_params->socketName());
-    if (m_process->state() != QProcess::NotRunning) {
-        m_process->kill();
-        m_process->waitForFinished(kProcessKillWaitMs);
+    const QString serial = m_params->deviceSerial();
+    const QString socketName = m_params->socketName();
+    auto cleanUp = [serial, socketName] {
+        ADBRunner::runCommand({QStringLiteral("-s"), serial, QStringLiteral("shell"),
+                               QStringLiteral("pkill"), QStringLiteral("-f"),
+                               QLatin1String(kServerClass)});
+        ADBRunner::removeReverse(serial, socketName);
+        return true;
+    };
+    if (!m_process || m_process->state() == QProcess::NotRunning) {
+        AdbLane::post(serial, cleanUp);
+        return;
     }
+    // The local process goes last. It may outlive this launcher meanwhile (releaseProcess).
+    QPointer<QProcess> process = m_process;
+    AdbLane::run<bool>(serial, m_process, cleanUp, [process](bool) {
+        if (process && process->state() != QProcess::NotRunning)
+            process->kill();
+    });
+}
+
+void ScrcpyServer::releaseProcess()
+{
+    QProcess *process = m_process;
+    m_process = nullptr;
+    if (!process)
+        return;
+    process->disconnect(this);
+    if (process->state() == QProcess::NotRunning) {
+        delete process;
+        return;
+    }
+    // Destroying a running QProcess would wait for it.
+    process->setParent(nullptr);
+    connect(process, &QProcess::finished, process, &QObject::deleteLater);
+    connect(process, &QProcess::errorOccurred, process, [process](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart)
+            process->deleteLater();
+    });
 }
 
 void ScrcpyServer::fail()
 {
+    m_phase = Phase::Failed;
     emit stopped(-1, QProcess::CrashExit);
+}
+
+QTcpSocket *ScrcpyServer::take(QTcpSocket *&socket)
+{
+    QTcpSocket *taken = socket;
+    socket = nullptr;
+    if (taken) {
+        taken->disconnect(this);
+        taken->setParent(nullptr);
+    }
+    return taken;
+}
+
+QTcpSocket *ScrcpyServer::takeVideoSocket()
+{
+    return take(m_videoSocket);
+}
+
+QTcpSocket *ScrcpyServer::takeAudioSocket()
+{
+    return take(m_audioSocket);
 }
 
 void ScrcpyServer::handleNewConnection()

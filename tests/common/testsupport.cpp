@@ -1,5 +1,9 @@
 #include "testsupport.h"
 
+#include <QMetaObject>
+#include <QObject>
+#include <QThread>
+
 #include <QCoreApplication>
 #include <QFileInfo>
 
@@ -15,4 +19,13 @@ QString TestSupport::phonesimPath()
 QString TestSupport::sourceDir()
 {
     return QStringLiteral(PARVIX_TEST_SOURCE_DIR);
+}
+
+void TestSupport::runOn(QObject *context, const std::function<void()> &work)
+{
+    if (!context || context->thread() == QThread::currentThread()) {
+        work();
+        return;
+    }
+    QMetaObject::invokeMethod(context, work, Qt::BlockingQueuedConnection);
 }

@@ -1,5 +1,6 @@
 // The controller's adb jobs: install, upload, reboot, power-off and the nickname wallpaper,
 // against a scripted adb.
+#include "adblane.h"
 #include "adbrunner.h"
 #include "controller.h"
 #include "controlwire.h"
@@ -114,6 +115,8 @@ private slots:
         auto *controller = new Controller(&device, nullptr);
         controller->actionReboot();
         controller->actionShutdown();
+        // On the phone's adb lane, in the order asked for; the caller does not wait.
+        QVERIFY(AdbLane::waitForIdle("power-phone", 10000));
         QCOMPARE(m_adb->calls(), QStringList({"-s power-phone reboot",
                                               "-s power-phone shell getprop ro.kernel.qemu",
                                               "-s power-phone shell reboot -p"}));
@@ -121,6 +124,7 @@ private slots:
         loose.actionReboot();
         loose.actionShutdown();
         loose.setWallpaper("x", 10, 10);
+        QTest::qWait(100);
         QCOMPARE(m_adb->calls().size(), 3);
     }
 

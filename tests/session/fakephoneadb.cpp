@@ -47,9 +47,18 @@ void FakePhoneAdb::setAttachedSerials(const QStringList &serials)
     writeBehaviour();
 }
 
+void FakePhoneAdb::setDelaySeconds(double seconds)
+{
+    m_delaySeconds = seconds;
+    writeBehaviour();
+}
+
 void FakePhoneAdb::writeBehaviour()
 {
-    QString body = QStringLiteral("case \"$*\" in\n");
+    QString body;
+    if (m_delaySeconds > 0)
+        body += QStringLiteral("sleep %1\n").arg(m_delaySeconds);
+    body += QStringLiteral("case \"$*\" in\n");
     for (const auto &rule : std::as_const(m_rules))
         body += QStringLiteral("  %1) %2 ;;\n").arg(rule.first, rule.second);
     body += QStringLiteral("  'devices -l') printf 'List of devices attached\\n'");

@@ -22,6 +22,8 @@ public:
     void addRule(const QString &pattern, const QString &shellCode);
     // The answer of "devices -l" (the listing header is added).
     void setAttachedSerials(const QStringList &serials);
+    // Every call first sleeps this long (0: none), as adb does on a slow phone or USB hub.
+    void setDelaySeconds(double seconds);
 
     QList<QStringList> calls() const;
     // Calls whose arguments contain every one of the given words.
@@ -34,6 +36,7 @@ private:
     QTemporaryDir m_dir;
     QList<QPair<QString, QString>> m_rules; // newest first
     QStringList m_attached;
+    double m_delaySeconds = 0;
     bool m_valid = false;
 };
 
