@@ -73,7 +73,7 @@ public:
 
 signals:
     // Valid only during the emission; connect directly and copy what you keep. Emitted on
-    // the decoder's thread.
+    // the decoder's thread, always in system memory (hardware frames are copied back).
     void frameDecoded(AVFrame *frame);
 
 private:
@@ -87,4 +87,5 @@ private:
     std::shared_ptr<ScreenshotConverter> m_converter;
     QMutex m_lastFrameMutex; // screenshots are asked for from another thread
     AVFrame *m_lastFrame = nullptr;
+    SwsContext *m_downloadConverter = nullptr; // hardware frames to planar YUV420P
 };

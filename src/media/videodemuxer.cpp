@@ -1,5 +1,6 @@
 #include "videodemuxer.h"
 
+#include "hardwaredecoding.h"
 #include "mediarecorder.h"
 #include "videodecoder.h"
 
@@ -156,16 +157,30 @@ void VideoDemuxer::openDecoder()
     const AVCodec *codec = avcodec_find_decoder_by_name(m_codecId.constData());
     if (!codec)
         return;
+    // The GPU when asked for and present; a context it refuses opens again in software.
+    if (!openContext(codec, true))
+        openContext(codec, false);
+}
+
+bool VideoDemuxer::openContext(const AVCodec *codec, bool hardware)
+{
     m_codecContext = avcodec_alloc_context3(codec);
     if (!m_codecContext)
-        return;
+        return false;
     m_codecContext->flags |= AV_CODEC_FLAG_LOW_DELAY;
     m_codecContext->width = m_width;
     m_codecContext->height = m_height;
     if (m_codecId == "h264")
         m_codecContext->flags2 |= AV_CODEC_FLAG2_FAST | AV_CODEC_FLAG2_CHUNKS;
-    if (avcodec_open2(m_codecContext, codec, nullptr) < 0)
+    if (hardware && !HardwareDecoding::attach(m_codecContext, codec)) {
         avcodec_free_context(&m_codecContext);
+        return false;
+    }
+    if (avcodec_open2(m_codecContext, codec, nullptr) < 0) {
+        avcodec_free_context(&m_codecContext);
+        return false;
+    }
+    return true;
 }
 
 AVPacket *VideoDemuxer::makePacket(const FramedPacketReader::Frame &frame) const

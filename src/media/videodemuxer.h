@@ -8,6 +8,7 @@
 class QIODevice;
 class MediaRecorder;
 class VideoDecoder;
+struct AVCodec;
 struct AVCodecContext;
 struct AVPacket;
 
@@ -89,6 +90,7 @@ protected:
 private:
     bool readHeader();
     void openDecoder();
+    bool openContext(const AVCodec *codec, bool hardware);
     AVPacket *makePacket(const FramedPacketReader::Frame &frame) const;
     void scheduleRead();
 
