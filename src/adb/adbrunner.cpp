@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QThreadPool>
+#include <algorithm>
 #include <atomic>
 #include <stdexcept>
 
@@ -48,7 +49,14 @@ QStringList onDevice(const QString &serial, const QStringList &args)
 
 bool runFlag(const QStringList &args)
 {
-    return ADBRunner::isSuccess(ADBRunner::runCommand(args));
+    return ADBRunner::run(args).succeeded;
+}
+
+bool hasLine(const QString &text, QLatin1String line)
+{
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    return std::any_of(lines.cbegin(), lines.cend(),
+                       [line](const QString &l) { return l.trimmed() == line; });
 }
 
 QString firstCapture(const QString &text, const QRegularExpression &pattern)
@@ -100,7 +108,7 @@ QString ADBRunner::scrcpyServerFilePath()
     return path;
 }
 
-QString ADBRunner::runCommand(const QStringList &args)
+ADBRunner::Outcome ADBRunner::run(const QStringList &args)
 {
     const int finishTimeoutMs = finishTimeoutFor(args);
 
@@ -108,32 +116,38 @@ QString ADBRunner::runCommand(const QStringList &args)
     process.setProcessChannelMode(QProcess::SeparateChannels);
     process.start(adbExecutablePath(), args, QIODevice::ReadWrite);
     if (!process.waitForStarted(kStartTimeoutMs))
-        return QStringLiteral("[error] failed to start adb: %1").arg(process.errorString());
+        return {false,
+                QStringLiteral("[error] failed to start adb: %1").arg(process.errorString())};
     // Nothing is ever written to adb; an open stdin would keep a reading shell waiting.
     process.closeWriteChannel();
 
     if (!process.waitForFinished(finishTimeoutMs)) {
         process.kill();
         process.waitForFinished(kStartTimeoutMs);
-        return QStringLiteral("[error] adb command timed out after %1 seconds")
-            .arg(finishTimeoutMs / 1000);
+        return {false, QStringLiteral("[error] adb command timed out after %1 seconds")
+                           .arg(finishTimeoutMs / 1000)};
     }
 
     // A crash is a failure even when the platform reports exit code 0 for it.
     if (process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0)
-        return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+        return {true, QString::fromUtf8(process.readAllStandardOutput()).trimmed()};
 
     QString errorText = QString::fromUtf8(process.readAllStandardError());
     if (errorText.isEmpty())
         errorText = QStringLiteral("unknown error");
-    return QStringLiteral("[error] adb command failed (exit code %1): %2")
-        .arg(process.exitCode())
-        .arg(errorText);
+    return {false, QStringLiteral("[error] adb command failed (exit code %1): %2")
+                       .arg(process.exitCode())
+                       .arg(errorText)};
+}
+
+QString ADBRunner::runCommand(const QStringList &args)
+{
+    return run(args).output;
 }
 
 bool ADBRunner::isSuccess(const QString &output)
 {
-    return !output.contains(QLatin1String("error"), Qt::CaseSensitive);
+    return !output.startsWith(QLatin1String("[error] "));
 }
 
 bool ADBRunner::startServer()
@@ -182,10 +196,12 @@ bool ADBRunner::install(const QString &serial, const QString &apkPath)
     if (!push(serial, apkPath, kRemoteTmp))
         return false;
     const QString remoteApk = kRemoteTmp + QFileInfo(apkPath).fileName();
-    const QString output =
-        runCommand(onDevice(serial, {QStringLiteral("shell"),
-                                     QStringLiteral("pm install -r ") + shellQuote(remoteApk)}));
-    return isSuccess(output) && output.contains(QLatin1String("Success"));
+    const Outcome pm =
+        run(onDevice(serial, {QStringLiteral("shell"),
+                              QStringLiteral("pm install -r ") + shellQuote(remoteApk)}));
+    // Phones without the shell protocol exit with 0 whatever pm says; pm's own verdict
+    // is a line of its own (a failure may quote a file name containing the word).
+    return pm.succeeded && hasLine(pm.output, QLatin1String("Success"));
 }
 
 bool ADBRunner::reverse(const QString &serial, const QString &socketName, quint16 port)
@@ -224,10 +240,10 @@ bool ADBRunner::pushWallpaper(const QString &serial, const QString &imagePath)
 
 QList<ADBDeviceInfo> ADBRunner::getDevices()
 {
-    const QString output = runCommand({QStringLiteral("devices"), QStringLiteral("-l")});
-    if (output.contains(QLatin1String("error"), Qt::CaseSensitive))
-        throw std::runtime_error(output.toStdString());
-    return parseDevices(output);
+    const Outcome listing = run({QStringLiteral("devices"), QStringLiteral("-l")});
+    if (!listing.succeeded)
+        throw std::runtime_error(listing.output.toStdString());
+    return parseDevices(listing.output);
 }
 
 QThreadPool *ADBRunner::workPool()
@@ -335,11 +351,11 @@ bool ADBRunner::tcpip(const QString &serial, quint16 port)
 
 bool ADBRunner::connect(const QString &serial, const QString &ip, quint16 port)
 {
-    const QString output = runCommand(onDevice(
+    const Outcome connected = run(onDevice(
         serial, {QStringLiteral("connect"), ip + QLatin1Char(':') + QString::number(port)}));
+    const QString &output = connected.output;
     // adb connect exits with 0 when it could not connect; its text tells.
-    return !output.startsWith(QLatin1String("[error]")) &&
-           !output.contains(QLatin1String("failed"), Qt::CaseSensitive) &&
+    return connected.succeeded && !output.contains(QLatin1String("failed"), Qt::CaseSensitive) &&
            !output.contains(QLatin1String("cannot connect"), Qt::CaseSensitive) &&
            !output.contains(QLatin1String("unable to connect"), Qt::CaseSensitive);
 }

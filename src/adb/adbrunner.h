@@ -25,9 +25,19 @@ public:
     static QString adbExecutablePath();
     static QString scrcpyServerFilePath();
 
+    struct Outcome
+    {
+        bool succeeded = false; // adb started, finished in time and exited with 0
+        QString output;         // as runCommand returns it
+    };
+    // Success is adb's exit code, never words in the output: a serial, a file name or a
+    // model may contain "error". adb passes on the phone's exit code for "shell" (shell
+    // protocol, adb 1.0.32 and Android 7 on) and exits non-zero when push, install,
+    // reverse, forward, tcpip, usb, disconnect or reboot fail.
+    static Outcome run(const QStringList &args);
     // adb's trimmed standard output, or one of the "[error]" texts.
     static QString runCommand(const QStringList &args);
-    // The yes/no rule of the flag operations: the output does not mention "error".
+    // For callers that kept only the text: whether it is not one of the "[error]" texts.
     static bool isSuccess(const QString &output);
 
     static bool startServer();
@@ -43,7 +53,8 @@ public:
     static bool forward(const QString &serial, quint16 localPort, quint16 remotePort);
     static bool pushWallpaper(const QString &serial, const QString &imagePath);
 
-    // Throws std::runtime_error whose what() is adb's output when the listing failed.
+    // Throws std::runtime_error whose what() is the "[error]" text when adb failed; what
+    // the phones call themselves never makes the listing fail.
     static QList<ADBDeviceInfo> getDevices();
     static QList<ADBDeviceInfo> parseDevices(const QString &text);
     static DeviceInfo getDeviceInfo(const QString &serial);

@@ -1,7 +1,6 @@
 #include "devicesettings.h"
 
 #include "appconfig.h"
-#include "jsonfile.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -48,6 +47,12 @@ void DeviceSettings::setDeviceNickname(const QString &serial, const QString &nic
         removeDeviceNickname(serial);
         return;
     }
+    if (!StoreFile::acceptText(serial, kMaxSerialLength) ||
+        !StoreFile::acceptText(nickname, kMaxNicknameLength))
+        return;
+    if (getDeviceNickname(serial).isEmpty() &&
+        !StoreFile::acceptOneMore(getAllDeviceSerials().size(), kMaxNicknames, tr("nicknames")))
+        return;
     {
         QWriteLocker locker(&m_lock);
         m_nicknames.insert(serial, nickname);
@@ -97,23 +102,28 @@ void DeviceSettings::load()
     QDir().mkpath(folder);
     const QString path = QDir(folder).filePath(fileName());
 
-    const JsonFile::ReadResult file = JsonFile::read(path);
-    if (file.status == JsonFile::ReadStatus::Missing)
-        return;
-    const QJsonValue member = file.document.object().value(kRootMember);
-    // Content that is present but unusable would be lost by the next save.
-    if (file.status != JsonFile::ReadStatus::Ok || !file.document.isObject() ||
-        (!member.isUndefined() && !member.isObject())) {
-        m_unusableFile = path;
-        return;
-    }
-
+    const QJsonValue member = m_file.load(path).value_or(QJsonObject()).value(kRootMember);
+    if (!member.isUndefined() && !member.isObject())
+        m_file.markDamaged();
     QMap<QString, QString> loaded;
     const QJsonObject nicknames = member.toObject();
     for (auto it = nicknames.begin(); it != nicknames.end(); ++it) {
-        if (it.value().isString() && !it.value().toString().isEmpty())
-            loaded.insert(it.key(), it.value().toString());
+        // An empty nickname is no nickname; anything else that cannot be kept is damage.
+        if (it.value().isString() && it.value().toString().isEmpty())
+            continue;
+        if (!it.value().isString() || it.key().size() > kMaxSerialLength ||
+            loaded.size() >= kMaxNicknames) {
+            m_file.markDamaged();
+            continue;
+        }
+        QString nickname = it.value().toString();
+        if (nickname.size() > kMaxNicknameLength) {
+            m_file.markDamaged();
+            nickname = StoreFile::cut(nickname, kMaxNicknameLength);
+        }
+        loaded.insert(it.key(), nickname);
     }
+    m_file.finishLoad();
     QWriteLocker locker(&m_lock);
     m_nicknames = loaded;
 }
@@ -126,11 +136,5 @@ void DeviceSettings::save()
         for (auto it = m_nicknames.cbegin(); it != m_nicknames.cend(); ++it)
             nicknames.insert(it.key(), it.value());
     }
-    const QString path = filePath();
-    if (!m_unusableFile.isEmpty() && m_unusableFile == path) {
-        JsonFile::keepBackup(path);
-        m_unusableFile.clear();
-    }
-    // A failed write leaves the previous file untouched; nothing is reported.
-    JsonFile::write(path, QJsonDocument(QJsonObject{{kRootMember, nicknames}}));
+    m_file.save(filePath(), QJsonObject{{kRootMember, nicknames}});
 }

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "storefile.h"
+
 // The user's nicknames for phones, keyed by adb serial, kept in
 // "device_nicknames.json" in the nickname folder of the application settings.
 // Lookups are safe from any thread; changes belong to the GUI thread.
@@ -18,6 +20,11 @@ public:
     explicit DeviceSettings(QObject *parent);
 
     static DeviceSettings *instance();
+
+    // What the store holds at most, so that its file stays far below the size limit.
+    static constexpr int kMaxNicknames = 2000;
+    static constexpr int kMaxSerialLength = 128;
+    static constexpr int kMaxNicknameLength = 64;
 
     static QString fileName() { return QStringLiteral("device_nicknames.json"); }
     // Where the next save goes (follows the current nickname folder setting).
@@ -39,5 +46,5 @@ private:
 
     mutable QReadWriteLock m_lock; // guards m_nicknames against readers on worker threads
     QMap<QString, QString> m_nicknames;
-    QString m_unusableFile; // file that held content we could not use, kept as .bak on first save
+    StoreFile m_file{StoreErrors::Store::Nicknames};
 };

@@ -20,6 +20,7 @@
 #include "keymapping.h"
 #include "mediarecorder.h"
 #include "serverparams.h"
+#include "storeerrors.h"
 #include "userinfo.h"
 #include "usersession.h"
 #include "videoframefeed.h"
@@ -57,6 +58,19 @@ public:
     static DeviceSettings *create(QQmlEngine *, QJSEngine *)
     {
         return ParvixQml::shared<DeviceSettings>();
+    }
+};
+
+struct StoreErrorsForeign
+{
+    Q_GADGET
+    QML_FOREIGN(StoreErrors)
+    QML_NAMED_ELEMENT(StoreErrors)
+    QML_SINGLETON
+public:
+    static StoreErrors *create(QQmlEngine *, QJSEngine *)
+    {
+        return ParvixQml::shared<StoreErrors>();
     }
 };
 
@@ -156,6 +170,14 @@ struct ADBDeviceInfoListForeign
     QML_FOREIGN(QList<ADBDeviceInfo>)
     QML_ANONYMOUS
     QML_SEQUENTIAL_CONTAINER(ADBDeviceInfo)
+};
+
+struct DeviceGroupListForeign
+{
+    Q_GADGET
+    QML_FOREIGN(QList<DeviceGroup *>)
+    QML_ANONYMOUS
+    QML_SEQUENTIAL_CONTAINER(DeviceGroup *)
 };
 
 struct YuvFboItemForeign

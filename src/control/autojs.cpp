@@ -4,21 +4,18 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QFutureWatcher>
 #include <QHostAddress>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSemaphore>
-#include <QSharedPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QThread>
+#include <QTimer>
+#include <QtConcurrent/QtConcurrentRun>
 #include <QtEndian>
 
 namespace {
 
-constexpr int kConnectTimeoutMs = 30000;
-// How long a worker waits for the owner thread to carry out one socket step.
-constexpr int kOwnerThreadStepTimeoutMs = 10000;
 constexpr int kHeaderSize = 16;
 constexpr int kLengthFieldSize = 14;
 constexpr int kReplyHeaderSize = 8;
@@ -28,31 +25,29 @@ constexpr quint32 kMaxReplyLength = 16 * 1024 * 1024;
 
 } // namespace
 
-// The outcome of one connection attempt, shared between the owner thread that drives
-// the socket and the thread that waits for it.
-struct Autojs::ConnectAttempt
-{
-    QSemaphore finished;
-    std::atomic_bool decided{false};
-    std::atomic_bool connected{false};
-};
-
 Autojs::Autojs(const QString &serial, QObject *parent) : QObject(parent), m_serial(serial)
-{
-    chooseLocalPort();
-}
-
-Autojs::~Autojs() = default;
-
-void Autojs::chooseLocalPort()
 {
     QTcpServer probe;
     if (probe.listen(QHostAddress::LocalHost, 0))
         m_localPort = probe.serverPort();
     probe.close();
+
     m_socket = new QTcpSocket(this);
     connect(m_socket, &QTcpSocket::readyRead, this, &Autojs::readReplies);
+    connect(m_socket, &QTcpSocket::connected, this, &Autojs::handleConnected);
+    connect(m_socket, &QTcpSocket::errorOccurred, this, [this] {
+        if (m_connecting)
+            handleConnectFailed();
+    });
+    m_connectTimer = new QTimer(this);
+    m_connectTimer->setSingleShot(true);
+    m_connectTimer->setInterval(kConnectTimeoutMs);
+    connect(m_connectTimer, &QTimer::timeout, this, &Autojs::handleConnectFailed);
+    m_forward = new QFutureWatcher<bool>(this);
+    connect(m_forward, &QFutureWatcher<bool>::finished, this, &Autojs::handleForwarded);
 }
+
+Autojs::~Autojs() = default;
 
 QByteArray Autojs::frame(const QByteArray &jsonText)
 {
@@ -71,99 +66,79 @@ QString Autojs::scriptName(const QString &path)
     return fileName.section('.', 0, 0);
 }
 
-void Autojs::report(const QString &message, UserMessage::Kind kind)
-{
-    emit userMessage(message, kind);
-}
-
 void Autojs::setRunning(bool running)
 {
-    m_running.store(running);
+    m_running = running;
     emit runningStatusChanged();
-}
-
-bool Autojs::onOwnerThread(const std::function<void()> &step)
-{
-    if (QThread::currentThread() == thread()) {
-        step();
-        return true;
-    }
-    auto done = QSharedPointer<QSemaphore>::create();
-    QMetaObject::invokeMethod(
-        this,
-        [step, done] {
-            step();
-            done->release();
-        },
-        Qt::QueuedConnection);
-    // A bounded wait: an owner thread that is blocked must not hang the worker forever.
-    return done->tryAcquire(1, kOwnerThreadStepTimeoutMs);
-}
-
-bool Autojs::connectToService()
-{
-    if (!ADBRunner::forward(m_serial, m_localPort, kRemotePort))
-        return false;
-
-    if (QThread::currentThread() == thread()) {
-        m_socket->abort();
-        m_receiveBuffer.clear();
-        m_socket->connectToHost(QHostAddress::LocalHost, m_localPort, QIODevice::ReadWrite);
-        return m_socket->waitForConnected(kConnectTimeoutMs);
-    }
-
-    // From a worker: the socket stays on its own thread and the worker waits for the outcome.
-    auto attempt = QSharedPointer<ConnectAttempt>::create();
-    const bool started = onOwnerThread([this, attempt] {
-        m_socket->abort();
-        m_receiveBuffer.clear();
-        auto *watch = new QObject(this);
-        auto finish = [attempt, watch](bool connected) {
-            if (attempt->decided.exchange(true))
-                return;
-            attempt->connected.store(connected);
-            attempt->finished.release();
-            watch->deleteLater();
-        };
-        connect(m_socket, &QTcpSocket::connected, watch, [finish] { finish(true); });
-        connect(m_socket, &QTcpSocket::errorOccurred, watch, [finish] { finish(false); });
-        m_socket->connectToHost(QHostAddress::LocalHost, m_localPort, QIODevice::ReadWrite);
-    });
-    if (!started)
-        return false;
-    if (attempt->finished.tryAcquire(1, kConnectTimeoutMs))
-        return attempt->connected.load();
-    onOwnerThread([this] { m_socket->abort(); });
-    return false;
-}
-
-void Autojs::sendCommand(const QJsonObject &command)
-{
-    QJsonObject envelope;
-    envelope.insert("id", int(m_localPort));
-    envelope.insert("type", "command");
-    envelope.insert("data", command);
-    const QByteArray json = QJsonDocument(envelope).toJson(QJsonDocument::Compact);
-    const QByteArray framed = frame(json);
-    onOwnerThread([this, framed] {
-        if (m_socket->state() != QAbstractSocket::ConnectedState)
-            return; // lost without notice, like any write on a dropped connection
-        m_socket->write(framed.left(kHeaderSize));
-        m_socket->write(framed.mid(kHeaderSize));
-        m_socket->flush();
-    });
 }
 
 void Autojs::run(QString autojsPath)
 {
-    QMutexLocker operation(&m_operationMutex);
-    if (!connectToService()) {
-        report(tr("Failed to connect to AutoJS server"), UserMessage::Kind::Error);
+    m_queue.append({true, autojsPath});
+    startNext();
+}
+
+void Autojs::stop()
+{
+    m_queue.append({false, QString()});
+    startNext();
+}
+
+void Autojs::startNext()
+{
+    while (!m_runUnderWay && !m_queue.isEmpty()) {
+        const Operation next = m_queue.takeFirst();
+        if (next.isRun)
+            beginRun(next.path);
+        else
+            sendStop();
+    }
+}
+
+void Autojs::beginRun(const QString &path)
+{
+    m_runUnderWay = true;
+    m_runPath = path;
+    // The task holds copies only: this object may be gone when adb returns.
+    m_forward->setFuture(QtConcurrent::run([serial = m_serial, port = m_localPort] {
+        return ADBRunner::forward(serial, port, kRemotePort);
+    }));
+}
+
+void Autojs::handleForwarded()
+{
+    if (m_forward->future().resultCount() == 0 || !m_forward->result()) {
+        emit userMessage(tr("Failed to connect to AutoJS server"), UserMessage::Kind::Error);
+        endRun();
         return;
     }
-    QFile file(autojsPath);
+    m_socket->abort();
+    m_receiveBuffer.clear();
+    m_connecting = true;
+    m_connectTimer->start();
+    m_socket->connectToHost(QHostAddress::LocalHost, m_localPort, QIODevice::ReadWrite);
+}
+
+void Autojs::handleConnectFailed()
+{
+    m_connecting = false;
+    m_connectTimer->stop();
+    m_socket->abort();
+    emit userMessage(tr("Failed to connect to AutoJS server"), UserMessage::Kind::Error);
+    endRun();
+}
+
+void Autojs::handleConnected()
+{
+    if (!m_connecting)
+        return;
+    m_connecting = false;
+    m_connectTimer->stop();
+
+    QFile file(m_runPath);
     if (!file.open(QIODevice::ReadOnly)) {
-        report(tr("Failed to open AutoJS script file"), UserMessage::Kind::Error);
+        emit userMessage(tr("Failed to open AutoJS script file"), UserMessage::Kind::Error);
+        endRun();
         return;
     }
     const QString script = QString::fromUtf8(file.readAll());
@@ -172,22 +147,44 @@ void Autojs::run(QString autojsPath)
     QJsonObject command;
     command.insert("command", "run");
     command.insert("id", int(m_localPort));
-    command.insert("name", scriptName(autojsPath));
+    command.insert("name", scriptName(m_runPath));
     command.insert("script", script);
     sendCommand(command);
     setRunning(true);
-    report(tr("AutoJS script started"), UserMessage::Kind::Success);
+    emit userMessage(tr("AutoJS script started"), UserMessage::Kind::Success);
+    endRun();
 }
 
-void Autojs::stop()
+void Autojs::endRun()
 {
-    QMutexLocker operation(&m_operationMutex);
+    m_runUnderWay = false;
+    m_runPath.clear();
+    startNext();
+}
+
+void Autojs::sendStop()
+{
     QJsonObject command;
     command.insert("command", "stopAll");
     command.insert("id", int(m_localPort));
     sendCommand(command);
-    onOwnerThread([this] { m_socket->close(); });
+    m_socket->close();
     setRunning(false);
+}
+
+void Autojs::sendCommand(const QJsonObject &command)
+{
+    // Lost without notice when not connected, like any write on a dropped connection.
+    if (m_socket->state() != QAbstractSocket::ConnectedState)
+        return;
+    QJsonObject envelope;
+    envelope.insert("id", int(m_localPort));
+    envelope.insert("type", "command");
+    envelope.insert("data", command);
+    const QByteArray framed = frame(QJsonDocument(envelope).toJson(QJsonDocument::Compact));
+    m_socket->write(framed.left(kHeaderSize));
+    m_socket->write(framed.mid(kHeaderSize));
+    m_socket->flush();
 }
 
 void Autojs::readReplies()

@@ -1,19 +1,20 @@
 #pragma once
 // Sends a script to the AutoJS app on one phone and asks it to run or stop scripts.
 #include <QByteArray>
-#include <QMutex>
+#include <QList>
 #include <QObject>
-#include <QPointer>
 #include <QString>
 
 #include "usermessage.h"
 
-#include <atomic>
-#include <functional>
-
 class QJsonObject;
 class QTcpSocket;
+class QTimer;
+template<typename T> class QFutureWatcher;
 
+// Everything happens on this object's thread without waiting: only the adb port forward
+// runs on the thread pool, watched by a child of this object and given nothing but values,
+// so the object may be deleted at any moment, a run under way included.
 class Autojs : public QObject
 {
     Q_OBJECT
@@ -21,11 +22,12 @@ class Autojs : public QObject
 
 public:
     static constexpr quint16 kRemotePort = 7347;
+    static constexpr int kConnectTimeoutMs = 30000;
 
     Autojs(const QString &serial, QObject *parent);
     ~Autojs() override;
 
-    bool isRunning() const { return m_running.load(); }
+    bool isRunning() const { return m_running; }
     quint16 localPort() const { return m_localPort; }
 
     // The JSON text of a command in its frame: a 16-byte header, then the UTF-8 text.
@@ -39,25 +41,38 @@ signals:
     void userMessage(QString message, UserMessage::Kind kind);
 
 public:
-    // Both may be called from any thread; one operation runs at a time, in call order.
+    // Both return at once; call them on this object's thread. Operations are carried out
+    // one after another in call order: a stop given while a run still connects follows it.
     Q_INVOKABLE void run(QString autojsPath);
     Q_INVOKABLE void stop();
 
 private:
-    struct ConnectAttempt;
+    struct Operation
+    {
+        bool isRun = false;
+        QString path;
+    };
 
-    void chooseLocalPort();
-    bool connectToService();
+    void startNext();
+    void beginRun(const QString &path);
+    void handleForwarded();
+    void handleConnected();
+    void handleConnectFailed();
+    void endRun();
+    void sendStop();
     void sendCommand(const QJsonObject &command);
     void readReplies();
-    bool onOwnerThread(const std::function<void()> &step);
     void setRunning(bool running);
-    void report(const QString &message, UserMessage::Kind kind);
 
     QString m_serial;
-    QTcpSocket *m_socket = nullptr; // used on this object's thread only
+    QTcpSocket *m_socket = nullptr;
+    QTimer *m_connectTimer = nullptr;
+    QFutureWatcher<bool> *m_forward = nullptr;
+    QList<Operation> m_queue;
+    bool m_runUnderWay = false; // forwarding or connecting; later operations wait
+    bool m_connecting = false;
+    QString m_runPath;
     QByteArray m_receiveBuffer;
-    std::atomic_bool m_running{false};
+    bool m_running = false;
     quint16 m_localPort = 0;
-    QMutex m_operationMutex;
 };

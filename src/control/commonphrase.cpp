@@ -1,5 +1,7 @@
 #include "commonphrase.h"
 
+#include "storefile.h"
+
 #include <QUuid>
 
 QString CommonPhraseIds::newId()
@@ -26,7 +28,7 @@ CommonPhrase::CommonPhrase(const QString &id, const QString &text, const QString
 
 void CommonPhrase::setId(const QString &id)
 {
-    if (id == m_id)
+    if (id == m_id || !StoreFile::acceptText(id, PhraseLimits::kMaxIdLength))
         return;
     m_id = id;
     emit idChanged();
@@ -34,7 +36,7 @@ void CommonPhrase::setId(const QString &id)
 
 void CommonPhrase::setText(const QString &text)
 {
-    if (text == m_text)
+    if (text == m_text || !StoreFile::acceptText(text, PhraseLimits::kMaxTextLength))
         return;
     m_text = text;
     emit textChanged();
@@ -42,7 +44,7 @@ void CommonPhrase::setText(const QString &text)
 
 void CommonPhrase::setCategory(const QString &category)
 {
-    if (category == m_category)
+    if (category == m_category || !StoreFile::acceptText(category, PhraseLimits::kMaxIdLength))
         return;
     m_category = category;
     emit categoryChanged();
@@ -50,7 +52,8 @@ void CommonPhrase::setCategory(const QString &category)
 
 void CommonPhrase::setDescription(const QString &description)
 {
-    if (description == m_description)
+    if (description == m_description ||
+        !StoreFile::acceptText(description, PhraseLimits::kMaxDescriptionLength))
         return;
     m_description = description;
     emit descriptionChanged();
@@ -77,7 +80,7 @@ PhraseCategory::PhraseCategory(const QString &id, const QString &name, const QSt
 
 void PhraseCategory::setId(const QString &id)
 {
-    if (id == m_id)
+    if (id == m_id || !StoreFile::acceptText(id, PhraseLimits::kMaxIdLength))
         return;
     m_id = id;
     emit idChanged();
@@ -85,7 +88,7 @@ void PhraseCategory::setId(const QString &id)
 
 void PhraseCategory::setName(const QString &name)
 {
-    if (name == m_name)
+    if (name == m_name || !StoreFile::acceptText(name, PhraseLimits::kMaxNameLength))
         return;
     m_name = name;
     emit nameChanged();
@@ -93,7 +96,8 @@ void PhraseCategory::setName(const QString &name)
 
 void PhraseCategory::setDescription(const QString &description)
 {
-    if (description == m_description)
+    if (description == m_description ||
+        !StoreFile::acceptText(description, PhraseLimits::kMaxDescriptionLength))
         return;
     m_description = description;
     emit descriptionChanged();

@@ -75,6 +75,14 @@ private:
     QString m_description;
 };
 
+// Limits that keep the phrase file small; longer texts are refused.
+namespace PhraseLimits {
+constexpr int kMaxTextLength = 1000;
+constexpr int kMaxNameLength = 64;
+constexpr int kMaxDescriptionLength = 100;
+constexpr int kMaxIdLength = 40; // new ids are 36 characters long
+} // namespace PhraseLimits
+
 namespace CommonPhraseIds {
 // A random UUID without braces: 36 lower-case characters.
 QString newId();

@@ -1,7 +1,6 @@
 #include "commonphrasemanager.h"
 
 #include "appconfig.h"
-#include "jsonfile.h"
 
 #include <QDir>
 #include <QJsonArray>
@@ -57,7 +56,8 @@ QQmlListProperty<PhraseCategory> CommonPhraseManager::categories()
 
 void CommonPhraseManager::setCurrentCategoryId(const QString &categoryId)
 {
-    if (categoryId == m_currentCategoryId)
+    if (categoryId == m_currentCategoryId ||
+        !StoreFile::acceptText(categoryId, PhraseLimits::kMaxIdLength))
         return;
     m_currentCategoryId = categoryId;
     emit currentCategoryIdChanged();
@@ -65,6 +65,10 @@ void CommonPhraseManager::setCurrentCategoryId(const QString &categoryId)
 
 void CommonPhraseManager::addCategory(const QString &name, const QString &description)
 {
+    if (!StoreFile::acceptText(name, PhraseLimits::kMaxNameLength) ||
+        !StoreFile::acceptText(description, PhraseLimits::kMaxDescriptionLength) ||
+        !StoreFile::acceptOneMore(m_categories.size(), kMaxCategories, tr("phrase categories")))
+        return;
     m_categories.append(new PhraseCategory(QString(), name, description, this));
     emit categoriesChanged();
     saveData();
@@ -96,7 +100,8 @@ void CommonPhraseManager::updateCategory(const QString &categoryId, const QStrin
                                          const QString &description)
 {
     PhraseCategory *category = getCategoryById(categoryId);
-    if (!category)
+    if (!category || !StoreFile::acceptText(name, PhraseLimits::kMaxNameLength) ||
+        !StoreFile::acceptText(description, PhraseLimits::kMaxDescriptionLength))
         return;
     category->setName(name);
     category->setDescription(description);
@@ -126,6 +131,11 @@ QList<PhraseCategory *> CommonPhraseManager::getCategoriesList() const
 void CommonPhraseManager::addPhrase(const QString &text, const QString &categoryId,
                                     const QString &description)
 {
+    if (!StoreFile::acceptText(text, PhraseLimits::kMaxTextLength) ||
+        !StoreFile::acceptText(categoryId, PhraseLimits::kMaxIdLength) ||
+        !StoreFile::acceptText(description, PhraseLimits::kMaxDescriptionLength) ||
+        !StoreFile::acceptOneMore(m_phrases.size(), kMaxPhrases, tr("phrases")))
+        return;
     m_phrases.append(new CommonPhrase(QString(), text, categoryId, description, this));
     emit phrasesChanged();
     saveData();
@@ -152,7 +162,9 @@ void CommonPhraseManager::updatePhrase(const QString &phraseId, const QString &t
                                        const QString &categoryId, const QString &description)
 {
     CommonPhrase *phrase = getPhraseById(phraseId);
-    if (!phrase)
+    if (!phrase || !StoreFile::acceptText(text, PhraseLimits::kMaxTextLength) ||
+        !StoreFile::acceptText(categoryId, PhraseLimits::kMaxIdLength) ||
+        !StoreFile::acceptText(description, PhraseLimits::kMaxDescriptionLength))
         return;
     phrase->setText(text);
     phrase->setCategory(categoryId);
@@ -193,11 +205,6 @@ QList<CommonPhrase *> CommonPhraseManager::getAllPhrases() const
 
 void CommonPhraseManager::saveData()
 {
-    const QString path = filePath();
-    if (m_backupPending) {
-        JsonFile::keepBackup(path);
-        m_backupPending = false;
-    }
     QJsonArray categories;
     for (const PhraseCategory *category : m_categories)
         categories.append(category->toJson());
@@ -208,47 +215,68 @@ void CommonPhraseManager::saveData()
     root.insert("categories", categories);
     root.insert("phrases", phrases);
     root.insert("currentCategoryId", m_currentCategoryId);
-    JsonFile::write(path, QJsonDocument(root));
+    m_file.save(filePath(), root);
+}
+
+QString CommonPhraseManager::loadedText(const QJsonObject &object, const char *key, int maxLength)
+{
+    const QJsonValue value = object.value(QLatin1String(key));
+    if (!value.isUndefined() && !value.isString())
+        m_file.markDamaged();
+    const QString text = value.toString();
+    if (text.size() <= maxLength)
+        return text;
+    m_file.markDamaged();
+    return StoreFile::cut(text, maxLength);
 }
 
 void CommonPhraseManager::loadData()
 {
-    const JsonFile::ReadResult result = JsonFile::read(filePath());
-    if (result.status == JsonFile::ReadStatus::Missing ||
-        result.status == JsonFile::ReadStatus::Unreadable)
+    // A missing or wholly unusable file leaves the store as it is; nothing the user has
+    // is dropped for it.
+    const std::optional<QJsonObject> file = m_file.load(filePath());
+    if (!file) {
+        m_file.finishLoad();
         return;
-    // A file that cannot be parsed loads as empty; the user's copy is kept aside before a save.
-    const bool parsed = result.status == JsonFile::ReadStatus::Ok && result.document.isObject();
-    m_backupPending = !parsed;
-    const QJsonObject root = parsed ? result.document.object() : QJsonObject();
+    }
+    const QJsonObject &root = *file;
+    // The elements of a list, up to the store's limit; anything else is damage.
+    const auto objectsOf = [this, &root](const char *key, int limit) {
+        const QJsonValue list = root.value(QLatin1String(key));
+        if (!list.isUndefined() && !list.isArray())
+            m_file.markDamaged();
+        QList<QJsonObject> objects;
+        for (const QJsonValue &value : list.toArray()) {
+            if (!value.isObject() || objects.size() >= limit)
+                m_file.markDamaged();
+            else
+                objects.append(value.toObject());
+        }
+        return objects;
+    };
 
+    using namespace PhraseLimits;
     for (PhraseCategory *category : std::as_const(m_categories))
         category->deleteLater();
     m_categories.clear();
-    const QJsonArray categories = root.value("categories").toArray();
-    for (const QJsonValue &value : categories) {
-        if (!value.isObject())
-            continue;
-        const QJsonObject object = value.toObject();
-        m_categories.append(new PhraseCategory(object.value("id").toString(),
-                                               object.value("name").toString(),
-                                               object.value("description").toString(), this));
+    for (const QJsonObject &object : objectsOf("categories", kMaxCategories)) {
+        m_categories.append(new PhraseCategory(
+            loadedText(object, "id", kMaxIdLength), loadedText(object, "name", kMaxNameLength),
+            loadedText(object, "description", kMaxDescriptionLength), this));
     }
 
     for (CommonPhrase *phrase : std::as_const(m_phrases))
         phrase->deleteLater();
     m_phrases.clear();
-    const QJsonArray phrases = root.value("phrases").toArray();
-    for (const QJsonValue &value : phrases) {
-        if (!value.isObject())
-            continue;
-        const QJsonObject object = value.toObject();
+    for (const QJsonObject &object : objectsOf("phrases", kMaxPhrases)) {
         m_phrases.append(new CommonPhrase(
-            object.value("id").toString(), object.value("text").toString(),
-            object.value("category").toString(), object.value("description").toString(), this));
+            loadedText(object, "id", kMaxIdLength), loadedText(object, "text", kMaxTextLength),
+            loadedText(object, "category", kMaxIdLength),
+            loadedText(object, "description", kMaxDescriptionLength), this));
     }
 
-    m_currentCategoryId = root.value("currentCategoryId").toString();
+    m_currentCategoryId = loadedText(root, "currentCategoryId", kMaxIdLength);
+    m_file.finishLoad();
     emit categoriesChanged();
     emit phrasesChanged();
     emit currentCategoryIdChanged();

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include "commonphrase.h"
+#include "storefile.h"
 
 class CommonPhraseManager : public QObject
 {
@@ -16,6 +17,9 @@ class CommonPhraseManager : public QObject
                    currentCategoryIdChanged)
 
 public:
+    static constexpr int kMaxPhrases = 500;
+    static constexpr int kMaxCategories = 100;
+
     static CommonPhraseManager *instance();
     // A store over an explicit file (tests, tools); the application uses instance().
     explicit CommonPhraseManager(const QString &filePath, QObject *parent = nullptr);
@@ -58,10 +62,12 @@ public:
 
 private:
     CommonPhraseManager();
+    // Reads a text member of a loaded object, cut to its limit; damage is noted.
+    QString loadedText(const QJsonObject &object, const char *key, int maxLength);
 
     QString m_fixedFilePath; // empty: the folder from the application settings
     QList<CommonPhrase *> m_phrases;
     QList<PhraseCategory *> m_categories;
     QString m_currentCategoryId;
-    bool m_backupPending = false; // a malformed file is kept aside before the first save
+    StoreFile m_file{StoreErrors::Store::Phrases};
 };

@@ -1,7 +1,6 @@
 #include "keymapping.h"
 
 #include "appconfig.h"
-#include "jsonfile.h"
 
 #include <QDir>
 #include <QJsonArray>
@@ -55,11 +54,39 @@ QVariantMap KeyMappingEntry::toVariantMap() const
 
 QJsonObject KeyMappingEntry::toJson() const
 {
-    return QJsonObject::fromVariantMap(toVariantMap());
+    // Built directly: a full store saves thousands of entries on the GUI thread.
+    QJsonObject data;
+    if (type == Touch) {
+        data.insert("x", x);
+        data.insert("y", y);
+        data.insert("count", count);
+    } else if (type == Swipe) {
+        data.insert("startX", startX);
+        data.insert("startY", startY);
+        data.insert("endX", endX);
+        data.insert("endY", endY);
+        data.insert("duration", duration);
+    }
+    return {{"keyCode", keyCode},
+            {"modifiers", modifiers},
+            {"keyDisplay", keyDisplay},
+            {"type", type},
+            {"data", data}};
 }
 
-KeyMappingEntry KeyMappingEntry::fromJson(const QJsonObject &object)
+KeyMappingEntry KeyMappingEntry::fromJson(const QJsonObject &object, bool *usable)
 {
+    const auto wrongType = [&object](const char *key, bool (QJsonValue::*is)() const) {
+        const QJsonValue value = object.value(QLatin1String(key));
+        return !value.isUndefined() && !(value.*is)();
+    };
+    if (usable && (wrongType("keyCode", &QJsonValue::isDouble) ||
+                   wrongType("modifiers", &QJsonValue::isDouble) ||
+                   wrongType("type", &QJsonValue::isDouble) ||
+                   wrongType("keyDisplay", &QJsonValue::isString) ||
+                   wrongType("data", &QJsonValue::isObject)))
+        *usable = false;
+
     KeyMappingEntry entry;
     entry.keyCode = object.value("keyCode").toInt(0);
     entry.modifiers = object.value("modifiers").toInt(0);
@@ -92,7 +119,7 @@ KeyMappingProfile::KeyMappingProfile(const QString &name, QObject *parent)
 
 void KeyMappingProfile::setName(const QString &name)
 {
-    if (name == m_name)
+    if (name == m_name || !StoreFile::acceptText(name, KeyMapping::kMaxProfileNameLength))
         return;
     m_name = name;
     emit nameChanged();
@@ -122,7 +149,9 @@ int KeyMappingProfile::indexOf(int keyCode, int modifiers) const
 
 bool KeyMappingProfile::append(const KeyMappingEntry &entry)
 {
-    if (entry.keyDisplay.isEmpty() || indexOf(entry.keyCode, entry.modifiers) >= 0)
+    if (entry.keyDisplay.isEmpty() || indexOf(entry.keyCode, entry.modifiers) >= 0 ||
+        !StoreFile::acceptText(entry.keyDisplay, kMaxKeyDisplayLength) ||
+        !StoreFile::acceptOneMore(m_entries.size(), kMaxMappings, tr("key mappings in a profile")))
         return false;
     m_entries.append(entry);
     emit mappingsChanged();
@@ -198,7 +227,8 @@ bool KeyMappingProfile::removeMapping(int index)
 bool KeyMappingProfile::updateMapping(int index, int keyCode, int modifiers,
                                       const QString &keyDisplay, double x, double y, int count)
 {
-    if (index < 0 || index >= m_entries.size() || keyDisplay.isEmpty())
+    if (index < 0 || index >= m_entries.size() || keyDisplay.isEmpty() ||
+        !StoreFile::acceptText(keyDisplay, kMaxKeyDisplayLength))
         return false;
     for (int i = 0; i < m_entries.size(); ++i) {
         if (i != index && m_entries.at(i).keyCode == keyCode &&
@@ -312,7 +342,9 @@ void KeyMapping::setCurrentProfile(KeyMappingProfile *profile)
 
 bool KeyMapping::addProfile(const QString &profileName)
 {
-    if (profileName.isEmpty() || hasProfile(profileName))
+    if (profileName.isEmpty() || hasProfile(profileName) ||
+        !StoreFile::acceptText(profileName, kMaxProfileNameLength) ||
+        !StoreFile::acceptOneMore(m_profiles.size(), kMaxProfiles, tr("key-mapping profiles")))
         return false;
     m_profiles.append(new KeyMappingProfile(profileName, this));
     emit profilesChanged();
@@ -372,11 +404,6 @@ QString KeyMapping::getConfigFilePath() const
 
 bool KeyMapping::saveToFile()
 {
-    const QString path = getConfigFilePath();
-    if (m_backupPending) {
-        JsonFile::keepBackup(path);
-        m_backupPending = false;
-    }
     QJsonObject profiles;
     for (const KeyMappingProfile *profile : m_profiles) {
         QJsonArray entries;
@@ -390,24 +417,26 @@ bool KeyMapping::saveToFile()
     root.insert("version", "1.0");
     root.insert("currentProfile", m_currentProfile ? m_currentProfile->name() : QString());
     root.insert("profiles", profiles);
-    return JsonFile::write(path, QJsonDocument(root));
+    return m_file.save(getConfigFilePath(), root);
 }
 
 bool KeyMapping::loadFromFile()
 {
-    const JsonFile::ReadResult result = JsonFile::read(getConfigFilePath());
-    if (result.status == JsonFile::ReadStatus::Malformed ||
-        (result.status == JsonFile::ReadStatus::Ok && !result.document.isObject())) {
-        // Keep the user's file aside before a save replaces it.
-        m_backupPending = true;
+    const std::optional<QJsonObject> file = m_file.load(getConfigFilePath());
+    if (!file) {
+        // Missing, or unusable as a whole: the store keeps what it has.
+        m_file.finishLoad();
         return false;
     }
-    if (result.status != JsonFile::ReadStatus::Ok)
-        return false;
+    const QJsonObject &root = *file;
 
-    const QJsonObject root = result.document.object();
-    const QString currentName = root.value("currentProfile").toString();
+    const QJsonValue currentValue = root.value("currentProfile");
+    if (!currentValue.isUndefined() && !currentValue.isString())
+        m_file.markDamaged();
+    const QString currentName = currentValue.toString();
     const QJsonValue profilesValue = root.value("profiles");
+    if (!profilesValue.isUndefined() && !profilesValue.isObject())
+        m_file.markDamaged();
     if (profilesValue.isObject()) {
         setCurrentProfile(nullptr);
         for (KeyMappingProfile *profile : std::as_const(m_profiles)) {
@@ -417,16 +446,41 @@ bool KeyMapping::loadFromFile()
         m_profiles.clear();
         const QJsonObject profiles = profilesValue.toObject();
         for (auto it = profiles.begin(); it != profiles.end(); ++it) {
-            auto *profile = new KeyMappingProfile(it.key(), this);
+            if (m_profiles.size() >= kMaxProfiles || !it.value().isArray()) {
+                m_file.markDamaged();
+                continue;
+            }
+            // Names cut to their limit may meet; the first keeps its place.
+            const QString name = StoreFile::cut(it.key(), kMaxProfileNameLength);
+            if (name != it.key())
+                m_file.markDamaged();
+            if (hasProfile(name)) {
+                m_file.markDamaged();
+                continue;
+            }
+            auto *profile = new KeyMappingProfile(name, this);
             const QJsonArray entries = it.value().toArray();
             for (const QJsonValue &value : entries) {
-                if (value.isObject())
-                    profile->appendLoadedEntry(KeyMappingEntry::fromJson(value.toObject()));
+                if (!value.isObject() ||
+                    profile->entries().size() >= KeyMappingProfile::kMaxMappings) {
+                    m_file.markDamaged();
+                    continue;
+                }
+                bool usable = true;
+                KeyMappingEntry entry = KeyMappingEntry::fromJson(value.toObject(), &usable);
+                if (entry.keyDisplay.size() > KeyMappingProfile::kMaxKeyDisplayLength) {
+                    usable = false;
+                    entry.keyDisplay =
+                        StoreFile::cut(entry.keyDisplay, KeyMappingProfile::kMaxKeyDisplayLength);
+                }
+                if (!usable)
+                    m_file.markDamaged();
+                profile->appendLoadedEntry(entry);
             }
             m_profiles.append(profile);
         }
     }
-    m_backupPending = false;
+    m_file.finishLoad();
 
     KeyMappingProfile *current = currentName.isEmpty() ? nullptr : getProfile(currentName);
     if (current && current != m_currentProfile) {

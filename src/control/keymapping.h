@@ -8,6 +8,8 @@
 #include <QVariantList>
 #include <QVariantMap>
 
+#include "storefile.h"
+
 class QJsonObject;
 
 // One mapping. Positions are fractions 0.0 to 1.0 of the phone screen.
@@ -34,8 +36,9 @@ struct KeyMappingEntry
 
     QVariantMap toVariantMap() const;
     QJsonObject toJson() const;
-    // Reads the file form, including the older flat form of a touch entry.
-    static KeyMappingEntry fromJson(const QJsonObject &object);
+    // Reads the file form, including the older flat form of a touch entry. *usable becomes
+    // false when a member has a type the entry cannot take.
+    static KeyMappingEntry fromJson(const QJsonObject &object, bool *usable = nullptr);
 };
 
 class KeyMappingProfile : public QObject
@@ -46,6 +49,10 @@ class KeyMappingProfile : public QObject
     Q_PROPERTY(QVariantList mappings READ getMappings NOTIFY mappingsChanged)
 
 public:
+    // Limits that keep the store's file small (see KeyMapping).
+    static constexpr int kMaxMappings = 100;
+    static constexpr int kMaxKeyDisplayLength = 32;
+
     explicit KeyMappingProfile(QObject *parent = nullptr);
     KeyMappingProfile(const QString &name, QObject *parent);
 
@@ -107,6 +114,9 @@ class KeyMapping : public QObject
     Q_PROPERTY(QVariantList currentMappings READ currentMappings NOTIFY currentMappingsChanged)
 
 public:
+    static constexpr int kMaxProfiles = 50;
+    static constexpr int kMaxProfileNameLength = 64;
+
     static KeyMapping *instance();
     // A store over an explicit file (tests, tools); the application uses instance().
     explicit KeyMapping(const QString &configFilePath, QObject *parent = nullptr);
@@ -141,5 +151,5 @@ private:
     QString m_fixedConfigFilePath; // empty: the folder from the application settings
     QList<KeyMappingProfile *> m_profiles;
     QPointer<KeyMappingProfile> m_currentProfile;
-    bool m_backupPending = false; // a malformed file is kept aside before the first save
+    StoreFile m_file{StoreErrors::Store::KeyMappings};
 };

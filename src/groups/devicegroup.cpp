@@ -6,6 +6,7 @@
 #include "controlmsg.h"
 #include "device.h"
 #include "serverparams.h"
+#include "storefile.h"
 
 #include <QCoreApplication>
 #include <QFutureWatcher>
@@ -76,7 +77,7 @@ DeviceGroup::~DeviceGroup()
 
 void DeviceGroup::setName(const QString &name)
 {
-    if (m_name == name)
+    if (m_name == name || !StoreFile::acceptText(name, kMaxNameLength))
         return;
     m_name = name;
     emit nameChanged();
@@ -592,15 +593,9 @@ void DeviceGroup::runAutojs(const QString &autojsPath)
 
 void DeviceGroup::stopAllAutojs()
 {
-    // On the pool: a stop waits for a run still connecting to its phone, which can
-    // take many seconds, and must not freeze the window meanwhile.
-    for (Device *device : devices()) {
-        const QPointer<Autojs> autojs = device->autojs();
-        QThreadPool::globalInstance()->start([autojs] {
-            if (autojs)
-                autojs->stop();
-        });
-    }
+    // Returns at once: a stop given while a run still connects is sent after it.
+    for (Device *device : devices())
+        device->autojs()->stop();
 }
 
 namespace {

@@ -60,12 +60,14 @@ public:
     // What a saved group without the key gets: files written before the key existed
     // were made for the wide enlarged view.
     static constexpr int kLoadedBigViewWidth = 960;
+    // Longer names are refused: the group file must stay small.
+    static constexpr int kMaxNameLength = 64;
 
     explicit DeviceGroup(QObject *parent = nullptr);
     ~DeviceGroup() override;
 
     QString name() const { return m_name; }
-    // Used by the group manager; an empty name is accepted.
+    // Used by the group manager; an empty name is accepted, an over-long one refused.
     void setName(const QString &name);
     int deviceCount() const { return int(m_devices.size()); }
     bool groupControlMode() const { return m_hostDevice != nullptr; }

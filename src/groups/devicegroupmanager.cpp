@@ -5,7 +5,6 @@
 #include "device.h"
 #include "devicegroup.h"
 #include "devicesettings.h"
-#include "jsonfile.h"
 
 #include <QDir>
 #include <QException>
@@ -42,16 +41,14 @@ DeviceGroupManager::DeviceGroupManager(QObject *parent) : QObject(parent)
 {
     m_scanWatcher = new QFutureWatcher<QList<ADBDeviceInfo>>(this);
 
-    const bool fileNeedsBackup = load();
+    load();
     if (m_deviceGroups.isEmpty()) {
         auto *group = new DeviceGroup(this);
         group->setName(tr("Default Group"));
         connectGroup(group);
         m_deviceGroups.append(group);
-        // A file that exists but yields nothing is about to be replaced: keep a copy, the
-        // user's groups may still be recoverable by hand. Without a copy, leave it alone.
-        if (!fileNeedsBackup || JsonFile::keepBackup(filePath()))
-            save();
+        // A damaged file was copied aside first; one that could not be is left alone.
+        save();
     }
     if (!m_deviceGroups.isEmpty()) {
         m_currentSelectedGroup = m_deviceGroups.first();
@@ -84,33 +81,32 @@ int DeviceGroupManager::totalDeviceCount() const
 
 // ---- file ------------------------------------------------------------------------------
 
-bool DeviceGroupManager::load()
+void DeviceGroupManager::load()
 {
-    const JsonFile::ReadResult file = JsonFile::read(filePath());
-    if (file.status == JsonFile::ReadStatus::Missing)
-        return false;
-    if (file.status != JsonFile::ReadStatus::Ok)
-        return true;
-    const QJsonValue list = file.document.object().value(kGroupsKey);
-    if (!file.document.isObject() || !list.isArray())
-        return true;
-
-    bool skippedSomething = false;
+    const std::optional<QJsonObject> file = m_file.load(filePath());
+    const QJsonValue list = file ? file->value(kGroupsKey) : QJsonValue();
+    if (file && !list.isArray())
+        m_file.markDamaged();
     for (const QJsonValue &element : list.toArray()) {
         const QJsonObject object = element.toObject();
-        const QString name = object.value(QStringLiteral("name")).toString();
-        if (name.isEmpty()) {
-            skippedSomething = true;
+        const QJsonValue name = object.value(QStringLiteral("name"));
+        const QJsonValue settings = object.value(QStringLiteral("settings"));
+        // Whatever is dropped or cut here is kept in the copy of the file.
+        if (name.toString().isEmpty() || m_deviceGroups.size() >= kMaxGroups) {
+            m_file.markDamaged();
             continue;
         }
+        if (name.toString().size() > DeviceGroup::kMaxNameLength ||
+            (!settings.isUndefined() && !settings.isObject()))
+            m_file.markDamaged();
         auto *group = new DeviceGroup(this);
-        group->setName(name);
-        if (object.contains(QStringLiteral("settings")))
-            group->loadSettings(object.value(QStringLiteral("settings")).toObject());
+        group->setName(StoreFile::cut(name.toString(), DeviceGroup::kMaxNameLength));
+        if (!settings.isUndefined())
+            group->loadSettings(settings.toObject());
         connectGroup(group);
         m_deviceGroups.append(group);
     }
-    return skippedSomething;
+    m_file.finishLoad();
 }
 
 void DeviceGroupManager::save()
@@ -121,7 +117,7 @@ void DeviceGroupManager::save()
     QJsonObject root;
     root.insert(kGroupsKey, groups);
     // Written through a temporary file: a failed write leaves the previous file whole.
-    JsonFile::write(filePath(), QJsonDocument(root));
+    m_file.save(filePath(), root);
 }
 
 void DeviceGroupManager::connectGroup(DeviceGroup *group)
@@ -141,6 +137,9 @@ void DeviceGroupManager::connectGroup(DeviceGroup *group)
 
 void DeviceGroupManager::createDeviceGroup(const QString &name)
 {
+    if (!StoreFile::acceptText(name, DeviceGroup::kMaxNameLength) ||
+        !StoreFile::acceptOneMore(m_deviceGroups.size(), kMaxGroups, tr("device groups")))
+        return;
     auto *group = new DeviceGroup(this);
     group->setName(name);
     connectGroup(group);

@@ -7,6 +7,8 @@
 #include <QPointer>
 #include <QString>
 
+#include "storefile.h"
+
 class Device;
 class DeviceGroup;
 
@@ -26,6 +28,7 @@ class DeviceGroupManager : public QObject
 
 public:
     static constexpr const char *kFileName = "device_groups.json";
+    static constexpr int kMaxGroups = 200;
 
     explicit DeviceGroupManager(QObject *parent = nullptr);
     ~DeviceGroupManager() override;
@@ -64,8 +67,7 @@ public:
     bool restartingADBServer() const { return m_restartingADBServer; }
 
 private:
-    // True when the file held something that a save would destroy without a trace.
-    bool load();
+    void load();
     void save();
     void connectGroup(DeviceGroup *group);
     // Lists the phones on the adb pool and offers those in no group.
@@ -81,4 +83,5 @@ private:
     bool m_refreshAgain = false;
     QList<ADBDeviceInfo> m_availableDeviceInfos;
     QFutureWatcher<QList<ADBDeviceInfo>> *m_scanWatcher = nullptr;
+    StoreFile m_file{StoreErrors::Store::Groups};
 };

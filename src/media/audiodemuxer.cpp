@@ -53,14 +53,16 @@ void AudioDemuxer::read()
     m_readScheduled = false;
     if (m_socket)
         m_reader.append(m_socket->readAll());
+    const QPointer<AudioDemuxer> alive(this);
     if (!m_headerRead && !readHeader())
         return;
+    if (!alive)
+        return; // a receiver of the header's outcome ended the session
     if (m_streamEnded) {
         m_reader.clear();
         return;
     }
 
-    const QPointer<AudioDemuxer> alive(this);
     int handedOn = 0;
     while (handedOn < MaxPacketsPerRead) {
         FramedPacketReader::Frame frame;
@@ -116,6 +118,9 @@ bool AudioDemuxer::readHeader()
         emit audioUnavailable();
     } else if (numericId == AudioSetupFailedId) {
         m_streamEnded = true;
+    } else if (m_codecId != QByteArrayLiteral("opus")) {
+        m_streamEnded = true;
+        emit unsupportedCodec();
     } else {
         openDecoder();
     }

@@ -15,7 +15,9 @@ struct AVPacket;
 
 // Splits the audio connection into Opus packets. The connection starts with the
 // 64-byte device-name field (only when it is the session's first connection, i.e.
-// nameFieldFirst) and the 4-byte codec id; then framed packets follow.
+// nameFieldFirst) and the 4-byte codec id; then framed packets follow. The codec id is
+// "opus", or 0 (no sound on this phone) or 1 (the phone's sound set-up failed);
+// anything else is refused.
 class AudioDemuxer : public QObject
 {
     Q_OBJECT
@@ -49,6 +51,9 @@ signals:
     void audioUnavailable();
     // The Opus decoder could not be found or opened; the session goes on without sound.
     void audioDecoderFailed();
+    // The header named a codec other than Opus; nothing of this connection is handed on.
+    // Receivers may delete the demuxer.
+    void unsupportedCodec();
 
 protected:
     // Where every packet goes; the packet is released once this returns.

@@ -7,12 +7,14 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QMutex>
 #include <QMutexLocker>
 #include <QThread>
 #include <QWaitCondition>
 
 #include <atomic>
+#include <cerrno>
 #include <deque>
 
 extern "C" {
@@ -58,76 +60,123 @@ qint64 framePeriod(AVRational rate, qint64 longest, qint64 fallback)
 
 } // namespace
 
-// Everything the recording thread works on. Shared between the recorder and the thread;
-// `owner` is cleared (under ownerMutex) when the recorder goes away.
-struct RecordingState
+// One recording, from opening its file to closing it. Built by start() and shared by the
+// recorder (GUI thread) and its "VideoRecorderThread"; nothing of it is reused afterwards.
+class RecordingRun
 {
-    QMutex mutex;
-    QWaitCondition wake;
-    std::atomic_bool stopRequested{true};
-    bool abandoned = false;
-
-    // Read by the thread, refreshed on the GUI thread (under mutex).
-    bool videoEnabled = true;
-    bool audioEnabled = false;
-    bool phoneSendsSound = false; // the audio connection announced Opus
-    int videoWidth = 0;
-    int videoHeight = 0;
-    int maxFps = 0;
-    QString folder;
-    QString nickname;
-    QString serial;
-
-    QString filePath;
-    AVFormatContext *format = nullptr;
-    bool headerWritten = false;
-    bool keyFrameSeen = false;
-    bool videoStreamReady = false;
-    bool audioStreamReady = false;
-    std::deque<AVPacket *> videoQueue;
-    std::deque<AVPacket *> audioQueue;
-    AVStream *videoStream = nullptr;
-    AVStream *audioStream = nullptr;
-    qint64 startTime = AV_NOPTS_VALUE;
-    qint64 lastWrittenVideoPts = AV_NOPTS_VALUE;
-    qint64 lastWrittenAudioPts = AV_NOPTS_VALUE;
-    AVPacket *pendingVideo = nullptr;
-    // Parameter sets that arrived after the header (a rotation); they go in front of the
-    // next video packet, or the frames after them could not be decoded.
-    QByteArray laterConfig;
-    qint64 videoNextPts = 0;
-    qint64 lastVideoRelativeTime = AV_NOPTS_VALUE;
-    qint64 videoFrameDuration = DefaultVideoFrameDuration;
-    qint64 audioNextPts = 0;
-    qint64 lastAudioRelativeTime = AV_NOPTS_VALUE;
-    qint64 audioFrameDuration = DefaultAudioFrameDuration;
-
-    QMutex ownerMutex;
-    MediaRecorder *owner = nullptr;
-
-    ~RecordingState()
+public:
+    struct Names
     {
-        releaseQueue(videoQueue);
-        releaseQueue(audioQueue);
-        av_packet_free(&pendingVideo);
+        QString folder;
+        QString nickname;
+        QString serial;
+    };
+    // What the session asks for, read on whichever thread pushes the packet.
+    struct Tracks
+    {
+        bool known = false; // false: keep the previous choice of tracks
+        bool video = true;
+        bool audio = false;
+        int maxFps = 0;
+        bool phoneSendsSound = false; // the audio connection announced Opus
+        QSize frame;
+    };
+
+    RecordingRun(MediaRecorder *owner, Names names) : m_owner(owner), m_names(std::move(names)) {}
+
+    ~RecordingRun()
+    {
+        releaseQueue(m_videoQueue);
+        releaseQueue(m_audioQueue);
+        av_packet_free(&m_pendingVideo);
         closeOutput();
     }
 
-    void closeOutput()
+    RecordingRun(const RecordingRun &) = delete;
+    RecordingRun &operator=(const RecordingRun &) = delete;
+
+    // ---- GUI thread ----
+
+    bool isStopRequested() const { return m_stopRequested; }
+
+    QString filePath() const
     {
-        if (!format)
-            return;
-        if (!(format->oformat->flags & AVFMT_NOFILE))
-            avio_closep(&format->pb);
-        avformat_free_context(format);
-        format = nullptr;
+        QMutexLocker locker(&m_mutex);
+        return m_filePath;
     }
+
+    void setTracks(const Tracks &tracks)
+    {
+        QMutexLocker locker(&m_mutex);
+        if (tracks.known) {
+            m_videoEnabled = tracks.video;
+            m_audioEnabled = tracks.audio;
+            m_maxFps = tracks.maxFps;
+        }
+        m_phoneSendsSound = tracks.phoneSendsSound;
+        if (tracks.frame.isValid() && !tracks.frame.isEmpty())
+            m_frame = tracks.frame;
+    }
+
+    // Takes the clone.
+    void pushVideo(AVPacket *clone)
+    {
+        QMutexLocker locker(&m_mutex);
+        m_videoQueue.push_back(clone);
+        m_wake.wakeAll();
+    }
+
+    void pushAudio(AVPacket *clone)
+    {
+        QMutexLocker locker(&m_mutex);
+        m_audioEnabled = true;
+        m_audioQueue.push_back(clone);
+        m_wake.wakeAll();
+    }
+
+    void requestStop()
+    {
+        QMutexLocker locker(&m_mutex);
+        m_stopRequested = true;
+        m_wake.wakeAll();
+    }
+
+    // The recorder is going away: nobody is told anything from here on, and a file not yet
+    // open is not made.
+    void abandon()
+    {
+        {
+            QMutexLocker locker(&m_ownerMutex);
+            m_owner = nullptr;
+        }
+        QMutexLocker locker(&m_mutex);
+        m_abandoned = true;
+        m_stopRequested = true;
+        m_wake.wakeAll();
+    }
+
+    // ---- recording thread ----
+
+    void run()
+    {
+        if (!openOutput())
+            return;
+        postRecordingChanged();
+        postMessage(MediaRecorder::tr("Record Started"), UserMessage::Kind::Success);
+        // Asked only now that packets are accepted, so the new config packet is not missed.
+        requestVideoReset();
+        loop();
+        finish();
+    }
+
+private:
+    bool failed() const { return m_ioError < 0; }
 
     // Delivered on the GUI thread, and only while the recorder exists.
     void postMessage(const QString &message, UserMessage::Kind kind)
     {
-        QMutexLocker locker(&ownerMutex);
-        if (MediaRecorder *target = owner) {
+        QMutexLocker locker(&m_ownerMutex);
+        if (MediaRecorder *target = m_owner) {
             QMetaObject::invokeMethod(
                 target, [target, message, kind] { emit target->userMessage(message, kind); },
                 Qt::QueuedConnection);
@@ -136,84 +185,73 @@ struct RecordingState
 
     void postRecordingChanged()
     {
-        QMutexLocker locker(&ownerMutex);
-        if (owner)
-            QMetaObject::invokeMethod(owner, &MediaRecorder::isRecordingChanged,
+        QMutexLocker locker(&m_ownerMutex);
+        if (m_owner)
+            QMetaObject::invokeMethod(m_owner, &MediaRecorder::isRecordingChanged,
                                       Qt::QueuedConnection);
     }
 
     // A new config packet and key frame from the phone, so the file can start cleanly.
     void requestVideoReset()
     {
-        QMutexLocker locker(&ownerMutex);
-        if (owner)
-            QMetaObject::invokeMethod(owner, &MediaRecorder::videoResetRequested,
+        QMutexLocker locker(&m_ownerMutex);
+        if (m_owner)
+            QMetaObject::invokeMethod(m_owner, &MediaRecorder::videoResetRequested,
                                       Qt::QueuedConnection);
     }
-};
 
-namespace {
-// The body of one "VideoRecorderThread".
-class RecordingRun
-{
-public:
-    explicit RecordingRun(std::shared_ptr<RecordingState> state) : s(std::move(state)) {}
-
-    void run()
-    {
-        if (!openOutput())
-            return;
-        s->postRecordingChanged();
-        s->postMessage(MediaRecorder::tr("Record Started"), UserMessage::Kind::Success);
-        // Asked only now that packets are accepted, so the new config packet is not missed.
-        s->requestVideoReset();
-        loop();
-        finish();
-    }
-
-private:
     bool openOutput()
     {
         {
-            QMutexLocker locker(&s->mutex);
-            if (s->abandoned)
+            QMutexLocker locker(&m_mutex);
+            if (m_abandoned)
                 return false;
         }
         // Opened outside the lock: a slow folder must not hold up stop() or the destructor.
         QString path;
         const bool opened = tryOpen(path);
-        QMutexLocker locker(&s->mutex);
-        if (opened && !s->abandoned) {
-            s->filePath = path;
-            s->stopRequested = false;
-            s->lastVideoRelativeTime = AV_NOPTS_VALUE;
-            s->lastAudioRelativeTime = AV_NOPTS_VALUE;
-            s->videoNextPts = 0;
-            s->audioNextPts = 0;
+        QMutexLocker locker(&m_mutex);
+        if (opened && !m_abandoned) {
+            m_filePath = path;
+            m_stopRequested = false;
             return true;
         }
-        const bool report = !s->abandoned;
+        const bool report = !m_abandoned;
         locker.unlock();
-        s->closeOutput();
+        closeOutput();
         if (opened)
             QFile::remove(path);
         if (report)
-            s->postMessage(MediaRecorder::tr("Record Failed"), UserMessage::Kind::Error);
+            postMessage(MediaRecorder::tr("Record Failed"), UserMessage::Kind::Error);
         return false;
     }
 
     bool tryOpen(QString &filePath)
     {
         // An empty folder setting would put recordings into the file-system root.
-        if (s->folder.isEmpty() || !QDir().mkpath(s->folder))
+        if (m_names.folder.isEmpty() || !QDir().mkpath(m_names.folder))
             return false;
-        filePath = QDir(s->folder).filePath(
-            MediaRecorder::recordingFileName(s->nickname, s->serial, QDateTime::currentDateTime()));
+        filePath = QDir(m_names.folder)
+                       .filePath(MediaRecorder::recordingFileName(m_names.nickname, m_names.serial,
+                                                                  QDateTime::currentDateTime()));
         const QByteArray path = QFile::encodeName(filePath);
-        if (avformat_alloc_output_context2(&s->format, nullptr, "matroska", path.constData()) < 0 ||
-            !s->format)
+        if (avformat_alloc_output_context2(&m_format, nullptr, "matroska", path.constData()) < 0 ||
+            !m_format)
             return false;
-        return avio_open2(&s->format->pb, path.constData(), AVIO_FLAG_WRITE, nullptr, nullptr) >= 0;
+        return avio_open2(&m_format->pb, path.constData(), AVIO_FLAG_WRITE, nullptr, nullptr) >= 0;
+    }
+
+    // Returns the result of avio_closep (0 when nothing was open).
+    int closeOutput()
+    {
+        if (!m_format)
+            return 0;
+        int result = 0;
+        if (!(m_format->oformat->flags & AVFMT_NOFILE))
+            result = avio_closep(&m_format->pb);
+        avformat_free_context(m_format);
+        m_format = nullptr;
+        return result;
     }
 
     bool wanted(bool enabled, AVPacket *held, const std::deque<AVPacket *> &queue) const
@@ -225,22 +263,22 @@ private:
     {
         AVPacket *video = nullptr;
         AVPacket *audio = nullptr;
-        for (;;) {
-            QMutexLocker locker(&s->mutex);
-            while (!s->stopRequested && !wanted(s->videoEnabled, video, s->videoQueue) &&
-                   !wanted(s->audioEnabled, audio, s->audioQueue))
-                s->wake.wait(&s->mutex);
-            if (wanted(s->videoEnabled, video, s->videoQueue)) {
-                video = s->videoQueue.front();
-                s->videoQueue.pop_front();
+        while (!failed()) {
+            QMutexLocker locker(&m_mutex);
+            while (!m_stopRequested && !wanted(m_videoEnabled, video, m_videoQueue) &&
+                   !wanted(m_audioEnabled, audio, m_audioQueue))
+                m_wake.wait(&m_mutex);
+            if (wanted(m_videoEnabled, video, m_videoQueue)) {
+                video = m_videoQueue.front();
+                m_videoQueue.pop_front();
             }
-            if (wanted(s->audioEnabled, audio, s->audioQueue)) {
-                audio = s->audioQueue.front();
-                s->audioQueue.pop_front();
+            if (wanted(m_audioEnabled, audio, m_audioQueue)) {
+                audio = m_audioQueue.front();
+                m_audioQueue.pop_front();
             }
-            const bool stopping = s->stopRequested;
-            const bool videoEnabled = s->videoEnabled;
-            const bool audioEnabled = s->audioEnabled;
+            const bool stopping = m_stopRequested;
+            const bool videoEnabled = m_videoEnabled;
+            const bool audioEnabled = m_audioEnabled;
             if (stopping && !video && !audio)
                 break;
             locker.unlock();
@@ -249,7 +287,7 @@ private:
                 continue;
             if (audio)
                 takeAudio(audio);
-            if (s->startTime == AV_NOPTS_VALUE &&
+            if (m_startTime == AV_NOPTS_VALUE &&
                 !findStartTime(video, audio, videoEnabled, audioEnabled, stopping))
                 continue;
             if (video)
@@ -267,28 +305,28 @@ private:
     bool takeVideo(AVPacket *&video)
     {
         if (video->pts == AV_NOPTS_VALUE) {
-            if (!s->headerWritten)
+            if (!m_headerWritten)
                 writeHeaderFrom(video);
             else
-                s->laterConfig =
+                m_laterConfig =
                     QByteArray(reinterpret_cast<const char *>(video->data), video->size);
             releasePacket(video);
             return false;
         }
         // Nothing can be written before the header; a frame from before it must not
         // start the file either.
-        if (!s->headerWritten) {
+        if (!m_headerWritten) {
             releasePacket(video);
             return false;
         }
-        if (!s->keyFrameSeen) {
+        if (!m_keyFrameSeen) {
             if (!(video->flags & AV_PKT_FLAG_KEY)) {
                 releasePacket(video);
                 return false;
             }
-            s->keyFrameSeen = true;
+            m_keyFrameSeen = true;
         }
-        if (!s->laterConfig.isEmpty())
+        if (!m_laterConfig.isEmpty())
             prependLaterConfig(video);
         return true;
     }
@@ -301,9 +339,9 @@ private:
             releasePacket(audio);
             return;
         }
-        if (!s->audioStreamReady && !s->headerWritten)
+        if (!m_audioStreamReady && !m_headerWritten)
             addAudioStream();
-        if (!s->audioStreamReady)
+        if (!m_audioStreamReady)
             releasePacket(audio);
     }
 
@@ -312,21 +350,21 @@ private:
     {
         // Once the header is written without an audio track, audio can never be written,
         // so waiting for it would only hold the video back.
-        const bool audioCounts = audioEnabled && (s->audioStreamReady || !s->headerWritten);
+        const bool audioCounts = audioEnabled && (m_audioStreamReady || !m_headerWritten);
         if (!audioCounts) {
             if (!video)
                 return false;
-            s->startTime = video->pts;
+            m_startTime = video->pts;
             return true;
         }
         if (!videoEnabled) {
             if (!audio)
                 return false;
-            s->startTime = audio->pts;
+            m_startTime = audio->pts;
             return true;
         }
         if (video && audio) {
-            s->startTime = qMin(video->pts, audio->pts);
+            m_startTime = qMin(video->pts, audio->pts);
             return true;
         }
         if (!stopping)
@@ -335,58 +373,57 @@ private:
             releasePacket(audio);
             return false;
         }
-        s->startTime = video->pts;
+        m_startTime = video->pts;
         return true;
     }
 
     void writeVideo(AVPacket *&video)
     {
-        const qint64 relative = video->pts - s->startTime;
-        const qint64 nominal = s->videoFrameDuration;
-        const qint64 delta = s->lastVideoRelativeTime == AV_NOPTS_VALUE
+        const qint64 relative = video->pts - m_startTime;
+        const qint64 nominal = m_videoFrameDuration;
+        const qint64 delta = m_lastVideoRelativeTime == AV_NOPTS_VALUE
                                  ? nominal
-                                 : relative - s->lastVideoRelativeTime;
+                                 : relative - m_lastVideoRelativeTime;
         const qint64 duration = delta > 0 && delta <= 3 * nominal ? delta : nominal;
-        s->lastVideoRelativeTime = relative;
+        m_lastVideoRelativeTime = relative;
 
         qint64 pts = 0;
-        if (s->pendingVideo) {
-            s->pendingVideo->duration = duration;
-            const bool written =
-                writePacket(s->pendingVideo, s->videoStream, s->lastWrittenVideoPts);
-            releasePacket(s->pendingVideo);
+        if (m_pendingVideo) {
+            m_pendingVideo->duration = duration;
+            const bool written = writePacket(m_pendingVideo, m_videoStream, m_lastWrittenVideoPts);
+            releasePacket(m_pendingVideo);
             if (!written) {
                 releasePacket(video);
                 return;
             }
-            pts = s->videoNextPts + duration;
+            pts = m_videoNextPts + duration;
         }
-        s->videoNextPts = pts;
+        m_videoNextPts = pts;
         video->pts = video->dts = pts;
-        s->pendingVideo = video;
+        m_pendingVideo = video;
         video = nullptr;
     }
 
     void writeAudio(AVPacket *audio)
     {
-        if (!s->audioStreamReady)
+        if (!m_audioStreamReady)
             return;
-        const qint64 relative = audio->pts - s->startTime;
-        const qint64 nominal = s->audioFrameDuration;
-        const qint64 delta = s->lastAudioRelativeTime == AV_NOPTS_VALUE
+        const qint64 relative = audio->pts - m_startTime;
+        const qint64 nominal = m_audioFrameDuration;
+        const qint64 delta = m_lastAudioRelativeTime == AV_NOPTS_VALUE
                                  ? nominal
-                                 : relative - s->lastAudioRelativeTime;
+                                 : relative - m_lastAudioRelativeTime;
         const qint64 duration = delta > 0 && delta <= 4 * nominal ? delta : nominal;
-        s->lastAudioRelativeTime = relative;
-        audio->pts = audio->dts = s->audioNextPts;
+        m_lastAudioRelativeTime = relative;
+        audio->pts = audio->dts = m_audioNextPts;
         audio->duration = duration;
-        writePacket(audio, s->audioStream, s->lastWrittenAudioPts);
-        s->audioNextPts += duration;
+        writePacket(audio, m_audioStream, m_lastWrittenAudioPts);
+        m_audioNextPts += duration;
     }
 
     bool writePacket(AVPacket *packet, AVStream *stream, qint64 &lastWrittenPts)
     {
-        if (!s->headerWritten || !s->format || !s->format->pb || !stream || !packet ||
+        if (failed() || !m_headerWritten || !m_format || !m_format->pb || !stream || !packet ||
             packet->size <= 0)
             return false;
         if (const auto &hook = beforeWriteHook())
@@ -406,32 +443,51 @@ private:
             lastWrittenPts += 1;
             packet->pts = packet->dts = lastWrittenPts;
         }
-        return av_interleaved_write_frame(s->format, packet) >= 0;
+        const int result = av_interleaved_write_frame(m_format, packet);
+        return commit() && result >= 0;
+    }
+
+    // Hands what the muxer has given the file so far to the disk. The muxer gives whole
+    // clusters, so on success the file ends where a cut leaves it playable; a failure of
+    // the disk ends the recording.
+    bool commit()
+    {
+        AVIOContext *pb = m_format->pb;
+        avio_flush(pb);
+        if (pb->error < 0) {
+            m_ioError = pb->error;
+            return false;
+        }
+        m_committedSize = avio_tell(pb);
+        return true;
     }
 
     void writeHeaderFrom(const AVPacket *config)
     {
-        if (!s->videoStreamReady)
+        if (!m_videoStreamReady)
             addVideoStream(config);
-        if (!s->videoStreamReady)
+        if (!m_videoStreamReady)
             return;
         // Whether the file gets a sound track must not depend on whether a sound packet or
         // the requested config packet happens to arrive first: when the session carries
         // sound, the track is there from the start.
         bool soundTrack = false;
         {
-            QMutexLocker locker(&s->mutex);
-            soundTrack = s->audioEnabled && s->phoneSendsSound;
+            QMutexLocker locker(&m_mutex);
+            soundTrack = m_audioEnabled && m_phoneSendsSound;
         }
-        if (soundTrack && !s->audioStreamReady)
+        if (soundTrack && !m_audioStreamReady)
             addAudioStream();
         AVDictionary *options = nullptr;
         av_dict_set(&options, "reserve_index_space", "0", 0);
-        if (avformat_write_header(s->format, &options) >= 0)
-            s->headerWritten = true;
+        const int result = avformat_write_header(m_format, &options);
         av_dict_free(&options);
-        s->videoFrameDuration = framePeriod(s->videoStream->avg_frame_rate, maxFramePeriod(),
-                                            DefaultVideoFrameDuration);
+        // A header the muxer refused waits for the next config packet; one the disk refused
+        // ends the recording.
+        if (commit() && result >= 0)
+            m_headerWritten = true;
+        m_videoFrameDuration =
+            framePeriod(m_videoStream->avg_frame_rate, maxFramePeriod(), DefaultVideoFrameDuration);
     }
 
     // Tiles stream at a few frames per second; their frame period must still count as
@@ -442,25 +498,26 @@ private:
     {
         if (!config->data || config->size <= 0)
             return;
-        AVStream *stream =
-            s->videoStream ? s->videoStream : avformat_new_stream(s->format, nullptr);
+        AVStream *stream = m_videoStream ? m_videoStream : avformat_new_stream(m_format, nullptr);
         if (!stream)
             return;
-        s->videoStream = stream;
+        m_videoStream = stream;
         AVCodecParameters *par = stream->codecpar;
         par->codec_type = AVMEDIA_TYPE_VIDEO;
         par->codec_id = AV_CODEC_ID_H264;
         // The track's picture size: from the parameter sets, else from the last decoded frame.
-        const QSize size = H264::pictureSizeFromConfig(
+        QSize size = H264::pictureSizeFromConfig(
             QByteArray::fromRawData(reinterpret_cast<const char *>(config->data), config->size));
-        if (size.isValid()) {
-            par->width = size.width();
-            par->height = size.height();
-        } else {
-            QMutexLocker locker(&s->mutex);
-            par->width = s->videoWidth;
-            par->height = s->videoHeight;
+        AVRational rate{30, 1};
+        {
+            QMutexLocker locker(&m_mutex);
+            if (!size.isValid())
+                size = m_frame;
+            if (m_maxFps >= 1)
+                rate = AVRational{m_maxFps, 1};
         }
+        par->width = size.width();
+        par->height = size.height();
         av_freep(&par->extradata);
         par->extradata_size = 0;
         par->extradata =
@@ -471,26 +528,19 @@ private:
         par->extradata_size = config->size;
         par->codec_tag = 0;
 
-        AVRational rate{30, 1};
-        {
-            QMutexLocker locker(&s->mutex);
-            if (s->maxFps >= 1)
-                rate = AVRational{s->maxFps, 1};
-        }
         stream->avg_frame_rate = rate;
         stream->r_frame_rate = rate;
         stream->time_base = MicrosecondBase;
-        s->videoFrameDuration = framePeriod(rate, maxFramePeriod(), DefaultVideoFrameDuration);
-        s->videoStreamReady = true;
+        m_videoFrameDuration = framePeriod(rate, maxFramePeriod(), DefaultVideoFrameDuration);
+        m_videoStreamReady = true;
     }
 
     void addAudioStream()
     {
-        AVStream *stream =
-            s->audioStream ? s->audioStream : avformat_new_stream(s->format, nullptr);
+        AVStream *stream = m_audioStream ? m_audioStream : avformat_new_stream(m_format, nullptr);
         if (!stream)
             return;
-        s->audioStream = stream;
+        m_audioStream = stream;
         AVCodecParameters *par = stream->codecpar;
         par->codec_type = AVMEDIA_TYPE_AUDIO;
         par->codec_id = AV_CODEC_ID_OPUS;
@@ -500,177 +550,207 @@ private:
         par->format = AV_SAMPLE_FMT_S16;
         par->frame_size = 960;
         stream->time_base = MicrosecondBase;
-        s->audioFrameDuration = framePeriod(AVRational{par->sample_rate, par->frame_size}, 100000,
-                                            DefaultAudioFrameDuration);
-        s->audioStreamReady = true;
+        m_audioFrameDuration = framePeriod(AVRational{par->sample_rate, par->frame_size}, 100000,
+                                           DefaultAudioFrameDuration);
+        m_audioStreamReady = true;
     }
 
     void prependLaterConfig(AVPacket *&video)
     {
         AVPacket *joined = av_packet_alloc();
-        if (!joined || av_new_packet(joined, s->laterConfig.size() + video->size) < 0) {
+        if (!joined || av_new_packet(joined, m_laterConfig.size() + video->size) < 0) {
             av_packet_free(&joined);
             return;
         }
         av_packet_copy_props(joined, video);
-        memcpy(joined->data, s->laterConfig.constData(), s->laterConfig.size());
-        memcpy(joined->data + s->laterConfig.size(), video->data, video->size);
-        s->laterConfig.clear();
+        memcpy(joined->data, m_laterConfig.constData(), m_laterConfig.size());
+        memcpy(joined->data + m_laterConfig.size(), video->data, video->size);
+        m_laterConfig.clear();
         av_packet_free(&video);
         video = joined;
     }
 
     void finish()
     {
-        if (s->pendingVideo) {
-            s->pendingVideo->duration = LastVideoFrameDuration;
-            writePacket(s->pendingVideo, s->videoStream, s->lastWrittenVideoPts);
-            releasePacket(s->pendingVideo);
+        if (m_pendingVideo) {
+            m_pendingVideo->duration = LastVideoFrameDuration;
+            writePacket(m_pendingVideo, m_videoStream, m_lastWrittenVideoPts);
+            releasePacket(m_pendingVideo);
         }
-        if (s->headerWritten) {
-            av_interleaved_write_frame(s->format, nullptr);
-            av_write_trailer(s->format);
+        if (m_headerWritten && !failed()) {
+            av_interleaved_write_frame(m_format, nullptr);
+            // A trailer the disk refused leaves the file as it was at the last commit; any
+            // other trailer trouble still leaves a playable file.
+            av_write_trailer(m_format);
+            if (m_format->pb->error < 0)
+                m_ioError = m_format->pb->error;
         }
+        QString path;
         {
-            QMutexLocker locker(&s->mutex);
-            releaseQueue(s->videoQueue);
-            releaseQueue(s->audioQueue);
-            s->stopRequested = true;
-            s->headerWritten = false;
-            s->keyFrameSeen = false;
-            s->videoStreamReady = false;
-            s->audioStreamReady = false;
-            s->videoStream = nullptr;
-            s->audioStream = nullptr;
-            s->startTime = AV_NOPTS_VALUE;
-            s->lastWrittenVideoPts = AV_NOPTS_VALUE;
-            s->lastWrittenAudioPts = AV_NOPTS_VALUE;
-            s->laterConfig.clear();
-            s->videoNextPts = 0;
-            s->lastVideoRelativeTime = AV_NOPTS_VALUE;
-            s->videoFrameDuration = DefaultVideoFrameDuration;
-            s->audioNextPts = 0;
-            s->lastAudioRelativeTime = AV_NOPTS_VALUE;
-            s->audioFrameDuration = DefaultAudioFrameDuration;
-            s->filePath.clear();
+            QMutexLocker locker(&m_mutex);
+            m_stopRequested = true; // a failure ends the recording without a stop()
+            releaseQueue(m_videoQueue);
+            releaseQueue(m_audioQueue);
+            path = m_filePath;
+            m_filePath.clear();
             // Closed before the user hears of it, so the file is complete when announced.
-            s->closeOutput();
+            const int closed = closeOutput();
+            if (closed < 0 && !failed())
+                m_ioError = closed;
         }
-        s->postMessage(MediaRecorder::tr("Record Stopped"), UserMessage::Kind::Success);
-        s->postRecordingChanged();
+        if (failed()) {
+            keepWhatWasCommitted(path);
+            postMessage(failureMessage(), UserMessage::Kind::Error);
+        } else {
+            postMessage(MediaRecorder::tr("Record Stopped"), UserMessage::Kind::Success);
+        }
+        postRecordingChanged();
     }
 
-    std::shared_ptr<RecordingState> s;
+    // A cut after the last commit ends the file at a cluster boundary, so everything before
+    // the failure plays; a file with nothing committed is not worth keeping.
+    void keepWhatWasCommitted(const QString &path)
+    {
+        if (m_committedSize > 0)
+            QFile::resize(path, m_committedSize);
+        else
+            QFile::remove(path);
+    }
+
+    QString failureMessage() const
+    {
+        if (m_ioError == AVERROR(ENOSPC) || m_ioError == AVERROR(EDQUOT))
+            return MediaRecorder::tr("Record Failed: the disk is full");
+        return MediaRecorder::tr("Record Failed: the file could not be written");
+    }
+
+    // Set on the GUI thread, read by the recording thread.
+    mutable QMutex m_mutex;
+    QWaitCondition m_wake;
+    std::atomic_bool m_stopRequested{true};
+    bool m_abandoned = false;
+    bool m_videoEnabled = true;
+    bool m_audioEnabled = false;
+    bool m_phoneSendsSound = false;
+    int m_maxFps = 0;
+    QSize m_frame;
+    std::deque<AVPacket *> m_videoQueue;
+    std::deque<AVPacket *> m_audioQueue;
+    QString m_filePath;
+
+    QMutex m_ownerMutex;
+    MediaRecorder *m_owner = nullptr;
+    const Names m_names;
+
+    // The recording thread's own.
+    AVFormatContext *m_format = nullptr;
+    int m_ioError = 0;          // the first failure of the disk, an AVERROR
+    qint64 m_committedSize = 0; // bytes known to be on the disk, ending at a cluster boundary
+    bool m_headerWritten = false;
+    bool m_keyFrameSeen = false;
+    bool m_videoStreamReady = false;
+    bool m_audioStreamReady = false;
+    AVStream *m_videoStream = nullptr;
+    AVStream *m_audioStream = nullptr;
+    qint64 m_startTime = AV_NOPTS_VALUE;
+    qint64 m_lastWrittenVideoPts = AV_NOPTS_VALUE;
+    qint64 m_lastWrittenAudioPts = AV_NOPTS_VALUE;
+    AVPacket *m_pendingVideo = nullptr;
+    // Parameter sets that arrived after the header (a rotation); they go in front of the
+    // next video packet, or the frames after them could not be decoded.
+    QByteArray m_laterConfig;
+    qint64 m_videoNextPts = 0;
+    qint64 m_lastVideoRelativeTime = AV_NOPTS_VALUE;
+    qint64 m_videoFrameDuration = DefaultVideoFrameDuration;
+    qint64 m_audioNextPts = 0;
+    qint64 m_lastAudioRelativeTime = AV_NOPTS_VALUE;
+    qint64 m_audioFrameDuration = DefaultAudioFrameDuration;
 };
-} // namespace
 
 MediaRecorder::MediaRecorder(RecordingSource *source, QObject *parent)
-    : QObject(parent), m_source(source), m_state(std::make_shared<RecordingState>())
-{
-    m_state->owner = this;
-}
+    : QObject(parent), m_source(source)
+{}
 
 MediaRecorder::~MediaRecorder()
 {
-    RecordingState *state = m_state.get();
-    if (!state)
-        return;
-    {
-        QMutexLocker locker(&state->ownerMutex);
-        state->owner = nullptr;
-    }
-    {
-        QMutexLocker locker(&state->mutex);
-        state->abandoned = true;
-        state->stopRequested = true;
-        state->wake.wakeAll();
-    }
+    if (m_run)
+        m_run->abandon();
     if (!m_thread)
         return;
     m_thread->disconnect(this);
-    // Still writing after the wait: the thread keeps the recording state alive through its
-    // own share, and its QThread object deletes itself once it has finished.
+    // Still writing after the wait: the thread keeps its run alive through its own share,
+    // and its QThread object deletes itself once it has finished.
     if (m_thread->wait(ThreadWaitMs))
         delete m_thread;
     m_thread = nullptr;
 }
 
-void MediaRecorder::refreshTracks(RecordingState &state)
+void MediaRecorder::refreshTracks(RecordingRun &run)
 {
-    const RecordedStreams streams = m_source ? m_source->recordedStreams() : RecordedStreams();
-    QMutexLocker locker(&state.mutex);
-    if (streams.known) {
-        state.videoEnabled = streams.video;
-        state.audioEnabled = streams.audio;
-        state.maxFps = streams.maxFps;
+    RecordingRun::Tracks tracks;
+    if (m_source) {
+        const RecordedStreams streams = m_source->recordedStreams();
+        tracks.known = streams.known;
+        tracks.video = streams.video;
+        tracks.audio = streams.audio;
+        tracks.maxFps = streams.maxFps;
+        tracks.phoneSendsSound = m_source->audioCodecId() == QByteArrayLiteral("opus");
+        tracks.frame = m_source->frameSize();
     }
-    state.phoneSendsSound = m_source && m_source->audioCodecId() == QByteArrayLiteral("opus");
-    const QSize frame = m_source ? m_source->frameSize() : QSize();
-    if (frame.isValid() && !frame.isEmpty()) {
-        state.videoWidth = frame.width();
-        state.videoHeight = frame.height();
-    }
+    run.setTracks(tracks);
 }
 
-std::shared_ptr<RecordingState> MediaRecorder::currentState() const
+std::shared_ptr<RecordingRun> MediaRecorder::currentRun() const
 {
     // The demuxers push from their own thread while start() may put a new recording in place.
-    return std::atomic_load(&m_state);
+    return std::atomic_load(&m_run);
 }
 
 void MediaRecorder::pushVideoPacket(const AVPacket *packet)
 {
-    const std::shared_ptr<RecordingState> state = currentState();
-    if (!packet || state->stopRequested)
+    const std::shared_ptr<RecordingRun> run = currentRun();
+    if (!packet || !run || run->isStopRequested())
         return;
     if (packet->pts == AV_NOPTS_VALUE)
-        refreshTracks(*state);
-    AVPacket *clone = av_packet_clone(packet);
-    if (!clone)
-        return;
-    QMutexLocker locker(&state->mutex);
-    state->videoQueue.push_back(clone);
-    state->wake.wakeAll();
+        refreshTracks(*run);
+    if (AVPacket *clone = av_packet_clone(packet))
+        run->pushVideo(clone);
 }
 
 void MediaRecorder::pushAudioPacket(const AVPacket *packet)
 {
-    const std::shared_ptr<RecordingState> state = currentState();
-    if (!packet || state->stopRequested)
+    const std::shared_ptr<RecordingRun> run = currentRun();
+    if (!packet || !run || run->isStopRequested())
         return;
     if (!m_source || !m_source->recordedStreams().audio)
         return;
-    AVPacket *clone = av_packet_clone(packet);
-    if (!clone)
-        return;
-    QMutexLocker locker(&state->mutex);
-    state->audioEnabled = true;
-    state->audioQueue.push_back(clone);
-    state->wake.wakeAll();
+    if (AVPacket *clone = av_packet_clone(packet))
+        run->pushAudio(clone);
 }
 
 void MediaRecorder::start()
 {
     if (m_thread)
         return;
-    // A finished recording leaves nothing behind; each one gets fresh state.
-    auto state = std::make_shared<RecordingState>();
-    state->owner = this;
-    state->folder = AppConfig::instance()->getVideoSavePath();
+    RecordingRun::Names names;
+    names.folder = AppConfig::instance()->getVideoSavePath();
     if (m_source) {
-        state->nickname = m_source->nickname();
-        state->serial = m_source->adbConnectionSerial();
+        names.nickname = m_source->nickname();
+        names.serial = m_source->adbConnectionSerial();
     }
-    std::atomic_store(&m_state, state);
-    refreshTracks(*state);
+    auto run = std::make_shared<RecordingRun>(this, std::move(names));
+    std::atomic_store(&m_run, run);
+    refreshTracks(*run);
 
-    m_thread = QThread::create([state] { RecordingRun(state).run(); });
+    m_thread = QThread::create([run] { run->run(); });
     m_thread->setObjectName(QStringLiteral("VideoRecorderThread"));
     QThread *thread = m_thread;
     connect(thread, &QThread::finished, thread, &QObject::deleteLater);
     connect(thread, &QThread::finished, this, [this, thread] {
-        if (m_thread == thread)
-            m_thread = nullptr;
+        if (m_thread != thread)
+            return;
+        m_thread = nullptr;
+        std::atomic_store(&m_run, std::shared_ptr<RecordingRun>());
     });
     thread->start(QThread::InheritPriority);
 }
@@ -682,23 +762,19 @@ void MediaRecorder::setBeforeWriteHookForTesting(std::function<void()> hook)
 
 void MediaRecorder::stop()
 {
-    {
-        QMutexLocker locker(&m_state->mutex);
-        m_state->stopRequested = true;
-        m_state->wake.wakeAll();
-    }
+    if (m_run)
+        m_run->requestStop();
     emit userMessage(tr("Stop Recording"), UserMessage::Kind::Info);
 }
 
 bool MediaRecorder::isRecording() const
 {
-    return !m_state->stopRequested;
+    return m_run && !m_run->isStopRequested();
 }
 
 QString MediaRecorder::filePath() const
 {
-    QMutexLocker locker(&m_state->mutex);
-    return m_state->filePath;
+    return m_run ? m_run->filePath() : QString();
 }
 
 QString MediaRecorder::recordingFileName(const QString &nickname, const QString &serial,

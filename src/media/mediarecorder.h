@@ -12,12 +12,15 @@ struct AVPacket;
 class RecordingSource;
 class QDateTime;
 class QThread;
-struct RecordingState;
+class RecordingRun;
 
 // Records a device's stream, without re-encoding, into a Matroska file in the video
 // folder. The demuxers push clones of their packets; a "VideoRecorderThread" drains the
-// queues, rebuilds clean timestamps and muxes. The recording's state is shared with
-// its thread, so it stays valid if this object goes away before the thread has ended.
+// queues, rebuilds clean timestamps and muxes. Each start() builds a RecordingRun that
+// owns everything of that one recording; the thread shares it, so it stays valid if this
+// object goes away before the thread has ended. A file that can no longer be written
+// (full disk, lost folder) ends the recording with an error; the file keeps what reached
+// the disk in whole clusters, which plays.
 class MediaRecorder : public QObject
 {
     Q_OBJECT
@@ -62,10 +65,12 @@ signals:
 
 private:
     // Which tracks the session's current stream parameters ask for (any thread).
-    void refreshTracks(RecordingState &state);
-    std::shared_ptr<RecordingState> currentState() const;
+    void refreshTracks(RecordingRun &run);
+    std::shared_ptr<RecordingRun> currentRun() const;
 
     RecordingSource *m_source = nullptr;
     QThread *m_thread = nullptr;
-    std::shared_ptr<RecordingState> m_state;
+    // The recording while its thread exists; replaced only on the GUI thread, read atomically
+    // by the demuxers' thread.
+    std::shared_ptr<RecordingRun> m_run;
 };

@@ -178,6 +178,7 @@ void StreamPipeline::setUpVideo(QTcpSocket *socket)
     auto *demuxer = new PipelineVideoDemuxer(socket, decoder, this);
     demuxer->setMaxPacketsPerRead(PacketsPerTurn);
     decoder->setDemuxer(demuxer);
+    connect(demuxer, &VideoDemuxer::unsupportedCodec, this, &StreamPipeline::videoCodecUnsupported);
     m_videoDecoder = decoder;
     m_videoDemuxer = demuxer;
     // Bytes that came before the demuxer was listening raise no readyRead of their own.
@@ -208,6 +209,7 @@ void StreamPipeline::setUpAudio(QTcpSocket *socket, bool nameFieldFirst)
         emit audioUnavailable();
     });
     connect(demuxer, &AudioDemuxer::audioDecoderFailed, this, &StreamPipeline::audioDecoderFailed);
+    connect(demuxer, &AudioDemuxer::unsupportedCodec, this, &StreamPipeline::audioCodecUnsupported);
     m_audioDecoder = decoder;
     m_audioDemuxer = demuxer;
     m_audioPlayer->start();

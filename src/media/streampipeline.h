@@ -84,6 +84,9 @@ signals:
     // Emitted on the media thread.
     void audioUnavailable();
     void audioDecoderFailed();
+    // The phone announced a codec the application does not take; that connection is ignored.
+    void videoCodecUnsupported();
+    void audioCodecUnsupported();
 
 private:
     void setUpVideo(QTcpSocket *socket);

@@ -102,10 +102,16 @@ void VideoDemuxer::read()
     // holds the phone back, instead of this buffer growing behind a slow decoder.
     if (m_socket && (!m_headerRead || !m_reader.hasPendingFrame()))
         m_reader.append(m_socket->readAll());
+    const QPointer<VideoDemuxer> alive(this);
     if (!m_headerRead && !readHeader())
         return;
+    if (!alive)
+        return; // the session ended over the header
+    if (m_rejected) {
+        m_reader.clear();
+        return;
+    }
 
-    const QPointer<VideoDemuxer> alive(this);
     int handedOn = 0;
     while (handedOn < m_maxPacketsPerRead) {
         FramedPacketReader::Frame frame;
@@ -147,14 +153,20 @@ bool VideoDemuxer::readHeader()
     m_height = qFromBigEndian<qint32>(header + 72);
     m_reader.consume(HeaderSize);
     m_headerRead = true;
-    // Packets are framed and recorded even when no decoder opens.
+    if (m_codecId != QByteArrayLiteral("h264")) {
+        m_rejected = true;
+        m_reader.clear();
+        emit unsupportedCodec(); // last: the receiver may delete us
+        return true;
+    }
+    // Packets are framed and recorded even when the decoder does not open.
     openDecoder();
     return true;
 }
 
 void VideoDemuxer::openDecoder()
 {
-    const AVCodec *codec = avcodec_find_decoder_by_name(m_codecId.constData());
+    const AVCodec *codec = avcodec_find_decoder_by_name("h264");
     if (!codec)
         return;
     // The GPU when asked for and present; a context it refuses opens again in software.
@@ -170,8 +182,7 @@ bool VideoDemuxer::openContext(const AVCodec *codec, bool hardware)
     m_codecContext->flags |= AV_CODEC_FLAG_LOW_DELAY;
     m_codecContext->width = m_width;
     m_codecContext->height = m_height;
-    if (m_codecId == "h264")
-        m_codecContext->flags2 |= AV_CODEC_FLAG2_FAST | AV_CODEC_FLAG2_CHUNKS;
+    m_codecContext->flags2 |= AV_CODEC_FLAG2_FAST | AV_CODEC_FLAG2_CHUNKS;
     if (hardware && !HardwareDecoding::attach(m_codecContext, codec)) {
         avcodec_free_context(&m_codecContext);
         return false;

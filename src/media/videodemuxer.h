@@ -51,7 +51,8 @@ private:
 
 // Splits the video connection into H.264 packets: the 76-byte stream header once,
 // then framed packets, each handed to the recorder and then to the decoder.
-// Owns the decoder context opened from the stream header.
+// Owns the decoder context opened from the stream header. Only H.264 is taken: the
+// phone's codec id never chooses which decoder runs on its bytes.
 class VideoDemuxer : public QObject
 {
     Q_OBJECT
@@ -83,6 +84,11 @@ public:
 public slots:
     void read();
 
+signals:
+    // The header named a codec other than H.264; nothing of this connection is handed on.
+    // Receivers may delete the demuxer.
+    void unsupportedCodec();
+
 protected:
     // Where every packet goes; the packet is released once this returns.
     virtual void handOn(AVPacket *packet);
@@ -96,6 +102,7 @@ private:
 
     QPointer<QIODevice> m_socket;
     bool m_headerRead = false;
+    bool m_rejected = false; // unsupported codec: later bytes are ignored
     FramedPacketReader m_reader{MaxPayloadSize};
     AVCodecContext *m_codecContext = nullptr;
     QPointer<MediaRecorder> m_recorder;

@@ -4,226 +4,233 @@ import QtQuick.Controls
 import QtQuick.Layouts
 import Parvix
 
-// The main window: the current group's phones as live tiles. Scanning adds every
-// phone adb sees to the current group.
+// The application window: menus, the group list and the selected group's grid.
 ApplicationWindow {
     id: root
+
+    readonly property DeviceGroup currentGroup: deviceGroupManager.currentSelectedGroup
+    readonly property bool groupHasDevices: currentGroup !== null && currentGroup.deviceCount > 0
+    readonly property string websiteUrl: "https://parvix.app"
+
     width: 1480
     height: 800
     visible: true
     title: qsTr("Vodav Evodo")
     color: Theme.backgroundBlack
 
+    // Opens one of the window's dialogs by name ("DeviceScanDialog"); a dialog that is not
+    // built yet does nothing.
+    function openDialog(name: string) {
+        const host = dialogHosts[name]
+        if (host && host.open({}))
+            return
+        if (name === "DeviceScanDialog")
+            scanAndAddAll()
+    }
+
+    // Until the scan dialog is part of the build: every phone adb lists joins the current group.
     property bool addAfterScan: false
-    readonly property var currentGroup: deviceGroupManager.currentSelectedGroup
+    function scanAndAddAll() {
+        addAfterScan = true
+        deviceGroupManager.scanDevices()
+    }
+
+    readonly property var dialogHosts: ({
+        DeviceScanDialog: scanDialog,
+        DeviceGroupManagerDialog: groupManagerDialog,
+        ADBRestartDialog: adbRestartDialog,
+        CommonPhrasesDialog: commonPhrasesDialog,
+        KeyMappingDialog: keyMappingDialog,
+        MemberLoginDialog: loginDialog,
+        MemberRegisterDialog: registerDialog,
+        UserProfileDialog: userProfileDialog,
+        AboutDialog: aboutDialog,
+        AppSettingsDialog: appSettingsDialog
+    })
 
     DeviceGroupManager {
         id: deviceGroupManager
         onIsScanningChanged: {
-            if (!isScanning && root.addAfterScan && root.currentGroup) {
-                root.addAfterScan = false
+            if (isScanning || !root.addAfterScan)
+                return
+            root.addAfterScan = false
+            if (root.currentGroup && availableDeviceInfos.length > 0)
                 root.currentGroup.addDevices(availableDeviceInfos)
-            }
         }
-    }
-
-    function scanAndAdd() {
-        addAfterScan = true
-        deviceGroupManager.scanDevices()
     }
 
     header: Rectangle {
         height: 44
         color: "#222222"
+
         RowLayout {
             anchors.fill: parent
             anchors.margins: 8
             spacing: 8
-            Label {
+
+            Text {
                 text: qsTr("Parvix Multi-Phones Control")
                 color: Theme.textGreen
                 font.pixelSize: 16
                 Layout.alignment: Qt.AlignVCenter
             }
-            Label {
-                text: root.currentGroup ? root.currentGroup.name + "  (" + root.currentGroup.deviceCount + ")" : ""
-                color: Theme.textGray
-                font.pixelSize: Theme.contentFont
+
+            Item {
+                Layout.fillWidth: true
             }
-            Item { Layout.fillWidth: true }
-            Button {
-                text: qsTr("Scan Devices")
-                enabled: !deviceGroupManager.isScanning
-                onClicked: root.scanAndAdd()
+
+            MenuButton {
+                objectName: "devicesMenu"
+                text: qsTr("Devices")
+                menuItems: [
+                    { label: qsTr("Scan Devices"), action: () => root.openDialog("DeviceScanDialog") },
+                    { type: "separator" },
+                    { label: qsTr("Manage Device Groups"), action: () => root.openDialog("DeviceGroupManagerDialog") },
+                    { label: qsTr("Restart ADB Server"), action: () => root.openDialog("ADBRestartDialog") }
+                ]
             }
-            Button {
-                text: qsTr("Start All")
-                enabled: root.currentGroup !== null && root.currentGroup.deviceCount > 0
-                onClicked: root.currentGroup.startAllDevices()
+
+            MenuButton {
+                objectName: "toolsMenu"
+                text: qsTr("Tools")
+                menuItems: [
+                    { label: qsTr("Common Phrases"), action: () => root.openDialog("CommonPhrasesDialog") },
+                    { label: qsTr("Key Mapping"), action: () => root.openDialog("KeyMappingDialog") }
+                ]
             }
-            Button {
-                text: qsTr("Stop All")
-                enabled: root.currentGroup !== null && root.currentGroup.deviceCount > 0
-                onClicked: root.currentGroup.stopAllDevices()
+
+            MenuButton {
+                objectName: "memberMenu"
+                text: qsTr("Member")
+                menuItems: [
+                    { label: qsTr("Login"), visible: !UserSession.isLoggedIn,
+                      action: () => root.openDialog("MemberLoginDialog") },
+                    { label: qsTr("User Profile"), visible: UserSession.isLoggedIn,
+                      action: () => root.openDialog("UserProfileDialog") }
+                ]
+            }
+
+            MenuButton {
+                objectName: "settingsMenu"
+                text: qsTr("Settings")
+                menuItems: [
+                    { label: qsTr("About APP"), action: () => root.openDialog("AboutDialog") },
+                    { label: qsTr("APP Settings"), action: () => root.openDialog("AppSettingsDialog") }
+                ]
             }
         }
     }
 
-    Button {
-        anchors.centerIn: parent
-        padding: 20
-        visible: !root.currentGroup || root.currentGroup.deviceCount === 0
-        text: qsTr("No Devices In This Group, Click To Scan")
-        onClicked: root.scanAndAdd()
-    }
-
-    GridView {
-        id: grid
+    SplitView {
         anchors.fill: parent
-        anchors.margins: 10
-        clip: true
-        visible: root.currentGroup !== null && root.currentGroup.deviceCount > 0
-        model: root.currentGroup
-        cellWidth: root.currentGroup ? root.currentGroup.cellWidth : 220
-        cellHeight: 20 + (cellWidth - 10) * 16 / 9 + 10
-        cacheBuffer: 2 * cellHeight
+        orientation: Qt.Horizontal
 
-        delegate: Rectangle {
-            id: tile
-            required property var device
-            width: (root.currentGroup ? root.currentGroup.cellWidth : 220) - 10
-            height: 20 + (width) * 16 / 9 + 10 - 10
-            radius: 8
-            color: Theme.backgroundDarkGray
-            border.width: 2
-            border.color: device && device.running ? Theme.borderDarkGreen : Theme.borderDarkGray
+        handle: Rectangle {
+            implicitWidth: 4
+            color: SplitHandle.pressed || SplitHandle.hovered ? Theme.borderDarkGreen : Theme.borderDarkGray
+        }
 
-            property string message: ""
-            property string messageType: ""
+        DeviceList {
+            objectName: "deviceList"
+            SplitView.preferredWidth: 300
+            SplitView.minimumWidth: 200
+            deviceGroupManager: deviceGroupManager
+        }
 
-            Connections {
-                target: tile.device
-                function onDeviceMessage(message, type, timeout) {
-                    tile.message = message
-                    tile.messageType = type
-                    messageTimer.interval = timeout
-                    messageTimer.restart()
-                }
-            }
-            Timer {
-                id: messageTimer
-                onTriggered: tile.message = ""
+        Rectangle {
+            SplitView.fillWidth: true
+            color: Theme.backgroundBlack
+
+            PXButton {
+                objectName: "scanButton"
+                anchors.centerIn: parent
+                padding: 20
+                visible: !root.groupHasDevices
+                text: qsTr("No Devices In This Group, Click To Scan")
+                onClicked: root.openDialog("DeviceScanDialog")
             }
 
-            ColumnLayout {
+            PhoneScreenGrid {
+                objectName: "phoneScreenGrid"
                 anchors.fill: parent
-                anchors.margins: 5
-                spacing: 5
-                RowLayout {
-                    Layout.fillWidth: true
-                    Layout.preferredHeight: 20
-                    Label {
-                        Layout.fillWidth: true
-                        elide: Text.ElideRight
-                        color: Theme.textWhite
-                        font.pixelSize: 12
-                        text: tile.device ? (tile.device.indexInGroup + 1)
-                                            + (tile.device.nickname ? " - " + tile.device.nickname : "") : ""
-                    }
-                    Label {
-                        text: tile.device && tile.device.running ? "■" : "▶"
-                        color: tile.device && tile.device.running ? Theme.textRed : Theme.textGreen
-                        MouseArea {
-                            anchors.fill: parent
-                            onClicked: tile.device.running ? tile.device.stopScrcpySession()
-                                                           : tile.device.startScrcpySession()
-                        }
-                    }
-                }
-                Rectangle {
-                    Layout.fillWidth: true
-                    Layout.fillHeight: true
-                    color: "black"
-                    YuvFboItem {
-                        id: video
-                        anchors.fill: parent
-                        anchors.margins: 1
-                        // Frames go from the decoder to the item without passing through QML.
-                        feed: tile.device ? tile.device.videoFeed : null
-                        visible: tile.device !== null && tile.device.running
-                        focus: true
-                        MouseArea {
-                            id: input
-                            anchors.fill: parent
-                            acceptedButtons: Qt.LeftButton | Qt.RightButton | Qt.MiddleButton
-                            preventStealing: true
-                            property bool isDragging: false
-                            property double lastMoveTime: 0
-                            function forward(type, mouse) {
-                                if (tile.device && tile.device.running && tile.device.controller)
-                                    tile.device.controller.handleMouseEvent(type, mouse.x, mouse.y,
-                                                                            mouse.button, mouse.buttons)
-                            }
-                            onPressed: mouse => { video.forceActiveFocus(); isDragging = true; forward(2, mouse) }
-                            onReleased: mouse => { isDragging = false; forward(3, mouse) }
-                            onCanceled: isDragging = false
-                            onPositionChanged: mouse => {
-                                const now = Date.now()
-                                if (isDragging && now - lastMoveTime > 16) {
-                                    lastMoveTime = now
-                                    forward(5, mouse)
-                                }
-                            }
-                        }
-                        Keys.onPressed: event => {
-                            if (tile.device && tile.device.running && tile.device.controller)
-                                tile.device.controller.handleKeyEvent(6, event.key, event.modifiers, event.text)
-                        }
-                        Keys.onReleased: event => {
-                            if (tile.device && tile.device.running && tile.device.controller)
-                                tile.device.controller.handleKeyEvent(7, event.key, event.modifiers, event.text)
-                        }
-                    }
-                    Rectangle {
-                        anchors.centerIn: parent
-                        width: Math.min(parent.width - 20, 200)
-                        height: 60
-                        radius: 4
-                        color: Theme.backgroundBlackGreen
-                        visible: !tile.device || !tile.device.running
-                        Label {
-                            anchors.centerIn: parent
-                            text: qsTr("Click To Start")
-                            color: Theme.textGray
-                            font.pixelSize: 10
-                        }
-                        MouseArea {
-                            anchors.fill: parent
-                            onClicked: if (tile.device) tile.device.startScrcpySession()
-                        }
-                    }
-                    Rectangle {
-                        anchors.centerIn: parent
-                        width: Math.min(parent.width - 20, 200)
-                        height: 60
-                        radius: 4
-                        visible: tile.message !== ""
-                        color: tile.messageType === "error" ? Theme.error
-                             : tile.messageType === "success" ? Theme.success
-                             : tile.messageType === "info" ? Theme.info : Theme.backgroundBlackGreen
-                        Label {
-                            anchors.fill: parent
-                            anchors.margins: 4
-                            text: tile.message
-                            color: "white"
-                            font.pixelSize: 12
-                            wrapMode: Text.Wrap
-                            horizontalAlignment: Text.AlignHCenter
-                            verticalAlignment: Text.AlignVCenter
-                        }
-                    }
-                }
+                anchors.margins: 10
+                visible: root.groupHasDevices
+                deviceGroupManager: deviceGroupManager
             }
         }
+    }
+
+    // Hourly check for a newer version while logged in, once at once.
+    Timer {
+        interval: 3600000
+        repeat: true
+        running: UserSession.isLoggedIn
+        triggeredOnStart: true
+        onTriggered: AppConfig.getAppInfoFromServer()
+    }
+
+    Connections {
+        target: AppConfig
+        function onAppInfoChanged() {
+            if (AppConfig.currentVersion === AppConfig.appInfo.appVersion)
+                return
+            newVersionAlert.alertMessage = qsTr("Please download the latest version %1 at <br/><br/> ")
+                                           .arg(AppConfig.appInfo.appVersion) + root.websiteUrl
+            newVersionAlert.open()
+        }
+    }
+
+    PXAlert {
+        id: newVersionAlert
+        objectName: "newVersionAlert"
+        alertTitle: qsTr("New Version Available")
+        buttonText: qsTr("OK")
+    }
+
+    DialogHost {
+        id: scanDialog
+        source: "dialogs/DeviceScanDialog.qml"
+        initialProperties: ({ deviceGroupManager: deviceGroupManager })
+    }
+    DialogHost {
+        id: groupManagerDialog
+        source: "dialogs/DeviceGroupManagerDialog.qml"
+        initialProperties: ({ deviceGroupManager: deviceGroupManager })
+    }
+    DialogHost {
+        id: adbRestartDialog
+        source: "dialogs/ADBRestartDialog.qml"
+        initialProperties: ({ deviceGroupManager: deviceGroupManager })
+    }
+    DialogHost {
+        id: appSettingsDialog
+        source: "dialogs/AppSettingsDialog.qml"
+    }
+    DialogHost {
+        id: aboutDialog
+        source: "dialogs/AboutDialog.qml"
+    }
+    DialogHost {
+        id: commonPhrasesDialog
+        source: "tools/CommonPhrasesDialog.qml"
+        initialProperties: ({ phraseManager: CommonPhraseManager })
+    }
+    DialogHost {
+        id: keyMappingDialog
+        source: "tools/KeyMappingDialog.qml"
+    }
+    DialogHost {
+        id: loginDialog
+        source: "account/MemberLoginDialog.qml"
+        onCreated: dialog => dialog.switchToRegister.connect(() => root.openDialog("MemberRegisterDialog"))
+    }
+    DialogHost {
+        id: registerDialog
+        source: "account/MemberRegisterDialog.qml"
+        onCreated: dialog => dialog.switchToLogin.connect(() => root.openDialog("MemberLoginDialog"))
+    }
+    DialogHost {
+        id: userProfileDialog
+        source: "account/UserProfileDialog.qml"
     }
 }

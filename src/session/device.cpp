@@ -401,6 +401,14 @@ StreamPipeline *Device::ensurePipeline()
         if (m_pipeline == pipeline)
             showUserMessage(tr("Sound cannot be decoded, mirroring without sound"), Kind::Error);
     });
+    connect(pipeline, &StreamPipeline::videoCodecUnsupported, this, [this, pipeline] {
+        if (m_pipeline == pipeline)
+            endSessionWithError(tr("This phone sent a video format the application cannot show"));
+    });
+    connect(pipeline, &StreamPipeline::audioCodecUnsupported, this, [this, pipeline] {
+        if (m_pipeline == pipeline)
+            endSessionWithError(tr("This phone sent a sound format the application cannot play"));
+    });
     return pipeline;
 }
 
@@ -420,6 +428,12 @@ void Device::closePipeline()
     }
     QMutexLocker locker(&m_streamInfoMutex);
     m_audioCodecId.clear();
+}
+
+void Device::endSessionWithError(const QString &message)
+{
+    stopScrcpySession();
+    showUserMessage(message, Kind::Error);
 }
 
 void Device::handleServerOutput(QByteArray data)
@@ -675,22 +689,14 @@ void Device::runAutojs(QString filePath)
 {
     if (!m_autojs || !m_controller)
         return;
-    QPointer<Autojs> autojs = m_autojs;
-    (void)QtConcurrent::run([autojs, filePath] {
-        if (autojs)
-            autojs->run(filePath);
-    });
+    m_autojs->run(filePath);
 }
 
 void Device::stopAutojs()
 {
     if (!m_controller || !m_autojs || !m_autojs->isRunning())
         return;
-    QPointer<Autojs> autojs = m_autojs;
-    (void)QtConcurrent::run([autojs] {
-        if (autojs)
-            autojs->stop();
-    });
+    m_autojs->stop();
 }
 
 void Device::uploadFile(QString filePath)

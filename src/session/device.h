@@ -240,6 +240,8 @@ private:
     void relayYuvFrame(const YuvFrame &frame);
     void emitRelayedFrame();
     void updateRecordedStreams();
+    // The phone sent something this session cannot go on with.
+    void endSessionWithError(const QString &message);
     void applyDeviceInfo(const DeviceInfo &info);
     void applyIpAddress(const QString &ip);
     void finishWiFiSwitch();

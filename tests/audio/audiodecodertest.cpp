@@ -1,12 +1,12 @@
 #include "audiodecoder.h"
 #include "audiodemuxer.h"
-#include "audiotesttools.h"
+#include "audiofixtures.h"
 #include "testregistry.h"
 
 #include <QBuffer>
 #include <QtTest>
 
-using namespace AudioTestTools;
+using namespace AudioFixtures;
 
 class AudioDecoderTest : public QObject
 {

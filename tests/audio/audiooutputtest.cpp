@@ -3,7 +3,7 @@
 // from the sink's monitor and measured.
 #include "audiodecoder.h"
 #include "audiodemuxer.h"
-#include "audiotesttools.h"
+#include "audiofixtures.h"
 #include "pulseserver.h"
 #include "simpleaudioplayer.h"
 #include "testregistry.h"
@@ -13,7 +13,7 @@
 #include <QTcpSocket>
 #include <QtTest>
 
-using namespace AudioTestTools;
+using namespace AudioFixtures;
 
 class AudioOutputTest : public QObject
 {

@@ -2,7 +2,7 @@
 // connection, through the device's decoder and player, into the test sink; a phone that
 // cannot capture sound keeps mirroring without it.
 #include "audiodemuxer.h"
-#include "audiotesttools.h"
+#include "audiofixtures.h"
 #include "device.h"
 #include "pulseserver.h"
 #include "serverparams.h"
@@ -15,7 +15,7 @@
 
 #include <memory>
 
-using namespace AudioTestTools;
+using namespace AudioFixtures;
 
 namespace {
 // Unusual on purpose: no phone of a fresh fleet plays it.

@@ -1,12 +1,12 @@
 #include "simpleaudioplayer.h"
-#include "audiotesttools.h"
+#include "audiofixtures.h"
 #include "pulseserver.h"
 #include "testregistry.h"
 
 #include <QBuffer>
 #include <QtTest>
 
-using namespace AudioTestTools;
+using namespace AudioFixtures;
 
 namespace {
 // Catches what the player writes and lets the test decide how much room the output has.

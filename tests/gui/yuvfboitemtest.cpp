@@ -218,17 +218,12 @@ private slots:
             YuvTestPicture::blocks(279, 621, 288, 144),
             YuvTestPicture::blocks(720, 1600),
         };
-        QElapsedTimer clock;
-        clock.start();
-        int frames = 0;
-        while (clock.elapsed() < 1500) {
-            present(m_item, sizes[frames % 3]);
-            ++frames;
+        for (int frame = 0; frame < 300; ++frame) {
+            present(m_item, sizes[frame % 3]);
             QTest::qWait(2);
         }
-        present(m_item, sizes[frames % 3]);
+        present(m_item, sizes[0]);
         verifyBlocks();
-        QVERIFY(frames > 10);
     }
 
     void followsItsFeedOnlyWhileVisible()

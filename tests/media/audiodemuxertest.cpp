@@ -1,10 +1,13 @@
 #include "audiodemuxer.h"
-#include "demuxertestsupport.h"
 #include "h264teststream.h"
+#include "recordingdemuxer.h"
 #include "testregistry.h"
 
+#include <QPointer>
 #include <QSignalSpy>
 #include <QtTest>
+
+#include <memory>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -97,6 +100,46 @@ private slots:
         socket.feed(Wire::frame({QByteArray(10, 'z'), 1}) + codecId(0));
         QCOMPARE(demuxer.packets.size(), 0);
         QCOMPARE(unavailable.count(), unavailableSignals);
+    }
+
+    void onlyOpusOrNoSoundIsTaken_data()
+    {
+        QTest::addColumn<QByteArray>("id");
+        QTest::addColumn<int>("packets");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("opus") << QByteArray("opus") << 2 << false;
+        QTest::newRow("no sound (0)") << codecId(0) << 0 << false;
+        QTest::newRow("set-up failed (1)") << codecId(1) << 0 << false;
+        QTest::newRow("aac") << QByteArray("aac\0", 4) << 0 << true;
+        QTest::newRow("flac") << QByteArray("flac") << 0 << true;
+        QTest::newRow("upper case") << QByteArray("OPUS") << 0 << true;
+    }
+
+    void onlyOpusOrNoSoundIsTaken()
+    {
+        QFETCH(QByteArray, id);
+        QFETCH(int, packets);
+        QFETCH(bool, refused);
+        FeedDevice socket;
+        auto demuxer = std::make_unique<Demuxer>(&socket, nullptr, nullptr, true);
+        QPointer<Demuxer> alive(demuxer.get());
+        QSignalSpy unsupported(demuxer.get(), &AudioDemuxer::unsupportedCodec);
+        QSignalSpy failed(demuxer.get(), &AudioDemuxer::audioDecoderFailed);
+        // The session ends on the signal, which deletes the demuxer in the middle of its read.
+        QObject scope;
+        connect(demuxer.get(), &AudioDemuxer::unsupportedCodec, &scope, [&] { demuxer.reset(); });
+        const QVector<WirePacket> sent{{QByteArray("OpusHead-ish"), Wire::Config},
+                                       {QByteArray(80, 'o'), 20000}};
+        socket.feed(Wire::nameField("Galaxy A54") + id + Wire::frames(sent));
+
+        QCOMPARE(unsupported.count(), int(refused));
+        QCOMPARE(alive.isNull(), refused);
+        if (!refused) {
+            QCOMPARE(demuxer->packets.size(), packets);
+            QCOMPARE(bool(demuxer->codecContext()), packets > 0);
+            QCOMPARE(failed.count(), 0);
+        }
+        socket.feed(Wire::frames(sent));
     }
 
     void timestampKeepsBit62AndNoKeyFlag_data()

@@ -63,8 +63,11 @@ private slots:
         QSignalSpy messages(m_device.get(), &Device::deviceMessage);
         QSize yuvSize;
         int yuvFrames = 0;
+        bool shotEarly = false;
+        // The device streams on after this function, until cleanupTestCase().
+        QObject scope;
         connect(
-            m_device.get(), &Device::yuvFrameReady, this,
+            m_device.get(), &Device::yuvFrameReady, &scope,
             [&](int w, int h, const uint8_t *, int, const uint8_t *, int, const uint8_t *, int) {
                 yuvSize = QSize(w, h);
                 ++yuvFrames;
@@ -74,8 +77,7 @@ private slots:
         QVERIFY(m_device->server());
         // A user who presses the button while the session starts: the decoder is there, no
         // picture yet.
-        bool shotEarly = false;
-        connect(m_device->server(), &ScrcpyServer::videoSocketConnected, this, [&] {
+        connect(m_device->server(), &ScrcpyServer::videoSocketConnected, &scope, [&] {
             shotEarly = yuvFrames == 0;
             m_device->takeScreenshot();
         });

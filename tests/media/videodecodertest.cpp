@@ -1,13 +1,16 @@
 #include "videodecoder.h"
-#include "demuxertestsupport.h"
 #include "h264teststream.h"
+#include "recordingdemuxer.h"
 #include "testregistry.h"
 #include "videodemuxer.h"
 
 #include <QImage>
 #include <QtTest>
 
+#include <cstring>
+
 extern "C" {
+#include <libavcodec/packet.h>
 #include <libavutil/frame.h>
 }
 
@@ -119,17 +122,26 @@ private slots:
         verifyPicture(collector.frames[5], 2);
     }
 
-    void withoutOpenCodecNothingIsDecodedButPacketsFlow()
+    void withoutOpenCodecNothingIsDecoded()
     {
         FeedDevice socket;
         VideoDecoder decoder(nullptr);
         FrameCollector collector(&decoder);
-        RecordingDemuxer<VideoDemuxer> demuxer(&socket, nullptr, &decoder);
+        VideoDemuxer demuxer(&socket, nullptr, &decoder);
         decoder.setDemuxer(&demuxer);
-        socket.feed(Wire::videoHeader("sim", "H264", 320, 240) + Wire::frames(m_stream));
+        // Before the stream header the demuxer has no decoder context yet.
+        for (const WirePacket &wire : m_stream) {
+            AVPacket *packet = av_packet_alloc();
+            QVERIFY(av_new_packet(packet, int(wire.payload.size())) == 0);
+            memcpy(packet->data, wire.payload.constData(), size_t(wire.payload.size()));
+            decoder.decode(packet);
+            av_packet_free(&packet);
+        }
         QVERIFY(!demuxer.codecContext());
-        QCOMPARE(demuxer.packets.size(), m_stream.size());
         QCOMPARE(collector.frames.size(), 0);
+        // The same stream decodes once the header has opened the decoder.
+        socket.feed(Wire::videoHeader("sim", "h264", 320, 240) + Wire::frames(m_stream));
+        QCOMPARE(collector.frames.size(), m_stream.size() - 1);
 
         VideoDecoder unlinked(nullptr);
         FrameCollector none(&unlinked);

@@ -1,9 +1,13 @@
 #include "videodemuxer.h"
-#include "demuxertestsupport.h"
 #include "h264teststream.h"
+#include "recordingdemuxer.h"
 #include "testregistry.h"
 
+#include <QPointer>
+#include <QSignalSpy>
 #include <QtTest>
+
+#include <memory>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -164,6 +168,49 @@ private slots:
         QCOMPARE(demuxer.packets[0].pts, pts);
         QCOMPARE(demuxer.packets[0].dts, pts);
         QCOMPARE(bool(demuxer.packets[0].flags & AV_PKT_FLAG_KEY), key);
+    }
+
+    void onlyH264IsTaken_data()
+    {
+        QTest::addColumn<QByteArray>("codecId");
+        QTest::addColumn<bool>("taken");
+        QTest::newRow("h264") << QByteArray("h264") << true;
+        // Each of these names a decoder FFmpeg has; none may run on the phone's bytes.
+        QTest::newRow("hevc") << QByteArray("hevc") << false;
+        QTest::newRow("png, zero padded") << QByteArray("png\0", 4) << false;
+        QTest::newRow("upper case") << QByteArray("H264") << false;
+        QTest::newRow("zeros") << QByteArray(4, '\0') << false;
+    }
+
+    void onlyH264IsTaken()
+    {
+        QFETCH(QByteArray, codecId);
+        QFETCH(bool, taken);
+        FeedDevice socket;
+        auto demuxer = std::make_unique<Demuxer>(&socket, nullptr, nullptr);
+        QPointer<Demuxer> alive(demuxer.get());
+        QSignalSpy refused(demuxer.get(), &VideoDemuxer::unsupportedCodec);
+        // The session ends on the signal, which deletes the demuxer in the middle of its read.
+        int packetsWhenRefused = -1;
+        QObject scope;
+        connect(demuxer.get(), &VideoDemuxer::unsupportedCodec, &scope, [&] {
+            packetsWhenRefused = int(demuxer->packets.size());
+            demuxer.reset();
+        });
+        const QVector<WirePacket> sent{packet(nal(3, 'a'), Wire::Config),
+                                       packet(nal(50, 'b'), Wire::KeyFrame | 1)};
+        socket.feed(Wire::videoHeader("Pixel 7", codecId, 1080, 2400) + Wire::frames(sent));
+
+        if (taken) {
+            QCOMPARE(refused.count(), 0);
+            QVERIFY(demuxer->codecContext());
+            QCOMPARE(demuxer->packets.size(), sent.size());
+            return;
+        }
+        QCOMPARE(refused.count(), 1);
+        QCOMPARE(packetsWhenRefused, 0);
+        QVERIFY(!alive);
+        socket.feed(Wire::frames(sent)); // nobody listens any more
     }
 
     void aDeletedSocketEndsReading()

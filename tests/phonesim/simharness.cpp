@@ -21,9 +21,7 @@ namespace {
 QList<QJsonObject> readJsonLines(const QString &path)
 {
     QList<QJsonObject> lines;
-    QFile file(path);
-    file.open(QIODevice::ReadOnly);
-    for (const QByteArray &line : file.readAll().split('\n')) {
+    for (const QByteArray &line : TestSupport::readFile(path).split('\n')) {
         if (!line.trimmed().isEmpty())
             lines << QJsonDocument::fromJson(line).object();
     }
@@ -125,18 +123,14 @@ QJsonObject TestFleet::status() const
 
 QJsonObject TestFleet::fleetJson() const
 {
-    QFile file(home() + "/fleet.json");
-    file.open(QIODevice::ReadOnly);
-    return QJsonDocument::fromJson(file.readAll()).object();
+    return TestSupport::readJson(home() + "/fleet.json");
 }
 
 void TestFleet::editFleet(const std::function<void(QJsonObject &)> &edit) const
 {
     QJsonObject root = fleetJson();
     edit(root);
-    QFile file(home() + "/fleet.json");
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        file.write(QJsonDocument(root).toJson());
+    TestSupport::writeFile(home() + "/fleet.json", QJsonDocument(root).toJson());
 }
 
 void TestFleet::editPhone(const QString &serial,

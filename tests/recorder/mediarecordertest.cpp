@@ -1,11 +1,13 @@
 #include "mediarecorder.h"
 #include "appconfig.h"
-#include "audiotesttools.h"
+#include "audiofixtures.h"
 #include "device.h"
 #include "devicesettings.h"
-#include "recordertesttools.h"
+#include "recordingreader.h"
 #include "serverparams.h"
+#include "smalldisk.h"
 #include "testregistry.h"
+#include "testsupport.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -20,7 +22,7 @@
 
 #include <atomic>
 
-using namespace RecorderTestTools;
+using namespace RecordingReader;
 
 namespace {
 constexpr auto Serial = "R58M12ABCDE";
@@ -79,7 +81,7 @@ private:
             10000);
     }
     void push(const PacketPtr &packet) { recorder()->pushVideoPacket(packet.get()); }
-    void pushAudio(const AudioTestTools::PacketPtr &packet)
+    void pushAudio(const AudioFixtures::PacketPtr &packet)
     {
         recorder()->pushAudioPacket(packet.get());
     }
@@ -176,7 +178,7 @@ private slots:
         H264TestStream phone(64, 48);
         QSignalSpy changes(recorder(), &MediaRecorder::isRecordingChanged);
         QVERIFY(startRecording());
-        QCOMPARE(changes.count(), 1);
+        QTRY_COMPARE(changes.count(), 1); // posted from the recording thread
         // The running stream's frames, even a key frame, come before the config packet the
         // reset asked for, and a frame follows it before the next key frame: none is written.
         push(phone.frame(StreamTime - 90000, true));
@@ -225,7 +227,7 @@ private slots:
     {
         QFETCH(bool, audioFirst);
         params()->setAudio(true);
-        AudioTestTools::OpusToneEncoder sound(1000);
+        AudioFixtures::OpusToneEncoder sound(1000);
         if (!sound.isValid())
             QSKIP("libavcodec has no libopus encoder");
         H264TestStream phone(64, 48);
@@ -233,7 +235,7 @@ private slots:
 
         auto pushSound = [&](int packets) {
             for (int i = 0; i < packets; ++i) {
-                AudioTestTools::PacketPtr packet = sound.next();
+                AudioFixtures::PacketPtr packet = sound.next();
                 packet->pts += StreamTime;
                 pushAudio(packet);
             }
@@ -271,6 +273,58 @@ private slots:
                 QCOMPARE(audio->packets[i].duration, 20);
             }
         }
+        QCOMPARE(decodeErrors(path), QString());
+    }
+
+    void aNewRecordingInheritsNothingFromTheLastOne()
+    {
+        AudioFixtures::OpusToneEncoder sound(1000);
+        if (!sound.isValid())
+            QSKIP("libavcodec has no libopus encoder");
+        H264TestStream phone(64, 48);
+        // The first: a tile at 5 fps with sound, rotated just before the stop, so that its
+        // last parameter sets never reach a frame.
+        params()->setMaxFps(5);
+        params()->setAudio(true);
+        QVERIFY(startRecording());
+        for (int i = 0; i < 3; ++i) {
+            AudioFixtures::PacketPtr packet = sound.next();
+            packet->pts += StreamTime;
+            pushAudio(packet);
+        }
+        QTest::qWait(100); // the sound track is made before the header
+        push(phone.config());
+        for (int i = 0; i < 5; ++i)
+            push(phone.frame(StreamTime + i * 200000, i == 0));
+        push(phone.config());
+        QVERIFY(stopRecording());
+        const Probe first = probe(onlyRecording());
+        QVERIFY2(first.ok, qPrintable(first.error));
+        QCOMPARE(first.tracks.size(), 2);
+
+        // The second: 30 fps, no sound, a gap that is long at 30 fps but not at 5.
+        params()->setMaxFps(30);
+        params()->setAudio(false);
+        QTest::qWait(5); // another millisecond in the file name
+        QVERIFY(startRecording());
+        const QString path = recorder()->filePath();
+        push(phone.config());
+        const PacketPtr key = phone.frame(StreamTime + 10000000, true);
+        push(key);
+        push(phone.frame(StreamTime + 10033333));
+        push(phone.frame(StreamTime + 10300000));
+        QVERIFY(stopRecording());
+
+        const Probe file = probe(path);
+        QVERIFY2(file.ok, qPrintable(file.error));
+        QCOMPARE(file.tracks.size(), 1);
+        const QVector<ProbedPacket> &video = file.tracks[0].packets;
+        QCOMPARE(video.size(), 3);
+        QVERIFY(video[0].key);
+        QCOMPARE(video[0].size, qint64(key->size)); // no parameter sets of the last one
+        QCOMPARE(video[1].pts, 33);
+        QCOMPARE(video[2].pts, 67);
+        QCOMPARE(file.durationMs, 167);
         QCOMPARE(decodeErrors(path), QString());
     }
 
@@ -332,19 +386,28 @@ private slots:
 
     void anUnusableFolderFailsTheRecording_data()
     {
-        QTest::addColumn<bool>("emptySetting");
-        QTest::newRow("folder below a file") << false;
-        QTest::newRow("empty folder setting") << true;
+        QTest::addColumn<QString>("fault");
+        QTest::newRow("folder below a file") << "below a file";
+        QTest::newRow("empty folder setting") << "empty setting";
+        QTest::newRow("read-only folder") << "read-only";
     }
 
     void anUnusableFolderFailsTheRecording()
     {
-        QFETCH(bool, emptySetting);
+        QFETCH(QString, fault);
         QFile blocker(m_home->path() + "/not-a-folder");
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
-        AppConfig::instance()->setVideoSavePath(emptySetting ? QString()
-                                                             : blocker.fileName() + "/Videos");
+        std::unique_ptr<ReadOnlyFolder> readOnly;
+        if (fault == "below a file") {
+            AppConfig::instance()->setVideoSavePath(blocker.fileName() + "/Videos");
+        } else if (fault == "empty setting") {
+            AppConfig::instance()->setVideoSavePath(QString());
+        } else {
+            readOnly = std::make_unique<ReadOnlyFolder>(videoFolder());
+            if (!readOnly->isValid())
+                QSKIP(qPrintable("no read-only folder here: " + readOnly->errorString()));
+        }
         QSignalSpy changes(recorder(), &MediaRecorder::isRecordingChanged);
         recorder()->start();
         QTRY_COMPARE(count("Record Failed"), 1);
@@ -353,6 +416,103 @@ private slots:
         QCOMPARE(changes.count(), 0);
         QCOMPARE(count("Record Started"), 0);
         QCOMPARE(m_messages.size(), 1);
+        QCOMPARE(m_messages[0].type, QStringLiteral("error"));
+        QCOMPARE(m_messages[0].timeout, 5000);
+
+        // Once the folder is usable, the next press records.
+        readOnly.reset();
+        AppConfig::instance()->setVideoSavePath(videoFolder());
+        H264TestStream phone(64, 48);
+        QVERIFY(startRecording());
+        push(phone.config());
+        push(phone.frame(StreamTime, true));
+        QVERIFY(stopRecording());
+        QCOMPARE(count("Record Stopped"), 1);
+        const Probe file = probe(onlyRecording());
+        QVERIFY2(file.ok, qPrintable(file.error));
+        QCOMPARE(file.tracks.value(0).packets.size(), 1);
+    }
+
+    void aDiskThatFillsUpEndsTheRecordingWithAnError_data()
+    {
+        QTest::addColumn<qint64>("room");
+        QTest::newRow("fills during the recording") << qint64(16 * 1024);
+        QTest::newRow("full before the header") << qint64(0);
+    }
+
+    void aDiskThatFillsUpEndsTheRecordingWithAnError()
+    {
+        QFETCH(qint64, room);
+        SmallDisk disk(videoFolder(), room);
+        if (!disk.isValid())
+            QSKIP(qPrintable("no way to fill a disk here: " + disk.errorString()));
+        // Key frames twice a second, as a phone sends them at most.
+        H264TestStream phone(320, 240, AV_PIX_FMT_YUV420P, "ultrafast", 15);
+        std::vector<PacketPtr> frames;
+        qint64 bytes = 0;
+        for (int i = 0; i < 600; ++i) {
+            frames.push_back(phone.frame(StreamTime + i * 33333, i == 0));
+            bytes += frames.back()->size;
+        }
+        QVERIFY2(bytes > 3 * room, qPrintable(QString::number(bytes)));
+
+        QSignalSpy changes(recorder(), &MediaRecorder::isRecordingChanged);
+        QVERIFY(startRecording());
+        const QString path = recorder()->filePath();
+        push(phone.config());
+        for (const PacketPtr &frame : frames)
+            push(frame);
+        // The recording ends by itself, and says why.
+        QTRY_VERIFY_WITH_TIMEOUT(!recorder()->recordingThread(), 10000);
+        QVERIFY(!recorder()->isRecording());
+        QTRY_COMPARE(changes.count(), 2);
+        const QString failure =
+            disk.reportsDiskFull() ? QStringLiteral("Record Failed: the disk is full")
+                                   : QStringLiteral("Record Failed: the file could not be written");
+        QTRY_COMPARE(m_messages.size(), 2);
+        QStringList told;
+        for (const Message &m : m_messages)
+            told << QStringLiteral("%1 %2 %3").arg(m.text, m.type).arg(m.timeout);
+        QCOMPARE(told, QStringList({"Record Started success 2000", failure + " error 5000"}));
+
+        if (room == 0) {
+            // Not even the header fitted: no file is left to puzzle over.
+            QVERIFY(!QFileInfo::exists(path));
+        } else {
+            // What reached the disk plays: a run of frames from the first key frame on, none
+            // missing in between, and no cut-off cluster at the end.
+            QVERIFY(QFileInfo(path).size() <= room);
+            const Probe file = probe(path);
+            QVERIFY2(file.ok, qPrintable(file.error));
+            QCOMPARE(file.tracks.size(), 1);
+            const QVector<ProbedPacket> &video = file.tracks[0].packets;
+            qInfo("%s: %d packets in %lld bytes", qPrintable(disk.kindName()), int(video.size()),
+                  QFileInfo(path).size());
+            QVERIFY2(video.size() >= 15, qPrintable(QString::number(video.size())));
+            QVERIFY(video.size() < int(frames.size()));
+            QVERIFY(video[0].key);
+            QCOMPARE(video[0].pts, 0);
+            for (int i = 1; i < video.size(); ++i)
+                QCOMPARE(video[i].pts, qRound64(i * 33.333));
+            QCOMPARE(decodeErrors(path), QString());
+        }
+
+        // With room on the disk again, the next recording is a whole one.
+        disk.makeRoom();
+        m_messages.clear();
+        QTest::qWait(5); // another millisecond in the file name
+        QVERIFY(startRecording());
+        const QString next = recorder()->filePath();
+        QVERIFY(next != path);
+        push(phone.config());
+        for (int i = 0; i < 30; ++i)
+            push(phone.frame(StreamTime + (600 + i) * 33333, i == 0));
+        QVERIFY(stopRecording());
+        QCOMPARE(count("Record Stopped"), 1);
+        const Probe file = probe(next);
+        QVERIFY2(file.ok, qPrintable(file.error));
+        QCOMPARE(file.tracks.value(0).packets.size(), 30);
+        QCOMPARE(decodeErrors(next), QString());
     }
 
     void twoQuickStartsMakeOneRecording()

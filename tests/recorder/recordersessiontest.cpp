@@ -3,7 +3,7 @@
 #include "appconfig.h"
 #include "device.h"
 #include "mediarecorder.h"
-#include "recordertesttools.h"
+#include "recordingreader.h"
 #include "serverparams.h"
 #include "streampipeline.h"
 #include "testregistry.h"
@@ -19,7 +19,7 @@
 #include <atomic>
 #include <memory>
 
-using namespace RecorderTestTools;
+using namespace RecordingReader;
 
 class RecorderSessionTest : public QObject
 {
@@ -49,15 +49,8 @@ private slots:
         device.setEnableAudio(true);
         device.serverParamsSmallView()->setMaxSize(480);
         device.serverParamsSmallView()->setMaxFps(30);
-        QStringList messages;
-        connect(&device, &Device::deviceMessage, this,
-                [&](const QString &text) { messages << text; });
-        device.startScrcpySession();
-        QTRY_VERIFY_WITH_TIMEOUT(device.controller() && device.frameSize().isValid(), 20000);
-        VideoDecoder *decoder = device.pipeline() ? device.pipeline()->videoDecoder() : nullptr;
-        QVERIFY(decoder);
         MediaRecorder *recorder = device.videoRecorder();
-
+        QStringList messages;
         // Every frame the phone sends is decoded right after the recorder got its packet, so
         // the frames seen from the first key frame on are the packets the file must hold.
         // Both happen on the session's media thread; this thread only reads the counts.
@@ -67,8 +60,18 @@ private slots:
         std::atomic_bool stopped{false};
         QMutex sizesMutex;
         QVector<QSize> recordedSizes;
+        // Declared after everything the connections write to, so they go first: the device,
+        // declared before, may still signal while it is destroyed.
+        QObject scope;
+        connect(&device, &Device::deviceMessage, &scope,
+                [&](const QString &text) { messages << text; });
+        device.startScrcpySession();
+        QTRY_VERIFY_WITH_TIMEOUT(device.controller() && device.frameSize().isValid(), 20000);
+        VideoDecoder *decoder = device.pipeline() ? device.pipeline()->videoDecoder() : nullptr;
+        QVERIFY(decoder);
+
         connect(
-            decoder, &VideoDecoder::frameDecoded, this,
+            decoder, &VideoDecoder::frameDecoded, &scope,
             [&](AVFrame *frame) {
                 if (stopped)
                     return;

@@ -1,5 +1,6 @@
 // The phone's messages on the control connection, fed with exact read boundaries.
 #include "devicemessagereceiver.h"
+#include "h264teststream.h"
 #include "testregistry.h"
 
 #include <QClipboard>
@@ -10,33 +11,6 @@
 #include <QtTest>
 
 namespace {
-// A readable device whose every feed() is one read for its reader.
-class FeedDevice : public QIODevice
-{
-public:
-    FeedDevice() { open(QIODevice::ReadOnly | QIODevice::Unbuffered); }
-    void feed(const QByteArray &bytes)
-    {
-        m_pending += bytes;
-        emit readyRead();
-    }
-    bool isSequential() const override { return true; }
-    qint64 bytesAvailable() const override { return m_pending.size(); }
-
-protected:
-    qint64 readData(char *data, qint64 maxSize) override
-    {
-        const qint64 n = qMin<qint64>(maxSize, m_pending.size());
-        memcpy(data, m_pending.constData(), size_t(n));
-        m_pending.remove(0, n);
-        return n;
-    }
-    qint64 writeData(const char *, qint64) override { return -1; }
-
-private:
-    QByteArray m_pending;
-};
-
 QByteArray bigEndian32(quint32 value)
 {
     QByteArray bytes(4, '\0');

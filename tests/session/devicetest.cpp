@@ -5,7 +5,7 @@
 #include "appconfig.h"
 #include "controller.h"
 #include "devicegroup.h"
-#include "fakephoneadb.h"
+#include "fakeadb.h"
 #include "h264teststream.h"
 #include "keymapping.h"
 #include "loopstallprobe.h"
@@ -40,7 +40,7 @@ extern "C" {
 }
 
 namespace {
-const QString kSerial = QLatin1String(FakePhoneAdb::kSerial);
+const QString kSerial = QStringLiteral("R58M123");
 
 // The last deviceMessage as text, type and time-out.
 QVariantList lastMessage(const QSignalSpy &spy)
@@ -76,7 +76,7 @@ class DeviceTest : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<FakePhoneAdb> m_adb;
+    std::unique_ptr<FakeAdb> m_adb;
     std::unique_ptr<DeviceGroup> m_group;
     QPointer<Device> m_device;
 
@@ -116,8 +116,9 @@ private:
 private slots:
     void init()
     {
-        m_adb = std::make_unique<FakePhoneAdb>();
-        QVERIFY(m_adb->isValid());
+        FakeAdb::serverFile();
+        m_adb = std::make_unique<FakeAdb>();
+        m_adb->answerAsPhones({kSerial});
         m_group = std::make_unique<DeviceGroup>();
         m_group->setName(QStringLiteral("test"));
         m_device = new Device(nullptr, kSerial);
@@ -139,9 +140,6 @@ private slots:
     {
         Device device(nullptr, QStringLiteral("other"));
         QVERIFY(!device.running() && !device.controller());
-        QCOMPARE(device.frameSize(), QSize(-1, -1));
-        QCOMPARE(device.currentServerParams(), device.serverParamsSmallView());
-        QCOMPARE(device.indexInGroup(), -1);
         QVERIFY(m_adb->calls().isEmpty());
     }
 
@@ -243,11 +241,11 @@ private slots:
         QFETCH(bool, wifiSwitch);
         QFETCH(QString, message);
         QFETCH(bool, leaves);
-        m_adb->addRule("*app_process*", "sleep 0.3; exit 0");
+        m_adb->respondMatching("*app_process*", {{}, 0, {}, 0.3});
         if (listing == "gone")
-            m_adb->setAttachedSerials({});
+            m_adb->respond({"devices", "-l"}, FakeAdb::listing({}));
         else if (listing == "error")
-            m_adb->addRule("'devices -l'", "echo 'error: protocol fault' >&2; exit 1");
+            m_adb->respond({"devices", "-l"}, FakeAdb::failure("error: protocol fault\n"));
         QSignalSpy said(m_device, &Device::deviceMessage);
         QSignalSpy removed(m_group.get(), &DeviceGroup::deviceRemovedFromGroup);
         m_device->startScrcpySession();
@@ -283,7 +281,8 @@ private slots:
 
     void failedStartRemovesTheDeviceAfterwards()
     {
-        m_adb->addRule("*' push '*", "echo \"error: device '$2' not found\" >&2; exit 1");
+        m_adb->respondMatching("*' push '*",
+                               FakeAdb::failure("error: device 'R58M123' not found\n"));
         QSignalSpy removed(m_group.get(), &DeviceGroup::deviceRemovedFromGroup);
         QSignalSpy said(m_device, &Device::deviceMessage);
         m_device->startScrcpySession();
@@ -398,8 +397,8 @@ private slots:
 
     void executeAdbCommandRunsEachLine()
     {
-        m_adb->addRule("*'shell echo a'", "echo a");
-        m_adb->addRule("*' devices'", "printf 'List of devices attached\\n'");
+        m_adb->respond({"-s", kSerial, "shell", "echo", "a"}, "a\n");
+        m_adb->respond({"-s", kSerial, "devices"}, "List of devices attached\n");
         const QString result =
             m_device->executeADBCommand(QStringLiteral("  shell  echo a \n\n   \r\ndevices\n"));
         QCOMPARE(result, QStringLiteral("a\nList of devices attached\n"));
@@ -411,7 +410,7 @@ private slots:
     void wifiSwitchFailures()
     {
         QSignalSpy messages(m_device, &Device::deviceMessage);
-        m_adb->addRule("*' connect '*", "echo \"failed to connect to '$4'\"");
+        m_adb->respondMatching("*' connect '*", {"failed to connect to '192.168.1.50:5555'\n"});
         m_device->setWiFiConnection();
         QTRY_COMPARE_WITH_TIMEOUT(messages.count(), 1, 3000);
         QCOMPARE(lastMessage(messages),
@@ -419,7 +418,7 @@ private slots:
         QVERIFY(!m_device->switchingToWiFi());
 
         m_adb->clearCalls();
-        m_adb->addRule("*' tcpip '*", "echo 'error: closed' >&2; exit 1");
+        m_adb->respondMatching("*' tcpip '*", FakeAdb::failure("error: closed\n"));
         m_device->setWiFiConnection();
         QVERIFY(m_device->switchingToWiFi());
         QTRY_VERIFY(!m_device->switchingToWiFi());
@@ -430,10 +429,10 @@ private slots:
 
     void disconnectWifiLeavesTheGroup()
     {
-        m_adb->addRule("*' disconnect'", "echo 'error: no such device' >&2; exit 1");
+        m_adb->respond({"-s", kSerial, "disconnect"}, FakeAdb::failure("error: no such device\n"));
         QVERIFY(!m_device->disconnectWiFi());
         QCOMPARE(m_group->deviceCount(), 1);
-        m_adb->addRule("*' disconnect'", "echo disconnected");
+        m_adb->respond({"-s", kSerial, "disconnect"}, "disconnected\n");
         QVERIFY(m_device->disconnectWiFi());
         QCOMPARE(m_group->deviceCount(), 0);
         QVERIFY(m_device->setUSBConnection());
@@ -442,10 +441,11 @@ private slots:
 
     void refreshIsPublishedOnTheDeviceThread()
     {
-        m_adb->addRule("*'getprop ro.product.model'", "echo Pixel");
+        m_adb->respond({"-s", kSerial, "shell", "getprop", "ro.product.model"}, "Pixel\n");
         QThread *emittedOn = nullptr;
+        QObject scope; // the device outlives this function
         connect(
-            m_device, &Device::deviceInfoChanged, this,
+            m_device, &Device::deviceInfoChanged, &scope,
             [&] { emittedOn = QThread::currentThread(); }, Qt::DirectConnection);
         QPointer<Device> device = m_device;
         std::unique_ptr<QThread> worker(QThread::create([device] { device->refreshDeviceInfo(); }));
@@ -463,7 +463,8 @@ private slots:
         int yuvCalls = 0;
         const uint8_t *seenY = nullptr;
         int seenStride = 0;
-        connect(m_device, &Device::yuvFrameReady, this,
+        QObject scope; // the device outlives this function
+        connect(m_device, &Device::yuvFrameReady, &scope,
                 [&](int, int, const uint8_t *y, int yStride, const uint8_t *, int, const uint8_t *,
                     int) {
                     ++yuvCalls;
@@ -512,8 +513,8 @@ private slots:
         // adb answering a second late on every call, as through a slow hub: starting and
         // stopping sessions, the listing after a session's end, a Wi-Fi switch and destroying
         // a device in the middle of its start all leave the event loop turning.
-        m_adb->setDelaySeconds(1);
-        m_adb->addRule("*app_process*", "sleep 1; exit 0");
+        m_adb->setLatency(1);
+        m_adb->respondMatching("*app_process*", {{}, 0, {}, 1});
         LoopStallProbe probe;
         QSignalSpy said(m_device, &Device::deviceMessage);
         m_device->startScrcpySession();
@@ -539,8 +540,7 @@ private slots:
         const qsizetype lastPush = steps.lastIndexOf(QRegularExpression("push .*"));
         QVERIFY(lastPush >= 0);
         QCOMPARE(steps.mid(lastPush).filter(QRegularExpression("^(push|reverse|shell pkill)")),
-                 QStringList({"push " + SessionTestEnv::serverFilePath(), "shell pkill",
-                              "reverse --remove"}));
+                 QStringList({"push " + FakeAdb::serverFile(), "shell pkill", "reverse --remove"}));
     }
 
     void framesArriveInOrderFromTheMediaThread()
@@ -657,7 +657,7 @@ private slots:
         QCoreApplication::installTranslator(&translator);
         auto uninstall = qScopeGuard([&] { QCoreApplication::removeTranslator(&translator); });
         QSignalSpy messages(m_device, &Device::deviceMessage);
-        m_adb->addRule("*' connect '*", "echo failed");
+        m_adb->respondMatching("*' connect '*", {"failed\n"});
         m_device->setWiFiConnection();
         QTRY_COMPARE_WITH_TIMEOUT(messages.count(), 1, 3000);
         const QString text = lastMessage(messages).value(0).toString();

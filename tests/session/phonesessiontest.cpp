@@ -8,7 +8,7 @@
 #include "controller.h"
 #include "device.h"
 #include "devicegroup.h"
-#include "fakephoneadb.h"
+#include "fakeadb.h"
 #include "scrcpyserver.h"
 #include "serverparams.h"
 #include "streampipeline.h"
@@ -42,15 +42,6 @@ struct AdbCall
     QStringList args;
     qint64 startMs = 0;
 };
-
-bool containsAll(const QStringList &args, const QStringList &words)
-{
-    for (const QString &word : words) {
-        if (!args.contains(word))
-            return false;
-    }
-    return true;
-}
 } // namespace
 
 class PhoneSessionTest : public QObject
@@ -77,15 +68,11 @@ class PhoneSessionTest : public QObject
     QList<AdbCall> adbCalls(const QStringList &words) const
     {
         QList<AdbCall> calls;
-        QFile log(m_fleet->home() + "/adb.log");
-        if (!log.open(QIODevice::ReadOnly))
-            return calls;
-        for (const QByteArray &line : log.readAll().split('\n')) {
-            const QJsonObject entry = QJsonDocument::fromJson(line).object();
-            AdbCall call{{}, qint64(entry.value("startMs").toDouble())};
-            for (const QJsonValue &arg : entry.value("args").toArray())
-                call.args << arg.toString();
-            if (!entry.isEmpty() && containsAll(call.args, words))
+        for (const QJsonObject &entry : m_fleet->jsonLines("adb.log")) {
+            const AdbCall call{entry.value("args").toVariant().toStringList(),
+                               qint64(entry.value("startMs").toDouble())};
+            if (std::all_of(words.begin(), words.end(),
+                            [&](const QString &word) { return call.args.contains(word); }))
                 calls << call;
         }
         return calls;
@@ -109,14 +96,8 @@ class PhoneSessionTest : public QObject
     QStringList controlLog(const QString &serial) const
     {
         QStringList types;
-        QFile log(m_fleet->home() + "/" + serial + "/control.jsonl");
-        if (log.open(QIODevice::ReadOnly)) {
-            for (const QByteArray &line : log.readAll().split('\n')) {
-                const QJsonObject entry = QJsonDocument::fromJson(line).object();
-                if (!entry.isEmpty())
-                    types << QStringLiteral("key%1").arg(entry.value("keycode").toInt());
-            }
-        }
+        for (const QJsonObject &entry : m_fleet->controlLog(serial))
+            types << QStringLiteral("key%1").arg(entry.value("keycode").toInt());
         return types;
     }
 
@@ -137,7 +118,7 @@ private slots:
     {
         if (TestSupport::phonesimPath().isEmpty())
             QSKIP("the virtual phone is not built");
-        SessionTestEnv::serverFilePath(); // the server file the other sessions of this run push
+        FakeAdb::serverFile(); // the server file the other sessions of this run push
     }
 
     void init()
@@ -270,6 +251,51 @@ private slots:
         setFault(0, "serverExitAfterSec", 0);
         device->startScrcpySession();
         QTRY_VERIFY_WITH_TIMEOUT(streaming(device) && device->running(), 15000);
+    }
+
+    void aFormatTheApplicationCannotUseEndsTheSession_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("codecId");
+        QTest::addColumn<QString>("message");
+        const QString picture =
+            QStringLiteral("This phone sent a video format the application cannot show");
+        QTest::newRow("video hevc") << "videoCodecId"
+                                    << "hevc" << picture;
+        QTest::newRow("video png") << "videoCodecId"
+                                   << "png" << picture;
+        QTest::newRow("sound aac") << "audioCodecId"
+                                   << "aac"
+                                   << "This phone sent a sound format the application cannot play";
+    }
+
+    void aFormatTheApplicationCannotUseEndsTheSession()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QString, codecId);
+        QFETCH(QString, message);
+        setFault(0, fault, codecId);
+        Device *device = addDevice(kFirst);
+        device->setEnableAudio(true);
+        QSignalSpy messages(device, &Device::deviceMessage);
+        device->startScrcpySession();
+        QVERIFY(device->running());
+
+        QTRY_VERIFY_WITH_TIMEOUT(!device->running(), 15000);
+        QCOMPARE(messages.count(), 1);
+        QCOMPARE(messages.first(), QVariantList({message, QStringLiteral("error"), 5000}));
+        QVERIFY(!device->controller());
+        QVERIFY(!device->videoDemuxer() && !device->audioDemuxer());
+        if (fault == "videoCodecId")
+            QVERIFY(!device->frameSize().isValid()); // no picture from another decoder
+        // The server on the phone is gone too, and the phone stays in its group.
+        QTRY_COMPARE(liveServerCalls(), 0);
+        QCOMPARE(m_group->deviceCount(), 1);
+
+        setFault(0, fault, QString());
+        device->startScrcpySession();
+        QTRY_VERIFY_WITH_TIMEOUT(streaming(device) && device->audioDemuxer(), 15000);
+        QCOMPARE(messages.count(), 1);
     }
 
     void twoPhonesReplayAndOneIsUnplugged()

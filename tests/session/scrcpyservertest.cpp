@@ -3,7 +3,7 @@
 #include "scrcpyserver.h"
 #include "adblane.h"
 #include "devicemessagereceiver.h"
-#include "fakephoneadb.h"
+#include "fakeadb.h"
 #include "loopstallprobe.h"
 #include "serverparams.h"
 #include "testregistry.h"
@@ -19,7 +19,7 @@
 #include <vector>
 
 namespace {
-const QString kSerial = QLatin1String(FakePhoneAdb::kSerial);
+const QString kSerial = QStringLiteral("R58M123");
 
 // The phone side of one connection, opened through the "tunnel".
 std::unique_ptr<QTcpSocket> connectToLauncher(quint16 port)
@@ -37,7 +37,7 @@ class ScrcpyServerTest : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<FakePhoneAdb> m_adb;
+    std::unique_ptr<FakeAdb> m_adb;
     std::unique_ptr<ServerParams> m_params;
 
     std::unique_ptr<ScrcpyServer> startedServer()
@@ -58,8 +58,9 @@ private:
 private slots:
     void init()
     {
-        m_adb = std::make_unique<FakePhoneAdb>();
-        QVERIFY(m_adb->isValid());
+        FakeAdb::serverFile();
+        m_adb = std::make_unique<FakeAdb>();
+        m_adb->answerAsPhones({kSerial});
         m_params = std::make_unique<ServerParams>();
         m_params->setDeviceSerial(kSerial);
         m_params->setScid(0x1a);
@@ -79,7 +80,6 @@ private slots:
         ServerParams first, second, third;
         QVERIFY(first.scid() >= 0);
         QVERIFY(first.scid() != second.scid() || second.scid() != third.scid());
-        QCOMPARE(QList<int>({first.maxSize(), first.maxFps()}), QList<int>({280, 5}));
     }
 
     void commandLine_data()
@@ -130,7 +130,7 @@ private slots:
         QTRY_VERIFY(server->videoSocket());
         QTRY_COMPARE(m_adb->callsWith({"app_process"}).size(), 1);
         QCOMPARE(m_adb->calls(),
-                 (QList<QStringList>{{"-s", kSerial, "push", SessionTestEnv::serverFilePath(),
+                 (QList<QStringList>{{"-s", kSerial, "push", FakeAdb::serverFile(),
                                       "/data/local/tmp/scrcpy-server.jar"},
                                      {"-s", kSerial, "reverse", "localabstract:scrcpy_0000001a",
                                       QStringLiteral("tcp:%1").arg(m_params->port())},
@@ -236,11 +236,12 @@ private slots:
     {
         QFETCH(QString, pattern);
         QFETCH(int, callsBeforeFailure);
-        const QString path = SessionTestEnv::serverFilePath();
+        const QString path = FakeAdb::serverFile();
         if (pattern.isEmpty())
             QVERIFY(QFile::rename(path, path + ".away"));
         else
-            m_adb->addRule(pattern, "echo \"error: device 'R58M123' not found\" >&2; exit 1");
+            m_adb->respondMatching(pattern,
+                                   FakeAdb::failure("error: device 'R58M123' not found\n"));
         auto restore = qScopeGuard([&] { QFile::rename(path + ".away", path); });
         ScrcpyServer server(nullptr, m_params.get());
         QSignalSpy stopped(&server, &ScrcpyServer::stopped);
@@ -277,7 +278,7 @@ private slots:
     {
         QFETCH(QString, slowStep);
         QFETCH(QStringList, expected);
-        m_adb->addRule(slowStep, "sleep 0.5; echo done");
+        m_adb->respondMatching(slowStep, {"done\n", 0, {}, 0.5});
         ScrcpyServer server(nullptr, m_params.get());
         QSignalSpy started(&server, &ScrcpyServer::started);
         QSignalSpy stopped(&server, &ScrcpyServer::stopped);
@@ -305,7 +306,7 @@ private slots:
 
     void aSlowAdbNeverHoldsUpTheCallingThread()
     {
-        m_adb->setDelaySeconds(1);
+        m_adb->setLatency(1);
         LoopStallProbe probe;
         auto server = std::make_unique<ScrcpyServer>(nullptr, m_params.get());
         QSignalSpy started(server.get(), &ScrcpyServer::started);
@@ -321,7 +322,7 @@ private slots:
 
     void processEndAndOutputAreForwarded()
     {
-        m_adb->addRule("*app_process*", "echo 'INFO: Device: [Phone]'; sleep 0.2; exit 3");
+        m_adb->respondMatching("*app_process*", {"INFO: Device: [Phone]\n", 3, {}, 0.2});
         auto server = startedServer();
         QVERIFY(server);
         QSignalSpy output(server.get(), &ScrcpyServer::output);

@@ -66,6 +66,8 @@ PhoneFaults PhoneFaults::fromJson(const QJsonObject &json)
     faults.delayMs = json.value("delayMs").toInt();
     faults.shellPrintsError = json.value("shellPrintsError").toBool();
     faults.audioSetupFails = json.value("audioSetupFails").toBool();
+    faults.videoCodecId = json.value("videoCodecId").toString();
+    faults.audioCodecId = json.value("audioCodecId").toString();
     return faults;
 }
 
@@ -77,7 +79,9 @@ QJsonObject PhoneFaults::toJson() const
             {"serverNeverConnects", serverNeverConnects},
             {"delayMs", delayMs},
             {"shellPrintsError", shellPrintsError},
-            {"audioSetupFails", audioSetupFails}};
+            {"audioSetupFails", audioSetupFails},
+            {"videoCodecId", videoCodecId},
+            {"audioCodecId", audioCodecId}};
 }
 
 Phone Phone::fromJson(const QJsonObject &json)

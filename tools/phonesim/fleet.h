@@ -17,6 +17,10 @@ struct PhoneFaults
     int delayMs = 0;               // every adb call addressed to the phone waits this long
     bool shellPrintsError = false; // a noise line containing "error" before shell output
     bool audioSetupFails = false;
+    // Codec ids the server announces instead of "h264" / "opus" (the streams stay the
+    // same); empty: the real ones.
+    QString videoCodecId;
+    QString audioCodecId;
 
     static PhoneFaults fromJson(const QJsonObject &json);
     QJsonObject toJson() const;

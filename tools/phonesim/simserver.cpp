@@ -66,6 +66,16 @@ QByteArray codecId(const char *fourCc)
     return QByteArray(fourCc, 4);
 }
 
+// The id a fault puts in place of the real one, cut or zero-padded to four bytes.
+QByteArray codecId(const QString &announced, const char *real)
+{
+    if (announced.isEmpty())
+        return codecId(real);
+    QByteArray id = announced.toLatin1().left(4);
+    id.append(4 - id.size(), '\0');
+    return id;
+}
+
 void say(FILE *stream, const QString &line)
 {
     std::fputs(qPrintable(line + QLatin1Char('\n')), stream);
@@ -209,8 +219,8 @@ void SimServer::beginStreams()
     if (m_video) {
         connect(m_video, &QTcpSocket::disconnected, this, [this] { finish(0); });
         const QSize size = m_videoSource->videoSize();
-        m_video->write(codecId("h264") + bigEndian32(quint32(size.width())) +
-                       bigEndian32(quint32(size.height())));
+        m_video->write(codecId(phone.faults.videoCodecId, "h264") +
+                       bigEndian32(quint32(size.width())) + bigEndian32(quint32(size.height())));
     }
     if (m_control) {
         connect(m_control, &QTcpSocket::readyRead, this, &SimServer::readControl);
@@ -254,7 +264,7 @@ void SimServer::startAudio()
         m_connections.removeAll(m_audio);
         m_audio = nullptr;
     });
-    m_audio->write(codecId("opus"));
+    m_audio->write(codecId(phone.faults.audioCodecId, "opus"));
     writePacket(m_audio, m_audioSource->configPacket());
     m_nextAudioPtsUs = 0;
     m_audioTimer.start(int(kAudioPacketUs / 1000));

@@ -1,0 +1,151 @@
+pragma ComponentBehavior: Bound
+import QtQuick
+import QtQuick.Controls
+import Parvix
+
+// One phone enlarged in a window of its own. While it is open the device streams with its
+// big-view parameters and its tile shows "On Big Screen"; closing it switches back.
+Window {
+    id: root
+
+    required property Device device
+    property real aspectRatio: 16 / 9
+    property bool showControlButtons: true
+    property bool stayOnTop: true
+    property bool isLandscape: false
+    property int bigViewWidth: 960
+    property int controlButtonsWidth: Theme.controlButtonsWidth
+
+    readonly property bool running: device !== null && device.running
+    readonly property real ratio: isLandscape ? 1 / aspectRatio : aspectRatio
+    readonly property real currentFps: video.fps
+
+    title: qsTr("Big Screen")
+    flags: Qt.Window | Qt.WindowTitleHint | Qt.WindowCloseButtonHint | Qt.WindowMinimizeButtonHint
+           | (stayOnTop ? Qt.WindowStaysOnTopHint : 0)
+    color: Theme.backgroundDarkGray
+    width: bigViewWidth + (showControlButtons ? controlButtonsWidth + 20 : 20)
+    height: bigViewWidth * ratio + 55
+    visible: true
+
+    // The switch back is deferred: it destroys this window.
+    onClosing: {
+        const device = root.device
+        Qt.callLater(() => {
+            if (device)
+                device.setIsBigView(false)
+        })
+    }
+
+    Rectangle {
+        id: frame
+        anchors.fill: parent
+        anchors.margins: 8
+        radius: 8
+        color: "transparent"
+        border.width: 2
+        border.color: root.running ? Theme.borderDarkGreen : Theme.borderDarkGray
+
+        Column {
+            id: content
+            anchors.fill: parent
+            anchors.margins: 5
+            spacing: 5
+
+            DeviceHeader {
+                width: content.width
+                device: root.device
+                titleSize: 14
+                titleBold: true
+            }
+
+            Row {
+                id: body
+                width: content.width - (root.showControlButtons ? 3 : 0)
+                height: content.height - 25
+                spacing: 3
+
+                Rectangle {
+                    id: videoContainer
+                    width: body.width - (root.showControlButtons ? root.controlButtonsWidth + body.spacing : 0)
+                    height: body.height
+                    color: "black"
+
+                    YuvFboItem {
+                        id: video
+                        objectName: "video"
+                        anchors.fill: parent
+                        anchors.margins: 1
+                        feed: root.device ? root.device.videoFeed : null
+                        visible: root.running
+
+                        DeviceInputArea {
+                            objectName: "input"
+                            anchors.fill: parent
+                            device: root.device
+                            verboseLog: false
+                            enabled: !coordinates.visible
+                        }
+
+                        ScreenCoordinateDisplayer {
+                            id: coordinates
+                            objectName: "coordinates"
+                            anchors.fill: parent
+                        }
+                    }
+
+                    StatusBox {
+                        visible: !root.running
+                        text: qsTr("Click To Start")
+                        onClicked: if (root.device) root.device.startScrcpySession()
+                    }
+
+                    BusyIndicator {
+                        anchors.centerIn: parent
+                        running: root.running && root.currentFps <= 0
+                        visible: running
+                    }
+
+                    FpsBox {
+                        anchors.top: parent.top
+                        anchors.right: parent.right
+                        anchors.margins: 5
+                        width: 60
+                        height: 24
+                        radius: 4
+                        textSize: 12
+                        visible: root.running && root.currentFps > 0
+                        fps: root.currentFps
+                    }
+                }
+
+                ControlButtons {
+                    visible: root.showControlButtons
+                    width: root.controlButtonsWidth
+                    height: body.height
+                    device: root.device
+                    isBigWindow: true
+                    frameSize: Qt.size(0, 0)
+                    showSize: Qt.size(video.width, video.height)
+                    onToggleScreenCoordinateDisplayer: coordinates.toggle()
+                    onOpenKeyMappingProfilePicker: profilePicker.open({ device: root.device })
+                    onOpenPhraseSelectionDialog: phrasePicker.open({ phraseManager: CommonPhraseManager })
+                }
+            }
+        }
+    }
+
+    DialogHost {
+        id: profilePicker
+        source: "tools/KeyMapProfilePicker.qml"
+    }
+
+    DialogHost {
+        id: phrasePicker
+        source: "tools/PhraseSelectionDialog.qml"
+        onCreated: dialog => dialog.phraseSelected.connect(text => {
+            if (root.device && root.device.controller)
+                root.device.controller.actionInputText(text)
+        })
+    }
+}

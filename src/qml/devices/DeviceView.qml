@@ -1,0 +1,177 @@
+pragma ComponentBehavior: Bound
+import QtQuick
+import Parvix
+
+// One phone's tile in the grid: header, live picture with input, overlays and, beside the
+// picture, the control buttons. The picture reaches the video item without passing through
+// QML: the item takes frames from the device's feed while it is visible.
+Rectangle {
+    id: root
+
+    required property Device device
+    property bool isLandscape: false
+    property bool showControlButtons: true
+    property int controlButtonsWidth: Theme.controlButtonsWidth
+    property real aspectRatio: 16 / 9
+    property color backgroundColor: Theme.backgroundDarkGray
+
+    readonly property string deviceKey: device ? device.adbConnectionSerial : ""
+    readonly property bool running: device !== null && device.running
+    readonly property bool enlarged: device !== null && device.isBigView
+    readonly property real currentFps: video.fps
+
+    property string message: ""
+    property string messageType: ""
+
+    // Asks for the enlarged view; the window itself belongs to the grid.
+    function enlarge() {
+        if (device)
+            device.setIsBigView(true)
+    }
+
+    function showMessage(text, type, timeout) {
+        message = text
+        messageType = type
+        messageTimer.interval = timeout
+        messageTimer.restart()
+    }
+
+    function dismissMessage() {
+        messageTimer.stop()
+        message = ""
+    }
+
+    radius: 8
+    color: backgroundColor
+    border.width: 2
+    border.color: running ? Theme.borderDarkGreen : Theme.borderDarkGray
+
+    Component.onCompleted: console.log("DeviceView created for device:", deviceKey)
+    Component.onDestruction: console.log("DeviceView destroyed for device:", deviceKey)
+
+    // A reused tile starts clean for its new phone.
+    GridView.onReused: dismissMessage()
+
+    Connections {
+        target: root.device
+        function onDeviceMessage(message: string, type: string, timeout: int) {
+            root.showMessage(message, type, timeout)
+        }
+    }
+
+    Timer {
+        id: messageTimer
+        onTriggered: root.message = ""
+    }
+
+    Column {
+        id: content
+        anchors.fill: parent
+        anchors.margins: 5
+        spacing: 5
+
+        DeviceHeader {
+            width: content.width
+            device: root.device
+            showEnlarge: !root.enlarged
+            showRemove: true
+            onEnlargeRequested: root.enlarge()
+        }
+
+        Row {
+            id: body
+            width: content.width
+            height: content.height - 25
+            spacing: root.showControlButtons ? 3 : 0
+
+            Rectangle {
+                id: videoContainer
+                width: body.width - (root.showControlButtons ? root.controlButtonsWidth + body.spacing : 0)
+                height: body.height
+                color: "black"
+
+                YuvFboItem {
+                    id: video
+                    objectName: "video"
+                    anchors.fill: parent
+                    anchors.margins: 1
+                    feed: root.device ? root.device.videoFeed : null
+                    visible: root.running && !root.enlarged
+
+                    Component.onCompleted: console.log("YuvFboItem created for device:", root.deviceKey)
+                    Component.onDestruction: console.log("YuvFboItem destroyed for device:", root.deviceKey)
+
+                    DeviceInputArea {
+                        id: input
+                        objectName: "input"
+                        anchors.fill: parent
+                        device: root.device
+                        enabled: !coordinates.visible
+                    }
+
+                    ScreenCoordinateDisplayer {
+                        id: coordinates
+                        objectName: "coordinates"
+                        anchors.fill: parent
+                    }
+                }
+
+                StatusBox {
+                    objectName: "clickToStart"
+                    visible: !root.running
+                    text: qsTr("Click To Start")
+                    onClicked: if (root.device) root.device.startScrcpySession()
+                }
+
+                StatusBox {
+                    objectName: "onBigScreen"
+                    visible: root.enlarged
+                    text: qsTr("On Big Screen")
+                    textSize: 12
+                }
+
+                MessageBox {
+                    objectName: "messageBox"
+                    message: root.message
+                    type: root.messageType
+                    onDismissed: root.dismissMessage()
+                }
+
+                FpsBox {
+                    objectName: "fpsBox"
+                    anchors.top: parent.top
+                    anchors.right: parent.right
+                    anchors.margins: 5
+                    visible: root.running && !root.enlarged && root.currentFps > 0
+                    fps: root.currentFps
+                }
+            }
+
+            ControlButtons {
+                visible: root.showControlButtons
+                width: root.controlButtonsWidth
+                height: body.height
+                device: root.device
+                frameSize: Qt.size(0, 0)
+                showSize: Qt.size(video.width, video.height)
+                onToggleScreenCoordinateDisplayer: coordinates.toggle()
+                onOpenKeyMappingProfilePicker: profilePicker.open({ device: root.device })
+                onOpenPhraseSelectionDialog: phrasePicker.open({ phraseManager: CommonPhraseManager })
+            }
+        }
+    }
+
+    DialogHost {
+        id: profilePicker
+        source: "tools/KeyMapProfilePicker.qml"
+    }
+
+    DialogHost {
+        id: phrasePicker
+        source: "tools/PhraseSelectionDialog.qml"
+        onCreated: dialog => dialog.phraseSelected.connect(text => {
+            if (root.device && root.device.controller)
+                root.device.controller.actionInputText(text)
+        })
+    }
+}

@@ -1,0 +1,231 @@
+pragma ComponentBehavior: Bound
+import QtQuick
+import QtQuick.Controls
+import Parvix
+
+// The selected group's phones as tiles, under a header of group-wide actions. The enlarged
+// views live here rather than in the tiles, so that scrolling a tile away keeps its window.
+Column {
+    id: root
+
+    required property DeviceGroupManager deviceGroupManager
+    property int controlButtonsWidth: Theme.controlButtonsWidth
+    // Height over width of a phone screen.
+    property real aspectRatio: 16 / 9
+
+    readonly property DeviceGroup currentGroup: deviceGroupManager ? deviceGroupManager.currentSelectedGroup : null
+    readonly property bool isLandscape: currentGroup !== null
+                                        && currentGroup.orientation === DeviceGroup.Landscape
+    readonly property int cellWidth: currentGroup ? currentGroup.cellWidth : 220
+    readonly property bool showControlButtons: currentGroup ? currentGroup.showControlButtons : true
+    readonly property real videoWidth: showControlButtons ? cellWidth - controlButtonsWidth - 15
+                                                          : cellWidth - 10
+    readonly property real videoHeight: isLandscape ? videoWidth / aspectRatio : videoWidth * aspectRatio
+    readonly property real cellHeight: 20 + videoHeight + 10
+    readonly property list<string> uploadFilters: ["所有文件 (*.*)", "文本文件 (*.txt)",
+        "图片文件 (*.jpg *.jpeg *.png *.gif *.bmp)"]
+
+    spacing: 5
+
+    function pickFile(title, filters, callback) {
+        picker.title = title
+        picker.nameFilters = filters
+        picker.fileSelectedCallback = path => {
+            if (root.currentGroup)
+                callback(root.currentGroup, path)
+        }
+        picker.open()
+    }
+
+    Rectangle {
+        id: header
+        width: Math.max(0, root.width - 20)
+        height: 40
+        z: 1
+        color: Theme.backgroundBlackGreen
+        radius: 4
+
+        Row {
+            anchors.fill: parent
+            anchors.leftMargin: 15
+            anchors.rightMargin: 15
+            spacing: 20
+
+            Text {
+                anchors.verticalCenter: parent.verticalCenter
+                text: root.currentGroup ? root.currentGroup.name : ""
+                color: Theme.textGreen
+                font.pixelSize: 16
+                font.bold: true
+            }
+
+            Text {
+                anchors.verticalCenter: parent.verticalCenter
+                text: qsTr("Devices") + ": " + (root.currentGroup ? root.currentGroup.deviceCount : 0)
+                color: Theme.textGray
+                font.pixelSize: 12
+                font.bold: true
+            }
+        }
+
+        Row {
+            anchors.right: parent.right
+            anchors.rightMargin: 15
+            anchors.verticalCenter: parent.verticalCenter
+            spacing: 20
+
+            PXButton {
+                height: 28
+                text: qsTr("Start All")
+                onClicked: if (root.currentGroup) root.currentGroup.startAllDevices()
+            }
+            PXButton {
+                height: 28
+                text: qsTr("Stop All")
+                onClicked: if (root.currentGroup) root.currentGroup.stopAllDevices()
+            }
+            PXButton {
+                height: 28
+                text: qsTr("Clear All")
+                onClicked: if (root.currentGroup) root.currentGroup.clearDevices()
+            }
+            PXButton {
+                objectName: "groupControlButton"
+                height: 28
+                readonly property bool controlling: root.currentGroup !== null
+                                                    && root.currentGroup.groupControlMode
+                text: controlling ? qsTr("🚩 Group Controlling") : qsTr("Start Group Control")
+                onClicked: {
+                    if (!root.currentGroup)
+                        return
+                    if (controlling)
+                        root.currentGroup.stopGroupControl()
+                    else
+                        root.currentGroup.startGroupControl()
+                }
+            }
+            PXButton {
+                objectName: "orientationButton"
+                height: 28
+                text: root.isLandscape ? qsTr("Portrait") : qsTr("Landscape")
+                onClicked: {
+                    if (root.currentGroup)
+                        root.currentGroup.orientation = root.isLandscape ? DeviceGroup.Portrait
+                                                                         : DeviceGroup.Landscape
+                }
+            }
+            MenuButton {
+                objectName: "groupActions"
+                height: 28
+                text: qsTr("More Group Actions")
+                menuItems: [
+                    { label: qsTr("Screenshot"), action: () => {
+                        if (root.currentGroup)
+                            root.currentGroup.screenshotAllDevices()
+                    } },
+                    { label: qsTr("Install APK"), action: () => root.pickFile(
+                          qsTr("Select APK File"), [qsTr("APK files (*.apk)")],
+                          (group, path) => group.installApk(path)) },
+                    { label: qsTr("Upload File"), action: () => root.pickFile(
+                          qsTr("Select File"), root.uploadFilters,
+                          (group, path) => group.uploadFile(path)) },
+                    { type: "separator" },
+                    { label: qsTr("Run AutoJS"), action: () => root.pickFile(
+                          qsTr("Select autojs Script"), [qsTr("autojs files (*.js)")],
+                          (group, path) => group.runAutojs(path)) },
+                    { label: qsTr("Stop AutoJS"), action: () => {
+                        if (root.currentGroup)
+                            root.currentGroup.stopAllAutojs()
+                    } },
+                    { type: "separator" },
+                    { label: qsTr("ADB Commands"), action: () => {
+                        if (root.currentGroup)
+                            adbCommandDialog.open({ deviceGroup: root.currentGroup })
+                    } },
+                    { label: qsTr("Settings"), action: () => groupSettingsDialog.open({
+                          deviceGroupManager: root.deviceGroupManager }) }
+                ]
+            }
+        }
+    }
+
+    ScrollView {
+        width: Math.max(0, root.width - 20)
+        height: Math.max(0, root.height - header.height - 30)
+        clip: true
+
+        GridView {
+            id: grid
+            objectName: "grid"
+            model: root.currentGroup
+            cellWidth: root.cellWidth
+            cellHeight: root.cellHeight
+            cacheBuffer: 2 * root.cellHeight
+            reuseItems: true
+            boundsBehavior: Flickable.StopAtBounds
+
+            delegate: DeviceView {
+                width: grid.cellWidth - 10
+                height: grid.cellHeight - 10
+                isLandscape: root.isLandscape
+                showControlButtons: root.showControlButtons
+                controlButtonsWidth: root.controlButtonsWidth
+                aspectRatio: root.aspectRatio
+            }
+        }
+    }
+
+    // The enlarged window of the device, null while it has none.
+    function bigViewOf(device: Device): var {
+        for (let i = 0; i < bigViews.count; ++i) {
+            const loader = bigViews.itemAt(i) as Loader
+            if (loader && loader.item && loader.item.device === device)
+                return loader.item
+        }
+        return null
+    }
+
+    // One enlarged window per phone that asks for it.
+    Repeater {
+        id: bigViews
+        model: root.currentGroup
+        delegate: Loader {
+            id: bigView
+            required property Device device
+            readonly property bool wanted: device !== null && device.isBigView
+
+            // Loaded by URL: a bound inline component cannot be created in the Loader's context.
+            function update() {
+                if (!wanted) {
+                    source = ""
+                    return
+                }
+                if (item)
+                    return
+                setSource(Qt.resolvedUrl("BigDeviceView.qml"), { device: bigView.device })
+            }
+            onWantedChanged: update()
+            Component.onCompleted: update()
+            onLoaded: {
+                const view = item as BigDeviceView
+                view.aspectRatio = Qt.binding(() => root.aspectRatio)
+                view.isLandscape = Qt.binding(() => root.isLandscape)
+                view.bigViewWidth = Qt.binding(() => root.currentGroup ? root.currentGroup.bigViewWidth : 960)
+            }
+        }
+    }
+
+    FilePicker {
+        id: picker
+    }
+
+    DialogHost {
+        id: adbCommandDialog
+        source: "dialogs/ADBCommandDialog.qml"
+    }
+
+    DialogHost {
+        id: groupSettingsDialog
+        source: "dialogs/GroupSettingsDialog.qml"
+    }
+}

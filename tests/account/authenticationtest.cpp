@@ -1,0 +1,221 @@
+// Account operations against a scripted service: an operation counts as done only
+// when the service's code says so, a login only when the session holds the returned
+// token; the service's message reaches the caller. Also the version lookup.
+#include "apiresponse.h"
+#include "appconfig.h"
+#include "authentication.h"
+#include "pxrequest.h"
+#include "scriptedhttpserver.h"
+#include "testregistry.h"
+#include "usersession.h"
+
+#include <QtTest>
+#include <memory>
+
+namespace {
+struct Report
+{
+    int count = 0;
+    bool success = false;
+    int code = -1;
+    QString message;
+};
+
+template<typename Signal> std::shared_ptr<Report> watch(Authentication *auth, Signal signal)
+{
+    auto report = std::make_shared<Report>();
+    QObject::connect(auth, signal, auth, [report](bool success, int code, const QString &message) {
+        ++report->count;
+        report->success = success;
+        report->code = code;
+        report->message = message;
+    });
+    return report;
+}
+
+bool waitFor(const std::shared_ptr<Report> &report)
+{
+    return QTest::qWaitFor([&report] { return report->count > 0; }, 10000);
+}
+
+const QByteArray kLoginReply =
+    R"({"code":200,"message":"Login successful.","data":{"token":"tk-1","user":{"id":"u1","email":"a@b.cd","verified":true}}})";
+} // namespace
+
+class AuthenticationTest : public QObject
+{
+    Q_OBJECT
+
+    ScriptedHttpServer m_server;
+    std::unique_ptr<UserSession> m_session;
+    std::unique_ptr<Authentication> m_auth;
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_server.start());
+        qputenv("PARVIX_ACCOUNT_URL", m_server.baseUrl().toUtf8());
+    }
+    void cleanupTestCase() { qunsetenv("PARVIX_ACCOUNT_URL"); }
+    void init()
+    {
+        m_server.requests.clear();
+        m_session = std::make_unique<UserSession>(nullptr);
+        m_session->clearSession();
+        m_auth = std::make_unique<Authentication>(m_session.get(), nullptr);
+    }
+
+    void login_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<bool>("success");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("message"); // empty: any non-empty text
+        QTest::addColumn<bool>("verified");
+        QTest::newRow("accepted") << 200 << kLoginReply << true << 200 << "Login successful."
+                                  << true;
+        QTest::newRow("verified missing")
+            << 200
+            << QByteArray(
+                   R"({"code":200,"message":"ok","data":{"token":"tk-1","user":{"id":"u1"}}})")
+            << true << 200 << "ok" << false;
+        QTest::newRow("no token")
+            << 200 << QByteArray(R"({"code":200,"message":"ok","data":{"user":{"id":"u1"}}})")
+            << false << 200 << "The account service did not return a login token." << false;
+        QTest::newRow("refused in the envelope")
+            << 200
+            << QByteArray(
+                   R"({"code":401,"message":"Wrong email or password.","data":{"token":"tk-1"}})")
+            << false << 401 << "Wrong email or password." << false;
+        QTest::newRow("refused by status")
+            << 429 << QByteArray(R"({"code":429,"message":"Too many failed login attempts."})")
+            << false << 429 << "Too many failed login attempts." << false;
+        QTest::newRow("not the service")
+            << 200 << QByteArray("<html>captive portal</html>") << false << 0
+            << "The account service sent an unexpected reply." << false;
+        QTest::newRow("gateway error")
+            << 502 << QByteArray("Bad Gateway") << false << 0 << "" << false;
+    }
+
+    void login()
+    {
+        QFETCH(int, status);
+        QFETCH(QByteArray, body);
+        QFETCH(bool, success);
+        QFETCH(int, code);
+        QFETCH(QString, message);
+        QFETCH(bool, verified);
+        m_server.script("/user/login", {status, body});
+        QSignalSpy state(m_session.get(), &UserSession::loginStateChanged);
+        auto report = watch(m_auth.get(), &Authentication::loginFinished);
+        m_auth->login_async("a@b.cd", "password1");
+        QVERIFY(waitFor(report));
+        QTest::qWait(20);
+        QCOMPARE(report->count, 1);
+        QCOMPARE(report->success, success);
+        QCOMPARE(report->code, code);
+        if (message.isEmpty())
+            QVERIFY(!report->message.isEmpty());
+        else
+            QCOMPARE(report->message, message);
+        // The signal's success and the session agree, and the session is persisted.
+        QCOMPARE(m_session->isLoggedIn(), success);
+        QCOMPARE(state.size(), success ? 1 : 0);
+        QCOMPARE(UserSession(nullptr).getToken(), success ? QStringLiteral("tk-1") : QString());
+        QCOMPARE(m_session->isVerified(), verified);
+    }
+
+    // A failed login leaves an earlier session alone.
+    void failedLoginKeepsSession()
+    {
+        UserInfo info;
+        info.id = "old";
+        m_session->saveLoginSession("old-token", info);
+        m_server.script("/user/login", {200, R"({"code":200,"message":"ok","data":{}})"});
+        auto report = watch(m_auth.get(), &Authentication::loginFinished);
+        m_auth->login_async("a@b.cd", "password1");
+        QVERIFY(waitFor(report));
+        QVERIFY(!report->success);
+        QCOMPARE(m_session->getToken(), QStringLiteral("old-token"));
+    }
+
+    // Register, reset link and password change succeed only on the service's code 200.
+    void otherOperations_data()
+    {
+        QTest::addColumn<QString>("operation");
+        for (const char *operation : {"register", "reset", "change"})
+            QTest::newRow(operation) << operation;
+    }
+
+    void otherOperations()
+    {
+        QFETCH(QString, operation);
+        const QByteArray path = operation == "register" ? "/user/register"
+                                : operation == "reset"  ? "/user/password/resetlink"
+                                                        : "/user/password/change";
+        const auto run = [&]() {
+            std::shared_ptr<Report> report;
+            if (operation == "register") {
+                report = watch(m_auth.get(), &Authentication::registerFinished);
+                m_auth->register_user_async("a@b.cd");
+            } else if (operation == "reset") {
+                report = watch(m_auth.get(), &Authentication::sendResetLinkFinished);
+                m_auth->sendResetLink_async("a@b.cd");
+            } else {
+                report = watch(m_auth.get(), &Authentication::changePasswordFinished);
+                m_auth->changePassword_async("old-pass", "new-pass");
+            }
+            waitFor(report);
+            return report;
+        };
+        m_server.script(path, {200, R"({"code":200,"message":"Done."})"});
+        auto report = run();
+        QVERIFY(report->success);
+        QCOMPARE(report->message, QStringLiteral("Done."));
+
+        m_server.script(path, {200, R"({"code":409,"message":"Already there."})"});
+        report = run();
+        QVERIFY(!report->success);
+        QCOMPARE(report->code, 409);
+        QCOMPARE(report->message, QStringLiteral("Already there."));
+
+        m_server.script(path, {200, "{}"});
+        report = run();
+        QVERIFY(!report->success);
+        QCOMPARE(report->code, 0);
+        QVERIFY(!report->message.isEmpty());
+    }
+
+    void versionLookup()
+    {
+        AppConfig config(nullptr);
+        QSignalSpy changed(&config, &AppConfig::appInfoChanged);
+        const auto lookup = [&](int status, const QByteArray &body) {
+            m_server.script("/app/info", {status, body});
+            config.getAppInfoFromServer();
+            // The request object goes away once its reply has been handled.
+            QVERIFY(QTest::qWaitFor([&] { return config.findChildren<PXRequest *>().isEmpty(); },
+                                    10000));
+        };
+        lookup(200, R"({"code":200,"data":{"app_name":"Parvix X","app_version":"2.0.0"}})");
+        QCOMPARE(changed.size(), 1);
+        QCOMPARE(config.appInfo().appName, QStringLiteral("Parvix X"));
+        QCOMPARE(config.appInfo().appVersion, QStringLiteral("2.0.0"));
+        QCOMPARE(m_server.requests.last().method, QByteArray("GET"));
+
+        // Refusals and failed transfers leave the announced release alone.
+        lookup(200, R"({"code":500,"data":{"app_version":"9"}})");
+        lookup(503, R"({"code":503,"message":"maintenance","data":{"app_version":"9"}})");
+        lookup(200, "not json");
+        QCOMPARE(changed.size(), 1);
+        QCOMPARE(config.appInfo().appVersion, QStringLiteral("2.0.0"));
+
+        lookup(200, R"({"code":200,"data":{"app_name":"Parvix Y"}})");
+        QCOMPARE(changed.size(), 2);
+        QCOMPARE(config.appInfo().appVersion, QString());
+    }
+};
+
+PARVIX_TEST(AuthenticationTest)
+#include "authenticationtest.moc"

@@ -1,0 +1,212 @@
+// Success is adb's exit code: serials, file names and models that contain "error" pass, and
+// failures are still failures — against the scripted fake, the virtual phone and Debian's adb.
+#include "adbrunner.h"
+#include "fakeadb.h"
+#include "testregistry.h"
+#include "testsupport.h"
+#include "virtualfleet.h"
+
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QTcpServer>
+#include <QtTest>
+#include <functional>
+
+using Operation = std::function<bool(const QString &serial, const QString &file)>;
+Q_DECLARE_METATYPE(Operation)
+
+class AdbSuccessRuleTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void wordsInTheOutputDoNotDecide_data()
+    {
+        QTest::addColumn<Operation>("operation");
+        using Op = Operation;
+        QTest::newRow("push") << Op([](const QString &serial, const QString &file) {
+            return ADBRunner::push(serial, file, "/sdcard/Download");
+        });
+        QTest::newRow("install") << Op([](const QString &serial, const QString &file) {
+            return ADBRunner::install(serial, file);
+        });
+        QTest::newRow("forward") << Op([](const QString &serial, const QString &) {
+            return ADBRunner::forward(serial, 17347, 7347);
+        });
+        QTest::newRow("reverse") << Op([](const QString &serial, const QString &) {
+            return ADBRunner::reverse(serial, "scrcpy_0000error", 27183);
+        });
+        QTest::newRow("reboot") << Op(
+            [](const QString &serial, const QString &) { return ADBRunner::reboot(serial); });
+        QTest::newRow("shutdown") << Op(
+            [](const QString &serial, const QString &) { return ADBRunner::shutdown(serial); });
+        QTest::newRow("tcpip") << Op(
+            [](const QString &serial, const QString &) { return ADBRunner::tcpip(serial, 5555); });
+        QTest::newRow("usb") << Op(
+            [](const QString &serial, const QString &) { return ADBRunner::usb(serial); });
+        QTest::newRow("disconnect") << Op(
+            [](const QString &serial, const QString &) { return ADBRunner::disconnect(serial); });
+        QTest::newRow("connect") << Op([](const QString &serial, const QString &) {
+            return ADBRunner::connect(serial, "10.0.0.7", 5555);
+        });
+    }
+
+    void wordsInTheOutputDoNotDecide()
+    {
+        QFETCH(Operation, operation);
+        QTemporaryDir dir;
+        const QString file = dir.filePath("error-log.apk");
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::WriteOnly) && out.write("x") == 1);
+        out.close();
+        const QString serial = QStringLiteral("terror-0042");
+
+        FakeAdb adb;
+        // What adb prints on success, with the serial and file name in it.
+        adb.respondByDefault({"error-log.apk: 1 file pushed, 0 skipped. (error free)\n"
+                              "Success\nconnected to 10.0.0.7:5555\n",
+                              0, "warning: error ignored\n", 0, 0});
+        QVERIFY(operation(serial, file));
+        adb.respondByDefault(
+            {"Success\nconnected to 10.0.0.7:5555\n", 1, "adb: error: closed\n", 0, 0});
+        QVERIFY(!operation(serial, file));
+        adb.respondByDefault({{}, 255, {}, 0, 0});
+        QVERIFY(!operation(serial, file));
+    }
+
+    // pm's verdict is its own line; a failure may quote the file name.
+    void installNeedsPmsSuccessLine()
+    {
+        QTemporaryDir dir;
+        const QString apk = dir.filePath("Success.apk");
+        QFile out(apk);
+        QVERIFY(out.open(QIODevice::WriteOnly) && out.write("x") == 1);
+        out.close();
+        const QStringList pm{"-s", "R58", "shell", "pm install -r '/data/local/tmp/Success.apk'"};
+        FakeAdb adb;
+        adb.respond(pm, "Failure [INSTALL_PARSE_FAILED_NOT_APK: Failed to parse "
+                        "/data/local/tmp/Success.apk]\n");
+        QVERIFY(!ADBRunner::install("R58", apk));
+        adb.respond(pm, "Performing Streamed Install\r\nSuccess\r\n");
+        QVERIFY(ADBRunner::install("R58", apk));
+    }
+
+    void listingIgnoresWhatPhonesCallThemselves()
+    {
+        FakeAdb adb;
+        adb.respond({"devices", "-l"},
+                    "List of devices attached\n"
+                    "error0001 device usb:1-1 product:error model:Terror_X transport_id:1\n"
+                    "R58 device usb:1-2 product:a51 model:SM_A515F transport_id:2\n\n");
+        QList<ADBDeviceInfo> listed;
+        try {
+            listed = ADBRunner::getDevices();
+        } catch (const std::exception &failure) {
+            QFAIL(failure.what());
+        }
+        QCOMPARE(listed.size(), 2);
+        QCOMPARE(listed.at(0).adb_serial, QStringLiteral("error0001"));
+        QCOMPARE(listed.at(0).model, QStringLiteral("Terror_X"));
+
+        adb.respond({"devices", "-l"}, {{}, 1, "error: cannot connect to daemon\n", 0, 0});
+        try {
+            ADBRunner::getDevices();
+            QFAIL("a failed listing must raise");
+        } catch (const std::runtime_error &failure) {
+            QCOMPARE(QString::fromUtf8(failure.what()),
+                     "[error] adb command failed (exit code 1): error: cannot connect to daemon\n");
+        }
+    }
+
+    // The virtual phone answers with adb's texts and exit codes.
+    void virtualPhoneWithErrorInItsNames()
+    {
+        VirtualFleet fleet(TestSupport::phonesimPath(), {});
+        if (!fleet.isValid())
+            QSKIP(qPrintable(fleet.errorString()));
+        const QString serial = fleet.serials().first();
+        QVERIFY(fleet.setPhoneOption(0, "model", "Terror_X"));
+
+        QList<ADBDeviceInfo> listed;
+        try {
+            listed = ADBRunner::getDevices();
+        } catch (const std::exception &failure) {
+            QFAIL(failure.what());
+        }
+        QCOMPARE(listed.size(), 1);
+        QCOMPARE(listed.first().adb_serial, serial);
+        QCOMPARE(listed.first().model, QStringLiteral("Terror_X"));
+
+        QTemporaryDir dir;
+        const QString log = dir.filePath("error-log.txt");
+        QFile out(log);
+        QVERIFY(out.open(QIODevice::WriteOnly) && out.write("no errors today\n") > 0);
+        out.close();
+        QVERIFY(ADBRunner::push(serial, log, "/sdcard/Download"));
+        QFile pushed(fleet.home() + "/" + serial + "/fs/sdcard/Download/error-log.txt");
+        QVERIFY(pushed.open(QIODevice::ReadOnly));
+        QCOMPARE(pushed.readAll(), QByteArray("no errors today\n"));
+        QVERIFY(!ADBRunner::push(serial, log, "/system/error-log.txt")); // read-only there
+        QVERIFY(!ADBRunner::push("no-such-phone", log, "/sdcard/Download"));
+
+        // Shell commands that print a line with "error" and end well.
+        QVERIFY(fleet.setPhoneOption(0, "faults", QJsonObject{{"shellPrintsError", true}}));
+        const QString apk = dir.filePath("error-report.apk");
+        QVERIFY(QFile::copy(log, apk));
+        QVERIFY(ADBRunner::install(serial, apk));
+        QVERIFY(ADBRunner::shutdown(serial));
+    }
+
+    // Debian's adb, on a private server port: failures come as exit codes, except connect.
+    void realAdbReportsFailuresByExitCode()
+    {
+        QString adb;
+        for (const char *candidate : {"/usr/lib/android-sdk/platform-tools/adb", "/usr/bin/adb"}) {
+            if (adb.isEmpty() && QFileInfo(candidate).isExecutable())
+                adb = candidate;
+        }
+        if (adb.isEmpty())
+            QSKIP("adb is not installed");
+        const QByteArray savedPort = qgetenv("ANDROID_ADB_SERVER_PORT");
+        qputenv("ANDROID_ADB_SERVER_PORT",
+                QByteArray::number(20000 + QRandomGenerator::global()->bounded(20000)));
+        ADBRunner::setExecutablePathForTesting(adb);
+        const auto restore = qScopeGuard([&] {
+            ADBRunner::killServer();
+            ADBRunner::setExecutablePathForTesting(QString());
+            savedPort.isNull() ? qunsetenv("ANDROID_ADB_SERVER_PORT")
+                               : qputenv("ANDROID_ADB_SERVER_PORT", savedPort);
+        });
+        QVERIFY(ADBRunner::startServer());
+
+        QTemporaryDir dir;
+        const QString log = dir.filePath("error-log.txt");
+        QFile out(log);
+        QVERIFY(out.open(QIODevice::WriteOnly) && out.write("x") == 1);
+        out.close();
+        QVERIFY(!ADBRunner::push("no-such-phone", log, "/sdcard/"));
+        QVERIFY(!ADBRunner::forward("no-such-phone", 17347, 7347));
+        QVERIFY(!ADBRunner::reverse("no-such-phone", "scrcpy_1", 27183));
+        QVERIFY(!ADBRunner::tcpip("no-such-phone", 5555));
+        QVERIFY(!ADBRunner::reboot("no-such-phone"));
+
+        // A port nobody listens on: adb says "failed to connect" and exits with 0.
+        QTcpServer closed;
+        QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
+        const quint16 port = closed.serverPort();
+        closed.close();
+        const ADBRunner::Outcome refused =
+            ADBRunner::run({"connect", QStringLiteral("127.0.0.1:%1").arg(port)});
+        QVERIFY2(refused.succeeded && refused.output.contains("failed to connect"),
+                 qPrintable(refused.output));
+        QVERIFY(!ADBRunner::connect("no-such-phone", "127.0.0.1", port));
+        try {
+            QVERIFY(ADBRunner::getDevices().isEmpty());
+        } catch (const std::exception &failure) {
+            QFAIL(failure.what());
+        }
+    }
+};
+
+PARVIX_TEST(AdbSuccessRuleTest)
+#include "successruletest.moc"

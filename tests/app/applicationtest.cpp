@@ -1,0 +1,52 @@
+// The application as a user starts and stops it: the main scene must load (a scene that fails
+// ends the process), and a stop request must quit cleanly and end the adb server.
+#include "testregistry.h"
+#include "testsupport.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <csignal>
+
+class ApplicationTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void stopRequestQuitsCleanly_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+        QTest::newRow("SIGINT") << int(SIGINT);
+    }
+
+    void stopRequestQuitsCleanly()
+    {
+        QFETCH(int, signal);
+        const QString app = QStringLiteral(PARVIX_BINARY_DIR) + "/parvix";
+        const QString phonesim = TestSupport::phonesimPath();
+        if (!QFile::exists(app) || phonesim.isEmpty())
+            QSKIP("the application or the virtual phone is not built");
+        QTemporaryDir fleet;
+        QCOMPARE(QProcess::execute(phonesim, {"init", "--home", fleet.path(), "--phones", "1"}), 0);
+
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("PHONESIM_HOME", fleet.path());
+        env.insert("PARVIX_ADB", phonesim);
+        process.setProcessEnvironment(env);
+        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process.start(app, {});
+        QVERIFY(process.waitForStarted());
+        QVERIFY(!process.waitForFinished(4000)); // a failing scene ends it within this time
+        ::kill(pid_t(process.processId()), signal);
+        QVERIFY(process.waitForFinished(15000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 0);
+        QVERIFY2(TestSupport::readFile(fleet.filePath("adb.log")).contains("\"kill-server\""),
+                 "adb kill-server did not run");
+    }
+};
+
+PARVIX_TEST(ApplicationTest)
+#include "applicationtest.moc"

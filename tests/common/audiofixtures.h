@@ -1,0 +1,290 @@
+#pragma once
+// Sound fixtures shared by the audio and recorder tests: frames with known samples, an
+// Opus tone encoder, the 12-byte framing of the audio connection, and a tone meter.
+#include <QByteArray>
+#include <QString>
+#include <QVector>
+#include <QtEndian>
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <memory>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavutil/channel_layout.h>
+#include <libavutil/frame.h>
+#include <libavutil/samplefmt.h>
+}
+
+namespace AudioFixtures {
+
+struct FrameDeleter
+{
+    void operator()(AVFrame *frame) const { av_frame_free(&frame); }
+};
+using FramePtr = std::unique_ptr<AVFrame, FrameDeleter>;
+
+struct PacketDeleter
+{
+    void operator()(AVPacket *packet) const { av_packet_free(&packet); }
+};
+using PacketPtr = std::unique_ptr<AVPacket, PacketDeleter>;
+
+// Sample value in -1..1 for a channel and a sample index.
+using SampleFunction = std::function<double(int channel, int index)>;
+
+inline FramePtr makeFrame(AVSampleFormat format, const AVChannelLayout &layout, int rate,
+                          int samples, const SampleFunction &value)
+{
+    FramePtr frame(av_frame_alloc());
+    frame->format = format;
+    frame->sample_rate = rate;
+    frame->nb_samples = samples;
+    av_channel_layout_copy(&frame->ch_layout, &layout);
+    if (av_frame_get_buffer(frame.get(), 0) < 0)
+        return {};
+    const int channels = layout.nb_channels;
+    const bool planar = av_sample_fmt_is_planar(format);
+    for (int ch = 0; ch < channels; ++ch) {
+        for (int i = 0; i < samples; ++i) {
+            const double v = value(ch, i);
+            const int plane = planar ? ch : 0;
+            const int slot = planar ? i : i * channels + ch;
+            switch (format) {
+            case AV_SAMPLE_FMT_FLT:
+            case AV_SAMPLE_FMT_FLTP:
+                reinterpret_cast<float *>(frame->extended_data[plane])[slot] = float(v);
+                break;
+            case AV_SAMPLE_FMT_S16:
+            case AV_SAMPLE_FMT_S16P:
+                reinterpret_cast<int16_t *>(frame->extended_data[plane])[slot] =
+                    int16_t(std::lround(v * 32767));
+                break;
+            default:
+                return {};
+            }
+        }
+    }
+    return frame;
+}
+
+inline QVector<int16_t> samplesOf(const QByteArray &pcm)
+{
+    QVector<int16_t> out(pcm.size() / 2);
+    memcpy(out.data(), pcm.constData(), size_t(out.size()) * 2);
+    return out;
+}
+
+// One channel of interleaved 16-bit stereo, scaled to -1..1.
+inline QVector<double> channelOf(const QByteArray &pcm, int channel)
+{
+    const QVector<int16_t> all = samplesOf(pcm);
+    QVector<double> out;
+    out.reserve(all.size() / 2);
+    for (int i = channel; i < all.size(); i += 2)
+        out << all[i] / 32768.0;
+    return out;
+}
+
+inline double rms(const QVector<double> &samples)
+{
+    if (samples.isEmpty())
+        return 0;
+    double sum = 0;
+    for (double s : samples)
+        sum += s * s;
+    return std::sqrt(sum / samples.size());
+}
+
+// Power of one frequency (Goertzel), relative to the signal's total power.
+inline double toneShare(const QVector<double> &samples, int rate, double hz)
+{
+    const double k = 2 * std::cos(2 * M_PI * hz / rate);
+    double s1 = 0, s2 = 0, total = 0;
+    for (double x : samples) {
+        const double s0 = x + k * s1 - s2;
+        s2 = s1;
+        s1 = s0;
+        total += x * x;
+    }
+    const double power = s1 * s1 + s2 * s2 - k * s1 * s2;
+    return total > 0 ? 2 * power / (samples.size() * total) : 0;
+}
+
+// The longest stretch where a tone keeps a steady period. A chunk the player had to drop
+// (its output was full) joins two pieces of the tone out of phase; the stretches between
+// such joins are measured on their own.
+struct SteadyTone
+{
+    double hz = 0;
+    double share = 0; // toneShare of the stretch at hz
+    double seconds = 0;
+};
+
+inline SteadyTone steadyTone(const QVector<double> &samples, int rate)
+{
+    QVector<double> crossings;
+    for (int i = 1; i < samples.size(); ++i) {
+        if (samples[i - 1] < 0 && samples[i] >= 0)
+            crossings << (i - 1) + samples[i - 1] / (samples[i - 1] - samples[i]);
+    }
+    if (crossings.size() < 3)
+        return {};
+    QVector<double> periods;
+    for (int i = 1; i < crossings.size(); ++i)
+        periods << crossings[i] - crossings[i - 1];
+    QVector<double> sorted = periods;
+    std::sort(sorted.begin(), sorted.end());
+    const double median = sorted[sorted.size() / 2];
+    int bestFirst = 0, bestLast = 0, first = 0;
+    for (int i = 0; i <= periods.size(); ++i) {
+        if (i == periods.size() || std::abs(periods[i] - median) > median * 0.03) {
+            if (i - first > bestLast - bestFirst) {
+                bestFirst = first;
+                bestLast = i;
+            }
+            first = i + 1;
+        }
+    }
+    if (bestLast - bestFirst < 2)
+        return {};
+    const double start = crossings[bestFirst];
+    const double end = crossings[bestLast];
+    SteadyTone tone;
+    tone.hz = (bestLast - bestFirst) * rate / (end - start);
+    tone.seconds = (end - start) / rate;
+    const QVector<double> stretch = samples.mid(int(std::ceil(start)), int(end - start));
+    tone.share = toneShare(stretch, rate, tone.hz);
+    return tone;
+}
+
+// The framing of one packet on a media connection.
+inline QByteArray framed(quint64 ptsAndFlags, const QByteArray &payload)
+{
+    QByteArray out(12, '\0');
+    qToBigEndian<quint64>(ptsAndFlags, out.data());
+    qToBigEndian<quint32>(quint32(payload.size()), out.data() + 8);
+    return out + payload;
+}
+constexpr quint64 ConfigFlag = quint64(1) << 63;
+
+inline QByteArray framed(const AVPacket *packet)
+{
+    return framed(quint64(packet->pts),
+                  QByteArray(reinterpret_cast<const char *>(packet->data), packet->size));
+}
+
+// What the audio connection starts with: the device name field and the codec id.
+inline QByteArray audioStreamStart(const QByteArray &codec = "opus")
+{
+    QByteArray name("Pixel 7");
+    name.resize(64, '\0');
+    return name + codec;
+}
+
+// A sine tone as 20 ms Opus packets at 48000 Hz stereo, encoded with libopus.
+class OpusToneEncoder
+{
+public:
+    static constexpr int Rate = 48000;
+    static constexpr int FrameSamples = 960;
+
+    explicit OpusToneEncoder(double hz, double amplitude = 0.4) : m_hz(hz), m_amplitude(amplitude)
+    {
+        const AVCodec *codec = avcodec_find_encoder_by_name("libopus");
+        if (!codec)
+            return;
+        m_context = avcodec_alloc_context3(codec);
+        const AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
+        av_channel_layout_copy(&m_context->ch_layout, &stereo);
+        m_context->sample_rate = Rate;
+        m_context->sample_fmt = AV_SAMPLE_FMT_S16;
+        m_context->bit_rate = 128000;
+        m_context->frame_size = FrameSamples;
+        if (avcodec_open2(m_context, codec, nullptr) < 0)
+            avcodec_free_context(&m_context);
+    }
+    ~OpusToneEncoder() { avcodec_free_context(&m_context); }
+    OpusToneEncoder(const OpusToneEncoder &) = delete;
+    OpusToneEncoder &operator=(const OpusToneEncoder &) = delete;
+
+    bool isValid() const { return m_context != nullptr; }
+    QByteArray header() const
+    {
+        return QByteArray(reinterpret_cast<const char *>(m_context->extradata),
+                          m_context->extradata_size);
+    }
+
+    // The next 20 ms packet, with pts in microseconds from the first sample.
+    PacketPtr next()
+    {
+        PacketPtr packet(av_packet_alloc());
+        while (true) {
+            const int got = avcodec_receive_packet(m_context, packet.get());
+            if (got >= 0) {
+                packet->pts = packet->dts = m_packetsOut++ * 20000;
+                return packet;
+            }
+            if (got != AVERROR(EAGAIN))
+                return {};
+            const AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
+            FramePtr frame =
+                makeFrame(AV_SAMPLE_FMT_S16, stereo, Rate, FrameSamples, [this](int, int i) {
+                    return m_amplitude * std::sin(2 * M_PI * m_hz * double(m_sample + i) / Rate);
+                });
+            frame->pts = m_sample;
+            m_sample += FrameSamples;
+            if (avcodec_send_frame(m_context, frame.get()) < 0)
+                return {};
+        }
+    }
+
+private:
+    double m_hz;
+    double m_amplitude;
+    AVCodecContext *m_context = nullptr;
+    qint64 m_sample = 0;
+    qint64 m_packetsOut = 0;
+};
+
+// The part of a recording where sound is present (above a small threshold).
+inline QVector<double> audiblePart(const QVector<double> &samples)
+{
+    int first = -1, last = -1;
+    for (int i = 0; i < samples.size(); ++i) {
+        if (std::abs(samples[i]) > 0.02) {
+            if (first < 0)
+                first = i;
+            last = i;
+        }
+    }
+    return first < 0 ? QVector<double>() : samples.mid(first, last - first + 1);
+}
+
+// Why a recording of 16-bit stereo at rate does not hold a clean, loud tone of hz on both
+// channels for minSeconds to maxSeconds; empty when it does.
+inline QString toneProblem(const QByteArray &pcm, int rate, double hz, double minSeconds,
+                           double maxSeconds = 1e9)
+{
+    for (int channel = 0; channel < 2; ++channel) {
+        const QVector<double> heard = audiblePart(channelOf(pcm, channel));
+        const SteadyTone tone = steadyTone(heard, rate);
+        const QString measured = QStringLiteral("channel %1: %2 s audible, %3 Hz for %4 s, "
+                                                "share %5, rms %6")
+                                     .arg(channel)
+                                     .arg(heard.size() / double(rate))
+                                     .arg(tone.hz)
+                                     .arg(tone.seconds)
+                                     .arg(tone.share)
+                                     .arg(rms(heard));
+        if (heard.size() < minSeconds * rate || heard.size() > maxSeconds * rate ||
+            tone.seconds < 0.3 || qAbs(tone.hz - hz) > hz * 0.01 || tone.share < 0.8 ||
+            rms(heard) < 0.1)
+            return measured;
+    }
+    return QString();
+}
+
+} // namespace AudioFixtures

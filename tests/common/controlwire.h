@@ -1,0 +1,60 @@
+#pragma once
+// The phone's side of a control connection, for tests: a loopback server whose accepted
+// socket decodes control messages byte by byte, independently of ControlMsg.
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QList>
+#include <QObject>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <utility>
+
+struct WireMessage
+{
+    int type = -1;
+    int action = 0;
+    qint32 keycode = 0, repeat = 0, metaState = 0; // key
+    quint64 pointerId = 0;                         // touch
+    qint32 x = 0, y = 0;
+    quint16 width = 0, height = 0, pressure = 0;
+    qint32 actionButton = 0, buttons = 0;
+    quint64 sequence = 0; // clipboard
+    bool paste = false;
+    QByteArray text;
+
+    qint64 receivedMs = 0; // since the link was made
+};
+
+// Decodes every complete message at the front of buffer and removes it. Returns false
+// when the buffer starts with a type no control message has.
+bool decodeControlMessages(QByteArray &buffer, QList<WireMessage> &out, qint64 nowMs = 0);
+
+class ControlLink : public QObject
+{
+public:
+    ControlLink();
+    bool isConnected() const
+    {
+        return m_phone && m_host.state() == QAbstractSocket::ConnectedState;
+    }
+    // The host's end, to be handed to a Controller.
+    QTcpSocket *hostSocket() { return &m_host; }
+    QList<WireMessage> messages() const { return m_messages; }
+    QList<WireMessage> takeMessages() { return std::exchange(m_messages, {}); }
+    bool waitForMessages(int count, int timeoutMs = 3000);
+    // Waits a while and returns whatever arrived (for "nothing more is sent").
+    QList<WireMessage> settle(int ms = 100);
+    bool streamBroken() const { return m_broken; }
+    qint64 elapsedMs() const { return m_clock.elapsed(); }
+
+private:
+    void readPhoneSide();
+
+    QTcpServer m_server;
+    QTcpSocket m_host;
+    QTcpSocket *m_phone = nullptr;
+    QByteArray m_buffer;
+    QList<WireMessage> m_messages;
+    QElapsedTimer m_clock;
+    bool m_broken = false;
+};

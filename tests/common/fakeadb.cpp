@@ -1,0 +1,195 @@
+#include "fakeadb.h"
+
+#include "adbrunner.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+
+namespace {
+// rules.sh picks the reply files of the first matching rule. A call is logged as its
+// arguments each ended by \037, the record ended by \036, after its turn is counted.
+const char kScript[] = R"sh(#!/bin/sh
+here=$(dirname "$0")
+[ -e "$here/latency" ] && sleep "$(cat "$here/latency")"
+record=$(for a in "$@"; do printf '%s\037' "$a"; done)
+. "$here/rules.sh"
+if [ -e "$r.turns" ]; then
+  n=$(($(cat "$r.count" 2>/dev/null || echo 0) + 1))
+  echo "$n" > "$r.count"
+  last=$(cat "$r.turns")
+  [ "$n" -gt "$last" ] && n=$last
+  r="$r.$n"
+fi
+printf '%s\036' "$record" >> "$here/calls.log"
+[ -e "$r.out" ] && cat "$r.out"
+[ -e "$r.err" ] && cat "$r.err" >&2
+code=$(cat "$r.code")
+if [ -e "$r.seconds" ]; then
+  # Nothing left to do afterwards: become the sleep, so that a kill ends the call at once.
+  [ -e "$r.signal" ] || [ "$code" != 0 ] || exec sleep "$(cat "$r.seconds")"
+  sleep "$(cat "$r.seconds")"
+fi
+[ -e "$r.signal" ] && kill -"$(cat "$r.signal")" $$
+exit "$code"
+)sh";
+
+void writeFile(const QString &path, const QByteArray &content)
+{
+    // Replaced whole, never seen half written by a call running meanwhile.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size() || !file.commit())
+        qFatal("fake adb: cannot write %s", qPrintable(path));
+}
+
+QByteArray record(const QStringList &args)
+{
+    QByteArray joined;
+    for (const QString &arg : args)
+        joined += arg.toUtf8() + '\037';
+    return joined;
+}
+
+void writeReply(const QString &base, const FakeAdb::Reply &reply)
+{
+    if (!reply.out.isEmpty())
+        writeFile(base + ".out", reply.out);
+    if (!reply.err.isEmpty())
+        writeFile(base + ".err", reply.err);
+    if (reply.seconds > 0)
+        writeFile(base + ".seconds", QByteArray::number(reply.seconds));
+    if (reply.killSignal > 0)
+        writeFile(base + ".signal", QByteArray::number(reply.killSignal));
+    writeFile(base + ".code", QByteArray::number(reply.exitCode));
+}
+} // namespace
+
+QByteArray FakeAdb::listing(const QStringList &serials)
+{
+    QByteArray text = "List of devices attached\n";
+    for (const QString &serial : serials)
+        text += serial.toUtf8() + "\tdevice usb:1-1 product:p model:M transport_id:1\n";
+    return text;
+}
+
+FakeAdb::FakeAdb()
+{
+    if (!m_dir.isValid() || !QDir(m_dir.path()).mkpath("rules"))
+        qFatal("fake adb: no temporary folder");
+    const QString script = m_dir.filePath("adb");
+    writeFile(script, kScript);
+    QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    respondByDefault({});
+    ADBRunner::setExecutablePathForTesting(script);
+}
+
+FakeAdb::~FakeAdb()
+{
+    ADBRunner::setExecutablePathForTesting(QString());
+}
+
+void FakeAdb::setLatency(double seconds)
+{
+    const QString path = m_dir.filePath("latency");
+    if (seconds > 0)
+        writeFile(path, QByteArray::number(seconds));
+    else
+        QFile::remove(path);
+}
+
+void FakeAdb::respond(const QStringList &args, const Reply &reply)
+{
+    respondInTurn(args, {reply});
+}
+
+void FakeAdb::respondInTurn(const QStringList &args, const QList<Reply> &replies)
+{
+    addRule("[ \"$record\" = " + ADBRunner::shellQuote(QString::fromUtf8(record(args))) + " ]",
+            replies);
+}
+
+void FakeAdb::respondMatching(const QString &pattern, const Reply &reply)
+{
+    addRule("case \"$*\" in " + pattern + ") true ;; *) false ;; esac", {reply});
+}
+
+void FakeAdb::respondByDefault(const Reply &reply)
+{
+    addRule(QString(), {reply});
+}
+
+void FakeAdb::addRule(const QString &condition, const QList<Reply> &replies)
+{
+    const QString id = QString::number(m_nextId++);
+    const QString base = m_dir.filePath("rules/" + id);
+    if (replies.size() == 1) {
+        writeReply(base, replies.first());
+    } else {
+        for (int i = 0; i < replies.size(); ++i)
+            writeReply(base + "." + QString::number(i + 1), replies.at(i));
+        writeFile(base + ".turns", QByteArray::number(replies.size()));
+    }
+    if (condition.isEmpty())
+        m_defaultId = id;
+    else
+        m_rules.prepend({condition, id});
+    writeRules();
+}
+
+void FakeAdb::writeRules()
+{
+    QString script;
+    for (const Rule &rule : std::as_const(m_rules))
+        script += (script.isEmpty() ? "if " : "elif ") + rule.condition +
+                  "; then r=\"$here/rules/" + rule.id + "\"\n";
+    const QString fallback = "r=\"$here/rules/" + m_defaultId + "\"\n";
+    script += script.isEmpty() ? fallback : "else " + fallback + "fi\n";
+    writeFile(m_dir.filePath("rules.sh"), script.toUtf8());
+}
+
+void FakeAdb::answerAsPhones(const QStringList &serials)
+{
+    respondMatching("*' push '*", {"1 file pushed.\n"});
+    respondMatching("*app_process*", runsUntilKilled());
+    respondMatching("*'wm size'*", {"Physical size: 1080x2400\n"});
+    respondMatching("*'ip addr show wlan0'*",
+                    {"    inet 192.168.1.50/24 brd 192.168.1.255 scope global wlan0\n"});
+    respondMatching("*' tcpip '*", {"restarting in TCP mode port: 5555\n"});
+    respondMatching("*' connect '*", {"connected to 192.168.1.50:5555\n"});
+    respond({"devices", "-l"}, listing(serials));
+}
+
+QList<QStringList> FakeAdb::calls() const
+{
+    QFile log(m_dir.filePath("calls.log"));
+    QList<QStringList> result;
+    if (!log.open(QIODevice::ReadOnly))
+        return result;
+    for (const QByteArray &entry : log.readAll().split('\036')) {
+        if (entry.isEmpty())
+            continue; // the piece after the last separator
+        QList<QByteArray> pieces = entry.split('\037');
+        pieces.removeLast();
+        QStringList args;
+        for (const QByteArray &piece : pieces)
+            args << QString::fromUtf8(piece);
+        result << args;
+    }
+    return result;
+}
+
+QList<QStringList> FakeAdb::callsWith(const QStringList &words) const
+{
+    QList<QStringList> result;
+    for (const QStringList &call : calls()) {
+        if (std::all_of(words.begin(), words.end(),
+                        [&](const QString &word) { return call.contains(word); }))
+            result << call;
+    }
+    return result;
+}
+
+void FakeAdb::clearCalls()
+{
+    QFile::remove(m_dir.filePath("calls.log"));
+}

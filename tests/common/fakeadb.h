@@ -1,0 +1,77 @@
+#pragma once
+// A scripted stand-in for adb: records every call and answers each with the reply the test
+// arranged for it. Points ADBRunner at itself while it lives.
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include "testsupport.h"
+
+class FakeAdb
+{
+public:
+    struct Reply
+    {
+        Reply(const QByteArray &out = {}, int exitCode = 0, const QByteArray &err = {},
+              double seconds = 0, int killSignal = 0)
+            : out(out), exitCode(exitCode), err(err), seconds(seconds), killSignal(killSignal)
+        {}
+        QByteArray out;
+        int exitCode;
+        QByteArray err;
+        // How long the call takes; its output comes at once, its end after this.
+        double seconds;
+        int killSignal; // ends by this signal instead of exiting
+    };
+    static Reply failure(const QByteArray &err, int exitCode = 1) { return {{}, exitCode, err}; }
+    // Runs until killed, as the phone-side server does.
+    static Reply runsUntilKilled() { return {{}, 0, {}, 3600}; }
+    // The "devices -l" text that lists these serials as attached over USB.
+    static QByteArray listing(const QStringList &serials);
+
+    FakeAdb();
+    ~FakeAdb();
+    FakeAdb(const FakeAdb &) = delete;
+    FakeAdb &operator=(const FakeAdb &) = delete;
+
+    // Rules added later win over earlier ones. Exactly this argument list:
+    void respond(const QStringList &args, const Reply &reply);
+    void respond(const QStringList &args, const QByteArray &out) { respond(args, Reply{out}); }
+    // The n-th matching call gets the n-th reply; the last one repeats.
+    void respondInTurn(const QStringList &args, const QList<Reply> &replies);
+    // Every call whose arguments, joined by spaces, match this sh pattern ("*' push '*").
+    void respondMatching(const QString &pattern, const Reply &reply);
+    // Calls no rule matches (initially: no output, exit 0).
+    void respondByDefault(const Reply &reply);
+
+    // Every call first waits this long (0: none), as adb does behind a slow hub.
+    void setLatency(double seconds);
+
+    // Answers as these attached phones would: the listing, pushes, the server running until
+    // killed, screen size, Wi-Fi address 192.168.1.50, tcpip and connect.
+    void answerAsPhones(const QStringList &serials);
+
+    QList<QStringList> calls() const;
+    // Calls that have every one of the words among their arguments.
+    QList<QStringList> callsWith(const QStringList &words) const;
+    void clearCalls();
+
+    // The placeholder server file each session pushes (TestSupport::serverFile).
+    static QString serverFile() { return TestSupport::serverFile(); }
+
+private:
+    void addRule(const QString &condition, const QList<Reply> &replies);
+    void writeRules();
+
+    struct Rule
+    {
+        QString condition; // sh test; empty for the default
+        QString id;
+    };
+    QTemporaryDir m_dir;
+    QList<Rule> m_rules; // newest first
+    QString m_defaultId;
+    int m_nextId = 0;
+};

@@ -1,0 +1,244 @@
+// The AutoJS client against a small fake of the app's service on the forwarded port.
+#include "autojs.h"
+#include "device.h"
+#include "fakeadb.h"
+#include "testregistry.h"
+#include "testsupport.h"
+
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QtTest>
+
+namespace {
+struct Received
+{
+    QByteArray header;
+    QByteArray json;
+    QJsonObject data() const { return QJsonDocument::fromJson(json)["data"].toObject(); }
+};
+
+// The phone side: reads 16-byte-header frames whose length field is the byte count.
+class FakeAutojsService : public QObject
+{
+public:
+    explicit FakeAutojsService(quint16 port)
+    {
+        listening = m_server.listen(QHostAddress::LocalHost, port);
+        connect(&m_server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket *peer = m_server.nextPendingConnection()) {
+                ++connections;
+                m_peer = peer;
+                connect(peer, &QTcpSocket::readyRead, this, [this, peer] { read(peer); });
+                connect(peer, &QTcpSocket::disconnected, this, [this] { ++disconnects; });
+            }
+        });
+    }
+    bool listening = false;
+    QList<Received> frames;
+    int connections = 0;
+    int disconnects = 0;
+    bool broken = false;
+
+    void reply(const QByteArray &payload, quint32 kind = 1)
+    {
+        QByteArray header(8, '\0');
+        qToBigEndian<quint32>(quint32(payload.size()), header.data());
+        qToBigEndian<quint32>(kind, header.data() + 4);
+        m_peer->write(header + payload);
+    }
+
+private:
+    void read(QTcpSocket *peer)
+    {
+        m_buffer.append(peer->readAll());
+        while (m_buffer.size() >= 16) {
+            const QByteArray header = m_buffer.left(16);
+            bool ok = false;
+            const int length =
+                QByteArray(header.constData(), int(qstrnlen(header.constData(), 14))).toInt(&ok);
+            if (!ok || header.at(14) != '1' || header.at(15) != '\0') {
+                broken = true;
+                return;
+            }
+            if (m_buffer.size() < 16 + length)
+                return;
+            frames.append({header, m_buffer.mid(16, length)});
+            m_buffer.remove(0, 16 + length);
+        }
+    }
+
+    QTcpServer m_server;
+    QTcpSocket *m_peer = nullptr;
+    QByteArray m_buffer;
+};
+} // namespace
+
+class AutojsTest : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<FakeAdb> m_adb;
+    QTemporaryDir m_dir;
+
+    QString writeScript(const QString &name, const QByteArray &content)
+    {
+        return TestSupport::writeFile(m_dir.filePath(name), content);
+    }
+
+    // Device messages as "text/type/timeout".
+    std::shared_ptr<QStringList> collect(Device &device)
+    {
+        auto messages = std::make_shared<QStringList>();
+        connect(
+            &device, &Device::deviceMessage, this,
+            [messages](QString text, QString type, int timeout) {
+                messages->append(QStringLiteral("%1/%2/%3").arg(text, type).arg(timeout));
+            },
+            Qt::QueuedConnection);
+        return messages;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        m_adb = std::make_unique<FakeAdb>();
+        m_adb->respondMatching("*broken*", FakeAdb::failure("error: device 'broken' not found\n"));
+    }
+    void cleanupTestCase() { m_adb.reset(); }
+
+    void framesCountBytesAndScriptsAreNamed()
+    {
+        const QByteArray framed = Autojs::frame(QByteArray(1234, 'x'));
+        QCOMPARE(framed.left(16).toHex(' '),
+                 QByteArray::fromHex("31323334 00000000000000000000 3100").toHex(' '));
+        QCOMPARE(framed.size(), 16 + 1234);
+        QCOMPARE(Autojs::frame(QString::fromUtf8("{\"s\":\"中文\"}").toUtf8()).left(2), "14");
+
+        const QList<QPair<QString, QString>> names{
+            {"/scripts/login.flow.js", "login"},
+            {"/a.b/c/run.js", "run"},
+            {"plain", "plain"},
+            {QString::fromUtf8("/s/签到.js"), QString::fromUtf8("签到")}};
+        for (const auto &[path, name] : names)
+            QCOMPARE(Autojs::scriptName(path), name);
+    }
+
+    void runSendsTheScriptWithItsByteLength()
+    {
+        Device device(nullptr, "autojs-run");
+        Autojs *autojs = device.autojs();
+        FakeAutojsService service(autojs->localPort()); // a free local port
+        QVERIFY(service.listening);
+        const auto messages = collect(device);
+        QSignalSpy running(autojs, &Autojs::runningStatusChanged);
+        const QByteArray script =
+            QString::fromUtf8("toast(\"签到成功 ✓\");\nlog('done');\n").toUtf8();
+        m_adb->clearCalls();
+        autojs->run(writeScript("checkin.daily.js", script));
+        QVERIFY(!autojs->isRunning()); // the forward and the connection come later
+        QTRY_VERIFY(autojs->isRunning());
+        QCOMPARE(running.count(), 1);
+        QTRY_COMPARE(service.frames.size(), 1);
+        QVERIFY(!service.broken);
+
+        const Received frame = service.frames.at(0);
+        QCOMPARE(frame.header.left(14),
+                 QByteArray::number(frame.json.size()).leftJustified(14, '\0'));
+        // Compact: no line breaks (the script's own are escaped) and no padding.
+        QVERIFY(!frame.json.contains('\n'));
+        QVERIFY(frame.json.startsWith("{\""));
+        const int port = autojs->localPort();
+        QCOMPARE(QJsonDocument::fromJson(frame.json)["id"].toInt(), port);
+        QCOMPARE(QJsonDocument::fromJson(frame.json)["type"].toString(), "command");
+        const QJsonObject data = frame.data();
+        QCOMPARE(data.value("command").toString(), "run");
+        QCOMPARE(data.value("id").toInt(), port);
+        QCOMPARE(data.value("name").toString(), "checkin");
+        QCOMPARE(data.value("script").toString().toUtf8(), script);
+        QCOMPARE(m_adb->calls(), (QList<QStringList>{{"-s", "autojs-run", "forward",
+                                                      QString("tcp:%1").arg(port), "tcp:7347"}}));
+        QTRY_COMPARE(*messages, QStringList({"AutoJS script started/success/2000"}));
+
+        // Replies are drained and harmless: the stop still arrives intact.
+        service.reply(R"({"type":"hello","data":{"device_name":"phone"}})");
+        service.reply("not json at all");
+        service.reply(QByteArray(3, '\x01'), 2);
+        QTest::qWait(50);
+        autojs->stop();
+        QTRY_COMPARE(service.frames.size(), 2);
+        QVERIFY(!service.broken);
+        const QJsonObject stopAll = service.frames.at(1).data();
+        QCOMPARE(stopAll.value("command").toString(), "stopAll");
+        QCOMPARE(stopAll.value("id").toInt(), port);
+        QCOMPARE(stopAll.keys(), QStringList({"command", "id"}));
+        QTRY_COMPARE(service.disconnects, 1);
+        QVERIFY(!autojs->isRunning());
+    }
+
+    void aStopDuringARunFollowsIt()
+    {
+        Device device(nullptr, "autojs-order");
+        Autojs *autojs = device.autojs();
+        FakeAutojsService service(autojs->localPort());
+        m_adb->clearCalls();
+        autojs->run(writeScript("loop.js", "while (true) { sleep(1000); }"));
+        autojs->stop(); // given while the run still forwards
+        QTRY_COMPARE(service.frames.size(), 2);
+        QCOMPARE(service.frames.at(0).data().value("command"), "run");
+        QCOMPARE(service.frames.at(1).data().value("command"), "stopAll");
+        QVERIFY(!autojs->isRunning());
+        QCOMPARE(m_adb->calls().size(), 1);
+    }
+
+    void stopWithoutRunConnectsNowhere()
+    {
+        Device device(nullptr, "autojs-idle");
+        FakeAutojsService service(device.autojs()->localPort());
+        QSignalSpy running(device.autojs(), &Autojs::runningStatusChanged);
+        device.autojs()->stop();
+        QCOMPARE(running.count(), 1);
+        QVERIFY(!device.autojs()->isRunning());
+        QTest::qWait(50);
+        QCOMPARE(service.connections, 0);
+    }
+
+    void failuresAreReported_data()
+    {
+        QTest::addColumn<QString>("serial");
+        QTest::addColumn<bool>("listening");
+        QTest::addColumn<bool>("scriptExists");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("forward fails")
+            << "broken-phone" << true << true << "Failed to connect to AutoJS server/error/5000";
+        QTest::newRow("nobody listening")
+            << "autojs-absent" << false << true << "Failed to connect to AutoJS server/error/5000";
+        QTest::newRow("unreadable script")
+            << "autojs-missing" << true << false << "Failed to open AutoJS script file/error/5000";
+    }
+    void failuresAreReported()
+    {
+        QFETCH(QString, serial);
+        QFETCH(bool, listening);
+        QFETCH(bool, scriptExists);
+        QFETCH(QString, message);
+        Device device(nullptr, serial);
+        std::unique_ptr<FakeAutojsService> service;
+        if (listening)
+            service = std::make_unique<FakeAutojsService>(device.autojs()->localPort());
+        const auto messages = collect(device);
+        QSignalSpy running(device.autojs(), &Autojs::runningStatusChanged);
+        const QString path = scriptExists ? writeScript("b.js", "1") : m_dir.filePath("none.js");
+        device.autojs()->run(path);
+        QTRY_COMPARE(*messages, QStringList{message});
+        QVERIFY(!device.autojs()->isRunning());
+        if (service)
+            QVERIFY(service->frames.isEmpty());
+        if (serial == "broken-phone") {
+            QCOMPARE(service->connections, 0);
+            QCOMPARE(running.count(), 0);
+        }
+    }
+};
+
+PARVIX_TEST(AutojsTest)
+#include "autojstest.moc"

@@ -1,0 +1,190 @@
+// The phrase store: categories and phrases, their removal rules and "common_phrases.json".
+#include "commonphrasemanager.h"
+#include "testregistry.h"
+#include "testsupport.h"
+
+#include <QRegularExpression>
+#include <QtTest>
+
+namespace {
+using TestSupport::readJson;
+
+QStringList texts(const QList<CommonPhrase *> &phrases)
+{
+    QStringList out;
+    for (const CommonPhrase *phrase : phrases)
+        out << phrase->text();
+    return out;
+}
+} // namespace
+
+class CommonPhraseTest : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString path() const { return m_dir.filePath("common_phrases.json"); }
+
+private slots:
+    void init()
+    {
+        QFile::remove(path());
+        QFile::remove(path() + ".bak");
+    }
+
+    void newIdsAreBracelessLowerCaseUuids()
+    {
+        const QRegularExpression form(
+            "^[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}$");
+        CommonPhrase phrase(QString(), "hi", "c", "", nullptr);
+        PhraseCategory category(QString(), "n", "", nullptr);
+        QVERIFY2(form.match(phrase.id()).hasMatch(), qPrintable(phrase.id()));
+        QVERIFY(form.match(category.id()).hasMatch());
+        QVERIFY(phrase.id() != category.id());
+        QCOMPARE(CommonPhrase("given-id", "hi", "c", "", nullptr).id(), "given-id");
+    }
+
+    void addingAndUpdatingWritesTheFileInOrder()
+    {
+        CommonPhraseManager store(path());
+        QSignalSpy categories(&store, &CommonPhraseManager::categoriesChanged);
+        QSignalSpy phrases(&store, &CommonPhraseManager::phrasesChanged);
+        store.addCategory("Greetings", "hello texts");
+        store.addCategory("Greetings"); // same name, another id
+        const QString first = store.getCategoriesList().at(0)->id();
+        const QString second = store.getCategoriesList().at(1)->id();
+        QVERIFY(first != second);
+        store.addPhrase("Hello", first, "polite");
+        store.addPhrase(QString::fromUtf8("你好"), first);
+        store.addPhrase("Yo", second);
+        QCOMPARE(categories.count(), 2);
+        QCOMPARE(phrases.count(), 3);
+        QJsonObject saved = readJson(path());
+        QCOMPARE(saved["categories"][0]["description"].toString(), "hello texts");
+        QCOMPARE(saved["phrases"][1]["text"].toString(), QString::fromUtf8("你好"));
+        QCOMPARE(saved["phrases"][2]["category"].toString(), second);
+        QCOMPARE(saved["currentCategoryId"].toString(), QString(""));
+        QCOMPARE(texts(store.getPhrasesByCategory(first)),
+                 QStringList({"Hello", QString::fromUtf8("你好")}));
+        QVERIFY(store.getPhrasesByCategory("nobody").isEmpty());
+
+        // The short forms of the updates clear the description.
+        store.updateCategory(first, "Hi");
+        QCOMPARE(store.getCategoryById(first)->name(), "Hi");
+        QCOMPARE(store.getCategoryById(first)->description(), QString(""));
+        store.updateCategory(first, "Hi", "again");
+        QCOMPARE(readJson(path())["categories"][0]["description"].toString(), "again");
+        const QString phraseId = store.getAllPhrases().at(0)->id();
+        phrases.clear();
+        store.updatePhrase("nobody", "x", "y");
+        QCOMPARE(phrases.count(), 0);
+        store.updatePhrase(phraseId, "hello", "other");
+        QCOMPARE(phrases.count(), 1);
+        CommonPhrase *phrase = store.getPhraseById(phraseId);
+        QCOMPARE(QStringList({phrase->text(), phrase->category(), phrase->description()}),
+                 QStringList({"hello", "other", ""}));
+        QCOMPARE(readJson(path())["phrases"][0]["category"].toString(), "other");
+    }
+
+    void removalRules()
+    {
+        CommonPhraseManager store(path());
+        QSignalSpy categories(&store, &CommonPhraseManager::categoriesChanged);
+        QSignalSpy phrases(&store, &CommonPhraseManager::phrasesChanged);
+        // Unknown ids still signal and save.
+        store.removeCategory("missing");
+        QCOMPARE(categories.count() + phrases.count(), 2);
+        QVERIFY(QFile::remove(path()));
+        store.removePhrase("missing");
+        QCOMPARE(phrases.count(), 2);
+        QVERIFY(QFile::exists(path()));
+
+        store.addCategory("A");
+        store.addCategory("B");
+        const QString a = store.getCategoriesList().at(0)->id();
+        const QString b = store.getCategoriesList().at(1)->id();
+        const QList<QPair<QString, QString>> added{{"a1", a}, {"b1", b}, {"a2", a}, {"b2", b}};
+        for (const auto &[text, category] : added)
+            store.addPhrase(text, category);
+        store.setCurrentCategoryId(a);
+        QPointer<CommonPhrase> a1 = store.getAllPhrases().at(0);
+        store.removeCategory(a); // takes its phrases only
+        QCOMPARE(texts(store.getAllPhrases()), QStringList({"b1", "b2"}));
+        QCOMPARE(store.getCategoriesList().size(), 1);
+        QCOMPARE(store.getCategoryById(a), nullptr);
+        QCOMPARE(store.currentCategoryId(), a);
+        QTRY_VERIFY(a1.isNull());
+        QCOMPARE(readJson(path())["phrases"].toArray().size(), 2);
+
+        // With a repeated id the last match goes.
+        store.getAllPhrases().at(1)->setId(store.getAllPhrases().at(0)->id());
+        store.removePhrase(store.getAllPhrases().at(0)->id());
+        QCOMPARE(texts(store.getAllPhrases()), QStringList({"b1"}));
+    }
+
+    void loadingFillsMissingValues()
+    {
+        QVERIFY(!TestSupport::writeFile(path(), R"({
+            "categories": [{"id": "c1", "name": "Names"}, {"name": "No id"}, 42],
+            "phrases": [{"text": "no id", "category": "c1"},
+                        {"id": "p2", "text": "second", "category": "c1", "description": "d"}]
+        })")
+                     .isEmpty());
+        CommonPhraseManager store(path());
+        QCOMPARE(store.getCategoriesList().size(), 2);
+        QCOMPARE(store.getCategoryById("c1")->description(), QString(""));
+        QCOMPARE(store.getCategoriesList().at(1)->id().size(), 36);
+        QCOMPARE(store.getAllPhrases().size(), 2);
+        QCOMPARE(store.getAllPhrases().at(0)->id().size(), 36);
+        QCOMPARE(store.getPhraseById("p2")->description(), "d");
+        QCOMPARE(store.currentCategoryId(), QString(""));
+    }
+
+    void roundTripAndReload()
+    {
+        {
+            CommonPhraseManager store(path());
+            store.addCategory("A", "first");
+            store.addPhrase("x", store.getCategoriesList().at(0)->id(), "note");
+            QSignalSpy current(&store, &CommonPhraseManager::currentCategoryIdChanged);
+            store.setCurrentCategoryId(store.getCategoriesList().at(0)->id());
+            store.setCurrentCategoryId(store.getCategoriesList().at(0)->id());
+            QCOMPARE(current.count(), 1);
+            QCOMPARE(readJson(path())["currentCategoryId"].toString(), QString("")); // not yet
+        } // saved once more when destroyed
+        CommonPhraseManager loaded(path());
+        const QString id = loaded.getCategoriesList().at(0)->id();
+        QCOMPARE(loaded.currentCategoryId(), id);
+        QCOMPARE(loaded.getPhrasesByCategory(id).at(0)->description(), "note");
+
+        QSignalSpy categories(&loaded, &CommonPhraseManager::categoriesChanged);
+        QSignalSpy phrases(&loaded, &CommonPhraseManager::phrasesChanged);
+        QSignalSpy current(&loaded, &CommonPhraseManager::currentCategoryIdChanged);
+        loaded.loadData();
+        QCOMPARE(categories.count() + phrases.count() + current.count(), 3);
+        QCOMPARE(loaded.getAllPhrases().size(), 1);
+        QQmlListProperty<CommonPhrase> list = loaded.phrases();
+        QCOMPARE(list.count(&list), 1);
+        QCOMPARE(list.at(&list, 0)->text(), "x");
+
+        // A missing file keeps what the store has.
+        QFile::remove(path());
+        loaded.loadData();
+        QCOMPARE(texts(loaded.getAllPhrases()), QStringList({"x"}));
+    }
+
+    void malformedFileLoadsEmptyAndIsKeptAside()
+    {
+        const QByteArray damaged = "{\"categories\": [{\"id\": \"c1\", \"name\": \"Na";
+        QVERIFY(!TestSupport::writeFile(path(), damaged).isEmpty());
+        CommonPhraseManager store(path());
+        QVERIFY(store.getCategoriesList().isEmpty());
+        QVERIFY(store.getAllPhrases().isEmpty());
+        store.addCategory("New");
+        QCOMPARE(TestSupport::readFile(path() + ".bak"), damaged);
+        QCOMPARE(readJson(path())["categories"].toArray().size(), 1);
+    }
+};
+
+PARVIX_TEST(CommonPhraseTest)
+#include "commonphrasetest.moc"

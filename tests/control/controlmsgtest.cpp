@@ -1,0 +1,139 @@
+// Wire encoding of the five control messages and their value semantics.
+#include "controlmsg.h"
+#include "testregistry.h"
+#include "typeregistration.h"
+
+#include <QtTest>
+#include <functional>
+
+using MakeMsg = std::function<ControlMsg()>;
+Q_DECLARE_METATYPE(MakeMsg)
+
+namespace {
+QByteArray hex(const char *text)
+{
+    return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
+}
+
+MakeMsg key(int action, int keycode, int metaState)
+{
+    return [=] {
+        ControlMsg msg(ControlMsg::InjectKeycode);
+        msg.setInjectKeycode(action, keycode, 0, metaState);
+        return msg;
+    };
+}
+
+MakeMsg touch(quint64 pointerId, int action, QRect position, float pressure)
+{
+    return [=] {
+        ControlMsg msg(ControlMsg::InjectTouchEvent);
+        msg.setInjectTouchEvent(pointerId, action, 1, 1, position, pressure);
+        return msg;
+    };
+}
+
+MakeMsg clipboard(const QString &text, bool paste)
+{
+    return [=] {
+        ControlMsg msg(ControlMsg::SetClipboard);
+        msg.setSetClipboard(text, paste);
+        return msg;
+    };
+}
+
+MakeMsg plain(ControlMsg::Type type)
+{
+    return [=] { return ControlMsg(type); };
+}
+} // namespace
+
+class ControlMsgTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { registerParvixTypes(); }
+
+    void encoding_data()
+    {
+        QTest::addColumn<MakeMsg>("make");
+        QTest::addColumn<QByteArray>("expected");
+        const quint64 finger = ControlMsg::kGenericFingerPointerId;
+        QTest::newRow("key A up, shift and ctrl")
+            << key(1, 29, 0x1001) << hex("00 01 0000001D 00000000 00001001");
+        QTest::newRow("key, meta bit and a wide code")
+            << key(0, 0x01020304, 0x10000) << hex("00 00 01020304 00000000 00010000");
+        QTest::newRow("touch down, finger, full pressure")
+            << touch(finger, 0, QRect(100, 200, 1080, 2400), 1.0f)
+            << hex("02 00 FFFFFFFFFFFFFFFE 00000064 000000C8 0438 0960 FFFF 00000001 00000001");
+        QTest::newRow("pressure above one saturates")
+            << touch(3, 2, QRect(0, 0, 720, 1600), 1.7f)
+            << hex("02 02 0000000000000003 00000000 00000000 02D0 0640 FFFF 00000001 00000001");
+        QTest::newRow("negative pressure is zero")
+            << touch(0, 1, QRect(5, 6, 720, 1600), -0.5f)
+            << hex("02 01 0000000000000000 00000005 00000006 02D0 0640 0000 00000001 00000001");
+        QTest::newRow("half pressure truncates, negative x")
+            << touch(9, 0, QRect(-4, 7, 64, 48), 0.5f)
+            << hex("02 00 0000000000000009 FFFFFFFC 00000007 0040 0030 8000 00000001 00000001");
+        // A rectangle given by its corners: the size still comes from its edges.
+        QTest::newRow("touch from corners")
+            << touch(0, 0, QRect(QPoint(10, 20), QPoint(1089, 2419)), 0.0f)
+            << hex("02 00 0000000000000000 0000000A 00000014 0438 0960 0000 00000001 00000001");
+        QTest::newRow("clipboard without paste")
+            << clipboard("abc", false) << hex("09 0000000000000000 00 00000003 616263");
+        QTest::newRow("empty text drops paste")
+            << clipboard("", true) << hex("09 0000000000000000 00 00000000");
+        QTest::newRow("chinese is utf-8") << clipboard(QString::fromUtf8("你好"), true)
+                                          << hex("09 0000000000000000 01 00000006 E4BDA0 E5A5BD");
+        QTest::newRow("rotate") << plain(ControlMsg::RotateDevice) << hex("0B");
+        QTest::newRow("reset video") << plain(ControlMsg::ResetVideo) << hex("11");
+    }
+    void encoding()
+    {
+        QFETCH(MakeMsg, make);
+        QFETCH(QByteArray, expected);
+        const ControlMsg msg = make();
+        QCOMPARE(msg.serialize().toHex(' '), expected.toHex(' '));
+        QCOMPARE(msg.serialize(), expected); // serialising leaves the message unchanged
+    }
+
+    // Cut to 262130 bytes on whole characters, surrogate pairs included.
+    void clipboardCutKeepsWithinTheLimit()
+    {
+        const QString emoji = QString::fromUtf8("😀");
+        const QList<QPair<QString, QByteArray>> cases{
+            {QString(300000, QChar('x')), QByteArray(262130, 'x')},
+            {QString(262130, QChar(0x4E2D)), QString(87376, QChar(0x4E2D)).toUtf8()},
+            {emoji.repeated(70000), emoji.repeated(65532).toUtf8()},
+            {QString(262129, QChar('y')) + emoji, QByteArray(262129, 'y')}};
+        for (const auto &[text, kept] : cases) {
+            const ControlMsg msg = clipboard(text, true)();
+            QCOMPARE(msg.clipboardText(), kept);
+            const QByteArray bytes = msg.serialize();
+            QCOMPARE(qFromBigEndian<quint32>(bytes.constData() + 10), quint32(kept.size()));
+            QCOMPARE(bytes.size(), 14 + kept.size());
+            QVERIFY(msg.paste());
+        }
+    }
+
+    void copiesAreIndependent()
+    {
+        ControlMsg original = clipboard("first", true)();
+        ControlMsg copy = original;
+        QVariant boxed = QVariant::fromValue(original); // as queued signals carry it
+        QVERIFY(QMetaType::fromName("ControlMsg").isValid());
+        original.setSetClipboard(QString::fromUtf8("第二"), false);
+        QCOMPARE(copy.serialize(), hex("09 0000000000000000 01 00000005") + "first");
+        QCOMPARE(boxed.value<ControlMsg>().clipboardText(), QByteArray("first"));
+
+        ControlMsg down = touch(1, 0, QRect(1, 2, 100, 200), 1.0f)();
+        ControlMsg moved = down;
+        moved.setTouchPosition(QRect(50, 60, 300, 400));
+        QCOMPARE(down.touchPosition(), QRect(1, 2, 100, 200));
+        QCOMPARE(moved.pointerId(), quint64(1));
+    }
+};
+
+PARVIX_TEST(ControlMsgTest)
+#include "controlmsgtest.moc"

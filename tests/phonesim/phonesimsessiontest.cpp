@@ -1,0 +1,474 @@
+// The phone-side server as the computer end of a session sees it: connection order,
+// stream headers, packet framing, control messages and how a session ends.
+#include "simharness.h"
+#include "testregistry.h"
+#include "testsupport.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QtTest>
+
+using namespace Sim;
+
+namespace {
+
+constexpr quint64 kConfigField = quint64(1) << 63;
+const QStringList kPkill{"shell", "pkill", "-f", "com.genymobile.scrcpy.Server"};
+
+// One device message: clipboard (type 0, the text) or acknowledgement (type 1, the sequence).
+std::pair<int, QByteArray> readDeviceMessage(QTcpSocket *control)
+{
+    const QByteArray type = readExactly(control, 1);
+    if (type == QByteArray(1, 0))
+        return {0, readExactly(control, int(be32(readExactly(control, 4), 0)))};
+    if (type == QByteArray(1, 1))
+        return {1, readExactly(control, 8)};
+    return {type.isEmpty() ? -1 : quint8(type.at(0)), {}};
+}
+
+QList<QJsonObject> controlLines(const TestFleet &fleet, int count)
+{
+    QList<QJsonObject> lines;
+    for (int i = 0; i < 150; ++i) {
+        if ((lines = fleet.jsonLines(fleet.serial(), "control.jsonl")).size() >= count)
+            break;
+        QTest::qWait(100);
+    }
+    return lines;
+}
+
+int runningServers(const TestFleet &fleet)
+{
+    int count = 0;
+    for (const QJsonValue &process : fleet.status().value("processes").toArray())
+        count += process.toObject().value("kind").toString() == "server";
+    return count;
+}
+
+// Reads the config and key frame packets after the header; the size the decoder saw.
+QSize firstPicture(QTcpSocket *video, H264Probe &probe)
+{
+    const MediaPacket config = nextConfigPacket(video);
+    const MediaPacket key = readPacket(video);
+    probe.feed(config.payload);
+    return config.ptsAndFlags == kConfigField && key.isKeyFrame() ? probe.feed(key.payload)
+                                                                  : QSize();
+}
+
+} // namespace
+
+class PhonesimSessionTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        if (TestSupport::phonesimPath().isEmpty())
+            QSKIP("phonesim is not built");
+    }
+
+    void connectionsAndStreams_data()
+    {
+        QTest::addColumn<bool>("replay");
+        QTest::newRow("live") << false;
+        QTest::newRow("replay") << true;
+    }
+
+    void connectionsAndStreams()
+    {
+        QFETCH(bool, replay);
+        TestFleet fleet(1, {"--size", "360x800"});
+        QVERIFY(fleet.isValid());
+        // 32 two-byte characters: the 63-byte limit falls inside the last one.
+        const QString longName(32, QChar(0x00E9));
+        fleet.editPhone(fleet.serial(), [&](QJsonObject &phone) {
+            phone["model"] = longName;
+            phone["replay"] = replay;
+        });
+        Session::Options options;
+        options.serial = fleet.serial();
+        options.audio = true;
+        options.maxSize = 200;                           // 90x200, rounded down to 88x200
+        options.extra = QStringList{"future_option=42"}; // ignored, as a newer client may send
+        Session session(fleet, options);
+        QVERIFY(session.launch());
+        // The kernel completes connections before the host accepts them, so the phone can
+        // only wait for its own connects: when the first header byte comes, the audio and
+        // control connections must both be there already.
+        QVERIFY(session.listener.waitForNewConnection(20000));
+        session.video = session.listener.nextPendingConnection();
+        QVERIFY(session.video->bytesAvailable() > 0 || session.video->waitForReadyRead(20000));
+        // Takes whatever the kernel already holds, without waiting.
+        const auto takeWaiting = [&session]() -> QTcpSocket * {
+            if (!session.listener.hasPendingConnections())
+                session.listener.waitForNewConnection(0);
+            return session.listener.nextPendingConnection();
+        };
+        session.audio = takeWaiting();
+        session.control = takeWaiting();
+        QVERIFY2(session.audio && session.control, "a header came before all connections");
+
+        const Session::VideoHeader header = session.readVideoHeader();
+        // Cut before the character that would not fit whole, then zero-padded.
+        QCOMPARE(header.name, longName.toUtf8().left(62) + QByteArray(2, '\0'));
+        QCOMPARE(header.codec, QByteArray("h264"));
+        const QSize size(88, 200);
+        QCOMPARE(header.size, size);
+        const MediaPacket config = readPacket(session.video);
+        QCOMPARE(config.ptsAndFlags, kConfigField);
+        const QList<int> configNals = nalTypes(config.payload);
+        QVERIFY(configNals.contains(7) && configNals.contains(8) && !configNals.contains(5));
+        const MediaPacket key = readPacket(session.video);
+        QVERIFY(key.isKeyFrame() && !key.isConfig() && nalTypes(key.payload).contains(5));
+        H264Probe probe;
+        probe.feed(config.payload);
+        QCOMPARE(probe.feed(key.payload), size);
+        qint64 previous = key.pts();
+        // 2.5 s: a replayed loop starts over on the way, with a new key frame.
+        for (int i = 0; i < 25; ++i) {
+            const MediaPacket packet = readPacket(session.video);
+            QVERIFY(packet.valid && !packet.isConfig() && packet.pts() > previous);
+            QCOMPARE(packet.isKeyFrame(), nalTypes(packet.payload).contains(5));
+            QCOMPARE(probe.feed(packet.payload), size);
+            previous = packet.pts();
+        }
+        // 25 frames at 10 fps span 2.5 seconds: the times are microseconds.
+        const qint64 span = previous - key.pts();
+        QVERIFY2(span > 300000 && span < 20000000, qPrintable(QString::number(span)));
+
+        // The audio connection starts with its codec id alone: no name field there.
+        QCOMPARE(readExactly(session.audio, 4), QByteArray("opus"));
+        const MediaPacket head = readPacket(session.audio);
+        QVERIFY(head.ptsAndFlags == kConfigField && head.payload.startsWith("OpusHead"));
+        previous = -1;
+        for (int i = 0; i < 5; ++i) {
+            const MediaPacket packet = readPacket(session.audio);
+            QVERIFY(packet.valid && !packet.isConfig());
+            QVERIFY(previous < 0 || qint64(packet.ptsAndFlags) - previous == 20000);
+            previous = qint64(packet.ptsAndFlags);
+        }
+        QVERIFY2(!session.control->waitForReadyRead(300), "the control connection has no header");
+    }
+
+    void touchesLeaveMarks()
+    {
+        TestFleet fleet(1, {"--size", "360x800"});
+        QVERIFY(fleet.isValid());
+        Session::Options options;
+        options.maxSize = 0;
+        auto session = openSession(fleet, options);
+        QVERIFY(session);
+        QCOMPARE(session->readVideoHeader().size, QSize(360, 800));
+        H264Probe probe;
+        QCOMPARE(firstPicture(session->video, probe), QSize(360, 800));
+        probe.feed(readPacket(session->video).payload);
+        // Two spots on the plain dark background, under the text and clear of the bars.
+        const QPoint touched(40, 620), missed(240, 620);
+        const int background = probe.redChroma(missed);
+        QVERIFY2(background > 100 && background < 150, qPrintable(QString::number(background)));
+        QCOMPARE(probe.redChroma(touched), background);
+
+        // The dropped touch (sized for the turned picture) must leave no mark.
+        send(session->control,
+             touchMessage(0, quint64(-2), missed.x(), missed.y(), 800, 360, 0xffff) +
+                 touchMessage(0, quint64(-2), touched.x(), touched.y(), 360, 800, 0xffff));
+        int mark = background;
+        for (int i = 0; i < 30 && mark - background < 50; ++i) {
+            const MediaPacket packet = readPacket(session->video);
+            QVERIFY(packet.valid);
+            probe.feed(packet.payload);
+            mark = probe.redChroma(touched);
+        }
+        QVERIFY2(mark - background >= 50, "a magenta mark where the touch landed");
+        QVERIFY(qAbs(probe.redChroma(missed) - background) < 16);
+    }
+
+    void controlConnection()
+    {
+        TestFleet fleet(1);
+        QVERIFY(fleet.isValid());
+        const QString serial = fleet.serial();
+        const QByteArray selection = QStringLiteral("Gr\u00fc\u00dfe 123").toUtf8();
+        fleet.editPhone(serial, [&](QJsonObject &phone) {
+            phone["selectedText"] = QString::fromUtf8(selection);
+        });
+        auto session = openSession(fleet);
+        QVERIFY(session);
+        QTcpSocket *control = session->control;
+        const QSize size = session->readVideoHeader().size;
+        QVERIFY(size.height() > size.width());
+        H264Probe probe;
+        QCOMPARE(firstPicture(session->video, probe), size);
+
+        // Copy, paste, cut: copy and cut send the selection to the computer.
+        send(control, keyPress(278));
+        QCOMPARE(readDeviceMessage(control), std::make_pair(0, selection));
+        send(control, keyPress(279) + keyPress(277));
+        QCOMPARE(readDeviceMessage(control), std::make_pair(0, selection));
+        // Cut emptied the selection: another cut sends nothing, so the acknowledgement of
+        // the next message comes first.
+        send(control, keyPress(277) + clipboardMessage(9, false, "from computer"));
+        QCOMPARE(readDeviceMessage(control), std::make_pair(1, be64Bytes(9)));
+        QList<QJsonObject> lines = controlLines(fleet, 9);
+        QCOMPARE(lines.at(2).value("effect").toString(), QStringLiteral("paste"));
+        QCOMPARE(lines.at(2).value("clipboard").toString().toUtf8(), selection);
+        QCOMPARE(TestSupport::readFile(fleet.home() + "/" + serial + "/clipboard.txt"),
+                 QByteArray("from computer"));
+
+        const QByteArray bytes =
+            keycodeMessage(0, 3, 0, 0x1000) + keycodeMessage(1, 3) +
+            touchMessage(0, quint64(-2), 10, 20, size.width(), size.height(), 0xffff, 1, 1) +
+            touchMessage(2, 7, 11, 21, 1080, 2400, 0x8000) +
+            clipboardMessage(0, true, QStringLiteral("h\u00e9llo").toUtf8()) +
+            // The longest text a phone takes in one message.
+            clipboardMessage(7, false, QByteArray(262130, 'x'));
+        // Split across writes: the server must reassemble messages.
+        send(control, bytes.left(20));
+        QTest::qWait(100);
+        send(control, bytes.mid(20));
+        // The touch sized for another picture is dropped.
+        const QJsonArray expected =
+            QJsonDocument::fromJson(
+                QString(R"([{"type":"inject_keycode","action":0,"keycode":3,"metaState":4096},
+                        {"type":"inject_keycode","action":1,"keycode":3,"metaState":0},
+                        {"type":"inject_touch_event","action":0,"pointerId":-2,"x":10,"y":20,
+                         "screenWidth":%1,"screenHeight":%2,"pressure":1.0,"actionButton":1,
+                         "buttons":1,"dropped":false},
+                        {"action":2,"pointerId":7,"x":11,"pressure":0.5,"dropped":true},
+                        {"type":"set_clipboard","text":"h\u00e9llo","length":6,"paste":true},
+                        {"type":"set_clipboard","length":262130,"paste":false}])")
+                    .arg(size.width())
+                    .arg(size.height())
+                    .toUtf8())
+                .array();
+        lines = controlLines(fleet, 15);
+        QCOMPARE(lines.size(), 15);
+        for (int i = 0; i < 6; ++i)
+            QCOMPARE(differences(lines.at(9 + i), expected.at(i).toObject()), QString());
+        // Only the message with a sequence is acknowledged, and the computer's own
+        // clipboard is not echoed back.
+        QCOMPARE(readDeviceMessage(control), std::make_pair(1, be64Bytes(7)));
+        QVERIFY(!control->waitForReadyRead(300));
+
+        // Rotation and reset each restart the video, turned.
+        send(control, QByteArray(1, char(11)));
+        H264Probe turned;
+        QCOMPARE(firstPicture(session->video, turned), size.transposed());
+        // The old size no longer matches the picture; the new one does.
+        send(control, touchMessage(0, quint64(-2), 5, 5, size.width(), size.height(), 1) +
+                          touchMessage(0, quint64(-2), 5, 5, size.height(), size.width(), 1));
+        lines = controlLines(fleet, 18);
+        QCOMPARE(lines.size(), 18);
+        QCOMPARE(lines.at(15).value("type").toString(), QStringLiteral("rotate_device"));
+        QVERIFY(lines.at(16).value("dropped").toBool() && !lines.at(17).value("dropped").toBool());
+        send(control, QByteArray(1, char(17)));
+        H264Probe fresh;
+        QCOMPARE(firstPicture(session->video, fresh), size.transposed());
+        QCOMPARE(session->process->state(), QProcess::Running);
+    }
+
+    void sessionEnds_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QByteArray>("bytes"); // sent on the control connection
+        QTest::addColumn<int>("exitCode");     // -1: any, 1: not zero, -2: killed
+        QTest::addColumn<QString>("logged");   // type of the last control line
+        QTest::newRow("pkill") << "pkill" << QByteArray() << 1 << "";
+        QTest::newRow("unplug") << "unplug" << QByteArray() << 1 << "";
+        QTest::newRow("adbd restarts for Wi-Fi") << "tcpip" << QByteArray() << 1 << "";
+        QTest::newRow("kill-server") << "kill-server" << QByteArray() << 1 << "";
+        QTest::newRow("control closed") << "control" << QByteArray() << 0 << "";
+        QTest::newRow("video closed") << "video" << QByteArray() << -1 << "";
+        QTest::newRow("adb terminated") << "sigterm" << QByteArray() << -2 << "";
+        QTest::newRow("adb killed") << "sigkill" << QByteArray() << -2 << "";
+        QTest::newRow("inject text")
+            << "send" << QByteArray::fromHex("0100000003616263") << 1 << "unknown";
+        QTest::newRow("type 200") << "send" << QByteArray::fromHex("c8") << 1 << "unknown";
+        QTest::newRow("absurd clipboard")
+            << "send" << (QByteArray(1, char(9)) + be64Bytes(0) + '\0' + be32Bytes(262131)) << 1
+            << "invalid";
+    }
+
+    void sessionEnds()
+    {
+        QFETCH(QString, how);
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, exitCode);
+        QFETCH(QString, logged);
+        TestFleet fleet(2);
+        QVERIFY(fleet.isValid());
+        const QString serial = fleet.serial();
+        Session::Options options;
+        options.audio = true;
+        auto session = openSession(fleet, options);
+        QVERIFY(session);
+        QVERIFY(session->readVideoHeader().size.isValid());
+        QVERIFY(readPacket(session->video).valid);
+        QCOMPARE(runningServers(fleet), 1);
+
+        if (how == "pkill") {
+            // Another phone's pkill must not reach this server.
+            fleet.on(fleet.serial(1), kPkill);
+            QVERIFY(!session->process->waitForFinished(500));
+            QCOMPARE(fleet.on(serial, kPkill).exitCode, 0);
+        } else if (how == "unplug") {
+            QCOMPARE(fleet.tool("unplug", serial), 0);
+        } else if (how == "tcpip") {
+            QCOMPARE(fleet.on(serial, {"tcpip", "5555"}).exitCode, 0);
+        } else if (how == "kill-server") {
+            QCOMPARE(fleet.adb({"kill-server"}).exitCode, 0);
+        } else if (how == "control" || how == "video") {
+            (how == "control" ? session->control : session->video)->close();
+        } else if (how == "sigterm") {
+            session->process->terminate();
+        } else if (how == "sigkill") {
+            session->process->kill();
+        } else {
+            send(session->control, bytes);
+        }
+        QVERIFY(session->waitForExit());
+        QCOMPARE(session->process->exitStatus(),
+                 exitCode == -2 ? QProcess::CrashExit : QProcess::NormalExit);
+        if (exitCode >= 0)
+            QCOMPARE(session->exitCode() != 0, exitCode != 0);
+        for (QTcpSocket *socket : {session->video, session->audio, session->control}) {
+            if (socket->state() != QAbstractSocket::UnconnectedState)
+                QVERIFY(waitForClose(socket));
+        }
+        QCOMPARE(runningServers(fleet), 0);
+        const QList<QJsonObject> lines = fleet.jsonLines(serial, "control.jsonl");
+        if (!logged.isEmpty())
+            QCOMPARE(lines.isEmpty() ? QString() : lines.last().value("type").toString(), logged);
+        if (how == "unplug") {
+            // Gone from the list and unreachable until plugged back.
+            QVERIFY(failsWith(fleet.shell(serial, "echo"),
+                              "error: device '" + serial.toUtf8() + "' not found"));
+            QVERIFY(fleet.tool("unplug", "NOBODY") != 0);
+            QCOMPARE(fleet.tool("plug", serial), 0);
+            QCOMPARE(fleet.shell(serial, "echo back").out, QByteArray("back\n"));
+        } else {
+            QCOMPARE(fleet.on(serial, kPkill).exitCode, 1); // nothing left to end
+        }
+    }
+
+    void audioConnectionStates_data()
+    {
+        QTest::addColumn<QString>("phone");
+        QTest::newRow("computer closes the sound") << "closes";
+        QTest::newRow("phone without audio") << "none";
+        QTest::newRow("audio set-up fails") << "fails";
+    }
+
+    void audioConnectionStates()
+    {
+        QFETCH(QString, phone);
+        TestFleet fleet(1);
+        QVERIFY(fleet.isValid());
+        if (phone == "none")
+            fleet.editPhone(fleet.serial(), [](QJsonObject &json) { json["audio"] = false; });
+        if (phone == "fails")
+            fleet.setFault(fleet.serial(), "audioSetupFails", true);
+        Session::Options options;
+        options.audio = true;
+        auto session = openSession(fleet, options);
+        QVERIFY(session);
+        const QByteArray codec = readExactly(session->audio, 4);
+        if (phone == "fails") {
+            // Codec id 1: capture failed, and the whole session ends.
+            QCOMPARE(codec, QByteArray::fromHex("00000001"));
+            QVERIFY(session->waitForExit() && session->exitCode() != 0);
+            QVERIFY(waitForClose(session->video) && waitForClose(session->control));
+            return;
+        }
+        QCOMPARE(codec, phone == "none" ? QByteArray(4, '\0') : QByteArray("opus"));
+        if (phone == "closes")
+            session->audio->close();
+        // Picture and control go on.
+        QVERIFY(session->readVideoHeader().size.isValid());
+        for (int i = 0; i < 5; ++i)
+            QVERIFY(readPacket(session->video).valid);
+        send(session->control, clipboardMessage(4, false, "x"));
+        QCOMPARE(readDeviceMessage(session->control).first, 1);
+        send(session->control, QByteArray(1, char(17)));
+        QVERIFY(nextConfigPacket(session->video).valid);
+        QCOMPARE(session->process->state(), QProcess::Running);
+        if (phone == "none") {
+            // Nothing follows codec id 0, yet the connection stays open.
+            QCOMPARE(session->audio->bytesAvailable(), qint64(0));
+            QCOMPARE(session->audio->state(), QAbstractSocket::ConnectedState);
+        }
+    }
+
+    void refusedStarts_data()
+    {
+        QTest::addColumn<QString>("version");
+        QTest::addColumn<bool>("push");
+        QTest::addColumn<bool>("tunnel");
+        QTest::addColumn<QString>("extra");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("older version") << "3.3.0" << true << true << ""
+                                       << "3.3.0";
+        QTest::newRow("server file not pushed") << "3.3.1" << false << true << ""
+                                                << "ClassNotFoundException";
+        QTest::newRow("no tunnel") << "3.3.1" << true << false << ""
+                                   << "Connection refused";
+        QTest::newRow("bad number") << "3.3.1" << true << true << "max_size=big"
+                                    << "max_size";
+    }
+
+    void refusedStarts()
+    {
+        QFETCH(QString, version);
+        QFETCH(bool, push);
+        QFETCH(bool, tunnel);
+        QFETCH(QString, extra);
+        QFETCH(QString, message);
+        TestFleet fleet(1);
+        QVERIFY(fleet.isValid());
+        Session::Options options;
+        options.serial = fleet.serial();
+        options.version = version;
+        options.push = push;
+        options.tunnel = tunnel;
+        options.extra = extra.isEmpty() ? QStringList() : QStringList{extra};
+        Session session(fleet, options);
+        QVERIFY(session.launch() && session.waitForExit());
+        QCOMPARE(session.process->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(session.exitCode(), 1);
+        const QByteArray output =
+            session.process->readAllStandardOutput() + session.process->readAllStandardError();
+        QVERIFY2(output.contains(message.toUtf8()), output.constData());
+        QVERIFY(!session.listener.hasPendingConnections());
+    }
+
+    void faultyServers()
+    {
+        TestFleet fleet(2);
+        QVERIFY(fleet.isValid());
+        const QString silent = fleet.serial(0), crashing = fleet.serial(1);
+        fleet.setFault(silent, "serverNeverConnects", true);
+        fleet.setFault(crashing, "serverExitAfterSec", 1.5);
+
+        Session::Options options;
+        options.serial = silent;
+        Session quiet(fleet, options);
+        QVERIFY(quiet.launch());
+        QVERIFY(!quiet.listener.waitForNewConnection(1500));
+        QCOMPARE(quiet.process->state(), QProcess::Running);
+        QCOMPARE(fleet.on(silent, {"shell", "pkill", "-f", "com.genymobile.scrcpy"}).exitCode, 0);
+        QVERIFY(quiet.waitForExit());
+
+        options.serial = crashing;
+        options.scid = 0x2b;
+        auto session = openSession(fleet, options);
+        QVERIFY(session);
+        QVERIFY(session->waitForExit(20000));
+        QCOMPARE(session->exitCode(), 1);
+        QVERIFY(waitForClose(session->video));
+    }
+};
+
+PARVIX_TEST(PhonesimSessionTest)
+#include "phonesimsessiontest.moc"

@@ -1,0 +1,175 @@
+import QtQuick
+import QtTest
+import Parvix
+
+// A phone's tile: its messages, and the input it passes to the phone (checked in what the
+// virtual phone received).
+FleetTestCase {
+    id: testCase
+    name: "DeviceView"
+
+    Component {
+        id: tileComponent
+        DeviceView {
+            width: 260
+            height: 440
+        }
+    }
+
+    property var manager: null
+
+    function init() {
+        manager = managerWithPhones(2)
+    }
+
+    function device(index) {
+        return manager.currentSelectedGroup.devicesForRepeater[index]
+    }
+
+    function tileFor(dev, x) {
+        const tile = createTemporaryObject(tileComponent, testCase, { device: dev, x: x || 0 })
+        verify(tile)
+        return tile
+    }
+
+    function runningTile(dev, x) {
+        const tile = tileFor(dev, x)
+        startAndWait(dev)
+        const video = findChild(tile, "video")
+        tryVerify(() => video.visible && video.width > 0, 10000)
+        // The first frame fixes the frame size the controller scales to.
+        tryVerify(() => tile.currentFps > 0, 10000, "frames arrive")
+        return tile
+    }
+
+    function test_messageReplacedAndDismissed() {
+        const dev = device(0)
+        const tile = tileFor(dev)
+        const box = findChild(tile, "messageBox")
+        verify(!box.visible)
+
+        dev.deviceMessage("first", "error", 10000)
+        verify(box.visible)
+        compare(box.message, "first")
+        compare(box.color, Theme.error)
+
+        // The second replaces the first and runs on its own, shorter time.
+        dev.deviceMessage("second", "success", 300)
+        compare(box.message, "second")
+        compare(box.color, Theme.success)
+        tryCompare(box, "visible", false, 3000)
+
+        // A longer second message outlives the first one's time.
+        dev.deviceMessage("third", "info", 200)
+        dev.deviceMessage("fourth", "other", 10000)
+        wait(500)
+        compare(box.message, "fourth")
+        compare(box.color, Theme.backgroundBlackGreen)
+
+        mouseClick(findChild(box, "dismissMessage"))
+        verify(!box.visible, "the × hides the message")
+
+        dev.deviceMessage("fifth", "info", 10000)
+        verify(box.visible, "the next message shows again")
+        compare(box.message, "fifth")
+    }
+
+    function test_dragMovesAreThrottled() {
+        const dev = device(0)
+        const tile = runningTile(dev)
+        const input = findChild(tile, "input")
+        const serial = dev.adbConnectionSerial
+        const before = touches(serial).length
+
+        let clock = 100000
+        input.now = () => clock
+
+        // Hovering sends nothing.
+        mouseMove(input, 30, 30)
+        mouseMove(input, 40, 40)
+
+        mousePress(input, 10, 10)
+        // Twenty moves 5 ms apart: one in four is more than 16 ms after the last one sent.
+        for (let i = 1; i <= 20; ++i) {
+            clock += 5
+            mouseMove(input, 10 + i * 5, 10 + i * 5, -1, Qt.LeftButton)
+        }
+        // The last one sent was at step 17: 16 ms after it is not enough, 17 ms is.
+        clock += 1
+        mouseMove(input, 130, 130, -1, Qt.LeftButton)
+        clock += 1
+        mouseMove(input, 135, 135, -1, Qt.LeftButton)
+        mouseRelease(input, 140, 140)
+
+        tryVerify(() => touches(serial).length - before >= 8, 5000)
+        wait(200)
+        const sent = touches(serial).slice(before)
+        compare(sent.map(t => t.action), [0, 2, 2, 2, 2, 2, 2, 1])
+
+        // Positions are scaled from the view to the phone's frame, whose size each touch carries.
+        const scaleX = sent[0].screenWidth / input.width
+        const scaleY = sent[0].screenHeight / input.height
+        fuzzyCompare(sent[0].x, 10 * scaleX, 1.5)
+        fuzzyCompare(sent[0].y, 10 * scaleY, 1.5)
+        fuzzyCompare(sent[1].x, 15 * scaleX, 1.5)
+        fuzzyCompare(sent[6].x, 135 * scaleX, 1.5)
+        fuzzyCompare(sent[7].x, 140 * scaleX, 1.5)
+    }
+
+    function test_coordinateOverlayBlocksInput() {
+        const dev = device(0)
+        const tile = runningTile(dev)
+        const input = findChild(tile, "input")
+        const overlay = findChild(tile, "coordinates")
+        const serial = dev.adbConnectionSerial
+
+        verify(!overlay.visible)
+        // The button may be scrolled out of the column; its action is what counts.
+        const toggle = findChild(tile, "screenPositionButton")
+        toggle.activated()
+        verify(overlay.visible, "the control button shows the overlay")
+        verify(!input.enabled)
+
+        const before = touches(serial).length
+        mouseClick(overlay, overlay.width / 2, overlay.height / 2)
+        mouseMove(overlay, overlay.width / 2, overlay.height / 2)
+        compare(overlay.ratioX, 0.5)
+        compare(overlay.ratioY, 0.5)
+        wait(300)
+        compare(touches(serial).length, before, "nothing reaches the phone")
+
+        toggle.activated()
+        verify(!overlay.visible)
+        mouseClick(input, 20, 20)
+        tryVerify(() => touches(serial).length === before + 2, 5000)
+    }
+
+    function test_keysGoToTheClickedTile() {
+        const a = device(0), b = device(1)
+        const tileA = runningTile(a, 0)
+        const tileB = runningTile(b, 300)
+        const keysA = keys(a.adbConnectionSerial).length
+        const keysB = keys(b.adbConnectionSerial).length
+
+        mouseClick(findChild(tileA, "input"), 20, 20)
+        keyClick(Qt.Key_Return)
+        tryVerify(() => keys(a.adbConnectionSerial).length === keysA + 2, 5000, "down and up")
+
+        mouseClick(findChild(tileB, "input"), 20, 20)
+        keyClick(Qt.Key_Return)
+        tryVerify(() => keys(b.adbConnectionSerial).length === keysB + 2, 5000)
+        wait(200)
+        compare(keys(a.adbConnectionSerial).length, keysA + 2, "the first phone gets no more keys")
+    }
+
+    function test_overlaysFollowTheDevice() {
+        const dev = device(1)
+        const tile = tileFor(dev)
+        const clickToStart = findChild(tile, "clickToStart")
+        verify(clickToStart.visible)
+        mouseClick(clickToStart)
+        tryVerify(() => dev.running, 20000, "Click To Start starts the session")
+        tryCompare(clickToStart, "visible", false)
+        tryVerify(() => findChild(tile, "fpsBox").visible, 10000)
+    }
+}

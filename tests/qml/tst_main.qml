@@ -1,0 +1,60 @@
+import QtQuick
+import QtTest
+import Parvix
+
+// The main window's menus: items in order, the Member menu shows one entry, and entries whose
+// dialogs are not part of the build do nothing instead of throwing.
+FleetTestCase {
+    id: testCase
+    name: "Main"
+
+    Component {
+        id: mainComponent
+        Main {}
+    }
+
+    function visibleLabels(menu) {
+        return menu.menuItems.filter(item => item.visible !== false)
+                             .map(item => item.type === "separator" ? "-" : item.label)
+    }
+
+    function test_menus() {
+        const main = createTemporaryObject(mainComponent, testCase)
+        verify(main)
+        waitForRendering(main.contentItem)
+        const member = findChild(main, "memberMenu")
+        verify(member)
+        verify(!UserSession.isLoggedIn)
+        compare(visibleLabels(member), ["Login"])
+
+        mouseClick(member)
+        tryVerify(() => member.popupOpen)
+        const shown = findAllByName(member.menuColumn, "menuEntry").filter(entry => entry.visible)
+        compare(shown.length, 1, "the popup shows one entry")
+        compare(member.menuColumn.height, 28)
+        mouseClick(main.contentItem, 700, 400)
+        tryVerify(() => !member.popupOpen, 2000, "a press elsewhere closes it")
+
+        compare(visibleLabels(findChild(main, "devicesMenu")),
+                ["Scan Devices", "-", "Manage Device Groups", "Restart ADB Server"])
+        compare(visibleLabels(findChild(main, "toolsMenu")), ["Common Phrases", "Key Mapping"])
+        compare(visibleLabels(findChild(main, "settingsMenu")), ["About APP", "APP Settings"])
+
+        for (const name of ["devicesMenu", "toolsMenu", "memberMenu", "settingsMenu"])
+            for (const item of findChild(main, name).menuItems)
+                if (item.action)
+                    item.action()
+        main.close()
+    }
+
+    function test_scanButtonWithoutDevices() {
+        const main = createTemporaryObject(mainComponent, testCase)
+        const scan = findChild(main, "scanButton")
+        const grid = findChild(main, "phoneScreenGrid")
+        if (main.currentGroup && main.currentGroup.deviceCount > 0)
+            main.currentGroup.clearDevices()
+        tryVerify(() => scan.visible && !grid.visible, 10000)
+        compare(scan.text, "No Devices In This Group, Click To Scan")
+        main.close()
+    }
+}
