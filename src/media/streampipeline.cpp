@@ -172,6 +172,7 @@ void StreamPipeline::setUpVideo(QTcpSocket *socket)
     m_videoSocket = socket;
     socket->setParent(this);
     socket->setReadBufferSize(SocketBufferBytes);
+    socket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, SystemBufferBytes);
     auto *decoder = new VideoDecoder(m_serial, this);
     connect(decoder, &VideoDecoder::frameDecoded, this, &StreamPipeline::deliverVideoFrame,
             Qt::DirectConnection);
@@ -195,6 +196,7 @@ void StreamPipeline::setUpAudio(QTcpSocket *socket, bool nameFieldFirst)
     m_audioSocket = socket;
     socket->setParent(this);
     socket->setReadBufferSize(SocketBufferBytes);
+    socket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, SystemBufferBytes);
     auto *decoder = new AudioDecoder(this);
     // The player lives here too: sound never waits for the GUI thread.
     m_audioPlayer = new SimpleAudioPlayer(this);

@@ -45,8 +45,12 @@ public:
     // Packets one phone decodes per turn of its thread's event loop, so that a phone with a
     // backlog does not hold up the others served by the same thread.
     static constexpr int PacketsPerTurn = 4;
-    // What a socket buffers before the phone is held back (TCP flow control).
-    static constexpr qint64 SocketBufferBytes = 4 << 20;
+    // What a connection buffers before the phone is held back (TCP flow control): a phone
+    // decoded more slowly than it sends falls at most about a second behind (at 4 Mbit/s)
+    // and then sends fewer frames, instead of a backlog growing to many seconds in the
+    // socket's and the system's buffers.
+    static constexpr qint64 SocketBufferBytes = 512 << 10;
+    static constexpr int SystemBufferBytes = 256 << 10;
 
     // On the sockets' thread; the pipeline moves itself to a media thread. serial: the
     // phone's, for screenshot names.
