@@ -887,6 +887,17 @@ bool Device::disconnectWiFi()
     return disconnected;
 }
 
+void Device::disconnectWiFiAsync()
+{
+    const QString serial = m_adbConnectionSerial;
+    AdbLane::run<bool>(
+        serial, this, [serial] { return ADBRunner::disconnect(serial); },
+        [this](bool disconnected) {
+            if (disconnected)
+                removeFromDeviceGroup();
+        });
+}
+
 bool Device::setUSBConnection()
 {
     return ADBRunner::usb(m_adbConnectionSerial);

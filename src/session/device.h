@@ -151,6 +151,8 @@ public:
     Q_INVOKABLE void removeFromDeviceGroup();
     Q_INVOKABLE void setWiFiConnection();
     Q_INVOKABLE bool disconnectWiFi();
+    // The same on the phone's adb lane, for the interface: returns at once.
+    Q_INVOKABLE void disconnectWiFiAsync();
     Q_INVOKABLE bool setUSBConnection();
     Q_INVOKABLE void setNickName(QString nickname);
     Q_INVOKABLE void setIsBigView(bool isBigView);

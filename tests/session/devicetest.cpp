@@ -448,11 +448,18 @@ private slots:
         m_adb->respond({"-s", kSerial, "disconnect"}, FakeAdb::failure("error: no such device\n"));
         QVERIFY(!m_device->disconnectWiFi());
         QCOMPARE(m_group->deviceCount(), 1);
-        m_adb->respond({"-s", kSerial, "disconnect"}, "disconnected\n");
-        QVERIFY(m_device->disconnectWiFi());
-        QCOMPARE(m_group->deviceCount(), 0);
+        m_device->disconnectWiFiAsync();
+        QVERIFY(adbIdle());
+        QTest::qWait(50);
+        QCOMPARE(m_group->deviceCount(), 1);
         QVERIFY(m_device->setUSBConnection());
         QCOMPARE(m_adb->calls().last(), (QStringList{"-s", kSerial, "usb"}));
+        // The menu's variant leaves the group once adb answered, without waiting for it.
+        m_adb->respond({"-s", kSerial, "disconnect"}, "disconnected\n");
+        m_adb->setLatency(0.5);
+        m_device->disconnectWiFiAsync();
+        QCOMPARE(m_group->deviceCount(), 1);
+        QTRY_COMPARE(m_group->deviceCount(), 0);
     }
 
     void refreshIsPublishedOnTheDeviceThread()
