@@ -378,7 +378,8 @@ private:
     QString m_error;
 };
 
-void streamingRow(int phones, const QString &clip, int seconds, double capacity, int *bestSustained)
+void streamingRow(int phones, const QString &clip, int seconds, double capacity,
+                  double fpsPerCore, int *bestSustained)
 {
     const double machineBefore = machineBusyShare(1000);
     BusyGroup bench(phones, clip);
@@ -420,13 +421,17 @@ void streamingRow(int phones, const QString &clip, int seconds, double capacity,
     }
     *bestSustained = std::max(*bestSustained, sustained);
     const std::vector<double> &delays = input.delays();
+    // Frames per CPU second of the whole application against bare FFmpeg's: what the
+    // pipeline costs on top of decoding, whatever else the machine runs.
+    const double perCpuSecond = process > 0 ? sumFps / process : 0;
     std::printf("%6d %4d %7.1f/%5.1f %6d %6.1f%% %7.1f%% %7.1f%% %6.0f%% %9.1f %6.1f/%6.1f/%6.1f "
-                "%6.0f%%\n",
+                "%6.0f%% %9.0f %6.0f%%\n",
                 phones, started, minFps, sumFps / phones, sustained,
                 published ? 100.0 * late / published : 0.0, 100.0 * guiBusy, 100.0 * process,
                 100.0 * machineBefore, published ? 100.0 * taken / published : 0.0,
                 percentile(delays, 0.5), percentile(delays, 0.99), percentile(delays, 1.0),
-                capacity > 0 ? 100.0 * sustained / capacity : 0.0);
+                capacity > 0 ? 100.0 * sustained / capacity : 0.0, perCpuSecond,
+                fpsPerCore > 0 ? 100.0 * perCpuSecond / fpsPerCore : 0.0);
     std::fflush(stdout);
 }
 
@@ -527,18 +532,22 @@ int runBusyBench(const QStringList &args)
                 loadavg.readAll().trimmed().constData());
     std::printf("limit: bare FFmpeg %.0f fps per core -> %.1f phones at %d fps on %d cores\n",
                 fpsPerCore, capacity, kFps, cores);
-    std::printf("\n%6s %4s %13s %6s %7s %8s %8s %7s %9s %20s %7s\n", "phones", "live",
+    std::printf("\n%6s %4s %13s %6s %7s %8s %8s %7s %9s %20s %7s %9s %7s\n", "phones", "live",
                 "fps min/avg", "sust.", "late", "GUI thr", "process", "mach.", "GUI took",
-                "input ms p50/p99/max", "of lim.");
+                "input ms p50/p99/max", "of lim.", "fps/CPU-s", "of bare");
     std::fflush(stdout);
     int bestSustained = 0;
-    for (int phones : counts)
-        streamingRow(phones, clip, seconds, capacity, &bestSustained);
+    for (int phones : counts) {
+        if (phones > 0)
+            streamingRow(phones, clip, seconds, capacity, fpsPerCore, &bestSustained);
+    }
     std::printf("-> at most %d phones sustained at %d fps: %.0f %% of the limit's %.1f\n",
                 bestSustained, kFps, capacity > 0 ? 100.0 * bestSustained / capacity : 0.0,
                 capacity);
-    std::printf("(sust.: phones at >= 95 %% of %d fps with < 1 %% late frames; GUI took: frames "
-                "the tiles took on the GUI thread, of those decoded)\n\n",
+    std::printf("(sust.: phones at >= 95 %% of %d fps with < 1 %% late frames; mach.: the machine "
+                "busy before the phones ran; GUI took: frames the tiles took on the GUI thread, of "
+                "those decoded; fps/CPU-s: frames decoded per CPU second of the application; of "
+                "bare: against bare FFmpeg per core)\n\n",
                 kFps);
     if (startStopPhones > 0)
         startStop(startStopPhones, clip);

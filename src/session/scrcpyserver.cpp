@@ -4,10 +4,13 @@
 #include "adbrunner.h"
 #include "devicemessagereceiver.h"
 #include "serverparams.h"
+#include "serverprocess.h"
 
 #include <QHostAddress>
 #include <QTcpServer>
 #include <QTcpSocket>
+
+#include <utility>
 
 namespace {
 constexpr int kMaxPendingConnections = 2;
@@ -19,19 +22,16 @@ QString boolText(bool value)
 } // namespace
 
 ScrcpyServer::ScrcpyServer(QObject *parent, ServerParams *params)
-    : QObject(parent), m_process(new QProcess(this)), m_params(params),
+    : QObject(parent), m_process(new ServerProcess), m_params(params),
       m_listeningServer(new QTcpServer(this))
 {
-    m_process->setProcessChannelMode(QProcess::MergedChannels);
-    connect(m_process, &QProcess::readyReadStandardOutput, this,
-            [this] { emit output(m_process->readAllStandardOutput()); });
-    connect(m_process, &QProcess::finished, this,
+    // Queued from the process thread; nothing arrives once this launcher is gone.
+    connect(m_process, &ServerProcess::output, this, &ScrcpyServer::output);
+    connect(m_process, &ServerProcess::finished, this,
             [this](int exitCode, QProcess::ExitStatus status) { emit stopped(exitCode, status); });
     // A process that never started sends no finished(); the session still has to end.
-    connect(m_process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
-        if (error == QProcess::FailedToStart)
-            emit stopped(-1, QProcess::CrashExit);
-    });
+    connect(m_process, &ServerProcess::failedToStart, this,
+            [this] { emit stopped(-1, QProcess::CrashExit); });
     connect(m_listeningServer, &QTcpServer::newConnection, this,
             &ScrcpyServer::handleNewConnection);
 }
@@ -39,20 +39,20 @@ ScrcpyServer::ScrcpyServer(QObject *parent, ServerParams *params)
 ScrcpyServer::~ScrcpyServer()
 {
     // Children go away after this body; none of them may call back into a
-    // half-destroyed launcher (a dying socket reports its disconnect, a dying
-    // process its end).
+    // half-destroyed launcher (a dying socket reports its disconnect).
     delete m_messageReceiver;
     m_messageReceiver = nullptr;
     const auto sockets = m_listeningServer->findChildren<QTcpSocket *>();
     for (QTcpSocket *socket : sockets)
         socket->disconnect(this);
     m_listeningServer->disconnect(this);
-    // Without stop() nobody else ends the process; after stop() its kill is queued behind
-    // the phone-side cleanup. Either way nobody waits for it here.
-    if (m_process && m_phase != Phase::Stopped && m_process->state() != QProcess::NotRunning)
-        m_process->kill();
-    releaseProcess();
+    // Without stop() nobody else ends the process; after stop() the phone's adb lane ends it
+    // behind the phone-side cleanup. Either way nobody waits for it here.
+    if (m_process)
+        m_process->release();
+    m_process = nullptr;
 }
+
 QStringList ScrcpyServer::serverArguments(const ServerParams &params)
 {
     QStringList args{
@@ -128,8 +128,7 @@ void ScrcpyServer::continueAfterReverse(bool reversed)
         return;
     }
     m_phase = Phase::Launched;
-    m_process->start(ADBRunner::adbExecutablePath(), serverArguments(*m_params),
-                     QIODevice::ReadWrite);
+    m_process->start(ADBRunner::adbExecutablePath(), serverArguments(*m_params));
     emit started();
 }
 
@@ -154,35 +153,12 @@ void ScrcpyServer::stop()
         ADBRunner::removeReverse(serial, socketName);
         return true;
     };
-    if (!m_process || m_process->state() == QProcess::NotRunning) {
-        AdbLane::post(serial, cleanUp);
-        return;
-    }
-    // The local process goes last. It may outlive this launcher meanwhile (releaseProcess).
-    QPointer<QProcess> process = m_process;
-    AdbLane::run<bool>(serial, m_process, cleanUp, [process](bool) {
-        if (process && process->state() != QProcess::NotRunning)
-            process->kill();
-    });
-}
-
-void ScrcpyServer::releaseProcess()
-{
-    QProcess *process = m_process;
-    m_process = nullptr;
-    if (!process)
-        return;
-    process->disconnect(this);
-    if (process->state() == QProcess::NotRunning) {
-        delete process;
-        return;
-    }
-    // Destroying a running QProcess would wait for it.
-    process->setParent(nullptr);
-    connect(process, &QProcess::finished, process, &QObject::deleteLater);
-    connect(process, &QProcess::errorOccurred, process, [process](QProcess::ProcessError error) {
-        if (error == QProcess::FailedToStart)
-            process->deleteLater();
+    // The local process goes last, once the phone-side cleanup ran; the lane owns it from
+    // here on, and it may outlive this launcher.
+    ServerProcess *process = std::exchange(m_process, nullptr);
+    AdbLane::post(serial, [cleanUp, process] {
+        cleanUp();
+        process->release();
     });
 }
 

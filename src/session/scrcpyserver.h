@@ -5,6 +5,7 @@
 #include <QStringList>
 
 class DeviceMessageReceiver;
+class ServerProcess;
 class QTcpServer;
 class QTcpSocket;
 class ServerParams;
@@ -70,11 +71,10 @@ private:
     void handleNewConnection();
     void fail();
     QTcpSocket *take(QTcpSocket *&socket);
-    // Lets a still running adb process finish on its own; it deletes itself then.
-    void releaseProcess();
 
     Phase m_phase = Phase::Idle;
-    QPointer<QProcess> m_process;
+    // Until stop() hands it to the phone's adb lane.
+    ServerProcess *m_process = nullptr;
     ServerParams *m_params = nullptr;
     QTcpServer *m_listeningServer = nullptr;
     QTcpSocket *m_videoSocket = nullptr;
