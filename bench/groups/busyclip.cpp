@@ -58,13 +58,16 @@ bool EventTimingApplication::notify(QObject *receiver, QEvent *event)
     if (QThread::currentThread() != thread() || m_depth > 0)
         return QGuiApplication::notify(receiver, event);
     ++m_depth;
-    QElapsedTimer clock;
-    clock.start();
+    // CPU time of this thread, not wall time: a handler the scheduler preempted is not long.
+    timespec before{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &before);
     const int type = event->type();
     const QString what = QStringLiteral("%1 (%2)").arg(
         QString::fromLatin1(receiver->metaObject()->className()), QString::number(type));
     const bool handled = QGuiApplication::notify(receiver, event);
-    const double ms = clock.nsecsElapsed() / 1e6;
+    timespec after{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &after);
+    const double ms = (after.tv_sec - before.tv_sec) * 1e3 + (after.tv_nsec - before.tv_nsec) / 1e6;
     --m_depth;
     if (ms > g_longestEventMs) {
         g_longestEventMs = ms;
@@ -378,8 +381,8 @@ private:
     QString m_error;
 };
 
-void streamingRow(int phones, const QString &clip, int seconds, double capacity,
-                  double fpsPerCore, int *bestSustained)
+void streamingRow(int phones, const QString &clip, int seconds, double capacity, double fpsPerCore,
+                  int *bestSustained)
 {
     const double machineBefore = machineBusyShare(1000);
     BusyGroup bench(phones, clip);
@@ -477,13 +480,13 @@ void startStop(int phones, const QString &clip)
 
     std::printf("Start All on %d phones: %d live after %.2f s (the group starts one every 200 ms: "
                 "%.1f s for the last start); longest GUI stall %.1f ms, input latency p99 %.1f ms; "
-                "longest event handled %.1f ms (%s)\n",
+                "longest event handler %.1f ms of CPU (%s)\n",
                 phones, live, allLiveS, (phones - 1) * 0.2, startStall, startP99, startEvent,
                 qPrintable(startEventWhat));
     std::printf(
         "Stop All on %d phones: all stopped after %.2f s (one every 300 ms: %.1f s); "
-        "longest GUI stall %.1f ms, input latency p99 %.1f ms; longest event handled %.1f ms "
-        "(%s)\n",
+        "longest GUI stall %.1f ms, input latency p99 %.1f ms; longest event handler %.1f ms "
+        "of CPU (%s)\n",
         phones, allStoppedS, (phones - 1) * 0.3, stopStall, stopP99, stopEvent,
         qPrintable(stopEventWhat));
     std::fflush(stdout);

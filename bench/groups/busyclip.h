@@ -18,7 +18,7 @@ public:
     bool notify(QObject *receiver, QEvent *event) override;
 
     static void reset();
-    // The longest handler since reset(), in ms, and what it was.
+    // The longest handler since reset(), in ms of the thread's CPU time, and what it was.
     static double longestMs();
     static QString longestWhat();
 
