@@ -17,9 +17,10 @@ packages=(
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev ffmpeg
   adb
   qt6-httpserver-dev qt6-websockets-dev libqt6sql6-sqlite libsodium-dev
-  xvfb xauth x11-utils libgl1-mesa-dri mesa-utils imagemagick
+  xvfb xauth x11-utils libgl1-mesa-dri mesa-utils imagemagick fonts-wqy-microhei
   pulseaudio pulseaudio-utils
   python3
+  clang libclang-rt-14-dev # the fuzz targets: clang with libFuzzer (scripts/fuzz.sh)
 )
 
 missing=()

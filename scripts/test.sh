@@ -1,7 +1,33 @@
 #!/usr/bin/env bash
 # Sets up (packages, configure, build) and runs every test; GUI tests run under Xvfb.
+#
+# PARVIX_SANITIZE=1 instead builds the subsystems that read untrusted input (adb output,
+# the phone's streams and messages, the data files) with AddressSanitizer and
+# UndefinedBehaviorSanitizer in build-sanitize/ (or $PARVIX_SANITIZE_BUILD_DIR) and runs
+# their tests and the fuzz corpus replays there. Extra arguments go to ctest.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
+
+if [ "${PARVIX_SANITIZE:-0}" = 1 ]; then
+  PARVIX_SETUP_ONLY=1 "$here/scripts/setup.sh"
+  # The tests drive the virtual phone of the ordinary build; it is not part of the check.
+  normal=${PARVIX_BUILD_DIR:-$here/build}
+  [ -f "$normal/build.ninja" ] ||
+    cmake -S "$here" -B "$normal" -G Ninja -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE:-RelWithDebInfo}
+  cmake --build "$normal" -j "$(nproc)" --target phonesim
+  export PHONESIM=$normal/tools/phonesim/phonesim
+  build=${PARVIX_SANITIZE_BUILD_DIR:-$here/build-sanitize}
+  cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPARVIX_SANITIZE=ON
+  # Only what the subset runs; every test executable links the whole product anyway.
+  cmake --build "$build" -j "$(nproc)" --target \
+    test_adb test_app test_session test_media test_control test_groups fuzz_targets
+  source "$here/scripts/sanitizer-env.sh"
+  cd "$build"
+  export LIBGL_ALWAYS_SOFTWARE=1
+  exec xvfb-run -a -s "-screen 0 1920x1080x24" ctest --output-on-failure \
+    -R "$PARVIX_SANITIZE_TESTS" -E "$PARVIX_SANITIZE_EXCLUDED" "$@"
+fi
+
 "$here/scripts/setup.sh"
 build=${PARVIX_BUILD_DIR:-$here/build}
 cd "$build"

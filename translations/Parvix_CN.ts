@@ -2,6 +2,185 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN">
 <context>
+    <name>ADBCommandDialog</name>
+    <message>
+        <source>Command output will be displayed here...</source>
+        <translation>命令输出将显示在这里...</translation>
+    </message>
+    <message>
+        <source>Unknown</source>
+        <translation>未知</translation>
+    </message>
+    <message>
+        <source>Clear</source>
+        <translation>清空</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>关闭</translation>
+    </message>
+    <message>
+        <source>Execute</source>
+        <translation>执行</translation>
+    </message>
+    <message>
+        <source>Command Output</source>
+        <translation>命令输出</translation>
+    </message>
+    <message>
+        <source>ADB Command</source>
+        <translation>ADB 命令</translation>
+    </message>
+    <message>
+        <source>Enter ADB command, for example:</source>
+        <translation>输入 ADB 命令，例如：</translation>
+    </message>
+</context>
+<context>
+    <name>ADBRestartDialog</name>
+    <message>
+        <source>Restart ADB Server</source>
+        <translation>重启 ADB 服务</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>关闭</translation>
+    </message>
+    <message>
+        <source>Restarting ADB will disconnect all connected devices.</source>
+        <translation>重启 ADB 将断开所有已连接的设备。</translation>
+    </message>
+    <message>
+        <source>ADB server restarted successfully</source>
+        <translation>ADB 服务重启成功</translation>
+    </message>
+    <message>
+        <source>Failed to restart ADB server</source>
+        <translation>ADB 服务重启失败</translation>
+    </message>
+</context>
+<context>
+    <name>AboutDialog</name>
+    <message>
+        <source>Version</source>
+        <translation>版本</translation>
+    </message>
+    <message>
+        <source>Visit our website for more information and instructions.</source>
+        <translation>访问我们的网站，了解更多信息和使用说明。</translation>
+    </message>
+</context>
+<context>
+    <name>AppConfig</name>
+    <message>
+        <source>No folder is given.</source>
+        <translation>未填写文件夹。</translation>
+    </message>
+    <message>
+        <source>A file of that name is in the way.</source>
+        <translation>已有同名文件，无法用作文件夹。</translation>
+    </message>
+    <message>
+        <source>The folder cannot be created.</source>
+        <translation>无法创建该文件夹。</translation>
+    </message>
+    <message>
+        <source>The folder is not writable.</source>
+        <translation>该文件夹不可写入。</translation>
+    </message>
+</context>
+<context>
+    <name>AppSettingsDialog</name>
+    <message>
+        <source>Video save path</source>
+        <translation>视频保存路径</translation>
+    </message>
+    <message>
+        <source>Select video save path</source>
+        <translation>选择视频保存路径</translation>
+    </message>
+    <message>
+        <source>Screenshot save path</source>
+        <translation>截图保存路径</translation>
+    </message>
+    <message>
+        <source>Select screenshot save path</source>
+        <translation>选择截图保存路径</translation>
+    </message>
+    <message>
+        <source>KeyMapping save path</source>
+        <translation>按键映射保存路径</translation>
+    </message>
+    <message>
+        <source>Select KeyMapping save path</source>
+        <translation>选择按键映射保存路径</translation>
+    </message>
+    <message>
+        <source>Common Phrase save path</source>
+        <translation>常用语保存路径</translation>
+    </message>
+    <message>
+        <source>Select Common Phrase save path</source>
+        <translation>选择常用语保存路径</translation>
+    </message>
+    <message>
+        <source>Device Nickname save path</source>
+        <translation>设备昵称保存路径</translation>
+    </message>
+    <message>
+        <source>Select Device Nickname save path</source>
+        <translation>选择设备昵称保存路径</translation>
+    </message>
+    <message>
+        <source>Device Group save path</source>
+        <translation>设备分组保存路径</translation>
+    </message>
+    <message>
+        <source>Select Device Group save path</source>
+        <translation>选择设备分组保存路径</translation>
+    </message>
+    <message>
+        <source>Application Settings</source>
+        <translation>应用设置</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>保存</translation>
+    </message>
+    <message>
+        <source>Language</source>
+        <translation>语言</translation>
+    </message>
+    <message>
+        <source>Browse...</source>
+        <translation>浏览...</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>错误</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>Success</source>
+        <translation>成功</translation>
+    </message>
+    <message>
+        <source>Please restart the application to apply the changes.</source>
+        <translation>请重启应用以使更改生效。</translation>
+    </message>
+</context>
+<context>
     <name>Authentication</name>
     <message>
         <source>The account service did not return a login token.</source>
@@ -47,6 +226,73 @@
     <message>
         <source>phrases</source>
         <translation>常用语</translation>
+    </message>
+</context>
+<context>
+    <name>CommonPhrasesDialog</name>
+    <message>
+        <source>Common Phrases Manager</source>
+        <translation>常用语管理</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>关闭</translation>
+    </message>
+    <message>
+        <source>Category:</source>
+        <translation>分类：</translation>
+    </message>
+    <message>
+        <source>New</source>
+        <translation>新建</translation>
+    </message>
+    <message>
+        <source>Edit</source>
+        <translation>编辑</translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation>删除</translation>
+    </message>
+    <message>
+        <source>Phrases:</source>
+        <translation>常用语：</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>Update</source>
+        <translation>更新</translation>
+    </message>
+    <message>
+        <source>Add</source>
+        <translation>添加</translation>
+    </message>
+    <message>
+        <source>Enter phrase text...</source>
+        <translation>输入常用语内容...</translation>
+    </message>
+    <message>
+        <source>New Category</source>
+        <translation>新建分类</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>保存</translation>
+    </message>
+    <message>
+        <source>Enter category name...</source>
+        <translation>输入分类名称...</translation>
+    </message>
+    <message>
+        <source>Are you sure you want to delete category?</source>
+        <translation>确定要删除该分类吗？</translation>
+    </message>
+    <message>
+        <source>Are you sure you want to delete the phrase?</source>
+        <translation>确定要删除该常用语吗？</translation>
     </message>
 </context>
 <context>
@@ -290,6 +536,144 @@
     </message>
 </context>
 <context>
+    <name>DeviceGroupManagerDialog</name>
+    <message>
+        <source>Device Group Manager</source>
+        <translation>设备分组管理</translation>
+    </message>
+    <message>
+        <source>Group name cannot be empty</source>
+        <translation>分组名称不能为空</translation>
+    </message>
+    <message>
+        <source>Group name already exists</source>
+        <translation>分组名称已存在</translation>
+    </message>
+    <message>
+        <source>New Group</source>
+        <translation>新建分组</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>关闭</translation>
+    </message>
+    <message>
+        <source>Edit</source>
+        <translation>编辑</translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation>删除</translation>
+    </message>
+    <message>
+        <source>No device groups</source>
+        <translation>暂无设备分组</translation>
+    </message>
+    <message>
+        <source>Create</source>
+        <translation>创建</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>保存</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>Are you sure you want to delete group &quot;%1&quot;?</source>
+        <translation>确定要删除分组“%1”吗？</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>错误</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>Group Name</source>
+        <translation>分组名称</translation>
+    </message>
+    <message>
+        <source>Enter group name...</source>
+        <translation>输入分组名称...</translation>
+    </message>
+</context>
+<context>
+    <name>DeviceInfoDialog</name>
+    <message>
+        <source>Unknown</source>
+        <translation>未知</translation>
+    </message>
+    <message>
+        <source>Basic Information</source>
+        <translation>基本信息</translation>
+    </message>
+    <message>
+        <source>Serial Number:</source>
+        <translation>序列号：</translation>
+    </message>
+    <message>
+        <source>Manufacturer:</source>
+        <translation>制造商：</translation>
+    </message>
+    <message>
+        <source>Device Model:</source>
+        <translation>设备型号：</translation>
+    </message>
+    <message>
+        <source>Android Version:</source>
+        <translation>Android 版本：</translation>
+    </message>
+    <message>
+        <source>Hardware Information</source>
+        <translation>硬件信息</translation>
+    </message>
+    <message>
+        <source>Memory Size:</source>
+        <translation>内存大小：</translation>
+    </message>
+    <message>
+        <source>Screen Size:</source>
+        <translation>屏幕尺寸：</translation>
+    </message>
+    <message>
+        <source>Network Information</source>
+        <translation>网络信息</translation>
+    </message>
+    <message>
+        <source>Country / Region Code:</source>
+        <translation>国家/地区代码：</translation>
+    </message>
+    <message>
+        <source>Operator:</source>
+        <translation>运营商：</translation>
+    </message>
+    <message>
+        <source>Connection Information</source>
+        <translation>连接信息</translation>
+    </message>
+    <message>
+        <source>ADB TCP Port:</source>
+        <translation>ADB TCP 端口：</translation>
+    </message>
+    <message>
+        <source>USB Configuration:</source>
+        <translation>USB 配置：</translation>
+    </message>
+    <message>
+        <source>Device Information</source>
+        <translation>设备信息</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>关闭</translation>
+    </message>
+</context>
+<context>
     <name>DeviceList</name>
     <message>
         <source>name</source>
@@ -328,6 +712,96 @@
     </message>
 </context>
 <context>
+    <name>DeviceRenameDialog</name>
+    <message>
+        <source>Rename Device</source>
+        <translation>重命名设备</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>Serial Number:</source>
+        <translation>序列号：</translation>
+    </message>
+    <message>
+        <source>Current Name:</source>
+        <translation>当前名称：</translation>
+    </message>
+    <message>
+        <source>No Custom Name</source>
+        <translation>未自定义名称</translation>
+    </message>
+    <message>
+        <source>New Name:</source>
+        <translation>新名称：</translation>
+    </message>
+    <message>
+        <source>Enter new device name</source>
+        <translation>输入新的设备名称</translation>
+    </message>
+</context>
+<context>
+    <name>DeviceScanDialog</name>
+    <message>
+        <source>Scan Devices</source>
+        <translation>扫描设备</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>错误</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>Refresh</source>
+        <translation>刷新</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>关闭</translation>
+    </message>
+    <message>
+        <source>Add to Group</source>
+        <translation>添加到分组</translation>
+    </message>
+    <message>
+        <source>Select All</source>
+        <translation>全选</translation>
+    </message>
+    <message>
+        <source>Select</source>
+        <translation>选择</translation>
+    </message>
+    <message>
+        <source>Type</source>
+        <translation>类型</translation>
+    </message>
+    <message>
+        <source>Nickname</source>
+        <translation>昵称</translation>
+    </message>
+    <message>
+        <source>Serial Number</source>
+        <translation>序列号</translation>
+    </message>
+    <message>
+        <source>Product</source>
+        <translation>产品</translation>
+    </message>
+    <message>
+        <source>No devices found</source>
+        <translation>未发现设备</translation>
+    </message>
+</context>
+<context>
     <name>DeviceSettings</name>
     <message>
         <source>nicknames</source>
@@ -357,6 +831,116 @@
     </message>
 </context>
 <context>
+    <name>ForgotPasswordDialog</name>
+    <message>
+        <source>Forgot Password</source>
+        <translation>忘记密码</translation>
+    </message>
+    <message>
+        <source>Please check if your email address is correct and verified, then try again.</source>
+        <translation>请检查您的邮箱地址是否正确并已验证，然后重试。</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>错误</translation>
+    </message>
+    <message>
+        <source>Success</source>
+        <translation>成功</translation>
+    </message>
+    <message>
+        <source>Password reset link has been sent to your email.</source>
+        <translation>密码重置链接已发送到您的邮箱。</translation>
+    </message>
+    <message>
+        <source>Enter your email address...</source>
+        <translation>输入您的邮箱地址...</translation>
+    </message>
+    <message>
+        <source>We will send password reset link to your email address.</source>
+        <translation>我们将把密码重置链接发送到您的邮箱。</translation>
+    </message>
+    <message>
+        <source>Send Reset Link</source>
+        <translation>发送重置链接</translation>
+    </message>
+    <message>
+        <source>Remember your password? </source>
+        <translation>想起密码了？</translation>
+    </message>
+    <message>
+        <source>Back to Login</source>
+        <translation>返回登录</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>确定</translation>
+    </message>
+</context>
+<context>
+    <name>GroupSettingsDialog</name>
+    <message>
+        <source>Group Settings</source>
+        <translation>分组设置</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>保存</translation>
+    </message>
+    <message>
+        <source>General Settings</source>
+        <translation>通用设置</translation>
+    </message>
+    <message>
+        <source>Group Control Delay:</source>
+        <translation>群控延迟：</translation>
+    </message>
+    <message>
+        <source>Show Control Buttons:</source>
+        <translation>显示控制按钮：</translation>
+    </message>
+    <message>
+        <source>Enable Sound Output:</source>
+        <translation>开启声音输出：</translation>
+    </message>
+    <message>
+        <source>Android 11 or later</source>
+        <translation>需 Android 11 及以上</translation>
+    </message>
+    <message>
+        <source>Need Reconnect</source>
+        <translation>需重新连接</translation>
+    </message>
+    <message>
+        <source>Small Window Settings</source>
+        <translation>小窗口设置</translation>
+    </message>
+    <message>
+        <source>Width:</source>
+        <translation>宽度：</translation>
+    </message>
+    <message>
+        <source>Resolution:</source>
+        <translation>分辨率：</translation>
+    </message>
+    <message>
+        <source>Frame Rate:</source>
+        <translation>帧率：</translation>
+    </message>
+    <message>
+        <source>Bit Rate:</source>
+        <translation>码率：</translation>
+    </message>
+    <message>
+        <source>Big Window Settings</source>
+        <translation>大窗口设置</translation>
+    </message>
+    <message>
+        <source>Big View Width:</source>
+        <translation>大窗口宽度：</translation>
+    </message>
+</context>
+<context>
     <name>JsonFile</name>
     <message>
         <source>the folder %1 cannot be made</source>
@@ -368,10 +952,212 @@
     </message>
 </context>
 <context>
+    <name>KeyMapProfilePicker</name>
+    <message>
+        <source>Select KeyMapping Profile</source>
+        <translation>选择按键映射方案</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>关闭</translation>
+    </message>
+    <message>
+        <source>No KeyMap</source>
+        <translation>不使用按键映射</translation>
+    </message>
+</context>
+<context>
     <name>KeyMapping</name>
     <message>
         <source>key-mapping profiles</source>
         <translation>键位映射方案</translation>
+    </message>
+</context>
+<context>
+    <name>KeyMappingDialog</name>
+    <message>
+        <source>Key Mapping Settings</source>
+        <translation>按键映射设置</translation>
+    </message>
+    <message>
+        <source>Add New Mapping</source>
+        <translation>添加映射</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>关闭</translation>
+    </message>
+    <message>
+        <source>Mapping Profile:</source>
+        <translation>映射方案：</translation>
+    </message>
+    <message>
+        <source>New</source>
+        <translation>新建</translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation>删除</translation>
+    </message>
+    <message>
+        <source>Touch</source>
+        <translation>点击</translation>
+    </message>
+    <message>
+        <source>Swipe</source>
+        <translation>滑动</translation>
+    </message>
+    <message>
+        <source>Key</source>
+        <translation>按键</translation>
+    </message>
+    <message>
+        <source>X</source>
+        <translation>X</translation>
+    </message>
+    <message>
+        <source>Y</source>
+        <translation>Y</translation>
+    </message>
+    <message>
+        <source>Count</source>
+        <translation>次数</translation>
+    </message>
+    <message>
+        <source>Actions</source>
+        <translation>操作</translation>
+    </message>
+    <message>
+        <source>Start</source>
+        <translation>起点</translation>
+    </message>
+    <message>
+        <source>End</source>
+        <translation>终点</translation>
+    </message>
+    <message>
+        <source>Duration(ms)</source>
+        <translation>时长(毫秒)</translation>
+    </message>
+    <message>
+        <source>Add New Key Mapping</source>
+        <translation>添加按键映射</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>保存</translation>
+    </message>
+    <message>
+        <source>Key:</source>
+        <translation>按键：</translation>
+    </message>
+    <message>
+        <source>Type:</source>
+        <translation>类型：</translation>
+    </message>
+    <message>
+        <source>X:</source>
+        <translation>X：</translation>
+    </message>
+    <message>
+        <source>Y:</source>
+        <translation>Y：</translation>
+    </message>
+    <message>
+        <source>Count:</source>
+        <translation>次数：</translation>
+    </message>
+    <message>
+        <source>(1-10)</source>
+        <translation>(1-10)</translation>
+    </message>
+    <message>
+        <source>Start X:</source>
+        <translation>起点 X：</translation>
+    </message>
+    <message>
+        <source>Start Y:</source>
+        <translation>起点 Y：</translation>
+    </message>
+    <message>
+        <source>End X:</source>
+        <translation>终点 X：</translation>
+    </message>
+    <message>
+        <source>End Y:</source>
+        <translation>终点 Y：</translation>
+    </message>
+    <message>
+        <source>Duration:</source>
+        <translation>时长：</translation>
+    </message>
+    <message>
+        <source>(50-2000ms)</source>
+        <translation>(50-2000毫秒)</translation>
+    </message>
+    <message>
+        <source>This key is already mapped in this profile.</source>
+        <translation>该按键在此方案中已有映射。</translation>
+    </message>
+    <message>
+        <source>Edit Key Mapping</source>
+        <translation>编辑按键映射</translation>
+    </message>
+    <message>
+        <source>Edit Swipe Mapping</source>
+        <translation>编辑滑动映射</translation>
+    </message>
+    <message>
+        <source>Duration(ms):</source>
+        <translation>时长(毫秒)：</translation>
+    </message>
+    <message>
+        <source>Create New Profile</source>
+        <translation>新建方案</translation>
+    </message>
+    <message>
+        <source>Create</source>
+        <translation>创建</translation>
+    </message>
+    <message>
+        <source>Profile Name:</source>
+        <translation>方案名称：</translation>
+    </message>
+    <message>
+        <source>Enter profile name...</source>
+        <translation>输入方案名称...</translation>
+    </message>
+    <message>
+        <source>A profile of this name exists already.</source>
+        <translation>已存在同名方案。</translation>
+    </message>
+    <message>
+        <source>Delete Profile</source>
+        <translation>删除方案</translation>
+    </message>
+    <message>
+        <source>Are you sure you want to delete profile</source>
+        <translation>确定要删除方案</translation>
+    </message>
+    <message>
+        <source>Press a key...</source>
+        <translation>请按下一个按键...</translation>
+    </message>
+    <message>
+        <source>Edit</source>
+        <translation>编辑</translation>
+    </message>
+    <message>
+        <source>No mappings yet</source>
+        <translation>暂无映射</translation>
+    </message>
+    <message>
+        <source>Create a profile first</source>
+        <translation>请先新建方案</translation>
     </message>
 </context>
 <context>
@@ -459,6 +1245,10 @@
         <source>OK</source>
         <translation>确定</translation>
     </message>
+    <message>
+        <source>Data File Problem</source>
+        <translation>数据文件问题</translation>
+    </message>
 </context>
 <context>
     <name>MediaRecorder</name>
@@ -485,6 +1275,120 @@
     <message>
         <source>Record Failed: the file could not be written</source>
         <translation>录制失败：无法写入文件</translation>
+    </message>
+</context>
+<context>
+    <name>MemberLoginDialog</name>
+    <message>
+        <source>Member Login</source>
+        <translation>会员登录</translation>
+    </message>
+    <message>
+        <source>Invalid Email</source>
+        <translation>邮箱无效</translation>
+    </message>
+    <message>
+        <source>Please enter a valid email address.</source>
+        <translation>请输入有效的邮箱地址。</translation>
+    </message>
+    <message>
+        <source>Invalid Password</source>
+        <translation>密码无效</translation>
+    </message>
+    <message>
+        <source>Please enter a password with at least 8 characters.</source>
+        <translation>请输入至少 8 个字符的密码。</translation>
+    </message>
+    <message>
+        <source>Login Failed</source>
+        <translation>登录失败</translation>
+    </message>
+    <message>
+        <source>Please check your email and password.</source>
+        <translation>请检查您的邮箱和密码。</translation>
+    </message>
+    <message>
+        <source>Enter email address...</source>
+        <translation>输入邮箱地址...</translation>
+    </message>
+    <message>
+        <source>Enter password...</source>
+        <translation>输入密码...</translation>
+    </message>
+    <message>
+        <source>Forgot Password</source>
+        <translation>忘记密码</translation>
+    </message>
+    <message>
+        <source>Login</source>
+        <translation>登录</translation>
+    </message>
+    <message>
+        <source>Don&apos;t have an account? </source>
+        <translation>还没有账号？</translation>
+    </message>
+    <message>
+        <source>Register</source>
+        <translation>注册</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>确定</translation>
+    </message>
+</context>
+<context>
+    <name>MemberRegisterDialog</name>
+    <message>
+        <source>Member Register</source>
+        <translation>会员注册</translation>
+    </message>
+    <message>
+        <source>Invalid Email</source>
+        <translation>邮箱无效</translation>
+    </message>
+    <message>
+        <source>Please enter a valid email address.</source>
+        <translation>请输入有效的邮箱地址。</translation>
+    </message>
+    <message>
+        <source>Registration Successful</source>
+        <translation>注册成功</translation>
+    </message>
+    <message>
+        <source>Please check your email for the default password.</source>
+        <translation>请查收邮件获取默认密码。</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>错误</translation>
+    </message>
+    <message>
+        <source>Registration failed, please try again.</source>
+        <translation>注册失败，请重试。</translation>
+    </message>
+    <message>
+        <source>Enter email address...</source>
+        <translation>输入邮箱地址...</translation>
+    </message>
+    <message>
+        <source>Please use a real email address, we will send a default password to your email.</source>
+        <translation>请使用真实的邮箱地址，我们会将默认密码发送到您的邮箱。</translation>
+    </message>
+    <message>
+        <source>Register</source>
+        <translation>注册</translation>
+    </message>
+    <message>
+        <source>Already have an account? </source>
+        <translation>已有账号？</translation>
+    </message>
+    <message>
+        <source>Login</source>
+        <translation>登录</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>确定</translation>
     </message>
 </context>
 <context>
@@ -586,6 +1490,17 @@
     </message>
 </context>
 <context>
+    <name>PhraseSelectionDialog</name>
+    <message>
+        <source>Select Phrase</source>
+        <translation>选择常用语</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>关闭</translation>
+    </message>
+</context>
+<context>
     <name>StoreErrors</name>
     <message>
         <source>device nicknames</source>
@@ -626,6 +1541,101 @@
     <message>
         <source>Not saved: a name or text can have at most %1 characters.</source>
         <translation>未保存：名称或文本最多只能有 %1 个字符。</translation>
+    </message>
+</context>
+<context>
+    <name>UserProfileDialog</name>
+    <message>
+        <source>User Profile</source>
+        <translation>用户资料</translation>
+    </message>
+    <message>
+        <source>Email:</source>
+        <translation>邮箱：</translation>
+    </message>
+    <message>
+        <source>Not logged in</source>
+        <translation>未登录</translation>
+    </message>
+    <message>
+        <source>Verified:</source>
+        <translation>已验证：</translation>
+    </message>
+    <message>
+        <source>Yes</source>
+        <translation>是</translation>
+    </message>
+    <message>
+        <source>No</source>
+        <translation>否</translation>
+    </message>
+    <message>
+        <source>Change Password</source>
+        <translation>修改密码</translation>
+    </message>
+    <message>
+        <source>Logout</source>
+        <translation>退出登录</translation>
+    </message>
+    <message>
+        <source>Please enter old password</source>
+        <translation>请输入旧密码</translation>
+    </message>
+    <message>
+        <source>Please enter new password</source>
+        <translation>请输入新密码</translation>
+    </message>
+    <message>
+        <source>Password must be at least 6 characters</source>
+        <translation>密码至少需要 6 个字符</translation>
+    </message>
+    <message>
+        <source>Passwords do not match</source>
+        <translation>两次输入的密码不一致</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>Confirm</source>
+        <translation>确认</translation>
+    </message>
+    <message>
+        <source>Old Password</source>
+        <translation>旧密码</translation>
+    </message>
+    <message>
+        <source>Enter old password</source>
+        <translation>输入旧密码</translation>
+    </message>
+    <message>
+        <source>New Password</source>
+        <translation>新密码</translation>
+    </message>
+    <message>
+        <source>Enter new password</source>
+        <translation>输入新密码</translation>
+    </message>
+    <message>
+        <source>Confirm Password</source>
+        <translation>确认密码</translation>
+    </message>
+    <message>
+        <source>Confirm new password</source>
+        <translation>再次输入新密码</translation>
+    </message>
+    <message>
+        <source>Success</source>
+        <translation>成功</translation>
+    </message>
+    <message>
+        <source>Password changed successfully, please login again.</source>
+        <translation>密码修改成功，请重新登录。</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>确定</translation>
     </message>
 </context>
 <context>

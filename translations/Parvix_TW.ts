@@ -2,6 +2,185 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_TW">
 <context>
+    <name>ADBCommandDialog</name>
+    <message>
+        <source>Command output will be displayed here...</source>
+        <translation>命令輸出將顯示在這裡...</translation>
+    </message>
+    <message>
+        <source>Unknown</source>
+        <translation>未知</translation>
+    </message>
+    <message>
+        <source>Clear</source>
+        <translation>清空</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>關閉</translation>
+    </message>
+    <message>
+        <source>Execute</source>
+        <translation>執行</translation>
+    </message>
+    <message>
+        <source>Command Output</source>
+        <translation>命令輸出</translation>
+    </message>
+    <message>
+        <source>ADB Command</source>
+        <translation>ADB 命令</translation>
+    </message>
+    <message>
+        <source>Enter ADB command, for example:</source>
+        <translation>輸入 ADB 命令，例如：</translation>
+    </message>
+</context>
+<context>
+    <name>ADBRestartDialog</name>
+    <message>
+        <source>Restart ADB Server</source>
+        <translation>重新啟動 ADB 服務</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>關閉</translation>
+    </message>
+    <message>
+        <source>Restarting ADB will disconnect all connected devices.</source>
+        <translation>重新啟動 ADB 將中斷所有已連線的裝置。</translation>
+    </message>
+    <message>
+        <source>ADB server restarted successfully</source>
+        <translation>ADB 服務重新啟動成功</translation>
+    </message>
+    <message>
+        <source>Failed to restart ADB server</source>
+        <translation>ADB 服務重新啟動失敗</translation>
+    </message>
+</context>
+<context>
+    <name>AboutDialog</name>
+    <message>
+        <source>Version</source>
+        <translation>版本</translation>
+    </message>
+    <message>
+        <source>Visit our website for more information and instructions.</source>
+        <translation>造訪我們的網站，了解更多資訊和使用說明。</translation>
+    </message>
+</context>
+<context>
+    <name>AppConfig</name>
+    <message>
+        <source>No folder is given.</source>
+        <translation>未填寫資料夾。</translation>
+    </message>
+    <message>
+        <source>A file of that name is in the way.</source>
+        <translation>已有同名檔案，無法用作資料夾。</translation>
+    </message>
+    <message>
+        <source>The folder cannot be created.</source>
+        <translation>無法建立該資料夾。</translation>
+    </message>
+    <message>
+        <source>The folder is not writable.</source>
+        <translation>該資料夾無法寫入。</translation>
+    </message>
+</context>
+<context>
+    <name>AppSettingsDialog</name>
+    <message>
+        <source>Video save path</source>
+        <translation>影片儲存路徑</translation>
+    </message>
+    <message>
+        <source>Select video save path</source>
+        <translation>選擇影片儲存路徑</translation>
+    </message>
+    <message>
+        <source>Screenshot save path</source>
+        <translation>截圖儲存路徑</translation>
+    </message>
+    <message>
+        <source>Select screenshot save path</source>
+        <translation>選擇截圖儲存路徑</translation>
+    </message>
+    <message>
+        <source>KeyMapping save path</source>
+        <translation>按鍵映射儲存路徑</translation>
+    </message>
+    <message>
+        <source>Select KeyMapping save path</source>
+        <translation>選擇按鍵映射儲存路徑</translation>
+    </message>
+    <message>
+        <source>Common Phrase save path</source>
+        <translation>常用語儲存路徑</translation>
+    </message>
+    <message>
+        <source>Select Common Phrase save path</source>
+        <translation>選擇常用語儲存路徑</translation>
+    </message>
+    <message>
+        <source>Device Nickname save path</source>
+        <translation>裝置暱稱儲存路徑</translation>
+    </message>
+    <message>
+        <source>Select Device Nickname save path</source>
+        <translation>選擇裝置暱稱儲存路徑</translation>
+    </message>
+    <message>
+        <source>Device Group save path</source>
+        <translation>裝置群組儲存路徑</translation>
+    </message>
+    <message>
+        <source>Select Device Group save path</source>
+        <translation>選擇裝置群組儲存路徑</translation>
+    </message>
+    <message>
+        <source>Application Settings</source>
+        <translation>應用程式設定</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>儲存</translation>
+    </message>
+    <message>
+        <source>Language</source>
+        <translation>語言</translation>
+    </message>
+    <message>
+        <source>Browse...</source>
+        <translation>瀏覽...</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>錯誤</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>確定</translation>
+    </message>
+    <message>
+        <source>Success</source>
+        <translation>成功</translation>
+    </message>
+    <message>
+        <source>Please restart the application to apply the changes.</source>
+        <translation>請重新啟動應用程式以套用變更。</translation>
+    </message>
+</context>
+<context>
     <name>Authentication</name>
     <message>
         <source>The account service did not return a login token.</source>
@@ -47,6 +226,73 @@
     <message>
         <source>phrases</source>
         <translation>常用語</translation>
+    </message>
+</context>
+<context>
+    <name>CommonPhrasesDialog</name>
+    <message>
+        <source>Common Phrases Manager</source>
+        <translation>常用語管理</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>關閉</translation>
+    </message>
+    <message>
+        <source>Category:</source>
+        <translation>分類：</translation>
+    </message>
+    <message>
+        <source>New</source>
+        <translation>新增</translation>
+    </message>
+    <message>
+        <source>Edit</source>
+        <translation>編輯</translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation>刪除</translation>
+    </message>
+    <message>
+        <source>Phrases:</source>
+        <translation>常用語：</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>Update</source>
+        <translation>更新</translation>
+    </message>
+    <message>
+        <source>Add</source>
+        <translation>新增</translation>
+    </message>
+    <message>
+        <source>Enter phrase text...</source>
+        <translation>輸入常用語內容...</translation>
+    </message>
+    <message>
+        <source>New Category</source>
+        <translation>新增分類</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>儲存</translation>
+    </message>
+    <message>
+        <source>Enter category name...</source>
+        <translation>輸入分類名稱...</translation>
+    </message>
+    <message>
+        <source>Are you sure you want to delete category?</source>
+        <translation>確定要刪除該分類嗎？</translation>
+    </message>
+    <message>
+        <source>Are you sure you want to delete the phrase?</source>
+        <translation>確定要刪除該常用語嗎？</translation>
     </message>
 </context>
 <context>
@@ -290,6 +536,144 @@
     </message>
 </context>
 <context>
+    <name>DeviceGroupManagerDialog</name>
+    <message>
+        <source>Device Group Manager</source>
+        <translation>裝置群組管理</translation>
+    </message>
+    <message>
+        <source>Group name cannot be empty</source>
+        <translation>群組名稱不能為空</translation>
+    </message>
+    <message>
+        <source>Group name already exists</source>
+        <translation>群組名稱已存在</translation>
+    </message>
+    <message>
+        <source>New Group</source>
+        <translation>新增群組</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>關閉</translation>
+    </message>
+    <message>
+        <source>Edit</source>
+        <translation>編輯</translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation>刪除</translation>
+    </message>
+    <message>
+        <source>No device groups</source>
+        <translation>暫無裝置群組</translation>
+    </message>
+    <message>
+        <source>Create</source>
+        <translation>建立</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>儲存</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>Are you sure you want to delete group &quot;%1&quot;?</source>
+        <translation>確定要刪除群組「%1」嗎？</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>錯誤</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>確定</translation>
+    </message>
+    <message>
+        <source>Group Name</source>
+        <translation>群組名稱</translation>
+    </message>
+    <message>
+        <source>Enter group name...</source>
+        <translation>輸入群組名稱...</translation>
+    </message>
+</context>
+<context>
+    <name>DeviceInfoDialog</name>
+    <message>
+        <source>Unknown</source>
+        <translation>未知</translation>
+    </message>
+    <message>
+        <source>Basic Information</source>
+        <translation>基本資訊</translation>
+    </message>
+    <message>
+        <source>Serial Number:</source>
+        <translation>序號：</translation>
+    </message>
+    <message>
+        <source>Manufacturer:</source>
+        <translation>製造商：</translation>
+    </message>
+    <message>
+        <source>Device Model:</source>
+        <translation>裝置型號：</translation>
+    </message>
+    <message>
+        <source>Android Version:</source>
+        <translation>Android 版本：</translation>
+    </message>
+    <message>
+        <source>Hardware Information</source>
+        <translation>硬體資訊</translation>
+    </message>
+    <message>
+        <source>Memory Size:</source>
+        <translation>記憶體大小：</translation>
+    </message>
+    <message>
+        <source>Screen Size:</source>
+        <translation>螢幕尺寸：</translation>
+    </message>
+    <message>
+        <source>Network Information</source>
+        <translation>網路資訊</translation>
+    </message>
+    <message>
+        <source>Country / Region Code:</source>
+        <translation>國家/地區代碼：</translation>
+    </message>
+    <message>
+        <source>Operator:</source>
+        <translation>電信業者：</translation>
+    </message>
+    <message>
+        <source>Connection Information</source>
+        <translation>連線資訊</translation>
+    </message>
+    <message>
+        <source>ADB TCP Port:</source>
+        <translation>ADB TCP 連接埠：</translation>
+    </message>
+    <message>
+        <source>USB Configuration:</source>
+        <translation>USB 設定：</translation>
+    </message>
+    <message>
+        <source>Device Information</source>
+        <translation>裝置資訊</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>關閉</translation>
+    </message>
+</context>
+<context>
     <name>DeviceList</name>
     <message>
         <source>name</source>
@@ -328,6 +712,96 @@
     </message>
 </context>
 <context>
+    <name>DeviceRenameDialog</name>
+    <message>
+        <source>Rename Device</source>
+        <translation>重新命名裝置</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>確定</translation>
+    </message>
+    <message>
+        <source>Serial Number:</source>
+        <translation>序號：</translation>
+    </message>
+    <message>
+        <source>Current Name:</source>
+        <translation>目前名稱：</translation>
+    </message>
+    <message>
+        <source>No Custom Name</source>
+        <translation>未自訂名稱</translation>
+    </message>
+    <message>
+        <source>New Name:</source>
+        <translation>新名稱：</translation>
+    </message>
+    <message>
+        <source>Enter new device name</source>
+        <translation>輸入新的裝置名稱</translation>
+    </message>
+</context>
+<context>
+    <name>DeviceScanDialog</name>
+    <message>
+        <source>Scan Devices</source>
+        <translation>掃描裝置</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>錯誤</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>確定</translation>
+    </message>
+    <message>
+        <source>Refresh</source>
+        <translation>重新整理</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>關閉</translation>
+    </message>
+    <message>
+        <source>Add to Group</source>
+        <translation>加入群組</translation>
+    </message>
+    <message>
+        <source>Select All</source>
+        <translation>全選</translation>
+    </message>
+    <message>
+        <source>Select</source>
+        <translation>選擇</translation>
+    </message>
+    <message>
+        <source>Type</source>
+        <translation>類型</translation>
+    </message>
+    <message>
+        <source>Nickname</source>
+        <translation>暱稱</translation>
+    </message>
+    <message>
+        <source>Serial Number</source>
+        <translation>序號</translation>
+    </message>
+    <message>
+        <source>Product</source>
+        <translation>產品</translation>
+    </message>
+    <message>
+        <source>No devices found</source>
+        <translation>未發現裝置</translation>
+    </message>
+</context>
+<context>
     <name>DeviceSettings</name>
     <message>
         <source>nicknames</source>
@@ -357,6 +831,116 @@
     </message>
 </context>
 <context>
+    <name>ForgotPasswordDialog</name>
+    <message>
+        <source>Forgot Password</source>
+        <translation>忘記密碼</translation>
+    </message>
+    <message>
+        <source>Please check if your email address is correct and verified, then try again.</source>
+        <translation>請檢查您的電子郵件地址是否正確並已驗證，然後重試。</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>錯誤</translation>
+    </message>
+    <message>
+        <source>Success</source>
+        <translation>成功</translation>
+    </message>
+    <message>
+        <source>Password reset link has been sent to your email.</source>
+        <translation>密碼重設連結已寄到您的電子郵件。</translation>
+    </message>
+    <message>
+        <source>Enter your email address...</source>
+        <translation>輸入您的電子郵件地址...</translation>
+    </message>
+    <message>
+        <source>We will send password reset link to your email address.</source>
+        <translation>我們將把密碼重設連結寄到您的電子郵件。</translation>
+    </message>
+    <message>
+        <source>Send Reset Link</source>
+        <translation>傳送重設連結</translation>
+    </message>
+    <message>
+        <source>Remember your password? </source>
+        <translation>想起密碼了？</translation>
+    </message>
+    <message>
+        <source>Back to Login</source>
+        <translation>返回登入</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>確定</translation>
+    </message>
+</context>
+<context>
+    <name>GroupSettingsDialog</name>
+    <message>
+        <source>Group Settings</source>
+        <translation>群組設定</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>儲存</translation>
+    </message>
+    <message>
+        <source>General Settings</source>
+        <translation>一般設定</translation>
+    </message>
+    <message>
+        <source>Group Control Delay:</source>
+        <translation>群控延遲：</translation>
+    </message>
+    <message>
+        <source>Show Control Buttons:</source>
+        <translation>顯示控制按鈕：</translation>
+    </message>
+    <message>
+        <source>Enable Sound Output:</source>
+        <translation>開啟聲音輸出：</translation>
+    </message>
+    <message>
+        <source>Android 11 or later</source>
+        <translation>需 Android 11 以上</translation>
+    </message>
+    <message>
+        <source>Need Reconnect</source>
+        <translation>需重新連線</translation>
+    </message>
+    <message>
+        <source>Small Window Settings</source>
+        <translation>小視窗設定</translation>
+    </message>
+    <message>
+        <source>Width:</source>
+        <translation>寬度：</translation>
+    </message>
+    <message>
+        <source>Resolution:</source>
+        <translation>解析度：</translation>
+    </message>
+    <message>
+        <source>Frame Rate:</source>
+        <translation>幀率：</translation>
+    </message>
+    <message>
+        <source>Bit Rate:</source>
+        <translation>位元率：</translation>
+    </message>
+    <message>
+        <source>Big Window Settings</source>
+        <translation>大視窗設定</translation>
+    </message>
+    <message>
+        <source>Big View Width:</source>
+        <translation>大視窗寬度：</translation>
+    </message>
+</context>
+<context>
     <name>JsonFile</name>
     <message>
         <source>the folder %1 cannot be made</source>
@@ -368,10 +952,212 @@
     </message>
 </context>
 <context>
+    <name>KeyMapProfilePicker</name>
+    <message>
+        <source>Select KeyMapping Profile</source>
+        <translation>選擇按鍵映射方案</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>關閉</translation>
+    </message>
+    <message>
+        <source>No KeyMap</source>
+        <translation>不使用按鍵映射</translation>
+    </message>
+</context>
+<context>
     <name>KeyMapping</name>
     <message>
         <source>key-mapping profiles</source>
         <translation>按鍵映射方案</translation>
+    </message>
+</context>
+<context>
+    <name>KeyMappingDialog</name>
+    <message>
+        <source>Key Mapping Settings</source>
+        <translation>按鍵映射設定</translation>
+    </message>
+    <message>
+        <source>Add New Mapping</source>
+        <translation>新增映射</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>關閉</translation>
+    </message>
+    <message>
+        <source>Mapping Profile:</source>
+        <translation>映射方案：</translation>
+    </message>
+    <message>
+        <source>New</source>
+        <translation>新增</translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation>刪除</translation>
+    </message>
+    <message>
+        <source>Touch</source>
+        <translation>點擊</translation>
+    </message>
+    <message>
+        <source>Swipe</source>
+        <translation>滑動</translation>
+    </message>
+    <message>
+        <source>Key</source>
+        <translation>按鍵</translation>
+    </message>
+    <message>
+        <source>X</source>
+        <translation>X</translation>
+    </message>
+    <message>
+        <source>Y</source>
+        <translation>Y</translation>
+    </message>
+    <message>
+        <source>Count</source>
+        <translation>次數</translation>
+    </message>
+    <message>
+        <source>Actions</source>
+        <translation>操作</translation>
+    </message>
+    <message>
+        <source>Start</source>
+        <translation>起點</translation>
+    </message>
+    <message>
+        <source>End</source>
+        <translation>終點</translation>
+    </message>
+    <message>
+        <source>Duration(ms)</source>
+        <translation>時長(毫秒)</translation>
+    </message>
+    <message>
+        <source>Add New Key Mapping</source>
+        <translation>新增按鍵映射</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>儲存</translation>
+    </message>
+    <message>
+        <source>Key:</source>
+        <translation>按鍵：</translation>
+    </message>
+    <message>
+        <source>Type:</source>
+        <translation>類型：</translation>
+    </message>
+    <message>
+        <source>X:</source>
+        <translation>X：</translation>
+    </message>
+    <message>
+        <source>Y:</source>
+        <translation>Y：</translation>
+    </message>
+    <message>
+        <source>Count:</source>
+        <translation>次數：</translation>
+    </message>
+    <message>
+        <source>(1-10)</source>
+        <translation>(1-10)</translation>
+    </message>
+    <message>
+        <source>Start X:</source>
+        <translation>起點 X：</translation>
+    </message>
+    <message>
+        <source>Start Y:</source>
+        <translation>起點 Y：</translation>
+    </message>
+    <message>
+        <source>End X:</source>
+        <translation>終點 X：</translation>
+    </message>
+    <message>
+        <source>End Y:</source>
+        <translation>終點 Y：</translation>
+    </message>
+    <message>
+        <source>Duration:</source>
+        <translation>時長：</translation>
+    </message>
+    <message>
+        <source>(50-2000ms)</source>
+        <translation>(50-2000毫秒)</translation>
+    </message>
+    <message>
+        <source>This key is already mapped in this profile.</source>
+        <translation>該按鍵在此方案中已有映射。</translation>
+    </message>
+    <message>
+        <source>Edit Key Mapping</source>
+        <translation>編輯按鍵映射</translation>
+    </message>
+    <message>
+        <source>Edit Swipe Mapping</source>
+        <translation>編輯滑動映射</translation>
+    </message>
+    <message>
+        <source>Duration(ms):</source>
+        <translation>時長(毫秒)：</translation>
+    </message>
+    <message>
+        <source>Create New Profile</source>
+        <translation>新增方案</translation>
+    </message>
+    <message>
+        <source>Create</source>
+        <translation>建立</translation>
+    </message>
+    <message>
+        <source>Profile Name:</source>
+        <translation>方案名稱：</translation>
+    </message>
+    <message>
+        <source>Enter profile name...</source>
+        <translation>輸入方案名稱...</translation>
+    </message>
+    <message>
+        <source>A profile of this name exists already.</source>
+        <translation>已存在同名方案。</translation>
+    </message>
+    <message>
+        <source>Delete Profile</source>
+        <translation>刪除方案</translation>
+    </message>
+    <message>
+        <source>Are you sure you want to delete profile</source>
+        <translation>確定要刪除方案</translation>
+    </message>
+    <message>
+        <source>Press a key...</source>
+        <translation>請按下一個按鍵...</translation>
+    </message>
+    <message>
+        <source>Edit</source>
+        <translation>編輯</translation>
+    </message>
+    <message>
+        <source>No mappings yet</source>
+        <translation>暫無映射</translation>
+    </message>
+    <message>
+        <source>Create a profile first</source>
+        <translation>請先新增方案</translation>
     </message>
 </context>
 <context>
@@ -459,6 +1245,10 @@
         <source>OK</source>
         <translation>確定</translation>
     </message>
+    <message>
+        <source>Data File Problem</source>
+        <translation>資料檔案問題</translation>
+    </message>
 </context>
 <context>
     <name>MediaRecorder</name>
@@ -485,6 +1275,120 @@
     <message>
         <source>Record Failed: the file could not be written</source>
         <translation>錄製失敗：無法寫入檔案</translation>
+    </message>
+</context>
+<context>
+    <name>MemberLoginDialog</name>
+    <message>
+        <source>Member Login</source>
+        <translation>會員登入</translation>
+    </message>
+    <message>
+        <source>Invalid Email</source>
+        <translation>電子郵件無效</translation>
+    </message>
+    <message>
+        <source>Please enter a valid email address.</source>
+        <translation>請輸入有效的電子郵件地址。</translation>
+    </message>
+    <message>
+        <source>Invalid Password</source>
+        <translation>密碼無效</translation>
+    </message>
+    <message>
+        <source>Please enter a password with at least 8 characters.</source>
+        <translation>請輸入至少 8 個字元的密碼。</translation>
+    </message>
+    <message>
+        <source>Login Failed</source>
+        <translation>登入失敗</translation>
+    </message>
+    <message>
+        <source>Please check your email and password.</source>
+        <translation>請檢查您的電子郵件和密碼。</translation>
+    </message>
+    <message>
+        <source>Enter email address...</source>
+        <translation>輸入電子郵件地址...</translation>
+    </message>
+    <message>
+        <source>Enter password...</source>
+        <translation>輸入密碼...</translation>
+    </message>
+    <message>
+        <source>Forgot Password</source>
+        <translation>忘記密碼</translation>
+    </message>
+    <message>
+        <source>Login</source>
+        <translation>登入</translation>
+    </message>
+    <message>
+        <source>Don&apos;t have an account? </source>
+        <translation>還沒有帳號？</translation>
+    </message>
+    <message>
+        <source>Register</source>
+        <translation>註冊</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>確定</translation>
+    </message>
+</context>
+<context>
+    <name>MemberRegisterDialog</name>
+    <message>
+        <source>Member Register</source>
+        <translation>會員註冊</translation>
+    </message>
+    <message>
+        <source>Invalid Email</source>
+        <translation>電子郵件無效</translation>
+    </message>
+    <message>
+        <source>Please enter a valid email address.</source>
+        <translation>請輸入有效的電子郵件地址。</translation>
+    </message>
+    <message>
+        <source>Registration Successful</source>
+        <translation>註冊成功</translation>
+    </message>
+    <message>
+        <source>Please check your email for the default password.</source>
+        <translation>請查收電子郵件取得預設密碼。</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>錯誤</translation>
+    </message>
+    <message>
+        <source>Registration failed, please try again.</source>
+        <translation>註冊失敗，請重試。</translation>
+    </message>
+    <message>
+        <source>Enter email address...</source>
+        <translation>輸入電子郵件地址...</translation>
+    </message>
+    <message>
+        <source>Please use a real email address, we will send a default password to your email.</source>
+        <translation>請使用真實的電子郵件地址，我們會將預設密碼寄到您的電子郵件。</translation>
+    </message>
+    <message>
+        <source>Register</source>
+        <translation>註冊</translation>
+    </message>
+    <message>
+        <source>Already have an account? </source>
+        <translation>已有帳號？</translation>
+    </message>
+    <message>
+        <source>Login</source>
+        <translation>登入</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>確定</translation>
     </message>
 </context>
 <context>
@@ -586,6 +1490,17 @@
     </message>
 </context>
 <context>
+    <name>PhraseSelectionDialog</name>
+    <message>
+        <source>Select Phrase</source>
+        <translation>選擇常用語</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>關閉</translation>
+    </message>
+</context>
+<context>
     <name>StoreErrors</name>
     <message>
         <source>device nicknames</source>
@@ -626,6 +1541,101 @@
     <message>
         <source>Not saved: a name or text can have at most %1 characters.</source>
         <translation>未儲存：名稱或文字最多只能有 %1 個字元。</translation>
+    </message>
+</context>
+<context>
+    <name>UserProfileDialog</name>
+    <message>
+        <source>User Profile</source>
+        <translation>使用者資料</translation>
+    </message>
+    <message>
+        <source>Email:</source>
+        <translation>電子郵件：</translation>
+    </message>
+    <message>
+        <source>Not logged in</source>
+        <translation>未登入</translation>
+    </message>
+    <message>
+        <source>Verified:</source>
+        <translation>已驗證：</translation>
+    </message>
+    <message>
+        <source>Yes</source>
+        <translation>是</translation>
+    </message>
+    <message>
+        <source>No</source>
+        <translation>否</translation>
+    </message>
+    <message>
+        <source>Change Password</source>
+        <translation>變更密碼</translation>
+    </message>
+    <message>
+        <source>Logout</source>
+        <translation>登出</translation>
+    </message>
+    <message>
+        <source>Please enter old password</source>
+        <translation>請輸入舊密碼</translation>
+    </message>
+    <message>
+        <source>Please enter new password</source>
+        <translation>請輸入新密碼</translation>
+    </message>
+    <message>
+        <source>Password must be at least 6 characters</source>
+        <translation>密碼至少需要 6 個字元</translation>
+    </message>
+    <message>
+        <source>Passwords do not match</source>
+        <translation>兩次輸入的密碼不一致</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>Confirm</source>
+        <translation>確認</translation>
+    </message>
+    <message>
+        <source>Old Password</source>
+        <translation>舊密碼</translation>
+    </message>
+    <message>
+        <source>Enter old password</source>
+        <translation>輸入舊密碼</translation>
+    </message>
+    <message>
+        <source>New Password</source>
+        <translation>新密碼</translation>
+    </message>
+    <message>
+        <source>Enter new password</source>
+        <translation>輸入新密碼</translation>
+    </message>
+    <message>
+        <source>Confirm Password</source>
+        <translation>確認密碼</translation>
+    </message>
+    <message>
+        <source>Confirm new password</source>
+        <translation>再次輸入新密碼</translation>
+    </message>
+    <message>
+        <source>Success</source>
+        <translation>成功</translation>
+    </message>
+    <message>
+        <source>Password changed successfully, please login again.</source>
+        <translation>密碼變更成功，請重新登入。</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>確定</translation>
     </message>
 </context>
 <context>

@@ -70,21 +70,6 @@ bool isDecimalDigit(QChar c)
     return c >= QLatin1Char('0') && c <= QLatin1Char('9');
 }
 
-// "Physical size: 1080x2400", possibly followed by an "Override size:" line.
-QSize parseScreenSize(QString output)
-{
-    output.remove(QStringLiteral("Physical size: "));
-    const QString firstLine = output.trimmed().section(QLatin1Char('\n'), 0, 0).trimmed();
-    const QStringList pieces = firstLine.split(QLatin1Char('x'), Qt::KeepEmptyParts);
-    bool ok = false;
-    int width = pieces.value(0).toInt(&ok, 10);
-    if (!ok)
-        width = 0;
-    int height = pieces.value(1).toInt(&ok, 10);
-    if (!ok)
-        height = 0;
-    return QSize(width, height);
-}
 } // namespace
 
 QString ADBRunner::adbExecutablePath()
@@ -323,25 +308,56 @@ DeviceInfo ADBRunner::getDeviceInfo(const QString &serial)
 
 QString ADBRunner::getDeviceIp(const QString &serial)
 {
+    const QString shell = QStringLiteral("shell");
+    QString ip = parseIpAddrAddress(runCommand(onDevice(serial, {shell, "ip addr show wlan0"})));
+    if (!ip.isEmpty())
+        return ip;
+    ip = parseIfconfigAddress(runCommand(onDevice(serial, {shell, "ifconfig wlan0"})));
+    if (!ip.isEmpty())
+        return ip;
+    ip = parsePropertyAddress(
+        runCommand(onDevice(serial, {shell, "getprop", "dhcp.wlan0.ipaddress"})));
+    if (!ip.isEmpty())
+        return ip;
+    return parseIpAddrAddress(runCommand(onDevice(serial, {shell, "ip addr show eth0"})));
+}
+
+// "Physical size: 1080x2400", possibly followed by an "Override size:" line.
+QSize ADBRunner::parseScreenSize(QString output)
+{
+    output.remove(QStringLiteral("Physical size: "));
+    const QString firstLine = output.trimmed().section(QLatin1Char('\n'), 0, 0).trimmed();
+    const QStringList pieces = firstLine.split(QLatin1Char('x'), Qt::KeepEmptyParts);
+    bool ok = false;
+    int width = pieces.value(0).toInt(&ok, 10);
+    if (!ok)
+        width = 0;
+    int height = pieces.value(1).toInt(&ok, 10);
+    if (!ok)
+        height = 0;
+    return QSize(width, height);
+}
+
+QString ADBRunner::parseIpAddrAddress(const QString &output)
+{
     static const QRegularExpression ipAddr(
         QStringLiteral("inet\\s+(\\d{1,3}\\.\\d{1,3}\\.\\d{1,3}\\.\\d{1,3})"));
+    return firstCapture(output, ipAddr);
+}
+
+QString ADBRunner::parseIfconfigAddress(const QString &output)
+{
     static const QRegularExpression ifconfig(
         QStringLiteral("inet\\s+(?:addr:)?(\\d{1,3}\\.\\d{1,3}\\.\\d{1,3}\\.\\d{1,3})"));
+    return firstCapture(output, ifconfig);
+}
+
+QString ADBRunner::parsePropertyAddress(const QString &output)
+{
     static const QRegularExpression wholeAddress(
         QStringLiteral("^\\d{1,3}\\.\\d{1,3}\\.\\d{1,3}\\.\\d{1,3}$"));
-    const QString shell = QStringLiteral("shell");
-
-    QString ip = firstCapture(runCommand(onDevice(serial, {shell, "ip addr show wlan0"})), ipAddr);
-    if (!ip.isEmpty())
-        return ip;
-    ip = firstCapture(runCommand(onDevice(serial, {shell, "ifconfig wlan0"})), ifconfig);
-    if (!ip.isEmpty())
-        return ip;
-    const QString dhcp =
-        runCommand(onDevice(serial, {shell, "getprop", "dhcp.wlan0.ipaddress"})).trimmed();
-    if (wholeAddress.match(dhcp).hasMatch())
-        return dhcp;
-    return firstCapture(runCommand(onDevice(serial, {shell, "ip addr show eth0"})), ipAddr);
+    const QString value = output.trimmed();
+    return wholeAddress.match(value).hasMatch() ? value : QString();
 }
 
 bool ADBRunner::tcpip(const QString &serial, quint16 port)

@@ -3,6 +3,7 @@
 #include "deviceinfo.h"
 
 #include <QList>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 
@@ -59,6 +60,16 @@ public:
     static QList<ADBDeviceInfo> parseDevices(const QString &text);
     static DeviceInfo getDeviceInfo(const QString &serial);
     static QString getDeviceIp(const QString &serial);
+
+    // The readers of phone output behind getDeviceInfo and getDeviceIp; they never fail.
+    // "wm size" output to a size (0 for a missing number).
+    static QSize parseScreenSize(QString output);
+    // The first IPv4 address of "ip addr show" output, or of "ifconfig" output (which may
+    // write "inet addr:"); empty when there is none.
+    static QString parseIpAddrAddress(const QString &output);
+    static QString parseIfconfigAddress(const QString &output);
+    // A property value that is an IPv4 address as a whole (after trimming), or empty.
+    static QString parsePropertyAddress(const QString &output);
 
     static bool tcpip(const QString &serial, quint16 port);
     static bool connect(const QString &serial, const QString &ip, quint16 port);

@@ -5,10 +5,13 @@
 #include "version.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QJsonObject>
 #include <QLocale>
 #include <QMutexLocker>
 #include <QStandardPaths>
+#include <QTemporaryFile>
 #include <QThread>
 
 namespace {
@@ -173,4 +176,20 @@ void AppConfig::sync()
 QString AppConfig::desktopFolder(const QString &subfolder)
 {
     return QStandardPaths::writableLocation(QStandardPaths::DesktopLocation) + subfolder;
+}
+
+QString AppConfig::folderProblem(const QString &path) const
+{
+    if (path.trimmed().isEmpty())
+        return tr("No folder is given.");
+    const QFileInfo info(path);
+    if (info.exists() && !info.isDir())
+        return tr("A file of that name is in the way.");
+    if (!info.exists() && !QDir().mkpath(path))
+        return tr("The folder cannot be created.");
+    // Permission bits do not tell (an administrator, a read-only disk): try a real file.
+    QTemporaryFile probe(QDir(path).filePath(QStringLiteral(".parvix-write-check-XXXXXX")));
+    if (!probe.open())
+        return tr("The folder is not writable.");
+    return QString();
 }

@@ -53,6 +53,10 @@ public:
 
     Q_INVOKABLE void sync();
 
+    // Why a folder typed into the settings cannot hold the application's files: an empty
+    // text when it can (creating it if it was missing), else a reason for the user.
+    Q_INVOKABLE QString folderProblem(const QString &path) const;
+
 signals:
     void appSettingChanged(const QString &key, const QString &value);
     void appInfoChanged();

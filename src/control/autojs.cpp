@@ -190,21 +190,26 @@ void Autojs::sendCommand(const QJsonObject &command)
 void Autojs::readReplies()
 {
     m_receiveBuffer.append(m_socket->readAll());
-    while (m_receiveBuffer.size() >= kReplyHeaderSize) {
-        const quint32 length = qFromBigEndian<quint32>(m_receiveBuffer.constData());
-        const quint32 kind = qFromBigEndian<quint32>(m_receiveBuffer.constData() + 4);
+    // hello, command, bytes_command and log need no answer; reading keeps the line drained.
+    parseReplies(m_receiveBuffer);
+}
+
+QStringList Autojs::parseReplies(QByteArray &buffer)
+{
+    QStringList types;
+    while (buffer.size() >= kReplyHeaderSize) {
+        const quint32 length = qFromBigEndian<quint32>(buffer.constData());
+        const quint32 kind = qFromBigEndian<quint32>(buffer.constData() + 4);
         if (length > kMaxReplyLength) {
-            m_receiveBuffer.clear();
-            return;
+            buffer.clear();
+            break;
         }
-        if (quint64(m_receiveBuffer.size()) < quint64(kReplyHeaderSize) + length)
-            return;
-        const QByteArray payload = m_receiveBuffer.mid(kReplyHeaderSize, qsizetype(length));
-        m_receiveBuffer.remove(0, kReplyHeaderSize + qsizetype(length));
-        if (kind == kJsonMessageKind) {
-            // hello, command, bytes_command and log need no answer; reading keeps the line drained.
-            const QString type = QJsonDocument::fromJson(payload).object().value("type").toString();
-            Q_UNUSED(type)
-        }
+        if (quint64(buffer.size()) < quint64(kReplyHeaderSize) + length)
+            break;
+        const QByteArray payload = buffer.mid(kReplyHeaderSize, qsizetype(length));
+        buffer.remove(0, kReplyHeaderSize + qsizetype(length));
+        if (kind == kJsonMessageKind)
+            types.append(QJsonDocument::fromJson(payload).object().value("type").toString());
     }
+    return types;
 }

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include "usermessage.h"
 
@@ -34,6 +35,10 @@ public:
     static QByteArray frame(const QByteArray &jsonText);
     // The script name sent with a run command: the file name up to its first dot.
     static QString scriptName(const QString &path);
+    // Takes every complete reply frame (8-byte header: length and kind, big-endian) off the
+    // front of the buffer and returns the "type" of each JSON reply among them. A length no
+    // reply can have means the stream is out of step: the buffer is then emptied.
+    static QStringList parseReplies(QByteArray &buffer);
 
 signals:
     void runningStatusChanged();

@@ -6,6 +6,7 @@
 #include "filenames.h"
 #include "keymapping.h"
 
+#include <QDir>
 #include <QFont>
 #include <QFutureWatcher>
 #include <QImage>
@@ -272,13 +273,13 @@ void Controller::processMouseEvent(qulonglong pointerId, int eventType, double x
 
 void Controller::playBuiltInSwipe(const QPointF &start, const QPointF &end, int steps)
 {
-    const quint64 id = ControlMsg::kGenericFingerPointerId;
+    constexpr quint64 id = ControlMsg::kGenericFingerPointerId;
     processMouseEvent(id, kMousePress, start.x(), start.y(), kPrimaryButton, kPrimaryButton);
     auto *timer = new QTimer(this);
     timer->setTimerType(Qt::PreciseTimer);
     timer->setInterval(kSwipeTickMs);
     auto counter = std::make_shared<int>(0);
-    connect(timer, &QTimer::timeout, this, [this, timer, counter, start, end, steps, id] {
+    connect(timer, &QTimer::timeout, this, [this, timer, counter, start, end, steps] {
         if (*counter < steps) {
             ++*counter;
             const QPointF p = interpolate(start, end, *counter, steps);
@@ -713,8 +714,10 @@ void Controller::setWallpaper(QString nickname, int width, int height)
 {
     if (!m_target)
         return;
-    const QString path = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation) + "/" +
-                         FileNames::fit(QStringLiteral("wallpaper_") + nickname, ".png");
+    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    QDir().mkpath(desktop); // a fresh account may have no desktop folder yet
+    const QString path =
+        desktop + "/" + FileNames::fit(QStringLiteral("wallpaper_") + nickname, ".png");
 
     QImage image(width, height, QImage::Format_RGB32);
     if (image.isNull())

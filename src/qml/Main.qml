@@ -18,21 +18,11 @@ ApplicationWindow {
     title: qsTr("Vodav Evodo")
     color: Theme.backgroundBlack
 
-    // Opens one of the window's dialogs by name ("DeviceScanDialog"); a dialog that is not
-    // built yet does nothing.
+    // Opens one of the window's dialogs by name ("DeviceScanDialog").
     function openDialog(name: string) {
         const host = dialogHosts[name]
-        if (host && host.open({}))
-            return
-        if (name === "DeviceScanDialog")
-            scanAndAddAll()
-    }
-
-    // Until the scan dialog is part of the build: every phone adb lists joins the current group.
-    property bool addAfterScan: false
-    function scanAndAddAll() {
-        addAfterScan = true
-        deviceGroupManager.scanDevices()
+        if (host)
+            host.open({})
     }
 
     readonly property var dialogHosts: ({
@@ -50,18 +40,11 @@ ApplicationWindow {
 
     DeviceGroupManager {
         id: deviceGroupManager
-        onIsScanningChanged: {
-            if (isScanning || !root.addAfterScan)
-                return
-            root.addAfterScan = false
-            if (root.currentGroup && availableDeviceInfos.length > 0)
-                root.currentGroup.addDevices(availableDeviceInfos)
-        }
     }
 
     header: Rectangle {
         height: 44
-        color: "#222222"
+        color: Theme.headerBar
 
         RowLayout {
             anchors.fill: parent
@@ -187,6 +170,30 @@ ApplicationWindow {
         buttonText: qsTr("OK")
     }
 
+    // A data file that could not be read or saved: told once, with what was kept.
+    PXAlert {
+        id: storeErrorAlert
+        objectName: "storeErrorAlert"
+        width: 480
+        height: implicitHeight
+        alertTitle: qsTr("Data File Problem")
+        alertMessage: StoreErrors.messages.join("<br/><br/>")
+        titleColor: Theme.textRed
+        borderColor: Theme.error
+        onClosed: StoreErrors.clearMessages()
+    }
+    Connections {
+        target: StoreErrors
+        function onStoreError() {
+            storeErrorAlert.open()
+        }
+    }
+    Component.onCompleted: {
+        // Problems found while the stores loaded, before this window existed.
+        if (StoreErrors.messages.length > 0)
+            storeErrorAlert.open()
+    }
+
     DialogHost {
         id: scanDialog
         source: "dialogs/DeviceScanDialog.qml"
@@ -222,7 +229,10 @@ ApplicationWindow {
     DialogHost {
         id: loginDialog
         source: "account/MemberLoginDialog.qml"
-        onCreated: dialog => dialog.switchToRegister.connect(() => root.openDialog("MemberRegisterDialog"))
+        onCreated: dialog => {
+            dialog.switchToRegister.connect(() => root.openDialog("MemberRegisterDialog"))
+            dialog.loggedIn.connect(() => root.openDialog("UserProfileDialog"))
+        }
     }
     DialogHost {
         id: registerDialog

@@ -33,6 +33,15 @@ QtObject {
     readonly property color danger: ColorManager.danger
     readonly property color info: ColorManager.info
 
+    // Fixed shades of the window's chrome that the colour manager does not name.
+    readonly property color headerBar: "#222222"
+    readonly property color hoverFill: "#555555"
+    readonly property color hoverBorder: "#777777"
+    readonly property color selectedBorder: "#4CAF50"
+    readonly property color overlayFill: "#DD000000"
+    readonly property color fpsFill: "#80000000"
+    readonly property color coordinateVeil: "#a04c4b3b"
+
     readonly property int controlButtonsWidth: 35
     readonly property int headerFont: 16
     readonly property int titleFont: 14

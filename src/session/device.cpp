@@ -633,9 +633,13 @@ void Device::setIsBigView(bool isBigView)
 
 void Device::setNickName(QString nickname)
 {
-    DeviceSettings::instance()->setDeviceNickname(m_adbConnectionSerial, nickname);
+    DeviceSettings *settings = DeviceSettings::instance();
+    settings->setDeviceNickname(m_adbConnectionSerial, nickname);
     // The tile and the list show the name whether or not the phone streams.
     emit nickNameChanged();
+    // A name the store refused (too long, store full) must not reach the phone's wallpaper.
+    if (settings->getDeviceNickname(m_adbConnectionSerial) != nickname)
+        return;
     if (m_controller)
         m_controller->setWallpaper(nickname, m_deviceInfo.screen_size.width(),
                                    m_deviceInfo.screen_size.height());

@@ -3,9 +3,13 @@
 #include "appconfig.h"
 #include "testregistry.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QLocale>
+#include <QSet>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
 
@@ -89,6 +93,40 @@ private slots:
         AppConfig restarted(nullptr);
         QCOMPARE(restarted.getVideoSavePath(), QStringLiteral("/media/videos"));
         QCOMPARE(restarted.getLocale(), QString());
+    }
+    // The check behind Save in the settings dialog: usable folders pass (missing ones are
+    // made), and each kind of unusable one gets its own reason.
+    void folderProblems()
+    {
+        AppConfig config(nullptr);
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        QCOMPARE(config.folderProblem(dir.path()), QString());
+        QVERIFY(QDir(dir.path())
+                    .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
+                    .isEmpty()); // the write probe leaves nothing behind
+        const QString nested = dir.filePath("new/deeper");
+        QCOMPARE(config.folderProblem(nested), QString());
+        QVERIFY(QFileInfo(nested).isDir());
+
+        const QString empty = config.folderProblem("  ");
+        QFile file(dir.filePath("plain"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        const QString fileInTheWay = config.folderProblem(file.fileName());
+        const QString cannotCreate = config.folderProblem(file.fileName() + "/sub");
+        QVERIFY(!empty.isEmpty());
+        QVERIFY(!fileInTheWay.isEmpty());
+        QVERIFY(!cannotCreate.isEmpty());
+        QCOMPARE(QSet<QString>({empty, fileInTheWay, cannotCreate}).size(), 3);
+
+        // Even an administrator cannot write into /proc, so permission bits are not enough.
+        if (!QFileInfo(QStringLiteral("/proc/self")).isDir())
+            QSKIP("no /proc on this system");
+        const QString notWritable = config.folderProblem(QStringLiteral("/proc"));
+        QVERIFY(!notWritable.isEmpty());
+        QVERIFY(notWritable != cannotCreate);
+        QCOMPARE(config.folderProblem(QStringLiteral("/proc/parvix-folder")), cannotCreate);
     }
 };
 

@@ -72,6 +72,11 @@ try:
     # The right panel's scan button (centre of the panel right of the 300 px list).
     click(300 + (1480 - 300) // 2, 44 + (800 - 44) // 2)
     time.sleep(4)
+    # The scan dialog (800 x 600, centred in the window): "Select All", then "Add to Group".
+    click(340 + 24, 100 + 109)
+    time.sleep(0.5)
+    click(340 + 800 - 66, 100 + 600 - 26)
+    time.sleep(2)
     # "Start All", the first button of the grid's header, where a 1480 x 800 window puts it.
     click(775, 73)
     wait_for(lambda: all(log_of(sim_home, s) is not None for s in serials), 5, "phones")

@@ -1,5 +1,6 @@
 // Qt Quick tests of the interface: the real module "Parvix" over a fleet of virtual phones.
 // Every run gets a private home folder, so groups, settings and nicknames start empty.
+#include "storeerrors.h"
 #include "testsupport.h"
 #include "typeregistration.h"
 #include "virtualfleet.h"
@@ -38,6 +39,12 @@ public:
         for (const QJsonObject &entry : m_fleet->controlLog(serial))
             log << entry.toVariantMap();
         return log;
+    }
+
+    // A data-file problem as the stores report it, from any thread.
+    Q_INVOKABLE void reportStoreError(const QString &message) const
+    {
+        StoreErrors::instance()->report(message);
     }
 
     // Every QML file of the module, as qrc URLs.

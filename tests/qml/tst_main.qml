@@ -2,8 +2,8 @@ import QtQuick
 import QtTest
 import Parvix
 
-// The main window's menus: items in order, the Member menu shows one entry, and entries whose
-// dialogs are not part of the build do nothing instead of throwing.
+// The main window's menus: items in order, the Member menu shows one entry, every entry opens
+// without throwing; data-file problems reach the user in an alert.
 FleetTestCase {
     id: testCase
     name: "Main"
@@ -44,6 +44,23 @@ FleetTestCase {
             for (const item of findChild(main, name).menuItems)
                 if (item.action)
                     item.action()
+        main.close()
+    }
+
+    function test_storeProblemsAreShownOnce() {
+        fleet.reportStoreError("found before the window")
+        const main = createTemporaryObject(mainComponent, testCase)
+        const alert = findChild(main, "storeErrorAlert")
+        verify(alert)
+        tryVerify(() => alert.opened, 3000, "problems from loading are shown when the window opens")
+        verify(alert.alertMessage.indexOf("found before the window") >= 0)
+        alert.close()
+        tryCompare(StoreErrors.messages, "length", 0, 3000, "closing the alert dismisses them")
+
+        fleet.reportStoreError("a save failed")
+        tryVerify(() => alert.opened, 3000, "a later problem opens the alert again")
+        compare(alert.alertMessage, "a save failed")
+        alert.close()
         main.close()
     }
 

@@ -8,6 +8,7 @@
 #include "controller.h"
 #include "device.h"
 #include "devicegroup.h"
+#include "devicesettings.h"
 #include "fakeadb.h"
 #include "scrcpyserver.h"
 #include "serverparams.h"
@@ -362,6 +363,25 @@ private slots:
         QCOMPARE(m_group->deviceCount(), 1);
         const QByteArray listing = ADBRunner::runCommand({"devices", "-l"}).toUtf8();
         QVERIFY2(listing.contains("192.168.50.101:5555"), listing.constData());
+    }
+
+    void aRefusedNicknameLeavesTheWallpaperAlone()
+    {
+        Device *device = addDevice(kFirst);
+        device->startScrcpySession();
+        QTRY_VERIFY_WITH_TIMEOUT(streaming(device), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(device->deviceInfo().screen_size.isValid(), 10000);
+        const QStringList push = {"-s", kFirst, "push"};
+
+        device->setNickName(QStringLiteral("Desk"));
+        QTRY_COMPARE_WITH_TIMEOUT(adbCalls(push).size(), 2, 10000); // the server, the wallpaper
+        device->setNickName(QString(DeviceSettings::kMaxNicknameLength + 1, QLatin1Char('n')));
+        QCOMPARE(device->nickname(), QStringLiteral("Desk"));
+        device->setNickName(QStringLiteral("Desk 2"));
+        // The next accepted name is pushed; the refused one never was.
+        QTRY_COMPARE_WITH_TIMEOUT(adbCalls(push).size(), 3, 10000);
+        for (const AdbCall &call : adbCalls(push))
+            QVERIFY2(!call.args.join(' ').contains("nnnn"), qPrintable(call.args.join(' ')));
     }
 };
 

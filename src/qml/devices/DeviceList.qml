@@ -141,9 +141,9 @@ Rectangle {
                         }
                         background: Rectangle {
                             radius: 3
-                            color: expandButton.hovered ? "#555555" : "transparent"
+                            color: expandButton.hovered ? Theme.hoverFill : "transparent"
                             border.width: expandButton.hovered ? 1 : 0
-                            border.color: "#777777"
+                            border.color: Theme.hoverBorder
                         }
                     }
                 }
@@ -170,7 +170,7 @@ Rectangle {
                     radius: 2
                     color: selected ? Theme.backgroundBlackGreen : Theme.backgroundDarkGray
                     border.width: selected ? 2 : 0
-                    border.color: "#4CAF50"
+                    border.color: Theme.selectedBorder
 
                     MouseArea {
                         objectName: "rowArea"

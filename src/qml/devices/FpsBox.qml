@@ -10,7 +10,7 @@ Rectangle {
     width: 50
     height: 20
     radius: 3
-    color: "#80000000"
+    color: Theme.fpsFill
 
     Text {
         anchors.centerIn: parent

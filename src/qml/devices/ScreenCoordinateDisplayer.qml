@@ -5,7 +5,7 @@ import QtQuick
 Rectangle {
     id: overlay
 
-    color: "#a04c4b3b"
+    color: Theme.coordinateVeil
     visible: false
 
     readonly property alias mouseX: tracker.mouseX
@@ -46,9 +46,9 @@ Rectangle {
         width: 120
         height: 30
         radius: 4
-        color: "#DD000000"
+        color: Theme.overlayFill
         border.width: 1
-        border.color: "#FFD700"
+        border.color: Theme.warning
         x: Math.max(5, Math.min(tracker.mouseX + 15, overlay.width - width - 5))
         y: Math.max(5, Math.min(tracker.mouseY + 15, overlay.height - height - 5))
 

@@ -1,0 +1,217 @@
+pragma ComponentBehavior: Bound
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Dialogs
+import QtQuick.Layouts
+import Parvix
+
+// Language and the six data folders. Edits stay in the dialog until Save; a changed folder
+// that cannot be created or written is reported then, and nothing is stored.
+PXDialog {
+    id: root
+
+    // The edited values, loaded each time the dialog is about to show.
+    property string editedLocale: ""
+    property var folders: ({})
+
+    // key: the AppConfig getter and setter names after "get"/"set".
+    readonly property var folderRows: [
+        { key: "VideoSavePath", label: qsTr("Video save path"),
+          chooserTitle: qsTr("Select video save path") },
+        { key: "ScreenshotSavePath", label: qsTr("Screenshot save path"),
+          chooserTitle: qsTr("Select screenshot save path") },
+        { key: "KeyMappingSavePath", label: qsTr("KeyMapping save path"),
+          chooserTitle: qsTr("Select KeyMapping save path") },
+        { key: "CommonPhraseSavePath", label: qsTr("Common Phrase save path"),
+          chooserTitle: qsTr("Select Common Phrase save path") },
+        { key: "DeviceNicknameSavePath", label: qsTr("Device Nickname save path"),
+          chooserTitle: qsTr("Select Device Nickname save path") },
+        { key: "DeviceGroupSavePath", label: qsTr("Device Group save path"),
+          chooserTitle: qsTr("Select Device Group save path") }
+    ]
+
+    title: qsTr("Application Settings")
+    width: 600
+    height: 550
+    showCloseButton: false
+
+    // Each language is named in its own script.
+    function languageLabel(value: string): string {
+        if (value === "zh_TW")
+            return "繁體中文"
+        if (value === "en_US")
+            return "English"
+        return "简体中文"
+    }
+
+    function setFolder(key: string, path: string) {
+        const copy = Object.assign({}, folders)
+        copy[key] = path
+        folders = copy
+    }
+
+    function load() {
+        editedLocale = AppConfig.getLocale()
+        const loaded = {}
+        for (const row of folderRows)
+            loaded[row.key] = AppConfig["get" + row.key]()
+        folders = loaded
+    }
+
+    // "label: reason" lines for the changed folders that cannot be used.
+    function folderProblems(): list<string> {
+        const problems = []
+        for (const row of folderRows) {
+            const path = folders[row.key]
+            if (path === AppConfig["get" + row.key]())
+                continue
+            const problem = AppConfig.folderProblem(path)
+            if (problem !== "")
+                problems.push(row.label + ": " + problem)
+        }
+        return problems
+    }
+
+    function save(): bool {
+        const problems = folderProblems()
+        if (problems.length > 0) {
+            errorAlert.alertMessage = problems.join("<br/>")
+            errorAlert.open()
+            return false
+        }
+        AppConfig.setLocale(editedLocale)
+        for (const row of folderRows)
+            AppConfig["set" + row.key](folders[row.key])
+        AppConfig.sync()
+        close()
+        restartAlert.open()
+        return true
+    }
+
+    onAboutToShow: load()
+
+    footerButtons: [
+        PXButton {
+            objectName: "cancelButton"
+            text: qsTr("Cancel")
+            onClicked: root.close()
+        },
+        PXButton {
+            objectName: "saveButton"
+            text: qsTr("Save")
+            onClicked: root.save()
+        }
+    ]
+
+    ScrollView {
+        anchors.fill: parent
+        anchors.margins: 4
+        contentWidth: availableWidth
+        clip: true
+
+        ColumnLayout {
+            width: parent.width
+            spacing: 10
+
+            RowLayout {
+                Layout.fillWidth: true
+                spacing: 10
+
+                Text {
+                    Layout.fillWidth: true
+                    text: qsTr("Language")
+                    color: Theme.textWhite
+                    font.pixelSize: Theme.titleFont
+                }
+
+                MenuButton {
+                    objectName: "languageButton"
+                    Layout.preferredWidth: 120
+                    text: root.languageLabel(root.editedLocale)
+                    menuItems: [
+                        { label: "简体中文", action: () => root.editedLocale = "zh_CN" },
+                        { label: "繁體中文", action: () => root.editedLocale = "zh_TW" },
+                        { label: "English", action: () => root.editedLocale = "en_US" }
+                    ]
+                }
+            }
+
+            Repeater {
+                model: root.folderRows
+
+                delegate: ColumnLayout {
+                    id: folderRow
+                    objectName: "folderRow"
+                    required property var modelData
+                    readonly property alias field: pathField
+
+                    Layout.fillWidth: true
+                    spacing: 6
+
+                    Rectangle {
+                        Layout.fillWidth: true
+                        Layout.preferredHeight: 1
+                        color: Theme.borderDarkGray
+                    }
+
+                    Text {
+                        text: folderRow.modelData.label
+                        color: Theme.textWhite
+                        font.pixelSize: Theme.contentFont
+                    }
+
+                    RowLayout {
+                        Layout.fillWidth: true
+                        spacing: 8
+
+                        PXTextField {
+                            id: pathField
+                            objectName: "pathField"
+                            text: root.folders[folderRow.modelData.key] || ""
+                            onTextEdited: root.setFolder(folderRow.modelData.key, text)
+                        }
+
+                        PXButton {
+                            text: qsTr("Browse...")
+                            onClicked: {
+                                folderChooser.key = folderRow.modelData.key
+                                folderChooser.title = folderRow.modelData.chooserTitle
+                                folderChooser.open()
+                            }
+                        }
+                    }
+                }
+            }
+        }
+    }
+
+    FolderDialog {
+        id: folderChooser
+        property string key: ""
+        onAccepted: {
+            let path = selectedFolder.toString()
+            if (path.startsWith("file://"))
+                path = path.substring(7)
+            root.setFolder(key, decodeURIComponent(path))
+        }
+    }
+
+    PXAlert {
+        id: errorAlert
+        objectName: "folderErrorAlert"
+        parent: Overlay.overlay
+        height: 220
+        alertTitle: qsTr("Error")
+        titleColor: Theme.textRed
+        buttonText: qsTr("OK")
+    }
+
+    PXAlert {
+        id: restartAlert
+        objectName: "restartAlert"
+        parent: Overlay.overlay
+        alertTitle: qsTr("Success")
+        alertMessage: qsTr("Please restart the application to apply the changes.")
+        buttonText: qsTr("OK")
+    }
+}

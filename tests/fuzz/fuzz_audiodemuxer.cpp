@@ -1,0 +1,63 @@
+// The audio connection in reads of any sizes, with and without the device-name field:
+// the demuxer must hand on exactly the packets it hands on when everything arrives in
+// one read.
+#include "audiodemuxer.h"
+#include "fuzzsupport.h"
+#include "packetlog.h"
+
+extern "C" {
+#include <libavutil/avutil.h>
+}
+
+namespace {
+using Demuxer = LoggingDemuxer<AudioDemuxer>;
+
+void run(Demuxer &demuxer, Fuzz::FeedDevice &socket, const QList<QByteArray> &reads)
+{
+    for (const QByteArray &bytes : reads)
+        socket.feed(bytes);
+    for (qsizetype before = -1; before != demuxer.packets.size();) {
+        before = demuxer.packets.size();
+        Fuzz::drainEvents(1);
+    }
+}
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    Fuzz::initApplication(false);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const Fuzz::ChunkedInput input = Fuzz::ChunkedInput::split(data, size);
+    // Bit 4 of the first byte: the connection is the session's first and opens with the
+    // device name.
+    const bool nameFieldFirst = size > 0 && (data[0] & 0x10);
+
+    Fuzz::FeedDevice wholeSocket;
+    Demuxer whole(&wholeSocket, nullptr, nullptr, nameFieldFirst);
+    run(whole, wholeSocket, {input.stream});
+
+    Fuzz::FeedDevice pieceSocket;
+    Demuxer pieces(&pieceSocket, nullptr, nullptr, nameFieldFirst);
+    run(pieces, pieceSocket, input.reads());
+
+    const int headerSize =
+        (nameFieldFirst ? AudioDemuxer::NameFieldSize : 0) + AudioDemuxer::CodecIdSize;
+    FUZZ_CHECK(whole.isHeaderRead() == (input.stream.size() >= headerSize), {});
+    FUZZ_CHECK(pieces.isHeaderRead() == whole.isHeaderRead(), {});
+    FUZZ_CHECK(pieces.deviceName() == whole.deviceName(), pieces.deviceName());
+    FUZZ_CHECK(pieces.codecId() == whole.codecId(), {});
+    FUZZ_CHECK(pieces.packets.size() == whole.packets.size(),
+               QStringLiteral("%1 vs %2").arg(pieces.packets.size()).arg(whole.packets.size()));
+    for (qsizetype i = 0; i < whole.packets.size(); ++i) {
+        const LoggedPacket &packet = whole.packets.at(i);
+        FUZZ_CHECK(pieces.packets.at(i) == packet, QString::number(i));
+        FUZZ_CHECK(packet.data.size() >= 1 && packet.data.size() <= input.stream.size(), {});
+        FUZZ_CHECK(packet.pts == packet.dts, {});
+        FUZZ_CHECK((packet.flags & AV_PKT_FLAG_KEY) == 0, {});
+    }
+    return 0;
+}

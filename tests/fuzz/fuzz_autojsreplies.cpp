@@ -1,0 +1,49 @@
+// What the AutoJS app writes back, in reads of any sizes. Until a length no reply can have
+// empties the buffer, the reader must find the same replies as when everything arrives in
+// one read; after that a later read starts afresh, so the replies of the single read are a
+// prefix of those of the pieces.
+#include "autojs.h"
+#include "fuzzsupport.h"
+
+#include <QtEndian>
+
+namespace {
+QStringList readAll(const QList<QByteArray> &reads, QByteArray *rest)
+{
+    QByteArray buffer;
+    QStringList types;
+    for (const QByteArray &bytes : reads) {
+        buffer.append(bytes);
+        types += Autojs::parseReplies(buffer);
+        // Whatever stays is the start of a frame still arriving.
+        if (buffer.size() >= 8) {
+            const quint32 length = qFromBigEndian<quint32>(buffer.constData());
+            FUZZ_CHECK(quint64(buffer.size()) < 8 + quint64(length), {});
+        }
+    }
+    *rest = buffer;
+    return types;
+}
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    Fuzz::initApplication(false);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const Fuzz::ChunkedInput input = Fuzz::ChunkedInput::split(data, size);
+    QByteArray wholeRest;
+    QByteArray piecesRest;
+    const QStringList whole = readAll({input.stream}, &wholeRest);
+    const QStringList pieces = readAll(input.reads(), &piecesRest);
+
+    FUZZ_CHECK(pieces.size() >= whole.size(),
+               QStringLiteral("%1 vs %2").arg(pieces.size()).arg(whole.size()));
+    for (qsizetype i = 0; i < whole.size(); ++i)
+        FUZZ_CHECK(pieces.at(i) == whole.at(i), QString::number(i));
+    FUZZ_CHECK(input.stream.endsWith(wholeRest) && input.stream.endsWith(piecesRest), {});
+    return 0;
+}

@@ -1,0 +1,55 @@
+// What the phone writes on the control connection, in reads of any sizes. Until the
+// receiver meets bytes it cannot frame, it must apply the same clipboard texts as when
+// everything arrives in one read; after that point a later read starts afresh, so the
+// texts of the single read are a prefix of those of the pieces.
+#include "devicemessagereceiver.h"
+#include "fuzzsupport.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QStringList>
+
+namespace {
+QStringList receive(const QList<QByteArray> &reads, int *pending)
+{
+    Fuzz::FeedDevice socket;
+    DeviceMessageReceiver receiver(nullptr, &socket);
+    QStringList texts;
+    QObject::connect(&receiver, &DeviceMessageReceiver::clipboardReceived,
+                     [&texts](const QString &text) { texts.append(text); });
+    for (const QByteArray &bytes : reads)
+        socket.feed(bytes);
+    *pending = receiver.pendingBytes();
+    return texts;
+}
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    Fuzz::initApplication(true);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const Fuzz::ChunkedInput input = Fuzz::ChunkedInput::split(data, size);
+    int wholePending = 0;
+    int piecesPending = 0;
+    const QStringList whole = receive({input.stream}, &wholePending);
+    const QStringList pieces = receive(input.reads(), &piecesPending);
+
+    FUZZ_CHECK(pieces.size() >= whole.size(),
+               QStringLiteral("%1 vs %2").arg(pieces.size()).arg(whole.size()));
+    for (qsizetype i = 0; i < whole.size(); ++i)
+        FUZZ_CHECK(pieces.at(i) == whole.at(i), QString::number(i));
+    FUZZ_CHECK(wholePending >= 0 && wholePending <= input.stream.size(), {});
+    FUZZ_CHECK(piecesPending >= 0 && piecesPending <= input.stream.size(), {});
+    for (const QString &text : whole) {
+        FUZZ_CHECK(!text.contains(QChar(0)), {});
+        FUZZ_CHECK(text.toUtf8().size() <= qsizetype(DeviceMessageReceiver::kMaxClipboardBytes) * 3,
+                   {});
+    }
+    if (!whole.isEmpty() && whole.size() == pieces.size())
+        FUZZ_CHECK(QGuiApplication::clipboard()->text() == whole.last(), {});
+    return 0;
+}

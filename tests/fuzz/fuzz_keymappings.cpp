@@ -1,0 +1,31 @@
+// "keymappings.json" with any content.
+#include "keymapping.h"
+#include "storeroundtrip.h"
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    Fuzz::initApplication(false);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const QString path = Fuzz::homeFolder() + "/keymappings.json";
+    Fuzz::checkRoundTrip(path, data, size, [&path] {
+        KeyMapping store(path);
+        const QStringList names = store.profileNames();
+        FUZZ_CHECK(names.size() == store.profiles().size(), {});
+        for (const KeyMappingProfile *profile : store.profiles()) {
+            FUZZ_CHECK(profile->getMappings().size() == profile->getMappingCount(), {});
+            for (const KeyMappingEntry &entry : profile->entries()) {
+                // The lookup the controller makes finds the first entry of a key.
+                const KeyMappingEntry *found = profile->findEntry(entry.keyCode, entry.modifiers);
+                FUZZ_CHECK(found && found->keyCode == entry.keyCode, {});
+            }
+        }
+        FUZZ_CHECK(!store.currentProfile() || store.profiles().contains(store.currentProfile()),
+                   {});
+        FUZZ_CHECK(store.saveToFile(), path);
+    });
+    return 0;
+}

@@ -1,0 +1,35 @@
+#pragma once
+// A demuxer that writes down every packet it hands on, for comparing two runs.
+#include <QByteArray>
+#include <QList>
+
+extern "C" {
+#include <libavcodec/packet.h>
+}
+
+struct LoggedPacket
+{
+    QByteArray data;
+    qint64 pts = 0;
+    qint64 dts = 0;
+    int flags = 0;
+
+    bool operator==(const LoggedPacket &other) const
+    {
+        return data == other.data && pts == other.pts && dts == other.dts && flags == other.flags;
+    }
+};
+
+template<class Demuxer> class LoggingDemuxer : public Demuxer
+{
+public:
+    using Demuxer::Demuxer;
+    QList<LoggedPacket> packets;
+
+protected:
+    void handOn(AVPacket *packet) override
+    {
+        packets.append({QByteArray(reinterpret_cast<const char *>(packet->data), packet->size),
+                        packet->pts, packet->dts, packet->flags});
+    }
+};

@@ -1,0 +1,115 @@
+import QtQuick
+import QtTest
+import Parvix
+
+// A test case for the dialogs: group managers over the virtual phones, a way into the items of
+// a dialog, and screenshots in both languages when asked for.
+TestCase {
+    id: base
+
+    when: windowShown
+    width: 1400
+    height: 900
+
+    Component {
+        id: managerComponent
+        DeviceGroupManager {}
+    }
+
+    property int managers: 0
+
+    // A manager over a group file of its own, so each test starts with the "Default Group".
+    function newManager() {
+        AppConfig.setDeviceGroupSavePath(helper.temporaryFolder() + "/groups" + (++managers))
+        return createTemporaryObject(managerComponent, base)
+    }
+
+    // A manager (destroyed after the test) whose current group holds the first `count` phones.
+    function managerWithPhones(count) {
+        verify(helper.fleetValid, "the virtual phones are available")
+        const manager = newManager()
+        manager.scanDevices()
+        tryVerify(() => !manager.isScanning && manager.availableDeviceInfos.length >= count,
+                  20000, "the scan lists the phones")
+        const infos = []
+        for (let i = 0; i < count; ++i)
+            infos.push(manager.availableDeviceInfos[i])
+        const group = manager.currentSelectedGroup
+        verify(group.addDevices(infos))
+        tryCompare(group, "deviceCount", count, 10000)
+        manager.clearAvailableDevices()
+        return manager
+    }
+
+    // Opens the dialog and waits until it is on screen.
+    function openDialog(dialog) {
+        dialog.open()
+        tryVerify(() => dialog.opened, 3000, "the dialog opens")
+        waitForRendering(base)
+        return dialog
+    }
+
+    function closeDialog(dialog) {
+        dialog.close()
+        tryVerify(() => !dialog.visible, 3000, "the dialog closes")
+    }
+
+    // Items of a dialog (its header, content and footer) or of any item, by objectName.
+    function findAll(obj, name, into) {
+        const found = into || []
+        if (!obj)
+            return found
+        if (obj.objectName === name)
+            found.push(obj)
+        let next = []
+        if (obj.children !== undefined)
+            next = obj.children
+        else if (obj.contentItem !== undefined)
+            next = [obj.contentItem, obj.header, obj.footer]
+        for (let i = 0; i < next.length; ++i)
+            findAll(next[i], name, found)
+        return found
+    }
+
+    function find(obj, name) {
+        const found = findAll(obj, name)
+        verify(found.length > 0, "found " + name)
+        return found[0]
+    }
+
+    function visibleAll(obj, name) {
+        return findAll(obj, name).filter(item => item.visible)
+    }
+
+    function click(item) {
+        verify(item.visible, (item.objectName || "item") + " is visible")
+        mouseClick(item)
+    }
+
+    function typeText(field, text) {
+        field.forceActiveFocus()
+        field.selectAll()
+        keyClick(Qt.Key_Delete)
+        for (const c of text)
+            keyClick(c)
+    }
+
+    // Types the text and ends the editing with Return.
+    function enterText(field, text) {
+        typeText(field, text)
+        keyClick(Qt.Key_Return)
+    }
+
+    // With PARVIX_DIALOG_SHOTS set: the window in English and in simplified Chinese.
+    function screenshots(name, dialog) {
+        if (!helper.takingScreenshots)
+            return
+        for (const language of ["", "zh_CN"]) {
+            helper.setLanguage(language)
+            waitForRendering(base)
+            wait(100)
+            helper.saveScreenshot(name + (language === "" ? "_en" : "_zh"))
+        }
+        helper.setLanguage("")
+    }
+}

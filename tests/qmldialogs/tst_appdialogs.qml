@@ -1,0 +1,123 @@
+import QtQuick
+import QtTest
+import Parvix
+
+// The application settings (written only on Save, folders checked) and the about box.
+DialogTestCase {
+    id: testCase
+    name: "AppDialogs"
+
+    Component {
+        id: settingsComponent
+        AppSettingsDialog {}
+    }
+
+    Component {
+        id: aboutComponent
+        AboutDialog {}
+    }
+
+    function fields(dialog) {
+        return visibleAll(dialog, "pathField")
+    }
+
+    function settings() {
+        return [AppConfig.getLocale(), AppConfig.getVideoSavePath(), AppConfig.getScreenshotSavePath(),
+                AppConfig.getKeyMappingSavePath(), AppConfig.getCommonPhraseSavePath(),
+                AppConfig.getDeviceNicknameSavePath(), AppConfig.getDeviceGroupSavePath()]
+    }
+
+    function chooseLanguage(dialog, label) {
+        const button = find(dialog, "languageButton")
+        click(button)
+        const entry = visibleAll(button.menuColumn, "menuEntry").filter(e => e.modelData.label === label)[0]
+        click(entry)
+    }
+
+    function test_cancelLeavesEverything() {
+        const before = settings()
+        const dialog = openDialog(createTemporaryObject(settingsComponent, testCase))
+        screenshots("appsettings", dialog) // a new language makes new rows
+        const rows = fields(dialog)
+        compare(rows.length, 6)
+        compare(rows.map(f => f.text), before.slice(1))
+        typeText(rows[0], "/tmp/elsewhere")
+        chooseLanguage(dialog, "繁體中文")
+        compare(find(dialog, "languageButton").text, "繁體中文")
+        click(find(dialog, "cancelButton"))
+        tryVerify(() => !dialog.visible)
+        compare(settings(), before)
+
+        // The next opening shows the stored values again.
+        openDialog(dialog)
+        compare(fields(dialog)[0].text, before[1])
+        compare(find(dialog, "languageButton").text, dialog.languageLabel(before[0]))
+    }
+
+    function test_saveWritesAndAsksForRestart() {
+        const before = settings()
+        const dialog = openDialog(createTemporaryObject(settingsComponent, testCase))
+        const videos = helper.temporaryFolder() + "/videos/new"
+        const shots = helper.temporaryFolder() + "/shots"
+        typeText(fields(dialog)[0], videos)
+        typeText(fields(dialog)[1], shots)
+        chooseLanguage(dialog, "English")
+        click(find(dialog, "saveButton"))
+        tryVerify(() => !dialog.visible)
+        const alert = findChild(dialog, "restartAlert")
+        tryVerify(() => alert.opened)
+        compare(alert.alertTitle, "Success")
+        compare(alert.alertMessage, "Please restart the application to apply the changes.")
+        screenshots("appsettings_saved", dialog)
+        alert.close()
+        compare(settings(), ["en_US", videos, shots].concat(before.slice(3)))
+        verify(AppConfig.folderProblem(videos) === "", "the new folder exists and takes files")
+
+        AppConfig.setLocale(before[0])
+        AppConfig.setVideoSavePath(before[1])
+        AppConfig.setScreenshotSavePath(before[2])
+    }
+
+    function test_unusableFolderIsReportedNotStored() {
+        const before = settings()
+        const dialog = openDialog(createTemporaryObject(settingsComponent, testCase))
+        typeText(fields(dialog)[2], "/proc/parvix-keymaps")
+        typeText(fields(dialog)[4], "")
+        chooseLanguage(dialog, "简体中文")
+        click(find(dialog, "saveButton"))
+        const alert = findChild(dialog, "folderErrorAlert")
+        tryVerify(() => alert.opened)
+        compare(alert.alertTitle, "Error")
+        compare(alert.alertMessage.split("<br/>"),
+                ["KeyMapping save path: " + AppConfig.folderProblem("/proc/parvix-keymaps"),
+                 "Device Nickname save path: " + AppConfig.folderProblem("")])
+        screenshots("appsettings_error", dialog)
+        alert.close()
+        verify(dialog.opened, "the dialog stays for a correction")
+        compare(settings(), before)
+
+        // Unchanged folders are not checked again; fixed fields let Save through.
+        const keymaps = helper.temporaryFolder() + "/keymaps"
+        typeText(fields(dialog)[2], keymaps)
+        typeText(fields(dialog)[4], before[5])
+        click(find(dialog, "saveButton"))
+        tryVerify(() => !dialog.visible)
+        compare(AppConfig.getLocale(), "zh_CN")
+        compare(AppConfig.getKeyMappingSavePath(), keymaps)
+        findChild(dialog, "restartAlert").close()
+        AppConfig.setLocale(before[0])
+        AppConfig.setKeyMappingSavePath(before[3])
+    }
+
+    function test_about() {
+        const dialog = openDialog(createTemporaryObject(aboutComponent, testCase))
+        compare(find(dialog, "versionText").text, "Version " + AppConfig.currentVersion)
+        verify(find(dialog, "websiteRow").visible)
+        screenshots("about", dialog)
+        keyClick(Qt.Key_Escape)
+        tryVerify(() => !dialog.visible)
+        openDialog(dialog)
+        mouseClick(testCase, 5, 5)
+        tryVerify(() => !dialog.visible, 3000, "a click outside closes it")
+    }
+}

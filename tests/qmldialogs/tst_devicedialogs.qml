@@ -1,0 +1,202 @@
+import QtQuick
+import QtTest
+import Parvix
+
+// The adb command, rename and device information dialogs, and the adb restart.
+DialogTestCase {
+    id: testCase
+    name: "DeviceDialogs"
+
+    Component {
+        id: commandComponent
+        ADBCommandDialog {}
+    }
+
+    Component {
+        id: renameComponent
+        DeviceRenameDialog {}
+    }
+
+    Component {
+        id: infoComponent
+        DeviceInfoDialog {}
+    }
+
+    Component {
+        id: restartComponent
+        ADBRestartDialog {}
+    }
+
+    SignalSpy {
+        id: renamedSpy
+        signalName: "deviceRenamed"
+    }
+
+    function test_commandTitle() {
+        const manager = managerWithPhones(1)
+        const group = manager.currentSelectedGroup
+        const device = group.devicesForRepeater[0]
+        const dialog = createTemporaryObject(commandComponent, testCase)
+        compare(dialog.title, "Unknown - ADB")
+        dialog.device = device
+        compare(dialog.title, device.adbConnectionSerial + " - ADB")
+        device.setNickName("Phone 7")
+        compare(dialog.title, "Phone 7 - ADB")
+        device.setNickName("")
+        dialog.device = null
+        dialog.deviceGroup = group
+        compare(dialog.title, "Default Group - ADB")
+    }
+
+    function test_commandsRunOffTheGuiThread() {
+        const manager = managerWithPhones(2)
+        const group = manager.currentSelectedGroup
+        const device = group.devicesForRepeater[0]
+        const dialog = openDialog(createTemporaryObject(commandComponent, testCase, { device: device }))
+        const output = find(dialog, "outputArea")
+        const input = find(dialog, "inputArea")
+        const execute = find(dialog, "executeButton")
+        compare(output.text, "Command output will be displayed here...")
+
+        // Blank input runs nothing.
+        input.text = "  \n "
+        click(execute)
+        verify(!device.adbCommandRunning)
+
+        input.text = "shell echo hello"
+        click(execute)
+        verify(device.adbCommandRunning, "the command runs in the background")
+        verify(!execute.enabled)
+        verify(find(dialog, "busyIndicator").visible)
+        tryCompare(output, "text", "hello\n", 10000)
+        verify(execute.enabled)
+        verify(!find(dialog, "busyIndicator").visible)
+        screenshots("adbcommand", dialog)
+        closeDialog(dialog)
+
+        // The group's output: numbered blocks, as the blocking call gives them.
+        const groupDialog = openDialog(createTemporaryObject(commandComponent, testCase,
+                                                             { deviceGroup: group }))
+        find(groupDialog, "inputArea").text = "shell echo hi there"
+        click(find(groupDialog, "executeButton"))
+        verify(group.adbCommandRunning)
+        const groupOutput = find(groupDialog, "outputArea")
+        tryVerify(() => groupOutput.text.startsWith("Device 1:"), 10000)
+        compare(groupOutput.text, group.executeADBCommand("shell echo hi there"))
+        verify(groupOutput.text.indexOf("Device 2:") > 0)
+
+        click(find(groupDialog, "clearButton"))
+        compare(groupOutput.text, "")
+        compare(find(groupDialog, "inputArea").text, "")
+    }
+
+    function test_rename() {
+        const manager = managerWithPhones(1)
+        const device = manager.currentSelectedGroup.devicesForRepeater[0]
+        device.setNickName("Desk")
+        const dialog = createTemporaryObject(renameComponent, testCase, { targetDevice: device })
+        renamedSpy.target = dialog
+        renamedSpy.clear()
+        openDialog(dialog)
+        const field = find(dialog, "nameField")
+        compare(field.text, "Desk")
+        compare(field.selectedText, "Desk")
+        verify(field.activeFocus)
+        compare(find(dialog, "serialText").text, device.adbConnectionSerial)
+        compare(find(dialog, "currentNameText").text, "Desk")
+        screenshots("rename", dialog)
+
+        // Blank: OK is off and Return does nothing.
+        typeText(field, "   ")
+        verify(!find(dialog, "okButton").enabled)
+        keyClick(Qt.Key_Return)
+        compare(renamedSpy.count, 0)
+        verify(dialog.opened)
+
+        typeText(field, "  Counter 2 ")
+        keyClick(Qt.Key_Return)
+        compare(renamedSpy.count, 1)
+        compare(renamedSpy.signalArguments[0][0], device)
+        compare(renamedSpy.signalArguments[0][1], "Counter 2")
+        tryVerify(() => !dialog.visible)
+        compare(device.nickname, "Desk", "the dialog leaves the renaming to its owner")
+
+        device.setNickName("")
+        openDialog(dialog)
+        compare(find(dialog, "currentNameText").text, "No Custom Name")
+        compare(find(dialog, "nameField").text, "")
+        click(find(dialog, "cancelButton"))
+        compare(renamedSpy.count, 1)
+    }
+
+    function infoRows(dialog) {
+        const rows = {}
+        for (const row of visibleAll(dialog, "infoRow"))
+            rows[row.label] = row.value
+        return rows
+    }
+
+    function test_deviceInformation() {
+        const dialog = openDialog(createTemporaryObject(infoComponent, testCase))
+        let rows = infoRows(dialog)
+        compare(Object.keys(rows).length, 10)
+        for (const label in rows)
+            compare(rows[label], "Unknown", label + " without a device")
+        closeDialog(dialog)
+
+        const manager = managerWithPhones(1)
+        const device = manager.currentSelectedGroup.devicesForRepeater[0]
+        tryVerify(() => device.deviceInfo.screen_size.width > 0, 10000, "the properties arrive")
+        dialog.device = device
+        openDialog(dialog)
+        rows = infoRows(dialog)
+        compare(rows["Serial Number:"], device.adbConnectionSerial)
+        compare(rows["Screen Size:"], "720x1280px")
+        compare(rows["Device Model:"], device.deviceInfo.model !== "" ? device.deviceInfo.model : "Unknown")
+        verify(/^\d+GB$/.test(rows["Memory Size:"]), rows["Memory Size:"])
+        for (const label in rows)
+            verify(rows[label] !== "" && !rows[label].startsWith("[error]"), label)
+        screenshots("deviceinfo", dialog)
+        compare(dialog.shown("[error] device offline"), "Unknown")
+        compare(dialog.shown("6", "GB"), "6GB")
+        compare(dialog.shown("6gb", "GB"), "6gb")
+    }
+
+    function test_adbRestart() {
+        const manager = newManager()
+        const dialog = openDialog(createTemporaryObject(restartComponent, testCase,
+                                                        { deviceGroupManager: manager }))
+        const icon = find(dialog, "stateIcon")
+        const button = find(dialog, "restartButton")
+        verify(String(icon.source).endsWith("alert-triangle.svg"))
+        compare(find(dialog, "stateText").text, "Restarting ADB will disconnect all connected devices.")
+        screenshots("adbrestart", dialog)
+
+        // In Chinese, a successful restart still shows the success icon.
+        verify(helper.setLanguage("zh_CN"))
+        click(button)
+        verify(manager.restartingADBServer)
+        verify(!button.enabled)
+        verify(!find(dialog, "cancelButton").visible)
+        verify(find(dialog, "busyIndicator").visible)
+        tryVerify(() => dialog.hasResult, 20000, "the restart ends")
+        verify(dialog.succeeded)
+        verify(String(icon.source).endsWith("check-circle.svg"))
+        verify(find(dialog, "stateText").text !== "ADB server restarted successfully", "translated")
+        helper.setLanguage("")
+        compare(find(dialog, "stateText").text, "ADB server restarted successfully")
+        compare(button.text, "Close")
+        screenshots("adbrestart_done", dialog)
+        click(button)
+        tryVerify(() => !dialog.visible)
+
+        // Opening again starts over; a failure shows its own icon and text.
+        openDialog(dialog)
+        verify(!dialog.hasResult)
+        compare(button.text, "Restart ADB Server")
+        dialog.waiting = true
+        manager.adbServerRestartFinished(false)
+        verify(String(icon.source).endsWith("x-circle.svg"))
+        compare(find(dialog, "stateText").text, "Failed to restart ADB server")
+    }
+}

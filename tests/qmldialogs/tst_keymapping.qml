@@ -1,0 +1,237 @@
+import QtQuick
+import QtTest
+import Parvix
+
+// The key-mapping editor: key names, field rules, and add, edit and delete reaching the file.
+DialogTestCase {
+    id: testCase
+    name: "KeyMappingDialog"
+
+    Component {
+        id: dialogComponent
+        KeyMappingDialog {}
+    }
+
+    Component {
+        id: pickerComponent
+        KeyMapProfilePicker {}
+    }
+
+    function savedProfile(name) {
+        const saved = JSON.parse(helper.readFile(KeyMapping.getConfigFilePath()))
+        return saved.profiles[name]
+    }
+
+    function box(dialog, name) {
+        const found = findChild(dialog, name)
+        tryVerify(() => found.opened, 3000, name + " opens")
+        return found
+    }
+
+    function clearProfiles() {
+        for (const name of KeyMapping.profileNames.slice())
+            KeyMapping.removeProfile(name)
+    }
+
+    function test_keyNames() {
+        const dialog = createTemporaryObject(dialogComponent, testCase)
+        const ctrlShift = Qt.ControlModifier | Qt.ShiftModifier
+        compare(dialog.keyDisplayFor(Qt.Key_A, ctrlShift, true), "Cmd+Shift+A")
+        compare(dialog.keyDisplayFor(Qt.Key_A, ctrlShift, false), "Ctrl+Shift+A")
+        compare(dialog.keyDisplayFor(Qt.Key_7, Qt.MetaModifier, true), "Ctrl+7")
+        compare(dialog.keyDisplayFor(Qt.Key_7, Qt.MetaModifier, false), "Meta+7")
+        compare(dialog.keyDisplayFor(Qt.Key_Z, Qt.ControlModifier | Qt.MetaModifier | Qt.AltModifier
+                                     | Qt.ShiftModifier, false), "Ctrl+Meta+Alt+Shift+Z")
+        compare(dialog.keyDisplayFor(Qt.Key_F13, 0, false), "Key_" + Qt.Key_F13)
+        const named = [[Qt.Key_Space, "Space"], [Qt.Key_Minus, "-"], [Qt.Key_Equal, "="],
+                       [Qt.Key_BracketLeft, "["], [Qt.Key_BracketRight, "]"], [Qt.Key_Backslash, "\\"],
+                       [Qt.Key_Semicolon, ";"], [Qt.Key_Apostrophe, "'"], [Qt.Key_Comma, ","],
+                       [Qt.Key_Period, "."], [Qt.Key_Slash, "/"], [Qt.Key_QuoteLeft, "`"],
+                       [Qt.Key_Escape, "Esc"], [Qt.Key_Tab, "Tab"], [Qt.Key_Return, "Enter"],
+                       [Qt.Key_Backspace, "Backspace"], [Qt.Key_Delete, "Delete"],
+                       [Qt.Key_Insert, "Insert"], [Qt.Key_Home, "Home"], [Qt.Key_End, "End"],
+                       [Qt.Key_PageUp, "PageUp"], [Qt.Key_PageDown, "PageDown"], [Qt.Key_Left, "Left"],
+                       [Qt.Key_Right, "Right"], [Qt.Key_Up, "Up"], [Qt.Key_Down, "Down"],
+                       [Qt.Key_F1, "F1"], [Qt.Key_F12, "F12"], [Qt.Key_0, "0"], [Qt.Key_9, "9"],
+                       [Qt.Key_Q, "Q"]]
+        for (const [key, text] of named)
+            compare(dialog.keyDisplayFor(key, 0, false), text)
+        compare(dialog.keyDisplayFor(Qt.Key_Enter, 0, false), "Key_" + Qt.Key_Enter)
+    }
+
+    function test_addEditDeleteRoundTrip() {
+        clearProfiles()
+        const dialog = openDialog(createTemporaryObject(dialogComponent, testCase))
+        verify(!find(dialog, "addMappingButton").enabled, "nothing to add to without a profile")
+        verify(!find(dialog, "deleteProfileButton").enabled)
+
+        // A new profile becomes the current one.
+        click(find(dialog, "newProfileButton"))
+        let newBox = box(dialog, "newProfileBox")
+        typeText(find(newBox, "profileNameField"), "Game")
+        click(find(newBox, "createButton"))
+        tryVerify(() => !newBox.visible)
+        compare(KeyMapping.currentProfile.name, "Game")
+        compare(find(dialog, "profileBox").currentText, "Game")
+        compare(savedProfile("Game"), [])
+
+        // Add a touch: modifier keys alone are ignored, rejected field text keeps the value.
+        click(find(dialog, "addMappingButton"))
+        let add = box(dialog, "addBox")
+        const save = find(add, "saveButton")
+        verify(!save.enabled)
+        click(find(add, "keyCapture"))
+        keyClick(Qt.Key_Shift, Qt.ShiftModifier)
+        compare(add.keyDisplay, "")
+        keyClick(Qt.Key_A, Qt.ControlModifier | Qt.ShiftModifier)
+        const expectedKey = Qt.platform.os === "osx" || Qt.platform.os === "macos" ? "Cmd+Shift+A"
+                                                                                   : "Ctrl+Shift+A"
+        compare(add.keyDisplay, expectedKey)
+        verify(save.enabled)
+        const x = find(add, "xField")
+        compare(x.text, "0.50")
+        enterText(x, "1.5")
+        compare(x.value, 0.5)
+        compare(x.text, "0.50", "the value in force shows again")
+        enterText(x, "0.25")
+        compare(x.value, 0.25)
+        const count = find(add, "countField")
+        enterText(count, "0")
+        compare(count.value, 1)
+        enterText(count, "2.5")
+        compare(count.value, 1)
+        enterText(count, "3")
+        compare(count.value, 3)
+        screenshots("keymapping_add", dialog)
+        click(save)
+        tryVerify(() => !add.visible)
+        let saved = savedProfile("Game")
+        compare(saved.length, 1)
+        compare(saved[0].keyDisplay, expectedKey)
+        compare(saved[0].keyCode, Qt.Key_A)
+        compare(saved[0].modifiers, Qt.ControlModifier | Qt.ShiftModifier)
+        compare(saved[0].data, { x: 0.25, y: 0.5, count: 3 })
+
+        // The same key again: refused, and the box stays open with the reason.
+        click(find(dialog, "addMappingButton"))
+        add = box(dialog, "addBox")
+        compare(add.keyDisplay, "", "a saved box starts over")
+        compare(find(add, "xField").text, "0.50")
+        click(find(add, "keyCapture"))
+        keyClick(Qt.Key_A, Qt.ControlModifier | Qt.ShiftModifier)
+        click(find(add, "saveButton"))
+        verify(add.opened)
+        verify(find(add, "duplicateText").visible)
+        compare(savedProfile("Game").length, 1)
+
+        // Two swipes through the same box.
+        find(add, "typeBox").activated(1)
+        compare(add.type, 1)
+        verify(find(add, "startXField").visible && !find(add, "xField").visible)
+        click(find(add, "keyCapture"))
+        keyClick(Qt.Key_Space)
+        enterText(find(add, "durationField"), "40")
+        compare(find(add, "durationField").value, 200, "below 50 ms is refused")
+        typeText(find(add, "durationField"), "350")
+        click(find(add, "saveButton"))
+        tryVerify(() => !add.visible)
+        click(find(dialog, "addMappingButton"))
+        add = box(dialog, "addBox")
+        find(add, "typeBox").activated(1)
+        click(find(add, "keyCapture"))
+        keyClick(Qt.Key_Up)
+        click(find(add, "saveButton"))
+        tryVerify(() => !add.visible)
+        saved = savedProfile("Game")
+        compare(saved.map(e => e.keyDisplay), [expectedKey, "Space", "Up"])
+        compare(saved[1].data, { startX: 0.2, startY: 0.5, endX: 0.8, endY: 0.5, duration: 350 })
+
+        // The tables split by type.
+        compare(find(dialog, "touchTab").text, "Touch (1)")
+        compare(find(dialog, "swipeTab").text, "Swipe (2)")
+        find(dialog, "tabBar").currentIndex = 1
+        screenshots("keymapping", dialog)
+
+        // Edit the touch entry.
+        find(dialog, "tabBar").currentIndex = 0
+        const touchRows = visibleAll(find(dialog, "touchTable"), "mappingRow")
+        compare(touchRows.length, 1)
+        click(find(touchRows[0], "editButton"))
+        const touchEdit = box(dialog, "touchEditBox")
+        compare(find(touchEdit, "xField").text, "0.25")
+        compare(find(touchEdit, "countField").text, "3")
+        typeText(find(touchEdit, "yField"), "0.9")
+        screenshots("keymapping_edit", dialog)
+        click(find(touchEdit, "saveButton"))
+        tryVerify(() => !touchEdit.visible)
+        compare(savedProfile("Game")[0].data, { x: 0.25, y: 0.9, count: 3 })
+
+        // Editing a swipe moves it to the end of the list.
+        find(dialog, "tabBar").currentIndex = 1
+        let swipeRows = visibleAll(find(dialog, "swipeTable"), "mappingRow")
+        compare(swipeRows.length, 2)
+        click(find(swipeRows[0], "editButton"))
+        const swipeEdit = box(dialog, "swipeEditBox")
+        compare(find(swipeEdit, "durationField").text, "350")
+        typeText(find(swipeEdit, "durationField"), "0")
+        typeText(find(swipeEdit, "endYField"), "0.1")
+        click(find(swipeEdit, "saveButton"))
+        tryVerify(() => !swipeEdit.visible)
+        saved = savedProfile("Game")
+        compare(saved.map(e => e.keyDisplay), [expectedKey, "Up", "Space"])
+        compare(saved[2].data, { startX: 0.2, startY: 0.5, endX: 0.8, endY: 0.1, duration: 0 })
+
+        // Delete at once, by key.
+        swipeRows = visibleAll(find(dialog, "swipeTable"), "mappingRow")
+        click(find(swipeRows[0], "deleteButton"))
+        compare(savedProfile("Game").map(e => e.keyDisplay), [expectedKey, "Space"])
+
+        // Delete the profile after the question.
+        click(find(dialog, "deleteProfileButton"))
+        const deleteBox = box(dialog, "deleteProfileBox")
+        compare(find(deleteBox, "deleteQuestion").text,
+                "Are you sure you want to delete profile \"Game\"?")
+        click(find(deleteBox, "confirmDeleteButton"))
+        tryVerify(() => !deleteBox.visible)
+        compare(KeyMapping.profileNames, [])
+        compare(KeyMapping.currentProfile, null)
+        compare(savedProfile("Game"), undefined)
+    }
+
+    function test_profileNameTaken() {
+        clearProfiles()
+        verify(KeyMapping.addProfile("Shooter"))
+        const dialog = openDialog(createTemporaryObject(dialogComponent, testCase))
+        click(find(dialog, "newProfileButton"))
+        const newBox = box(dialog, "newProfileBox")
+        typeText(find(newBox, "profileNameField"), " Shooter ")
+        click(find(newBox, "createButton"))
+        verify(newBox.opened)
+        verify(find(newBox, "takenText").visible)
+        newBox.close()
+        compare(KeyMapping.profileNames, ["Shooter"])
+    }
+
+    function test_profilePicker() {
+        clearProfiles()
+        verify(KeyMapping.addProfile("Racing"))
+        verify(KeyMapping.addProfile("Shooter"))
+        const manager = managerWithPhones(1)
+        const device = manager.currentSelectedGroup.devicesForRepeater[0]
+        const picker = openDialog(createTemporaryObject(pickerComponent, testCase, { device: device }))
+        let rows = visibleAll(picker, "profileRow")
+        compare(rows.map(r => r.label), ["No KeyMap", "Racing", "Shooter"])
+        compare(rows.map(r => find(r, "tick").visible), [true, false, false])
+        screenshots("profilepicker", picker)
+        click(rows[2])
+        tryVerify(() => !picker.visible)
+        compare(device.currentKeyMappingProfile, KeyMapping.getProfile("Shooter"))
+
+        openDialog(picker)
+        rows = visibleAll(picker, "profileRow")
+        compare(rows.map(r => find(r, "tick").visible), [false, false, true])
+        click(rows[0])
+        tryVerify(() => !picker.visible)
+        compare(device.currentKeyMappingProfile, null)
+    }
+}

@@ -1,0 +1,168 @@
+import QtQuick
+import QtTest
+import Parvix
+
+// The phrase picker typing into a phone, and the common-phrases editor with its boxes.
+DialogTestCase {
+    id: testCase
+    name: "Phrases"
+
+    Component {
+        id: pickerComponent
+        PhraseSelectionDialog {}
+    }
+
+    Component {
+        id: editorComponent
+        CommonPhrasesDialog {}
+    }
+
+    function clearPhrases() {
+        for (const category of CommonPhraseManager.getCategoriesList())
+            CommonPhraseManager.removeCategory(category.id)
+        for (const phrase of CommonPhraseManager.getAllPhrases())
+            CommonPhraseManager.removePhrase(phrase.id)
+    }
+
+    function savedFile() {
+        return JSON.parse(helper.readFile(AppConfig.getCommonPhraseSavePath() + "/common_phrases.json"))
+    }
+
+    function box(dialog, name) {
+        const found = findChild(dialog, name)
+        tryVerify(() => found.opened, 3000, name + " opens")
+        return found
+    }
+
+    function test_pickerWithoutCategories() {
+        clearPhrases()
+        const picker = openDialog(createTemporaryObject(pickerComponent, testCase,
+                                                        { phraseManager: CommonPhraseManager }))
+        compare(visibleAll(picker, "categoryTab").length, 0)
+        compare(visibleAll(picker, "phraseRow").length, 0)
+        compare(picker.selectedCategoryId, "")
+    }
+
+    function test_chosenPhraseReachesThePhone() {
+        clearPhrases()
+        CommonPhraseManager.addCategory("Greetings", "")
+        CommonPhraseManager.addCategory("Orders", "")
+        const greetings = CommonPhraseManager.getCategoriesList()[0].id
+        const orders = CommonPhraseManager.getCategoriesList()[1].id
+        CommonPhraseManager.addPhrase("Hello there", greetings, "")
+        CommonPhraseManager.addPhrase("Line one\nline two\nline three\nline four\nline five", greetings, "")
+        CommonPhraseManager.addPhrase("Ship today, 你好", orders, "")
+
+        const manager = managerWithPhones(1)
+        const device = manager.currentSelectedGroup.devicesForRepeater[0]
+        device.startScrcpySession()
+        tryVerify(() => device.running && device.controller !== null, 20000, "the session runs")
+
+        const picker = createTemporaryObject(pickerComponent, testCase,
+                                             { phraseManager: CommonPhraseManager })
+        // The way a phone view answers the picker.
+        picker.phraseSelected.connect(text => device.controller.actionInputText(text))
+        openDialog(picker)
+        compare(picker.selectedCategoryId, greetings, "the first category is selected")
+        const tabs = visibleAll(picker, "categoryTab")
+        compare(tabs.length, 2)
+        let rows = visibleAll(picker, "phraseRow")
+        compare(rows.length, 2)
+        // A long phrase shows four lines at most.
+        verify(rows[1].height < rows[0].height * 5)
+        screenshots("phrasepicker", picker)
+
+        click(tabs[1])
+        compare(picker.selectedCategoryId, orders)
+        rows = visibleAll(picker, "phraseRow")
+        compare(rows.length, 1)
+        click(rows[0])
+        tryVerify(() => !picker.visible)
+        const serial = device.adbConnectionSerial
+        tryVerify(() => helper.controlLog(serial).some(e => e.type === "set_clipboard"), 10000,
+                  "the phone receives the phrase")
+        const clip = helper.controlLog(serial).filter(e => e.type === "set_clipboard")[0]
+        compare(clip.text, "Ship today, 你好")
+        compare(clip.paste, true)
+        device.stopScrcpySession()
+    }
+
+    function test_editor() {
+        clearPhrases()
+        const editor = openDialog(createTemporaryObject(editorComponent, testCase,
+                                                        { phraseManager: CommonPhraseManager }))
+        verify(!find(editor, "newPhraseButton").enabled)
+        verify(!find(editor, "deleteCategoryButton").enabled)
+
+        // Categories: add (the new one is selected), rename keeps it selected.
+        click(find(editor, "newCategoryButton"))
+        let categoryBox = box(editor, "categoryEditBox")
+        compare(categoryBox.title, "New Category")
+        const save = find(categoryBox, "saveCategoryButton")
+        verify(!save.enabled)
+        typeText(find(categoryBox, "categoryField"), " Greetings ")
+        click(save)
+        tryVerify(() => !categoryBox.visible)
+        click(find(editor, "newCategoryButton"))
+        categoryBox = box(editor, "categoryEditBox")
+        compare(find(categoryBox, "categoryField").text, "")
+        typeText(find(categoryBox, "categoryField"), "Orders")
+        click(find(categoryBox, "saveCategoryButton"))
+        tryVerify(() => !categoryBox.visible)
+        compare(CommonPhraseManager.getCategoriesList().map(c => c.name), ["Greetings", "Orders"])
+        compare(editor.selectedCategory.name, "Orders")
+        compare(find(editor, "categoryBox").currentText, "Orders")
+
+        click(find(editor, "editCategoryButton"))
+        categoryBox = box(editor, "categoryEditBox")
+        compare(find(categoryBox, "categoryField").text, "Orders")
+        typeText(find(categoryBox, "categoryField"), "Shipping")
+        click(find(categoryBox, "saveCategoryButton"))
+        tryVerify(() => !categoryBox.visible)
+        compare(editor.selectedCategory.name, "Shipping")
+        compare(CommonPhraseManager.getCategoriesList().map(c => c.name), ["Greetings", "Shipping"])
+
+        // Phrases of the selected category: add, update, delete after the question.
+        click(find(editor, "newPhraseButton"))
+        let phraseBox = box(editor, "phraseBox")
+        compare(find(phraseBox, "savePhraseButton").text, "Add")
+        typeText(find(phraseBox, "phraseField"), "  Sent today  ")
+        screenshots("phrases_add", editor)
+        click(find(phraseBox, "savePhraseButton"))
+        tryVerify(() => !phraseBox.visible)
+        let rows = visibleAll(editor, "phraseRow")
+        compare(rows.length, 1)
+        const shipping = editor.selectedCategory.id
+        compare(savedFile().phrases, [{ id: savedFile().phrases[0].id, text: "Sent today",
+                                        category: shipping, description: "" }])
+
+        click(find(rows[0], "editPhraseButton"))
+        phraseBox = box(editor, "phraseBox")
+        compare(find(phraseBox, "savePhraseButton").text, "Update")
+        compare(find(phraseBox, "phraseField").text, "Sent today")
+        typeText(find(phraseBox, "phraseField"), "Sent tomorrow")
+        click(find(phraseBox, "savePhraseButton"))
+        tryVerify(() => !phraseBox.visible)
+        compare(CommonPhraseManager.getPhrasesByCategory(shipping).map(p => p.text), ["Sent tomorrow"])
+        screenshots("phrases", editor)
+
+        rows = visibleAll(editor, "phraseRow")
+        click(find(rows[0], "deletePhraseButton"))
+        let confirm = box(editor, "deletePhraseBox")
+        click(find(confirm, "confirmButton"))
+        tryVerify(() => !confirm.visible)
+        compare(CommonPhraseManager.getAllPhrases().length, 0)
+        tryCompare(editor.phrases, "length", 0)
+
+        // Deleting the category selects the first remaining one.
+        CommonPhraseManager.addPhrase("Bye", shipping, "")
+        click(find(editor, "deleteCategoryButton"))
+        confirm = box(editor, "deleteCategoryBox")
+        screenshots("phrases_deletecategory", editor)
+        click(find(confirm, "confirmButton"))
+        tryVerify(() => !confirm.visible)
+        compare(CommonPhraseManager.getCategoriesList().map(c => c.name), ["Greetings"])
+        compare(editor.selectedCategory.name, "Greetings")
+        compare(CommonPhraseManager.getAllPhrases().length, 0, "its phrases went with it")
+    }
+}
