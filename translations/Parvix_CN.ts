@@ -508,6 +508,14 @@
         <translation>无法解码声音，将无声投屏</translation>
     </message>
     <message>
+        <source>Mirroring ended on the phone</source>
+        <translation>手机上的投屏已结束</translation>
+    </message>
+    <message>
+        <source>Phone disconnected</source>
+        <translation>手机已断开连接</translation>
+    </message>
+    <message>
         <source>This phone sent a video format the application cannot show</source>
         <translation>此手机发送的视频格式本程序无法显示</translation>
     </message>

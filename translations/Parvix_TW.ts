@@ -508,6 +508,14 @@
         <translation>無法解碼聲音，將無聲投屏</translation>
     </message>
     <message>
+        <source>Mirroring ended on the phone</source>
+        <translation>手機上的投屏已結束</translation>
+    </message>
+    <message>
+        <source>Phone disconnected</source>
+        <translation>手機已中斷連線</translation>
+    </message>
+    <message>
         <source>This phone sent a video format the application cannot show</source>
         <translation>此手機傳送的視訊格式本程式無法顯示</translation>
     </message>

@@ -4,14 +4,16 @@
 // the host's send to the last phone's control log entry. Prints figures only.
 //
 //   bench_groups [--counts 1,2,4,8,16,32] [--seconds 10] [--taps 20] [--config tile|default|both]
+//   bench_groups --busy ...   (phones streaming a busy clip; see busyclip.cpp)
 #include "adbrunner.h"
+#include "busyclip.h"
 #include "controller.h"
 #include "controlmsg.h"
 #include "device.h"
 #include "devicegroup.h"
 #include "testsupport.h"
+#include "videoframefeed.h"
 #include "virtualfleet.h"
-#include "yuvfboitem.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -101,21 +103,39 @@ void spin(int ms)
     loop.exec();
 }
 
-// A tile's share of the work: the video item copies the planes of every frame (without
-// a window it stops there; the render thread's share is not counted).
+// A shown tile's share of the work on the GUI thread: told of new frames by the device's
+// feed, it takes the newest one (without a window nothing is drawn; the render thread's
+// share is not counted). Frames counts what the phone's decoder published.
 struct Tile
 {
-    std::unique_ptr<YuvFboItem> item = std::make_unique<YuvFboItem>();
+    VideoFrameFeed *feed;
+    QMetaObject::Connection connection;
     int frames = 0;
+    quint64 counted = 0;
 
-    explicit Tile(Device *device)
+    explicit Tile(Device *device) : feed(device->videoFeed())
     {
-        QObject::connect(device, &Device::yuvFrameReady, item.get(),
-                         [this](int w, int h, const uint8_t *y, int ys, const uint8_t *u, int us,
-                                const uint8_t *v, int vs) {
-                             item->present(w, h, y, ys, u, us, v, vs);
-                             ++frames;
-                         });
+        feed->addWatcher();
+        connection = QObject::connect(feed, &VideoFrameFeed::frameAvailable, feed, [this] {
+            (void)feed->latest();
+            update();
+        });
+    }
+    ~Tile()
+    {
+        QObject::disconnect(connection);
+        feed->removeWatcher();
+    }
+    void update()
+    {
+        const quint64 now = feed->publishedCount();
+        frames += int(now - counted);
+        counted = now;
+    }
+    void reset()
+    {
+        update();
+        frames = 0;
     }
 };
 
@@ -180,6 +200,7 @@ Result run(const Config &config, int phones, int seconds, int taps)
     auto streaming = [&] {
         int count = 0;
         for (size_t i = 0; i < tiles.size(); ++i) {
+            tiles.at(i)->update();
             if (tiles.at(i)->frames > 0 && devices.at(int(i))->controller())
                 ++count;
         }
@@ -191,7 +212,7 @@ Result run(const Config &config, int phones, int seconds, int taps)
 
     // The measured window: frames, CPU, and a 10 ms timer's lateness as the loop's delay.
     for (auto &tile : tiles)
-        tile->frames = 0;
+        tile->reset();
     std::vector<double> lags;
     QElapsedTimer probeClock;
     QTimer probe;
@@ -218,6 +239,8 @@ Result run(const Config &config, int phones, int seconds, int taps)
     const MachineTicks machine1 = MachineTicks::now();
 
     std::vector<double> fps;
+    for (auto &tile : tiles)
+        tile->update();
     for (auto &tile : tiles)
         fps.push_back(tile->frames / wallSeconds);
     result.minFps = *std::min_element(fps.begin(), fps.end());
@@ -284,8 +307,8 @@ Result run(const Config &config, int phones, int seconds, int taps)
         group->stopGroupControl();
     }
 
-    group.reset(); // ends every session
     tiles.clear();
+    group.reset(); // ends every session
     QThreadPool::globalInstance()->waitForDone();
     QCoreApplication::processEvents();
     return result;
@@ -336,8 +359,15 @@ int main(int argc, char **argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
+    EventTimingApplication app(argc, argv);
     const QStringList args = app.arguments();
+    if (args.contains(QStringLiteral("--busy"))) {
+        if (TestSupport::phonesimPath().isEmpty()) {
+            std::printf("the virtual phone is not built\n");
+            return 1;
+        }
+        return runBusyBench(args);
+    }
     auto option = [&](const QString &name, const QString &fallback) {
         const int index = args.indexOf(name);
         return index >= 0 ? args.value(index + 1, fallback) : fallback;

@@ -1,5 +1,6 @@
 #include "controller.h"
 
+#include "adblane.h"
 #include "adbrunner.h"
 #include "controltarget.h"
 #include "filenames.h"
@@ -647,14 +648,19 @@ void Controller::report(const QString &message, UserMessage::Kind kind)
 
 void Controller::actionReboot()
 {
-    if (m_target)
-        ADBRunner::reboot(m_target->adbConnectionSerial());
+    // On the phone's adb lane: the window does not wait for the phone to answer.
+    if (!m_target)
+        return;
+    const QString serial = m_target->adbConnectionSerial();
+    AdbLane::post(serial, [serial] { ADBRunner::reboot(serial); });
 }
 
 void Controller::actionShutdown()
 {
-    if (m_target)
-        ADBRunner::shutdown(m_target->adbConnectionSerial());
+    if (!m_target)
+        return;
+    const QString serial = m_target->adbConnectionSerial();
+    AdbLane::post(serial, [serial] { ADBRunner::shutdown(serial); });
 }
 
 namespace {

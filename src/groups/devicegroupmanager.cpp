@@ -15,6 +15,7 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <exception>
+#include <utility>
 
 namespace {
 const QString kGroupsKey = QStringLiteral("device_groups");
@@ -176,14 +177,38 @@ void DeviceGroupManager::handleDeviceRemoved(Device *device)
 
 void DeviceGroupManager::refreshAvailableDevices()
 {
-    QList<ADBDeviceInfo> listed;
-    try {
-        listed = ADBRunner::getDevices();
-    } catch (const std::exception &) {
-        // A failed listing says nothing about the phones: keep what was offered.
+    // On the adb pool: adding thirty phones must not run thirty listings on the GUI thread.
+    // One listing at a time; what is asked for meanwhile is answered by one more after it.
+    if (m_refreshRunning) {
+        m_refreshAgain = true;
         return;
     }
-    setAvailableFrom(listed);
+    m_refreshRunning = true;
+    struct Listed
+    {
+        bool read = false;
+        QList<ADBDeviceInfo> devices;
+    };
+    auto *watcher = new QFutureWatcher<Listed>(this);
+    connect(watcher, &QFutureWatcher<Listed>::finished, this, [this, watcher] {
+        watcher->deleteLater();
+        const Listed listed = watcher->result();
+        // A failed listing says nothing about the phones: keep what was offered.
+        if (listed.read)
+            setAvailableFrom(listed.devices);
+        m_refreshRunning = false;
+        if (std::exchange(m_refreshAgain, false))
+            refreshAvailableDevices();
+    });
+    watcher->setFuture(QtConcurrent::run(ADBRunner::workPool(), [] {
+        Listed listed;
+        try {
+            listed.devices = ADBRunner::getDevices();
+            listed.read = true;
+        } catch (const std::exception &) {
+        }
+        return listed;
+    }));
 }
 
 void DeviceGroupManager::setAvailableFrom(const QList<ADBDeviceInfo> &listed)

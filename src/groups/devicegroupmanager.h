@@ -70,6 +70,7 @@ private:
     void load();
     void save();
     void connectGroup(DeviceGroup *group);
+    // Lists the phones on the adb pool and offers those in no group.
     void refreshAvailableDevices();
     void setAvailableFrom(const QList<ADBDeviceInfo> &listed);
     void handleScanFinished();
@@ -78,6 +79,8 @@ private:
     QPointer<DeviceGroup> m_currentSelectedGroup;
     bool m_isScanning = false;
     bool m_restartingADBServer = false;
+    bool m_refreshRunning = false;
+    bool m_refreshAgain = false;
     QList<ADBDeviceInfo> m_availableDeviceInfos;
     QFutureWatcher<QList<ADBDeviceInfo>> *m_scanWatcher = nullptr;
     StoreFile m_file{StoreErrors::Store::Groups};

@@ -1,7 +1,6 @@
 #include "mediarecorder.h"
 
 #include "appconfig.h"
-#include "audiodemuxer.h"
 #include "filenames.h"
 #include "h264sps.h"
 #include "recordingsource.h"
@@ -72,7 +71,7 @@ public:
         QString nickname;
         QString serial;
     };
-    // What the session asks for, read on the GUI thread.
+    // What the session asks for, read on whichever thread pushes the packet.
     struct Tracks
     {
         bool known = false; // false: keep the previous choice of tracks
@@ -686,10 +685,8 @@ MediaRecorder::~MediaRecorder()
     m_thread = nullptr;
 }
 
-void MediaRecorder::refreshTracks()
+void MediaRecorder::refreshTracks(RecordingRun &run)
 {
-    if (!m_run)
-        return;
     RecordingRun::Tracks tracks;
     if (m_source) {
         const RecordedStreams streams = m_source->recordedStreams();
@@ -697,31 +694,38 @@ void MediaRecorder::refreshTracks()
         tracks.video = streams.video;
         tracks.audio = streams.audio;
         tracks.maxFps = streams.maxFps;
-        const AudioDemuxer *audio = m_source->audioDemuxer();
-        tracks.phoneSendsSound = audio && audio->codecId() == QByteArrayLiteral("opus");
+        tracks.phoneSendsSound = m_source->audioCodecId() == QByteArrayLiteral("opus");
         tracks.frame = m_source->frameSize();
     }
-    m_run->setTracks(tracks);
+    run.setTracks(tracks);
+}
+
+std::shared_ptr<RecordingRun> MediaRecorder::currentRun() const
+{
+    // The demuxers push from their own thread while start() may put a new recording in place.
+    return std::atomic_load(&m_run);
 }
 
 void MediaRecorder::pushVideoPacket(const AVPacket *packet)
 {
-    if (!packet || !m_run || m_run->isStopRequested())
+    const std::shared_ptr<RecordingRun> run = currentRun();
+    if (!packet || !run || run->isStopRequested())
         return;
     if (packet->pts == AV_NOPTS_VALUE)
-        refreshTracks();
+        refreshTracks(*run);
     if (AVPacket *clone = av_packet_clone(packet))
-        m_run->pushVideo(clone);
+        run->pushVideo(clone);
 }
 
 void MediaRecorder::pushAudioPacket(const AVPacket *packet)
 {
-    if (!packet || !m_run || m_run->isStopRequested())
+    const std::shared_ptr<RecordingRun> run = currentRun();
+    if (!packet || !run || run->isStopRequested())
         return;
     if (!m_source || !m_source->recordedStreams().audio)
         return;
     if (AVPacket *clone = av_packet_clone(packet))
-        m_run->pushAudio(clone);
+        run->pushAudio(clone);
 }
 
 void MediaRecorder::start()
@@ -735,8 +739,8 @@ void MediaRecorder::start()
         names.serial = m_source->adbConnectionSerial();
     }
     auto run = std::make_shared<RecordingRun>(this, std::move(names));
-    m_run = run;
-    refreshTracks();
+    std::atomic_store(&m_run, run);
+    refreshTracks(*run);
 
     m_thread = QThread::create([run] { run->run(); });
     m_thread->setObjectName(QStringLiteral("VideoRecorderThread"));
@@ -746,7 +750,7 @@ void MediaRecorder::start()
         if (m_thread != thread)
             return;
         m_thread = nullptr;
-        m_run.reset();
+        std::atomic_store(&m_run, std::shared_ptr<RecordingRun>());
     });
     thread->start(QThread::InheritPriority);
 }

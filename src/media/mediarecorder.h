@@ -34,6 +34,7 @@ public:
     explicit MediaRecorder(RecordingSource *source, QObject *parent = nullptr);
     ~MediaRecorder() override;
 
+    // Any thread (the demuxers' own).
     void pushVideoPacket(const AVPacket *packet);
     void pushAudioPacket(const AVPacket *packet);
 
@@ -63,10 +64,13 @@ signals:
     void videoResetRequested();
 
 private:
-    // Which tracks the session's current stream parameters ask for (GUI thread).
-    void refreshTracks();
+    // Which tracks the session's current stream parameters ask for (any thread).
+    void refreshTracks(RecordingRun &run);
+    std::shared_ptr<RecordingRun> currentRun() const;
 
     RecordingSource *m_source = nullptr;
     QThread *m_thread = nullptr;
-    std::shared_ptr<RecordingRun> m_run; // the recording while its thread exists
+    // The recording while its thread exists; replaced only on the GUI thread, read atomically
+    // by the demuxers' thread.
+    std::shared_ptr<RecordingRun> m_run;
 };

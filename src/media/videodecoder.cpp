@@ -2,6 +2,7 @@
 
 #include "appconfig.h"
 #include "filenames.h"
+#include "hardwaredecoding.h"
 #include "videodemuxer.h"
 
 #include <QDateTime>
@@ -141,6 +142,7 @@ VideoDecoder::~VideoDecoder()
 {
     av_frame_free(&m_frame);
     av_frame_free(&m_lastFrame);
+    sws_freeContext(m_downloadConverter);
 }
 
 void VideoDecoder::setDemuxer(VideoDemuxer *demuxer)
@@ -172,17 +174,30 @@ bool VideoDecoder::drain()
         AVCodecContext *context = m_demuxer ? m_demuxer->codecContext() : nullptr;
         if (!context || avcodec_receive_frame(context, m_frame) < 0)
             return true;
-        if (m_frame->width >= 1 && m_frame->height >= 1)
-            keepLastFrame(m_frame);
-        emit frameDecoded(m_frame);
-        if (!alive)
+        AVFrame *frame = m_frame;
+        AVFrame *downloaded = nullptr;
+        if (HardwareDecoding::isHardwareFrame(m_frame)) {
+            downloaded = HardwareDecoding::download(m_frame, &m_downloadConverter);
+            av_frame_unref(m_frame);
+            if (!downloaded)
+                continue; // lost in the copy back: like a frame that failed to decode
+            frame = downloaded;
+        }
+        if (frame->width >= 1 && frame->height >= 1)
+            keepLastFrame(frame);
+        emit frameDecoded(frame);
+        if (!alive) {
+            av_frame_free(&downloaded);
             return false; // a receiver ended the session
+        }
+        av_frame_free(&downloaded);
         av_frame_unref(m_frame);
     }
 }
 
 void VideoDecoder::keepLastFrame(const AVFrame *frame)
 {
+    QMutexLocker locker(&m_lastFrameMutex);
     if (!m_lastFrame)
         m_lastFrame = av_frame_alloc();
     if (!m_lastFrame)
@@ -201,10 +216,13 @@ QString VideoDecoder::screenshotFileName(const QString &serial)
 QFuture<bool> VideoDecoder::takeScreenshot()
 {
     AVFrame *shot = nullptr;
-    if (m_lastFrame && m_lastFrame->width >= 1) {
-        shot = av_frame_alloc();
-        if (shot && av_frame_ref(shot, m_lastFrame) < 0)
-            av_frame_free(&shot);
+    {
+        QMutexLocker locker(&m_lastFrameMutex);
+        if (m_lastFrame && m_lastFrame->width >= 1) {
+            shot = av_frame_alloc();
+            if (shot && av_frame_ref(shot, m_lastFrame) < 0)
+                av_frame_free(&shot);
+        }
     }
     if (!shot)
         return failedShot();

@@ -64,14 +64,16 @@ public:
 
     // Writes the latest frame as a JPEG on the global thread pool; the future tells whether
     // a file was written (false at once when no frame was decoded yet). The task owns what
-    // it uses, so the decoder may go away while it runs.
+    // it uses, so the decoder may go away while it runs. Any thread: decoding may go on
+    // meanwhile on the decoder's own.
     QFuture<bool> takeScreenshot();
 
     // "<serial>_<yyyyMMdd_hhmmss>_<1000..9998>.jpg"
     static QString screenshotFileName(const QString &serial);
 
 signals:
-    // Valid only during the emission; connect directly and copy what you keep.
+    // Valid only during the emission; connect directly and copy what you keep. Emitted on
+    // the decoder's thread, always in system memory (hardware frames are copied back).
     void frameDecoded(AVFrame *frame);
 
 private:
@@ -83,5 +85,7 @@ private:
     VideoDemuxer *m_demuxer = nullptr;
     // Shared with running screenshot tasks so the decoder may go away while one runs.
     std::shared_ptr<ScreenshotConverter> m_converter;
+    QMutex m_lastFrameMutex; // screenshots are asked for from another thread
     AVFrame *m_lastFrame = nullptr;
+    SwsContext *m_downloadConverter = nullptr; // hardware frames to planar YUV420P
 };

@@ -1,5 +1,6 @@
 #include "videodemuxer.h"
 
+#include "hardwaredecoding.h"
 #include "mediarecorder.h"
 #include "videodecoder.h"
 
@@ -97,7 +98,9 @@ AVCodecContext *VideoDemuxer::codecContext() const
 void VideoDemuxer::read()
 {
     m_readScheduled = false;
-    if (m_socket)
+    // While whole packets still wait here the socket keeps its bytes: its bounded buffer then
+    // holds the phone back, instead of this buffer growing behind a slow decoder.
+    if (m_socket && (!m_headerRead || !m_reader.hasPendingFrame()))
         m_reader.append(m_socket->readAll());
     const QPointer<VideoDemuxer> alive(this);
     if (!m_headerRead && !readHeader())
@@ -110,7 +113,7 @@ void VideoDemuxer::read()
     }
 
     int handedOn = 0;
-    while (handedOn < MaxPacketsPerRead) {
+    while (handedOn < m_maxPacketsPerRead) {
         FramedPacketReader::Frame frame;
         const auto result = m_reader.next(frame);
         if (result == FramedPacketReader::Result::NeedMore)
@@ -128,9 +131,15 @@ void VideoDemuxer::read()
             return; // a receiver ended the session
         ++handedOn;
     }
-    // Bytes already buffered raise no further readyRead: finish them on the next loop turn.
-    if (handedOn == MaxPacketsPerRead && m_reader.hasPendingFrame())
+    // Bytes already buffered (here or in the socket) raise no further readyRead: finish them
+    // on a later turn of the loop.
+    if (m_reader.hasPendingFrame() || (m_socket && m_socket->bytesAvailable() > 0))
         scheduleRead();
+}
+
+void VideoDemuxer::setMaxPacketsPerRead(int count)
+{
+    m_maxPacketsPerRead = qMax(1, count);
 }
 
 bool VideoDemuxer::readHeader()
@@ -160,15 +169,29 @@ void VideoDemuxer::openDecoder()
     const AVCodec *codec = avcodec_find_decoder_by_name("h264");
     if (!codec)
         return;
+    // The GPU when asked for and present; a context it refuses opens again in software.
+    if (!openContext(codec, true))
+        openContext(codec, false);
+}
+
+bool VideoDemuxer::openContext(const AVCodec *codec, bool hardware)
+{
     m_codecContext = avcodec_alloc_context3(codec);
     if (!m_codecContext)
-        return;
+        return false;
     m_codecContext->flags |= AV_CODEC_FLAG_LOW_DELAY;
     m_codecContext->width = m_width;
     m_codecContext->height = m_height;
     m_codecContext->flags2 |= AV_CODEC_FLAG2_FAST | AV_CODEC_FLAG2_CHUNKS;
-    if (avcodec_open2(m_codecContext, codec, nullptr) < 0)
+    if (hardware && !HardwareDecoding::attach(m_codecContext, codec)) {
         avcodec_free_context(&m_codecContext);
+        return false;
+    }
+    if (avcodec_open2(m_codecContext, codec, nullptr) < 0) {
+        avcodec_free_context(&m_codecContext);
+        return false;
+    }
+    return true;
 }
 
 AVPacket *VideoDemuxer::makePacket(const FramedPacketReader::Frame &frame) const

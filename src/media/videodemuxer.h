@@ -8,6 +8,7 @@
 class QIODevice;
 class MediaRecorder;
 class VideoDecoder;
+struct AVCodec;
 struct AVCodecContext;
 struct AVPacket;
 
@@ -68,6 +69,12 @@ public:
     // The opened decoder context; null before the header or when the codec did not open.
     AVCodecContext *codecContext() const;
 
+    // Packets handed on per call of read() before the rest waits for the next turn of the
+    // event loop (MaxPacketsPerRead unless set). A thread serving several phones takes few,
+    // so that one phone's backlog does not hold up the others.
+    void setMaxPacketsPerRead(int count);
+    int maxPacketsPerRead() const { return m_maxPacketsPerRead; }
+
     bool isHeaderRead() const { return m_headerRead; }
     QString deviceName() const { return m_deviceName; }
     QByteArray codecId() const { return m_codecId; }
@@ -89,6 +96,7 @@ protected:
 private:
     bool readHeader();
     void openDecoder();
+    bool openContext(const AVCodec *codec, bool hardware);
     AVPacket *makePacket(const FramedPacketReader::Frame &frame) const;
     void scheduleRead();
 
@@ -104,4 +112,5 @@ private:
     qint32 m_width = 0;
     qint32 m_height = 0;
     bool m_readScheduled = false;
+    int m_maxPacketsPerRead = MaxPacketsPerRead;
 };

@@ -11,13 +11,37 @@ void VideoFrameFeed::publish(YuvFrame frame)
     if (!frame.isValid())
         return;
     YuvFrame replaced;
+    std::function<void(const YuvFrame &)> observer;
     {
         QMutexLocker lock(&m_mutex);
-        replaced = std::exchange(m_frame, std::move(frame));
+        if (m_observer)
+            observer = m_observer;
+        replaced = std::exchange(m_frame, frame);
         ++m_sequence;
     }
-    announce();
+    ++m_published;
+    if (observer)
+        observer(frame);
+    if (m_watchers.load() > 0)
+        announce();
     // `replaced` releases its buffers here, outside the lock.
+}
+
+void VideoFrameFeed::addWatcher()
+{
+    ++m_watchers;
+}
+
+void VideoFrameFeed::removeWatcher()
+{
+    if (m_watchers.fetch_sub(1) <= 0)
+        ++m_watchers; // unbalanced: stay at zero
+}
+
+void VideoFrameFeed::setObserver(std::function<void(const YuvFrame &)> observer)
+{
+    QMutexLocker lock(&m_mutex);
+    m_observer = std::move(observer);
 }
 
 void VideoFrameFeed::clear()
@@ -28,7 +52,8 @@ void VideoFrameFeed::clear()
         dropped = std::exchange(m_frame, YuvFrame());
         ++m_sequence;
     }
-    announce();
+    if (m_watchers.load() > 0)
+        announce();
 }
 
 YuvFrame VideoFrameFeed::latest(quint64 *sequence) const

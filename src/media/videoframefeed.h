@@ -1,8 +1,9 @@
 #pragma once
 // The newest decoded picture of one phone, handed from the decoder to whichever video
 // item shows it. Only the newest frame is kept: a viewer that cannot keep up skips
-// frames instead of queueing them. Publishing may happen on any thread; viewers are
-// told on the feed's own thread, at most once per burst of frames.
+// frames instead of queueing them. Publishing may happen on any thread; watching viewers
+// are told on the feed's own thread, at most once per burst of frames. While nobody
+// watches (every tile of the phone hidden or scrolled away) nobody is told anything.
 #include "yuvfboframe.h"
 
 #include <QMutex>
@@ -10,6 +11,7 @@
 #include <QSize>
 
 #include <atomic>
+#include <functional>
 
 class VideoFrameFeed : public QObject
 {
@@ -30,6 +32,17 @@ public:
     void setShowSize(const QSize &size);
     QSize showSize() const;
 
+    // A viewer that shows the picture registers while it does (counted; any thread).
+    void addWatcher();
+    void removeWatcher();
+    int watcherCount() const { return m_watchers.load(); }
+
+    // Frames published so far (any thread).
+    quint64 publishedCount() const { return m_published.load(); }
+    // Called on the publishing thread with every frame, before viewers are told; benchmarks
+    // time the pictures with it. An empty function removes it.
+    void setObserver(std::function<void(const YuvFrame &)> observer);
+
 signals:
     void frameAvailable();
 
@@ -40,5 +53,8 @@ private:
     YuvFrame m_frame;
     quint64 m_sequence = 0;
     QSize m_showSize{-1, -1};
+    std::function<void(const YuvFrame &)> m_observer;
     std::atomic_bool m_announcePending{false};
+    std::atomic_int m_watchers{0};
+    std::atomic<quint64> m_published{0};
 };

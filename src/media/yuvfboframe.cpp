@@ -64,10 +64,13 @@ YuvFrame YuvFrame::share(const AVFrame *source)
     const bool topDown =
         source->linesize[0] > 0 && source->linesize[1] > 0 && source->linesize[2] > 0;
     if (!source->buf[0] || !topDown || source->width > kMaxDimension ||
-        source->height > kMaxDimension)
-        return copyPacked(source->width, source->height, source->data[0], source->linesize[0],
-                          source->data[1], source->linesize[1], source->data[2],
-                          source->linesize[2]);
+        source->height > kMaxDimension) {
+        YuvFrame copy =
+            copyPacked(source->width, source->height, source->data[0], source->linesize[0],
+                       source->data[1], source->linesize[1], source->data[2], source->linesize[2]);
+        copy.pts = source->pts == AV_NOPTS_VALUE ? -1 : source->pts;
+        return copy;
+    }
 
     AVFrame *reference = av_frame_alloc();
     if (!reference || av_frame_ref(reference, source) < 0) {
@@ -77,6 +80,7 @@ YuvFrame YuvFrame::share(const AVFrame *source)
     YuvFrame frame;
     frame.width = reference->width;
     frame.height = reference->height;
+    frame.pts = reference->pts == AV_NOPTS_VALUE ? -1 : reference->pts;
     for (int plane = 0; plane < PlaneCount; ++plane) {
         frame.planes[plane] = reference->data[plane];
         frame.strides[plane] = reference->linesize[plane];

@@ -20,6 +20,8 @@ struct YuvFrame
     const uint8_t *planes[PlaneCount] = {nullptr, nullptr, nullptr};
     int strides[PlaneCount] = {0, 0, 0}; // positive: rows top to bottom
     std::shared_ptr<const void> storage;
+    // Presentation time the phone stamped on the frame (microseconds); -1 when unknown.
+    int64_t pts = -1;
 
     bool isValid() const { return width >= 1 && height >= 1 && planes[PlaneY]; }
     int planeWidth(int plane) const { return plane == PlaneY ? width : chromaWidth(width); }

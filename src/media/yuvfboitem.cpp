@@ -5,6 +5,7 @@
 
 #include <QMetaObject>
 #include <QMutexLocker>
+#include <QQuickWindow>
 #include <QThread>
 #include <QTimer>
 #include <utility>
@@ -20,7 +21,13 @@ YuvFboItem::YuvFboItem(QQuickItem *parent) : QQuickFramebufferObject(parent)
     connect(m_fpsTimer, &QTimer::timeout, this, &YuvFboItem::measureFps);
 }
 
-YuvFboItem::~YuvFboItem() = default;
+YuvFboItem::~YuvFboItem()
+{
+    for (const QMetaObject::Connection &connection : std::as_const(m_ancestorConnections))
+        disconnect(connection);
+    if (m_shown && m_feed)
+        m_feed->removeWatcher();
+}
 
 QQuickFramebufferObject::Renderer *YuvFboItem::createRenderer() const
 {
@@ -36,9 +43,14 @@ void YuvFboItem::setFeed(VideoFrameFeed *feed)
 {
     if (m_feed == feed)
         return;
-    if (m_feed)
+    if (m_feed) {
         m_feed->disconnect(this);
+        if (m_shown)
+            m_feed->removeWatcher();
+    }
     m_feed = feed;
+    if (m_feed && m_shown)
+        m_feed->addWatcher();
     m_feedFrameShown = false;
     if (m_feed)
         connect(m_feed, &VideoFrameFeed::frameAvailable, this, &YuvFboItem::handleFrameAvailable);
@@ -48,14 +60,14 @@ void YuvFboItem::setFeed(VideoFrameFeed *feed)
         m_fpsTimer->start();
     else
         m_fpsTimer->stop();
+    updateShown();
     emit feedChanged();
     update();
 }
 
 void YuvFboItem::handleFrameAvailable()
 {
-    // Hidden (scrolled away, or the phone shows in its enlarged view): no work at all.
-    if (isVisible())
+    if (m_shown)
         update();
 }
 
@@ -97,7 +109,7 @@ bool YuvFboItem::takePendingFrame(YuvFrame &frame)
             return true;
         }
     }
-    if (!m_feed || !isVisible())
+    if (!m_feed || !m_shown)
         return false;
     quint64 sequence = 0;
     YuvFrame newest = m_feed->latest(&sequence);
@@ -116,18 +128,80 @@ bool YuvFboItem::takePendingFrame(YuvFrame &frame)
 void YuvFboItem::itemChange(ItemChange change, const ItemChangeData &value)
 {
     QQuickFramebufferObject::itemChange(change, value);
-    // Back in view: catch up with the newest frame at once.
-    if (change == ItemVisibleHasChanged && value.boolValue && m_feed) {
-        m_feedFrameShown = false;
-        update();
-    }
+    if (change == ItemSceneChange || change == ItemParentHasChanged)
+        followAncestors();
+    if (change == ItemSceneChange || change == ItemParentHasChanged ||
+        change == ItemVisibleHasChanged)
+        updateShown();
 }
 
 void YuvFboItem::geometryChange(const QRectF &newGeometry, const QRectF &oldGeometry)
 {
     QQuickFramebufferObject::geometryChange(newGeometry, oldGeometry);
-    if (m_feed && isVisible() && m_feedFrameShown && newGeometry.size() != oldGeometry.size())
+    updateShown();
+    if (m_feed && m_shown && m_feedFrameShown && newGeometry.size() != oldGeometry.size())
         m_feed->setShowSize(newGeometry.size().toSize());
+}
+
+void YuvFboItem::followAncestors()
+{
+    for (const QMetaObject::Connection &connection : std::as_const(m_ancestorConnections))
+        disconnect(connection);
+    m_ancestorConnections.clear();
+    m_followedParent = parentItem();
+    m_followedWindow = window();
+    for (QQuickItem *ancestor = parentItem(); ancestor; ancestor = ancestor->parentItem()) {
+        for (auto signal : {&QQuickItem::xChanged, &QQuickItem::yChanged, &QQuickItem::widthChanged,
+                            &QQuickItem::heightChanged})
+            m_ancestorConnections << connect(ancestor, signal, this, &YuvFboItem::updateShown);
+        m_ancestorConnections << connect(ancestor, &QQuickItem::clipChanged, this,
+                                         &YuvFboItem::updateShown);
+        m_ancestorConnections << connect(ancestor, &QQuickItem::parentChanged, this, [this] {
+            followAncestors();
+            updateShown();
+        });
+    }
+    if (QQuickWindow *shownIn = window()) {
+        for (auto signal : {&QWindow::widthChanged, &QWindow::heightChanged})
+            m_ancestorConnections << connect(shownIn, signal, this, &YuvFboItem::updateShown);
+        m_ancestorConnections << connect(shownIn, &QWindow::visibleChanged, this,
+                                         &YuvFboItem::updateShown);
+    }
+}
+
+bool YuvFboItem::computeShown() const
+{
+    const QQuickWindow *shownIn = window();
+    if (!isVisible() || !shownIn || !shownIn->isVisible() || width() <= 0 || height() <= 0)
+        return false;
+    QRectF area = mapRectToScene(QRectF(0, 0, width(), height()));
+    for (const QQuickItem *ancestor = parentItem(); ancestor; ancestor = ancestor->parentItem()) {
+        if (ancestor->clip())
+            area &= ancestor->mapRectToScene(QRectF(0, 0, ancestor->width(), ancestor->height()));
+    }
+    area &= QRectF(0, 0, shownIn->width(), shownIn->height());
+    return area.width() > 0 && area.height() > 0;
+}
+
+void YuvFboItem::updateShown()
+{
+    if (m_followedParent != parentItem() || m_followedWindow != window())
+        followAncestors();
+    const bool shown = computeShown();
+    if (shown == m_shown)
+        return;
+    m_shown = shown;
+    if (m_feed) {
+        if (shown)
+            m_feed->addWatcher();
+        else
+            m_feed->removeWatcher();
+    }
+    // Back in view: catch up with the newest frame at once.
+    if (shown && m_feed) {
+        m_feedFrameShown = false;
+        update();
+    }
 }
 
 void YuvFboItem::measureFps()

@@ -1,8 +1,10 @@
 #pragma once
 // Shows a phone's live YUV420P picture. Bound to a device's VideoFrameFeed, the item
-// takes the feed's newest frame for each render while it is visible: the render thread
-// uploads straight from the decoder's buffers, and a hidden item uploads nothing.
-// present() hands it a frame directly instead (copied).
+// takes the feed's newest frame for each render while it is shown: the render thread
+// uploads straight from the decoder's buffers. "Shown" means visible and not clipped away
+// entirely (a tile scrolled out of its grid, or kept in the grid's cache buffer); an item
+// that is not shown does not watch its feed, so its phone's frames cost the GUI thread
+// nothing and nothing is uploaded. present() hands it a frame directly instead (copied).
 #include "yuvfboframe.h"
 
 #include <QElapsedTimer>
@@ -30,6 +32,8 @@ public:
     VideoFrameFeed *feed() const;
     void setFeed(VideoFrameFeed *feed);
     qreal fps() const { return m_fps; }
+    // Visible and at least partly inside the window and every clipping ancestor.
+    bool isShown() const { return m_shown; }
 
     // The pointers need to stay valid only during the call.
     Q_INVOKABLE void present(int width, int height, const uint8_t *yData, int yStride,
@@ -53,8 +57,18 @@ private:
     void handleFrameAvailable();
     void measureFps();
     void requestUpdate();
+    // Scrolling moves an ancestor, not the item: every ancestor's geometry is followed.
+    void followAncestors();
+    void updateShown();
+    bool computeShown() const;
 
     QPointer<VideoFrameFeed> m_feed;
+    bool m_shown = false; // GUI thread; read by the render thread while the GUI thread waits
+    QList<QMetaObject::Connection> m_ancestorConnections;
+    // What the connections above follow: an item given its parent in its constructor gets
+    // no itemChange() of ours for it.
+    QQuickItem *m_followedParent = nullptr;
+    QQuickWindow *m_followedWindow = nullptr;
     quint64 m_feedSequence = 0; // of the feed frame last handed to the renderer
     bool m_feedFrameShown = false;
 

@@ -1,7 +1,7 @@
 #include "device.h"
 
+#include "adblane.h"
 #include "adbrunner.h"
-#include "audiodecoder.h"
 #include "audiodemuxer.h"
 #include "autojs.h"
 #include "controller.h"
@@ -11,15 +11,13 @@
 #include "mediarecorder.h"
 #include "scrcpyserver.h"
 #include "serverparams.h"
-#include "simpleaudioplayer.h"
 #include "videodecoder.h"
 #include "videodemuxer.h"
 #include "videoframefeed.h"
-#include "yuvfboframe.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QFutureWatcher>
+#include <QMetaMethod>
+#include <QMutexLocker>
 #include <QPointer>
 #include <QRegularExpression>
 #include <QTcpSocket>
@@ -29,6 +27,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <utility>
 
 extern "C" {
 #include <libavutil/frame.h>
@@ -39,8 +38,10 @@ extern "C" {
 namespace {
 using Kind = UserMessage::Kind;
 
-constexpr int kRecorderStopWaitMs = 1000;
-constexpr int kRecorderPollMs = 10;
+quint64 packedSize(int width, int height)
+{
+    return (quint64(quint32(width)) << 32) | quint32(height);
+}
 
 struct PhoneSnapshot
 {
@@ -50,7 +51,7 @@ struct PhoneSnapshot
 } // namespace
 
 Device::Device(QObject *parent, const QString &serial)
-    : QObject(parent), m_adbConnectionSerial(serial)
+    : QObject(parent), m_adbConnectionSerial(serial), m_frameSize(packedSize(-1, -1))
 {
     m_videoFeed = new VideoFrameFeed(this);
     m_serverParamsSmallView = new ServerParams(this);
@@ -58,6 +59,12 @@ Device::Device(QObject *parent, const QString &serial)
     m_serverParamsBigView->setMaxSize(720);
     m_serverParamsBigView->setMaxFps(30);
     m_serverParamsBigView->setBitRate(4000000);
+    // The recorder reads the stream choice from the media thread: keep a copy it can read.
+    for (ServerParams *params : {m_serverParamsSmallView, m_serverParamsBigView}) {
+        connect(params, &ServerParams::audioChanged, this, &Device::updateRecordedStreams);
+        connect(params, &ServerParams::maxFpsChanged, this, &Device::updateRecordedStreams);
+    }
+    updateRecordedStreams();
     m_autojs = new Autojs(m_adbConnectionSerial, this);
     connect(m_autojs, &Autojs::userMessage, this, &Device::showUserMessage);
     m_videoRecorder = new MediaRecorder(this);
@@ -77,25 +84,29 @@ Device::Device(QObject *parent, const QString &serial)
 
 Device::~Device()
 {
-    if (m_videoRecorder->isRecording()) {
-        m_videoRecorder->stop();
-        QElapsedTimer waited;
-        waited.start();
-        while (m_videoRecorder->isRecording() && waited.elapsed() < kRecorderStopWaitMs) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, kRecorderPollMs);
-            QThread::msleep(kRecorderPollMs);
-        }
-    }
-    delete m_videoRecorder;
-    m_videoRecorder = nullptr;
-
+    // The session goes first: from then on nothing of the media thread reaches this device
+    // or its recorder.
     if (m_server) {
         ScrcpyServer *server = detachServer();
         server->stop();
         delete server;
         emit runningChanged();
     }
+    closePipeline();
     destroyController();
+
+    // A running recording finishes its file on its own thread; nobody waits for it here.
+    if (m_videoRecorder->isRecording())
+        m_videoRecorder->stop();
+    if (QThread *thread = m_videoRecorder->recordingThread()) {
+        MediaRecorder *recorder = m_videoRecorder;
+        connect(thread, &QThread::finished, recorder, &QObject::deleteLater);
+        if (thread->isFinished())
+            recorder->deleteLater();
+    } else {
+        delete m_videoRecorder;
+    }
+    m_videoRecorder = nullptr;
     sws_freeContext(m_swsContext);
 }
 
@@ -135,15 +146,21 @@ KeyMappingProfile *Device::currentKeyMappingProfile() const
 
 VideoDemuxer *Device::videoDemuxer() const
 {
-    return m_videoDemuxer;
+    return m_pipeline ? m_pipeline->videoDemuxer() : nullptr;
 }
 
 AudioDemuxer *Device::audioDemuxer() const
 {
-    return m_audioDemuxer;
+    return m_pipeline ? m_pipeline->audioDemuxer() : nullptr;
 }
 
 RecordedStreams Device::recordedStreams() const
+{
+    QMutexLocker locker(&m_streamInfoMutex);
+    return m_recordedStreams;
+}
+
+void Device::updateRecordedStreams()
 {
     const ServerParams *params = currentServerParams();
     RecordedStreams streams;
@@ -151,7 +168,34 @@ RecordedStreams Device::recordedStreams() const
     streams.video = params->video();
     streams.audio = params->audio();
     streams.maxFps = params->maxFps();
-    return streams;
+    QMutexLocker locker(&m_streamInfoMutex);
+    m_recordedStreams = streams;
+}
+
+QByteArray Device::audioCodecId() const
+{
+    QMutexLocker locker(&m_streamInfoMutex);
+    return m_audioCodecId;
+}
+
+void Device::handleAudioCodec(const QByteArray &codecId)
+{
+    QMutexLocker locker(&m_streamInfoMutex);
+    m_audioCodecId = codecId;
+}
+
+QSize Device::frameSize() const
+{
+    const quint64 packed = m_frameSize.load(std::memory_order_relaxed);
+    return QSize(int(qint32(packed >> 32)), int(qint32(packed & 0xffffffffu)));
+}
+
+void Device::storeFrameSize(int width, int height)
+{
+    // Written only when it changes: the controller and the group read it for every touch.
+    const quint64 packed = packedSize(width, height);
+    if (m_frameSize.load(std::memory_order_relaxed) != packed)
+        m_frameSize.store(packed, std::memory_order_relaxed);
 }
 
 void Device::setIsHostDevice(bool isHost)
@@ -270,6 +314,7 @@ void Device::startScrcpySession()
     m_server = new ScrcpyServer(this, params);
     m_sessionParams = params;
     connect(m_server, &ScrcpyServer::output, this, &Device::handleServerOutput);
+    connect(m_server, &ScrcpyServer::started, this, &Device::handleServerStarted);
     connect(m_server, &ScrcpyServer::stopped, this, &Device::handleServerStopped);
     connect(m_server, &ScrcpyServer::videoSocketConnected, this,
             &Device::handleVideoSocketConnected);
@@ -284,27 +329,15 @@ void Device::startScrcpySession()
     connect(m_server, &ScrcpyServer::controlSocketDisconnected, this,
             &Device::handleControlSocketDisconnected);
 
-    m_audioPlayer = new SimpleAudioPlayer(this);
-
+    // The launch goes on in the background: started() or stopped() tells how it went.
     m_starting = true;
-    const bool started = m_server->start();
-    m_starting = false;
-    if (!started) {
-        // start() already reported stopped(), which released the launcher. The removal
-        // runs once this call and the launcher's signal delivery are over.
-        if (m_server) {
-            ScrcpyServer *server = detachServer();
-            server->deleteLater();
-        }
-        // The tile says why before it leaves the group; a new start meanwhile keeps it.
-        showUserMessage(tr("Mirroring could not start"), Kind::Error);
-        QTimer::singleShot(UserMessage::timeoutMs(Kind::Error), this, [this] {
-            if (!m_server)
-                removeFromDeviceGroup();
-        });
-        return;
-    }
+    m_server->start();
     emit runningChanged();
+}
+
+void Device::handleServerStarted()
+{
+    m_starting = false;
 }
 
 void Device::stopScrcpySession()
@@ -330,19 +363,14 @@ void Device::removeFromDeviceGroup()
 ScrcpyServer *Device::detachServer()
 {
     // From here on the launcher can no longer call back into this device, and the
-    // pipeline of its sockets is gone.
+    // pipeline of its sockets is cut off.
     ScrcpyServer *server = m_server;
     m_server = nullptr;
     m_sessionParams = nullptr;
+    m_starting = false;
     server->disconnect(this);
+    closePipeline();
     m_videoFeed->clear();
-    releaseVideoPipeline();
-    releaseAudioPipeline();
-    if (m_audioPlayer) {
-        // Each session plays through its own player; an idle one would keep the output open.
-        m_audioPlayer->deleteLater();
-        m_audioPlayer = nullptr;
-    }
     return server;
 }
 
@@ -355,35 +383,55 @@ void Device::destroyController()
     emit controllerChanged();
 }
 
-void Device::releaseVideoPipeline()
+StreamPipeline *Device::ensurePipeline()
 {
-    // The demuxer goes at once, so nothing already queued for it (socket data, its
-    // own deferred re-read) reaches the decoder or the recorder afterwards.
-    delete m_videoDemuxer;
-    if (m_videoDecoder) {
-        m_videoDecoder->disconnect(this);
-        m_videoDecoder->setDemuxer(nullptr);
-        m_videoDecoder->deleteLater();
+    if (m_pipeline)
+        return m_pipeline;
+    {
+        QMutexLocker locker(&m_streamInfoMutex);
+        m_audioCodecId.clear();
     }
-    m_videoDemuxer = nullptr;
-    m_videoDecoder = nullptr;
+    StreamPipeline *pipeline = new StreamPipeline(this, m_videoRecorder, m_adbConnectionSerial);
+    m_pipeline = pipeline;
+    connect(pipeline, &StreamPipeline::audioUnavailable, this, [this, pipeline] {
+        if (m_pipeline == pipeline)
+            showUserMessage(tr("This phone cannot capture sound"), Kind::Notice);
+    });
+    connect(pipeline, &StreamPipeline::audioDecoderFailed, this, [this, pipeline] {
+        if (m_pipeline == pipeline)
+            showUserMessage(tr("Sound cannot be decoded, mirroring without sound"), Kind::Error);
+    });
+    connect(pipeline, &StreamPipeline::videoCodecUnsupported, this, [this, pipeline] {
+        if (m_pipeline == pipeline)
+            endSessionWithError(tr("This phone sent a video format the application cannot show"));
+    });
+    connect(pipeline, &StreamPipeline::audioCodecUnsupported, this, [this, pipeline] {
+        if (m_pipeline == pipeline)
+            endSessionWithError(tr("This phone sent a sound format the application cannot play"));
+    });
+    return pipeline;
 }
 
-void Device::releaseAudioPipeline()
+void Device::closePipeline()
 {
-    delete m_audioDemuxer;
-    if (m_audioDecoder) {
-        m_audioDecoder->disconnect(this);
-        m_audioDecoder->setDemuxer(nullptr);
-        m_audioDecoder->deleteLater();
+    if (!m_pipeline)
+        return;
+    StreamPipeline *pipeline = m_pipeline;
+    m_pipeline = nullptr;
+    pipeline->disconnect(this);
+    // Waits at most for a frame being handed over; the decoding itself goes on undisturbed
+    // until the pipeline's end reaches its thread.
+    pipeline->close();
+    {
+        QMutexLocker locker(&m_relayMutex);
+        m_relayFrame = YuvFrame();
     }
-    m_audioDemuxer = nullptr;
-    m_audioDecoder = nullptr;
+    QMutexLocker locker(&m_streamInfoMutex);
+    m_audioCodecId.clear();
 }
 
 void Device::endSessionWithError(const QString &message)
 {
-    // Runs inside the demuxer's read, which stops touching itself once its signal returns.
     stopScrcpySession();
     showUserMessage(message, Kind::Error);
 }
@@ -397,30 +445,66 @@ void Device::handleServerStopped(int exitCode, QProcess::ExitStatus st)
 {
     Q_UNUSED(exitCode)
     Q_UNUSED(st)
+    const bool failedStart = m_starting;
     if (m_server) {
         ScrcpyServer *server = detachServer();
         server->deleteLater(); // we are inside its own signal
         destroyController();
         emit runningChanged();
     }
-    // A failed start removes the device anyway once start() has returned.
-    if (m_starting)
+    if (failedStart) {
+        // The tile says why before the device leaves its group (without asking adb); a new
+        // start meanwhile keeps it.
+        showUserMessage(tr("Mirroring could not start"), Kind::Error);
+        QTimer::singleShot(UserMessage::timeoutMs(Kind::Error), this, [this] {
+            if (!m_server)
+                removeFromDeviceGroup();
+        });
         return;
+    }
 
-    QList<ADBDeviceInfo> attached;
-    try {
-        attached = ADBRunner::getDevices();
-    } catch (const std::exception &) {
+    // Whether the phone left decides what the tile says and whether the device stays. The
+    // Wi-Fi switch in progress at this moment counts, not the one at the listing's end.
+    const bool switching = m_switchingToWiFi;
+    const QString serial = m_adbConnectionSerial;
+    AdbLane::run<Listing>(
+        serial, this,
+        [serial] {
+            Listing listing;
+            try {
+                const QList<ADBDeviceInfo> attached = ADBRunner::getDevices();
+                listing.read = true;
+                listing.attached = std::any_of(
+                    attached.cbegin(), attached.cend(),
+                    [&serial](const ADBDeviceInfo &entry) { return entry.adb_serial == serial; });
+            } catch (const std::exception &) {
+            }
+            return listing;
+        },
+        [this, switching](const Listing &listing) { handleListingAfterEnd(listing, switching); });
+}
+
+void Device::handleListingAfterEnd(const Listing &listing, bool switchingToWiFi)
+{
+    if (m_server)
+        return; // a new session began meanwhile; its own end will tell
+    if (!listing.read) {
         showUserMessage(tr("Mirroring stopped, the adb device list could not be read"),
                         Kind::Error);
         return;
     }
-    const bool stillAttached =
-        std::any_of(attached.cbegin(), attached.cend(), [this](const ADBDeviceInfo &entry) {
-            return entry.adb_serial == m_adbConnectionSerial;
-        });
-    if (!stillAttached)
-        removeFromDeviceGroup();
+    if (switchingToWiFi)
+        return; // adbd restarting in TCP mode ended it; the switch reports its own outcome
+    if (listing.attached) {
+        showUserMessage(tr("Mirroring ended on the phone"), Kind::Error);
+        return;
+    }
+    // The tile says why before it goes.
+    showUserMessage(tr("Phone disconnected"), Kind::Error);
+    QTimer::singleShot(UserMessage::timeoutMs(Kind::Error), this, [this] {
+        if (!m_server)
+            removeFromDeviceGroup();
+    });
 }
 
 void Device::handleMessageSent(ControlMsg &msg)
@@ -435,15 +519,22 @@ void Device::handleDecodedVideoFrame(AVFrame *frame)
         return;
     const int width = frame->width;
     const int height = frame->height;
-    m_frameSize = QSize(width, height);
+    storeFrameSize(width, height);
 
     // A stream flagged full range decodes as YUVJ420P: the same planes, and the video
     // item converts with the full-range formula anyway. Through the scaler the tiles,
     // which listen for planes only, would stay black.
     if (frame->format == AV_PIX_FMT_YUV420P || frame->format == AV_PIX_FMT_YUVJ420P) {
-        m_videoFeed->publish(YuvFrame::share(frame));
-        emit yuvFrameReady(width, height, frame->data[0], frame->linesize[0], frame->data[1],
-                           frame->linesize[1], frame->data[2], frame->linesize[2]);
+        const YuvFrame shared = YuvFrame::share(frame);
+        m_videoFeed->publish(shared);
+        static const QMetaMethod planesSignal = QMetaMethod::fromSignal(&Device::yuvFrameReady);
+        if (!isSignalConnected(planesSignal))
+            return;
+        if (QThread::currentThread() == thread())
+            emit yuvFrameReady(width, height, frame->data[0], frame->linesize[0], frame->data[1],
+                               frame->linesize[1], frame->data[2], frame->linesize[2]);
+        else
+            relayYuvFrame(shared);
         return;
     }
 
@@ -458,57 +549,55 @@ void Device::handleDecodedVideoFrame(AVFrame *frame)
         emit frameReady(image);
 }
 
-void Device::handleDecodedAudioFrame(AVFrame *frame)
+void Device::relayYuvFrame(const YuvFrame &frame)
 {
-    if (m_audioPlayer)
-        m_audioPlayer->play(frame);
+    // Newest wins: a receiver that is behind gets the latest picture, never a queue.
+    {
+        QMutexLocker locker(&m_relayMutex);
+        m_relayFrame = frame;
+        if (m_relayPending)
+            return;
+        m_relayPending = true;
+    }
+    QMetaObject::invokeMethod(this, &Device::emitRelayedFrame, Qt::QueuedConnection);
+}
+
+void Device::emitRelayedFrame()
+{
+    YuvFrame frame;
+    {
+        QMutexLocker locker(&m_relayMutex);
+        frame = std::exchange(m_relayFrame, YuvFrame());
+        m_relayPending = false;
+    }
+    // `frame` holds the decoder's buffers until the receivers have returned.
+    if (frame.isValid())
+        emit yuvFrameReady(frame.width, frame.height, frame.planes[YuvFrame::PlaneY],
+                           frame.strides[YuvFrame::PlaneY], frame.planes[YuvFrame::PlaneU],
+                           frame.strides[YuvFrame::PlaneU], frame.planes[YuvFrame::PlaneV],
+                           frame.strides[YuvFrame::PlaneV]);
 }
 
 void Device::handleVideoSocketConnected()
 {
-    QTcpSocket *socket = m_server ? m_server->videoSocket() : nullptr;
+    QTcpSocket *socket = m_server ? m_server->takeVideoSocket() : nullptr;
     if (!socket)
         return;
-    releaseVideoPipeline();
-    m_videoDecoder = new VideoDecoder(m_adbConnectionSerial, this);
-    connect(m_videoDecoder, &VideoDecoder::frameDecoded, this, &Device::handleDecodedVideoFrame);
-    // The socket owns its demuxer: when the session's sockets go, so does the demuxer.
-    m_videoDemuxer = new VideoDemuxer(socket, m_videoRecorder, m_videoDecoder, socket);
-    m_videoDecoder->setDemuxer(m_videoDemuxer);
-    connect(m_videoDemuxer, &VideoDemuxer::unsupportedCodec, this, [this] {
-        endSessionWithError(tr("This phone sent a video format the application cannot show"));
-    });
-    if (socket->bytesAvailable() > 0)
-        QMetaObject::invokeMethod(m_videoDemuxer, &VideoDemuxer::read, Qt::QueuedConnection);
+    ensurePipeline()->attachVideo(socket);
 }
 
 void Device::handleVideoSocketDisconnected() {}
 
 void Device::handleAudioSocketConnected()
 {
-    QTcpSocket *socket = m_server ? m_server->audioSocket() : nullptr;
-    if (!socket || !m_sessionParams)
+    if (!m_server || !m_sessionParams)
         return;
-    releaseAudioPipeline();
-    m_audioDecoder = new AudioDecoder(this);
-    connect(m_audioDecoder, &AudioDecoder::frameDecoded, this, &Device::handleDecodedAudioFrame);
+    QTcpSocket *socket = m_server->takeAudioSocket();
+    if (!socket)
+        return;
     // The stock server writes the device-name field only on a session's first connection.
     const bool nameFieldFirst = !m_sessionParams->video();
-    m_audioDemuxer =
-        new AudioDemuxer(socket, m_videoRecorder, m_audioDecoder, nameFieldFirst, socket);
-    m_audioDecoder->setDemuxer(m_audioDemuxer);
-    connect(m_audioDemuxer, &AudioDemuxer::audioUnavailable, this,
-            [this] { showUserMessage(tr("This phone cannot capture sound"), Kind::Notice); });
-    connect(m_audioDemuxer, &AudioDemuxer::audioDecoderFailed, this, [this] {
-        showUserMessage(tr("Sound cannot be decoded, mirroring without sound"), Kind::Error);
-    });
-    connect(m_audioDemuxer, &AudioDemuxer::unsupportedCodec, this, [this] {
-        endSessionWithError(tr("This phone sent a sound format the application cannot play"));
-    });
-    if (m_audioPlayer)
-        m_audioPlayer->start();
-    if (socket->bytesAvailable() > 0)
-        QMetaObject::invokeMethod(m_audioDemuxer, &AudioDemuxer::read, Qt::QueuedConnection);
+    ensurePipeline()->attachAudio(socket, nameFieldFirst);
 }
 
 void Device::handleAudioSocketDisconnected() {}
@@ -533,6 +622,7 @@ void Device::handleControlSocketDisconnected() {}
 void Device::setIsBigView(bool isBigView)
 {
     m_isBigView = isBigView;
+    updateRecordedStreams();
     if (m_server) {
         ScrcpyServer *server = detachServer();
         server->stop();
@@ -564,7 +654,7 @@ void Device::takeScreenshot()
 {
     if (m_isScreenShotting)
         return;
-    if (!m_videoDecoder || !m_server) {
+    if (!m_pipeline || !m_pipeline->hasVideo() || !m_server) {
         showUserMessage(tr("Not Connected"), Kind::BriefError);
         return;
     }
@@ -581,7 +671,7 @@ void Device::takeScreenshot()
             showUserMessage(VideoDecoder::tr("Screenshot Failed"), Kind::Error);
         setIsScreenShotting(false);
     });
-    watcher->setFuture(m_videoDecoder->takeScreenshot());
+    watcher->setFuture(m_pipeline->takeScreenshot());
 }
 
 void Device::startRecord()
@@ -771,22 +861,33 @@ void Device::setCurrentKeyMappingProfile(KeyMappingProfile *profile)
 void Device::setWiFiConnection()
 {
     m_switchingToWiFi = true;
-    if (!ADBRunner::tcpip(m_adbConnectionSerial, kWiFiAdbPort)) {
-        showUserMessage(tr("Failed to tcpip"), Kind::NoticeError);
-        m_switchingToWiFi = false;
-        return;
-    }
-    // adbd on the phone restarts in TCP mode; give it a moment before connecting.
-    QTimer::singleShot(kWiFiConnectDelayMs, this, &Device::finishWiFiSwitch);
+    const QString serial = m_adbConnectionSerial;
+    AdbLane::run<bool>(
+        serial, this, [serial] { return ADBRunner::tcpip(serial, kWiFiAdbPort); },
+        [this](bool switched) {
+            if (!switched) {
+                showUserMessage(tr("Failed to tcpip"), Kind::NoticeError);
+                m_switchingToWiFi = false;
+                return;
+            }
+            // adbd on the phone restarts in TCP mode; give it a moment before connecting.
+            QTimer::singleShot(kWiFiConnectDelayMs, this, &Device::finishWiFiSwitch);
+        });
 }
 
 void Device::finishWiFiSwitch()
 {
-    if (ADBRunner::connect(m_adbConnectionSerial, m_ipAddress, kWiFiAdbPort))
-        showUserMessage(tr("WiFi connection enabled"), Kind::NoticeSuccess);
-    else
-        showUserMessage(tr("Failed to enable \r WiFi connection"), Kind::NoticeError);
-    m_switchingToWiFi = false;
+    const QString serial = m_adbConnectionSerial;
+    const QString ip = m_ipAddress;
+    AdbLane::run<bool>(
+        serial, this, [serial, ip] { return ADBRunner::connect(serial, ip, kWiFiAdbPort); },
+        [this](bool connected) {
+            if (connected)
+                showUserMessage(tr("WiFi connection enabled"), Kind::NoticeSuccess);
+            else
+                showUserMessage(tr("Failed to enable \r WiFi connection"), Kind::NoticeError);
+            m_switchingToWiFi = false;
+        });
 }
 
 bool Device::disconnectWiFi()
@@ -795,6 +896,17 @@ bool Device::disconnectWiFi()
     if (disconnected)
         removeFromDeviceGroup();
     return disconnected;
+}
+
+void Device::disconnectWiFiAsync()
+{
+    const QString serial = m_adbConnectionSerial;
+    AdbLane::run<bool>(
+        serial, this, [serial] { return ADBRunner::disconnect(serial); },
+        [this](bool disconnected) {
+            if (disconnected)
+                removeFromDeviceGroup();
+        });
 }
 
 bool Device::setUSBConnection()

@@ -2,17 +2,22 @@
 #include "controltarget.h"
 #include "deviceinfo.h"
 #include "recordingsource.h"
+#include "streampipeline.h"
 #include "usermessage.h"
+#include "yuvfboframe.h"
 
 #include <QImage>
+#include <QList>
+#include <QMutex>
 #include <QObject>
 #include <QPointer>
 #include <QProcess>
 #include <QSize>
 #include <QString>
+
+#include <atomic>
 #include <cstdint>
 
-class AudioDecoder;
 class AudioDemuxer;
 class Autojs;
 class ControlMsg;
@@ -21,9 +26,7 @@ class KeyMappingProfile;
 class MediaRecorder;
 class ScrcpyServer;
 class ServerParams;
-class SimpleAudioPlayer;
 class QTimer;
-class VideoDecoder;
 class VideoDemuxer;
 class VideoFrameFeed;
 struct AVFrame;
@@ -33,7 +36,13 @@ struct SwsContext;
 // session it runs (one ScrcpyServer at a time) and every per-phone action the
 // interface offers. Outcomes reach the user through deviceMessage. The group it
 // belongs to listens to its signals; the device itself knows only its number there.
-class Device : public QObject, public ControlTarget, public RecordingSource
+//
+// The device lives on the GUI thread, which never waits here for adb or for a stream: the
+// session's adb steps run on the phone's adb lane, and its media connections are read,
+// demuxed and decoded by a StreamPipeline on a media thread. Decoded pictures reach the
+// video feed from that thread; frameSize() and what the recorder reads are safe from any
+// thread.
+class Device : public QObject, public ControlTarget, public RecordingSource, public StreamSink
 {
     Q_OBJECT
     Q_PROPERTY(QString adbConnectionSerial READ adbConnectionSerial CONSTANT)
@@ -99,13 +108,16 @@ public:
     // (any thread).
     static QString runADBCommandLines(const QString &serial, const QString &input);
     ScrcpyServer *server() const { return m_server; }
-    // The current session's demuxers (null while their socket is not connected);
-    // the recorder reads the streams' decoder contexts through them.
+    // The current session's pipeline on its media thread; null while no media connection
+    // arrived. Its demuxers (null until set up) are objects of that thread.
+    StreamPipeline *pipeline() const { return m_pipeline; }
     VideoDemuxer *videoDemuxer() const;
-    AudioDemuxer *audioDemuxer() const override;
-    RecordedStreams recordedStreams() const override;
+    AudioDemuxer *audioDemuxer() const;
 
-    QSize frameSize() const override { return m_frameSize; }
+    // Any thread.
+    RecordedStreams recordedStreams() const override;
+    QByteArray audioCodecId() const override;
+    QSize frameSize() const override;
     QSize showSize() const override;
 
     // The group numbers its members (-1 outside a group).
@@ -129,6 +141,9 @@ public:
     // non-const reference cannot be a meta-method argument of a QML type).
     void handleMessageSent(ControlMsg &msg);
 
+    // StreamSink, on the media thread.
+    void handleAudioCodec(const QByteArray &codecId) override;
+
     Q_INVOKABLE void setEnableAudio(bool enableAudio);
     Q_INVOKABLE void setShowSize(QSize size);
     Q_INVOKABLE void startScrcpySession();
@@ -136,6 +151,8 @@ public:
     Q_INVOKABLE void removeFromDeviceGroup();
     Q_INVOKABLE void setWiFiConnection();
     Q_INVOKABLE bool disconnectWiFi();
+    // The same on the phone's adb lane, for the interface: returns at once.
+    Q_INVOKABLE void disconnectWiFiAsync();
     Q_INVOKABLE bool setUSBConnection();
     Q_INVOKABLE void setNickName(QString nickname);
     Q_INVOKABLE void setIsBigView(bool isBigView);
@@ -184,8 +201,12 @@ signals:
     void removalRequested();
     void hostMessageSent(const ControlMsg &msg);
 
+    // Emitted on the GUI thread, the planes valid during the emission; while a receiver is
+    // slow only the newest frame is kept for it. Costs the GUI thread work per frame: the
+    // video items read the feed instead.
     void yuvFrameReady(int width, int height, const uint8_t *yData, int yStride,
                        const uint8_t *uData, int uStride, const uint8_t *vData, int vStride);
+    // A picture in a format other than YUV420P, converted; emitted on the media thread.
     void frameReady(QImage frame);
     void deviceMessage(QString message, QString type, int timeout);
     void adbCommandFinished(QString output);
@@ -193,9 +214,10 @@ signals:
 
 public slots:
     void handleServerOutput(QByteArray data);
+    void handleServerStarted();
     void handleServerStopped(int exitCode, QProcess::ExitStatus st);
-    void handleDecodedVideoFrame(AVFrame *frame);
-    void handleDecodedAudioFrame(AVFrame *frame);
+    // StreamSink: a decoded picture, on the media thread (or any thread in tests).
+    void handleDecodedVideoFrame(AVFrame *frame) override;
     void handleVideoSocketConnected();
     void handleVideoSocketDisconnected();
     void handleAudioSocketConnected();
@@ -204,12 +226,24 @@ public slots:
     void handleControlSocketDisconnected();
 
 private:
+    // What the adb listing after a session's end found.
+    struct Listing
+    {
+        bool read = false;
+        bool attached = false;
+    };
+
     ScrcpyServer *detachServer();
     void destroyController();
+    StreamPipeline *ensurePipeline();
+    void closePipeline();
+    void handleListingAfterEnd(const Listing &listing, bool switchingToWiFi);
+    void storeFrameSize(int width, int height);
+    void relayYuvFrame(const YuvFrame &frame);
+    void emitRelayedFrame();
+    void updateRecordedStreams();
     // The phone sent something this session cannot go on with.
     void endSessionWithError(const QString &message);
-    void releaseVideoPipeline();
-    void releaseAudioPipeline();
     void applyDeviceInfo(const DeviceInfo &info);
     void applyIpAddress(const QString &ip);
     void finishWiFiSwitch();
@@ -224,15 +258,12 @@ private:
     int m_indexInGroup = -1;
     bool m_isHostDevice = false;
     VideoFrameFeed *m_videoFeed = nullptr;
-    QSize m_frameSize{-1, -1};
+    // Width in the high, height in the low 32 bits; written by the media thread.
+    std::atomic<quint64> m_frameSize;
     ServerParams *m_serverParamsSmallView = nullptr;
     ServerParams *m_serverParamsBigView = nullptr;
     ScrcpyServer *m_server = nullptr;
-    QPointer<VideoDemuxer> m_videoDemuxer;
-    QPointer<VideoDecoder> m_videoDecoder;
-    QPointer<AudioDemuxer> m_audioDemuxer;
-    QPointer<AudioDecoder> m_audioDecoder;
-    QPointer<SimpleAudioPlayer> m_audioPlayer;
+    StreamPipeline *m_pipeline = nullptr;
     bool m_isScreenShotting = false;
     bool m_switchingToWiFi = false;
     bool m_adbCommandRunning = false;
@@ -240,6 +271,14 @@ private:
     QPointer<KeyMappingProfile> m_currentKeyMappingProfile;
     ServerParams *m_sessionParams = nullptr; // the set the running session started with
     QTimer *m_restartTimer = nullptr;        // pending restart after a view switch
-    bool m_starting = false;
-    SwsContext *m_swsContext = nullptr;
+    bool m_starting = false;                 // the launcher has not reported started() yet
+    SwsContext *m_swsContext = nullptr;      // frames of other formats, on the media thread
+
+    mutable QMutex m_streamInfoMutex; // what the recorder reads from the media thread
+    RecordedStreams m_recordedStreams;
+    QByteArray m_audioCodecId;
+
+    QMutex m_relayMutex; // the newest frame on its way to yuvFrameReady
+    YuvFrame m_relayFrame;
+    bool m_relayPending = false;
 };

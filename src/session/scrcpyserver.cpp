@@ -1,16 +1,19 @@
 #include "scrcpyserver.h"
 
+#include "adblane.h"
 #include "adbrunner.h"
 #include "devicemessagereceiver.h"
 #include "serverparams.h"
+#include "serverprocess.h"
 
 #include <QHostAddress>
 #include <QTcpServer>
 #include <QTcpSocket>
 
+#include <utility>
+
 namespace {
 constexpr int kMaxPendingConnections = 2;
-constexpr int kProcessKillWaitMs = 2000;
 
 QString boolText(bool value)
 {
@@ -19,19 +22,16 @@ QString boolText(bool value)
 } // namespace
 
 ScrcpyServer::ScrcpyServer(QObject *parent, ServerParams *params)
-    : QObject(parent), m_process(new QProcess(this)), m_params(params),
+    : QObject(parent), m_process(new ServerProcess), m_params(params),
       m_listeningServer(new QTcpServer(this))
 {
-    m_process->setProcessChannelMode(QProcess::MergedChannels);
-    connect(m_process, &QProcess::readyReadStandardOutput, this,
-            [this] { emit output(m_process->readAllStandardOutput()); });
-    connect(m_process, &QProcess::finished, this,
+    // Queued from the process thread; nothing arrives once this launcher is gone.
+    connect(m_process, &ServerProcess::output, this, &ScrcpyServer::output);
+    connect(m_process, &ServerProcess::finished, this,
             [this](int exitCode, QProcess::ExitStatus status) { emit stopped(exitCode, status); });
     // A process that never started sends no finished(); the session still has to end.
-    connect(m_process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
-        if (error == QProcess::FailedToStart)
-            emit stopped(-1, QProcess::CrashExit);
-    });
+    connect(m_process, &ServerProcess::failedToStart, this,
+            [this] { emit stopped(-1, QProcess::CrashExit); });
     connect(m_listeningServer, &QTcpServer::newConnection, this,
             &ScrcpyServer::handleNewConnection);
 }
@@ -39,19 +39,18 @@ ScrcpyServer::ScrcpyServer(QObject *parent, ServerParams *params)
 ScrcpyServer::~ScrcpyServer()
 {
     // Children go away after this body; none of them may call back into a
-    // half-destroyed launcher (a dying socket reports its disconnect, a dying
-    // process its end).
+    // half-destroyed launcher (a dying socket reports its disconnect).
     delete m_messageReceiver;
     m_messageReceiver = nullptr;
     const auto sockets = m_listeningServer->findChildren<QTcpSocket *>();
     for (QTcpSocket *socket : sockets)
         socket->disconnect(this);
     m_listeningServer->disconnect(this);
-    m_process->disconnect(this);
-    if (m_process->state() != QProcess::NotRunning) {
-        m_process->kill();
-        m_process->waitForFinished(kProcessKillWaitMs);
-    }
+    // Without stop() nobody else ends the process; after stop() the phone's adb lane ends it
+    // behind the phone-side cleanup. Either way nobody waits for it here.
+    if (m_process)
+        m_process->release();
+    m_process = nullptr;
 }
 
 QStringList ScrcpyServer::serverArguments(const ServerParams &params)
@@ -81,30 +80,63 @@ QStringList ScrcpyServer::serverArguments(const ServerParams &params)
     return args;
 }
 
-bool ScrcpyServer::start()
+void ScrcpyServer::start()
 {
-    if (!ADBRunner::push(m_params->deviceSerial(), ADBRunner::scrcpyServerFilePath(),
-                         QLatin1String(kRemoteServerPath))) {
+    if (m_phase != Phase::Idle)
+        return;
+    m_phase = Phase::Pushing;
+    const QString serial = m_params->deviceSerial();
+    const QString localFile = ADBRunner::scrcpyServerFilePath();
+    AdbLane::run<bool>(
+        serial, this,
+        [serial, localFile] {
+            return ADBRunner::push(serial, localFile, QLatin1String(kRemoteServerPath));
+        },
+        [this](bool pushed) { continueAfterPush(pushed); });
+}
+
+void ScrcpyServer::continueAfterPush(bool pushed)
+{
+    if (m_phase != Phase::Pushing)
+        return; // stopped meanwhile
+    if (!pushed) {
         fail();
-        return false;
+        return;
     }
     m_listeningServer->setMaxPendingConnections(kMaxPendingConnections);
     if (!m_listeningServer->listen(QHostAddress::LocalHost, 0)) {
         fail();
-        return false;
+        return;
     }
     m_params->setPort(m_listeningServer->serverPort());
-    if (!ADBRunner::reverse(m_params->deviceSerial(), m_params->socketName(), m_params->port())) {
+    m_phase = Phase::Tunnelling;
+    const QString serial = m_params->deviceSerial();
+    const QString socketName = m_params->socketName();
+    const quint16 port = m_params->port();
+    AdbLane::run<bool>(
+        serial, this,
+        [serial, socketName, port] { return ADBRunner::reverse(serial, socketName, port); },
+        [this](bool reversed) { continueAfterReverse(reversed); });
+}
+
+void ScrcpyServer::continueAfterReverse(bool reversed)
+{
+    if (m_phase != Phase::Tunnelling)
+        return;
+    if (!reversed) {
         fail();
-        return false;
+        return;
     }
-    m_process->start(ADBRunner::adbExecutablePath(), serverArguments(*m_params),
-                     QIODevice::ReadWrite);
-    return true;
+    m_phase = Phase::Launched;
+    m_process->start(ADBRunner::adbExecutablePath(), serverArguments(*m_params));
+    emit started();
 }
 
 void ScrcpyServer::stop()
 {
+    if (m_phase == Phase::Stopped)
+        return;
+    m_phase = Phase::Stopped;
     if (m_listeningServer->isListening())
         m_listeningServer->close();
     // Closing reports each disconnect, which clears the pointer; take copies first.
@@ -112,19 +144,49 @@ void ScrcpyServer::stop()
         if (socket)
             socket->close();
     }
-    ADBRunner::runCommand({QStringLiteral("-s"), m_params->deviceSerial(), QStringLiteral("shell"),
-                           QStringLiteral("pkill"), QStringLiteral("-f"),
-                           QLatin1String(kServerClass)});
-    ADBRunner::removeReverse(m_params->deviceSerial(), m_params->socketName());
-    if (m_process->state() != QProcess::NotRunning) {
-        m_process->kill();
-        m_process->waitForFinished(kProcessKillWaitMs);
-    }
+    const QString serial = m_params->deviceSerial();
+    const QString socketName = m_params->socketName();
+    auto cleanUp = [serial, socketName] {
+        ADBRunner::runCommand({QStringLiteral("-s"), serial, QStringLiteral("shell"),
+                               QStringLiteral("pkill"), QStringLiteral("-f"),
+                               QLatin1String(kServerClass)});
+        ADBRunner::removeReverse(serial, socketName);
+        return true;
+    };
+    // The local process goes last, once the phone-side cleanup ran; the lane owns it from
+    // here on, and it may outlive this launcher.
+    ServerProcess *process = std::exchange(m_process, nullptr);
+    AdbLane::post(serial, [cleanUp, process] {
+        cleanUp();
+        process->release();
+    });
 }
 
 void ScrcpyServer::fail()
 {
+    m_phase = Phase::Failed;
     emit stopped(-1, QProcess::CrashExit);
+}
+
+QTcpSocket *ScrcpyServer::take(QTcpSocket *&socket)
+{
+    QTcpSocket *taken = socket;
+    socket = nullptr;
+    if (taken) {
+        taken->disconnect(this);
+        taken->setParent(nullptr);
+    }
+    return taken;
+}
+
+QTcpSocket *ScrcpyServer::takeVideoSocket()
+{
+    return take(m_videoSocket);
+}
+
+QTcpSocket *ScrcpyServer::takeAudioSocket()
+{
+    return take(m_audioSocket);
 }
 
 void ScrcpyServer::handleNewConnection()

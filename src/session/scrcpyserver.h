@@ -1,9 +1,11 @@
 #pragma once
 #include <QObject>
+#include <QPointer>
 #include <QProcess>
 #include <QStringList>
 
 class DeviceMessageReceiver;
+class ServerProcess;
 class QTcpServer;
 class QTcpSocket;
 class ServerParams;
@@ -11,6 +13,9 @@ class ServerParams;
 // Launcher of one mirroring session: pushes the phone-side server, listens on
 // the loopback interface, sets the adb reverse tunnel, starts the server through
 // adb and tells its connections apart by their order (video, audio, control).
+// Its adb commands run on the phone's adb lane (AdbLane), never on the caller's thread;
+// the listening socket, the accepted sockets and the server's adb process stay on the
+// launcher's thread.
 class ScrcpyServer : public QObject
 {
     Q_OBJECT
@@ -23,16 +28,26 @@ public:
     ScrcpyServer(QObject *parent, ServerParams *params);
     ~ScrcpyServer() override;
 
-    // True when the adb process running the server was launched. A failure emits
-    // stopped(-1, CrashExit) before returning false.
-    bool start();
-    // Ends the server on the phone, removes the tunnel and ends the local process.
+    // Begins the launch and returns at once. started() follows once the adb process running
+    // the server was launched; a failure emits stopped(-1, CrashExit) instead. Once only.
+    void start();
+    // Ends the server on the phone, removes the tunnel and ends the local process, in this
+    // order, behind whatever the launch still has queued for the phone; a launch under way
+    // goes no further. Returns at once. The pkill and the tunnel removal run even when the
+    // launch never got as far as listening.
     void stop();
+    // The adb process was launched (and stop() was not called).
+    bool isLaunched() const { return m_phase == Phase::Launched; }
 
     QTcpSocket *videoSocket() const { return m_videoSocket; }
     QTcpSocket *audioSocket() const { return m_audioSocket; }
     QTcpSocket *controlSocket() const { return m_controlSocket; }
     DeviceMessageReceiver *messageReceiver() const { return m_messageReceiver; }
+
+    // Hands a media stream's socket over: the caller owns it from here on (and may move it
+    // to another thread); the launcher forgets it and reports nothing more about it.
+    QTcpSocket *takeVideoSocket();
+    QTcpSocket *takeAudioSocket();
 
     // The adb arguments that start the phone-side server for these parameters.
     static QStringList serverArguments(const ServerParams &params);
@@ -46,12 +61,20 @@ signals:
     void controlSocketDisconnected();
     void audioSocketConnected();
     void audioSocketDisconnected();
+    void started();
 
 private:
+    enum class Phase { Idle, Pushing, Tunnelling, Launched, Failed, Stopped };
+
+    void continueAfterPush(bool pushed);
+    void continueAfterReverse(bool reversed);
     void handleNewConnection();
     void fail();
+    QTcpSocket *take(QTcpSocket *&socket);
 
-    QProcess *m_process = nullptr;
+    Phase m_phase = Phase::Idle;
+    // Until stop() hands it to the phone's adb lane.
+    ServerProcess *m_process = nullptr;
     ServerParams *m_params = nullptr;
     QTcpServer *m_listeningServer = nullptr;
     QTcpSocket *m_videoSocket = nullptr;

@@ -11,6 +11,7 @@ namespace {
 // arguments each ended by \037, the record ended by \036, after its turn is counted.
 const char kScript[] = R"sh(#!/bin/sh
 here=$(dirname "$0")
+[ -e "$here/latency" ] && sleep "$(cat "$here/latency")"
 record=$(for a in "$@"; do printf '%s\037' "$a"; done)
 . "$here/rules.sh"
 if [ -e "$r.turns" ]; then
@@ -85,6 +86,15 @@ FakeAdb::FakeAdb()
 FakeAdb::~FakeAdb()
 {
     ADBRunner::setExecutablePathForTesting(QString());
+}
+
+void FakeAdb::setLatency(double seconds)
+{
+    const QString path = m_dir.filePath("latency");
+    if (seconds > 0)
+        writeFile(path, QByteArray::number(seconds));
+    else
+        QFile::remove(path);
 }
 
 void FakeAdb::respond(const QStringList &args, const Reply &reply)

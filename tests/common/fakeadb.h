@@ -46,6 +46,9 @@ public:
     // Calls no rule matches (initially: no output, exit 0).
     void respondByDefault(const Reply &reply);
 
+    // Every call first waits this long (0: none), as adb does behind a slow hub.
+    void setLatency(double seconds);
+
     // Answers as these attached phones would: the listing, pushes, the server running until
     // killed, screen size, Wi-Fi address 192.168.1.50, tcpip and connect.
     void answerAsPhones(const QStringList &serials);

@@ -7,7 +7,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
+#include <QMetaObject>
+#include <QObject>
 #include <QTemporaryDir>
+#include <QThread>
 
 extern "C" {
 #include <libavutil/frame.h>
@@ -68,4 +71,13 @@ void TestSupport::deliverFrame(Device *device, const QSize &size)
     if (av_frame_get_buffer(frame, 0) == 0)
         device->handleDecodedVideoFrame(frame);
     av_frame_free(&frame);
+}
+
+void TestSupport::runOn(QObject *context, const std::function<void()> &work)
+{
+    if (!context || context->thread() == QThread::currentThread()) {
+        work();
+        return;
+    }
+    QMetaObject::invokeMethod(context, work, Qt::BlockingQueuedConnection);
 }

@@ -4,7 +4,10 @@
 #include <QSize>
 #include <QString>
 
+#include <functional>
+
 class Device;
+class QObject;
 
 namespace TestSupport {
 // Path of the virtual phone executable (empty when the build has none).
@@ -22,4 +25,7 @@ QString writeFile(const QString &path, const QByteArray &content);
 QString serverFile();
 // One decoded frame of this size handed to the device, as its decoder hands it.
 void deliverFrame(Device *device, const QSize &size);
+// Runs `work` on the thread of `context` and returns when it is done (the media pipeline's
+// objects are looked at on their own thread).
+void runOn(QObject *context, const std::function<void()> &work);
 } // namespace TestSupport

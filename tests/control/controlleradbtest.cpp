@@ -1,5 +1,6 @@
 // The controller's adb jobs: install, upload, reboot, power-off and the nickname wallpaper,
 // against a scripted adb.
+#include "adblane.h"
 #include "adbrunner.h"
 #include "controller.h"
 #include "controlwire.h"
@@ -112,6 +113,8 @@ private slots:
         auto *controller = new Controller(&device, nullptr);
         controller->actionReboot();
         controller->actionShutdown();
+        // On the phone's adb lane, in the order asked for; the caller does not wait.
+        QVERIFY(AdbLane::waitForIdle("power-phone", 10000));
         QCOMPARE(m_adb->calls(),
                  (QList<QStringList>{{"-s", "power-phone", "reboot"},
                                      {"-s", "power-phone", "shell", "getprop", "ro.kernel.qemu"},
@@ -120,6 +123,7 @@ private slots:
         loose.actionReboot();
         loose.actionShutdown();
         loose.setWallpaper("x", 10, 10);
+        QTest::qWait(100);
         QCOMPARE(m_adb->calls().size(), 3);
     }
 
@@ -153,7 +157,7 @@ private slots:
         QVERIFY2(top >= 150 && top < 260, qPrintable(QString::number(top)));
         QVERIFY2(std::abs((left + right) / 2 - 540) <= 12,
                  qPrintable(QString("ink from %1 to %2").arg(left).arg(right)));
-        QVERIFY(right - left > 200); // a big bold text, not a speck
+        QVERIFY(right - left > 200);          // a big bold text, not a speck
         ADBRunner::workPool()->waitForDone(); // the push runs off the GUI thread
         const QList<QStringList> calls = m_adb->calls();
         QCOMPARE(calls.value(0), QStringList({"-s", "wall-phone", "push", path,

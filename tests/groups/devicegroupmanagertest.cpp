@@ -225,12 +225,15 @@ private slots:
         QSignalSpy changed(&manager, &DeviceGroupManager::availableDeviceInfosChanged);
         Device *p1 = addMember(group, "P1");
         addMember(group, "P3");
-        QCOMPARE(serialsOf(manager.availableDeviceInfos()), QStringList({"P2"}));
-        QCOMPARE(changed.size(), 2);
+        // Listed off this thread: nothing changed yet, then one listing answers both joins
+        // (or one each, when the first had already come back).
+        QCOMPARE(changed.size(), 0);
+        QTRY_COMPARE(serialsOf(manager.availableDeviceInfos()), QStringList({"P2"}));
+        QVERIFY(changed.size() >= 1 && changed.size() <= 2);
         QCOMPARE(manager.totalDeviceCount(), 2);
 
         group->removeDevice(p1);
-        QCOMPARE(serialsOf(manager.availableDeviceInfos()), QStringList({"P1", "P2"}));
+        QTRY_COMPARE(serialsOf(manager.availableDeviceInfos()), QStringList({"P1", "P2"}));
 
         // A group taken off the list still holds its phones: they are not offered twice.
         manager.createDeviceGroup("Shop");
@@ -238,6 +241,8 @@ private slots:
         addMember(shop, "P2");
         manager.removeDeviceGroup(shop);
         manager.handleDeviceAdded(nullptr);
+        QTRY_COMPARE(serialsOf(manager.availableDeviceInfos()), QStringList({"P1"}));
+        QTest::qWait(200); // every listing asked for has come back
         QCOMPARE(serialsOf(manager.availableDeviceInfos()), QStringList({"P1"}));
 
         // A failed listing keeps the offered phones; a refresh does not report it, a scan does.
@@ -248,7 +253,9 @@ private slots:
         const int listings = listingCount();
         addMember(group, "P1");
         manager.handleDeviceRemoved(nullptr);
-        QCOMPARE(listingCount(), listings + 2);
+        QTRY_VERIFY(listingCount() > listings);
+        QTest::qWait(200);
+        QVERIFY(listingCount() <= listings + 2);
         QVERIFY(log.names.isEmpty());
         manager.scanDevices();
         QVERIFY(manager.isScanning());

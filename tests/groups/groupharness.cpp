@@ -3,6 +3,7 @@
 #include "controlwire.h"
 #include "device.h"
 #include "devicegroup.h"
+#include "scrcpyserver.h"
 #include "serverparams.h"
 
 #include <QDeadlineTimer>
@@ -26,7 +27,9 @@ LoopbackPhone::~LoopbackPhone() = default;
 bool LoopbackPhone::connect()
 {
     m_device->startScrcpySession();
-    if (!m_device->running())
+    // The launch runs on the phone's adb lane; the port is known once it listens.
+    if (!m_device->running() ||
+        !QTest::qWaitFor([&] { return m_device->server() && m_device->server()->isLaunched(); }))
         return false;
     const quint16 port = m_device->currentServerParams()->port();
     m_video = std::make_unique<QTcpSocket>();

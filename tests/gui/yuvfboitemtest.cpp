@@ -261,6 +261,56 @@ private slots:
         verifySolid(Qt::black);
     }
 
+    void aTileScrolledOutOfItsViewWatchesNothing()
+    {
+        // A grid's viewport clips; its content moves under it. The item sits in the content.
+        auto *viewport = new QQuickItem(m_window->contentItem());
+        viewport->setClip(true);
+        viewport->setSize(QSizeF(220, 440));
+        auto *content = new QQuickItem(viewport);
+        content->setSize(QSizeF(220, 2000));
+        m_item->setParentItem(content);
+        VideoFrameFeed feed;
+        m_item->setFeed(&feed);
+        QVERIFY(m_item->isShown());
+        QCOMPARE(feed.watcherCount(), 1);
+        QSignalSpy told(&feed, &VideoFrameFeed::frameAvailable);
+        const auto frameOf = [](const YuvTestPicture &p) {
+            return YuvFrame::copyPacked(p.width, p.height, p.yTop(), p.yStep(), p.uTop(),
+                                        p.uvStep(), p.vTop(), p.uvStep());
+        };
+        feed.publish(frameOf(YuvTestPicture::blocks(280, 622)));
+        verifyBlocks();
+        QCOMPARE(told.count(), 1);
+
+        // Scrolled past: still visible as far as the item knows, but nowhere in view. Its
+        // phone's frames wake nobody and nothing is uploaded.
+        content->setY(-1000);
+        QVERIFY(m_item->isVisible());
+        QVERIFY(!m_item->isShown());
+        QCOMPARE(feed.watcherCount(), 0);
+        const int before = allocations();
+        for (int i = 0; i < 5; ++i)
+            feed.publish(frameOf(YuvTestPicture::solid(720, 1600, QColor(40, 180, 60))));
+        QTest::qWait(300);
+        QCOMPARE(told.count(), 1);
+        QCOMPARE(allocations(), before);
+
+        // Partly back in view: the newest frame at once.
+        content->setY(-300);
+        QVERIFY(m_item->isShown());
+        QCOMPARE(feed.watcherCount(), 1);
+        content->setY(0);
+        verifySolid(QColor(40, 180, 60));
+
+        // Its window hidden: nobody is shown anything either.
+        m_window->hide();
+        QVERIFY(!m_item->isShown());
+        QCOMPARE(feed.watcherCount(), 0);
+        m_item->setFeed(nullptr);
+        QCOMPARE(feed.watcherCount(), 0);
+    }
+
     void countsTheFramesItShows()
     {
         VideoFrameFeed feed;

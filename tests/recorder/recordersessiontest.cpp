@@ -5,15 +5,18 @@
 #include "mediarecorder.h"
 #include "recordingreader.h"
 #include "serverparams.h"
+#include "streampipeline.h"
 #include "testregistry.h"
 #include "testsupport.h"
 #include "videodecoder.h"
 #include "virtualfleet.h"
 
+#include <QMutex>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <atomic>
 #include <memory>
 
 using namespace RecordingReader;
@@ -50,10 +53,12 @@ private slots:
         QStringList messages;
         // Every frame the phone sends is decoded right after the recorder got its packet, so
         // the frames seen from the first key frame on are the packets the file must hold.
-        int framesBefore = 0;
-        int recorded = 0;
-        int afterRotation = -1;
-        bool stopped = false;
+        // Both happen on the session's media thread; this thread only reads the counts.
+        std::atomic_int framesBefore{0};
+        std::atomic_int recorded{0};
+        std::atomic_int afterRotation{-1};
+        std::atomic_bool stopped{false};
+        QMutex sizesMutex;
         QVector<QSize> recordedSizes;
         // Declared after everything the connections write to, so they go first: the device,
         // declared before, may still signal while it is destroyed.
@@ -62,7 +67,7 @@ private slots:
                 [&](const QString &text) { messages << text; });
         device.startScrcpySession();
         QTRY_VERIFY_WITH_TIMEOUT(device.controller() && device.frameSize().isValid(), 20000);
-        auto *decoder = device.findChild<VideoDecoder *>();
+        VideoDecoder *decoder = device.pipeline() ? device.pipeline()->videoDecoder() : nullptr;
         QVERIFY(decoder);
 
         connect(
@@ -77,10 +82,13 @@ private slots:
                 if (recorded == 0 && !frame->key_frame)
                     return;
                 ++recorded;
-                recordedSizes << QSize(frame->width, frame->height);
+                {
+                    QMutexLocker locker(&sizesMutex);
+                    recordedSizes << QSize(frame->width, frame->height);
+                }
                 if (afterRotation >= 0 && ++afterRotation == 20) {
                     // Stopped while this packet still waits in the recorder's queue.
-                    device.stopRecord();
+                    recorder->stop();
                     stopped = true;
                 }
             },
@@ -92,7 +100,10 @@ private slots:
         const QString path = recorder->filePath();
         QTRY_VERIFY_WITH_TIMEOUT(m_fleet->controlTypes(serial).contains("reset_video"), 5000);
         QTRY_VERIFY_WITH_TIMEOUT(recorded >= 20, 10000);
-        const QSize upright = recordedSizes.first();
+        const QSize upright = [&] {
+            QMutexLocker locker(&sizesMutex);
+            return recordedSizes.first();
+        }();
         QVERIFY(upright.width() < upright.height());
         device.rotateScreen();
         QTRY_VERIFY_WITH_TIMEOUT(device.frameSize() == upright.transposed(), 10000);
@@ -100,6 +111,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(stopped, 10000);
         QTRY_VERIFY_WITH_TIMEOUT(messages.contains("Record Stopped"), 10000);
         QVERIFY(messages.indexOf("Record Started") < messages.indexOf("Stop Recording"));
+        QMutexLocker locker(&sizesMutex);
 
         const Probe file = probe(path);
         QVERIFY2(file.ok, qPrintable(file.error));
@@ -110,7 +122,7 @@ private slots:
         QCOMPARE(video->codec, QStringLiteral("h264"));
         QCOMPARE(audio->codec, QStringLiteral("opus"));
 
-        QCOMPARE(video->packets.size(), recorded);
+        QCOMPARE(video->packets.size(), qsizetype(recorded.load()));
         QVERIFY(video->packets[0].key);
         QCOMPARE(video->packets[0].pts, 0);
         for (int i = 1; i < video->packets.size(); ++i) {

@@ -1,21 +1,33 @@
 // The Device against the scripted adb: session life cycle, messages, Wi-Fi adb,
-// the free-form adb command and the decoded-frame path.
+// the free-form adb command, the decoded-frame path, and a GUI thread that never waits.
 #include "device.h"
+#include "adblane.h"
+#include "appconfig.h"
 #include "controller.h"
 #include "devicegroup.h"
 #include "fakeadb.h"
+#include "h264teststream.h"
 #include "keymapping.h"
+#include "loopstallprobe.h"
 #include "mediarecorder.h"
+#include "mediathreads.h"
 #include "scrcpyserver.h"
 #include "serverparams.h"
+#include "streampipeline.h"
 #include "testregistry.h"
 #include "videodemuxer.h"
+#include "videoframefeed.h"
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QMutex>
 #include <QPointer>
+#include <QRegularExpression>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QTranslator>
 #include <QtEndian>
@@ -23,11 +35,27 @@
 
 #include <memory>
 
+#ifdef Q_OS_LINUX
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#endif
+
 extern "C" {
 #include <libavutil/frame.h>
 }
 
 namespace {
+// The calling thread's nice value (Linux; 0 elsewhere).
+int threadNice()
+{
+#ifdef Q_OS_LINUX
+    return getpriority(PRIO_PROCESS, id_t(syscall(SYS_gettid)));
+#else
+    return 0;
+#endif
+}
+
 const QString kSerial = QStringLiteral("R58M123");
 
 // The last deviceMessage as text, type and time-out.
@@ -84,6 +112,23 @@ private:
         return calls.isEmpty() ? QStringList() : calls.last();
     }
 
+    // The device's session got as far as listening for the phone.
+    bool launched() const
+    {
+        return m_device && m_device->server() && m_device->server()->isLaunched();
+    }
+
+    // Everything queued for the phone's adb has run.
+    static bool adbIdle() { return AdbLane::waitForIdle(kSerial, 15000); }
+
+    static int mediaSessions()
+    {
+        int sessions = 0;
+        for (int i = 0; i < MediaThreads::threadCount(); ++i)
+            sessions += MediaThreads::sessionsOn(i);
+        return sessions;
+    }
+
 private slots:
     void init()
     {
@@ -103,6 +148,7 @@ private slots:
     {
         m_group.reset(); // deletes the remaining devices
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(adbIdle());
         m_adb.reset();
     }
 
@@ -118,19 +164,20 @@ private slots:
         QSignalSpy running(m_device, &Device::runningChanged);
         m_device->startScrcpySession();
         m_device->startScrcpySession();
-        QVERIFY(m_device->running());
+        QVERIFY(m_device->running()); // from the start on, while adb still works
         QCOMPARE(running.count(), 1);
-        QCOMPARE(m_adb->callsWith({"push"}).size(), 1);
         ServerParams *params = m_device->serverParamsSmallView();
         QCOMPARE(params->deviceSerial(), kSerial);
         QCOMPARE(params->socketName(), QStringLiteral("scrcpy_") + params->scidHex());
         QCOMPARE(params->socketName().size(), 15);
         QTRY_COMPARE(option(lastServerCall(), "scid"), params->scidHex());
+        QCOMPARE(m_adb->callsWith({"push"}).size(), 1);
 
         m_adb->clearCalls();
         m_device->stopScrcpySession();
         QVERIFY(!m_device->running());
         QCOMPARE(running.count(), 2);
+        QVERIFY(adbIdle());
         QCOMPARE(m_adb->callsWith({"pkill"}).size(), 1);
         QCOMPARE(m_adb->callsWith({"--remove", "localabstract:" + params->socketName()}).size(), 1);
         QCOMPARE(m_device->indexInGroup(), 0);
@@ -144,18 +191,24 @@ private slots:
         QPointer<ScrcpyServer> server = m_device->server();
         delete m_device.data();
         QVERIFY(!server);
+        QVERIFY(adbIdle());
         QCOMPARE(m_adb->callsWith({"pkill"}).size(), 1);
         QCOMPARE(m_adb->callsWith({"--remove"}).size(), 1);
     }
 
     void connectionsBuildAndReleaseThePipeline()
     {
+        const int sessionsBefore = mediaSessions();
         m_device->startScrcpySession();
+        QTRY_VERIFY(launched());
         QSignalSpy controllerChanged(m_device, &Device::controllerChanged);
         auto video = phoneConnects();
         QVERIFY(video);
         QTRY_VERIFY(m_device->videoDemuxer());
-        QPointer<VideoDemuxer> demuxer = m_device->videoDemuxer();
+        QPointer<StreamPipeline> pipeline = m_device->pipeline();
+        // Read and decoded away from this thread.
+        QVERIFY(pipeline->thread() != thread());
+        QCOMPARE(mediaSessions(), sessionsBefore + 1);
         auto control = phoneConnects();
         QVERIFY(control);
         QTRY_VERIFY(m_device->controller());
@@ -169,41 +222,76 @@ private slots:
         QVERIFY(m_device->controller());
 
         m_device->stopScrcpySession();
-        // Gone at once: nothing still queued can feed the ended session's decoder.
-        QVERIFY(!demuxer);
+        // Cut off at once: nothing still queued can reach the device; the pipeline then ends
+        // itself on its thread, and the phone sees the connection close.
+        QVERIFY(!m_device->pipeline());
         QVERIFY(!m_device->videoDemuxer());
+        QTRY_VERIFY(!pipeline);
+        QCOMPARE(mediaSessions(), sessionsBefore);
+        QTRY_COMPARE(video->state(), QAbstractSocket::UnconnectedState);
         QVERIFY(!controller);
         QVERIFY(!m_device->controller());
         QCOMPARE(controllerChanged.count(), 2);
         QTRY_COMPARE(control->state(), QAbstractSocket::UnconnectedState);
     }
 
-    void sessionEndsThatKeepTheDevice_data()
+    void sessionEndsTellWhy_data()
     {
+        QTest::addColumn<QString>("listing"); // "attached", "gone" or "error"
         QTest::addColumn<bool>("wifiSwitch");
-        QTest::newRow("device list unreadable") << false;
+        QTest::addColumn<QString>("message"); // empty: none
+        QTest::addColumn<bool>("leaves");
+        QTest::newRow("the server ended, the phone is still there")
+            << "attached" << false << "Mirroring ended on the phone" << false;
+        QTest::newRow("the phone was unplugged") << "gone" << false << "Phone disconnected" << true;
+        QTest::newRow("device list unreadable")
+            << "error" << false << "Mirroring stopped, the adb device list could not be read"
+            << false;
         // adbd restarting in TCP mode drops the phone from the list for a moment.
-        QTest::newRow("during a Wi-Fi switch") << true;
+        QTest::newRow("during a Wi-Fi switch") << "gone" << true << QString() << false;
     }
 
-    void sessionEndsThatKeepTheDevice()
+    void sessionEndsTellWhy()
     {
+        QFETCH(QString, listing);
         QFETCH(bool, wifiSwitch);
+        QFETCH(QString, message);
+        QFETCH(bool, leaves);
         m_adb->respondMatching("*app_process*", {{}, 0, {}, 0.3});
-        m_adb->respond({"devices", "-l"}, wifiSwitch ? FakeAdb::listing({})
-                                                     : FakeAdb::failure("error: protocol fault\n"));
+        if (listing == "gone")
+            m_adb->respond({"devices", "-l"}, FakeAdb::listing({}));
+        else if (listing == "error")
+            m_adb->respond({"devices", "-l"}, FakeAdb::failure("error: protocol fault\n"));
         QSignalSpy said(m_device, &Device::deviceMessage);
+        QSignalSpy removed(m_group.get(), &DeviceGroup::deviceRemovedFromGroup);
         m_device->startScrcpySession();
         if (wifiSwitch)
             m_device->setWiFiConnection();
+        QTRY_VERIFY(launched());
         QTRY_VERIFY(!m_device->running());
-        QTest::qWait(50);
-        QVERIFY(m_device);
+        QVERIFY(adbIdle()); // the listing
+        QTest::qWait(100);
+        QList<QVariantList> errors;
+        for (const QVariantList &args : std::as_const(said)) {
+            if (args.value(1) == QVariant("error"))
+                errors << args;
+        }
+        if (message.isEmpty())
+            QVERIFY(errors.isEmpty());
+        else
+            QCOMPARE(errors, QList<QVariantList>({{message, "error", 5000}}));
+        // An unplugged phone's tile shows why for as long as the message lasts, then goes.
         QCOMPARE(m_group->deviceCount(), 1);
-        if (!wifiSwitch) {
-            QCOMPARE(said.count(), 1);
-            QCOMPARE(said.last().at(1).toString(), QStringLiteral("error"));
-            QCOMPARE(said.last().at(2).toInt(), 5000);
+        if (leaves) {
+            QTest::qWait(4000);
+            QCOMPARE(m_group->deviceCount(), 1);
+            QTRY_COMPARE_WITH_TIMEOUT(removed.count(), 1, 3000);
+            QTRY_VERIFY(!m_device);
+        } else {
+            QTest::qWait(wifiSwitch ? 2000 : 100);
+            QVERIFY(m_device);
+            QCOMPARE(m_group->deviceCount(), 1);
+            QVERIFY(!m_device->switchingToWiFi());
         }
     }
 
@@ -214,10 +302,9 @@ private slots:
         QSignalSpy removed(m_group.get(), &DeviceGroup::deviceRemovedFromGroup);
         QSignalSpy said(m_device, &Device::deviceMessage);
         m_device->startScrcpySession();
-        // Still a member while the call returns; the launcher is already released.
-        QVERIFY(m_device);
+        QVERIFY(m_device->running());
         QCOMPARE(m_device->indexInGroup(), 0);
-        QVERIFY(!m_device->running());
+        QTRY_VERIFY(!m_device->running());
         QCOMPARE(removed.count(), 0);
         // The tile says why, and stays while it does.
         QTRY_COMPARE(said.count(), 1);
@@ -225,10 +312,10 @@ private slots:
                                             QStringLiteral("error"), 5000}));
         QTest::qWait(1000);
         QCOMPARE(removed.count(), 0);
-        // A failed start does not ask adb for the device list: it leaves anyway.
-        QVERIFY(m_adb->callsWith({"devices", "-l"}).isEmpty());
         QTRY_COMPARE_WITH_TIMEOUT(removed.count(), 1, 8000);
         QTRY_VERIFY(!m_device);
+        // A failed start does not ask adb for the device list: it leaves anyway.
+        QVERIFY(m_adb->callsWith({"devices", "-l"}).isEmpty());
     }
 
     void viewSwitchRestartsWithTheOtherParameters()
@@ -246,7 +333,7 @@ private slots:
         m_device->setIsBigView(true);
         QCOMPARE(bigView.count(), 1);
         QVERIFY(!m_device->running());
-        QCOMPARE(m_adb->callsWith({"pkill"}).size(), 1);
+        QTRY_COMPARE(m_adb->callsWith({"pkill"}).size(), 1);
         QCOMPARE(m_device->currentServerParams(), m_device->serverParamsBigView());
 
         QTRY_VERIFY_WITH_TIMEOUT(m_device->running(), 3000);
@@ -355,7 +442,8 @@ private slots:
         m_adb->clearCalls();
         m_adb->respondMatching("*' tcpip '*", FakeAdb::failure("error: closed\n"));
         m_device->setWiFiConnection();
-        QVERIFY(!m_device->switchingToWiFi());
+        QVERIFY(m_device->switchingToWiFi());
+        QTRY_VERIFY(!m_device->switchingToWiFi());
         QCOMPARE(lastMessage(messages), QVariantList({"Failed to tcpip", "error", 3000}));
         QTest::qWait(1300);
         QVERIFY(m_adb->callsWith({"connect"}).isEmpty());
@@ -366,11 +454,18 @@ private slots:
         m_adb->respond({"-s", kSerial, "disconnect"}, FakeAdb::failure("error: no such device\n"));
         QVERIFY(!m_device->disconnectWiFi());
         QCOMPARE(m_group->deviceCount(), 1);
-        m_adb->respond({"-s", kSerial, "disconnect"}, "disconnected\n");
-        QVERIFY(m_device->disconnectWiFi());
-        QCOMPARE(m_group->deviceCount(), 0);
+        m_device->disconnectWiFiAsync();
+        QVERIFY(adbIdle());
+        QTest::qWait(50);
+        QCOMPARE(m_group->deviceCount(), 1);
         QVERIFY(m_device->setUSBConnection());
         QCOMPARE(m_adb->calls().last(), (QStringList{"-s", kSerial, "usb"}));
+        // The menu's variant leaves the group once adb answered, without waiting for it.
+        m_adb->respond({"-s", kSerial, "disconnect"}, "disconnected\n");
+        m_adb->setLatency(0.5);
+        m_device->disconnectWiFiAsync();
+        QCOMPARE(m_group->deviceCount(), 1);
+        QTRY_COMPARE(m_group->deviceCount(), 0);
     }
 
     void refreshIsPublishedOnTheDeviceThread()
@@ -440,6 +535,155 @@ private slots:
         QCOMPARE(image.pixelColor(2, 10), QColor(255, 0, 0));
         QCOMPARE(image.pixelColor(27, 10), QColor(0, 0, 255));
         QCOMPARE(m_device->frameSize(), QSize(30, 20));
+    }
+
+    void theGuiThreadNeverWaitsForAdb()
+    {
+        // adb answering a second late on every call, as through a slow hub: starting and
+        // stopping sessions, the listing after a session's end, a Wi-Fi switch and destroying
+        // a device in the middle of its start all leave the event loop turning.
+        m_adb->setLatency(1);
+        m_adb->respondMatching("*app_process*", {{}, 0, {}, 1});
+        LoopStallProbe probe;
+        QSignalSpy said(m_device, &Device::deviceMessage);
+        m_device->startScrcpySession();
+        QTRY_VERIFY_WITH_TIMEOUT(launched(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_device->running(), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(said.count(), 1, 10000); // told once the listing came back
+        QCOMPARE(said.last().value(0), QVariant("Mirroring ended on the phone"));
+
+        m_device->startScrcpySession();
+        QTRY_VERIFY_WITH_TIMEOUT(launched(), 10000);
+        m_device->stopScrcpySession();
+        m_device->setWiFiConnection();
+        QTRY_VERIFY_WITH_TIMEOUT(!m_device->switchingToWiFi(), 15000);
+        m_device->startScrcpySession();
+        delete m_device.data();
+        QVERIFY(adbIdle());
+        QVERIFY2(probe.longestStallMs() < 500,
+                 qPrintable(QStringLiteral("stalled %1 ms").arg(probe.longestStallMs())));
+        // The phone still got every step, in order, the destroyed device's stop included.
+        QStringList steps;
+        for (const QStringList &call : m_adb->calls())
+            steps << call.mid(2, 2).join(' ');
+        const qsizetype lastPush = steps.lastIndexOf(QRegularExpression("push .*"));
+        QVERIFY(lastPush >= 0);
+        QCOMPARE(steps.mid(lastPush).filter(QRegularExpression("^(push|reverse|shell pkill)")),
+                 QStringList({"push " + FakeAdb::serverFile(), "shell pkill", "reverse --remove"}));
+    }
+
+    void framesArriveInOrderFromTheMediaThread()
+    {
+        if (!H264TestStream::encoderAvailable())
+            QSKIP("no H.264 encoder");
+        const QSize size(320, 640);
+        const QVector<WirePacket> stream = H264TestStream::encode(size, 45, 2000000, 15);
+        QVERIFY(!stream.isEmpty());
+        QList<qint64> expected;
+        for (const WirePacket &packet : stream) {
+            if (!(packet.ptsAndFlags & Wire::Config))
+                expected << qint64(packet.ptsAndFlags & ~Wire::KeyFrame);
+        }
+
+        QMutex mutex;
+        QList<qint64> published;
+        QSet<QThread *> publishedOn;
+        int decoderNice = 0;
+        m_device->videoFeed()->setObserver([&](const YuvFrame &frame) {
+            QMutexLocker locker(&mutex);
+            published << frame.pts;
+            publishedOn << QThread::currentThread();
+            decoderNice = threadNice();
+        });
+        auto noObserver = qScopeGuard([this] { m_device->videoFeed()->setObserver({}); });
+        int relayed = 0;
+        QThread *relayedOn = nullptr;
+        QColor top;
+        connect(
+            m_device, &Device::yuvFrameReady, this,
+            [&](int w, int, const uint8_t *y, int, const uint8_t *u, int, const uint8_t *v, int) {
+                // The planes are there to be read for the whole emission.
+                ++relayed;
+                relayedOn = QThread::currentThread();
+                const int cy = y[w / 2], cu = u[w / 4] - 128, cv = v[w / 4] - 128;
+                top = QColor(qBound(0, int(cy + 1.402 * cv), 255),
+                             qBound(0, int(cy - 0.344 * cu - 0.714 * cv), 255),
+                             qBound(0, int(cy + 1.772 * cu), 255));
+            });
+
+        m_device->startScrcpySession();
+        QTRY_VERIFY(launched());
+        auto video = phoneConnects();
+        QVERIFY(video);
+        video->write(
+            Wire::videoHeader("Test phone", "h264", quint32(size.width()), quint32(size.height())) +
+            Wire::frames(stream));
+        auto publishedCount = [&] {
+            QMutexLocker locker(&mutex);
+            return published.size();
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(publishedCount(), expected.size(), 15000);
+        QMutexLocker locker(&mutex);
+        // Every picture, once, in the order the phone sent them, decoded away from this thread.
+        QCOMPARE(published, expected);
+        QCOMPARE(publishedOn.size(), 1);
+        QVERIFY(!publishedOn.contains(thread()));
+#ifdef Q_OS_LINUX
+        // Short of cores, the window goes before the decoding.
+        QVERIFY2(decoderNice > threadNice(),
+                 qPrintable(QStringLiteral("%1 vs %2").arg(decoderNice).arg(threadNice())));
+#endif
+        locker.unlock();
+        QCOMPARE(m_device->frameSize(), size);
+        QCOMPARE(m_device->videoFeed()->latest().pts, expected.last());
+        // The plane signal comes on this thread, the newest frame at a time, never a backlog.
+        QTRY_VERIFY(relayed > 0);
+        QCOMPARE(relayedOn, thread());
+        QVERIFY(relayed <= expected.size());
+        QVERIFY2(TestPicture::colourDistance(top, TestPicture::topColor()) < 40,
+                 qPrintable(top.name()));
+    }
+
+    void destroyedWhileItsMediaThreadDecodes()
+    {
+        if (!H264TestStream::encoderAvailable())
+            QSKIP("no H.264 encoder");
+        QTemporaryDir videos;
+        AppConfig::instance()->setVideoSavePath(videos.path());
+        const QSize size(720, 1280);
+        const QVector<WirePacket> stream = H264TestStream::encode(size, 40, 8000000, 40);
+        QVERIFY(!stream.isEmpty());
+        const int sessionsBefore = mediaSessions();
+
+        m_device->startScrcpySession();
+        QTRY_VERIFY(launched());
+        auto video = phoneConnects();
+        auto control = phoneConnects();
+        QVERIFY(video && control);
+        QTRY_VERIFY(m_device->controller());
+        QPointer<MediaRecorder> recorder = m_device->videoRecorder();
+        m_device->startRecord();
+        QTRY_VERIFY(recorder->isRecording());
+        const QString path = recorder->filePath();
+        QByteArray bytes =
+            Wire::videoHeader("Busy", "h264", quint32(size.width()), quint32(size.height()));
+        for (int loop = 0; loop < 6; ++loop)
+            bytes += Wire::frames(stream);
+        video->write(bytes);
+        // Decoding has begun and has much more to do.
+        QTRY_VERIFY_WITH_TIMEOUT(m_device->videoFeed()->publishedCount() >= 3, 15000);
+        QVERIFY(m_device->videoFeed()->publishedCount() < quint64(stream.size() * 6 - 6));
+
+        LoopStallProbe probe;
+        delete m_device.data();
+        // The media thread lets go of the session without the GUI thread waiting for it, and
+        // the recording finishes its file on its own thread.
+        QTRY_COMPARE_WITH_TIMEOUT(mediaSessions(), sessionsBefore, 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(!recorder, 15000);
+        QVERIFY2(probe.longestStallMs() < 500, qPrintable(QString::number(probe.longestStallMs())));
+        QTRY_COMPARE(video->state(), QAbstractSocket::UnconnectedState);
+        QFileInfo file(path);
+        QVERIFY2(file.exists() && file.size() > 0, qPrintable(path));
     }
 
     void messagesAreTranslated()

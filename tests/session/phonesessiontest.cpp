@@ -1,5 +1,7 @@
 // Whole sessions against the virtual phone fleet: real adb-like processes, the
-// phone-side server's connections, streams and control channel.
+// phone-side server's connections, streams and control channel, and what the tile says when
+// the phone ends the session.
+#include "adblane.h"
 #include "adbrunner.h"
 #include "audiodecoder.h"
 #include "audiodemuxer.h"
@@ -10,6 +12,7 @@
 #include "fakeadb.h"
 #include "scrcpyserver.h"
 #include "serverparams.h"
+#include "streampipeline.h"
 #include "testregistry.h"
 #include "testsupport.h"
 #include "videodemuxer.h"
@@ -26,6 +29,10 @@
 #include <QtTest>
 
 #include <memory>
+
+extern "C" {
+#include <libavutil/frame.h>
+}
 
 namespace {
 const QString kFirst = QStringLiteral("PXSIM0001");
@@ -153,19 +160,29 @@ private slots:
         // First connection: the video stream, at the size the session asked for.
         const QSize frame = device->frameSize();
         QCOMPARE(qMax(frame.width(), frame.height()), 280);
-        QCOMPARE(device->videoDemuxer()->codecId(), QByteArray("h264"));
-        QCOMPARE(device->videoDemuxer()->deviceName(), QStringLiteral("Pixel 7"));
+        StreamPipeline *pipeline = device->pipeline();
+        QVERIFY(pipeline);
+        QByteArray codec;
+        QString name;
+        TestSupport::runOn(pipeline, [&] {
+            codec = pipeline->videoDemuxer()->codecId();
+            name = pipeline->videoDemuxer()->deviceName();
+        });
+        QCOMPARE(codec, QByteArray("h264"));
+        QCOMPARE(name, QStringLiteral("Pixel 7"));
         if (audio) {
-            // Second connection: sound that decodes.
-            QVERIFY(device->audioDemuxer());
-            auto *decoder = device->findChild<AudioDecoder *>();
-            QVERIFY(decoder);
-            QSignalSpy decoded(decoder, &AudioDecoder::frameDecoded);
-            QTRY_VERIFY_WITH_TIMEOUT(decoded.count() > 0, 5000);
-            QCOMPARE(device->audioDemuxer()->codecId(), QByteArray("opus"));
+            // Second connection: sound that decodes, on the media thread like the picture.
+            QTRY_VERIFY(pipeline->audioDecoder());
+            QAtomicInt decoded;
+            const QMetaObject::Connection counting = connect(
+                pipeline->audioDecoder(), &AudioDecoder::frameDecoded, this,
+                [&decoded] { decoded.ref(); }, Qt::DirectConnection);
+            QTRY_VERIFY_WITH_TIMEOUT(decoded.loadRelaxed() > 0, 5000);
+            disconnect(counting);
+            QCOMPARE(device->audioCodecId(), QByteArray("opus"));
         } else {
-            QVERIFY(!device->audioDemuxer());
-            QVERIFY(!device->findChild<AudioDecoder *>());
+            QVERIFY(!pipeline->audioDecoder());
+            QVERIFY(device->audioCodecId().isEmpty());
         }
         // The last connection carries control messages to the phone.
         device->home();
@@ -177,38 +194,59 @@ private slots:
         QCOMPARE(liveServerCalls(), 1);
         device->stopScrcpySession();
         QVERIFY(!device->running());
-        QCOMPARE(liveServerCalls(), 0);
+        QVERIFY(AdbLane::waitForIdle(kFirst, 15000));
+        QTRY_COMPARE(liveServerCalls(), 0);
         QVERIFY(status().value("reverse").toArray().isEmpty());
         QCOMPARE(adbCalls({"-s", kFirst, "pkill", "com.genymobile.scrcpy.Server"}).size(), 1);
         QCOMPARE(adbCalls({"-s", kFirst, "--remove", "localabstract:" + socketName}).size(), 1);
         QCOMPARE(m_group->deviceCount(), 1);
     }
 
+    void serverEndStopsTheSession_data()
+    {
+        QTest::addColumn<bool>("killed");
+        QTest::newRow("the server ends by itself") << false;
+        QTest::newRow("the server is killed on the phone") << true;
+    }
+
     void serverEndStopsTheSession()
     {
-        setFault(0, "serverExitAfterSec", 2);
+        QFETCH(bool, killed);
+        if (!killed)
+            setFault(0, "serverExitAfterSec", 2);
         Device *device = addDevice(kFirst);
         device->startScrcpySession();
         QTRY_VERIFY_WITH_TIMEOUT(streaming(device), 15000);
         QSignalSpy controllerChanged(device, &Device::controllerChanged);
         QSignalSpy runningChanged(device, &Device::runningChanged);
+        QSignalSpy said(device, &Device::deviceMessage);
         QPointer<ScrcpyServer> server = device->server();
-        // Whatever the ended session's sockets still hold must not reach a decoder.
-        QPointer<VideoDemuxer> demuxer = device->videoDemuxer();
-        bool demuxerOutlivedTheSession = true;
+        // Whatever the ended session's sockets still hold must not reach the device.
+        QPointer<StreamPipeline> pipeline = device->pipeline();
+        QVERIFY(pipeline);
+        bool pipelineCutOff = false;
         // Scoped: the device outlives this function and emits again when it is destroyed.
         const auto watch =
             qScopeGuard([connection = connect(device, &Device::runningChanged, this, [&] {
-                             demuxerOutlivedTheSession = !demuxer.isNull();
+                             pipelineCutOff =
+                                 !device->pipeline() && (pipeline.isNull() || pipeline->isClosed());
                          })] { disconnect(connection); });
+        if (killed)
+            ADBRunner::runCommand(
+                {"-s", kFirst, "shell", "pkill", "-f", ScrcpyServer::kServerClass});
 
         QTRY_VERIFY_WITH_TIMEOUT(!device->running(), 10000);
-        QVERIFY(!demuxerOutlivedTheSession);
+        QVERIFY(pipelineCutOff);
+        QTRY_VERIFY(!pipeline); // and then gone from its thread
         QVERIFY(!device->controller());
         QCOMPARE(controllerChanged.count(), 1);
         QCOMPARE(runningChanged.count(), 1);
         QTRY_VERIFY(!server); // released once its own signal returned
-        // Still attached: stays in the group, ready for the next session.
+        // Still attached: stays in the group, ready for the next session, and the tile says why
+        // it stopped.
+        QTRY_COMPARE_WITH_TIMEOUT(said.count(), 1, 10000);
+        QCOMPARE(said.last(),
+                 QVariantList({QStringLiteral("Mirroring ended on the phone"), "error", 5000}));
         QVERIFY(!adbCalls({"devices", "-l"}).isEmpty());
         QCOMPARE(m_group->deviceCount(), 1);
         setFault(0, "serverExitAfterSec", 0);
@@ -278,9 +316,15 @@ private slots:
         QTRY_COMPARE(controlLog(kSecond), QStringList({"key3", "key3", "key4", "key4"}));
         QTRY_COMPARE(controlLog(kFirst), QStringList({"key4", "key4"}));
 
-        // The unplugged phone leaves; the other one's session goes on.
+        // The unplugged phone's tile says so, then the phone leaves; the other one's session
+        // goes on.
         QSignalSpy removed(m_group.get(), &DeviceGroup::deviceRemovedFromGroup);
+        QSignalSpy said(host, &Device::deviceMessage);
         phonesim({"unplug", "--home", m_fleet->home(), kFirst});
+        QTRY_COMPARE_WITH_TIMEOUT(said.count(), 1, 10000);
+        QCOMPARE(said.last(), QVariantList({QStringLiteral("Phone disconnected"), "error", 5000}));
+        QCOMPARE(removed.count(), 0);
+        QVERIFY(!host->running());
         QTRY_COMPARE_WITH_TIMEOUT(removed.count(), 1, 10000);
         QTRY_VERIFY(!hostGuard);
         QCOMPARE(m_group->deviceCount(), 1);

@@ -1,8 +1,10 @@
 // The launcher against the scripted adb: command lines, the order of the
-// connections, and what stop() leaves behind.
+// connections, what stop() leaves behind, and that neither waits for adb.
 #include "scrcpyserver.h"
+#include "adblane.h"
 #include "devicemessagereceiver.h"
 #include "fakeadb.h"
+#include "loopstallprobe.h"
 #include "serverparams.h"
 #include "testregistry.h"
 
@@ -41,10 +43,17 @@ private:
     std::unique_ptr<ScrcpyServer> startedServer()
     {
         auto server = std::make_unique<ScrcpyServer>(nullptr, m_params.get());
-        if (!server->start())
+        QSignalSpy started(server.get(), &ScrcpyServer::started);
+        QSignalSpy stopped(server.get(), &ScrcpyServer::stopped);
+        server->start();
+        if (!QTest::qWaitFor([&] { return !started.isEmpty() || !stopped.isEmpty(); }, 10000) ||
+            started.isEmpty())
             return nullptr;
         return server;
     }
+
+    // Everything the launcher queued for the phone has run.
+    bool laneIdle() { return AdbLane::waitForIdle(kSerial, 10000); }
 
 private slots:
     void init()
@@ -60,6 +69,7 @@ private slots:
 
     void cleanup()
     {
+        QVERIFY(laneIdle());
         m_params.reset();
         m_adb.reset();
     }
@@ -129,13 +139,16 @@ private slots:
         m_adb->clearCalls();
         QSignalSpy stopped(server.get(), &ScrcpyServer::stopped);
         server->stop();
+        QVERIFY(!server->videoSocket());
+        QVERIFY(!server->isLaunched());
+        QVERIFY(laneIdle());
         QCOMPARE(m_adb->calls(),
                  (QList<QStringList>{
                      {"-s", kSerial, "shell", "pkill", "-f", "com.genymobile.scrcpy.Server"},
                      {"-s", kSerial, "reverse", "--remove", "localabstract:scrcpy_0000001a"}}));
-        QVERIFY(!server->videoSocket());
         QTRY_COMPARE(video->state(), QAbstractSocket::UnconnectedState);
-        QCOMPARE(stopped.count(), 1); // the killed process reports its end
+        // Killed once the phone-side cleanup ran; the process reports its end.
+        QTRY_COMPARE(stopped.count(), 1);
         QCOMPARE(stopped.at(0).at(1).value<QProcess::ExitStatus>(), QProcess::CrashExit);
         // Nothing listens any more.
         QTcpSocket refused;
@@ -232,9 +245,12 @@ private slots:
         auto restore = qScopeGuard([&] { QFile::rename(path + ".away", path); });
         ScrcpyServer server(nullptr, m_params.get());
         QSignalSpy stopped(&server, &ScrcpyServer::stopped);
-        QVERIFY(!server.start());
-        // Reported before start() returned.
-        QCOMPARE(stopped.count(), 1);
+        QSignalSpy started(&server, &ScrcpyServer::started);
+        server.start();
+        // Reported once the failing step has run, never from inside start().
+        QCOMPARE(stopped.count(), 0);
+        QTRY_COMPARE(stopped.count(), 1);
+        QVERIFY(started.isEmpty());
         QCOMPARE(stopped.at(0).at(0).toInt(), -1);
         QCOMPARE(stopped.at(0).at(1).value<QProcess::ExitStatus>(), QProcess::CrashExit);
         QCOMPARE(m_adb->calls().size(), callsBeforeFailure);
@@ -243,9 +259,65 @@ private slots:
         // stop() after a failed start still cleans up on the phone.
         m_adb->clearCalls();
         server.stop();
+        QVERIFY(laneIdle());
         QCOMPARE(m_adb->callsWith({"pkill"}).size(), 1);
         QCOMPARE(m_adb->callsWith({"--remove"}).size(), 1);
         QCOMPARE(stopped.count(), 1);
+    }
+
+    void stopDuringStartEndsTheLaunchInOrder_data()
+    {
+        QTest::addColumn<QString>("slowStep");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("while pushing") << "*' push '*" << QStringList({"push", "pkill", "reverse"});
+        QTest::newRow("while tunnelling")
+            << "*' reverse localabstract'*" << QStringList({"push", "reverse", "pkill", "reverse"});
+    }
+
+    void stopDuringStartEndsTheLaunchInOrder()
+    {
+        QFETCH(QString, slowStep);
+        QFETCH(QStringList, expected);
+        m_adb->respondMatching(slowStep, {"done\n", 0, {}, 0.5});
+        ScrcpyServer server(nullptr, m_params.get());
+        QSignalSpy started(&server, &ScrcpyServer::started);
+        QSignalSpy stopped(&server, &ScrcpyServer::stopped);
+        server.start();
+        QTRY_COMPARE(m_adb->calls().size(), expected.size() - 2); // the slow step is running
+        server.stop();
+        QVERIFY(laneIdle());
+        QTest::qWait(100); // whatever the launch had left would run now
+        // The cleanup came after the step under way and nothing of the launch followed it.
+        QStringList verbs;
+        for (const QStringList &call : m_adb->calls())
+            verbs << call.value(2);
+        verbs.replaceInStrings("shell", "pkill");
+        QCOMPARE(verbs, expected);
+        QVERIFY(m_adb->callsWith({"app_process"}).isEmpty());
+        QVERIFY(started.isEmpty());
+        QVERIFY(stopped.isEmpty());
+        QVERIFY(!server.isLaunched());
+        QTcpSocket refused;
+        if (m_params->port() > 0) {
+            refused.connectToHost(QHostAddress::LocalHost, m_params->port());
+            QVERIFY(!refused.waitForConnected(500));
+        }
+    }
+
+    void aSlowAdbNeverHoldsUpTheCallingThread()
+    {
+        m_adb->setLatency(1);
+        LoopStallProbe probe;
+        auto server = std::make_unique<ScrcpyServer>(nullptr, m_params.get());
+        QSignalSpy started(server.get(), &ScrcpyServer::started);
+        server->start();
+        QTRY_COMPARE_WITH_TIMEOUT(started.count(), 1, 10000); // push and reverse: two seconds
+        server->stop();
+        server.reset(); // with its process still running
+        QVERIFY(laneIdle());
+        // Blocking on adb would show as a stall of a second or more.
+        QVERIFY2(probe.longestStallMs() < 500, qPrintable(QString::number(probe.longestStallMs())));
+        QCOMPARE(m_adb->callsWith({"pkill"}).size(), 1);
     }
 
     void processEndAndOutputAreForwarded()

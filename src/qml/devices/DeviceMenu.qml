@@ -124,7 +124,7 @@ Menu {
         objectName: "disconnectWiFiItem"
         text: qsTr("Disconnect WiFi")
         enabled: root.device !== null && root.device.connectionType === Device.WiFi
-        onTriggered: root.device.disconnectWiFi()
+        onTriggered: root.device.disconnectWiFiAsync()
     }
 
     PXMenuItem {

@@ -1,0 +1,220 @@
+#include "streampipeline.h"
+
+#include "audiodecoder.h"
+#include "audiodemuxer.h"
+#include "mediarecorder.h"
+#include "mediathreads.h"
+#include "simpleaudioplayer.h"
+#include "videodecoder.h"
+#include "videodemuxer.h"
+
+#include <QMutexLocker>
+#include <QPromise>
+#include <QTcpSocket>
+#include <QThread>
+
+extern "C" {
+#include <libavutil/frame.h>
+}
+
+namespace {
+// The demuxers of a pipeline hand each packet to the pipeline's recorder (which may be cut
+// off at any moment from another thread) and then to their decoder.
+class PipelineVideoDemuxer : public VideoDemuxer
+{
+public:
+    PipelineVideoDemuxer(QTcpSocket *socket, VideoDecoder *decoder, StreamPipeline *pipeline)
+        : VideoDemuxer(socket, nullptr, decoder, pipeline), m_pipeline(pipeline)
+    {}
+
+protected:
+    void handOn(AVPacket *packet) override
+    {
+        if (m_pipeline->isClosed())
+            return; // the session is over: nobody looks any more
+        m_pipeline->recordPacket(packet, true);
+        VideoDemuxer::handOn(packet);
+    }
+
+private:
+    StreamPipeline *m_pipeline;
+};
+
+class PipelineAudioDemuxer : public AudioDemuxer
+{
+public:
+    PipelineAudioDemuxer(QTcpSocket *socket, AudioDecoder *decoder, bool nameFieldFirst,
+                         StreamPipeline *pipeline)
+        : AudioDemuxer(socket, nullptr, decoder, nameFieldFirst, pipeline), m_pipeline(pipeline)
+    {}
+
+protected:
+    void handOn(AVPacket *packet) override
+    {
+        if (m_pipeline->isClosed())
+            return;
+        if (!m_codecReported) {
+            m_codecReported = true;
+            m_pipeline->reportAudioCodec(codecId());
+        }
+        m_pipeline->recordPacket(packet, false);
+        AudioDemuxer::handOn(packet);
+    }
+
+private:
+    StreamPipeline *m_pipeline;
+    bool m_codecReported = false;
+};
+
+QFuture<bool> noScreenshot()
+{
+    QPromise<bool> promise;
+    promise.start();
+    promise.addResult(false);
+    promise.finish();
+    return promise.future();
+}
+} // namespace
+
+StreamPipeline::StreamPipeline(StreamSink *sink, MediaRecorder *recorder, const QString &serial)
+    : m_serial(serial), m_sink(sink), m_recorder(recorder)
+{
+    m_thread = MediaThreads::acquire();
+    if (m_thread)
+        moveToThread(m_thread);
+}
+
+StreamPipeline::~StreamPipeline()
+{
+    // Demuxers first: they own the decoder contexts the decoders read.
+    VideoDemuxer *videoDemuxer = m_videoDemuxer.exchange(nullptr);
+    VideoDecoder *videoDecoder = m_videoDecoder.exchange(nullptr);
+    AudioDemuxer *audioDemuxer = m_audioDemuxer.exchange(nullptr);
+    AudioDecoder *audioDecoder = m_audioDecoder.exchange(nullptr);
+    delete videoDemuxer;
+    delete audioDemuxer;
+    delete videoDecoder;
+    delete audioDecoder;
+    delete m_audioPlayer;
+    delete m_videoSocket;
+    delete m_audioSocket;
+    if (m_thread)
+        MediaThreads::release(m_thread);
+}
+
+void StreamPipeline::attachVideo(QTcpSocket *socket)
+{
+    if (!socket)
+        return;
+    m_hasVideo = true;
+    socket->moveToThread(thread());
+    QMetaObject::invokeMethod(
+        this, [this, socket] { setUpVideo(socket); }, Qt::QueuedConnection);
+}
+
+void StreamPipeline::attachAudio(QTcpSocket *socket, bool nameFieldFirst)
+{
+    if (!socket)
+        return;
+    socket->moveToThread(thread());
+    QMetaObject::invokeMethod(
+        this, [this, socket, nameFieldFirst] { setUpAudio(socket, nameFieldFirst); },
+        Qt::QueuedConnection);
+}
+
+void StreamPipeline::close()
+{
+    {
+        QMutexLocker locker(&m_linkMutex);
+        m_sink = nullptr;
+        m_recorder = nullptr;
+        m_closed = true;
+    }
+    deleteLater();
+}
+
+QFuture<bool> StreamPipeline::takeScreenshot()
+{
+    VideoDecoder *decoder = m_videoDecoder;
+    return decoder ? decoder->takeScreenshot() : noScreenshot();
+}
+
+void StreamPipeline::recordPacket(const AVPacket *packet, bool video)
+{
+    QMutexLocker locker(&m_linkMutex);
+    if (!m_recorder)
+        return;
+    if (video)
+        m_recorder->pushVideoPacket(packet);
+    else
+        m_recorder->pushAudioPacket(packet);
+}
+
+void StreamPipeline::reportAudioCodec(const QByteArray &codecId)
+{
+    QMutexLocker locker(&m_linkMutex);
+    if (m_sink)
+        m_sink->handleAudioCodec(codecId);
+}
+
+void StreamPipeline::deliverVideoFrame(AVFrame *frame)
+{
+    QMutexLocker locker(&m_linkMutex);
+    if (m_sink)
+        m_sink->handleDecodedVideoFrame(frame);
+}
+
+void StreamPipeline::setUpVideo(QTcpSocket *socket)
+{
+    delete m_videoSocket; // one video connection per session; a second one replaces it
+    delete m_videoDemuxer.exchange(nullptr);
+    delete m_videoDecoder.exchange(nullptr);
+    m_videoSocket = socket;
+    socket->setParent(this);
+    socket->setReadBufferSize(SocketBufferBytes);
+    socket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, SystemBufferBytes);
+    auto *decoder = new VideoDecoder(m_serial, this);
+    connect(decoder, &VideoDecoder::frameDecoded, this, &StreamPipeline::deliverVideoFrame,
+            Qt::DirectConnection);
+    auto *demuxer = new PipelineVideoDemuxer(socket, decoder, this);
+    demuxer->setMaxPacketsPerRead(PacketsPerTurn);
+    decoder->setDemuxer(demuxer);
+    connect(demuxer, &VideoDemuxer::unsupportedCodec, this, &StreamPipeline::videoCodecUnsupported);
+    m_videoDecoder = decoder;
+    m_videoDemuxer = demuxer;
+    // Bytes that came before the demuxer was listening raise no readyRead of their own.
+    if (socket->bytesAvailable() > 0)
+        demuxer->read();
+}
+
+void StreamPipeline::setUpAudio(QTcpSocket *socket, bool nameFieldFirst)
+{
+    delete m_audioSocket;
+    delete m_audioDemuxer.exchange(nullptr);
+    delete m_audioDecoder.exchange(nullptr);
+    delete m_audioPlayer;
+    m_audioSocket = socket;
+    socket->setParent(this);
+    socket->setReadBufferSize(SocketBufferBytes);
+    socket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, SystemBufferBytes);
+    auto *decoder = new AudioDecoder(this);
+    // The player lives here too: sound never waits for the GUI thread.
+    m_audioPlayer = new SimpleAudioPlayer(this);
+    SimpleAudioPlayer *player = m_audioPlayer;
+    connect(
+        decoder, &AudioDecoder::frameDecoded, this,
+        [player](AVFrame *frame) { player->play(frame); }, Qt::DirectConnection);
+    auto *demuxer = new PipelineAudioDemuxer(socket, decoder, nameFieldFirst, this);
+    decoder->setDemuxer(demuxer);
+    connect(demuxer, &AudioDemuxer::audioUnavailable, this, [this, demuxer] {
+        reportAudioCodec(demuxer->codecId());
+        emit audioUnavailable();
+    });
+    connect(demuxer, &AudioDemuxer::audioDecoderFailed, this, &StreamPipeline::audioDecoderFailed);
+    connect(demuxer, &AudioDemuxer::unsupportedCodec, this, &StreamPipeline::audioCodecUnsupported);
+    m_audioDecoder = decoder;
+    m_audioDemuxer = demuxer;
+    m_audioPlayer->start();
+    if (socket->bytesAvailable() > 0)
+        demuxer->read();
+}

@@ -1,0 +1,39 @@
+#pragma once
+// How long the current thread's event loop went without turning while the probe lived: the
+// largest lateness of a 10 ms timer. A call that blocks the thread for a second shows up as
+// a stall of about a second; an event loop that keeps turning shows only scheduling noise.
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+
+#include <algorithm>
+
+class LoopStallProbe : public QObject
+{
+public:
+    static constexpr int IntervalMs = 10;
+
+    LoopStallProbe()
+    {
+        m_timer.setTimerType(Qt::PreciseTimer);
+        m_timer.setInterval(IntervalMs);
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            const qint64 now = m_clock.elapsed();
+            m_longest = std::max(m_longest, now - m_last - IntervalMs);
+            m_last = now;
+            ++m_ticks;
+        });
+        m_clock.start();
+        m_timer.start();
+    }
+
+    qint64 longestStallMs() const { return m_longest; }
+    int ticks() const { return m_ticks; }
+
+private:
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    qint64 m_last = 0;
+    qint64 m_longest = 0;
+    int m_ticks = 0;
+};
