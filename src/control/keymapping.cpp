@@ -31,25 +31,7 @@ KeyMappingEntry touchEntry(int keyCode, int modifiers, const QString &keyDisplay
 
 QVariantMap KeyMappingEntry::toVariantMap() const
 {
-    QVariantMap data;
-    if (type == Touch) {
-        data.insert("x", x);
-        data.insert("y", y);
-        data.insert("count", count);
-    } else if (type == Swipe) {
-        data.insert("startX", startX);
-        data.insert("startY", startY);
-        data.insert("endX", endX);
-        data.insert("endY", endY);
-        data.insert("duration", duration);
-    }
-    QVariantMap map;
-    map.insert("keyCode", keyCode);
-    map.insert("modifiers", modifiers);
-    map.insert("keyDisplay", keyDisplay);
-    map.insert("type", type);
-    map.insert("data", data);
-    return map;
+    return toJson().toVariantMap();
 }
 
 QJsonObject KeyMappingEntry::toJson() const

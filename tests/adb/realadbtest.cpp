@@ -3,8 +3,12 @@
 #include "adbrunner.h"
 #include "testregistry.h"
 
+#include <QFile>
 #include <QFileInfo>
+#include <QHostAddress>
 #include <QRandomGenerator>
+#include <QTcpServer>
+#include <QTemporaryDir>
 #include <QtTest>
 
 class RealAdbTest : public QObject
@@ -12,7 +16,7 @@ class RealAdbTest : public QObject
     Q_OBJECT
 
 private slots:
-    void serverStartsListsAndStops()
+    void init()
     {
         QString adb;
         for (const char *candidate : {"/usr/lib/android-sdk/platform-tools/adb", "/usr/bin/adb"}) {
@@ -21,17 +25,22 @@ private slots:
         }
         if (adb.isEmpty())
             QSKIP("adb is not installed");
-        const QByteArray savedPort = qgetenv("ANDROID_ADB_SERVER_PORT");
+        m_savedPort = qgetenv("ANDROID_ADB_SERVER_PORT");
         qputenv("ANDROID_ADB_SERVER_PORT",
                 QByteArray::number(20000 + QRandomGenerator::global()->bounded(20000)));
         ADBRunner::setExecutablePathForTesting(adb);
-        const auto restore = qScopeGuard([&] {
-            ADBRunner::killServer();
-            ADBRunner::setExecutablePathForTesting(QString());
-            savedPort.isNull() ? qunsetenv("ANDROID_ADB_SERVER_PORT")
-                               : qputenv("ANDROID_ADB_SERVER_PORT", savedPort);
-        });
+    }
 
+    void cleanup()
+    {
+        ADBRunner::killServer();
+        ADBRunner::setExecutablePathForTesting(QString());
+        m_savedPort.isNull() ? qunsetenv("ANDROID_ADB_SERVER_PORT")
+                             : qputenv("ANDROID_ADB_SERVER_PORT", m_savedPort);
+    }
+
+    void serverStartsListsAndStops()
+    {
         QVERIFY(ADBRunner::startServer());
         try {
             for (const ADBDeviceInfo &device : ADBRunner::getDevices())
@@ -46,6 +55,42 @@ private slots:
         QVERIFY2(noDevice.startsWith("[error] adb command failed (exit code "),
                  qPrintable(noDevice));
     }
+
+    // Failures come as exit codes, except connect's.
+    void failuresComeAsExitCodes()
+    {
+        QVERIFY(ADBRunner::startServer());
+
+        QTemporaryDir dir;
+        const QString log = dir.filePath("error-log.txt");
+        QFile out(log);
+        QVERIFY(out.open(QIODevice::WriteOnly) && out.write("x") == 1);
+        out.close();
+        QVERIFY(!ADBRunner::push("no-such-phone", log, "/sdcard/"));
+        QVERIFY(!ADBRunner::forward("no-such-phone", 17347, 7347));
+        QVERIFY(!ADBRunner::reverse("no-such-phone", "scrcpy_1", 27183));
+        QVERIFY(!ADBRunner::tcpip("no-such-phone", 5555));
+        QVERIFY(!ADBRunner::reboot("no-such-phone"));
+
+        // A port nobody listens on: adb says "failed to connect" and exits with 0.
+        QTcpServer closed;
+        QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
+        const quint16 port = closed.serverPort();
+        closed.close();
+        const ADBRunner::Outcome refused =
+            ADBRunner::run({"connect", QStringLiteral("127.0.0.1:%1").arg(port)});
+        QVERIFY2(refused.succeeded && refused.output.contains("failed to connect"),
+                 qPrintable(refused.output));
+        QVERIFY(!ADBRunner::connect("no-such-phone", "127.0.0.1", port));
+        try {
+            QVERIFY(ADBRunner::getDevices().isEmpty());
+        } catch (const std::exception &failure) {
+            QFAIL(failure.what());
+        }
+    }
+
+private:
+    QByteArray m_savedPort;
 };
 
 PARVIX_TEST(RealAdbTest)

@@ -6,9 +6,6 @@
 #include "testsupport.h"
 #include "virtualfleet.h"
 
-#include <QFileInfo>
-#include <QRandomGenerator>
-#include <QTcpServer>
 #include <QtTest>
 #include <functional>
 
@@ -155,56 +152,6 @@ private slots:
         QVERIFY(QFile::copy(log, apk));
         QVERIFY(ADBRunner::install(serial, apk));
         QVERIFY(ADBRunner::shutdown(serial));
-    }
-
-    // Debian's adb, on a private server port: failures come as exit codes, except connect.
-    void realAdbReportsFailuresByExitCode()
-    {
-        QString adb;
-        for (const char *candidate : {"/usr/lib/android-sdk/platform-tools/adb", "/usr/bin/adb"}) {
-            if (adb.isEmpty() && QFileInfo(candidate).isExecutable())
-                adb = candidate;
-        }
-        if (adb.isEmpty())
-            QSKIP("adb is not installed");
-        const QByteArray savedPort = qgetenv("ANDROID_ADB_SERVER_PORT");
-        qputenv("ANDROID_ADB_SERVER_PORT",
-                QByteArray::number(20000 + QRandomGenerator::global()->bounded(20000)));
-        ADBRunner::setExecutablePathForTesting(adb);
-        const auto restore = qScopeGuard([&] {
-            ADBRunner::killServer();
-            ADBRunner::setExecutablePathForTesting(QString());
-            savedPort.isNull() ? qunsetenv("ANDROID_ADB_SERVER_PORT")
-                               : qputenv("ANDROID_ADB_SERVER_PORT", savedPort);
-        });
-        QVERIFY(ADBRunner::startServer());
-
-        QTemporaryDir dir;
-        const QString log = dir.filePath("error-log.txt");
-        QFile out(log);
-        QVERIFY(out.open(QIODevice::WriteOnly) && out.write("x") == 1);
-        out.close();
-        QVERIFY(!ADBRunner::push("no-such-phone", log, "/sdcard/"));
-        QVERIFY(!ADBRunner::forward("no-such-phone", 17347, 7347));
-        QVERIFY(!ADBRunner::reverse("no-such-phone", "scrcpy_1", 27183));
-        QVERIFY(!ADBRunner::tcpip("no-such-phone", 5555));
-        QVERIFY(!ADBRunner::reboot("no-such-phone"));
-
-        // A port nobody listens on: adb says "failed to connect" and exits with 0.
-        QTcpServer closed;
-        QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
-        const quint16 port = closed.serverPort();
-        closed.close();
-        const ADBRunner::Outcome refused =
-            ADBRunner::run({"connect", QStringLiteral("127.0.0.1:%1").arg(port)});
-        QVERIFY2(refused.succeeded && refused.output.contains("failed to connect"),
-                 qPrintable(refused.output));
-        QVERIFY(!ADBRunner::connect("no-such-phone", "127.0.0.1", port));
-        try {
-            QVERIFY(ADBRunner::getDevices().isEmpty());
-        } catch (const std::exception &failure) {
-            QFAIL(failure.what());
-        }
     }
 };
 

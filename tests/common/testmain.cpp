@@ -2,6 +2,7 @@
 // (test_x ClassA ClassB -- <QTest options>). Each run gets a private home folder,
 // so settings, desktop folders and data files never touch the user's own.
 #include "testregistry.h"
+#include "testsupport.h"
 
 #include <QGuiApplication>
 #include <QTemporaryDir>
@@ -37,15 +38,7 @@ int main(int argc, char **argv)
     QTemporaryDir home;
     if (!home.isValid())
         return 2;
-    qputenv("HOME", home.path().toUtf8());
-    qputenv("XDG_CONFIG_HOME", (home.path() + "/.config").toUtf8());
-    qputenv("XDG_DATA_HOME", (home.path() + "/.local/share").toUtf8());
-    qputenv("XDG_CACHE_HOME", (home.path() + "/.cache").toUtf8());
-    qunsetenv("XDG_DESKTOP_DIR");
-    qputenv("XDG_CONFIG_DIRS", (home.path() + "/.xdg").toUtf8());
-    // QtTest's stack dump forks inside the signal handler and can hang on a heap fault
-    // (malloc's lock held); a crash must end the run, not stall it.
-    qputenv("QTEST_DISABLE_STACK_DUMP", "1");
+    TestSupport::usePrivateHome(home.path());
 
     QGuiApplication app(argc, argv);
 

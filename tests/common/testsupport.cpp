@@ -16,6 +16,19 @@ extern "C" {
 #include <libavutil/frame.h>
 }
 
+void TestSupport::usePrivateHome(const QString &home)
+{
+    qputenv("HOME", home.toUtf8());
+    qputenv("XDG_CONFIG_HOME", (home + "/.config").toUtf8());
+    qputenv("XDG_DATA_HOME", (home + "/.local/share").toUtf8());
+    qputenv("XDG_CACHE_HOME", (home + "/.cache").toUtf8());
+    qunsetenv("XDG_DESKTOP_DIR");
+    qputenv("XDG_CONFIG_DIRS", (home + "/.xdg").toUtf8());
+    // QtTest's stack dump forks inside the signal handler and can hang on a heap fault
+    // (malloc's lock held); a crash must end the run, not stall it.
+    qputenv("QTEST_DISABLE_STACK_DUMP", "1");
+}
+
 QString TestSupport::phonesimPath()
 {
     const QString fromEnv = qEnvironmentVariable("PHONESIM");

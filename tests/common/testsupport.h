@@ -10,6 +10,9 @@ class Device;
 class QObject;
 
 namespace TestSupport {
+// Points HOME and the XDG folders into `home`, so settings, desktop folders and data
+// files never touch the user's own; a crash ends the run instead of QtTest's stack dump.
+void usePrivateHome(const QString &home);
 // Path of the virtual phone executable (empty when the build has none).
 QString phonesimPath();
 // Folder of the test sources (for fixtures).

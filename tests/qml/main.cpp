@@ -70,12 +70,7 @@ class Setup : public QObject
 public:
     Setup()
     {
-        qputenv("HOME", m_home.path().toUtf8());
-        qputenv("XDG_CONFIG_HOME", (m_home.path() + "/.config").toUtf8());
-        qputenv("XDG_DATA_HOME", (m_home.path() + "/.local/share").toUtf8());
-        qputenv("XDG_CACHE_HOME", (m_home.path() + "/.cache").toUtf8());
-        qunsetenv("XDG_DESKTOP_DIR");
-        qputenv("QTEST_DISABLE_STACK_DUMP", "1");
+        TestSupport::usePrivateHome(m_home.path());
         // The video item draws with OpenGL only.
         QQuickWindow::setGraphicsApi(QSGRendererInterface::OpenGL);
     }

@@ -141,13 +141,8 @@ class Setup : public QObject
 public:
     Setup()
     {
-        qputenv("HOME", m_home.path().toUtf8());
-        qputenv("XDG_CONFIG_HOME", (m_home.path() + "/.config").toUtf8());
-        qputenv("XDG_DATA_HOME", (m_home.path() + "/.local/share").toUtf8());
-        qputenv("XDG_CACHE_HOME", (m_home.path() + "/.cache").toUtf8());
-        qunsetenv("XDG_DESKTOP_DIR");
+        TestSupport::usePrivateHome(m_home.path());
         qunsetenv("PARVIX_ACCOUNT_URL");
-        qputenv("QTEST_DISABLE_STACK_DUMP", "1");
         // The video items of the module draw with OpenGL only.
         QQuickWindow::setGraphicsApi(QSGRendererInterface::OpenGL);
     }
