@@ -8,8 +8,8 @@
 #include "videodecoder.h"
 #include "videodemuxer.h"
 
+#include <QFuture>
 #include <QMutexLocker>
-#include <QPromise>
 #include <QTcpSocket>
 #include <QThread>
 
@@ -66,14 +66,6 @@ private:
     bool m_codecReported = false;
 };
 
-QFuture<bool> noScreenshot()
-{
-    QPromise<bool> promise;
-    promise.start();
-    promise.addResult(false);
-    promise.finish();
-    return promise.future();
-}
 } // namespace
 
 StreamPipeline::StreamPipeline(StreamSink *sink, MediaRecorder *recorder, const QString &serial)
@@ -136,7 +128,7 @@ void StreamPipeline::close()
 QFuture<bool> StreamPipeline::takeScreenshot()
 {
     VideoDecoder *decoder = m_videoDecoder;
-    return decoder ? decoder->takeScreenshot() : noScreenshot();
+    return decoder ? decoder->takeScreenshot() : QtFuture::makeReadyFuture(false);
 }
 
 void StreamPipeline::recordPacket(const AVPacket *packet, bool video)

@@ -8,9 +8,9 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QFuture>
 #include <QImage>
 #include <QPointer>
-#include <QPromise>
 #include <QRandomGenerator>
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentRun>
@@ -123,14 +123,6 @@ bool saveScreenshot(AVFrame *frame, const QString &folder, const QString &serial
     return image.save(path, "JPEG", VideoDecoder::JpegQuality);
 }
 
-QFuture<bool> failedShot()
-{
-    QPromise<bool> promise;
-    promise.start();
-    promise.addResult(false);
-    promise.finish();
-    return promise.future();
-}
 } // namespace
 
 VideoDecoder::VideoDecoder(const QString &serial, QObject *parent)
@@ -225,7 +217,7 @@ QFuture<bool> VideoDecoder::takeScreenshot()
         }
     }
     if (!shot)
-        return failedShot();
+        return QtFuture::makeReadyFuture(false);
 
     const QString serial = m_serial;
     const QString folder = screenshotFolder();
