@@ -100,6 +100,9 @@ Device::~Device()
         m_videoRecorder->stop();
     if (QThread *thread = m_videoRecorder->recordingThread()) {
         MediaRecorder *recorder = m_videoRecorder;
+        // Out of the device's children, or the device's own teardown would delete it now
+        // and wait for the thread.
+        recorder->setParent(nullptr);
         connect(thread, &QThread::finished, recorder, &QObject::deleteLater);
         if (thread->isFinished())
             recorder->deleteLater();
