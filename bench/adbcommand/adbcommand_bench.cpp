@@ -7,6 +7,7 @@
 #include "adbrunner.h"
 #include "device.h"
 #include "devicegroup.h"
+#include "loopstallprobe.h"
 #include "testsupport.h"
 #include "virtualfleet.h"
 
@@ -34,22 +35,10 @@ struct Figures
 double idleLateness(int durationMs)
 {
     QEventLoop loop;
-    QElapsedTimer clock;
-    QTimer tick;
-    tick.setTimerType(Qt::PreciseTimer);
-    tick.setInterval(10);
-    qint64 lastTickNs = 0;
-    double worst = 0;
-    QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
-        const qint64 now = clock.nsecsElapsed();
-        worst = std::max(worst, double(now - lastTickNs) / 1e6 - 10.0);
-        lastTickNs = now;
-    });
+    LoopStallProbe probe;
     QTimer::singleShot(durationMs, &loop, &QEventLoop::quit);
-    clock.start();
-    tick.start();
     loop.exec();
-    return std::max(0.0, worst);
+    return probe.longestStallMsExact();
 }
 
 Figures measure(DeviceGroup &group, const QString &command)
@@ -68,25 +57,13 @@ Figures measure(DeviceGroup &group, const QString &command)
         finished = true;
         loop.quit();
     });
-    QTimer tick;
-    tick.setTimerType(Qt::PreciseTimer);
-    tick.setInterval(10);
-    qint64 lastTickNs = 0;
-    double worst = 0;
-    QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
-        const qint64 now = clock.nsecsElapsed();
-        worst = std::max(worst, double(now - lastTickNs) / 1e6 - 10.0);
-        lastTickNs = now;
-    });
     clock.restart();
-    lastTickNs = 0;
-    tick.start();
+    LoopStallProbe probe;
     group.executeADBCommandAsync(command);
     if (!finished)
         loop.exec();
     figures.asyncMs = double(clock.nsecsElapsed()) / 1e6;
-    tick.stop();
-    figures.worstLateMs = std::max(0.0, worst);
+    figures.worstLateMs = std::max(0.0, probe.longestStallMsExact());
     figures.sameOutput = output == blocking;
     return figures;
 }

@@ -18,22 +18,23 @@ public:
         m_timer.setTimerType(Qt::PreciseTimer);
         m_timer.setInterval(IntervalMs);
         connect(&m_timer, &QTimer::timeout, this, [this] {
-            const qint64 now = m_clock.elapsed();
-            m_longest = std::max(m_longest, now - m_last - IntervalMs);
-            m_last = now;
+            const qint64 now = m_clock.nsecsElapsed();
+            m_longestNs = std::max(m_longestNs, now - m_lastNs - IntervalMs * 1000000LL);
+            m_lastNs = now;
             ++m_ticks;
         });
         m_clock.start();
         m_timer.start();
     }
 
-    qint64 longestStallMs() const { return m_longest; }
+    qint64 longestStallMs() const { return m_longestNs / 1000000; }
+    double longestStallMsExact() const { return double(m_longestNs) / 1e6; }
     int ticks() const { return m_ticks; }
 
 private:
     QTimer m_timer;
     QElapsedTimer m_clock;
-    qint64 m_last = 0;
-    qint64 m_longest = 0;
+    qint64 m_lastNs = 0;
+    qint64 m_longestNs = 0;
     int m_ticks = 0;
 };

@@ -11,16 +11,6 @@ extern "C" {
 
 namespace {
 using Demuxer = LoggingDemuxer<AudioDemuxer>;
-
-void run(Demuxer &demuxer, Fuzz::FeedDevice &socket, const QList<QByteArray> &reads)
-{
-    for (const QByteArray &bytes : reads)
-        socket.feed(bytes);
-    for (qsizetype before = -1; before != demuxer.packets.size();) {
-        before = demuxer.packets.size();
-        Fuzz::drainEvents(1);
-    }
-}
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
@@ -38,11 +28,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     Fuzz::FeedDevice wholeSocket;
     Demuxer whole(&wholeSocket, nullptr, nullptr, nameFieldFirst);
-    run(whole, wholeSocket, {input.stream});
+    feedAndDrain(whole, wholeSocket, {input.stream});
 
     Fuzz::FeedDevice pieceSocket;
     Demuxer pieces(&pieceSocket, nullptr, nullptr, nameFieldFirst);
-    run(pieces, pieceSocket, input.reads());
+    feedAndDrain(pieces, pieceSocket, input.reads());
 
     const int headerSize =
         (nameFieldFirst ? AudioDemuxer::NameFieldSize : 0) + AudioDemuxer::CodecIdSize;

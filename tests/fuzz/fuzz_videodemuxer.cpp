@@ -11,17 +11,6 @@ extern "C" {
 namespace {
 using Demuxer = LoggingDemuxer<VideoDemuxer>;
 
-// Feeds the reads, then lets queued reads finish what a full read left over.
-void run(Demuxer &demuxer, Fuzz::FeedDevice &socket, const QList<QByteArray> &reads)
-{
-    for (const QByteArray &bytes : reads)
-        socket.feed(bytes);
-    for (qsizetype before = -1; before != demuxer.packets.size();) {
-        before = demuxer.packets.size();
-        Fuzz::drainEvents(1);
-    }
-}
-
 bool beginsWithStartCode(const QByteArray &data)
 {
     return data.size() >= 4 && data.at(0) == 0 && data.at(1) == 0 &&
@@ -41,11 +30,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     Fuzz::FeedDevice wholeSocket;
     Demuxer whole(&wholeSocket, nullptr, nullptr);
-    run(whole, wholeSocket, {input.stream});
+    feedAndDrain(whole, wholeSocket, {input.stream});
 
     Fuzz::FeedDevice pieceSocket;
     Demuxer pieces(&pieceSocket, nullptr, nullptr);
-    run(pieces, pieceSocket, input.reads());
+    feedAndDrain(pieces, pieceSocket, input.reads());
 
     FUZZ_CHECK(whole.isHeaderRead() == (input.stream.size() >= VideoDemuxer::HeaderSize), {});
     FUZZ_CHECK(pieces.isHeaderRead() == whole.isHeaderRead(), {});

@@ -1,5 +1,7 @@
 #pragma once
 // A demuxer that writes down every packet it hands on, for comparing two runs.
+#include "fuzzsupport.h"
+
 #include <QByteArray>
 #include <QList>
 
@@ -33,3 +35,16 @@ protected:
                         packet->pts, packet->dts, packet->flags});
     }
 };
+
+// Feeds the reads, then lets queued reads finish what a full read left over.
+template<class Demuxer>
+void feedAndDrain(LoggingDemuxer<Demuxer> &demuxer, Fuzz::FeedDevice &socket,
+                  const QList<QByteArray> &reads)
+{
+    for (const QByteArray &bytes : reads)
+        socket.feed(bytes);
+    for (qsizetype before = -1; before != demuxer.packets.size();) {
+        before = demuxer.packets.size();
+        Fuzz::drainEvents(1);
+    }
+}
