@@ -244,7 +244,9 @@ QThreadPool *ADBRunner::workPool()
 QList<ADBDeviceInfo> ADBRunner::parseDevices(const QString &text)
 {
     static const QRegularExpression lineBreak(QStringLiteral("\\r?\\n"));
-    static const QRegularExpression whiteSpace(QStringLiteral("\\s+"));
+    // Unicode white space too: a serial or model never holds any.
+    static const QRegularExpression whiteSpace(QStringLiteral("\\s+"),
+                                               QRegularExpression::UseUnicodePropertiesOption);
 
     QList<ADBDeviceInfo> devices;
     const QStringList lines = text.split(lineBreak, Qt::SkipEmptyParts);
