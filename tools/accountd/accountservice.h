@@ -1,10 +1,11 @@
 #pragma once
+#include "httpfront.h"
+#include "loginthrottle.h"
 #include "ratelimiter.h"
 
 #include <QElapsedTimer>
+#include <QHash>
 #include <QHostAddress>
-#include <QHttpServer>
-#include <QHttpServerResponse>
 #include <QJsonObject>
 #include <QJsonValue>
 #include <QObject>
@@ -12,18 +13,24 @@
 #include <optional>
 
 class AccountStore;
+class CryptoPool;
 class Mailer;
+struct UserRecord;
 
 struct ServiceOptions
 {
     QString appName = QStringLiteral("Parvix Multi-Phones Control");
-    QString appVersion = QStringLiteral("1.0.1");
+    QString appVersion = QStringLiteral(ACCOUNTD_APP_VERSION);
     QString publicUrl; // base of the links in mails; empty: the listening address
     int tokenDays = 30;
-    int loginLimitPerEmail = 5;
-    int loginLimitPerAddress = 20;
-    int resetLimitPerEmail = 3;
-    qint64 limitWindowMs = 15 * 60 * 1000;
+    LoginThrottle::Policy login;
+    int loginLimitPerAddress = 20;    // failures per address over all emails in the window
+    int resetLimitPerEmail = 3;       // reset links per email in the window
+    int resetLimitPerAddress = 20;    // reset links per address per hour
+    int registerLimitPerAddress = 10; // registrations per address per hour
+    int hashThreads = 0;              // 0: one per core
+    int hashQueue = 32;               // hashes waiting beyond the running ones
+    HttpLimits http;
 };
 
 // The HTTP face of the account service. Every JSON reply is the envelope
@@ -34,7 +41,7 @@ class AccountService : public QObject
 
 public:
     static constexpr int SuccessCode = 200;
-    static constexpr qsizetype MaxBodyBytes = 64 * 1024;
+    static constexpr int MinPasswordLength = 8;
 
     AccountService(AccountStore *store, Mailer *mailer, const ServiceOptions &options,
                    QObject *parent = nullptr);
@@ -43,34 +50,56 @@ public:
     quint16 listen(const QHostAddress &address, quint16 port);
 
 private:
-    using Handler = QHttpServerResponse (AccountService::*)(const QHttpServerRequest &);
-    void addRoute(const QString &path, QHttpServerRequest::Method method, Handler handler);
+    using Responder = HttpFront::Responder;
+    using Handler = void (AccountService::*)(const HttpRequest &, const Responder &);
+    enum class Body { None, Json, Form };
+    struct Route
+    {
+        Handler handler;
+        Body body;
+    };
 
-    QHttpServerResponse handleRegister(const QHttpServerRequest &request);
-    QHttpServerResponse handleLogin(const QHttpServerRequest &request);
-    QHttpServerResponse handleChangePassword(const QHttpServerRequest &request);
-    QHttpServerResponse handleResetLink(const QHttpServerRequest &request);
-    QHttpServerResponse handleResetPage(const QHttpServerRequest &request);
-    QHttpServerResponse handleResetSubmit(const QHttpServerRequest &request);
-    QHttpServerResponse handleAppInfo(const QHttpServerRequest &request);
+    void route(const HttpRequest &request, const Responder &respond);
+    bool sameOrigin(const QByteArray &origin) const;
 
-    static QHttpServerResponse reply(int code, const QString &message,
-                                     const QJsonValue &data = QJsonValue::Null);
-    QHttpServerResponse internalError(const QString &what);
-    QHttpServerResponse tooManyAttempts(qint64 waitMs, const QString &message);
-    static QHttpServerResponse page(int status, const QString &title, const QString &content);
-    QHttpServerResponse resetForm(const QString &token, const QString &error);
+    void handleRegister(const HttpRequest &request, const Responder &respond);
+    void handleLogin(const HttpRequest &request, const Responder &respond);
+    void handleLogout(const HttpRequest &request, const Responder &respond);
+    void handleChangePassword(const HttpRequest &request, const Responder &respond);
+    void handleResetLink(const HttpRequest &request, const Responder &respond);
+    void handleResetPage(const HttpRequest &request, const Responder &respond);
+    void handleResetSubmit(const HttpRequest &request, const Responder &respond);
+    void handleAppInfo(const HttpRequest &request, const Responder &respond);
+
+    void finishLogin(const QString &email, const QString &address, const QJsonObject &body,
+                     bool verified, const Responder &respond);
+    void mailResetLink(const QString &email);
+    void prune();
+
+    static HttpResponse reply(int code, const QString &message,
+                              const QJsonValue &data = QJsonValue::Null);
+    HttpResponse internalError(const QString &what);
+    static HttpResponse tooManyAttempts(qint64 waitMs, const QString &message);
+    static HttpResponse busy();
+    static HttpResponse page(int status, const QString &title, const QString &content);
+    static HttpResponse resetForm(const QString &token, const QString &error);
+    std::optional<UserRecord> sessionUser(const HttpRequest &request);
 
     qint64 nowMs() const { return m_clock.elapsed(); }
-    bool verifyOrBurn(const std::optional<QString> &hash, const QString &password);
 
     AccountStore *m_store;
     Mailer *m_mailer;
     ServiceOptions m_options;
-    QHttpServer m_server;
-    QElapsedTimer m_clock; // monotonic, for the rate limits
-    RateLimiter m_loginByEmail;
+    HttpFront *m_front;
+    CryptoPool *m_hashing;
+    QHash<QPair<QByteArray, QString>, Route> m_routes;
+    QHash<QString, int> m_hashesInFlight; // per client address
+    QElapsedTimer m_clock;                // monotonic, for the rate limits
+    LoginThrottle m_login;
     RateLimiter m_loginByAddress;
     RateLimiter m_resetByEmail;
+    RateLimiter m_resetByAddress;
+    RateLimiter m_registerByAddress;
+    RateLimiter m_noticeByEmail;
     QString m_dummyHash; // verified against for unknown emails, so timing tells nothing
 };

@@ -1,5 +1,6 @@
 #include "accountstore.h"
 
+#include <QFile>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -59,6 +60,8 @@ bool AccountStore::open(const QString &path, QString *error)
         *error = db.lastError().text();
         return false;
     }
+    // Password hashes and token digests: for the service's user only.
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
     for (const char *statement : kSchema) {
         if (!exec(QString::fromLatin1(statement))) {
             *error = m_lastError;
@@ -192,6 +195,11 @@ bool AccountStore::revokeSessions(const QString &userId)
     return exec(QStringLiteral("DELETE FROM sessions WHERE user_id = ?"), {userId});
 }
 
+bool AccountStore::revokeSession(const QString &tokenDigest)
+{
+    return exec(QStringLiteral("DELETE FROM sessions WHERE token_digest = ?"), {tokenDigest});
+}
+
 bool AccountStore::addResetToken(const QString &tokenDigest, const QString &userId,
                                  qint64 expiresAt)
 {
@@ -212,8 +220,17 @@ std::optional<QString> AccountStore::resetTokenUser(const QString &tokenDigest, 
     return query.value(0).toString();
 }
 
-bool AccountStore::markResetTokenUsed(const QString &tokenDigest, qint64 now)
+bool AccountStore::voidResetTokens(const QString &userId, qint64 now)
 {
-    return exec(QStringLiteral("UPDATE reset_tokens SET used_at = ? WHERE token_digest = ?"),
-                {now, tokenDigest});
+    return exec(QStringLiteral("UPDATE reset_tokens SET used_at = ? "
+                               "WHERE user_id = ? AND used_at IS NULL"),
+                {now, userId});
+}
+
+bool AccountStore::pruneExpired(qint64 now)
+{
+    return exec(QStringLiteral("DELETE FROM sessions WHERE expires_at <= ?"), {now}) &&
+           exec(QStringLiteral("DELETE FROM reset_tokens WHERE expires_at <= ? "
+                               "OR used_at IS NOT NULL"),
+                {now});
 }

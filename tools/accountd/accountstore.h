@@ -53,11 +53,15 @@ public:
     // The user whose unexpired session has this token digest.
     std::optional<QString> sessionUser(const QString &tokenDigest, qint64 now);
     bool revokeSessions(const QString &userId);
+    bool revokeSession(const QString &tokenDigest);
 
     bool addResetToken(const QString &tokenDigest, const QString &userId, qint64 expiresAt);
     // The user of an unused, unexpired reset token.
     std::optional<QString> resetTokenUser(const QString &tokenDigest, qint64 now);
-    bool markResetTokenUsed(const QString &tokenDigest, qint64 now);
+    // Spends every open reset link of the user.
+    bool voidResetTokens(const QString &userId, qint64 now);
+    // Drops expired sessions and expired or spent reset links.
+    bool pruneExpired(qint64 now);
 
 private:
     bool exec(const QString &sql, const QVariantList &values = {});

@@ -58,6 +58,8 @@ bool Mailer::send(const Mail &mail, QString *error)
         *error = QStringLiteral("cannot create the outbox folder");
         return false;
     }
+    // Mails hold passwords and reset links: the folder and its files are private.
+    QFile::setPermissions(m_outboxDir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     const QByteArray message = render(mail, m_from);
     // Time first so that a listing sorted by name is in sending order.
     const QString name =
@@ -66,8 +68,9 @@ bool Mailer::send(const Mail &mail, QString *error)
         QStringLiteral(".eml");
     // Written whole or not at all: a reader of the outbox never sees half a mail.
     QSaveFile file(QDir(m_outboxDir).filePath(name));
-    if (!file.open(QIODevice::WriteOnly) || file.write(message) != message.size() ||
-        !file.commit()) {
+    if (!file.open(QIODevice::WriteOnly) ||
+        !file.setPermissions(QFile::ReadOwner | QFile::WriteOwner) ||
+        file.write(message) != message.size() || !file.commit()) {
         *error = file.errorString();
         return false;
     }

@@ -10,7 +10,11 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QUrl>
 #include <cstdio>
+#include <sys/stat.h>
 
 namespace {
 int fail(const QString &message)
@@ -46,6 +50,8 @@ int positiveOption(const QCommandLineParser &parser, const QString &name, int fa
 
 int main(int argc, char **argv)
 {
+    // Everything the service writes (database, journal, mails) is for its own user.
+    umask(077);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("accountd"));
 
@@ -58,7 +64,10 @@ int main(int argc, char **argv)
         {"outbox", "Folder that receives every mail as an .eml file.", "dir"},
         {"listen", "Address and port to listen on (port 0: any free port).", "host:port",
          "127.0.0.1:8790"},
-        {"public-url", "Base address used in mailed links (default: the listening address).",
+        {"public-url",
+         "Address of the service as users reach it, used in mailed links and as the only "
+         "accepted Origin (required when listening on all addresses; default: the listening "
+         "address).",
          "url"},
         {"smtp", "Also relay mails to this SMTP server (no authentication).", "host:port"},
         {"mail-from", "Sender of the mails.", "address", "Parvix <no-reply@parvix.invalid>"},
@@ -67,12 +76,32 @@ int main(int argc, char **argv)
          defaults.appVersion},
         {"token-days", "Days a login token stays valid.", "days",
          QString::number(defaults.tokenDays)},
-        {"login-limit-email", "Failed logins per email within the window.", "count",
-         QString::number(defaults.loginLimitPerEmail)},
+        {"login-free-failures", "Failed logins of one email from one address before delays start.",
+         "count", QString::number(defaults.login.freeFailures)},
+        {"login-limit-email",
+         "Failed logins of one email from all addresses within the window; beyond it only "
+         "addresses without failures may try.",
+         "count", QString::number(defaults.login.emailCeiling)},
         {"login-limit-address", "Failed logins per client address within the window.", "count",
          QString::number(defaults.loginLimitPerAddress)},
         {"limit-window", "Length of the rate-limit window in seconds.", "seconds",
-         QString::number(defaults.limitWindowMs / 1000)},
+         QString::number(defaults.login.windowMs / 1000)},
+        {"register-limit-address", "Registrations per client address per hour.", "count",
+         QString::number(defaults.registerLimitPerAddress)},
+        {"reset-limit-address", "Reset links per client address per hour.", "count",
+         QString::number(defaults.resetLimitPerAddress)},
+        {"hash-threads", "Threads hashing passwords (default: one per core).", "count"},
+        {"hash-queue", "Password hashes that may wait; beyond it requests get 503.", "count",
+         QString::number(defaults.hashQueue)},
+        {"max-connections", "Open connections at most, and per client address.",
+         "total,per-address",
+         QStringLiteral("%1,%2")
+             .arg(defaults.http.maxConnections)
+             .arg(defaults.http.maxConnectionsPerAddress)},
+        {"request-timeout", "Seconds a request may take to arrive.", "seconds",
+         QString::number(defaults.http.requestTimeoutMs / 1000)},
+        {"idle-timeout", "Seconds an idle kept-alive connection stays open.", "seconds",
+         QString::number(defaults.http.idleTimeoutMs / 1000)},
         {"list-users", "Print the registered users and exit."},
     });
     parser.process(app);
@@ -82,6 +111,10 @@ int main(int argc, char **argv)
     if (!Crypto::init())
         return fail(QStringLiteral("libsodium could not be initialised"));
 
+    // A database folder made here is private; one given by the operator is left as it is.
+    const QFileInfo dbFile(parser.value("db"));
+    if (!dbFile.absoluteDir().exists() && !QDir().mkpath(dbFile.absolutePath()))
+        return fail(QStringLiteral("cannot create the folder of %1").arg(parser.value("db")));
     AccountStore store;
     QString error;
     if (!store.open(parser.value("db"), &error))
@@ -101,7 +134,8 @@ int main(int argc, char **argv)
     if (!parser.isSet("outbox"))
         return fail(QStringLiteral("--outbox DIR is required"));
     const QString outbox = QDir(parser.value("outbox")).absolutePath();
-    if (!QDir().mkpath(outbox))
+    if (!QDir().mkpath(outbox) ||
+        !QFile::setPermissions(outbox, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
         return fail(QStringLiteral("cannot create the outbox %1").arg(outbox));
 
     Mailer mailer(outbox, parser.value("mail-from"));
@@ -120,12 +154,30 @@ int main(int argc, char **argv)
     while (options.publicUrl.endsWith(QLatin1Char('/')))
         options.publicUrl.chop(1);
     options.tokenDays = positiveOption(parser, "token-days", defaults.tokenDays);
-    options.loginLimitPerEmail =
-        positiveOption(parser, "login-limit-email", defaults.loginLimitPerEmail);
+    options.login.freeFailures =
+        positiveOption(parser, "login-free-failures", defaults.login.freeFailures);
+    options.login.emailCeiling =
+        positiveOption(parser, "login-limit-email", defaults.login.emailCeiling);
     options.loginLimitPerAddress =
         positiveOption(parser, "login-limit-address", defaults.loginLimitPerAddress);
-    options.limitWindowMs =
-        qint64(positiveOption(parser, "limit-window", int(defaults.limitWindowMs / 1000))) * 1000;
+    options.login.windowMs =
+        qint64(positiveOption(parser, "limit-window", int(defaults.login.windowMs / 1000))) * 1000;
+    options.registerLimitPerAddress =
+        positiveOption(parser, "register-limit-address", defaults.registerLimitPerAddress);
+    options.resetLimitPerAddress =
+        positiveOption(parser, "reset-limit-address", defaults.resetLimitPerAddress);
+    options.hashThreads = positiveOption(parser, "hash-threads", 0);
+    options.hashQueue = positiveOption(parser, "hash-queue", defaults.hashQueue);
+    const QStringList connections = parser.value("max-connections").split(QLatin1Char(','));
+    options.http.maxConnections = connections.value(0).toInt() > 0 ? connections.value(0).toInt()
+                                                                   : defaults.http.maxConnections;
+    options.http.maxConnectionsPerAddress = connections.value(1).toInt() > 0
+                                                ? connections.value(1).toInt()
+                                                : options.http.maxConnections;
+    options.http.requestTimeoutMs =
+        positiveOption(parser, "request-timeout", defaults.http.requestTimeoutMs / 1000) * 1000;
+    options.http.idleTimeoutMs =
+        positiveOption(parser, "idle-timeout", defaults.http.idleTimeoutMs / 1000) * 1000;
 
     QString host;
     quint16 port = 0;
@@ -134,6 +186,17 @@ int main(int argc, char **argv)
     const QHostAddress address(host);
     if (address.isNull())
         return fail(QStringLiteral("--listen: %1 is not an IP address").arg(host));
+
+    // Mailed links must lead somewhere a user can reach, never to 0.0.0.0.
+    const bool anyAddress = address == QHostAddress::AnyIPv4 || address == QHostAddress::AnyIPv6 ||
+                            address == QHostAddress::Any;
+    if (anyAddress && options.publicUrl.isEmpty())
+        return fail(QStringLiteral("--public-url is required when listening on all addresses"));
+    const QUrl publicUrl(options.publicUrl);
+    if (!options.publicUrl.isEmpty() && (!publicUrl.isValid() || publicUrl.host().isEmpty() ||
+                                         (publicUrl.scheme() != QLatin1String("https") &&
+                                          publicUrl.scheme() != QLatin1String("http"))))
+        return fail(QStringLiteral("--public-url wants http(s)://host[:port]"));
 
     AccountService service(&store, &mailer, options);
     const quint16 bound = service.listen(address, port);
