@@ -1238,8 +1238,8 @@
         <translation>应用设置</translation>
     </message>
     <message>
-        <source>Please download the latest version %1 at &lt;br/&gt;&lt;br/&gt; </source>
-        <translation>请在以下地址下载最新版本 %1：&lt;br/&gt;&lt;br/&gt; </translation>
+        <source>Please download the latest version %1 at:</source>
+        <translation>请在以下地址下载最新版本 %1：</translation>
     </message>
     <message>
         <source>New Version Available</source>
@@ -1404,6 +1404,17 @@
     <message>
         <source>OK</source>
         <translation>确定</translation>
+    </message>
+</context>
+<context>
+    <name>PXRequest</name>
+    <message>
+        <source>The account service address must use https.</source>
+        <translation>账户服务地址必须使用 https。</translation>
+    </message>
+    <message>
+        <source>The account service sent a reply that is too large.</source>
+        <translation>账户服务返回的回复过大。</translation>
     </message>
 </context>
 <context>
@@ -1590,8 +1601,8 @@
         <translation>请输入新密码</translation>
     </message>
     <message>
-        <source>Password must be at least 6 characters</source>
-        <translation>密码至少需要 6 个字符</translation>
+        <source>Password must be at least 8 characters</source>
+        <translation>密码至少需要 8 个字符</translation>
     </message>
     <message>
         <source>Passwords do not match</source>

@@ -1238,8 +1238,8 @@
         <translation>應用程式設定</translation>
     </message>
     <message>
-        <source>Please download the latest version %1 at &lt;br/&gt;&lt;br/&gt; </source>
-        <translation>請在以下網址下載最新版本 %1：&lt;br/&gt;&lt;br/&gt; </translation>
+        <source>Please download the latest version %1 at:</source>
+        <translation>請在以下網址下載最新版本 %1：</translation>
     </message>
     <message>
         <source>New Version Available</source>
@@ -1404,6 +1404,17 @@
     <message>
         <source>OK</source>
         <translation>確定</translation>
+    </message>
+</context>
+<context>
+    <name>PXRequest</name>
+    <message>
+        <source>The account service address must use https.</source>
+        <translation>帳戶服務位址必須使用 https。</translation>
+    </message>
+    <message>
+        <source>The account service sent a reply that is too large.</source>
+        <translation>帳戶服務傳回的回覆過大。</translation>
     </message>
 </context>
 <context>
@@ -1590,8 +1601,8 @@
         <translation>請輸入新密碼</translation>
     </message>
     <message>
-        <source>Password must be at least 6 characters</source>
-        <translation>密碼至少需要 6 個字元</translation>
+        <source>Password must be at least 8 characters</source>
+        <translation>密碼至少需要 8 個字元</translation>
     </message>
     <message>
         <source>Passwords do not match</source>

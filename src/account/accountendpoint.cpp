@@ -1,6 +1,8 @@
 #include "accountendpoint.h"
 
+#include <QHostAddress>
 #include <QSettings>
+#include <QUrl>
 
 namespace {
 QString storedSetting(const QString &key)
@@ -44,6 +46,8 @@ QString AccountEndpoint::defaultPath(Operation operation)
         return QStringLiteral("/user/password/resetlink");
     case Operation::AppInfo:
         return QStringLiteral("/app/info");
+    case Operation::Logout:
+        return QStringLiteral("/user/logout");
     }
     return QString();
 }
@@ -61,6 +65,8 @@ QString AccountEndpoint::pathSettingKey(Operation operation)
         return QStringLiteral("account_path_reset_link");
     case Operation::AppInfo:
         return QStringLiteral("account_path_app_info");
+    case Operation::Logout:
+        return QStringLiteral("account_path_logout");
     }
     return QString();
 }
@@ -69,4 +75,18 @@ QString AccountEndpoint::path(Operation operation)
 {
     const QString stored = storedSetting(pathSettingKey(operation));
     return stored.isEmpty() ? defaultPath(operation) : stored;
+}
+
+bool AccountEndpoint::isAllowed(const QUrl &url)
+{
+    if (url.scheme() == QLatin1String("https"))
+        return true;
+    if (url.scheme() != QLatin1String("http"))
+        return false;
+    const QString host = url.host();
+    if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0 ||
+        QHostAddress(host).isLoopback())
+        return true;
+    return qEnvironmentVariable("PARVIX_ACCOUNT_INSECURE") == QLatin1String("1") ||
+           storedSetting(QStringLiteral("account_insecure")) == QLatin1String("true");
 }

@@ -70,6 +70,16 @@ void Authentication::sendResetLink_async(const QString &email)
          });
 }
 
+void Authentication::logout_async()
+{
+    const QString token = m_session->getToken();
+    m_session->clearSession();
+    if (token.isEmpty())
+        return;
+    send(AccountEndpoint::Operation::Logout, QStringLiteral("post"), {}, token,
+         [](bool, const APIResponse &) {});
+}
+
 void Authentication::send(AccountEndpoint::Operation operation, const QString &method,
                           const QJsonObject &body, const std::optional<QString> &token,
                           Handler handler)

@@ -35,6 +35,9 @@ public:
     Q_INVOKABLE void login_async(const QString &email, const QString &password);
     Q_INVOKABLE void changePassword_async(const QString &oldPassword, const QString &newPassword);
     Q_INVOKABLE void sendResetLink_async(const QString &email);
+    // Ends the session here at once and asks the service to revoke its token; a
+    // service without that operation (404) or out of reach changes nothing.
+    Q_INVOKABLE void logout_async();
 
 private:
     using Handler = std::function<void(bool accepted, const APIResponse &response)>;

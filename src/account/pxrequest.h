@@ -16,6 +16,9 @@ class PXRequest : public QObject
     Q_OBJECT
 
 public:
+    // Replies are small envelopes; anything larger is cut off as a failed transfer.
+    static constexpr qint64 MaxReplyBytes = 1024 * 1024;
+
     explicit PXRequest(QObject *parent);
 
     QString baseUrl() const { return m_baseUrl; }
@@ -32,6 +35,7 @@ signals:
 
 private:
     void handleReplyFinished(QNetworkReply *reply);
+    void refuse(const QString &reason);
 
     QString m_baseUrl;
     QNetworkAccessManager *m_network;

@@ -1,5 +1,8 @@
 #include "usersession.h"
 
+#include <QFile>
+#include <QFileInfo>
+
 namespace {
 const QString kTokenKey = QStringLiteral("session/token");
 const QString kUserIdKey = QStringLiteral("session/user_id");
@@ -39,8 +42,9 @@ void UserSession::saveLoginSession(const QString &token, const UserInfo &userInf
     m_store.setValue(kUserEmailKey, m_userEmail);
     m_store.setValue(kVerifiedKey, m_isVerified);
     m_store.sync();
-    emit userInfoChanged();
+    keepPrivate();
     setLoggedIn(true);
+    emit userInfoChanged();
 }
 
 void UserSession::clearSession()
@@ -51,8 +55,9 @@ void UserSession::clearSession()
     m_isVerified = false;
     m_store.remove(QStringLiteral("session"));
     m_store.sync();
-    emit userInfoChanged();
+    keepPrivate();
     setLoggedIn(false);
+    emit userInfoChanged();
 }
 
 void UserSession::setLoggedIn(bool loggedIn)
@@ -61,4 +66,15 @@ void UserSession::setLoggedIn(bool loggedIn)
         return;
     m_isLoggedIn = loggedIn;
     emit loginStateChanged();
+}
+
+void UserSession::keepPrivate()
+{
+    // The token logs in as the user: no other account on this computer may read it.
+    const QString path = m_store.fileName();
+    if (!QFileInfo::exists(path))
+        return;
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    QFile::setPermissions(QFileInfo(path).absolutePath(),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }

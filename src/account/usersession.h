@@ -39,6 +39,7 @@ public:
 
 private:
     void setLoggedIn(bool loggedIn);
+    void keepPrivate();
 
     QSettings m_store;
     QString m_token;

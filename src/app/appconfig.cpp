@@ -1,5 +1,7 @@
 #include "appconfig.h"
 
+#include <QVersionNumber>
+
 #include "accountendpoint.h"
 #include "pxrequest.h"
 #include "version.h"
@@ -13,6 +15,7 @@
 #include <QStandardPaths>
 #include <QTemporaryFile>
 #include <QThread>
+#include <QVersionNumber>
 
 namespace {
 const QString kGroup = QStringLiteral("app_settings");
@@ -56,6 +59,14 @@ void AppConfig::setAppInfo(const AppInfo &info)
 QString AppConfig::currentVersion() const
 {
     return kVersion;
+}
+
+bool AppConfig::isNewerVersion(const QString &announced) const
+{
+    qsizetype end = 0;
+    const QVersionNumber version = QVersionNumber::fromString(announced.trimmed(), &end);
+    return !version.isNull() && end == announced.trimmed().size() &&
+           version > QVersionNumber::fromString(currentVersion());
 }
 
 // Reads use the full key instead of beginGroup()/endGroup(), which would change

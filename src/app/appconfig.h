@@ -27,6 +27,9 @@ public:
     // Replaces the announced release information (the version lookup does this).
     void setAppInfo(const AppInfo &info);
     QString currentVersion() const;
+    // Whether a version the service announced is later than this build; an empty or
+    // unreadable one is not.
+    Q_INVOKABLE bool isNewerVersion(const QString &announced) const;
 
     Q_INVOKABLE QString getAppSetting(const QString &key,
                                       const QString &defaultValue = QString()) const;

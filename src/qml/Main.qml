@@ -155,10 +155,10 @@ ApplicationWindow {
     Connections {
         target: AppConfig
         function onAppInfoChanged() {
-            if (AppConfig.currentVersion === AppConfig.appInfo.appVersion)
+            if (!AppConfig.isNewerVersion(AppConfig.appInfo.appVersion))
                 return
-            newVersionAlert.alertMessage = qsTr("Please download the latest version %1 at <br/><br/> ")
-                                           .arg(AppConfig.appInfo.appVersion) + root.websiteUrl
+            newVersionAlert.alertMessage = qsTr("Please download the latest version %1 at:")
+                                           .arg(AppConfig.appInfo.appVersion) + "\n\n" + root.websiteUrl
             newVersionAlert.open()
         }
     }
@@ -167,6 +167,7 @@ ApplicationWindow {
         id: newVersionAlert
         objectName: "newVersionAlert"
         alertTitle: qsTr("New Version Available")
+        messageFormat: Text.PlainText
         buttonText: qsTr("OK")
     }
 

@@ -1,14 +1,15 @@
 // Account operations against a scripted service: an operation counts as done only
 // when the service's code says so, a login only when the session holds the returned
 // token; the service's message reaches the caller. Also the version lookup.
+#include "authentication.h"
 #include "apiresponse.h"
 #include "appconfig.h"
-#include "authentication.h"
 #include "pxrequest.h"
 #include "scriptedhttpserver.h"
 #include "testregistry.h"
 #include "usersession.h"
 
+#include <QVersionNumber>
 #include <QtTest>
 #include <memory>
 
@@ -214,6 +215,33 @@ private slots:
         lookup(200, R"({"code":200,"data":{"app_name":"Parvix Y"}})");
         QCOMPARE(changed.size(), 2);
         QCOMPARE(config.appInfo().appVersion, QString());
+    }
+
+    // Only a later release is news.
+    void newerVersion_data()
+    {
+        QTest::addColumn<QString>("announced");
+        QTest::addColumn<bool>("newer");
+        const QVersionNumber current =
+            QVersionNumber::fromString(AppConfig(nullptr).currentVersion());
+        QTest::newRow("same") << current.toString() << false;
+        QTest::newRow("next patch")
+            << QVersionNumber(current.majorVersion(), current.minorVersion(),
+                              current.microVersion() + 1)
+                   .toString()
+            << true;
+        QTest::newRow("next major") << QString::number(current.majorVersion() + 1) << true;
+        QTest::newRow("older") << "0.9.9" << false;
+        QTest::newRow("empty") << "" << false;
+        QTest::newRow("not a version") << "<b>9.0</b>" << false;
+        QTest::newRow("trailing text") << "99.0 beta" << false;
+    }
+
+    void newerVersion()
+    {
+        QFETCH(QString, announced);
+        QFETCH(bool, newer);
+        QCOMPARE(AppConfig(nullptr).isNewerVersion(announced), newer);
     }
 };
 

@@ -190,6 +190,56 @@ private slots:
         QVERIFY(!m_server.requests[2].hasHeader("authorization"));
     }
 
+    // Passwords leave this computer only over https unless the user said otherwise.
+    void transportRules_data()
+    {
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<QString>("insecure");
+        QTest::addColumn<bool>("allowed");
+        QTest::newRow("https") << "https://accounts.example/user/login"
+                               << "" << true;
+        QTest::newRow("http elsewhere") << "http://accounts.example:8790/x"
+                                        << "" << false;
+        QTest::newRow("http, insecure on") << "http://accounts.example/x"
+                                           << "true" << true;
+        QTest::newRow("loopback v4") << "http://127.0.0.2:1/x"
+                                     << "" << true;
+        QTest::newRow("loopback v6") << "http://[::1]:1/x"
+                                     << "" << true;
+        QTest::newRow("localhost") << "http://LocalHost:1/x"
+                                   << "" << true;
+        QTest::newRow("other scheme") << "ftp://accounts.example/x"
+                                      << "true" << false;
+    }
+
+    void transportRules()
+    {
+        QFETCH(QString, url);
+        QFETCH(QString, insecure);
+        QFETCH(bool, allowed);
+        writeAppSetting("account_insecure", insecure.isEmpty() ? QVariant() : QVariant(insecure));
+        QCOMPARE(AccountEndpoint::isAllowed(QUrl(url)), allowed);
+        writeAppSetting("account_insecure", {});
+    }
+
+    // Refusals report like failed transfers: a refused address, an oversized reply.
+    void refusedTransfers()
+    {
+        m_server.script("/big", {200, QByteArray(2 * PXRequest::MaxReplyBytes, ' ') + "{}"});
+        Outcome outcome = call("/big", "get");
+        QCOMPARE(outcome.reports, 1);
+        QVERIFY(!outcome.success);
+        QCOMPARE(outcome.response.message,
+                 QStringLiteral("The account service sent a reply that is too large."));
+
+        qputenv("PARVIX_ACCOUNT_URL", "http://accounts.example:8790");
+        outcome = call("/user/login", "post", {{"password", "secret"}});
+        QCOMPARE(outcome.reports, 1);
+        QVERIFY(!outcome.success);
+        QCOMPARE(outcome.response.message,
+                 QStringLiteral("The account service address must use https."));
+    }
+
     // The environment beats the setting, the setting beats the loopback default.
     void serviceAddress()
     {

@@ -1,9 +1,9 @@
 // The login session: what survives a restart in the settings store, the no-op and
 // clearing rules with their notifications, and QML handing a {id, email, verified}
 // object to the shared session.
+#include "usersession.h"
 #include "testregistry.h"
 #include "typeregistration.h"
-#include "usersession.h"
 
 #include <QQmlComponent>
 #include <QQmlEngine>
@@ -50,7 +50,11 @@ private slots:
             QVERIFY(!first.isLoggedIn());
             QSignalSpy state(&first, &UserSession::loginStateChanged);
             QSignalSpy info(&first, &UserSession::userInfoChanged);
+            QStringList order; // bindings on both see a logged-in user with its details
+            connect(&first, &UserSession::loginStateChanged, [&] { order << "state"; });
+            connect(&first, &UserSession::userInfoChanged, [&] { order << "info"; });
             first.saveLoginSession("token-1", user("u1", "a@b.cd", true));
+            QCOMPARE(order, (QStringList{"state", "info"}));
             QCOMPARE(state.size(), 1);
             QCOMPARE(info.size(), 1);
             // A refreshed login changes the user, not the login state.
@@ -60,6 +64,7 @@ private slots:
         }
         auto store = diskStore();
         QCOMPARE(store->value("session/token").toString(), QStringLiteral("token-2"));
+        QVERIFY(!(QFile::permissions(store->fileName()) & (QFile::ReadGroup | QFile::ReadOther)));
         QCOMPARE(store->value("session/user_id").toString(), QStringLiteral("u2"));
         QCOMPARE(store->value("session/user_email").toString(), QStringLiteral("e@f.gh"));
         QCOMPARE(store->value("session/user_verified").toBool(), false);

@@ -114,11 +114,12 @@ public:
     {
         if (!m_accountd)
             return QString();
-        const QList<OutboxMail> mails = m_accountd->mailsTo(address);
-        if (mails.isEmpty())
-            return QString();
         static const QRegularExpression password(QStringLiteral("password is: (\\S+)"));
-        return password.match(mails.last().body).captured(1);
+        QString found;
+        for (const OutboxMail &mail : m_accountd->mailsTo(address))
+            found = password.match(mail.body).hasMatch() ? password.match(mail.body).captured(1)
+                                                         : found;
+        return found;
     }
 
     Q_INVOKABLE int mailCount(const QString &address) const

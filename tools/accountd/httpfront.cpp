@@ -9,7 +9,7 @@
 
 namespace {
 constexpr int kLingerMs = 2000;
-constexpr qint64 kMaxDroppedBytes = 1024 * 1024;
+constexpr qint64 kMaxDroppedBytes = 4 * 1024 * 1024;
 
 QByteArray reasonPhrase(int status)
 {

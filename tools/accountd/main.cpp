@@ -78,6 +78,10 @@ int main(int argc, char **argv)
          QString::number(defaults.tokenDays)},
         {"login-free-failures", "Failed logins of one email from one address before delays start.",
          "count", QString::number(defaults.login.freeFailures)},
+        {"login-delay",
+         "Seconds of the first delay after the free failures; it doubles with each "
+         "further one.",
+         "seconds", QString::number(defaults.login.firstDelayMs / 1000)},
         {"login-limit-email",
          "Failed logins of one email from all addresses within the window; beyond it only "
          "addresses without failures may try.",
@@ -156,6 +160,9 @@ int main(int argc, char **argv)
     options.tokenDays = positiveOption(parser, "token-days", defaults.tokenDays);
     options.login.freeFailures =
         positiveOption(parser, "login-free-failures", defaults.login.freeFailures);
+    options.login.firstDelayMs =
+        qint64(positiveOption(parser, "login-delay", int(defaults.login.firstDelayMs / 1000))) *
+        1000;
     options.login.emailCeiling =
         positiveOption(parser, "login-limit-email", defaults.login.emailCeiling);
     options.loginLimitPerAddress =

@@ -1,5 +1,8 @@
 .pragma library
 
+// The one password minimum of the dialogs; the service enforces the same.
+var minPasswordLength = 8
+
 // The address check of the login, register and forgot-password dialogs, on the text as typed.
 function isValidEmail(email) {
     return /^[a-zA-Z0-9._%+-]+@[a-zA-Z0-9.-]+\.[a-zA-Z]{2,}$/.test(email)

@@ -107,6 +107,7 @@ AccountDialog {
         id: alert
         objectName: "forgotAlert"
         parent: Overlay.overlay
+        messageFormat: Text.PlainText
         buttonText: qsTr("OK")
     }
 }

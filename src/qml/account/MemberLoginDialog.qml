@@ -32,7 +32,7 @@ AccountDialog {
             showAlert(qsTr("Invalid Email"), qsTr("Please enter a valid email address."))
             return
         }
-        if (password.length < 8) {
+        if (password.length < AccountRules.minPasswordLength) {
             showAlert(qsTr("Invalid Password"),
                       qsTr("Please enter a password with at least 8 characters."))
             return
@@ -130,6 +130,7 @@ AccountDialog {
         id: alert
         objectName: "loginAlert"
         parent: Overlay.overlay
+        messageFormat: Text.PlainText
         buttonText: qsTr("OK")
     }
 }

@@ -102,6 +102,7 @@ AccountDialog {
         id: alert
         objectName: "registerAlert"
         parent: Overlay.overlay
+        messageFormat: Text.PlainText
         buttonText: qsTr("OK")
     }
 }

@@ -2,6 +2,7 @@ import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
 import Parvix
+import "AccountRules.js" as AccountRules
 
 // The logged-in user: email, verification, password change and logout.
 AccountDialog {
@@ -10,7 +11,7 @@ AccountDialog {
     title: qsTr("User Profile")
 
     function logout() {
-        UserSession.clearSession()
+        Authentication.logout_async()
         close()
     }
 
@@ -33,6 +34,7 @@ AccountDialog {
             color: Theme.textWhite
             font.pixelSize: Theme.titleFont
             elide: Text.ElideRight
+            textFormat: Text.PlainText
         }
 
         Text {
@@ -88,8 +90,8 @@ AccountDialog {
                 return qsTr("Please enter old password")
             if (newField.text === "")
                 return qsTr("Please enter new password")
-            if (newField.text.length < 6)
-                return qsTr("Password must be at least 6 characters")
+            if (newField.text.length < AccountRules.minPasswordLength)
+                return qsTr("Password must be at least 8 characters")
             if (newField.text !== confirmField.text)
                 return qsTr("Passwords do not match")
             return ""
@@ -189,6 +191,7 @@ AccountDialog {
                 color: Theme.textRed
                 font.pixelSize: Theme.contentFont
                 wrapMode: Text.Wrap
+                textFormat: Text.PlainText
             }
 
             Item {

@@ -9,6 +9,8 @@ Popup {
 
     property string alertTitle: qsTr("Alert")
     property string alertMessage: ""
+    // Text.PlainText for messages that come from outside (a service's reply).
+    property int messageFormat: Text.StyledText
     property string buttonText: qsTr("OK")
     property string cancelText: ""
     property color titleColor: Theme.textGreen
@@ -51,7 +53,7 @@ Popup {
             font.pixelSize: Theme.contentFont
             wrapMode: Text.Wrap
             horizontalAlignment: Text.AlignHCenter
-            textFormat: Text.StyledText
+            textFormat: alert.messageFormat
         }
 
         Row {
