@@ -359,15 +359,17 @@ private slots:
         AccountdProcess service;
         QVERIFY(service.start({"--max-connections", "3,2"}));
         const QByteArray info = "GET /app/info HTTP/1.1\r\nConnection: close\r\n\r\n";
-        QTcpSocket held[2];
-        for (QTcpSocket &socket : held) {
-            socket.connectToHost(QHostAddress::LocalHost, quint16(QUrl(service.baseUrl()).port()));
-            QVERIFY(socket.waitForConnected(5000));
+        QTcpSocket held[3];
+        for (int i = 0; i < 3; ++i) {
+            held[i].bind(QHostAddress(i < 2 ? "127.0.0.1" : "127.0.0.2"));
+            held[i].connectToHost(QHostAddress::LocalHost, quint16(QUrl(service.baseUrl()).port()));
+            QVERIFY(held[i].waitForConnected(5000));
         }
         QTRY_COMPARE(service.exchange(info).statuses(), QList<int>()); // this address is full
-        QCOMPARE(service.exchange(info, "127.0.0.2").statuses(), QList<int>{200});
-        held[0].abort();
-        QTRY_COMPARE(service.exchange(info).statuses(), QList<int>{200});
+        // All full: the oldest idle connection makes room for a real request.
+        QCOMPARE(service.exchange(info, "127.0.0.3").statuses(), QList<int>{200});
+        QTRY_COMPARE(held[0].state(), QAbstractSocket::UnconnectedState);
+        QCOMPARE(held[1].state(), QAbstractSocket::ConnectedState);
     }
 
     // A per-address limit stops one address and leaves the others alone.

@@ -90,6 +90,12 @@ HttpFront::HttpFront(const HttpLimits &limits, Handler handler, ErrorReply error
     connect(m_server, &QTcpServer::newConnection, this, &HttpFront::handleNewConnection);
 }
 
+HttpFront::~HttpFront()
+{
+    // Connections report to the counters below while they go.
+    qDeleteAll(findChildren<HttpConnection *>(Qt::FindDirectChildrenOnly));
+}
+
 quint16 HttpFront::listen(const QHostAddress &address, quint16 port)
 {
     // A burst of clients waits in the kernel's queue instead of being reset.
@@ -101,8 +107,10 @@ void HttpFront::handleNewConnection()
 {
     while (QTcpSocket *socket = m_server->nextPendingConnection()) {
         const QString address = addressKey(socket->peerAddress());
-        if (m_connectionCount >= m_limits.maxConnections ||
-            m_perAddress.value(address) >= m_limits.maxConnectionsPerAddress) {
+        // When full, the oldest connection that waits makes room: connections that
+        // only hold a slot cannot keep out a client that sends its request.
+        if (m_perAddress.value(address) >= m_limits.maxConnectionsPerAddress ||
+            (m_connectionCount >= m_limits.maxConnections && !evictOldestWaiting())) {
             // Refused at once, so descriptors stay for the clients already served.
             socket->abort();
             socket->deleteLater();
@@ -110,12 +118,25 @@ void HttpFront::handleNewConnection()
         }
         ++m_connectionCount;
         ++m_perAddress[address];
-        new HttpConnection(socket, this);
+        m_connections.append(new HttpConnection(socket, this));
     }
 }
 
-void HttpFront::release(const QString &address)
+bool HttpFront::evictOldestWaiting()
 {
+    for (HttpConnection *connection : std::as_const(m_connections)) {
+        if (connection->isWaiting()) {
+            connection->closeNow();
+            delete connection;
+            return true;
+        }
+    }
+    return false;
+}
+
+void HttpFront::release(HttpConnection *connection, const QString &address)
+{
+    m_connections.removeOne(connection);
     --m_connectionCount;
     if (--m_perAddress[address] <= 0)
         m_perAddress.remove(address);
@@ -139,7 +160,7 @@ HttpConnection::HttpConnection(QTcpSocket *socket, HttpFront *front)
 
 HttpConnection::~HttpConnection()
 {
-    m_front->release(m_address);
+    m_front->release(this, m_address);
 }
 
 void HttpConnection::armTimer(int ms)

@@ -70,6 +70,7 @@ public:
 
     HttpFront(const HttpLimits &limits, Handler handler, ErrorReply errorReply,
               QObject *parent = nullptr);
+    ~HttpFront() override;
 
     quint16 listen(const QHostAddress &address, quint16 port);
     int connectionCount() const { return m_connectionCount; }
@@ -77,7 +78,8 @@ public:
 private:
     friend class HttpConnection;
     void handleNewConnection();
-    void release(const QString &address);
+    void release(HttpConnection *connection, const QString &address);
+    bool evictOldestWaiting();
 
     HttpLimits m_limits;
     Handler m_handler;
@@ -85,6 +87,7 @@ private:
     QTcpServer *m_server;
     int m_connectionCount = 0;
     QHash<QString, int> m_perAddress;
+    QList<HttpConnection *> m_connections; // oldest first
 };
 
 class HttpConnection : public QObject
@@ -95,6 +98,10 @@ public:
     HttpConnection(QTcpSocket *socket, HttpFront *front);
     ~HttpConnection() override;
 
+    // Idle, or still sending its request: nothing is lost when it goes.
+    bool isWaiting() const { return m_state == State::Head; }
+    void closeNow();
+
 private:
     enum class State { Head, Body, Busy, Closing };
 
@@ -103,7 +110,6 @@ private:
     void dispatch();
     void respond(const HttpResponse &response);
     void drain();
-    void closeNow();
     void fail(int status, const QString &message);
     void armTimer(int ms);
     void handleTimeout();
