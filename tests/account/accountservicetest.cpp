@@ -372,6 +372,20 @@ private slots:
         QCOMPARE(held[1].state(), QAbstractSocket::ConnectedState);
     }
 
+    // Links in mails lead where users reach the service, never to "all addresses".
+    void publicAddress()
+    {
+        AccountdProcess service;
+        QVERIFY(!service.start({"--listen", "0.0.0.0:0"}));
+        QVERIFY(service.start({"--public-url", "https://accounts.example/"}));
+        QCOMPARE(service.call("POST", "/user/register", json("p@example.com")).status, 200);
+        QCOMPARE(service.call("POST", "/user/password/resetlink", json("p@example.com")).status,
+                 200);
+        QTRY_COMPARE(service.mailsTo("p@example.com").size(), 2);
+        QVERIFY(service.mailsTo("p@example.com")[1].body.contains(
+            "\nhttps://accounts.example/user/password/reset?token="));
+    }
+
     // A per-address limit stops one address and leaves the others alone.
     void perAddressLimits_data()
     {

@@ -372,7 +372,7 @@ void AccountService::handleLogin(const HttpRequest &request, const Responder &re
                 return respond(reply(401, QStringLiteral("Wrong email or password.")));
             }
             m_login.recordSuccess(email, address);
-            finishLogin(email, address, body, true, respond);
+            finishLogin(email, address, body, respond);
         });
     if (!queued) {
         if (--m_hashesInFlight[address] <= 0)
@@ -382,7 +382,7 @@ void AccountService::handleLogin(const HttpRequest &request, const Responder &re
 }
 
 void AccountService::finishLogin(const QString &email, const QString &address,
-                                 const QJsonObject &body, bool, const Responder &respond)
+                                 const QJsonObject &body, const Responder &respond)
 {
     std::optional<UserRecord> user = m_store->userByEmail(email);
     if (!user)

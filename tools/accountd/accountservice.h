@@ -72,7 +72,7 @@ private:
     void handleAppInfo(const HttpRequest &request, const Responder &respond);
 
     void finishLogin(const QString &email, const QString &address, const QJsonObject &body,
-                     bool verified, const Responder &respond);
+                     const Responder &respond);
     void mailResetLink(const QString &email);
     void prune();
 
