@@ -524,9 +524,7 @@ void AccountService::mailResetLink(const QString &email)
                                    "The link works once. If you did not ask for it, ignore "
                                    "this mail; your password stays as it is.\n")
                         .arg(email, link)};
-    QString mailError;
-    if (!m_mailer->send(mail, &mailError))
-        std::fprintf(stderr, "accountd: mail not written: %s\n", qPrintable(mailError));
+    m_mailer->sendLater(mail);
 }
 
 HttpResponse AccountService::page(int status, const QString &title, const QString &content)

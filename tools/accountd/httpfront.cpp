@@ -328,6 +328,8 @@ void HttpConnection::respond(const HttpResponse &response)
     if (!m_request.head)
         out += response.body;
     m_socket->write(out);
+    // Out now, before work queued after the answer: its time must not show.
+    m_socket->flush();
     m_request = HttpRequest();
     m_requestStarted = false;
     if (!m_keepAlive) {

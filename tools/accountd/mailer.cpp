@@ -6,7 +6,9 @@
 #include <QDir>
 #include <QLocale>
 #include <QSaveFile>
+#include <QThreadPool>
 #include <QUuid>
+#include <cstdio>
 
 namespace {
 QString addressOnly(const QString &from)
@@ -52,29 +54,61 @@ QByteArray Mailer::render(const Mail &mail, const QString &from)
     return text.toUtf8();
 }
 
-bool Mailer::send(const Mail &mail, QString *error)
+bool Mailer::write(const QString &outboxDir, const QByteArray &message, QString *error)
 {
-    if (!QDir().mkpath(m_outboxDir)) {
+    if (!QDir().mkpath(outboxDir)) {
         *error = QStringLiteral("cannot create the outbox folder");
         return false;
     }
     // Mails hold passwords and reset links: the folder and its files are private.
-    QFile::setPermissions(m_outboxDir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    const QByteArray message = render(mail, m_from);
+    QFile::setPermissions(outboxDir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     // Time first so that a listing sorted by name is in sending order.
     const QString name =
         QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-hhmmsszzz")) +
         QLatin1Char('-') + QUuid::createUuid().toString(QUuid::Id128).left(8) +
         QStringLiteral(".eml");
     // Written whole or not at all: a reader of the outbox never sees half a mail.
-    QSaveFile file(QDir(m_outboxDir).filePath(name));
+    QSaveFile file(QDir(outboxDir).filePath(name));
     if (!file.open(QIODevice::WriteOnly) ||
         !file.setPermissions(QFile::ReadOwner | QFile::WriteOwner) ||
         file.write(message) != message.size() || !file.commit()) {
         *error = file.errorString();
         return false;
     }
+    return true;
+}
+
+bool Mailer::send(const Mail &mail, QString *error)
+{
+    const QByteArray message = render(mail, m_from);
+    if (!write(m_outboxDir, message, error))
+        return false;
     if (m_relay)
         m_relay->relay(addressOnly(m_from), mail.to, message);
     return true;
+}
+
+void Mailer::sendLater(const Mail &mail)
+{
+    const QByteArray message = render(mail, m_from);
+    QThreadPool::globalInstance()->start([this, message, to = mail.to] {
+        QString error;
+        if (!write(m_outboxDir, message, &error)) {
+            std::fprintf(stderr, "accountd: mail not written: %s\n", qPrintable(error));
+            return;
+        }
+        // The relay belongs to the mailer's thread.
+        QMetaObject::invokeMethod(
+            this,
+            [this, message, to] {
+                if (m_relay)
+                    m_relay->relay(addressOnly(m_from), to, message);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+Mailer::~Mailer()
+{
+    QThreadPool::globalInstance()->waitForDone(); // mails still being written use this
 }
