@@ -17,7 +17,7 @@ packages=(
   qt6-qpa-plugins
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev ffmpeg
   adb
-  qt6-httpserver-dev qt6-websockets-dev libqt6sql6-sqlite libsodium-dev
+  qt6-websockets-dev libqt6sql6-sqlite libsodium-dev
   xvfb xauth x11-utils libgl1-mesa-dri mesa-utils imagemagick fonts-wqy-microhei
   pulseaudio pulseaudio-utils
   python3
