@@ -9,6 +9,8 @@
 
 #include <QDir>
 #include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QUrlQuery>
@@ -384,6 +386,41 @@ private slots:
         QTRY_COMPARE(service.mailsTo("p@example.com").size(), 2);
         QVERIFY(service.mailsTo("p@example.com")[1].body.contains(
             "\nhttps://accounts.example/user/password/reset?token="));
+    }
+
+    // Expired logins and spent or expired reset links leave the database at start.
+    void pruning()
+    {
+        AccountdProcess service;
+        QVERIFY(service.start());
+        QCOMPARE(service.call("POST", "/user/register", json("old@example.com")).status, 200);
+        service.stop();
+        const auto count = [&](const char *sql) {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "peek");
+            db.setDatabaseName(service.homePath("accounts.sqlite"));
+            db.open();
+            QSqlQuery query(db);
+            query.exec(sql);
+            const int rows = query.next() ? query.value(0).toInt() : query.numRowsAffected();
+            query.finish();
+            db.close();
+            return rows;
+        };
+        const auto scrub = [&] { QSqlDatabase::removeDatabase("peek"); };
+        QCOMPARE(count("INSERT INTO sessions (token_digest, user_id, created_at, expires_at) "
+                       "SELECT 'a', id, 0, 1 FROM users"),
+                 1);
+        scrub();
+        QCOMPARE(count("INSERT INTO reset_tokens (token_digest, user_id, expires_at, used_at) "
+                       "SELECT 'b', id, 4000000000, 2 FROM users"),
+                 1);
+        scrub();
+        QVERIFY(service.start());
+        service.stop();
+        QCOMPARE(
+            count("SELECT (SELECT count(*) FROM sessions) + (SELECT count(*) FROM reset_tokens)"),
+            0);
+        scrub();
     }
 
     // A per-address limit stops one address and leaves the others alone.
