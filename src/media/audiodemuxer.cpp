@@ -188,6 +188,8 @@ void AudioDemuxer::configureDecoder(const AVPacket *config)
         return;
     av_channel_layout_copy(&context->ch_layout, &m_codecContext->ch_layout);
     context->sample_rate = m_codecContext->sample_rate;
+    // Packet times are the phone's microseconds; the header's pre-skip moves them.
+    context->pkt_timebase = AVRational{1, 1000000};
     context->extradata =
         static_cast<uint8_t *>(av_mallocz(size_t(config->size) + AV_INPUT_BUFFER_PADDING_SIZE));
     if (context->extradata) {

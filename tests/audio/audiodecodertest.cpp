@@ -14,7 +14,7 @@ void keepErrors(void *, int level, const char *format, va_list args)
 {
     char line[1024];
     vsnprintf(line, sizeof(line), format, args);
-    if (level <= AV_LOG_ERROR)
+    if (level <= AV_LOG_WARNING)
         ffmpegErrors << QString::fromUtf8(line);
 }
 } // namespace
