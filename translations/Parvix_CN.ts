@@ -1280,6 +1280,14 @@
         <source>Record Failed: the file could not be written</source>
         <translation>录制失败：无法写入文件</translation>
     </message>
+    <message>
+        <source>Record Failed: the disk is full, nothing was recorded</source>
+        <translation>录制失败：磁盘已满，未录下任何内容</translation>
+    </message>
+    <message>
+        <source>Record Failed: the file could not be written, nothing was recorded</source>
+        <translation>录制失败：无法写入文件，未录下任何内容</translation>
+    </message>
 </context>
 <context>
     <name>MemberLoginDialog</name>
@@ -1662,6 +1670,14 @@
     <message>
         <source>Screenshot Failed</source>
         <translation>截图失败</translation>
+    </message>
+    <message>
+        <source>Screenshot Failed: the folder %1 cannot be created (%2)</source>
+        <translation>截图失败：无法创建文件夹 %1（%2）</translation>
+    </message>
+    <message>
+        <source>Screenshot Failed: %1 cannot be written (%2)</source>
+        <translation>截图失败：无法写入 %1（%2）</translation>
     </message>
 </context>
 </TS>

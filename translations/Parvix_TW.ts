@@ -1280,6 +1280,14 @@
         <source>Record Failed: the file could not be written</source>
         <translation>錄製失敗：無法寫入檔案</translation>
     </message>
+    <message>
+        <source>Record Failed: the disk is full, nothing was recorded</source>
+        <translation>錄製失敗：磁碟已滿，未錄下任何內容</translation>
+    </message>
+    <message>
+        <source>Record Failed: the file could not be written, nothing was recorded</source>
+        <translation>錄製失敗：無法寫入檔案，未錄下任何內容</translation>
+    </message>
 </context>
 <context>
     <name>MemberLoginDialog</name>
@@ -1662,6 +1670,14 @@
     <message>
         <source>Screenshot Failed</source>
         <translation>截圖失敗</translation>
+    </message>
+    <message>
+        <source>Screenshot Failed: the folder %1 cannot be created (%2)</source>
+        <translation>截圖失敗：無法建立資料夾 %1（%2）</translation>
+    </message>
+    <message>
+        <source>Screenshot Failed: %1 cannot be written (%2)</source>
+        <translation>截圖失敗：無法寫入 %1（%2）</translation>
     </message>
 </context>
 </TS>

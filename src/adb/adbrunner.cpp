@@ -95,12 +95,19 @@ QString ADBRunner::scrcpyServerFilePath()
 
 ADBRunner::Outcome ADBRunner::run(const QStringList &args)
 {
-    const int finishTimeoutMs = finishTimeoutFor(args);
+    return run(args, 0);
+}
+
+ADBRunner::Outcome ADBRunner::run(const QStringList &args, int timeoutMs)
+{
+    const int finishTimeoutMs = timeoutMs > 0 ? timeoutMs : finishTimeoutFor(args);
+    const int startTimeoutMs =
+        timeoutMs > 0 ? std::min(timeoutMs, kStartTimeoutMs) : kStartTimeoutMs;
 
     QProcess process;
     process.setProcessChannelMode(QProcess::SeparateChannels);
     process.start(adbExecutablePath(), args, QIODevice::ReadWrite);
-    if (!process.waitForStarted(kStartTimeoutMs))
+    if (!process.waitForStarted(startTimeoutMs))
         return {false,
                 QStringLiteral("[error] failed to start adb: %1").arg(process.errorString())};
     // Nothing is ever written to adb; an open stdin would keep a reading shell waiting.
@@ -108,7 +115,7 @@ ADBRunner::Outcome ADBRunner::run(const QStringList &args)
 
     if (!process.waitForFinished(finishTimeoutMs)) {
         process.kill();
-        process.waitForFinished(kStartTimeoutMs);
+        process.waitForFinished(startTimeoutMs);
         return {false, QStringLiteral("[error] adb command timed out after %1 seconds")
                            .arg(finishTimeoutMs / 1000)};
     }
@@ -143,6 +150,11 @@ bool ADBRunner::startServer()
 bool ADBRunner::killServer()
 {
     return runFlag({QStringLiteral("kill-server")});
+}
+
+bool ADBRunner::killServer(int timeoutMs)
+{
+    return run({QStringLiteral("kill-server")}, timeoutMs).succeeded;
 }
 
 bool ADBRunner::restartServer()

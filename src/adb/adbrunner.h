@@ -36,6 +36,8 @@ public:
     // protocol, adb 1.0.32 and Android 7 on) and exits non-zero when push, install,
     // reverse, forward, tcpip, usb, disconnect or reboot fail.
     static Outcome run(const QStringList &args);
+    // The same with its own bound on the whole call, start included.
+    static Outcome run(const QStringList &args, int timeoutMs);
     // adb's trimmed standard output, or one of the "[error]" texts.
     static QString runCommand(const QStringList &args);
     // For callers that kept only the text: whether it is not one of the "[error]" texts.
@@ -43,6 +45,8 @@ public:
 
     static bool startServer();
     static bool killServer();
+    // Gives up (and ends adb) after timeoutMs.
+    static bool killServer(int timeoutMs);
     static bool restartServer();
 
     static bool reboot(const QString &serial);

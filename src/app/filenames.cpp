@@ -7,10 +7,18 @@ namespace FileNames {
 QString sanitized(const QString &text)
 {
     QString safe = text;
-    for (QChar &c : safe) {
+    for (qsizetype i = 0; i < safe.size(); ++i) {
+        QChar &c = safe[i];
         const char16_t u = c.unicode();
         if (u < 0x20 || u == 0x7f || QStringView(u"\\/:*?\"<>|").contains(c))
             c = u'-';
+        // A lone half of a surrogate pair: counted as one byte by Qt's UTF-8 encoder but
+        // written differently by the file system; a replacement character is the same
+        // three bytes everywhere.
+        if (c.isHighSurrogate() && i + 1 < safe.size() && safe.at(i + 1).isLowSurrogate())
+            ++i;
+        else if (c.isSurrogate())
+            c = QChar::ReplacementCharacter;
     }
     return safe;
 }

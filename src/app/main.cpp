@@ -10,8 +10,12 @@
 #include <QQmlApplicationEngine>
 #include <QQuickStyle>
 #include <QQuickWindow>
+#include <QThread>
 #include <QTranslator>
+#include <QWindow>
 #include <QtQml/QQmlExtensionPlugin>
+
+#include <memory>
 
 Q_IMPORT_QML_PLUGIN(ParvixPlugin)
 
@@ -46,8 +50,19 @@ int main(int argc, char *argv[])
 
     engine.load(mainUrl);
 
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, [] { ADBRunner::killServer(); });
+    // Quitting takes the window away at once; the adb server is stopped behind it, and a
+    // slow adb is given up on after a short while.
+    constexpr int kStopAdbMs = 2500;
+    std::unique_ptr<QThread> stopAdb(QThread::create([] { ADBRunner::killServer(kStopAdbMs); }));
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, [&stopAdb] {
+        const QWindowList windows = QGuiApplication::topLevelWindows();
+        for (QWindow *window : windows)
+            window->hide();
+        stopAdb->start();
+    });
     quitOnTerminationSignals(&app);
 
-    return app.exec();
+    const int code = app.exec();
+    stopAdb->wait();
+    return code;
 }

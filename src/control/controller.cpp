@@ -77,6 +77,8 @@ struct Controller::HeldGesture
     QPointF end;
     int steps = 0;
     int step = 0;
+    // Tap series only: taps still to start after the one under way.
+    int tapsLeft = 0;
     QTimer *timer = nullptr;
 };
 
@@ -91,7 +93,17 @@ Controller::Controller(QObject *parent, QTcpSocket *controlSocket)
       m_target(dynamic_cast<ControlTarget *>(parent))
 {}
 
-Controller::~Controller() = default;
+Controller::~Controller()
+{
+    // The session ends: no finger this controller put down stays on the phone. The target
+    // may be going away, so fingers are lifted where they last were.
+    for (const HeldGesture &gesture : std::as_const(m_heldGestures))
+        delete gesture.timer;
+    m_heldGestures.clear();
+    const QList<quint64> touching = m_touching.keys();
+    for (quint64 pointerId : touching)
+        liftPointer(pointerId, false);
+}
 
 // ---- sending ----------------------------------------------------------------------
 
@@ -253,20 +265,50 @@ void Controller::processMouseEvent(qulonglong pointerId, int eventType, double x
     // Until both sizes are known there is no meaningful position on the phone.
     const QSize view = m_target->showSize();
     const QSize frame = m_target->frameSize();
-    if (view.width() <= 0 || view.height() <= 0 || frame.width() <= 0 || frame.height() <= 0)
+    bool ok = view.width() > 0 && view.height() > 0 && frame.width() > 0 && frame.height() > 0;
+    const int xf = ok ? toFramePixel(frame.width(), x, view.width(), &ok) : 0;
+    const int yf = ok ? toFramePixel(frame.height(), y, view.height(), &ok) : 0;
+    if (!ok) {
+        // A finger that is down is lifted where it last was, whatever the position says.
+        if (action == kActionUp)
+            liftPointer(pointerId);
         return;
-    bool ok = true;
-    const int xf = toFramePixel(frame.width(), x, view.width(), &ok);
-    const int yf = toFramePixel(frame.height(), y, view.height(), &ok);
-    if (!ok)
-        return;
+    }
     // Qt's left, right, middle, back and forward bits equal Android's button bits.
     const bool singleKnownButton =
         button == 1 || button == 2 || button == 4 || button == 8 || button == 16;
+    const QRect position(QPoint(xf, yf), frame);
+    if (action == kActionUp)
+        m_touching.remove(pointerId);
+    else
+        m_touching.insert(pointerId, position);
     ControlMsg msg(ControlMsg::InjectTouchEvent);
     msg.setInjectTouchEvent(pointerId, action, singleKnownButton ? button : 0, buttons & 0x1F,
-                            QRect(QPoint(xf, yf), frame), pressure);
+                            position, pressure);
     send(msg);
+}
+
+void Controller::liftPointer(quint64 pointerId, bool announce)
+{
+    const auto down = m_touching.constFind(pointerId);
+    if (down == m_touching.constEnd())
+        return;
+    const QRect position = *down;
+    m_touching.erase(down);
+    ControlMsg msg(ControlMsg::InjectTouchEvent);
+    msg.setInjectTouchEvent(pointerId, kActionUp, 0, 0, position, 0.0f);
+    if (announce)
+        send(msg);
+    else if (m_controlSocket) { // going away: listeners may be half gone
+        m_controlSocket->write(msg.serialize());
+        m_controlSocket->flush();
+    }
+}
+
+void Controller::releaseHeldKeys()
+{
+    while (!m_heldGestures.isEmpty())
+        releaseHeldGesture(int(m_heldGestures.size()) - 1);
 }
 
 // ---- built-in swipes ------------------------------------------------------------------------
@@ -539,15 +581,19 @@ bool Controller::handleKeyMapping(int eventType, int key, int modifiers, QString
         return true;
 
     const quint64 pointerId = takeNextPointerId();
-    if (entry->type == KeyMappingEntry::Touch && entry->count != 1) {
-        playTapSeries(pointerId, toViewPoint(entry->x, entry->y), entry->count);
-        return true;
-    }
-
     HeldGesture gesture;
     gesture.keyCode = key;
     gesture.modifiers = modifiers;
     gesture.pointerId = pointerId;
+    if (entry->type == KeyMappingEntry::Touch && entry->count != 1) {
+        if (entry->count > 0) {
+            gesture.releasePoint = toViewPoint(entry->x, entry->y);
+            gesture.tapsLeft = entry->count - 1;
+            m_heldGestures.append(gesture);
+            playTapSeries(m_heldGestures.last());
+        }
+        return true;
+    }
     if (entry->type == KeyMappingEntry::Touch) {
         gesture.releasePoint = toViewPoint(entry->x, entry->y);
         m_heldGestures.append(gesture);
@@ -602,38 +648,46 @@ void Controller::releaseHeldGesture(int index)
 {
     const HeldGesture gesture = m_heldGestures.takeAt(index);
     if (gesture.timer) {
-        // The key came up before the swipe arrived: no move may follow the release.
+        // The key came up before the swipe arrived or the taps ended: nothing may follow
+        // the release.
         gesture.timer->stop();
         gesture.timer->deleteLater();
     }
-    processMouseEvent(gesture.pointerId, kMouseRelease, gesture.releasePoint.x(),
-                      gesture.releasePoint.y(), kPrimaryButton, kPrimaryButton);
+    if (m_touching.contains(gesture.pointerId))
+        processMouseEvent(gesture.pointerId, kMouseRelease, gesture.releasePoint.x(),
+                          gesture.releasePoint.y(), kPrimaryButton, kPrimaryButton);
 }
 
-void Controller::playTapSeries(quint64 pointerId, const QPointF &point, int count)
+void Controller::playTapSeries(HeldGesture &gesture)
 {
-    if (count <= 0)
-        return;
-    processMouseEvent(pointerId, kMousePress, point.x(), point.y(), kPrimaryButton, kPrimaryButton);
+    const QPointF point = gesture.releasePoint;
+    processMouseEvent(gesture.pointerId, kMousePress, point.x(), point.y(), kPrimaryButton,
+                      kPrimaryButton);
     auto *timer = new QTimer(this);
     timer->setTimerType(Qt::PreciseTimer);
     timer->setInterval(kTapPhaseMs);
-    auto tapsDone = std::make_shared<int>(0);
-    auto pressed = std::make_shared<bool>(true);
-    connect(timer, &QTimer::timeout, this, [=] {
-        if (*pressed) {
-            processMouseEvent(pointerId, kMouseRelease, point.x(), point.y(), kPrimaryButton,
-                              kPrimaryButton);
-            *pressed = false;
-            if (++*tapsDone >= count) {
+    gesture.timer = timer;
+    connect(timer, &QTimer::timeout, this, [this, timer, point] {
+        for (int i = 0; i < m_heldGestures.size(); ++i) {
+            HeldGesture &held = m_heldGestures[i];
+            if (held.timer != timer)
+                continue;
+            if (m_touching.contains(held.pointerId)) {
+                processMouseEvent(held.pointerId, kMouseRelease, point.x(), point.y(),
+                                  kPrimaryButton, kPrimaryButton);
+            } else if (held.tapsLeft > 0) {
+                --held.tapsLeft;
+                processMouseEvent(held.pointerId, kMousePress, point.x(), point.y(), kPrimaryButton,
+                                  kPrimaryButton);
+            }
+            if (held.tapsLeft == 0 && !m_touching.contains(held.pointerId)) {
+                // All taps played while the key is still down; its release ends nothing.
                 timer->stop();
                 timer->deleteLater();
+                m_heldGestures.removeAt(i);
             }
             return;
         }
-        processMouseEvent(pointerId, kMousePress, point.x(), point.y(), kPrimaryButton,
-                          kPrimaryButton);
-        *pressed = true;
     });
     timer->start();
 }
@@ -714,27 +768,33 @@ void Controller::setWallpaper(QString nickname, int width, int height)
 {
     if (!m_target)
         return;
-    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
-    QDir().mkpath(desktop); // a fresh account may have no desktop folder yet
-    const QString path =
-        desktop + "/" + FileNames::fit(QStringLiteral("wallpaper_") + nickname, ".png");
-
-    QImage image(width, height, QImage::Format_RGB32);
-    if (image.isNull())
+    QSize size(width, height);
+    if (size.isEmpty())
         return; // the screen size is not known yet
-    image.fill(Qt::black);
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing, true);
-    painter.setPen(QPen(QBrush(Qt::yellow), 2.0, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
-    painter.setFont(QFont("Arial", 80, QFont::Bold, false));
-    QRect textRect = image.rect();
-    textRect.setTop(150);
-    painter.drawText(textRect, Qt::AlignHCenter | Qt::AlignTop, nickname);
-    painter.end();
-    // A file that could not be written must not let an older wallpaper go to the phone.
-    if (!image.save(path))
-        return;
+    // The size comes from the phone: a huge one must not cost seconds and gigabytes.
+    constexpr int kLongestSide = 4096;
+    if (size.width() > kLongestSide || size.height() > kLongestSide)
+        size = size.scaled(kLongestSide, kLongestSide, Qt::KeepAspectRatio).expandedTo({1, 1});
     const QString serial = m_target->adbConnectionSerial();
-    (void)QtConcurrent::run(ADBRunner::workPool(),
-                            [serial, path] { ADBRunner::pushWallpaper(serial, path); });
+    (void)QtConcurrent::run(ADBRunner::workPool(), [serial, nickname, size] {
+        const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+        QDir().mkpath(desktop); // a fresh account may have no desktop folder yet
+        const QString path =
+            desktop + "/" + FileNames::fit(QStringLiteral("wallpaper_") + nickname, ".png");
+        QImage image(size, QImage::Format_RGB32);
+        if (image.isNull())
+            return;
+        image.fill(Qt::black);
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing, true);
+        painter.setPen(QPen(QBrush(Qt::yellow), 2.0, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
+        painter.setFont(QFont("Arial", 80, QFont::Bold, false));
+        QRect textRect = image.rect();
+        textRect.setTop(150);
+        painter.drawText(textRect, Qt::AlignHCenter | Qt::AlignTop, nickname);
+        painter.end();
+        // A file that could not be written must not let an older wallpaper go to the phone.
+        if (image.save(path))
+            ADBRunner::pushWallpaper(serial, path);
+    });
 }

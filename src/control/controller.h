@@ -1,10 +1,12 @@
 #pragma once
 // Turns view input into control messages for one phone, plays gestures and runs its slow adb jobs.
 #include <QDeadlineTimer>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QPointF>
 #include <QPointer>
+#include <QRect>
 #include <QString>
 
 #include "controlmsg.h"
@@ -79,6 +81,8 @@ public:
     Q_INVOKABLE void setClickDelayMilliSeconds(int milliSeconds);
     Q_INVOKABLE void setWallpaper(QString nickname, int width, int height);
     Q_INVOKABLE void resetVideo();
+    // Ends every gesture a held mapped key plays (the view lost the keyboard).
+    Q_INVOKABLE void releaseHeldKeys();
 
 signals:
     // Outcomes to show the user; the device passes them on to its tile.
@@ -90,7 +94,8 @@ private:
 
     void sendKeyPair(int androidKeyCode);
     void playBuiltInSwipe(const QPointF &start, const QPointF &end, int steps);
-    void playTapSeries(quint64 pointerId, const QPointF &point, int count);
+    void playTapSeries(HeldGesture &gesture);
+    void liftPointer(quint64 pointerId, bool announce = true);
     void playMappedSwipe(HeldGesture &gesture);
     void releaseHeldGesture(int index);
     int findHeldGesture(int key, int modifiers) const;
@@ -103,6 +108,7 @@ private:
     ControlTarget *m_target = nullptr;
     int m_clickDelayMs = 0;
     QList<HeldGesture> m_heldGestures;
+    QHash<quint64, QRect> m_touching; // fingers down on the phone: where, in which frame
     quint64 m_nextPointerId = 0;
     QList<DelayedMessage> m_delayedMessages;
     QTimer *m_delayTimer = nullptr;

@@ -7,6 +7,10 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
 namespace {
 
 constexpr const char *kFileName = "keymappings.json";
@@ -56,38 +60,72 @@ QJsonObject KeyMappingEntry::toJson() const
             {"data", data}};
 }
 
-KeyMappingEntry KeyMappingEntry::fromJson(const QJsonObject &object, bool *usable)
+std::optional<KeyMappingEntry> KeyMappingEntry::fromJson(const QJsonObject &object, bool *usable)
 {
-    const auto wrongType = [&object](const char *key, bool (QJsonValue::*is)() const) {
-        const QJsonValue value = object.value(QLatin1String(key));
-        return !value.isUndefined() && !(value.*is)();
+    // Each member of a wrong type or beyond what the editor accepts falls back to a value
+    // the controller can play, and the entry counts as damaged.
+    bool sound = true;
+    const auto number = [&sound](const QJsonObject &from, const char *key, double fallback,
+                                 double low, double high) {
+        const QJsonValue value = from.value(QLatin1String(key));
+        if (value.isUndefined())
+            return fallback;
+        if (!value.isDouble()) {
+            sound = false;
+            return fallback;
+        }
+        const double read = value.toDouble();
+        if (read < low || read > high) {
+            sound = false;
+            return std::clamp(read, low, high);
+        }
+        return read;
     };
-    if (usable && (wrongType("keyCode", &QJsonValue::isDouble) ||
-                   wrongType("modifiers", &QJsonValue::isDouble) ||
-                   wrongType("type", &QJsonValue::isDouble) ||
-                   wrongType("keyDisplay", &QJsonValue::isString) ||
-                   wrongType("data", &QJsonValue::isObject)))
-        *usable = false;
+    const auto integer = [&](const QJsonObject &from, const char *key, int fallback, int low,
+                             int high) {
+        const double read = number(from, key, fallback, low, high);
+        if (read != std::trunc(read)) {
+            sound = false;
+            return fallback;
+        }
+        return int(read);
+    };
+    constexpr int kIntMin = std::numeric_limits<int>::min();
+    constexpr int kIntMax = std::numeric_limits<int>::max();
 
     KeyMappingEntry entry;
-    entry.keyCode = object.value("keyCode").toInt(0);
-    entry.modifiers = object.value("modifiers").toInt(0);
-    entry.keyDisplay = object.value("keyDisplay").toString();
-    entry.type = object.value("type").toInt(Touch);
-    const QJsonObject data = object.value("data").toObject();
+    entry.keyCode = integer(object, "keyCode", 0, kIntMin, kIntMax);
+    entry.modifiers = integer(object, "modifiers", 0, kIntMin, kIntMax);
+    if (!sound) {
+        // No key to press it with: a guessed one could collide with another entry.
+        if (usable)
+            *usable = false;
+        return std::nullopt;
+    }
+    entry.type = integer(object, "type", Touch, kIntMin, kIntMax);
+    const QJsonValue display = object.value("keyDisplay");
+    if (!display.isUndefined() && !display.isString())
+        sound = false;
+    entry.keyDisplay = display.toString();
+    const QJsonValue dataValue = object.value("data");
+    if (!dataValue.isUndefined() && !dataValue.isObject())
+        sound = false;
+    const QJsonObject data = dataValue.toObject();
     if (entry.type == Touch) {
         // The older flat form kept the point beside the key.
         const QJsonObject &source = data.isEmpty() ? object : data;
-        entry.x = source.value("x").toDouble(0.0);
-        entry.y = source.value("y").toDouble(0.0);
-        entry.count = data.isEmpty() ? 1 : data.value("count").toInt(1);
+        entry.x = number(source, "x", 0.0, 0.0, 1.0);
+        entry.y = number(source, "y", 0.0, 0.0, 1.0);
+        entry.count = data.isEmpty() ? 1 : integer(data, "count", 1, kMinCount, kMaxCount);
     } else if (entry.type == Swipe) {
-        entry.startX = data.value("startX").toDouble(0.0);
-        entry.startY = data.value("startY").toDouble(0.0);
-        entry.endX = data.value("endX").toDouble(0.0);
-        entry.endY = data.value("endY").toDouble(0.0);
-        entry.duration = data.value("duration").toInt(200);
+        entry.startX = number(data, "startX", 0.0, 0.0, 1.0);
+        entry.startY = number(data, "startY", 0.0, 0.0, 1.0);
+        entry.endX = number(data, "endX", 0.0, 0.0, 1.0);
+        entry.endY = number(data, "endY", 0.0, 0.0, 1.0);
+        entry.duration = integer(data, "duration", 200, kMinDuration, kMaxDuration);
     }
+    if (usable && !sound)
+        *usable = false;
     return entry;
 }
 
@@ -449,7 +487,13 @@ bool KeyMapping::loadFromFile()
                     continue;
                 }
                 bool usable = true;
-                KeyMappingEntry entry = KeyMappingEntry::fromJson(value.toObject(), &usable);
+                std::optional<KeyMappingEntry> read =
+                    KeyMappingEntry::fromJson(value.toObject(), &usable);
+                if (!read) {
+                    m_file.markDamaged();
+                    continue;
+                }
+                KeyMappingEntry &entry = *read;
                 if (entry.keyDisplay.size() > KeyMappingProfile::kMaxKeyDisplayLength) {
                     usable = false;
                     entry.keyDisplay =

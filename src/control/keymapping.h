@@ -8,6 +8,8 @@
 #include <QVariantList>
 #include <QVariantMap>
 
+#include <optional>
+
 #include "storefile.h"
 
 class QJsonObject;
@@ -16,6 +18,11 @@ class QJsonObject;
 struct KeyMappingEntry
 {
     enum Type { Touch = 0, Swipe = 1 };
+    // What the editor accepts; a stored value outside is bounded on load.
+    static constexpr int kMinCount = 1;
+    static constexpr int kMaxCount = 10;
+    static constexpr int kMinDuration = 50;
+    static constexpr int kMaxDuration = 2000;
 
     int keyCode = 0;
     int modifiers = 0;
@@ -37,8 +44,10 @@ struct KeyMappingEntry
     QVariantMap toVariantMap() const;
     QJsonObject toJson() const;
     // Reads the file form, including the older flat form of a touch entry. *usable becomes
-    // false when a member has a type the entry cannot take.
-    static KeyMappingEntry fromJson(const QJsonObject &object, bool *usable = nullptr);
+    // false when a member has a type or a value the entry cannot take (that member is then
+    // defaulted or bounded); an entry whose key cannot be read is dropped.
+    static std::optional<KeyMappingEntry> fromJson(const QJsonObject &object,
+                                                   bool *usable = nullptr);
 };
 
 class KeyMappingProfile : public QObject

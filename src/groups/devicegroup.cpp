@@ -33,22 +33,29 @@ const QString kEnableAudio = QStringLiteral("enableAudio");
 const QString kOrientation = QStringLiteral("orientation");
 const QString kBigViewWidth = QStringLiteral("bigViewWidth");
 
-// A JSON number counts only when it is a whole number that fits an int.
-int readInt(const QJsonObject &object, const QString &key, int fallback)
+// A JSON number counts only when it is a whole number that fits an int. A member present
+// but unusable clears *sound.
+int readInt(const QJsonObject &object, const QString &key, int fallback, bool *sound)
 {
     const QJsonValue value = object.value(key);
-    if (!value.isDouble())
+    if (value.isUndefined())
         return fallback;
     const double number = value.toDouble();
-    if (!std::isfinite(number) || std::trunc(number) != number || number < double(INT_MIN) ||
-        number > double(INT_MAX))
+    if (!value.isDouble() || !std::isfinite(number) || std::trunc(number) != number ||
+        number < double(INT_MIN) || number > double(INT_MAX)) {
+        *sound = false;
         return fallback;
+    }
     return int(number);
 }
 
-bool readBool(const QJsonObject &object, const QString &key, bool fallback)
+bool readBool(const QJsonObject &object, const QString &key, bool fallback, bool *sound)
 {
     const QJsonValue value = object.value(key);
+    if (value.isUndefined())
+        return fallback;
+    if (!value.isBool())
+        *sound = false;
     return value.isBool() ? value.toBool() : fallback;
 }
 
@@ -454,21 +461,25 @@ QJsonObject DeviceGroup::toJson() const
     return {{QStringLiteral("name"), m_name}, {QStringLiteral("settings"), settings}};
 }
 
-void DeviceGroup::loadSettings(const QJsonObject &settings)
+bool DeviceGroup::loadSettings(const QJsonObject &settings)
 {
-    m_maxSize = readInt(settings, kMaxSize, 720);
-    m_maxFPS = readInt(settings, kMaxFPS, 30);
-    m_bitRate = readInt(settings, kBitRate, 4000000);
-    m_maxSizeBigView = readInt(settings, kMaxSizeBigView, 720);
-    m_maxFPSBigView = readInt(settings, kMaxFPSBigView, 30);
-    m_bitRateBigView = readInt(settings, kBitRateBigView, 4000000);
-    m_clickDelaySeconds = readInt(settings, kClickDelaySeconds, 0);
-    m_cellWidth = readInt(settings, kCellWidth, 220);
-    m_showControlButtons = readBool(settings, kShowControlButtons, true);
-    m_enableAudio = readBool(settings, kEnableAudio, false);
+    bool sound = true;
+    m_maxSize = readInt(settings, kMaxSize, 720, &sound);
+    m_maxFPS = readInt(settings, kMaxFPS, 30, &sound);
+    m_bitRate = readInt(settings, kBitRate, 4000000, &sound);
+    m_maxSizeBigView = readInt(settings, kMaxSizeBigView, 720, &sound);
+    m_maxFPSBigView = readInt(settings, kMaxFPSBigView, 30, &sound);
+    m_bitRateBigView = readInt(settings, kBitRateBigView, 4000000, &sound);
+    m_clickDelaySeconds = readInt(settings, kClickDelaySeconds, 0, &sound);
+    m_cellWidth = readInt(settings, kCellWidth, 220, &sound);
+    m_showControlButtons = readBool(settings, kShowControlButtons, true, &sound);
+    m_enableAudio = readBool(settings, kEnableAudio, false, &sound);
     // Only the two known layouts; anything else would leave the views undefined.
-    m_orientation = readInt(settings, kOrientation, Portrait) == Landscape ? Landscape : Portrait;
-    m_bigViewWidth = readInt(settings, kBigViewWidth, kLoadedBigViewWidth);
+    const int orientation = readInt(settings, kOrientation, Portrait, &sound);
+    if (orientation != Portrait && orientation != Landscape)
+        sound = false;
+    m_orientation = orientation == Landscape ? Landscape : Portrait;
+    m_bigViewWidth = readInt(settings, kBigViewWidth, kLoadedBigViewWidth, &sound);
 
     emit maxSizeChanged();
     emit maxFPSChanged();
@@ -482,6 +493,7 @@ void DeviceGroup::loadSettings(const QJsonObject &settings)
     emit enableAudioChanged();
     emit orientationChanged();
     emit bigViewWidthChanged();
+    return sound;
 }
 
 // ---- group control ---------------------------------------------------------------------

@@ -107,8 +107,9 @@ public:
 
     QJsonObject toJson() const;
     // Reads the twelve settings (defaults for missing or mistyped keys) and emits
-    // their change signals; applies nothing to devices.
-    void loadSettings(const QJsonObject &settings);
+    // their change signals; applies nothing to devices. False when a present member was
+    // unusable.
+    [[nodiscard]] bool loadSettings(const QJsonObject &settings);
 
     Q_INVOKABLE bool addDevices(const QList<ADBDeviceInfo> &deviceInfos);
     Q_INVOKABLE void moveDevicesToGroup(const QStringList &serials, DeviceGroup *targetGroup);

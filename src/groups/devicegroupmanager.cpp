@@ -101,8 +101,8 @@ void DeviceGroupManager::load()
             m_file.markDamaged();
         auto *group = new DeviceGroup(this);
         group->setName(StoreFile::cut(name.toString(), DeviceGroup::kMaxNameLength));
-        if (!settings.isUndefined())
-            group->loadSettings(settings.toObject());
+        if (!settings.isUndefined() && !group->loadSettings(settings.toObject()))
+            m_file.markDamaged();
         connectGroup(group);
         m_deviceGroups.append(group);
     }

@@ -167,8 +167,42 @@ void AudioDemuxer::handOn(AVPacket *packet)
 {
     if (m_recorder)
         m_recorder->pushAudioPacket(packet);
-    if (m_decoder)
+    // The Opus header configures the decoder; fed as sound it is an error in the log.
+    if (packet->pts == AV_NOPTS_VALUE)
+        configureDecoder(packet);
+    else if (m_decoder)
         m_decoder->decode(packet);
+}
+
+void AudioDemuxer::configureDecoder(const AVPacket *config)
+{
+    if (!m_codecContext ||
+        (m_codecContext->extradata_size == config->size &&
+         std::memcmp(m_codecContext->extradata, config->data, config->size) == 0))
+        return;
+    // Extradata is read when a decoder opens: a fresh context takes the place of the old one
+    // only once it opened, so a header it refuses leaves the sound as it was.
+    const AVCodec *codec = m_codecContext->codec;
+    AVCodecContext *context = avcodec_alloc_context3(codec);
+    if (!context)
+        return;
+    av_channel_layout_copy(&context->ch_layout, &m_codecContext->ch_layout);
+    context->sample_rate = m_codecContext->sample_rate;
+    // Packet times are the phone's microseconds; the header's pre-skip moves them.
+    context->pkt_timebase = AVRational{1, 1000000};
+    context->extradata =
+        static_cast<uint8_t *>(av_mallocz(size_t(config->size) + AV_INPUT_BUFFER_PADDING_SIZE));
+    if (context->extradata) {
+        std::memcpy(context->extradata, config->data, size_t(config->size));
+        context->extradata_size = config->size;
+    }
+    if (!context->extradata || avcodec_open2(context, codec, nullptr) < 0) {
+        qCWarning(lcAudioDemuxer, "the phone's Opus header was refused; decoding without it");
+        avcodec_free_context(&context);
+        return;
+    }
+    avcodec_free_context(&m_codecContext);
+    m_codecContext = context;
 }
 
 void AudioDemuxer::scheduleRead()

@@ -33,7 +33,7 @@ public:
     ~AudioDemuxer() override;
 
     // The opened Opus context; null before the header, when the phone sends no sound
-    // or when the decoder could not be opened.
+    // or when the decoder could not be opened. Replaced when the stream's Opus header comes.
     AVCodecContext *codecContext() const;
 
     bool isHeaderRead() const { return m_headerRead; }
@@ -62,6 +62,8 @@ protected:
 private:
     bool readHeader();
     void openDecoder();
+    // Reopens the decoder with the stream's Opus header as its extradata.
+    void configureDecoder(const AVPacket *config);
     void scheduleRead();
 
     QPointer<QIODevice> m_socket;

@@ -484,10 +484,12 @@ private:
         av_dict_free(&options);
         // A header the muxer refused waits for the next config packet; one the disk refused
         // ends the recording.
-        if (commit() && result >= 0)
+        if (commit() && result >= 0) {
             m_headerWritten = true;
+            m_headerSize = m_committedSize;
+        }
         m_videoFrameDuration =
-            framePeriod(m_videoStream->avg_frame_rate, maxFramePeriod(), DefaultVideoFrameDuration);
+            framePeriod(m_videoRate, maxFramePeriod(), DefaultVideoFrameDuration);
     }
 
     // Tiles stream at a few frames per second; their frame period must still count as
@@ -528,8 +530,13 @@ private:
         par->extradata_size = config->size;
         par->codec_tag = 0;
 
-        stream->avg_frame_rate = rate;
-        stream->r_frame_rate = rate;
+        // Players count a track's time in periods of its declared frame rate (else of the one
+        // in the parameter sets), where frames the phone sends a few milliseconds apart would
+        // fall on one tick. Declared: just under the container's millisecond, the finest
+        // rate the muxer stores and readers take.
+        m_videoRate = rate;
+        stream->avg_frame_rate = AVRational{29999, 30};
+        stream->r_frame_rate = stream->avg_frame_rate;
         stream->time_base = MicrosecondBase;
         m_videoFrameDuration = framePeriod(rate, maxFramePeriod(), DefaultVideoFrameDuration);
         m_videoStreamReady = true;
@@ -607,19 +614,27 @@ private:
         postRecordingChanged();
     }
 
+    // No packet reached the disk: at most a header, which nothing can play.
+    bool nothingRecorded() const { return m_committedSize <= m_headerSize; }
+
     // A cut after the last commit ends the file at a cluster boundary, so everything before
-    // the failure plays; a file with nothing committed is not worth keeping.
+    // the failure plays; a file without a single packet is not worth keeping.
     void keepWhatWasCommitted(const QString &path)
     {
-        if (m_committedSize > 0)
-            QFile::resize(path, m_committedSize);
-        else
+        if (nothingRecorded())
             QFile::remove(path);
+        else
+            QFile::resize(path, m_committedSize);
     }
 
     QString failureMessage() const
     {
-        if (m_ioError == AVERROR(ENOSPC) || m_ioError == AVERROR(EDQUOT))
+        const bool full = m_ioError == AVERROR(ENOSPC) || m_ioError == AVERROR(EDQUOT);
+        if (nothingRecorded())
+            return full ? MediaRecorder::tr("Record Failed: the disk is full, nothing was recorded")
+                        : MediaRecorder::tr(
+                              "Record Failed: the file could not be written, nothing was recorded");
+        if (full)
             return MediaRecorder::tr("Record Failed: the disk is full");
         return MediaRecorder::tr("Record Failed: the file could not be written");
     }
@@ -646,6 +661,8 @@ private:
     AVFormatContext *m_format = nullptr;
     int m_ioError = 0;          // the first failure of the disk, an AVERROR
     qint64 m_committedSize = 0; // bytes known to be on the disk, ending at a cluster boundary
+    qint64 m_headerSize = 0;
+    AVRational m_videoRate{30, 1};
     bool m_headerWritten = false;
     bool m_keyFrameSeen = false;
     bool m_videoStreamReady = false;

@@ -125,10 +125,11 @@ void StreamPipeline::close()
     deleteLater();
 }
 
-QFuture<bool> StreamPipeline::takeScreenshot()
+QFuture<QString> StreamPipeline::takeScreenshot()
 {
     VideoDecoder *decoder = m_videoDecoder;
-    return decoder ? decoder->takeScreenshot() : QtFuture::makeReadyFuture(false);
+    return decoder ? decoder->takeScreenshot()
+                   : QtFuture::makeReadyFuture(VideoDecoder::tr("Screenshot Failed"));
 }
 
 void StreamPipeline::recordPacket(const AVPacket *packet, bool video)

@@ -70,7 +70,7 @@ public:
     // From the creating thread, before close(): a video connection was attached, and a
     // screenshot of its latest picture (false at once while there is none).
     bool hasVideo() const { return m_hasVideo; }
-    QFuture<bool> takeScreenshot();
+    QFuture<QString> takeScreenshot();
 
     // Objects of the media thread, null until their connection was set up there. Use them on
     // that thread (thread()).

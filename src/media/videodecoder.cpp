@@ -7,16 +7,18 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QFuture>
 #include <QImage>
+#include <QImageWriter>
 #include <QPointer>
 #include <QRandomGenerator>
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include <filesystem>
 #include <limits>
-#include <mutex>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -99,28 +101,47 @@ QString screenshotFolder()
     return folder;
 }
 
-void ensureScreenshotFolder(const QString &folder)
+QString failed()
 {
-    static std::once_flag created;
-    std::call_once(created, [&folder] { QDir().mkpath(folder); });
+    return VideoDecoder::tr("Screenshot Failed");
 }
 
-// Runs on the thread pool; owns and releases the frame reference.
-bool saveScreenshot(AVFrame *frame, const QString &folder, const QString &serial,
-                    ScreenshotConverter &converter)
+// Made again whenever it is missing (the user may delete it at any time); the system's
+// reason when that is impossible.
+QString ensureScreenshotFolder(const QString &folder)
 {
-    ensureScreenshotFolder(folder);
+    std::error_code error;
+    std::filesystem::create_directories(QFile::encodeName(folder).toStdString(), error);
+    if (!error)
+        return QString();
+    return VideoDecoder::tr("Screenshot Failed: the folder %1 cannot be created (%2)")
+        .arg(QDir::toNativeSeparators(folder), QString::fromStdString(error.message()));
+}
+
+// Runs on the thread pool; owns and releases the frame reference. An empty text is success.
+QString saveScreenshot(AVFrame *frame, const QString &folder, const QString &serial,
+                       ScreenshotConverter &converter)
+{
     const QImage image = converter.convert(frame);
     av_frame_free(&frame);
     if (image.isNull())
-        return false;
+        return failed();
+    const QString folderError = ensureScreenshotFolder(folder);
+    if (!folderError.isEmpty())
+        return folderError;
     // Two shots in the same second differ only in the random part: never overwrite one.
     QString path = folder + VideoDecoder::screenshotFileName(serial);
     for (int attempt = 0; attempt < 32 && QFileInfo::exists(path); ++attempt)
         path = folder + VideoDecoder::screenshotFileName(serial);
     if (QFileInfo::exists(path))
-        return false;
-    return image.save(path, "JPEG", VideoDecoder::JpegQuality);
+        return failed();
+    QImageWriter writer(path, "JPEG");
+    writer.setQuality(VideoDecoder::JpegQuality);
+    if (writer.write(image))
+        return QString();
+    QFile::remove(path); // no half-written picture
+    return VideoDecoder::tr("Screenshot Failed: %1 cannot be written (%2)")
+        .arg(QDir::toNativeSeparators(path), writer.errorString());
 }
 
 } // namespace
@@ -205,7 +226,7 @@ QString VideoDecoder::screenshotFileName(const QString &serial)
     return FileNames::fit(serial, QString("_%1_%2.jpg").arg(time, QString::number(random)));
 }
 
-QFuture<bool> VideoDecoder::takeScreenshot()
+QFuture<QString> VideoDecoder::takeScreenshot()
 {
     AVFrame *shot = nullptr;
     {
@@ -217,7 +238,7 @@ QFuture<bool> VideoDecoder::takeScreenshot()
         }
     }
     if (!shot)
-        return QtFuture::makeReadyFuture(false);
+        return QtFuture::makeReadyFuture(failed());
 
     const QString serial = m_serial;
     const QString folder = screenshotFolder();

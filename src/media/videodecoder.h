@@ -62,11 +62,11 @@ public:
     void setDemuxer(VideoDemuxer *demuxer);
     void decode(AVPacket *packet);
 
-    // Writes the latest frame as a JPEG on the global thread pool; the future tells whether
-    // a file was written (false at once when no frame was decoded yet). The task owns what
-    // it uses, so the decoder may go away while it runs. Any thread: decoding may go on
-    // meanwhile on the decoder's own.
-    QFuture<bool> takeScreenshot();
+    // Writes the latest frame as a JPEG on the global thread pool; the future holds an empty
+    // text when a file was written, else the failure to show (at once when no frame was
+    // decoded yet). The task owns what it uses, so the decoder may go away while it runs.
+    // Any thread: decoding may go on meanwhile on the decoder's own.
+    QFuture<QString> takeScreenshot();
 
     // "<serial>_<yyyyMMdd_hhmmss>_<1000..9998>.jpg"
     static QString screenshotFileName(const QString &serial);

@@ -664,14 +664,14 @@ void Device::takeScreenshot()
     setIsScreenShotting(true);
     // The watcher belongs to the device: the result still arrives when the decoder is
     // replaced meanwhile (a new session), and is dropped when the device is gone.
-    auto *watcher = new QFutureWatcher<bool>(this);
-    connect(watcher, &QFutureWatcher<bool>::finished, this, [this, watcher] {
-        const bool saved = watcher->result();
+    auto *watcher = new QFutureWatcher<QString>(this);
+    connect(watcher, &QFutureWatcher<QString>::finished, this, [this, watcher] {
+        const QString failure = watcher->result();
         watcher->deleteLater();
-        if (saved)
+        if (failure.isEmpty())
             showUserMessage(VideoDecoder::tr("Screenshot Saved"), Kind::Success);
         else
-            showUserMessage(VideoDecoder::tr("Screenshot Failed"), Kind::Error);
+            showUserMessage(failure, Kind::Error);
         setIsScreenShotting(false);
     });
     watcher->setFuture(m_pipeline->takeScreenshot());

@@ -16,13 +16,16 @@ private slots:
     void stopRequestQuitsCleanly_data()
     {
         QTest::addColumn<int>("signal");
-        QTest::newRow("SIGTERM") << int(SIGTERM);
-        QTest::newRow("SIGINT") << int(SIGINT);
+        QTest::addColumn<bool>("slowAdb"); // kill-server takes 60 s: quitting does not wait
+        QTest::newRow("SIGTERM") << int(SIGTERM) << false;
+        QTest::newRow("SIGINT") << int(SIGINT) << false;
+        QTest::newRow("SIGTERM, slow adb") << int(SIGTERM) << true;
     }
 
     void stopRequestQuitsCleanly()
     {
         QFETCH(int, signal);
+        QFETCH(bool, slowAdb);
         const QString app = QStringLiteral(PARVIX_BINARY_DIR) + "/parvix";
         const QString phonesim = TestSupport::phonesimPath();
         if (!QFile::exists(app) || phonesim.isEmpty())
@@ -33,7 +36,13 @@ private slots:
         QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("PHONESIM_HOME", fleet.path());
-        env.insert("PARVIX_ADB", phonesim);
+        const QString adb = TestSupport::writeFile(
+            fleet.filePath("adb"), QString("#!/bin/sh\n'%1' \"$@\"\n[ \"$1\" != kill-server ] || "
+                                           "exec sleep 60\n")
+                                       .arg(phonesim)
+                                       .toUtf8());
+        QVERIFY(QFile::setPermissions(adb, QFile::ExeOwner | QFile::ReadOwner));
+        env.insert("PARVIX_ADB", slowAdb ? adb : phonesim);
         process.setProcessEnvironment(env);
         process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process.start(app, {});

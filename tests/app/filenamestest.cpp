@@ -34,6 +34,10 @@ private slots:
         // A letter and its accent (1 + 2 bytes) stay together.
         const QString accented = QString::fromUtf8("e\xCC\x81");
         QTest::newRow("accent") << accented.repeated(100) << mkv << accented.repeated(77) + mkv;
+        // Lone halves of pairs are written as U+FFFD, three bytes each.
+        const QString fffd(77, QChar::ReplacementCharacter);
+        QTest::newRow("lone high halves") << QString(300, QChar(0xD83D)) << mkv << fffd + mkv;
+        QTest::newRow("lone low halves") << QString(300, QChar(0xDE00)) << mkv << fffd + mkv;
         QTest::newRow("ending fills it") << "abc" << QString(255, 'e') << QString(255, 'e');
         QTest::newRow("ending too long") << "abc" << QString(256, 'e') << QString();
     }

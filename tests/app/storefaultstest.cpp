@@ -211,22 +211,23 @@ class StoreFaultsTest : public QObject
         } else if (kind == Kind::Groups) {
             QJsonArray groups;
             QJsonObject settings;
-            for (const char *key : {"maxSize", "maxFPS", "bitRate", "maxSizeBigView",
-                                    "maxFPSBigView", "bitRateBigView", "clickDelaySeconds",
-                                    "cellWidth", "orientation", "bigViewWidth"})
+            for (const char *key :
+                 {"maxSize", "maxFPS", "bitRate", "maxSizeBigView", "maxFPSBigView",
+                  "bitRateBigView", "clickDelaySeconds", "cellWidth", "bigViewWidth"})
                 settings.insert(key, -2147483647);
+            settings.insert("orientation", 1);
             for (int i = 0; i < DeviceGroupManager::kMaxGroups; ++i)
                 groups.append(
                     QJsonObject{{"name", widest(QString::number(i), DeviceGroup::kMaxNameLength)},
                                 {"settings", settings}});
             root.insert("device_groups", groups);
         } else if (kind == Kind::KeyMappings) {
-            const double longest = -2.2250738585072014e-308;
+            const double longest = 0.12345678901234568;
             const QJsonObject swipe{{"startX", longest},
                                     {"startY", longest},
                                     {"endX", longest},
                                     {"endY", longest},
-                                    {"duration", -2147483647}};
+                                    {"duration", KeyMappingEntry::kMaxDuration}};
             QJsonObject profiles;
             for (int p = 0; p < KeyMapping::kMaxProfiles; ++p) {
                 QJsonArray entries;
@@ -314,12 +315,30 @@ private slots:
             {"Default Group"});
         row("groups: settings a list", Kind::Groups,
             R"({"device_groups": [{"name": "Shop", "settings": [720]}]})", {"Shop"});
+        row("groups: settings as text", Kind::Groups,
+            R"({"device_groups": [{"name": "Shop", "settings": {"maxSize": "1080"}}]})", {"Shop"});
+        row("groups: a switch as text", Kind::Groups,
+            R"({"device_groups": [{"name": "Shop", "settings": {"enableAudio": "true"}}]})",
+            {"Shop"});
         row("key mappings: profiles a list", Kind::KeyMappings,
             R"({"currentProfile": "Game", "profiles": [{"Game": []}]})");
         row("key mappings: a profile not a list", Kind::KeyMappings,
             R"({"profiles": {"Game": {"keyCode": 32}, "Chat": []}})", {"Chat"});
         row("key mappings: a key code as text", Kind::KeyMappings,
             R"({"profiles": {"Game": [{"keyCode": "Space", "keyDisplay": "Space"}]}})", {"Game"});
+        row("key mappings: numbers as text", Kind::KeyMappings,
+            R"({"profiles": {"Game": [{"keyCode": 32, "data": {"x": "0.25", "count": "3"}}]}})",
+            {"Game"});
+        row("key mappings: a duration as text", Kind::KeyMappings,
+            R"({"profiles": {"Game": [{"type": 1, "data": {"duration": "500"}}]}})", {"Game"});
+        row("key mappings: a key code not whole", Kind::KeyMappings,
+            R"({"profiles": {"Game": [{"keyCode": 65.5}, {"keyCode": 0}]}})", {"Game"});
+        row("key mappings: a key code beyond int", Kind::KeyMappings,
+            R"({"profiles": {"Game": [{"keyCode": 3e9}]}})", {"Game"});
+        row("key mappings: a swipe off-screen", Kind::KeyMappings,
+            R"({"profiles": {"Game": [{"type": 1, "data": {"endX": 1e300}}]}})", {"Game"});
+        row("key mappings: endless taps", Kind::KeyMappings,
+            R"({"profiles": {"Game": [{"data": {"x": 0.5, "count": 2147483647}}]}})", {"Game"});
         row("phrases: phrases an object", Kind::Phrases,
             R"({"phrases": {"p1": {"text": "Hello"}}})");
         row("phrases: a category not an object", Kind::Phrases,

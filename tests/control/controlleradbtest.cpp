@@ -131,8 +131,11 @@ private slots:
     {
         Device device(nullptr, "wall-phone");
         auto *controller = new Controller(&device, nullptr);
-        controller->setWallpaper("Phone 7", 1080, 2400);
         const QString path = desktop() + "/wallpaper_Phone 7.png";
+        QFile::remove(path);
+        controller->setWallpaper("Phone 7", 1080, 2400);
+        QVERIFY(!QFileInfo::exists(path)); // drawn off the GUI thread
+        ADBRunner::workPool()->waitForDone();
         QImage image(path);
         QCOMPARE(image.size(), QSize(1080, 2400));
         QCOMPARE(QImageReader(path).format(), QByteArray("png"));
@@ -168,6 +171,9 @@ private slots:
         controller->setWallpaper("Phone 7", -1, -1);
         ADBRunner::workPool()->waitForDone();
         QVERIFY(m_adb->calls().isEmpty());
+        controller->setWallpaper("Phone 7", 12000, 6000); // the phone's size is not trusted
+        ADBRunner::workPool()->waitForDone();
+        QCOMPARE(QImage(path).size(), QSize(4096, 2048));
     }
 
     void wallpaperNameStaysOnTheDesktop()
@@ -183,6 +189,7 @@ private slots:
         QVERIFY(!QFileInfo::exists(desktop() + "/../../escape"));
 
         controller->setWallpaper(QString(300, QChar(0x957F)), 32, 32); // 900 bytes of UTF-8
+        ADBRunner::workPool()->waitForDone();
         const QStringList files =
             QDir(desktop()).entryList({QString::fromUtf8("wallpaper_长*")}, QDir::Files);
         QCOMPARE(files.size(), 1);

@@ -374,6 +374,47 @@ private slots:
         QVERIFY(got.last().receivedMs - got.first().receivedMs >= 100);
     }
 
+    // However a held gesture ends, no finger stays down and a tap series stops at once.
+    void everyTouchDownIsLifted_data()
+    {
+        QTest::addColumn<int>("count"); // 0: a swipe
+        QTest::addColumn<double>("endX");
+        QTest::addColumn<QString>("end");
+        QTest::newRow("taps, key up") << 10 << 0.0 << "key";
+        QTest::newRow("taps, focus lost") << 10 << 0.0 << "focus";
+        QTest::newRow("taps, session ends") << 10 << 0.0 << "session";
+        QTest::newRow("touch, focus lost") << 1 << 0.0 << "focus";
+        QTest::newRow("touch, view gone") << 1 << 0.0 << "view";
+        QTest::newRow("swipe, session ends") << 0 << 0.9 << "session";
+        QTest::newRow("swipe off-screen, key up") << 0 << 1e300 << "key";
+    }
+    void everyTouchDownIsLifted()
+    {
+        QFETCH(int, count);
+        QFETCH(double, endX);
+        QFETCH(QString, end);
+        KeyMappingProfile *p = activeProfile();
+        QVERIFY(count ? p->addMapping(Qt::Key_K, 0, "K", 0.5, 0.5, count)
+                      : p->addSwipeMapping(Qt::Key_K, 0, "K", 0.1, 0.1, endX, 0.5, 2000));
+        key(6, Qt::Key_K);
+        QVERIFY(m_link->waitForMessages(1));
+        if (end == "focus")
+            m_controller->releaseHeldKeys();
+        else if (end == "session")
+            delete m_controller;
+        if (end == "view")
+            m_device->setShowSize(QSize());
+        if (end == "key" || end == "view")
+            key(7, Qt::Key_K);
+        int down = 0, downs = 0;
+        for (const WireMessage &m : m_link->settle(200)) {
+            down += m.action == 0 ? 1 : m.action == 1 ? -1 : 0;
+            downs += m.action == 0;
+        }
+        QCOMPARE(down, 0);
+        QVERIFY(downs < 10);
+    }
+
     void mappedSwipeSteps_data()
     {
         QTest::addColumn<int>("duration");

@@ -153,17 +153,17 @@ private slots:
         // Mistyped values fall back; a missing width means the wide enlarged view.
         DeviceGroup loaded;
         SignalLog log(&loaded);
-        loaded.loadSettings({{"maxSize", "1000"},
-                             {"maxFPS", 29.5},
-                             {"bitRate", true},
-                             {"maxSizeBigView", 1e12},
-                             {"showControlButtons", 0},
-                             {"enableAudio", "true"},
-                             {"orientation", 5},
-                             {"bigViewWidth", QJsonValue::Null},
-                             {"cellWidth", 300},
-                             {"clickDelaySeconds", 2},
-                             {"maxFPSBigView", 60.0}});
+        QVERIFY(!loaded.loadSettings({{"maxSize", "1000"},
+                                      {"maxFPS", 29.5},
+                                      {"bitRate", true},
+                                      {"maxSizeBigView", 1e12},
+                                      {"showControlButtons", 0},
+                                      {"enableAudio", "true"},
+                                      {"orientation", 5},
+                                      {"bigViewWidth", QJsonValue::Null},
+                                      {"cellWidth", 300},
+                                      {"clickDelaySeconds", 2},
+                                      {"maxFPSBigView", 60.0}}));
         QJsonObject expected = defaults;
         expected.insert("bigViewWidth", 960);
         expected.insert("cellWidth", 300);
@@ -227,7 +227,7 @@ private slots:
 
         // Every value set survives the way through its saved form.
         DeviceGroup copy;
-        copy.loadSettings(group.toJson().value("settings").toObject());
+        QVERIFY(copy.loadSettings(group.toJson().value("settings").toObject()));
         QCOMPARE(copy.toJson().value("settings"), group.toJson().value("settings"));
         QCOMPARE(copy.orientation(), DeviceGroup::Landscape);
         QCOMPARE(copy.bigViewWidth(), 777);

@@ -71,12 +71,14 @@ class ScreenshotTest : public QObject
     const QSize m_size{320, 240};
     QVector<WirePacket> m_stream;
 
-    // Takes a screenshot and waits for the task's outcome.
-    static bool shoot(Pipeline &pipeline)
+    // Takes a screenshot and waits for the task's outcome: true when a file was written.
+    static bool shoot(Pipeline &pipeline, QString *failure = nullptr)
     {
-        QFuture<bool> shot = pipeline.decoder->takeScreenshot();
+        QFuture<QString> shot = pipeline.decoder->takeScreenshot();
         shot.waitForFinished();
-        return shot.result();
+        if (failure)
+            *failure = shot.result();
+        return shot.result().isEmpty();
     }
 
 private slots:
@@ -179,23 +181,34 @@ private slots:
     {
         Pipeline pipeline;
         pipeline.socket.feed(Wire::videoHeader("sim", "h264", 320, 240) + Wire::frames(m_stream));
-        QFuture<bool> shot = pipeline.decoder->takeScreenshot();
+        QFuture<QString> shot = pipeline.decoder->takeScreenshot();
         delete pipeline.decoder; // the next session replaces it
         shot.waitForFinished();
-        QVERIFY(shot.result());
+        QCOMPARE(shot.result(), QString());
         QCOMPARE(screenshotFiles().size(), 1);
     }
 
-    void aDeletedFolderIsNotCreatedAgain()
+    // The folder deleted during the run is made again; a file in its place is named.
+    void aDeletedFolderIsMadeAgain_data()
     {
+        QTest::addColumn<bool>("blocked");
+        QTest::newRow("deleted") << false;
+        QTest::newRow("a file in its place") << true;
+    }
+    void aDeletedFolderIsMadeAgain()
+    {
+        QFETCH(bool, blocked);
         Pipeline pipeline;
         pipeline.socket.feed(Wire::videoHeader("sim", "h264", 320, 240) + Wire::frames(m_stream));
         const QString folder = AppConfig::instance()->getScreenshotSavePath();
+        QVERIFY(shoot(pipeline));
         QVERIFY(QDir(folder).removeRecursively());
-
-        QVERIFY(!shoot(pipeline));
-        QVERIFY(!QDir(folder).exists());
-        QVERIFY(QDir().mkpath(folder));
+        QFile file(folder);
+        QVERIFY(!blocked || file.open(QIODevice::WriteOnly));
+        QString failure;
+        QCOMPARE(shoot(pipeline, &failure), !blocked);
+        QCOMPARE(failure.contains(QDir::toNativeSeparators(folder)), blocked);
+        QVERIFY(QFile::remove(folder) == blocked && QDir().mkpath(folder));
     }
 };
 

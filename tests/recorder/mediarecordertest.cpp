@@ -162,6 +162,9 @@ private slots:
         QTest::newRow("30 fps, one long gap") << 30 << QVector<qint64>{0, 16, 33, 200}
                                               << QVector<qint64>{0, 16, 33, 66} << qint64(166);
         // Tiles stream at 5 fps: 200 ms is their pace, a 3 s pause still one frame.
+        // Bursts a few milliseconds apart stay apart in the file.
+        QTest::newRow("60 fps, bursts") << 60 << QVector<qint64>{0, 1, 5, 12, 13, 20, 30}
+                                        << QVector<qint64>{0, 1, 5, 12, 13, 20, 30} << qint64(130);
         QTest::newRow("5 fps tile") << 5 << QVector<qint64>{0, 200, 400, 600, 3600}
                                     << QVector<qint64>{0, 200, 400, 600, 800} << qint64(900);
     }
@@ -437,6 +440,7 @@ private slots:
     {
         QTest::addColumn<qint64>("room");
         QTest::newRow("fills during the recording") << qint64(16 * 1024);
+        QTest::newRow("room for the header only") << qint64(4096);
         QTest::newRow("full before the header") << qint64(0);
     }
 
@@ -467,16 +471,18 @@ private slots:
         QVERIFY(!recorder()->isRecording());
         QTRY_COMPARE(changes.count(), 2);
         const QString failure =
-            disk.reportsDiskFull() ? QStringLiteral("Record Failed: the disk is full")
-                                   : QStringLiteral("Record Failed: the file could not be written");
+            (disk.reportsDiskFull()
+                 ? QStringLiteral("Record Failed: the disk is full")
+                 : QStringLiteral("Record Failed: the file could not be written")) +
+            (room < 16 * 1024 ? ", nothing was recorded" : "");
         QTRY_COMPARE(m_messages.size(), 2);
         QStringList told;
         for (const Message &m : m_messages)
             told << QStringLiteral("%1 %2 %3").arg(m.text, m.type).arg(m.timeout);
         QCOMPARE(told, QStringList({"Record Started success 2000", failure + " error 5000"}));
 
-        if (room == 0) {
-            // Not even the header fitted: no file is left to puzzle over.
+        if (room < 16 * 1024) {
+            // No packet fitted: no file is left to puzzle over.
             QVERIFY(!QFileInfo::exists(path));
         } else {
             // What reached the disk plays: a run of frames from the first key frame on, none

@@ -107,6 +107,15 @@ inline QString decodeErrors(const QString &file, QVector<QSize> *frameSizes = nu
     QString errors = QString::fromLocal8Bit(ffprobe.readAllStandardError()).trimmed();
     if (ffprobe.exitCode() != 0 && errors.isEmpty())
         errors = QStringLiteral("ffprobe failed");
+    // Decoding it as a player does also checks each track's timestamps.
+    QProcess ffmpeg;
+    ffmpeg.start(QStringLiteral("ffmpeg"),
+                 {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), file,
+                  QStringLiteral("-f"), QStringLiteral("null"), QStringLiteral("-")});
+    ffmpeg.closeWriteChannel();
+    if (!ffmpeg.waitForFinished(60000))
+        return QStringLiteral("ffmpeg did not finish");
+    errors += QString::fromLocal8Bit(ffmpeg.readAllStandardError()).trimmed();
     if (frameSizes) {
         for (const QByteArray &line : ffprobe.readAllStandardOutput().split('\n')) {
             // The first frame after a size change has more fields.

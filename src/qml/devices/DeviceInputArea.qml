@@ -83,6 +83,13 @@ MouseArea {
         isDragging = false
     }
 
+    // A key let go elsewhere never reaches this area: what it holds on the phone ends here.
+    onActiveFocusChanged: {
+        const c = controller()
+        if (!activeFocus && c)
+            c.releaseHeldKeys()
+    }
+
     Keys.onPressed: event => {
         console.log("onPressed - KEY:", event.key)
         forwardKey(DeviceInputArea.KeyPress, event)
