@@ -4,18 +4,24 @@
 # and of tools/, writes an HTML report to build-coverage/coverage/index.html and lists the
 # QML files that no test loads. Extra arguments go to ctest (e.g. -R session).
 # PARVIX_COVERAGE_SKIP_TESTS=1 only rebuilds the report from the counters already there.
+# PARVIX_COVERAGE_TARGETS="test_app phonesim" builds only these (for a run limited with -R).
+# PARVIX_COVERAGE_MERGE="a.json b.json" reports on the sum of earlier runs' coverage.json
+# (e.g. the suite run in parts with -R and -E); nothing is built or run then.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 PARVIX_SETUP_ONLY=1 "$here/scripts/setup.sh"
 build=${PARVIX_COVERAGE_BUILD_DIR:-$here/build-coverage}
 report=$build/coverage
 
-if [ "${PARVIX_COVERAGE_SKIP_TESTS:-0}" != 1 ]; then
+merge=${PARVIX_COVERAGE_MERGE:-}
+if [ -z "$merge" ] && [ "${PARVIX_COVERAGE_SKIP_TESTS:-0}" != 1 ]; then
   # -O0 keeps every source line its own counter; the product is the same otherwise.
   cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
     -DCMAKE_CXX_FLAGS="--coverage -O0" -DCMAKE_EXE_LINKER_FLAGS=--coverage \
     -DCMAKE_SHARED_LINKER_FLAGS=--coverage
-  cmake --build "$build" -j "$(nproc)"
+  targets=()
+  for t in ${PARVIX_COVERAGE_TARGETS:-}; do targets+=(--target "$t"); done
+  cmake --build "$build" -j "$(nproc)" "${targets[@]}"
   find "$build" -name '*.gcda' -delete
   rm -f "$build/qml-loaded.txt"
   # Every QQmlEngine of the tests traces the imports of each QML file it loads (see below).
@@ -29,12 +35,19 @@ if [ "${PARVIX_COVERAGE_SKIP_TESTS:-0}" != 1 ]; then
 fi
 
 mkdir -p "$report"
-# One pass over the counters; the summaries below filter its JSON.
-gcovr --root "$here" --object-directory "$build" \
-  --filter "$here/src/" --filter "$here/tools/" \
-  --exclude '.*/build[^/]*/.*' --exclude-unreachable-branches --exclude-throw-branches \
-  --json "$report/coverage.json" --html-details "$report/index.html" -j "$(nproc)" \
-  --gcov-ignore-parse-errors >/dev/null
+if [ -n "$merge" ]; then
+  inputs=()
+  for f in $merge; do inputs+=(--add-tracefile "$f"); done
+  gcovr --root "$here" "${inputs[@]}" --json "$report/coverage.json" \
+    --html-details "$report/index.html" >/dev/null
+else
+  # One pass over the counters; the summaries below filter its JSON.
+  gcovr --root "$here" --object-directory "$build" \
+    --filter "$here/src/" --filter "$here/tools/" \
+    --exclude '.*/build[^/]*/.*' --exclude-unreachable-branches --exclude-throw-branches \
+    --json "$report/coverage.json" --html-details "$report/index.html" -j "$(nproc)" \
+    --gcov-ignore-parse-errors >/dev/null
+fi
 
 python3 - "$report/coverage.json" <<'EOF'
 import json, sys, collections
@@ -67,7 +80,7 @@ echo "coverage: HTML report in $report/index.html"
 # imports it resolves ("QQmlImports(<url>)::..."), which it does for each file it compiles
 # before creating anything from it. A file never named so was not loaded by any test; a file
 # named was compiled, which is not proof that each of its parts was shown.
-if [ -f "$build/ctest.log" ]; then
+if [ -z "$merge" ] && [ -f "$build/ctest.log" ]; then
   echo "QML files that no test loads:"
   none=1
   for f in $(cd "$here" && git ls-files 'src/qml/*.qml'); do
