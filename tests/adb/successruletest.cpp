@@ -17,6 +17,7 @@ class AdbSuccessRuleTest : public QObject
     Q_OBJECT
 
 private slots:
+    // The flag operations' own rows are in AdbRunnerTest.
     void wordsInTheOutputDoNotDecide_data()
     {
         QTest::addColumn<Operation>("operation");
@@ -27,22 +28,8 @@ private slots:
         QTest::newRow("install") << Op([](const QString &serial, const QString &file) {
             return ADBRunner::install(serial, file);
         });
-        QTest::newRow("forward") << Op([](const QString &serial, const QString &) {
-            return ADBRunner::forward(serial, 17347, 7347);
-        });
-        QTest::newRow("reverse") << Op([](const QString &serial, const QString &) {
-            return ADBRunner::reverse(serial, "scrcpy_0000error", 27183);
-        });
-        QTest::newRow("reboot") << Op(
-            [](const QString &serial, const QString &) { return ADBRunner::reboot(serial); });
         QTest::newRow("shutdown") << Op(
             [](const QString &serial, const QString &) { return ADBRunner::shutdown(serial); });
-        QTest::newRow("tcpip") << Op(
-            [](const QString &serial, const QString &) { return ADBRunner::tcpip(serial, 5555); });
-        QTest::newRow("usb") << Op(
-            [](const QString &serial, const QString &) { return ADBRunner::usb(serial); });
-        QTest::newRow("disconnect") << Op(
-            [](const QString &serial, const QString &) { return ADBRunner::disconnect(serial); });
         QTest::newRow("connect") << Op([](const QString &serial, const QString &) {
             return ADBRunner::connect(serial, "10.0.0.7", 5555);
         });
