@@ -23,14 +23,13 @@ if [ -z "$merge" ] && [ "${PARVIX_COVERAGE_SKIP_TESTS:-0}" != 1 ]; then
   for t in ${PARVIX_COVERAGE_TARGETS:-}; do targets+=(--target "$t"); done
   cmake --build "$build" -j "$(nproc)" "${targets[@]}"
   find "$build" -name '*.gcda' -delete
-  rm -f "$build/qml-loaded.txt"
   # Every QQmlEngine of the tests traces the imports of each QML file it loads (see below).
   export QML_IMPORT_TRACE=1
   export LIBGL_ALWAYS_SOFTWARE=1
   start=$(date +%s)
   (cd "$build" && xvfb-run -a -s "-screen 0 1920x1080x24" ctest --output-on-failure \
      --test-output-size-passed 200000000 --test-output-size-failed 200000000 \
-     --output-log "$build/ctest.log" "$@" >"$build/ctest.out" 2>&1; tail -n 40 "$build/ctest.out") || echo "coverage: some tests failed (counted anyway)"
+     "$@" >"$build/ctest.out" 2>&1; tail -n 40 "$build/ctest.out") || echo "coverage: some tests failed (counted anyway)"
   echo "coverage: suite took $(( $(date +%s) - start )) s"
 fi
 
@@ -76,16 +75,17 @@ for key in sorted(per, key=lambda k: (k.split('/')[0].split(' ')[0], '(total)' i
 EOF
 echo "coverage: HTML report in $report/index.html"
 
-# QML files no test loads. With QML_IMPORT_TRACE the engine names every QML file whose
-# imports it resolves ("QQmlImports(<url>)::..."), which it does for each file it compiles
-# before creating anything from it. A file never named so was not loaded by any test; a file
-# named was compiled, which is not proof that each of its parts was shown.
-if [ -z "$merge" ] && [ -f "$build/ctest.log" ]; then
+# QML files no test loads. With QML_IMPORT_TRACE the engine logs the implicit import of
+# every QML file it compiles ("addImplicitImport: <url>"), before creating anything from it;
+# ctest keeps each test's output in LastTest.log. A file never named so was not loaded by any
+# test; a file named was compiled, which is not proof that each of its parts was shown.
+trace=$build/Testing/Temporary/LastTest.log
+if [ -z "$merge" ] && [ -f "$trace" ]; then
   echo "QML files that no test loads:"
   none=1
   for f in $(cd "$here" && git ls-files 'src/qml/*.qml'); do
     name=${f#src/qml/}
-    if ! grep -qF "QQmlImports(qrc:/Parvix/src/qml/$name)" "$build/ctest.log"; then echo "  $f"; none=0; fi
+    if ! grep -qE "addImplicitImport: [^ ]*/src/qml/$name\b" "$trace"; then echo "  $f"; none=0; fi
   done
   [ $none = 1 ] && echo "  (none)"
 fi
