@@ -21,6 +21,7 @@ packages=(
   xvfb xauth x11-utils libgl1-mesa-dri mesa-utils imagemagick fonts-wqy-microhei
   pulseaudio pulseaudio-utils
   python3
+  gcovr # line and branch coverage of the suite (scripts/coverage.sh)
   clang libclang-rt-14-dev # the fuzz targets: clang with libFuzzer (scripts/fuzz.sh)
 )
 

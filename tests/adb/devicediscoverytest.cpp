@@ -108,8 +108,11 @@ private slots:
     void listingRaisesFailures()
     {
         FakeAdb adb;
-        adb.respond({"devices", "-l"}, "List of devices attached\nX1 device model:M\n");
-        QCOMPARE(describe(ADBRunner::getDevices()), describe({entry("X1", true, {}, "M")}));
+        // What phones call themselves does not make the listing fail.
+        adb.respond({"devices", "-l"},
+                    "List of devices attached\nX1 device model:M\nerror0001 device model:Terror\n");
+        QCOMPARE(describe(ADBRunner::getDevices()),
+                 describe({entry("X1", true, {}, "M"), entry("error0001", true, {}, "Terror")}));
         adb.respond({"devices", "-l"}, {{}, 1, "adb: cannot connect to daemon\n", 0, 0});
         try {
             ADBRunner::getDevices();

@@ -17,6 +17,7 @@ class AdbSuccessRuleTest : public QObject
     Q_OBJECT
 
 private slots:
+    // The flag operations' own rows are in AdbRunnerTest.
     void wordsInTheOutputDoNotDecide_data()
     {
         QTest::addColumn<Operation>("operation");
@@ -27,22 +28,8 @@ private slots:
         QTest::newRow("install") << Op([](const QString &serial, const QString &file) {
             return ADBRunner::install(serial, file);
         });
-        QTest::newRow("forward") << Op([](const QString &serial, const QString &) {
-            return ADBRunner::forward(serial, 17347, 7347);
-        });
-        QTest::newRow("reverse") << Op([](const QString &serial, const QString &) {
-            return ADBRunner::reverse(serial, "scrcpy_0000error", 27183);
-        });
-        QTest::newRow("reboot") << Op(
-            [](const QString &serial, const QString &) { return ADBRunner::reboot(serial); });
         QTest::newRow("shutdown") << Op(
             [](const QString &serial, const QString &) { return ADBRunner::shutdown(serial); });
-        QTest::newRow("tcpip") << Op(
-            [](const QString &serial, const QString &) { return ADBRunner::tcpip(serial, 5555); });
-        QTest::newRow("usb") << Op(
-            [](const QString &serial, const QString &) { return ADBRunner::usb(serial); });
-        QTest::newRow("disconnect") << Op(
-            [](const QString &serial, const QString &) { return ADBRunner::disconnect(serial); });
         QTest::newRow("connect") << Op([](const QString &serial, const QString &) {
             return ADBRunner::connect(serial, "10.0.0.7", 5555);
         });
@@ -69,50 +56,6 @@ private slots:
         QVERIFY(!operation(serial, file));
         adb.respondByDefault({{}, 255, {}, 0, 0});
         QVERIFY(!operation(serial, file));
-    }
-
-    // pm's verdict is its own line; a failure may quote the file name.
-    void installNeedsPmsSuccessLine()
-    {
-        QTemporaryDir dir;
-        const QString apk = dir.filePath("Success.apk");
-        QFile out(apk);
-        QVERIFY(out.open(QIODevice::WriteOnly) && out.write("x") == 1);
-        out.close();
-        const QStringList pm{"-s", "R58", "shell", "pm install -r '/data/local/tmp/Success.apk'"};
-        FakeAdb adb;
-        adb.respond(pm, "Failure [INSTALL_PARSE_FAILED_NOT_APK: Failed to parse "
-                        "/data/local/tmp/Success.apk]\n");
-        QVERIFY(!ADBRunner::install("R58", apk));
-        adb.respond(pm, "Performing Streamed Install\r\nSuccess\r\n");
-        QVERIFY(ADBRunner::install("R58", apk));
-    }
-
-    void listingIgnoresWhatPhonesCallThemselves()
-    {
-        FakeAdb adb;
-        adb.respond({"devices", "-l"},
-                    "List of devices attached\n"
-                    "error0001 device usb:1-1 product:error model:Terror_X transport_id:1\n"
-                    "R58 device usb:1-2 product:a51 model:SM_A515F transport_id:2\n\n");
-        QList<ADBDeviceInfo> listed;
-        try {
-            listed = ADBRunner::getDevices();
-        } catch (const std::exception &failure) {
-            QFAIL(failure.what());
-        }
-        QCOMPARE(listed.size(), 2);
-        QCOMPARE(listed.at(0).adb_serial, QStringLiteral("error0001"));
-        QCOMPARE(listed.at(0).model, QStringLiteral("Terror_X"));
-
-        adb.respond({"devices", "-l"}, {{}, 1, "error: cannot connect to daemon\n", 0, 0});
-        try {
-            ADBRunner::getDevices();
-            QFAIL("a failed listing must raise");
-        } catch (const std::runtime_error &failure) {
-            QCOMPARE(QString::fromUtf8(failure.what()),
-                     "[error] adb command failed (exit code 1): error: cannot connect to daemon\n");
-        }
     }
 
     // The virtual phone answers with adb's texts and exit codes.

@@ -1,5 +1,5 @@
-// Device nicknames: the map, its file, damaged files, failed saves and lookups from worker
-// threads.
+// Device nicknames: the map, its file, failed saves and lookups from worker threads (damaged
+// files are rows of StoreFaultsTest).
 #include "devicesettings.h"
 #include "appconfig.h"
 #include "testregistry.h"
@@ -90,37 +90,6 @@ private slots:
         QCOMPARE(changed.at(3), (QVariantList{"a-phone", ""}));
         QVERIFY(settings.getAllDeviceSerials().isEmpty());
         QCOMPARE(readFile(filePath()), expectedFile({}));
-    }
-
-    void damagedFilesLoadEmptyAndAreKept_data()
-    {
-        QTest::addColumn<QByteArray>("content");
-        QTest::newRow("truncated") << QByteArray("{\"device_nicknames\": {\"S1\": \"Des");
-        QTest::newRow("empty file") << QByteArray();
-        QTest::newRow("root array") << QByteArray("[{\"device_nicknames\": {\"S1\": \"Desk\"}}]");
-        QTest::newRow("member array") << QByteArray("{\"device_nicknames\": [\"S1\", \"Desk\"]}");
-    }
-
-    void damagedFilesLoadEmptyAndAreKept()
-    {
-        QFETCH(QByteArray, content);
-        QVERIFY(writeFile(filePath(), content));
-        DeviceSettings settings(nullptr);
-        QVERIFY(settings.getAllDeviceSerials().isEmpty());
-        QCOMPARE(readFile(filePath()), content); // loading alone changes nothing
-        settings.setDeviceNickname("S2", "Shelf");
-        QCOMPARE(readFile(filePath()), expectedFile({{"S2", "Shelf"}}));
-        settings.setDeviceNickname("S3", "Door"); // later saves leave the copy alone
-        QCOMPARE(readFile(filePath() + ".bak"), content);
-    }
-
-    void unusableValuesAreSkipped()
-    {
-        QVERIFY(writeFile(filePath(), R"({"device_nicknames": {"S1": 42, "S2": "", "S3": "Ok",
-                                         "S4": null, "S5": {"name": "x"}}, "other": 1})"));
-        DeviceSettings settings(nullptr);
-        QCOMPARE(settings.getAllDeviceSerials(), QStringList{"S3"});
-        QCOMPARE(settings.getDeviceNickname("S3"), QStringLiteral("Ok"));
     }
 
     void failedSaveLeavesThePreviousFile()

@@ -309,8 +309,12 @@ private slots:
         };
         row("nicknames: not JSON", Kind::Nicknames, R"({"device_nicknames": {"S1": 4)");
         row("nicknames: a list", Kind::Nicknames, R"({"device_nicknames": ["S1", "Desk"]})");
-        row("nicknames: a number", Kind::Nicknames,
-            R"({"device_nicknames": {"S1": 42, "S2": "Shelf"}})", {"Shelf"});
+        row("nicknames: empty file", Kind::Nicknames, "");
+        row("nicknames: root a list", Kind::Nicknames, R"([{"device_nicknames": {"S1": "Desk"}}])");
+        row("nicknames: values not names", Kind::Nicknames,
+            R"({"device_nicknames": {"S1": 42, "S2": "", "S3": "Shelf", "S4": null,
+                                     "S5": {"name": "x"}}, "other": 1})",
+            {"Shelf"});
         row("groups: an object", Kind::Groups, R"({"device_groups": {"name": "Shop"}})",
             {"Default Group"});
         row("groups: settings a list", Kind::Groups,

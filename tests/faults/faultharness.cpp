@@ -9,34 +9,17 @@
 #include "videoframefeed.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
-#include <QThread>
+#include <QTest>
 #include <QThreadPool>
-
-#include <functional>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 }
-
-namespace {
-bool waitUntil(const std::function<bool()> &condition, int ms)
-{
-    QDeadlineTimer deadline(ms);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
-    return true;
-}
-} // namespace
 
 // ---- messages ---------------------------------------------------------------------------
 
@@ -150,7 +133,7 @@ FaultHarness::~FaultHarness()
 {
     closeManager();
     if (m_fleet && m_fleet->isValid())
-        waitUntil([this] { return liveServers() == 0; }, 10000);
+        (void)QTest::qWaitFor([this] { return liveServers() == 0; }, 10000);
     // adb calls still running in the background would write into a fleet that is gone.
     QThreadPool::globalInstance()->waitForDone(30000);
     ADBRunner::workPool()->waitForDone(30000);
@@ -190,7 +173,7 @@ bool FaultHarness::addScanned(const QStringList &serials)
 {
     DeviceGroupManager *manager = m_manager.get();
     QList<ADBDeviceInfo> chosen;
-    const bool listed = waitUntil(
+    const bool listed = QTest::qWaitFor(
         [&] {
             if (manager->isScanning())
                 return false;
@@ -206,7 +189,7 @@ bool FaultHarness::addScanned(const QStringList &serials)
         30000);
     if (!listed || !group()->addDevices(chosen))
         return false;
-    if (!waitUntil(
+    if (!QTest::qWaitFor(
             [&] {
                 return std::all_of(serials.begin(), serials.end(),
                                    [&](auto &s) { return device(s) != nullptr; });
@@ -231,7 +214,7 @@ Device *FaultHarness::device(const QString &serial) const
 bool FaultHarness::startAndStream(Device *device)
 {
     device->startScrcpySession();
-    return waitUntil([device] { return device->controller() != nullptr; }, 20000) &&
+    return QTest::qWaitFor([device] { return device->controller() != nullptr; }, 20000) &&
            streaming(device);
 }
 
@@ -240,12 +223,13 @@ bool FaultHarness::streaming(Device *device, int frames, int withinMs)
     QPointer<Device> guard(device);
     quint64 first = 0;
     if (!device->videoFeed()->latest(&first).isValid() &&
-        !waitUntil([&] { return !guard || guard->videoFeed()->latest().isValid(); }, withinMs))
+        !QTest::qWaitFor([&] { return !guard || guard->videoFeed()->latest().isValid(); },
+                         withinMs))
         return false;
     if (!guard)
         return false;
     guard->videoFeed()->latest(&first);
-    return waitUntil(
+    return QTest::qWaitFor(
         [&] {
             quint64 now = 0;
             return guard && guard->videoFeed()->latest(&now).isValid() &&

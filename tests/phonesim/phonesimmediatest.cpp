@@ -10,11 +10,7 @@
 #include "testregistry.h"
 #include "videosource.h"
 
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QProcess>
-#include <QSet>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -184,9 +180,6 @@ private slots:
     void resetVideoRestartsWithKeyFrame();
     void rotationReopensAtNewSize();
     void replayLoopDecodesAcrossRepetitions();
-    void replayCacheIsReusedAndRepaired();
-    void replayRotateAndReset();
-    void concurrentProcessesShareOneEncoding();
     void opusTone_data();
     void opusTone();
     void opusSilence();
@@ -469,135 +462,6 @@ void PhonesimMediaTest::replayLoopDecodesAcrossRepetitions()
     VideoSource twin(options);
     source.resetVideo();
     QCOMPARE(twin.nextFrame(0).back().data, source.nextFrame(0).back().data);
-}
-
-void PhonesimMediaTest::replayCacheIsReusedAndRepaired()
-{
-    QTemporaryDir cache;
-    const VideoOptions options = smallPhone(true, cache.path());
-    const QString path = ReplayLoopCache::filePath(cache.path(), QSize(144, 320), 10, 1000000);
-    QByteArray firstIdr;
-    {
-        VideoSource source(options);
-        firstIdr = source.nextFrame(0).back().data;
-    }
-    QVERIFY(QFileInfo::exists(path));
-    QVERIFY(!QFileInfo::exists(path + ".lock"));
-
-    // Reused: with no source alive the next one must read the file, not encode and rewrite it.
-    const QDateTime old = QDateTime::currentDateTime().addDays(-1);
-    {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::ReadWrite));
-        QVERIFY(file.setFileTime(old, QFileDevice::FileModificationTime));
-    }
-    {
-        VideoSource source(options);
-        QVERIFY(source.isValid());
-        QCOMPARE(source.nextFrame(0).back().data, firstIdr);
-    }
-    QCOMPARE(QFileInfo(path).lastModified(), old);
-
-    // Repaired: a damaged or truncated file is replaced by a good one.
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray good = file.readAll();
-    file.close();
-    QByteArray flipped = good;
-    flipped[flipped.size() / 2] = char(flipped[flipped.size() / 2] ^ 0x40);
-    for (const QByteArray &damaged : {flipped, good.left(good.size() - 100), QByteArray("junk")}) {
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(damaged);
-        file.close();
-        QVERIFY(!ReplayLoop::deserialize(damaged));
-        VideoSource source(options);
-        QVERIFY(source.isValid());
-        std::vector<EncodedPacket> packets = source.nextFrame(0);
-        QCOMPARE(packets.size(), size_t(2));
-        H264Decoder decoder;
-        decoder.decode(packets[0]);
-        QCOMPARE(decoder.decode(packets[1]).size(), size_t(1));
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QVERIFY(ReplayLoop::deserialize(file.readAll()));
-        file.close();
-    }
-
-    // A loop file of other settings under this name is not taken for this one.
-    ReplayLoop other = ReplayLoop::encode(QSize(144, 320), 5, 1000000);
-    QVERIFY(other.isPlayable());
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(other.serialize());
-    file.close();
-    VideoSource source(options);
-    int frames = 0;
-    std::vector<EncodedPacket> packets;
-    do {
-        packets = source.nextFrame(frames);
-        ++frames;
-    } while (frames == 1 || !packets.back().keyFrame);
-    QCOMPARE(frames - 1, 20); // the 10 fps loop, not the 5 fps one
-}
-
-void PhonesimMediaTest::replayRotateAndReset()
-{
-    QTemporaryDir cache;
-    VideoSource source(smallPhone(true, cache.path()));
-    H264Decoder decoder;
-    for (int i = 0; i < 7; ++i) {
-        for (const EncodedPacket &packet : source.nextFrame(i))
-            decoder.decode(packet);
-    }
-    source.rotate();
-    QCOMPARE(source.videoSize(), QSize(320, 144));
-    QVERIFY(source.isValid());
-    QVERIFY(
-        QFileInfo::exists(ReplayLoopCache::filePath(cache.path(), QSize(320, 144), 10, 1000000)));
-    std::vector<EncodedPacket> packets = source.nextFrame(7);
-    QCOMPARE(packets.size(), size_t(2));
-    QVERIFY(packets[0].config);
-    QVERIFY(packets[1].keyFrame);
-    decoder.decode(packets[0]);
-    std::vector<Picture> pictures = decoder.decode(packets[1]);
-    QCOMPARE(pictures.size(), size_t(1));
-    QCOMPARE(QSize(pictures[0].width, pictures[0].height), QSize(320, 144));
-
-    for (int i = 0; i < 3; ++i)
-        decoder.decode(source.nextFrame(8 + i).back());
-    source.resetVideo();
-    packets = source.nextFrame(11);
-    QCOMPARE(packets.size(), size_t(2));
-    QVERIFY(packets[0].config);
-    QVERIFY(packets[1].keyFrame);
-    QCOMPARE(decoder.decode(packets[1]).size(), size_t(1));
-    QCOMPARE(decoder.errors(), 0);
-}
-
-void PhonesimMediaTest::concurrentProcessesShareOneEncoding()
-{
-    QTemporaryDir cache;
-    std::vector<std::unique_ptr<QProcess>> processes;
-    for (int i = 0; i < 4; ++i) {
-        processes.push_back(std::make_unique<QProcess>());
-        processes.back()->start(QStringLiteral(LOOP_PROCESS_PATH), {cache.path()});
-    }
-    int encodings = 0;
-    QSet<QByteArray> firstFrames;
-    for (auto &process : processes) {
-        QVERIFY(process->waitForFinished(120000));
-        QCOMPARE(process->exitStatus(), QProcess::NormalExit);
-        QCOMPARE(process->exitCode(), 0);
-        const QList<QByteArray> fields = process->readAllStandardOutput().trimmed().split(' ');
-        QCOMPARE(fields.size(), 2);
-        encodings += fields[0].toInt();
-        firstFrames.insert(fields[1]);
-    }
-    QCOMPARE(encodings, 1); // the others waited and read the file
-    QCOMPARE(firstFrames.size(), 1);
-    // Only the loop remains: no lock, no half-written temporary file.
-    const QStringList left = QDir(cache.path()).entryList(QDir::Files | QDir::Hidden);
-    QCOMPARE(left, QStringList{QFileInfo(ReplayLoopCache::filePath(cache.path(), QSize(216, 480),
-                                                                   30, 8000000))
-                                   .fileName()});
 }
 
 void PhonesimMediaTest::opusTone_data()
