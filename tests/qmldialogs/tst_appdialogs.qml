@@ -109,6 +109,27 @@ DialogTestCase {
         AppConfig.setKeyMappingSavePath(before[3])
     }
 
+    // A missing module of Qt's own dialog is told instead of taking the process down.
+    function test_browse_data() {
+        return [{ tag: "chooser", imports: "" }, { tag: "module missing", imports: "import Parvix.Missing; " }]
+    }
+
+    function test_browse(data) {
+        const dialog = openDialog(createTemporaryObject(settingsComponent, testCase))
+        const chooser = find(dialog, "folderChooser")
+        chooser.implementationImports += data.imports
+        click(visibleAll(dialog, "browseButton")[1])
+        if (data.imports !== "") {
+            tryVerify(() => chooser.shownFailure && chooser.shownFailure.opened)
+            verify(dialog.opened)
+            return chooser.shownFailure.close()
+        }
+        tryVerify(() => chooser.folderDialog && chooser.folderDialog.visible)
+        chooser.folderDialog.selectedFolder = "file://" + helper.temporaryFolder()
+        chooser.folderDialog.accept()
+        compare(fields(dialog)[1].text, helper.temporaryFolder())
+    }
+
     function test_about() {
         const dialog = openDialog(createTemporaryObject(aboutComponent, testCase))
         compare(find(dialog, "versionText").text, "Version " + AppConfig.currentVersion)

@@ -1,7 +1,6 @@
 pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Controls
-import QtQuick.Dialogs
 import QtQuick.Layouts
 import Parvix
 
@@ -172,10 +171,12 @@ PXDialog {
                         }
 
                         PXButton {
+                            objectName: "browseButton"
                             text: qsTr("Browse...")
                             onClicked: {
-                                folderChooser.key = folderRow.modelData.key
+                                const key = folderRow.modelData.key
                                 folderChooser.title = folderRow.modelData.chooserTitle
+                                folderChooser.fileSelectedCallback = path => root.setFolder(key, path)
                                 folderChooser.open()
                             }
                         }
@@ -185,15 +186,10 @@ PXDialog {
         }
     }
 
-    FolderDialog {
+    FilePicker {
         id: folderChooser
-        property string key: ""
-        onAccepted: {
-            let path = selectedFolder.toString()
-            if (path.startsWith("file://"))
-                path = path.substring(7)
-            root.setFolder(key, decodeURIComponent(path))
-        }
+        objectName: "folderChooser"
+        selectFolder: true
     }
 
     PXAlert {
