@@ -72,6 +72,7 @@ FleetTestCase {
             main.currentGroup.clearDevices()
         tryVerify(() => scan.visible && !grid.visible, 10000)
         compare(scan.text, "No Devices In This Group, Click To Scan")
+        verify(!scan.contentItem.truncated, "the padding is added to the text's width")
         main.close()
     }
 }
