@@ -77,6 +77,8 @@ FleetTestCase {
         const window = grid.bigViewOf(device)
         compare(window.width, 1015)
         fuzzyCompare(window.height, 595, 1)
+        manager.setCurrentSelectedGroup(groupNamed(manager, "Elsewhere"))
+        compare(grid.bigViewOf(device), window, "showing another group keeps the window")
         device.setIsBigView(false)
         tryVerify(() => !grid.bigViewOf(device))
     }
