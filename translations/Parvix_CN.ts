@@ -429,6 +429,18 @@
         <source>Shutdown</source>
         <translation>关机</translation>
     </message>
+    <message>
+        <source>Power off %1? It cannot be switched on again from this computer.</source>
+        <translation>关闭 %1 的电源？关机后无法从这台电脑重新开机。</translation>
+    </message>
+    <message>
+        <source>Power Off</source>
+        <translation>关机</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
 </context>
 <context>
     <name>Controller</name>
@@ -1425,10 +1437,6 @@
         <translation>全部清除</translation>
     </message>
     <message>
-        <source>🚩 Group Controlling</source>
-        <translation>🚩 群控中</translation>
-    </message>
-    <message>
         <source>Start Group Control</source>
         <translation>开始群控</translation>
     </message>
@@ -1491,6 +1499,18 @@
     <message>
         <source>Settings</source>
         <translation>设置</translation>
+    </message>
+    <message>
+        <source>Group Controlling</source>
+        <translation>群控中</translation>
+    </message>
+    <message>
+        <source>Remove every phone from the group &quot;%1&quot;?</source>
+        <translation>从分组&quot;%1&quot;中移除所有手机？</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
     </message>
 </context>
 <context>
@@ -1651,6 +1671,17 @@
     <message>
         <source>Screenshot Failed</source>
         <translation>截图失败</translation>
+    </message>
+</context>
+<context>
+    <name>FailureAlert</name>
+    <message>
+        <source>Error</source>
+        <translation>错误</translation>
+    </message>
+    <message>
+        <source>This window cannot be opened.</source>
+        <translation>无法打开此窗口。</translation>
     </message>
 </context>
 </TS>

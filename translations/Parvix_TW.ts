@@ -429,6 +429,18 @@
         <source>Shutdown</source>
         <translation>關機</translation>
     </message>
+    <message>
+        <source>Power off %1? It cannot be switched on again from this computer.</source>
+        <translation>關閉 %1 的電源？關機後無法從這台電腦重新開機。</translation>
+    </message>
+    <message>
+        <source>Power Off</source>
+        <translation>關機</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
 </context>
 <context>
     <name>Controller</name>
@@ -1425,10 +1437,6 @@
         <translation>全部清除</translation>
     </message>
     <message>
-        <source>🚩 Group Controlling</source>
-        <translation>🚩 群控中</translation>
-    </message>
-    <message>
         <source>Start Group Control</source>
         <translation>開始群控</translation>
     </message>
@@ -1491,6 +1499,18 @@
     <message>
         <source>Settings</source>
         <translation>設定</translation>
+    </message>
+    <message>
+        <source>Group Controlling</source>
+        <translation>群控中</translation>
+    </message>
+    <message>
+        <source>Remove every phone from the group &quot;%1&quot;?</source>
+        <translation>從分組&quot;%1&quot;中移除所有手機？</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
     </message>
 </context>
 <context>
@@ -1651,6 +1671,17 @@
     <message>
         <source>Screenshot Failed</source>
         <translation>截圖失敗</translation>
+    </message>
+</context>
+<context>
+    <name>FailureAlert</name>
+    <message>
+        <source>Error</source>
+        <translation>錯誤</translation>
+    </message>
+    <message>
+        <source>This window cannot be opened.</source>
+        <translation>無法開啟此視窗。</translation>
     </message>
 </context>
 </TS>

@@ -85,16 +85,28 @@ Column {
                 onClicked: if (root.currentGroup) root.currentGroup.stopAllDevices()
             }
             PXButton {
+                objectName: "clearAllButton"
                 height: 28
                 text: qsTr("Clear All")
-                onClicked: if (root.currentGroup) root.currentGroup.clearDevices()
+                onClicked: if (root.currentGroup) clearConfirm.open()
             }
             PXButton {
                 objectName: "groupControlButton"
                 height: 28
                 readonly property bool controlling: root.currentGroup !== null
                                                     && root.currentGroup.groupControlMode
-                text: controlling ? qsTr("🚩 Group Controlling") : qsTr("Start Group Control")
+                text: controlling ? qsTr("Group Controlling") : qsTr("Start Group Control")
+                leftPadding: controlling ? 28 : 4
+                // The icon set's flag: a flag glyph is missing from many fonts.
+                Icon {
+                    visible: parent.controlling
+                    anchors.left: parent.left
+                    anchors.leftMargin: 8
+                    anchors.verticalCenter: parent.verticalCenter
+                    size: 15
+                    source: "qrc:/Parvix/src/icons/flag.svg"
+                    color: Theme.textRed
+                }
                 onClicked: {
                     if (!root.currentGroup)
                         return
@@ -255,6 +267,20 @@ Column {
 
     FilePicker {
         id: picker
+    }
+
+    PXAlert {
+        id: clearConfirm
+        objectName: "clearConfirm"
+        parent: Overlay.overlay
+        width: 380
+        height: implicitHeight
+        alertTitle: qsTr("Clear All")
+        alertMessage: qsTr("Remove every phone from the group \"%1\"?")
+                      .arg(root.currentGroup ? root.currentGroup.name : "")
+        buttonText: qsTr("Clear All")
+        cancelText: qsTr("Cancel")
+        onAccepted: if (root.currentGroup) root.currentGroup.clearDevices()
     }
 
     DialogHost {
