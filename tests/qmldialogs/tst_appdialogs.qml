@@ -52,6 +52,8 @@ DialogTestCase {
         openDialog(dialog)
         compare(fields(dialog)[0].text, before[1])
         compare(find(dialog, "languageButton").text, dialog.languageLabel(before[0]))
+        compare(["zh_CN", "zh_TW", "en_US", "C", "en_GB", "de_DE"].map(dialog.languageLabel),
+                ["简体中文", "繁體中文", "English", "English", "English", "English"])
     }
 
     function test_saveWritesAndAsksForRestart() {

@@ -170,7 +170,7 @@ Rectangle {
 
                     x: groupEntry.width - width
                     width: groupEntry.width - 30
-                    height: Math.max(55, rowContent.implicitHeight + 20)
+                    height: Math.max(55, rowContent.implicitHeight + 12)
                     radius: 2
                     color: selected ? Theme.backgroundBlackGreen : Theme.backgroundDarkGray
                     border.width: selected ? 2 : 0
@@ -198,7 +198,10 @@ Rectangle {
                     RowLayout {
                         id: rowContent
                         anchors.fill: parent
-                        anchors.margins: 10
+                        anchors.leftMargin: 10
+                        anchors.rightMargin: 10
+                        anchors.topMargin: 6
+                        anchors.bottomMargin: 6
                         spacing: 8
 
                         Text {

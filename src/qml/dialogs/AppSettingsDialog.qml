@@ -34,13 +34,14 @@ PXDialog {
     height: 550
     showCloseButton: false
 
-    // Each language is named in its own script.
+    // Each language is named in its own script; the catalogue chosen at start-up is the one
+    // named, so any other locale runs in English.
     function languageLabel(value: string): string {
-        if (value === "zh_TW")
+        if (value.indexOf("CN") >= 0)
+            return "简体中文"
+        if (value.indexOf("TW") >= 0)
             return "繁體中文"
-        if (value === "en_US")
-            return "English"
-        return "简体中文"
+        return "English"
     }
 
     function setFolder(key: string, path: string) {
