@@ -294,6 +294,14 @@
         <source>Are you sure you want to delete the phrase?</source>
         <translation>确定要删除该常用语吗？</translation>
     </message>
+    <message>
+        <source>No categories yet: click &quot;New&quot; beside Category to add one.</source>
+        <translation>还没有分类：点击“分类”旁的“新建”添加一个。</translation>
+    </message>
+    <message>
+        <source>No phrases in this category: click &quot;New&quot; beside Phrases to add one.</source>
+        <translation>此分类中没有短语：点击“短语”旁的“新建”添加一条。</translation>
+    </message>
 </context>
 <context>
     <name>ControlButtons</name>
@@ -1522,6 +1530,14 @@
     <message>
         <source>Close</source>
         <translation>关闭</translation>
+    </message>
+    <message>
+        <source>No phrases yet: add categories and phrases under Tools, Common Phrases.</source>
+        <translation>还没有短语：请在“工具 - 常用短语”中添加分类和短语。</translation>
+    </message>
+    <message>
+        <source>No phrases in this category: add them under Tools, Common Phrases.</source>
+        <translation>此分类中没有短语：请在“工具 - 常用短语”中添加。</translation>
     </message>
 </context>
 <context>

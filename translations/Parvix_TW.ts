@@ -294,6 +294,14 @@
         <source>Are you sure you want to delete the phrase?</source>
         <translation>確定要刪除該常用語嗎？</translation>
     </message>
+    <message>
+        <source>No categories yet: click &quot;New&quot; beside Category to add one.</source>
+        <translation>還沒有分類：點擊「分類」旁的「新建」新增一個。</translation>
+    </message>
+    <message>
+        <source>No phrases in this category: click &quot;New&quot; beside Phrases to add one.</source>
+        <translation>此分類中沒有短語：點擊「短語」旁的「新建」新增一條。</translation>
+    </message>
 </context>
 <context>
     <name>ControlButtons</name>
@@ -1522,6 +1530,14 @@
     <message>
         <source>Close</source>
         <translation>關閉</translation>
+    </message>
+    <message>
+        <source>No phrases yet: add categories and phrases under Tools, Common Phrases.</source>
+        <translation>還沒有短語：請在「工具 - 常用短語」中新增分類和短語。</translation>
+    </message>
+    <message>
+        <source>No phrases in this category: add them under Tools, Common Phrases.</source>
+        <translation>此分類中沒有短語：請在「工具 - 常用短語」中新增。</translation>
     </message>
 </context>
 <context>

@@ -1,5 +1,5 @@
+pragma ComponentBehavior: Bound
 import QtQuick
-import QtQuick.Controls
 import QtQuick.Dialogs
 import Parvix
 
@@ -118,10 +118,11 @@ Item {
     Component {
         id: fileComponent
         FileDialog {
+            id: files
             title: picker.title
             nameFilters: picker.nameFilters
             fileMode: picker.multiSelect ? FileDialog.OpenFiles : picker.fileMode
-            onAccepted: picker.accept(picker.multiSelect ? selectedFiles : [selectedFile])
+            onAccepted: picker.accept(picker.multiSelect ? files.selectedFiles : [files.selectedFile])
             onRejected: picker.reject()
         }
     }
@@ -129,8 +130,9 @@ Item {
     Component {
         id: folderComponent
         FolderDialog {
+            id: folder
             title: picker.title
-            onAccepted: picker.accept([selectedFolder])
+            onAccepted: picker.accept([folder.selectedFolder])
             onRejected: picker.reject()
         }
     }

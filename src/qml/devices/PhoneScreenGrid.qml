@@ -1,6 +1,7 @@
 pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Controls
+import QtQml.Models
 import Parvix
 
 // The selected group's phones as tiles, under a header of group-wide actions. The enlarged
