@@ -1,8 +1,8 @@
 #include "device.h"
 
 #include "adblane.h"
-#include "appconfig.h"
 #include "adbrunner.h"
+#include "appconfig.h"
 #include "audiodemuxer.h"
 #include "autojs.h"
 #include "controller.h"
@@ -674,9 +674,10 @@ void Device::takeScreenshot()
         const bool saved = watcher->result();
         watcher->deleteLater();
         if (saved)
-            showUserMessage(VideoDecoder::tr("Screenshot Saved") + QLatin1Char('\n')
-                                + QDir::toNativeSeparators(AppConfig::instance()->getScreenshotSavePath()),
-                            Kind::Success);
+            showUserMessage(
+                VideoDecoder::tr("Screenshot Saved") + QLatin1Char('\n') +
+                    QDir::toNativeSeparators(AppConfig::instance()->getScreenshotSavePath()),
+                Kind::Success);
         else
             showUserMessage(VideoDecoder::tr("Screenshot Failed"), Kind::Error);
         setIsScreenShotting(false);
