@@ -81,8 +81,11 @@ FleetTestCase {
         const video = findChild(window.contentItem, "video")
         tryVerify(() => device.frameSize.width > 0, 10000)
         fuzzyCompare(video.width / video.height, device.frameSize.width / device.frameSize.height, 0.01)
+        const first = manager.currentSelectedGroup
         manager.setCurrentSelectedGroup(groupNamed(manager, "Elsewhere"))
         compare(grid.bigViewOf(device), window, "showing another group keeps the window")
+        manager.setCurrentSelectedGroup(first)
+        manager.removeDeviceGroup(groupNamed(manager, "Elsewhere"))
         device.setIsBigView(false)
         tryVerify(() => !grid.bigViewOf(device))
     }

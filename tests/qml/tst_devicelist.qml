@@ -54,6 +54,7 @@ FleetTestCase {
         compare(rows().length, 4, "a new group leaves the others expanded")
         const line = findByName(rows()[0], "connectionLine")
         verify(line.mapToItem(rows()[0], 0, line.height).y <= rows()[0].height, "the last line fits")
+        manager.removeDeviceGroup(groupNamed(manager, "Third"))
     }
 
     function test_selectionStaysInOneGroup() {
