@@ -50,6 +50,11 @@ FleetTestCase {
     function test_groupsStartCollapsed() {
         compare(rows().length, 0)
         expandAll()
+        manager.createDeviceGroup("Third")
+        compare(rows().length, 4, "a new group leaves the others expanded")
+        const line = findByName(rows()[0], "connectionLine")
+        verify(line.mapToItem(rows()[0], 0, line.height).y <= rows()[0].height, "the last line fits")
+        manager.removeDeviceGroup(groupNamed(manager, "Third"))
     }
 
     function test_selectionStaysInOneGroup() {
@@ -104,7 +109,7 @@ FleetTestCase {
         const menu = findChild(list, "deviceMenu")
         const a2 = second.devicesForRepeater[1]
         const row = rowOf(a2)
-        const clickY = row.height - 5
+        const clickY = 5 // rows grow with their text: the lower edge may lie under the list's margin
         const inList = row.mapToItem(list, 20, clickY)
         verify(inList.y + 280 > list.height, "the click is low enough for the menu to overflow")
 

@@ -132,5 +132,8 @@ AccountDialog {
         parent: Overlay.overlay
         messageFormat: Text.PlainText
         buttonText: qsTr("OK")
+        // Every alert here tells of a failure.
+        titleColor: Theme.textRed
+        borderColor: Theme.error
     }
 }
