@@ -565,10 +565,10 @@ PXDialog {
                 id: editDuration
                 objectName: "durationField"
                 integer: true
-                minimum: 0
-                maximum: 2147483647
+                minimum: 50
+                maximum: 2000
             }
-            Hint {}
+            Hint { text: qsTr("(50-2000ms)") }
 
             Item {
                 Layout.columnSpan: 3
