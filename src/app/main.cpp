@@ -44,6 +44,8 @@ int main(int argc, char *argv[])
     QQuickStyle::setStyle(QStringLiteral("Fusion"));
 
     QQmlApplicationEngine engine;
+    // The module's qmldir is a resource; an installed executable has no copy beside it.
+    engine.addImportPath(QStringLiteral("qrc:/"));
     registerParvixTypes();
 
     const QUrl mainUrl(QStringLiteral("qrc:/Parvix/src/qml/Main.qml"));
