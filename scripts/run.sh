@@ -17,8 +17,13 @@ if [ "${PARVIX_REAL_PHONES:-0}" != 1 ] && [ -z "${PARVIX_ADB:-}" ]; then
   echo "run: virtual phones in $PHONESIM_HOME (PARVIX_REAL_PHONES=1 for real ones)"
 fi
 
-# The application's settings store on Linux (QSettings, native format).
+# The application's settings store (QSettings, native format): a property list on macOS,
+# an INI file on Linux.
 account_url_configured() {
+  if [ "$(uname)" = Darwin ]; then
+    [ -n "$(defaults read app.parvix.Application app_settings.account_url 2> /dev/null)" ]
+    return
+  fi
   local conf=${XDG_CONFIG_HOME:-$HOME/.config}/Parvix/Application.conf
   [ -f "$conf" ] && awk -F= '
     /^\[/ { section = $0; next }
@@ -53,11 +58,14 @@ if [ -z "${PARVIX_ACCOUNT_URL:-}" ] && ! account_url_configured; then
   fi
 fi
 
+app=$build/parvix
 launcher=()
-if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+if [ "$(uname)" = Darwin ]; then
+  app=$build/parvix.app/Contents/MacOS/parvix
+elif [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   export LIBGL_ALWAYS_SOFTWARE=1
   launcher=(xvfb-run -a -s "-screen 0 1920x1080x24")
 fi
 status=0
-"${launcher[@]}" "$build/parvix" "$@" || status=$?
+${launcher[@]+"${launcher[@]}"} "$app" "$@" || status=$? # bash 3.2 (macOS): no empty "${a[@]}" under set -u
 exit $status

@@ -1,8 +1,30 @@
 #!/usr/bin/env bash
 # Installs every Debian package the build, the run and the tests need (idempotent),
 # then configures and builds into build/ (or $PARVIX_BUILD_DIR).
+# On macOS the same with Homebrew (the Debian list below is not used there).
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
+build=${PARVIX_BUILD_DIR:-$here/build}
+
+if [ "$(uname)" = Darwin ]; then
+  command -v brew > /dev/null || { echo "setup: Homebrew is needed (https://brew.sh)" >&2; exit 1; }
+  formulae=(qt ffmpeg libsodium cmake ninja pkg-config ccache)
+  missing=()
+  for f in "${formulae[@]}"; do
+    brew list --formula "$f" > /dev/null 2>&1 || missing+=("$f")
+  done
+  if [ ${#missing[@]} -gt 0 ]; then
+    echo "setup: installing ${missing[*]}"
+    brew install "${missing[@]}"
+  fi
+  # adb; the build copies it into the application bundle.
+  brew list --cask android-platform-tools > /dev/null 2>&1 || brew install --cask android-platform-tools
+  [ "${PARVIX_SETUP_ONLY:-0}" = 1 ] && exit 0
+  cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE:-RelWithDebInfo} \
+    -DCMAKE_PREFIX_PATH="$(brew --prefix qt);$(brew --prefix libsodium)"
+  cmake --build "$build" -j "$(sysctl -n hw.ncpu)"
+  exit 0
+fi
 
 packages=(
   build-essential cmake ninja-build pkg-config ccache git
@@ -22,6 +44,7 @@ packages=(
   pulseaudio pulseaudio-utils
   python3
   gcovr # line and branch coverage of the suite (scripts/coverage.sh)
+  dpkg-dev desktop-file-utils appstream # the Debian package and its check (scripts/package-check.sh)
   clang libclang-rt-14-dev # the fuzz targets: clang with libFuzzer (scripts/fuzz.sh)
 )
 
@@ -39,6 +62,5 @@ fi
 
 [ "${PARVIX_SETUP_ONLY:-0}" = 1 ] && exit 0
 
-build=${PARVIX_BUILD_DIR:-$here/build}
 cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE:-RelWithDebInfo}
 cmake --build "$build" -j "$(nproc)"

@@ -5,8 +5,19 @@
 # the phone's streams and messages, the data files) with AddressSanitizer and
 # UndefinedBehaviorSanitizer in build-sanitize/ (or $PARVIX_SANITIZE_BUILD_DIR) and runs
 # their tests and the fuzz corpus replays there. Extra arguments go to ctest.
+# It prints the time the build took and the time the tests took, separately.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
+build_start=$SECONDS
+
+built() { echo "test.sh: build took $((SECONDS - build_start)) s"; }
+# Runs the tests and prints their time; the exit code is ctest's.
+run_tests() {
+  local start=$SECONDS status=0
+  xvfb-run -a -s "-screen 0 1920x1080x24" ctest --output-on-failure "$@" || status=$?
+  echo "test.sh: tests took $((SECONDS - start)) s"
+  return $status
+}
 
 if [ "${PARVIX_SANITIZE:-0}" = 1 ]; then
   PARVIX_SETUP_ONLY=1 "$here/scripts/setup.sh"
@@ -21,16 +32,18 @@ if [ "${PARVIX_SANITIZE:-0}" = 1 ]; then
   # Only what the subset runs; every test executable links the whole product anyway.
   cmake --build "$build" -j "$(nproc)" --target \
     test_adb test_app test_session test_media test_control test_groups fuzz_targets
+  built
   source "$here/scripts/sanitizer-env.sh"
   cd "$build"
   export LIBGL_ALWAYS_SOFTWARE=1
-  exec xvfb-run -a -s "-screen 0 1920x1080x24" ctest --output-on-failure \
-    -R "$PARVIX_SANITIZE_TESTS" -E "$PARVIX_SANITIZE_EXCLUDED" "$@"
+  run_tests -R "$PARVIX_SANITIZE_TESTS" -E "$PARVIX_SANITIZE_EXCLUDED" "$@"
+  exit
 fi
 
 "$here/scripts/setup.sh"
+built
 build=${PARVIX_BUILD_DIR:-$here/build}
 cd "$build"
 # Mesa's software OpenGL under a private X server.
 export LIBGL_ALWAYS_SOFTWARE=1
-exec xvfb-run -a -s "-screen 0 1920x1080x24" ctest --output-on-failure "$@"
+run_tests "$@"

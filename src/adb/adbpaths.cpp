@@ -1,5 +1,6 @@
 #include "adbpaths.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 namespace AdbPaths {
@@ -30,11 +31,24 @@ QString scrcpyServerRelativePath()
     return QStringLiteral("/third_party/scrcpy-server");
 }
 
-QString resolve(const QString &overridePath, const QString &appDir, const QString &relativePath)
+QString installedServerPath(const QString &appDir)
+{
+    return QDir::cleanPath(appDir + QStringLiteral("/../share/parvix/scrcpy-server"));
+}
+
+QString resolve(const QString &overridePath, const QString &appDir, const QString &relativePath,
+                const QStringList &fallbacks)
 {
     if (!overridePath.isEmpty())
         return QFileInfo(overridePath).absoluteFilePath();
-    return appDir + relativePath;
+    const QString beside = appDir + relativePath;
+    if (QFileInfo::exists(beside))
+        return beside;
+    for (const QString &fallback : fallbacks) {
+        if (!fallback.isEmpty() && QFileInfo::exists(fallback))
+            return fallback;
+    }
+    return beside;
 }
 
 } // namespace AdbPaths

@@ -8,6 +8,7 @@
 #include <QMutexLocker>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QThreadPool>
 #include <algorithm>
 #include <atomic>
@@ -79,17 +80,18 @@ QString ADBRunner::adbExecutablePath()
         if (!executableOverride->path.isEmpty())
             return executableOverride->path;
     }
-    static const QString path =
-        AdbPaths::resolve(qEnvironmentVariable("PARVIX_ADB"),
-                          QCoreApplication::applicationDirPath(), AdbPaths::adbRelativePath());
+    static const QString path = AdbPaths::resolve(
+        qEnvironmentVariable("PARVIX_ADB"), QCoreApplication::applicationDirPath(),
+        AdbPaths::adbRelativePath(), {QStandardPaths::findExecutable(QStringLiteral("adb"))});
     return path;
 }
 
 QString ADBRunner::scrcpyServerFilePath()
 {
+    const QString appDir = QCoreApplication::applicationDirPath();
     static const QString path = AdbPaths::resolve(qEnvironmentVariable("PARVIX_SCRCPY_SERVER"),
-                                                  QCoreApplication::applicationDirPath(),
-                                                  AdbPaths::scrcpyServerRelativePath());
+                                                  appDir, AdbPaths::scrcpyServerRelativePath(),
+                                                  {AdbPaths::installedServerPath(appDir)});
     return path;
 }
 

@@ -1,5 +1,9 @@
 #include "adbrunner.h"
 #include "appconfig.h"
+#include "commandline.h"
+#include "devicegroup.h"
+#include "devicegroupmanager.h"
+#include "groupstartup.h"
 #include "quitsignals.h"
 #include "translationloader.h"
 #include "typeregistration.h"
@@ -21,6 +25,16 @@ Q_IMPORT_QML_PLUGIN(ParvixPlugin)
 
 int main(int argc, char *argv[])
 {
+    // Judged before the application object, which needs a display: help, version and
+    // mistakes are answered without one.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    const CommandLine::Result commandLine = CommandLine::parse(arguments);
+    if (commandLine.action != CommandLine::Action::Run)
+        return CommandLine::report(commandLine);
+    CommandLine::exportToEnvironment(commandLine.options);
+
     // The video item draws with OpenGL; no other back end is supported.
     QQuickWindow::setGraphicsApi(QSGRendererInterface::OpenGL);
 
@@ -34,6 +48,8 @@ int main(int argc, char *argv[])
     QQuickStyle::setStyle(QStringLiteral("Fusion"));
 
     QQmlApplicationEngine engine;
+    // The module's qmldir is a resource; an installed executable has no copy beside it.
+    engine.addImportPath(QStringLiteral("qrc:/"));
     registerParvixTypes();
 
     const QUrl mainUrl(QStringLiteral("qrc:/Parvix/src/qml/Main.qml"));
@@ -49,6 +65,13 @@ int main(int argc, char *argv[])
     installLocaleTranslator(&app, &translator, AppConfig::instance()->getLocale());
 
     engine.load(mainUrl);
+    const QList<QObject *> roots = engine.rootObjects();
+    if (auto *manager =
+            roots.isEmpty() ? nullptr : roots.first()->findChild<DeviceGroupManager *>()) {
+        const CommandLine::Options &options = commandLine.options;
+        if (!GroupStartup::apply(manager, options.groupName, options.startAll))
+            qWarning("parvix: no device group is named \"%s\"", qUtf8Printable(options.groupName));
+    }
 
     // Quitting takes the window away at once; the adb server is stopped behind it, and a
     // slow adb is given up on after a short while.

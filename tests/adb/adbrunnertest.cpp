@@ -50,8 +50,15 @@ private slots:
 
     void pathsResolveBesideTheApplicationOnce()
     {
-        QCOMPARE(AdbPaths::resolve(QString(), "/opt/px", AdbPaths::adbRelativePath()),
+        QCOMPARE(AdbPaths::resolve(QString(), "/opt/px", AdbPaths::adbRelativePath(), {"/no/adb"}),
                  QStringLiteral("/opt/px/third_party/adb/linux/adb"));
+        // Installed without a copy beside it: the first fallback that exists; beside wins.
+        QTemporaryDir dir;
+        QVERIFY(touch(dir.filePath("adb")));
+        QCOMPARE(AdbPaths::resolve({}, "/opt/px", "/adb", {"", dir.filePath("adb")}),
+                 dir.filePath("adb"));
+        QCOMPARE(AdbPaths::resolve({}, dir.path(), "/adb", {"/bin/sh"}), dir.filePath("adb"));
+        QCOMPARE(AdbPaths::installedServerPath("/usr/bin"), "/usr/share/parvix/scrcpy-server");
         QCOMPARE(AdbPaths::resolve(QString(), "/opt/px", AdbPaths::scrcpyServerRelativePath()),
                  QStringLiteral("/opt/px/third_party/scrcpy-server"));
         QCOMPARE(AdbPaths::resolve("tools/adb", "/opt/px", AdbPaths::adbRelativePath()),
