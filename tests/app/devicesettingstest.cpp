@@ -18,11 +18,7 @@
 
 namespace {
 using TestSupport::readFile;
-
-bool writeFile(const QString &path, const QByteArray &content)
-{
-    return !TestSupport::writeFile(path, content).isEmpty();
-}
+using TestSupport::writeFile;
 
 QByteArray expectedFile(const QJsonObject &nicknames)
 {
@@ -121,7 +117,7 @@ private slots:
     void saveFolderChanges()
     {
         const QString blocker = m_root.filePath("blocker");
-        QVERIFY(writeFile(blocker, "a file"));
+        QVERIFY(!writeFile(blocker, "a file").isEmpty());
         AppConfig::instance()->setDeviceNicknameSavePath(blocker + "/nicknames");
         DeviceSettings settings(nullptr);
         settings.setDeviceNickname("S1", "Desk");

@@ -12,6 +12,7 @@
 #include "keymapping.h"
 #include "storeerrors.h"
 #include "testregistry.h"
+#include "testsupport.h"
 
 #include <QDir>
 #include <QFile>
@@ -28,19 +29,8 @@ namespace {
 
 enum class Kind { Nicknames, Groups, KeyMappings, Phrases };
 
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeFile(const QString &path, const QByteArray &content)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-           file.write(content) == content.size();
-}
+using TestSupport::readFile;
+using TestSupport::writeFile;
 
 // One open store, driven as the user would.
 class OpenStore
@@ -355,7 +345,7 @@ private slots:
         QFETCH(Kind, kind);
         QFETCH(QByteArray, content);
         QFETCH(QStringList, loaded);
-        QVERIFY(writeFile(path(kind), content));
+        QVERIFY(!writeFile(path(kind), content).isEmpty());
         {
             auto store = open(kind);
             QCOMPARE(store->names(), loaded);
@@ -387,8 +377,8 @@ private slots:
         QFETCH(Kind, kind);
         // A folder where the file should be: it cannot be read, nor copied aside.
         const QByteArray older = QJsonDocument(oneEntry(kind, "Older")).toJson();
-        QVERIFY(writeFile(path(kind) + ".bak", older));
-        QVERIFY(writeFile(path(kind) + "/inside.txt", "the user's"));
+        QVERIFY(!writeFile(path(kind) + ".bak", older).isEmpty());
+        QVERIFY(!writeFile(path(kind) + "/inside.txt", "the user's").isEmpty());
         {
             auto store = open(kind);
             const QStringList told = takeMessages();
@@ -455,7 +445,7 @@ private slots:
         QJsonObject root = oneEntry(kind, "Old");
         root.insert("padding", QString(int(JsonFile::MaxFileBytes), QLatin1Char('x')));
         const QByteArray huge = QJsonDocument(root).toJson(QJsonDocument::Compact);
-        QVERIFY(writeFile(path(kind), huge));
+        QVERIFY(!writeFile(path(kind), huge).isEmpty());
         {
             auto store = open(kind);
             QVERIFY(!store->names().contains("Old"));
@@ -490,7 +480,8 @@ private slots:
         }
 
         QVERIFY(
-            writeFile(path(kind), QJsonDocument(fullStore(kind)).toJson(QJsonDocument::Compact)));
+            !writeFile(path(kind), QJsonDocument(fullStore(kind)).toJson(QJsonDocument::Compact))
+                 .isEmpty());
         auto store = open(kind);
         QCOMPARE(takeMessages(), QStringList()); // what the limits allow loads whole
         const QStringList names = store->names();

@@ -1,5 +1,5 @@
-// The AutoJS runner against the virtual phone's AutoJS service, and deleted while adb is
-// still forwarding its port to a phone that answers adb slowly.
+// The AutoJS runner deleted while adb is still forwarding its port to a phone that answers
+// adb slowly.
 #include "adbrunner.h"
 #include "autojs.h"
 #include "device.h"
@@ -55,29 +55,6 @@ class AutojsFleetTest : public QObject
     }
 
 private slots:
-    void runsAndStopsOnAVirtualPhone()
-    {
-        VirtualFleet fleet(TestSupport::phonesimPath(), {});
-        if (!fleet.isValid())
-            QSKIP(qPrintable(fleet.errorString()));
-        const QString serial = fleet.serials().first();
-        Autojs autojs(serial, nullptr);
-        QSignalSpy messages(&autojs, &Autojs::userMessage);
-        autojs.run(script());
-        QTRY_VERIFY_WITH_TIMEOUT(autojs.isRunning(), 15000);
-        QCOMPARE(messages.size(), 1);
-        QCOMPARE(messages.first().first().toString(), QStringLiteral("AutoJS script started"));
-        autojs.stop();
-        QVERIFY(!autojs.isRunning());
-        QTRY_COMPARE_WITH_TIMEOUT(received(fleet, serial).size(), 2, 10000);
-        const QJsonObject run = received(fleet, serial).at(0).value("data").toObject();
-        QCOMPARE(run.value("command").toString(), QStringLiteral("run"));
-        QCOMPARE(run.value("name").toString(), QStringLiteral("daily"));
-        QCOMPARE(run.value("script").toString(), QStringLiteral("toast('hi');\n"));
-        QCOMPARE(received(fleet, serial).at(1).value("data").toObject().value("command"),
-                 QJsonValue("stopAll"));
-    }
-
     // A device leaving its group is deleted while its run still waits for adb: nothing may
     // touch the deleted object and no message may arrive afterwards.
     void deletedWhileAdbStillForwards_data()

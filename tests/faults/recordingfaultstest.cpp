@@ -1,6 +1,6 @@
-// Recording a live phone into a folder that cannot be written, and onto a disk that fills
-// up: the tile says so, the phone keeps streaming, what reached the disk plays, and the next
-// recording works once there is room.
+// Recording a live phone onto a disk that fills up: the tile says so, the phone keeps
+// streaming, what reached the disk plays, and the next recording works once there is room
+// (a folder that cannot be written is a row of the recorder's own table).
 #include "appconfig.h"
 #include "device.h"
 #include "faultharness.h"
@@ -84,23 +84,6 @@ private slots:
     {
         m_device = nullptr;
         m_harness.reset();
-    }
-
-    void folderCannotBeWritten()
-    {
-        auto readOnly = std::make_unique<ReadOnlyFolder>(videos());
-        if (!readOnly->isValid())
-            QSKIP(qPrintable("no read-only folder here: " + readOnly->errorString()));
-        m_device->startRecord();
-        QTRY_VERIFY_WITH_TIMEOUT(told("Record Failed", "error"), 10000);
-        QTRY_VERIFY(!m_device->videoRecorder()->recordingThread());
-        QVERIFY(!m_device->videoRecorder()->isRecording());
-        QVERIFY(!told("Record Started", "success"));
-        QVERIFY(FaultHarness::streaming(m_device));
-
-        readOnly.reset();
-        QCOMPARE(recordings(), QStringList());
-        recordsAgain();
     }
 
     void diskFillsWhileRecording()

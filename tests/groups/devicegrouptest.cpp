@@ -79,6 +79,13 @@ void processDeferredDeletes()
 {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
+
+// Every background settings walk has posted its work, and that work has run.
+void settleSettings()
+{
+    QThreadPool::globalInstance()->waitForDone();
+    QCoreApplication::sendPostedEvents();
+}
 } // namespace
 
 class DeviceGroupTest : public QObject
@@ -180,7 +187,7 @@ private slots:
         SignalLog log(&group);
         group.setMaxSize(1000);
         QCOMPARE(log.names, QStringList({"maxSizeChanged"}));
-        QTest::qWait(100);
+        settleSettings();
         QCOMPARE(device->serverParamsSmallView()->maxSize(), 720);
 
         group.setName("G");
@@ -255,7 +262,7 @@ private slots:
         processDeferredDeletes();
         QVERIFY(!c);
         QTRY_COMPARE(b->serverParamsSmallView()->maxSize(), 1234);
-        QTest::qWait(50);
+        settleSettings();
         QCOMPARE(a->serverParamsSmallView()->maxSize(), 500);
 
         // Sound is pushed to every member even when the group value stays.

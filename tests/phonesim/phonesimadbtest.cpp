@@ -406,33 +406,6 @@ private slots:
         QVERIFY(!fleet.entry(wifis.at(0)) && !fleet.entry(wifis.at(1)));
         QTRY_VERIFY_WITH_TIMEOUT(fleet.entry(fleet.serial(1)).has_value(), 5000);
     }
-
-    void rebootPowerOffAndEmulator()
-    {
-        TestFleet fleet(2);
-        QVERIFY(fleet.isValid());
-        fleet.setTop("rebootMs", 800);
-        const QString phone = fleet.serial(0), emulator = fleet.serial(1);
-        QCOMPARE(fleet.on(phone, {"reboot"}).exitCode, 0);
-        QVERIFY(!fleet.entry(phone));
-        QTRY_VERIFY_WITH_TIMEOUT(fleet.entry(phone).has_value(), 10000);
-
-        // Power-off the way a caller decides it: an empty qemu property means a real phone.
-        QCOMPARE(fleet.shell(phone, "getprop ro.kernel.qemu").out.trimmed(), QByteArray());
-        QVERIFY(fleet.on(phone, {"emu", "kill"}).exitCode == 1 && fleet.entry(phone));
-        QCOMPARE(fleet.shell(phone, "reboot -p").exitCode, 0);
-        QVERIFY(!fleet.entry(phone) && fleet.on(phone, {"get-state"}).exitCode == 1);
-        QVERIFY(fleet.tool("plug", phone) == 0 && fleet.entry(phone));
-
-        fleet.editPhone(emulator, [](QJsonObject &json) {
-            QJsonObject properties = json["properties"].toObject();
-            properties["ro.kernel.qemu"] = "1";
-            json["properties"] = properties;
-        });
-        QCOMPARE(fleet.shell(emulator, "getprop ro.kernel.qemu").out.trimmed(), QByteArray("1"));
-        QCOMPARE(fleet.on(emulator, {"emu", "kill"}).exitCode, 0);
-        QVERIFY(!fleet.entry(emulator) && fleet.entry(phone));
-    }
 };
 
 PARVIX_TEST(PhonesimAdbTest)

@@ -152,39 +152,6 @@ private slots:
         QVERIFY2(!session.control->waitForReadyRead(300), "the control connection has no header");
     }
 
-    void touchesLeaveMarks()
-    {
-        TestFleet fleet(1, {"--size", "360x800"});
-        QVERIFY(fleet.isValid());
-        Session::Options options;
-        options.maxSize = 0;
-        auto session = openSession(fleet, options);
-        QVERIFY(session);
-        QCOMPARE(session->readVideoHeader().size, QSize(360, 800));
-        H264Probe probe;
-        QCOMPARE(firstPicture(session->video, probe), QSize(360, 800));
-        probe.feed(readPacket(session->video).payload);
-        // Two spots on the plain dark background, under the text and clear of the bars.
-        const QPoint touched(40, 620), missed(240, 620);
-        const int background = probe.redChroma(missed);
-        QVERIFY2(background > 100 && background < 150, qPrintable(QString::number(background)));
-        QCOMPARE(probe.redChroma(touched), background);
-
-        // The dropped touch (sized for the turned picture) must leave no mark.
-        send(session->control,
-             touchMessage(0, quint64(-2), missed.x(), missed.y(), 800, 360, 0xffff) +
-                 touchMessage(0, quint64(-2), touched.x(), touched.y(), 360, 800, 0xffff));
-        int mark = background;
-        for (int i = 0; i < 30 && mark - background < 50; ++i) {
-            const MediaPacket packet = readPacket(session->video);
-            QVERIFY(packet.valid);
-            probe.feed(packet.payload);
-            mark = probe.redChroma(touched);
-        }
-        QVERIFY2(mark - background >= 50, "a magenta mark where the touch landed");
-        QVERIFY(qAbs(probe.redChroma(missed) - background) < 16);
-    }
-
     void controlConnection()
     {
         TestFleet fleet(1);

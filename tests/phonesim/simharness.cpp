@@ -287,13 +287,11 @@ H264Probe::H264Probe()
     avcodec_open2(m_context, codec, nullptr);
     m_packet = av_packet_alloc();
     m_frame = av_frame_alloc();
-    m_last = av_frame_alloc();
 }
 
 H264Probe::~H264Probe()
 {
     av_frame_free(&m_frame);
-    av_frame_free(&m_last);
     av_packet_free(&m_packet);
     avcodec_free_context(&m_context);
 }
@@ -308,19 +306,9 @@ QSize H264Probe::feed(const QByteArray &payload)
     QSize size;
     while (avcodec_receive_frame(m_context, m_frame) == 0) {
         size = QSize(m_frame->width, m_frame->height);
-        av_frame_unref(m_last);
-        av_frame_move_ref(m_last, m_frame);
+        av_frame_unref(m_frame);
     }
     return size;
-}
-
-int H264Probe::redChroma(const QPoint &at) const
-{
-    const AVFrame *f = m_last;
-    if (!f->data[2] || f->format != AV_PIX_FMT_YUV420P || at.x() < 0 || at.y() < 0 ||
-        at.x() >= f->width || at.y() >= f->height)
-        return -1;
-    return f->data[2][(at.y() / 2) * f->linesize[2] + at.x() / 2];
 }
 
 QByteArray keycodeMessage(int action, int keycode, int repeat, int metaState)

@@ -137,14 +137,11 @@ public:
     ~H264Probe();
     // The size of a picture this packet completed, invalid when none.
     QSize feed(const QByteArray &payload);
-    // The Cr sample of the last picture at a pixel, -1 when there is none.
-    int redChroma(const QPoint &at) const;
 
 private:
     AVCodecContext *m_context = nullptr;
     AVPacket *m_packet = nullptr;
     AVFrame *m_frame = nullptr;
-    AVFrame *m_last = nullptr;
 };
 
 // Control messages built by hand from their byte layout.
