@@ -98,6 +98,8 @@ Flickable {
 
         MouseArea {
             id: area
+            Accessible.role: Accessible.Button
+            Accessible.name: button.tip
             anchors.fill: parent
             hoverEnabled: true
             onClicked: button.activated()

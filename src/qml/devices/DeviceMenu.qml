@@ -99,6 +99,8 @@ Menu {
 
         MouseArea {
             id: rowArea
+            Accessible.role: Accessible.MenuItem
+            Accessible.name: groupRow.modelData.name
             anchors.fill: parent
             hoverEnabled: true
             enabled: !groupRow.isSource
@@ -176,6 +178,8 @@ Menu {
 
         MouseArea {
             id: moveArea
+            Accessible.role: Accessible.MenuItem
+            Accessible.name: qsTr("Move to Group")
             anchors.fill: parent
             hoverEnabled: true
             onEntered: root.openGroupList()
