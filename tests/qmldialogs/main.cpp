@@ -137,6 +137,16 @@ public:
                                     .arg(item->width());
                 if (!painted.isEmpty())
                     texts << Shown{item, painted};
+                // A text hanging out of the box drawn behind it (a row, a button).
+                QQuickItem *box = item->parentItem();
+                while (box && !box->inherits("QQuickRectangle"))
+                    box = box->parentItem();
+                if (box && !painted.isEmpty() &&
+                    !box->mapRectToScene(QRectF(0, 0, box->width(), box->height()))
+                         .adjusted(-1, -1, 1, 1)
+                         .contains(painted))
+                    problems << QStringLiteral("outside its box: \"%1\"")
+                                    .arg(text.simplified().left(60));
             }
             for (QQuickItem *child : item->childItems())
                 walk(child, clip, opacity);
