@@ -153,6 +153,9 @@ DialogTestCase {
         use("DeviceScanDialog", "Add to Group", scan.footer)
         tryCompare(main.currentGroup, "deviceCount", 2, 10000)
         home = main.currentGroup
+        use("DeviceList", "Expand")
+        waitForRendering(main.contentItem)
+        compare(helper.layoutProblems(main.contentItem.parent), [], "the main window's layout")
         tryVerify(() => !scan.visible)
         use("PhoneScreenGrid", "Start All")
         tryVerify(() => phone(0).running && phone(1).running && phone(1).controller !== null, 30000)
