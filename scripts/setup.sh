@@ -11,7 +11,7 @@ packages=(
   libqt6opengl6-dev libqt6svg6 libgl-dev libglx-dev
   qml6-module-qtquick qml6-module-qtquick-controls qml6-module-qtquick-templates
   qml6-module-qtquick-window qml6-module-qtquick-layouts qml6-module-qtqml-workerscript
-  qml6-module-qtquick-dialogs qml6-module-qt-labs-platform qml6-module-qt-labs-folderlistmodel
+  qml6-module-qtquick-dialogs qml6-module-qt-labs-platform qml6-module-qt-labs-folderlistmodel qml6-module-qtqml-models
   qml6-module-qtqml
   qml6-module-qt5compat-graphicaleffects qml6-module-qttest xdotool
   qt6-qpa-plugins

@@ -302,6 +302,14 @@
         <source>Are you sure you want to delete the phrase?</source>
         <translation>确定要删除该常用语吗？</translation>
     </message>
+    <message>
+        <source>No categories yet: click &quot;New&quot; beside Category to add one.</source>
+        <translation>还没有分类：点击“分类”旁的“新建”添加一个。</translation>
+    </message>
+    <message>
+        <source>No phrases in this category: click &quot;New&quot; beside Phrases to add one.</source>
+        <translation>此分类中没有短语：点击“短语”旁的“新建”添加一条。</translation>
+    </message>
 </context>
 <context>
     <name>ControlButtons</name>
@@ -436,6 +444,18 @@
     <message>
         <source>Shutdown</source>
         <translation>关机</translation>
+    </message>
+    <message>
+        <source>Power off %1? It cannot be switched on again from this computer.</source>
+        <translation>关闭 %1 的电源？关机后无法从这台电脑重新开机。</translation>
+    </message>
+    <message>
+        <source>Power Off</source>
+        <translation>关机</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
     </message>
 </context>
 <context>
@@ -1453,10 +1473,6 @@
         <translation>全部清除</translation>
     </message>
     <message>
-        <source>🚩 Group Controlling</source>
-        <translation>🚩 群控中</translation>
-    </message>
-    <message>
         <source>Start Group Control</source>
         <translation>开始群控</translation>
     </message>
@@ -1520,6 +1536,18 @@
         <source>Settings</source>
         <translation>设置</translation>
     </message>
+    <message>
+        <source>Group Controlling</source>
+        <translation>群控中</translation>
+    </message>
+    <message>
+        <source>Remove every phone from the group &quot;%1&quot;?</source>
+        <translation>从分组&quot;%1&quot;中移除所有手机？</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
 </context>
 <context>
     <name>PhraseSelectionDialog</name>
@@ -1530,6 +1558,14 @@
     <message>
         <source>Close</source>
         <translation>关闭</translation>
+    </message>
+    <message>
+        <source>No phrases yet: add categories and phrases under Tools, Common Phrases.</source>
+        <translation>还没有短语：请在“工具 - 常用短语”中添加分类和短语。</translation>
+    </message>
+    <message>
+        <source>No phrases in this category: add them under Tools, Common Phrases.</source>
+        <translation>此分类中没有短语：请在“工具 - 常用短语”中添加。</translation>
     </message>
 </context>
 <context>
@@ -1698,6 +1734,17 @@
     <message>
         <source>Stop</source>
         <translation>停止</translation>
+    </message>
+</context>
+<context>
+    <name>FailureAlert</name>
+    <message>
+        <source>Error</source>
+        <translation>错误</translation>
+    </message>
+    <message>
+        <source>This window cannot be opened.</source>
+        <translation>无法打开此窗口。</translation>
     </message>
 </context>
 </TS>

@@ -302,6 +302,14 @@
         <source>Are you sure you want to delete the phrase?</source>
         <translation>確定要刪除該常用語嗎？</translation>
     </message>
+    <message>
+        <source>No categories yet: click &quot;New&quot; beside Category to add one.</source>
+        <translation>還沒有分類：點擊「分類」旁的「新建」新增一個。</translation>
+    </message>
+    <message>
+        <source>No phrases in this category: click &quot;New&quot; beside Phrases to add one.</source>
+        <translation>此分類中沒有短語：點擊「短語」旁的「新建」新增一條。</translation>
+    </message>
 </context>
 <context>
     <name>ControlButtons</name>
@@ -436,6 +444,18 @@
     <message>
         <source>Shutdown</source>
         <translation>關機</translation>
+    </message>
+    <message>
+        <source>Power off %1? It cannot be switched on again from this computer.</source>
+        <translation>關閉 %1 的電源？關機後無法從這台電腦重新開機。</translation>
+    </message>
+    <message>
+        <source>Power Off</source>
+        <translation>關機</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
     </message>
 </context>
 <context>
@@ -1453,10 +1473,6 @@
         <translation>全部清除</translation>
     </message>
     <message>
-        <source>🚩 Group Controlling</source>
-        <translation>🚩 群控中</translation>
-    </message>
-    <message>
         <source>Start Group Control</source>
         <translation>開始群控</translation>
     </message>
@@ -1520,6 +1536,18 @@
         <source>Settings</source>
         <translation>設定</translation>
     </message>
+    <message>
+        <source>Group Controlling</source>
+        <translation>群控中</translation>
+    </message>
+    <message>
+        <source>Remove every phone from the group &quot;%1&quot;?</source>
+        <translation>從分組&quot;%1&quot;中移除所有手機？</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
 </context>
 <context>
     <name>PhraseSelectionDialog</name>
@@ -1530,6 +1558,14 @@
     <message>
         <source>Close</source>
         <translation>關閉</translation>
+    </message>
+    <message>
+        <source>No phrases yet: add categories and phrases under Tools, Common Phrases.</source>
+        <translation>還沒有短語：請在「工具 - 常用短語」中新增分類和短語。</translation>
+    </message>
+    <message>
+        <source>No phrases in this category: add them under Tools, Common Phrases.</source>
+        <translation>此分類中沒有短語：請在「工具 - 常用短語」中新增。</translation>
     </message>
 </context>
 <context>
@@ -1698,6 +1734,17 @@
     <message>
         <source>Stop</source>
         <translation>停止</translation>
+    </message>
+</context>
+<context>
+    <name>FailureAlert</name>
+    <message>
+        <source>Error</source>
+        <translation>錯誤</translation>
+    </message>
+    <message>
+        <source>This window cannot be opened.</source>
+        <translation>無法開啟此視窗。</translation>
     </message>
 </context>
 </TS>

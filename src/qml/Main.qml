@@ -127,6 +127,7 @@ ApplicationWindow {
             PXButton {
                 objectName: "scanButton"
                 anchors.centerIn: parent
+                z: 1
                 padding: 20
                 visible: !root.groupHasDevices
                 text: qsTr("No Devices In This Group, Click To Scan")
@@ -137,7 +138,8 @@ ApplicationWindow {
                 objectName: "phoneScreenGrid"
                 anchors.fill: parent
                 anchors.margins: 10
-                visible: root.groupHasDevices
+                // Also without phones: the group's settings and actions stay in reach.
+                visible: root.currentGroup !== null
                 deviceGroupManager: deviceGroupManager
             }
         }

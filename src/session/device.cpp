@@ -1,6 +1,7 @@
 #include "device.h"
 
 #include "adblane.h"
+#include "appconfig.h"
 #include "adbrunner.h"
 #include "audiodemuxer.h"
 #include "autojs.h"
@@ -15,6 +16,7 @@
 #include "videodemuxer.h"
 #include "videoframefeed.h"
 
+#include <QDir>
 #include <QFutureWatcher>
 #include <QMetaMethod>
 #include <QMutexLocker>
@@ -197,8 +199,11 @@ void Device::storeFrameSize(int width, int height)
 {
     // Written only when it changes: the controller and the group read it for every touch.
     const quint64 packed = packedSize(width, height);
-    if (m_frameSize.load(std::memory_order_relaxed) != packed)
+    if (m_frameSize.load(std::memory_order_relaxed) != packed) {
         m_frameSize.store(packed, std::memory_order_relaxed);
+        // Told on the device's own thread: the views bind to it.
+        QMetaObject::invokeMethod(this, &Device::frameSizeChanged, Qt::QueuedConnection);
+    }
 }
 
 void Device::setIsHostDevice(bool isHost)
@@ -669,7 +674,9 @@ void Device::takeScreenshot()
         const bool saved = watcher->result();
         watcher->deleteLater();
         if (saved)
-            showUserMessage(VideoDecoder::tr("Screenshot Saved"), Kind::Success);
+            showUserMessage(VideoDecoder::tr("Screenshot Saved") + QLatin1Char('\n')
+                                + QDir::toNativeSeparators(AppConfig::instance()->getScreenshotSavePath()),
+                            Kind::Success);
         else
             showUserMessage(VideoDecoder::tr("Screenshot Failed"), Kind::Error);
         setIsScreenShotting(false);

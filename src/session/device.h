@@ -59,6 +59,8 @@ class Device : public QObject, public ControlTarget, public RecordingSource, pub
     Q_PROPERTY(bool adbCommandRunning READ adbCommandRunning NOTIFY adbCommandRunningChanged)
     // The newest decoded picture, for the video items (no per-frame signal through QML).
     Q_PROPERTY(VideoFrameFeed *videoFeed READ videoFeed CONSTANT)
+    // The decoded picture's size, (-1, -1) before the first frame; the views keep its shape.
+    Q_PROPERTY(QSize frameSize READ frameSize NOTIFY frameSizeChanged)
     Q_PROPERTY(QString ipAddress READ ipAddress NOTIFY ipAddressChanged)
     Q_PROPERTY(ConnectionType connectionType READ connectionType NOTIFY connectionTypeChanged)
     // ip:port of the Wi-Fi adb connection this phone also has, "" without one.
@@ -189,6 +191,7 @@ public:
 
 signals:
     void runningChanged();
+    void frameSizeChanged();
     void controllerChanged();
     void isBigViewChanged();
     void isScreenShottingChanged();

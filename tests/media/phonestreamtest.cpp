@@ -111,7 +111,7 @@ private slots:
         messages.clear();
         m_device->takeScreenshot();
         QTRY_VERIFY_WITH_TIMEOUT(!messages.isEmpty(), 20000);
-        QCOMPARE(messages[0][0].toString(), QString("Screenshot Saved"));
+        QCOMPARE(messages[0][0].toString(), "Screenshot Saved\n" + QDir::toNativeSeparators(folder.path()));
         QVERIFY(!m_device->isScreenShotting());
 
         QStringList files = folder.entryList({"*.jpg"}, QDir::Files);

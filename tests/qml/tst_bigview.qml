@@ -77,6 +77,12 @@ FleetTestCase {
         const window = grid.bigViewOf(device)
         compare(window.width, 1015)
         fuzzyCompare(window.height, 595, 1)
+        // A portrait stream in a landscape window keeps its shape.
+        const video = findChild(window.contentItem, "video")
+        tryVerify(() => device.frameSize.width > 0, 10000)
+        fuzzyCompare(video.width / video.height, device.frameSize.width / device.frameSize.height, 0.01)
+        manager.setCurrentSelectedGroup(groupNamed(manager, "Elsewhere"))
+        compare(grid.bigViewOf(device), window, "showing another group keeps the window")
         device.setIsBigView(false)
         tryVerify(() => !grid.bigViewOf(device))
     }

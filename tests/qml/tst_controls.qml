@@ -43,6 +43,9 @@ FleetTestCase {
             compare(b.height, 24)
             compare(b.width, 28)
         }
+        verify(findChild(column, "moreBelow").visible, "more buttons than fit are hinted at")
+        column.contentY = column.contentHeight - column.height
+        verify(!findChild(column, "moreBelow").visible)
     }
 
     function test_nothingHappensWithoutDevice() {
@@ -73,9 +76,13 @@ FleetTestCase {
         verify(KeyMapping.addProfile("Game") || KeyMapping.getProfile("Game"))
         device.setCurrentKeyMappingProfile(KeyMapping.getProfile("Game"))
         compare(keyMapping.tip, "KeyMapping: Game")
-        compare(keyMapping.iconColor, Theme.primary)
+        verify(!Qt.colorEqual(keyMapping.iconColor, Theme.textGreen), "the active state stands out")
         device.setCurrentKeyMappingProfile(null)
         compare(keyMapping.tip, "Key Mapping")
+
+        buttons(column).find(b => b.tip === "Shutdown").activated()
+        verify(column.confirmation.opened && column.confirmation.alertMessage.indexOf(device.adbConnectionSerial) >= 0)
+        column.confirmation.close()
 
         let toggles = 0
         column.toggleScreenCoordinateDisplayer.connect(() => ++toggles)

@@ -50,6 +50,10 @@ FleetTestCase {
     function test_groupsStartCollapsed() {
         compare(rows().length, 0)
         expandAll()
+        manager.createDeviceGroup("Third")
+        compare(rows().length, 4, "a new group leaves the others expanded")
+        const line = findByName(rows()[0], "connectionLine")
+        verify(line.mapToItem(rows()[0], 0, line.height).y <= rows()[0].height, "the last line fits")
     }
 
     function test_selectionStaysInOneGroup() {

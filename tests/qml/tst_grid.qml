@@ -84,9 +84,16 @@ FleetTestCase {
         compare(control.text, "Start Group Control")
         mouseClick(control)
         verify(group.groupControlMode)
-        compare(control.text, "🚩 Group Controlling")
+        compare(control.text, "Group Controlling")
         mouseClick(control)
         verify(!group.groupControlMode)
+
+        mouseClick(findChild(grid, "clearAllButton"))
+        const confirm = findChild(grid, "clearConfirm")
+        tryVerify(() => confirm.opened)
+        compare(group.deviceCount, 2, "nothing is removed before the answer")
+        confirm.accepted()
+        tryCompare(group, "deviceCount", 0, 5000)
     }
 
     function test_groupActionsMenuInOrder() {
@@ -96,7 +103,6 @@ FleetTestCase {
         const labels = menu.menuItems.map(item => item.type === "separator" ? "-" : item.label)
         compare(labels, ["Screenshot", "Install APK", "Upload File", "-", "Run AutoJS", "Stop AutoJS",
                          "-", "ADB Commands", "Settings"])
-        // Entries whose dialog is not part of the build do nothing, and do not throw.
         menu.menuItems[7].action()
         menu.menuItems[8].action()
     }

@@ -70,8 +70,9 @@ FleetTestCase {
         const grid = findChild(main, "phoneScreenGrid")
         if (main.currentGroup && main.currentGroup.deviceCount > 0)
             main.currentGroup.clearDevices()
-        tryVerify(() => scan.visible && !grid.visible, 10000)
+        tryVerify(() => scan.visible && grid.visible, 10000, "the group header stays in reach")
         compare(scan.text, "No Devices In This Group, Click To Scan")
+        verify(!scan.contentItem.truncated, "the padding is added to the text's width")
         main.close()
     }
 }

@@ -52,6 +52,8 @@ DialogTestCase {
         openDialog(dialog)
         compare(fields(dialog)[0].text, before[1])
         compare(find(dialog, "languageButton").text, dialog.languageLabel(before[0]))
+        compare(["zh_CN", "zh_TW", "en_US", "C", "en_GB", "de_DE"].map(dialog.languageLabel),
+                ["简体中文", "繁體中文", "English", "English", "English", "English"])
     }
 
     function test_saveWritesAndAsksForRestart() {
@@ -107,6 +109,27 @@ DialogTestCase {
         findChild(dialog, "restartAlert").close()
         AppConfig.setLocale(before[0])
         AppConfig.setKeyMappingSavePath(before[3])
+    }
+
+    // A missing module of Qt's own dialog is told instead of taking the process down.
+    function test_browse_data() {
+        return [{ tag: "chooser", imports: "" }, { tag: "module missing", imports: "import Parvix.Missing; " }]
+    }
+
+    function test_browse(data) {
+        const dialog = openDialog(createTemporaryObject(settingsComponent, testCase))
+        const chooser = find(dialog, "folderChooser")
+        chooser.implementationImports += data.imports
+        click(visibleAll(dialog, "browseButton")[1])
+        if (data.imports !== "") {
+            tryVerify(() => chooser.shownFailure && chooser.shownFailure.opened)
+            verify(dialog.opened)
+            return chooser.shownFailure.close()
+        }
+        tryVerify(() => chooser.folderDialog && chooser.folderDialog.visible)
+        chooser.folderDialog.selectedFolder = "file://" + helper.temporaryFolder()
+        chooser.folderDialog.accept()
+        compare(fields(dialog)[1].text, helper.temporaryFolder())
     }
 
     function test_about() {

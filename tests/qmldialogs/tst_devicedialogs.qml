@@ -142,8 +142,13 @@ DialogTestCase {
 
     function infoRows(dialog) {
         const rows = {}
-        for (const row of visibleAll(dialog, "infoRow"))
+        let bottom = 0 // each row below the one before, in their order
+        for (const row of visibleAll(dialog, "infoRow")) {
             rows[row.label] = row.value
+            const y = row.mapToItem(dialog.contentItem, 0, 0).y
+            verify(y >= bottom && row.height > 0, row.label + " lies below the row before")
+            bottom = y + row.height
+        }
         return rows
     }
 

@@ -158,4 +158,27 @@ DialogTestCase {
         tryVerify(() => !dialog.visible)
         compare(group.bitRate, 8000000)
     }
+
+    // The mouse moves the sliders: a press on the track and a drag of the handle.
+    function test_sliderMouse_data() {
+        return [{ tag: "drag to the end", name: "bitRateSlider", key: "bitRate", to: 1, value: 8000000 },
+                { tag: "drag to the start", name: "maxFPSBigViewSlider", key: "maxFPSBigView", to: 0, value: 5 },
+                { tag: "press on the track", name: "clickDelaySlider", key: "clickDelaySeconds", press: 0.5,
+                  value: 10 }]
+    }
+
+    function test_sliderMouse(data) {
+        const manager = newManager()
+        const dialog = openDialog(createTemporaryObject(settingsComponent, testCase,
+                                                        { deviceGroupManager: manager }))
+        const control = slider(dialog, data.name)
+        const x = control.leftPadding + (data.press === undefined
+                                          ? control.handle.x + control.handle.width / 2 - control.leftPadding
+                                          : data.press * control.availableWidth)
+        if (data.press === undefined)
+            mouseDrag(control, x, control.height / 2, (data.to - 0.5) * 2 * control.width - x, 0)
+        else
+            mouseClick(control, x, control.height / 2)
+        compare(manager.currentSelectedGroup[data.key], data.value)
+    }
 }

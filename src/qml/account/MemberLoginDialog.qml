@@ -131,5 +131,8 @@ AccountDialog {
         objectName: "loginAlert"
         parent: Overlay.overlay
         buttonText: qsTr("OK")
+        // Every alert here tells of a failure.
+        titleColor: Theme.textRed
+        borderColor: Theme.error
     }
 }

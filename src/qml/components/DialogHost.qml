@@ -1,9 +1,9 @@
 import QtQuick
 
 // Creates a dialog of the module the first time it is opened and keeps it. `source` names
-// its file relative to src/qml ("dialogs/DeviceRenameDialog.qml"); a dialog that is not part
-// of the build yet is left out without an error. created(dialog) lets the owner connect to
-// the dialog's signals once.
+// its file relative to src/qml ("dialogs/DeviceRenameDialog.qml"). A dialog that cannot be
+// loaded or created is reported to the user and the application goes on. created(dialog)
+// lets the owner connect to the dialog's signals once.
 Item {
     id: host
 
@@ -14,6 +14,9 @@ Item {
     readonly property bool available: component !== null
     property var component: null
 
+    // The alert that told the user why nothing opened.
+    property FailureAlert shownFailure: null
+
     signal created(var dialog)
 
     function load(properties) {
@@ -22,15 +25,24 @@ Item {
         if (!component) {
             const c = Qt.createComponent(Qt.resolvedUrl("../" + source))
             if (c.status !== Component.Ready) {
-                console.log("Dialog not available:", source)
+                report(c.errorString())
                 return null
             }
             component = c
         }
         dialog = component.createObject(host, Object.assign({}, initialProperties, properties || {}))
-        if (dialog)
-            created(dialog)
+        if (!dialog) {
+            report(component.errorString() || source)
+            return null
+        }
+        created(dialog)
         return dialog
+    }
+
+    function report(reason: string) {
+        console.warn("Dialog not available:", source, reason)
+        shownFailure = failureAlert.createObject(host, { reason: reason })
+        shownFailure.open()
     }
 
     // Sets the given properties on the dialog, then opens it.
@@ -47,5 +59,10 @@ Item {
     function close() {
         if (dialog)
             dialog.close()
+    }
+
+    Component {
+        id: failureAlert
+        FailureAlert {}
     }
 }

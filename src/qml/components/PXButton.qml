@@ -17,7 +17,8 @@ Button {
     property int extraPadding: 20
     property int minWidth: 80
 
-    implicitWidth: Math.max(implicitContentWidth + extraPadding, minWidth)
+    // The padding the button is given, or at least extraPadding, around its text.
+    implicitWidth: Math.max(implicitContentWidth + Math.max(leftPadding + rightPadding, extraPadding), minWidth)
     implicitHeight: Math.max(28, implicitContentHeight + topPadding + bottomPadding)
     hoverEnabled: true
 

@@ -48,6 +48,9 @@ Dialog {
         implicitHeight: dialog.showHeader ? 50 : 0
         color: Theme.backgroundDarkGray
         radius: 8
+        // Drawn over the dialog's frame: it carries the frame's top edge itself.
+        border.width: 1
+        border.color: Theme.borderDarkGreen
 
         RowLayout {
             anchors.fill: parent

@@ -24,8 +24,11 @@ Window {
     flags: Qt.Window | Qt.WindowTitleHint | Qt.WindowCloseButtonHint | Qt.WindowMinimizeButtonHint
            | (stayOnTop ? Qt.WindowStaysOnTopHint : 0)
     color: Theme.backgroundDarkGray
-    width: bigViewWidth + (showControlButtons ? controlButtonsWidth + 20 : 20)
-    height: bigViewWidth * ratio + 55
+    // Shrunk to fit the screen's free height; the picture keeps its shape inside.
+    readonly property real fit: Math.min(1, Math.max(200, Screen.desktopAvailableHeight - 95)
+                                            / (bigViewWidth * ratio))
+    width: Math.round(bigViewWidth * fit) + (showControlButtons ? controlButtonsWidth + 20 : 20)
+    height: Math.round(bigViewWidth * ratio * fit) + 55
     visible: true
 
     // The switch back is deferred: it destroys this window.
@@ -74,8 +77,17 @@ Window {
                     YuvFboItem {
                         id: video
                         objectName: "video"
-                        anchors.fill: parent
-                        anchors.margins: 1
+                        // The phone's picture keeps its shape inside the box (the box's own before the first
+                        // frame); input positions are relative to this rectangle.
+                        readonly property real boxWidth: Math.max(0, parent.width - 2)
+                        readonly property real boxHeight: Math.max(0, parent.height - 2)
+                        readonly property real frameWidth: root.device ? root.device.frameSize.width : -1
+                        readonly property real frameHeight: root.device ? root.device.frameSize.height : -1
+                        readonly property real shape: frameWidth > 0 && frameHeight > 0 ? frameWidth / frameHeight
+                                                                                      : boxWidth / Math.max(1, boxHeight)
+                        anchors.centerIn: parent
+                        width: Math.min(boxWidth, boxHeight * shape)
+                        height: shape > 0 ? width / shape : 0
                         feed: root.device ? root.device.videoFeed : null
                         visible: root.running
 

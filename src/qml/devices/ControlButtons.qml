@@ -34,17 +34,48 @@ Flickable {
     flickableDirection: Flickable.VerticalFlick
     boundsBehavior: Flickable.StopAtBounds
 
+    // A bright handle on a visible track: most tiles are too short for all the buttons.
     ScrollBar.vertical: ScrollBar {
         policy: ScrollBar.AlwaysOn
-        width: 3
+        width: 4
+        padding: 0
+        minimumSize: 0.1
         contentItem: Rectangle {
-            implicitWidth: 3
-            radius: 1
-            color: Theme.borderDarkGreen
+            implicitWidth: 4
+            radius: 2
+            color: Theme.primary
         }
         background: Rectangle {
-            implicitWidth: 3
-            color: Theme.backgroundBlack
+            implicitWidth: 4
+            radius: 2
+            color: Theme.borderDarkGray
+        }
+    }
+
+    // A phone's power cannot be switched on again from here: asked first, by the phone's name.
+    property PXAlert confirmation: null
+
+    function confirmShutdown(device: Device) {
+        confirmation = shutdownConfirm.createObject(root, {
+            alertMessage: qsTr("Power off %1? It cannot be switched on again from this computer.")
+                          .arg(device.nickname !== "" ? device.nickname : device.adbConnectionSerial)
+        })
+        confirmation.accepted.connect(() => device.shutdown())
+        confirmation.open()
+    }
+
+    Component {
+        id: shutdownConfirm
+        PXAlert {
+            parent: Overlay.overlay
+            width: 380
+            height: implicitHeight
+            alertTitle: qsTr("Power Off")
+            titleColor: Theme.textRed
+            borderColor: Theme.error
+            buttonText: qsTr("Power Off")
+            cancelText: qsTr("Cancel")
+            onClosed: destroy()
         }
     }
 
@@ -195,7 +226,7 @@ Flickable {
             tip: root.keyMappingProfile ? qsTr("KeyMapping: %1").arg(root.keyMappingProfile.name)
                                         : qsTr("Key Mapping")
             iconSource: "qrc:/Parvix/src/icons/convert.svg"
-            iconColor: root.keyMappingProfile ? Theme.primary : Theme.textGreen
+            iconColor: root.keyMappingProfile ? Theme.textYellow : Theme.textGreen
             onActivated: root.act(() => root.openKeyMappingProfilePicker())
         }
         ControlButton {
@@ -256,7 +287,21 @@ Flickable {
             tip: qsTr("Shutdown")
             face: "OFF"
             faceColor: Theme.textRed
-            onActivated: root.act(d => d.shutdown())
+            onActivated: root.act(d => root.confirmShutdown(d))
+        }
+    }
+
+    // More buttons below: a fade over the bottom edge until the end is reached.
+    Rectangle {
+        objectName: "moreBelow"
+        parent: root
+        anchors.bottom: parent.bottom
+        width: root.buttonWidth
+        height: 10
+        visible: !root.atYEnd
+        gradient: Gradient {
+            GradientStop { position: 0; color: "transparent" }
+            GradientStop { position: 1; color: Theme.primaryDark }
         }
     }
 

@@ -12,6 +12,8 @@ Rectangle {
     required property DeviceGroupManager deviceGroupManager
     property list<string> selectedDevices: []
     property DeviceGroup currentSourceGroup: null
+    // Kept here, not in the rows: the group list is handed out anew on every change.
+    property var expandedGroups: []
 
     readonly property int menuHeight: 280
 
@@ -86,7 +88,7 @@ Rectangle {
             readonly property DeviceGroup group: modelData
             readonly property bool isCurrent: root.deviceGroupManager !== null
                                               && root.deviceGroupManager.currentSelectedGroup === group
-            property bool expanded: false
+            readonly property bool expanded: root.expandedGroups.indexOf(group) >= 0
 
             width: ListView.view.width
             spacing: 5
@@ -134,7 +136,9 @@ Rectangle {
                         implicitWidth: 24
                         implicitHeight: 24
                         hoverEnabled: true
-                        onClicked: groupEntry.expanded = !groupEntry.expanded
+                        onClicked: root.expandedGroups = groupEntry.expanded
+                                   ? root.expandedGroups.filter(g => g !== groupEntry.group)
+                                   : root.expandedGroups.concat([groupEntry.group])
                         contentItem: Text {
                             text: groupEntry.expanded ? "▼" : "▲"
                             color: "white"
@@ -169,7 +173,7 @@ Rectangle {
 
                     x: groupEntry.width - width
                     width: groupEntry.width - 30
-                    height: 55
+                    height: Math.max(55, rowContent.implicitHeight + 12)
                     radius: 2
                     color: selected ? Theme.backgroundBlackGreen : Theme.backgroundDarkGray
                     border.width: selected ? 2 : 0
@@ -197,8 +201,12 @@ Rectangle {
                     }
 
                     RowLayout {
+                        id: rowContent
                         anchors.fill: parent
-                        anchors.margins: 10
+                        anchors.leftMargin: 10
+                        anchors.rightMargin: 10
+                        anchors.topMargin: 6
+                        anchors.bottomMargin: 6
                         spacing: 8
 
                         Text {
@@ -231,6 +239,7 @@ Rectangle {
                                 font.pixelSize: Theme.textFont
                             }
                             Text {
+                                objectName: "connectionLine"
                                 width: parent.width
                                 elide: Text.ElideRight
                                 text: qsTr("connection type") + ": "

@@ -59,6 +59,7 @@ Menu {
         id: item
         implicitWidth: 220
         implicitHeight: 35
+        leftPadding: 0 // the text's own 8 px, in line with "Move to Group"
         contentItem: Text {
             leftPadding: 8
             text: item.text

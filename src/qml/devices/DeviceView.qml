@@ -93,8 +93,17 @@ Rectangle {
                 YuvFboItem {
                     id: video
                     objectName: "video"
-                    anchors.fill: parent
-                    anchors.margins: 1
+                    // The phone's picture keeps its shape inside the box (the box's own before the first
+                    // frame); input positions are relative to this rectangle.
+                    readonly property real boxWidth: Math.max(0, parent.width - 2)
+                    readonly property real boxHeight: Math.max(0, parent.height - 2)
+                    readonly property real frameWidth: root.device ? root.device.frameSize.width : -1
+                    readonly property real frameHeight: root.device ? root.device.frameSize.height : -1
+                    readonly property real shape: frameWidth > 0 && frameHeight > 0 ? frameWidth / frameHeight
+                                                                                  : boxWidth / Math.max(1, boxHeight)
+                    anchors.centerIn: parent
+                    width: Math.min(boxWidth, boxHeight * shape)
+                    height: shape > 0 ? width / shape : 0
                     feed: root.device ? root.device.videoFeed : null
                     visible: root.running && !root.enlarged
 

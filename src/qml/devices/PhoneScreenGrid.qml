@@ -1,6 +1,7 @@
 pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Controls
+import QtQml.Models
 import Parvix
 
 // The selected group's phones as tiles, under a header of group-wide actions. The enlarged
@@ -85,16 +86,28 @@ Column {
                 onClicked: if (root.currentGroup) root.currentGroup.stopAllDevices()
             }
             PXButton {
+                objectName: "clearAllButton"
                 height: 28
                 text: qsTr("Clear All")
-                onClicked: if (root.currentGroup) root.currentGroup.clearDevices()
+                onClicked: if (root.currentGroup) clearConfirm.open()
             }
             PXButton {
                 objectName: "groupControlButton"
                 height: 28
                 readonly property bool controlling: root.currentGroup !== null
                                                     && root.currentGroup.groupControlMode
-                text: controlling ? qsTr("🚩 Group Controlling") : qsTr("Start Group Control")
+                text: controlling ? qsTr("Group Controlling") : qsTr("Start Group Control")
+                leftPadding: controlling ? 28 : 4
+                // The icon set's flag: a flag glyph is missing from many fonts.
+                Icon {
+                    visible: parent.controlling
+                    anchors.left: parent.left
+                    anchors.leftMargin: 8
+                    anchors.verticalCenter: parent.verticalCenter
+                    size: 15
+                    source: "qrc:/Parvix/src/icons/flag.svg"
+                    color: Theme.textRed
+                }
                 onClicked: {
                     if (!root.currentGroup)
                         return
@@ -177,46 +190,98 @@ Column {
 
     // The enlarged window of the device, null while it has none.
     function bigViewOf(device: Device): var {
-        for (let i = 0; i < bigViews.count; ++i) {
-            const loader = bigViews.itemAt(i) as Loader
-            if (loader && loader.item && loader.item.device === device)
-                return loader.item
+        for (let g = 0; g < bigViews.count; ++g) {
+            const views = bigViews.itemAt(g) as Repeater
+            for (let i = 0; views && i < views.count; ++i) {
+                const loader = views.itemAt(i) as Loader
+                if (loader && loader.item && loader.item.device === device)
+                    return loader.item
+            }
         }
         return null
     }
 
-    // One enlarged window per phone that asks for it.
+    // The groups, kept by identity: a new or removed group leaves the others' windows alone,
+    // where the manager's list, handed out anew on every change, would rebuild them all.
+    ListModel {
+        id: groups
+    }
+
+    function syncGroups() {
+        const current = deviceGroupManager ? deviceGroupManager.deviceGroups : []
+        const kept = []
+        for (let i = groups.count - 1; i >= 0; --i) {
+            if (current.indexOf(groups.get(i).group) < 0)
+                groups.remove(i)
+            else
+                kept.push(groups.get(i).group)
+        }
+        for (const group of current)
+            if (kept.indexOf(group) < 0)
+                groups.append({ group: group })
+    }
+
+    Connections {
+        target: root.deviceGroupManager
+        function onDeviceGroupsChanged() {
+            root.syncGroups()
+        }
+    }
+    onDeviceGroupManagerChanged: syncGroups()
+    Component.onCompleted: syncGroups()
+
+    // One enlarged window per phone that asks for it, in every group: showing another group
+    // keeps them open.
     Repeater {
         id: bigViews
-        model: root.currentGroup
-        delegate: Loader {
-            id: bigView
-            required property Device device
-            readonly property bool wanted: device !== null && device.isBigView
+        model: groups
+        delegate: Repeater {
+            id: groupViews
+            required property DeviceGroup group
+            model: group
+            delegate: Loader {
+                id: bigView
+                required property Device device
+                readonly property bool wanted: device !== null && device.isBigView
 
-            // Loaded by URL: a bound inline component cannot be created in the Loader's context.
-            function update() {
-                if (!wanted) {
-                    source = ""
-                    return
+                // Loaded by URL: a bound inline component cannot be created in the Loader's context.
+                function update() {
+                    if (!wanted) {
+                        source = ""
+                        return
+                    }
+                    if (item)
+                        return
+                    setSource(Qt.resolvedUrl("BigDeviceView.qml"), { device: bigView.device })
                 }
-                if (item)
-                    return
-                setSource(Qt.resolvedUrl("BigDeviceView.qml"), { device: bigView.device })
-            }
-            onWantedChanged: update()
-            Component.onCompleted: update()
-            onLoaded: {
-                const view = item as BigDeviceView
-                view.aspectRatio = Qt.binding(() => root.aspectRatio)
-                view.isLandscape = Qt.binding(() => root.isLandscape)
-                view.bigViewWidth = Qt.binding(() => root.currentGroup ? root.currentGroup.bigViewWidth : 960)
+                onWantedChanged: update()
+                Component.onCompleted: update()
+                onLoaded: {
+                    const view = item as BigDeviceView
+                    const group = groupViews.group
+                    view.isLandscape = Qt.binding(() => group.orientation === DeviceGroup.Landscape)
+                    view.bigViewWidth = Qt.binding(() => group.bigViewWidth)
+                }
             }
         }
     }
 
     FilePicker {
         id: picker
+    }
+
+    PXAlert {
+        id: clearConfirm
+        objectName: "clearConfirm"
+        parent: Overlay.overlay
+        width: 380
+        height: implicitHeight
+        alertTitle: qsTr("Clear All")
+        alertMessage: qsTr("Remove every phone from the group \"%1\"?")
+                      .arg(root.currentGroup ? root.currentGroup.name : "")
+        buttonText: qsTr("Clear All")
+        cancelText: qsTr("Cancel")
+        onAccepted: if (root.currentGroup) root.currentGroup.clearDevices()
     }
 
     DialogHost {

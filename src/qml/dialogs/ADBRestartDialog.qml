@@ -51,6 +51,7 @@ PXDialog {
             implicitHeight: 28
             running: root.restarting
             visible: root.restarting
+            palette.text: Theme.textGreen // Fusion draws it in the text colour: dark on dark
         }
     ]
 

@@ -1,7 +1,6 @@
 pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Controls
-import QtQuick.Dialogs
 import QtQuick.Layouts
 import Parvix
 
@@ -35,13 +34,14 @@ PXDialog {
     height: 550
     showCloseButton: false
 
-    // Each language is named in its own script.
+    // Each language is named in its own script; the catalogue chosen at start-up is the one
+    // named, so any other locale runs in English.
     function languageLabel(value: string): string {
-        if (value === "zh_TW")
+        if (value.indexOf("CN") >= 0)
+            return "简体中文"
+        if (value.indexOf("TW") >= 0)
             return "繁體中文"
-        if (value === "en_US")
-            return "English"
-        return "简体中文"
+        return "English"
     }
 
     function setFolder(key: string, path: string) {
@@ -172,10 +172,12 @@ PXDialog {
                         }
 
                         PXButton {
+                            objectName: "browseButton"
                             text: qsTr("Browse...")
                             onClicked: {
-                                folderChooser.key = folderRow.modelData.key
+                                const key = folderRow.modelData.key
                                 folderChooser.title = folderRow.modelData.chooserTitle
+                                folderChooser.fileSelectedCallback = path => root.setFolder(key, path)
                                 folderChooser.open()
                             }
                         }
@@ -185,15 +187,10 @@ PXDialog {
         }
     }
 
-    FolderDialog {
+    FilePicker {
         id: folderChooser
-        property string key: ""
-        onAccepted: {
-            let path = selectedFolder.toString()
-            if (path.startsWith("file://"))
-                path = path.substring(7)
-            root.setFolder(key, decodeURIComponent(path))
-        }
+        objectName: "folderChooser"
+        selectFolder: true
     }
 
     PXAlert {

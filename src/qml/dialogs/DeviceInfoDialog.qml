@@ -1,7 +1,6 @@
 pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Controls
-import QtQuick.Layouts
 import Parvix
 
 // A phone's properties as adb reported them; anything missing reads "Unknown".
@@ -33,21 +32,32 @@ PXDialog {
     }
 
     readonly property var info: device ? device.deviceInfo : null
+
+    function value(key: string): string {
+        if (key === "serial")
+            return shown(device ? device.adbConnectionSerial : "")
+        if (key === "screen_size")
+            return screenText(info ? info.screen_size : null)
+        return shown(info ? info[key] : "", key === "ddr_size" ? "GB" : "")
+    }
+
+    // Fixed rows whose values follow the device: a model rebuilt while the rows are laid out
+    // left values beside the wrong labels.
     readonly property var sections: [
         { title: qsTr("Basic Information"), rows: [
-            [qsTr("Serial Number:"), shown(device ? device.adbConnectionSerial : "")],
-            [qsTr("Manufacturer:"), shown(info ? info.manufacturer : "")],
-            [qsTr("Device Model:"), shown(info ? info.model : "")],
-            [qsTr("Android Version:"), shown(info ? info.build_version : "")] ] },
+            [qsTr("Serial Number:"), "serial"],
+            [qsTr("Manufacturer:"), "manufacturer"],
+            [qsTr("Device Model:"), "model"],
+            [qsTr("Android Version:"), "build_version"] ] },
         { title: qsTr("Hardware Information"), rows: [
-            [qsTr("Memory Size:"), shown(info ? info.ddr_size : "", "GB")],
-            [qsTr("Screen Size:"), screenText(info ? info.screen_size : null)] ] },
+            [qsTr("Memory Size:"), "ddr_size"],
+            [qsTr("Screen Size:"), "screen_size"] ] },
         { title: qsTr("Network Information"), rows: [
-            [qsTr("Country / Region Code:"), shown(info ? info.country_code : "")],
-            [qsTr("Operator:"), shown(info ? info.gsm_operator_alpha : "")] ] },
+            [qsTr("Country / Region Code:"), "country_code"],
+            [qsTr("Operator:"), "gsm_operator_alpha"] ] },
         { title: qsTr("Connection Information"), rows: [
-            [qsTr("ADB TCP Port:"), shown(info ? info.adb_tcp_port : "")],
-            [qsTr("USB Configuration:"), shown(info ? info.usb_config : "")] ] }
+            [qsTr("ADB TCP Port:"), "adb_tcp_port"],
+            [qsTr("USB Configuration:"), "usb_config"] ] }
     ]
 
     title: qsTr("Device Information")
@@ -63,22 +73,25 @@ PXDialog {
     ]
 
     ScrollView {
+        id: scroller
         anchors.fill: parent
         anchors.margins: 4
         contentWidth: availableWidth
         clip: true
 
-        ColumnLayout {
-            width: parent.width
+        // Positioners, not layouts: they place each row from the heights it has now, where
+        // nested layouts filled by repeaters could lay sections over each other.
+        Column {
+            width: scroller.availableWidth
             spacing: 14
 
             Repeater {
                 model: root.sections
 
-                delegate: ColumnLayout {
+                delegate: Column {
                     id: section
                     required property var modelData
-                    Layout.fillWidth: true
+                    width: parent.width
                     spacing: 6
 
                     Text {
@@ -91,23 +104,24 @@ PXDialog {
                     Repeater {
                         model: section.modelData.rows
 
-                        delegate: RowLayout {
+                        delegate: Row {
                             id: infoRow
                             objectName: "infoRow"
                             required property var modelData
                             readonly property string label: modelData[0]
-                            readonly property string value: modelData[1]
-                            Layout.fillWidth: true
+                            readonly property string value: root.value(modelData[1])
+                            width: section.width
                             spacing: 10
 
                             Text {
-                                Layout.preferredWidth: 170
+                                width: 170
                                 text: infoRow.label
                                 color: Theme.textGray
                                 font.pixelSize: Theme.contentFont
+                                wrapMode: Text.Wrap
                             }
                             Text {
-                                Layout.fillWidth: true
+                                width: infoRow.width - 180
                                 text: infoRow.value
                                 color: Theme.textWhite
                                 font.pixelSize: Theme.contentFont

@@ -269,10 +269,12 @@ PXDialog {
             onMoved: sliderRow.write(Math.round(value * sliderRow.factor))
 
             background: Rectangle {
+                implicitWidth: 120
+                implicitHeight: 4
                 x: control.leftPadding
                 y: control.topPadding + control.availableHeight / 2 - height / 2
                 width: control.availableWidth
-                height: 4
+                height: implicitHeight
                 radius: 2
                 color: Theme.backgroundDarkGray
 
@@ -287,11 +289,12 @@ PXDialog {
             handle: Rectangle {
                 x: control.leftPadding + control.visualPosition * (control.availableWidth - width)
                 y: control.topPadding + control.availableHeight / 2 - height / 2
-                width: 14
-                height: 14
-                radius: 7
+                implicitWidth: 16
+                implicitHeight: 16
+                radius: 8
                 color: control.pressed ? Theme.primaryLight : Theme.primary
-                border.color: Theme.borderDarkGreen
+                border.width: control.visualFocus ? 2 : 1
+                border.color: control.visualFocus ? Theme.textWhite : Theme.borderDarkGreen
             }
         }
 

@@ -198,6 +198,20 @@ PXDialog {
             model: root.phrases
             ScrollBar.vertical: ScrollBar {}
 
+            // What to do when there is nothing to show.
+            Text {
+                objectName: "emptyHint"
+                anchors.centerIn: parent
+                width: parent.width - 40
+                visible: parent.count === 0
+                text: root.categories.length === 0 ? qsTr("No categories yet: click \"New\" beside Category to add one.")
+                                                : qsTr("No phrases in this category: click \"New\" beside Phrases to add one.")
+                color: Theme.textGray
+                font.pixelSize: Theme.contentFont
+                wrapMode: Text.Wrap
+                horizontalAlignment: Text.AlignHCenter
+            }
+
             delegate: Rectangle {
                 id: phraseRow
                 objectName: "phraseRow"

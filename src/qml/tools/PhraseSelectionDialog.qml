@@ -120,6 +120,20 @@ PXDialog {
             model: root.phrases
             ScrollBar.vertical: ScrollBar {}
 
+            // What to do when there is nothing to show.
+            Text {
+                objectName: "emptyHint"
+                anchors.centerIn: parent
+                width: parent.width - 40
+                visible: parent.count === 0
+                text: root.phraseManager.categories.length === 0 ? qsTr("No phrases yet: add categories and phrases under Tools, Common Phrases.")
+                                                : qsTr("No phrases in this category: add them under Tools, Common Phrases.")
+                color: Theme.textGray
+                font.pixelSize: Theme.contentFont
+                wrapMode: Text.Wrap
+                horizontalAlignment: Text.AlignHCenter
+            }
+
             delegate: Rectangle {
                 id: phraseRow
                 objectName: "phraseRow"
