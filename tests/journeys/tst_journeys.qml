@@ -390,13 +390,16 @@ DialogTestCase {
 
     // Last, as the phones leave adb: reboot, and power-off.
     function test_z_powerButtons_data() {
-        return [{ tag: "Reboot", adb: "reboot", row: 0 }, { tag: "Shutdown", adb: "reboot -p", row: 1 }]
+        return [{ tag: "Reboot", adb: "reboot", row: 0 },
+                { tag: "Shutdown", adb: "reboot -p", row: 1, confirm: "Power Off" }]
     }
 
     function test_z_powerButtons(row) {
         const serial = phone(row.row).adbConnectionSerial
         const seen = helper.fleetLog("adb.log").length
         use("ControlButtons", row.tag, tile(row.row))
+        if (row.confirm)
+            use("ControlButtons", row.confirm)
         tryVerify(() => adbLogged(seen, serial, row.adb), 10000, "adb runs " + row.adb)
     }
 }
