@@ -82,12 +82,22 @@ DialogTestCase {
         helper.keyClicks(field, text)
     }
 
+    // The layout's problems once the rows that just arrived have taken their places.
+    function settledLayout(item) {
+        let problems = helper.layoutProblems(item)
+        for (let frame = 0; frame < 20 && problems.length > 0; ++frame) {
+            waitForRendering(main.contentItem)
+            problems = helper.layoutProblems(item)
+        }
+        return problems
+    }
+
     // The dialog shown on top: its text fits and nothing overlaps; then a screenshot.
     function checkDialog(dialog, shot) {
         tryVerify(() => dialog.opened, 5000, shot + " opens")
         waitForRendering(main.contentItem)
         helper.saveScreenshot(shot, main.contentItem)
-        compare(helper.layoutProblems(dialog.contentItem.parent), [], shot + " layout")
+        compare(settledLayout(dialog.contentItem.parent), [], shot + " layout")
     }
 
     function closeByEscape(dialog) {
@@ -154,11 +164,38 @@ DialogTestCase {
         tryCompare(main.currentGroup, "deviceCount", 2, 10000)
         home = main.currentGroup
         use("DeviceList", "Expand")
-        waitForRendering(main.contentItem)
-        compare(helper.layoutProblems(main.contentItem.parent), [], "the main window's layout")
+        compare(settledLayout(main.contentItem.parent), [], "the main window's layout")
         tryVerify(() => !scan.visible)
         use("PhoneScreenGrid", "Start All")
         tryVerify(() => phone(0).running && phone(1).running && phone(1).controller !== null, 30000)
+    }
+
+    // The dialogs reached from a phone's row, its tile and the group's actions: each opens with
+    // a clean layout and closes with Escape.
+    function test_2b_dialogsOfPhonesAndGroups_data() {
+        const groupAction = entry => () => { use("PhoneScreenGrid", "More Group Actions"); use("PhoneScreenGrid", entry) }
+        const tileButton = name => () => use("ControlButtons", name, tile(0))
+        return [
+            { tag: "DeviceInfoDialog", open: () => deviceMenu(0, "Device Information") },
+            { tag: "DeviceRenameDialog", open: () => deviceMenu(0, "Naming Device") },
+            { tag: "ADBCommandDialog-group", open: groupAction("ADB Commands") },
+            { tag: "GroupSettingsDialog", open: groupAction("Settings") },
+            { tag: "ADBCommandDialog", open: tileButton("Run ADB Command") },
+            { tag: "PhraseSelectionDialog", open: tileButton("Select Phrase") },
+            { tag: "KeyMapProfilePicker", open: tileButton("Key Mapping") }
+        ]
+    }
+
+    function test_2b_dialogsOfPhonesAndGroups(row) {
+        row.open()
+        const overlay = Array.from(main.contentItem.parent.children).find(o => String(o).startsWith("QQuickOverlay"))
+        let shown = []
+        tryVerify(() => (shown = Array.from(overlay.children).filter(popup => popup.visible && popup.opacity === 1)).length > 0)
+        waitForRendering(main.contentItem)
+        helper.saveScreenshot(row.tag, main.contentItem)
+        compare(settledLayout(shown[shown.length - 1]), [], row.tag + " layout")
+        helper.keyClick(main.contentItem, Qt.Key_Escape)
+        tryVerify(() => !shown[shown.length - 1].visible, 5000, "Escape closes it")
     }
 
     function tile(row) {
@@ -205,8 +242,14 @@ DialogTestCase {
                   chooseFile(file("error-log.txt", "uploaded by a journey"))
               } },
             { tag: "Key Mapping", setup: () => verify(KeyMapping.addProfile("Journey") || KeyMapping.getProfile("Journey")),
-              then: () => use("", "Journey"), mapped: "Journey" },
-            { tag: "Screen Position", shows: "coordinates" },
+              then: () => use("", "Journey"), mapped: "Journey",
+              undo: () => {
+                  use("", qsTranslate("ControlButtons", "KeyMapping: %1").arg("Journey"), tile(0))
+                  use("KeyMapProfilePicker", "No KeyMap")
+                  tryVerify(() => phone(0).currentKeyMappingProfile === null)
+              } },
+            { tag: "Screen Position", shows: "coordinates",
+              undo: () => use("ControlButtons", "Screen Position", tile(0)) },
             { tag: "Install APK", installed: true, then: () => chooseFile(file("journey.apk", "PK")) },
             { tag: "Run ADB Command", adb: "shell echo journey", then: () => {
                   const input = control("ADBCommandDialog", "ADB Command")
@@ -246,6 +289,8 @@ DialogTestCase {
             tryVerify(() => findChild(tile(0), row.shows).visible)
         if (row.audio)
             verify(device.isAudioEnabled)
+        if (row.undo)
+            row.undo()
     }
 
     // Drags the slider's handle by a fraction of its track.
@@ -265,8 +310,8 @@ DialogTestCase {
         use("DeviceHeader", "Stop", tile(1))
         tryVerify(() => !phone(1).running, 10000)
         const slider = groupSettingsDialog()
-        slide(slider, 0.05)
-        tryCompare(main.currentGroup, "clickDelaySeconds", 1)
+        slide(slider, 0.1)
+        tryVerify(() => home.clickDelaySeconds > 0 && stored("clickDelaySeconds", home.clickDelaySeconds))
         helper.saveScreenshot("GroupSettingsDialog", main.contentItem)
         helper.keyClick(slider, Qt.Key_Escape)
         use("PhoneScreenGrid", "Start All")
@@ -277,10 +322,47 @@ DialogTestCase {
         mouseClick(findChild(tile(0), "input"))
         tryVerify(() => logged(phone(1).adbConnectionSerial + "/control.jsonl", seen,
                                { type: "inject_touch_event" }), 10000, "the group follows the host")
-        use("PhoneScreenGrid", "🚩 Group Controlling")
+        use("PhoneScreenGrid", "Group Controlling")
         slide(groupSettingsDialog(), -1)
         tryCompare(main.currentGroup, "clickDelaySeconds", 0)
         helper.keyClick(main.contentItem, Qt.Key_Escape)
+    }
+
+    function stored(key, value) {
+        const folder = AppConfig.getDeviceGroupSavePath()
+        const pattern = new RegExp('"' + key + '":\\s*' + value + '\\b')
+        return helper.files(folder).concat([folder]).some(path => pattern.test(helper.readFile(path)))
+    }
+
+    // Every slider and switch of the group's settings takes the mouse and is written at once.
+    function test_4b_everyGroupSetting_data() {
+        const row = (label, key, nth) => ({ tag: key, label: label, key: key, nth: nth || 0 })
+        return [row("Show Control Buttons:", "showControlButtons"), row("Enable Sound Output:", "enableAudio"),
+                row("Width:", "cellWidth"), row("Resolution:", "maxSize"), row("Frame Rate:", "maxFPS"),
+                row("Bit Rate:", "bitRate"), row("Big View Width:", "bigViewWidth"),
+                row("Resolution:", "maxSizeBigView", 1), row("Frame Rate:", "maxFPSBigView", 1),
+                row("Bit Rate:", "bitRateBigView", 1)]
+    }
+
+    function test_4b_everyGroupSetting(row) {
+        groupSettingsDialog()
+        const item = helper.named(qsTranslate("GroupSettingsDialog", row.label))[row.nth]
+        const before = home[row.key]
+        if (item.checked !== undefined && item.from === undefined) {
+            mouseClick(item)
+            tryVerify(() => home[row.key] === !before && stored(row.key, !before), 5000, "written")
+            mouseClick(item) // back, so the tiles keep their buttons
+        } else {
+            slide(item, item.visualPosition > 0.5 ? -0.3 : 0.3)
+        }
+        tryVerify(() => home[row.key] !== before === (item.from !== undefined) && stored(row.key, home[row.key]),
+                  5000, "written")
+        let dialog = item
+        while (!String(dialog.parent).startsWith("QQuickOverlay"))
+            dialog = dialog.parent
+        compare(settledLayout(dialog), [], "the settings' layout")
+        helper.saveScreenshot("GroupSettingsDialog", main.contentItem)
+        helper.keyClick(item, Qt.Key_Escape)
     }
 
     function deviceMenu(row, entry) {
@@ -361,7 +443,9 @@ DialogTestCase {
         checkDialog(scan, "DeviceScanDialog")
         compare(helper.named(serial, scan.contentItem).length, 0)
         compare(helper.named(device.wifiSerial, scan.contentItem).length, 0)
-        closeByEscape(scan)
+        use("", others[0], scan.contentItem)
+        use("DeviceScanDialog", "Add to Group", scan.footer)
+        tryCompare(home, "deviceCount", 2, 10000)
     }
 
     // Register from the Member menu, log in with the mailed password, then see the profile.
@@ -390,11 +474,13 @@ DialogTestCase {
 
     // Last, as the phones leave adb: reboot, and power-off.
     function test_z_powerButtons_data() {
-        return [{ tag: "Reboot", adb: "reboot", row: 0 },
-                { tag: "Shutdown", adb: "reboot -p", row: 1, confirm: "Power Off" }]
+        return [{ tag: "Reboot", adb: "reboot", row: 1 },
+                { tag: "Shutdown", adb: "reboot -p", row: 0, confirm: "Power Off" }]
     }
 
     function test_z_powerButtons(row) {
+        use("PhoneScreenGrid", "Start All")
+        tryVerify(() => phone(row.row).running && phone(row.row).controller !== null, 30000)
         const serial = phone(row.row).adbConnectionSerial
         const seen = helper.fleetLog("adb.log").length
         use("ControlButtons", row.tag, tile(row.row))
