@@ -454,7 +454,7 @@ DialogTestCase {
             skip("the build has no reference account service")
         verify(helper.startAccountService([]) !== "")
         UserSession.clearSession()
-        const email = "journey" + (language === "" ? "en" : language.replace("_", "")) + "@example.com"
+        const email = "journey" + (language === "" ? "en" : language.replace("_", "").toLowerCase()) + "@example.com"
         pick("Member", "Login")
         use("MemberLoginDialog", "Register")
         typeInto(control("MemberRegisterDialog", "Enter email address..."), email)
@@ -480,12 +480,20 @@ DialogTestCase {
 
     function test_z_powerButtons(row) {
         use("PhoneScreenGrid", "Start All")
-        tryVerify(() => phone(row.row).running && phone(row.row).controller !== null, 30000)
+        tryVerify(() => phone(row.row) && phone(row.row).running && phone(row.row).controller !== null, 30000)
         const serial = phone(row.row).adbConnectionSerial
         const seen = helper.fleetLog("adb.log").length
         use("ControlButtons", row.tag, tile(row.row))
-        if (row.confirm)
-            use("ControlButtons", row.confirm)
+        if (row.confirm) { // the alert's button (on the overlay), which may share the tile buttons' name
+            let button = null
+            tryVerify(() => (button = helper.named(qsTranslate("ControlButtons", row.confirm)).find(b => {
+                for (let p = b; p; p = p.parent)
+                    if (String(p).startsWith("QQuickOverlay"))
+                        return true
+                return false
+            })))
+            mouseClick(button)
+        }
         tryVerify(() => adbLogged(seen, serial, row.adb), 10000, "adb runs " + row.adb)
     }
 }
