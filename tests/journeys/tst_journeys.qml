@@ -59,7 +59,7 @@ DialogTestCase {
             if (top >= 0 && top + item.height <= view.height)
                 break
             mouseWheel(view, view.width / 2, view.height / 2, 0, top < 0 ? 120 : -120)
-            wait(20)
+            waitForRendering(main.contentItem)
         }
     }
 
