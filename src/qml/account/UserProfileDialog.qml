@@ -74,7 +74,7 @@ AccountDialog {
         id: passwordBox
         objectName: "changePasswordBox"
         title: qsTr("Change Password")
-        width: 400
+        width: root.width // covers the profile it opens over
         height: 380
         showCloseButton: false
         contentFramed: false

@@ -9,6 +9,8 @@ Button {
     id: control
 
     property var menuItems: []
+    // The drop-down ends at the button's right edge (a button at the right of a dialog).
+    property bool alignRight: false
     readonly property alias popupOpen: popup.visible
     readonly property Item menuColumn: popup.contentItem
 
@@ -25,6 +27,8 @@ Button {
     // Left-aligned with the button, or right-aligned where that would cross the window edge.
     function popupX() {
         const window = control.Window.window
+        if (alignRight)
+            return control.width - popup.width
         if (!window)
             return 0
         const left = control.mapToItem(null, 0, 0).x

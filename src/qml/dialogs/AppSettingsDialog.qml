@@ -127,6 +127,7 @@ PXDialog {
                 MenuButton {
                     objectName: "languageButton"
                     Layout.preferredWidth: 120
+                    alignRight: true
                     text: root.languageLabel(root.editedLocale)
                     menuItems: [
                         { label: "简体中文", action: () => root.editedLocale = "zh_CN" },
