@@ -29,6 +29,9 @@ DialogTestCase {
     }
 
     function cleanupTestCase() {
+        if (home)
+            home.stopAllDevices() // sessions end before the phones and the window go
+        tryVerify(() => !home || home.devicesForRepeater.every(d => !d.running), 10000)
         main.close()
         main.destroy()
         helper.setLanguage("")
