@@ -4,6 +4,14 @@
 <context>
     <name>ADBCommandDialog</name>
     <message>
+        <source>Use &quot;shell %1&quot;</source>
+        <translation>改用「shell %1」</translation>
+    </message>
+    <message>
+        <source>adb has no command &quot;%1&quot;; on the phone it runs as &quot;shell %1 ...&quot;.</source>
+        <translation>adb 沒有命令「%1」；在手機上請用「shell %1 ...」執行。</translation>
+    </message>
+    <message>
         <source>Command output will be displayed here...</source>
         <translation>命令輸出將顯示在這裡...</translation>
     </message>
@@ -699,6 +707,26 @@
 </context>
 <context>
     <name>DeviceList</name>
+    <message>
+        <source>Expand</source>
+        <translation>展開</translation>
+    </message>
+    <message>
+        <source>Collapse</source>
+        <translation>收起</translation>
+    </message>
+    <message>
+        <source>Remove</source>
+        <translation>移除</translation>
+    </message>
+    <message>
+        <source>Start</source>
+        <translation>啟動</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>停止</translation>
+    </message>
     <message>
         <source>name</source>
         <translation>名稱</translation>
@@ -1714,6 +1742,25 @@
     <message>
         <source>Screenshot Failed: %1 cannot be written (%2)</source>
         <translation>截圖失敗：無法寫入 %1（%2）</translation>
+    </message>
+</context>
+<context>
+    <name>DeviceHeader</name>
+    <message>
+        <source>Enlarge</source>
+        <translation>放大</translation>
+    </message>
+    <message>
+        <source>Remove</source>
+        <translation>移除</translation>
+    </message>
+    <message>
+        <source>Start</source>
+        <translation>啟動</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>停止</translation>
     </message>
 </context>
 <context>

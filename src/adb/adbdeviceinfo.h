@@ -2,8 +2,10 @@
 #include <QList>
 #include <QMetaType>
 #include <QString>
+#include <QStringList>
 
-// One entry of adb's device list. Entries are the same phone when their serials match.
+// One entry of adb's device list, or one phone reached through several of them (USB and
+// Wi-Fi adb): entries are the same phone when their hardware serials match.
 struct ADBDeviceInfo
 {
     Q_GADGET
@@ -13,6 +15,8 @@ struct ADBDeviceInfo
     Q_PROPERTY(bool is_usb_connection MEMBER is_usb_connection)
     Q_PROPERTY(int transport_id MEMBER transport_id)
     Q_PROPERTY(QString nickname MEMBER nickname)
+    Q_PROPERTY(QString hardware_serial MEMBER hardware_serial)
+    Q_PROPERTY(QStringList connections MEMBER connections)
 
 public:
     QString nickname;
@@ -21,6 +25,8 @@ public:
     QString product;
     bool is_usb_connection = false;
     int transport_id = -1;
+    QString hardware_serial; // ro.serialno; the adb serial when unknown
+    QStringList connections; // every adb serial of the phone, adb_serial first
 
     bool operator==(const ADBDeviceInfo &other) const { return adb_serial == other.adb_serial; }
     bool operator!=(const ADBDeviceInfo &other) const { return !(*this == other); }

@@ -245,6 +245,48 @@ QList<ADBDeviceInfo> ADBRunner::getDevices()
     return parseDevices(listing.output);
 }
 
+QList<ADBDeviceInfo> ADBRunner::getPhones()
+{
+    QList<ADBDeviceInfo> listed = getDevices();
+    for (ADBDeviceInfo &info : listed) {
+        const QString serialno =
+            runCommand(
+                onDevice(info.adb_serial, {QStringLiteral("shell"), QStringLiteral("getprop"),
+                                           QStringLiteral("ro.serialno")}))
+                .trimmed();
+        const bool known = !serialno.isEmpty() && !serialno.startsWith(QLatin1String("[error]")) &&
+                           !serialno.contains(QLatin1Char('\n'));
+        info.hardware_serial = known ? serialno : QString();
+    }
+    return mergeSamePhones(listed);
+}
+
+QList<ADBDeviceInfo> ADBRunner::mergeSamePhones(const QList<ADBDeviceInfo> &listed)
+{
+    QList<ADBDeviceInfo> phones;
+    for (ADBDeviceInfo info : listed) {
+        if (info.hardware_serial.isEmpty())
+            info.hardware_serial = info.adb_serial;
+        auto same = std::find_if(phones.begin(), phones.end(), [&info](const ADBDeviceInfo &p) {
+            return p.hardware_serial == info.hardware_serial;
+        });
+        if (same == phones.end()) {
+            info.connections = QStringList{info.adb_serial};
+            phones.append(info);
+            continue;
+        }
+        QStringList connections = same->connections;
+        if (info.is_usb_connection && !same->is_usb_connection) {
+            connections.prepend(info.adb_serial);
+            *same = info;
+        } else {
+            connections.append(info.adb_serial);
+        }
+        same->connections = connections;
+    }
+    return phones;
+}
+
 QThreadPool *ADBRunner::workPool()
 {
     static QThreadPool *const pool = [] {

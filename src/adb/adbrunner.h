@@ -62,6 +62,10 @@ public:
     // the phones call themselves never makes the listing fail.
     static QList<ADBDeviceInfo> getDevices();
     static QList<ADBDeviceInfo> parseDevices(const QString &text);
+    // The listing with one entry per physical phone: entries of the same hardware serial
+    // merge into the first USB one (else the first), which lists every connection.
+    static QList<ADBDeviceInfo> getPhones();
+    static QList<ADBDeviceInfo> mergeSamePhones(const QList<ADBDeviceInfo> &listed);
     static DeviceInfo getDeviceInfo(const QString &serial);
     static QString getDeviceIp(const QString &serial);
 

@@ -12,10 +12,12 @@
 #include <QFutureWatcher>
 #include <QJSEngine>
 #include <QRandomGenerator>
+#include <QSet>
 #include <QThreadPool>
 #include <QTimer>
 #include <QtConcurrent/QtConcurrentMap>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 
@@ -159,6 +161,8 @@ void DeviceGroup::appendRow(Device *device)
             Qt::UniqueConnection);
     connect(device, &Device::hostMessageSent, this, &DeviceGroup::forwardHostMessage,
             Qt::UniqueConnection);
+    connect(device, &Device::controllerChanged, this, &DeviceGroup::handleControllerChanged,
+            Qt::UniqueConnection);
     device->setIndexInGroup(row);
 }
 
@@ -173,7 +177,13 @@ void DeviceGroup::takeRow(int row)
     disconnect(device, &QObject::destroyed, this, &DeviceGroup::handleDeviceDestroyed);
     disconnect(device, &Device::removalRequested, this, &DeviceGroup::handleRemovalRequested);
     disconnect(device, &Device::hostMessageSent, this, &DeviceGroup::forwardHostMessage);
+    disconnect(device, &Device::controllerChanged, this, &DeviceGroup::handleControllerChanged);
     device->setIndexInGroup(-1);
+}
+
+void DeviceGroup::handleControllerChanged()
+{
+    applyClickDelay(qobject_cast<Device *>(sender()));
 }
 
 void DeviceGroup::handleRemovalRequested()
@@ -217,13 +227,29 @@ bool DeviceGroup::addDevices(const QList<ADBDeviceInfo> &deviceInfos)
 {
     if (deviceInfos.isEmpty())
         return false;
-    for (int k = 0; k < deviceInfos.size(); ++k) {
-        const ADBDeviceInfo &info = deviceInfos.at(k);
+    // One physical phone is one member, whichever of its connections is offered again.
+    QSet<QString> known;
+    for (const QPointer<Device> &device : std::as_const(m_devices) + m_pendingDevices) {
+        if (device) {
+            for (const QString &name : device->identities())
+                known.insert(name);
+        }
+    }
+    int k = 0;
+    for (const ADBDeviceInfo &info : deviceInfos) {
+        const QStringList names =
+            info.connections + QStringList{info.adb_serial, info.hardware_serial};
+        if (std::any_of(names.cbegin(), names.cend(),
+                        [&known](const QString &name) { return known.contains(name); }))
+            continue;
+        for (const QString &name : names)
+            if (!name.isEmpty())
+                known.insert(name);
         auto *device = new Device(nullptr, info.adb_serial);
         device->setConnectionType(info.is_usb_connection ? Device::USB : Device::WiFi);
         const QPointer<Device> pending(device);
         m_pendingDevices.append(pending);
-        QTimer::singleShot(k * kAddIntervalMs, this, [this, pending] {
+        QTimer::singleShot(k++ * kAddIntervalMs, this, [this, pending] {
             m_pendingDevices.removeAll(pending);
             m_pendingDevices.removeAll(QPointer<Device>());
             if (pending)
@@ -326,11 +352,20 @@ void DeviceGroup::applySettingsToDevice(Device *device)
     big->setBitRate(m_bitRateBigView);
     big->setAudio(m_enableAudio);
 
-    if (device == m_hostDevice)
+    applyClickDelay(device);
+}
+
+void DeviceGroup::applyClickDelay(Device *device)
+{
+    // Sessions started later (Start All, a reconnect) bring a new controller: it gets the
+    // group's delay too, and a delay of 0 clears the ones drawn before.
+    Controller *controller = device ? device->controller() : nullptr;
+    if (!controller)
         return;
-    Controller *controller = device->controller();
-    if (!controller || m_clickDelaySeconds < 1)
+    if (device == m_hostDevice || m_clickDelaySeconds < 1) {
+        controller->setClickDelayMilliSeconds(0);
         return;
+    }
     const quint64 range = quint64(m_clickDelaySeconds) * 1000u;
     const quint64 delay = QRandomGenerator::global()->generate() % range;
     controller->setClickDelayMilliSeconds(int(qMin<quint64>(delay, INT_MAX)));
@@ -611,12 +646,22 @@ void DeviceGroup::stopAllAutojs()
 }
 
 namespace {
+// Names a member's output block: its nickname when it has one, and always its serial.
+QString blockLabel(const Device *device)
+{
+    if (!device)
+        return QString();
+    const QString serial = device->adbConnectionSerial();
+    return device->nickname().isEmpty() ? serial
+                                        : QStringLiteral("%1 (%2)").arg(device->nickname(), serial);
+}
+
 // One block per member, numbered in group order; a member gone meanwhile has no output.
-QString groupCommandOutput(const QStringList &outputs)
+QString groupCommandOutput(const QStringList &labels, const QStringList &outputs)
 {
     QString output;
     for (int i = 0; i < outputs.size(); ++i) {
-        output += QStringLiteral("Device %1:\n").arg(i + 1);
+        output += QStringLiteral("Device %1: %2\n").arg(i + 1).arg(labels.value(i));
         output += QStringLiteral("--------------------------------\n");
         output += outputs.at(i);
         output += QStringLiteral("\n\n");
@@ -627,11 +672,14 @@ QString groupCommandOutput(const QStringList &outputs)
 
 QString DeviceGroup::executeADBCommand(const QString &input)
 {
+    QStringList labels;
     QStringList outputs;
     const QList<QPointer<Device>> snapshot = m_devices;
-    for (const QPointer<Device> &device : snapshot)
+    for (const QPointer<Device> &device : snapshot) {
+        labels << blockLabel(device);
         outputs << (device ? device->executeADBCommand(input) : QString());
-    return groupCommandOutput(outputs);
+    }
+    return groupCommandOutput(labels, outputs);
 }
 
 void DeviceGroup::executeADBCommandAsync(const QString &input)
@@ -641,14 +689,17 @@ void DeviceGroup::executeADBCommandAsync(const QString &input)
     m_adbCommandRunning = true;
     emit adbCommandRunningChanged();
     QStringList serials;
-    for (const QPointer<Device> &device : std::as_const(m_devices))
+    QStringList labels;
+    for (const QPointer<Device> &device : std::as_const(m_devices)) {
         serials << (device ? device->adbConnectionSerial() : QString());
+        labels << blockLabel(device);
+    }
     auto *watcher = new QFutureWatcher<QString>(this);
-    connect(watcher, &QFutureWatcher<QString>::finished, this, [this, watcher] {
+    connect(watcher, &QFutureWatcher<QString>::finished, this, [this, watcher, labels] {
         watcher->deleteLater();
         m_adbCommandRunning = false;
         emit adbCommandRunningChanged();
-        emit adbCommandFinished(groupCommandOutput(watcher->future().results()));
+        emit adbCommandFinished(groupCommandOutput(labels, watcher->future().results()));
     });
     // The phones side by side, each one's lines in order; results come back in group order.
     std::function<QString(const QString &)> run = [input](const QString &serial) {

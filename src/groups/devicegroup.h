@@ -176,6 +176,8 @@ private:
     void announceIndexes() const;
     void handleDeviceDestroyed(QObject *object);
     void handleRemovalRequested();
+    void handleControllerChanged();
+    void applyClickDelay(Device *device);
     void clearHost();
 
     // Plain pointer: a member destroyed behind the group's back clears it at once.

@@ -14,6 +14,7 @@
 #include <QSet>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include <algorithm>
 #include <exception>
 #include <utility>
 
@@ -203,7 +204,7 @@ void DeviceGroupManager::refreshAvailableDevices()
     watcher->setFuture(QtConcurrent::run(ADBRunner::workPool(), [] {
         Listed listed;
         try {
-            listed.devices = ADBRunner::getDevices();
+            listed.devices = ADBRunner::getPhones();
             listed.read = true;
         } catch (const std::exception &) {
         }
@@ -217,12 +218,18 @@ void DeviceGroupManager::setAvailableFrom(const QList<ADBDeviceInfo> &listed)
     // still exist and may still be shown, and a phone must not get a second Device.
     QSet<QString> grouped;
     for (const DeviceGroup *group : findChildren<DeviceGroup *>(Qt::FindDirectChildrenOnly)) {
-        for (const Device *device : group->devices())
-            grouped.insert(device->adbConnectionSerial());
+        for (const Device *device : group->devices()) {
+            for (const QString &name : device->identities())
+                grouped.insert(name);
+        }
     }
     QList<ADBDeviceInfo> available;
     for (ADBDeviceInfo info : listed) {
-        if (grouped.contains(info.adb_serial))
+        // A phone is grouped when any of its connections or its hardware serial is.
+        const QStringList names =
+            info.connections + QStringList{info.adb_serial, info.hardware_serial};
+        if (std::any_of(names.cbegin(), names.cend(),
+                        [&grouped](const QString &name) { return grouped.contains(name); }))
             continue;
         info.nickname = DeviceSettings::instance()->getDeviceNickname(info.adb_serial);
         available.append(info);
@@ -246,7 +253,7 @@ void DeviceGroupManager::scanDevices()
         emit isScanningChanged();
     }
     // A scan during a scan: the watcher follows the newer listing only.
-    m_scanWatcher->setFuture(QtConcurrent::run(&ADBRunner::getDevices));
+    m_scanWatcher->setFuture(QtConcurrent::run(&ADBRunner::getPhones));
 }
 
 void DeviceGroupManager::handleScanFinished()

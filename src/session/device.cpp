@@ -892,13 +892,26 @@ void Device::finishWiFiSwitch()
     const QString ip = m_ipAddress;
     AdbLane::run<bool>(
         serial, this, [serial, ip] { return ADBRunner::connect(serial, ip, kWiFiAdbPort); },
-        [this](bool connected) {
-            if (connected)
+        [this, ip](bool connected) {
+            if (connected) {
+                m_wifiSerial = QStringLiteral("%1:%2").arg(ip).arg(kWiFiAdbPort);
+                emit connectionTypeChanged();
                 showUserMessage(tr("WiFi connection enabled"), Kind::NoticeSuccess);
-            else
+            } else
                 showUserMessage(tr("Failed to enable \r WiFi connection"), Kind::NoticeError);
             m_switchingToWiFi = false;
         });
+}
+
+QStringList Device::identities() const
+{
+    QStringList names{m_adbConnectionSerial};
+    if (!m_wifiSerial.isEmpty())
+        names << m_wifiSerial;
+    const QString hardware = m_deviceInfo.hardward_serial.trimmed();
+    if (!hardware.isEmpty() && !hardware.startsWith(QLatin1String("[error]")))
+        names << hardware;
+    return names;
 }
 
 bool Device::disconnectWiFi()

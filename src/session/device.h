@@ -63,6 +63,8 @@ class Device : public QObject, public ControlTarget, public RecordingSource, pub
     Q_PROPERTY(QSize frameSize READ frameSize NOTIFY frameSizeChanged)
     Q_PROPERTY(QString ipAddress READ ipAddress NOTIFY ipAddressChanged)
     Q_PROPERTY(ConnectionType connectionType READ connectionType NOTIFY connectionTypeChanged)
+    // ip:port of the Wi-Fi adb connection this phone also has, "" without one.
+    Q_PROPERTY(QString wifiSerial READ wifiSerial NOTIFY connectionTypeChanged)
     Q_PROPERTY(DeviceInfo deviceInfo READ deviceInfo NOTIFY deviceInfoChanged)
     Q_PROPERTY(bool isHostDevice READ isHostDevice NOTIFY isHostDeviceChanged)
     Q_PROPERTY(
@@ -99,6 +101,9 @@ public:
     VideoFrameFeed *videoFeed() const { return m_videoFeed; }
     QString ipAddress() const { return m_ipAddress; }
     ConnectionType connectionType() const { return m_connectionType; }
+    QString wifiSerial() const { return m_wifiSerial; }
+    // Every adb serial and the hardware serial (once read) that name this phone.
+    QStringList identities() const;
     DeviceInfo deviceInfo() const { return m_deviceInfo; }
     bool isHostDevice() const { return m_isHostDevice; }
     bool isAudioEnabled() const;
@@ -255,6 +260,7 @@ private:
     DeviceInfo m_deviceInfo;
     ConnectionType m_connectionType = USB;
     QString m_ipAddress;
+    QString m_wifiSerial;
     bool m_isBigView = false;
     const QString m_adbConnectionSerial;
     QPointer<Controller> m_controller;

@@ -127,6 +127,37 @@ private slots:
         QVERIFY(ADBRunner::getDevices().isEmpty());
     }
 
+    void samePhoneMergesAcrossConnections_data()
+    {
+        QTest::addColumn<QString>("listing");
+        QTest::addColumn<QStringList>("serialNumbers"); // "adb serial=ro.serialno"
+        QTest::addColumn<QString>("expected");          // "adb serial:connections" per phone
+        const QString both = "P1 device usb:1-1\n10.0.0.3:5555 device\nP2 device usb:1-2\n";
+        QTest::newRow("usb first") << both << QStringList{"P1=P1", "10.0.0.3:5555=P1", "P2=P2"}
+                                   << "P1:P1,10.0.0.3:5555 P2:P2";
+        QTest::newRow("wifi first, usb kept")
+            << "10.0.0.3:5555 device\nP1 device usb:1-1\n"
+            << QStringList{"10.0.0.3:5555=P1", "P1=P1"} << "P1:P1,10.0.0.3:5555";
+        QTest::newRow("unknown serial stays apart")
+            << both << QStringList{"P1=P1", "P2=P2"} << "P1:P1 10.0.0.3:5555:10.0.0.3:5555 P2:P2";
+    }
+
+    void samePhoneMergesAcrossConnections()
+    {
+        QFETCH(QString, listing);
+        QFETCH(QStringList, serialNumbers);
+        QFETCH(QString, expected);
+        FakeAdb adb;
+        adb.respond({"devices", "-l"}, listing.toUtf8());
+        for (const QString &pair : serialNumbers)
+            adb.respond({"-s", pair.section('=', 0, 0), "shell", "getprop", "ro.serialno"},
+                        pair.section('=', 1).toUtf8() + "\n");
+        QStringList phones;
+        for (const ADBDeviceInfo &phone : ADBRunner::getPhones())
+            phones << phone.adb_serial + ":" + phone.connections.join(',');
+        QCOMPARE(phones.join(' '), expected);
+    }
+
     // Each property in order, then the screen; a failed query keeps adb's text in its field.
     void deviceInfoQueriesEachProperty()
     {

@@ -143,9 +143,15 @@ private slots:
             QCOMPARE(device->serverParamsSmallView()->maxSize(), 1000);
             QCOMPARE(device->serverParamsBigView()->maxSize(), 720);
         }
+        // One phone is one member, whichever connection offers it again (also within one call).
+        ADBDeviceInfo wifi = entry("10.0.0.3:5555", false);
+        wifi.hardware_serial = "A";
+        QVERIFY(group.addDevices({wifi, entry("B", true), entry("D", true), entry("D", true)}));
+        QTRY_COMPARE(serials(group), QStringList({"A", "B", "C", "D"}));
+
         // The tile delegates take their device by this role name.
         QCOMPARE(group.roleNames().value(DeviceGroup::DeviceRole), QByteArray("device"));
-        QVERIFY(!group.data(group.index(3), DeviceGroup::DeviceRole).isValid());
+        QVERIFY(!group.data(group.index(4), DeviceGroup::DeviceRole).isValid());
     }
 
     void settingsLoadAndSave()
@@ -464,9 +470,10 @@ private slots:
             m_adb->respond({"-s", serial, "shell", "echo", "hi", "there"},
                            serial.toUtf8() + ":hi there\n");
         const QString hyphens(32, QLatin1Char('-'));
+        group.devices().at(1)->setNickName("Desk");
         QCOMPARE(group.executeADBCommand("shell echo hi there"),
-                 "Device 1:\n" + hyphens + "\nA:hi there\n\n\n" + "Device 2:\n" + hyphens +
-                     "\nB:hi there\n\n\n");
+                 "Device 1: A\n" + hyphens + "\nA:hi there\n\n\n" + "Device 2: Desk (B)\n" +
+                     hyphens + "\nB:hi there\n\n\n");
     }
 
     void adbCommandsRunOffTheGuiThread()

@@ -245,11 +245,18 @@ private slots:
             }
         }
 
-        // Back to 0: the delays drawn stay until the phones reconnect.
-        const int delayB = device(1)->controller()->clickDelayMilliSeconds();
+        // A delay set while a phone is stopped reaches its next session; 0 clears every delay.
+        device(2)->stopScrcpySession();
+        QTRY_VERIFY(!device(2)->controller());
+        m_group->setClickDelaySeconds(1000);
+        waitForSettingsApplied();
+        device(2)->startScrcpySession();
+        QTRY_VERIFY_WITH_TIMEOUT(device(2)->controller(), 20000);
+        QVERIFY(device(2)->controller()->clickDelayMilliSeconds() > 0);
         m_group->setClickDelaySeconds(0);
         waitForSettingsApplied();
-        QCOMPARE(device(1)->controller()->clickDelayMilliSeconds(), delayB);
+        for (int row = 1; row < 3; ++row)
+            QCOMPARE(device(row)->controller()->clickDelayMilliSeconds(), 0);
     }
 
     void theHostLeavingEndsGroupControl()

@@ -8,11 +8,13 @@
 #include "virtualfleet.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QGuiApplication>
 #include <QJsonObject>
 #include <QQmlContext>
 #include <QQmlEngine>
+#include <QQuickItem>
 #include <QQuickWindow>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -20,7 +22,10 @@
 #include <QTranslator>
 #include <QtQml/QQmlExtensionPlugin>
 #include <QtQuickTest>
+#include <QtTest>
 
+#include <algorithm>
+#include <functional>
 #include <memory>
 
 Q_IMPORT_QML_PLUGIN(ParvixPlugin)
@@ -53,6 +58,159 @@ public:
         return log;
     }
 
+    // A JSON-lines log of the fleet ("adb.log", "<serial>/control.jsonl"), oldest first.
+    Q_INVOKABLE QVariantList fleetLog(const QString &relativePath) const
+    {
+        QVariantList log;
+        for (const QJsonObject &entry : m_fleet->jsonLines(relativePath))
+            log << entry.toVariantMap();
+        return log;
+    }
+
+    // The name a screen reader would read: the item's Accessible.name, else a button's text.
+    // Plain texts are read, not used, so they have none here.
+    static QString accessibleName(const QQuickItem *item)
+    {
+        for (const QObject *child : item->children())
+            if (child->inherits("QQuickAccessibleAttached")) {
+                const QString name = child->property("name").toString();
+                if (!name.isEmpty())
+                    return name;
+            }
+        return item->inherits("QQuickAbstractButton") ? item->property("text").toString()
+                                                      : QString();
+    }
+
+    // The visible items of every window (or under `within`) whose accessible name is `name`,
+    // in tree order: what a screen reader would offer the user.
+    Q_INVOKABLE QList<QQuickItem *> named(const QString &name, QQuickItem *within = nullptr) const
+    {
+        QList<QQuickItem *> found;
+        const std::function<void(QQuickItem *)> walk = [&](QQuickItem *item) {
+            if (!item->isVisible())
+                return;
+            if (accessibleName(item) == name)
+                found << item;
+            for (QQuickItem *child : item->childItems())
+                walk(child);
+        };
+        if (within) {
+            walk(within);
+            return found;
+        }
+        for (QWindow *window : QGuiApplication::topLevelWindows())
+            if (auto *quick = qobject_cast<QQuickWindow *>(window); quick && quick->isVisible())
+                walk(quick->contentItem());
+        return found;
+    }
+
+    // Texts under `root` that are cut off without eliding on purpose, or that overlap another
+    // text, as readable lines ("" when the layout is clean).
+    Q_INVOKABLE QStringList layoutProblems(QQuickItem *root) const
+    {
+        struct Shown
+        {
+            QQuickItem *item;
+            QRectF rect;
+        };
+        QList<Shown> texts;
+        QStringList problems;
+        const std::function<void(QQuickItem *, QRectF, qreal)> walk = [&](QQuickItem *item,
+                                                                          QRectF clip,
+                                                                          qreal opacity) {
+            opacity *= item->opacity();
+            if (!item->isVisible() || opacity < 0.01)
+                return;
+            const QRectF scene = item->mapRectToScene(QRectF(0, 0, item->width(), item->height()));
+            if (item->clip())
+                clip = clip.intersected(scene);
+            const QString text = item->property("text").toString();
+            if (item->inherits("QQuickText") && !text.trimmed().isEmpty()) {
+                const QRectF painted = item->mapRectToScene(item->boundingRect()).intersected(clip);
+                const bool elides = item->property("elide").toInt() != 0;
+                if (!painted.isEmpty() && !elides &&
+                    (item->property("contentWidth").toReal() > item->width() + 1 ||
+                     item->property("truncated").toBool()))
+                    problems << QStringLiteral("cut off: \"%1\" (%2 > %3)")
+                                    .arg(text.simplified().left(60))
+                                    .arg(item->property("contentWidth").toReal())
+                                    .arg(item->width());
+                if (!painted.isEmpty())
+                    texts << Shown{item, painted};
+                // A text hanging out of the box drawn behind it (a row, a button).
+                QQuickItem *box = item->parentItem();
+                while (box && !box->inherits("QQuickRectangle"))
+                    box = box->parentItem();
+                if (box && !painted.isEmpty() &&
+                    !box->mapRectToScene(QRectF(0, 0, box->width(), box->height()))
+                         .adjusted(-1, -1, 1, 1)
+                         .contains(painted))
+                    problems << QStringLiteral("outside its box: \"%1\"")
+                                    .arg(text.simplified().left(60));
+            }
+            for (QQuickItem *child : item->childItems())
+                walk(child, clip, opacity);
+        };
+        if (root)
+            walk(root, QRectF(-1e6, -1e6, 2e6, 2e6), 1.0);
+        for (int i = 0; i < texts.size(); ++i)
+            for (int j = i + 1; j < texts.size(); ++j) {
+                const QRectF both = texts.at(i).rect.intersected(texts.at(j).rect);
+                if (both.width() > 2 && both.height() > 2)
+                    problems
+                        << QStringLiteral("overlap: \"%1\" and \"%2\"")
+                               .arg(texts.at(i).item->property("text").toString().simplified().left(
+                                        40),
+                                    texts.at(j).item->property("text").toString().simplified().left(
+                                        40));
+            }
+        return problems;
+    }
+
+    // Real key events into the window that shows the item (the main window is not the test's).
+    Q_INVOKABLE void keyClick(QQuickItem *item, int key, int modifiers = 0) const
+    {
+        QTest::keyClick(item->window(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    }
+
+    Q_INVOKABLE void keyClicks(QQuickItem *item, const QString &text) const
+    {
+        for (const QChar c : text) {
+            const char latin = c.toLatin1();
+            const Qt::Key key = latin ? Qt::Key(QTest::asciiToKey(latin)) : Qt::Key_unknown;
+            QTest::sendKeyEvent(QTest::Click, item->window(), key, QString(c), Qt::NoModifier);
+        }
+    }
+
+    Q_INVOKABLE bool windowShown(const QString &title) const
+    {
+        const QWindowList windows = QGuiApplication::topLevelWindows();
+        return std::any_of(windows.cbegin(), windows.cend(), [&title](const QWindow *window) {
+            return window->isVisible() && window->title() == title;
+        });
+    }
+
+    // Every file under the folder, recursively.
+    Q_INVOKABLE QStringList files(const QString &folder) const
+    {
+        QStringList found;
+        QDirIterator it(folder, QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            found << it.next();
+        return found;
+    }
+
+    Q_INVOKABLE QString environment(const QString &name) const
+    {
+        return qEnvironmentVariable(qPrintable(name));
+    }
+
+    Q_INVOKABLE bool writeFile(const QString &path, const QByteArray &content) const
+    {
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+    }
+
     Q_INVOKABLE QString readFile(const QString &path) const
     {
         QFile file(path);
@@ -75,12 +233,15 @@ public:
     }
 
     // Saves the test window as <PARVIX_DIALOG_SHOTS>/<name>.png when that folder is given.
-    Q_INVOKABLE bool saveScreenshot(const QString &name) const
+    // With an item: the window that shows it.
+    Q_INVOKABLE bool saveScreenshot(const QString &name, QQuickItem *item = nullptr) const
     {
         const QString folder = qEnvironmentVariable("PARVIX_DIALOG_SHOTS");
         if (folder.isEmpty())
             return false;
         QDir().mkpath(folder);
+        if (item && item->window())
+            return item->window()->grabWindow().save(QDir(folder).filePath(name + ".png"));
         for (QWindow *window : QGuiApplication::topLevelWindows()) {
             if (auto *quick = qobject_cast<QQuickWindow *>(window); quick && quick->isVisible())
                 return quick->grabWindow().save(QDir(folder).filePath(name + ".png"));

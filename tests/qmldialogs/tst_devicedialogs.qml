@@ -71,6 +71,17 @@ DialogTestCase {
         tryCompare(output, "text", "hello\n", 10000)
         verify(execute.enabled)
         verify(!find(dialog, "busyIndicator").visible)
+
+        // A command adb does not know is offered to the phone's shell.
+        input.text = "getprop ro.serialno"
+        click(execute)
+        tryVerify(() => find(dialog, "shellHint").visible, 10000)
+        click(find(dialog, "useShellButton"))
+        compare(input.text, "shell getprop ro.serialno")
+        click(execute)
+        tryCompare(output, "text", device.adbConnectionSerial + "\n", 10000)
+        verify(!find(dialog, "shellHint").visible)
+        input.text = "shell echo hello"
         screenshots("adbcommand", dialog)
         closeDialog(dialog)
 
@@ -81,7 +92,7 @@ DialogTestCase {
         click(find(groupDialog, "executeButton"))
         verify(group.adbCommandRunning)
         const groupOutput = find(groupDialog, "outputArea")
-        tryVerify(() => groupOutput.text.startsWith("Device 1:"), 10000)
+        tryVerify(() => groupOutput.text.startsWith("Device 1: " + device.adbConnectionSerial + "\n"), 10000)
         compare(groupOutput.text, group.executeADBCommand("shell echo hi there"))
         verify(groupOutput.text.indexOf("Device 2:") > 0)
 

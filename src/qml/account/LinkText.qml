@@ -13,6 +13,8 @@ Text {
 
     MouseArea {
         id: area
+        Accessible.role: Accessible.Link
+        Accessible.name: link.text
         anchors.fill: parent
         hoverEnabled: true
         cursorShape: Qt.PointingHandCursor

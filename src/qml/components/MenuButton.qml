@@ -94,6 +94,8 @@ Button {
 
         MouseArea {
             id: entryArea
+            Accessible.role: Accessible.MenuItem
+            Accessible.name: entry.modelData.label || ""
             anchors.fill: parent
             enabled: !entry.separator
             hoverEnabled: true

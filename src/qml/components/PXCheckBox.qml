@@ -13,6 +13,8 @@ Rectangle {
 
     signal clicked
 
+    Accessible.role: Accessible.CheckBox
+    Accessible.checked: checked
     implicitWidth: boxSize
     implicitHeight: boxSize
     width: boxSize

@@ -23,6 +23,7 @@ TextField {
     verticalAlignment: TextInput.AlignVCenter
 
     placeholderText: placeholderTextValue
+    Accessible.name: placeholderTextValue
     placeholderTextColor: Theme.textGray
     echoMode: textEchoMode
     font.pixelSize: fontSize

@@ -129,6 +129,8 @@ Flickable {
 
         MouseArea {
             id: area
+            Accessible.role: Accessible.Button
+            Accessible.name: button.tip
             anchors.fill: parent
             hoverEnabled: true
             onClicked: button.activated()

@@ -21,6 +21,7 @@ Rectangle {
     color: Theme.backgroundDarkGray
 
     component HeaderButton: Text {
+        property string name: ""
         id: button
         signal activated
         Layout.preferredWidth: 15
@@ -29,6 +30,8 @@ Rectangle {
         verticalAlignment: Text.AlignVCenter
         font.pixelSize: 12
         MouseArea {
+            Accessible.role: Accessible.Button
+            Accessible.name: button.name
             anchors.fill: parent
             cursorShape: Qt.PointingHandCursor
             onClicked: button.activated()
@@ -62,6 +65,7 @@ Rectangle {
 
         HeaderButton {
             objectName: "startStop"
+            name: root.running ? qsTr("Stop") : qsTr("Start")
             text: root.running ? "■" : "▶"
             color: root.running ? Theme.textRed : Theme.textGreen
             onActivated: {
@@ -76,6 +80,7 @@ Rectangle {
 
         HeaderButton {
             objectName: "remove"
+            name: qsTr("Remove")
             visible: root.showRemove
             text: "X"
             color: Theme.textRed
@@ -91,6 +96,8 @@ Rectangle {
             Layout.preferredWidth: 15
             Layout.preferredHeight: 15
             MouseArea {
+                Accessible.role: Accessible.Button
+                Accessible.name: qsTr("Enlarge")
                 anchors.fill: parent
                 cursorShape: Qt.PointingHandCursor
                 onClicked: root.enlargeRequested()

@@ -101,6 +101,8 @@ Rectangle {
                 color: groupEntry.isCurrent ? Theme.backgroundBlackGreen : Theme.backgroundDarkGray
 
                 MouseArea {
+                    Accessible.role: Accessible.ListItem
+                    Accessible.name: groupEntry.group ? groupEntry.group.name : ""
                     anchors.fill: parent
                     anchors.rightMargin: 40
                     onClicked: root.deviceGroupManager.setCurrentSelectedGroup(groupEntry.group)
@@ -130,6 +132,7 @@ Rectangle {
                     Button {
                         id: expandButton
                         objectName: "expandButton"
+                        Accessible.name: groupEntry.expanded ? qsTr("Collapse") : qsTr("Expand")
                         implicitWidth: 24
                         implicitHeight: 24
                         hoverEnabled: true
@@ -178,6 +181,8 @@ Rectangle {
 
                     MouseArea {
                         objectName: "rowArea"
+                        Accessible.role: Accessible.ListItem
+                        Accessible.name: row.serial
                         anchors.fill: parent
                         anchors.rightMargin: 60
                         acceptedButtons: Qt.LeftButton | Qt.RightButton
@@ -238,7 +243,9 @@ Rectangle {
                                 width: parent.width
                                 elide: Text.ElideRight
                                 text: qsTr("connection type") + ": "
-                                      + (row.present && row.device.connectionType === Device.WiFi ? "WiFi" : "USB")
+                                      + (!row.present ? "USB"
+                                         : row.device.connectionType === Device.WiFi ? "WiFi"
+                                         : row.device.wifiSerial !== "" ? "USB+WiFi" : "USB")
                                 color: Theme.textGray
                                 font.pixelSize: Theme.textFont
                             }
@@ -253,6 +260,8 @@ Rectangle {
                             color: row.running ? Theme.textRed : Theme.textGreen
                             font.pixelSize: 14
                             MouseArea {
+                                Accessible.role: Accessible.Button
+                                Accessible.name: (row.running ? qsTr("Stop") : qsTr("Start")) + " " + row.serial
                                 anchors.fill: parent
                                 onClicked: {
                                     if (!row.present)
@@ -275,6 +284,8 @@ Rectangle {
                             font.pixelSize: 14
                             font.bold: true
                             MouseArea {
+                                Accessible.role: Accessible.Button
+                                Accessible.name: qsTr("Remove") + " " + row.serial
                                 anchors.fill: parent
                                 onClicked: if (row.present) row.device.removeFromDeviceGroup()
                             }

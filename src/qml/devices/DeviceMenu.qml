@@ -100,6 +100,8 @@ Menu {
 
         MouseArea {
             id: rowArea
+            Accessible.role: Accessible.MenuItem
+            Accessible.name: groupRow.modelData.name
             anchors.fill: parent
             hoverEnabled: true
             enabled: !groupRow.isSource
@@ -177,6 +179,8 @@ Menu {
 
         MouseArea {
             id: moveArea
+            Accessible.role: Accessible.MenuItem
+            Accessible.name: qsTr("Move to Group")
             anchors.fill: parent
             hoverEnabled: true
             onEntered: root.openGroupList()

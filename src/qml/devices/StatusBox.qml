@@ -28,6 +28,8 @@ Rectangle {
     }
 
     MouseArea {
+        Accessible.role: Accessible.Button
+        Accessible.name: label.text
         anchors.fill: parent
         onClicked: box.clicked()
     }

@@ -26,6 +26,19 @@ PXDialog {
         return (name !== "" ? name : qsTr("Unknown")) + " - ADB"
     }
 
+    // The first command adb did not know ("adb: unknown command X"), or "".
+    readonly property string unknownCommand: {
+        const found = /adb: unknown command (\S+)/.exec(outputArea.text)
+        return found ? found[1] : ""
+    }
+
+    // Runs the commands adb did not know in the phone's shell instead.
+    function useShell() {
+        const word = unknownCommand
+        inputArea.text = inputArea.text.split("\n").map(
+            line => line.trim().split(/\s+/)[0] === word ? "shell " + line.trim() : line).join("\n")
+    }
+
     function execute() {
         const input = inputArea.text
         if (input.trim() === "" || running)
@@ -134,27 +147,66 @@ PXDialog {
             font.bold: true
         }
 
-        ScrollView {
+        RowLayout {
+            objectName: "shellHint"
+            Layout.fillWidth: true
+            visible: root.unknownCommand !== ""
+            spacing: 8
+
+            Text {
+                Layout.fillWidth: true
+                text: qsTr("adb has no command \"%1\"; on the phone it runs as \"shell %1 ...\".")
+                      .arg(root.unknownCommand)
+                color: Theme.textRed
+                font.pixelSize: Theme.contentFont
+                wrapMode: Text.Wrap
+            }
+
+            PXButton {
+                objectName: "useShellButton"
+                text: qsTr("Use \"shell %1\"").arg(root.unknownCommand)
+                onClicked: root.useShell()
+            }
+        }
+
+        RowLayout {
             Layout.fillWidth: true
             Layout.fillHeight: true
             Layout.preferredHeight: 1
-            contentWidth: availableWidth
+            spacing: 6
 
-            TextArea {
-                id: inputArea
-                objectName: "inputArea"
-                selectByMouse: true
-                wrapMode: TextEdit.Wrap
-                placeholderText: qsTr("Enter ADB command, for example:") + "\nshell ls\nshell ps"
-                placeholderTextColor: Theme.textGray
-                color: Theme.textWhite
-                selectionColor: Theme.primaryDark
+            // The fixed "adb" keeps the argument form visible while typing.
+            Text {
+                Layout.alignment: Qt.AlignTop
+                topPadding: 6
+                text: "adb"
+                color: Theme.textGray
                 font.pixelSize: Theme.contentFont
-                background: Rectangle {
-                    color: Theme.backgroundDarkGray
-                    radius: 4
-                    border.width: 1
-                    border.color: inputArea.activeFocus ? Theme.borderDarkGreen : Theme.borderDarkGray
+                font.family: "monospace"
+            }
+
+            ScrollView {
+                Layout.fillWidth: true
+                Layout.fillHeight: true
+                contentWidth: availableWidth
+
+                TextArea {
+                    id: inputArea
+                    objectName: "inputArea"
+                    Accessible.name: qsTr("ADB Command")
+                    selectByMouse: true
+                    wrapMode: TextEdit.Wrap
+                    placeholderText: qsTr("Enter ADB command, for example:") + "\nshell ls\nshell ps"
+                    placeholderTextColor: Theme.textGray
+                    color: Theme.textWhite
+                    selectionColor: Theme.primaryDark
+                    font.pixelSize: Theme.contentFont
+                    background: Rectangle {
+                        color: Theme.backgroundDarkGray
+                        radius: 4
+                        border.width: 1
+                        border.color: inputArea.activeFocus ? Theme.borderDarkGreen : Theme.borderDarkGray
+                    }
                 }
             }
         }

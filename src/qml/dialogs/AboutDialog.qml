@@ -98,6 +98,8 @@ PXDialog {
 
             // Over the whole row, so the icon opens the site too.
             MouseArea {
+                Accessible.role: Accessible.Link
+                Accessible.name: root.websiteUrl
                 anchors.fill: parent
                 cursorShape: Qt.PointingHandCursor
                 onClicked: Qt.openUrlExternally(root.websiteUrl)

@@ -216,6 +216,8 @@ PXDialog {
                 font.pixelSize: Theme.contentFont
 
                 MouseArea {
+                    Accessible.role: Accessible.CheckBox
+                    Accessible.name: parent.text
                     anchors.fill: parent
                     onClicked: root.setSelectAll(!root.selectAll)
                 }
@@ -265,11 +267,17 @@ PXDialog {
                         width: ListView.view.width
                         height: 40
                         color: index % 2 === 0 ? Theme.backgroundBlack : Theme.backgroundPureBlack
-                        cells: ["", modelData.is_usb_connection ? "USB" : "WiFi",
+                        // One phone reached both ways shows both of its connections.
+                        cells: ["", modelData.connections.length > 1 ? "USB+WiFi"
+                                    : modelData.is_usb_connection ? "USB" : "WiFi",
                                 modelData.nickname !== "" ? modelData.nickname : "-",
-                                modelData.adb_serial, modelData.product]
+                                modelData.connections.length > 1 ? modelData.connections.join(" / ")
+                                                                 : modelData.adb_serial,
+                                modelData.product]
 
                         MouseArea {
+                            Accessible.role: Accessible.CheckBox
+                            Accessible.name: row.modelData.adb_serial
                             anchors.fill: parent
                             onClicked: root.toggleRow(row.modelData)
                         }

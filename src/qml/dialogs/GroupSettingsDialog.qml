@@ -260,6 +260,7 @@ PXDialog {
         Slider {
             id: control
             objectName: "slider"
+            Accessible.name: sliderRow.label
             Layout.fillWidth: true
             from: sliderRow.from
             to: sliderRow.to
@@ -332,6 +333,7 @@ PXDialog {
             Switch {
                 id: control
                 objectName: "switch"
+                Accessible.name: switchRow.label
                 onToggled: switchRow.write(checked)
 
                 indicator: Rectangle {

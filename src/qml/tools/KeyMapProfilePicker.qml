@@ -89,6 +89,8 @@ PXDialog {
 
             MouseArea {
                 id: area
+                Accessible.role: Accessible.Button
+                Accessible.name: row.label
                 anchors.fill: parent
                 hoverEnabled: true
                 onClicked: root.choose(row.modelData)

@@ -102,6 +102,8 @@ PXDialog {
                 }
 
                 MouseArea {
+                    Accessible.role: Accessible.PageTab
+                    Accessible.name: tab.modelData.name
                     anchors.fill: parent
                     onClicked: root.selectCategory(tab.modelData.id)
                 }
@@ -158,6 +160,8 @@ PXDialog {
 
                 MouseArea {
                     id: area
+                    Accessible.role: Accessible.Button
+                    Accessible.name: phraseRow.modelData.text
                     anchors.fill: parent
                     hoverEnabled: true
                     onClicked: root.choose(phraseRow.modelData.text)

@@ -1,0 +1,495 @@
+import QtQuick
+import QtTest
+import Parvix
+import "../qmldialogs"
+
+// A new user's journeys through the real main window on the virtual phones: controls are found
+// by their accessible names (the translated texts) and used with the mouse and keys, and each
+// journey ends in what the phones or the data files received. PARVIX_JOURNEY_LANGUAGE picks the
+// language ("" English); every dialog on the way gets a layout check and a screenshot.
+DialogTestCase {
+    id: testCase
+    name: "Journeys"
+
+    Component {
+        id: mainComponent
+        Main {}
+    }
+
+    property var main: null
+    readonly property string language: helper.environment("PARVIX_JOURNEY_LANGUAGE")
+
+    function initTestCase() {
+        verify(helper.fleetValid, "the virtual phones are available")
+        verify(helper.setLanguage(language))
+        main = mainComponent.createObject(testCase)
+        main.requestActivate()
+        tryVerify(() => main.active && main.contentItem.width > 0, 5000, "the window takes the keys")
+        waitForRendering(main.contentItem)
+    }
+
+    function cleanupTestCase() {
+        if (home)
+            home.stopAllDevices() // sessions end before the phones and the window go
+        tryVerify(() => !home || home.devicesForRepeater.every(d => !d.running), 10000)
+        main.close()
+        main.destroy()
+        helper.setLanguage("")
+    }
+
+    // A journey that failed half-way leaves no dialog in the next one's way.
+    function cleanup() {
+        for (let i = 0; i < 3; ++i)
+            helper.keyClick(main.contentItem, Qt.Key_Escape)
+    }
+
+    // The visible control of that name; the last one, as popups come after the window.
+    function control(context, text, within) {
+        const name = qsTranslate(context, text)
+        let found = []
+        tryVerify(() => (found = helper.named(name, within || null)).length > 0, 10000,
+                  "a control named " + name)
+        return found[found.length - 1]
+    }
+
+    // Scrolls the wheel over the clipping view until the item is inside it.
+    function reveal(item) {
+        let view = item.parent
+        while (view && !(view.clip && view.contentY !== undefined))
+            view = view.parent
+        for (let i = 0; view && i < 50; ++i) {
+            const top = item.mapToItem(view, 0, 0).y
+            if (top >= 0 && top + item.height <= view.height)
+                break
+            mouseWheel(view, view.width / 2, view.height / 2, 0, top < 0 ? 120 : -120)
+            waitForRendering(main.contentItem)
+        }
+    }
+
+    function use(context, text, within) {
+        waitForRendering(main.contentItem) // items that just moved are where they are drawn
+        const item = control(context, text, within)
+        reveal(item)
+        mouseClick(item)
+        return item
+    }
+
+    function pick(menu, entry) {
+        use("Main", menu)
+        use("Main", entry)
+    }
+
+    function typeInto(field, text) {
+        mouseClick(field)
+        helper.keyClick(field, Qt.Key_A, Qt.ControlModifier)
+        helper.keyClicks(field, text)
+    }
+
+    // The layout's problems once the rows that just arrived have taken their places.
+    function settledLayout(item) {
+        let problems = helper.layoutProblems(item)
+        for (let frame = 0; frame < 20 && problems.length > 0; ++frame) {
+            waitForRendering(main.contentItem)
+            problems = helper.layoutProblems(item)
+        }
+        return problems
+    }
+
+    // The dialog shown on top: its text fits and nothing overlaps; then a screenshot.
+    function checkDialog(dialog, shot) {
+        tryVerify(() => dialog.opened, 5000, shot + " opens")
+        waitForRendering(main.contentItem)
+        helper.saveScreenshot(shot, main.contentItem)
+        compare(settledLayout(dialog.contentItem.parent), [], shot + " layout")
+    }
+
+    function closeByEscape(dialog) {
+        helper.keyClick(dialog.contentItem, Qt.Key_Escape)
+        tryVerify(() => !dialog.visible, 5000, "Escape closes it")
+    }
+
+    function test_1_menuOpensEachDialog_data() {
+        return [
+            { tag: "scan", menu: "Devices", entry: "Scan Devices", dialog: "DeviceScanDialog" },
+            { tag: "groups", menu: "Devices", entry: "Manage Device Groups", dialog: "DeviceGroupManagerDialog" },
+            { tag: "adbrestart", menu: "Devices", entry: "Restart ADB Server", dialog: "ADBRestartDialog" },
+            { tag: "phrases", menu: "Tools", entry: "Common Phrases", dialog: "CommonPhrasesDialog" },
+            { tag: "keymapping", menu: "Tools", entry: "Key Mapping", dialog: "KeyMappingDialog" },
+            { tag: "login", menu: "Member", entry: "Login", dialog: "MemberLoginDialog" },
+            { tag: "about", menu: "Settings", entry: "About APP", dialog: "AboutDialog" },
+            { tag: "appsettings", menu: "Settings", entry: "APP Settings", dialog: "AppSettingsDialog" }
+        ]
+    }
+
+    function test_1_menuOpensEachDialog(row) {
+        pick(row.menu, row.entry)
+        const dialog = main.dialogHosts[row.dialog].dialog
+        verify(dialog, row.dialog + " is created")
+        checkDialog(dialog, row.dialog)
+        closeByEscape(dialog)
+    }
+
+    // New lines of a fleet log since `seen` entries, matching every field of `expected`.
+    function logged(log, seen, expected) {
+        return helper.fleetLog(log).slice(seen).some(
+            entry => Object.keys(expected).every(key => JSON.stringify(entry[key]) === JSON.stringify(expected[key])))
+    }
+
+    // The group the phones were added to; each journey starts with it shown.
+    property var home: null
+
+    function init() {
+        if (home && main.currentGroup !== home)
+            use("", home.name)
+    }
+
+    function phone(row) { return home.devicesForRepeater[row] }
+
+    // The non-native file dialog on top: Cancel, or the path typed after Ctrl+L and Return.
+    function chooseFile(path) {
+        const cancel = control("QPlatformTheme", "Cancel")
+        if (path === "") {
+            mouseClick(cancel)
+            return
+        }
+        helper.keyClick(cancel, Qt.Key_L, Qt.ControlModifier)
+        helper.keyClicks(cancel, path)
+        helper.keyClick(cancel, Qt.Key_Return)
+    }
+
+    function test_2_scanAddAndStart() {
+        use("Main", "No Devices In This Group, Click To Scan")
+        const scan = main.dialogHosts.DeviceScanDialog.dialog
+        checkDialog(scan, "DeviceScanDialog-empty")
+        for (const serial of helper.serials.slice(0, 2))
+            use("", serial, scan.contentItem)
+        use("DeviceScanDialog", "Add to Group", scan.footer)
+        tryCompare(main.currentGroup, "deviceCount", 2, 10000)
+        home = main.currentGroup
+        use("DeviceList", "Expand")
+        compare(settledLayout(main.contentItem.parent), [], "the main window's layout")
+        tryVerify(() => !scan.visible)
+        use("PhoneScreenGrid", "Start All")
+        tryVerify(() => phone(0).running && phone(1).running && phone(1).controller !== null, 30000)
+    }
+
+    // The dialogs reached from a phone's row, its tile and the group's actions: each opens with
+    // a clean layout and closes with Escape.
+    function test_2b_dialogsOfPhonesAndGroups_data() {
+        const groupAction = entry => () => { use("PhoneScreenGrid", "More Group Actions"); use("PhoneScreenGrid", entry) }
+        const tileButton = name => () => use("ControlButtons", name, tile(0))
+        return [
+            { tag: "DeviceInfoDialog", open: () => deviceMenu(0, "Device Information") },
+            { tag: "DeviceRenameDialog", open: () => deviceMenu(0, "Naming Device") },
+            { tag: "ADBCommandDialog-group", open: groupAction("ADB Commands") },
+            { tag: "GroupSettingsDialog", open: groupAction("Settings") },
+            { tag: "ADBCommandDialog", open: tileButton("Run ADB Command") },
+            { tag: "PhraseSelectionDialog", open: tileButton("Select Phrase") },
+            { tag: "KeyMapProfilePicker", open: tileButton("Key Mapping") }
+        ]
+    }
+
+    function test_2b_dialogsOfPhonesAndGroups(row) {
+        row.open()
+        const overlay = Array.from(main.contentItem.parent.children).find(o => String(o).startsWith("QQuickOverlay"))
+        let shown = []
+        tryVerify(() => (shown = Array.from(overlay.children).filter(popup => popup.visible && popup.opacity === 1)).length > 0)
+        waitForRendering(main.contentItem)
+        helper.saveScreenshot(row.tag, main.contentItem)
+        compare(settledLayout(shown[shown.length - 1]), [], row.tag + " layout")
+        helper.keyClick(main.contentItem, Qt.Key_Escape)
+        tryVerify(() => !shown[shown.length - 1].visible, 5000, "Escape closes it")
+    }
+
+    function tile(row) {
+        const views = findChild(main, "grid").contentItem.children
+        for (let i = 0; i < views.length; ++i)
+            if (views[i].device === phone(row))
+                return views[i]
+        return null
+    }
+
+    function adbLogged(seen, serial, words) {
+        return helper.fleetLog("adb.log").slice(seen).some(
+            entry => entry.args.indexOf(serial) >= 0 && entry.args.join(" ").indexOf(words) >= 0)
+    }
+
+    function file(name, content) {
+        const path = helper.temporaryFolder() + "/" + name
+        verify(helper.writeFile(path, content))
+        return path
+    }
+
+    // Each of the tile's buttons, in order, and what the phone (or a folder) receives.
+    function test_3_controlButtons_data() {
+        const key = (tag, code) => ({ tag: tag, control: { type: "inject_keycode", keycode: code } })
+        const touch = tag => ({ tag: tag, control: { type: "inject_touch_event" } })
+        return [
+            key("Home", 3), key("Task List", 187), key("Back", 4),
+            touch("Swipe Up"), touch("Swipe Down"), touch("Swipe Left"), touch("Swipe Right"),
+            { tag: "Rotate Screen", control: { type: "rotate_device" } },
+            { tag: "Screenshot", folder: () => AppConfig.getScreenshotSavePath() },
+            { tag: "Record Video", then: () => use("ControlButtons", "Stop Recording", tile(0)),
+              folder: () => AppConfig.getVideoSavePath() },
+            { tag: "Select Phrase", control: { type: "set_clipboard", text: "journey phrase" },
+              setup: () => {
+                  CommonPhraseManager.addCategory("Journey")
+                  const category = CommonPhraseManager.getCategoriesList().find(c => c.name === "Journey")
+                  CommonPhraseManager.addPhrase("journey phrase", category.id)
+              },
+              then: () => use("", "journey phrase") },
+            key("Volume Up", 24), key("Volume Down", 25),
+            { tag: "Upload File", adb: "push", then: () => {
+                  chooseFile("")
+                  use("ControlButtons", "Upload File", tile(0))
+                  chooseFile(file("error-log.txt", "uploaded by a journey"))
+              } },
+            { tag: "Key Mapping", setup: () => verify(KeyMapping.addProfile("Journey") || KeyMapping.getProfile("Journey")),
+              then: () => use("", "Journey"), mapped: "Journey",
+              undo: () => {
+                  use("", qsTranslate("ControlButtons", "KeyMapping: %1").arg("Journey"), tile(0))
+                  use("KeyMapProfilePicker", "No KeyMap")
+                  tryVerify(() => phone(0).currentKeyMappingProfile === null)
+              } },
+            { tag: "Screen Position", shows: "coordinates",
+              undo: () => use("ControlButtons", "Screen Position", tile(0)) },
+            { tag: "Install APK", installed: true, then: () => chooseFile(file("journey.apk", "PK")) },
+            { tag: "Run ADB Command", adb: "shell echo journey", then: () => {
+                  const input = control("ADBCommandDialog", "ADB Command")
+                  typeInto(input, "shell echo journey")
+                  use("ADBCommandDialog", "Execute")
+                  use("ADBCommandDialog", "Close")
+              } },
+            key("Screen On", 224), key("Screen Off", 223),
+            { tag: "Audio Disabled", audio: true }
+        ]
+    }
+
+    function test_3_controlButtons(row) {
+        const device = phone(0)
+        const serial = device.adbConnectionSerial
+        const controlLog = serial + "/control.jsonl"
+        const seenControl = helper.fleetLog(controlLog).length
+        const seenAdb = helper.fleetLog("adb.log").length
+        const seenInstalled = helper.fleetLog(serial + "/installed.jsonl").length
+        const seenFiles = row.folder ? helper.files(row.folder()).length : 0
+        if (row.setup)
+            row.setup()
+        use("ControlButtons", row.tag, tile(0))
+        if (row.then)
+            row.then()
+        if (row.control)
+            tryVerify(() => logged(controlLog, seenControl, row.control), 10000, "the phone receives it")
+        if (row.adb)
+            tryVerify(() => adbLogged(seenAdb, serial, row.adb), 10000, "adb runs " + row.adb)
+        if (row.installed)
+            tryVerify(() => helper.fleetLog(serial + "/installed.jsonl").length > seenInstalled, 10000)
+        if (row.folder)
+            tryVerify(() => helper.files(row.folder()).length > seenFiles, 10000, "a file is saved")
+        if (row.mapped)
+            tryCompare(device.currentKeyMappingProfile, "name", row.mapped)
+        if (row.shows)
+            tryVerify(() => findChild(tile(0), row.shows).visible)
+        if (row.audio)
+            verify(device.isAudioEnabled)
+        if (row.undo)
+            row.undo()
+    }
+
+    // Drags the slider's handle by a fraction of its track.
+    function slide(slider, fraction) {
+        const from = slider.leftPadding + slider.visualPosition * slider.availableWidth
+        mouseDrag(slider, from, slider.height / 2, fraction * slider.availableWidth, 0)
+    }
+
+    function groupSettingsDialog() {
+        use("PhoneScreenGrid", "More Group Actions")
+        use("PhoneScreenGrid", "Settings")
+        return control("GroupSettingsDialog", "Group Control Delay:")
+    }
+
+    // A delay set while a phone is stopped reaches it when Start All starts it; back to 0 clears it.
+    function test_4_groupControlDelayOnPhonesStartedLater() {
+        use("DeviceHeader", "Stop", tile(1))
+        tryVerify(() => !phone(1).running, 10000)
+        const slider = groupSettingsDialog()
+        slide(slider, 0.1)
+        tryVerify(() => home.clickDelaySeconds > 0 && stored("clickDelaySeconds", home.clickDelaySeconds))
+        helper.saveScreenshot("GroupSettingsDialog", main.contentItem)
+        helper.keyClick(slider, Qt.Key_Escape)
+        use("PhoneScreenGrid", "Start All")
+        tryVerify(() => phone(1).running && phone(1).controller !== null, 30000)
+        use("PhoneScreenGrid", "Start Group Control")
+        tryVerify(() => phone(0).isHostDevice)
+        const seen = helper.fleetLog(phone(1).adbConnectionSerial + "/control.jsonl").length
+        mouseClick(findChild(tile(0), "input"))
+        tryVerify(() => logged(phone(1).adbConnectionSerial + "/control.jsonl", seen,
+                               { type: "inject_touch_event" }), 10000, "the group follows the host")
+        use("PhoneScreenGrid", "Group Controlling")
+        slide(groupSettingsDialog(), -1)
+        tryCompare(main.currentGroup, "clickDelaySeconds", 0)
+        helper.keyClick(main.contentItem, Qt.Key_Escape)
+    }
+
+    function stored(key, value) {
+        const folder = AppConfig.getDeviceGroupSavePath()
+        const pattern = new RegExp('"' + key + '":\\s*' + value + '\\b')
+        return helper.files(folder).concat([folder]).some(path => pattern.test(helper.readFile(path)))
+    }
+
+    // Every slider and switch of the group's settings takes the mouse and is written at once.
+    function test_4b_everyGroupSetting_data() {
+        const row = (label, key, nth) => ({ tag: key, label: label, key: key, nth: nth || 0 })
+        return [row("Show Control Buttons:", "showControlButtons"), row("Enable Sound Output:", "enableAudio"),
+                row("Width:", "cellWidth"), row("Resolution:", "maxSize"), row("Frame Rate:", "maxFPS"),
+                row("Bit Rate:", "bitRate"), row("Big View Width:", "bigViewWidth"),
+                row("Resolution:", "maxSizeBigView", 1), row("Frame Rate:", "maxFPSBigView", 1),
+                row("Bit Rate:", "bitRateBigView", 1)]
+    }
+
+    function test_4b_everyGroupSetting(row) {
+        groupSettingsDialog()
+        const item = helper.named(qsTranslate("GroupSettingsDialog", row.label))[row.nth]
+        const before = home[row.key]
+        if (item.checked !== undefined && item.from === undefined) {
+            mouseClick(item)
+            tryVerify(() => home[row.key] === !before && stored(row.key, !before), 5000, "written")
+            mouseClick(item) // back, so the tiles keep their buttons
+        } else {
+            slide(item, item.visualPosition > 0.5 ? -0.3 : 0.3)
+        }
+        tryVerify(() => home[row.key] !== before === (item.from !== undefined) && stored(row.key, home[row.key]),
+                  5000, "written")
+        let dialog = item
+        while (!String(dialog.parent).startsWith("QQuickOverlay"))
+            dialog = dialog.parent
+        compare(settledLayout(dialog), [], "the settings' layout")
+        helper.saveScreenshot("GroupSettingsDialog", main.contentItem)
+        helper.keyClick(item, Qt.Key_Escape)
+    }
+
+    function deviceMenu(row, entry) {
+        for (let more = helper.named(qsTranslate("DeviceList", "Expand")); more.length > 0;
+             more = helper.named(qsTranslate("DeviceList", "Expand")))
+            mouseClick(more[0])
+        waitForRendering(main.contentItem) // the rows take their places
+        mouseClick(control("", phone(row).adbConnectionSerial), 10, 10, Qt.RightButton)
+        use("DeviceMenu", entry)
+    }
+
+    // Rename through the device menu: the nickname is stored and shown on the tile.
+    function test_5_rename() {
+        deviceMenu(0, "Naming Device")
+        const field = control("DeviceRenameDialog", "Enter new device name")
+        typeInto(field, "Journey 1")
+        helper.keyClick(field, Qt.Key_Return)
+        tryCompare(phone(0), "nickname", "Journey 1")
+        verify(helper.readFile(AppConfig.getDeviceNicknameSavePath()).indexOf("Journey 1") >= 0
+               || helper.files(AppConfig.getDeviceNicknameSavePath()).some(f => helper.readFile(f).indexOf("Journey 1") >= 0))
+    }
+
+    // A group created in the manager and a phone moved into it through the device menu.
+    function test_6_groupsCreatedMovedDeleted() {
+        pick("Devices", "Manage Device Groups")
+        use("DeviceGroupManagerDialog", "New Group")
+        const field = control("DeviceGroupManagerDialog", "Enter group name...")
+        typeInto(field, "Journey Group")
+        use("DeviceGroupManagerDialog", "Create")
+        tryVerify(() => main.dialogHosts.DeviceGroupManagerDialog.dialog.opened)
+        helper.keyClick(field, Qt.Key_Escape)
+        deviceMenu(1, "Move to Group")
+        use("", "Journey Group")
+        tryCompare(main.currentGroup, "deviceCount", 1)
+    }
+
+    // The enlarged phone keeps its window whichever group is shown.
+    function test_7_enlargedViewAcrossGroupSwitch() {
+        const device = phone(0)
+        const title = qsTranslate("BigDeviceView", "Big Screen")
+        use("DeviceHeader", "Enlarge", tile(0))
+        tryVerify(() => device.isBigView && helper.windowShown(title), 10000)
+        use("", "Journey Group")
+        tryVerify(() => main.currentGroup.name === "Journey Group")
+        waitForRendering(main.contentItem)
+        verify(helper.windowShown(title), "the window stays while another group is shown")
+        use("DeviceGroupManager", "Default Group")
+        tryVerify(() => main.currentGroup.deviceCount === 1 && tile(0) !== null)
+
+        // The other group deleted in the manager, after its confirmation.
+        pick("Devices", "Manage Device Groups")
+        use("DeviceGroupManagerDialog", "Delete")
+        use("DeviceGroupManagerDialog", "Delete")
+        tryVerify(() => main.dialogHosts.DeviceGroupManagerDialog.dialog.opened
+                        && helper.named("Journey Group").length === 0, 5000, "the group is gone")
+        closeByEscape(main.dialogHosts.DeviceGroupManagerDialog.dialog)
+    }
+
+    // Wi-Fi adb for a USB phone: adb switches it, the row says so, and the next scan does not
+    // offer the same phone again.
+    function test_8_wifiThenScan() {
+        const device = phone(0)
+        const serial = device.adbConnectionSerial
+        const seen = helper.fleetLog("adb.log").length
+        deviceMenu(0, "Enable WiFi Connection")
+        tryVerify(() => device.wifiSerial !== "", 20000, "the Wi-Fi connection is made")
+        verify(adbLogged(seen, serial, "tcpip"))
+        pick("Devices", "Scan Devices")
+        const scan = main.dialogHosts.DeviceScanDialog.dialog
+        const others = helper.serials.filter(s => s !== serial && s !== helper.serials[1])
+        tryVerify(() => others.every(s => helper.named(s, scan.contentItem).length === 1), 20000)
+        checkDialog(scan, "DeviceScanDialog")
+        compare(helper.named(serial, scan.contentItem).length, 0)
+        compare(helper.named(device.wifiSerial, scan.contentItem).length, 0)
+        use("", others[0], scan.contentItem)
+        use("DeviceScanDialog", "Add to Group", scan.footer)
+        tryCompare(home, "deviceCount", 2, 10000)
+    }
+
+    // Register from the Member menu, log in with the mailed password, then see the profile.
+    function test_9_account() {
+        if (!helper.accountServiceAvailable)
+            skip("the build has no reference account service")
+        verify(helper.startAccountService([]) !== "")
+        UserSession.clearSession()
+        const email = "journey" + (language === "" ? "en" : language.replace("_", "").toLowerCase()) + "@example.com"
+        pick("Member", "Login")
+        use("MemberLoginDialog", "Register")
+        typeInto(control("MemberRegisterDialog", "Enter email address..."), email)
+        use("MemberRegisterDialog", "Register")
+        tryVerify(() => helper.mailedPassword(email) !== "", 10000, "the password is mailed")
+        use("MemberRegisterDialog", "OK")
+        use("MemberRegisterDialog", "Login")
+        typeInto(control("MemberLoginDialog", "Enter email address..."), email)
+        typeInto(control("MemberLoginDialog", "Enter password..."), helper.mailedPassword(email))
+        use("MemberLoginDialog", "Login")
+        tryVerify(() => UserSession.isLoggedIn, 10000, "logged in")
+        checkDialog(main.dialogHosts.UserProfileDialog.dialog, "UserProfileDialog")
+        closeByEscape(main.dialogHosts.UserProfileDialog.dialog)
+        UserSession.clearSession()
+        helper.stopAccountService()
+    }
+
+    // Last, as the phone leaves adb: power-off, through its confirmation.
+    function test_z_powerButtons_data() {
+        return [{ tag: "Shutdown", adb: "reboot -p", row: 0, confirm: "Power Off" }]
+    }
+
+    function test_z_powerButtons(row) {
+        use("PhoneScreenGrid", "Start All")
+        tryVerify(() => phone(row.row) && phone(row.row).running && phone(row.row).controller !== null, 30000)
+        const serial = phone(row.row).adbConnectionSerial
+        const seen = helper.fleetLog("adb.log").length
+        use("ControlButtons", row.tag, tile(row.row))
+        if (row.confirm) { // the alert's button (on the overlay), which may share the tile buttons' name
+            let button = null
+            tryVerify(() => (button = helper.named(qsTranslate("ControlButtons", row.confirm)).find(b => {
+                for (let p = b; p; p = p.parent)
+                    if (String(p).startsWith("QQuickOverlay"))
+                        return true
+                return false
+            })))
+            mouseClick(button)
+        }
+        tryVerify(() => adbLogged(seen, serial, row.adb), 10000, "adb runs " + row.adb)
+    }
+}
