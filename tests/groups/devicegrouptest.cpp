@@ -148,9 +148,11 @@ private slots:
         QCOMPARE(defaults.keys(),
                  QStringList({"bigViewWidth", "bitRate", "bitRateBigView", "cellWidth",
                               "clickDelaySeconds", "enableAudio", "maxFPS", "maxFPSBigView",
-                              "maxSize", "maxSizeBigView", "orientation", "showControlButtons"}));
+                              "matchTileSize", "maxSize", "maxSizeBigView", "orientation",
+                              "showControlButtons"}));
 
-        // Mistyped values fall back; a missing width means the wide enlarged view.
+        // Mistyped values fall back; a missing width means the wide enlarged view, and a group
+        // stored without tile matching keeps its stream size.
         DeviceGroup loaded;
         SignalLog log(&loaded);
         loaded.loadSettings({{"maxSize", "1000"},
@@ -169,8 +171,9 @@ private slots:
         expected.insert("cellWidth", 300);
         expected.insert("clickDelaySeconds", 2);
         expected.insert("maxFPSBigView", 60);
+        expected.insert("matchTileSize", false);
         QCOMPARE(loaded.toJson().value("settings").toObject(), expected);
-        QCOMPARE(log.names.size(), 12);
+        QCOMPARE(log.names.size(), 13);
     }
 
     void settersSaveAndApplyOnlyForNamedGroups()
