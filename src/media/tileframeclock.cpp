@@ -39,8 +39,12 @@ void TileFrameClock::request(QQuickItem *item)
 {
     if (!m_pending.contains(item))
         m_pending.append(item);
-    if (!m_timer.isActive())
-        m_timer.start();
+    if (m_timer.isActive())
+        return;
+    // After a quiet spell the first frame goes at once; the ones that follow keep the pace.
+    m_timer.start();
+    if (!m_frameInFlight)
+        updateItems();
 }
 
 void TileFrameClock::tick()
@@ -51,6 +55,11 @@ void TileFrameClock::tick()
     }
     if (m_frameInFlight && m_sinceRequest.elapsed() < kLostFrameTicks * m_timer.interval())
         return;
+    updateItems();
+}
+
+void TileFrameClock::updateItems()
+{
     const QList<QPointer<QQuickItem>> pending = std::exchange(m_pending, {});
     for (const QPointer<QQuickItem> &item : pending) {
         if (item)

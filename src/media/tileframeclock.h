@@ -26,12 +26,15 @@ public:
     void request(QQuickItem *item);
 
     int intervalMs() const { return m_timer.interval(); }
+    // Items waiting for the next tick.
+    bool hasPending() const { return !m_pending.isEmpty(); }
     // Window frames this clock asked for (benchmarks divide by phones).
     quint64 ticks() const { return m_ticks; }
 
 private:
     explicit TileFrameClock(QQuickWindow *window);
     void tick();
+    void updateItems();
 
     QTimer m_timer;
     QList<QPointer<QQuickItem>> m_pending;

@@ -147,8 +147,8 @@ private slots:
         const QJsonObject defaults = DeviceGroup().toJson().value("settings").toObject();
         QCOMPARE(defaults.keys(),
                  QStringList({"bigViewWidth", "bitRate", "bitRateBigView", "cellWidth",
-                              "clickDelaySeconds", "enableAudio", "maxFPS", "maxFPSBigView",
-                              "matchTileSize", "maxSize", "maxSizeBigView", "orientation",
+                              "clickDelaySeconds", "enableAudio", "matchTileSize", "maxFPS",
+                              "maxFPSBigView", "maxSize", "maxSizeBigView", "orientation",
                               "showControlButtons"}));
 
         // Mistyped values fall back; a missing width means the wide enlarged view, and a group
