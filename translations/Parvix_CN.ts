@@ -870,6 +870,10 @@
         <source>On Big Screen</source>
         <translation>大屏显示中</translation>
     </message>
+    <message>
+        <source>Catching up</source>
+        <translation>正在追赶画面</translation>
+    </message>
 </context>
 <context>
     <name>FilePicker</name>
@@ -934,6 +938,10 @@
     <message>
         <source>Group Settings</source>
         <translation>分组设置</translation>
+    </message>
+    <message>
+        <source>Match Tile Size:</source>
+        <translation>匹配窗口大小：</translation>
     </message>
     <message>
         <source>Save</source>

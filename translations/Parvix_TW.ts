@@ -870,6 +870,10 @@
         <source>On Big Screen</source>
         <translation>大螢幕顯示中</translation>
     </message>
+    <message>
+        <source>Catching up</source>
+        <translation>正在追趕畫面</translation>
+    </message>
 </context>
 <context>
     <name>FilePicker</name>
@@ -934,6 +938,10 @@
     <message>
         <source>Group Settings</source>
         <translation>群組設定</translation>
+    </message>
+    <message>
+        <source>Match Tile Size:</source>
+        <translation>匹配視窗大小：</translation>
     </message>
     <message>
         <source>Save</source>

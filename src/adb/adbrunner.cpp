@@ -341,11 +341,29 @@ QList<ADBDeviceInfo> ADBRunner::parseDevices(const QString &text)
     return devices;
 }
 
+// "[key]: [value]" lines; a value may run over several lines up to its closing bracket.
+QHash<QString, QString> ADBRunner::parsePropertyListing(const QString &output)
+{
+    static const QRegularExpression line(QStringLiteral("^\\[([^\\]\\r\\n]*)\\]: \\[(.*?)\\]\\r?$"),
+                                         QRegularExpression::MultilineOption |
+                                             QRegularExpression::DotMatchesEverythingOption);
+    QHash<QString, QString> properties;
+    for (auto it = line.globalMatch(output); it.hasNext();) {
+        const QRegularExpressionMatch match = it.next();
+        properties.insert(match.captured(1), match.captured(2).trimmed());
+    }
+    return properties;
+}
+
+// One listing instead of a process per property: adding a phone costs few adb processes.
 DeviceInfo ADBRunner::getDeviceInfo(const QString &serial)
 {
-    auto property = [&serial](const char *key) {
-        return runCommand(onDevice(serial, {QStringLiteral("shell"), QStringLiteral("getprop"),
-                                            QString::fromLatin1(key)}));
+    const QString listing =
+        runCommand(onDevice(serial, {QStringLiteral("shell"), QStringLiteral("getprop")}));
+    const bool failed = listing.startsWith(QLatin1String("[error]"));
+    const QHash<QString, QString> properties = parsePropertyListing(listing);
+    auto property = [&](const char *key) {
+        return failed ? listing : properties.value(QString::fromLatin1(key));
     };
     DeviceInfo info;
     info.manufacturer = property("ro.product.manufacturer");

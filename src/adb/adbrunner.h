@@ -2,6 +2,7 @@
 #include "adbdeviceinfo.h"
 #include "deviceinfo.h"
 
+#include <QHash>
 #include <QList>
 #include <QSize>
 #include <QString>
@@ -72,6 +73,8 @@ public:
     // The readers of phone output behind getDeviceInfo and getDeviceIp; they never fail.
     // "wm size" output to a size (0 for a missing number).
     static QSize parseScreenSize(QString output);
+    // "getprop" without arguments: every "[key]: [value]" line, values trimmed.
+    static QHash<QString, QString> parsePropertyListing(const QString &output);
     // The first IPv4 address of "ip addr show" output, or of "ifconfig" output (which may
     // write "inet addr:"); empty when there is none.
     static QString parseIpAddrAddress(const QString &output);

@@ -32,6 +32,7 @@ const QString kClickDelaySeconds = QStringLiteral("clickDelaySeconds");
 const QString kCellWidth = QStringLiteral("cellWidth");
 const QString kShowControlButtons = QStringLiteral("showControlButtons");
 const QString kEnableAudio = QStringLiteral("enableAudio");
+const QString kMatchTileSize = QStringLiteral("matchTileSize");
 const QString kOrientation = QStringLiteral("orientation");
 const QString kBigViewWidth = QStringLiteral("bigViewWidth");
 
@@ -346,6 +347,7 @@ void DeviceGroup::applySettingsToDevice(Device *device)
     small->setMaxFps(m_maxFPS);
     small->setBitRate(m_bitRate);
     small->setAudio(m_enableAudio);
+    device->setTileSizeMatching(m_matchTileSize, m_maxSize, m_bitRate);
     ServerParams *big = device->serverParamsBigView();
     big->setMaxSize(m_maxSizeBigView);
     big->setMaxFps(m_maxFPSBigView);
@@ -438,6 +440,11 @@ void DeviceGroup::setBitRate(int bitRate)
     updateSetting(m_bitRate, bitRate, &DeviceGroup::bitRateChanged);
 }
 
+void DeviceGroup::setMatchTileSize(bool match)
+{
+    updateSetting(m_matchTileSize, match, &DeviceGroup::matchTileSizeChanged);
+}
+
 void DeviceGroup::setMaxSizeBigView(int maxSize)
 {
     updateSetting(m_maxSizeBigView, maxSize, &DeviceGroup::maxSizeBigViewChanged);
@@ -490,6 +497,7 @@ QJsonObject DeviceGroup::toJson() const
         {kCellWidth, m_cellWidth},
         {kShowControlButtons, m_showControlButtons},
         {kEnableAudio, m_enableAudio},
+        {kMatchTileSize, m_matchTileSize},
         {kOrientation, int(m_orientation)},
         {kBigViewWidth, m_bigViewWidth},
     };
@@ -509,6 +517,7 @@ bool DeviceGroup::loadSettings(const QJsonObject &settings)
     m_cellWidth = readInt(settings, kCellWidth, 220, &sound);
     m_showControlButtons = readBool(settings, kShowControlButtons, true, &sound);
     m_enableAudio = readBool(settings, kEnableAudio, false, &sound);
+    m_matchTileSize = readBool(settings, kMatchTileSize, false, &sound);
     // Only the two known layouts; anything else would leave the views undefined.
     const int orientation = readInt(settings, kOrientation, Portrait, &sound);
     if (orientation != Portrait && orientation != Landscape)
@@ -526,6 +535,7 @@ bool DeviceGroup::loadSettings(const QJsonObject &settings)
     emit cellWidthChanged();
     emit showControlButtonsChanged();
     emit enableAudioChanged();
+    emit matchTileSizeChanged();
     emit orientationChanged();
     emit bigViewWidthChanged();
     return sound;

@@ -28,6 +28,9 @@ class DeviceGroup : public QAbstractListModel
                    showControlButtonsChanged)
     Q_PROPERTY(int maxSize READ maxSize WRITE setMaxSize NOTIFY maxSizeChanged)
     Q_PROPERTY(int maxFPS READ maxFPS WRITE setMaxFPS NOTIFY maxFPSChanged)
+    // Small-view streams sized to their tiles, within maxSize and bitRate.
+    Q_PROPERTY(
+        bool matchTileSize READ matchTileSize WRITE setMatchTileSize NOTIFY matchTileSizeChanged)
     Q_PROPERTY(int bitRate READ bitRate WRITE setBitRate NOTIFY bitRateChanged)
     Q_PROPERTY(
         int maxSizeBigView READ maxSizeBigView WRITE setMaxSizeBigView NOTIFY maxSizeBigViewChanged)
@@ -80,6 +83,7 @@ public:
     int maxSize() const { return m_maxSize; }
     int maxFPS() const { return m_maxFPS; }
     int bitRate() const { return m_bitRate; }
+    bool matchTileSize() const { return m_matchTileSize; }
     int maxSizeBigView() const { return m_maxSizeBigView; }
     int maxFPSBigView() const { return m_maxFPSBigView; }
     int bitRateBigView() const { return m_bitRateBigView; }
@@ -134,6 +138,7 @@ public:
     Q_INVOKABLE void setMaxSize(int maxSize);
     Q_INVOKABLE void setMaxFPS(int maxFPS);
     Q_INVOKABLE void setBitRate(int bitRate);
+    Q_INVOKABLE void setMatchTileSize(bool match);
     Q_INVOKABLE void setMaxSizeBigView(int maxSize);
     Q_INVOKABLE void setMaxFPSBigView(int maxFPS);
     Q_INVOKABLE void setBitRateBigView(int bitRate);
@@ -157,6 +162,7 @@ signals:
     void maxSizeChanged();
     void maxFPSChanged();
     void bitRateChanged();
+    void matchTileSizeChanged();
     void maxSizeBigViewChanged();
     void maxFPSBigViewChanged();
     void bitRateBigViewChanged();
@@ -190,6 +196,7 @@ private:
     int m_maxSize = 720;
     int m_maxFPS = 30;
     int m_bitRate = 4000000;
+    bool m_matchTileSize = true; // new groups; a stored group without the key keeps its size
     int m_maxSizeBigView = 720;
     int m_maxFPSBigView = 30;
     int m_bitRateBigView = 4000000;

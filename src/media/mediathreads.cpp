@@ -16,21 +16,22 @@
 
 namespace {
 constexpr int kJoinWaitMs = 3000;
-// How much nicer than the GUI thread the decoding threads are on Linux, where thread
-// priorities of the normal policy do nothing: when the cores are short, the window and the
-// input go first, and the tiles drop frames (they show the newest) instead of the window
-// freezing.
-constexpr int kNiceness = 5;
+// How much nicer than the decoding threads the window's render thread is on Linux, where
+// thread priorities of the normal policy do nothing: when the cores are short, a new frame
+// is decoded before an older one is drawn again. A pipeline that still falls behind skips
+// to a fresh key frame (StreamPipeline), so being slow costs frames, never delay.
+constexpr int kRenderNiceness = 5;
 
-// On the new thread, before its event loop.
-void yieldToTheGuiThread()
+void makeCurrentThreadNicer(int steps)
 {
 #ifdef Q_OS_LINUX
     const auto tid = id_t(syscall(SYS_gettid));
     errno = 0;
     const int nice = getpriority(PRIO_PROCESS, tid);
     if (errno == 0)
-        setpriority(PRIO_PROCESS, tid, qMin(19, nice + kNiceness));
+        setpriority(PRIO_PROCESS, tid, qMin(19, nice + steps));
+#else
+    Q_UNUSED(steps);
 #endif
 }
 
@@ -75,10 +76,7 @@ void startThreads(Registry &r)
     for (int i = 0; i < count; ++i) {
         auto *thread = new QThread;
         thread->setObjectName(QStringLiteral("MediaThread%1").arg(i + 1));
-        QObject::connect(thread, &QThread::started, thread, &yieldToTheGuiThread,
-                         Qt::DirectConnection);
-        // Also the platform's own thread priority, where it honours one.
-        thread->start(QThread::LowPriority);
+        thread->start();
         r.threads.push_back(thread);
         r.sessions.push_back(0);
     }
@@ -113,6 +111,19 @@ void MediaThreads::release(QThread *thread)
         if (r.threads[i] == thread && r.sessions[i] > 0)
             --r.sessions[i];
     }
+}
+
+void MediaThreads::yieldToDecoding()
+{
+    static thread_local bool done = false;
+    // A window drawn on the GUI thread (the basic render loop) keeps the GUI's priority.
+    if (done || !QCoreApplication::instance() ||
+        QThread::currentThread() == QCoreApplication::instance()->thread())
+        return;
+    done = true;
+    makeCurrentThreadNicer(kRenderNiceness);
+    if (QThread *current = QThread::currentThread(); current->priority() > QThread::LowPriority)
+        current->setPriority(QThread::LowPriority); // where the platform honours one
 }
 
 int MediaThreads::threadCount()

@@ -14,6 +14,7 @@
 #include <QThread>
 
 extern "C" {
+#include <libavcodec/packet.h>
 #include <libavutil/frame.h>
 }
 
@@ -33,7 +34,11 @@ protected:
         if (m_pipeline->isClosed())
             return; // the session is over: nobody looks any more
         m_pipeline->recordPacket(packet, true);
-        VideoDemuxer::handOn(packet);
+        qint64 waiting = bufferedBytes();
+        if (socket())
+            waiting += socket()->bytesAvailable();
+        if (m_pipeline->admitVideoPacket(packet, waiting))
+            VideoDemuxer::handOn(packet);
     }
 
 private:
@@ -143,6 +148,47 @@ void StreamPipeline::recordPacket(const AVPacket *packet, bool video)
         m_recorder->pushAudioPacket(packet);
 }
 
+// Skipping costs no decoding, so a pipeline behind its phone reads through the backlog fast.
+// The recorder has already had the packet: a recording keeps every packet and stays whole.
+bool StreamPipeline::admitVideoPacket(const AVPacket *packet, qint64 waitingBytes)
+{
+    if (packet->pts == AV_NOPTS_VALUE)
+        return true; // stream configuration: the next key frame needs it
+    if (!m_clock.isValid())
+        m_clock.start();
+    const qint64 nowMs = m_clock.elapsed();
+    m_lag.addPacket(packet->pts, m_clock.nsecsElapsed() / 1000, packet->size);
+    const int bound = m_maxLagMs;
+    if (bound <= 0)
+        return true;
+    const bool key = packet->flags & AV_PKT_FLAG_KEY;
+    if (m_catchingUp) {
+        if (key && m_lag.packetLagMs() <= bound) {
+            m_catchingUp = false;
+            m_videoDemuxer.load()->setMaxPacketsPerRead(PacketsPerTurn);
+            emit catchingUpChanged(false);
+            return true;
+        }
+        // The phone may not have seen the request (or sent its frame before a backlog).
+        if (nowMs - m_resetAskedMs > 4 * bound) {
+            m_resetAskedMs = nowMs;
+            emit videoResetNeeded();
+        }
+        return false;
+    }
+    // Bytes still waiting only bring a catch-up forward once packets already come late: a
+    // burst that arrived on time (a new key frame, a scroll) is no lag.
+    if (m_lag.packetLagMs() * 2 <= bound || m_lag.lagMs(waitingBytes) <= bound)
+        return true;
+    m_catchingUp = true;
+    ++m_catchUps;
+    m_resetAskedMs = nowMs;
+    m_videoDemuxer.load()->setMaxPacketsPerRead(VideoDemuxer::MaxPacketsPerRead);
+    emit catchingUpChanged(true);
+    emit videoResetNeeded();
+    return false;
+}
+
 void StreamPipeline::reportAudioCodec(const QByteArray &codecId)
 {
     QMutexLocker locker(&m_linkMutex);
@@ -163,6 +209,11 @@ void StreamPipeline::setUpVideo(QTcpSocket *socket)
     delete m_videoDemuxer.exchange(nullptr);
     delete m_videoDecoder.exchange(nullptr);
     m_videoSocket = socket;
+    m_lag.reset();
+    if (m_catchingUp) {
+        m_catchingUp = false;
+        emit catchingUpChanged(false);
+    }
     socket->setParent(this);
     socket->setReadBufferSize(SocketBufferBytes);
     socket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, SystemBufferBytes);

@@ -3,7 +3,10 @@
 // the GUI thread: the video and audio sockets, their demuxers and decoders, and the sound
 // output. Every packet goes to the recorder and then to its decoder; every decoded picture to
 // the sink. close() cuts the pipeline off from both at once; it then ends itself on its thread.
+#include "streamlag.h"
+
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QFuture>
 #include <QMutex>
 #include <QObject>
@@ -51,6 +54,8 @@ public:
     // socket's and the system's buffers.
     static constexpr qint64 SocketBufferBytes = 512 << 10;
     static constexpr int SystemBufferBytes = 256 << 10;
+    // How far the picture may run behind the phone before the pipeline catches up.
+    static constexpr int DefaultMaxLagMs = 200;
 
     // On the sockets' thread; the pipeline moves itself to a media thread. serial: the
     // phone's, for screenshot names.
@@ -79,6 +84,14 @@ public:
     AudioDemuxer *audioDemuxer() const { return m_audioDemuxer; }
     AudioDecoder *audioDecoder() const { return m_audioDecoder; }
 
+    // From the creating thread, before the video connection: the lag bound (0 = no bound).
+    void setMaxLagMs(int ms) { m_maxLagMs = ms; }
+    // Catch-ups so far (any thread).
+    int catchUpCount() const { return m_catchUps; }
+
+    // For the video demuxer (media thread): false for a packet the decoder must skip while
+    // the pipeline catches up. `waitingBytes`: what the demuxer has not handed on yet.
+    bool admitVideoPacket(const AVPacket *packet, qint64 waitingBytes);
     // For the demuxers (media thread): one packet to the recorder, first of its consumers.
     void recordPacket(const AVPacket *packet, bool video);
     bool isClosed() const { return m_closed; }
@@ -86,6 +99,10 @@ public:
 
 signals:
     // Emitted on the media thread.
+    // Behind by more than the bound: skipping to the next key frame (true), or resumed there.
+    void catchingUpChanged(bool catchingUp);
+    // The phone should send a new key frame (the reset-video control message).
+    void videoResetNeeded();
     void audioUnavailable();
     void audioDecoderFailed();
     // The phone announced a codec the application does not take; that connection is ignored.
@@ -113,4 +130,12 @@ private:
     std::atomic<AudioDemuxer *> m_audioDemuxer{nullptr};
     std::atomic<AudioDecoder *> m_audioDecoder{nullptr};
     SimpleAudioPlayer *m_audioPlayer = nullptr;
+
+    std::atomic_int m_maxLagMs{DefaultMaxLagMs};
+    std::atomic_int m_catchUps{0};
+    // Media thread.
+    StreamLag m_lag;
+    QElapsedTimer m_clock;
+    bool m_catchingUp = false;
+    qint64 m_resetAskedMs = 0;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QIODevice>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -80,6 +81,9 @@ public:
     QByteArray codecId() const { return m_codecId; }
     int width() const { return m_width; }
     int height() const { return m_height; }
+    // Bytes read from the connection and not handed on yet.
+    qint64 bufferedBytes() const { return m_reader.size(); }
+    QIODevice *socket() const { return m_socket; }
 
 public slots:
     void read();

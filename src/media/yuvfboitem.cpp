@@ -1,5 +1,6 @@
 #include "yuvfboitem.h"
 
+#include "tileframeclock.h"
 #include "videoframefeed.h"
 #include "yuvfborenderer.h"
 
@@ -67,7 +68,11 @@ void YuvFboItem::setFeed(VideoFrameFeed *feed)
 
 void YuvFboItem::handleFrameAvailable()
 {
-    if (m_shown)
+    if (!m_shown)
+        return;
+    if (TileFrameClock *clock = TileFrameClock::of(window()))
+        clock->request(this);
+    else
         update();
 }
 

@@ -12,6 +12,7 @@
 #include "mediarecorder.h"
 #include "scrcpyserver.h"
 #include "serverparams.h"
+#include "tilestream.h"
 #include "videodecoder.h"
 #include "videodemuxer.h"
 #include "videoframefeed.h"
@@ -82,6 +83,10 @@ Device::Device(QObject *parent, const QString &serial)
     m_restartTimer->setTimerType(Qt::PreciseTimer);
     m_restartTimer->setInterval(kViewSwitchRestartMs);
     connect(m_restartTimer, &QTimer::timeout, this, &Device::startScrcpySession);
+    m_tileSizeTimer = new QTimer(this);
+    m_tileSizeTimer->setSingleShot(true);
+    m_tileSizeTimer->setInterval(kTileSettleMs);
+    connect(m_tileSizeTimer, &QTimer::timeout, this, [this] { applyTileSize(true); });
 }
 
 Device::~Device()
@@ -199,11 +204,21 @@ void Device::storeFrameSize(int width, int height)
 {
     // Written only when it changes: the controller and the group read it for every touch.
     const quint64 packed = packedSize(width, height);
-    if (m_frameSize.load(std::memory_order_relaxed) != packed) {
-        m_frameSize.store(packed, std::memory_order_relaxed);
-        // Told on the device's own thread: the views bind to it.
-        QMetaObject::invokeMethod(this, &Device::frameSizeChanged, Qt::QueuedConnection);
-    }
+    const QSize before = frameSize();
+    if (m_frameSize.load(std::memory_order_relaxed) == packed)
+        return;
+    m_frameSize.store(packed, std::memory_order_relaxed);
+    // Told on the device's own thread: the views bind to it.
+    QMetaObject::invokeMethod(this, &Device::frameSizeChanged, Qt::QueuedConnection);
+    // A turned phone fits its tile differently: the stream may need another size.
+    if (before.isValid() && (before.width() > before.height()) != (width > height))
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (m_server && m_matchTileSize)
+                    m_tileSizeTimer->start();
+            },
+            Qt::QueuedConnection);
 }
 
 void Device::setIsHostDevice(bool isHost)
@@ -401,6 +416,18 @@ StreamPipeline *Device::ensurePipeline()
     }
     StreamPipeline *pipeline = new StreamPipeline(this, m_videoRecorder, m_adbConnectionSerial);
     m_pipeline = pipeline;
+    pipeline->setMaxLagMs(AppConfig::instance()
+                              ->getAppSetting(QStringLiteral("maxLagMs"),
+                                              QString::number(StreamPipeline::DefaultMaxLagMs))
+                              .toInt());
+    connect(pipeline, &StreamPipeline::videoResetNeeded, this, [this, pipeline] {
+        if (m_pipeline == pipeline && m_controller)
+            m_controller->resetVideo();
+    });
+    connect(pipeline, &StreamPipeline::catchingUpChanged, this, [this, pipeline](bool on) {
+        if (m_pipeline == pipeline)
+            setCatchingUp(on);
+    });
     connect(pipeline, &StreamPipeline::audioUnavailable, this, [this, pipeline] {
         if (m_pipeline == pipeline)
             showUserMessage(tr("This phone cannot capture sound"), Kind::Notice);
@@ -420,6 +447,14 @@ StreamPipeline *Device::ensurePipeline()
     return pipeline;
 }
 
+void Device::setCatchingUp(bool catchingUp)
+{
+    if (m_catchingUp == catchingUp)
+        return;
+    m_catchingUp = catchingUp;
+    emit catchingUpChanged();
+}
+
 void Device::closePipeline()
 {
     if (!m_pipeline)
@@ -427,6 +462,7 @@ void Device::closePipeline()
     StreamPipeline *pipeline = m_pipeline;
     m_pipeline = nullptr;
     pipeline->disconnect(this);
+    setCatchingUp(false);
     // Waits at most for a frame being handed over; the decoding itself goes on undisturbed
     // until the pipeline's end reaches its thread.
     pipeline->close();
@@ -631,6 +667,12 @@ void Device::setIsBigView(bool isBigView)
 {
     m_isBigView = isBigView;
     updateRecordedStreams();
+    restartSoon();
+    emit isBigViewChanged();
+}
+
+void Device::restartSoon()
+{
     if (m_server) {
         ScrcpyServer *server = detachServer();
         server->stop();
@@ -639,7 +681,45 @@ void Device::setIsBigView(bool isBigView)
         destroyController();
     }
     m_restartTimer->start();
-    emit isBigViewChanged();
+}
+
+void Device::setTileSizeMatching(bool match, int groupMaxSize, int groupBitRate)
+{
+    m_matchTileSize = match;
+    m_groupMaxSize = groupMaxSize;
+    m_groupBitRate = groupBitRate;
+    applyTileSize(false);
+}
+
+void Device::setTileSize(QSizeF pixels)
+{
+    if (pixels == m_tilePixels)
+        return;
+    m_tilePixels = pixels;
+    // Dragging a slider or the window's edge changes the tile many times: the stream
+    // follows once it has settled.
+    if (m_server && m_matchTileSize)
+        m_tileSizeTimer->start();
+    else
+        applyTileSize(false);
+}
+
+void Device::applyTileSize(bool restart)
+{
+    ServerParams *small = m_serverParamsSmallView;
+    if (!m_matchTileSize || m_tilePixels.isEmpty()) {
+        small->setMaxSize(m_groupMaxSize);
+        small->setBitRate(m_groupBitRate);
+        return;
+    }
+    const int size = TileStream::maxSize(m_tilePixels, frameSize(), m_groupMaxSize);
+    const int old = small->maxSize();
+    if (restart && !TileStream::worthRestart(old, size))
+        return;
+    small->setMaxSize(size);
+    small->setBitRate(TileStream::bitRate(size, m_groupMaxSize, m_groupBitRate));
+    if (restart && m_server && !m_isBigView)
+        restartSoon();
 }
 
 // ---- actions -------------------------------------------------------------------

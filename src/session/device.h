@@ -13,6 +13,7 @@
 #include <QPointer>
 #include <QProcess>
 #include <QSize>
+#include <QSizeF>
 #include <QString>
 
 #include <atomic>
@@ -47,6 +48,8 @@ class Device : public QObject, public ControlTarget, public RecordingSource, pub
     Q_OBJECT
     Q_PROPERTY(QString adbConnectionSerial READ adbConnectionSerial CONSTANT)
     Q_PROPERTY(bool running READ running NOTIFY runningChanged)
+    // The picture fell too far behind the phone and skips to the phone's next key frame.
+    Q_PROPERTY(bool catchingUp READ catchingUp NOTIFY catchingUpChanged)
     Q_PROPERTY(Controller *controller READ controller NOTIFY controllerChanged)
     Q_PROPERTY(bool isBigView READ isBigView NOTIFY isBigViewChanged)
     Q_PROPERTY(ServerParams *serverParamsSmallView READ serverParamsSmallView CONSTANT)
@@ -78,6 +81,7 @@ public:
 
     // Time the enlarged/tile view switch waits before starting the new session.
     static constexpr int kViewSwitchRestartMs = 1000;
+    static constexpr int kTileSettleMs = 1500;
     // Delay between adb tcpip and adb connect during a switch to Wi-Fi adb.
     static constexpr int kWiFiConnectDelayMs = 1000;
     static constexpr int kWiFiAdbPort = 5555;
@@ -100,6 +104,13 @@ public:
     MediaRecorder *videoRecorder() const { return m_videoRecorder; }
     VideoFrameFeed *videoFeed() const { return m_videoFeed; }
     QString ipAddress() const { return m_ipAddress; }
+    bool catchingUp() const { return m_catchingUp; }
+
+    // From the group: size the small view's stream to its tile, within these bounds.
+    void setTileSizeMatching(bool match, int groupMaxSize, int groupBitRate);
+    // The tile's picture area in device pixels. While streaming, a change that moves the
+    // stream's size by more than a quarter restarts it once the tile stops changing.
+    Q_INVOKABLE void setTileSize(QSizeF pixels);
     ConnectionType connectionType() const { return m_connectionType; }
     QString wifiSerial() const { return m_wifiSerial; }
     // Every adb serial and the hardware serial (once read) that name this phone.
@@ -192,6 +203,7 @@ public:
 signals:
     void runningChanged();
     void frameSizeChanged();
+    void catchingUpChanged();
     void controllerChanged();
     void isBigViewChanged();
     void isScreenShottingChanged();
@@ -245,6 +257,9 @@ private:
     void destroyController();
     StreamPipeline *ensurePipeline();
     void closePipeline();
+    void setCatchingUp(bool catchingUp);
+    void applyTileSize(bool restart);
+    void restartSoon();
     void handleListingAfterEnd(const Listing &listing, bool switchingToWiFi);
     void storeFrameSize(int width, int height);
     void relayYuvFrame(const YuvFrame &frame);
@@ -262,6 +277,12 @@ private:
     QString m_ipAddress;
     QString m_wifiSerial;
     bool m_isBigView = false;
+    bool m_catchingUp = false;
+    bool m_matchTileSize = false;
+    int m_groupMaxSize = 720;
+    int m_groupBitRate = 4000000;
+    QSizeF m_tilePixels;
+    QTimer *m_tileSizeTimer = nullptr; // the tile has not changed for a while
     const QString m_adbConnectionSerial;
     QPointer<Controller> m_controller;
     int m_indexInGroup = -1;

@@ -158,8 +158,8 @@ private slots:
         QCOMPARE(phones.join(' '), expected);
     }
 
-    // Each property in order, then the screen; a failed query keeps adb's text in its field.
-    void deviceInfoQueriesEachProperty()
+    // One listing, then the screen; a failed listing keeps adb's text in every field.
+    void deviceInfoReadsOneListing()
     {
         const QList<QPair<QString, QString DeviceInfo::*>> fields{
             {"ro.product.manufacturer", &DeviceInfo::manufacturer},
@@ -174,26 +174,24 @@ private slots:
             {"sys.usb.config", &DeviceInfo::usb_config},
             {"ro.boot.ddr_size", &DeviceInfo::ddr_size}};
         FakeAdb adb;
-        QList<QStringList> expectedCalls;
-        for (const auto &[key, member] : fields) {
-            expectedCalls << onDevice({"shell", "getprop", key});
-            adb.respond(expectedCalls.last(), " value of " + key.toUtf8() + "\n");
-        }
-        expectedCalls << onDevice({"shell", "wm", "size"});
-        adb.respond(expectedCalls.last(), "Physical size: 1080x2400\n");
+        QByteArray listing = "[ro.product.name]: [two\r\nlines]\r\n[ro.unrelated]: []\n";
+        for (const auto &[key, member] : fields)
+            listing += "[" + key.toUtf8() + "]: [ value of " + key.toUtf8() + "]\n";
+        adb.respond(onDevice({"shell", "getprop"}), listing);
+        adb.respond(onDevice({"shell", "wm", "size"}), "Physical size: 1080x2400\n");
         DeviceInfo info = ADBRunner::getDeviceInfo(kSerial);
-        QCOMPARE(adb.calls(), expectedCalls);
+        QCOMPARE(adb.calls(), QList<QStringList>({onDevice({"shell", "getprop"}),
+                                                  onDevice({"shell", "wm", "size"})}));
         for (const auto &[key, member] : fields)
             QCOMPARE(info.*member, "value of " + key);
         QCOMPARE(info.screen_size, QSize(1080, 2400));
+        QCOMPARE(ADBRunner::parsePropertyListing(listing).value("ro.product.name"), "two\r\nlines");
 
-        adb.respond(onDevice({"shell", "getprop", "ro.serialno"}), {{}, 1, "error: closed", 0, 0});
-        adb.respond(onDevice({"shell", "getprop", "ro.product.manufacturer"}), "");
+        adb.respond(onDevice({"shell", "getprop"}), {{}, 1, "error: closed", 0, 0});
         info = ADBRunner::getDeviceInfo(kSerial);
         QCOMPARE(info.hardward_serial,
                  QStringLiteral("[error] adb command failed (exit code 1): error: closed"));
-        QCOMPARE(info.manufacturer, QString());
-        QCOMPARE(info.model, QStringLiteral("value of ro.product.model"));
+        QCOMPARE(info.ddr_size, info.hardward_serial);
     }
 
     void screenSize()

@@ -160,10 +160,12 @@ private slots:
         const QJsonObject defaults = DeviceGroup().toJson().value("settings").toObject();
         QCOMPARE(defaults.keys(),
                  QStringList({"bigViewWidth", "bitRate", "bitRateBigView", "cellWidth",
-                              "clickDelaySeconds", "enableAudio", "maxFPS", "maxFPSBigView",
-                              "maxSize", "maxSizeBigView", "orientation", "showControlButtons"}));
+                              "clickDelaySeconds", "enableAudio", "matchTileSize", "maxFPS",
+                              "maxFPSBigView", "maxSize", "maxSizeBigView", "orientation",
+                              "showControlButtons"}));
 
-        // Mistyped values fall back; a missing width means the wide enlarged view.
+        // Mistyped values fall back; a missing width means the wide enlarged view, and a group
+        // stored without tile matching keeps its stream size.
         DeviceGroup loaded;
         SignalLog log(&loaded);
         QVERIFY(!loaded.loadSettings({{"maxSize", "1000"},
@@ -182,8 +184,9 @@ private slots:
         expected.insert("cellWidth", 300);
         expected.insert("clickDelaySeconds", 2);
         expected.insert("maxFPSBigView", 60);
+        expected.insert("matchTileSize", false);
         QCOMPARE(loaded.toJson().value("settings").toObject(), expected);
-        QCOMPARE(log.names.size(), 12);
+        QCOMPARE(log.names.size(), 13);
     }
 
     void settersSaveAndApplyOnlyForNamedGroups()

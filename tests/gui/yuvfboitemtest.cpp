@@ -3,6 +3,7 @@
 // back from the window as a user would see it.
 #include "yuvfboitem.h"
 #include "testregistry.h"
+#include "tileframeclock.h"
 #include "videoframefeed.h"
 #include "yuvtestpicture.h"
 
@@ -68,6 +69,7 @@ class YuvFboItemTest : public QObject
 
     void verifyPicture(const std::function<QColor(double, double)> &expectedAt)
     {
+        QTRY_VERIFY(!TileFrameClock::of(m_window.get())->hasPending()); // frames go on its tick
         const QImage image = m_window->grabWindow();
         const QRect area = itemArea();
         QVERIFY(!image.isNull());

@@ -151,11 +151,14 @@ private slots:
     {
         QFETCH(bool, audio);
         Device *device = addDevice(kFirst);
+        QTRY_VERIFY_WITH_TIMEOUT(!device->ipAddress().isEmpty(), 10000);
+        QVERIFY(adbCalls({"-s", kFirst}).size() <= 3); // few adb processes per phone
         device->setEnableAudio(audio);
         device->serverParamsSmallView()->setMaxSize(280);
         device->startScrcpySession();
         QVERIFY(device->running());
         QTRY_VERIFY_WITH_TIMEOUT(streaming(device), 15000);
+        QVERIFY(adbCalls({"-s", kFirst}).size() <= 3 + 6);
 
         // First connection: the video stream, at the size the session asked for.
         const QSize frame = device->frameSize();
@@ -333,6 +336,25 @@ private slots:
         QSignalSpy frames(second.data(), &Device::yuvFrameReady);
         second->back();
         QTRY_COMPARE(controlLog(kSecond).size(), 6);
+        QTRY_VERIFY(frames.count() > 0);
+    }
+
+    // A picture held up behind its phone skips to a fresh key frame instead of running late.
+    void aSlowPictureCatchesUp()
+    {
+        Device *device = addDevice(kFirst);
+        device->startScrcpySession();
+        QTRY_VERIFY_WITH_TIMEOUT(streaming(device), 15000);
+        StreamPipeline *pipeline = device->pipeline();
+        QSignalSpy catchingUp(device, &Device::catchingUpChanged);
+        // A slow decoder: the media thread stalls while the phone goes on sending.
+        QMetaObject::invokeMethod(pipeline,
+                                  [] { QThread::msleep(3 * StreamPipeline::DefaultMaxLagMs); });
+        QTRY_COMPARE_WITH_TIMEOUT(catchingUp.count(), 2, 10000); // behind, then resumed
+        QVERIFY(!device->catchingUp());
+        QVERIFY(m_fleet->controlTypes(kFirst).contains("reset_video"));
+        QCOMPARE(pipeline->catchUpCount(), 1);
+        QSignalSpy frames(device, &Device::yuvFrameReady);
         QTRY_VERIFY(frames.count() > 0);
     }
 

@@ -49,6 +49,8 @@ Rectangle {
     Component.onCompleted: console.log("DeviceView created for device:", deviceKey)
     Component.onDestruction: console.log("DeviceView destroyed for device:", deviceKey)
 
+    onDeviceChanged: if (device) device.setTileSize(videoContainer.tilePixels)
+
     // A reused tile starts clean for its new phone.
     GridView.onReused: dismissMessage()
 
@@ -89,6 +91,11 @@ Rectangle {
                 width: body.width - (root.showControlButtons ? root.controlButtonsWidth + body.spacing : 0)
                 height: body.height
                 color: "black"
+
+                // Streams sized to their tiles need the tile in device pixels.
+                readonly property size tilePixels: Qt.size(width * Screen.devicePixelRatio,
+                                                           height * Screen.devicePixelRatio)
+                onTilePixelsChanged: if (root.device) root.device.setTileSize(tilePixels)
 
                 YuvFboItem {
                     id: video
@@ -153,6 +160,28 @@ Rectangle {
                     anchors.margins: 5
                     visible: root.running && !root.enlarged && root.currentFps > 0
                     fps: root.currentFps
+                }
+
+                // The picture fell behind the phone and skips ahead to the phone's next key frame.
+                Rectangle {
+                    objectName: "catchingUp"
+                    anchors.top: parent.top
+                    anchors.left: parent.left
+                    anchors.margins: 5
+                    width: catchingUpText.implicitWidth + 10
+                    height: 20
+                    radius: 3
+                    color: Theme.fpsFill
+                    visible: root.running && !root.enlarged && root.device.catchingUp
+
+                    Text {
+                        id: catchingUpText
+                        anchors.centerIn: parent
+                        text: qsTr("Catching up")
+                        color: Theme.textYellow
+                        font.pixelSize: 10
+                        font.bold: true
+                    }
                 }
             }
 

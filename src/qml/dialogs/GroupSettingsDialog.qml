@@ -76,6 +76,13 @@ PXDialog {
                 stepSize: 10
                 unit: " px"
             }
+            SettingSwitch {
+                group: root.group
+                objectName: "matchTileSizeSwitch"
+                label: qsTr("Match Tile Size:")
+                key: "matchTileSize"
+                note: qsTr("Need Reconnect")
+            }
             SettingSlider {
                 group: root.group
                 objectName: "maxSizeSlider"
