@@ -146,15 +146,23 @@ DialogTestCase {
         for (const row of visibleAll(dialog, "infoRow")) {
             rows[row.label] = row.value
             const y = row.mapToItem(dialog.contentItem, 0, 0).y
-            verify(y >= bottom && row.height > 0, row.label + " lies below the row before")
+            if (y < bottom || row.height <= 0)
+                return null
             bottom = y + row.height
         }
         return rows
     }
 
+    // Positioners settle on the next polish: wait for it, then the order must hold.
+    function settledRows(dialog) {
+        let rows = null
+        tryVerify(() => (rows = infoRows(dialog)) !== null, 5000, "each row lies below the one before")
+        return rows
+    }
+
     function test_deviceInformation() {
         const dialog = openDialog(createTemporaryObject(infoComponent, testCase))
-        let rows = infoRows(dialog)
+        let rows = settledRows(dialog)
         compare(Object.keys(rows).length, 10)
         for (const label in rows)
             compare(rows[label], "Unknown", label + " without a device")
@@ -165,7 +173,7 @@ DialogTestCase {
         tryVerify(() => device.deviceInfo.screen_size.width > 0, 10000, "the properties arrive")
         dialog.device = device
         openDialog(dialog)
-        rows = infoRows(dialog)
+        rows = settledRows(dialog)
         compare(rows["Serial Number:"], device.adbConnectionSerial)
         compare(rows["Screen Size:"], "720x1280px")
         compare(rows["Device Model:"], device.deviceInfo.model !== "" ? device.deviceInfo.model : "Unknown")

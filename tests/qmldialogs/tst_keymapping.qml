@@ -168,18 +168,18 @@ DialogTestCase {
 
         // Editing a swipe moves it to the end of the list.
         find(dialog, "tabBar").currentIndex = 1
+        tryVerify(() => visibleAll(find(dialog, "swipeTable"), "mappingRow").length === 2)
         let swipeRows = visibleAll(find(dialog, "swipeTable"), "mappingRow")
-        compare(swipeRows.length, 2)
         click(find(swipeRows[0], "editButton"))
         const swipeEdit = box(dialog, "swipeEditBox")
         compare(find(swipeEdit, "durationField").text, "350")
-        typeText(find(swipeEdit, "durationField"), "0")
+        typeText(find(swipeEdit, "durationField"), "500")
         typeText(find(swipeEdit, "endYField"), "0.1")
         click(find(swipeEdit, "saveButton"))
         tryVerify(() => !swipeEdit.visible)
         saved = savedProfile("Game")
         compare(saved.map(e => e.keyDisplay), [expectedKey, "Up", "Space"])
-        compare(saved[2].data, { startX: 0.2, startY: 0.5, endX: 0.8, endY: 0.1, duration: 0 })
+        compare(saved[2].data, { startX: 0.2, startY: 0.5, endX: 0.8, endY: 0.1, duration: 500 })
 
         // Delete at once, by key.
         swipeRows = visibleAll(find(dialog, "swipeTable"), "mappingRow")
