@@ -327,6 +327,11 @@ void Device::startScrcpySession()
     if (m_server)
         return;
     m_restartTimer->stop();
+    if (m_switchingToWiFi) {
+        // adbd is restarting in TCP mode and would refuse the launch: start once it is back.
+        m_startAfterSwitch = true;
+        return;
+    }
 
     ServerParams *params = currentServerParams();
     if (params == m_serverParamsBigView)
@@ -366,6 +371,7 @@ void Device::handleServerStarted()
 void Device::stopScrcpySession()
 {
     m_restartTimer->stop();
+    m_startAfterSwitch = false;
     if (!m_server)
         return;
     ScrcpyServer *server = detachServer();
@@ -958,7 +964,7 @@ void Device::setWiFiConnection()
         [this](bool switched) {
             if (!switched) {
                 showUserMessage(tr("Failed to tcpip"), Kind::NoticeError);
-                m_switchingToWiFi = false;
+                endWiFiSwitch();
                 return;
             }
             // adbd on the phone restarts in TCP mode; give it a moment before connecting.
@@ -979,8 +985,15 @@ void Device::finishWiFiSwitch()
                 showUserMessage(tr("WiFi connection enabled"), Kind::NoticeSuccess);
             } else
                 showUserMessage(tr("Failed to enable \r WiFi connection"), Kind::NoticeError);
-            m_switchingToWiFi = false;
+            endWiFiSwitch();
         });
+}
+
+void Device::endWiFiSwitch()
+{
+    m_switchingToWiFi = false;
+    if (std::exchange(m_startAfterSwitch, false))
+        startScrcpySession();
 }
 
 QStringList Device::identities() const

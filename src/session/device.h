@@ -270,6 +270,7 @@ private:
     void applyDeviceInfo(const DeviceInfo &info);
     void applyIpAddress(const QString &ip);
     void finishWiFiSwitch();
+    void endWiFiSwitch();
 
     Autojs *m_autojs = nullptr;
     DeviceInfo m_deviceInfo;
@@ -296,6 +297,7 @@ private:
     StreamPipeline *m_pipeline = nullptr;
     bool m_isScreenShotting = false;
     bool m_switchingToWiFi = false;
+    bool m_startAfterSwitch = false;
     bool m_adbCommandRunning = false;
     MediaRecorder *m_videoRecorder = nullptr;
     QPointer<KeyMappingProfile> m_currentKeyMappingProfile;
