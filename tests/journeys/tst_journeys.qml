@@ -113,6 +113,8 @@ DialogTestCase {
             { tag: "scan", menu: "Devices", entry: "Scan Devices", dialog: "DeviceScanDialog" },
             { tag: "groups", menu: "Devices", entry: "Manage Device Groups", dialog: "DeviceGroupManagerDialog" },
             { tag: "adbrestart", menu: "Devices", entry: "Restart ADB Server", dialog: "ADBRestartDialog" },
+            { tag: "adbrestart-pressed", menu: "Devices", entry: "Restart ADB Server", dialog: "ADBRestartDialog",
+              press: "Restart ADB Server", adb: "start-server" },
             { tag: "phrases", menu: "Tools", entry: "Common Phrases", dialog: "CommonPhrasesDialog" },
             { tag: "keymapping", menu: "Tools", entry: "Key Mapping", dialog: "KeyMappingDialog" },
             { tag: "login", menu: "Member", entry: "Login", dialog: "MemberLoginDialog" },
@@ -126,7 +128,16 @@ DialogTestCase {
         const dialog = main.dialogHosts[row.dialog].dialog
         verify(dialog, row.dialog + " is created")
         checkDialog(dialog, row.dialog)
-        closeByEscape(dialog)
+        if (row.press) {
+            const seen = helper.fleetLog("adb.log").length
+            use(row.dialog, row.press, dialog.footer)
+            tryVerify(() => helper.fleetLog("adb.log").slice(seen).some(e => e.args.join(" ") === row.adb), 10000)
+            tryVerify(() => dialog.hasResult && dialog.succeeded, 10000, "the restart succeeds")
+            use(row.dialog, "Close", dialog.footer)
+            tryVerify(() => !dialog.visible)
+        } else {
+            closeByEscape(dialog)
+        }
     }
 
     // New lines of a fleet log since `seen` entries, matching every field of `expected`.
@@ -260,6 +271,9 @@ DialogTestCase {
                   use("ADBCommandDialog", "Execute")
                   use("ADBCommandDialog", "Close")
               } },
+            { tag: "Run AutoJS", log: "autojs.jsonl", control: { kind: 1 },
+              then: () => chooseFile(file("journey.js", "toast('journey')")),
+              undo: () => use("ControlButtons", "Stop AutoJS", tile(0)) },
             key("Screen On", 224), key("Screen Off", 223),
             { tag: "Audio Disabled", audio: true }
         ]
@@ -268,7 +282,7 @@ DialogTestCase {
     function test_3_controlButtons(row) {
         const device = phone(0)
         const serial = device.adbConnectionSerial
-        const controlLog = serial + "/control.jsonl"
+        const controlLog = serial + "/" + (row.log || "control.jsonl")
         const seenControl = helper.fleetLog(controlLog).length
         const seenAdb = helper.fleetLog("adb.log").length
         const seenInstalled = helper.fleetLog(serial + "/installed.jsonl").length
@@ -469,9 +483,50 @@ DialogTestCase {
         helper.stopAccountService()
     }
 
-    // Last, as the phone leaves adb: power-off, through its confirmation.
+    // The application settings: the language and a folder picked with the folder dialog are
+    // stored on Save only.
+    function test_9b_appSettings_data() {
+        return [{ tag: "language-cancelled", language: true, button: "Cancel" },
+                { tag: "language-saved", language: true, button: "Save" },
+                { tag: "folder-cancelled", folder: false, button: "Save" },
+                { tag: "folder-chosen", folder: true, button: "Save" }]
+    }
+
+    function test_9b_appSettings(row) {
+        const locale = AppConfig.getLocale()
+        const videos = AppConfig.getVideoSavePath()
+        const folder = helper.temporaryFolder() + "/videos"
+        pick("Settings", "APP Settings")
+        const dialog = main.dialogHosts.AppSettingsDialog.dialog
+        const language = dialog.languageLabel(locale) === "English" ? "繁體中文" : "English"
+        if (row.language) {
+            use("", dialog.languageLabel(locale), dialog.contentItem)
+            use("", language)
+        }
+        if (row.folder !== undefined) {
+            mouseClick(helper.named(qsTranslate("AppSettingsDialog", "Browse..."), dialog.contentItem)[0])
+            if (row.folder)
+                file("videos/kept", "") // the only folder of the one typed below
+            chooseFile(row.folder ? helper.temporaryFolder() : "")
+            if (row.folder) {
+                use("", "videos")
+                use("QPlatformTheme", "Open")
+            }
+        }
+        use("AppSettingsDialog", row.button, dialog.footer)
+        tryVerify(() => !dialog.visible)
+        const stored = [dialog.languageLabel(AppConfig.getLocale()), AppConfig.getVideoSavePath()]
+        AppConfig.setLocale(locale) // the later journeys keep their folders
+        AppConfig.setVideoSavePath(videos)
+        compare(stored, [row.language && row.button === "Save" ? language : dialog.languageLabel(locale),
+                         row.folder ? folder : videos])
+    }
+
+    // Last, as the phones leave adb: reboot (of the phone added after the other's Wi-Fi switch),
+    // and power-off through its confirmation.
     function test_z_powerButtons_data() {
-        return [{ tag: "Shutdown", adb: "reboot -p", row: 0, confirm: "Power Off" }]
+        return [{ tag: "Reboot", adb: "reboot", row: 1 },
+                { tag: "Shutdown", adb: "reboot -p", row: 0, confirm: "Power Off" }]
     }
 
     function test_z_powerButtons(row) {

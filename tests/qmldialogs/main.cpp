@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QJsonObject>
 #include <QQmlContext>
@@ -208,7 +209,8 @@ public:
     Q_INVOKABLE bool writeFile(const QString &path, const QByteArray &content) const
     {
         QFile file(path);
-        return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+        return QDir().mkpath(QFileInfo(path).absolutePath()) && file.open(QIODevice::WriteOnly) &&
+               file.write(content) == content.size();
     }
 
     Q_INVOKABLE QString readFile(const QString &path) const
