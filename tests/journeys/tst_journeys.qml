@@ -271,9 +271,6 @@ DialogTestCase {
                   use("ADBCommandDialog", "Execute")
                   use("ADBCommandDialog", "Close")
               } },
-            { tag: "Run AutoJS", log: "autojs.jsonl", control: { kind: 1 },
-              then: () => chooseFile(file("journey.js", "toast('journey')")),
-              undo: () => use("ControlButtons", "Stop AutoJS", tile(0)) },
             key("Screen On", 224), key("Screen Off", 223),
             { tag: "Audio Disabled", audio: true }
         ]
@@ -282,7 +279,7 @@ DialogTestCase {
     function test_3_controlButtons(row) {
         const device = phone(0)
         const serial = device.adbConnectionSerial
-        const controlLog = serial + "/" + (row.log || "control.jsonl")
+        const controlLog = serial + "/control.jsonl"
         const seenControl = helper.fleetLog(controlLog).length
         const seenAdb = helper.fleetLog("adb.log").length
         const seenInstalled = helper.fleetLog(serial + "/installed.jsonl").length
@@ -520,6 +517,34 @@ DialogTestCase {
         AppConfig.setVideoSavePath(videos)
         compare(stored, [row.language && row.button === "Save" ? language : dialog.languageLabel(locale),
                          row.folder ? folder : videos])
+    }
+
+    // The phrase editor by mouse: a category and a phrase added, then deleted after their
+    // confirmations; each step reaches the phrase files.
+    function test_9c_phraseEditor() {
+        const stored = text => helper.files(AppConfig.getCommonPhraseSavePath()).some(
+                           path => helper.readFile(path).indexOf(text) >= 0)
+        const button = (text, nth) => {
+            waitForRendering(main.contentItem)
+            const found = helper.named(qsTranslate("CommonPhrasesDialog", text))
+            mouseClick(found[nth < 0 ? found.length + nth : nth])
+        }
+        pick("Tools", "Common Phrases")
+        button("New", 0)
+        typeInto(control("CommonPhrasesDialog", "Enter category name..."), "Journey Words")
+        use("CommonPhrasesDialog", "Save")
+        tryVerify(() => stored("Journey Words"), 5000, "the category is stored")
+        button("New", -1)
+        const field = findChild(main.dialogHosts.CommonPhrasesDialog.dialog, "phraseField")
+        typeInto(field, "typed by a journey")
+        use("CommonPhrasesDialog", "Add")
+        tryVerify(() => stored("typed by a journey"), 5000, "the phrase is stored")
+        button("Delete", -1) // the phrase's row
+        button("Delete", -1) // its confirmation
+        tryVerify(() => !stored("typed by a journey"), 5000, "the phrase is gone")
+        button("Delete", 0) // the category's
+        button("Delete", -1)
+        tryVerify(() => !stored("Journey Words"), 5000, "the category is gone")
     }
 
     // Last, as the phones leave adb: reboot (of the phone added after the other's Wi-Fi switch),
