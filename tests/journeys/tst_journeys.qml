@@ -74,9 +74,18 @@ DialogTestCase {
         return item
     }
 
+    // The control of that name on a popup: a tile's button may share the name.
+    function popupControl(context, text) {
+        const onOverlay = item => item && (String(item).startsWith("QQuickOverlay") || onOverlay(item.parent))
+        let found = null
+        tryVerify(() => (found = helper.named(qsTranslate(context, text)).find(onOverlay)), 10000, text)
+        return found
+    }
+
     function pick(menu, entry) {
         use("Main", menu)
-        use("Main", entry)
+        waitForRendering(main.contentItem)
+        mouseClick(popupControl("Main", entry))
     }
 
     function typeInto(field, text) {
@@ -519,32 +528,44 @@ DialogTestCase {
                          row.folder ? folder : videos])
     }
 
-    // The phrase editor by mouse: a category and a phrase added, then deleted after their
-    // confirmations; each step reaches the phrase files.
-    function test_9c_phraseEditor() {
-        const stored = text => helper.files(AppConfig.getCommonPhraseSavePath()).some(
-                           path => helper.readFile(path).indexOf(text) >= 0)
-        const button = (text, nth) => {
+    // The phrase and key-mapping editors by mouse: a category or profile created, then deleted
+    // after its confirmation (a phrase in between); each step reaches the editor's files.
+    function test_9c_editors_data() {
+        return [
+            { tag: "phrases", entry: "Common Phrases", context: "CommonPhrasesDialog",
+              folder: () => AppConfig.getCommonPhraseSavePath(),
+              create: ["Enter category name...", "Journey Words", "Save"], phrase: "typed by a journey" },
+            { tag: "keymapping", entry: "Key Mapping", context: "KeyMappingDialog",
+              folder: () => AppConfig.getKeyMappingSavePath(),
+              create: ["Enter profile name...", "Journey Keys", "Create"] }
+        ]
+    }
+
+    function test_9c_editors(row) {
+        const stored = text => helper.files(row.folder()).some(path => helper.readFile(path).indexOf(text) >= 0)
+        const button = (text, nth) => { // the first or the last of that name
             waitForRendering(main.contentItem)
-            const found = helper.named(qsTranslate("CommonPhrasesDialog", text))
-            mouseClick(found[nth < 0 ? found.length + nth : nth])
+            let found = []
+            tryVerify(() => (found = helper.named(qsTranslate(row.context, text))).length > 0, 5000, text)
+            mouseClick(found[nth < 0 ? found.length - 1 : 0])
         }
-        pick("Tools", "Common Phrases")
+        pick("Tools", row.entry)
         button("New", 0)
-        typeInto(control("CommonPhrasesDialog", "Enter category name..."), "Journey Words")
-        use("CommonPhrasesDialog", "Save")
-        tryVerify(() => stored("Journey Words"), 5000, "the category is stored")
-        button("New", -1)
-        const field = findChild(main.dialogHosts.CommonPhrasesDialog.dialog, "phraseField")
-        typeInto(field, "typed by a journey")
-        use("CommonPhrasesDialog", "Add")
-        tryVerify(() => stored("typed by a journey"), 5000, "the phrase is stored")
-        button("Delete", -1) // the phrase's row
-        button("Delete", -1) // its confirmation
-        tryVerify(() => !stored("typed by a journey"), 5000, "the phrase is gone")
-        button("Delete", 0) // the category's
+        typeInto(control(row.context, row.create[0]), row.create[1])
+        button(row.create[2], -1)
+        tryVerify(() => stored(row.create[1]), 5000, "it is stored")
+        if (row.phrase) {
+            button("New", -1)
+            typeInto(findChild(main.dialogHosts.CommonPhrasesDialog.dialog, "phraseField"), row.phrase)
+            button("Add", -1)
+            tryVerify(() => stored(row.phrase), 5000, "the phrase is stored")
+            button("Delete", -1) // the phrase's row, then the confirmation
+            button("Delete", -1)
+            tryVerify(() => !stored(row.phrase), 5000, "the phrase is gone")
+        }
+        button("Delete", 0)
         button("Delete", -1)
-        tryVerify(() => !stored("Journey Words"), 5000, "the category is gone")
+        tryVerify(() => !stored(row.create[1]), 5000, "it is gone")
     }
 
     // Last, as the phones leave adb: reboot (of the phone added after the other's Wi-Fi switch),
@@ -560,16 +581,8 @@ DialogTestCase {
         const serial = phone(row.row).adbConnectionSerial
         const seen = helper.fleetLog("adb.log").length
         use("ControlButtons", row.tag, tile(row.row))
-        if (row.confirm) { // the alert's button (on the overlay), which may share the tile buttons' name
-            let button = null
-            tryVerify(() => (button = helper.named(qsTranslate("ControlButtons", row.confirm)).find(b => {
-                for (let p = b; p; p = p.parent)
-                    if (String(p).startsWith("QQuickOverlay"))
-                        return true
-                return false
-            })))
-            mouseClick(button)
-        }
+        if (row.confirm) // the alert's button, which shares the tile button's name
+            mouseClick(popupControl("ControlButtons", row.confirm))
         tryVerify(() => adbLogged(seen, serial, row.adb), 10000, "adb runs " + row.adb)
     }
 }
