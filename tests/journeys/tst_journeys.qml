@@ -281,14 +281,17 @@ DialogTestCase {
                   use("ADBCommandDialog", "Close")
               } },
             key("Screen On", 224), key("Screen Off", 223),
-            { tag: "Audio Disabled", audio: true }
+            { tag: "Audio Disabled", audio: true },
+            { tag: "Run AutoJS", log: "autojs.jsonl", control: { kind: 1 },
+              then: () => chooseFile(file("journey.js", "toast('journey')")),
+              undo: () => use("ControlButtons", "Stop AutoJS", tile(0)) }
         ]
     }
 
     function test_3_controlButtons(row) {
         const device = phone(0)
         const serial = device.adbConnectionSerial
-        const controlLog = serial + "/control.jsonl"
+        const controlLog = serial + "/" + (row.log || "control.jsonl")
         const seenControl = helper.fleetLog(controlLog).length
         const seenAdb = helper.fleetLog("adb.log").length
         const seenInstalled = helper.fleetLog(serial + "/installed.jsonl").length
