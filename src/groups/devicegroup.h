@@ -73,6 +73,8 @@ public:
     // Used by the group manager; an empty name is accepted, an over-long one refused.
     void setName(const QString &name);
     int deviceCount() const { return int(m_devices.size()); }
+    // Phones addDevices accepted that have not joined yet (they join spaced in time).
+    int pendingDeviceCount() const { return int(m_pendingDevices.size()); }
     bool groupControlMode() const { return m_hostDevice != nullptr; }
     Device *hostDevice() const { return m_hostDevice; }
     QList<Device *> devices() const;

@@ -11,6 +11,7 @@ bool GroupStartup::apply(DeviceGroupManager *manager, const QString &groupName, 
         if (!found && group->name() == groupName) {
             manager->setCurrentSelectedGroup(group);
             found = true;
+            break;
         }
     }
     DeviceGroup *group = manager->currentSelectedGroup();
@@ -35,19 +36,21 @@ void GroupStartup::handleScanState()
         return;
     disconnect(m_manager, nullptr, this, nullptr);
     const QList<ADBDeviceInfo> found = m_manager->availableDeviceInfos();
-    m_expected = found.size();
-    if (m_expected == 0 || !m_group->addDevices(found)) {
+    if (found.isEmpty() || !m_group->addDevices(found)) {
         deleteLater();
         return;
     }
-    // Devices join one by one; the group starts them, spaced, once the last is in.
-    connect(m_group, &DeviceGroup::deviceAddedIntoGroup, this, &GroupStartup::handleDeviceAdded);
+    // Devices join one by one, and the group may skip a phone it holds already: start once
+    // nothing is waiting to join.
+    connect(m_group, &DeviceGroup::deviceAddedIntoGroup, this, &GroupStartup::startWhenAllJoined);
+    startWhenAllJoined();
 }
 
-void GroupStartup::handleDeviceAdded()
+void GroupStartup::startWhenAllJoined()
 {
-    if (++m_added < m_expected)
+    if (m_group->pendingDeviceCount() > 0)
         return;
+    disconnect(m_group, nullptr, this, nullptr);
     m_group->startAllDevices();
     deleteLater();
 }

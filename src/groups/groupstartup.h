@@ -19,10 +19,8 @@ public:
 private:
     GroupStartup(DeviceGroupManager *manager, DeviceGroup *group);
     void handleScanState();
-    void handleDeviceAdded();
+    void startWhenAllJoined();
 
     DeviceGroupManager *m_manager;
     DeviceGroup *m_group;
-    qsizetype m_expected = 0;
-    qsizetype m_added = 0;
 };

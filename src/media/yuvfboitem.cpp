@@ -70,8 +70,12 @@ void YuvFboItem::handleFrameAvailable()
 {
     if (!m_shown)
         return;
-    if (TileFrameClock *clock = TileFrameClock::of(window()))
-        clock->request(this);
+    if (!m_clock || window() != m_clockWindow) {
+        m_clockWindow = window();
+        m_clock = TileFrameClock::of(m_clockWindow);
+    }
+    if (m_clock)
+        m_clock->request(this);
     else
         update();
 }

@@ -14,6 +14,7 @@
 #include <cstdint>
 
 class QTimer;
+class TileFrameClock;
 class VideoFrameFeed;
 
 class YuvFboItem : public QQuickFramebufferObject
@@ -69,6 +70,9 @@ private:
     // no itemChange() of ours for it.
     QQuickItem *m_followedParent = nullptr;
     QQuickWindow *m_followedWindow = nullptr;
+    // The window's frame clock, looked up again only when the item changes window.
+    QPointer<TileFrameClock> m_clock;
+    QQuickWindow *m_clockWindow = nullptr;
     quint64 m_feedSequence = 0; // of the feed frame last handed to the renderer
     bool m_feedFrameShown = false;
 
