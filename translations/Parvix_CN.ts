@@ -215,6 +215,44 @@
     </message>
 </context>
 <context>
+    <name>BatchJobPanel</name>
+    <message>
+        <source>Queued</source>
+        <translation>排队中</translation>
+    </message>
+    <message>
+        <source>Running</source>
+        <translation>进行中</translation>
+    </message>
+    <message>
+        <source>Done</source>
+        <translation>完成</translation>
+    </message>
+    <message>
+        <source>Failed</source>
+        <translation>失败</translation>
+    </message>
+    <message>
+        <source>Cancelled</source>
+        <translation>已取消</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>%1 of %2 done, %3 failed, %4 cancelled</source>
+        <translation>%2 台中 %1 台完成，%3 台失败，%4 台已取消</translation>
+    </message>
+</context>
+<context>
+    <name>BatteryLabel</name>
+    <message>
+        <source>Battery</source>
+        <translation>电量</translation>
+    </message>
+</context>
+<context>
     <name>BigDeviceView</name>
     <message>
         <source>Big Screen</source>
@@ -934,6 +972,45 @@
     </message>
 </context>
 <context>
+    <name>GroupJobs</name>
+    <message>
+        <source>No answer from adb</source>
+        <translation>adb 没有回应</translation>
+    </message>
+    <message>
+        <source>Install %1</source>
+        <translation>安装 %1</translation>
+    </message>
+    <message>
+        <source>Upload %1</source>
+        <translation>上传 %1</translation>
+    </message>
+    <message>
+        <source>Install or upload %1 files</source>
+        <translation>安装或上传 %1 个文件</translation>
+    </message>
+    <message>
+        <source>ADB command</source>
+        <translation>ADB 命令</translation>
+    </message>
+    <message>
+        <source>Screenshot</source>
+        <translation>截图</translation>
+    </message>
+    <message>
+        <source>Run AutoJS %1</source>
+        <translation>运行 AutoJS %1</translation>
+    </message>
+    <message>
+        <source>The phone left the group</source>
+        <translation>手机已离开分组</translation>
+    </message>
+    <message>
+        <source>Not connected</source>
+        <translation>未连接</translation>
+    </message>
+</context>
+<context>
     <name>GroupSettingsDialog</name>
     <message>
         <source>Group Settings</source>
@@ -1309,6 +1386,10 @@
         <source>Data File Problem</source>
         <translation>数据文件问题</translation>
     </message>
+    <message>
+        <source>Wireless Pairing</source>
+        <translation>无线配对</translation>
+    </message>
 </context>
 <context>
     <name>MediaRecorder</name>
@@ -1575,6 +1656,10 @@
         <source>Cancel</source>
         <translation>取消</translation>
     </message>
+    <message>
+        <source>Jobs</source>
+        <translation>任务</translation>
+    </message>
 </context>
 <context>
     <name>PhraseSelectionDialog</name>
@@ -1780,6 +1865,80 @@
     <message>
         <source>This window cannot be opened.</source>
         <translation>无法打开此窗口。</translation>
+    </message>
+</context>
+<context>
+    <name>WirelessPairing</name>
+    <message>
+        <source>Enter the pairing address as IP:port, as the phone shows it</source>
+        <translation>请按手机显示的格式输入配对地址（IP:端口）</translation>
+    </message>
+    <message>
+        <source>The pairing code has six digits</source>
+        <translation>配对码为六位数字</translation>
+    </message>
+    <message>
+        <source>Enter the port of the phone&apos;s Wireless debugging screen (1 to 65535)</source>
+        <translation>请输入手机“无线调试”页面上的端口（1 到 65535）</translation>
+    </message>
+    <message>
+        <source>Wrong pairing code: check the code shown on the phone</source>
+        <translation>配对码错误：请核对手机上显示的配对码</translation>
+    </message>
+    <message>
+        <source>Cannot reach %1: check the address, and that the phone is on the same network with its pairing dialog open</source>
+        <translation>无法连接 %1：请检查地址，并确认手机在同一网络且配对对话框已打开</translation>
+    </message>
+    <message>
+        <source>Pairing failed: %1</source>
+        <translation>配对失败：%1</translation>
+    </message>
+    <message>
+        <source>Paired, but connecting to %1 failed: %2</source>
+        <translation>已配对，但连接 %1 失败：%2</translation>
+    </message>
+    <message>
+        <source>Connected to %1</source>
+        <translation>已连接到 %1</translation>
+    </message>
+</context>
+<context>
+    <name>WirelessPairingDialog</name>
+    <message>
+        <source>Wireless Pairing</source>
+        <translation>无线配对</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>关闭</translation>
+    </message>
+    <message>
+        <source>Pairing…</source>
+        <translation>配对中…</translation>
+    </message>
+    <message>
+        <source>Pair and Connect</source>
+        <translation>配对并连接</translation>
+    </message>
+    <message>
+        <source>On the phone: Developer options, Wireless debugging, Pair device with pairing code.</source>
+        <translation>在手机上：开发者选项 → 无线调试 → 使用配对码配对设备。</translation>
+    </message>
+    <message>
+        <source>Pairing address:</source>
+        <translation>配对地址：</translation>
+    </message>
+    <message>
+        <source>Pairing code:</source>
+        <translation>配对码：</translation>
+    </message>
+    <message>
+        <source>Connect port:</source>
+        <translation>连接端口：</translation>
+    </message>
+    <message>
+        <source>shown under IP address &amp; Port</source>
+        <translation>显示在“IP 地址和端口”下</translation>
     </message>
 </context>
 </TS>

@@ -215,6 +215,44 @@
     </message>
 </context>
 <context>
+    <name>BatchJobPanel</name>
+    <message>
+        <source>Queued</source>
+        <translation>排隊中</translation>
+    </message>
+    <message>
+        <source>Running</source>
+        <translation>進行中</translation>
+    </message>
+    <message>
+        <source>Done</source>
+        <translation>完成</translation>
+    </message>
+    <message>
+        <source>Failed</source>
+        <translation>失敗</translation>
+    </message>
+    <message>
+        <source>Cancelled</source>
+        <translation>已取消</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>%1 of %2 done, %3 failed, %4 cancelled</source>
+        <translation>%2 台中 %1 台完成，%3 台失敗，%4 台已取消</translation>
+    </message>
+</context>
+<context>
+    <name>BatteryLabel</name>
+    <message>
+        <source>Battery</source>
+        <translation>電量</translation>
+    </message>
+</context>
+<context>
     <name>BigDeviceView</name>
     <message>
         <source>Big Screen</source>
@@ -934,6 +972,45 @@
     </message>
 </context>
 <context>
+    <name>GroupJobs</name>
+    <message>
+        <source>No answer from adb</source>
+        <translation>adb 沒有回應</translation>
+    </message>
+    <message>
+        <source>Install %1</source>
+        <translation>安裝 %1</translation>
+    </message>
+    <message>
+        <source>Upload %1</source>
+        <translation>上傳 %1</translation>
+    </message>
+    <message>
+        <source>Install or upload %1 files</source>
+        <translation>安裝或上傳 %1 個檔案</translation>
+    </message>
+    <message>
+        <source>ADB command</source>
+        <translation>ADB 命令</translation>
+    </message>
+    <message>
+        <source>Screenshot</source>
+        <translation>截圖</translation>
+    </message>
+    <message>
+        <source>Run AutoJS %1</source>
+        <translation>執行 AutoJS %1</translation>
+    </message>
+    <message>
+        <source>The phone left the group</source>
+        <translation>手機已離開分組</translation>
+    </message>
+    <message>
+        <source>Not connected</source>
+        <translation>未連線</translation>
+    </message>
+</context>
+<context>
     <name>GroupSettingsDialog</name>
     <message>
         <source>Group Settings</source>
@@ -1309,6 +1386,10 @@
         <source>Data File Problem</source>
         <translation>資料檔案問題</translation>
     </message>
+    <message>
+        <source>Wireless Pairing</source>
+        <translation>無線配對</translation>
+    </message>
 </context>
 <context>
     <name>MediaRecorder</name>
@@ -1575,6 +1656,10 @@
         <source>Cancel</source>
         <translation>取消</translation>
     </message>
+    <message>
+        <source>Jobs</source>
+        <translation>任務</translation>
+    </message>
 </context>
 <context>
     <name>PhraseSelectionDialog</name>
@@ -1780,6 +1865,80 @@
     <message>
         <source>This window cannot be opened.</source>
         <translation>無法開啟此視窗。</translation>
+    </message>
+</context>
+<context>
+    <name>WirelessPairing</name>
+    <message>
+        <source>Enter the pairing address as IP:port, as the phone shows it</source>
+        <translation>請按手機顯示的格式輸入配對位址（IP:連接埠）</translation>
+    </message>
+    <message>
+        <source>The pairing code has six digits</source>
+        <translation>配對碼為六位數字</translation>
+    </message>
+    <message>
+        <source>Enter the port of the phone&apos;s Wireless debugging screen (1 to 65535)</source>
+        <translation>請輸入手機「無線偵錯」頁面上的連接埠（1 到 65535）</translation>
+    </message>
+    <message>
+        <source>Wrong pairing code: check the code shown on the phone</source>
+        <translation>配對碼錯誤：請核對手機上顯示的配對碼</translation>
+    </message>
+    <message>
+        <source>Cannot reach %1: check the address, and that the phone is on the same network with its pairing dialog open</source>
+        <translation>無法連線 %1：請檢查位址，並確認手機在同一網路且配對對話框已開啟</translation>
+    </message>
+    <message>
+        <source>Pairing failed: %1</source>
+        <translation>配對失敗：%1</translation>
+    </message>
+    <message>
+        <source>Paired, but connecting to %1 failed: %2</source>
+        <translation>已配對，但連線 %1 失敗：%2</translation>
+    </message>
+    <message>
+        <source>Connected to %1</source>
+        <translation>已連線到 %1</translation>
+    </message>
+</context>
+<context>
+    <name>WirelessPairingDialog</name>
+    <message>
+        <source>Wireless Pairing</source>
+        <translation>無線配對</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>關閉</translation>
+    </message>
+    <message>
+        <source>Pairing…</source>
+        <translation>配對中…</translation>
+    </message>
+    <message>
+        <source>Pair and Connect</source>
+        <translation>配對並連線</translation>
+    </message>
+    <message>
+        <source>On the phone: Developer options, Wireless debugging, Pair device with pairing code.</source>
+        <translation>在手機上：開發人員選項 → 無線偵錯 → 使用配對碼配對裝置。</translation>
+    </message>
+    <message>
+        <source>Pairing address:</source>
+        <translation>配對位址：</translation>
+    </message>
+    <message>
+        <source>Pairing code:</source>
+        <translation>配對碼：</translation>
+    </message>
+    <message>
+        <source>Connect port:</source>
+        <translation>連線連接埠：</translation>
+    </message>
+    <message>
+        <source>shown under IP address &amp; Port</source>
+        <translation>顯示在「IP 位址和連接埠」下</translation>
     </message>
 </context>
 </TS>

@@ -127,6 +127,9 @@ ADBRunner::Outcome ADBRunner::run(const QStringList &args, int timeoutMs)
         return {true, QString::fromUtf8(process.readAllStandardOutput()).trimmed()};
 
     QString errorText = QString::fromUtf8(process.readAllStandardError());
+    // Some tools on the phone (pm) give their reason on standard output only.
+    if (errorText.isEmpty() && process.exitStatus() == QProcess::NormalExit)
+        errorText = QString::fromUtf8(process.readAllStandardOutput()).trimmed();
     if (errorText.isEmpty())
         errorText = QStringLiteral("unknown error");
     return {false, QStringLiteral("[error] adb command failed (exit code %1): %2")
@@ -182,17 +185,24 @@ bool ADBRunner::shutdown(const QString &serial)
         serial, {QStringLiteral("shell"), QStringLiteral("reboot"), QStringLiteral("-p")}));
 }
 
-bool ADBRunner::push(const QString &serial, const QString &localPath, const QString &remotePath)
+bool ADBRunner::push(const QString &serial, const QString &localPath, const QString &remotePath,
+                     QString *failure)
 {
-    if (localPath.isEmpty() || !QFileInfo::exists(localPath))
+    if (localPath.isEmpty() || !QFileInfo::exists(localPath)) {
+        if (failure)
+            *failure = QStringLiteral("[error] no such file: %1").arg(localPath);
         return false;
-    return runFlag(onDevice(serial, {QStringLiteral("push"), localPath, remotePath}));
+    }
+    const Outcome pushed = run(onDevice(serial, {QStringLiteral("push"), localPath, remotePath}));
+    if (!pushed.succeeded && failure)
+        *failure = pushed.output;
+    return pushed.succeeded;
 }
 
-bool ADBRunner::install(const QString &serial, const QString &apkPath)
+bool ADBRunner::install(const QString &serial, const QString &apkPath, QString *failure)
 {
     // Without a fresh push, pm would install whatever older file has that name.
-    if (!push(serial, apkPath, kRemoteTmp))
+    if (!push(serial, apkPath, kRemoteTmp, failure))
         return false;
     const QString remoteApk = kRemoteTmp + QFileInfo(apkPath).fileName();
     const Outcome pm =
@@ -200,7 +210,10 @@ bool ADBRunner::install(const QString &serial, const QString &apkPath)
                               QStringLiteral("pm install -r ") + shellQuote(remoteApk)}));
     // Phones without the shell protocol exit with 0 whatever pm says; pm's own verdict
     // is a line of its own (a failure may quote a file name containing the word).
-    return pm.succeeded && hasLine(pm.output, QLatin1String("Success"));
+    const bool installed = pm.succeeded && hasLine(pm.output, QLatin1String("Success"));
+    if (!installed && failure)
+        *failure = pm.output;
+    return installed;
 }
 
 bool ADBRunner::reverse(const QString &serial, const QString &socketName, quint16 port)

@@ -52,8 +52,10 @@ public:
 
     static bool reboot(const QString &serial);
     static bool shutdown(const QString &serial);
-    static bool push(const QString &serial, const QString &localPath, const QString &remotePath);
-    static bool install(const QString &serial, const QString &apkPath);
+    // `failure`, when given, receives adb's (or the package manager's) words when they fail.
+    static bool push(const QString &serial, const QString &localPath, const QString &remotePath,
+                     QString *failure = nullptr);
+    static bool install(const QString &serial, const QString &apkPath, QString *failure = nullptr);
     static bool reverse(const QString &serial, const QString &socketName, quint16 port);
     static bool removeReverse(const QString &serial, const QString &socketName);
     static bool forward(const QString &serial, quint16 localPort, quint16 remotePort);

@@ -8,6 +8,8 @@
 #include "appinfo.h"
 #include "authentication.h"
 #include "autojs.h"
+#include "batchjob.h"
+#include "batterymonitor.h"
 #include "colormanager.h"
 #include "commonphrase.h"
 #include "commonphrasemanager.h"
@@ -24,6 +26,7 @@
 #include "userinfo.h"
 #include "usersession.h"
 #include "videoframefeed.h"
+#include "wirelesspairing.h"
 #include "yuvfboitem.h"
 
 #include <QJSEngine>
@@ -266,4 +269,35 @@ struct MediaRecorderForeign
     QML_FOREIGN(MediaRecorder)
     QML_NAMED_ELEMENT(MediaRecorder)
     QML_UNCREATABLE("Each device has its own recorder")
+};
+
+struct BatchJobForeign
+{
+    Q_GADGET
+    QML_FOREIGN(BatchJob)
+    QML_NAMED_ELEMENT(BatchJob)
+    QML_UNCREATABLE("Jobs are made by their device group")
+};
+
+struct BatchJobListForeign
+{
+    Q_GADGET
+    QML_FOREIGN(BatchJobList)
+    QML_NAMED_ELEMENT(BatchJobList)
+    QML_UNCREATABLE("Each device group has its own list of jobs")
+};
+
+struct BatteryMonitorForeign
+{
+    Q_GADGET
+    QML_FOREIGN(BatteryMonitor)
+    QML_NAMED_ELEMENT(BatteryMonitor)
+    QML_UNCREATABLE("Each device has its own battery reading")
+};
+
+struct WirelessPairingForeign
+{
+    Q_GADGET
+    QML_FOREIGN(WirelessPairing)
+    QML_NAMED_ELEMENT(WirelessPairing)
 };

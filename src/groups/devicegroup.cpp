@@ -1,21 +1,20 @@
 #include "devicegroup.h"
 
-#include "adbrunner.h"
 #include "autojs.h"
+#include "batchjob.h"
 #include "controller.h"
 #include "controlmsg.h"
 #include "device.h"
+#include "groupjobs.h"
 #include "serverparams.h"
 #include "storefile.h"
 
 #include <QCoreApplication>
-#include <QFutureWatcher>
 #include <QJSEngine>
 #include <QRandomGenerator>
 #include <QSet>
 #include <QThreadPool>
 #include <QTimer>
-#include <QtConcurrent/QtConcurrentMap>
 
 #include <algorithm>
 #include <climits>
@@ -69,7 +68,9 @@ int scaled(double factor, int value)
 }
 } // namespace
 
-DeviceGroup::DeviceGroup(QObject *parent) : QAbstractListModel(parent) {}
+DeviceGroup::DeviceGroup(QObject *parent)
+    : QAbstractListModel(parent), m_jobs(new BatchJobList(this))
+{}
 
 DeviceGroup::~DeviceGroup()
 {
@@ -626,26 +627,34 @@ void DeviceGroup::stopAllDevices()
 
 void DeviceGroup::screenshotAllDevices()
 {
-    for (Device *device : devices())
-        device->takeScreenshot();
+    m_jobs->add(GroupJobs::screenshot(devices()));
 }
 
 void DeviceGroup::installApk(const QString &apkPath)
 {
-    for (Device *device : devices())
-        device->installAPK(apkPath);
+    m_jobs->add(GroupJobs::transfer(devices(), {apkPath}));
 }
 
 void DeviceGroup::uploadFile(const QString &filePath)
 {
-    for (Device *device : devices())
-        device->uploadFile(filePath);
+    m_jobs->add(GroupJobs::transfer(devices(), {filePath}));
+}
+
+BatchJob *DeviceGroup::transferFiles(const QList<QUrl> &urls, Device *device)
+{
+    const QList<Device *> targets =
+        device ? (indexOfDevice(device) >= 0 ? QList<Device *>{device} : QList<Device *>{})
+               : devices();
+    if (targets.isEmpty())
+        return nullptr;
+    BatchJob *job = GroupJobs::transfer(targets, GroupJobs::localFiles(urls));
+    m_jobs->add(job);
+    return job;
 }
 
 void DeviceGroup::runAutojs(const QString &autojsPath)
 {
-    for (Device *device : devices())
-        device->runAutojs(autojsPath);
+    m_jobs->add(GroupJobs::autojs(devices(), autojsPath));
 }
 
 void DeviceGroup::stopAllAutojs()
@@ -655,41 +664,15 @@ void DeviceGroup::stopAllAutojs()
         device->autojs()->stop();
 }
 
-namespace {
-// Names a member's output block: its nickname when it has one, and always its serial.
-QString blockLabel(const Device *device)
-{
-    if (!device)
-        return QString();
-    const QString serial = device->adbConnectionSerial();
-    return device->nickname().isEmpty() ? serial
-                                        : QStringLiteral("%1 (%2)").arg(device->nickname(), serial);
-}
-
-// One block per member, numbered in group order; a member gone meanwhile has no output.
-QString groupCommandOutput(const QStringList &labels, const QStringList &outputs)
-{
-    QString output;
-    for (int i = 0; i < outputs.size(); ++i) {
-        output += QStringLiteral("Device %1: %2\n").arg(i + 1).arg(labels.value(i));
-        output += QStringLiteral("--------------------------------\n");
-        output += outputs.at(i);
-        output += QStringLiteral("\n\n");
-    }
-    return output;
-}
-} // namespace
-
 QString DeviceGroup::executeADBCommand(const QString &input)
 {
     QStringList labels;
     QStringList outputs;
-    const QList<QPointer<Device>> snapshot = m_devices;
-    for (const QPointer<Device> &device : snapshot) {
-        labels << blockLabel(device);
-        outputs << (device ? device->executeADBCommand(input) : QString());
+    for (Device *device : devices()) {
+        labels << GroupJobs::label(device);
+        outputs << device->executeADBCommand(input);
     }
-    return groupCommandOutput(labels, outputs);
+    return GroupJobs::commandOutput(labels, outputs);
 }
 
 void DeviceGroup::executeADBCommandAsync(const QString &input)
@@ -698,24 +681,18 @@ void DeviceGroup::executeADBCommandAsync(const QString &input)
         return;
     m_adbCommandRunning = true;
     emit adbCommandRunningChanged();
-    QStringList serials;
-    QStringList labels;
-    for (const QPointer<Device> &device : std::as_const(m_devices)) {
-        serials << (device ? device->adbConnectionSerial() : QString());
-        labels << blockLabel(device);
-    }
-    auto *watcher = new QFutureWatcher<QString>(this);
-    connect(watcher, &QFutureWatcher<QString>::finished, this, [this, watcher, labels] {
-        watcher->deleteLater();
+    BatchJob *job = GroupJobs::adbCommand(devices(), input);
+    // Dismissed before its end, the job still frees the command for the next one.
+    connect(job, &QObject::destroyed, this, [this] {
+        if (std::exchange(m_adbCommandRunning, false))
+            emit adbCommandRunningChanged();
+    });
+    connect(job, &BatchJob::jobFinished, this, [this, job] {
         m_adbCommandRunning = false;
         emit adbCommandRunningChanged();
-        emit adbCommandFinished(groupCommandOutput(labels, watcher->future().results()));
+        emit adbCommandFinished(GroupJobs::commandOutput(job));
     });
-    // The phones side by side, each one's lines in order; results come back in group order.
-    std::function<QString(const QString &)> run = [input](const QString &serial) {
-        return serial.isEmpty() ? QString() : Device::runADBCommandLines(serial, input);
-    };
-    watcher->setFuture(QtConcurrent::mapped(ADBRunner::workPool(), serials, run));
+    m_jobs->add(job);
 }
 
 #include "moc_devicegroup.cpp"

@@ -7,8 +7,11 @@
 #include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 #include <QVariantList>
 
+class BatchJob;
+class BatchJobList;
 class ControlMsg;
 class Device;
 
@@ -46,6 +49,8 @@ class DeviceGroup : public QAbstractListModel
         Orientation orientation READ orientation WRITE setOrientation NOTIFY orientationChanged)
     Q_PROPERTY(int bigViewWidth READ bigViewWidth WRITE setBigViewWidth NOTIFY bigViewWidthChanged)
     Q_PROPERTY(bool adbCommandRunning READ adbCommandRunning NOTIFY adbCommandRunningChanged)
+    // The batch jobs of the group, kept until dismissed.
+    Q_PROPERTY(BatchJobList *jobs READ jobs CONSTANT)
 
 public:
     enum Orientation { Portrait = 0, Landscape = 1 };
@@ -135,6 +140,10 @@ public:
     Q_INVOKABLE void executeADBCommandAsync(const QString &input);
     bool adbCommandRunning() const { return m_adbCommandRunning; }
     Q_INVOKABLE void stopAllAutojs();
+    // Dropped or picked files: APKs are installed, others uploaded, on `device` alone or, when
+    // it is null, on every member. Null when no URL names a local file.
+    Q_INVOKABLE BatchJob *transferFiles(const QList<QUrl> &urls, Device *device = nullptr);
+    BatchJobList *jobs() const { return m_jobs; }
     Q_INVOKABLE void setShowControlButtons(bool show);
     Q_INVOKABLE void setClickDelaySeconds(int seconds);
     Q_INVOKABLE void setMaxSize(int maxSize);
@@ -190,6 +199,7 @@ private:
 
     // Plain pointer: a member destroyed behind the group's back clears it at once.
     Device *m_hostDevice = nullptr;
+    BatchJobList *m_jobs = nullptr;
     QString m_name;
     QList<QPointer<Device>> m_devices;
     // Created by addDevices, not yet inserted; deleted with the group if it goes first.

@@ -35,7 +35,8 @@ ApplicationWindow {
         MemberRegisterDialog: registerDialog,
         UserProfileDialog: userProfileDialog,
         AboutDialog: aboutDialog,
-        AppSettingsDialog: appSettingsDialog
+        AppSettingsDialog: appSettingsDialog,
+        WirelessPairingDialog: wirelessPairingDialog
     })
 
     DeviceGroupManager {
@@ -67,6 +68,7 @@ ApplicationWindow {
                 text: qsTr("Devices")
                 menuItems: [
                     { label: qsTr("Scan Devices"), action: () => root.openDialog("DeviceScanDialog") },
+                    { label: qsTr("Wireless Pairing"), action: () => root.openDialog("WirelessPairingDialog") },
                     { type: "separator" },
                     { label: qsTr("Manage Device Groups"), action: () => root.openDialog("DeviceGroupManagerDialog") },
                     { label: qsTr("Restart ADB Server"), action: () => root.openDialog("ADBRestartDialog") }
@@ -216,6 +218,10 @@ ApplicationWindow {
         id: adbRestartDialog
         source: "dialogs/ADBRestartDialog.qml"
         initialProperties: ({ deviceGroupManager: deviceGroupManager })
+    }
+    DialogHost {
+        id: wirelessPairingDialog
+        source: "dialogs/WirelessPairingDialog.qml"
     }
     DialogHost {
         id: appSettingsDialog

@@ -41,6 +41,8 @@ QtObject {
     readonly property color overlayFill: "#DD000000"
     readonly property color fpsFill: "#80000000"
     readonly property color coordinateVeil: "#a04c4b3b"
+    // A battery nearly empty and not on a charger.
+    readonly property color batteryLow: warning
 
     readonly property int controlButtonsWidth: 35
     readonly property int headerFont: 16

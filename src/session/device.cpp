@@ -5,6 +5,7 @@
 #include "appconfig.h"
 #include "audiodemuxer.h"
 #include "autojs.h"
+#include "batterymonitor.h"
 #include "controller.h"
 #include "controlmsg.h"
 #include "devicesettings.h"
@@ -69,6 +70,7 @@ Device::Device(QObject *parent, const QString &serial)
     }
     updateRecordedStreams();
     m_autojs = new Autojs(m_adbConnectionSerial, this);
+    m_battery = new BatteryMonitor([this] { return m_adbConnectionSerial; }, this);
     connect(m_autojs, &Autojs::userMessage, this, &Device::showUserMessage);
     m_videoRecorder = new MediaRecorder(this);
     connect(m_videoRecorder, &MediaRecorder::userMessage, this, &Device::showUserMessage);
@@ -750,6 +752,7 @@ void Device::takeScreenshot()
         return;
     if (!m_pipeline || !m_pipeline->hasVideo() || !m_server) {
         showUserMessage(tr("Not Connected"), Kind::BriefError);
+        emit screenshotFinished(tr("Not Connected"));
         return;
     }
     setIsScreenShotting(true);
@@ -767,6 +770,7 @@ void Device::takeScreenshot()
         else
             showUserMessage(failure, Kind::Error);
         setIsScreenShotting(false);
+        emit screenshotFinished(failure);
     });
     watcher->setFuture(m_pipeline->takeScreenshot());
 }

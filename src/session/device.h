@@ -21,6 +21,7 @@
 
 class AudioDemuxer;
 class Autojs;
+class BatteryMonitor;
 class ControlMsg;
 class Controller;
 class KeyMappingProfile;
@@ -56,6 +57,7 @@ class Device : public QObject, public ControlTarget, public RecordingSource, pub
     Q_PROPERTY(ServerParams *serverParamsBigView READ serverParamsBigView CONSTANT)
     Q_PROPERTY(bool isScreenShotting READ isScreenShotting NOTIFY isScreenShottingChanged)
     Q_PROPERTY(Autojs *autojs READ autojs CONSTANT)
+    Q_PROPERTY(BatteryMonitor *battery READ battery CONSTANT)
     Q_PROPERTY(QString nickname READ nickname NOTIFY nickNameChanged)
     Q_PROPERTY(int indexInGroup READ indexInGroup NOTIFY indexInGroupChanged)
     Q_PROPERTY(MediaRecorder *videoRecorder READ videoRecorder CONSTANT)
@@ -99,6 +101,7 @@ public:
     ServerParams *currentServerParams() const;
     bool isScreenShotting() const { return m_isScreenShotting; }
     Autojs *autojs() const { return m_autojs; }
+    BatteryMonitor *battery() const { return m_battery; }
     QString nickname() const override;
     int indexInGroup() const { return m_indexInGroup; }
     MediaRecorder *videoRecorder() const { return m_videoRecorder; }
@@ -207,6 +210,8 @@ signals:
     void controllerChanged();
     void isBigViewChanged();
     void isScreenShottingChanged();
+    // The end of a screenshot: an empty text when it was saved, else why not.
+    void screenshotFinished(const QString &failure);
     void nickNameChanged();
     void indexInGroupChanged();
     void ipAddressChanged();
@@ -273,6 +278,7 @@ private:
     void endWiFiSwitch();
 
     Autojs *m_autojs = nullptr;
+    BatteryMonitor *m_battery = nullptr;
     DeviceInfo m_deviceInfo;
     ConnectionType m_connectionType = USB;
     QString m_ipAddress;

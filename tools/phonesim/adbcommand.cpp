@@ -197,6 +197,8 @@ CommandResult AdbCommand::run()
         outcome = devices(args);
     } else if (command == QLatin1String("connect")) {
         outcome = connectTcp(args);
+    } else if (command == QLatin1String("pair")) {
+        outcome = pair(args);
     } else if (command == QLatin1String("disconnect")) {
         outcome = disconnectTcp(args);
     } else if (command == QLatin1String("forward")) {
@@ -341,6 +343,46 @@ CommandResult AdbCommand::connectTcp(const QStringList &args)
         }
         QThread::msleep(quint64(waitMs));
     }
+}
+
+// Wireless debugging's pairing: the phone at HOST takes the code of its "pairCode" in
+// fleet.json (any port); it is then marked "paired".
+CommandResult AdbCommand::pair(const QStringList &args)
+{
+    if (args.isEmpty() || args.size() > 2)
+        return failure(QStringLiteral("adb: usage: adb pair HOST[:PORT] [PAIRING CODE]"));
+    if (args.size() == 1)
+        return failure(QStringLiteral("adb: pairing code required on a non-interactive input"));
+    const QString address = args.first();
+    const QString host = address.section(QLatin1Char(':'), 0, 0);
+    FleetLock lock(m_home);
+    QString error;
+    auto fleet = Fleet::load(m_home, &error);
+    if (!fleet)
+        return failure(QStringLiteral("error: %1").arg(error));
+    CommandResult result;
+    bool changed = false;
+    ensureServer(*fleet, result, changed);
+    const int index = fleet->phoneIndexByIp(host);
+    Phone *phone = index >= 0 ? &fleet->phones[index] : nullptr;
+    const QString code =
+        phone ? phone->extra.value(QStringLiteral("pairCode")).toString() : QString();
+    if (!phone || phone->poweredOff || code.isEmpty()) {
+        result.out = "Failed: Unable to start pairing client.\n";
+        result.exitCode = 1;
+    } else if (args.at(1) != code) {
+        result.out = "Failed: Wrong password or connection was dropped.\n";
+        result.exitCode = 1;
+    } else {
+        phone->extra.insert(QStringLiteral("paired"), true);
+        changed = true;
+        result.out = QStringLiteral("Successfully paired to %1 [guid=adb-%2-phonesim]\n")
+                         .arg(address, phone->serial)
+                         .toUtf8();
+    }
+    if (changed)
+        fleet->save();
+    return result;
 }
 
 CommandResult AdbCommand::disconnectTcp(const QStringList &args)

@@ -37,6 +37,7 @@ private:
     CommandResult killServer();
     CommandResult devices(const QStringList &args);
     CommandResult connectTcp(const QStringList &args);
+    CommandResult pair(const QStringList &args);
     CommandResult disconnectTcp(const QStringList &args);
     CommandResult runOnPhone(const QString &command, const QStringList &args);
     CommandResult forward(const QStringList &args);

@@ -129,6 +129,8 @@ PhoneShell::Result PhoneShell::runCommand(const ShellCommand &command, const QBy
         return ifconfig(args);
     if (name == QLatin1String("pm"))
         return pm(args);
+    if (name == QLatin1String("dumpsys"))
+        return dumpsys(args);
     if (name == QLatin1String("am"))
         return am(args);
     if (name == QLatin1String("pkill"))
@@ -310,6 +312,33 @@ PhoneShell::Result PhoneShell::pm(const QStringList &args) const
                             {{"timeMs", double(QDateTime::currentMSecsSinceEpoch())},
                              {"paths", QJsonArray::fromStringList(paths)}});
     return {"Success\n", {}, 0};
+}
+
+PhoneShell::Result PhoneShell::dumpsys(const QStringList &args) const
+{
+    if (args.value(0) != QLatin1String("battery"))
+        return {"Can't find service: " + args.value(0).toUtf8() + '\n', {}, 0};
+    // "battery" (percent) and "charging" of the phone in fleet.json; a full battery otherwise.
+    const Phone &phone = m_context.fleet->phones.at(m_context.phoneIndex);
+    const int level = qBound(0, phone.extra.value(QStringLiteral("battery")).toInt(100), 100);
+    const bool charging = phone.extra.value(QStringLiteral("charging")).toBool(phone.usb);
+    const QString text = QStringLiteral("Current Battery Service state:\n"
+                                        "  AC powered: false\n"
+                                        "  USB powered: %1\n"
+                                        "  Wireless powered: false\n"
+                                        "  Max charging current: 500000\n"
+                                        "  status: %2\n"
+                                        "  health: 2\n"
+                                        "  present: true\n"
+                                        "  level: %3\n"
+                                        "  scale: 100\n"
+                                        "  voltage: 4012\n"
+                                        "  temperature: 265\n"
+                                        "  technology: Li-ion\n")
+                             .arg(charging ? QStringLiteral("true") : QStringLiteral("false"))
+                             .arg(charging ? (level == 100 ? 5 : 2) : 3)
+                             .arg(level);
+    return {text.toUtf8(), {}, 0};
 }
 
 PhoneShell::Result PhoneShell::am(const QStringList &args) const

@@ -53,6 +53,7 @@ private:
     Result ifconfig(const QStringList &args) const;
     Result pm(const QStringList &args) const;
     Result am(const QStringList &args) const;
+    Result dumpsys(const QStringList &args) const;
     Result pkill(const QStringList &args, ShellOutcome &outcome) const;
     Result reboot(const QStringList &args, ShellOutcome &outcome) const;
     Result ps() const;

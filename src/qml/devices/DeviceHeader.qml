@@ -56,6 +56,11 @@ Rectangle {
                                                 : String(root.device.indexInGroup + 1)
         }
 
+        BatteryLabel {
+            objectName: "battery"
+            device: root.device
+        }
+
         Icon {
             visible: root.device !== null && root.device.isHostDevice
             size: 15

@@ -250,6 +250,9 @@ Rectangle {
                                 font.pixelSize: Theme.textFont
                             }
                         }
+                        BatteryLabel {
+                            device: row.present ? row.device : null
+                        }
                         Text {
                             objectName: "rowStartStop"
                             Layout.preferredWidth: 20

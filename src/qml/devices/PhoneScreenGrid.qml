@@ -28,6 +28,29 @@ Column {
 
     spacing: 5
 
+    // Files dragged from the desktop: onto one phone, or onto the whole group.
+    component FileDropArea: DropArea {
+        id: dropArea
+        property DeviceGroup group: null
+        property Device device: null // null: every phone of the group
+        keys: ["text/uri-list"]
+        onEntered: drag => drag.accepted = drag.hasUrls
+        onDropped: drop => {
+            if (dropArea.group && drop.hasUrls) {
+                dropArea.group.transferFiles(drop.urls, dropArea.device)
+                drop.acceptProposedAction()
+            }
+        }
+        Rectangle {
+            anchors.fill: parent
+            visible: dropArea.containsDrag
+            color: "transparent"
+            border.color: Theme.selectedBorder
+            border.width: 2
+            radius: 6
+        }
+    }
+
     function pickFile(title, filters, callback) {
         picker.title = title
         picker.nameFilters = filters
@@ -45,6 +68,12 @@ Column {
         z: 1
         color: Theme.backgroundBlackGreen
         radius: 4
+
+        FileDropArea {
+            objectName: "groupDropArea"
+            anchors.fill: parent
+            group: root.currentGroup
+        }
 
         Row {
             anchors.fill: parent
@@ -75,6 +104,13 @@ Column {
             anchors.verticalCenter: parent.verticalCenter
             spacing: 20
 
+            PXButton {
+                objectName: "jobsButton"
+                height: 28
+                visible: root.currentGroup !== null && root.currentGroup.jobs.count > 0
+                text: qsTr("Jobs") + " (" + (root.currentGroup ? root.currentGroup.jobs.count : 0) + ")"
+                onClicked: jobPanel.shown = !jobPanel.shown
+            }
             PXButton {
                 height: 28
                 text: qsTr("Start All")
@@ -163,9 +199,15 @@ Column {
     }
 
     ScrollView {
+        id: scroll
         width: Math.max(0, root.width - 20)
         height: Math.max(0, root.height - header.height - 30)
         clip: true
+        // Under the tiles: a drop between or after them is for the whole group.
+        background: FileDropArea {
+            objectName: "gridDropArea"
+            group: root.currentGroup
+        }
 
         GridView {
             id: grid
@@ -178,12 +220,40 @@ Column {
             boundsBehavior: Flickable.StopAtBounds
 
             delegate: DeviceView {
+                id: tile
                 width: grid.cellWidth - 10
                 height: grid.cellHeight - 10
                 isLandscape: root.isLandscape
                 showControlButtons: root.showControlButtons
                 controlButtonsWidth: root.controlButtonsWidth
                 aspectRatio: root.aspectRatio
+
+                FileDropArea {
+                    anchors.fill: parent
+                    group: root.currentGroup
+                    device: tile.device
+                }
+            }
+        }
+    }
+
+    BatchJobPanel {
+        id: jobPanel
+        objectName: "jobPanel"
+        property bool shown: true
+        parent: scroll
+        anchors.right: parent.right
+        anchors.bottom: parent.bottom
+        anchors.margins: 10
+        width: 420
+        height: implicitHeight
+        visible: shown && root.currentGroup !== null && root.currentGroup.jobs.count > 0
+        jobs: root.currentGroup ? root.currentGroup.jobs : null
+
+        Connections {
+            target: root.currentGroup ? root.currentGroup.jobs : null
+            function onJobAdded() {
+                jobPanel.shown = true
             }
         }
     }

@@ -1,0 +1,44 @@
+import QtQuick
+import QtTest
+import Parvix
+
+// The batch job panel following a group upload, and the wireless pairing dialog's refusals.
+DialogTestCase {
+    id: testCase
+    name: "JobsAndPairing"
+
+    Component {
+        id: panelComponent
+        BatchJobPanel {
+            width: 420
+            height: 300
+        }
+    }
+
+    Component {
+        id: pairingComponent
+        WirelessPairingDialog {}
+    }
+
+    function test_panelKeepsAFinishedJobUntilDismissed() {
+        const group = managerWithPhones(2).currentSelectedGroup
+        const path = helper.temporaryFolder() + "/notes.txt"
+        verify(helper.writeFile(path, "notes"))
+        const panel = createTemporaryObject(panelComponent, testCase, { jobs: group.jobs })
+        verify(group.transferFiles([Qt.url("file://" + path)], null) !== null)
+        tryCompare(find(panel, "jobCounts"), "text", "2 of 2 done, 0 failed, 0 cancelled", 20000)
+        verify(!find(panel, "cancelJob").visible)
+        click(find(panel, "dismissJob"))
+        compare(group.jobs.count, 0)
+    }
+
+    function test_pairingRefusesAShortCodeWithoutRunningAdb() {
+        const dialog = openDialog(createTemporaryObject(pairingComponent, testCase))
+        find(dialog, "addressField").text = "192.168.1.20:37000"
+        find(dialog, "codeField").text = "12345"
+        find(dialog, "portField").text = "40111"
+        click(find(dialog, "pairButton"))
+        verify(find(dialog, "pairingMessage").text.indexOf("six digits") >= 0)
+        verify(find(dialog, "pairButton").enabled, "nothing runs")
+    }
+}
