@@ -24,8 +24,10 @@ DialogTestCase {
         const group = managerWithPhones(2).currentSelectedGroup
         const path = helper.temporaryFolder() + "/notes.txt"
         verify(helper.writeFile(path, "notes"))
-        const panel = createTemporaryObject(panelComponent, testCase, { jobs: group.jobs })
+        const panel = createTemporaryObject(panelComponent, testCase.Window.contentItem,
+                                            { jobs: group.jobs })
         verify(group.transferFiles([Qt.url("file://" + path)], null) !== null)
+        tryVerify(() => findAll(panel, "jobCounts").length === 1, 5000, "the job is listed")
         tryCompare(find(panel, "jobCounts"), "text", "2 of 2 done, 0 failed, 0 cancelled", 20000)
         verify(!find(panel, "cancelJob").visible)
         click(find(panel, "dismissJob"))

@@ -58,7 +58,7 @@ Rectangle {
                     anchors.right: buttons.left
                     anchors.verticalCenter: parent.verticalCenter
                     elide: Text.ElideRight
-                    text: jobItem.job.title
+                    text: jobItem.job?.title ?? ""
                     color: Theme.textWhite
                     font.pixelSize: Theme.contentFont
                     font.bold: true
@@ -70,11 +70,11 @@ Rectangle {
                     spacing: 6
                     PXButton {
                         objectName: "cancelJob"
-                        visible: !jobItem.job.finished
+                        visible: !(jobItem.job?.finished ?? true)
                         height: 22
                         minWidth: 60
                         text: qsTr("Cancel")
-                        onClicked: jobItem.job.cancel()
+                        onClicked: jobItem.job?.cancel()
                     }
                     PXButton {
                         objectName: "dismissJob"
@@ -88,14 +88,16 @@ Rectangle {
 
             ProgressBar {
                 width: parent.width
-                value: jobItem.job.progress
+                value: jobItem.job?.progress ?? 0
             }
 
             Text {
                 objectName: "jobCounts"
-                text: qsTr("%1 of %2 done, %3 failed, %4 cancelled")
-                      .arg(jobItem.job.doneCount).arg(jobItem.job.total)
-                      .arg(jobItem.job.failedCount).arg(jobItem.job.cancelledCount)
+                // Empty for the moment between a job's dismissal and its row's removal.
+                text: !jobItem.job ? ""
+                      : qsTr("%1 of %2 done, %3 failed, %4 cancelled")
+                        .arg(jobItem.job.doneCount).arg(jobItem.job.total)
+                        .arg(jobItem.job.failedCount).arg(jobItem.job.cancelledCount)
                 color: Theme.textGray
                 font.pixelSize: Theme.textFont
             }
