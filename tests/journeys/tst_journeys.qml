@@ -120,6 +120,7 @@ DialogTestCase {
     function test_1_menuOpensEachDialog_data() {
         return [
             { tag: "scan", menu: "Devices", entry: "Scan Devices", dialog: "DeviceScanDialog" },
+            { tag: "pairing", menu: "Devices", entry: "Wireless Pairing", dialog: "WirelessPairingDialog" },
             { tag: "groups", menu: "Devices", entry: "Manage Device Groups", dialog: "DeviceGroupManagerDialog" },
             { tag: "adbrestart", menu: "Devices", entry: "Restart ADB Server", dialog: "ADBRestartDialog" },
             { tag: "adbrestart-pressed", menu: "Devices", entry: "Restart ADB Server", dialog: "ADBRestartDialog",

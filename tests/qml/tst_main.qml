@@ -36,7 +36,8 @@ FleetTestCase {
         tryVerify(() => !member.popupOpen, 2000, "a press elsewhere closes it")
 
         compare(visibleLabels(findChild(main, "devicesMenu")),
-                ["Scan Devices", "-", "Manage Device Groups", "Restart ADB Server"])
+                ["Scan Devices", "Wireless Pairing", "-", "Manage Device Groups",
+                 "Restart ADB Server"])
         compare(visibleLabels(findChild(main, "toolsMenu")), ["Common Phrases", "Key Mapping"])
         compare(visibleLabels(findChild(main, "settingsMenu")), ["About APP", "APP Settings"])
 

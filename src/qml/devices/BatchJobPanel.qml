@@ -9,7 +9,7 @@ import Parvix
 Rectangle {
     id: root
 
-    required property BatchJobList jobs
+    property BatchJobList jobs: null
 
     function stateText(state: int): string {
         switch (state) {
