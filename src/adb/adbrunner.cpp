@@ -18,7 +18,8 @@ namespace {
 constexpr int kStartTimeoutMs = 5000;
 constexpr int kCommandTimeoutMs = 30000;
 constexpr int kTransferTimeoutMs = 300000; // pushes and installs of large files
-constexpr int kWorkThreads = 8;
+// A batch job keeps up to eight of them busy for minutes; the others stay free for sessions.
+constexpr int kWorkThreads = 16;
 
 const QString kRemoteTmp = QStringLiteral("/data/local/tmp/");
 const QString kWallpaperRemotePath = QStringLiteral("/data/local/tmp/wallpaper_phonefleet.png");
