@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QJsonObject>
+#include <QMimeData>
 #include <QQmlContext>
 #include <QQmlEngine>
 #include <QQuickItem>
@@ -181,6 +182,22 @@ public:
             const Qt::Key key = latin ? Qt::Key(QTest::asciiToKey(latin)) : Qt::Key_unknown;
             QTest::sendKeyEvent(QTest::Click, item->window(), key, QString(c), Qt::NoModifier);
         }
+    }
+
+    // Local files dragged from the desktop and dropped on the item's centre; whether accepted.
+    Q_INVOKABLE bool dropFiles(QQuickItem *item, const QStringList &paths) const
+    {
+        QMimeData files;
+        QList<QUrl> urls;
+        for (const QString &path : paths)
+            urls << QUrl::fromLocalFile(path);
+        files.setUrls(urls);
+        const QPointF centre = item->mapToScene({item->width() / 2, item->height() / 2});
+        QDragEnterEvent enter(centre.toPoint(), Qt::CopyAction, &files, Qt::LeftButton, {});
+        QCoreApplication::sendEvent(item->window(), &enter);
+        QDropEvent drop(centre, Qt::CopyAction, &files, Qt::LeftButton, {});
+        QCoreApplication::sendEvent(item->window(), &drop);
+        return drop.isAccepted();
     }
 
     Q_INVOKABLE bool windowShown(const QString &title) const

@@ -2,7 +2,8 @@ import QtQuick
 import QtTest
 import Parvix
 
-// The batch job panel following a group upload, and the wireless pairing dialog's refusals.
+// Files dropped on a tile, the batch job panel following a group upload, and the wireless
+// pairing dialog's refusals.
 DialogTestCase {
     id: testCase
     name: "JobsAndPairing"
@@ -12,6 +13,14 @@ DialogTestCase {
         BatchJobPanel {
             width: 420
             height: 300
+        }
+    }
+
+    Component {
+        id: gridComponent
+        PhoneScreenGrid {
+            width: 1200
+            height: 800
         }
     }
 
@@ -32,6 +41,26 @@ DialogTestCase {
         verify(!find(panel, "cancelJob").visible)
         click(find(panel, "dismissJob"))
         compare(group.jobs.count, 0)
+    }
+
+    function test_apkDroppedOnATileInstallsThere() {
+        const manager = managerWithPhones(2)
+        const apk = helper.temporaryFolder() + "/dropped.apk"
+        verify(helper.writeFile(apk, "PK apk"))
+        const grid = createTemporaryObject(gridComponent, testCase.Window.contentItem,
+                                           { deviceGroupManager: manager })
+        const view = find(grid, "grid")
+        tryVerify(() => view.count === 2 && view.itemAtIndex(1) !== null)
+        waitForRendering(grid)
+        const seen = helper.fleetLog("adb.log").length
+        verify(helper.dropFiles(view.itemAtIndex(1), [apk]), "the tile takes the drop")
+        const serial = view.itemAtIndex(1).device.adbConnectionSerial
+        tryVerify(() => helper.fleetLog("adb.log").slice(seen).some(
+                      e => e.args.join(" ") === "-s " + serial + " shell pm install -r '/data/local/tmp/dropped.apk'"),
+                  20000, "the phone installs it")
+        verify(!helper.fleetLog("adb.log").slice(seen).some(e => e.args.indexOf("push") >= 0
+                                                                 && e.args[1] !== serial),
+               "the other phone gets nothing")
     }
 
     function test_pairingRefusesAShortCodeWithoutRunningAdb() {
