@@ -43,7 +43,13 @@ DialogTestCase {
         compare(group.jobs.count, 0)
     }
 
-    function test_apkDroppedOnATileInstallsThere() {
+    function test_droppedApkInstalls_data() {
+        return [
+            { tag: "on a tile, that phone", target: "tile", phones: [1] },
+            { tag: "on the group header, every phone", target: "groupDropArea", phones: [0, 1] }
+        ]
+    }
+    function test_droppedApkInstalls(data) {
         const manager = managerWithPhones(2)
         const apk = helper.temporaryFolder() + "/dropped.apk"
         verify(helper.writeFile(apk, "PK apk"))
@@ -53,14 +59,14 @@ DialogTestCase {
         tryVerify(() => view.count === 2 && view.itemAtIndex(1) !== null)
         waitForRendering(grid)
         const seen = helper.fleetLog("adb.log").length
-        verify(helper.dropFiles(view.itemAtIndex(1), [apk]), "the tile takes the drop")
-        const serial = view.itemAtIndex(1).device.adbConnectionSerial
-        tryVerify(() => helper.fleetLog("adb.log").slice(seen).some(
-                      e => e.args.join(" ") === "-s " + serial + " shell pm install -r '/data/local/tmp/dropped.apk'"),
-                  20000, "the phone installs it")
-        verify(!helper.fleetLog("adb.log").slice(seen).some(e => e.args.indexOf("push") >= 0
-                                                                 && e.args[1] !== serial),
-               "the other phone gets nothing")
+        const target = data.target === "tile" ? view.itemAtIndex(1) : find(grid, data.target)
+        verify(helper.dropFiles(target, [apk]), "the drop is taken")
+        const expected = data.phones.map(i => view.itemAtIndex(i).device.adbConnectionSerial)
+        const installedOn = () => helper.fleetLog("adb.log").slice(seen)
+            .filter(e => e.args.join(" ").endsWith("pm install -r '/data/local/tmp/dropped.apk'"))
+            .map(e => e.args[1]).sort()
+        tryVerify(() => installedOn().length >= expected.length, 20000, "the phones install it")
+        compare(installedOn(), expected.sort())
     }
 
     function test_pairingRefusesAShortCodeWithoutRunningAdb() {
