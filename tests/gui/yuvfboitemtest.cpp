@@ -76,7 +76,7 @@ class YuvFboItemTest : public QObject
         for (const Probe &probe : kProbes) {
             const QColor seen = colourAt(image, area, probe.fx, probe.fy);
             const QColor expected = expectedAt(probe.fx, probe.fy);
-            QVERIFY2(colourDistance(seen, expected) <= kTolerance,
+            QVERIFY2(TestPicture::colourDistance(seen, expected) <= kTolerance,
                      qPrintable(QString("%1: saw %2, expected %3")
                                     .arg(probe.name, seen.name(), expected.name())));
         }
