@@ -1,7 +1,8 @@
-// Qt Quick tests of the dialogs: the real module "Parvix" over virtual phones and, for the
+// Qt Quick tests of the interface: the real module "Parvix" over virtual phones and, for the
 // account dialogs, the reference account service. Every run gets a private home folder.
 #include "accountdprocess.h"
 #include "adbrunner.h"
+#include "storeerrors.h"
 #include "testsupport.h"
 #include "translationloader.h"
 #include "typeregistration.h"
@@ -57,6 +58,23 @@ public:
         for (const QJsonObject &entry : m_fleet->controlLog(serial))
             log << entry.toVariantMap();
         return log;
+    }
+
+    // A data-file problem as the stores report it.
+    Q_INVOKABLE void reportStoreError(const QString &message) const
+    {
+        StoreErrors::instance()->report(message);
+    }
+
+    // Every QML file of the module, as qrc URLs.
+    Q_INVOKABLE QStringList moduleQmlFiles() const
+    {
+        QStringList found =
+            files(QStringLiteral(":/Parvix/src/qml")).filter(QStringLiteral(".qml"));
+        for (QString &file : found)
+            file.prepend(QStringLiteral("qrc"));
+        found.sort();
+        return found;
     }
 
     // A JSON-lines log of the fleet ("adb.log", "<serial>/control.jsonl"), oldest first.

@@ -86,7 +86,6 @@ DialogTestCase {
 
     function test_1_register() {
         const dialog = openDialog(createTemporaryObject(registerComponent, testCase))
-        screenshots("register", dialog)
         typeText(find(dialog, "emailField"), "erin@example")
         click(find(dialog, "registerButton"))
         dismiss(expectAlert(dialog, "registerAlert", "Invalid Email",
@@ -97,7 +96,6 @@ DialogTestCase {
         const done = expectAlert(dialog, "registerAlert", "Registration Successful",
                                  "Please check your email for the default password.")
         compare(done.alert.titleColor, Theme.textGreen)
-        screenshots("register_done", dialog)
         dismiss(done)
         compare(helper.mailedPassword("erin@example.org").length, 12)
 
@@ -115,7 +113,6 @@ DialogTestCase {
         loggedInSpy.clear()
         openDialog(dialog)
         verify(!find(dialog, "loginButton").enabled)
-        screenshots("login", dialog)
 
         // Refused before any request: the address as typed, and a seven-character password.
         loginRequests.clear()
@@ -141,7 +138,6 @@ DialogTestCase {
         const profile = openDialog(createTemporaryObject(profileComponent, testCase))
         compare(find(profile, "emailText").text, "erin@example.org")
         compare(find(profile, "verifiedText").text, "Yes")
-        screenshots("profile", profile)
 
         click(find(profile, "changePasswordButton"))
         const box = findChild(profile, "changePasswordBox")
@@ -169,7 +165,6 @@ DialogTestCase {
         click(confirm)
         tryVerify(() => error.text !== "", 10000)
         verify(error.text !== "Passwords do not match")
-        screenshots("changepassword", profile)
         verify(UserSession.isLoggedIn)
 
         typeText(find(box, "oldPasswordField"), password)
@@ -232,7 +227,6 @@ DialogTestCase {
         const forgot = findChild(login, "forgotPasswordDialog")
         tryVerify(() => forgot.opened && !login.visible)
         compare(forgot.title, "Forgot Password")
-        screenshots("forgotpassword", forgot)
 
         const fixedText = "Please check if your email address is correct and verified, then try again."
         typeText(find(forgot, "emailField"), "not an address")

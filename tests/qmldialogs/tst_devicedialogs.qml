@@ -82,7 +82,6 @@ DialogTestCase {
         tryCompare(output, "text", device.adbConnectionSerial + "\n", 10000)
         verify(!find(dialog, "shellHint").visible)
         input.text = "shell echo hello"
-        screenshots("adbcommand", dialog)
         closeDialog(dialog)
 
         // The group's output: numbered blocks, as the blocking call gives them.
@@ -115,7 +114,6 @@ DialogTestCase {
         verify(field.activeFocus)
         compare(find(dialog, "serialText").text, device.adbConnectionSerial)
         compare(find(dialog, "currentNameText").text, "Desk")
-        screenshots("rename", dialog)
 
         // Blank: OK is off and Return does nothing.
         typeText(field, "   ")
@@ -180,7 +178,6 @@ DialogTestCase {
         verify(/^\d+GB$/.test(rows["Memory Size:"]), rows["Memory Size:"])
         for (const label in rows)
             verify(rows[label] !== "" && !rows[label].startsWith("[error]"), label)
-        screenshots("deviceinfo", dialog)
         compare(dialog.shown("[error] device offline"), "Unknown")
         compare(dialog.shown("6", "GB"), "6GB")
         compare(dialog.shown("6gb", "GB"), "6gb")
@@ -194,7 +191,6 @@ DialogTestCase {
         const button = find(dialog, "restartButton")
         verify(String(icon.source).endsWith("alert-triangle.svg"))
         compare(find(dialog, "stateText").text, "Restarting ADB will disconnect all connected devices.")
-        screenshots("adbrestart", dialog)
 
         // In Chinese, a successful restart still shows the success icon.
         verify(helper.setLanguage("zh_CN"))
@@ -210,7 +206,6 @@ DialogTestCase {
         helper.setLanguage("")
         compare(find(dialog, "stateText").text, "ADB server restarted successfully")
         compare(button.text, "Close")
-        screenshots("adbrestart_done", dialog)
         click(button)
         tryVerify(() => !dialog.visible)
 

@@ -53,7 +53,6 @@ DialogTestCase {
         typeText(find(box, "nameField"), "   ")
         verify(!create.enabled)
         typeText(find(box, "nameField"), "  Shop  ")
-        screenshots("groupmanager_new", dialog)
         click(create)
         tryVerify(() => !box.visible)
         compare(names(manager), ["Default Group", "Shop"])
@@ -93,11 +92,9 @@ DialogTestCase {
         const confirm = findChild(dialog, "deleteGroupBox")
         tryVerify(() => confirm.opened)
         compare(find(confirm, "deleteQuestion").text, "Are you sure you want to delete group \"Counter\"?")
-        screenshots("groupmanager_delete", dialog)
         click(find(confirm, "confirmDeleteButton"))
         tryVerify(() => !confirm.visible)
         compare(names(manager), ["Default Group"])
-        screenshots("groupmanager", dialog)
     }
 
     function slider(dialog, name) {
@@ -109,7 +106,6 @@ DialogTestCase {
         const group = manager.currentSelectedGroup
         const dialog = openDialog(createTemporaryObject(settingsComponent, testCase,
                                                         { deviceGroupManager: manager }))
-        screenshots("groupsettings", dialog)
         // The sliders start at the group's values, bit rates in Mbps.
         const bitRate = slider(dialog, "bitRateSlider")
         compare(bitRate.value, 4)

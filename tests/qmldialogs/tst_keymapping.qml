@@ -102,7 +102,6 @@ DialogTestCase {
         compare(count.value, 1)
         enterText(count, "3")
         compare(count.value, 3)
-        screenshots("keymapping_add", dialog)
         click(save)
         tryVerify(() => !add.visible)
         let saved = savedProfile("Game")
@@ -150,7 +149,6 @@ DialogTestCase {
         compare(find(dialog, "touchTab").text, "Touch (1)")
         compare(find(dialog, "swipeTab").text, "Swipe (2)")
         find(dialog, "tabBar").currentIndex = 1
-        screenshots("keymapping", dialog)
 
         // Edit the touch entry.
         find(dialog, "tabBar").currentIndex = 0
@@ -161,7 +159,6 @@ DialogTestCase {
         compare(find(touchEdit, "xField").text, "0.25")
         compare(find(touchEdit, "countField").text, "3")
         typeText(find(touchEdit, "yField"), "0.9")
-        screenshots("keymapping_edit", dialog)
         click(find(touchEdit, "saveButton"))
         tryVerify(() => !touchEdit.visible)
         compare(savedProfile("Game")[0].data, { x: 0.25, y: 0.9, count: 3 })
@@ -222,7 +219,6 @@ DialogTestCase {
         let rows = visibleAll(picker, "profileRow")
         compare(rows.map(r => r.label), ["No KeyMap", "Racing", "Shooter"])
         compare(rows.map(r => find(r, "tick").visible), [true, false, false])
-        screenshots("profilepicker", picker)
         click(rows[2])
         tryVerify(() => !picker.visible)
         compare(device.currentKeyMappingProfile, KeyMapping.getProfile("Shooter"))

@@ -4,7 +4,7 @@ import Parvix
 
 // A phone's tile: its messages, and the input it passes to the phone (checked in what the
 // virtual phone received).
-FleetTestCase {
+DialogTestCase {
     id: testCase
     name: "DeviceView"
 

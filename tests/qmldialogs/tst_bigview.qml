@@ -4,7 +4,7 @@ import Parvix
 
 // The enlarged view: its window follows the device's isBigView, and each switch restarts the
 // phone's stream once.
-FleetTestCase {
+DialogTestCase {
     id: testCase
     name: "BigDeviceView"
 

