@@ -19,6 +19,13 @@ TestCase {
 
     property int managers: 0
 
+    // An object of the module's type (destroyed after the test).
+    function make(type, properties) {
+        const component = Qt.createQmlObject("import QtQuick; import Parvix; Component { " + type + " {} }",
+                                             base, type)
+        return createTemporaryObject(component, base, properties || {})
+    }
+
     // A manager over a group file of its own, so each test starts with the "Default Group".
     function newManager() {
         AppConfig.setDeviceGroupSavePath(helper.temporaryFolder() + "/groups-" + name + (++managers))

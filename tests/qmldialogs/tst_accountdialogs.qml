@@ -8,21 +8,6 @@ DialogTestCase {
     id: testCase
     name: "AccountDialogs"
 
-    Component {
-        id: loginComponent
-        MemberLoginDialog {}
-    }
-
-    Component {
-        id: registerComponent
-        MemberRegisterDialog {}
-    }
-
-    Component {
-        id: profileComponent
-        UserProfileDialog {}
-    }
-
     SignalSpy {
         id: loggedInSpy
         signalName: "loggedIn"
@@ -85,7 +70,7 @@ DialogTestCase {
     }
 
     function test_1_register() {
-        const dialog = openDialog(createTemporaryObject(registerComponent, testCase))
+        const dialog = openDialog(make("MemberRegisterDialog"))
         typeText(find(dialog, "emailField"), "erin@example")
         click(find(dialog, "registerButton"))
         dismiss(expectAlert(dialog, "registerAlert", "Invalid Email",
@@ -108,7 +93,7 @@ DialogTestCase {
     function test_2_loginAndProfile() {
         const password = helper.mailedPassword("erin@example.org")
         verify(password !== "")
-        const dialog = createTemporaryObject(loginComponent, testCase)
+        const dialog = make("MemberLoginDialog")
         loggedInSpy.target = dialog
         loggedInSpy.clear()
         openDialog(dialog)
@@ -135,7 +120,7 @@ DialogTestCase {
         compare(UserSession.userEmail, "erin@example.org")
 
         // The profile.
-        const profile = openDialog(createTemporaryObject(profileComponent, testCase))
+        const profile = openDialog(make("UserProfileDialog"))
         compare(find(profile, "emailText").text, "erin@example.org")
         compare(find(profile, "verifiedText").text, "Yes")
 
@@ -193,7 +178,7 @@ DialogTestCase {
     }
 
     function test_3_rateLimitAndUnreachableServiceShowTheirMessage() {
-        const dialog = openDialog(createTemporaryObject(loginComponent, testCase))
+        const dialog = openDialog(make("MemberLoginDialog"))
         for (let i = 0; i < 2; ++i) {
             login(dialog, "erin@example.org", "wrong password " + i)
             dismiss(expectAlert(dialog, "loginAlert", "Login Failed",
@@ -214,7 +199,7 @@ DialogTestCase {
     }
 
     function test_4_forgotPasswordAndSwitching() {
-        const login = createTemporaryObject(loginComponent, testCase)
+        const login = make("MemberLoginDialog")
         switchSpy.target = login
         switchSpy.clear()
         openDialog(login)

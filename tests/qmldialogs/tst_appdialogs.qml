@@ -7,16 +7,6 @@ DialogTestCase {
     id: testCase
     name: "AppDialogs"
 
-    Component {
-        id: settingsComponent
-        AppSettingsDialog {}
-    }
-
-    Component {
-        id: aboutComponent
-        AboutDialog {}
-    }
-
     function fields(dialog) {
         return visibleAll(dialog, "pathField")
     }
@@ -36,7 +26,7 @@ DialogTestCase {
 
     function test_cancelLeavesEverything() {
         const before = settings()
-        const dialog = openDialog(createTemporaryObject(settingsComponent, testCase))
+        const dialog = openDialog(make("AppSettingsDialog"))
         const rows = fields(dialog)
         compare(rows.length, 6)
         compare(rows.map(f => f.text), before.slice(1))
@@ -57,7 +47,7 @@ DialogTestCase {
 
     function test_saveWritesAndAsksForRestart() {
         const before = settings()
-        const dialog = openDialog(createTemporaryObject(settingsComponent, testCase))
+        const dialog = openDialog(make("AppSettingsDialog"))
         const videos = helper.temporaryFolder() + "/videos/new"
         const shots = helper.temporaryFolder() + "/shots"
         typeText(fields(dialog)[0], videos)
@@ -80,7 +70,7 @@ DialogTestCase {
 
     function test_unusableFolderIsReportedNotStored() {
         const before = settings()
-        const dialog = openDialog(createTemporaryObject(settingsComponent, testCase))
+        const dialog = openDialog(make("AppSettingsDialog"))
         typeText(fields(dialog)[2], "/proc/parvix-keymaps")
         typeText(fields(dialog)[4], "")
         chooseLanguage(dialog, "简体中文")
@@ -110,7 +100,7 @@ DialogTestCase {
 
     // A missing module of Qt's own dialog is told instead of taking the process down.
     function test_browseWithoutTheModule() {
-        const dialog = openDialog(createTemporaryObject(settingsComponent, testCase))
+        const dialog = openDialog(make("AppSettingsDialog"))
         const chooser = find(dialog, "folderChooser")
         chooser.implementationImports += "import Parvix.Missing; "
         click(visibleAll(dialog, "browseButton")[1])
@@ -120,7 +110,7 @@ DialogTestCase {
     }
 
     function test_about() {
-        const dialog = openDialog(createTemporaryObject(aboutComponent, testCase))
+        const dialog = openDialog(make("AboutDialog"))
         compare(find(dialog, "versionText").text, "Version " + AppConfig.currentVersion)
         verify(find(dialog, "websiteRow").visible)
         keyClick(Qt.Key_Escape)

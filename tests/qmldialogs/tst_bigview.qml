@@ -8,14 +8,6 @@ DialogTestCase {
     id: testCase
     name: "BigDeviceView"
 
-    Component {
-        id: gridComponent
-        PhoneScreenGrid {
-            width: 1200
-            height: 800
-        }
-    }
-
     // Counts the device's stops and starts over one switch.
     function countSwitch(device, action) {
         let stops = 0, starts = 0
@@ -33,7 +25,7 @@ DialogTestCase {
         const group = manager.currentSelectedGroup
         group.orientation = DeviceGroup.Portrait
         group.bigViewWidth = 400
-        const grid = createTemporaryObject(gridComponent, testCase, { deviceGroupManager: manager })
+        const grid = make("PhoneScreenGrid", { width: 1200, height: 800, deviceGroupManager: manager })
         const view = findChild(grid, "grid")
         tryVerify(() => view.count === 1)
         const tile = view.itemAtIndex(0)
@@ -67,7 +59,7 @@ DialogTestCase {
         const manager = managerWithPhones(1)
         manager.currentSelectedGroup.orientation = DeviceGroup.Landscape
         manager.currentSelectedGroup.bigViewWidth = 960
-        const grid = createTemporaryObject(gridComponent, testCase, { deviceGroupManager: manager })
+        const grid = make("PhoneScreenGrid", { width: 1200, height: 800, deviceGroupManager: manager })
         const view = findChild(grid, "grid")
         tryVerify(() => view.count === 1)
         const device = view.itemAtIndex(0).device

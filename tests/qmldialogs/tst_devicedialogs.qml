@@ -7,26 +7,6 @@ DialogTestCase {
     id: testCase
     name: "DeviceDialogs"
 
-    Component {
-        id: commandComponent
-        ADBCommandDialog {}
-    }
-
-    Component {
-        id: renameComponent
-        DeviceRenameDialog {}
-    }
-
-    Component {
-        id: infoComponent
-        DeviceInfoDialog {}
-    }
-
-    Component {
-        id: restartComponent
-        ADBRestartDialog {}
-    }
-
     SignalSpy {
         id: renamedSpy
         signalName: "deviceRenamed"
@@ -36,7 +16,7 @@ DialogTestCase {
         const manager = managerWithPhones(1)
         const group = manager.currentSelectedGroup
         const device = group.devicesForRepeater[0]
-        const dialog = createTemporaryObject(commandComponent, testCase)
+        const dialog = make("ADBCommandDialog")
         compare(dialog.title, "Unknown - ADB")
         dialog.device = device
         compare(dialog.title, device.adbConnectionSerial + " - ADB")
@@ -52,7 +32,7 @@ DialogTestCase {
         const manager = managerWithPhones(2)
         const group = manager.currentSelectedGroup
         const device = group.devicesForRepeater[0]
-        const dialog = openDialog(createTemporaryObject(commandComponent, testCase, { device: device }))
+        const dialog = openDialog(make("ADBCommandDialog", { device: device }))
         const output = find(dialog, "outputArea")
         const input = find(dialog, "inputArea")
         const execute = find(dialog, "executeButton")
@@ -85,8 +65,7 @@ DialogTestCase {
         closeDialog(dialog)
 
         // The group's output: numbered blocks, as the blocking call gives them.
-        const groupDialog = openDialog(createTemporaryObject(commandComponent, testCase,
-                                                             { deviceGroup: group }))
+        const groupDialog = openDialog(make("ADBCommandDialog", { deviceGroup: group }))
         find(groupDialog, "inputArea").text = "shell echo hi there"
         click(find(groupDialog, "executeButton"))
         verify(group.adbCommandRunning)
@@ -104,7 +83,7 @@ DialogTestCase {
         const manager = managerWithPhones(1)
         const device = manager.currentSelectedGroup.devicesForRepeater[0]
         device.setNickName("Desk")
-        const dialog = createTemporaryObject(renameComponent, testCase, { targetDevice: device })
+        const dialog = make("DeviceRenameDialog", { targetDevice: device })
         renamedSpy.target = dialog
         renamedSpy.clear()
         openDialog(dialog)
@@ -159,7 +138,7 @@ DialogTestCase {
     }
 
     function test_deviceInformation() {
-        const dialog = openDialog(createTemporaryObject(infoComponent, testCase))
+        const dialog = openDialog(make("DeviceInfoDialog"))
         let rows = settledRows(dialog)
         compare(Object.keys(rows).length, 10)
         for (const label in rows)
@@ -185,8 +164,7 @@ DialogTestCase {
 
     function test_adbRestart() {
         const manager = newManager()
-        const dialog = openDialog(createTemporaryObject(restartComponent, testCase,
-                                                        { deviceGroupManager: manager }))
+        const dialog = openDialog(make("ADBRestartDialog", { deviceGroupManager: manager }))
         const icon = find(dialog, "stateIcon")
         const button = find(dialog, "restartButton")
         verify(String(icon.source).endsWith("alert-triangle.svg"))

@@ -8,14 +8,6 @@ DialogTestCase {
     id: testCase
     name: "DeviceList"
 
-    Component {
-        id: listComponent
-        DeviceList {
-            width: 300
-            height: 600
-        }
-    }
-
     property var manager: null
     property var list: null
     property var first: null
@@ -28,7 +20,7 @@ DialogTestCase {
         const devices = first.devicesForRepeater
         first.moveDevicesToGroup([devices[2].adbConnectionSerial, devices[3].adbConnectionSerial], second)
         tryCompare(second, "deviceCount", 2)
-        list = createTemporaryObject(listComponent, testCase, { deviceGroupManager: manager })
+        list = make("DeviceList", { width: 300, height: 600, deviceGroupManager: manager })
         verify(list)
     }
 

@@ -8,14 +8,6 @@ DialogTestCase {
     id: testCase
     name: "DeviceView"
 
-    Component {
-        id: tileComponent
-        DeviceView {
-            width: 260
-            height: 440
-        }
-    }
-
     property var manager: null
 
     function init() {
@@ -27,7 +19,7 @@ DialogTestCase {
     }
 
     function tileFor(dev, x) {
-        const tile = createTemporaryObject(tileComponent, testCase, { device: dev, x: x || 0 })
+        const tile = make("DeviceView", { width: 260, height: 440, device: dev, x: x || 0 })
         verify(tile)
         return tile
     }

@@ -8,21 +8,6 @@ DialogTestCase {
     id: testCase
     name: "PhoneScreenGrid"
 
-    Component {
-        id: gridComponent
-        PhoneScreenGrid {
-            width: 1200
-            height: 800
-        }
-    }
-
-    Component {
-        id: emptyManager
-        QtObject {
-            property var currentSelectedGroup: null
-        }
-    }
-
     // A header of 20, the picture (the buttons take 35 + 15, else 10) and a margin of 10.
     function test_cellSizes_data() {
         return [
@@ -39,7 +24,7 @@ DialogTestCase {
         group.cellWidth = data.width
         group.showControlButtons = data.buttons
         group.orientation = data.landscape ? DeviceGroup.Landscape : DeviceGroup.Portrait
-        const grid = createTemporaryObject(gridComponent, testCase, { deviceGroupManager: manager })
+        const grid = make("PhoneScreenGrid", { width: 1200, height: 800, deviceGroupManager: manager })
         const view = findChild(grid, "grid")
         compare(view.cellWidth, data.width)
         fuzzyCompare(view.cellHeight, data.height, 0.01)
@@ -54,7 +39,7 @@ DialogTestCase {
         const manager = managerWithPhones(2)
         const group = manager.currentSelectedGroup
         group.orientation = DeviceGroup.Portrait
-        const grid = createTemporaryObject(gridComponent, testCase, { deviceGroupManager: manager })
+        const grid = make("PhoneScreenGrid", { width: 1200, height: 800, deviceGroupManager: manager })
 
         const orientation = findChild(grid, "orientationButton")
         compare(orientation.text, "Landscape")
@@ -82,7 +67,7 @@ DialogTestCase {
 
     function test_groupActionsMenuInOrder() {
         const manager = managerWithPhones(1)
-        const grid = createTemporaryObject(gridComponent, testCase, { deviceGroupManager: manager })
+        const grid = make("PhoneScreenGrid", { width: 1200, height: 800, deviceGroupManager: manager })
         const menu = findChild(grid, "groupActions")
         const labels = menu.menuItems.map(item => item.type === "separator" ? "-" : item.label)
         compare(labels, ["Screenshot", "Install APK", "Upload File", "-", "Run AutoJS", "Stop AutoJS",

@@ -7,16 +7,6 @@ DialogTestCase {
     id: testCase
     name: "KeyMappingDialog"
 
-    Component {
-        id: dialogComponent
-        KeyMappingDialog {}
-    }
-
-    Component {
-        id: pickerComponent
-        KeyMapProfilePicker {}
-    }
-
     function savedProfile(name) {
         const saved = JSON.parse(helper.readFile(KeyMapping.getConfigFilePath()))
         return saved.profiles[name]
@@ -34,7 +24,7 @@ DialogTestCase {
     }
 
     function test_keyNames() {
-        const dialog = createTemporaryObject(dialogComponent, testCase)
+        const dialog = make("KeyMappingDialog")
         const ctrlShift = Qt.ControlModifier | Qt.ShiftModifier
         compare(dialog.keyDisplayFor(Qt.Key_A, ctrlShift, true), "Cmd+Shift+A")
         compare(dialog.keyDisplayFor(Qt.Key_A, ctrlShift, false), "Ctrl+Shift+A")
@@ -61,7 +51,7 @@ DialogTestCase {
 
     function test_addEditDeleteRoundTrip() {
         clearProfiles()
-        const dialog = openDialog(createTemporaryObject(dialogComponent, testCase))
+        const dialog = openDialog(make("KeyMappingDialog"))
         verify(!find(dialog, "addMappingButton").enabled, "nothing to add to without a profile")
         verify(!find(dialog, "deleteProfileButton").enabled)
 
@@ -198,7 +188,7 @@ DialogTestCase {
     function test_profileNameTaken() {
         clearProfiles()
         verify(KeyMapping.addProfile("Shooter"))
-        const dialog = openDialog(createTemporaryObject(dialogComponent, testCase))
+        const dialog = openDialog(make("KeyMappingDialog"))
         click(find(dialog, "newProfileButton"))
         const newBox = box(dialog, "newProfileBox")
         typeText(find(newBox, "profileNameField"), " Shooter ")
@@ -215,7 +205,7 @@ DialogTestCase {
         verify(KeyMapping.addProfile("Shooter"))
         const manager = managerWithPhones(1)
         const device = manager.currentSelectedGroup.devicesForRepeater[0]
-        const picker = openDialog(createTemporaryObject(pickerComponent, testCase, { device: device }))
+        const picker = openDialog(make("KeyMapProfilePicker", { device: device }))
         let rows = visibleAll(picker, "profileRow")
         compare(rows.map(r => r.label), ["No KeyMap", "Racing", "Shooter"])
         compare(rows.map(r => find(r, "tick").visible), [true, false, false])

@@ -8,18 +8,13 @@ DialogTestCase {
     id: testCase
     name: "Main"
 
-    Component {
-        id: mainComponent
-        Main {}
-    }
-
     function visibleLabels(menu) {
         return menu.menuItems.filter(item => item.visible !== false)
                              .map(item => item.type === "separator" ? "-" : item.label)
     }
 
     function test_menus() {
-        const main = createTemporaryObject(mainComponent, testCase)
+        const main = make("Main")
         verify(main)
         waitForRendering(main.contentItem)
         const member = findChild(main, "memberMenu")
@@ -44,7 +39,7 @@ DialogTestCase {
 
     function test_storeProblemsAreShownOnce() {
         helper.reportStoreError("found before the window")
-        const main = createTemporaryObject(mainComponent, testCase)
+        const main = make("Main")
         const alert = findChild(main, "storeErrorAlert")
         verify(alert)
         tryVerify(() => alert.opened, 3000, "problems from loading are shown when the window opens")
@@ -60,7 +55,7 @@ DialogTestCase {
     }
 
     function test_scanButtonWithoutDevices() {
-        const main = createTemporaryObject(mainComponent, testCase)
+        const main = make("Main")
         const scan = findChild(main, "scanButton")
         const grid = findChild(main, "phoneScreenGrid")
         if (main.currentGroup && main.currentGroup.deviceCount > 0)

@@ -7,16 +7,6 @@ DialogTestCase {
     id: testCase
     name: "Phrases"
 
-    Component {
-        id: pickerComponent
-        PhraseSelectionDialog {}
-    }
-
-    Component {
-        id: editorComponent
-        CommonPhrasesDialog {}
-    }
-
     function clearPhrases() {
         for (const category of CommonPhraseManager.getCategoriesList())
             CommonPhraseManager.removeCategory(category.id)
@@ -36,8 +26,7 @@ DialogTestCase {
 
     function test_pickerWithoutCategories() {
         clearPhrases()
-        const picker = openDialog(createTemporaryObject(pickerComponent, testCase,
-                                                        { phraseManager: CommonPhraseManager }))
+        const picker = openDialog(make("PhraseSelectionDialog", { phraseManager: CommonPhraseManager }))
         compare(visibleAll(picker, "categoryTab").length, 0)
         compare(visibleAll(picker, "phraseRow").length, 0)
         compare(picker.selectedCategoryId, "")
@@ -53,8 +42,7 @@ DialogTestCase {
         CommonPhraseManager.addPhrase("Hello there", greetings, "")
         CommonPhraseManager.addPhrase("Line one\nline two\nline three\nline four\nline five", greetings, "")
         CommonPhraseManager.addPhrase("Ship today, 你好", orders, "")
-        const picker = createTemporaryObject(pickerComponent, testCase,
-                                             { phraseManager: CommonPhraseManager })
+        const picker = make("PhraseSelectionDialog", { phraseManager: CommonPhraseManager })
         let chosen = []
         picker.phraseSelected.connect(text => chosen.push(text))
         openDialog(picker)
@@ -77,8 +65,7 @@ DialogTestCase {
 
     function test_editor() {
         clearPhrases()
-        const editor = openDialog(createTemporaryObject(editorComponent, testCase,
-                                                        { phraseManager: CommonPhraseManager }))
+        const editor = openDialog(make("CommonPhrasesDialog", { phraseManager: CommonPhraseManager }))
         verify(!find(editor, "newPhraseButton").enabled)
         verify(!find(editor, "deleteCategoryButton").enabled)
 

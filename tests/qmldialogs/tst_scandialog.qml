@@ -7,18 +7,13 @@ DialogTestCase {
     id: testCase
     name: "ScanDialog"
 
-    Component {
-        id: scanComponent
-        DeviceScanDialog {}
-    }
-
     SignalSpy {
         id: scanningSpy
         signalName: "isScanningChanged"
     }
 
     function scanDialog(manager) {
-        return createTemporaryObject(scanComponent, testCase, { deviceGroupManager: manager })
+        return make("DeviceScanDialog", { deviceGroupManager: manager })
     }
 
     function rows(dialog) {
