@@ -122,10 +122,10 @@ TestCase {
 
     // What the phone received, oldest first (touch actions: 0 down, 1 up, 2 move).
     function touches(serial) {
-        return helper.controlLog(serial).filter(entry => entry.type === "inject_touch_event")
+        return helper.fleetLog(serial + "/control.jsonl").filter(entry => entry.type === "inject_touch_event")
     }
 
     function keys(serial) {
-        return helper.controlLog(serial).filter(entry => entry.type === "inject_keycode")
+        return helper.fleetLog(serial + "/control.jsonl").filter(entry => entry.type === "inject_keycode")
     }
 }

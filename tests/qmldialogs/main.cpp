@@ -40,7 +40,6 @@ class DialogTestHelper : public QObject
     Q_PROPERTY(QStringList serials READ serials CONSTANT)
     Q_PROPERTY(bool fleetValid READ fleetValid CONSTANT)
     Q_PROPERTY(bool accountServiceAvailable READ accountServiceAvailable CONSTANT)
-    Q_PROPERTY(bool takingScreenshots READ takingScreenshots CONSTANT)
 
 public:
     explicit DialogTestHelper(VirtualFleet *fleet) : m_fleet(fleet) {}
@@ -49,16 +48,6 @@ public:
     QStringList serials() const { return m_fleet->isValid() ? m_fleet->serials() : QStringList(); }
     bool fleetValid() const { return m_fleet->isValid(); }
     bool accountServiceAvailable() const { return !AccountdProcess::binary().isEmpty(); }
-    bool takingScreenshots() const { return !qEnvironmentVariableIsEmpty("PARVIX_DIALOG_SHOTS"); }
-
-    // The phone's control log as a list of objects, oldest first.
-    Q_INVOKABLE QVariantList controlLog(const QString &serial) const
-    {
-        QVariantList log;
-        for (const QJsonObject &entry : m_fleet->controlLog(serial))
-            log << entry.toVariantMap();
-        return log;
-    }
 
     // A data-file problem as the stores report it.
     Q_INVOKABLE void reportStoreError(const QString &message) const
