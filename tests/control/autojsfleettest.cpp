@@ -9,8 +9,6 @@
 #include "virtualfleet.h"
 
 #include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QThreadPool>
 #include <QtTest>
@@ -21,15 +19,7 @@ namespace {
 // What the phone's AutoJS service received, in order.
 QList<QJsonObject> received(const VirtualFleet &fleet, const QString &serial)
 {
-    QList<QJsonObject> messages;
-    QFile log(fleet.home() + "/" + serial + "/autojs.jsonl");
-    if (!log.open(QIODevice::ReadOnly))
-        return messages;
-    for (const QByteArray &line : log.readAll().split('\n')) {
-        if (!line.trimmed().isEmpty())
-            messages << QJsonDocument::fromJson(line).object().value("message").toObject();
-    }
-    return messages;
+    return fleet.jsonLines(serial + "/autojs.jsonl");
 }
 } // namespace
 

@@ -460,7 +460,7 @@ private slots:
     {
         QVERIFY(activeProfile()->addSwipeMapping(Qt::Key_S, 0, "S", 0.1, 0.5, 0.9, 0.5, 2000));
         key(6, Qt::Key_S);
-        QTest::qWait(200);
+        QVERIFY(m_link->waitForMessages(4)); // well under way
         key(7, Qt::Key_S);
         const QList<WireMessage> got = m_link->settle(100);
         QVERIFY(got.size() > 3);

@@ -116,8 +116,8 @@ private slots:
         };
         auto shows = [&](const QImage &image) {
             for (const auto &probe : probes) {
-                if (colourDistance(colourAt(image, area, probe.fx, probe.fy), probe.colour) >
-                    kTolerance)
+                if (TestPicture::colourDistance(colourAt(image, area, probe.fx, probe.fy),
+                                                probe.colour) > kTolerance)
                     return false;
             }
             return true;
@@ -132,7 +132,7 @@ private slots:
             15000);
         for (const auto &probe : probes) {
             const QColor seen = colourAt(image, area, probe.fx, probe.fy);
-            QVERIFY2(colourDistance(seen, probe.colour) <= kTolerance,
+            QVERIFY2(TestPicture::colourDistance(seen, probe.colour) <= kTolerance,
                      qPrintable(QString("%1: saw %2, painted %3")
                                     .arg(probe.what, seen.name(), probe.colour.name())));
         }

@@ -23,12 +23,6 @@ Yuv rgbToYuv(const QColor &colour)
     return {clampByte(y), clampByte((b - y) / 1.772 + 128.0), clampByte((r - y) / 1.402 + 128.0)};
 }
 
-int colourDistance(const QColor &a, const QColor &b)
-{
-    return std::max(
-        {qAbs(a.red() - b.red()), qAbs(a.green() - b.green()), qAbs(a.blue() - b.blue())});
-}
-
 QColor colourAt(const QImage &image, const QRect &area, double fx, double fy)
 {
     const int x = area.x() + int(fx * area.width());

@@ -1,5 +1,6 @@
 #pragma once
 // Builds YUV420P test pictures and reads colours back from grabbed windows.
+#include "h264teststream.h" // TestPicture::colourDistance
 #include <QByteArray>
 #include <QColor>
 #include <QImage>
@@ -48,9 +49,6 @@ struct Yuv
     uint8_t y, u, v;
 };
 Yuv rgbToYuv(const QColor &colour);
-
-// Largest difference of the three channels.
-int colourDistance(const QColor &a, const QColor &b);
 
 // Colour at a point given in fractions of the rectangle.
 QColor colourAt(const QImage &image, const QRect &area, double fx, double fy);

@@ -122,7 +122,6 @@ DialogTestCase {
             { tag: "scan", menu: "Devices", entry: "Scan Devices", dialog: "DeviceScanDialog" },
             { tag: "pairing", menu: "Devices", entry: "Wireless Pairing", dialog: "WirelessPairingDialog" },
             { tag: "groups", menu: "Devices", entry: "Manage Device Groups", dialog: "DeviceGroupManagerDialog" },
-            { tag: "adbrestart", menu: "Devices", entry: "Restart ADB Server", dialog: "ADBRestartDialog" },
             { tag: "adbrestart-pressed", menu: "Devices", entry: "Restart ADB Server", dialog: "ADBRestartDialog",
               press: "Restart ADB Server", adb: "start-server" },
             { tag: "phrases", menu: "Tools", entry: "Common Phrases", dialog: "CommonPhrasesDialog" },
@@ -252,7 +251,7 @@ DialogTestCase {
             { tag: "Screenshot", folder: () => AppConfig.getScreenshotSavePath() },
             { tag: "Record Video", then: () => use("ControlButtons", "Stop Recording", tile(0)),
               folder: () => AppConfig.getVideoSavePath() },
-            { tag: "Select Phrase", control: { type: "set_clipboard", text: "journey phrase" },
+            { tag: "Select Phrase", control: { type: "set_clipboard", text: "journey phrase", paste: true },
               setup: () => {
                   CommonPhraseManager.addCategory("Journey")
                   const category = CommonPhraseManager.getCategoriesList().find(c => c.name === "Journey")

@@ -2,12 +2,13 @@ import QtQuick
 import QtTest
 import Parvix
 
-// A test case for the dialogs: group managers over the virtual phones, a way into the items of
-// a dialog, and screenshots in both languages when asked for.
+// A test case over the virtual phones: group managers whose groups hold real devices, and a way
+// into the items of a dialog.
 TestCase {
     id: base
 
     when: windowShown
+    visible: true
     width: 1400
     height: 900
 
@@ -18,9 +19,16 @@ TestCase {
 
     property int managers: 0
 
+    // An object of the module's type (destroyed after the test).
+    function make(type, properties) {
+        const component = Qt.createQmlObject("import QtQuick; import Parvix; Component { " + type + " {} }",
+                                             base, type)
+        return createTemporaryObject(component, base, properties || {})
+    }
+
     // A manager over a group file of its own, so each test starts with the "Default Group".
     function newManager() {
-        AppConfig.setDeviceGroupSavePath(helper.temporaryFolder() + "/groups" + (++managers))
+        AppConfig.setDeviceGroupSavePath(helper.temporaryFolder() + "/groups-" + name + (++managers))
         return createTemporaryObject(managerComponent, base)
     }
 
@@ -100,16 +108,24 @@ TestCase {
         keyClick(Qt.Key_Return)
     }
 
-    // With PARVIX_DIALOG_SHOTS set: the window in English and in simplified Chinese.
-    function screenshots(name, dialog) {
-        if (!helper.takingScreenshots)
-            return
-        for (const language of ["", "zh_CN"]) {
-            helper.setLanguage(language)
-            waitForRendering(base)
-            wait(100)
-            helper.saveScreenshot(name + (language === "" ? "_en" : "_zh"))
-        }
-        helper.setLanguage("")
+    // The manager's group of that name, created when missing.
+    function groupNamed(manager, name) {
+        if (!manager.deviceGroups.some(group => group.name === name))
+            manager.createDeviceGroup(name)
+        return manager.deviceGroups.find(group => group.name === name)
+    }
+
+    function startAndWait(device) {
+        device.startScrcpySession()
+        tryVerify(() => device.running && device.controller !== null, 20000, "the session runs")
+    }
+
+    // What the phone received, oldest first (touch actions: 0 down, 1 up, 2 move).
+    function touches(serial) {
+        return helper.fleetLog(serial + "/control.jsonl").filter(entry => entry.type === "inject_touch_event")
+    }
+
+    function keys(serial) {
+        return helper.fleetLog(serial + "/control.jsonl").filter(entry => entry.type === "inject_keycode")
     }
 }

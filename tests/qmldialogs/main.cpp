@@ -1,7 +1,8 @@
-// Qt Quick tests of the dialogs: the real module "Parvix" over virtual phones and, for the
+// Qt Quick tests of the interface: the real module "Parvix" over virtual phones and, for the
 // account dialogs, the reference account service. Every run gets a private home folder.
 #include "accountdprocess.h"
 #include "adbrunner.h"
+#include "storeerrors.h"
 #include "testsupport.h"
 #include "translationloader.h"
 #include "typeregistration.h"
@@ -40,7 +41,6 @@ class DialogTestHelper : public QObject
     Q_PROPERTY(QStringList serials READ serials CONSTANT)
     Q_PROPERTY(bool fleetValid READ fleetValid CONSTANT)
     Q_PROPERTY(bool accountServiceAvailable READ accountServiceAvailable CONSTANT)
-    Q_PROPERTY(bool takingScreenshots READ takingScreenshots CONSTANT)
 
 public:
     explicit DialogTestHelper(VirtualFleet *fleet) : m_fleet(fleet) {}
@@ -49,15 +49,22 @@ public:
     QStringList serials() const { return m_fleet->isValid() ? m_fleet->serials() : QStringList(); }
     bool fleetValid() const { return m_fleet->isValid(); }
     bool accountServiceAvailable() const { return !AccountdProcess::binary().isEmpty(); }
-    bool takingScreenshots() const { return !qEnvironmentVariableIsEmpty("PARVIX_DIALOG_SHOTS"); }
 
-    // The phone's control log as a list of objects, oldest first.
-    Q_INVOKABLE QVariantList controlLog(const QString &serial) const
+    // A data-file problem as the stores report it.
+    Q_INVOKABLE void reportStoreError(const QString &message) const
     {
-        QVariantList log;
-        for (const QJsonObject &entry : m_fleet->controlLog(serial))
-            log << entry.toVariantMap();
-        return log;
+        StoreErrors::instance()->report(message);
+    }
+
+    // Every QML file of the module, as qrc URLs.
+    Q_INVOKABLE QStringList moduleQmlFiles() const
+    {
+        QStringList found =
+            files(QStringLiteral(":/Parvix/src/qml")).filter(QStringLiteral(".qml"));
+        for (QString &file : found)
+            file.prepend(QStringLiteral("qrc"));
+        found.sort();
+        return found;
     }
 
     // A JSON-lines log of the fleet ("adb.log", "<serial>/control.jsonl"), oldest first.

@@ -8,21 +8,6 @@ DialogTestCase {
     id: testCase
     name: "AccountDialogs"
 
-    Component {
-        id: loginComponent
-        MemberLoginDialog {}
-    }
-
-    Component {
-        id: registerComponent
-        MemberRegisterDialog {}
-    }
-
-    Component {
-        id: profileComponent
-        UserProfileDialog {}
-    }
-
     SignalSpy {
         id: loggedInSpy
         signalName: "loggedIn"
@@ -85,8 +70,7 @@ DialogTestCase {
     }
 
     function test_1_register() {
-        const dialog = openDialog(createTemporaryObject(registerComponent, testCase))
-        screenshots("register", dialog)
+        const dialog = openDialog(make("MemberRegisterDialog"))
         typeText(find(dialog, "emailField"), "erin@example")
         click(find(dialog, "registerButton"))
         dismiss(expectAlert(dialog, "registerAlert", "Invalid Email",
@@ -97,7 +81,6 @@ DialogTestCase {
         const done = expectAlert(dialog, "registerAlert", "Registration Successful",
                                  "Please check your email for the default password.")
         compare(done.alert.titleColor, Theme.textGreen)
-        screenshots("register_done", dialog)
         dismiss(done)
         compare(helper.mailedPassword("erin@example.org").length, 12)
 
@@ -110,12 +93,11 @@ DialogTestCase {
     function test_2_loginAndProfile() {
         const password = helper.mailedPassword("erin@example.org")
         verify(password !== "")
-        const dialog = createTemporaryObject(loginComponent, testCase)
+        const dialog = make("MemberLoginDialog")
         loggedInSpy.target = dialog
         loggedInSpy.clear()
         openDialog(dialog)
         verify(!find(dialog, "loginButton").enabled)
-        screenshots("login", dialog)
 
         // Refused before any request: the address as typed, and a seven-character password.
         loginRequests.clear()
@@ -138,10 +120,9 @@ DialogTestCase {
         compare(UserSession.userEmail, "erin@example.org")
 
         // The profile.
-        const profile = openDialog(createTemporaryObject(profileComponent, testCase))
+        const profile = openDialog(make("UserProfileDialog"))
         compare(find(profile, "emailText").text, "erin@example.org")
         compare(find(profile, "verifiedText").text, "Yes")
-        screenshots("profile", profile)
 
         click(find(profile, "changePasswordButton"))
         const box = findChild(profile, "changePasswordBox")
@@ -169,7 +150,6 @@ DialogTestCase {
         click(confirm)
         tryVerify(() => error.text !== "", 10000)
         verify(error.text !== "Passwords do not match")
-        screenshots("changepassword", profile)
         verify(UserSession.isLoggedIn)
 
         typeText(find(box, "oldPasswordField"), password)
@@ -198,7 +178,7 @@ DialogTestCase {
     }
 
     function test_3_rateLimitAndUnreachableServiceShowTheirMessage() {
-        const dialog = openDialog(createTemporaryObject(loginComponent, testCase))
+        const dialog = openDialog(make("MemberLoginDialog"))
         for (let i = 0; i < 2; ++i) {
             login(dialog, "erin@example.org", "wrong password " + i)
             dismiss(expectAlert(dialog, "loginAlert", "Login Failed",
@@ -219,7 +199,7 @@ DialogTestCase {
     }
 
     function test_4_forgotPasswordAndSwitching() {
-        const login = createTemporaryObject(loginComponent, testCase)
+        const login = make("MemberLoginDialog")
         switchSpy.target = login
         switchSpy.clear()
         openDialog(login)
@@ -232,7 +212,6 @@ DialogTestCase {
         const forgot = findChild(login, "forgotPasswordDialog")
         tryVerify(() => forgot.opened && !login.visible)
         compare(forgot.title, "Forgot Password")
-        screenshots("forgotpassword", forgot)
 
         const fixedText = "Please check if your email address is correct and verified, then try again."
         typeText(find(forgot, "emailField"), "not an address")

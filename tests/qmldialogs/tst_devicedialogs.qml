@@ -7,26 +7,6 @@ DialogTestCase {
     id: testCase
     name: "DeviceDialogs"
 
-    Component {
-        id: commandComponent
-        ADBCommandDialog {}
-    }
-
-    Component {
-        id: renameComponent
-        DeviceRenameDialog {}
-    }
-
-    Component {
-        id: infoComponent
-        DeviceInfoDialog {}
-    }
-
-    Component {
-        id: restartComponent
-        ADBRestartDialog {}
-    }
-
     SignalSpy {
         id: renamedSpy
         signalName: "deviceRenamed"
@@ -36,7 +16,7 @@ DialogTestCase {
         const manager = managerWithPhones(1)
         const group = manager.currentSelectedGroup
         const device = group.devicesForRepeater[0]
-        const dialog = createTemporaryObject(commandComponent, testCase)
+        const dialog = make("ADBCommandDialog")
         compare(dialog.title, "Unknown - ADB")
         dialog.device = device
         compare(dialog.title, device.adbConnectionSerial + " - ADB")
@@ -52,7 +32,7 @@ DialogTestCase {
         const manager = managerWithPhones(2)
         const group = manager.currentSelectedGroup
         const device = group.devicesForRepeater[0]
-        const dialog = openDialog(createTemporaryObject(commandComponent, testCase, { device: device }))
+        const dialog = openDialog(make("ADBCommandDialog", { device: device }))
         const output = find(dialog, "outputArea")
         const input = find(dialog, "inputArea")
         const execute = find(dialog, "executeButton")
@@ -82,12 +62,10 @@ DialogTestCase {
         tryCompare(output, "text", device.adbConnectionSerial + "\n", 10000)
         verify(!find(dialog, "shellHint").visible)
         input.text = "shell echo hello"
-        screenshots("adbcommand", dialog)
         closeDialog(dialog)
 
         // The group's output: numbered blocks, as the blocking call gives them.
-        const groupDialog = openDialog(createTemporaryObject(commandComponent, testCase,
-                                                             { deviceGroup: group }))
+        const groupDialog = openDialog(make("ADBCommandDialog", { deviceGroup: group }))
         find(groupDialog, "inputArea").text = "shell echo hi there"
         click(find(groupDialog, "executeButton"))
         verify(group.adbCommandRunning)
@@ -105,7 +83,7 @@ DialogTestCase {
         const manager = managerWithPhones(1)
         const device = manager.currentSelectedGroup.devicesForRepeater[0]
         device.setNickName("Desk")
-        const dialog = createTemporaryObject(renameComponent, testCase, { targetDevice: device })
+        const dialog = make("DeviceRenameDialog", { targetDevice: device })
         renamedSpy.target = dialog
         renamedSpy.clear()
         openDialog(dialog)
@@ -115,7 +93,6 @@ DialogTestCase {
         verify(field.activeFocus)
         compare(find(dialog, "serialText").text, device.adbConnectionSerial)
         compare(find(dialog, "currentNameText").text, "Desk")
-        screenshots("rename", dialog)
 
         // Blank: OK is off and Return does nothing.
         typeText(field, "   ")
@@ -161,7 +138,7 @@ DialogTestCase {
     }
 
     function test_deviceInformation() {
-        const dialog = openDialog(createTemporaryObject(infoComponent, testCase))
+        const dialog = openDialog(make("DeviceInfoDialog"))
         let rows = settledRows(dialog)
         compare(Object.keys(rows).length, 10)
         for (const label in rows)
@@ -180,7 +157,6 @@ DialogTestCase {
         verify(/^\d+GB$/.test(rows["Memory Size:"]), rows["Memory Size:"])
         for (const label in rows)
             verify(rows[label] !== "" && !rows[label].startsWith("[error]"), label)
-        screenshots("deviceinfo", dialog)
         compare(dialog.shown("[error] device offline"), "Unknown")
         compare(dialog.shown("6", "GB"), "6GB")
         compare(dialog.shown("6gb", "GB"), "6gb")
@@ -188,13 +164,11 @@ DialogTestCase {
 
     function test_adbRestart() {
         const manager = newManager()
-        const dialog = openDialog(createTemporaryObject(restartComponent, testCase,
-                                                        { deviceGroupManager: manager }))
+        const dialog = openDialog(make("ADBRestartDialog", { deviceGroupManager: manager }))
         const icon = find(dialog, "stateIcon")
         const button = find(dialog, "restartButton")
         verify(String(icon.source).endsWith("alert-triangle.svg"))
         compare(find(dialog, "stateText").text, "Restarting ADB will disconnect all connected devices.")
-        screenshots("adbrestart", dialog)
 
         // In Chinese, a successful restart still shows the success icon.
         verify(helper.setLanguage("zh_CN"))
@@ -210,7 +184,6 @@ DialogTestCase {
         helper.setLanguage("")
         compare(find(dialog, "stateText").text, "ADB server restarted successfully")
         compare(button.text, "Close")
-        screenshots("adbrestart_done", dialog)
         click(button)
         tryVerify(() => !dialog.visible)
 

@@ -7,16 +7,6 @@ DialogTestCase {
     id: testCase
     name: "GroupDialogs"
 
-    Component {
-        id: managerDialogComponent
-        DeviceGroupManagerDialog {}
-    }
-
-    Component {
-        id: settingsComponent
-        GroupSettingsDialog {}
-    }
-
     function names(manager) {
         return manager.deviceGroups.map(group => group.name)
     }
@@ -39,8 +29,7 @@ DialogTestCase {
 
     function test_createRenameAndDelete() {
         const manager = newManager()
-        const dialog = openDialog(createTemporaryObject(managerDialogComponent, testCase,
-                                                        { deviceGroupManager: manager }))
+        const dialog = openDialog(make("DeviceGroupManagerDialog", { deviceGroupManager: manager }))
         compare(names(manager), ["Default Group"])
         // The last group cannot go.
         verify(!find(dialog, "deleteButton").enabled)
@@ -53,7 +42,6 @@ DialogTestCase {
         typeText(find(box, "nameField"), "   ")
         verify(!create.enabled)
         typeText(find(box, "nameField"), "  Shop  ")
-        screenshots("groupmanager_new", dialog)
         click(create)
         tryVerify(() => !box.visible)
         compare(names(manager), ["Default Group", "Shop"])
@@ -93,11 +81,9 @@ DialogTestCase {
         const confirm = findChild(dialog, "deleteGroupBox")
         tryVerify(() => confirm.opened)
         compare(find(confirm, "deleteQuestion").text, "Are you sure you want to delete group \"Counter\"?")
-        screenshots("groupmanager_delete", dialog)
         click(find(confirm, "confirmDeleteButton"))
         tryVerify(() => !confirm.visible)
         compare(names(manager), ["Default Group"])
-        screenshots("groupmanager", dialog)
     }
 
     function slider(dialog, name) {
@@ -107,9 +93,7 @@ DialogTestCase {
     function test_settingsWriteThrough() {
         const manager = newManager()
         const group = manager.currentSelectedGroup
-        const dialog = openDialog(createTemporaryObject(settingsComponent, testCase,
-                                                        { deviceGroupManager: manager }))
-        screenshots("groupsettings", dialog)
+        const dialog = openDialog(make("GroupSettingsDialog", { deviceGroupManager: manager }))
         // The sliders start at the group's values, bit rates in Mbps.
         const bitRate = slider(dialog, "bitRateSlider")
         compare(bitRate.value, 4)
@@ -169,8 +153,7 @@ DialogTestCase {
 
     function test_sliderMouse(data) {
         const manager = newManager()
-        const dialog = openDialog(createTemporaryObject(settingsComponent, testCase,
-                                                        { deviceGroupManager: manager }))
+        const dialog = openDialog(make("GroupSettingsDialog", { deviceGroupManager: manager }))
         const control = slider(dialog, data.name)
         const x = control.leftPadding + (data.press === undefined
                                           ? control.handle.x + control.handle.width / 2 - control.leftPadding

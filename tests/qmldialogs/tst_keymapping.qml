@@ -7,16 +7,6 @@ DialogTestCase {
     id: testCase
     name: "KeyMappingDialog"
 
-    Component {
-        id: dialogComponent
-        KeyMappingDialog {}
-    }
-
-    Component {
-        id: pickerComponent
-        KeyMapProfilePicker {}
-    }
-
     function savedProfile(name) {
         const saved = JSON.parse(helper.readFile(KeyMapping.getConfigFilePath()))
         return saved.profiles[name]
@@ -34,7 +24,7 @@ DialogTestCase {
     }
 
     function test_keyNames() {
-        const dialog = createTemporaryObject(dialogComponent, testCase)
+        const dialog = make("KeyMappingDialog")
         const ctrlShift = Qt.ControlModifier | Qt.ShiftModifier
         compare(dialog.keyDisplayFor(Qt.Key_A, ctrlShift, true), "Cmd+Shift+A")
         compare(dialog.keyDisplayFor(Qt.Key_A, ctrlShift, false), "Ctrl+Shift+A")
@@ -61,7 +51,7 @@ DialogTestCase {
 
     function test_addEditDeleteRoundTrip() {
         clearProfiles()
-        const dialog = openDialog(createTemporaryObject(dialogComponent, testCase))
+        const dialog = openDialog(make("KeyMappingDialog"))
         verify(!find(dialog, "addMappingButton").enabled, "nothing to add to without a profile")
         verify(!find(dialog, "deleteProfileButton").enabled)
 
@@ -102,7 +92,6 @@ DialogTestCase {
         compare(count.value, 1)
         enterText(count, "3")
         compare(count.value, 3)
-        screenshots("keymapping_add", dialog)
         click(save)
         tryVerify(() => !add.visible)
         let saved = savedProfile("Game")
@@ -150,7 +139,6 @@ DialogTestCase {
         compare(find(dialog, "touchTab").text, "Touch (1)")
         compare(find(dialog, "swipeTab").text, "Swipe (2)")
         find(dialog, "tabBar").currentIndex = 1
-        screenshots("keymapping", dialog)
 
         // Edit the touch entry.
         find(dialog, "tabBar").currentIndex = 0
@@ -161,7 +149,6 @@ DialogTestCase {
         compare(find(touchEdit, "xField").text, "0.25")
         compare(find(touchEdit, "countField").text, "3")
         typeText(find(touchEdit, "yField"), "0.9")
-        screenshots("keymapping_edit", dialog)
         click(find(touchEdit, "saveButton"))
         tryVerify(() => !touchEdit.visible)
         compare(savedProfile("Game")[0].data, { x: 0.25, y: 0.9, count: 3 })
@@ -201,7 +188,7 @@ DialogTestCase {
     function test_profileNameTaken() {
         clearProfiles()
         verify(KeyMapping.addProfile("Shooter"))
-        const dialog = openDialog(createTemporaryObject(dialogComponent, testCase))
+        const dialog = openDialog(make("KeyMappingDialog"))
         click(find(dialog, "newProfileButton"))
         const newBox = box(dialog, "newProfileBox")
         typeText(find(newBox, "profileNameField"), " Shooter ")
@@ -218,11 +205,10 @@ DialogTestCase {
         verify(KeyMapping.addProfile("Shooter"))
         const manager = managerWithPhones(1)
         const device = manager.currentSelectedGroup.devicesForRepeater[0]
-        const picker = openDialog(createTemporaryObject(pickerComponent, testCase, { device: device }))
+        const picker = openDialog(make("KeyMapProfilePicker", { device: device }))
         let rows = visibleAll(picker, "profileRow")
         compare(rows.map(r => r.label), ["No KeyMap", "Racing", "Shooter"])
         compare(rows.map(r => find(r, "tick").visible), [true, false, false])
-        screenshots("profilepicker", picker)
         click(rows[2])
         tryVerify(() => !picker.visible)
         compare(device.currentKeyMappingProfile, KeyMapping.getProfile("Shooter"))

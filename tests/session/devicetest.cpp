@@ -207,16 +207,15 @@ private slots:
         QTRY_COMPARE(option(lastServerCall(), "scid"), params->scidHex());
         QCOMPARE(m_adb->callsWith({"push"}).size(), 1);
 
-        m_adb->clearCalls();
+        // What stop() sends the phone: ScrcpyServerTest.
         m_device->stopScrcpySession();
         QVERIFY(!m_device->running());
         QCOMPARE(running.count(), 2);
-        QVERIFY(adbIdle());
-        QCOMPARE(m_adb->callsWith({"pkill"}).size(), 1);
-        QCOMPARE(m_adb->callsWith({"--remove", "localabstract:" + params->socketName()}).size(), 1);
         QCOMPARE(m_device->indexInGroup(), 0);
         m_device->stopScrcpySession(); // idle: nothing more happens
         QCOMPARE(running.count(), 2);
+        QVERIFY(adbIdle());
+        m_adb->clearCalls();
 
         // Destroying a running device stops its server too.
         m_device->startScrcpySession();
@@ -304,6 +303,7 @@ private slots:
         QTRY_VERIFY(launched());
         QTRY_VERIFY(!m_device->running());
         QVERIFY(adbIdle()); // the listing
+        QTRY_VERIFY_WITH_TIMEOUT(!m_device->switchingToWiFi(), 10000);
         QTest::qWait(100);
         QList<QVariantList> errors;
         for (const QVariantList &args : std::as_const(said)) {
@@ -322,10 +322,7 @@ private slots:
             QTRY_COMPARE_WITH_TIMEOUT(removed.count(), 1, 3000);
             QTRY_VERIFY(!m_device);
         } else {
-            QTest::qWait(wifiSwitch ? 2000 : 100);
             QVERIFY(m_device);
-            QCOMPARE(m_group->deviceCount(), 1);
-            QVERIFY(!m_device->switchingToWiFi());
         }
     }
 

@@ -4,7 +4,7 @@ import Parvix
 
 // Every QML file of the module can be created, with a device where it wants one, without a
 // single QML warning.
-FleetTestCase {
+DialogTestCase {
     id: testCase
     name: "Smoke"
 
@@ -34,7 +34,7 @@ FleetTestCase {
         const manager = managerWithPhones(1)
         const device = manager.currentSelectedGroup.devicesForRepeater[0]
         failOnWarning(/.*/)
-        const files = fleet.moduleQmlFiles()
+        const files = helper.moduleQmlFiles()
         verify(files.length >= 20, files.length + " files")
         for (const file of files) {
             if (file.endsWith("/Theme.qml"))

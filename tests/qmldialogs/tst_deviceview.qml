@@ -4,17 +4,9 @@ import Parvix
 
 // A phone's tile: its messages, and the input it passes to the phone (checked in what the
 // virtual phone received).
-FleetTestCase {
+DialogTestCase {
     id: testCase
     name: "DeviceView"
-
-    Component {
-        id: tileComponent
-        DeviceView {
-            width: 260
-            height: 440
-        }
-    }
 
     property var manager: null
 
@@ -27,7 +19,7 @@ FleetTestCase {
     }
 
     function tileFor(dev, x) {
-        const tile = createTemporaryObject(tileComponent, testCase, { device: dev, x: x || 0 })
+        const tile = make("DeviceView", { width: 260, height: 440, device: dev, x: x || 0 })
         verify(tile)
         return tile
     }

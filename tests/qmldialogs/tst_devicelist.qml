@@ -4,17 +4,9 @@ import Parvix
 
 // The device list: groups start collapsed, the selection stays within one group, the device
 // menu opens inside the list and closing it clears the selection; renames show at once.
-FleetTestCase {
+DialogTestCase {
     id: testCase
     name: "DeviceList"
-
-    Component {
-        id: listComponent
-        DeviceList {
-            width: 300
-            height: 600
-        }
-    }
 
     property var manager: null
     property var list: null
@@ -28,12 +20,12 @@ FleetTestCase {
         const devices = first.devicesForRepeater
         first.moveDevicesToGroup([devices[2].adbConnectionSerial, devices[3].adbConnectionSerial], second)
         tryCompare(second, "deviceCount", 2)
-        list = createTemporaryObject(listComponent, testCase, { deviceGroupManager: manager })
+        list = make("DeviceList", { width: 300, height: 600, deviceGroupManager: manager })
         verify(list)
     }
 
     function rows() {
-        return findAllByName(list, "deviceRow").filter(row => row.visible)
+        return findAll(list, "deviceRow").filter(row => row.visible)
     }
 
     function rowOf(device) {
@@ -41,7 +33,7 @@ FleetTestCase {
     }
 
     function expandAll() {
-        for (const button of findAllByName(list, "expandButton"))
+        for (const button of findAll(list, "expandButton"))
             mouseClick(button)
         tryVerify(() => rows().length === 4, 2000, "four rows shown")
         waitForRendering(list)
@@ -52,7 +44,7 @@ FleetTestCase {
         expandAll()
         manager.createDeviceGroup("Third")
         compare(rows().length, 4, "a new group leaves the others expanded")
-        const line = findByName(rows()[0], "connectionLine")
+        const line = find(rows()[0], "connectionLine")
         verify(line.mapToItem(rows()[0], 0, line.height).y <= rows()[0].height, "the last line fits")
         manager.removeDeviceGroup(groupNamed(manager, "Third"))
     }
@@ -139,7 +131,7 @@ FleetTestCase {
     function test_renameShowsAtOnce() {
         expandAll()
         const device = first.devicesForRepeater[0]
-        const line = findByName(rowOf(device), "nameLine")
+        const line = find(rowOf(device), "nameLine")
         device.setNickName("Phone 7")
         verify(line.text.indexOf("Phone 7") >= 0, line.text)
         device.setNickName("Phone 8")
@@ -147,7 +139,7 @@ FleetTestCase {
     }
 
     function test_headerClickSelectsGroup() {
-        const headers = findAllByName(list, "groupHeader")
+        const headers = findAll(list, "groupHeader")
         compare(headers.length, manager.deviceGroups.length)
         const headerOf = group => headers.find(header => header.parent.group === group)
         mouseClick(headerOf(second), 20, 20)

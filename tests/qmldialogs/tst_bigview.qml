@@ -4,17 +4,9 @@ import Parvix
 
 // The enlarged view: its window follows the device's isBigView, and each switch restarts the
 // phone's stream once.
-FleetTestCase {
+DialogTestCase {
     id: testCase
     name: "BigDeviceView"
-
-    Component {
-        id: gridComponent
-        PhoneScreenGrid {
-            width: 1200
-            height: 800
-        }
-    }
 
     // Counts the device's stops and starts over one switch.
     function countSwitch(device, action) {
@@ -33,7 +25,7 @@ FleetTestCase {
         const group = manager.currentSelectedGroup
         group.orientation = DeviceGroup.Portrait
         group.bigViewWidth = 400
-        const grid = createTemporaryObject(gridComponent, testCase, { deviceGroupManager: manager })
+        const grid = make("PhoneScreenGrid", { width: 1200, height: 800, deviceGroupManager: manager })
         const view = findChild(grid, "grid")
         tryVerify(() => view.count === 1)
         const tile = view.itemAtIndex(0)
@@ -67,7 +59,7 @@ FleetTestCase {
         const manager = managerWithPhones(1)
         manager.currentSelectedGroup.orientation = DeviceGroup.Landscape
         manager.currentSelectedGroup.bigViewWidth = 960
-        const grid = createTemporaryObject(gridComponent, testCase, { deviceGroupManager: manager })
+        const grid = make("PhoneScreenGrid", { width: 1200, height: 800, deviceGroupManager: manager })
         const view = findChild(grid, "grid")
         tryVerify(() => view.count === 1)
         const device = view.itemAtIndex(0).device
@@ -79,8 +71,9 @@ FleetTestCase {
         fuzzyCompare(window.height, 595, 1)
         // A portrait stream in a landscape window keeps its shape.
         const video = findChild(window.contentItem, "video")
-        tryVerify(() => device.frameSize.width > 0, 10000)
-        fuzzyCompare(video.width / video.height, device.frameSize.width / device.frameSize.height, 0.01)
+        const shape = size => size.width / size.height
+        tryVerify(() => device.frameSize.width > 0 && Math.abs(shape(video) - shape(device.frameSize)) < 0.01,
+                  10000, "the picture keeps the stream's shape once it is laid out")
         const first = manager.currentSelectedGroup
         manager.setCurrentSelectedGroup(groupNamed(manager, "Elsewhere"))
         compare(grid.bigViewOf(device), window, "showing another group keeps the window")

