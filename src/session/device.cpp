@@ -522,7 +522,8 @@ void Device::handleServerStopped(int exitCode, QProcess::ExitStatus st)
         [serial] {
             Listing listing;
             try {
-                const QList<ADBDeviceInfo> attached = ADBRunner::getDevices();
+                const QList<ADBDeviceInfo> attached =
+                    ADBRunner::getDevices(AdbServers::serverOf(serial));
                 listing.read = true;
                 listing.attached = std::any_of(
                     attached.cbegin(), attached.cend(),
@@ -932,7 +933,7 @@ QString Device::runADBCommandLines(const QString &serial, const QString &input)
         const QString command = line.trimmed();
         if (command.isEmpty())
             continue;
-        QStringList args{QStringLiteral("-s"), serial};
+        QStringList args = AdbServers::phoneOptions(serial);
         args << command.split(QLatin1Char(' '), Qt::SkipEmptyParts);
         const QString output = ADBRunner::runCommand(args);
         result += output;
@@ -1003,7 +1004,7 @@ QStringList Device::identities() const
         names << m_wifiSerial;
     const QString hardware = m_deviceInfo.hardward_serial.trimmed();
     if (!hardware.isEmpty() && !hardware.startsWith(QLatin1String("[error]")))
-        names << hardware;
+        names << AdbServers::qualified(hardware, AdbServers::serverOf(m_adbConnectionSerial));
     return names;
 }
 
