@@ -226,8 +226,9 @@ bool ADBRunner::forward(const QString &serial, quint16 localPort, quint16 remote
 
 quint16 ADBRunner::forwardToSocket(const QString &serial, const QString &socketName)
 {
-    const Outcome forwarded = run(onDevice(serial, {QStringLiteral("forward"), QStringLiteral("tcp:0"),
-                                                    QStringLiteral("localabstract:") + socketName}));
+    const Outcome forwarded =
+        run(onDevice(serial, {QStringLiteral("forward"), QStringLiteral("tcp:0"),
+                              QStringLiteral("localabstract:") + socketName}));
     if (!forwarded.succeeded)
         return 0;
     // adb prints the port it chose, alone on the last line.

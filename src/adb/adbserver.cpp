@@ -33,7 +33,8 @@ bool AdbServer::isLocal() const
 
 QString AdbServer::text() const
 {
-    const QString shownHost = host.contains(QLatin1Char(':')) ? QLatin1Char('[') + host + QLatin1Char(']') : host;
+    const QString shownHost =
+        host.contains(QLatin1Char(':')) ? QLatin1Char('[') + host + QLatin1Char(']') : host;
     return shownHost + QLatin1Char(':') + QString::number(port);
 }
 

@@ -3,7 +3,7 @@
 #include <QVersionNumber>
 
 #include "accountendpoint.h"
-#include "adbserver.h"
+#include "adbhostwatch.h"
 #include "pxrequest.h"
 #include "version.h"
 
@@ -114,6 +114,7 @@ void AppConfig::setAdbServers(const QStringList &servers)
         m_store.setValue(fullKey(QStringLiteral("adb_servers")), texts);
     }
     AdbServers::setConfigured(kept);
+    AdbHostWatch::instance()->watch(kept);
     emit adbServersChanged();
 }
 

@@ -16,8 +16,7 @@ class AppConfig : public QObject
     Q_PROPERTY(QString currentVersion READ currentVersion CONSTANT)
     // The adb servers phones are looked for on, "host:port" each, the local one first and
     // always there; what is set is normalised (invalid and repeated entries dropped).
-    Q_PROPERTY(
-        QStringList adbServers READ adbServers WRITE setAdbServers NOTIFY adbServersChanged)
+    Q_PROPERTY(QStringList adbServers READ adbServers WRITE setAdbServers NOTIFY adbServersChanged)
 
 public:
     // The application and QML use the shared instance; separate instances (same store)

@@ -1,5 +1,6 @@
 #include "device.h"
 
+#include "adbhostwatch.h"
 #include "adblane.h"
 #include "adbrunner.h"
 #include "appconfig.h"
@@ -8,6 +9,7 @@
 #include "controller.h"
 #include "controlmsg.h"
 #include "devicesettings.h"
+#include "hostfollower.h"
 #include "keymapping.h"
 #include "mediarecorder.h"
 #include "scrcpyserver.h"
@@ -69,6 +71,8 @@ Device::Device(QObject *parent, const QString &serial)
     }
     updateRecordedStreams();
     m_autojs = new Autojs(m_adbConnectionSerial, this);
+    if (!AdbServers::serverOf(m_adbConnectionSerial).isLocal())
+        new HostFollower(this); // a child: follows the phone's server while it is away
     connect(m_autojs, &Autojs::userMessage, this, &Device::showUserMessage);
     m_videoRecorder = new MediaRecorder(this);
     connect(m_videoRecorder, &MediaRecorder::userMessage, this, &Device::showUserMessage);
@@ -507,7 +511,9 @@ void Device::handleServerStopped(int exitCode, QProcess::ExitStatus st)
         // start meanwhile keeps it.
         showUserMessage(tr("Mirroring could not start"), Kind::Error);
         QTimer::singleShot(UserMessage::timeoutMs(Kind::Error), this, [this] {
-            if (!m_server)
+            // A phone whose computer is away keeps its tile until the computer is back.
+            if (!m_server &&
+                !AdbHostWatch::instance()->isHostAway(AdbServers::hostLabel(m_adbConnectionSerial)))
                 removeFromDeviceGroup();
         });
         return;

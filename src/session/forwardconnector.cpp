@@ -8,8 +8,7 @@
 
 Q_LOGGING_CATEGORY(lcForward, "parvix.session.forward")
 
-ForwardConnector::ForwardConnector(QObject *parent, const QString &host, quint16 port,
-                                   int streams)
+ForwardConnector::ForwardConnector(QObject *parent, const QString &host, quint16 port, int streams)
     : QObject(parent), m_host(host), m_port(port), m_remaining(streams),
       m_retryTimer(new QTimer(this))
 {
@@ -29,8 +28,7 @@ void ForwardConnector::connectNext()
     m_socket = new QTcpSocket(this);
     m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     connect(m_socket, &QTcpSocket::connected, this, &ForwardConnector::handleConnected);
-    connect(m_socket, &QTcpSocket::errorOccurred, this,
-            [this] { retry(m_socket->errorString()); });
+    connect(m_socket, &QTcpSocket::errorOccurred, this, [this] { retry(m_socket->errorString()); });
     ++m_attempts;
     m_socket->connectToHost(m_host, m_port);
 }

@@ -117,7 +117,8 @@ void ForwardHelper::relay(QTcpSocket *socket)
     });
     connect(phoneSide, &QTcpSocket::readyRead, socket,
             [socket, phoneSide] { socket->write(phoneSide->readAll()); });
-    connect(phoneSide, &QTcpSocket::disconnected, socket, [socket] { socket->disconnectFromHost(); });
+    connect(phoneSide, &QTcpSocket::disconnected, socket,
+            [socket] { socket->disconnectFromHost(); });
     connect(phoneSide, &QTcpSocket::errorOccurred, socket,
             [socket](QAbstractSocket::SocketError) { socket->disconnectFromHost(); });
     connect(socket, &QTcpSocket::disconnected, phoneSide, [phoneSide] { phoneSide->abort(); });

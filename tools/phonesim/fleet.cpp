@@ -227,9 +227,8 @@ std::optional<Fleet> Fleet::load(const QString &home, QString *error)
             qMax(fleet.nextTransportId, qMax(phone.transportId, phone.tcpTransportId) + 1);
         fleet.phones.append(phone);
     }
-    fleet.extra =
-        without(root, {"adbServerRunning", "nextTransportId", "restartMs", "rebootMs", "host",
-                       "hostPort", "hostCut", "phones"});
+    fleet.extra = without(root, {"adbServerRunning", "nextTransportId", "restartMs", "rebootMs",
+                                 "host", "hostPort", "hostCut", "phones"});
     return fleet;
 }
 

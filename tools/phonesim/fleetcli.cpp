@@ -236,7 +236,8 @@ int FleetCli::init(const QStringList &args)
         if (address.contains(QLatin1Char(':')))
             hostPort = address.section(QLatin1Char(':'), 1).toInt(&ok);
         if (host.isEmpty() || !ok || hostPort < 1 || hostPort > 65535)
-            return fail(QStringLiteral("--host wants an IPv4 address and a port, e.g. 127.0.0.2:5037"));
+            return fail(
+                QStringLiteral("--host wants an IPv4 address and a port, e.g. 127.0.0.2:5037"));
     }
     if (!QDir().mkpath(home))
         return fail(QStringLiteral("cannot create %1").arg(home));

@@ -56,6 +56,17 @@ Rectangle {
                                                 : String(root.device.indexInGroup + 1)
         }
 
+        // The computer of a phone on another adb server, red while that server is away.
+        Text {
+            objectName: "hostLabel"
+            readonly property string host: root.device ? AdbHostWatch.hostOf(root.device.adbConnectionSerial) : ""
+            readonly property bool away: host !== "" && AdbHostWatch.awayHosts.indexOf(host) >= 0
+            visible: host !== ""
+            text: away ? qsTr("%1 offline").arg(host) : host
+            color: away ? Theme.textRed : Theme.textGray
+            font.pixelSize: Theme.textFont
+        }
+
         Icon {
             visible: root.device !== null && root.device.isHostDevice
             size: 15
