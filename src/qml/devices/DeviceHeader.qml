@@ -60,7 +60,8 @@ Rectangle {
         Text {
             objectName: "hostLabel"
             readonly property string host: root.device ? AdbHostWatch.hostOf(root.device.adbConnectionSerial) : ""
-            readonly property bool away: host !== "" && AdbHostWatch.awayHosts.indexOf(host) >= 0
+            // Read through the property, so the binding follows its changes.
+            readonly property bool away: host !== "" && AdbHostWatch.awayHosts.length > 0 && AdbHostWatch.isHostAway(host)
             visible: host !== ""
             text: away ? qsTr("%1 offline").arg(host) : host
             color: away ? Theme.textRed : Theme.textGray
