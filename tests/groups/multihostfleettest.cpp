@@ -97,9 +97,16 @@ private slots:
         host->handleMouseEvent(kPress, 135.0, 900.0, Qt::LeftButton, Qt::LeftButton);
         host->handleMouseEvent(kRelease, 135.0, 900.0, Qt::LeftButton, Qt::NoButton);
         for (int row = 0; row < 3; ++row) {
-            const QString serial = m_fleets.at(row + 1)->serials().first();
-            QTRY_COMPARE_WITH_TIMEOUT(m_fleets.at(row + 1)->controlLog(serial).size(), 2, 10000);
-            const QJsonObject press = m_fleets.at(row + 1)->controlLog(serial).first();
+            const VirtualFleet &fleet = *m_fleets.at(row + 1);
+            auto touches = [&fleet] {
+                QList<QJsonObject> entries = fleet.controlLog(fleet.serials().first());
+                entries.removeIf([](const QJsonObject &entry) {
+                    return entry.value("type").toString() != QLatin1String("inject_touch_event");
+                });
+                return entries;
+            };
+            QTRY_COMPARE_WITH_TIMEOUT(touches().size(), 2, 10000);
+            const QJsonObject press = touches().first();
             QCOMPARE(press.value("x").toInt(), kScreens.at(row).width() / 4);
             QCOMPARE(press.value("y").toInt(), kScreens.at(row).height() * 3 / 4);
             QVERIFY(!press.value("dropped").toBool());
