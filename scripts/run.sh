@@ -12,9 +12,19 @@ if [ "${PARVIX_REAL_PHONES:-0}" != 1 ] && [ -z "${PARVIX_ADB:-}" ]; then
   export PHONESIM_HOME=${PHONESIM_HOME:-$build/phonesim-home}
   rm -rf "$PHONESIM_HOME"
   "$build/tools/phonesim/phonesim" init --home "$PHONESIM_HOME" --phones "${PARVIX_VIRTUAL_PHONES:-4}"
+  # PARVIX_VIRTUAL_HOSTS=N: N more fleets as adb servers on 127.0.0.2 ... (add them in the
+  # settings as 127.0.0.2:5037 ...); "hostCut": true in a fleet.json cuts that host off.
+  for ((h = 2; h < 2 + ${PARVIX_VIRTUAL_HOSTS:-0}; h++)); do
+    rm -rf "$PHONESIM_HOME-$h"
+    "$build/tools/phonesim/phonesim" init --home "$PHONESIM_HOME-$h" --phones "${PARVIX_VIRTUAL_PHONES:-4}" \
+      --host "127.0.0.$h:5037" > /dev/null
+    echo "run: virtual adb host 127.0.0.$h:5037 in $PHONESIM_HOME-$h"
+    homes="${homes:-$PHONESIM_HOME}:$PHONESIM_HOME-$h"
+  done
+  export PHONESIM_HOME=${homes:-$PHONESIM_HOME}
   export PARVIX_ADB="$build/tools/phonesim/phonesim"
-  export PARVIX_SCRCPY_SERVER=${PARVIX_SCRCPY_SERVER:-$PHONESIM_HOME/scrcpy-server}
-  echo "run: virtual phones in $PHONESIM_HOME (PARVIX_REAL_PHONES=1 for real ones)"
+  export PARVIX_SCRCPY_SERVER=${PARVIX_SCRCPY_SERVER:-${PHONESIM_HOME%%:*}/scrcpy-server}
+  echo "run: virtual phones in ${PHONESIM_HOME%%:*} (PARVIX_REAL_PHONES=1 for real ones)"
 fi
 
 # The application's settings store (QSettings, native format): a property list on macOS,

@@ -104,6 +104,14 @@
 <context>
     <name>AppSettingsDialog</name>
     <message>
+        <source>Not an adb server address (host:port): %1</source>
+        <translation>不是 adb 服务器地址（主机:端口）：%1</translation>
+    </message>
+    <message>
+        <source>adb servers on other computers (host:port, one a line); the local server is always used</source>
+        <translation>其他电脑上的 adb 服务器（主机:端口，每行一个）；本机服务器始终使用</translation>
+    </message>
+    <message>
         <source>Video save path</source>
         <translation>视频保存路径</translation>
     </message>
@@ -1840,6 +1848,10 @@
 <context>
     <name>DeviceHeader</name>
     <message>
+        <source>%1 offline</source>
+        <translation>%1 离线</translation>
+    </message>
+    <message>
         <source>Enlarge</source>
         <translation>放大</translation>
     </message>
@@ -1939,6 +1951,17 @@
     <message>
         <source>shown under IP address &amp; Port</source>
         <translation>显示在“IP 地址和端口”下</translation>
+    </message>
+</context>
+<context>
+    <name>HostFollower</name>
+    <message>
+        <source>Offline: the adb server %1 does not answer</source>
+        <translation>离线：adb 服务器 %1 无响应</translation>
+    </message>
+    <message>
+        <source>The adb server %1 answers again</source>
+        <translation>adb 服务器 %1 已恢复响应</translation>
     </message>
 </context>
 </TS>

@@ -104,6 +104,14 @@
 <context>
     <name>AppSettingsDialog</name>
     <message>
+        <source>Not an adb server address (host:port): %1</source>
+        <translation>不是 adb 伺服器位址（主機:連接埠）：%1</translation>
+    </message>
+    <message>
+        <source>adb servers on other computers (host:port, one a line); the local server is always used</source>
+        <translation>其他電腦上的 adb 伺服器（主機:連接埠，每行一個）；本機伺服器始終使用</translation>
+    </message>
+    <message>
         <source>Video save path</source>
         <translation>影片儲存路徑</translation>
     </message>
@@ -1840,6 +1848,10 @@
 <context>
     <name>DeviceHeader</name>
     <message>
+        <source>%1 offline</source>
+        <translation>%1 離線</translation>
+    </message>
+    <message>
         <source>Enlarge</source>
         <translation>放大</translation>
     </message>
@@ -1939,6 +1951,17 @@
     <message>
         <source>shown under IP address &amp; Port</source>
         <translation>顯示在「IP 位址和連接埠」下</translation>
+    </message>
+</context>
+<context>
+    <name>HostFollower</name>
+    <message>
+        <source>Offline: the adb server %1 does not answer</source>
+        <translation>離線：adb 伺服器 %1 無回應</translation>
+    </message>
+    <message>
+        <source>The adb server %1 answers again</source>
+        <translation>adb 伺服器 %1 已恢復回應</translation>
     </message>
 </context>
 </TS>

@@ -4,6 +4,8 @@
 // the host's send to the last phone's control log entry. Prints figures only.
 //
 //   bench_groups [--counts 1,2,4,8,16,32] [--seconds 10] [--taps 20] [--config tile|default|both]
+//                [--hosts N]   (the phones spread over N virtual adb hosts, 127.0.0.2 on,
+//                               reached through adb forwards; 0: the local server, reverse)
 //   bench_groups --busy ...   (phones streaming a busy clip; see busyclip.cpp)
 #include "adbrunner.h"
 #include "busyclip.h"
@@ -161,6 +163,8 @@ double percentile(std::vector<double> values, double p)
     return values.at(index);
 }
 
+int gHosts = 0; // --hosts
+
 Result run(const Config &config, int phones, int seconds, int taps)
 {
     Result result;
@@ -171,11 +175,30 @@ Result run(const Config &config, int phones, int seconds, int taps)
     const MachineTicks idle1 = MachineTicks::now();
     if (idle1.total > idle0.total)
         result.machineBefore = double(idle1.busy - idle0.busy) / double(idle1.total - idle0.total);
-    VirtualFleet fleet(TestSupport::phonesimPath(), {phones, kScreen, kPhoneFps, true});
-    if (!fleet.isValid()) {
-        result.note = QStringLiteral("no fleet: ") + fleet.errorString().trimmed();
-        return result;
+    std::vector<std::unique_ptr<VirtualFleet>> fleets;
+    QList<VirtualFleet *> served;
+    QList<AdbServer> servers;
+    if (gHosts > 0) { // the console's own server, without phones
+        fleets.push_back(std::make_unique<VirtualFleet>(
+            TestSupport::phonesimPath(), VirtualFleet::Options{0, kScreen, kPhoneFps, true}));
+        served << fleets.back().get();
     }
+    for (int host = 0; host < std::max(1, gHosts); ++host) {
+        const int count = phones / std::max(1, gHosts) + (host < phones % std::max(1, gHosts));
+        const QString address =
+            gHosts > 0 ? QStringLiteral("127.0.0.%1:5037").arg(host + 2) : QString();
+        fleets.push_back(std::make_unique<VirtualFleet>(
+            TestSupport::phonesimPath(), VirtualFleet::Options{count, kScreen, kPhoneFps, true},
+            address));
+        if (!fleets.back()->isValid()) {
+            result.note = QStringLiteral("no fleet: ") + fleets.back()->errorString().trimmed();
+            return result;
+        }
+        served << fleets.back().get();
+        servers << AdbServer::parse(address).value_or(AdbServer());
+    }
+    VirtualFleet::serveTogether(served);
+    AdbServers::setConfigured(servers);
 
     auto group = std::make_unique<DeviceGroup>();
     group->setName(QStringLiteral("Bench"));
@@ -185,7 +208,7 @@ Result run(const Config &config, int phones, int seconds, int taps)
     QObject::connect(group.get(), &DeviceGroup::deviceAddedIntoGroup, group.get(),
                      [&tiles](Device *device) { tiles.push_back(std::make_unique<Tile>(device)); });
 
-    const QList<ADBDeviceInfo> listed = ADBRunner::getDevices();
+    const QList<ADBDeviceInfo> listed = ADBRunner::getPhones();
     group->addDevices(listed);
     if (!waitFor([&] { return group->deviceCount() == phones; }, phones * 200 + 10000)) {
         result.note =
@@ -285,7 +308,12 @@ Result run(const Config &config, int phones, int seconds, int taps)
                 for (Device *device : group->devices()) {
                     if (device == host)
                         continue;
-                    QList<QJsonObject> entries = fleet.controlLog(device->adbConnectionSerial());
+                    const QString serial = device->adbConnectionSerial();
+                    const auto owner =
+                        std::find_if(fleets.cbegin(), fleets.cend(), [&serial](const auto &fleet) {
+                            return fleet->serials().contains(serial);
+                        });
+                    QList<QJsonObject> entries = (*owner)->controlLog(serial);
                     entries.removeIf([](const QJsonObject &entry) {
                         return entry.value("type").toString() !=
                                QLatin1String("inject_touch_event");
@@ -311,14 +339,17 @@ Result run(const Config &config, int phones, int seconds, int taps)
     group.reset(); // ends every session
     QThreadPool::globalInstance()->waitForDone();
     QCoreApplication::processEvents();
+    AdbServers::setConfigured({});
     return result;
 }
 
 void printHeader(const Config &config, int seconds)
 {
     std::printf(
-        "\n== %s settings: max size %d px, %d fps; %d s window; phones 1080x2400, replay ==\n",
-        config.name, config.maxSize, config.fps, seconds);
+        "\n== %s settings: max size %d px, %d fps; %d s window; phones 1080x2400, replay; %s ==\n",
+        config.name, config.maxSize, config.fps, seconds,
+        gHosts > 0 ? qPrintable(QStringLiteral("%1 virtual adb hosts, forward").arg(gHosts))
+                   : "local adb server, reverse");
     std::printf("%6s %8s %28s %8s %8s %8s %15s %24s %19s\n", "phones", "stream",
                 "fps/phone min/avg/max", "of exp.", "GUI thr", "process", "machine pre/run",
                 "loop lag avg/p99/max ms", "tap->last ms med/max");
@@ -376,6 +407,7 @@ int main(int argc, char **argv)
     for (const QString &count : option("--counts", "1,2,4,8,16,32").split(','))
         counts << count.toInt();
     const int seconds = option("--seconds", "10").toInt();
+    gHosts = option("--hosts", "0").toInt();
     const int taps = option("--taps", "20").toInt();
     const QString which = option("--config", "both");
     if (TestSupport::phonesimPath().isEmpty()) {

@@ -44,9 +44,10 @@ int finishTimeoutFor(const QStringList &args)
     return transfer ? kTransferTimeoutMs : kCommandTimeoutMs;
 }
 
+// The phone's own adb server, then the phone.
 QStringList onDevice(const QString &serial, const QStringList &args)
 {
-    return QStringList{QStringLiteral("-s"), serial} + args;
+    return AdbServers::phoneOptions(serial) + args;
 }
 
 bool runFlag(const QStringList &args)
@@ -237,6 +238,25 @@ bool ADBRunner::forward(const QString &serial, quint16 localPort, quint16 remote
                                      QStringLiteral("tcp:") + QString::number(remotePort)}));
 }
 
+quint16 ADBRunner::forwardToSocket(const QString &serial, const QString &socketName)
+{
+    const Outcome forwarded =
+        run(onDevice(serial, {QStringLiteral("forward"), QStringLiteral("tcp:0"),
+                              QStringLiteral("localabstract:") + socketName}));
+    if (!forwarded.succeeded)
+        return 0;
+    // adb prints the port it chose, alone on the last line.
+    bool ok = false;
+    const uint port = forwarded.output.section(QLatin1Char('\n'), -1).trimmed().toUInt(&ok);
+    return ok && port > 0 && port <= 65535 ? quint16(port) : 0;
+}
+
+bool ADBRunner::removeForward(const QString &serial, quint16 localPort)
+{
+    return runFlag(onDevice(serial, {QStringLiteral("forward"), QStringLiteral("--remove"),
+                                     QStringLiteral("tcp:") + QString::number(localPort)}));
+}
+
 bool ADBRunner::pushWallpaper(const QString &serial, const QString &imagePath)
 {
     if (!push(serial, imagePath, kWallpaperRemotePath))
@@ -253,15 +273,41 @@ bool ADBRunner::pushWallpaper(const QString &serial, const QString &imagePath)
 
 QList<ADBDeviceInfo> ADBRunner::getDevices()
 {
-    const Outcome listing = run({QStringLiteral("devices"), QStringLiteral("-l")});
+    return getDevices(AdbServer());
+}
+
+QList<ADBDeviceInfo> ADBRunner::getDevices(const AdbServer &server)
+{
+    const Outcome listing =
+        run(server.options() + QStringList{QStringLiteral("devices"), QStringLiteral("-l")});
     if (!listing.succeeded)
         throw std::runtime_error(listing.output.toStdString());
-    return parseDevices(listing.output);
+    QList<ADBDeviceInfo> listed = parseDevices(listing.output);
+    for (ADBDeviceInfo &info : listed)
+        info.adb_serial = AdbServers::qualified(info.adb_serial, server);
+    return listed;
 }
 
 QList<ADBDeviceInfo> ADBRunner::getPhones()
 {
-    QList<ADBDeviceInfo> listed = getDevices();
+    QList<ADBDeviceInfo> phones;
+    for (const AdbServer &server : AdbServers::configured()) {
+        if (server.isLocal()) {
+            phones += getPhones(server);
+            continue;
+        }
+        try {
+            phones += getPhones(server);
+        } catch (const std::exception &) {
+            // A computer that is away offers no phones; its own state says why.
+        }
+    }
+    return phones;
+}
+
+QList<ADBDeviceInfo> ADBRunner::getPhones(const AdbServer &server)
+{
+    QList<ADBDeviceInfo> listed = getDevices(server);
     for (ADBDeviceInfo &info : listed) {
         const QString serialno =
             runCommand(
@@ -270,7 +316,8 @@ QList<ADBDeviceInfo> ADBRunner::getPhones()
                 .trimmed();
         const bool known = !serialno.isEmpty() && !serialno.startsWith(QLatin1String("[error]")) &&
                            !serialno.contains(QLatin1Char('\n'));
-        info.hardware_serial = known ? serialno : QString();
+        // The same hardware serial on two servers names two phones.
+        info.hardware_serial = known ? AdbServers::qualified(serialno, server) : QString();
     }
     return mergeSamePhones(listed);
 }

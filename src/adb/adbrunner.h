@@ -1,5 +1,6 @@
 #pragma once
 #include "adbdeviceinfo.h"
+#include "adbserver.h"
 #include "deviceinfo.h"
 
 #include <QHash>
@@ -59,15 +60,24 @@ public:
     static bool reverse(const QString &serial, const QString &socketName, quint16 port);
     static bool removeReverse(const QString &serial, const QString &socketName);
     static bool forward(const QString &serial, quint16 localPort, quint16 remotePort);
+    // A forward from a free port on the phone's adb server to the phone's abstract socket;
+    // the port, or 0 when adb refused.
+    static quint16 forwardToSocket(const QString &serial, const QString &socketName);
+    static bool removeForward(const QString &serial, quint16 localPort);
     static bool pushWallpaper(const QString &serial, const QString &imagePath);
 
     // Throws std::runtime_error whose what() is the "[error]" text when adb failed; what
     // the phones call themselves never makes the listing fail.
     static QList<ADBDeviceInfo> getDevices();
+    // The listing of one adb server, its phones named as AdbServers::qualified() says.
+    static QList<ADBDeviceInfo> getDevices(const AdbServer &server);
     static QList<ADBDeviceInfo> parseDevices(const QString &text);
     // The listing with one entry per physical phone: entries of the same hardware serial
     // merge into the first USB one (else the first), which lists every connection.
+    // Every configured server's phones; a failed local listing throws, a server on another
+    // computer that cannot be reached just offers none.
     static QList<ADBDeviceInfo> getPhones();
+    static QList<ADBDeviceInfo> getPhones(const AdbServer &server);
     static QList<ADBDeviceInfo> mergeSamePhones(const QList<ADBDeviceInfo> &listed);
     static DeviceInfo getDeviceInfo(const QString &serial);
     static QString getDeviceIp(const QString &serial);

@@ -3,6 +3,7 @@
 #include <QVersionNumber>
 
 #include "accountendpoint.h"
+#include "adbhostwatch.h"
 #include "pxrequest.h"
 #include "version.h"
 
@@ -31,7 +32,9 @@ AppConfig::AppConfig(QObject *parent)
     : QObject(parent), m_store(QSettings::NativeFormat, QSettings::UserScope,
                                QStringLiteral("Parvix"), QStringLiteral("Application")),
       m_appInfo{QStringLiteral("Parvix Multi-Phones Control"), kVersion}
-{}
+{
+    AdbServers::setConfigured(AdbServers::normalized(adbServers()));
+}
 
 AppConfig::~AppConfig()
 {
@@ -85,6 +88,39 @@ void AppConfig::setAppSetting(const QString &key, const QString &value)
         m_store.sync();
     }
     emit appSettingChanged(key, value);
+}
+
+QStringList AppConfig::adbServers() const
+{
+    QMutexLocker locker(&m_storeLock);
+    const QStringList stored = m_store.value(fullKey(QStringLiteral("adb_servers"))).toStringList();
+    locker.unlock();
+    QStringList texts;
+    for (const AdbServer &server : AdbServers::normalized(stored))
+        texts << server.text();
+    return texts;
+}
+
+void AppConfig::setAdbServers(const QStringList &servers)
+{
+    const QList<AdbServer> kept = AdbServers::normalized(servers);
+    QStringList texts;
+    for (const AdbServer &server : kept)
+        texts << server.text();
+    if (texts == adbServers())
+        return;
+    {
+        QMutexLocker locker(&m_storeLock);
+        m_store.setValue(fullKey(QStringLiteral("adb_servers")), texts);
+    }
+    AdbServers::setConfigured(kept);
+    AdbHostWatch::instance()->watch(kept);
+    emit adbServersChanged();
+}
+
+bool AppConfig::isAdbServerEntry(const QString &entry) const
+{
+    return AdbServer::parse(entry).has_value();
 }
 
 QString AppConfig::getLocale() const

@@ -14,6 +14,9 @@ class AppConfig : public QObject
     Q_OBJECT
     Q_PROPERTY(AppInfo appInfo READ appInfo NOTIFY appInfoChanged)
     Q_PROPERTY(QString currentVersion READ currentVersion CONSTANT)
+    // The adb servers phones are looked for on, "host:port" each, the local one first and
+    // always there; what is set is normalised (invalid and repeated entries dropped).
+    Q_PROPERTY(QStringList adbServers READ adbServers WRITE setAdbServers NOTIFY adbServersChanged)
 
 public:
     // The application and QML use the shared instance; separate instances (same store)
@@ -56,6 +59,11 @@ public:
 
     Q_INVOKABLE void sync();
 
+    QStringList adbServers() const;
+    void setAdbServers(const QStringList &servers);
+    // Whether a text is one adb server address ("host:port" or "host").
+    Q_INVOKABLE bool isAdbServerEntry(const QString &entry) const;
+
     // Why a folder typed into the settings cannot hold the application's files: an empty
     // text when it can (creating it if it was missing), else a reason for the user.
     Q_INVOKABLE QString folderProblem(const QString &path) const;
@@ -63,6 +71,7 @@ public:
 signals:
     void appSettingChanged(const QString &key, const QString &value);
     void appInfoChanged();
+    void adbServersChanged();
 
 private:
     static QString desktopFolder(const QString &subfolder);

@@ -3,6 +3,7 @@
 // that the libraries below the interface need not know QML. Singletons hand out the one
 // shared instance, which the engine must never delete.
 #include "adbdeviceinfo.h"
+#include "adbhostwatch.h"
 #include "apiresponse.h"
 #include "appconfig.h"
 #include "appinfo.h"
@@ -49,6 +50,19 @@ struct AppConfigForeign
     QML_SINGLETON
 public:
     static AppConfig *create(QQmlEngine *, QJSEngine *) { return ParvixQml::shared<AppConfig>(); }
+};
+
+struct AdbHostWatchForeign
+{
+    Q_GADGET
+    QML_FOREIGN(AdbHostWatch)
+    QML_NAMED_ELEMENT(AdbHostWatch)
+    QML_SINGLETON
+public:
+    static AdbHostWatch *create(QQmlEngine *, QJSEngine *)
+    {
+        return ParvixQml::shared<AdbHostWatch>();
+    }
 };
 
 struct DeviceSettingsForeign

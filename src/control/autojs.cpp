@@ -116,7 +116,12 @@ void Autojs::handleForwarded()
     m_receiveBuffer.clear();
     m_connecting = true;
     m_connectTimer->start();
-    m_socket->connectToHost(QHostAddress::LocalHost, m_localPort, QIODevice::ReadWrite);
+    // A forward made on another computer's adb server listens on that computer.
+    const AdbServer server = AdbServers::serverOf(m_serial);
+    if (server.isLocal())
+        m_socket->connectToHost(QHostAddress::LocalHost, m_localPort, QIODevice::ReadWrite);
+    else
+        m_socket->connectToHost(server.host, m_localPort, QIODevice::ReadWrite);
 }
 
 void Autojs::handleConnectFailed()

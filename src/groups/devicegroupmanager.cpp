@@ -253,7 +253,7 @@ void DeviceGroupManager::scanDevices()
         emit isScanningChanged();
     }
     // A scan during a scan: the watcher follows the newer listing only.
-    m_scanWatcher->setFuture(QtConcurrent::run(&ADBRunner::getPhones));
+    m_scanWatcher->setFuture(QtConcurrent::run([] { return ADBRunner::getPhones(); }));
 }
 
 void DeviceGroupManager::handleScanFinished()

@@ -1,5 +1,6 @@
 #include "device.h"
 
+#include "adbhostwatch.h"
 #include "adblane.h"
 #include "adbrunner.h"
 #include "appconfig.h"
@@ -9,6 +10,7 @@
 #include "controller.h"
 #include "controlmsg.h"
 #include "devicesettings.h"
+#include "hostfollower.h"
 #include "keymapping.h"
 #include "mediarecorder.h"
 #include "scrcpyserver.h"
@@ -71,6 +73,8 @@ Device::Device(QObject *parent, const QString &serial)
     updateRecordedStreams();
     m_autojs = new Autojs(m_adbConnectionSerial, this);
     m_battery = new BatteryMonitor([this] { return m_adbConnectionSerial; }, this);
+    if (!AdbServers::serverOf(m_adbConnectionSerial).isLocal())
+        new HostFollower(this); // a child: follows the phone's server while it is away
     connect(m_autojs, &Autojs::userMessage, this, &Device::showUserMessage);
     m_videoRecorder = new MediaRecorder(this);
     connect(m_videoRecorder, &MediaRecorder::userMessage, this, &Device::showUserMessage);
@@ -509,7 +513,9 @@ void Device::handleServerStopped(int exitCode, QProcess::ExitStatus st)
         // start meanwhile keeps it.
         showUserMessage(tr("Mirroring could not start"), Kind::Error);
         QTimer::singleShot(UserMessage::timeoutMs(Kind::Error), this, [this] {
-            if (!m_server)
+            // A phone whose computer is away keeps its tile until the computer is back.
+            if (!m_server &&
+                !AdbHostWatch::instance()->isHostAway(AdbServers::hostLabel(m_adbConnectionSerial)))
                 removeFromDeviceGroup();
         });
         return;
@@ -524,7 +530,8 @@ void Device::handleServerStopped(int exitCode, QProcess::ExitStatus st)
         [serial] {
             Listing listing;
             try {
-                const QList<ADBDeviceInfo> attached = ADBRunner::getDevices();
+                const QList<ADBDeviceInfo> attached =
+                    ADBRunner::getDevices(AdbServers::serverOf(serial));
                 listing.read = true;
                 listing.attached = std::any_of(
                     attached.cbegin(), attached.cend(),
@@ -936,7 +943,7 @@ QString Device::runADBCommandLines(const QString &serial, const QString &input)
         const QString command = line.trimmed();
         if (command.isEmpty())
             continue;
-        QStringList args{QStringLiteral("-s"), serial};
+        QStringList args = AdbServers::phoneOptions(serial);
         args << command.split(QLatin1Char(' '), Qt::SkipEmptyParts);
         const QString output = ADBRunner::runCommand(args);
         result += output;
@@ -1007,7 +1014,7 @@ QStringList Device::identities() const
         names << m_wifiSerial;
     const QString hardware = m_deviceInfo.hardward_serial.trimmed();
     if (!hardware.isEmpty() && !hardware.startsWith(QLatin1String("[error]")))
-        names << hardware;
+        names << AdbServers::qualified(hardware, AdbServers::serverOf(m_adbConnectionSerial));
     return names;
 }
 

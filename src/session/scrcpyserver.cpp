@@ -3,6 +3,7 @@
 #include "adblane.h"
 #include "adbrunner.h"
 #include "devicemessagereceiver.h"
+#include "forwardconnector.h"
 #include "serverparams.h"
 #include "serverprocess.h"
 
@@ -45,6 +46,10 @@ ScrcpyServer::~ScrcpyServer()
     const auto sockets = m_listeningServer->findChildren<QTcpSocket *>();
     for (QTcpSocket *socket : sockets)
         socket->disconnect(this);
+    for (QTcpSocket *socket : {m_videoSocket, m_audioSocket, m_controlSocket}) {
+        if (socket)
+            socket->disconnect(this);
+    }
     m_listeningServer->disconnect(this);
     // Without stop() nobody else ends the process; after stop() the phone's adb lane ends it
     // behind the phone-side cleanup. Either way nobody waits for it here.
@@ -55,9 +60,8 @@ ScrcpyServer::~ScrcpyServer()
 
 QStringList ScrcpyServer::serverArguments(const ServerParams &params)
 {
-    QStringList args{
-        QStringLiteral("-s"),
-        params.deviceSerial(),
+    QStringList args = AdbServers::phoneOptions(params.deviceSerial());
+    args << QStringList{
         QStringLiteral("shell"),
         QStringLiteral("CLASSPATH=%1").arg(QLatin1String(kRemoteServerPath)),
         QStringLiteral("app_process"),
@@ -77,6 +81,8 @@ QStringList ScrcpyServer::serverArguments(const ServerParams &params)
          << QStringLiteral("control=%1").arg(boolText(params.control()))
          << QStringLiteral("video=%1").arg(boolText(params.video()))
          << QStringLiteral("audio=%1").arg(boolText(params.audio()));
+    if (!AdbServers::serverOf(params.deviceSerial()).isLocal())
+        args << QStringLiteral("tunnel_forward=true");
     return args;
 }
 
@@ -103,6 +109,16 @@ void ScrcpyServer::continueAfterPush(bool pushed)
         fail();
         return;
     }
+    const QString serial = m_params->deviceSerial();
+    const QString socketName = m_params->socketName();
+    if (isRemote()) {
+        m_phase = Phase::Tunnelling;
+        AdbLane::run<quint16>(
+            serial, this,
+            [serial, socketName] { return ADBRunner::forwardToSocket(serial, socketName); },
+            [this](quint16 port) { continueAfterForward(port); });
+        return;
+    }
     m_listeningServer->setMaxPendingConnections(kMaxPendingConnections);
     if (!m_listeningServer->listen(QHostAddress::LocalHost, 0)) {
         fail();
@@ -110,8 +126,6 @@ void ScrcpyServer::continueAfterPush(bool pushed)
     }
     m_params->setPort(m_listeningServer->serverPort());
     m_phase = Phase::Tunnelling;
-    const QString serial = m_params->deviceSerial();
-    const QString socketName = m_params->socketName();
     const quint16 port = m_params->port();
     AdbLane::run<bool>(
         serial, this,
@@ -132,6 +146,46 @@ void ScrcpyServer::continueAfterReverse(bool reversed)
     emit started();
 }
 
+bool ScrcpyServer::isRemote() const
+{
+    return !AdbServers::serverOf(m_params->deviceSerial()).isLocal();
+}
+
+void ScrcpyServer::continueAfterForward(quint16 port)
+{
+    if (m_phase != Phase::Tunnelling)
+        return;
+    if (port == 0) {
+        fail();
+        return;
+    }
+    m_forwardPort = port;
+    m_params->setPort(port);
+    m_phase = Phase::Launched;
+    m_process->start(ADBRunner::adbExecutablePath(), serverArguments(*m_params));
+    const int streams = int(m_params->video()) + int(m_params->audio()) + int(m_params->control());
+    m_forwardConnector = new ForwardConnector(
+        this, AdbServers::serverOf(m_params->deviceSerial()).host, port, streams);
+    connect(m_forwardConnector, &ForwardConnector::connected, this, [this](QTcpSocket *socket) {
+        const bool first = !m_videoTaken && !m_audioTaken && !m_controlTaken;
+        socket->setParent(this);
+        assign(socket);
+        if (first && m_phase == Phase::Launched)
+            emit started();
+    });
+    connect(m_forwardConnector, &ForwardConnector::failed, this, [this](const QString &reason) {
+        emit output(reason.toUtf8() + '\n');
+        if (m_phase != Phase::Launched)
+            return;
+        // Ends the server and the forward too; the process must not report a second end.
+        if (m_process)
+            m_process->disconnect(this);
+        stop();
+        emit stopped(-1, QProcess::CrashExit);
+    });
+    m_forwardConnector->start();
+}
+
 void ScrcpyServer::stop()
 {
     if (m_phase == Phase::Stopped)
@@ -144,13 +198,22 @@ void ScrcpyServer::stop()
         if (socket)
             socket->close();
     }
+    if (m_forwardConnector) {
+        delete m_forwardConnector; // no connection is made or retried any more
+        m_forwardConnector = nullptr;
+    }
     const QString serial = m_params->deviceSerial();
     const QString socketName = m_params->socketName();
-    auto cleanUp = [serial, socketName] {
-        ADBRunner::runCommand({QStringLiteral("-s"), serial, QStringLiteral("shell"),
-                               QStringLiteral("pkill"), QStringLiteral("-f"),
-                               QLatin1String(kServerClass)});
-        ADBRunner::removeReverse(serial, socketName);
+    const bool remote = isRemote();
+    const quint16 forwardPort = m_forwardPort;
+    auto cleanUp = [serial, socketName, remote, forwardPort] {
+        ADBRunner::runCommand(AdbServers::phoneOptions(serial) +
+                              QStringList{QStringLiteral("shell"), QStringLiteral("pkill"),
+                                          QStringLiteral("-f"), QLatin1String(kServerClass)});
+        if (!remote)
+            ADBRunner::removeReverse(serial, socketName);
+        else if (forwardPort != 0)
+            ADBRunner::removeForward(serial, forwardPort);
         return true;
     };
     // The local process goes last, once the phone-side cleanup ran; the lane owns it from
@@ -195,6 +258,13 @@ void ScrcpyServer::handleNewConnection()
         QTcpSocket *socket = m_listeningServer->nextPendingConnection();
         if (!socket)
             return;
+        assign(socket);
+    }
+}
+
+void ScrcpyServer::assign(QTcpSocket *socket)
+{
+    {
         if (!m_videoTaken && m_params->video()) {
             m_videoTaken = true;
             m_videoSocket = socket;

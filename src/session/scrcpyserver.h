@@ -5,6 +5,7 @@
 #include <QStringList>
 
 class DeviceMessageReceiver;
+class ForwardConnector;
 class ServerProcess;
 class QTcpServer;
 class QTcpSocket;
@@ -13,6 +14,9 @@ class ServerParams;
 // Launcher of one mirroring session: pushes the phone-side server, listens on
 // the loopback interface, sets the adb reverse tunnel, starts the server through
 // adb and tells its connections apart by their order (video, audio, control).
+// A phone on another computer's adb server cannot reach us through a reverse tunnel; its
+// server listens instead (tunnel_forward), and we connect through an adb forward made on
+// that server, to that computer. started() then follows the first connection.
 // Its adb commands run on the phone's adb lane (AdbLane), never on the caller's thread;
 // the listening socket, the accepted sockets and the server's adb process stay on the
 // launcher's thread.
@@ -68,7 +72,10 @@ private:
 
     void continueAfterPush(bool pushed);
     void continueAfterReverse(bool reversed);
+    void continueAfterForward(quint16 port);
     void handleNewConnection();
+    void assign(QTcpSocket *socket);
+    bool isRemote() const;
     void fail();
     QTcpSocket *take(QTcpSocket *&socket);
 
@@ -85,4 +92,6 @@ private:
     bool m_videoTaken = false;
     bool m_audioTaken = false;
     bool m_controlTaken = false;
+    ForwardConnector *m_forwardConnector = nullptr;
+    quint16 m_forwardPort = 0; // computer port of the adb forward, on the phone's server
 };

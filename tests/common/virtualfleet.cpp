@@ -8,19 +8,30 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QSaveFile>
 
-VirtualFleet::VirtualFleet(const QString &phonesimPath, const Options &options)
+VirtualFleet::VirtualFleet(const QString &phonesimPath, const Options &options, const QString &host)
 {
     if (phonesimPath.isEmpty() || !m_home.isValid()) {
         m_error = QStringLiteral("the virtual phone is not built");
         return;
     }
     QProcess init;
-    init.start(phonesimPath,
-               {"init", "--home", m_home.path(), "--phones", QString::number(options.phones),
-                "--size",
-                QStringLiteral("%1x%2").arg(options.screen.width()).arg(options.screen.height()),
-                "--fps", QString::number(options.fps)});
+    QStringList initArgs{
+        "init",
+        "--home",
+        m_home.path(),
+        "--phones",
+        QString::number(options.phones),
+        "--size",
+        QStringLiteral("%1x%2").arg(options.screen.width()).arg(options.screen.height()),
+        "--fps",
+        QString::number(options.fps)};
+    const AdbServer server = AdbServer::parse(host).value_or(AdbServer());
+    if (!host.isEmpty())
+        initArgs << "--host" << host;
+    m_adbOptions = server.options();
+    init.start(phonesimPath, initArgs);
     if (!init.waitForFinished(30000) || init.exitCode() != 0) {
         m_error = QStringLiteral("phonesim init failed: ") +
                   QString::fromUtf8(init.readAllStandardError());
@@ -28,7 +39,7 @@ VirtualFleet::VirtualFleet(const QString &phonesimPath, const Options &options)
     }
     for (const QByteArray &line : init.readAllStandardOutput().split('\n')) {
         if (!line.trimmed().isEmpty())
-            m_serials << QString::fromUtf8(line).section('\t', 0, 0);
+            m_serials << AdbServers::qualified(QString::fromUtf8(line).section('\t', 0, 0), server);
     }
     if (m_serials.size() != options.phones) {
         m_error = QStringLiteral("phonesim init listed %1 phones").arg(m_serials.size());
@@ -48,25 +59,52 @@ VirtualFleet::~VirtualFleet()
 {
     if (!m_valid)
         return;
-    ADBRunner::runCommand({"kill-server"});
+    qputenv("PHONESIM_HOME", m_home.path().toUtf8());
+    ADBRunner::runCommand(m_adbOptions + QStringList{"kill-server"});
     ADBRunner::setExecutablePathForTesting(QString());
     qunsetenv("PHONESIM_HOME");
 }
 
-bool VirtualFleet::editPhones(const std::function<bool(QJsonArray &)> &edit)
+bool VirtualFleet::editFleet(const std::function<bool(QJsonObject &)> &edit)
 {
     QFile file(m_home.filePath(QStringLiteral("fleet.json")));
     if (!file.open(QIODevice::ReadOnly))
         return false;
     QJsonObject fleet = QJsonDocument::fromJson(file.readAll()).object();
     file.close();
-    QJsonArray phones = fleet.value(QStringLiteral("phones")).toArray();
-    if (!edit(phones))
+    if (!edit(fleet))
         return false;
-    fleet.insert(QStringLiteral("phones"), phones);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    return file.write(QJsonDocument(fleet).toJson()) > 0;
+    // Whole or not at all: running phonesim processes read the file meanwhile.
+    QSaveFile out(file.fileName());
+    return out.open(QIODevice::WriteOnly) && out.write(QJsonDocument(fleet).toJson()) > 0 &&
+           out.commit();
+}
+
+bool VirtualFleet::editPhones(const std::function<bool(QJsonArray &)> &edit)
+{
+    return editFleet([&edit](QJsonObject &fleet) {
+        QJsonArray phones = fleet.value(QStringLiteral("phones")).toArray();
+        if (!edit(phones))
+            return false;
+        fleet.insert(QStringLiteral("phones"), phones);
+        return true;
+    });
+}
+
+bool VirtualFleet::setHostCut(bool cut)
+{
+    return editFleet([cut](QJsonObject &fleet) {
+        fleet.insert(QStringLiteral("hostCut"), cut);
+        return true;
+    });
+}
+
+void VirtualFleet::serveTogether(const QList<VirtualFleet *> &fleets)
+{
+    QStringList homes;
+    for (const VirtualFleet *fleet : fleets)
+        homes << fleet->home();
+    qputenv("PHONESIM_HOME", homes.join(QLatin1Char(':')).toUtf8());
 }
 
 bool VirtualFleet::setReplay()

@@ -24,7 +24,9 @@ public:
         bool replay = false;
     };
 
-    VirtualFleet(const QString &phonesimPath, const Options &options);
+    // `host`: the adb server address the fleet answers ("127.0.0.2:5037"), its phones then
+    // named SERIAL@HOST:PORT; empty: the local server.
+    VirtualFleet(const QString &phonesimPath, const Options &options, const QString &host = {});
     ~VirtualFleet(); // ends the fleet's adb server and points adb back to the real one
     VirtualFleet(const VirtualFleet &) = delete;
     VirtualFleet &operator=(const VirtualFleet &) = delete;
@@ -32,6 +34,10 @@ public:
     bool isValid() const { return m_valid; }
     QString errorString() const { return m_error; }
     QStringList serials() const { return m_serials; }
+    // Every adb call of the process reaches these fleets, each at its own address.
+    static void serveTogether(const QList<VirtualFleet *> &fleets);
+    // Cuts the fleet's host off (calls fail, sockets close) or restores it.
+    bool setHostCut(bool cut);
     QString home() const { return m_home.path(); }
     // Changes one setting of a phone in fleet.json; false when the file cannot be rewritten.
     bool setPhoneOption(int index, const QString &key, const QJsonValue &value);
@@ -40,7 +46,7 @@ public:
     // Every control message the phone has logged, in order of arrival.
     QList<QJsonObject> controlLog(const QString &serial) const
     {
-        return jsonLines(serial + QStringLiteral("/control.jsonl"));
+        return jsonLines(serial.section(QLatin1Char('@'), 0, 0) + QStringLiteral("/control.jsonl"));
     }
     // The "type" of every control message the phone has logged, in order.
     QStringList controlTypes(const QString &serial) const;
@@ -49,9 +55,11 @@ private:
     // Rewrites fleet.json with the phones as `edit` leaves them; false when it refuses.
     bool editPhones(const std::function<bool(QJsonArray &)> &edit);
     bool setReplay();
+    bool editFleet(const std::function<bool(QJsonObject &)> &edit);
 
     QTemporaryDir m_home;
     QStringList m_serials;
     QString m_error;
+    QStringList m_adbOptions; // -H/-P of the fleet's host
     bool m_valid = false;
 };

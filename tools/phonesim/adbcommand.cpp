@@ -71,26 +71,29 @@ QString phoneStateError(const Phone &phone)
     return {};
 }
 
-// Opens a listening socket on 127.0.0.1:port that a child process can inherit.
-int listenOn(int port, int *boundPort)
+// Opens a listening socket on address:port that a child process can inherit.
+int listenOn(int port, int *boundPort, const QString &address = QStringLiteral("127.0.0.1"))
 {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
     if (fd < 0)
         return -1;
     const int yes = 1;
     ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(quint16(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 ||
+    sockaddr_in socketAddress = {};
+    socketAddress.sin_family = AF_INET;
+    socketAddress.sin_port = htons(quint16(port));
+    if (::inet_pton(AF_INET, qPrintable(address), &socketAddress.sin_addr) != 1) {
+        ::close(fd);
+        return -1;
+    }
+    if (::bind(fd, reinterpret_cast<sockaddr *>(&socketAddress), sizeof socketAddress) != 0 ||
         ::listen(fd, 16) != 0) {
         ::close(fd);
         return -1;
     }
-    socklen_t length = sizeof address;
-    ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length);
-    *boundPort = ntohs(address.sin_port);
+    socklen_t length = sizeof socketAddress;
+    ::getsockname(fd, reinterpret_cast<sockaddr *>(&socketAddress), &length);
+    *boundPort = ntohs(socketAddress.sin_port);
     return fd;
 }
 
@@ -576,17 +579,28 @@ CommandResult AdbCommand::launchServer(Fleet &fleet, const Transport &transport,
                                       "java.lang.IllegalArgumentException: %1")
                            .arg(error));
 
-    const int port = Tunnels::load(m_home).reversePort(
-        phone.serial, QStringLiteral("localabstract:") + options->socketName());
-    if (port == 0 && !phone.faults.serverNeverConnects) {
-        return failure(QStringLiteral("[server] ERROR: Exception on thread Thread[main]: "
-                                      "java.io.IOException: Connection refused (%1)")
-                           .arg(options->socketName()));
+    ServerLaunch launch{m_home, phone, transport.serial, *options, 0};
+    const QString socket = QStringLiteral("localabstract:") + options->socketName();
+    if (options->tunnelForward) {
+        // The phone's socket, which adb forwards reach through the registration below.
+        launch.listenFd = listenOn(0, &launch.port);
+        if (launch.listenFd < 0)
+            return failure(QStringLiteral("[server] ERROR: Exception on thread Thread[main]: "
+                                          "java.io.IOException: Address already in use"));
+        m_self.port = launch.port;
+        m_self.socket = socket;
+    } else {
+        launch.port = Tunnels::load(m_home).reversePort(phone.serial, socket);
+        if (launch.port == 0 && !phone.faults.serverNeverConnects) {
+            return failure(QStringLiteral("[server] ERROR: Exception on thread Thread[main]: "
+                                          "java.io.IOException: Connection refused (%1)")
+                               .arg(options->socketName()));
+        }
     }
     m_self.kind = QStringLiteral("server");
     m_self.cmdline = words.join(QLatin1Char(' '));
     ProcessRegistry::write(m_home, m_self);
-    m_serverLaunch = ServerLaunch{m_home, phone, transport.serial, *options, port};
+    m_serverLaunch = launch;
     return {};
 }
 
@@ -737,6 +751,7 @@ CommandResult AdbCommand::forward(const QStringList &args)
     QString transportSerial;
     QVector<ProcessEntry> replaced;
     int delayMs = 0;
+    QString bindAddress;
     {
         FleetLock lock(m_home);
         QString error;
@@ -755,6 +770,7 @@ CommandResult AdbCommand::forward(const QStringList &args)
         }
         phone = fleet->phones.at(transport->phoneIndex);
         transportSerial = transport->serial;
+        bindAddress = fleet->host; // a server started with -a: reachable at the host's address
         delayMs = phone.faults.delayMs;
         m_self.phone = phone.serial;
         m_self.transport = transportSerial;
@@ -780,7 +796,7 @@ CommandResult AdbCommand::forward(const QStringList &args)
     ProcessRegistry::end(replaced, SIGTERM);
 
     int boundPort = 0;
-    const int fd = listenOn(anyPort ? 0 : tcpPort(local), &boundPort);
+    const int fd = listenOn(anyPort ? 0 : tcpPort(local), &boundPort, bindAddress);
     if (fd < 0)
         return failure(QStringLiteral("adb: error: cannot bind listener: Address already in use"));
     const QString boundLocal = QStringLiteral("tcp:%1").arg(boundPort);

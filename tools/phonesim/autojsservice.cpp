@@ -2,6 +2,7 @@
 
 #include "calllog.h"
 #include "fleet.h"
+#include "fleetlock.h"
 #include "processregistry.h"
 #include "tunnels.h"
 
@@ -78,12 +79,60 @@ void ForwardHelper::checkRegistration()
         QDateTime::currentMSecsSinceEpoch() - m_startedMs > kRegistrationGraceMs;
     if (fleetGone || deregistered)
         QCoreApplication::exit(0);
+    else if (hostCut())
+        for (QTcpSocket *socket : m_server->findChildren<QTcpSocket *>())
+            socket->abort();
+}
+
+bool ForwardHelper::hostCut() const
+{
+    const std::optional<Fleet> fleet = Fleet::load(m_options.home, nullptr);
+    return fleet && fleet->hostCut;
+}
+
+int ForwardHelper::abstractSocketPort() const
+{
+    FleetLock lock(m_options.home);
+    for (const ProcessEntry &entry : ProcessRegistry::live(m_options.home)) {
+        if (entry.kind == QLatin1String("server") && entry.phone == m_options.phone &&
+            entry.socket == m_options.remote && entry.port > 0)
+            return entry.port;
+    }
+    return 0;
+}
+
+void ForwardHelper::relay(QTcpSocket *socket)
+{
+    const int port = abstractSocketPort();
+    if (port == 0 || hostCut()) {
+        socket->close(); // adb accepts, finds nothing listening on the phone, and closes
+        return;
+    }
+    auto *phoneSide = new QTcpSocket(socket);
+    connect(socket, &QTcpSocket::readyRead, phoneSide,
+            [socket, phoneSide] { phoneSide->write(socket->readAll()); });
+    connect(phoneSide, &QTcpSocket::connected, phoneSide, [socket, phoneSide] {
+        if (socket->bytesAvailable() > 0)
+            phoneSide->write(socket->readAll());
+    });
+    connect(phoneSide, &QTcpSocket::readyRead, socket,
+            [socket, phoneSide] { socket->write(phoneSide->readAll()); });
+    connect(phoneSide, &QTcpSocket::disconnected, socket,
+            [socket] { socket->disconnectFromHost(); });
+    connect(phoneSide, &QTcpSocket::errorOccurred, socket,
+            [socket](QAbstractSocket::SocketError) { socket->disconnectFromHost(); });
+    connect(socket, &QTcpSocket::disconnected, phoneSide, [phoneSide] { phoneSide->abort(); });
+    phoneSide->connectToHost(QStringLiteral("127.0.0.1"), quint16(port));
 }
 
 void ForwardHelper::acceptConnections()
 {
     while (QTcpSocket *socket = m_server->nextPendingConnection()) {
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        if (m_options.remote.startsWith(QLatin1String("localabstract:"))) {
+            relay(socket);
+            continue;
+        }
         const bool serviceRuns = m_options.autojs && tcpPort(m_options.remote) == kAutojsPort;
         if (!serviceRuns) {
             socket->close(); // nothing listens on that phone port

@@ -216,6 +216,9 @@ std::optional<Fleet> Fleet::load(const QString &home, QString *error)
     fleet.nextTransportId = qMax(1, root.value("nextTransportId").toInt(1));
     fleet.restartMs = root.value("restartMs").toInt(1000);
     fleet.rebootMs = root.value("rebootMs").toInt(3000);
+    fleet.host = root.value("host").toString(fleet.host);
+    fleet.hostPort = root.value("hostPort").toInt(fleet.hostPort);
+    fleet.hostCut = root.value("hostCut").toBool();
     for (const QJsonValue &value : root.value("phones").toArray()) {
         Phone phone = Phone::fromJson(value.toObject());
         if (phone.serial.isEmpty())
@@ -224,8 +227,8 @@ std::optional<Fleet> Fleet::load(const QString &home, QString *error)
             qMax(fleet.nextTransportId, qMax(phone.transportId, phone.tcpTransportId) + 1);
         fleet.phones.append(phone);
     }
-    fleet.extra =
-        without(root, {"adbServerRunning", "nextTransportId", "restartMs", "rebootMs", "phones"});
+    fleet.extra = without(root, {"adbServerRunning", "nextTransportId", "restartMs", "rebootMs",
+                                 "host", "hostPort", "hostCut", "phones"});
     return fleet;
 }
 
@@ -238,6 +241,9 @@ bool Fleet::save(QString *error) const
                      {"nextTransportId", nextTransportId},
                      {"restartMs", restartMs},
                      {"rebootMs", rebootMs},
+                     {"host", host},
+                     {"hostPort", hostPort},
+                     {"hostCut", hostCut},
                      {"phones", phoneArray}};
     insertAll(root, extra);
 

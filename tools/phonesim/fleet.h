@@ -102,6 +102,11 @@ public:
     int nextTransportId = 1;
     int restartMs = 1000; // how long adbd is away after tcpip / usb
     int rebootMs = 3000;
+    // The adb server address this fleet answers (-H/-P), and whether the host is cut off:
+    // then every call to it fails as with an unreachable server and open sockets close.
+    QString host = QStringLiteral("127.0.0.1");
+    int hostPort = 5037;
+    bool hostCut = false;
     QJsonObject extra;
 };
 

@@ -207,7 +207,7 @@ int FleetCli::init(const QStringList &args)
     if (home.isEmpty() || !ok || count < 0 || count > 9999)
         return fail(
             QStringLiteral("usage: phonesim init --home DIR --phones N [--size WxH] [--fps F] "
-                           "[--clip FILE]"));
+                           "[--clip FILE] [--host ADDRESS[:PORT]]"));
     QSize size;
     if (args.contains(QStringLiteral("--size"))) {
         size = parseSize(option(args, QStringLiteral("--size")));
@@ -228,6 +228,17 @@ int FleetCli::init(const QStringList &args)
         if (clip.isEmpty())
             return fail(error);
     }
+    QString host = QStringLiteral("127.0.0.1");
+    int hostPort = 5037;
+    if (args.contains(QStringLiteral("--host"))) {
+        const QString address = option(args, QStringLiteral("--host"));
+        host = address.section(QLatin1Char(':'), 0, 0);
+        if (address.contains(QLatin1Char(':')))
+            hostPort = address.section(QLatin1Char(':'), 1).toInt(&ok);
+        if (host.isEmpty() || !ok || hostPort < 1 || hostPort > 65535)
+            return fail(
+                QStringLiteral("--host wants an IPv4 address and a port, e.g. 127.0.0.2:5037"));
+    }
     if (!QDir().mkpath(home))
         return fail(QStringLiteral("cannot create %1").arg(home));
     const QString absoluteHome = QDir(home).absolutePath();
@@ -240,6 +251,8 @@ int FleetCli::init(const QStringList &args)
 
     Fleet fleet;
     fleet.home = absoluteHome;
+    fleet.host = host;
+    fleet.hostPort = hostPort;
     for (int i = 0; i < count; ++i) {
         Phone phone = makePhone(i, size, fps);
         phone.clip = clip;

@@ -9,6 +9,7 @@
 #include "fleet.h"
 #include "fleetcli.h"
 #include "fleetlock.h"
+#include "hostchoice.h"
 #include "processregistry.h"
 #include "signalbridge.h"
 #include "simserver.h"
@@ -66,11 +67,17 @@ int runForwardHelper(QCoreApplication &app, const QStringList &args)
 // running it until the session ends.
 int runAdb(QCoreApplication &app, const QStringList &args)
 {
-    const QString home = qEnvironmentVariable("PHONESIM_HOME");
-    if (home.isEmpty() || !QFile::exists(fleetFilePath(home))) {
+    const QString homes = qEnvironmentVariable("PHONESIM_HOME");
+    if (homes.isEmpty() || !QFile::exists(fleetFilePath(homes.section(QLatin1Char(':'), 0, 0)))) {
         std::fprintf(stderr, "phonesim: PHONESIM_HOME must name a fleet made by 'phonesim init'\n");
         return 1;
     }
+    const HostChoice choice = chooseFleet(homes, args);
+    if (choice.home.isEmpty()) {
+        std::fprintf(stderr, "%s\n", qPrintable(choice.error));
+        return 1;
+    }
+    const QString &home = choice.home;
 
     ProcessEntry self;
     self.pid = ::getpid();

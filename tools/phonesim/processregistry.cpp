@@ -36,6 +36,7 @@ QJsonObject ProcessEntry::toJson() const
             {"transport", transport},
             {"cmdline", cmdline},
             {"port", port},
+            {"socket", socket},
             {"startMs", double(startMs)}};
 }
 
@@ -52,6 +53,7 @@ ProcessEntry ProcessEntry::fromJson(const QJsonObject &json)
     entry.transport = json.value("transport").toString();
     entry.cmdline = json.value("cmdline").toString();
     entry.port = json.value("port").toInt();
+    entry.socket = json.value("socket").toString();
     entry.startMs = qint64(json.value("startMs").toDouble());
     return entry;
 }

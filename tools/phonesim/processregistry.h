@@ -17,7 +17,8 @@ struct ProcessEntry
     QString phone;          // the phone's own serial
     QString transport;      // serial the call was addressed to
     QString cmdline;        // the phone-side command line (servers)
-    int port = 0;           // local port (forward helpers)
+    int port = 0;           // local port (forward helpers; servers listening in forward mode)
+    QString socket;         // phone-side socket a server listens on ("localabstract:...")
     qint64 startMs = 0;
 
     QJsonObject toJson() const;

@@ -72,6 +72,8 @@ std::optional<ServerOptions> ServerOptions::parse(const QStringList &arguments, 
             options.video = parseBool(value);
         } else if (key == QLatin1String("audio")) {
             options.audio = parseBool(value);
+        } else if (key == QLatin1String("tunnel_forward")) {
+            options.tunnelForward = parseBool(value);
         } else if (key == QLatin1String("control")) {
             options.control = parseBool(value);
         } else if (key == QLatin1String("clipboard_autosync")) {

@@ -18,6 +18,7 @@ struct ServerOptions
     QString audioCodec = QStringLiteral("opus");
     qint64 scid = -1; // -1: none, socket "scrcpy"
     bool clipboardAutosync = true;
+    bool tunnelForward = false; // listen for the computer instead of connecting to it
     QStringList unknownKeys;
 
     // Everything after the version argument.

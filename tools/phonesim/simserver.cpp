@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QJsonObject>
 #include <QSaveFile>
+#include <QTcpServer>
 #include <QTcpSocket>
 #include <QtEndian>
 #include <cstdio>
@@ -171,7 +172,57 @@ void SimServer::start()
         m_pending << Stream::Audio;
     if (options.control)
         m_pending << Stream::Control;
+    if (m_launch.listenFd >= 0) {
+        m_listener = new QTcpServer(this);
+        if (!m_listener->setSocketDescriptor(m_launch.listenFd)) {
+            finish(1, QStringLiteral("[server] ERROR: java.io.IOException: cannot listen"));
+            return;
+        }
+        connect(m_listener, &QTcpServer::newConnection, this, &SimServer::acceptNext);
+        return;
+    }
     connectNext();
+}
+
+void SimServer::acceptNext()
+{
+    while (QTcpSocket *socket = m_listener->nextPendingConnection()) {
+        if (m_finished || m_pending.isEmpty()) {
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
+        socket->setParent(this);
+        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        // The first accepted connection learns that the server is there.
+        if (m_connections.isEmpty())
+            socket->write(QByteArray(1, '\0'));
+        m_connections << socket;
+        switch (m_pending.takeFirst()) {
+        case Stream::Video:
+            m_video = socket;
+            break;
+        case Stream::Audio:
+            m_audio = socket;
+            break;
+        case Stream::Control:
+            m_control = socket;
+            break;
+        }
+        if (m_pending.isEmpty()) {
+            m_listener->close();
+            beginStreams();
+            return;
+        }
+    }
+}
+
+void SimServer::checkHostCut()
+{
+    // Nothing of a cut-off host reaches the computer any more.
+    const std::optional<Fleet> fleet = Fleet::load(m_launch.home, nullptr);
+    if (fleet && fleet->hostCut)
+        finish(1, QStringLiteral("error: closed"));
 }
 
 void SimServer::connectNext()
@@ -469,6 +520,8 @@ void SimServer::checkRegistration()
     // session is gone; the signal that should have told us may have been lost.
     if (!ProcessRegistry::isRegistered(m_launch.home, ::getpid()))
         finish(1, QStringLiteral("error: closed"));
+    else
+        checkHostCut();
 }
 
 void SimServer::finish(int exitCode, const QString &message, int signal)

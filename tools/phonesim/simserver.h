@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <memory>
 
+class QTcpServer;
 class QTcpSocket;
 class VideoSource;
 class AudioSource;
@@ -24,6 +25,9 @@ struct ServerLaunch
     QString transport; // serial the server was started through
     ServerOptions options;
     int port = 0; // computer port the reverse tunnel leads to
+    // Forward mode: already listening (127.0.0.1) where the adb forward relays the
+    // computer's connections to; -1 otherwise.
+    int listenFd = -1;
 };
 
 class SimServer : public QObject
@@ -44,6 +48,8 @@ private:
     enum class Stream { Video, Audio, Control };
 
     void connectNext();
+    void acceptNext();
+    void checkHostCut();
     void beginStreams();
     void startAudio();
     void streamVideoFrame();
@@ -64,6 +70,7 @@ private:
     QTcpSocket *m_video = nullptr;
     QTcpSocket *m_audio = nullptr;
     QTcpSocket *m_control = nullptr;
+    QTcpServer *m_listener = nullptr; // forward mode
     std::unique_ptr<VideoSource> m_videoSource;
     std::unique_ptr<AudioSource> m_audioSource;
     QTimer m_videoTimer;

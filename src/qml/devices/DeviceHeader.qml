@@ -61,6 +61,18 @@ Rectangle {
             device: root.device
         }
 
+        // The computer of a phone on another adb server, red while that server is away.
+        Text {
+            objectName: "hostLabel"
+            readonly property string host: root.device ? AdbHostWatch.hostOf(root.device.adbConnectionSerial) : ""
+            // Read through the property, so the binding follows its changes.
+            readonly property bool away: host !== "" && AdbHostWatch.awayHosts.length > 0 && AdbHostWatch.isHostAway(host)
+            visible: host !== ""
+            text: away ? qsTr("%1 offline").arg(host) : host
+            color: away ? Theme.textRed : Theme.textGray
+            font.pixelSize: Theme.textFont
+        }
+
         Icon {
             visible: root.device !== null && root.device.isHostDevice
             size: 15

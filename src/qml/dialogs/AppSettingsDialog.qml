@@ -12,6 +12,8 @@ PXDialog {
     // The edited values, loaded each time the dialog is about to show.
     property string editedLocale: ""
     property var folders: ({})
+    // adb servers on other computers, one "host:port" a line; the local one is always used.
+    property string editedServers: ""
 
     // key: the AppConfig getter and setter names after "get"/"set".
     readonly property var folderRows: [
@@ -56,6 +58,11 @@ PXDialog {
         for (const row of folderRows)
             loaded[row.key] = AppConfig["get" + row.key]()
         folders = loaded
+        editedServers = AppConfig.adbServers.slice(1).join("\n")
+    }
+
+    function serverLines(): list<string> {
+        return editedServers.split("\n").map(line => line.trim()).filter(line => line !== "")
     }
 
     // "label: reason" lines for the changed folders that cannot be used.
@@ -74,6 +81,10 @@ PXDialog {
 
     function save(): bool {
         const problems = folderProblems()
+        for (const line of serverLines()) {
+            if (!AppConfig.isAdbServerEntry(line))
+                problems.push(qsTr("Not an adb server address (host:port): %1").arg(line))
+        }
         if (problems.length > 0) {
             errorAlert.alertMessage = problems.join("<br/>")
             errorAlert.open()
@@ -82,6 +93,7 @@ PXDialog {
         AppConfig.setLocale(editedLocale)
         for (const row of folderRows)
             AppConfig["set" + row.key](folders[row.key])
+        AppConfig.adbServers = serverLines()
         AppConfig.sync()
         close()
         restartAlert.open()
@@ -134,6 +146,28 @@ PXDialog {
                         { label: "繁體中文", action: () => root.editedLocale = "zh_TW" },
                         { label: "English", action: () => root.editedLocale = "en_US" }
                     ]
+                }
+            }
+
+            Text {
+                Layout.fillWidth: true
+                wrapMode: Text.Wrap
+                text: qsTr("adb servers on other computers (host:port, one a line); the local server is always used")
+                color: Theme.textWhite
+                font.pixelSize: Theme.contentFont
+            }
+
+            TextArea {
+                objectName: "adbServersField"
+                Layout.fillWidth: true
+                Layout.preferredHeight: 70
+                text: root.editedServers
+                placeholderText: "192.168.1.20:5037"
+                color: Theme.textWhite
+                onTextChanged: root.editedServers = text
+                background: Rectangle {
+                    color: Theme.backgroundDarkGray
+                    border.color: Theme.borderDarkGray
                 }
             }
 
