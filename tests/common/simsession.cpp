@@ -9,6 +9,7 @@
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libswscale/swscale.h>
 }
 
 namespace Sim {
@@ -102,6 +103,7 @@ H264Probe::H264Probe()
 {
     const AVCodec *codec = avcodec_find_decoder_by_name("h264");
     m_context = avcodec_alloc_context3(codec);
+    m_context->flags |= AV_CODEC_FLAG_LOW_DELAY;
     avcodec_open2(m_context, codec, nullptr);
     m_packet = av_packet_alloc();
     m_frame = av_frame_alloc();
@@ -109,6 +111,7 @@ H264Probe::H264Probe()
 
 H264Probe::~H264Probe()
 {
+    sws_freeContext(m_sws);
     av_frame_free(&m_frame);
     av_packet_free(&m_packet);
     avcodec_free_context(&m_context);
@@ -124,6 +127,15 @@ QSize H264Probe::feed(const QByteArray &payload)
     QSize size;
     while (avcodec_receive_frame(m_context, m_frame) == 0) {
         size = QSize(m_frame->width, m_frame->height);
+        // A spare row: swscale's vector code may write a little past the end of one.
+        QImage image(size.width(), size.height() + 1, QImage::Format_RGB888);
+        m_sws = sws_getCachedContext(m_sws, size.width(), size.height(),
+                                     AVPixelFormat(m_frame->format), size.width(), size.height(),
+                                     AV_PIX_FMT_RGB24, SWS_POINT, nullptr, nullptr, nullptr);
+        uint8_t *rows[1] = {image.bits()};
+        const int stride[1] = {int(image.bytesPerLine())};
+        sws_scale(m_sws, m_frame->data, m_frame->linesize, 0, size.height(), rows, stride);
+        m_picture = image.copy(0, 0, size.width(), size.height());
         av_frame_unref(m_frame);
     }
     return size;

@@ -5,6 +5,7 @@
 #include "virtualfleet.h"
 
 #include <QByteArray>
+#include <QImage>
 #include <QProcess>
 #include <QSize>
 #include <QTcpServer>
@@ -14,6 +15,7 @@
 struct AVCodecContext;
 struct AVPacket;
 struct AVFrame;
+struct SwsContext;
 
 namespace Sim {
 
@@ -46,7 +48,7 @@ MediaPacket nextConfigPacket(QTcpSocket *socket);
 // H.264 NAL unit types found in an Annex B payload, in order.
 QList<int> nalTypes(const QByteArray &annexB);
 
-// Decodes H.264 packets with libavcodec.
+// Decodes H.264 packets with libavcodec, parameter sets in band as the application does.
 class H264Probe
 {
 public:
@@ -54,11 +56,15 @@ public:
     ~H264Probe();
     // The size of a picture this packet completed, invalid when none.
     QSize feed(const QByteArray &payload);
+    // The last picture completed, in RGB.
+    QImage picture() const { return m_picture; }
 
 private:
     AVCodecContext *m_context = nullptr;
     AVPacket *m_packet = nullptr;
     AVFrame *m_frame = nullptr;
+    SwsContext *m_sws = nullptr;
+    QImage m_picture;
 };
 
 // Control messages built by hand from their byte layout.

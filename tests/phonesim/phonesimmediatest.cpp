@@ -5,6 +5,7 @@
 #include "audiosource.h"
 #include "media_videosize.h"
 #include "screenpainter.h"
+#include "simsession.h"
 #include "testregistry.h"
 #include "videosource.h"
 
@@ -16,27 +17,27 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/channel_layout.h>
-#include <libavutil/frame.h>
 #include <libavutil/log.h>
-#include <libswscale/swscale.h>
 }
+
+using Sim::H264Probe;
 
 namespace {
 
-struct Picture
+// The pixel as the application shows it.
+Rgb at(const QImage &picture, const QPoint &point)
 {
-    int width = 0, height = 0;
-    int rgbStride = 0;
-    std::vector<uint8_t> rgb; // RGB24 rows of rgbStride bytes
-    std::vector<uint8_t> luma;
+    const QRgb pixel = picture.pixel(point);
+    return {qRed(pixel), qGreen(pixel), qBlue(pixel)};
+}
 
-    Rgb at(int x, int y) const
-    {
-        const uint8_t *p = rgb.data() + size_t(y) * rgbStride + size_t(x) * 3;
-        return {p[0], p[1], p[2]};
-    }
-    Rgb at(const QPoint &p) const { return at(p.x(), p.y()); }
-};
+// The picture the packets complete.
+QImage decode(H264Probe &probe, const std::vector<EncodedPacket> &packets)
+{
+    for (const EncodedPacket &packet : packets)
+        probe.feed(packet.data);
+    return probe.picture();
+}
 
 bool near(const Rgb &a, const Rgb &b, int tolerance = 12)
 {
@@ -49,74 +50,6 @@ QByteArray describe(const Rgb &c)
     return QByteArray("rgb(") + QByteArray::number(c.r) + ',' + QByteArray::number(c.g) + ',' +
            QByteArray::number(c.b) + ')';
 }
-
-// The application's way: FFmpeg's h264 decoder, parameter sets fed in band as their own packet.
-class H264Decoder
-{
-public:
-    H264Decoder()
-    {
-        const AVCodec *codec = avcodec_find_decoder_by_name("h264");
-        m_context = avcodec_alloc_context3(codec);
-        m_context->flags |= AV_CODEC_FLAG_LOW_DELAY;
-        m_context->flags2 |= AV_CODEC_FLAG2_FAST | AV_CODEC_FLAG2_CHUNKS;
-        avcodec_open2(m_context, codec, nullptr);
-        m_frame = av_frame_alloc();
-        m_packet = av_packet_alloc();
-    }
-    ~H264Decoder()
-    {
-        sws_freeContext(m_sws);
-        av_packet_free(&m_packet);
-        av_frame_free(&m_frame);
-        avcodec_free_context(&m_context);
-    }
-
-    // The pictures that come out for this packet (none for a config packet).
-    std::vector<Picture> decode(const EncodedPacket &packet)
-    {
-        std::vector<Picture> pictures;
-        av_new_packet(m_packet, int(packet.data.size()));
-        memcpy(m_packet->data, packet.data.constData(), size_t(packet.data.size()));
-        m_packet->pts = packet.config ? AV_NOPTS_VALUE : packet.ptsUs;
-        if (packet.keyFrame)
-            m_packet->flags |= AV_PKT_FLAG_KEY;
-        avcodec_send_packet(m_context, m_packet);
-        av_packet_unref(m_packet);
-        while (avcodec_receive_frame(m_context, m_frame) == 0) {
-            pictures.push_back(toPicture(m_frame));
-            av_frame_unref(m_frame);
-        }
-        return pictures;
-    }
-
-private:
-    Picture toPicture(const AVFrame *frame)
-    {
-        Picture picture;
-        picture.width = frame->width;
-        picture.height = frame->height;
-        // swscale's vector code may write a little past the end of a row.
-        picture.rgbStride = (frame->width * 3 + 63) & ~63;
-        picture.rgb.resize(size_t(picture.rgbStride) * (frame->height + 1));
-        m_sws = sws_getCachedContext(m_sws, frame->width, frame->height,
-                                     AVPixelFormat(frame->format), frame->width, frame->height,
-                                     AV_PIX_FMT_RGB24, SWS_POINT, nullptr, nullptr, nullptr);
-        uint8_t *dst[1] = {picture.rgb.data()};
-        const int dstStride[1] = {picture.rgbStride};
-        sws_scale(m_sws, frame->data, frame->linesize, 0, frame->height, dst, dstStride);
-        for (int y = 0; y < frame->height; ++y) {
-            const uint8_t *row = frame->data[0] + y * frame->linesize[0];
-            picture.luma.insert(picture.luma.end(), row, row + frame->width);
-        }
-        return picture;
-    }
-
-    AVCodecContext *m_context = nullptr;
-    AVFrame *m_frame = nullptr;
-    AVPacket *m_packet = nullptr;
-    SwsContext *m_sws = nullptr;
-};
 
 VideoOptions smallPhone()
 {
@@ -186,27 +119,23 @@ void PhonesimMediaTest::pictureLayoutUprightInBothOrientations()
     VideoSource source(options);
     for (int orientation = 0; orientation < 2; ++orientation) {
         const QSize size = source.videoSize();
-        H264Decoder decoder;
-        std::vector<Picture> pictures;
-        for (const EncodedPacket &packet : source.nextFrame(0))
-            pictures = decoder.decode(packet);
-        QCOMPARE(pictures.size(), size_t(1));
-        const Picture &picture = pictures.front();
-        QCOMPARE(QSize(picture.width, picture.height), size);
+        H264Probe probe;
+        const QImage picture = decode(probe, source.nextFrame(0));
+        QCOMPARE(picture.size(), size);
 
         const QPoint statusBar = ScreenPainter::statusBarRect(size).center();
         const QPoint navigationBar = ScreenPainter::navigationBarRect(size).center();
         const QPoint background(size.width() / 2, size.height() * 9 / 10 - 20);
-        QVERIFY2(near(picture.at(statusBar), ScreenPainter::kStatusBarColor),
-                 describe(picture.at(statusBar)));
-        QVERIFY2(near(picture.at(navigationBar), ScreenPainter::kNavigationBarColor),
-                 describe(picture.at(navigationBar)));
-        QVERIFY2(near(picture.at(background), ScreenPainter::kBackgroundColor),
-                 describe(picture.at(background)));
+        QVERIFY2(near(at(picture, statusBar), ScreenPainter::kStatusBarColor),
+                 describe(at(picture, statusBar)));
+        QVERIFY2(near(at(picture, navigationBar), ScreenPainter::kNavigationBarColor),
+                 describe(at(picture, navigationBar)));
+        QVERIFY2(near(at(picture, background), ScreenPainter::kBackgroundColor),
+                 describe(at(picture, background)));
         // The source's frame counter runs on across the rotation.
         const QPoint moverCentre = ScreenPainter::moverRect(size, orientation, 2 * 10).center();
-        QVERIFY2(near(picture.at(moverCentre), ScreenPainter::kMoverColor),
-                 describe(picture.at(moverCentre)));
+        QVERIFY2(near(at(picture, moverCentre), ScreenPainter::kMoverColor),
+                 describe(at(picture, moverCentre)));
 
         // The name and serial lines leave white ink below the status bar.
         const int scale = ScreenPainter::textScale(size);
@@ -214,7 +143,7 @@ void PhonesimMediaTest::pictureLayoutUprightInBothOrientations()
         int ink = 0;
         for (int y = top; y < top + 3 * 9 * scale; ++y) {
             for (int x = 0; x < size.width(); ++x)
-                ink += near(picture.at(x, y), ScreenPainter::kTextColor, 40) ? 1 : 0;
+                ink += near(at(picture, QPoint(x, y)), ScreenPainter::kTextColor, 40) ? 1 : 0;
         }
         QVERIFY2(ink > 20 * scale * scale, QByteArray::number(ink));
         source.rotate();
@@ -228,45 +157,40 @@ void PhonesimMediaTest::touchMarksShowAndAge()
     options.maxSize = 800; // 360x800
     options.bitRate = 4000000;
     VideoSource source(options);
-    H264Decoder decoder;
-    auto nextPicture = [&]() {
-        std::vector<Picture> pictures;
-        for (const EncodedPacket &packet : source.nextFrame(0))
-            pictures = decoder.decode(packet);
-        return pictures.empty() ? Picture() : pictures.front();
-    };
+    H264Probe probe;
+    auto nextPicture = [&] { return decode(probe, source.nextFrame(0)); };
 
     // Points on the plain background, clear of text, mover and bars.
     std::vector<QPoint> points;
     for (int i = 0; i <= ScreenPainter::kMaxTouchMarks; ++i)
         points.emplace_back(40 + (i % 7) * 45, 620 + (i / 7) * 40);
 
-    Picture before = nextPicture();
-    QVERIFY(near(before.at(points[0]), ScreenPainter::kBackgroundColor));
+    QImage before = nextPicture();
+    QVERIFY(near(at(before, points[0]), ScreenPainter::kBackgroundColor));
     source.addTouchMark(points[0]);
     source.addTouchMark(QPoint(-5, -5)); // off screen: ignored, must not push out real marks
-    Picture after = nextPicture();
-    QVERIFY2(near(after.at(points[0]), ScreenPainter::kTouchMarkColor, 24),
-             describe(after.at(points[0])));
-    QVERIFY(near(after.at(points[1]), ScreenPainter::kBackgroundColor));
-    QVERIFY(near(nextPicture().at(points[0]), ScreenPainter::kTouchMarkColor, 24)); // it stays
+    QImage after = nextPicture();
+    QVERIFY2(near(at(after, points[0]), ScreenPainter::kTouchMarkColor, 24),
+             describe(at(after, points[0])));
+    QVERIFY(near(at(after, points[1]), ScreenPainter::kBackgroundColor));
+    QVERIFY(near(at(nextPicture(), points[0]), ScreenPainter::kTouchMarkColor, 24)); // it stays
 
     for (size_t i = 1; i < points.size(); ++i)
         source.addTouchMark(points[i]);
-    Picture full = nextPicture();
+    QImage full = nextPicture();
     nextPicture();
     full = nextPicture(); // let the encoder settle on the new content
-    QVERIFY2(near(full.at(points[0]), ScreenPainter::kBackgroundColor, 16),
+    QVERIFY2(near(at(full, points[0]), ScreenPainter::kBackgroundColor, 16),
              "the oldest of 21 marks is gone");
     for (size_t i = 1; i < points.size(); ++i)
-        QVERIFY2(near(full.at(points[i]), ScreenPainter::kTouchMarkColor, 24),
-                 describe(full.at(points[i])));
+        QVERIFY2(near(at(full, points[i]), ScreenPainter::kTouchMarkColor, 24),
+                 describe(at(full, points[i])));
 
     // Rotation clears them: the old positions mean nothing on the turned screen.
     source.rotate();
     source.rotate();
-    Picture turnedBack = nextPicture();
-    QVERIFY(near(turnedBack.at(points[5]), ScreenPainter::kBackgroundColor, 16));
+    QImage turnedBack = nextPicture();
+    QVERIFY(near(at(turnedBack, points[5]), ScreenPainter::kBackgroundColor, 16));
 }
 
 void PhonesimMediaTest::opusTone_data()
