@@ -4,6 +4,7 @@
 #include "accountdprocess.h"
 #include "appconfig.h"
 #include "authentication.h"
+#include "authoutcome.h"
 #include "testregistry.h"
 #include "usersession.h"
 
@@ -24,35 +25,6 @@ QStringList g_messages; // every Qt message of the process while a test runs
 void captureMessage(QtMsgType, const QMessageLogContext &, const QString &message)
 {
     g_messages << message;
-}
-
-struct Outcome
-{
-    bool done = false;
-    bool success = false;
-    int code = 0;
-    QString message;
-};
-
-// Runs one Authentication operation and waits for its signal.
-template<typename Signal, typename Start>
-Outcome await(Authentication *auth, Signal signal, Start start)
-{
-    Outcome outcome;
-    const QMetaObject::Connection connection =
-        QObject::connect(auth, signal, [&outcome](bool success, int code, const QString &text) {
-            outcome = {true, success, code, text};
-        });
-    start();
-    if (!QTest::qWaitFor([&outcome] { return outcome.done; }, 20000))
-        outcome.message = QStringLiteral("no report");
-    QObject::disconnect(connection);
-    return outcome;
-}
-
-Outcome login(Authentication *auth, const QString &email, const QString &password)
-{
-    return await(auth, &Authentication::loginFinished, [&] { auth->login_async(email, password); });
 }
 
 QByteArray json(const QString &email, const QString &password = QString())
@@ -92,8 +64,8 @@ private slots:
         session->clearSession();
         auto auth = std::make_unique<Authentication>(session.get(), nullptr);
 
-        Outcome outcome = await(auth.get(), &Authentication::registerFinished,
-                                [&] { auth->register_user_async("Erin@Example.org"); });
+        AuthOutcome outcome = await(auth.get(), &Authentication::registerFinished,
+                                    [&] { auth->register_user_async("Erin@Example.org"); });
         QVERIFY2(outcome.success, qPrintable(outcome.message));
         QCOMPARE(outcome.code, 200);
         QCOMPARE(service.mailsTo("erin@example.org").size(), 1);

@@ -1,9 +1,9 @@
 // Account operations against a scripted service: an operation counts as done only
 // when the service's code says so, a login only when the session holds the returned
 // token; the service's message reaches the caller. Also the version lookup.
-#include "authentication.h"
 #include "apiresponse.h"
 #include "appconfig.h"
+#include "authoutcome.h"
 #include "pxrequest.h"
 #include "scriptedhttpserver.h"
 #include "testregistry.h"
@@ -14,31 +14,6 @@
 #include <memory>
 
 namespace {
-struct Report
-{
-    int count = 0;
-    bool success = false;
-    int code = -1;
-    QString message;
-};
-
-template<typename Signal> std::shared_ptr<Report> watch(Authentication *auth, Signal signal)
-{
-    auto report = std::make_shared<Report>();
-    QObject::connect(auth, signal, auth, [report](bool success, int code, const QString &message) {
-        ++report->count;
-        report->success = success;
-        report->code = code;
-        report->message = message;
-    });
-    return report;
-}
-
-bool waitFor(const std::shared_ptr<Report> &report)
-{
-    return QTest::qWaitFor([&report] { return report->count > 0; }, 10000);
-}
-
 const QByteArray kLoginReply =
     R"({"code":200,"message":"Login successful.","data":{"token":"tk-1","user":{"id":"u1","email":"a@b.cd","verified":true}}})";
 } // namespace
@@ -109,17 +84,14 @@ private slots:
         QFETCH(bool, verified);
         m_server.script("/user/login", {status, body});
         QSignalSpy state(m_session.get(), &UserSession::loginStateChanged);
-        auto report = watch(m_auth.get(), &Authentication::loginFinished);
-        m_auth->login_async("a@b.cd", "password1");
-        QVERIFY(waitFor(report));
-        QTest::qWait(20);
-        QCOMPARE(report->count, 1);
-        QCOMPARE(report->success, success);
-        QCOMPARE(report->code, code);
+        const AuthOutcome report = ::login(m_auth.get(), "a@b.cd", "password1");
+        QCOMPARE(report.reports, 1);
+        QCOMPARE(report.success, success);
+        QCOMPARE(report.code, code);
         if (message.isEmpty())
-            QVERIFY(!report->message.isEmpty());
+            QVERIFY(!report.message.isEmpty());
         else
-            QCOMPARE(report->message, message);
+            QCOMPARE(report.message, message);
         // The signal's success and the session agree, and the session is persisted.
         QCOMPARE(m_session->isLoggedIn(), success);
         QCOMPARE(state.size(), success ? 1 : 0);
@@ -134,10 +106,9 @@ private slots:
         info.id = "old";
         m_session->saveLoginSession("old-token", info);
         m_server.script("/user/login", {200, R"({"code":200,"message":"ok","data":{}})"});
-        auto report = watch(m_auth.get(), &Authentication::loginFinished);
-        m_auth->login_async("a@b.cd", "password1");
-        QVERIFY(waitFor(report));
-        QVERIFY(!report->success);
+        const AuthOutcome report = ::login(m_auth.get(), "a@b.cd", "password1");
+        QCOMPARE(report.reports, 1);
+        QVERIFY(!report.success);
         QCOMPARE(m_session->getToken(), QStringLiteral("old-token"));
     }
 
@@ -155,37 +126,33 @@ private slots:
         const QByteArray path = operation == "register" ? "/user/register"
                                 : operation == "reset"  ? "/user/password/resetlink"
                                                         : "/user/password/change";
-        const auto run = [&]() {
-            std::shared_ptr<Report> report;
-            if (operation == "register") {
-                report = watch(m_auth.get(), &Authentication::registerFinished);
-                m_auth->register_user_async("a@b.cd");
-            } else if (operation == "reset") {
-                report = watch(m_auth.get(), &Authentication::sendResetLinkFinished);
-                m_auth->sendResetLink_async("a@b.cd");
-            } else {
-                report = watch(m_auth.get(), &Authentication::changePasswordFinished);
-                m_auth->changePassword_async("old-pass", "new-pass");
-            }
-            waitFor(report);
-            return report;
+        Authentication *auth = m_auth.get();
+        const auto run = [&] {
+            if (operation == "register")
+                return await(auth, &Authentication::registerFinished,
+                             [&] { auth->register_user_async("a@b.cd"); });
+            if (operation == "reset")
+                return await(auth, &Authentication::sendResetLinkFinished,
+                             [&] { auth->sendResetLink_async("a@b.cd"); });
+            return await(auth, &Authentication::changePasswordFinished,
+                         [&] { auth->changePassword_async("old-pass", "new-pass"); });
         };
         m_server.script(path, {200, R"({"code":200,"message":"Done."})"});
-        auto report = run();
-        QVERIFY(report->success);
-        QCOMPARE(report->message, QStringLiteral("Done."));
+        AuthOutcome report = run();
+        QVERIFY(report.success);
+        QCOMPARE(report.message, QStringLiteral("Done."));
 
         m_server.script(path, {200, R"({"code":409,"message":"Already there."})"});
         report = run();
-        QVERIFY(!report->success);
-        QCOMPARE(report->code, 409);
-        QCOMPARE(report->message, QStringLiteral("Already there."));
+        QVERIFY(!report.success);
+        QCOMPARE(report.code, 409);
+        QCOMPARE(report.message, QStringLiteral("Already there."));
 
         m_server.script(path, {200, "{}"});
         report = run();
-        QVERIFY(!report->success);
-        QCOMPARE(report->code, 0);
-        QVERIFY(!report->message.isEmpty());
+        QVERIFY(!report.success);
+        QCOMPARE(report.code, 0);
+        QVERIFY(!report.message.isEmpty());
     }
 
     void versionLookup()

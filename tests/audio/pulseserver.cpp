@@ -120,9 +120,8 @@ bool SinkRecording::start()
 
 QByteArray SinkRecording::stop()
 {
-    drain();
+    pcm();
     m_parec.terminate();
     m_parec.waitForFinished(3000);
-    drain();
-    return m_pcm;
+    return pcm();
 }

@@ -38,8 +38,12 @@ public:
     bool start();
     // Raw 16-bit stereo at PulseServer::RecordRate.
     QByteArray stop();
-    // Takes what parec has written so far (its pipe must not fill up).
-    void drain() { m_pcm += m_parec.readAllStandardOutput(); }
+    // What parec has written so far (its pipe must not fill up).
+    QByteArray pcm()
+    {
+        m_pcm += m_parec.readAllStandardOutput();
+        return m_pcm;
+    }
 
 private:
     QProcess m_parec;

@@ -1,102 +1,166 @@
 #include "virtualfleet.h"
 
 #include "adbrunner.h"
+#include "adbserver.h"
 #include "testsupport.h"
 
-#include <QFile>
-#include <QJsonArray>
 #include <QJsonDocument>
-#include <QJsonObject>
-#include <QProcess>
 #include <QSaveFile>
 
-VirtualFleet::VirtualFleet(const QString &phonesimPath, const Options &options, const QString &host)
+namespace {
+QString fleetFile(const QString &home)
+{
+    return home + QStringLiteral("/fleet.json");
+}
+
+void startIn(QProcess &process, const QString &home, const QString &program,
+             const QStringList &args)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("PHONESIM_HOME", home);
+    env.remove("ANDROID_SERIAL");
+    process.setProcessEnvironment(env);
+    process.start(program, args);
+}
+} // namespace
+
+VirtualFleet::VirtualFleet(const QString &phonesimPath, const Options &options,
+                           const QString &host, const QStringList &initOptions)
+    : m_phonesim(phonesimPath)
 {
     if (phonesimPath.isEmpty() || !m_home.isValid()) {
         m_error = QStringLiteral("the virtual phone is not built");
         return;
     }
-    QProcess init;
-    QStringList initArgs{
-        "init",
-        "--home",
-        m_home.path(),
-        "--phones",
-        QString::number(options.phones),
-        "--size",
-        QStringLiteral("%1x%2").arg(options.screen.width()).arg(options.screen.height()),
-        "--fps",
-        QString::number(options.fps)};
+    QStringList args{"init",
+                     "--home",
+                     home(),
+                     "--phones",
+                     QString::number(options.phones),
+                     "--fps",
+                     QString::number(options.fps)};
+    if (options.screen.isValid())
+        args << "--size"
+             << QStringLiteral("%1x%2").arg(options.screen.width()).arg(options.screen.height());
     const AdbServer server = AdbServer::parse(host).value_or(AdbServer());
     if (!host.isEmpty())
-        initArgs << "--host" << host;
+        args << "--host" << host;
+    const AdbRun init = adb(args + initOptions);
     m_adbOptions = server.options();
-    init.start(phonesimPath, initArgs);
-    if (!init.waitForFinished(30000) || init.exitCode() != 0) {
-        m_error = QStringLiteral("phonesim init failed: ") +
-                  QString::fromUtf8(init.readAllStandardError());
-        return;
-    }
-    for (const QByteArray &line : init.readAllStandardOutput().split('\n')) {
+    for (const QByteArray &line : init.out.split('\n')) {
         if (!line.trimmed().isEmpty())
             m_serials << AdbServers::qualified(QString::fromUtf8(line).section('\t', 0, 0), server);
     }
-    if (m_serials.size() != options.phones) {
-        m_error = QStringLiteral("phonesim init listed %1 phones").arg(m_serials.size());
+    if (init.exitCode != 0 || m_serials.size() != options.phones) {
+        m_error = QStringLiteral("phonesim init failed: ") + QString::fromUtf8(init.err);
         return;
     }
-    if (options.replay && !setReplay()) {
-        m_error = QStringLiteral("cannot switch the fleet to replay");
-        return;
+    for (const QString &serial : std::as_const(m_serials)) {
+        if (options.replay)
+            editPhone(serial, [](QJsonObject &phone) { phone.insert("replay", true); });
     }
     TestSupport::serverFile(); // the launcher pushes it; the virtual phone only needs it to exist
-    qputenv("PHONESIM_HOME", m_home.path().toUtf8());
+    qputenv("PHONESIM_HOME", home().toUtf8());
     ADBRunner::setExecutablePathForTesting(phonesimPath);
     m_valid = true;
 }
 
+VirtualFleet::VirtualFleet(int phones, const QStringList &initOptions)
+    : VirtualFleet(TestSupport::phonesimPath(), {phones, QSize(), 30, false}, {}, initOptions)
+{}
+
 VirtualFleet::~VirtualFleet()
 {
+    for (QProcess *process : std::as_const(m_processes)) {
+        process->kill();
+        process->waitForFinished(3000);
+        delete process;
+    }
     if (!m_valid)
         return;
-    qputenv("PHONESIM_HOME", m_home.path().toUtf8());
-    ADBRunner::runCommand(m_adbOptions + QStringList{"kill-server"});
+    // Forward helpers outlive adb calls, as adb's own server does; end them.
+    adb(m_adbOptions + QStringList{"kill-server"});
     ADBRunner::setExecutablePathForTesting(QString());
     qunsetenv("PHONESIM_HOME");
 }
 
-bool VirtualFleet::editFleet(const std::function<bool(QJsonObject &)> &edit)
+QProcess *VirtualFleet::startAdb(const QStringList &args)
 {
-    QFile file(m_home.filePath(QStringLiteral("fleet.json")));
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    QJsonObject fleet = QJsonDocument::fromJson(file.readAll()).object();
-    file.close();
-    if (!edit(fleet))
-        return false;
+    m_processes << new QProcess;
+    startIn(*m_processes.last(), home(), m_phonesim, args);
+    return m_processes.last();
+}
+
+AdbRun VirtualFleet::adb(const QStringList &args) const
+{
+    QProcess process;
+    startIn(process, home(), m_phonesim, args);
+    if (!process.waitForFinished(30000)) {
+        process.kill();
+        process.waitForFinished(3000);
+    }
+    return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
+}
+
+int VirtualFleet::tool(const QString &verb, const QString &serial) const
+{
+    return adb({verb, "--home", home(), serial}).exitCode;
+}
+
+QList<ListedDevice> VirtualFleet::devices() const
+{
+    QList<ListedDevice> result;
+    for (const QByteArray &line : adb({"devices", "-l"}).out.split('\n').mid(1)) {
+        const QStringList words = QString::fromUtf8(line).split(' ', Qt::SkipEmptyParts);
+        if (words.size() < 2)
+            continue;
+        ListedDevice device{words.at(0), words.at(1), {}};
+        for (const QString &word : words.mid(2))
+            device.tokens.insert(word.section(':', 0, 0), word.section(':', 1));
+        result << device;
+    }
+    return result;
+}
+
+std::optional<ListedDevice> VirtualFleet::entry(const QString &serial) const
+{
+    for (const ListedDevice &device : devices()) {
+        if (device.serial == serial)
+            return device;
+    }
+    return std::nullopt;
+}
+
+QJsonObject VirtualFleet::status() const
+{
+    return QJsonDocument::fromJson(adb({"status", "--home", home()}).out).object();
+}
+
+int VirtualFleet::liveServers() const
+{
+    int count = 0;
+    for (const QJsonValue &process : status().value("processes").toArray())
+        count += process.toObject().value("kind").toString() == "server";
+    return count;
+}
+
+QJsonObject VirtualFleet::phone(const QString &serial) const
+{
+    for (const QJsonValue &phone : TestSupport::readJson(fleetFile(home()))["phones"].toArray()) {
+        if (phone.toObject().value("serial").toString() == serial)
+            return phone.toObject();
+    }
+    return {};
+}
+
+bool VirtualFleet::editFleet(const std::function<void(QJsonObject &)> &edit) const
+{
+    QJsonObject root = TestSupport::readJson(fleetFile(home()));
+    edit(root);
     // Whole or not at all: running phonesim processes read the file meanwhile.
-    QSaveFile out(file.fileName());
-    return out.open(QIODevice::WriteOnly) && out.write(QJsonDocument(fleet).toJson()) > 0 &&
+    QSaveFile out(fleetFile(home()));
+    return out.open(QIODevice::WriteOnly) && out.write(QJsonDocument(root).toJson()) > 0 &&
            out.commit();
-}
-
-bool VirtualFleet::editPhones(const std::function<bool(QJsonArray &)> &edit)
-{
-    return editFleet([&edit](QJsonObject &fleet) {
-        QJsonArray phones = fleet.value(QStringLiteral("phones")).toArray();
-        if (!edit(phones))
-            return false;
-        fleet.insert(QStringLiteral("phones"), phones);
-        return true;
-    });
-}
-
-bool VirtualFleet::setHostCut(bool cut)
-{
-    return editFleet([cut](QJsonObject &fleet) {
-        fleet.insert(QStringLiteral("hostCut"), cut);
-        return true;
-    });
 }
 
 void VirtualFleet::serveTogether(const QList<VirtualFleet *> &fleets)
@@ -107,37 +171,44 @@ void VirtualFleet::serveTogether(const QList<VirtualFleet *> &fleets)
     qputenv("PHONESIM_HOME", homes.join(QLatin1Char(':')).toUtf8());
 }
 
-bool VirtualFleet::setReplay()
+void VirtualFleet::editPhone(const QString &serial,
+                             const std::function<void(QJsonObject &)> &edit) const
 {
-    return editPhones([](QJsonArray &phones) {
-        for (int i = 0; i < phones.size(); ++i) {
-            QJsonObject phone = phones.at(i).toObject();
-            phone.insert(QStringLiteral("replay"), true);
-            phones[i] = phone;
+    editFleet([&](QJsonObject &root) {
+        QJsonArray phones = root.value("phones").toArray();
+        for (auto it = phones.begin(); it != phones.end(); ++it) {
+            QJsonObject phone = it->toObject();
+            if (phone.value("serial").toString() == serial) {
+                edit(phone);
+                *it = phone;
+            }
         }
-        return true;
+        root["phones"] = phones;
     });
 }
 
 bool VirtualFleet::setPhoneOption(int index, const QString &key, const QJsonValue &value)
 {
-    return editPhones([&](QJsonArray &phones) {
-        if (index < 0 || index >= phones.size())
-            return false;
-        QJsonObject phone = phones.at(index).toObject();
-        phone.insert(key, value);
-        phones[index] = phone;
-        return true;
+    if (index < 0 || index >= m_serials.size() || phone(serial(index)).isEmpty())
+        return false;
+    editPhone(serial(index), [&](QJsonObject &phone) { phone.insert(key, value); });
+    return phone(serial(index)).value(key) == value;
+}
+
+void VirtualFleet::setFault(const QString &serial, const QString &key,
+                            const QJsonValue &value) const
+{
+    editPhone(serial, [&](QJsonObject &phone) {
+        QJsonObject faults = phone["faults"].toObject();
+        faults[key] = value;
+        phone["faults"] = faults;
     });
 }
 
 QList<QJsonObject> VirtualFleet::jsonLines(const QString &relativePath) const
 {
     QList<QJsonObject> entries;
-    QFile log(m_home.filePath(relativePath));
-    if (!log.open(QIODevice::ReadOnly))
-        return entries;
-    for (const QByteArray &line : log.readAll().split('\n')) {
+    for (const QByteArray &line : TestSupport::readFile(home() + '/' + relativePath).split('\n')) {
         if (!line.trimmed().isEmpty())
             entries << QJsonDocument::fromJson(line).object();
     }
@@ -150,4 +221,22 @@ QStringList VirtualFleet::controlTypes(const QString &serial) const
     for (const QJsonObject &entry : controlLog(serial))
         types << entry.value(QStringLiteral("type")).toString();
     return types;
+}
+
+QString VirtualFleet::phoneFile(const QString &serial, const QString &phonePath) const
+{
+    return home() + "/" + serial + "/fs" + phonePath;
+}
+
+QString jsonDifferences(const QJsonObject &actual, const QJsonObject &expected)
+{
+    QStringList wrong;
+    for (auto it = expected.begin(); it != expected.end(); ++it) {
+        // Through QVariant so that 3 and 3.0 count as the same number.
+        const QVariant value = actual.value(it.key()).toVariant();
+        if (!actual.contains(it.key()) || value != it->toVariant())
+            wrong << it.key() + ": " + value.toString() + " instead of " +
+                         it->toVariant().toString();
+    }
+    return wrong.join(QStringLiteral("; "));
 }

@@ -38,14 +38,15 @@ class AdbFaultsTest : public QObject
     // Slow phone adb calls from now on; past the time-out when `hangs`.
     void makeAdbSlow(bool hangs)
     {
-        QVERIFY(m_harness->setFaults(0, {{"delayMs", hangs ? kHangMs : kSlowMs}}));
+        QVERIFY(m_harness->fleet().setPhoneOption(
+            0, "faults", QJsonObject{{"delayMs", hangs ? kHangMs : kSlowMs}}));
         if (hangs)
             ADBRunner::setFinishTimeoutsForTesting(kTimeoutMs, kTimeoutMs);
     }
 
     void makeAdbWell()
     {
-        QVERIFY(m_harness->setFaults(0, {}));
+        QVERIFY(m_harness->fleet().setPhoneOption(0, "faults", QJsonObject()));
         QVERIFY(m_harness->setListingDelay(0));
         ADBRunner::setFinishTimeoutsForTesting(0, 0);
     }
@@ -84,12 +85,12 @@ private slots:
         QCOMPARE(m_harness->messages().errors(serial).size(), 1);
         // A failed start leaves the group, after the tile has said why.
         QTRY_VERIFY_WITH_TIMEOUT(!device, 15000);
-        QTRY_COMPARE_WITH_TIMEOUT(m_harness->liveServers(), 0, 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_harness->fleet().liveServers(), 0, 15000);
 
         makeAdbWell();
         QVERIFY(m_harness->addScanned({serial}));
         QVERIFY(m_harness->startAndStream(m_harness->device(serial)));
-        QCOMPARE(m_harness->liveServers(), 1);
+        QCOMPARE(m_harness->fleet().liveServers(), 1);
     }
 
     void stop_data() { addDelays(); }
@@ -106,12 +107,12 @@ private slots:
         QVERIFY(!device->running());
         QVERIFY(!device->controller());
         // The phone's server ends even when adb does not answer in time.
-        QTRY_COMPARE_WITH_TIMEOUT(m_harness->liveServers(), 0, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_harness->fleet().liveServers(), 0, 20000);
         QCOMPARE(m_harness->group()->deviceCount(), 1);
 
         makeAdbWell();
         QVERIFY(m_harness->startAndStream(device));
-        QCOMPARE(m_harness->liveServers(), 1);
+        QCOMPARE(m_harness->fleet().liveServers(), 1);
         QCOMPARE(m_harness->messages().errors(serial), QStringList());
     }
 

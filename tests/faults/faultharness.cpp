@@ -10,16 +10,8 @@
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QProcess>
 #include <QTest>
 #include <QThreadPool>
-
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-}
 
 // ---- messages ---------------------------------------------------------------------------
 
@@ -58,61 +50,6 @@ bool TileMessages::has(const QString &serial, const QString &text, const QString
     return false;
 }
 
-// ---- recordings -------------------------------------------------------------------------
-
-RecordingContent RecordingContent::read(const QString &path)
-{
-    RecordingContent content;
-    AVFormatContext *format = nullptr;
-    if (avformat_open_input(&format, QFile::encodeName(path).constData(), nullptr, nullptr) < 0) {
-        content.error = QStringLiteral("cannot open ") + path;
-        return content;
-    }
-    AVCodecContext *decoder = nullptr;
-    AVPacket *packet = av_packet_alloc();
-    AVFrame *frame = av_frame_alloc();
-    const int video = avformat_find_stream_info(format, nullptr) >= 0
-                          ? av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0)
-                          : -1;
-    if (video < 0) {
-        content.error = QStringLiteral("no video track in ") + path;
-    } else {
-        const AVStream *stream = format->streams[video];
-        const AVCodec *codec = avcodec_find_decoder(stream->codecpar->codec_id);
-        decoder = codec ? avcodec_alloc_context3(codec) : nullptr;
-        if (!decoder || avcodec_parameters_to_context(decoder, stream->codecpar) < 0 ||
-            avcodec_open2(decoder, codec, nullptr) < 0) {
-            content.error = QStringLiteral("no decoder for ") + path;
-        } else {
-            content.opened = true;
-            const auto drain = [&] {
-                while (avcodec_receive_frame(decoder, frame) == 0)
-                    ++content.decodedFrames;
-            };
-            while (av_read_frame(format, packet) >= 0) {
-                if (packet->stream_index == video) {
-                    if (content.videoPackets++ == 0)
-                        content.startsWithKeyFrame = packet->flags & AV_PKT_FLAG_KEY;
-                    const qint64 end = packet->pts + qMax<qint64>(packet->duration, 0);
-                    content.durationSeconds =
-                        qMax(content.durationSeconds, end * av_q2d(stream->time_base));
-                    if (avcodec_send_packet(decoder, packet) < 0)
-                        ++content.decodeErrors;
-                    drain();
-                }
-                av_packet_unref(packet);
-            }
-            avcodec_send_packet(decoder, nullptr);
-            drain();
-        }
-    }
-    av_frame_free(&frame);
-    av_packet_free(&packet);
-    avcodec_free_context(&decoder);
-    avformat_close_input(&format);
-    return content;
-}
-
 // ---- harness ----------------------------------------------------------------------------
 
 FaultHarness::FaultHarness(const Options &options)
@@ -133,7 +70,7 @@ FaultHarness::~FaultHarness()
 {
     closeManager();
     if (m_fleet && m_fleet->isValid())
-        (void)QTest::qWaitFor([this] { return liveServers() == 0; }, 10000);
+        (void)QTest::qWaitFor([this] { return m_fleet->liveServers() == 0; }, 10000);
     // adb calls still running in the background would write into a fleet that is gone.
     QThreadPool::globalInstance()->waitForDone(30000);
     ADBRunner::workPool()->waitForDone(30000);
@@ -236,54 +173,6 @@ bool FaultHarness::streaming(Device *device, int frames, int withinMs)
                    now >= first + quint64(frames);
         },
         withinMs);
-}
-
-bool FaultHarness::phonesim(const QStringList &args, QByteArray *output) const
-{
-    QProcess process;
-    process.start(TestSupport::phonesimPath(), args);
-    const bool ok = process.waitForFinished(30000) &&
-                    process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
-    if (output)
-        *output = process.readAllStandardOutput();
-    return ok;
-}
-
-bool FaultHarness::unplug(const QString &serial) const
-{
-    return phonesim({"unplug", "--home", m_fleet->home(), serial});
-}
-
-bool FaultHarness::plug(const QString &serial) const
-{
-    return phonesim({"plug", "--home", m_fleet->home(), serial});
-}
-
-bool FaultHarness::killServer(const QString &serial) const
-{
-    // The server's class name is what its command line shows on the phone.
-    return phonesim({"-s", serial, "shell", "pkill", "-f", "com.genymobile.scrcpy.Server"});
-}
-
-int FaultHarness::liveServers() const
-{
-    QByteArray out;
-    if (!phonesim({"status", "--home", m_fleet->home()}, &out))
-        return -1;
-    int count = 0;
-    const QJsonArray processes =
-        QJsonDocument::fromJson(out).object().value(QStringLiteral("processes")).toArray();
-    for (const QJsonValue &entry : processes)
-        count += entry.toObject()
-                     .value(QStringLiteral("args"))
-                     .toArray()
-                     .contains(QJsonValue(QStringLiteral("app_process")));
-    return count;
-}
-
-bool FaultHarness::setFaults(int phone, const QJsonObject &faults)
-{
-    return m_fleet->setPhoneOption(phone, QStringLiteral("faults"), faults);
 }
 
 bool FaultHarness::setListingDelay(int ms)

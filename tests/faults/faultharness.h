@@ -1,7 +1,7 @@
 #pragma once
 // Virtual phones reached through a group manager and its current group, driven the way the
 // window drives them (scan, add the listed phones, start them), plus the faults the matrix
-// injects and what it reads back: the messages a tile showed, and what a recording holds.
+// injects and what it reads back: the messages a tile showed.
 #include "virtualfleet.h"
 
 #include <QJsonObject>
@@ -44,20 +44,6 @@ private:
     QList<Message> m_messages;
 };
 
-// What libavformat and the H.264 decoder make of a recording.
-struct RecordingContent
-{
-    bool opened = false;
-    QString error;
-    int videoPackets = 0;
-    int decodedFrames = 0;
-    int decodeErrors = 0;
-    bool startsWithKeyFrame = false;
-    double durationSeconds = 0; // end of the last video packet
-
-    static RecordingContent read(const QString &path);
-};
-
 class FaultHarness
 {
 public:
@@ -91,16 +77,6 @@ public:
     bool startAndStream(Device *device);
     // Frames keep arriving (at least `frames` more within the time).
     static bool streaming(Device *device, int frames = 3, int withinMs = 15000);
-
-    // phonesim commands against the fleet; false when one fails.
-    bool phonesim(const QStringList &args, QByteArray *output = nullptr) const;
-    bool unplug(const QString &serial) const;
-    bool plug(const QString &serial) const;
-    // Ends the phone-side server on the phone, as an app killer on the phone would.
-    bool killServer(const QString &serial) const;
-    // Phone-side servers still running.
-    int liveServers() const;
-    bool setFaults(int phone, const QJsonObject &faults);
 
     // The listing ("adb devices") waits this long first; 0: answers at once. Every other
     // adb call goes straight to the phones.

@@ -26,13 +26,7 @@ void checkAddress(const QString &address, const QString &output)
 }
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    Fuzz::initApplication(false);
-    return 0;
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+PARVIX_FUZZ_TARGET(false)
 {
     const QString output =
         QString::fromUtf8(reinterpret_cast<const char *>(data), qsizetype(size)).trimmed();
@@ -57,5 +51,4 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QString property = ADBRunner::parsePropertyAddress(output);
     checkAddress(property, output);
     FUZZ_CHECK(property.isEmpty() || property == output, property);
-    return 0;
 }

@@ -13,13 +13,7 @@ namespace {
 using Demuxer = LoggingDemuxer<AudioDemuxer>;
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    Fuzz::initApplication(false);
-    return 0;
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+PARVIX_FUZZ_TARGET(false)
 {
     const Fuzz::ChunkedInput input = Fuzz::ChunkedInput::split(data, size);
     // Bit 4 of the first byte: the connection is the session's first and opens with the
@@ -37,17 +31,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const int headerSize =
         (nameFieldFirst ? AudioDemuxer::NameFieldSize : 0) + AudioDemuxer::CodecIdSize;
     FUZZ_CHECK(whole.isHeaderRead() == (input.stream.size() >= headerSize), {});
-    FUZZ_CHECK(pieces.isHeaderRead() == whole.isHeaderRead(), {});
-    FUZZ_CHECK(pieces.deviceName() == whole.deviceName(), pieces.deviceName());
-    FUZZ_CHECK(pieces.codecId() == whole.codecId(), {});
-    FUZZ_CHECK(pieces.packets.size() == whole.packets.size(),
-               QStringLiteral("%1 vs %2").arg(pieces.packets.size()).arg(whole.packets.size()));
+    checkSamePackets(whole, pieces);
     for (qsizetype i = 0; i < whole.packets.size(); ++i) {
         const LoggedPacket &packet = whole.packets.at(i);
-        FUZZ_CHECK(pieces.packets.at(i) == packet, QString::number(i));
         FUZZ_CHECK(packet.data.size() >= 1 && packet.data.size() <= input.stream.size(), {});
         FUZZ_CHECK(packet.pts == packet.dts, {});
         FUZZ_CHECK((packet.flags & AV_PKT_FLAG_KEY) == 0, {});
     }
-    return 0;
 }

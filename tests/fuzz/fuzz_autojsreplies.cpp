@@ -26,13 +26,7 @@ QStringList readAll(const QList<QByteArray> &reads, QByteArray *rest)
 }
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    Fuzz::initApplication(false);
-    return 0;
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+PARVIX_FUZZ_TARGET(false)
 {
     const Fuzz::ChunkedInput input = Fuzz::ChunkedInput::split(data, size);
     QByteArray wholeRest;
@@ -40,10 +34,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QStringList whole = readAll({input.stream}, &wholeRest);
     const QStringList pieces = readAll(input.reads(), &piecesRest);
 
-    FUZZ_CHECK(pieces.size() >= whole.size(),
-               QStringLiteral("%1 vs %2").arg(pieces.size()).arg(whole.size()));
-    for (qsizetype i = 0; i < whole.size(); ++i)
-        FUZZ_CHECK(pieces.at(i) == whole.at(i), QString::number(i));
+    Fuzz::checkPrefix(whole, pieces);
     FUZZ_CHECK(input.stream.endsWith(wholeRest) && input.stream.endsWith(piecesRest), {});
-    return 0;
 }

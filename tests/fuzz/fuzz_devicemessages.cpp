@@ -24,13 +24,7 @@ QStringList receive(const QList<QByteArray> &reads, int *pending)
 }
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    Fuzz::initApplication(true);
-    return 0;
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+PARVIX_FUZZ_TARGET(true)
 {
     const Fuzz::ChunkedInput input = Fuzz::ChunkedInput::split(data, size);
     int wholePending = 0;
@@ -38,10 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QStringList whole = receive({input.stream}, &wholePending);
     const QStringList pieces = receive(input.reads(), &piecesPending);
 
-    FUZZ_CHECK(pieces.size() >= whole.size(),
-               QStringLiteral("%1 vs %2").arg(pieces.size()).arg(whole.size()));
-    for (qsizetype i = 0; i < whole.size(); ++i)
-        FUZZ_CHECK(pieces.at(i) == whole.at(i), QString::number(i));
+    Fuzz::checkPrefix(whole, pieces);
     FUZZ_CHECK(wholePending >= 0 && wholePending <= input.stream.size(), {});
     FUZZ_CHECK(piecesPending >= 0 && piecesPending <= input.stream.size(), {});
     for (const QString &text : whole) {
@@ -51,5 +42,4 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     if (!whole.isEmpty() && whole.size() == pieces.size())
         FUZZ_CHECK(QGuiApplication::clipboard()->text() == whole.last(), {});
-    return 0;
 }

@@ -3,13 +3,7 @@
 #include "devicegroupmanager.h"
 #include "storeroundtrip.h"
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    Fuzz::initApplication(false);
-    return 0;
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+PARVIX_FUZZ_TARGET(false)
 {
     const QString path = DeviceGroupManager::filePath();
     Fuzz::checkRoundTrip(path, data, size, [] {
@@ -25,5 +19,4 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         }
         manager.removeDeviceGroup(nullptr); // writes the file, changes nothing
     });
-    return 0;
 }

@@ -2,13 +2,7 @@
 #include "keymapping.h"
 #include "storeroundtrip.h"
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    Fuzz::initApplication(false);
-    return 0;
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+PARVIX_FUZZ_TARGET(false)
 {
     const QString path = Fuzz::homeFolder() + "/keymappings.json";
     Fuzz::checkRoundTrip(path, data, size, [&path] {
@@ -27,5 +21,4 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                    {});
         FUZZ_CHECK(store.saveToFile(), path);
     });
-    return 0;
 }

@@ -2,13 +2,7 @@
 #include "devicesettings.h"
 #include "storeroundtrip.h"
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    Fuzz::initApplication(false);
-    return 0;
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+PARVIX_FUZZ_TARGET(false)
 {
     const QString path = DeviceSettings::filePath();
     Fuzz::checkRoundTrip(path, data, size, [] {
@@ -18,5 +12,4 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             FUZZ_CHECK(!store.getDeviceNickname(serial).isEmpty(), serial);
         store.sync();
     });
-    return 0;
 }

@@ -3,13 +3,7 @@
 #include "commonphrasemanager.h"
 #include "storeroundtrip.h"
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    Fuzz::initApplication(false);
-    return 0;
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+PARVIX_FUZZ_TARGET(false)
 {
     const QString path = Fuzz::homeFolder() + "/common_phrases.json";
     Fuzz::checkRoundTrip(path, data, size, [&path] {
@@ -22,5 +16,4 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         }
         store.saveData();
     });
-    return 0;
 }

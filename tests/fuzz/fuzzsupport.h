@@ -6,6 +6,7 @@
 #include <QIODevice>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <cstddef>
 #include <cstdint>
@@ -55,7 +56,36 @@ private:
     QByteArray m_pending;
 };
 
+// The texts read from the pieces start with those read in one read (later reads may find
+// more after bytes that could not be framed).
+inline void checkPrefix(const QStringList &whole, const QStringList &pieces)
+{
+    if (pieces.size() < whole.size())
+        fail("fewer texts from the pieces",
+             QStringLiteral("%1 vs %2").arg(pieces.size()).arg(whole.size()));
+    for (qsizetype i = 0; i < whole.size(); ++i) {
+        if (pieces.at(i) != whole.at(i))
+            fail("another text from the pieces", QString::number(i));
+    }
+}
+
 } // namespace Fuzz
+
+// The target's entry points: the application it needs (gui: a QGuiApplication), then the
+// body that follows, run on every input.
+#define PARVIX_FUZZ_TARGET(gui)                                                                    \
+    static void fuzzOne(const uint8_t *data, size_t size);                                         \
+    extern "C" int LLVMFuzzerInitialize(int *, char ***)                                           \
+    {                                                                                              \
+        Fuzz::initApplication(gui);                                                                \
+        return 0;                                                                                  \
+    }                                                                                              \
+    extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)                        \
+    {                                                                                              \
+        fuzzOne(data, size);                                                                       \
+        return 0;                                                                                  \
+    }                                                                                              \
+    static void fuzzOne(const uint8_t *data, size_t size)
 
 #define FUZZ_CHECK(condition, detail)                                                              \
     do {                                                                                           \

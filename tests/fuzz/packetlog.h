@@ -48,3 +48,14 @@ void feedAndDrain(LoggingDemuxer<Demuxer> &demuxer, Fuzz::FeedDevice &socket,
         Fuzz::drainEvents(1);
     }
 }
+
+// Both demuxers read the same header and handed on the same packets.
+template<class Demuxer>
+void checkSamePackets(const LoggingDemuxer<Demuxer> &whole, const LoggingDemuxer<Demuxer> &pieces)
+{
+    FUZZ_CHECK(pieces.isHeaderRead() == whole.isHeaderRead(), {});
+    FUZZ_CHECK(pieces.deviceName() == whole.deviceName(), pieces.deviceName());
+    FUZZ_CHECK(pieces.codecId() == whole.codecId(), {});
+    FUZZ_CHECK(pieces.packets == whole.packets,
+               QStringLiteral("%1 vs %2").arg(pieces.packets.size()).arg(whole.packets.size()));
+}

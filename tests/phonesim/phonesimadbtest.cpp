@@ -1,6 +1,6 @@
 // The virtual fleet seen from adb's caller: output formats, error texts and exit codes,
 // the call log, files, installs, tunnels, Wi-Fi adb, the AutoJS service and state changes.
-#include "simharness.h"
+#include "simsession.h"
 #include "testregistry.h"
 #include "testsupport.h"
 
@@ -52,10 +52,10 @@ private slots:
 
     void listingAndTargets()
     {
-        TestFleet fleet(3);
+        VirtualFleet fleet(3);
         QVERIFY(fleet.isValid());
         const QStringList serials = fleet.serials();
-        const Run run = fleet.adb({"devices", "-l"});
+        const AdbRun run = fleet.adb({"devices", "-l"});
         QVERIFY(run.exitCode == 0 && run.out.startsWith("List of devices attached\n"));
         QVERIFY2(run.out.endsWith("\n\n"), "adb ends the list with an empty line");
         QVERIFY(prints(fleet.adb({"devices"}), serials.first().toUtf8() + "\tdevice\n"));
@@ -87,14 +87,14 @@ private slots:
             {QString(), "more than one device"}};
         for (const auto &[serial, error] : refused) {
             const QStringList echo{"shell", "echo", "hi"};
-            const Run run = serial.isEmpty() ? fleet.adb(echo) : fleet.on(serial, echo);
+            const AdbRun run = serial.isEmpty() ? fleet.adb(echo) : fleet.on(serial, echo);
             QVERIFY2(failsWith(run, error) && run.out.isEmpty(), run.err);
         }
     }
 
     void shellCommands()
     {
-        TestFleet fleet(2, {"--size", "720x1600"});
+        VirtualFleet fleet(2, {"--size", "720x1600"});
         QVERIFY(fleet.isValid());
         const QString serial = fleet.serial(1);
         // Properties a caller shows for each phone, one line each.
@@ -129,7 +129,7 @@ private slots:
         QCOMPARE(fleet.shell(serial, "wm size").out,
                  QByteArray("Physical size: 720x1600\nOverride size: 540x1200\n"));
 
-        const Run unknown = fleet.on(serial, {"shell", "frobnicate", "--now"});
+        const AdbRun unknown = fleet.on(serial, {"shell", "frobnicate", "--now"});
         QVERIFY(unknown.exitCode == 127 && unknown.err.contains("frobnicate: inaccessible or not"));
         QVERIFY(failsWith(fleet.shell(serial, "ls /nowhere"), "No such file or directory"));
         QCOMPARE(fleet.on(serial, {"unknown-command"}).exitCode, 1);
@@ -140,16 +140,16 @@ private slots:
                               "-c", "android.intent.category.DEFAULT", "-d", wallpaper, "-t",
                               "image/*", "--grant-read-uri-permission"}),
             "Starting: Intent {"));
-        const QList<QJsonObject> intents = fleet.jsonLines(serial, "intents.jsonl");
+        const QList<QJsonObject> intents = fleet.jsonLines(serial + "/intents.jsonl");
         QCOMPARE(intents.size(), 1);
-        QCOMPARE(differences(intents.first(), {{"action", "android.intent.action.ATTACH_DATA"},
-                                               {"data", wallpaper}}),
+        QCOMPARE(jsonDifferences(intents.first(), {{"action", "android.intent.action.ATTACH_DATA"},
+                                                   {"data", wallpaper}}),
                  QString());
     }
 
     void ipLookups()
     {
-        TestFleet fleet(1);
+        VirtualFleet fleet(1);
         QVERIFY(fleet.isValid());
         const QString serial = fleet.serial();
         const QString ipv4 = QStringLiteral("(\\d+\\.\\d+\\.\\d+\\.\\d+)");
@@ -182,7 +182,7 @@ private slots:
 
     void callLogHoldsEveryInvocation()
     {
-        TestFleet fleet(2);
+        VirtualFleet fleet(2);
         QVERIFY(fleet.isValid());
         const QString serial = fleet.serial();
         QList<QStringList> calls{{"-s", serial, "shell", "nosuchcommand"},
@@ -190,7 +190,7 @@ private slots:
         for (int i = 0; i < 8; ++i)
             calls << QStringList{"-s", serial, "shell", QStringLiteral("echo call %1").arg(i)};
         // Concurrent calls must neither lose nor mix lines.
-        const QList<Run> runs = QtConcurrent::blockingMapped<QList<Run>>(
+        const QList<AdbRun> runs = QtConcurrent::blockingMapped<QList<AdbRun>>(
             calls, [&](const QStringList &args) { return fleet.adb(args); });
         // Each call once, with its own exit code and its own sequence number.
         QMultiMap<QString, int> expected, logged;
@@ -222,7 +222,7 @@ private slots:
 
     void pushAndInstall()
     {
-        TestFleet fleet(1);
+        VirtualFleet fleet(1);
         QVERIFY(fleet.isValid());
         const QString serial = fleet.serial();
         QTemporaryDir local;
@@ -255,12 +255,12 @@ private slots:
         // Unquoted, the space splits the name and the phone finds no such package.
         const QStringList apks{"game.apk", "'my app.apk'", "my app.apk", "notes.txt", "never.apk"};
         for (int i = 0; i < apks.size(); ++i) {
-            const Run run = fleet.shell(serial, "pm install -r /data/local/tmp/" + apks.at(i));
+            const AdbRun run = fleet.shell(serial, "pm install -r /data/local/tmp/" + apks.at(i));
             QVERIFY2(i < 2 ? run.exitCode == 0 && run.out.trimmed() == "Success"
                            : run.exitCode == 1 && run.out.startsWith("Failure ["),
                      qPrintable(apks.at(i)));
         }
-        QCOMPARE(fleet.jsonLines(serial, "installed.jsonl").size(), 2);
+        QCOMPARE(fleet.jsonLines(serial + "/installed.jsonl").size(), 2);
 
         fleet.setFault(serial, "pushFails", true);
         QVERIFY(failsWith(push("photo.jpg", "/data/local/tmp/again.jpg"), "error"));
@@ -269,7 +269,7 @@ private slots:
 
     void tunnelsForwardsAndFaults()
     {
-        TestFleet fleet(2);
+        VirtualFleet fleet(2);
         QVERIFY(fleet.isValid());
         const QString serial = fleet.serial(), other = fleet.serial(1);
         const QString name = QStringLiteral("localabstract:scrcpy_00000005");
@@ -285,7 +285,7 @@ private slots:
 
         fleet.setFault(serial, "shellPrintsError", true);
         fleet.setFault(serial, "reverseFails", true);
-        const Run echo = fleet.on(serial, {"shell", "echo", "fine"});
+        const AdbRun echo = fleet.on(serial, {"shell", "echo", "fine"});
         QVERIFY(prints(echo, "error") && echo.out.endsWith("fine\n"));
         QVERIFY(failsWith(fleet.on(serial, {"reverse", "localabstract:x", "tcp:1234"}), "error"));
         QVERIFY(fleet.status().value("reverse").toArray().isEmpty());
@@ -305,7 +305,6 @@ private slots:
                                    R"("name":"login","script":"toast('你好');"}})";
             // Header and body in separate writes, as some clients send them.
             send(&socket, commandFrame(run, run.size()).left(16));
-            QTest::qWait(50);
             send(&socket, run);
             const QByteArray header = readExactly(&socket, 8);
             QVERIFY(header.size() == 8 && be32(header, 4) == 1);
@@ -314,7 +313,7 @@ private slots:
             const QByteArray stop =
                 R"({"id":3,"type":"command","data":{"command":"stopAll","id":3}})";
             send(&socket, commandFrame(stop, stop.size()));
-            QTRY_COMPARE_WITH_TIMEOUT(fleet.jsonLines(serial, "autojs.jsonl").size(), 2, 10000);
+            QTRY_COMPARE_WITH_TIMEOUT(fleet.jsonLines(serial + "/autojs.jsonl").size(), 2, 10000);
 
             // Counting characters instead of bytes cuts the JSON short.
             shortened.connectToHost(QHostAddress::LocalHost, port);
@@ -322,7 +321,7 @@ private slots:
             const QString text = QStringLiteral("{\"script\":\"你好世界\"}");
             send(&shortened, commandFrame(text.toUtf8(), int(text.size())));
             QVERIFY(waitForClose(&shortened));
-            const QList<QJsonObject> lines = fleet.jsonLines(serial, "autojs.jsonl");
+            const QList<QJsonObject> lines = fleet.jsonLines(serial + "/autojs.jsonl");
             QCOMPARE(lines.size(), 3);
             QCOMPARE(lines.at(0)["message"].toObject(), QJsonDocument::fromJson(run).object());
             QCOMPARE(lines.at(0)["length"].toInt(), run.size());
@@ -350,7 +349,7 @@ private slots:
 
     void wifiAdb()
     {
-        TestFleet fleet(2);
+        VirtualFleet fleet(2);
         QVERIFY(fleet.isValid());
         // Long enough for the listing below to see adbd away even on a loaded machine.
         fleet.setTop("restartMs", 2000);
@@ -360,7 +359,7 @@ private slots:
         QVERIFY2(prints(fleet.on(serial, {"connect", wifi}), "failed to connect"),
                  "nothing listens on Wi-Fi before tcpip");
 
-        const Run tcpip = fleet.on(serial, {"tcpip", "5555"});
+        const AdbRun tcpip = fleet.on(serial, {"tcpip", "5555"});
         QVERIFY(tcpip.exitCode == 0 && !tcpip.out.contains("error"));
         QVERIFY2(!fleet.entry(serial), "adbd restarts: the USB entry leaves for a moment");
         QVERIFY(fleet.entry(fleet.serial(1)));
@@ -385,7 +384,7 @@ private slots:
         QVERIFY(!fleet.entry(wifi));
         QVERIFY(failsWith(fleet.adb({"disconnect", wifi}), "no such device"));
         QVERIFY(prints(fleet.adb({"connect", wifi}), "connected to") && fleet.entry(wifi));
-        const Run back = fleet.on(serial, {"usb"});
+        const AdbRun back = fleet.on(serial, {"usb"});
         QVERIFY(back.exitCode == 0 && !back.out.contains("error"));
         QVERIFY2(!fleet.entry(wifi), "back to USB only: the Wi-Fi entry is gone");
         QTRY_VERIFY_WITH_TIMEOUT(fleet.entry(serial).has_value(), 10000);

@@ -1,6 +1,6 @@
 // The phone-side server as the computer end of a session sees it: connection order,
 // stream headers, packet framing, control messages and how a session ends.
-#include "simharness.h"
+#include "simsession.h"
 #include "testregistry.h"
 #include "testsupport.h"
 
@@ -27,23 +27,12 @@ std::pair<int, QByteArray> readDeviceMessage(QTcpSocket *control)
     return {type.isEmpty() ? -1 : quint8(type.at(0)), {}};
 }
 
-QList<QJsonObject> controlLines(const TestFleet &fleet, int count)
+QList<QJsonObject> controlLines(const VirtualFleet &fleet, int count)
 {
     QList<QJsonObject> lines;
-    for (int i = 0; i < 150; ++i) {
-        if ((lines = fleet.jsonLines(fleet.serial(), "control.jsonl")).size() >= count)
-            break;
-        QTest::qWait(100);
-    }
+    (void)QTest::qWaitFor(
+        [&] { return (lines = fleet.controlLog(fleet.serial())).size() >= count; }, 15000);
     return lines;
-}
-
-int runningServers(const TestFleet &fleet)
-{
-    int count = 0;
-    for (const QJsonValue &process : fleet.status().value("processes").toArray())
-        count += process.toObject().value("kind").toString() == "server";
-    return count;
 }
 
 // Reads the config and key frame packets after the header; the size the decoder saw.
@@ -79,7 +68,7 @@ private slots:
     void connectionsAndStreams()
     {
         QFETCH(bool, replay);
-        TestFleet fleet(1, {"--size", "360x800"});
+        VirtualFleet fleet(1, {"--size", "360x800"});
         QVERIFY(fleet.isValid());
         // 32 two-byte characters: the 63-byte limit falls inside the last one.
         const QString longName(32, QChar(0x00E9));
@@ -154,7 +143,7 @@ private slots:
 
     void controlConnection()
     {
-        TestFleet fleet(1);
+        VirtualFleet fleet(1);
         QVERIFY(fleet.isValid());
         const QString serial = fleet.serial();
         const QByteArray selection = QStringLiteral("Gr\u00fc\u00dfe 123").toUtf8();
@@ -193,7 +182,6 @@ private slots:
             clipboardMessage(7, false, QByteArray(262130, 'x'));
         // Split across writes: the server must reassemble messages.
         send(control, bytes.left(20));
-        QTest::qWait(100);
         send(control, bytes.mid(20));
         // The touch sized for another picture is dropped.
         const QJsonArray expected =
@@ -213,7 +201,7 @@ private slots:
         lines = controlLines(fleet, 15);
         QCOMPARE(lines.size(), 15);
         for (int i = 0; i < 6; ++i)
-            QCOMPARE(differences(lines.at(9 + i), expected.at(i).toObject()), QString());
+            QCOMPARE(jsonDifferences(lines.at(9 + i), expected.at(i).toObject()), QString());
         // Only the message with a sequence is acknowledged, and the computer's own
         // clipboard is not echoed back.
         QCOMPARE(readDeviceMessage(control), std::make_pair(1, be64Bytes(7)));
@@ -264,7 +252,7 @@ private slots:
         QFETCH(QByteArray, bytes);
         QFETCH(int, exitCode);
         QFETCH(QString, logged);
-        TestFleet fleet(2);
+        VirtualFleet fleet(2);
         QVERIFY(fleet.isValid());
         const QString serial = fleet.serial();
         Session::Options options;
@@ -273,7 +261,7 @@ private slots:
         QVERIFY(session);
         QVERIFY(session->readVideoHeader().size.isValid());
         QVERIFY(readPacket(session->video).valid);
-        QCOMPARE(runningServers(fleet), 1);
+        QCOMPARE(fleet.liveServers(), 1);
 
         if (how == "pkill") {
             // Another phone's pkill must not reach this server.
@@ -304,8 +292,8 @@ private slots:
             if (socket->state() != QAbstractSocket::UnconnectedState)
                 QVERIFY(waitForClose(socket));
         }
-        QCOMPARE(runningServers(fleet), 0);
-        const QList<QJsonObject> lines = fleet.jsonLines(serial, "control.jsonl");
+        QCOMPARE(fleet.liveServers(), 0);
+        const QList<QJsonObject> lines = fleet.jsonLines(serial + "/control.jsonl");
         if (!logged.isEmpty())
             QCOMPARE(lines.isEmpty() ? QString() : lines.last().value("type").toString(), logged);
         if (how == "unplug") {
@@ -331,7 +319,7 @@ private slots:
     void audioConnectionStates()
     {
         QFETCH(QString, phone);
-        TestFleet fleet(1);
+        VirtualFleet fleet(1);
         QVERIFY(fleet.isValid());
         if (phone == "none")
             fleet.editPhone(fleet.serial(), [](QJsonObject &json) { json["audio"] = false; });
@@ -392,7 +380,7 @@ private slots:
         QFETCH(bool, tunnel);
         QFETCH(QString, extra);
         QFETCH(QString, message);
-        TestFleet fleet(1);
+        VirtualFleet fleet(1);
         QVERIFY(fleet.isValid());
         Session::Options options;
         options.serial = fleet.serial();
@@ -412,7 +400,7 @@ private slots:
 
     void faultyServers()
     {
-        TestFleet fleet(2);
+        VirtualFleet fleet(2);
         QVERIFY(fleet.isValid());
         const QString silent = fleet.serial(0), crashing = fleet.serial(1);
         fleet.setFault(silent, "serverNeverConnects", true);

@@ -5,7 +5,7 @@
 //   capture_corpus <corpus folder>      (tests/fuzz/corpus)
 //
 // The first byte of a stream seed is the fuzz targets' chunk plan (see fuzzsupport.h).
-#include "simharness.h"
+#include "simsession.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -79,7 +79,7 @@ QByteArray plan(std::initializer_list<int> sizes)
     return bytes;
 }
 
-bool captureSession(TestFleet &fleet)
+bool captureSession(VirtualFleet &fleet)
 {
     const QString serial = fleet.serial();
     const QByteArray selection = QStringLiteral("Grüße aus dem Telefon 123").toUtf8();
@@ -116,7 +116,7 @@ bool captureSession(TestFleet &fleet)
            writeSeed("devicemessages", "session-pieces", plan({1, 7}) + control);
 }
 
-bool captureAutojs(TestFleet &fleet)
+bool captureAutojs(VirtualFleet &fleet)
 {
     QTcpServer probe;
     if (!probe.listen(QHostAddress::LocalHost, 0))
@@ -154,7 +154,7 @@ bool captureAutojs(TestFleet &fleet)
            writeSeed("autojsreplies", "service-pieces", plan({5, 2}) + replies);
 }
 
-bool captureAdb(TestFleet &fleet)
+bool captureAdb(VirtualFleet &fleet)
 {
     auto output = [&fleet](const QStringList &args) { return fleet.adb(args).out; };
     const QString serial = fleet.serial();
@@ -224,7 +224,7 @@ int main(int argc, char **argv)
         return 2;
     }
     g_corpus = QString::fromLocal8Bit(argv[1]);
-    TestFleet fleet(2);
+    VirtualFleet fleet(2);
     if (!fleet.isValid()) {
         std::fprintf(stderr, "no virtual phone fleet (is phonesim built?)\n");
         return 1;

@@ -1,199 +1,18 @@
-#include "simharness.h"
+#include "simsession.h"
 
 #include "testsupport.h"
 
 #include <QDeadlineTimer>
-#include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QtEndian>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libswscale/swscale.h>
 }
 
 namespace Sim {
-
-namespace {
-
-QList<QJsonObject> readJsonLines(const QString &path)
-{
-    QList<QJsonObject> lines;
-    for (const QByteArray &line : TestSupport::readFile(path).split('\n')) {
-        if (!line.trimmed().isEmpty())
-            lines << QJsonDocument::fromJson(line).object();
-    }
-    return lines;
-}
-
-void startIn(QProcess &process, const QString &home, const QString &program,
-             const QStringList &args)
-{
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("PHONESIM_HOME", home);
-    env.remove("ANDROID_SERIAL");
-    process.setProcessEnvironment(env);
-    process.start(program, args);
-}
-
-} // namespace
-
-TestFleet::TestFleet(int phones, const QStringList &initOptions)
-{
-    m_phonesim = TestSupport::phonesimPath();
-    m_valid = !m_phonesim.isEmpty() && m_dir.isValid() &&
-              adb(QStringList{"init", "--home", home(), "--phones", QString::number(phones)} +
-                  initOptions)
-                      .exitCode == 0;
-}
-
-TestFleet::~TestFleet()
-{
-    for (QProcess *process : std::as_const(m_processes)) {
-        process->kill();
-        process->waitForFinished(3000);
-        delete process;
-    }
-    // Forward helpers outlive adb calls, as adb's own server does; end them.
-    if (m_valid)
-        adb({"kill-server"});
-}
-
-QProcess *TestFleet::startAdb(const QStringList &args)
-{
-    m_processes << new QProcess;
-    startIn(*m_processes.last(), home(), m_phonesim, args);
-    return m_processes.last();
-}
-
-Run TestFleet::adb(const QStringList &args) const
-{
-    QProcess process;
-    startIn(process, home(), m_phonesim, args);
-    if (!process.waitForFinished(30000)) {
-        process.kill();
-        process.waitForFinished(3000);
-    }
-    return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
-}
-
-int TestFleet::tool(const QString &verb, const QString &serial) const
-{
-    return adb({verb, "--home", home(), serial}).exitCode;
-}
-
-QStringList TestFleet::serials() const
-{
-    QStringList result;
-    for (const QJsonValue &phone : fleetJson().value("phones").toArray())
-        result << phone.toObject().value("serial").toString();
-    return result;
-}
-
-QList<ListedDevice> TestFleet::devices() const
-{
-    QList<ListedDevice> result;
-    for (const QByteArray &line : adb({"devices", "-l"}).out.split('\n').mid(1)) {
-        const QStringList words = QString::fromUtf8(line).split(' ', Qt::SkipEmptyParts);
-        if (words.size() < 2)
-            continue;
-        ListedDevice device{words.at(0), words.at(1), {}};
-        for (const QString &word : words.mid(2))
-            device.tokens.insert(word.section(':', 0, 0), word.section(':', 1));
-        result << device;
-    }
-    return result;
-}
-
-std::optional<ListedDevice> TestFleet::entry(const QString &serial) const
-{
-    for (const ListedDevice &device : devices()) {
-        if (device.serial == serial)
-            return device;
-    }
-    return std::nullopt;
-}
-
-QJsonObject TestFleet::status() const
-{
-    return QJsonDocument::fromJson(adb({"status", "--home", home()}).out).object();
-}
-
-QJsonObject TestFleet::fleetJson() const
-{
-    return TestSupport::readJson(home() + "/fleet.json");
-}
-
-void TestFleet::editFleet(const std::function<void(QJsonObject &)> &edit) const
-{
-    QJsonObject root = fleetJson();
-    edit(root);
-    TestSupport::writeFile(home() + "/fleet.json", QJsonDocument(root).toJson());
-}
-
-void TestFleet::editPhone(const QString &serial,
-                          const std::function<void(QJsonObject &)> &edit) const
-{
-    editFleet([&](QJsonObject &root) {
-        QJsonArray phones = root.value("phones").toArray();
-        for (auto it = phones.begin(); it != phones.end(); ++it) {
-            QJsonObject phone = it->toObject();
-            if (phone.value("serial").toString() == serial) {
-                edit(phone);
-                *it = phone;
-            }
-        }
-        root["phones"] = phones;
-    });
-}
-
-QJsonObject TestFleet::phone(const QString &serial) const
-{
-    for (const QJsonValue &phone : fleetJson().value("phones").toArray()) {
-        if (phone.toObject().value("serial").toString() == serial)
-            return phone.toObject();
-    }
-    return {};
-}
-
-void TestFleet::setFault(const QString &serial, const QString &key, const QJsonValue &value) const
-{
-    editPhone(serial, [&](QJsonObject &phone) {
-        QJsonObject faults = phone["faults"].toObject();
-        faults[key] = value;
-        phone["faults"] = faults;
-    });
-}
-
-QList<QJsonObject> TestFleet::adbLog() const
-{
-    return readJsonLines(home() + "/adb.log");
-}
-
-QList<QJsonObject> TestFleet::jsonLines(const QString &serial, const QString &file) const
-{
-    return readJsonLines(home() + "/" + serial + "/" + file);
-}
-
-QString TestFleet::phoneFile(const QString &serial, const QString &phonePath) const
-{
-    return home() + "/" + serial + "/fs" + phonePath;
-}
-
-QString differences(const QJsonObject &actual, const QJsonObject &expected)
-{
-    QStringList wrong;
-    for (auto it = expected.begin(); it != expected.end(); ++it) {
-        // Through QVariant so that 3 and 3.0 count as the same number.
-        const QVariant value = actual.value(it.key()).toVariant();
-        if (!actual.contains(it.key()) || value != it->toVariant())
-            wrong << it.key() + ": " + value.toString() + " instead of " +
-                         it->toVariant().toString();
-    }
-    return wrong.join(QStringLiteral("; "));
-}
 
 quint32 be32(const QByteArray &bytes, int offset)
 {
@@ -284,6 +103,7 @@ H264Probe::H264Probe()
 {
     const AVCodec *codec = avcodec_find_decoder_by_name("h264");
     m_context = avcodec_alloc_context3(codec);
+    m_context->flags |= AV_CODEC_FLAG_LOW_DELAY;
     avcodec_open2(m_context, codec, nullptr);
     m_packet = av_packet_alloc();
     m_frame = av_frame_alloc();
@@ -291,6 +111,7 @@ H264Probe::H264Probe()
 
 H264Probe::~H264Probe()
 {
+    sws_freeContext(m_sws);
     av_frame_free(&m_frame);
     av_packet_free(&m_packet);
     avcodec_free_context(&m_context);
@@ -306,6 +127,15 @@ QSize H264Probe::feed(const QByteArray &payload)
     QSize size;
     while (avcodec_receive_frame(m_context, m_frame) == 0) {
         size = QSize(m_frame->width, m_frame->height);
+        // A spare row: swscale's vector code may write a little past the end of one.
+        QImage image(size.width(), size.height() + 1, QImage::Format_RGB888);
+        m_sws = sws_getCachedContext(m_sws, size.width(), size.height(),
+                                     AVPixelFormat(m_frame->format), size.width(), size.height(),
+                                     AV_PIX_FMT_RGB24, SWS_POINT, nullptr, nullptr, nullptr);
+        uint8_t *rows[1] = {image.bits()};
+        const int stride[1] = {int(image.bytesPerLine())};
+        sws_scale(m_sws, m_frame->data, m_frame->linesize, 0, size.height(), rows, stride);
+        m_picture = image.copy(0, 0, size.width(), size.height());
         av_frame_unref(m_frame);
     }
     return size;
@@ -337,7 +167,8 @@ QByteArray clipboardMessage(quint64 sequence, bool paste, const QByteArray &utf8
            be32Bytes(quint32(utf8.size())) + utf8;
 }
 
-Session::Session(TestFleet &fleet, const Options &options) : m_fleet(fleet), m_options(options) {}
+Session::Session(VirtualFleet &fleet, const Options &options) : m_fleet(fleet), m_options(options)
+{}
 
 Session::~Session()
 {
@@ -398,7 +229,7 @@ Session::VideoHeader Session::readVideoHeader()
     return {bytes.left(64), bytes.mid(64, 4), QSize(int(be32(bytes, 68)), int(be32(bytes, 72)))};
 }
 
-std::unique_ptr<Session> openSession(TestFleet &fleet, Session::Options options)
+std::unique_ptr<Session> openSession(VirtualFleet &fleet, Session::Options options)
 {
     if (options.serial.isEmpty())
         options.serial = fleet.serial();

@@ -1,5 +1,5 @@
 #pragma once
-// A reader of recordings for the recorder tests, built on Debian's ffprobe.
+// A reader of recordings, built on Debian's ffprobe and ffmpeg.
 #include "h264teststream.h"
 
 #include <QJsonArray>
@@ -125,6 +125,27 @@ inline QString decodeErrors(const QString &file, QVector<QSize> *frameSizes = nu
         }
     }
     return errors;
+}
+
+// Why the recording would not play whole from a key frame with at least `frames` video
+// frames; empty when it does.
+inline QString playProblem(const QString &file, int frames)
+{
+    const Probe probed = probe(file);
+    const ProbedTrack *video = probed.track(QStringLiteral("video"));
+    if (!video || video->packets.isEmpty())
+        return QStringLiteral("no video in %1 %2").arg(file, probed.error);
+    QVector<QSize> decoded;
+    const QString errors = decodeErrors(file, &decoded);
+    if (!errors.isEmpty() || !video->packets.first().key || decoded.size() < frames ||
+        decoded.size() != video->packets.size())
+        return QStringLiteral("%1 packets, first key %2, %3 decoded, %4 wanted: %5")
+            .arg(video->packets.size())
+            .arg(video->packets.first().key)
+            .arg(decoded.size())
+            .arg(frames)
+            .arg(errors);
+    return QString();
 }
 
 } // namespace RecordingReader

@@ -1,104 +1,23 @@
 #pragma once
-// Drives the virtual phone fleet from the outside, as adb's caller and as the computer
-// end of a mirroring session. Bytes are parsed here, so the simulator is checked against
-// the wire format and not against its own code.
+// The computer end of a mirroring session with a virtual phone, driven byte by byte. Bytes
+// are parsed here, so the virtual phone is checked against the wire format and not against
+// its own code.
+#include "virtualfleet.h"
+
 #include <QByteArray>
-#include <QJsonObject>
-#include <QList>
-#include <QMap>
-#include <QPoint>
+#include <QImage>
 #include <QProcess>
 #include <QSize>
-#include <QStringList>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QTemporaryDir>
-#include <functional>
 #include <memory>
-#include <optional>
 
 struct AVCodecContext;
 struct AVPacket;
 struct AVFrame;
+struct SwsContext;
 
 namespace Sim {
-
-struct Run
-{
-    int exitCode = -1;
-    QByteArray out, err;
-};
-
-// Exit code 1 with the text on standard error, as adb reports a failure.
-inline bool failsWith(const Run &run, const QByteArray &text)
-{
-    return run.exitCode == 1 && run.err.contains(text);
-}
-
-// Exit code 0 with the text on standard output.
-inline bool prints(const Run &run, const QByteArray &text)
-{
-    return run.exitCode == 0 && run.out.contains(text);
-}
-
-// One entry of "devices -l": serial, state and the key:value tokens.
-struct ListedDevice
-{
-    QString serial, state;
-    QMap<QString, QString> tokens;
-};
-
-class TestFleet
-{
-public:
-    explicit TestFleet(int phones, const QStringList &initOptions = {});
-    ~TestFleet();
-
-    bool isValid() const { return m_valid; }
-    QString home() const { return m_dir.path(); }
-    QStringList serials() const;
-    QString serial(int i = 0) const { return serials().value(i); }
-
-    Run adb(const QStringList &args) const;
-    Run on(const QString &serial, const QStringList &args) const
-    {
-        return adb(QStringList{"-s", serial} + args);
-    }
-    Run shell(const QString &serial, const QString &line) const
-    {
-        return on(serial, {"shell", line});
-    }
-    // plug / unplug a phone; the exit code.
-    int tool(const QString &verb, const QString &serial) const;
-    QProcess *startAdb(const QStringList &args); // killed with the fleet
-
-    QList<ListedDevice> devices() const;
-    std::optional<ListedDevice> entry(const QString &serial) const;
-    QJsonObject status() const;
-    QJsonObject phone(const QString &serial) const;
-    void editPhone(const QString &serial, const std::function<void(QJsonObject &)> &edit) const;
-    void setFault(const QString &serial, const QString &key, const QJsonValue &value) const;
-    void editFleet(const std::function<void(QJsonObject &)> &edit) const;
-    void setTop(const QString &key, const QJsonValue &value) const
-    {
-        editFleet([&](QJsonObject &root) { root[key] = value; });
-    }
-
-    QList<QJsonObject> adbLog() const;
-    QList<QJsonObject> jsonLines(const QString &serial, const QString &file) const;
-    QString phoneFile(const QString &serial, const QString &phonePath) const;
-
-private:
-    QJsonObject fleetJson() const;
-
-    QTemporaryDir m_dir;
-    QString m_phonesim;
-    bool m_valid = false;
-    QList<QProcess *> m_processes;
-};
-
-// The keys of `expected` whose values `actual` lacks or differs in, with both values.
-QString differences(const QJsonObject &actual, const QJsonObject &expected);
 
 quint32 be32(const QByteArray &bytes, int offset);
 quint64 be64(const QByteArray &bytes, int offset);
@@ -129,7 +48,7 @@ MediaPacket nextConfigPacket(QTcpSocket *socket);
 // H.264 NAL unit types found in an Annex B payload, in order.
 QList<int> nalTypes(const QByteArray &annexB);
 
-// Decodes H.264 packets with libavcodec.
+// Decodes H.264 packets with libavcodec, parameter sets in band as the application does.
 class H264Probe
 {
 public:
@@ -137,11 +56,15 @@ public:
     ~H264Probe();
     // The size of a picture this packet completed, invalid when none.
     QSize feed(const QByteArray &payload);
+    // The last picture completed, in RGB.
+    QImage picture() const { return m_picture; }
 
 private:
     AVCodecContext *m_context = nullptr;
     AVPacket *m_packet = nullptr;
     AVFrame *m_frame = nullptr;
+    SwsContext *m_sws = nullptr;
+    QImage m_picture;
 };
 
 // Control messages built by hand from their byte layout.
@@ -168,7 +91,7 @@ public:
         bool tunnel = true; // set the reverse tunnel first
     };
 
-    Session(TestFleet &fleet, const Options &options);
+    Session(VirtualFleet &fleet, const Options &options);
     ~Session();
 
     // Pushes, tunnels and launches; false when a step failed.
@@ -190,11 +113,11 @@ public:
     QTcpSocket *video = nullptr, *audio = nullptr, *control = nullptr;
 
 private:
-    TestFleet &m_fleet;
+    VirtualFleet &m_fleet;
     Options m_options;
 };
 
 // A launched session with every connection accepted, or null. The first phone by default.
-std::unique_ptr<Session> openSession(TestFleet &fleet, Session::Options options = {});
+std::unique_ptr<Session> openSession(VirtualFleet &fleet, Session::Options options = {});
 
 } // namespace Sim
