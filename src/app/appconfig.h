@@ -14,6 +14,12 @@ class AppConfig : public QObject
     Q_OBJECT
     Q_PROPERTY(AppInfo appInfo READ appInfo NOTIFY appInfoChanged)
     Q_PROPERTY(QString currentVersion READ currentVersion CONSTANT)
+    // A phone whose stream dropped is started again once adb sees it back.
+    Q_PROPERTY(
+        bool autoReconnect READ autoReconnect WRITE setAutoReconnect NOTIFY autoReconnectChanged)
+    // Groups that were streaming when the application closed start again at start-up.
+    Q_PROPERTY(bool resumeStreamingGroups READ resumeStreamingGroups WRITE setResumeStreamingGroups
+                   NOTIFY resumeStreamingGroupsChanged)
 
 public:
     // The application and QML use the shared instance; separate instances (same store)
@@ -56,6 +62,11 @@ public:
 
     Q_INVOKABLE void sync();
 
+    bool autoReconnect() const;
+    void setAutoReconnect(bool on);
+    bool resumeStreamingGroups() const;
+    void setResumeStreamingGroups(bool on);
+
     // Why a folder typed into the settings cannot hold the application's files: an empty
     // text when it can (creating it if it was missing), else a reason for the user.
     Q_INVOKABLE QString folderProblem(const QString &path) const;
@@ -63,6 +74,8 @@ public:
 signals:
     void appSettingChanged(const QString &key, const QString &value);
     void appInfoChanged();
+    void autoReconnectChanged();
+    void resumeStreamingGroupsChanged();
 
 private:
     static QString desktopFolder(const QString &subfolder);

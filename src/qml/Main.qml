@@ -40,6 +40,7 @@ ApplicationWindow {
 
     DeviceGroupManager {
         id: deviceGroupManager
+        Component.onCompleted: startTracking()
     }
 
     header: Rectangle {

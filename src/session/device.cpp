@@ -7,6 +7,7 @@
 #include "autojs.h"
 #include "controller.h"
 #include "controlmsg.h"
+#include "devicelink.h"
 #include "devicesettings.h"
 #include "keymapping.h"
 #include "mediarecorder.h"
@@ -57,6 +58,7 @@ Device::Device(QObject *parent, const QString &serial)
     : QObject(parent), m_adbConnectionSerial(serial), m_frameSize(packedSize(-1, -1))
 {
     m_videoFeed = new VideoFrameFeed(this);
+    m_link = new DeviceLink(this);
     m_serverParamsSmallView = new ServerParams(this);
     m_serverParamsBigView = new ServerParams(this);
     m_serverParamsBigView->setMaxSize(720);
@@ -370,6 +372,7 @@ void Device::handleServerStarted()
 
 void Device::stopScrcpySession()
 {
+    m_link->reportStopRequested();
     m_restartTimer->stop();
     m_startAfterSwitch = false;
     if (!m_server)
@@ -496,6 +499,8 @@ void Device::handleServerStopped(int exitCode, QProcess::ExitStatus st)
     Q_UNUSED(exitCode)
     Q_UNUSED(st)
     const bool failedStart = m_starting;
+    if (m_server)
+        m_link->reportSessionEnded(failedStart);
     if (m_server) {
         ScrcpyServer *server = detachServer();
         server->deleteLater(); // we are inside its own signal
@@ -507,7 +512,7 @@ void Device::handleServerStopped(int exitCode, QProcess::ExitStatus st)
         // start meanwhile keeps it.
         showUserMessage(tr("Mirroring could not start"), Kind::Error);
         QTimer::singleShot(UserMessage::timeoutMs(Kind::Error), this, [this] {
-            if (!m_server)
+            if (!m_server && !m_link->keepWhenGone())
                 removeFromDeviceGroup();
         });
         return;
@@ -552,7 +557,7 @@ void Device::handleListingAfterEnd(const Listing &listing, bool switchingToWiFi)
     // The tile says why before it goes.
     showUserMessage(tr("Phone disconnected"), Kind::Error);
     QTimer::singleShot(UserMessage::timeoutMs(Kind::Error), this, [this] {
-        if (!m_server)
+        if (!m_server && !m_link->keepWhenGone())
             removeFromDeviceGroup();
     });
 }

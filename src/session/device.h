@@ -23,6 +23,7 @@ class AudioDemuxer;
 class Autojs;
 class ControlMsg;
 class Controller;
+class DeviceLink;
 class KeyMappingProfile;
 class MediaRecorder;
 class ScrcpyServer;
@@ -74,6 +75,8 @@ class Device : public QObject, public ControlTarget, public RecordingSource, pub
         bool isAudioEnabled READ isAudioEnabled WRITE setEnableAudio NOTIFY isAudioEnabledChanged)
     Q_PROPERTY(KeyMappingProfile *currentKeyMappingProfile READ currentKeyMappingProfile WRITE
                    setCurrentKeyMappingProfile NOTIFY currentKeyMappingProfileChanged)
+    // The phone's state in adb and whether a dropped session waits to start again.
+    Q_PROPERTY(DeviceLink *link READ link CONSTANT)
 
 public:
     enum ConnectionType { WiFi = 0, USB = 1 };
@@ -103,6 +106,7 @@ public:
     int indexInGroup() const { return m_indexInGroup; }
     MediaRecorder *videoRecorder() const { return m_videoRecorder; }
     VideoFrameFeed *videoFeed() const { return m_videoFeed; }
+    DeviceLink *link() const { return m_link; }
     QString ipAddress() const { return m_ipAddress; }
     bool catchingUp() const { return m_catchingUp; }
 
@@ -273,6 +277,7 @@ private:
     void endWiFiSwitch();
 
     Autojs *m_autojs = nullptr;
+    DeviceLink *m_link = nullptr;
     DeviceInfo m_deviceInfo;
     ConnectionType m_connectionType = USB;
     QString m_ipAddress;

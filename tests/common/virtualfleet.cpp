@@ -10,6 +10,7 @@
 #include <QProcess>
 
 VirtualFleet::VirtualFleet(const QString &phonesimPath, const Options &options)
+    : m_phonesim(phonesimPath)
 {
     if (phonesimPath.isEmpty() || !m_home.isValid()) {
         m_error = QStringLiteral("the virtual phone is not built");
@@ -91,6 +92,14 @@ bool VirtualFleet::setPhoneOption(int index, const QString &key, const QJsonValu
         phones[index] = phone;
         return true;
     });
+}
+
+bool VirtualFleet::plug(const QString &serial, bool attached)
+{
+    QProcess cli;
+    cli.start(m_phonesim, {attached ? "plug" : "unplug", "--home", m_home.path(), serial});
+    return cli.waitForFinished(30000) && cli.exitStatus() == QProcess::NormalExit &&
+           cli.exitCode() == 0;
 }
 
 QList<QJsonObject> VirtualFleet::jsonLines(const QString &relativePath) const

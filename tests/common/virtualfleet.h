@@ -35,6 +35,8 @@ public:
     QString home() const { return m_home.path(); }
     // Changes one setting of a phone in fleet.json; false when the file cannot be rewritten.
     bool setPhoneOption(int index, const QString &key, const QJsonValue &value);
+    // Pulls the phone's USB cable, ending what ran over it, or plugs it back.
+    bool plug(const QString &serial, bool attached);
     // The lines of a JSON-lines log under the fleet's home ("adb.log", "<serial>/autojs.jsonl").
     QList<QJsonObject> jsonLines(const QString &relativePath) const;
     // Every control message the phone has logged, in order of arrival.
@@ -51,6 +53,7 @@ private:
     bool setReplay();
 
     QTemporaryDir m_home;
+    QString m_phonesim;
     QStringList m_serials;
     QString m_error;
     bool m_valid = false;

@@ -249,6 +249,17 @@ Rectangle {
                                 color: Theme.textGray
                                 font.pixelSize: Theme.textFont
                             }
+                            Text {
+                                objectName: "stateLine"
+                                width: parent.width
+                                elide: Text.ElideRight
+                                visible: text !== ""
+                                text: !row.present ? ""
+                                      : row.device.link.reconnecting ? qsTr("Reconnecting…")
+                                      : row.device.link.stateText
+                                color: Theme.textRed
+                                font.pixelSize: Theme.textFont
+                            }
                         }
                         Text {
                             objectName: "rowStartStop"

@@ -12,6 +12,8 @@ PXDialog {
     // The edited values, loaded each time the dialog is about to show.
     property string editedLocale: ""
     property var folders: ({})
+    property bool editedAutoReconnect: true
+    property bool editedResumeGroups: true
 
     // key: the AppConfig getter and setter names after "get"/"set".
     readonly property var folderRows: [
@@ -52,6 +54,8 @@ PXDialog {
 
     function load() {
         editedLocale = AppConfig.getLocale()
+        editedAutoReconnect = AppConfig.autoReconnect
+        editedResumeGroups = AppConfig.resumeStreamingGroups
         const loaded = {}
         for (const row of folderRows)
             loaded[row.key] = AppConfig["get" + row.key]()
@@ -80,6 +84,8 @@ PXDialog {
             return false
         }
         AppConfig.setLocale(editedLocale)
+        AppConfig.autoReconnect = editedAutoReconnect
+        AppConfig.resumeStreamingGroups = editedResumeGroups
         for (const row of folderRows)
             AppConfig["set" + row.key](folders[row.key])
         AppConfig.sync()
@@ -134,6 +140,42 @@ PXDialog {
                         { label: "繁體中文", action: () => root.editedLocale = "zh_TW" },
                         { label: "English", action: () => root.editedLocale = "en_US" }
                     ]
+                }
+            }
+
+            Repeater {
+                model: [
+                    { key: "autoReconnect", label: qsTr("Reconnect phones that drop while mirroring") },
+                    { key: "resumeGroups", label: qsTr("Resume the groups that were mirroring at start-up") }
+                ]
+
+                delegate: RowLayout {
+                    id: switchRow
+                    objectName: "switchRow"
+                    required property var modelData
+                    readonly property bool on: modelData.key === "autoReconnect" ? root.editedAutoReconnect
+                                                                                 : root.editedResumeGroups
+                    Layout.fillWidth: true
+                    spacing: 10
+
+                    PXCheckBox {
+                        objectName: "switchBox"
+                        checked: switchRow.on
+                        onClicked: {
+                            if (switchRow.modelData.key === "autoReconnect")
+                                root.editedAutoReconnect = !root.editedAutoReconnect
+                            else
+                                root.editedResumeGroups = !root.editedResumeGroups
+                        }
+                    }
+
+                    Text {
+                        Layout.fillWidth: true
+                        text: switchRow.modelData.label
+                        color: Theme.textWhite
+                        font.pixelSize: Theme.contentFont
+                        wrapMode: Text.Wrap
+                    }
                 }
             }
 

@@ -20,6 +20,8 @@ PXDialog {
     readonly property var availableDevices: deviceGroupManager ? deviceGroupManager.availableDeviceInfos
                                                                : []
     readonly property var groups: deviceGroupManager ? deviceGroupManager.deviceGroups : []
+    // Phones adb lists that cannot be added yet, shown greyed with what to do about them.
+    readonly property var unreadyPhones: deviceGroupManager ? deviceGroupManager.unreadyPhones : []
     readonly property bool scanning: deviceGroupManager ? deviceGroupManager.isScanning : false
     readonly property bool canAdd: selectedDevices.length > 0 && selectedGroup !== null
 
@@ -257,6 +259,23 @@ PXDialog {
                     model: root.availableDevices
                     boundsBehavior: Flickable.StopAtBounds
                     ScrollBar.vertical: ScrollBar {}
+
+                    footer: Column {
+                        width: table.width
+                        Repeater {
+                            model: root.unreadyPhones
+                            delegate: TableLine {
+                                required property var modelData
+                                objectName: "unreadyRow"
+                                width: table.width
+                                height: 40
+                                opacity: 0.45
+                                color: Theme.backgroundBlack
+                                cells: ["", modelData.serial.indexOf(":") >= 0 ? "WiFi" : "USB", "-",
+                                        modelData.serial, modelData.hint]
+                            }
+                        }
+                    }
 
                     delegate: TableLine {
                         id: row
