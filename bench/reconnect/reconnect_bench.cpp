@@ -106,9 +106,6 @@ int main(int argc, char **argv)
                 double(children - phones) / phones);
 
     for (int round = 1; round <= rounds; ++round) {
-        QList<quint64> before;
-        for (Device *device : devices)
-            before << device->videoFeed()->publishedCount();
         QElapsedTimer clock;
         if (drop == "reboot") {
             for (const QString &serial : fleet.serials())
@@ -128,6 +125,10 @@ int main(int argc, char **argv)
             std::printf("round %d: the phones did not all drop\n", round);
             return 1;
         }
+        // Counted once every session has ended: frames still in flight at the drop are old.
+        QList<quint64> before;
+        for (Device *device : devices)
+            before << device->videoFeed()->publishedCount();
         QList<qint64> returnedAt(devices.size(), -1);
         QList<double> delays(devices.size(), -1);
         QList<double> sincePlug(devices.size(), -1);
