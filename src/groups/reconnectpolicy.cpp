@@ -22,6 +22,7 @@ const QString kGone = QStringLiteral("gone");
 
 ReconnectPolicy::ReconnectPolicy(QObject *parent) : QObject(parent)
 {
+    m_clock.start();
     m_poll = new QTimer(this);
     m_poll->setInterval(kFallbackPollMs);
     connect(m_poll, &QTimer::timeout, this, &ReconnectPolicy::pollIfNeeded);
@@ -173,6 +174,12 @@ void ReconnectPolicy::attempt(Watch *watch)
     Device *device = watch->device;
     if (!device || !watch->awaiting || device->running())
         return;
+    const qint64 now = m_clock.elapsed();
+    if (now < m_nextStartMs) {
+        watch->retry->start(int(m_nextStartMs - now));
+        return;
+    }
+    m_nextStartMs = now + kStartSpacingMs;
     qCInfo(lcReconnect) << "starting" << device->adbConnectionSerial() << "again, try"
                         << watch->failures + 1;
     device->startScrcpySession();

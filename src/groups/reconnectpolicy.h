@@ -23,6 +23,8 @@ public:
     // A session that ran this long counts as back: the next drop starts the pauses anew.
     static constexpr int kStableSessionMs = 10000;
     static constexpr int kFallbackPollMs = 2000;
+    // Phones coming back together (adb restarted) start this far apart, as start-all does.
+    static constexpr int kStartSpacingMs = 200;
 
     explicit ReconnectPolicy(QObject *parent = nullptr);
     ~ReconnectPolicy() override;
@@ -71,4 +73,6 @@ private:
     bool m_trackerLive = false;
     QTimer *m_poll = nullptr;
     bool m_polling = false;
+    QElapsedTimer m_clock;
+    qint64 m_nextStartMs = 0;
 };
