@@ -134,9 +134,6 @@ void ReconnectPolicy::handleEnded(Watch *watch, bool failedToStart)
     Device *device = watch->device;
     if (!device)
         return;
-    // Whatever comes next, the file must be whole and playable now.
-    if (!failedToStart && device->videoRecorder()->isRecording())
-        device->videoRecorder()->stop();
     if (!watch->wanted || device->switchingToWiFi())
         return;
     if (!AppConfig::instance()->autoReconnect()) {
@@ -180,9 +177,17 @@ void ReconnectPolicy::attempt(Watch *watch)
         return;
     }
     m_nextStartMs = now + kStartSpacingMs;
+    // A new session starts a new recording; the one the drop cut is finished whole first.
+    closeRecording(device);
     qCInfo(lcReconnect) << "starting" << device->adbConnectionSerial() << "again, try"
                         << watch->failures + 1;
     device->startScrcpySession();
+}
+
+void ReconnectPolicy::closeRecording(Device *device)
+{
+    if (device->videoRecorder()->isRecording())
+        device->videoRecorder()->stop();
 }
 
 void ReconnectPolicy::setTrackerLive(bool live)
@@ -208,6 +213,7 @@ void ReconnectPolicy::setStates(const DeviceTracker::States &states)
         if (wasReady && !ready) {
             // Away for good this time: its return starts the pauses from the shortest.
             watch->failures = 0;
+            closeRecording(device);
         }
         if (!wasReady && ready && device->deviceInfo().screen_size.width() <= 0)
             device->refreshInBackground(); // a member restored while the phone was away

@@ -65,6 +65,8 @@ private:
     void schedule(Watch *watch);
     void attempt(Watch *watch);
     void applyKeepSetting();
+    // The phone left adb or its session starts again: the file must be whole and playable.
+    static void closeRecording(Device *device);
     void pollIfNeeded();
 
     QList<Watch *> m_watches;
