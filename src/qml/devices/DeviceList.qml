@@ -252,11 +252,13 @@ Rectangle {
                             Text {
                                 objectName: "stateLine"
                                 width: parent.width
-                                elide: Text.ElideRight
+                                wrapMode: Text.Wrap
                                 visible: text !== ""
                                 text: !row.present ? ""
-                                      : row.device.link.reconnecting ? qsTr("Reconnecting…")
-                                      : row.device.link.stateText
+                                      : (row.device.link.reconnecting ? qsTr("Reconnecting…") : "")
+                                        + (row.device.link.reconnecting && row.device.link.stateText !== ""
+                                           ? " · " : "")
+                                        + row.device.link.stateText
                                 color: Theme.textRed
                                 font.pixelSize: Theme.textFont
                             }

@@ -136,7 +136,9 @@ Rectangle {
                     objectName: "clickToStart"
                     visible: !root.running
                     text: !root.device ? qsTr("Click To Start")
-                          : root.device.link.reconnecting ? qsTr("Reconnecting…")
+                          : root.device.link.reconnecting
+                            ? qsTr("Reconnecting…") + (root.device.link.stateText !== ""
+                                                       ? "\n" + root.device.link.stateText : "")
                           : root.device.link.stateText !== "" ? root.device.link.stateText
                           : qsTr("Click To Start")
                     onClicked: if (root.device) root.device.startScrcpySession()

@@ -260,23 +260,6 @@ PXDialog {
                     boundsBehavior: Flickable.StopAtBounds
                     ScrollBar.vertical: ScrollBar {}
 
-                    footer: Column {
-                        width: table.width
-                        Repeater {
-                            model: root.unreadyPhones
-                            delegate: TableLine {
-                                required property var modelData
-                                objectName: "unreadyRow"
-                                width: table.width
-                                height: 40
-                                opacity: 0.45
-                                color: Theme.backgroundBlack
-                                cells: ["", modelData.serial.indexOf(":") >= 0 ? "WiFi" : "USB", "-",
-                                        modelData.serial, modelData.hint]
-                            }
-                        }
-                    }
-
                     delegate: TableLine {
                         id: row
                         objectName: "deviceRow"
@@ -310,6 +293,21 @@ PXDialog {
                         }
                     }
                 }
+
+                // Phones adb lists that cannot be added yet, greyed, with what to do about them.
+                Repeater {
+                    model: root.unreadyPhones
+                    delegate: TableLine {
+                        required property var modelData
+                        objectName: "unreadyRow"
+                        Layout.fillWidth: true
+                        Layout.preferredHeight: 40
+                        opacity: 0.45
+                        color: Theme.backgroundBlack
+                        cells: ["", modelData.serial.indexOf(":") >= 0 ? "WiFi" : "USB", "-",
+                                modelData.serial, modelData.hint]
+                    }
+                }
             }
 
             BusySpinner {
@@ -321,7 +319,8 @@ PXDialog {
             Text {
                 objectName: "noDevicesText"
                 anchors.centerIn: parent
-                visible: root.availableDevices.length === 0 && !root.scanning
+                visible: root.availableDevices.length === 0 && root.unreadyPhones.length === 0
+                         && !root.scanning
                 text: qsTr("No devices found")
                 color: Theme.textGray
                 font.pixelSize: Theme.contentFont
