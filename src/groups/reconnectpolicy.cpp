@@ -18,6 +18,12 @@ Q_LOGGING_CATEGORY(lcReconnect, "parvix.groups.reconnect")
 namespace {
 const QString kReady = QStringLiteral("device");
 const QString kGone = QStringLiteral("gone");
+
+// Wi-Fi adb serials are ip:port; adb forgets them when its server restarts.
+bool isWifiSerial(const QString &serial)
+{
+    return serial.contains(QLatin1Char(':')) && serial.contains(QLatin1Char('.'));
+}
 } // namespace
 
 ReconnectPolicy::ReconnectPolicy(QObject *parent) : QObject(parent)
@@ -157,8 +163,10 @@ void ReconnectPolicy::schedule(Watch *watch)
     if (!watch->awaiting || !watch->device)
         return;
     const QString state = stateOf(watch->device);
-    // Before anything was listed the phone is tried anyway; the try's failure tells.
-    if (state.isEmpty() || state == kReady) {
+    // Before anything was listed the phone is tried anyway; the try's failure tells. A
+    // Wi-Fi phone adb no longer lists is asked for with adb connect at the same pace.
+    const bool reconnectWifi = state == kGone && isWifiSerial(watch->device->adbConnectionSerial());
+    if (state.isEmpty() || state == kReady || reconnectWifi) {
         if (!watch->retry->isActive())
             watch->retry->start(DeviceTracker::retryDelayMs(watch->failures));
     } else {
@@ -171,6 +179,21 @@ void ReconnectPolicy::attempt(Watch *watch)
     Device *device = watch->device;
     if (!device || !watch->awaiting || device->running())
         return;
+    const QString serial = device->adbConnectionSerial();
+    if (stateOf(device) == kGone && isWifiSerial(serial)) {
+        ++watch->failures;
+        auto *connecting = new QFutureWatcher<void>(this);
+        connect(connecting, &QFutureWatcher<void>::finished, this,
+                [this, connecting, watch, device = QPointer<Device>(device)] {
+                    connecting->deleteLater();
+                    if (device)
+                        schedule(watch);
+                });
+        connecting->setFuture(QtConcurrent::run(ADBRunner::workPool(), [serial] {
+            ADBRunner::run({QStringLiteral("connect"), serial}, kConnectTimeoutMs);
+        }));
+        return;
+    }
     const qint64 now = m_clock.elapsed();
     if (now < m_nextStartMs) {
         watch->retry->start(int(m_nextStartMs - now));

@@ -25,6 +25,7 @@ public:
     static constexpr int kFallbackPollMs = 2000;
     // Phones coming back together (adb restarted) start this far apart, as start-all does.
     static constexpr int kStartSpacingMs = 200;
+    static constexpr int kConnectTimeoutMs = 10000;
 
     explicit ReconnectPolicy(QObject *parent = nullptr);
     ~ReconnectPolicy() override;

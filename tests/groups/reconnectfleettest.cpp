@@ -55,6 +55,7 @@ private slots:
 
     void cleanup()
     {
+        m_fleet->plug(serial(), true); // also after a row that failed half-way
         QFile::remove(DeviceGroupManager::filePath());
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
@@ -64,11 +65,14 @@ private slots:
         QTest::addColumn<QString>("drop");
         QTest::addColumn<bool>("recording");
         QTest::addColumn<bool>("stoppedFirst");
-        QTest::newRow("unplugged and plugged back") << "unplug" << false << false;
-        QTest::newRow("unplugged while recording") << "unplug" << true << false;
-        QTest::newRow("rebooted") << "reboot" << false << false;
-        QTest::newRow("adb server restarted") << "adb restart" << false << false;
-        QTest::newRow("stopped by the user, then replugged") << "unplug" << false << true;
+        QTest::addColumn<bool>("wifi");
+        QTest::newRow("unplugged and plugged back") << "unplug" << false << false << false;
+        QTest::newRow("unplugged while recording") << "unplug" << true << false << false;
+        QTest::newRow("rebooted") << "reboot" << false << false << false;
+        QTest::newRow("adb server restarted") << "adb restart" << false << false << false;
+        QTest::newRow("over Wi-Fi, adb server restarted")
+            << "adb restart" << false << false << true;
+        QTest::newRow("stopped by the user, then replugged") << "unplug" << false << true << false;
     }
 
     void aDroppedPhoneComesBack()
@@ -76,10 +80,22 @@ private slots:
         QFETCH(QString, drop);
         QFETCH(bool, recording);
         QFETCH(bool, stoppedFirst);
+        QFETCH(bool, wifi);
+        QString wifiSerial;
+        if (wifi) { // adb forgets Wi-Fi phones when its server restarts
+            const QString ip = ADBRunner::getDeviceIp(serial());
+            QVERIFY(ADBRunner::tcpip(serial(), 5555));
+            QVERIFY(ADBRunner::connect(serial(), ip, 5555));
+            wifiSerial = ip + ":5555";
+        }
+        const auto disconnect = qScopeGuard([&] {
+            if (wifi)
+                ADBRunner::disconnect(wifiSerial);
+        });
         DeviceGroupManager manager;
         manager.startTracking();
         DeviceGroup *group = manager.currentSelectedGroup();
-        Device *device = GroupTest::addMember(group, serial());
+        Device *device = GroupTest::addMember(group, wifi ? wifiSerial : serial());
         group->startGroupControl();
         device->setIsBigView(true);
         device->startScrcpySession();
@@ -96,7 +112,7 @@ private slots:
         if (drop == "unplug") {
             QVERIFY(m_fleet->plug(serial(), false));
             QTRY_COMPARE(device->link()->adbState(), QString("gone"));
-            QVERIFY(!device->running());
+            QTRY_VERIFY(!device->running());
             QVERIFY(m_fleet->plug(serial(), true));
         } else if (drop == "reboot") {
             QVERIFY(ADBRunner::reboot(serial()));

@@ -18,8 +18,13 @@ TestCase {
 
     // A group manager (destroyed after the test) whose current group holds the first `count`
     // phones of the fleet.
+    readonly property string groupsRoot: AppConfig.getDeviceGroupSavePath()
+    property int managers: 0
+
     function managerWithPhones(count) {
         verify(fleet.valid, "the virtual phones are available")
+        // A group file of its own: groups remember their phones from one manager to the next.
+        AppConfig.setDeviceGroupSavePath(groupsRoot + "/" + (++managers))
         const manager = createTemporaryObject(managerComponent, base)
         manager.scanDevices()
         tryVerify(() => !manager.isScanning && manager.availableDeviceInfos.length >= count,

@@ -251,6 +251,11 @@ CommandResult AdbCommand::killServer()
         return failure(QStringLiteral("error: %1").arg(error));
     // The tunnels and shell sessions lived in the adb server and end with it.
     m_teardown.merge(FleetActions::dropEverything(m_home));
+    // A new server knows no Wi-Fi phone until it is asked to connect again.
+    for (Phone &phone : fleet->phones) {
+        phone.tcpSerial.clear();
+        phone.tcpTransportId = 0;
+    }
     fleet->adbServerRunning = false;
     fleet->save();
     return {};
