@@ -195,6 +195,14 @@
         <source>Please restart the application to apply the changes.</source>
         <translation>请重启应用以使更改生效。</translation>
     </message>
+    <message>
+        <source>Reconnect phones that drop while mirroring</source>
+        <translation>投屏中断开的手机自动重新连接</translation>
+    </message>
+    <message>
+        <source>Resume the groups that were mirroring at start-up</source>
+        <translation>启动时恢复上次正在投屏的分组</translation>
+    </message>
 </context>
 <context>
     <name>Authentication</name>
@@ -752,6 +760,25 @@
     </message>
 </context>
 <context>
+    <name>DeviceLink</name>
+    <message>
+        <source>Allow USB debugging on the phone</source>
+        <translation>请在手机上允许 USB 调试</translation>
+    </message>
+    <message>
+        <source>Offline</source>
+        <translation>离线</translation>
+    </message>
+    <message>
+        <source>In recovery mode</source>
+        <translation>处于恢复模式</translation>
+    </message>
+    <message>
+        <source>Not connected</source>
+        <translation>未连接</translation>
+    </message>
+</context>
+<context>
     <name>DeviceList</name>
     <message>
         <source>Expand</source>
@@ -784,6 +811,10 @@
     <message>
         <source>connection type</source>
         <translation>连接方式</translation>
+    </message>
+    <message>
+        <source>Reconnecting…</source>
+        <translation>正在重新连接…</translation>
     </message>
 </context>
 <context>
@@ -919,6 +950,10 @@
     <message>
         <source>Catching up</source>
         <translation>正在追赶画面</translation>
+    </message>
+    <message>
+        <source>Reconnecting…</source>
+        <translation>正在重新连接…</translation>
     </message>
 </context>
 <context>

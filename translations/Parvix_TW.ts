@@ -195,6 +195,14 @@
         <source>Please restart the application to apply the changes.</source>
         <translation>請重新啟動應用程式以套用變更。</translation>
     </message>
+    <message>
+        <source>Reconnect phones that drop while mirroring</source>
+        <translation>投屏中斷線的手機自動重新連線</translation>
+    </message>
+    <message>
+        <source>Resume the groups that were mirroring at start-up</source>
+        <translation>啟動時恢復上次正在投屏的群組</translation>
+    </message>
 </context>
 <context>
     <name>Authentication</name>
@@ -752,6 +760,25 @@
     </message>
 </context>
 <context>
+    <name>DeviceLink</name>
+    <message>
+        <source>Allow USB debugging on the phone</source>
+        <translation>請在手機上允許 USB 偵錯</translation>
+    </message>
+    <message>
+        <source>Offline</source>
+        <translation>離線</translation>
+    </message>
+    <message>
+        <source>In recovery mode</source>
+        <translation>處於復原模式</translation>
+    </message>
+    <message>
+        <source>Not connected</source>
+        <translation>未連線</translation>
+    </message>
+</context>
+<context>
     <name>DeviceList</name>
     <message>
         <source>Expand</source>
@@ -784,6 +811,10 @@
     <message>
         <source>connection type</source>
         <translation>連線方式</translation>
+    </message>
+    <message>
+        <source>Reconnecting…</source>
+        <translation>正在重新連線…</translation>
     </message>
 </context>
 <context>
@@ -919,6 +950,10 @@
     <message>
         <source>Catching up</source>
         <translation>正在追趕畫面</translation>
+    </message>
+    <message>
+        <source>Reconnecting…</source>
+        <translation>正在重新連線…</translation>
     </message>
 </context>
 <context>

@@ -123,6 +123,36 @@ bool AppConfig::isAdbServerEntry(const QString &entry) const
     return AdbServer::parse(entry).has_value();
 }
 
+bool AppConfig::autoReconnect() const
+{
+    return getAppSetting(QStringLiteral("auto_reconnect"), QStringLiteral("true")) !=
+           QLatin1String("false");
+}
+
+void AppConfig::setAutoReconnect(bool on)
+{
+    if (on == autoReconnect())
+        return;
+    setAppSetting(QStringLiteral("auto_reconnect"),
+                  on ? QStringLiteral("true") : QStringLiteral("false"));
+    emit autoReconnectChanged();
+}
+
+bool AppConfig::resumeStreamingGroups() const
+{
+    return getAppSetting(QStringLiteral("resume_streaming_groups"), QStringLiteral("true")) !=
+           QLatin1String("false");
+}
+
+void AppConfig::setResumeStreamingGroups(bool on)
+{
+    if (on == resumeStreamingGroups())
+        return;
+    setAppSetting(QStringLiteral("resume_streaming_groups"),
+                  on ? QStringLiteral("true") : QStringLiteral("false"));
+    emit resumeStreamingGroupsChanged();
+}
+
 QString AppConfig::getLocale() const
 {
     return getAppSetting(QStringLiteral("locale"), QLocale::system().name());

@@ -17,6 +17,12 @@ class AppConfig : public QObject
     // The adb servers phones are looked for on, "host:port" each, the local one first and
     // always there; what is set is normalised (invalid and repeated entries dropped).
     Q_PROPERTY(QStringList adbServers READ adbServers WRITE setAdbServers NOTIFY adbServersChanged)
+    // A phone whose stream dropped is started again once adb sees it back.
+    Q_PROPERTY(
+        bool autoReconnect READ autoReconnect WRITE setAutoReconnect NOTIFY autoReconnectChanged)
+    // Groups that were streaming when the application closed start again at start-up.
+    Q_PROPERTY(bool resumeStreamingGroups READ resumeStreamingGroups WRITE setResumeStreamingGroups
+                   NOTIFY resumeStreamingGroupsChanged)
 
 public:
     // The application and QML use the shared instance; separate instances (same store)
@@ -63,6 +69,10 @@ public:
     void setAdbServers(const QStringList &servers);
     // Whether a text is one adb server address ("host:port" or "host").
     Q_INVOKABLE bool isAdbServerEntry(const QString &entry) const;
+    bool autoReconnect() const;
+    void setAutoReconnect(bool on);
+    bool resumeStreamingGroups() const;
+    void setResumeStreamingGroups(bool on);
 
     // Why a folder typed into the settings cannot hold the application's files: an empty
     // text when it can (creating it if it was missing), else a reason for the user.
@@ -72,6 +82,8 @@ signals:
     void appSettingChanged(const QString &key, const QString &value);
     void appInfoChanged();
     void adbServersChanged();
+    void autoReconnectChanged();
+    void resumeStreamingGroupsChanged();
 
 private:
     static QString desktopFolder(const QString &subfolder);

@@ -19,6 +19,7 @@
 #include "devicegroup.h"
 #include "devicegroupmanager.h"
 #include "deviceinfo.h"
+#include "devicelink.h"
 #include "devicesettings.h"
 #include "keymapping.h"
 #include "mediarecorder.h"
@@ -239,6 +240,14 @@ struct DeviceForeign
     QML_FOREIGN(Device)
     QML_NAMED_ELEMENT(Device)
     QML_UNCREATABLE("Devices are created by their device group")
+};
+
+struct DeviceLinkForeign
+{
+    Q_GADGET
+    QML_FOREIGN(DeviceLink)
+    QML_NAMED_ELEMENT(DeviceLink)
+    QML_UNCREATABLE("Each device has its own link state")
 };
 
 struct DeviceGroupManagerForeign

@@ -5,13 +5,18 @@
 #include "device.h"
 #include "devicegroup.h"
 #include "devicesettings.h"
+#include "devicetracker.h"
+#include "groupmemory.h"
+#include "reconnectpolicy.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QException>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSet>
+#include <QTimer>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
@@ -41,6 +46,22 @@ QString failureText(const std::exception_ptr &failure)
 DeviceGroupManager::DeviceGroupManager(QObject *parent) : QObject(parent)
 {
     m_scanWatcher = new QFutureWatcher<QList<ADBDeviceInfo>>(this);
+    m_reconnect = new ReconnectPolicy(this);
+    connect(m_reconnect, &ReconnectPolicy::wantedChanged, this, &DeviceGroupManager::saveSoon);
+    connect(m_reconnect, &ReconnectPolicy::unreadyPhonesChanged, this,
+            &DeviceGroupManager::unreadyPhonesChanged);
+    m_saveTimer = new QTimer(this);
+    m_saveTimer->setSingleShot(true);
+    m_saveTimer->setInterval(300);
+    connect(m_saveTimer, &QTimer::timeout, this, &DeviceGroupManager::save);
+    connect(qApp, &QCoreApplication::aboutToQuit, this, [this] {
+        if (m_saveTimer->isActive())
+            save();
+        m_saveTimer->stop();
+        m_quitting = true;
+        // The adb server is stopped at quit; a tracker must not start it again.
+        delete std::exchange(m_tracker, nullptr);
+    });
 
     load();
     if (m_deviceGroups.isEmpty()) {
@@ -61,6 +82,11 @@ DeviceGroupManager::DeviceGroupManager(QObject *parent) : QObject(parent)
 
 DeviceGroupManager::~DeviceGroupManager()
 {
+    // The groups' devices end after this body; nothing may react to them any more.
+    delete m_tracker;
+    delete m_reconnect;
+    m_saveTimer->stop();
+    m_quitting = true;
     // A listing still running on the pool finishes into nothing.
     m_scanWatcher->disconnect(this);
 }
@@ -84,6 +110,8 @@ int DeviceGroupManager::totalDeviceCount() const
 
 void DeviceGroupManager::load()
 {
+    QSet<QString> restored; // a phone belongs to one group only
+    const bool resume = AppConfig::instance()->resumeStreamingGroups();
     const std::optional<QJsonObject> file = m_file.load(filePath());
     const QJsonValue list = file ? file->value(kGroupsKey) : QJsonValue();
     if (file && !list.isArray())
@@ -106,6 +134,18 @@ void DeviceGroupManager::load()
             m_file.markDamaged();
         connectGroup(group);
         m_deviceGroups.append(group);
+        bool sound = true;
+        QStringList serials = GroupMemory::members(object, &sound);
+        if (!sound)
+            m_file.markDamaged();
+        serials.removeIf([&restored](const QString &serial) { return restored.contains(serial); });
+        for (const QString &serial : std::as_const(serials))
+            restored.insert(serial);
+        const bool streaming = resume && GroupMemory::wasStreaming(object);
+        for (Device *device : GroupMemory::restore(group, serials)) {
+            if (streaming)
+                m_reconnect->resume(device);
+        }
     }
     m_file.finishLoad();
 }
@@ -113,8 +153,14 @@ void DeviceGroupManager::load()
 void DeviceGroupManager::save()
 {
     QJsonArray groups;
-    for (const DeviceGroup *group : std::as_const(m_deviceGroups))
-        groups.append(group->toJson());
+    m_saveTimer->stop();
+    for (const DeviceGroup *group : std::as_const(m_deviceGroups)) {
+        const QList<Device *> members = group->devices();
+        const bool streaming =
+            std::any_of(members.cbegin(), members.cend(),
+                        [this](const Device *device) { return m_reconnect->wanted(device); });
+        groups.append(GroupMemory::withMembers(group->toJson(), group, streaming));
+    }
     QJsonObject root;
     root.insert(kGroupsKey, groups);
     // Written through a temporary file: a failed write leaves the previous file whole.
@@ -127,6 +173,9 @@ void DeviceGroupManager::connectGroup(DeviceGroup *group)
             &DeviceGroupManager::refreshAvailableDevices);
     connect(group, &DeviceGroup::deviceRemovedFromGroup, this,
             &DeviceGroupManager::refreshAvailableDevices);
+    connect(group, &DeviceGroup::deviceAddedIntoGroup, m_reconnect, &ReconnectPolicy::watch);
+    connect(group, &DeviceGroup::deviceAddedIntoGroup, this, &DeviceGroupManager::saveSoon);
+    connect(group, &DeviceGroup::deviceRemovedFromGroup, this, &DeviceGroupManager::saveSoon);
     connect(group, &DeviceGroup::nameChanged, this, [this] {
         save();
         emit deviceGroupsChanged();
@@ -279,6 +328,27 @@ void DeviceGroupManager::handleScanFinished()
 bool DeviceGroupManager::restartADBServer()
 {
     return ADBRunner::restartServer();
+}
+
+void DeviceGroupManager::saveSoon()
+{
+    if (!m_quitting)
+        m_saveTimer->start();
+}
+
+void DeviceGroupManager::startTracking()
+{
+    if (m_tracker)
+        return;
+    m_tracker = new DeviceTracker({}, 0, this);
+    connect(m_tracker, &DeviceTracker::statesChanged, m_reconnect, &ReconnectPolicy::setStates);
+    connect(m_tracker, &DeviceTracker::liveChanged, m_reconnect, &ReconnectPolicy::setTrackerLive);
+    m_tracker->start();
+}
+
+QVariantList DeviceGroupManager::unreadyPhones() const
+{
+    return m_reconnect->unreadyPhones();
 }
 
 void DeviceGroupManager::restartADBServerAsync()

@@ -6,11 +6,15 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QVariantList>
 
 #include "storefile.h"
 
 class Device;
 class DeviceGroup;
+class DeviceTracker;
+class QTimer;
+class ReconnectPolicy;
 
 // Holds the device groups, remembers the one the grid shows, keeps them in
 // "device_groups.json" and finds the phones adb sees that are in no group yet.
@@ -25,6 +29,9 @@ class DeviceGroupManager : public QObject
                    currentSelectedGroupChanged)
     Q_PROPERTY(int totalDeviceCount READ totalDeviceCount)
     Q_PROPERTY(bool restartingADBServer READ restartingADBServer NOTIFY restartingADBServerChanged)
+    // Phones adb lists that cannot be used yet (unauthorized, offline, ...):
+    // {serial, state, hint} each.
+    Q_PROPERTY(QVariantList unreadyPhones READ unreadyPhones NOTIFY unreadyPhonesChanged)
 
 public:
     static constexpr const char *kFileName = "device_groups.json";
@@ -42,6 +49,10 @@ public:
     // The group file's location; its folder is created when missing.
     static QString filePath();
 
+    ReconnectPolicy *reconnectPolicy() const { return m_reconnect; }
+    DeviceTracker *tracker() const { return m_tracker; }
+    QVariantList unreadyPhones() const;
+
 signals:
     void currentSelectedGroupChanged();
     void isScanningChanged();
@@ -50,6 +61,7 @@ signals:
     void scanError(QString message);
     void restartingADBServerChanged();
     void adbServerRestartFinished(bool success);
+    void unreadyPhonesChanged();
 
 public slots:
     void handleDeviceAdded(Device *device);
@@ -64,6 +76,8 @@ public:
     Q_INVOKABLE bool restartADBServer();
     // The same off the GUI thread: adbServerRestartFinished(success) follows.
     Q_INVOKABLE void restartADBServerAsync();
+    // Follows the default adb server's device list from now on (one tracker per server).
+    Q_INVOKABLE void startTracking();
     bool restartingADBServer() const { return m_restartingADBServer; }
 
 private:
@@ -74,6 +88,9 @@ private:
     void refreshAvailableDevices();
     void setAvailableFrom(const QList<ADBDeviceInfo> &listed);
     void handleScanFinished();
+    // Members and the streaming flags are saved a moment after they change, and not once
+    // the application quits (its sessions end then, the groups were streaming).
+    void saveSoon();
 
     QList<DeviceGroup *> m_deviceGroups;
     QPointer<DeviceGroup> m_currentSelectedGroup;
@@ -84,4 +101,8 @@ private:
     QList<ADBDeviceInfo> m_availableDeviceInfos;
     QFutureWatcher<QList<ADBDeviceInfo>> *m_scanWatcher = nullptr;
     StoreFile m_file{StoreErrors::Store::Groups};
+    ReconnectPolicy *m_reconnect = nullptr;
+    DeviceTracker *m_tracker = nullptr;
+    QTimer *m_saveTimer = nullptr;
+    bool m_quitting = false;
 };

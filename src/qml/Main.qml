@@ -41,6 +41,7 @@ ApplicationWindow {
 
     DeviceGroupManager {
         id: deviceGroupManager
+        Component.onCompleted: startTracking()
     }
 
     header: Rectangle {

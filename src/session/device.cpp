@@ -9,6 +9,7 @@
 #include "batterymonitor.h"
 #include "controller.h"
 #include "controlmsg.h"
+#include "devicelink.h"
 #include "devicesettings.h"
 #include "hostfollower.h"
 #include "keymapping.h"
@@ -60,6 +61,7 @@ Device::Device(QObject *parent, const QString &serial)
     : QObject(parent), m_adbConnectionSerial(serial), m_frameSize(packedSize(-1, -1))
 {
     m_videoFeed = new VideoFrameFeed(this);
+    m_link = new DeviceLink(this);
     m_serverParamsSmallView = new ServerParams(this);
     m_serverParamsBigView = new ServerParams(this);
     m_serverParamsBigView->setMaxSize(720);
@@ -376,6 +378,7 @@ void Device::handleServerStarted()
 
 void Device::stopScrcpySession()
 {
+    m_link->reportStopRequested();
     m_restartTimer->stop();
     m_startAfterSwitch = false;
     if (!m_server)
@@ -502,6 +505,8 @@ void Device::handleServerStopped(int exitCode, QProcess::ExitStatus st)
     Q_UNUSED(exitCode)
     Q_UNUSED(st)
     const bool failedStart = m_starting;
+    if (m_server)
+        m_link->reportSessionEnded(failedStart);
     if (m_server) {
         ScrcpyServer *server = detachServer();
         server->deleteLater(); // we are inside its own signal
@@ -514,7 +519,7 @@ void Device::handleServerStopped(int exitCode, QProcess::ExitStatus st)
         showUserMessage(tr("Mirroring could not start"), Kind::Error);
         QTimer::singleShot(UserMessage::timeoutMs(Kind::Error), this, [this] {
             // A phone whose computer is away keeps its tile until the computer is back.
-            if (!m_server &&
+            if (!m_server && !m_link->keepWhenGone() &&
                 !AdbHostWatch::instance()->isHostAway(AdbServers::hostLabel(m_adbConnectionSerial)))
                 removeFromDeviceGroup();
         });
@@ -561,7 +566,7 @@ void Device::handleListingAfterEnd(const Listing &listing, bool switchingToWiFi)
     // The tile says why before it goes.
     showUserMessage(tr("Phone disconnected"), Kind::Error);
     QTimer::singleShot(UserMessage::timeoutMs(Kind::Error), this, [this] {
-        if (!m_server)
+        if (!m_server && !m_link->keepWhenGone())
             removeFromDeviceGroup();
     });
 }

@@ -24,6 +24,7 @@ class Autojs;
 class BatteryMonitor;
 class ControlMsg;
 class Controller;
+class DeviceLink;
 class KeyMappingProfile;
 class MediaRecorder;
 class ScrcpyServer;
@@ -76,6 +77,8 @@ class Device : public QObject, public ControlTarget, public RecordingSource, pub
         bool isAudioEnabled READ isAudioEnabled WRITE setEnableAudio NOTIFY isAudioEnabledChanged)
     Q_PROPERTY(KeyMappingProfile *currentKeyMappingProfile READ currentKeyMappingProfile WRITE
                    setCurrentKeyMappingProfile NOTIFY currentKeyMappingProfileChanged)
+    // The phone's state in adb and whether a dropped session waits to start again.
+    Q_PROPERTY(DeviceLink *link READ link CONSTANT)
 
 public:
     enum ConnectionType { WiFi = 0, USB = 1 };
@@ -106,6 +109,7 @@ public:
     int indexInGroup() const { return m_indexInGroup; }
     MediaRecorder *videoRecorder() const { return m_videoRecorder; }
     VideoFrameFeed *videoFeed() const { return m_videoFeed; }
+    DeviceLink *link() const { return m_link; }
     QString ipAddress() const { return m_ipAddress; }
     bool catchingUp() const { return m_catchingUp; }
 
@@ -279,6 +283,7 @@ private:
 
     Autojs *m_autojs = nullptr;
     BatteryMonitor *m_battery = nullptr;
+    DeviceLink *m_link = nullptr;
     DeviceInfo m_deviceInfo;
     ConnectionType m_connectionType = USB;
     QString m_ipAddress;

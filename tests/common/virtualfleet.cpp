@@ -205,6 +205,14 @@ void VirtualFleet::setFault(const QString &serial, const QString &key,
     });
 }
 
+bool VirtualFleet::plug(const QString &serial, bool attached)
+{
+    QProcess cli;
+    cli.start(m_phonesim, {attached ? "plug" : "unplug", "--home", m_home.path(), serial});
+    return cli.waitForFinished(30000) && cli.exitStatus() == QProcess::NormalExit &&
+           cli.exitCode() == 0;
+}
+
 QList<QJsonObject> VirtualFleet::jsonLines(const QString &relativePath) const
 {
     QList<QJsonObject> entries;

@@ -106,6 +106,8 @@ public:
         editFleet([&](QJsonObject &root) { root[key] = value; });
     }
 
+    // Pulls the phone's USB cable, ending what ran over it, or plugs it back.
+    bool plug(const QString &serial, bool attached);
     // The lines of a JSON-lines log under the fleet's home ("adb.log", "<serial>/autojs.jsonl").
     QList<QJsonObject> jsonLines(const QString &relativePath) const;
     QList<QJsonObject> adbLog() const { return jsonLines(QStringLiteral("adb.log")); }

@@ -63,6 +63,8 @@ FaultHarness::FaultHarness(const Options &options)
     config->setDeviceGroupSavePath(m_data.filePath(QStringLiteral("groups")));
     config->setDeviceNicknameSavePath(m_data.filePath(QStringLiteral("nicknames")));
     config->setVideoSavePath(m_data.filePath(QStringLiteral("videos")));
+    // What a dropped phone leaves behind without automatic reconnects (those have their own).
+    config->setAutoReconnect(false);
     m_manager = std::make_unique<DeviceGroupManager>();
 }
 

@@ -8,9 +8,11 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QThread>
 #include <arpa/inet.h>
 #include <csignal>
+#include <cstdio>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -198,6 +200,8 @@ CommandResult AdbCommand::run()
         outcome = killServer();
     } else if (command == QLatin1String("devices")) {
         outcome = devices(args);
+    } else if (command == QLatin1String("track-devices")) {
+        outcome = trackDevices(args);
     } else if (command == QLatin1String("connect")) {
         outcome = connectTcp(args);
     } else if (command == QLatin1String("pair")) {
@@ -252,6 +256,11 @@ CommandResult AdbCommand::killServer()
         return failure(QStringLiteral("error: %1").arg(error));
     // The tunnels and shell sessions lived in the adb server and end with it.
     m_teardown.merge(FleetActions::dropEverything(m_home));
+    // A new server knows no Wi-Fi phone until it is asked to connect again.
+    for (Phone &phone : fleet->phones) {
+        phone.tcpSerial.clear();
+        phone.tcpTransportId = 0;
+    }
     fleet->adbServerRunning = false;
     fleet->save();
     return {};
@@ -281,6 +290,74 @@ CommandResult AdbCommand::devices(const QStringList &args)
         result.out += deviceLine(fleet->phones.at(transport.phoneIndex), transport, longFormat);
     result.out += '\n';
     return result;
+}
+
+CommandResult AdbCommand::trackDevices(const QStringList &args)
+{
+    const bool longFormat = args == QStringList{QStringLiteral("-l")};
+    if (!args.isEmpty() && !longFormat)
+        return failure(QStringLiteral("adb: usage: adb track-devices [-l]"));
+    // The fleet file is read again when it changed, when a phone's restart ends, and now
+    // and then in case a change fell within the file time's resolution; a quiet fleet
+    // costs a stat every few milliseconds.
+    constexpr int kPollMs = 20;
+    constexpr int kRereadMs = 250;
+    QByteArray last;
+    bool sent = false;
+    QDateTime seen;
+    qint64 recheckAtMs = 0;
+    qint64 readAtMs = 0;
+    for (bool firstRound = true;; firstRound = false) {
+        if (!firstRound)
+            QThread::msleep(kPollMs);
+        const QDateTime modified = QFileInfo(fleetFilePath(m_home)).lastModified();
+        if (!sent || modified != seen || (recheckAtMs > 0 && nowMs() >= recheckAtMs) ||
+            nowMs() - readAtMs >= kRereadMs) {
+            seen = modified;
+            readAtMs = nowMs();
+            QByteArray listing;
+            {
+                FleetLock lock(m_home);
+                auto fleet = Fleet::load(m_home, nullptr);
+                if (!fleet) {
+                    // Caught in the middle of a hand edit: read it again shortly.
+                    seen = {};
+                    continue;
+                }
+                if (sent && !fleet->adbServerRunning)
+                    return failure(QStringLiteral("error: protocol fault (couldn't read status)"));
+                CommandResult result;
+                bool changed = false;
+                ensureServer(*fleet, result, changed);
+                if (changed)
+                    fleet->save();
+                if (!result.err.isEmpty()) {
+                    std::fwrite(result.err.constData(), 1, size_t(result.err.size()), stderr);
+                    std::fflush(stderr);
+                }
+                const qint64 now = nowMs();
+                recheckAtMs = 0;
+                for (const Phone &phone : std::as_const(fleet->phones)) {
+                    if (phone.isRestarting(now) && !phone.poweredOff &&
+                        (recheckAtMs == 0 || phone.offlineUntilMs < recheckAtMs))
+                        recheckAtMs = phone.offlineUntilMs;
+                }
+                for (const Transport &transport : fleet->listed(now))
+                    listing +=
+                        deviceLine(fleet->phones.at(transport.phoneIndex), transport, longFormat);
+            }
+            if (!sent || listing != last) {
+                const QByteArray block =
+                    QByteArray::number(listing.size(), 16).rightJustified(4, '0') + listing;
+                if (std::fwrite(block.constData(), 1, size_t(block.size()), stdout) !=
+                        size_t(block.size()) ||
+                    std::fflush(stdout) != 0)
+                    return {};
+                last = listing;
+                sent = true;
+            }
+        }
+    }
 }
 
 CommandResult AdbCommand::connectTcp(const QStringList &args)

@@ -36,6 +36,9 @@ private:
     CommandResult startServer();
     CommandResult killServer();
     CommandResult devices(const QStringList &args);
+    // Runs until the adb server goes away or the reader does, writing a block in adb's
+    // host format (4 hex digits of length, then "serial\tstate" lines) on every change.
+    CommandResult trackDevices(const QStringList &args);
     CommandResult connectTcp(const QStringList &args);
     CommandResult pair(const QStringList &args);
     CommandResult disconnectTcp(const QStringList &args);

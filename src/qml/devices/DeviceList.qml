@@ -249,6 +249,19 @@ Rectangle {
                                 color: Theme.textGray
                                 font.pixelSize: Theme.textFont
                             }
+                            Text {
+                                objectName: "stateLine"
+                                width: parent.width
+                                wrapMode: Text.Wrap
+                                visible: text !== ""
+                                text: !row.present ? ""
+                                      : (row.device.link.reconnecting ? qsTr("Reconnecting…") : "")
+                                        + (row.device.link.reconnecting && row.device.link.stateText !== ""
+                                           ? " · " : "")
+                                        + row.device.link.stateText
+                                color: Theme.textRed
+                                font.pixelSize: Theme.textFont
+                            }
                         }
                         BatteryLabel {
                             device: row.present ? row.device : null

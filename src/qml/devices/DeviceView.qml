@@ -135,7 +135,12 @@ Rectangle {
                 StatusBox {
                     objectName: "clickToStart"
                     visible: !root.running
-                    text: qsTr("Click To Start")
+                    text: !root.device ? qsTr("Click To Start")
+                          : root.device.link.reconnecting
+                            ? qsTr("Reconnecting…") + (root.device.link.stateText !== ""
+                                                       ? "\n" + root.device.link.stateText : "")
+                          : root.device.link.stateText !== "" ? root.device.link.stateText
+                          : qsTr("Click To Start")
                     onClicked: if (root.device) root.device.startScrcpySession()
                 }
 

@@ -14,6 +14,8 @@ PXDialog {
     property var folders: ({})
     // adb servers on other computers, one "host:port" a line; the local one is always used.
     property string editedServers: ""
+    property bool editedAutoReconnect: true
+    property bool editedResumeGroups: true
 
     // key: the AppConfig getter and setter names after "get"/"set".
     readonly property var folderRows: [
@@ -54,6 +56,8 @@ PXDialog {
 
     function load() {
         editedLocale = AppConfig.getLocale()
+        editedAutoReconnect = AppConfig.autoReconnect
+        editedResumeGroups = AppConfig.resumeStreamingGroups
         const loaded = {}
         for (const row of folderRows)
             loaded[row.key] = AppConfig["get" + row.key]()
@@ -91,6 +95,8 @@ PXDialog {
             return false
         }
         AppConfig.setLocale(editedLocale)
+        AppConfig.autoReconnect = editedAutoReconnect
+        AppConfig.resumeStreamingGroups = editedResumeGroups
         for (const row of folderRows)
             AppConfig["set" + row.key](folders[row.key])
         AppConfig.adbServers = serverLines()
@@ -168,6 +174,42 @@ PXDialog {
                 background: Rectangle {
                     color: Theme.backgroundDarkGray
                     border.color: Theme.borderDarkGray
+                }
+            }
+
+            Repeater {
+                model: [
+                    { key: "autoReconnect", label: qsTr("Reconnect phones that drop while mirroring") },
+                    { key: "resumeGroups", label: qsTr("Resume the groups that were mirroring at start-up") }
+                ]
+
+                delegate: RowLayout {
+                    id: switchRow
+                    objectName: "switchRow"
+                    required property var modelData
+                    readonly property bool on: modelData.key === "autoReconnect" ? root.editedAutoReconnect
+                                                                                 : root.editedResumeGroups
+                    Layout.fillWidth: true
+                    spacing: 10
+
+                    PXCheckBox {
+                        objectName: "switchBox"
+                        checked: switchRow.on
+                        onClicked: {
+                            if (switchRow.modelData.key === "autoReconnect")
+                                root.editedAutoReconnect = !root.editedAutoReconnect
+                            else
+                                root.editedResumeGroups = !root.editedResumeGroups
+                        }
+                    }
+
+                    Text {
+                        Layout.fillWidth: true
+                        text: switchRow.modelData.label
+                        color: Theme.textWhite
+                        font.pixelSize: Theme.contentFont
+                        wrapMode: Text.Wrap
+                    }
                 }
             }
 

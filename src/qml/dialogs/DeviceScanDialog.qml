@@ -20,6 +20,8 @@ PXDialog {
     readonly property var availableDevices: deviceGroupManager ? deviceGroupManager.availableDeviceInfos
                                                                : []
     readonly property var groups: deviceGroupManager ? deviceGroupManager.deviceGroups : []
+    // Phones adb lists that cannot be added yet, shown greyed with what to do about them.
+    readonly property var unreadyPhones: deviceGroupManager ? deviceGroupManager.unreadyPhones : []
     readonly property bool scanning: deviceGroupManager ? deviceGroupManager.isScanning : false
     readonly property bool canAdd: selectedDevices.length > 0 && selectedGroup !== null
 
@@ -291,6 +293,21 @@ PXDialog {
                         }
                     }
                 }
+
+                // Phones adb lists that cannot be added yet, greyed, with what to do about them.
+                Repeater {
+                    model: root.unreadyPhones
+                    delegate: TableLine {
+                        required property var modelData
+                        objectName: "unreadyRow"
+                        Layout.fillWidth: true
+                        Layout.preferredHeight: 40
+                        opacity: 0.45
+                        color: Theme.backgroundBlack
+                        cells: ["", modelData.serial.indexOf(":") >= 0 ? "WiFi" : "USB", "-",
+                                modelData.serial, modelData.hint]
+                    }
+                }
             }
 
             BusySpinner {
@@ -302,7 +319,8 @@ PXDialog {
             Text {
                 objectName: "noDevicesText"
                 anchors.centerIn: parent
-                visible: root.availableDevices.length === 0 && !root.scanning
+                visible: root.availableDevices.length === 0 && root.unreadyPhones.length === 0
+                         && !root.scanning
                 text: qsTr("No devices found")
                 color: Theme.textGray
                 font.pixelSize: Theme.contentFont

@@ -1,0 +1,183 @@
+// Phones that drop while mirroring come back by themselves (cable, reboot, adb restart)
+// with their tile, group role, enlarged view, and a recording closed whole; a phone the
+// user stopped stays stopped; groups keep their phones across a restart of the application.
+#include "../recorder/recordingreader.h"
+#include "adbrunner.h"
+#include "appconfig.h"
+#include "device.h"
+#include "devicegroup.h"
+#include "devicegroupmanager.h"
+#include "devicelink.h"
+#include "devicetracker.h"
+#include "groupharness.h"
+#include "mediarecorder.h"
+#include "testregistry.h"
+#include "testsupport.h"
+#include "videoframefeed.h"
+#include "virtualfleet.h"
+
+#include <QDir>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+constexpr int kBackMs = 30000; // a reboot (3 s) plus the first pauses, on a loaded machine
+
+bool newFrames(Device *device, quint64 after)
+{
+    return QTest::qWaitFor([&] { return device->videoFeed()->publishedCount() > after; }, kBackMs);
+}
+} // namespace
+
+class ReconnectFleetTest : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<VirtualFleet> m_fleet;
+    QTemporaryDir m_data;
+
+    QString serial() const { return m_fleet->serials().constFirst(); }
+
+private slots:
+    void initTestCase()
+    {
+        if (TestSupport::phonesimPath().isEmpty())
+            QSKIP("the virtual phones are not built");
+        m_fleet = std::make_unique<VirtualFleet>(TestSupport::phonesimPath(),
+                                                 VirtualFleet::Options{1, {540, 1200}, 30, true});
+        QVERIFY2(m_fleet->isValid(), qPrintable(m_fleet->errorString()));
+        AppConfig::instance()->setDeviceGroupSavePath(m_data.path());
+        AppConfig::instance()->setVideoSavePath(m_data.filePath("videos"));
+    }
+
+    void cleanup()
+    {
+        m_fleet->plug(serial(), true); // also after a row that failed half-way
+        QFile::remove(DeviceGroupManager::filePath());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    void aDroppedPhoneComesBack_data()
+    {
+        QTest::addColumn<QString>("drop");
+        QTest::addColumn<bool>("recording");
+        QTest::addColumn<bool>("stoppedFirst");
+        QTest::addColumn<bool>("wifi");
+        QTest::newRow("unplugged and plugged back") << "unplug" << false << false << false;
+        QTest::newRow("unplugged while recording") << "unplug" << true << false << false;
+        QTest::newRow("rebooted") << "reboot" << false << false << false;
+        QTest::newRow("adb server restarted") << "adb restart" << false << false << false;
+        QTest::newRow("over Wi-Fi, adb server restarted")
+            << "adb restart" << false << false << true;
+        QTest::newRow("stopped by the user, then replugged") << "unplug" << false << true << false;
+    }
+
+    void aDroppedPhoneComesBack()
+    {
+        QFETCH(QString, drop);
+        QFETCH(bool, recording);
+        QFETCH(bool, stoppedFirst);
+        QFETCH(bool, wifi);
+        QString wifiSerial;
+        if (wifi) { // adb forgets Wi-Fi phones when its server restarts
+            const QString ip = ADBRunner::getDeviceIp(serial());
+            QVERIFY(ADBRunner::tcpip(serial(), 5555));
+            QVERIFY(ADBRunner::connect(serial(), ip, 5555));
+            wifiSerial = ip + ":5555";
+        }
+        const auto disconnect = qScopeGuard([&] {
+            if (wifi)
+                ADBRunner::disconnect(wifiSerial);
+        });
+        DeviceGroupManager manager;
+        manager.startTracking();
+        DeviceGroup *group = manager.currentSelectedGroup();
+        Device *device = GroupTest::addMember(group, wifi ? wifiSerial : serial());
+        group->startGroupControl();
+        device->setIsBigView(true);
+        device->startScrcpySession();
+        QVERIFY(newFrames(device, 0));
+        if (recording) {
+            device->startRecord();
+            QTRY_VERIFY(device->videoRecorder()->isRecording());
+            QVERIFY(newFrames(device, device->videoFeed()->publishedCount() + 10));
+        }
+        if (stoppedFirst)
+            device->stopScrcpySession();
+
+        QSignalSpy dropped(device->link(), &DeviceLink::reconnectingChanged);
+        if (drop == "unplug") {
+            QVERIFY(m_fleet->plug(serial(), false));
+            QTRY_COMPARE(device->link()->adbState(), QString("gone"));
+            QTRY_VERIFY(!device->running());
+            QVERIFY(m_fleet->plug(serial(), true));
+        } else if (drop == "reboot") {
+            QVERIFY(ADBRunner::reboot(serial()));
+        } else {
+            QVERIFY(ADBRunner::restartServer());
+        }
+        if (stoppedFirst) {
+            QTRY_COMPARE(device->link()->adbState(), QString("device"));
+            QSignalSpy started(device, &Device::runningChanged);
+            QVERIFY(!started.wait(DeviceTracker::kFirstRetryMs * 3));
+            QVERIFY(!device->running() && dropped.isEmpty());
+            return;
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(device->link()->reconnecting(), kBackMs);
+        const quint64 before = device->videoFeed()->publishedCount();
+        QVERIFY(newFrames(device, before));
+        QVERIFY(!device->link()->reconnecting());
+        // The same tile in the same group, still its host and still enlarged.
+        QCOMPARE(group->devices(), QList<Device *>{device});
+        QCOMPARE(group->hostDevice(), device);
+        QVERIFY(device->isBigView());
+        if (recording) {
+            QVERIFY(!device->videoRecorder()->isRecording());
+            const QStringList files = QDir(m_data.filePath("videos")).entryList(QDir::Files);
+            QCOMPARE(files.size(), 1);
+            const RecordingReader::Probe file =
+                RecordingReader::probe(m_data.filePath("videos/" + files.first()));
+            QVERIFY2(file.ok, qPrintable(file.error));
+            QVERIFY(file.track("video") && file.track("video")->packets.size() > 10);
+        }
+    }
+
+    void groupsKeepTheirPhonesAcrossARestart()
+    {
+        {
+            DeviceGroupManager manager;
+            manager.createDeviceGroup("Farm");
+            DeviceGroup *farm = manager.deviceGroups().last();
+            Device *device = GroupTest::addMember(farm, serial());
+            GroupTest::addMember(farm, "192.168.9.9:5555"); // away for now
+            device->startScrcpySession();
+            QVERIFY(newFrames(device, 0));
+            QTRY_VERIFY(TestSupport::readJson(DeviceGroupManager::filePath())
+                            .value("device_groups")
+                            .toArray()
+                            .last()
+                            .toObject()
+                            .value("streaming")
+                            .toBool());
+        } // the application closes: its sessions end, the file keeps what it was doing
+
+        DeviceGroupManager manager;
+        manager.startTracking();
+        const QList<DeviceGroup *> groups = manager.deviceGroups();
+        QCOMPARE(groups.size(), 2);
+        QCOMPARE(groups.first()->deviceCount(), 0);
+        const QList<Device *> members = groups.last()->devices();
+        QCOMPARE(members.size(), 2);
+        QCOMPARE(members.at(0)->adbConnectionSerial(), serial());
+        QCOMPARE(members.at(1)->connectionType(), Device::WiFi);
+        QVERIFY(newFrames(members.at(0), 0));
+        QTRY_COMPARE(members.at(1)->link()->adbState(), QString("gone"));
+        QVERIFY(!members.at(1)->running());
+    }
+};
+
+PARVIX_TEST(ReconnectFleetTest)
+#include "reconnectfleettest.moc"
