@@ -1,7 +1,7 @@
 // Phones that drop while mirroring come back by themselves (cable, reboot, adb restart)
 // with their tile, group role, enlarged view, and a recording closed whole; a phone the
 // user stopped stays stopped; groups keep their phones across a restart of the application.
-#include "../recorder/recordingreader.h"
+#include "recordingreader.h"
 #include "adbrunner.h"
 #include "appconfig.h"
 #include "device.h"
