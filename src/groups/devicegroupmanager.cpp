@@ -5,6 +5,7 @@
 #include "device.h"
 #include "devicegroup.h"
 #include "devicesettings.h"
+#include "groupslog.h"
 
 #include <QDir>
 #include <QException>
@@ -268,7 +269,9 @@ void DeviceGroupManager::handleScanFinished()
         if (future.resultCount() > 0)
             setAvailableFrom(future.result());
     } catch (...) {
-        emit scanError(failureText(std::current_exception()));
+        const QString text = failureText(std::current_exception());
+        qCWarning(lcGroups) << "the phone scan failed:" << text;
+        emit scanError(text);
     }
     if (m_isScanning) {
         m_isScanning = false;

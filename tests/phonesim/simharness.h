@@ -2,6 +2,8 @@
 // Drives the virtual phone fleet from the outside, as adb's caller and as the computer
 // end of a mirroring session. Bytes are parsed here, so the simulator is checked against
 // the wire format and not against its own code.
+#include "version.h"
+
 #include <QByteArray>
 #include <QJsonObject>
 #include <QList>
@@ -162,7 +164,7 @@ public:
         quint32 scid = 0x1a;
         bool audio = false;
         int maxSize = 160;
-        QString version = QStringLiteral("3.3.1");
+        QString version = QStringLiteral(PARVIX_SERVER_VERSION);
         QStringList extra;  // more key=value arguments
         bool push = true;   // push the server file first
         bool tunnel = true; // set the reverse tunnel first
