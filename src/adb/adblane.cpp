@@ -1,7 +1,5 @@
 #include "adblane.h"
 
-#include "adbrunner.h"
-
 #include <QDeadlineTimer>
 #include <QHash>
 #include <QMutex>
@@ -10,6 +8,7 @@
 #include <QWaitCondition>
 
 #include <deque>
+#include <limits>
 
 namespace {
 struct Lane
@@ -30,6 +29,19 @@ Lanes *lanes()
 {
     static Lanes *const all = new Lanes;
     return all;
+}
+
+// A thread for every lane that has work, apart from the shared adb pool: a phone whose
+// adb hangs holds only its own lane until the call's time-out, never another phone's.
+// Lanes are as many as phones, and their threads end when idle.
+QThreadPool *lanePool()
+{
+    static QThreadPool *const pool = [] {
+        auto *threads = new QThreadPool; // lives until the process ends
+        threads->setMaxThreadCount(std::numeric_limits<int>::max());
+        return threads;
+    }();
+    return pool;
 }
 
 // One pool thread works through a lane until it is empty; a task queued meanwhile is
@@ -68,7 +80,7 @@ void AdbLane::post(const QString &key, std::function<void()> task)
             return;
         lane.draining = true;
     }
-    ADBRunner::workPool()->start([key] { drain(key); });
+    lanePool()->start([key] { drain(key); });
 }
 
 bool AdbLane::waitForIdle(const QString &key, int timeoutMs)
