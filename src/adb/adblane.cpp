@@ -5,8 +5,9 @@
 #include <QMutex>
 #include <QMutexLocker>
 #include <QThreadPool>
-#include <QWaitCondition>
 
+#include <chrono>
+#include <condition_variable>
 #include <deque>
 #include <limits>
 
@@ -20,7 +21,7 @@ struct Lane
 struct Lanes
 {
     QMutex mutex;
-    QWaitCondition idle;
+    std::condition_variable_any idle; // sees the mutex given up, unlike a QWaitCondition
     QHash<QString, Lane> byKey;
 };
 
@@ -58,7 +59,7 @@ void drain(const QString &key)
                 return;
             if (lane->tasks.empty()) {
                 all->byKey.erase(lane);
-                all->idle.wakeAll();
+                all->idle.notify_all();
                 return;
             }
             task = std::move(lane->tasks.front());
@@ -89,7 +90,12 @@ bool AdbLane::waitForIdle(const QString &key, int timeoutMs)
     QDeadlineTimer deadline(timeoutMs);
     QMutexLocker locker(&all->mutex);
     while (all->byKey.contains(key)) {
-        if (!all->idle.wait(&all->mutex, deadline))
+        if (deadline.isForever()) {
+            all->idle.wait(all->mutex);
+            continue;
+        }
+        const auto left = std::chrono::milliseconds(deadline.remainingTime());
+        if (all->idle.wait_for(all->mutex, left) == std::cv_status::timeout)
             return !all->byKey.contains(key);
     }
     return true;

@@ -81,7 +81,7 @@ void RecordingRun::pushVideo(AVPacket *clone)
 {
     QMutexLocker locker(&m_mutex);
     m_videoQueue.push_back(clone);
-    m_wake.wakeAll();
+    m_wake.notify_all();
 }
 
 void RecordingRun::pushAudio(AVPacket *clone)
@@ -89,14 +89,14 @@ void RecordingRun::pushAudio(AVPacket *clone)
     QMutexLocker locker(&m_mutex);
     m_audioEnabled = true;
     m_audioQueue.push_back(clone);
-    m_wake.wakeAll();
+    m_wake.notify_all();
 }
 
 void RecordingRun::requestStop()
 {
     QMutexLocker locker(&m_mutex);
     m_stopRequested = true;
-    m_wake.wakeAll();
+    m_wake.notify_all();
 }
 
 void RecordingRun::abandon()
@@ -108,7 +108,7 @@ void RecordingRun::abandon()
     QMutexLocker locker(&m_mutex);
     m_abandoned = true;
     m_stopRequested = true;
-    m_wake.wakeAll();
+    m_wake.notify_all();
 }
 
 void RecordingRun::run()
@@ -215,7 +215,7 @@ void RecordingRun::loop()
         QMutexLocker locker(&m_mutex);
         while (!m_stopRequested && !wanted(m_videoEnabled, video, m_videoQueue) &&
                !wanted(m_audioEnabled, audio, m_audioQueue))
-            m_wake.wait(&m_mutex);
+            m_wake.wait(m_mutex);
         if (wanted(m_videoEnabled, video, m_videoQueue)) {
             video = m_videoQueue.front();
             m_videoQueue.pop_front();

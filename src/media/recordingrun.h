@@ -5,9 +5,9 @@
 #include <QMutex>
 #include <QSize>
 #include <QString>
-#include <QWaitCondition>
 
 #include <atomic>
+#include <condition_variable>
 #include <deque>
 #include <functional>
 
@@ -130,7 +130,9 @@ private:
 
     // Set on the GUI thread, read by the recording thread.
     mutable QMutex m_mutex;
-    QWaitCondition m_wake;
+    // Not a QWaitCondition: it gives the mutex up inside Qt's library, where a thread
+    // checker of our build does not see it.
+    std::condition_variable_any m_wake;
     std::atomic_bool m_stopRequested{true};
     bool m_abandoned = false;
     bool m_videoEnabled = true;
