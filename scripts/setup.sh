@@ -46,6 +46,7 @@ packages=(
   gcovr # line and branch coverage of the suite (scripts/coverage.sh)
   dpkg-dev desktop-file-utils appstream # the Debian package and its check (scripts/package-check.sh)
   clang libclang-rt-14-dev # the fuzz targets: clang with libFuzzer (scripts/fuzz.sh)
+  clang-format # the format check (scripts/check-format.sh)
 )
 
 missing=()

@@ -3,6 +3,8 @@
 // process, as the application would. Prints per-phone and fleet figures per scenario.
 //
 //   phonesim_fleet_bench [seconds per scenario] [phonesim path]
+#include "version.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -219,7 +221,7 @@ bool runScenario(const QString &phonesim, const Scenario &s, int seconds)
         phone->adb->start(
             phonesim,
             {"-s", phone->serial, "shell", "CLASSPATH=/data/local/tmp/scrcpy-server.jar",
-             "app_process", "/", "com.genymobile.scrcpy.Server", "3.3.1",
+             "app_process", "/", "com.genymobile.scrcpy.Server", PARVIX_SERVER_VERSION,
              QStringLiteral("video_bit_rate=%1").arg(s.bitRate), "audio_codec=opus",
              "log_level=verbose", QStringLiteral("max_fps=%1").arg(s.fps), "stay_awake=true",
              "scid=" + scid, "control=true", "video=true", s.audio ? "audio=true" : "audio=false"});

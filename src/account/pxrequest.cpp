@@ -1,6 +1,7 @@
 #include "pxrequest.h"
 
 #include "accountendpoint.h"
+#include "accountlog.h"
 
 #include <QJsonDocument>
 #include <QNetworkAccessManager>
@@ -98,6 +99,8 @@ void PXRequest::handleReplyFinished(QNetworkReply *reply)
     } else {
         response.message = tooLarge ? tr("The account service sent a reply that is too large.")
                                     : reply->errorString();
+        // The address stays out: a reset link carries its token in it.
+        qCInfo(lcAccount) << "account request failed:" << reply->error();
     }
     emit requestFinished(success, response);
     reply->deleteLater();

@@ -1,15 +1,15 @@
 #include "adblane.h"
 
-#include "adbrunner.h"
-
 #include <QDeadlineTimer>
 #include <QHash>
 #include <QMutex>
 #include <QMutexLocker>
 #include <QThreadPool>
-#include <QWaitCondition>
 
+#include <chrono>
+#include <condition_variable>
 #include <deque>
+#include <limits>
 
 namespace {
 struct Lane
@@ -21,7 +21,7 @@ struct Lane
 struct Lanes
 {
     QMutex mutex;
-    QWaitCondition idle;
+    std::condition_variable_any idle; // sees the mutex given up, unlike a QWaitCondition
     QHash<QString, Lane> byKey;
 };
 
@@ -30,6 +30,19 @@ Lanes *lanes()
 {
     static Lanes *const all = new Lanes;
     return all;
+}
+
+// A thread for every lane that has work, apart from the shared adb pool: a phone whose
+// adb hangs holds only its own lane until the call's time-out, never another phone's.
+// Lanes are as many as phones, and their threads end when idle.
+QThreadPool *lanePool()
+{
+    static QThreadPool *const pool = [] {
+        auto *threads = new QThreadPool; // lives until the process ends
+        threads->setMaxThreadCount(std::numeric_limits<int>::max());
+        return threads;
+    }();
+    return pool;
 }
 
 // One pool thread works through a lane until it is empty; a task queued meanwhile is
@@ -46,7 +59,7 @@ void drain(const QString &key)
                 return;
             if (lane->tasks.empty()) {
                 all->byKey.erase(lane);
-                all->idle.wakeAll();
+                all->idle.notify_all();
                 return;
             }
             task = std::move(lane->tasks.front());
@@ -68,7 +81,7 @@ void AdbLane::post(const QString &key, std::function<void()> task)
             return;
         lane.draining = true;
     }
-    ADBRunner::workPool()->start([key] { drain(key); });
+    lanePool()->start([key] { drain(key); });
 }
 
 bool AdbLane::waitForIdle(const QString &key, int timeoutMs)
@@ -77,7 +90,12 @@ bool AdbLane::waitForIdle(const QString &key, int timeoutMs)
     QDeadlineTimer deadline(timeoutMs);
     QMutexLocker locker(&all->mutex);
     while (all->byKey.contains(key)) {
-        if (!all->idle.wait(&all->mutex, deadline))
+        if (deadline.isForever()) {
+            all->idle.wait(all->mutex);
+            continue;
+        }
+        const auto left = std::chrono::milliseconds(deadline.remainingTime());
+        if (all->idle.wait_for(all->mutex, left) == std::cv_status::timeout)
             return !all->byKey.contains(key);
     }
     return true;

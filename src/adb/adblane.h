@@ -1,5 +1,5 @@
 #pragma once
-// adb work for one phone, run on ADBRunner::workPool() strictly one task after another in
+// adb work for one phone, run on a thread of its own strictly one task after another in
 // the order queued. A session's stop (pkill, tunnel removal) therefore reaches the phone
 // before the push of the next session, although neither waits on the GUI thread.
 #include <QFutureWatcher>

@@ -1,5 +1,6 @@
 #include "adbrunner.h"
 
+#include "adblog.h"
 #include "adbpaths.h"
 
 #include <QCoreApplication>
@@ -111,15 +112,19 @@ ADBRunner::Outcome ADBRunner::run(const QStringList &args, int timeoutMs)
     QProcess process;
     process.setProcessChannelMode(QProcess::SeparateChannels);
     process.start(adbExecutablePath(), args, QIODevice::ReadWrite);
-    if (!process.waitForStarted(startTimeoutMs))
+    if (!process.waitForStarted(startTimeoutMs)) {
+        qCWarning(lcAdb) << "adb did not start:" << process.errorString();
         return {false,
                 QStringLiteral("[error] failed to start adb: %1").arg(process.errorString())};
+    }
     // Nothing is ever written to adb; an open stdin would keep a reading shell waiting.
     process.closeWriteChannel();
 
     if (!process.waitForFinished(finishTimeoutMs)) {
         process.kill();
         process.waitForFinished(startTimeoutMs);
+        // The command's words stay out: typed text and file names may be private.
+        qCWarning(lcAdb, "an adb call ran out of its %d s", finishTimeoutMs / 1000);
         return {false, QStringLiteral("[error] adb command timed out after %1 seconds")
                            .arg(finishTimeoutMs / 1000)};
     }

@@ -1,16 +1,11 @@
 #include "appconfig.h"
 
-#include <QVersionNumber>
-
-#include "accountendpoint.h"
 #include "adbhostwatch.h"
-#include "pxrequest.h"
 #include "version.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QJsonObject>
 #include <QLocale>
 #include <QMutexLocker>
 #include <QStandardPaths>
@@ -30,8 +25,7 @@ QString fullKey(const QString &key)
 
 AppConfig::AppConfig(QObject *parent)
     : QObject(parent), m_store(QSettings::NativeFormat, QSettings::UserScope,
-                               QStringLiteral("Parvix"), QStringLiteral("Application")),
-      m_appInfo{QStringLiteral("Parvix Multi-Phones Control"), kVersion}
+                               QStringLiteral("Parvix"), QStringLiteral("Application"))
 {
     AdbServers::setConfigured(AdbServers::normalized(adbServers()));
 }
@@ -51,12 +45,6 @@ AppConfig *AppConfig::instance()
         return config;
     }();
     return shared;
-}
-
-void AppConfig::setAppInfo(const AppInfo &info)
-{
-    m_appInfo = info;
-    emit appInfoChanged();
 }
 
 QString AppConfig::currentVersion() const
@@ -224,24 +212,6 @@ QString AppConfig::getDeviceGroupSavePath() const
 void AppConfig::setDeviceGroupSavePath(const QString &path)
 {
     setAppSetting(QStringLiteral("device_group_save_path"), path);
-}
-
-void AppConfig::getAppInfoFromServer()
-{
-    auto *request = new PXRequest(this);
-    connect(request, &PXRequest::requestFinished, this,
-            [this, request](bool success, const APIResponse &response) {
-                request->deleteLater();
-                // Only an accepted reply names a release; an error page must not
-                // announce an empty "newer" version.
-                if (!success || response.code != APIResponse::SuccessCode)
-                    return;
-                const QJsonObject data = response.data.toObject();
-                setAppInfo({data.value(QLatin1String("app_name")).toString(),
-                            data.value(QLatin1String("app_version")).toString()});
-            });
-    request->request(AccountEndpoint::path(AccountEndpoint::Operation::AppInfo), {},
-                     QStringLiteral("get"));
 }
 
 void AppConfig::sync()

@@ -1,18 +1,15 @@
 #pragma once
-#include "appinfo.h"
-
 #include <QMutex>
 #include <QObject>
 #include <QSettings>
 #include <QString>
 
 // Application settings (language and the data folders) in the platform settings
-// store, plus the version information of this build and of the newest release.
+// store, plus the version of this build.
 // Settings may be read from any thread; everything else belongs to the GUI thread.
 class AppConfig : public QObject
 {
     Q_OBJECT
-    Q_PROPERTY(AppInfo appInfo READ appInfo NOTIFY appInfoChanged)
     Q_PROPERTY(QString currentVersion READ currentVersion CONSTANT)
     // The adb servers phones are looked for on, "host:port" each, the local one first and
     // always there; what is set is normalised (invalid and repeated entries dropped).
@@ -32,9 +29,6 @@ public:
 
     static AppConfig *instance();
 
-    AppInfo appInfo() const { return m_appInfo; }
-    // Replaces the announced release information (the version lookup does this).
-    void setAppInfo(const AppInfo &info);
     QString currentVersion() const;
     // Whether a version the service announced is later than this build; an empty or
     // unreadable one is not.
@@ -59,10 +53,6 @@ public:
     Q_INVOKABLE QString getDeviceGroupSavePath() const;
     Q_INVOKABLE void setDeviceGroupSavePath(const QString &path);
 
-    // Asks the account service for the newest release; appInfoChanged follows an
-    // accepted reply, a failed lookup changes nothing.
-    Q_INVOKABLE void getAppInfoFromServer();
-
     Q_INVOKABLE void sync();
 
     QStringList adbServers() const;
@@ -80,7 +70,6 @@ public:
 
 signals:
     void appSettingChanged(const QString &key, const QString &value);
-    void appInfoChanged();
     void adbServersChanged();
     void autoReconnectChanged();
     void resumeStreamingGroupsChanged();
@@ -90,5 +79,4 @@ private:
 
     mutable QMutex m_storeLock; // QSettings is reentrant, not thread-safe
     QSettings m_store;
-    AppInfo m_appInfo;
 };

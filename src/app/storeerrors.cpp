@@ -1,5 +1,7 @@
 #include "storeerrors.h"
 
+#include "applog.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QMetaObject>
@@ -32,6 +34,7 @@ QStringList StoreErrors::messages() const
 
 void StoreErrors::report(const QString &message)
 {
+    qCWarning(lcApp) << "data file:" << message;
     if (QThread::currentThread() == thread()) {
         add(message);
         return;

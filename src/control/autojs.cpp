@@ -1,6 +1,7 @@
 #include "autojs.h"
 
 #include "adbrunner.h"
+#include "controllog.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -128,6 +129,7 @@ void Autojs::handleConnectFailed()
 {
     m_connecting = false;
     m_connectTimer->stop();
+    qCInfo(lcControl) << "no AutoJS connection on port" << m_localPort << m_socket->errorString();
     m_socket->abort();
     emit userMessage(tr("Failed to connect to AutoJS server"), UserMessage::Kind::Error);
     endRun();

@@ -8,6 +8,7 @@
 #include "devicetracker.h"
 #include "groupmemory.h"
 #include "reconnectpolicy.h"
+#include "groupslog.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -317,7 +318,9 @@ void DeviceGroupManager::handleScanFinished()
         if (future.resultCount() > 0)
             setAvailableFrom(future.result());
     } catch (...) {
-        emit scanError(failureText(std::current_exception()));
+        const QString text = failureText(std::current_exception());
+        qCWarning(lcGroups) << "the phone scan failed:" << text;
+        emit scanError(text);
     }
     if (m_isScanning) {
         m_isScanning = false;

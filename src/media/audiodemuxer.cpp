@@ -1,10 +1,10 @@
 #include "audiodemuxer.h"
 
 #include "audiodecoder.h"
+#include "medialog.h"
 #include "mediarecorder.h"
 
 #include <QIODevice>
-#include <QLoggingCategory>
 #include <QtEndian>
 
 #include <cstring>
@@ -14,8 +14,6 @@ extern "C" {
 #include <libavutil/channel_layout.h>
 #include <libavutil/error.h>
 }
-
-Q_LOGGING_CATEGORY(lcAudioDemuxer, "parvix.media.audio")
 
 namespace {
 // Codec ids the phone sends instead of a codec name.
@@ -134,13 +132,13 @@ void AudioDemuxer::openDecoder()
     const char *name = decoder.constData();
     const AVCodec *codec = avcodec_find_decoder_by_name(name);
     if (!codec) {
-        qCCritical(lcAudioDemuxer, "找不到音频解码器: %s", name);
+        qCWarning(lcMedia, "no audio decoder \"%s\"", name);
         emit audioDecoderFailed();
         return;
     }
     m_codecContext = avcodec_alloc_context3(codec);
     if (!m_codecContext) {
-        qCCritical(lcAudioDemuxer, "分配音频解码器上下文失败");
+        qCWarning(lcMedia, "the audio decoder context could not be allocated");
         emit audioDecoderFailed();
         return;
     }
@@ -152,7 +150,7 @@ void AudioDemuxer::openDecoder()
     if (error < 0) {
         char text[AV_ERROR_MAX_STRING_SIZE] = {};
         av_strerror(error, text, sizeof(text));
-        qCCritical(lcAudioDemuxer, "打开音频解码器失败: %s (错误代码: %d)", text, error);
+        qCWarning(lcMedia, "the audio decoder did not open: %s (%d)", text, error);
         avcodec_free_context(&m_codecContext);
         emit audioDecoderFailed();
     }
@@ -197,7 +195,7 @@ void AudioDemuxer::configureDecoder(const AVPacket *config)
         context->extradata_size = config->size;
     }
     if (!context->extradata || avcodec_open2(context, codec, nullptr) < 0) {
-        qCWarning(lcAudioDemuxer, "the phone's Opus header was refused; decoding without it");
+        qCWarning(lcMedia, "the phone's Opus header was refused; decoding without it");
         avcodec_free_context(&context);
         return;
     }

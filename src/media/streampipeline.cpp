@@ -85,7 +85,11 @@ StreamPipeline::~StreamPipeline()
 {
     // Demuxers first: they own the decoder contexts the decoders read.
     VideoDemuxer *videoDemuxer = m_videoDemuxer.exchange(nullptr);
-    VideoDecoder *videoDecoder = m_videoDecoder.exchange(nullptr);
+    VideoDecoder *videoDecoder = nullptr;
+    {
+        QMutexLocker locker(&m_decoderMutex);
+        videoDecoder = m_videoDecoder.exchange(nullptr);
+    }
     AudioDemuxer *audioDemuxer = m_audioDemuxer.exchange(nullptr);
     AudioDecoder *audioDecoder = m_audioDecoder.exchange(nullptr);
     delete videoDemuxer;
@@ -132,6 +136,8 @@ void StreamPipeline::close()
 
 QFuture<QString> StreamPipeline::takeScreenshot()
 {
+    // The media thread may replace or delete the decoder meanwhile.
+    QMutexLocker locker(&m_decoderMutex);
     VideoDecoder *decoder = m_videoDecoder;
     return decoder ? decoder->takeScreenshot()
                    : QtFuture::makeReadyFuture(VideoDecoder::tr("Screenshot Failed"));
@@ -207,7 +213,10 @@ void StreamPipeline::setUpVideo(QTcpSocket *socket)
 {
     delete m_videoSocket; // one video connection per session; a second one replaces it
     delete m_videoDemuxer.exchange(nullptr);
-    delete m_videoDecoder.exchange(nullptr);
+    {
+        QMutexLocker locker(&m_decoderMutex);
+        delete m_videoDecoder.exchange(nullptr);
+    }
     m_videoSocket = socket;
     m_lag.reset();
     if (m_catchingUp) {
@@ -224,7 +233,10 @@ void StreamPipeline::setUpVideo(QTcpSocket *socket)
     demuxer->setMaxPacketsPerRead(PacketsPerTurn);
     decoder->setDemuxer(demuxer);
     connect(demuxer, &VideoDemuxer::unsupportedCodec, this, &StreamPipeline::videoCodecUnsupported);
-    m_videoDecoder = decoder;
+    {
+        QMutexLocker locker(&m_decoderMutex);
+        m_videoDecoder = decoder;
+    }
     m_videoDemuxer = demuxer;
     // Bytes that came before the demuxer was listening raise no readyRead of their own.
     if (socket->bytesAvailable() > 0)

@@ -126,6 +126,7 @@ private:
     QTcpSocket *m_videoSocket = nullptr;
     QTcpSocket *m_audioSocket = nullptr;
     std::atomic<VideoDemuxer *> m_videoDemuxer{nullptr};
+    QMutex m_decoderMutex; // a screenshot from another thread keeps the decoder alive
     std::atomic<VideoDecoder *> m_videoDecoder{nullptr};
     std::atomic<AudioDemuxer *> m_audioDemuxer{nullptr};
     std::atomic<AudioDecoder *> m_audioDecoder{nullptr};

@@ -1,13 +1,12 @@
 #include "yuvfborenderer.h"
 
+#include "medialog.h"
 #include "mediathreads.h"
 #include "yuvfboitem.h"
 
 #include <QOpenGLContext>
 #include <QOpenGLFramebufferObject>
 #include <QOpenGLShaderProgram>
-
-Q_LOGGING_CATEGORY(lcVideoItem, "parvix.videoitem", QtWarningMsg)
 
 namespace {
 const char *const kVertexShader = "#version 120\n"
@@ -78,7 +77,7 @@ void YuvFboRenderer::buildProgram()
         m_program->addShaderFromSourceCode(QOpenGLShader::Fragment, kFragmentShader) &&
         m_program->link();
     if (!built)
-        qCWarning(lcVideoItem) << "video shader failed to build:" << m_program->log();
+        qCWarning(lcMedia) << "video shader failed to build:" << m_program->log();
 }
 
 QOpenGLFramebufferObject *YuvFboRenderer::createFramebufferObject(const QSize &size)
@@ -136,7 +135,7 @@ void YuvFboRenderer::uploadPlane(int plane)
         glTexImage2D(GL_TEXTURE_2D, 0, GL_LUMINANCE, width, height, 0, GL_LUMINANCE,
                      GL_UNSIGNED_BYTE, nullptr);
         m_textureSizes[plane] = size;
-        qCDebug(lcVideoItem) << "texture allocated: plane" << plane << width << "x" << height;
+        qCDebug(lcMedia) << "texture allocated: plane" << plane << width << "x" << height;
     }
     // Rows are read with their stride straight from the decoder's buffer: no repacking.
     glPixelStorei(GL_UNPACK_ROW_LENGTH, m_frame.strides[plane]);

@@ -3,7 +3,6 @@
 // by a GLSL 1.20 program into the item's framebuffer object.
 #include "yuvfboframe.h"
 
-#include <QLoggingCategory>
 #include <QOpenGLFunctions>
 #include <QQuickFramebufferObject>
 #include <QSize>
@@ -11,8 +10,6 @@
 #include <memory>
 
 class QOpenGLShaderProgram;
-
-Q_DECLARE_LOGGING_CATEGORY(lcVideoItem)
 
 class YuvFboRenderer : public QQuickFramebufferObject::Renderer, protected QOpenGLFunctions
 {

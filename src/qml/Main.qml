@@ -154,16 +154,16 @@ ApplicationWindow {
         repeat: true
         running: UserSession.isLoggedIn
         triggeredOnStart: true
-        onTriggered: AppConfig.getAppInfoFromServer()
+        onTriggered: ReleaseLookup.lookup()
     }
 
     Connections {
-        target: AppConfig
+        target: ReleaseLookup
         function onAppInfoChanged() {
-            if (!AppConfig.isNewerVersion(AppConfig.appInfo.appVersion))
+            if (!AppConfig.isNewerVersion(ReleaseLookup.appInfo.appVersion))
                 return
             newVersionAlert.alertMessage = qsTr("Please download the latest version %1 at:")
-                                           .arg(AppConfig.appInfo.appVersion) + "\n\n" + root.websiteUrl
+                                           .arg(ReleaseLookup.appInfo.appVersion) + "\n\n" + root.websiteUrl
             newVersionAlert.open()
         }
     }

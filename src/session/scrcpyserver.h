@@ -1,4 +1,6 @@
 #pragma once
+#include "version.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QProcess>
@@ -27,7 +29,7 @@ class ScrcpyServer : public QObject
 public:
     static constexpr const char *kRemoteServerPath = "/data/local/tmp/scrcpy-server.jar";
     static constexpr const char *kServerClass = "com.genymobile.scrcpy.Server";
-    static constexpr const char *kServerVersion = "3.3.1";
+    static constexpr const char *kServerVersion = PARVIX_SERVER_VERSION;
 
     ScrcpyServer(QObject *parent, ServerParams *params);
     ~ScrcpyServer() override;

@@ -1,5 +1,7 @@
 #include "serverprocess.h"
 
+#include "sessionlog.h"
+
 #include <QCoreApplication>
 #include <QMutex>
 #include <QMutexLocker>
@@ -84,6 +86,7 @@ void ServerProcess::startHere(const QString &program, const QStringList &argumen
     connect(m_process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
         if (error != QProcess::FailedToStart)
             return;
+        qCWarning(lcSession) << "the server process did not start:" << m_process->errorString();
         emit failedToStart();
         if (m_released)
             deleteLater();

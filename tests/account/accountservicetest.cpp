@@ -5,6 +5,7 @@
 #include "appconfig.h"
 #include "authentication.h"
 #include "authoutcome.h"
+#include "releaselookup.h"
 #include "testregistry.h"
 #include "usersession.h"
 
@@ -143,9 +144,9 @@ private slots:
         QVERIFY(!login(auth.get(), "erin@example.org", "second pass").success);
         QVERIFY(login(auth.get(), "erin@example.org", "third+pass &x").success);
 
-        AppConfig config(nullptr);
-        QSignalSpy infoChanged(&config, &AppConfig::appInfoChanged);
-        config.getAppInfoFromServer();
+        ReleaseLookup config(nullptr);
+        QSignalSpy infoChanged(&config, &ReleaseLookup::appInfoChanged);
+        config.lookup();
         QVERIFY(infoChanged.wait(10000));
         QCOMPARE(config.appInfo().appVersion, QStringLiteral("1.2.3"));
         QCOMPARE(config.appInfo().appName, QStringLiteral("Parvix Multi-Phones Control"));

@@ -5,6 +5,7 @@
 #include "appconfig.h"
 #include "authoutcome.h"
 #include "pxrequest.h"
+#include "releaselookup.h"
 #include "scriptedhttpserver.h"
 #include "testregistry.h"
 #include "usersession.h"
@@ -157,11 +158,11 @@ private slots:
 
     void versionLookup()
     {
-        AppConfig config(nullptr);
-        QSignalSpy changed(&config, &AppConfig::appInfoChanged);
+        ReleaseLookup config(nullptr);
+        QSignalSpy changed(&config, &ReleaseLookup::appInfoChanged);
         const auto lookup = [&](int status, const QByteArray &body) {
             m_server.script("/app/info", {status, body});
-            config.getAppInfoFromServer();
+            config.lookup();
             // The request object goes away once its reply has been handled.
             QVERIFY(QTest::qWaitFor([&] { return config.findChildren<PXRequest *>().isEmpty(); },
                                     10000));

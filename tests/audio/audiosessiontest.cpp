@@ -97,7 +97,7 @@ private slots:
         AudioDemuxer::setDecoderNameForTesting(decoder);
         auto restore = qScopeGuard([] { AudioDemuxer::setDecoderNameForTesting({}); });
         if (decoder != "opus")
-            QTest::ignoreMessage(QtCriticalMsg, "找不到音频解码器: " + decoder);
+            QTest::ignoreMessage(QtWarningMsg, "no audio decoder \"" + decoder + "\"");
 
         Device device(nullptr, m_fleet->serials().at(phone));
         device.setEnableAudio(true);

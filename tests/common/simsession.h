@@ -3,6 +3,7 @@
 // are parsed here, so the virtual phone is checked against the wire format and not against
 // its own code.
 #include "virtualfleet.h"
+#include "version.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -85,7 +86,7 @@ public:
         quint32 scid = 0x1a;
         bool audio = false;
         int maxSize = 160;
-        QString version = QStringLiteral("3.3.1");
+        QString version = QStringLiteral(PARVIX_SERVER_VERSION);
         QStringList extra;  // more key=value arguments
         bool push = true;   // push the server file first
         bool tunnel = true; // set the reverse tunnel first

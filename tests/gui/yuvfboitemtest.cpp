@@ -25,7 +25,7 @@ QtMessageHandler previousHandler = nullptr;
 
 void countAllocations(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
-    if (context.category && qstrcmp(context.category, "parvix.videoitem") == 0 &&
+    if (context.category && qstrcmp(context.category, "parvix.media") == 0 &&
         message.startsWith("texture allocated")) {
         QMutexLocker lock(&allocationMutex);
         ++allocationCount;
@@ -109,7 +109,7 @@ private slots:
         // The item draws with OpenGL only; threaded rendering as on the user's machine.
         QQuickWindow::setGraphicsApi(QSGRendererInterface::OpenGL);
         qputenv("QSG_RENDER_LOOP", "threaded");
-        QLoggingCategory::setFilterRules("parvix.videoitem.debug=true");
+        QLoggingCategory::setFilterRules("parvix.media.debug=true");
         previousHandler = qInstallMessageHandler(countAllocations);
     }
 

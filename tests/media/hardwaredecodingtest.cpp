@@ -66,14 +66,14 @@ private slots:
         connect(&decoder, &VideoDecoder::frameDecoded, this, [&](AVFrame *frame) {
             formats << frame->format;
             const QRect square = TestPicture::inner(TestPicture::square(size, formats.size() - 1));
-            whiteSquareLuma << frame->data[0][square.center().y() * frame->linesize[0] +
-                                              square.center().x()];
+            whiteSquareLuma
+                << frame->data[0][square.center().y() * frame->linesize[0] + square.center().x()];
         });
         VideoDemuxer demuxer(&socket, nullptr, &decoder);
         decoder.setDemuxer(&demuxer);
-        socket.feed(Wire::videoHeader("sim", "h264", quint32(size.width()),
-                                      quint32(size.height())) +
-                    Wire::frames(stream));
+        socket.feed(
+            Wire::videoHeader("sim", "h264", quint32(size.width()), quint32(size.height())) +
+            Wire::frames(stream));
         // In system memory and planar, with the picture where it was drawn, every time.
         QCOMPARE(formats, QVector<int>(8, AV_PIX_FMT_YUV420P));
         for (int luma : std::as_const(whiteSquareLuma))

@@ -115,7 +115,8 @@ private slots:
         m_params->setAudio(audio);
         QCOMPARE(ScrcpyServer::serverArguments(*m_params),
                  QStringList({"-s", kSerial, "shell", "CLASSPATH=/data/local/tmp/scrcpy-server.jar",
-                              "app_process", "/", "com.genymobile.scrcpy.Server", "3.3.1"}) +
+                              "app_process", "/", "com.genymobile.scrcpy.Server",
+                              PARVIX_SERVER_VERSION}) +
                      options.split(' '));
     }
 

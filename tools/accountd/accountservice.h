@@ -2,6 +2,7 @@
 #include "httpfront.h"
 #include "loginthrottle.h"
 #include "ratelimiter.h"
+#include "version.h"
 
 #include <QElapsedTimer>
 #include <QHash>
@@ -20,7 +21,7 @@ struct UserRecord;
 struct ServiceOptions
 {
     QString appName = QStringLiteral("Parvix Multi-Phones Control");
-    QString appVersion = QStringLiteral(ACCOUNTD_APP_VERSION);
+    QString appVersion = QStringLiteral(PARVIX_VERSION);
     QString publicUrl; // base of the links in mails; empty: the listening address
     int tokenDays = 30;
     LoginThrottle::Policy login;

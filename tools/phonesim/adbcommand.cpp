@@ -5,6 +5,7 @@
 #include "fleetlock.h"
 #include "phoneshell.h"
 #include "tunnels.h"
+#include "version.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -23,7 +24,7 @@ namespace {
 const QByteArray kDaemonStarting =
     "* daemon not running; starting now at tcp:5037\n* daemon started successfully\n";
 const QString kServerClass = QStringLiteral("com.genymobile.scrcpy.Server");
-const QString kServerVersion = QStringLiteral("3.3.1");
+const QString kServerVersion = QStringLiteral(PARVIX_SERVER_VERSION);
 
 qint64 nowMs()
 {

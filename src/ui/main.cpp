@@ -7,6 +7,7 @@
 #include "quitsignals.h"
 #include "translationloader.h"
 #include "typeregistration.h"
+#include "uilog.h"
 #include "version.h"
 
 #include <QGuiApplication>
@@ -70,7 +71,7 @@ int main(int argc, char *argv[])
             roots.isEmpty() ? nullptr : roots.first()->findChild<DeviceGroupManager *>()) {
         const CommandLine::Options &options = commandLine.options;
         if (!GroupStartup::apply(manager, options.groupName, options.startAll))
-            qWarning("parvix: no device group is named \"%s\"", qUtf8Printable(options.groupName));
+            qCWarning(lcUi, "no device group is named \"%s\"", qUtf8Printable(options.groupName));
     }
 
     // Quitting takes the window away at once; the adb server is stopped behind it, and a

@@ -23,6 +23,7 @@
 #include "devicesettings.h"
 #include "keymapping.h"
 #include "mediarecorder.h"
+#include "releaselookup.h"
 #include "serverparams.h"
 #include "storeerrors.h"
 #include "userinfo.h"
@@ -151,6 +152,19 @@ public:
     static UserSession *create(QQmlEngine *, QJSEngine *)
     {
         return ParvixQml::shared<UserSession>();
+    }
+};
+
+struct ReleaseLookupForeign
+{
+    Q_GADGET
+    QML_FOREIGN(ReleaseLookup)
+    QML_NAMED_ELEMENT(ReleaseLookup)
+    QML_SINGLETON
+public:
+    static ReleaseLookup *create(QQmlEngine *, QJSEngine *)
+    {
+        return ParvixQml::shared<ReleaseLookup>();
     }
 };
 

@@ -1,0 +1,3 @@
+#include "accountlog.h"
+
+Q_LOGGING_CATEGORY(lcAccount, "parvix.account", QtInfoMsg)

@@ -1,0 +1,3 @@
+#include "adblog.h"
+
+Q_LOGGING_CATEGORY(lcAdb, "parvix.adb", QtInfoMsg)

@@ -1,0 +1,3 @@
+#include "controllog.h"
+
+Q_LOGGING_CATEGORY(lcControl, "parvix.control", QtInfoMsg)
