@@ -14,6 +14,20 @@ class AppConfig : public QObject
     Q_OBJECT
     Q_PROPERTY(AppInfo appInfo READ appInfo NOTIFY appInfoChanged)
     Q_PROPERTY(QString currentVersion READ currentVersion CONSTANT)
+    // The settings, each stored under its own key.
+    Q_PROPERTY(QString locale READ getLocale WRITE setLocale NOTIFY localeChanged)
+    Q_PROPERTY(QString videoSavePath READ getVideoSavePath WRITE setVideoSavePath NOTIFY
+                   videoSavePathChanged)
+    Q_PROPERTY(QString screenshotSavePath READ getScreenshotSavePath WRITE setScreenshotSavePath
+                   NOTIFY screenshotSavePathChanged)
+    Q_PROPERTY(QString keyMappingSavePath READ getKeyMappingSavePath WRITE setKeyMappingSavePath
+                   NOTIFY keyMappingSavePathChanged)
+    Q_PROPERTY(QString commonPhraseSavePath READ getCommonPhraseSavePath WRITE
+                   setCommonPhraseSavePath NOTIFY commonPhraseSavePathChanged)
+    Q_PROPERTY(QString deviceNicknameSavePath READ getDeviceNicknameSavePath WRITE
+                   setDeviceNicknameSavePath NOTIFY deviceNicknameSavePathChanged)
+    Q_PROPERTY(QString deviceGroupSavePath READ getDeviceGroupSavePath WRITE setDeviceGroupSavePath
+                   NOTIFY deviceGroupSavePathChanged)
 
 public:
     // The application and QML use the shared instance; separate instances (same store)
@@ -63,6 +77,13 @@ public:
 signals:
     void appSettingChanged(const QString &key, const QString &value);
     void appInfoChanged();
+    void localeChanged();
+    void videoSavePathChanged();
+    void screenshotSavePathChanged();
+    void keyMappingSavePathChanged();
+    void commonPhraseSavePathChanged();
+    void deviceNicknameSavePathChanged();
+    void deviceGroupSavePathChanged();
 
 private:
     static QString desktopFolder(const QString &subfolder);

@@ -286,11 +286,11 @@ Column {
 
     DialogHost {
         id: adbCommandDialog
-        source: "dialogs/ADBCommandDialog.qml"
+        sourceComponent: Component { ADBCommandDialog {} }
     }
 
     DialogHost {
         id: groupSettingsDialog
-        source: "dialogs/GroupSettingsDialog.qml"
+        sourceComponent: Component { GroupSettingsDialog {} }
     }
 }
