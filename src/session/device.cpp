@@ -13,20 +13,15 @@
 #include "scrcpyserver.h"
 #include "serverparams.h"
 #include "tilestream.h"
-#include "videodecoder.h"
 #include "videodemuxer.h"
 #include "videoframefeed.h"
 #include "wifiadbswitch.h"
 
-#include <QDir>
-#include <QFutureWatcher>
 #include <QMutexLocker>
 #include <QPointer>
-#include <QRegularExpression>
 #include <QTcpSocket>
 #include <QThread>
 #include <QTimer>
-#include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
 #include <exception>
