@@ -199,7 +199,13 @@ void Device::storeFrameSize(int width, int height)
         return;
     m_frameSize.store(packed, std::memory_order_relaxed);
     // Told on the device's own thread: the views bind to it.
-    QMetaObject::invokeMethod(this, &Device::frameSizeChanged, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this,
+        [this, size = QSize(width, height)] {
+            m_announcedFrameSize = size;
+            emit frameSizeChanged();
+        },
+        Qt::QueuedConnection);
     // A turned phone fits its tile differently: the stream may need another size.
     if (before.isValid() && (before.width() > before.height()) != (width > height))
         QMetaObject::invokeMethod(

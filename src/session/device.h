@@ -59,7 +59,8 @@ class Device : public QObject, public ControlTarget, public RecordingSource, pub
     // The newest decoded picture, for the video items (no per-frame signal through QML).
     Q_PROPERTY(VideoFrameFeed *videoFeed READ videoFeed CONSTANT)
     // The decoded picture's size, (-1, -1) before the first frame; the views keep its shape.
-    Q_PROPERTY(QSize frameSize READ frameSize NOTIFY frameSizeChanged)
+    // The views read the size their change signal announced, never one that is still on its way.
+    Q_PROPERTY(QSize frameSize READ announcedFrameSize NOTIFY frameSizeChanged)
     Q_PROPERTY(QString ipAddress READ ipAddress NOTIFY ipAddressChanged)
     Q_PROPERTY(ConnectionType connectionType READ connectionType NOTIFY connectionTypeChanged)
     // ip:port of the Wi-Fi adb connection this phone also has, "" without one.
@@ -129,6 +130,7 @@ public:
     RecordedStreams recordedStreams() const override;
     QByteArray audioCodecId() const override;
     QSize frameSize() const override;
+    QSize announcedFrameSize() const { return m_announcedFrameSize; }
 
     // The group numbers its members (-1 outside a group).
     void setIndexInGroup(int index);
@@ -252,6 +254,7 @@ private:
     VideoFrameFeed *m_videoFeed = nullptr;
     // Width in the high, height in the low 32 bits; written by the media thread.
     std::atomic<quint64> m_frameSize;
+    QSize m_announcedFrameSize{-1, -1}; // the device's thread
     ServerParams *m_serverParamsSmallView = nullptr;
     ServerParams *m_serverParamsBigView = nullptr;
     ScrcpyServer *m_server = nullptr;
