@@ -566,18 +566,6 @@
         <translation>已停用键位映射</translation>
     </message>
     <message>
-        <source>Failed to tcpip</source>
-        <translation>tcpip 失败</translation>
-    </message>
-    <message>
-        <source>WiFi connection enabled</source>
-        <translation>已启用 WiFi 连接</translation>
-    </message>
-    <message>
-        <source>Failed to enable <byte value="xd"/> WiFi connection</source>
-        <translation>无法启用<byte value="xd"/>WiFi 连接</translation>
-    </message>
-    <message>
         <source>Mirroring stopped, the adb device list could not be read</source>
         <translation>投屏已停止，无法读取 adb 设备列表</translation>
     </message>
@@ -608,6 +596,21 @@
     <message>
         <source>Mirroring could not start</source>
         <translation>投屏无法启动</translation>
+    </message>
+</context>
+<context>
+    <name>WifiAdbSwitch</name>
+    <message>
+        <source>Failed to tcpip</source>
+        <translation>tcpip 失败</translation>
+    </message>
+    <message>
+        <source>WiFi connection enabled</source>
+        <translation>已启用 WiFi 连接</translation>
+    </message>
+    <message>
+        <source>Failed to enable <byte value="xd"/> WiFi connection</source>
+        <translation>无法启用<byte value="xd"/>WiFi 连接</translation>
     </message>
 </context>
 <context>

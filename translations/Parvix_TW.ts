@@ -566,18 +566,6 @@
         <translation>已停用按鍵映射</translation>
     </message>
     <message>
-        <source>Failed to tcpip</source>
-        <translation>tcpip 失敗</translation>
-    </message>
-    <message>
-        <source>WiFi connection enabled</source>
-        <translation>已啟用 WiFi 連線</translation>
-    </message>
-    <message>
-        <source>Failed to enable <byte value="xd"/> WiFi connection</source>
-        <translation>無法啟用<byte value="xd"/>WiFi 連線</translation>
-    </message>
-    <message>
         <source>Mirroring stopped, the adb device list could not be read</source>
         <translation>投屏已停止，無法讀取 adb 裝置列表</translation>
     </message>
@@ -608,6 +596,21 @@
     <message>
         <source>Mirroring could not start</source>
         <translation>投屏無法啟動</translation>
+    </message>
+</context>
+<context>
+    <name>WifiAdbSwitch</name>
+    <message>
+        <source>Failed to tcpip</source>
+        <translation>tcpip 失敗</translation>
+    </message>
+    <message>
+        <source>WiFi connection enabled</source>
+        <translation>已啟用 WiFi 連線</translation>
+    </message>
+    <message>
+        <source>Failed to enable <byte value="xd"/> WiFi connection</source>
+        <translation>無法啟用<byte value="xd"/>WiFi 連線</translation>
     </message>
 </context>
 <context>

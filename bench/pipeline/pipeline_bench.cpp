@@ -256,39 +256,32 @@ Measure bareDecode(const Stream &stream)
     return m;
 }
 
-// Hands a device's frames to a video item the way a tile does; without a window the item
-// copies the planes and stops there (the render thread's share is not counted).
-struct Tile
-{
-    std::unique_ptr<YuvFboItem> item = std::make_unique<YuvFboItem>();
-    int frames = 0;
-
-    void attach(Device *device, bool present = true)
-    {
-        QObject::connect(device, &Device::yuvFrameReady, item.get(),
-                         [this, present](int w, int h, const uint8_t *y, int ys, const uint8_t *u,
-                                         int us, const uint8_t *v, int vs) {
-                             if (present)
-                                 item->present(w, h, y, ys, u, us, v, vs);
-                             ++frames;
-                         });
-    }
-};
-
-// The session's video objects wired as the device wires them, on a socket the bench feeds.
+// The session's video objects wired as the pipeline wires them (decoder -> the device's feed
+// and frame size), on a socket the bench feeds; a video item without a window is handed each
+// picture as well: it copies the planes and stops there (the render thread's share is not
+// counted).
 struct FedDevice
 {
     std::unique_ptr<Device> device = std::make_unique<Device>(nullptr, QStringLiteral("BENCH0001"));
-    Tile tile;
+    std::unique_ptr<YuvFboItem> item = std::make_unique<YuvFboItem>();
+    int frames = 0;
 
     FedDevice(QTcpSocket *socket, bool present)
     {
         auto *decoder = new VideoDecoder(device->adbConnectionSerial(), device.get());
-        QObject::connect(decoder, &VideoDecoder::frameDecoded, device.get(),
-                         &Device::handleDecodedVideoFrame);
+        QObject::connect(
+            decoder, &VideoDecoder::frameDecoded, device.get(), [this, present](AVFrame *frame) {
+                const YuvFrame shared = YuvFrame::share(frame);
+                device->videoFeed()->publish(shared);
+                device->handleVideoFrameSize(QSize(frame->width, frame->height));
+                if (present)
+                    item->present(shared.width, shared.height, shared.planes[0], shared.strides[0],
+                                  shared.planes[1], shared.strides[1], shared.planes[2],
+                                  shared.strides[2]);
+                ++frames;
+            });
         auto *demuxer = new VideoDemuxer(socket, device->videoRecorder(), decoder, socket);
         decoder->setDemuxer(demuxer);
-        tile.attach(device.get(), present);
     }
 };
 
@@ -343,10 +336,10 @@ Measure floodedPipeline(const Stream &stream, bool present)
     QElapsedTimer wall;
     wall.start();
     const double cpu0 = threadCpuSeconds();
-    waitFor([&] { return fed.tile.frames >= expected; }, 120000);
+    waitFor([&] { return fed.frames >= expected; }, 120000);
     m.cpuSeconds = threadCpuSeconds() - cpu0;
     m.wallSeconds = wall.nsecsElapsed() / 1e9;
-    m.frames = fed.tile.frames;
+    m.frames = fed.frames;
     socket->disconnectFromHost();
     writer.wait();
     return m;

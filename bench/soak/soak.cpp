@@ -248,13 +248,15 @@ public:
             return QStringLiteral("group control on");
         case 3:
             // The host's keys and swipes go to every phone while group control is on.
-            if (Device *host = group()->hostDevice()) {
-                host->home();
-                host->swipeUp();
-                host->back();
+            if (Controller *host =
+                    group()->hostDevice() ? group()->hostDevice()->controller() : nullptr) {
+                host->actionHome();
+                host->actionSwipeUp();
+                host->actionBack();
                 return QStringLiteral("host keys");
             }
-            device->home();
+            if (device->controller())
+                device->controller()->actionHome();
             return QStringLiteral("home");
         case 4:
             if (device->videoRecorder()->isRecording()) {

@@ -1,8 +1,8 @@
 // The real main window with N virtual phones streaming at tile settings: how busy the GUI
 // thread is and how many frames per second each tile shows.
 //
-//   ui_bench [--js] [--busy WxH] [phones...]   (default: 16 32; run under Xvfb with
-//                                                LIBGL_ALWAYS_SOFTWARE=1)
+//   ui_bench [--busy WxH] [phones...]   (default: 16 32; run under Xvfb with
+//                                        LIBGL_ALWAYS_SOFTWARE=1)
 //
 // --busy: every phone streams a busy clip of that size (phonesim make-clip, 30 fps, 4 Mbit/s
 // scaled by its pixels), and a second table gives per phone count: phones at 30 fps, late
@@ -10,10 +10,6 @@
 // decoding against its time stamp, relative to the phone's most punctual frame), the CPU of
 // the GUI, render and media threads, window swaps per second, the render thread's CPU per
 // swap and per shown tile, and the catch-ups.
-//
-// --js hands every frame to the tiles through QML as the first version of the window did (a
-// JavaScript handler per frame per tile calling present() and setShowSize()), instead of the
-// item taking frames from the device's feed, so that both paths are measured alike.
 #include "device.h"
 #include "devicegroup.h"
 #include "devicegroupmanager.h"
@@ -144,25 +140,7 @@ QList<QPair<QQuickItem *, QObject *>> shownVideoItems(QQuickItem *root)
     return found;
 }
 
-// The first window's frame path: one JavaScript call per frame per tile.
-const char *kJsFramePath = R"(
-import QtQuick
-Connections {
-    property Item video
-    property var device
-    property int frames: 0
-    target: device
-    function onYuvFrameReady(width, height, yData, yStride, uData, uStride, vData, vStride) {
-        if (!video.visible)
-            return
-        video.present(width, height, yData, yStride, uData, uStride, vData, vStride)
-        device.setShowSize(Qt.size(video.width, video.height))
-        frames++
-    }
-}
-)";
-
-bool run(QQmlApplicationEngine &engine, int phones, bool jsPath)
+bool run(QQmlApplicationEngine &engine, int phones)
 {
     VirtualFleet fleet(TestSupport::phonesimPath(),
                        VirtualFleet::Options{phones, {720, 1280}, 30, g_clip.isEmpty()});
@@ -211,22 +189,6 @@ bool run(QQmlApplicationEngine &engine, int phones, bool jsPath)
                 l->lateMs.push_back((offset - l->quickestUs) / 1000.0);
         });
     }
-    QList<QObject *> jsHandlers;
-    if (jsPath) {
-        QQmlComponent component(&engine);
-        component.setData(kJsFramePath, QUrl());
-        for (const auto &[video, device] : shownVideoItems(window->contentItem())) {
-            video->setProperty("feed", QVariant::fromValue<QObject *>(nullptr));
-            QObject *handler = component.createWithInitialProperties(
-                {{"video", QVariant::fromValue<QObject *>(video)},
-                 {"device", QVariant::fromValue<QObject *>(device)}});
-            if (!handler) {
-                fprintf(stderr, "%s\n", qPrintable(component.errorString()));
-                return false;
-            }
-            jsHandlers << handler;
-        }
-    }
     spin(kWarmUpMs);
 
     swaps = 0;
@@ -267,10 +229,10 @@ bool run(QQmlApplicationEngine &engine, int phones, bool jsPath)
     const auto tiles = shownVideoItems(window->contentItem());
     for (const auto &tile : tiles)
         fpsSum += tile.first->property("fps").toDouble();
-    printf("%-4s phones %2d  running %s  GUI thread busy %5.1f %%  window frames/s %5.1f  "
+    printf("phones %2d  running %s  GUI thread busy %5.1f %%  window frames/s %5.1f  "
            "tiles shown %2d  mean fps per tile %5.1f\n",
-           jsPath ? "js" : "feed", phones, allRunning ? "all" : "NOT all", busy * 100.0, windowFps,
-           int(tiles.size()), tiles.isEmpty() ? 0.0 : fpsSum / tiles.size());
+           phones, allRunning ? "all" : "NOT all", busy * 100.0, windowFps, int(tiles.size()),
+           tiles.isEmpty() ? 0.0 : fpsSum / tiles.size());
     if (!g_clip.isEmpty()) {
         const double seconds = wall.elapsed() / 1000.0;
         printf("     phones at 30 fps %2d/%2d  late %5.1f %%  lateness ms p50/p99/max "
@@ -286,7 +248,6 @@ bool run(QQmlApplicationEngine &engine, int phones, bool jsPath)
     fflush(stdout);
     for (Device *device : group->devices())
         device->videoFeed()->setObserver({});
-    qDeleteAll(jsHandlers);
     group->stopAllDevices();
     spin(phones * 300 + 2000);
     window->close();
@@ -305,11 +266,8 @@ int main(int argc, char **argv)
     registerParvixTypes();
 
     QList<int> counts;
-    bool jsPath = false;
     for (int i = 1; i < argc; ++i) {
-        if (QByteArray(argv[i]) == "--js")
-            jsPath = true;
-        else if (QByteArray(argv[i]) == "--busy" && i + 1 < argc)
+        if (QByteArray(argv[i]) == "--busy" && i + 1 < argc)
             g_clip = QString::fromLocal8Bit(argv[++i]); // a size until the clip is made
         else
             counts << QString::fromLocal8Bit(argv[i]).toInt();
@@ -337,7 +295,7 @@ int main(int argc, char **argv)
     QQmlApplicationEngine engine;
     engine.addImportPath(QStringLiteral("qrc:/"));
     for (int phones : counts)
-        if (!run(engine, phones, jsPath))
+        if (!run(engine, phones))
             return 1;
     return 0;
 }

@@ -6,6 +6,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
+#include <QJsonObject>
 #include <QLocale>
 #include <QMutexLocker>
 #include <QStandardPaths>
@@ -76,6 +78,17 @@ void AppConfig::setAppSetting(const QString &key, const QString &value)
         m_store.sync();
     }
     emit appSettingChanged(key, value);
+    // The typed properties follow their key, however it was written.
+    static const QHash<QString, void (AppConfig::*)()> notifiers{
+        {QStringLiteral("locale"), &AppConfig::localeChanged},
+        {QStringLiteral("video_save_path"), &AppConfig::videoSavePathChanged},
+        {QStringLiteral("screenshot_save_path"), &AppConfig::screenshotSavePathChanged},
+        {QStringLiteral("key_mapping_save_path"), &AppConfig::keyMappingSavePathChanged},
+        {QStringLiteral("common_phrase_save_path"), &AppConfig::commonPhraseSavePathChanged},
+        {QStringLiteral("device_nickname_save_path"), &AppConfig::deviceNicknameSavePathChanged},
+        {QStringLiteral("device_group_save_path"), &AppConfig::deviceGroupSavePathChanged}};
+    if (const auto notify = notifiers.value(key))
+        emit(this->*notify)();
 }
 
 QStringList AppConfig::adbServers() const

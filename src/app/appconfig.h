@@ -20,6 +20,20 @@ class AppConfig : public QObject
     // Groups that were streaming when the application closed start again at start-up.
     Q_PROPERTY(bool resumeStreamingGroups READ resumeStreamingGroups WRITE setResumeStreamingGroups
                    NOTIFY resumeStreamingGroupsChanged)
+    // The settings, each stored under its own key.
+    Q_PROPERTY(QString locale READ getLocale WRITE setLocale NOTIFY localeChanged)
+    Q_PROPERTY(QString videoSavePath READ getVideoSavePath WRITE setVideoSavePath NOTIFY
+                   videoSavePathChanged)
+    Q_PROPERTY(QString screenshotSavePath READ getScreenshotSavePath WRITE setScreenshotSavePath
+                   NOTIFY screenshotSavePathChanged)
+    Q_PROPERTY(QString keyMappingSavePath READ getKeyMappingSavePath WRITE setKeyMappingSavePath
+                   NOTIFY keyMappingSavePathChanged)
+    Q_PROPERTY(QString commonPhraseSavePath READ getCommonPhraseSavePath WRITE
+                   setCommonPhraseSavePath NOTIFY commonPhraseSavePathChanged)
+    Q_PROPERTY(QString deviceNicknameSavePath READ getDeviceNicknameSavePath WRITE
+                   setDeviceNicknameSavePath NOTIFY deviceNicknameSavePathChanged)
+    Q_PROPERTY(QString deviceGroupSavePath READ getDeviceGroupSavePath WRITE setDeviceGroupSavePath
+                   NOTIFY deviceGroupSavePathChanged)
 
 public:
     // The application and QML use the shared instance; separate instances (same store)
@@ -73,6 +87,13 @@ signals:
     void adbServersChanged();
     void autoReconnectChanged();
     void resumeStreamingGroupsChanged();
+    void localeChanged();
+    void videoSavePathChanged();
+    void screenshotSavePathChanged();
+    void keyMappingSavePathChanged();
+    void commonPhraseSavePathChanged();
+    void deviceNicknameSavePathChanged();
+    void deviceGroupSavePathChanged();
 
 private:
     static QString desktopFolder(const QString &subfolder);

@@ -1,21 +1,11 @@
 #include "controller.h"
 
-#include "adblane.h"
-#include "adbrunner.h"
+#include "androidkeys.h"
 #include "controltarget.h"
-#include "filenames.h"
 #include "keymapping.h"
 
-#include <QDir>
-#include <QFont>
-#include <QFutureWatcher>
-#include <QImage>
-#include <QPainter>
-#include <QStandardPaths>
 #include <QTcpSocket>
-#include <QThreadPool>
 #include <QTimer>
-#include <QtConcurrent>
 
 #include <cmath>
 #include <limits>
@@ -34,16 +24,12 @@ constexpr int kActionDown = 0;
 constexpr int kActionUp = 1;
 constexpr int kActionMove = 2;
 
-// Android meta-state "on" bits.
-constexpr int kMetaShiftOn = 0x1;
-constexpr int kMetaAltOn = 0x2;
-constexpr int kMetaCtrlOn = 0x1000;
-constexpr int kMetaMetaOn = 0x10000;
-
 constexpr int kPrimaryButton = 1;
 constexpr int kSwipeTickMs = 10;
 constexpr int kTapPhaseMs = 30;
 constexpr int kPointerIdCycle = 10;
+// The view of the gestures the controller plays itself: their points are fractions of the frame.
+const QSizeF kFrameFraction(1.0, 1.0);
 
 int toFramePixel(double frameExtent, double value, double viewExtent, bool *ok)
 {
@@ -58,6 +44,10 @@ int toFramePixel(double frameExtent, double value, double viewExtent, bool *ok)
 
 QPointF interpolate(const QPointF &start, const QPointF &end, int step, int steps)
 {
+    // Exactly the end on the last step: in fractions of the frame, start + (end - start)
+    // can fall short of it and truncate to the pixel before.
+    if (step >= steps)
+        return end;
     const float fraction = float(step) / float(steps);
     return start + (end - start) * fraction;
 }
@@ -71,7 +61,7 @@ struct Controller::HeldGesture
     int keyCode = 0;
     int modifiers = 0;
     quint64 pointerId = 0;
-    QPointF releasePoint; // view pixels
+    QPointF releasePoint; // fractions of the frame
     // Swipe only.
     QPointF start;
     QPointF end;
@@ -236,13 +226,15 @@ void Controller::actionInputText(QString text)
 
 // ---- pointer ----------------------------------------------------------------------------
 
-void Controller::handleMouseEvent(int eventType, double x, double y, int button, int buttons)
+void Controller::handleMouseEvent(int eventType, double x, double y, int button, int buttons,
+                                  double viewWidth, double viewHeight)
 {
-    processMouseEvent(ControlMsg::kGenericFingerPointerId, eventType, x, y, button, buttons);
+    touch(ControlMsg::kGenericFingerPointerId, eventType, {x, y}, {viewWidth, viewHeight}, button,
+          buttons);
 }
 
-void Controller::processMouseEvent(qulonglong pointerId, int eventType, double x, double y,
-                                   int button, int buttons)
+void Controller::touch(quint64 pointerId, int eventType, const QPointF &point, const QSizeF &view,
+                       int button, int buttons)
 {
     if (!m_target)
         return;
@@ -263,11 +255,10 @@ void Controller::processMouseEvent(qulonglong pointerId, int eventType, double x
         return;
     }
     // Until both sizes are known there is no meaningful position on the phone.
-    const QSize view = m_target->showSize();
     const QSize frame = m_target->frameSize();
     bool ok = view.width() > 0 && view.height() > 0 && frame.width() > 0 && frame.height() > 0;
-    const int xf = ok ? toFramePixel(frame.width(), x, view.width(), &ok) : 0;
-    const int yf = ok ? toFramePixel(frame.height(), y, view.height(), &ok) : 0;
+    const int xf = ok ? toFramePixel(frame.width(), point.x(), view.width(), &ok) : 0;
+    const int yf = ok ? toFramePixel(frame.height(), point.y(), view.height(), &ok) : 0;
     if (!ok) {
         // A finger that is down is lifted where it last was, whatever the position says.
         if (action == kActionUp)
@@ -316,7 +307,7 @@ void Controller::releaseHeldKeys()
 void Controller::playBuiltInSwipe(const QPointF &start, const QPointF &end, int steps)
 {
     constexpr quint64 id = ControlMsg::kGenericFingerPointerId;
-    processMouseEvent(id, kMousePress, start.x(), start.y(), kPrimaryButton, kPrimaryButton);
+    touch(id, kMousePress, start, kFrameFraction, kPrimaryButton, kPrimaryButton);
     auto *timer = new QTimer(this);
     timer->setTimerType(Qt::PreciseTimer);
     timer->setInterval(kSwipeTickMs);
@@ -325,10 +316,10 @@ void Controller::playBuiltInSwipe(const QPointF &start, const QPointF &end, int 
         if (*counter < steps) {
             ++*counter;
             const QPointF p = interpolate(start, end, *counter, steps);
-            processMouseEvent(id, kMouseMove, p.x(), p.y(), kPrimaryButton, kPrimaryButton);
+            touch(id, kMouseMove, p, kFrameFraction, kPrimaryButton, kPrimaryButton);
             return;
         }
-        processMouseEvent(id, kMouseRelease, end.x(), end.y(), kPrimaryButton, kPrimaryButton);
+        touch(id, kMouseRelease, end, kFrameFraction, kPrimaryButton, kPrimaryButton);
         timer->stop();
         timer->deleteLater();
     });
@@ -337,155 +328,25 @@ void Controller::playBuiltInSwipe(const QPointF &start, const QPointF &end, int 
 
 void Controller::actionSwipeUp()
 {
-    if (!m_target)
-        return;
-    const QSizeF v = m_target->showSize();
-    playBuiltInSwipe({v.width() / 2, v.height() / 2}, {v.width() / 2, v.height() / 5}, 5);
+    playBuiltInSwipe({0.5, 0.5}, {0.5, 0.2}, 5);
 }
 
 void Controller::actionSwipeDown()
 {
-    if (!m_target)
-        return;
-    const QSizeF v = m_target->showSize();
-    playBuiltInSwipe({v.width() / 2, v.height() / 2}, {v.width() / 2, 4 * v.height() / 5}, 10);
+    playBuiltInSwipe({0.5, 0.5}, {0.5, 0.8}, 10);
 }
 
 void Controller::actionSwipeLeft()
 {
-    if (!m_target)
-        return;
-    const QSizeF v = m_target->showSize();
-    playBuiltInSwipe({v.width() / 2, v.height() / 2}, {v.width() / 5, v.height() / 2}, 10);
+    playBuiltInSwipe({0.5, 0.5}, {0.2, 0.5}, 10);
 }
 
 void Controller::actionSwipeRight()
 {
-    if (!m_target)
-        return;
-    const QSizeF v = m_target->showSize();
-    playBuiltInSwipe({v.width() / 2, v.height() / 2}, {4 * v.width() / 5, v.height() / 2}, 10);
+    playBuiltInSwipe({0.5, 0.5}, {0.8, 0.5}, 10);
 }
 
 // ---- keys -------------------------------------------------------------------------------------
-
-int Controller::androidKeyCodeForSpecialKey(int qtKey)
-{
-    switch (qtKey) {
-    case Qt::Key_Escape:
-        return 111;
-    case Qt::Key_Tab:
-        return 61;
-    case Qt::Key_Backspace:
-        return 67;
-    case Qt::Key_Return:
-        return 66;
-    case Qt::Key_Enter:
-        return 160;
-    case Qt::Key_Delete:
-        return 112;
-    case Qt::Key_Home:
-        return 122;
-    case Qt::Key_End:
-        return 123;
-    case Qt::Key_Left:
-        return 21;
-    case Qt::Key_Up:
-        return 19;
-    case Qt::Key_Right:
-        return 22;
-    case Qt::Key_Down:
-        return 20;
-    case Qt::Key_PageUp:
-        return 92;
-    case Qt::Key_PageDown:
-        return 93;
-    default:
-        return -1;
-    }
-}
-
-int Controller::androidKeyCodeForPrintableKey(int qtKey)
-{
-    if (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9)
-        return 7 + (qtKey - Qt::Key_0);
-    if (qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z)
-        return 29 + (qtKey - Qt::Key_A);
-    switch (qtKey) {
-    case Qt::Key_Space:
-        return 62;
-    case Qt::Key_Exclam:
-        return 8;
-    case Qt::Key_At:
-        return 77;
-    case Qt::Key_NumberSign:
-        return 18;
-    case Qt::Key_Dollar:
-        return 11;
-    case Qt::Key_Percent:
-        return 12;
-    case Qt::Key_AsciiCircum:
-        return 13;
-    case Qt::Key_Ampersand:
-        return 14;
-    case Qt::Key_Asterisk:
-        return 17;
-    case Qt::Key_ParenLeft:
-        return 162;
-    case Qt::Key_ParenRight:
-        return 163;
-    case Qt::Key_Minus:
-    case Qt::Key_Underscore:
-        return 69;
-    case Qt::Key_Equal:
-        return 70;
-    case Qt::Key_Plus:
-        return 81;
-    case Qt::Key_BracketLeft:
-    case Qt::Key_BraceLeft:
-        return 71;
-    case Qt::Key_BracketRight:
-    case Qt::Key_BraceRight:
-        return 72;
-    case Qt::Key_Backslash:
-    case Qt::Key_Bar:
-        return 73;
-    case Qt::Key_Semicolon:
-    case Qt::Key_Colon:
-        return 74;
-    case Qt::Key_Apostrophe:
-    case Qt::Key_QuoteDbl:
-        return 75;
-    case Qt::Key_Comma:
-    case Qt::Key_Less:
-        return 55;
-    case Qt::Key_Period:
-    case Qt::Key_Greater:
-        return 56;
-    case Qt::Key_Slash:
-    case Qt::Key_Question:
-        return 76;
-    case Qt::Key_QuoteLeft:
-    case Qt::Key_AsciiTilde:
-        return 68;
-    default:
-        return -1;
-    }
-}
-
-int Controller::androidMetaState(int qtModifiers)
-{
-    int meta = 0;
-    if (qtModifiers & Qt::ShiftModifier)
-        meta |= kMetaShiftOn;
-    if (qtModifiers & Qt::ControlModifier)
-        meta |= kMetaCtrlOn;
-    if (qtModifiers & Qt::AltModifier)
-        meta |= kMetaAltOn;
-    if (qtModifiers & Qt::MetaModifier)
-        meta |= kMetaMetaOn;
-    return meta;
-}
 
 void Controller::handleKeyEvent(int eventType, int key, int modifiers, QString text)
 {
@@ -513,16 +374,16 @@ void Controller::handleKeyEvent(int eventType, int key, int modifiers, QString t
     } else {
         return;
     }
-    int keycode = androidKeyCodeForSpecialKey(key);
+    int keycode = AndroidKeys::forSpecialKey(key);
     if (keycode < 0) {
         if (modifiers & (Qt::AltModifier | Qt::MetaModifier))
             return;
-        keycode = androidKeyCodeForPrintableKey(key);
+        keycode = AndroidKeys::forPrintableKey(key);
         if (keycode < 0)
             return;
     }
     ControlMsg msg(ControlMsg::InjectKeycode);
-    msg.setInjectKeycode(action, keycode, 0, androidMetaState(modifiers));
+    msg.setInjectKeycode(action, keycode, 0, AndroidKeys::metaState(modifiers));
     send(msg);
 }
 
@@ -534,12 +395,6 @@ quint64 Controller::takeNextPointerId()
     const quint64 id = m_nextPointerId;
     m_nextPointerId = (id + 1) % kPointerIdCycle;
     return id;
-}
-
-QPointF Controller::toViewPoint(double fractionX, double fractionY) const
-{
-    const QSize view = m_target ? m_target->showSize() : QSize();
-    return {fractionX * view.width(), fractionY * view.height()};
 }
 
 int Controller::findHeldGesture(int key, int modifiers) const
@@ -587,7 +442,7 @@ bool Controller::handleKeyMapping(int eventType, int key, int modifiers, QString
     gesture.pointerId = pointerId;
     if (entry->type == KeyMappingEntry::Touch && entry->count != 1) {
         if (entry->count > 0) {
-            gesture.releasePoint = toViewPoint(entry->x, entry->y);
+            gesture.releasePoint = QPointF(entry->x, entry->y);
             gesture.tapsLeft = entry->count - 1;
             m_heldGestures.append(gesture);
             playTapSeries(m_heldGestures.last());
@@ -595,14 +450,14 @@ bool Controller::handleKeyMapping(int eventType, int key, int modifiers, QString
         return true;
     }
     if (entry->type == KeyMappingEntry::Touch) {
-        gesture.releasePoint = toViewPoint(entry->x, entry->y);
+        gesture.releasePoint = QPointF(entry->x, entry->y);
         m_heldGestures.append(gesture);
-        processMouseEvent(pointerId, kMousePress, gesture.releasePoint.x(),
-                          gesture.releasePoint.y(), kPrimaryButton, kPrimaryButton);
+        touch(pointerId, kMousePress, gesture.releasePoint, kFrameFraction, kPrimaryButton,
+              kPrimaryButton);
         return true;
     }
-    gesture.start = toViewPoint(entry->startX, entry->startY);
-    gesture.end = toViewPoint(entry->endX, entry->endY);
+    gesture.start = QPointF(entry->startX, entry->startY);
+    gesture.end = QPointF(entry->endX, entry->endY);
     gesture.releasePoint = gesture.end;
     gesture.steps = qBound(10, entry->duration / 16, 60);
     const int interval = qMax(0, entry->duration / gesture.steps);
@@ -615,12 +470,11 @@ bool Controller::handleKeyMapping(int eventType, int key, int modifiers, QString
 
 void Controller::playMappedSwipe(HeldGesture &gesture)
 {
-    processMouseEvent(gesture.pointerId, kMousePress, gesture.start.x(), gesture.start.y(),
-                      kPrimaryButton, kPrimaryButton);
+    touch(gesture.pointerId, kMousePress, gesture.start, kFrameFraction, kPrimaryButton,
+          kPrimaryButton);
     gesture.step = 1;
     const QPointF first = interpolate(gesture.start, gesture.end, 1, gesture.steps);
-    processMouseEvent(gesture.pointerId, kMouseMove, first.x(), first.y(), kPrimaryButton,
-                      kPrimaryButton);
+    touch(gesture.pointerId, kMouseMove, first, kFrameFraction, kPrimaryButton, kPrimaryButton);
     if (gesture.step >= gesture.steps)
         return;
     auto *timer = new QTimer(this);
@@ -632,8 +486,7 @@ void Controller::playMappedSwipe(HeldGesture &gesture)
                 continue;
             ++held.step;
             const QPointF p = interpolate(held.start, held.end, held.step, held.steps);
-            processMouseEvent(held.pointerId, kMouseMove, p.x(), p.y(), kPrimaryButton,
-                              kPrimaryButton);
+            touch(held.pointerId, kMouseMove, p, kFrameFraction, kPrimaryButton, kPrimaryButton);
             if (held.step >= held.steps) {
                 held.timer = nullptr;
                 timer->stop();
@@ -654,15 +507,14 @@ void Controller::releaseHeldGesture(int index)
         gesture.timer->deleteLater();
     }
     if (m_touching.contains(gesture.pointerId))
-        processMouseEvent(gesture.pointerId, kMouseRelease, gesture.releasePoint.x(),
-                          gesture.releasePoint.y(), kPrimaryButton, kPrimaryButton);
+        touch(gesture.pointerId, kMouseRelease, gesture.releasePoint, kFrameFraction,
+              kPrimaryButton, kPrimaryButton);
 }
 
 void Controller::playTapSeries(HeldGesture &gesture)
 {
     const QPointF point = gesture.releasePoint;
-    processMouseEvent(gesture.pointerId, kMousePress, point.x(), point.y(), kPrimaryButton,
-                      kPrimaryButton);
+    touch(gesture.pointerId, kMousePress, point, kFrameFraction, kPrimaryButton, kPrimaryButton);
     auto *timer = new QTimer(this);
     timer->setTimerType(Qt::PreciseTimer);
     timer->setInterval(kTapPhaseMs);
@@ -673,12 +525,12 @@ void Controller::playTapSeries(HeldGesture &gesture)
             if (held.timer != timer)
                 continue;
             if (m_touching.contains(held.pointerId)) {
-                processMouseEvent(held.pointerId, kMouseRelease, point.x(), point.y(),
-                                  kPrimaryButton, kPrimaryButton);
+                touch(held.pointerId, kMouseRelease, point, kFrameFraction, kPrimaryButton,
+                      kPrimaryButton);
             } else if (held.tapsLeft > 0) {
                 --held.tapsLeft;
-                processMouseEvent(held.pointerId, kMousePress, point.x(), point.y(), kPrimaryButton,
-                                  kPrimaryButton);
+                touch(held.pointerId, kMousePress, point, kFrameFraction, kPrimaryButton,
+                      kPrimaryButton);
             }
             if (held.tapsLeft == 0 && !m_touching.contains(held.pointerId)) {
                 // All taps played while the key is still down; its release ends nothing.
@@ -690,111 +542,4 @@ void Controller::playTapSeries(HeldGesture &gesture)
         }
     });
     timer->start();
-}
-
-// ---- adb jobs
-// -------------------------------------------------------------------------------------------
-
-void Controller::report(const QString &message, UserMessage::Kind kind)
-{
-    emit userMessage(message, kind);
-}
-
-void Controller::actionReboot()
-{
-    // On the phone's adb lane: the window does not wait for the phone to answer.
-    if (!m_target)
-        return;
-    const QString serial = m_target->adbConnectionSerial();
-    AdbLane::post(serial, [serial] { ADBRunner::reboot(serial); });
-}
-
-void Controller::actionShutdown()
-{
-    if (!m_target)
-        return;
-    const QString serial = m_target->adbConnectionSerial();
-    AdbLane::post(serial, [serial] { ADBRunner::shutdown(serial); });
-}
-
-namespace {
-
-// Runs an adb job on the global pool and reports its outcome to the target. The watcher
-// belongs to the target's object (the device), so the outcome still arrives when the
-// session, and with it this controller, ends meanwhile.
-void runAdbJob(QObject *owner, ControlTarget *target, std::function<bool()> job,
-               const QString &successText, const QString &failureText,
-               UserMessage::Kind failureKind)
-{
-    auto *watcher = new QFutureWatcher<bool>(owner);
-    QObject::connect(watcher, &QFutureWatcher<bool>::finished, watcher,
-                     [watcher, target, successText, failureText, failureKind] {
-                         if (watcher->result())
-                             target->showUserMessage(successText, UserMessage::Kind::Success);
-                         else
-                             target->showUserMessage(failureText, failureKind);
-                         watcher->deleteLater();
-                     });
-    watcher->setFuture(QtConcurrent::run(QThreadPool::globalInstance(), std::move(job)));
-}
-
-} // namespace
-
-void Controller::installApk(QString apkPath)
-{
-    if (!m_target)
-        return;
-    m_target->showUserMessage(tr("Installing APK"), UserMessage::Kind::Progress);
-    const QString serial = m_target->adbConnectionSerial();
-    runAdbJob(
-        parent(), m_target, [serial, apkPath] { return ADBRunner::install(serial, apkPath); },
-        tr("APK installed"), tr("APK installation failed"), UserMessage::Kind::LastingError);
-}
-
-void Controller::uploadFile(QString filePath)
-{
-    if (!m_target) {
-        report(tr("Not Connected"), UserMessage::Kind::Error);
-        return;
-    }
-    const QString serial = m_target->adbConnectionSerial();
-    runAdbJob(
-        parent(), m_target,
-        [serial, filePath] { return ADBRunner::push(serial, filePath, "/sdcard/Download"); },
-        tr("File uploaded"), tr("File upload failed"), UserMessage::Kind::Error);
-}
-
-void Controller::setWallpaper(QString nickname, int width, int height)
-{
-    if (!m_target)
-        return;
-    QSize size(width, height);
-    if (size.isEmpty())
-        return; // the screen size is not known yet
-    // The size comes from the phone: a huge one must not cost seconds and gigabytes.
-    constexpr int kLongestSide = 4096;
-    if (size.width() > kLongestSide || size.height() > kLongestSide)
-        size = size.scaled(kLongestSide, kLongestSide, Qt::KeepAspectRatio).expandedTo({1, 1});
-    const QString serial = m_target->adbConnectionSerial();
-    (void)QtConcurrent::run(ADBRunner::workPool(), [serial, nickname, size] {
-        const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
-        QDir().mkpath(desktop); // a fresh account may have no desktop folder yet
-        const QString path =
-            desktop + "/" + FileNames::fit(QStringLiteral("wallpaper_") + nickname, ".png");
-        QImage image(size, QImage::Format_RGB32);
-        if (image.isNull())
-            return;
-        image.fill(Qt::black);
-        QPainter painter(&image);
-        painter.setRenderHint(QPainter::Antialiasing, true);
-        painter.setPen(QPen(QBrush(Qt::yellow), 2.0, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
-        painter.setFont(QFont("Arial", 80, QFont::Bold, false));
-        QRect textRect = image.rect();
-        textRect.setTop(150);
-        painter.drawText(textRect, Qt::AlignHCenter | Qt::AlignTop, nickname);
-        painter.end();
-        // A file that could not be written must not let an older wallpaper go to the phone.
-        if (image.save(path))
-            ADBRunner::pushWallpaper(serial, path);
-    });
 }

@@ -7,6 +7,7 @@
 #include <QPointF>
 #include <QPointer>
 #include <QRect>
+#include <QSizeF>
 #include <QString>
 
 #include "controlmsg.h"
@@ -42,11 +43,6 @@ public:
         KeyPaste = 279,
     };
 
-    // Android key code for a Qt key, or -1 when the key is not sent (Alt/Meta rules aside).
-    static int androidKeyCodeForSpecialKey(int qtKey);
-    static int androidKeyCodeForPrintableKey(int qtKey);
-    static int androidMetaState(int qtModifiers);
-
 signals:
     void messageSent(ControlMsg &msg);
 
@@ -71,9 +67,11 @@ public:
     Q_INVOKABLE void installApk(QString apkPath);
     Q_INVOKABLE void uploadFile(QString filePath);
     Q_INVOKABLE void actionInputText(QString text);
-    Q_INVOKABLE void handleMouseEvent(int eventType, double x, double y, int button, int buttons);
-    Q_INVOKABLE void processMouseEvent(qulonglong pointerId, int eventType, double x, double y,
-                                       int button, int buttons);
+    // A pointer event at (x, y) in the pixels of the view that received it, which is
+    // viewWidth x viewHeight large: the point lands at the same place of the phone's frame
+    // whatever the view's size.
+    Q_INVOKABLE void handleMouseEvent(int eventType, double x, double y, int button, int buttons,
+                                      double viewWidth, double viewHeight);
     Q_INVOKABLE void handleKeyEvent(int eventType, int key, int modifiers, QString text);
     Q_INVOKABLE bool handleKeyMapping(int eventType, int key, int modifiers, QString text);
     Q_INVOKABLE void send(ControlMsg &msg);
@@ -93,6 +91,10 @@ private:
     struct DelayedMessage;
 
     void sendKeyPair(int androidKeyCode);
+    // `point` in a view of `view` size; gestures the controller plays itself use fractions of
+    // the frame (a view of 1 x 1).
+    void touch(quint64 pointerId, int eventType, const QPointF &point, const QSizeF &view,
+               int button, int buttons);
     void playBuiltInSwipe(const QPointF &start, const QPointF &end, int steps);
     void playTapSeries(HeldGesture &gesture);
     void liftPointer(quint64 pointerId, bool announce = true);
@@ -100,7 +102,6 @@ private:
     void releaseHeldGesture(int index);
     int findHeldGesture(int key, int modifiers) const;
     quint64 takeNextPointerId();
-    QPointF toViewPoint(double fractionX, double fractionY) const;
     void sendDueDelayedMessages();
     void report(const QString &message, UserMessage::Kind kind);
 

@@ -12,8 +12,6 @@ class ControlTarget
 {
 public:
     virtual QString adbConnectionSerial() const = 0;
-    // Size of the view that shows the stream, in view pixels.
-    virtual QSize showSize() const = 0;
     // Size of the decoded video frames.
     virtual QSize frameSize() const = 0;
     virtual KeyMappingProfile *currentKeyMappingProfile() const = 0;

@@ -2,11 +2,13 @@
 
 #include "audiodecoder.h"
 #include "audiodemuxer.h"
+#include "hardwaredecoding.h"
 #include "mediarecorder.h"
 #include "mediathreads.h"
 #include "simpleaudioplayer.h"
 #include "videodecoder.h"
 #include "videodemuxer.h"
+#include "videoframefeed.h"
 
 #include <QFuture>
 #include <QMutexLocker>
@@ -16,6 +18,8 @@
 extern "C" {
 #include <libavcodec/packet.h>
 #include <libavutil/frame.h>
+#include <libavutil/pixfmt.h>
+#include <libswscale/swscale.h>
 }
 
 namespace {
@@ -73,8 +77,9 @@ private:
 
 } // namespace
 
-StreamPipeline::StreamPipeline(StreamSink *sink, MediaRecorder *recorder, const QString &serial)
-    : m_serial(serial), m_sink(sink), m_recorder(recorder)
+StreamPipeline::StreamPipeline(StreamSink *sink, VideoFrameFeed *feed, MediaRecorder *recorder,
+                               const QString &serial)
+    : m_serial(serial), m_sink(sink), m_feed(feed), m_recorder(recorder)
 {
     m_thread = MediaThreads::acquire();
     if (m_thread)
@@ -99,6 +104,7 @@ StreamPipeline::~StreamPipeline()
     delete m_audioPlayer;
     delete m_videoSocket;
     delete m_audioSocket;
+    sws_freeContext(m_converter);
     if (m_thread)
         MediaThreads::release(m_thread);
 }
@@ -128,6 +134,7 @@ void StreamPipeline::close()
     {
         QMutexLocker locker(&m_linkMutex);
         m_sink = nullptr;
+        m_feed = nullptr;
         m_recorder = nullptr;
         m_closed = true;
     }
@@ -204,9 +211,24 @@ void StreamPipeline::reportAudioCodec(const QByteArray &codecId)
 
 void StreamPipeline::deliverVideoFrame(AVFrame *frame)
 {
+    if (!frame || frame->width < 1 || frame->height < 1)
+        return;
     QMutexLocker locker(&m_linkMutex);
-    if (m_sink)
-        m_sink->handleDecodedVideoFrame(frame);
+    if (!m_feed || !m_sink)
+        return;
+    // A full-range stream decodes as YUVJ420P: the same planes, which the video item converts
+    // with the full-range formula anyway. Other 4:2:0 layouts are rearranged; the rest is not
+    // shown.
+    if (frame->format == AV_PIX_FMT_YUV420P || frame->format == AV_PIX_FMT_YUVJ420P) {
+        m_feed->publish(YuvFrame::share(frame));
+    } else {
+        AVFrame *planar = HardwareDecoding::toPlanar(frame, &m_converter);
+        if (!planar)
+            return;
+        m_feed->publish(YuvFrame::share(planar));
+        av_frame_free(&planar);
+    }
+    m_sink->handleVideoFrameSize(QSize(frame->width, frame->height));
 }
 
 void StreamPipeline::setUpVideo(QTcpSocket *socket)

@@ -2,7 +2,8 @@
 // The receiving half of one mirroring session, on a media thread (MediaThreads) instead of
 // the GUI thread: the video and audio sockets, their demuxers and decoders, and the sound
 // output. Every packet goes to the recorder and then to its decoder; every decoded picture to
-// the sink. close() cuts the pipeline off from both at once; it then ends itself on its thread.
+// the video feed, its size to the sink. close() cuts the pipeline off from all three at once; it
+// then ends itself on its thread.
 #include "streamlag.h"
 
 #include <QByteArray>
@@ -10,6 +11,7 @@
 #include <QFuture>
 #include <QMutex>
 #include <QObject>
+#include <QSize>
 #include <QString>
 
 #include <atomic>
@@ -22,16 +24,18 @@ class QThread;
 class SimpleAudioPlayer;
 class VideoDecoder;
 class VideoDemuxer;
+class VideoFrameFeed;
 struct AVFrame;
 struct AVPacket;
+struct SwsContext;
 
 // Where a pipeline delivers. Called on the media thread, under the pipeline's lock: close()
 // waits for a call in progress, so the receiver cannot go away during one.
 class StreamSink
 {
 public:
-    // A decoded picture, valid only during the call.
-    virtual void handleDecodedVideoFrame(AVFrame *frame) = 0;
+    // The size of a decoded picture, with every picture (its planes went to the feed).
+    virtual void handleVideoFrameSize(QSize size) = 0;
     // The audio connection's codec id, once its header was read ("opus", or four zero bytes
     // from a phone that cannot capture sound).
     virtual void handleAudioCodec(const QByteArray &codecId) = 0;
@@ -58,8 +62,9 @@ public:
     static constexpr int DefaultMaxLagMs = 200;
 
     // On the sockets' thread; the pipeline moves itself to a media thread. serial: the
-    // phone's, for screenshot names.
-    StreamPipeline(StreamSink *sink, MediaRecorder *recorder, const QString &serial);
+    // phone's, for screenshot names. The feed gets every decoded picture as planar YUV.
+    StreamPipeline(StreamSink *sink, VideoFrameFeed *feed, MediaRecorder *recorder,
+                   const QString &serial);
     ~StreamPipeline() override;
 
     // Hands a connected socket (without parent, of the calling thread) to the pipeline: it
@@ -96,6 +101,8 @@ public:
     void recordPacket(const AVPacket *packet, bool video);
     bool isClosed() const { return m_closed; }
     void reportAudioCodec(const QByteArray &codecId);
+    // For the decoder (media thread; any thread in tests): one decoded picture to the feed.
+    void deliverVideoFrame(AVFrame *frame);
 
 signals:
     // Emitted on the media thread.
@@ -112,15 +119,16 @@ signals:
 private:
     void setUpVideo(QTcpSocket *socket);
     void setUpAudio(QTcpSocket *socket, bool nameFieldFirst);
-    void deliverVideoFrame(AVFrame *frame);
 
     QThread *m_thread = nullptr;
     const QString m_serial;
 
-    QMutex m_linkMutex; // guards the two pointers below
+    QMutex m_linkMutex; // guards the three pointers below and the converter
     StreamSink *m_sink = nullptr;
+    VideoFrameFeed *m_feed = nullptr;
     MediaRecorder *m_recorder = nullptr;
     std::atomic_bool m_closed{false};
+    SwsContext *m_converter = nullptr; // pictures in other layouts
 
     bool m_hasVideo = false; // creating thread
     QTcpSocket *m_videoSocket = nullptr;

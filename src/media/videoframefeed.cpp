@@ -64,18 +64,6 @@ YuvFrame VideoFrameFeed::latest(quint64 *sequence) const
     return m_frame;
 }
 
-void VideoFrameFeed::setShowSize(const QSize &size)
-{
-    QMutexLocker lock(&m_mutex);
-    m_showSize = size;
-}
-
-QSize VideoFrameFeed::showSize() const
-{
-    QMutexLocker lock(&m_mutex);
-    return m_showSize;
-}
-
 void VideoFrameFeed::announce()
 {
     // One notice in flight at a time: viewers read the newest frame when it arrives.

@@ -28,10 +28,6 @@ public:
     // grows with every publish() and clear().
     YuvFrame latest(quint64 *sequence = nullptr) const;
 
-    // Size of the view that currently shows the stream; the showing item sets it.
-    void setShowSize(const QSize &size);
-    QSize showSize() const;
-
     // A viewer that shows the picture registers while it does (counted; any thread).
     void addWatcher();
     void removeWatcher();
@@ -52,7 +48,6 @@ private:
     mutable QMutex m_mutex;
     YuvFrame m_frame;
     quint64 m_sequence = 0;
-    QSize m_showSize{-1, -1};
     std::function<void(const YuvFrame &)> m_observer;
     std::atomic_bool m_announcePending{false};
     std::atomic_int m_watchers{0};

@@ -126,8 +126,6 @@ bool YuvFboItem::takePendingFrame(YuvFrame &frame)
         return false;
     m_feedSequence = sequence;
     m_feedFrameShown = true;
-    // The view that shows the stream decides where touches land on the phone.
-    m_feed->setShowSize(QSize(int(width()), int(height())));
     if (newest.isValid())
         ++m_framesShown;
     frame = std::move(newest);
@@ -148,8 +146,6 @@ void YuvFboItem::geometryChange(const QRectF &newGeometry, const QRectF &oldGeom
 {
     QQuickFramebufferObject::geometryChange(newGeometry, oldGeometry);
     updateShown();
-    if (m_feed && m_shown && m_feedFrameShown && newGeometry.size() != oldGeometry.size())
-        m_feed->setShowSize(newGeometry.size().toSize());
 }
 
 void YuvFboItem::followAncestors()

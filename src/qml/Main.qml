@@ -207,17 +207,17 @@ ApplicationWindow {
 
     DialogHost {
         id: scanDialog
-        source: "dialogs/DeviceScanDialog.qml"
+        sourceComponent: Component { DeviceScanDialog {} }
         initialProperties: ({ deviceGroupManager: deviceGroupManager })
     }
     DialogHost {
         id: groupManagerDialog
-        source: "dialogs/DeviceGroupManagerDialog.qml"
+        sourceComponent: Component { DeviceGroupManagerDialog {} }
         initialProperties: ({ deviceGroupManager: deviceGroupManager })
     }
     DialogHost {
         id: adbRestartDialog
-        source: "dialogs/ADBRestartDialog.qml"
+        sourceComponent: Component { ADBRestartDialog {} }
         initialProperties: ({ deviceGroupManager: deviceGroupManager })
     }
     DialogHost {
@@ -226,24 +226,24 @@ ApplicationWindow {
     }
     DialogHost {
         id: appSettingsDialog
-        source: "dialogs/AppSettingsDialog.qml"
+        sourceComponent: Component { AppSettingsDialog {} }
     }
     DialogHost {
         id: aboutDialog
-        source: "dialogs/AboutDialog.qml"
+        sourceComponent: Component { AboutDialog {} }
     }
     DialogHost {
         id: commonPhrasesDialog
-        source: "tools/CommonPhrasesDialog.qml"
+        sourceComponent: Component { CommonPhrasesDialog {} }
         initialProperties: ({ phraseManager: CommonPhraseManager })
     }
     DialogHost {
         id: keyMappingDialog
-        source: "tools/KeyMappingDialog.qml"
+        sourceComponent: Component { KeyMappingDialog {} }
     }
     DialogHost {
         id: loginDialog
-        source: "account/MemberLoginDialog.qml"
+        sourceComponent: Component { MemberLoginDialog {} }
         onCreated: dialog => {
             dialog.switchToRegister.connect(() => root.openDialog("MemberRegisterDialog"))
             dialog.loggedIn.connect(() => root.openDialog("UserProfileDialog"))
@@ -251,11 +251,11 @@ ApplicationWindow {
     }
     DialogHost {
         id: registerDialog
-        source: "account/MemberRegisterDialog.qml"
+        sourceComponent: Component { MemberRegisterDialog {} }
         onCreated: dialog => dialog.switchToLogin.connect(() => root.openDialog("MemberLoginDialog"))
     }
     DialogHost {
         id: userProfileDialog
-        source: "account/UserProfileDialog.qml"
+        sourceComponent: Component { UserProfileDialog {} }
     }
 }

@@ -17,30 +17,19 @@
 #include "scrcpyserver.h"
 #include "serverparams.h"
 #include "tilestream.h"
-#include "videodecoder.h"
 #include "videodemuxer.h"
 #include "videoframefeed.h"
+#include "wifiadbswitch.h"
 
-#include <QDir>
-#include <QFutureWatcher>
-#include <QMetaMethod>
 #include <QMutexLocker>
 #include <QPointer>
-#include <QRegularExpression>
 #include <QTcpSocket>
 #include <QThread>
 #include <QTimer>
-#include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
 #include <exception>
 #include <utility>
-
-extern "C" {
-#include <libavutil/frame.h>
-#include <libavutil/pixfmt.h>
-#include <libswscale/swscale.h>
-}
 
 namespace {
 using Kind = UserMessage::Kind;
@@ -49,12 +38,6 @@ quint64 packedSize(int width, int height)
 {
     return (quint64(quint32(width)) << 32) | quint32(height);
 }
-
-struct PhoneSnapshot
-{
-    DeviceInfo info;
-    QString ip;
-};
 } // namespace
 
 Device::Device(QObject *parent, const QString &serial)
@@ -73,6 +56,14 @@ Device::Device(QObject *parent, const QString &serial)
         connect(params, &ServerParams::maxFpsChanged, this, &Device::updateRecordedStreams);
     }
     updateRecordedStreams();
+    m_wifi = new WifiAdbSwitch(
+        m_adbConnectionSerial, [this] { return m_ipAddress; }, this);
+    connect(m_wifi, &WifiAdbSwitch::userMessage, this, &Device::showUserMessage);
+    connect(m_wifi, &WifiAdbSwitch::wifiSerialChanged, this, &Device::connectionTypeChanged);
+    connect(m_wifi, &WifiAdbSwitch::finished, this, [this] {
+        if (std::exchange(m_startAfterSwitch, false))
+            startScrcpySession();
+    });
     m_autojs = new Autojs(m_adbConnectionSerial, this);
     m_battery = new BatteryMonitor([this] { return m_adbConnectionSerial; }, this);
     if (!AdbServers::serverOf(m_adbConnectionSerial).isLocal())
@@ -125,7 +116,6 @@ Device::~Device()
         delete m_videoRecorder;
     }
     m_videoRecorder = nullptr;
-    sws_freeContext(m_swsContext);
 }
 
 Controller *Device::controller() const
@@ -217,7 +207,13 @@ void Device::storeFrameSize(int width, int height)
         return;
     m_frameSize.store(packed, std::memory_order_relaxed);
     // Told on the device's own thread: the views bind to it.
-    QMetaObject::invokeMethod(this, &Device::frameSizeChanged, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this,
+        [this, size = QSize(width, height)] {
+            m_announcedFrameSize = size;
+            emit frameSizeChanged();
+        },
+        Qt::QueuedConnection);
     // A turned phone fits its tile differently: the stream may need another size.
     if (before.isValid() && (before.width() > before.height()) != (width > height))
         QMetaObject::invokeMethod(
@@ -252,60 +248,6 @@ void Device::showUserMessage(const QString &message, UserMessage::Kind kind)
     emit deviceMessage(message, UserMessage::typeName(kind), UserMessage::timeoutMs(kind));
 }
 
-// ---- background refresh ------------------------------------------------------
-
-void Device::refreshDeviceInfo()
-{
-    const DeviceInfo info = ADBRunner::getDeviceInfo(m_adbConnectionSerial);
-    if (QThread::currentThread() == thread())
-        applyDeviceInfo(info);
-    else
-        QMetaObject::invokeMethod(
-            this, [this, info] { applyDeviceInfo(info); }, Qt::QueuedConnection);
-}
-
-void Device::refreshIpAddress()
-{
-    const QString ip = ADBRunner::getDeviceIp(m_adbConnectionSerial);
-    if (QThread::currentThread() == thread())
-        applyIpAddress(ip);
-    else
-        QMetaObject::invokeMethod(
-            this, [this, ip] { applyIpAddress(ip); }, Qt::QueuedConnection);
-}
-
-void Device::refreshInBackground()
-{
-    // The task gets only the serial, so it never touches a device deleted meanwhile;
-    // the watcher dies with the device and the result is then dropped.
-    const QString serial = m_adbConnectionSerial;
-    auto *watcher = new QFutureWatcher<PhoneSnapshot>(this);
-    connect(watcher, &QFutureWatcher<PhoneSnapshot>::finished, this, [this, watcher] {
-        const PhoneSnapshot snapshot = watcher->result();
-        watcher->deleteLater();
-        applyDeviceInfo(snapshot.info);
-        applyIpAddress(snapshot.ip);
-    });
-    watcher->setFuture(QtConcurrent::run([serial] {
-        PhoneSnapshot snapshot;
-        snapshot.info = ADBRunner::getDeviceInfo(serial);
-        snapshot.ip = ADBRunner::getDeviceIp(serial);
-        return snapshot;
-    }));
-}
-
-void Device::applyDeviceInfo(const DeviceInfo &info)
-{
-    m_deviceInfo = info;
-    emit deviceInfoChanged();
-}
-
-void Device::applyIpAddress(const QString &ip)
-{
-    m_ipAddress = ip;
-    emit ipAddressChanged();
-}
-
 // ---- session -------------------------------------------------------------------
 
 void Device::setEnableAudio(bool enableAudio)
@@ -320,22 +262,12 @@ void Device::setEnableAudio(bool enableAudio)
     emit isAudioEnabledChanged();
 }
 
-void Device::setShowSize(QSize size)
-{
-    m_videoFeed->setShowSize(size);
-}
-
-QSize Device::showSize() const
-{
-    return m_videoFeed->showSize();
-}
-
 void Device::startScrcpySession()
 {
     if (m_server)
         return;
     m_restartTimer->stop();
-    if (m_switchingToWiFi) {
+    if (m_wifi->switching()) {
         // adbd is restarting in TCP mode and would refuse the launch: start once it is back.
         m_startAfterSwitch = true;
         return;
@@ -349,21 +281,14 @@ void Device::startScrcpySession()
 
     m_server = new ScrcpyServer(this, params);
     m_sessionParams = params;
-    connect(m_server, &ScrcpyServer::output, this, &Device::handleServerOutput);
     connect(m_server, &ScrcpyServer::started, this, &Device::handleServerStarted);
     connect(m_server, &ScrcpyServer::stopped, this, &Device::handleServerStopped);
     connect(m_server, &ScrcpyServer::videoSocketConnected, this,
             &Device::handleVideoSocketConnected);
-    connect(m_server, &ScrcpyServer::videoSocketDisconnected, this,
-            &Device::handleVideoSocketDisconnected);
     connect(m_server, &ScrcpyServer::audioSocketConnected, this,
             &Device::handleAudioSocketConnected);
-    connect(m_server, &ScrcpyServer::audioSocketDisconnected, this,
-            &Device::handleAudioSocketDisconnected);
     connect(m_server, &ScrcpyServer::controlSocketConnected, this,
             &Device::handleControlSocketConnected);
-    connect(m_server, &ScrcpyServer::controlSocketDisconnected, this,
-            &Device::handleControlSocketDisconnected);
 
     // The launch goes on in the background: started() or stopped() tells how it went.
     m_starting = true;
@@ -393,7 +318,7 @@ void Device::stopScrcpySession()
 void Device::removeFromDeviceGroup()
 {
     stopScrcpySession();
-    if (m_switchingToWiFi)
+    if (m_wifi->switching())
         return;
     emit removalRequested();
 }
@@ -429,7 +354,8 @@ StreamPipeline *Device::ensurePipeline()
         QMutexLocker locker(&m_streamInfoMutex);
         m_audioCodecId.clear();
     }
-    StreamPipeline *pipeline = new StreamPipeline(this, m_videoRecorder, m_adbConnectionSerial);
+    StreamPipeline *pipeline =
+        new StreamPipeline(this, m_videoFeed, m_videoRecorder, m_adbConnectionSerial);
     m_pipeline = pipeline;
     pipeline->setMaxLagMs(AppConfig::instance()
                               ->getAppSetting(QStringLiteral("maxLagMs"),
@@ -481,10 +407,6 @@ void Device::closePipeline()
     // Waits at most for a frame being handed over; the decoding itself goes on undisturbed
     // until the pipeline's end reaches its thread.
     pipeline->close();
-    {
-        QMutexLocker locker(&m_relayMutex);
-        m_relayFrame = YuvFrame();
-    }
     QMutexLocker locker(&m_streamInfoMutex);
     m_audioCodecId.clear();
 }
@@ -493,11 +415,6 @@ void Device::endSessionWithError(const QString &message)
 {
     stopScrcpySession();
     showUserMessage(message, Kind::Error);
-}
-
-void Device::handleServerOutput(QByteArray data)
-{
-    Q_UNUSED(data)
 }
 
 void Device::handleServerStopped(int exitCode, QProcess::ExitStatus st)
@@ -528,7 +445,7 @@ void Device::handleServerStopped(int exitCode, QProcess::ExitStatus st)
 
     // Whether the phone left decides what the tile says and whether the device stays. The
     // Wi-Fi switch in progress at this moment counts, not the one at the listing's end.
-    const bool switching = m_switchingToWiFi;
+    const bool switching = m_wifi->switching();
     const QString serial = m_adbConnectionSerial;
     AdbLane::run<Listing>(
         serial, this,
@@ -577,69 +494,9 @@ void Device::handleMessageSent(ControlMsg &msg)
         emit hostMessageSent(msg);
 }
 
-void Device::handleDecodedVideoFrame(AVFrame *frame)
+void Device::handleVideoFrameSize(QSize size)
 {
-    if (!frame || frame->width < 1 || frame->height < 1)
-        return;
-    const int width = frame->width;
-    const int height = frame->height;
-    storeFrameSize(width, height);
-
-    // A stream flagged full range decodes as YUVJ420P: the same planes, and the video
-    // item converts with the full-range formula anyway. Through the scaler the tiles,
-    // which listen for planes only, would stay black.
-    if (frame->format == AV_PIX_FMT_YUV420P || frame->format == AV_PIX_FMT_YUVJ420P) {
-        const YuvFrame shared = YuvFrame::share(frame);
-        m_videoFeed->publish(shared);
-        static const QMetaMethod planesSignal = QMetaMethod::fromSignal(&Device::yuvFrameReady);
-        if (!isSignalConnected(planesSignal))
-            return;
-        if (QThread::currentThread() == thread())
-            emit yuvFrameReady(width, height, frame->data[0], frame->linesize[0], frame->data[1],
-                               frame->linesize[1], frame->data[2], frame->linesize[2]);
-        else
-            relayYuvFrame(shared);
-        return;
-    }
-
-    m_swsContext =
-        sws_getCachedContext(m_swsContext, width, height, AVPixelFormat(frame->format), width,
-                             height, AV_PIX_FMT_RGB24, SWS_BILINEAR, nullptr, nullptr, nullptr);
-    if (!m_swsContext)
-        return;
-    const QImage image =
-        ScreenshotConverter::scaleToRgb888(m_swsContext, frame, QSize(width, height));
-    if (!image.isNull())
-        emit frameReady(image);
-}
-
-void Device::relayYuvFrame(const YuvFrame &frame)
-{
-    // Newest wins: a receiver that is behind gets the latest picture, never a queue.
-    {
-        QMutexLocker locker(&m_relayMutex);
-        m_relayFrame = frame;
-        if (m_relayPending)
-            return;
-        m_relayPending = true;
-    }
-    QMetaObject::invokeMethod(this, &Device::emitRelayedFrame, Qt::QueuedConnection);
-}
-
-void Device::emitRelayedFrame()
-{
-    YuvFrame frame;
-    {
-        QMutexLocker locker(&m_relayMutex);
-        frame = std::exchange(m_relayFrame, YuvFrame());
-        m_relayPending = false;
-    }
-    // `frame` holds the decoder's buffers until the receivers have returned.
-    if (frame.isValid())
-        emit yuvFrameReady(frame.width, frame.height, frame.planes[YuvFrame::PlaneY],
-                           frame.strides[YuvFrame::PlaneY], frame.planes[YuvFrame::PlaneU],
-                           frame.strides[YuvFrame::PlaneU], frame.planes[YuvFrame::PlaneV],
-                           frame.strides[YuvFrame::PlaneV]);
+    storeFrameSize(size.width(), size.height());
 }
 
 void Device::handleVideoSocketConnected()
@@ -649,8 +506,6 @@ void Device::handleVideoSocketConnected()
         return;
     ensurePipeline()->attachVideo(socket);
 }
-
-void Device::handleVideoSocketDisconnected() {}
 
 void Device::handleAudioSocketConnected()
 {
@@ -663,8 +518,6 @@ void Device::handleAudioSocketConnected()
     const bool nameFieldFirst = !m_sessionParams->video();
     ensurePipeline()->attachAudio(socket, nameFieldFirst);
 }
-
-void Device::handleAudioSocketDisconnected() {}
 
 void Device::handleControlSocketConnected()
 {
@@ -680,8 +533,6 @@ void Device::handleControlSocketConnected()
     connect(m_controller, &Controller::userMessage, this, &Device::showUserMessage);
     emit controllerChanged();
 }
-
-void Device::handleControlSocketDisconnected() {}
 
 void Device::setIsBigView(bool isBigView)
 {
@@ -740,311 +591,6 @@ void Device::applyTileSize(bool restart)
     small->setBitRate(TileStream::bitRate(size, m_groupMaxSize, m_groupBitRate));
     if (restart && m_server && !m_isBigView)
         restartSoon();
-}
-
-// ---- actions -------------------------------------------------------------------
-
-void Device::setNickName(QString nickname)
-{
-    DeviceSettings *settings = DeviceSettings::instance();
-    settings->setDeviceNickname(m_adbConnectionSerial, nickname);
-    // The tile and the list show the name whether or not the phone streams.
-    emit nickNameChanged();
-    // A name the store refused (too long, store full) must not reach the phone's wallpaper.
-    if (settings->getDeviceNickname(m_adbConnectionSerial) != nickname)
-        return;
-    if (m_controller)
-        m_controller->setWallpaper(nickname, m_deviceInfo.screen_size.width(),
-                                   m_deviceInfo.screen_size.height());
-}
-
-void Device::takeScreenshot()
-{
-    if (m_isScreenShotting)
-        return;
-    if (!m_pipeline || !m_pipeline->hasVideo() || !m_server) {
-        showUserMessage(tr("Not Connected"), Kind::BriefError);
-        emit screenshotFinished(tr("Not Connected"));
-        return;
-    }
-    setIsScreenShotting(true);
-    // The watcher belongs to the device: the result still arrives when the decoder is
-    // replaced meanwhile (a new session), and is dropped when the device is gone.
-    auto *watcher = new QFutureWatcher<QString>(this);
-    connect(watcher, &QFutureWatcher<QString>::finished, this, [this, watcher] {
-        const QString failure = watcher->result();
-        watcher->deleteLater();
-        if (failure.isEmpty())
-            showUserMessage(
-                VideoDecoder::tr("Screenshot Saved") + QLatin1Char('\n') +
-                    QDir::toNativeSeparators(AppConfig::instance()->getScreenshotSavePath()),
-                Kind::Success);
-        else
-            showUserMessage(failure, Kind::Error);
-        setIsScreenShotting(false);
-        emit screenshotFinished(failure);
-    });
-    watcher->setFuture(m_pipeline->takeScreenshot());
-}
-
-void Device::startRecord()
-{
-    if (m_controller)
-        m_videoRecorder->start();
-}
-
-void Device::stopRecord()
-{
-    // A session that ended under a recording leaves no controller; the file still has to
-    // be closed when the user asks.
-    if (m_controller || m_videoRecorder->isRecording())
-        m_videoRecorder->stop();
-}
-
-void Device::installAPK(QString filePath)
-{
-    if (m_controller)
-        m_controller->installApk(filePath);
-    else
-        showUserMessage(tr("Not Connected"), Kind::BriefError);
-}
-
-void Device::runAutojs(QString filePath)
-{
-    if (!m_autojs || !m_controller)
-        return;
-    m_autojs->run(filePath);
-}
-
-void Device::stopAutojs()
-{
-    if (!m_controller || !m_autojs || !m_autojs->isRunning())
-        return;
-    m_autojs->stop();
-}
-
-void Device::uploadFile(QString filePath)
-{
-    if (!m_controller) {
-        showUserMessage(tr("Not Connected"), Kind::Error);
-        return;
-    }
-    showUserMessage(tr("Uploading File"), Kind::Progress);
-    m_controller->uploadFile(filePath);
-}
-
-void Device::shutdown()
-{
-    if (m_controller)
-        m_controller->actionShutdown();
-}
-
-void Device::reboot()
-{
-    if (m_controller)
-        m_controller->actionReboot();
-}
-
-void Device::sleep()
-{
-    if (m_controller)
-        m_controller->actionSleep();
-}
-
-void Device::wakeUp()
-{
-    if (m_controller)
-        m_controller->actionWakeUp();
-}
-
-void Device::volumeUp()
-{
-    if (m_controller)
-        m_controller->actionVolumeUp();
-}
-
-void Device::volumeDown()
-{
-    if (m_controller)
-        m_controller->actionVolumeDown();
-}
-
-void Device::rotateScreen()
-{
-    if (m_controller)
-        m_controller->actionRotateScreen();
-}
-
-void Device::swipeUp()
-{
-    if (m_controller)
-        m_controller->actionSwipeUp();
-}
-
-void Device::swipeDown()
-{
-    if (m_controller)
-        m_controller->actionSwipeDown();
-}
-
-void Device::swipeLeft()
-{
-    if (m_controller)
-        m_controller->actionSwipeLeft();
-}
-
-void Device::swipeRight()
-{
-    if (m_controller)
-        m_controller->actionSwipeRight();
-}
-
-void Device::back()
-{
-    if (m_controller)
-        m_controller->actionBack();
-}
-
-void Device::showTaskList()
-{
-    if (m_controller)
-        m_controller->actionShowTaskList();
-}
-
-void Device::home()
-{
-    if (m_controller)
-        m_controller->actionHome();
-}
-
-QString Device::executeADBCommand(QString input)
-{
-    return runADBCommandLines(m_adbConnectionSerial, input);
-}
-
-void Device::executeADBCommandAsync(QString input)
-{
-    if (m_adbCommandRunning)
-        return;
-    m_adbCommandRunning = true;
-    emit adbCommandRunningChanged();
-    auto *watcher = new QFutureWatcher<QString>(this);
-    connect(watcher, &QFutureWatcher<QString>::finished, this, [this, watcher] {
-        watcher->deleteLater();
-        m_adbCommandRunning = false;
-        emit adbCommandRunningChanged();
-        emit adbCommandFinished(watcher->result());
-    });
-    const QString serial = m_adbConnectionSerial;
-    watcher->setFuture(QtConcurrent::run(
-        ADBRunner::workPool(), [serial, input] { return runADBCommandLines(serial, input); }));
-}
-
-QString Device::runADBCommandLines(const QString &serial, const QString &input)
-{
-    QString result;
-    const QStringList lines = input.split(QLatin1Char('\n'));
-    for (const QString &line : lines) {
-        const QString command = line.trimmed();
-        if (command.isEmpty())
-            continue;
-        QStringList args = AdbServers::phoneOptions(serial);
-        args << command.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-        const QString output = ADBRunner::runCommand(args);
-        result += output;
-        if (!output.endsWith(QLatin1Char('\n')))
-            result += QLatin1Char('\n');
-    }
-    return result;
-}
-
-void Device::setCurrentKeyMappingProfile(KeyMappingProfile *profile)
-{
-    if (m_currentKeyMappingProfile == profile)
-        return;
-    m_currentKeyMappingProfile = profile;
-    emit currentKeyMappingProfileChanged();
-    showUserMessage(profile ? tr("KeyMapping Profile: %1").arg(profile->name())
-                            : tr("KeyMapping Disabled"),
-                    Kind::Info);
-}
-
-// ---- Wi-Fi and USB adb -------------------------------------------------------
-
-void Device::setWiFiConnection()
-{
-    m_switchingToWiFi = true;
-    const QString serial = m_adbConnectionSerial;
-    AdbLane::run<bool>(
-        serial, this, [serial] { return ADBRunner::tcpip(serial, kWiFiAdbPort); },
-        [this](bool switched) {
-            if (!switched) {
-                showUserMessage(tr("Failed to tcpip"), Kind::NoticeError);
-                endWiFiSwitch();
-                return;
-            }
-            // adbd on the phone restarts in TCP mode; give it a moment before connecting.
-            QTimer::singleShot(kWiFiConnectDelayMs, this, &Device::finishWiFiSwitch);
-        });
-}
-
-void Device::finishWiFiSwitch()
-{
-    const QString serial = m_adbConnectionSerial;
-    const QString ip = m_ipAddress;
-    AdbLane::run<bool>(
-        serial, this, [serial, ip] { return ADBRunner::connect(serial, ip, kWiFiAdbPort); },
-        [this, ip](bool connected) {
-            if (connected) {
-                m_wifiSerial = QStringLiteral("%1:%2").arg(ip).arg(kWiFiAdbPort);
-                emit connectionTypeChanged();
-                showUserMessage(tr("WiFi connection enabled"), Kind::NoticeSuccess);
-            } else
-                showUserMessage(tr("Failed to enable \r WiFi connection"), Kind::NoticeError);
-            endWiFiSwitch();
-        });
-}
-
-void Device::endWiFiSwitch()
-{
-    m_switchingToWiFi = false;
-    if (std::exchange(m_startAfterSwitch, false))
-        startScrcpySession();
-}
-
-QStringList Device::identities() const
-{
-    QStringList names{m_adbConnectionSerial};
-    if (!m_wifiSerial.isEmpty())
-        names << m_wifiSerial;
-    const QString hardware = m_deviceInfo.hardward_serial.trimmed();
-    if (!hardware.isEmpty() && !hardware.startsWith(QLatin1String("[error]")))
-        names << AdbServers::qualified(hardware, AdbServers::serverOf(m_adbConnectionSerial));
-    return names;
-}
-
-bool Device::disconnectWiFi()
-{
-    const bool disconnected = ADBRunner::disconnect(m_adbConnectionSerial);
-    if (disconnected)
-        removeFromDeviceGroup();
-    return disconnected;
-}
-
-void Device::disconnectWiFiAsync()
-{
-    const QString serial = m_adbConnectionSerial;
-    AdbLane::run<bool>(
-        serial, this, [serial] { return ADBRunner::disconnect(serial); },
-        [this](bool disconnected) {
-            if (disconnected)
-                removeFromDeviceGroup();
-        });
-}
-
-bool Device::setUSBConnection()
-{
-    return ADBRunner::usb(m_adbConnectionSerial);
 }
 
 #include "moc_device.cpp"

@@ -4,9 +4,7 @@
 #include "recordingsource.h"
 #include "streampipeline.h"
 #include "usermessage.h"
-#include "yuvfboframe.h"
 
-#include <QImage>
 #include <QList>
 #include <QMutex>
 #include <QObject>
@@ -17,7 +15,6 @@
 #include <QString>
 
 #include <atomic>
-#include <cstdint>
 
 class AudioDemuxer;
 class Autojs;
@@ -32,8 +29,7 @@ class ServerParams;
 class QTimer;
 class VideoDemuxer;
 class VideoFrameFeed;
-struct AVFrame;
-struct SwsContext;
+class WifiAdbSwitch;
 
 // One phone of a device group: its adb identity and properties, the mirroring
 // session it runs (one ScrcpyServer at a time) and every per-phone action the
@@ -42,9 +38,9 @@ struct SwsContext;
 //
 // The device lives on the GUI thread, which never waits here for adb or for a stream: the
 // session's adb steps run on the phone's adb lane, and its media connections are read,
-// demuxed and decoded by a StreamPipeline on a media thread. Decoded pictures reach the
-// video feed from that thread; frameSize() and what the recorder reads are safe from any
-// thread.
+// demuxed and decoded by a StreamPipeline on a media thread, which hands decoded pictures
+// straight to the device's video feed; the device keeps only their size. frameSize() and what
+// the recorder reads are safe from any thread.
 class Device : public QObject, public ControlTarget, public RecordingSource, public StreamSink
 {
     Q_OBJECT
@@ -66,7 +62,8 @@ class Device : public QObject, public ControlTarget, public RecordingSource, pub
     // The newest decoded picture, for the video items (no per-frame signal through QML).
     Q_PROPERTY(VideoFrameFeed *videoFeed READ videoFeed CONSTANT)
     // The decoded picture's size, (-1, -1) before the first frame; the views keep its shape.
-    Q_PROPERTY(QSize frameSize READ frameSize NOTIFY frameSizeChanged)
+    // The views read the size their change signal announced, never one that is still on its way.
+    Q_PROPERTY(QSize frameSize READ announcedFrameSize NOTIFY frameSizeChanged)
     Q_PROPERTY(QString ipAddress READ ipAddress NOTIFY ipAddressChanged)
     Q_PROPERTY(ConnectionType connectionType READ connectionType NOTIFY connectionTypeChanged)
     // ip:port of the Wi-Fi adb connection this phone also has, "" without one.
@@ -87,9 +84,6 @@ public:
     // Time the enlarged/tile view switch waits before starting the new session.
     static constexpr int kViewSwitchRestartMs = 1000;
     static constexpr int kTileSettleMs = 1500;
-    // Delay between adb tcpip and adb connect during a switch to Wi-Fi adb.
-    static constexpr int kWiFiConnectDelayMs = 1000;
-    static constexpr int kWiFiAdbPort = 5555;
 
     Device(QObject *parent, const QString &serial);
     ~Device() override;
@@ -119,14 +113,14 @@ public:
     // stream's size by more than a quarter restarts it once the tile stops changing.
     Q_INVOKABLE void setTileSize(QSizeF pixels);
     ConnectionType connectionType() const { return m_connectionType; }
-    QString wifiSerial() const { return m_wifiSerial; }
+    QString wifiSerial() const;
     // Every adb serial and the hardware serial (once read) that name this phone.
     QStringList identities() const;
     DeviceInfo deviceInfo() const { return m_deviceInfo; }
     bool isHostDevice() const { return m_isHostDevice; }
     bool isAudioEnabled() const;
     KeyMappingProfile *currentKeyMappingProfile() const override;
-    bool switchingToWiFi() const { return m_switchingToWiFi; }
+    bool switchingToWiFi() const;
     bool adbCommandRunning() const { return m_adbCommandRunning; }
 
     // adb for each non-empty line of `input` on the phone `serial`, outputs joined
@@ -143,7 +137,7 @@ public:
     RecordedStreams recordedStreams() const override;
     QByteArray audioCodecId() const override;
     QSize frameSize() const override;
-    QSize showSize() const override;
+    QSize announcedFrameSize() const { return m_announcedFrameSize; }
 
     // The group numbers its members (-1 outside a group).
     void setIndexInGroup(int index);
@@ -166,11 +160,11 @@ public:
     // non-const reference cannot be a meta-method argument of a QML type).
     void handleMessageSent(ControlMsg &msg);
 
-    // StreamSink, on the media thread.
+    // StreamSink, on the media thread (any thread in tests).
     void handleAudioCodec(const QByteArray &codecId) override;
+    void handleVideoFrameSize(QSize size) override;
 
     Q_INVOKABLE void setEnableAudio(bool enableAudio);
-    Q_INVOKABLE void setShowSize(QSize size);
     Q_INVOKABLE void startScrcpySession();
     Q_INVOKABLE void stopScrcpySession();
     Q_INVOKABLE void removeFromDeviceGroup();
@@ -188,20 +182,6 @@ public:
     Q_INVOKABLE void runAutojs(QString filePath);
     Q_INVOKABLE void stopAutojs();
     Q_INVOKABLE void uploadFile(QString filePath);
-    Q_INVOKABLE void shutdown();
-    Q_INVOKABLE void reboot();
-    Q_INVOKABLE void sleep();
-    Q_INVOKABLE void wakeUp();
-    Q_INVOKABLE void volumeUp();
-    Q_INVOKABLE void volumeDown();
-    Q_INVOKABLE void rotateScreen();
-    Q_INVOKABLE void swipeUp();
-    Q_INVOKABLE void swipeDown();
-    Q_INVOKABLE void swipeLeft();
-    Q_INVOKABLE void swipeRight();
-    Q_INVOKABLE void back();
-    Q_INVOKABLE void showTaskList();
-    Q_INVOKABLE void home();
     Q_INVOKABLE QString executeADBCommand(QString input);
     // The same off the GUI thread: adbCommandFinished(output) follows. Ignored while one runs.
     Q_INVOKABLE void executeADBCommandAsync(QString input);
@@ -230,29 +210,16 @@ signals:
     void removalRequested();
     void hostMessageSent(const ControlMsg &msg);
 
-    // Emitted on the GUI thread, the planes valid during the emission; while a receiver is
-    // slow only the newest frame is kept for it. Costs the GUI thread work per frame: the
-    // video items read the feed instead.
-    void yuvFrameReady(int width, int height, const uint8_t *yData, int yStride,
-                       const uint8_t *uData, int uStride, const uint8_t *vData, int vStride);
-    // A picture in a format other than YUV420P, converted; emitted on the media thread.
-    void frameReady(QImage frame);
     void deviceMessage(QString message, QString type, int timeout);
     void adbCommandFinished(QString output);
     void adbCommandRunningChanged();
 
 public slots:
-    void handleServerOutput(QByteArray data);
     void handleServerStarted();
     void handleServerStopped(int exitCode, QProcess::ExitStatus st);
-    // StreamSink: a decoded picture, on the media thread (or any thread in tests).
-    void handleDecodedVideoFrame(AVFrame *frame) override;
     void handleVideoSocketConnected();
-    void handleVideoSocketDisconnected();
     void handleAudioSocketConnected();
-    void handleAudioSocketDisconnected();
     void handleControlSocketConnected();
-    void handleControlSocketDisconnected();
 
 private:
     // What the adb listing after a session's end found.
@@ -271,23 +238,19 @@ private:
     void restartSoon();
     void handleListingAfterEnd(const Listing &listing, bool switchingToWiFi);
     void storeFrameSize(int width, int height);
-    void relayYuvFrame(const YuvFrame &frame);
-    void emitRelayedFrame();
     void updateRecordedStreams();
     // The phone sent something this session cannot go on with.
     void endSessionWithError(const QString &message);
     void applyDeviceInfo(const DeviceInfo &info);
     void applyIpAddress(const QString &ip);
-    void finishWiFiSwitch();
-    void endWiFiSwitch();
 
     Autojs *m_autojs = nullptr;
     BatteryMonitor *m_battery = nullptr;
     DeviceLink *m_link = nullptr;
+    WifiAdbSwitch *m_wifi = nullptr;
     DeviceInfo m_deviceInfo;
     ConnectionType m_connectionType = USB;
     QString m_ipAddress;
-    QString m_wifiSerial;
     bool m_isBigView = false;
     bool m_catchingUp = false;
     bool m_matchTileSize = false;
@@ -302,12 +265,12 @@ private:
     VideoFrameFeed *m_videoFeed = nullptr;
     // Width in the high, height in the low 32 bits; written by the media thread.
     std::atomic<quint64> m_frameSize;
+    QSize m_announcedFrameSize{-1, -1}; // the device's thread
     ServerParams *m_serverParamsSmallView = nullptr;
     ServerParams *m_serverParamsBigView = nullptr;
     ScrcpyServer *m_server = nullptr;
     StreamPipeline *m_pipeline = nullptr;
     bool m_isScreenShotting = false;
-    bool m_switchingToWiFi = false;
     bool m_startAfterSwitch = false;
     bool m_adbCommandRunning = false;
     MediaRecorder *m_videoRecorder = nullptr;
@@ -315,13 +278,8 @@ private:
     ServerParams *m_sessionParams = nullptr; // the set the running session started with
     QTimer *m_restartTimer = nullptr;        // pending restart after a view switch
     bool m_starting = false;                 // the launcher has not reported started() yet
-    SwsContext *m_swsContext = nullptr;      // frames of other formats, on the media thread
 
     mutable QMutex m_streamInfoMutex; // what the recorder reads from the media thread
     RecordedStreams m_recordedStreams;
     QByteArray m_audioCodecId;
-
-    QMutex m_relayMutex; // the newest frame on its way to yuvFrameReady
-    YuvFrame m_relayFrame;
-    bool m_relayPending = false;
 };

@@ -1,6 +1,7 @@
 #include "testsupport.h"
 
 #include "device.h"
+#include "videoframefeed.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -81,8 +82,10 @@ void TestSupport::deliverFrame(Device *device, const QSize &size)
     frame->width = size.width();
     frame->height = size.height();
     frame->format = AV_PIX_FMT_YUV420P;
-    if (av_frame_get_buffer(frame, 0) == 0)
-        device->handleDecodedVideoFrame(frame);
+    if (av_frame_get_buffer(frame, 0) == 0) {
+        device->videoFeed()->publish(YuvFrame::share(frame));
+        device->handleVideoFrameSize(size);
+    }
     av_frame_free(&frame);
 }
 

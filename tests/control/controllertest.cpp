@@ -71,7 +71,6 @@ private slots:
         m_link = std::make_unique<ControlLink>();
         QVERIFY(m_link->isConnected());
         m_controller = new Controller(m_device.get(), m_link->hostSocket());
-        m_device->setShowSize(QSize(360, 800));
         TestSupport::deliverFrame(m_device.get(), QSize(1080, 2400));
         QFile::remove(m_dir.filePath("keymappings.json"));
         m_store = std::make_unique<KeyMapping>(m_dir.filePath("keymappings.json"));
@@ -89,10 +88,10 @@ private slots:
     void pressMoveReleaseScaledFromViewToFrame()
     {
         for (int type : {0, 1, 4, 6, 7, 31}) // not pointer events
-            m_controller->handleMouseEvent(type, 10, 10, 1, 1);
-        m_controller->handleMouseEvent(2, 50, 100, 1, 1);
-        m_controller->handleMouseEvent(5, 120.7, 333.3, 0, 1);
-        m_controller->handleMouseEvent(3, 359.9, 799.9, 1, 0);
+            m_controller->handleMouseEvent(type, 10, 10, 1, 1, 360, 800);
+        m_controller->handleMouseEvent(2, 50, 100, 1, 1, 360, 800);
+        m_controller->handleMouseEvent(5, 120.7, 333.3, 0, 1, 360, 800);
+        m_controller->handleMouseEvent(3, 359.9, 799.9, 1, 0, 360, 800);
         QVERIFY(m_link->waitForMessages(3));
         const QList<WireMessage> got = m_link->settle(30);
         QCOMPARE(got.size(), 3);
@@ -116,7 +115,7 @@ private slots:
         const QList<QList<int>> cases{{1, 1, 1, 1},   {2, 2, 2, 2}, {16, 16, 16, 16},
                                       {32, 32, 0, 0}, {3, 3, 0, 3}, {1, 0x3F, 1, 0x1F}};
         for (const QList<int> &c : cases)
-            m_controller->handleMouseEvent(2, 10, 10, c[0], c[1]);
+            m_controller->handleMouseEvent(2, 10, 10, c[0], c[1], 360, 800);
         QVERIFY(m_link->waitForMessages(int(cases.size())));
         for (int i = 0; i < cases.size(); ++i) {
             QCOMPARE(m_link->messages().at(i).actionButton, cases[i][2]);
@@ -124,23 +123,40 @@ private slots:
         }
     }
 
-    void pointerWaitsUntilBothSizesAreKnown()
+    // Each event carries the size of the view it came from; the frame is the decoded one.
+    void pointerScaledByItsView_data()
     {
+        QTest::addColumn<QSize>("frame");
+        QTest::addColumn<QSizeF>("view");
+        QTest::addColumn<QPointF>("point");
+        QTest::addColumn<QPoint>("sent"); // (-1, -1): nothing
+        QTest::newRow("no frame yet")
+            << QSize() << QSizeF(360, 800) << QPointF(10, 10) << QPoint(-1, -1);
+        QTest::newRow("empty view")
+            << QSize(1080, 2400) << QSizeF(0, 800) << QPointF(10, 10) << QPoint(-1, -1);
+        QTest::newRow("tile") << QSize(1080, 2400) << QSizeF(360, 800) << QPointF(90, 200)
+                              << QPoint(270, 600);
+        QTest::newRow("enlarged view, same place")
+            << QSize(1080, 2400) << QSizeF(540, 1200) << QPointF(135, 300) << QPoint(270, 600);
+    }
+    void pointerScaledByItsView()
+    {
+        QFETCH(QSize, frame);
+        QFETCH(QSizeF, view);
+        QFETCH(QPointF, point);
+        QFETCH(QPoint, sent);
         Device fresh(nullptr, "fresh");
         ControlLink link;
         Controller *controller = new Controller(&fresh, link.hostSocket());
-        controller->handleMouseEvent(2, 10, 10, 1, 1); // neither size known
-        fresh.setShowSize(QSize(360, 800));
-        controller->handleMouseEvent(2, 10, 10, 1, 1); // no frame yet
-        controller->actionSwipeUp();
-        TestSupport::deliverFrame(&fresh, QSize(1080, 2400));
-        fresh.setShowSize(QSize(0, 800));
-        controller->handleMouseEvent(2, 10, 10, 1, 1); // an empty view
-        QVERIFY(link.settle(150).isEmpty());
-        fresh.setShowSize(QSize(360, 800));
-        controller->handleMouseEvent(2, 10, 10, 1, 1);
-        QVERIFY(link.waitForMessages(1));
-        QCOMPARE(at(link.messages().at(0)), QPoint(30, 30));
+        if (frame.isValid())
+            TestSupport::deliverFrame(&fresh, frame);
+        controller->handleMouseEvent(2, point.x(), point.y(), 1, 1, view.width(), view.height());
+        if (!frame.isValid())
+            controller->actionSwipeUp();
+        const QList<WireMessage> got = link.settle(150);
+        QCOMPARE(got.size(), sent.x() < 0 ? 0 : 1);
+        if (!got.isEmpty())
+            QCOMPARE(at(got.first()), sent);
     }
 
     void sendsAreAnnouncedOnlyWithDeviceAndSocket()
@@ -149,7 +165,7 @@ private slots:
         auto record = [&](ControlMsg &msg) { announced.append(msg); };
         connect(m_controller, &Controller::messageSent, this, record);
         m_controller->actionHome();
-        m_controller->handleMouseEvent(2, 50, 100, 1, 1);
+        m_controller->handleMouseEvent(2, 50, 100, 1, 1, 360, 800);
         m_controller->actionInputText("x");
         QCOMPARE(announced.size(), 4);
         QCOMPARE(announced.at(0).type(), ControlMsg::InjectKeycode);
@@ -162,7 +178,7 @@ private slots:
         for (Controller *c : {&loose, &socketless}) {
             connect(c, &Controller::messageSent, this, record);
             c->actionHome();
-            c->handleMouseEvent(2, 1, 1, 1, 1);
+            c->handleMouseEvent(2, 1, 1, 1, 1, 360, 800);
             c->handleKeyEvent(6, Qt::Key_A, 0, "a");
             c->actionSwipeUp();
         }
@@ -221,7 +237,6 @@ private slots:
         QFETCH(QPointF, end);
         QFETCH(int, steps);
         const QSize view(400, 800);
-        m_device->setShowSize(view);
         QVERIFY(QMetaObject::invokeMethod(m_controller, action.toLatin1().constData()));
         QVERIFY(m_link->waitForMessages(steps + 2));
         const QList<WireMessage> got = m_link->settle(60);
@@ -384,7 +399,6 @@ private slots:
         QTest::newRow("taps, focus lost") << 10 << 0.0 << "focus";
         QTest::newRow("taps, session ends") << 10 << 0.0 << "session";
         QTest::newRow("touch, focus lost") << 1 << 0.0 << "focus";
-        QTest::newRow("touch, view gone") << 1 << 0.0 << "view";
         QTest::newRow("swipe, session ends") << 0 << 0.9 << "session";
         QTest::newRow("swipe off-screen, key up") << 0 << 1e300 << "key";
     }
@@ -402,9 +416,7 @@ private slots:
             m_controller->releaseHeldKeys();
         else if (end == "session")
             delete m_controller;
-        if (end == "view")
-            m_device->setShowSize(QSize());
-        if (end == "key" || end == "view")
+        if (end == "key")
             key(7, Qt::Key_K);
         int down = 0, downs = 0;
         for (const WireMessage &m : m_link->settle(200)) {

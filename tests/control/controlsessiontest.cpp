@@ -65,10 +65,10 @@ private slots:
     void pointerKeysTextAndSwipe()
     {
         const QSize frame = m_device->frameSize();
-        m_device->setShowSize(frame / 2);
-        controller()->handleMouseEvent(2, 20, 40, 1, 1);
-        controller()->handleMouseEvent(5, 30, 60, 0, 1);
-        controller()->handleMouseEvent(3, 30, 60, 1, 0);
+        const QSize view = frame / 2;
+        controller()->handleMouseEvent(2, 20, 40, 1, 1, view.width(), view.height());
+        controller()->handleMouseEvent(5, 30, 60, 0, 1, view.width(), view.height());
+        controller()->handleMouseEvent(3, 30, 60, 1, 0, view.width(), view.height());
         controller()->actionHome();
         controller()->handleKeyEvent(6, Qt::Key_A, Qt::ShiftModifier, "A");
         controller()->handleKeyEvent(7, Qt::Key_A, Qt::ShiftModifier, "A");
@@ -101,9 +101,9 @@ private slots:
         const QSize before = m_device->frameSize();
         controller()->actionRotateScreen();
         QTRY_VERIFY_WITH_TIMEOUT(m_device->frameSize() == before.transposed(), 10000);
-        m_device->setShowSize(m_device->frameSize());
-        controller()->handleMouseEvent(2, 5, 5, 1, 1);
-        controller()->handleMouseEvent(3, 5, 5, 1, 0);
+        const QSize view = m_device->frameSize();
+        controller()->handleMouseEvent(2, 5, 5, 1, 1, view.width(), view.height());
+        controller()->handleMouseEvent(3, 5, 5, 1, 0, view.width(), view.height());
         QList<QJsonObject> lines = newLines(3);
         QCOMPARE(lines.at(0).value("type").toString(), "rotate_device");
         QCOMPARE(lines.at(1).value("screenWidth").toInt(), before.height());

@@ -136,17 +136,17 @@ private slots:
         Device *host = device(0);
         QCOMPARE(m_group->hostDevice(), host);
         QCOMPARE(host->adbConnectionSerial(), kScreens.at(0).serial);
-        host->setShowSize(QSize(540, 1200));
         markSeen();
 
         Controller *controller = host->controller();
-        controller->handleMouseEvent(kPress, 270.0, 600.0, Qt::LeftButton, Qt::LeftButton);
+        controller->handleMouseEvent(kPress, 270.0, 600.0, Qt::LeftButton, Qt::LeftButton, 540,
+                                     1200);
         for (int step = 1; step <= 4; ++step)
             controller->handleMouseEvent(kMove, 270.0 + 37.3 * step, 600.0 - 51.7 * step,
-                                         Qt::NoButton, Qt::LeftButton);
+                                         Qt::NoButton, Qt::LeftButton, 540, 1200);
         // Half a view pixel is one host pixel: 2/3 of it on the smaller phone rounds to 1.
-        controller->handleMouseEvent(kMove, 0.5, 0.5, Qt::NoButton, Qt::LeftButton);
-        controller->handleMouseEvent(kRelease, 0.5, 0.5, Qt::LeftButton, Qt::NoButton);
+        controller->handleMouseEvent(kMove, 0.5, 0.5, Qt::NoButton, Qt::LeftButton, 540, 1200);
+        controller->handleMouseEvent(kRelease, 0.5, 0.5, Qt::LeftButton, Qt::NoButton, 540, 1200);
         controller->handleKeyEvent(kKeyPress, Qt::Key_H, Qt::ShiftModifier, "H");
         controller->handleKeyEvent(kKeyRelease, Qt::Key_H, Qt::ShiftModifier, "H");
         controller->actionInputText(QStringLiteral("Grüße 你好"));
@@ -208,9 +208,9 @@ private slots:
         for (const auto &[type, x, y] :
              {std::tuple{kPress, 100.0, 100.0}, {kMove, 120.0, 140.0}, {kRelease, 120.0, 140.0}}) {
             givenAt << QDateTime::currentMSecsSinceEpoch();
-            hostController->handleMouseEvent(type, x, y,
-                                             type == kMove ? Qt::NoButton : Qt::LeftButton,
-                                             type == kRelease ? Qt::NoButton : Qt::LeftButton);
+            hostController->handleMouseEvent(
+                type, x, y, type == kMove ? Qt::NoButton : Qt::LeftButton,
+                type == kRelease ? Qt::NoButton : Qt::LeftButton, 540, 1200);
         }
         const QList<QJsonObject> sent = newEntries(kScreens.at(0).serial, 3);
         QCOMPARE(sent.size(), 3);

@@ -6,6 +6,7 @@
 #include "testregistry.h"
 #include "testsupport.h"
 #include "typeregistration.h"
+#include "videoframefeed.h"
 #include "virtualfleet.h"
 #include "yuvtestpicture.h"
 
@@ -61,8 +62,6 @@ private slots:
     {
         Device device(nullptr, m_fleet->serials().value(0));
         device.serverParamsSmallView()->setMaxSize(622);
-        int frames = 0;
-        connect(&device, &Device::yuvFrameReady, this, [&frames] { ++frames; });
 
         QQuickView view;
         view.setColor(Qt::white);
@@ -78,12 +77,9 @@ private slots:
                 required property QtObject device
                 width: 300; height: 640
                 color: "white"
-                YuvFboItem { id: video; objectName: "video"; x: 10; y: 10; width: 280; height: 620 }
-                Connections {
-                    target: root.device
-                    function onYuvFrameReady(width, height, yData, yStride, uData, uStride, vData, vStride) {
-                        video.present(width, height, yData, yStride, uData, uStride, vData, vStride)
-                    }
+                YuvFboItem {
+                    objectName: "video"; x: 10; y: 10; width: 280; height: 620
+                    feed: root.device.videoFeed
                 }
             })");
         qml.close();
@@ -96,12 +92,14 @@ private slots:
         const QRect area = video->mapRectToScene(video->boundingRect()).toRect();
 
         device.startScrcpySession();
-        QTRY_VERIFY_WITH_TIMEOUT(frames >= 5 && device.controller(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(device.videoFeed()->publishedCount() >= 5 && device.controller(),
+                                 20000);
         const QSize frame = device.frameSize();
         // A touch a quarter across and a third down leaves a mark there on the phone.
-        device.setShowSize(frame);
-        device.controller()->handleMouseEvent(2, frame.width() / 4, frame.height() / 3, 1, 1);
-        device.controller()->handleMouseEvent(3, frame.width() / 4, frame.height() / 3, 1, 0);
+        device.controller()->handleMouseEvent(2, frame.width() / 4, frame.height() / 3, 1, 1,
+                                              frame.width(), frame.height());
+        device.controller()->handleMouseEvent(3, frame.width() / 4, frame.height() / 3, 1, 0,
+                                              frame.width(), frame.height());
 
         const struct
         {

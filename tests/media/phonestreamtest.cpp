@@ -10,6 +10,7 @@
 #include "testregistry.h"
 #include "testsupport.h"
 #include "videodemuxer.h"
+#include "videoframefeed.h"
 #include "virtualfleet.h"
 
 #include <QDir>
@@ -61,24 +62,17 @@ private slots:
         m_device = std::make_unique<Device>(nullptr, serial());
         m_device->serverParamsSmallView()->setMaxSize(720);
         QSignalSpy messages(m_device.get(), &Device::deviceMessage);
-        QSize yuvSize;
-        int yuvFrames = 0;
+        const VideoFrameFeed *feed = m_device->videoFeed();
         bool shotEarly = false;
         // The device streams on after this function, until cleanupTestCase().
         QObject scope;
-        connect(
-            m_device.get(), &Device::yuvFrameReady, &scope,
-            [&](int w, int h, const uint8_t *, int, const uint8_t *, int, const uint8_t *, int) {
-                yuvSize = QSize(w, h);
-                ++yuvFrames;
-            });
 
         m_device->startScrcpySession();
         QVERIFY(m_device->server());
         // A user who presses the button while the session starts: the decoder is there, no
         // picture yet.
         connect(m_device->server(), &ScrcpyServer::videoSocketConnected, &scope, [&] {
-            shotEarly = yuvFrames == 0;
+            shotEarly = feed->publishedCount() == 0;
             m_device->takeScreenshot();
         });
         QTRY_VERIFY_WITH_TIMEOUT(!messages.isEmpty(), 20000);
@@ -88,9 +82,9 @@ private slots:
         QVERIFY(!m_device->isScreenShotting());
 
         // The picture flows, at the size the session asked for, and the device knows it.
-        QTRY_VERIFY_WITH_TIMEOUT(yuvFrames >= 10 && m_device->controller(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(feed->publishedCount() >= 10 && m_device->controller(), 20000);
         const QSize frame = m_device->frameSize();
-        QCOMPARE(frame, yuvSize);
+        QCOMPARE(frame, QSize(feed->latest().width, feed->latest().height));
         QCOMPARE(QSize(m_device->videoDemuxer()->width(), m_device->videoDemuxer()->height()),
                  frame);
         QCOMPARE(qMax(frame.width(), frame.height()), 720);
@@ -98,13 +92,14 @@ private slots:
 
         // A touch in the upper left leaves a mark there on the phone's screen.
         const QPoint touch(frame.width() / 4, frame.height() / 3);
-        m_device->setShowSize(frame);
-        m_device->controller()->handleMouseEvent(2, touch.x(), touch.y(), 1, 1);
-        m_device->controller()->handleMouseEvent(3, touch.x(), touch.y(), 1, 0);
+        m_device->controller()->handleMouseEvent(2, touch.x(), touch.y(), 1, 1, frame.width(),
+                                                 frame.height());
+        m_device->controller()->handleMouseEvent(3, touch.x(), touch.y(), 1, 0, frame.width(),
+                                                 frame.height());
         QTRY_COMPARE_WITH_TIMEOUT(m_fleet->controlTypes(serial()).count("inject_touch_event"), 2,
                                   10000);
-        const int seen = yuvFrames;
-        QTRY_VERIFY_WITH_TIMEOUT(yuvFrames >= seen + 10, 10000);
+        const quint64 seen = feed->publishedCount();
+        QTRY_VERIFY_WITH_TIMEOUT(feed->publishedCount() >= seen + 10, 10000);
 
         const QDir folder(AppConfig::instance()->getScreenshotSavePath());
         const QStringList before = folder.entryList({"*.jpg"}, QDir::Files);

@@ -1,6 +1,7 @@
 // Recording a virtual phone's live stream through a real mirroring session: started in the
 // middle of the stream, rotated during it, stopped while packets are still on their way.
 #include "appconfig.h"
+#include "controller.h"
 #include "device.h"
 #include "mediarecorder.h"
 #include "recordingreader.h"
@@ -105,7 +106,7 @@ private slots:
             return recordedSizes.first();
         }();
         QVERIFY(upright.width() < upright.height());
-        device.rotateScreen();
+        device.controller()->actionRotateScreen();
         QTRY_VERIFY_WITH_TIMEOUT(device.frameSize() == upright.transposed(), 10000);
         afterRotation = 0;
         QTRY_VERIFY_WITH_TIMEOUT(stopped, 10000);

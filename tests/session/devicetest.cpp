@@ -420,9 +420,6 @@ private slots:
 
         // Silent without a controller; a new name still shows on the tile and in the list,
         // only the wallpaper waits for a connection.
-        m_device->home();
-        m_device->reboot();
-        m_device->swipeUp();
         m_device->startRecord();
         m_device->runAutojs(QStringLiteral("/tmp/script.js"));
         QSignalSpy nickChanged(m_device, &Device::nickNameChanged);
@@ -520,51 +517,25 @@ private slots:
 
     void decodedFrames()
     {
-        int yuvCalls = 0;
-        const uint8_t *seenY = nullptr;
-        int seenStride = 0;
-        QObject scope; // the device outlives this function
-        connect(m_device, &Device::yuvFrameReady, &scope,
-                [&](int, int, const uint8_t *y, int yStride, const uint8_t *, int, const uint8_t *,
-                    int) {
-                    ++yuvCalls;
-                    seenY = y;
-                    seenStride = yStride;
-                });
-        QSignalSpy images(m_device, &Device::frameReady);
-        m_device->handleDecodedVideoFrame(nullptr);
-        m_device->handleDecodedVideoFrame(makeFrame(0, 0, AV_PIX_FMT_YUV420P).get());
+        auto *pipeline = new StreamPipeline(m_device, m_device->videoFeed(), nullptr, kSerial);
+        auto closed = qScopeGuard([pipeline] { pipeline->close(); });
+        const VideoFrameFeed *feed = m_device->videoFeed();
+        pipeline->deliverVideoFrame(nullptr);
+        pipeline->deliverVideoFrame(makeFrame(0, 0, AV_PIX_FMT_YUV420P).get());
         QCOMPARE(m_device->frameSize(), QSize(-1, -1));
-        QCOMPARE(yuvCalls + images.count(), 0);
-
-        FramePtr yuv = makeFrame(64, 48, AV_PIX_FMT_YUV420P);
-        m_device->handleDecodedVideoFrame(yuv.get());
-        QCOMPARE(yuvCalls, 1);
-        QCOMPARE(seenY, yuv->data[0]);
-        QCOMPARE(seenStride, yuv->linesize[0]);
-        QCOMPARE(m_device->frameSize(), QSize(64, 48));
-        QCOMPARE(images.count(), 0);
-        // A full-range stream has the same planes and must reach the tiles as well.
-        FramePtr fullRange = makeFrame(64, 48, AV_PIX_FMT_YUVJ420P);
-        m_device->handleDecodedVideoFrame(fullRange.get());
-        QCOMPARE(yuvCalls, 2);
-        QCOMPARE(seenY, fullRange->data[0]);
-        QCOMPARE(images.count(), 0);
-
-        // Other formats come as images: red left half, blue right half.
-        FramePtr bgra = makeFrame(30, 20, AV_PIX_FMT_BGRA);
-        for (int row = 0; row < 20; ++row) {
-            auto *line = reinterpret_cast<quint32 *>(bgra->data[0] + row * bgra->linesize[0]);
-            for (int x = 0; x < 30; ++x)
-                line[x] = qToLittleEndian(x < 15 ? 0xffff0000u : 0xff0000ffu);
+        QCOMPARE(feed->publishedCount(), 0u);
+        // Shared, not copied; a full-range stream has the same planes and must reach the tiles.
+        for (AVPixelFormat format : {AV_PIX_FMT_YUV420P, AV_PIX_FMT_YUVJ420P}) {
+            FramePtr yuv = makeFrame(64, 48, format);
+            pipeline->deliverVideoFrame(yuv.get());
+            QCOMPARE(feed->latest().planes[YuvFrame::PlaneY], yuv->data[0]);
         }
-        m_device->handleDecodedVideoFrame(bgra.get());
-        QCOMPARE(yuvCalls, 2);
-        QCOMPARE(images.count(), 1);
-        const QImage image = images.at(0).at(0).value<QImage>();
-        QCOMPARE(image.format(), QImage::Format_RGB888);
-        QCOMPARE(image.pixelColor(2, 10), QColor(255, 0, 0));
-        QCOMPARE(image.pixelColor(27, 10), QColor(0, 0, 255));
+        QCOMPARE(m_device->frameSize(), QSize(64, 48));
+        // Another 4:2:0 layout is made planar; one that is not 4:2:0 is not shown.
+        pipeline->deliverVideoFrame(makeFrame(30, 20, AV_PIX_FMT_NV12).get());
+        QCOMPARE(QSize(feed->latest().width, feed->latest().height), QSize(30, 20));
+        pipeline->deliverVideoFrame(makeFrame(40, 20, AV_PIX_FMT_BGRA).get());
+        QCOMPARE(feed->publishedCount(), 3u);
         QCOMPARE(m_device->frameSize(), QSize(30, 20));
     }
 
@@ -627,20 +598,6 @@ private slots:
             decoderNice = threadNice();
         });
         auto noObserver = qScopeGuard([this] { m_device->videoFeed()->setObserver({}); });
-        int relayed = 0;
-        QThread *relayedOn = nullptr;
-        QColor top;
-        connect(
-            m_device, &Device::yuvFrameReady, this,
-            [&](int w, int, const uint8_t *y, int, const uint8_t *u, int, const uint8_t *v, int) {
-                // The planes are there to be read for the whole emission.
-                ++relayed;
-                relayedOn = QThread::currentThread();
-                const int cy = y[w / 2], cu = u[w / 4] - 128, cv = v[w / 4] - 128;
-                top = QColor(qBound(0, int(cy + 1.402 * cv), 255),
-                             qBound(0, int(cy - 0.344 * cu - 0.714 * cv), 255),
-                             qBound(0, int(cy + 1.772 * cu), 255));
-            });
 
         m_device->startScrcpySession();
         QTRY_VERIFY(launched());
@@ -666,11 +623,13 @@ private slots:
 #endif
         locker.unlock();
         QCOMPARE(m_device->frameSize(), size);
-        QCOMPARE(m_device->videoFeed()->latest().pts, expected.last());
-        // The plane signal comes on this thread, the newest frame at a time, never a backlog.
-        QTRY_VERIFY(relayed > 0);
-        QCOMPARE(relayedOn, thread());
-        QVERIFY(relayed <= expected.size());
+        const YuvFrame last = m_device->videoFeed()->latest();
+        QCOMPARE(last.pts, expected.last());
+        const int w = last.width, cy = last.planes[0][w / 2];
+        const int cu = last.planes[1][w / 4] - 128, cv = last.planes[2][w / 4] - 128;
+        const QColor top(qBound(0, int(cy + 1.402 * cv), 255),
+                         qBound(0, int(cy - 0.344 * cu - 0.714 * cv), 255),
+                         qBound(0, int(cy + 1.772 * cu), 255));
         QVERIFY2(TestPicture::colourDistance(top, TestPicture::topColor()) < 40,
                  qPrintable(top.name()));
     }

@@ -1,18 +1,17 @@
 import QtQuick
 
-// Creates a dialog of the module the first time it is opened and keeps it. `source` names
-// its file relative to src/qml ("dialogs/DeviceRenameDialog.qml"). A dialog that cannot be
-// loaded or created is reported to the user and the application goes on. created(dialog)
-// lets the owner connect to the dialog's signals once.
+// Creates a dialog the first time it is opened and keeps it. `sourceComponent` declares it
+// (`Component { DeviceRenameDialog {} }`). A dialog that cannot be created is reported to the
+// user and the application goes on. created(dialog) lets the owner connect to the dialog's
+// signals once.
 Item {
     id: host
 
-    property string source: ""
+    property Component sourceComponent: null
     // Given to the dialog when it is created (for its required properties).
     property var initialProperties: ({})
     property var dialog: null
-    readonly property bool available: component !== null
-    property var component: null
+    readonly property bool available: sourceComponent !== null
 
     // The alert that told the user why nothing opened.
     property FailureAlert shownFailure: null
@@ -22,17 +21,13 @@ Item {
     function load(properties) {
         if (dialog)
             return dialog
-        if (!component) {
-            const c = Qt.createComponent(Qt.resolvedUrl("../" + source))
-            if (c.status !== Component.Ready) {
-                report(c.errorString())
-                return null
-            }
-            component = c
+        if (!sourceComponent) {
+            console.warn("DialogHost without a sourceComponent")
+            return null
         }
-        dialog = component.createObject(host, Object.assign({}, initialProperties, properties || {}))
+        dialog = sourceComponent.createObject(host, Object.assign({}, initialProperties, properties || {}))
         if (!dialog) {
-            report(component.errorString() || source)
+            report(sourceComponent.errorString())
             return null
         }
         created(dialog)
@@ -40,7 +35,7 @@ Item {
     }
 
     function report(reason: string) {
-        console.warn("Dialog not available:", source, reason)
+        console.warn("Dialog not available:", reason)
         shownFailure = failureAlert.createObject(host, { reason: reason })
         shownFailure.open()
     }

@@ -138,7 +138,6 @@ Window {
                     device: root.device
                     isBigWindow: true
                     frameSize: Qt.size(0, 0)
-                    showSize: Qt.size(video.width, video.height)
                     onToggleScreenCoordinateDisplayer: coordinates.toggle()
                     onOpenKeyMappingProfilePicker: profilePicker.open({ device: root.device })
                     onOpenPhraseSelectionDialog: phrasePicker.open({ phraseManager: CommonPhraseManager })
@@ -149,12 +148,12 @@ Window {
 
     DialogHost {
         id: profilePicker
-        source: "tools/KeyMapProfilePicker.qml"
+        sourceComponent: Component { KeyMapProfilePicker {} }
     }
 
     DialogHost {
         id: phrasePicker
-        source: "tools/PhraseSelectionDialog.qml"
+        sourceComponent: Component { PhraseSelectionDialog {} }
         onCreated: dialog => dialog.phraseSelected.connect(text => {
             if (root.device && root.device.controller)
                 root.device.controller.actionInputText(text)

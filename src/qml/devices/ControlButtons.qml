@@ -10,7 +10,6 @@ Flickable {
 
     property Device device: null
     property size frameSize: Qt.size(0, 0)
-    property size showSize: Qt.size(0, 0)
     property bool isBigWindow: false
 
     signal toggleScreenCoordinateDisplayer
@@ -60,7 +59,10 @@ Flickable {
             alertMessage: qsTr("Power off %1? It cannot be switched on again from this computer.")
                           .arg(device.nickname !== "" ? device.nickname : device.adbConnectionSerial)
         })
-        confirmation.accepted.connect(() => device.shutdown())
+        confirmation.accepted.connect(() => {
+            if (device.controller)
+                device.controller.actionShutdown()
+        })
         confirmation.open()
     }
 
@@ -77,6 +79,12 @@ Flickable {
             cancelText: qsTr("Cancel")
             onClosed: destroy()
         }
+    }
+
+    // Runs a phone action on the phone's controller, only while the phone streams.
+    function press(action) {
+        if (root.device && root.device.controller)
+            action(root.device.controller)
     }
 
     // Runs the action only when a device is set.
@@ -148,42 +156,42 @@ Flickable {
         ControlButton {
             tip: qsTr("Home")
             iconSource: "qrc:/Parvix/src/icons/home.svg"
-            onActivated: root.act(d => d.home())
+            onActivated: root.press(c => c.actionHome())
         }
         ControlButton {
             tip: qsTr("Task List")
             iconSource: "qrc:/Parvix/src/icons/task.svg"
-            onActivated: root.act(d => d.showTaskList())
+            onActivated: root.press(c => c.actionShowTaskList())
         }
         ControlButton {
             tip: qsTr("Back")
             iconSource: "qrc:/Parvix/src/icons/back.svg"
-            onActivated: root.act(d => d.back())
+            onActivated: root.press(c => c.actionBack())
         }
         ControlButton {
             tip: qsTr("Swipe Up")
             iconSource: "qrc:/Parvix/src/icons/swipe-up.svg"
-            onActivated: root.act(d => d.swipeUp())
+            onActivated: root.press(c => c.actionSwipeUp())
         }
         ControlButton {
             tip: qsTr("Swipe Down")
             iconSource: "qrc:/Parvix/src/icons/swipe-down.svg"
-            onActivated: root.act(d => d.swipeDown())
+            onActivated: root.press(c => c.actionSwipeDown())
         }
         ControlButton {
             tip: qsTr("Swipe Left")
             iconSource: "qrc:/Parvix/src/icons/swipe-left.svg"
-            onActivated: root.act(d => d.swipeLeft())
+            onActivated: root.press(c => c.actionSwipeLeft())
         }
         ControlButton {
             tip: qsTr("Swipe Right")
             iconSource: "qrc:/Parvix/src/icons/swipe-right.svg"
-            onActivated: root.act(d => d.swipeRight())
+            onActivated: root.press(c => c.actionSwipeRight())
         }
         ControlButton {
             tip: qsTr("Rotate Screen")
             iconSource: "qrc:/Parvix/src/icons/rotate.svg"
-            onActivated: root.act(d => d.rotateScreen())
+            onActivated: root.press(c => c.actionRotateScreen())
         }
         ControlButton {
             objectName: "screenshotButton"
@@ -208,12 +216,12 @@ Flickable {
         ControlButton {
             tip: qsTr("Volume Up")
             iconSource: "qrc:/Parvix/src/icons/volume-up.svg"
-            onActivated: root.act(d => d.volumeUp())
+            onActivated: root.press(c => c.actionVolumeUp())
         }
         ControlButton {
             tip: qsTr("Volume Down")
             iconSource: "qrc:/Parvix/src/icons/volume-down.svg"
-            onActivated: root.act(d => d.volumeDown())
+            onActivated: root.press(c => c.actionVolumeDown())
         }
         ControlButton {
             tip: qsTr("Upload File")
@@ -264,12 +272,12 @@ Flickable {
         ControlButton {
             tip: qsTr("Screen On")
             iconSource: "qrc:/Parvix/src/icons/screen-on.svg"
-            onActivated: root.act(d => d.wakeUp())
+            onActivated: root.press(c => c.actionWakeUp())
         }
         ControlButton {
             tip: qsTr("Screen Off")
             iconSource: "qrc:/Parvix/src/icons/screen-off.svg"
-            onActivated: root.act(d => d.sleep())
+            onActivated: root.press(c => c.actionSleep())
         }
         ControlButton {
             objectName: "audioButton"
@@ -281,7 +289,7 @@ Flickable {
         ControlButton {
             tip: qsTr("Reboot")
             iconSource: "qrc:/Parvix/src/icons/restart.svg"
-            onActivated: root.act(d => d.reboot())
+            onActivated: root.press(c => c.actionReboot())
         }
         ControlButton {
             tip: qsTr("Shutdown")
@@ -327,6 +335,6 @@ Flickable {
 
     DialogHost {
         id: adbCommandDialog
-        source: "dialogs/ADBCommandDialog.qml"
+        sourceComponent: Component { ADBCommandDialog {} }
     }
 }

@@ -2,8 +2,8 @@ import QtQuick
 import Parvix
 
 // Turns mouse and keyboard input on a phone's picture into control messages for that phone.
-// Used by the tile and the enlarged view; positions stay in this item's pixels, the
-// controller scales them to the phone's frame.
+// Used by the tile and the enlarged view; positions stay in this item's pixels and go with
+// this item's size, by which the controller scales them to the phone's frame.
 MouseArea {
     id: area
 
@@ -43,7 +43,7 @@ MouseArea {
     function forward(eventType, mouse) {
         const c = controller()
         if (c)
-            c.handleMouseEvent(eventType, mouse.x, mouse.y, mouse.button, mouse.buttons)
+            c.handleMouseEvent(eventType, mouse.x, mouse.y, mouse.button, mouse.buttons, width, height)
     }
 
     function forwardKey(eventType, event) {

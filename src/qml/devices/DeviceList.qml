@@ -325,12 +325,12 @@ Rectangle {
 
     DialogHost {
         id: renameDialog
-        source: "dialogs/DeviceRenameDialog.qml"
+        sourceComponent: Component { DeviceRenameDialog {} }
         onCreated: dialog => dialog.deviceRenamed.connect((device, newNickname) => device.setNickName(newNickname))
     }
 
     DialogHost {
         id: infoDialog
-        source: "dialogs/DeviceInfoDialog.qml"
+        sourceComponent: Component { DeviceInfoDialog {} }
     }
 }

@@ -356,11 +356,11 @@ Column {
 
     DialogHost {
         id: adbCommandDialog
-        source: "dialogs/ADBCommandDialog.qml"
+        sourceComponent: Component { ADBCommandDialog {} }
     }
 
     DialogHost {
         id: groupSettingsDialog
-        source: "dialogs/GroupSettingsDialog.qml"
+        sourceComponent: Component { GroupSettingsDialog {} }
     }
 }

@@ -17,19 +17,25 @@ PXDialog {
     property bool editedAutoReconnect: true
     property bool editedResumeGroups: true
 
-    // key: the AppConfig getter and setter names after "get"/"set".
+    // read/write: the AppConfig property that holds the folder.
     readonly property var folderRows: [
-        { key: "VideoSavePath", label: qsTr("Video save path"),
+        { key: "videoSavePath", read: () => AppConfig.videoSavePath, write: path => { AppConfig.videoSavePath = path },
+          label: qsTr("Video save path"),
           chooserTitle: qsTr("Select video save path") },
-        { key: "ScreenshotSavePath", label: qsTr("Screenshot save path"),
+        { key: "screenshotSavePath", read: () => AppConfig.screenshotSavePath, write: path => { AppConfig.screenshotSavePath = path },
+          label: qsTr("Screenshot save path"),
           chooserTitle: qsTr("Select screenshot save path") },
-        { key: "KeyMappingSavePath", label: qsTr("KeyMapping save path"),
+        { key: "keyMappingSavePath", read: () => AppConfig.keyMappingSavePath, write: path => { AppConfig.keyMappingSavePath = path },
+          label: qsTr("KeyMapping save path"),
           chooserTitle: qsTr("Select KeyMapping save path") },
-        { key: "CommonPhraseSavePath", label: qsTr("Common Phrase save path"),
+        { key: "commonPhraseSavePath", read: () => AppConfig.commonPhraseSavePath, write: path => { AppConfig.commonPhraseSavePath = path },
+          label: qsTr("Common Phrase save path"),
           chooserTitle: qsTr("Select Common Phrase save path") },
-        { key: "DeviceNicknameSavePath", label: qsTr("Device Nickname save path"),
+        { key: "deviceNicknameSavePath", read: () => AppConfig.deviceNicknameSavePath, write: path => { AppConfig.deviceNicknameSavePath = path },
+          label: qsTr("Device Nickname save path"),
           chooserTitle: qsTr("Select Device Nickname save path") },
-        { key: "DeviceGroupSavePath", label: qsTr("Device Group save path"),
+        { key: "deviceGroupSavePath", read: () => AppConfig.deviceGroupSavePath, write: path => { AppConfig.deviceGroupSavePath = path },
+          label: qsTr("Device Group save path"),
           chooserTitle: qsTr("Select Device Group save path") }
     ]
 
@@ -55,12 +61,12 @@ PXDialog {
     }
 
     function load() {
-        editedLocale = AppConfig.getLocale()
+        editedLocale = AppConfig.locale
         editedAutoReconnect = AppConfig.autoReconnect
         editedResumeGroups = AppConfig.resumeStreamingGroups
         const loaded = {}
         for (const row of folderRows)
-            loaded[row.key] = AppConfig["get" + row.key]()
+            loaded[row.key] = row.read()
         folders = loaded
         editedServers = AppConfig.adbServers.slice(1).join("\n")
     }
@@ -74,7 +80,7 @@ PXDialog {
         const problems = []
         for (const row of folderRows) {
             const path = folders[row.key]
-            if (path === AppConfig["get" + row.key]())
+            if (path === row.read())
                 continue
             const problem = AppConfig.folderProblem(path)
             if (problem !== "")
@@ -94,11 +100,11 @@ PXDialog {
             errorAlert.open()
             return false
         }
-        AppConfig.setLocale(editedLocale)
+        AppConfig.locale = editedLocale
         AppConfig.autoReconnect = editedAutoReconnect
         AppConfig.resumeStreamingGroups = editedResumeGroups
         for (const row of folderRows)
-            AppConfig["set" + row.key](folders[row.key])
+            row.write(folders[row.key])
         AppConfig.adbServers = serverLines()
         AppConfig.sync()
         close()
