@@ -92,10 +92,9 @@ private slots:
     {
         QVERIFY(m_group && m_group->deviceCount() == 3);
         m_group->startGroupControl();
-        device(0)->setShowSize(QSize(540, 1200));
         Controller *host = device(0)->controller();
-        host->handleMouseEvent(kPress, 135.0, 900.0, Qt::LeftButton, Qt::LeftButton);
-        host->handleMouseEvent(kRelease, 135.0, 900.0, Qt::LeftButton, Qt::NoButton);
+        host->handleMouseEvent(kPress, 135.0, 900.0, Qt::LeftButton, Qt::LeftButton, 540, 1200);
+        host->handleMouseEvent(kRelease, 135.0, 900.0, Qt::LeftButton, Qt::NoButton, 540, 1200);
         for (int row = 0; row < 3; ++row) {
             const VirtualFleet &fleet = *m_fleets.at(row + 1);
             auto touches = [&fleet] {
