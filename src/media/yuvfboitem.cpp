@@ -115,6 +115,7 @@ bool YuvFboItem::takePendingFrame(YuvFrame &frame)
             frame = std::exchange(m_pending, YuvFrame());
             m_hasFrame = false;
             ++m_framesShown;
+            m_takenPts = frame.pts;
             return true;
         }
     }
@@ -130,6 +131,7 @@ bool YuvFboItem::takePendingFrame(YuvFrame &frame)
     m_feed->setShowSize(QSize(int(width()), int(height())));
     if (newest.isValid())
         ++m_framesShown;
+    m_takenPts = newest.pts;
     frame = std::move(newest);
     return true;
 }
