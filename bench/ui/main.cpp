@@ -44,6 +44,7 @@
 #include <QQmlComponent>
 #include <QQuickItem>
 #include <QQuickWindow>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -91,10 +92,11 @@ bool waitFor(const std::function<bool()> &condition, int ms)
     return condition();
 }
 
-// CPU seconds of this process's threads whose name starts with `prefix` (/proc, Linux).
-double threadsCpuSeconds(const QByteArray &prefix)
+// CPU seconds of each of this process's threads whose name starts with `prefix` (/proc,
+// Linux), by thread id; an empty prefix: the GUI thread.
+QHash<QString, double> threadsCpuSeconds(const QByteArray &prefix)
 {
-    double total = 0;
+    QHash<QString, double> seconds;
     const long ticks = sysconf(_SC_CLK_TCK);
     for (const QString &tid :
          QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
@@ -108,8 +110,20 @@ double threadsCpuSeconds(const QByteArray &prefix)
         // Fields after the name in parentheses: utime and stime are the 12th and 13th.
         const QByteArray line = stat.readAll();
         const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-        total += double(fields.value(11).toLongLong() + fields.value(12).toLongLong()) / ticks;
+        seconds.insert(tid, double(fields.value(11).toLongLong() + fields.value(12).toLongLong()) /
+                                ticks);
     }
+    return seconds;
+}
+
+// CPU seconds the threads alive now spent since `before` was taken (a thread that ended
+// meanwhile, such as an earlier window's render thread, counts for nothing).
+double cpuSecondsSince(const QHash<QString, double> &before, const QByteArray &prefix)
+{
+    double total = 0;
+    const QHash<QString, double> now = threadsCpuSeconds(prefix);
+    for (auto it = now.cbegin(); it != now.cend(); ++it)
+        total += it.value() - before.value(it.key(), 0.0);
     return total;
 }
 
@@ -288,6 +302,8 @@ bool run(QQmlApplicationEngine &engine, int phones, bool jsPath)
     if (engine.rootObjects().isEmpty())
         return false;
     auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().last());
+    // The whole screen, as an operator of many phones would have it.
+    window->setGeometry(window->screen()->availableGeometry());
     std::atomic_int swaps{0};
     ShownFrames shownFrames;
     QObject::connect(
@@ -362,7 +378,12 @@ bool run(QQmlApplicationEngine &engine, int phones, bool jsPath)
         });
     }
     QList<QObject *> jsHandlers;
-    const auto tiles = shownVideoItems(window->contentItem());
+    // Only the tiles inside the window are drawn, measured and tapped.
+    auto tiles = shownVideoItems(window->contentItem());
+    tiles.removeIf([](const QPair<QQuickItem *, QObject *> &tile) {
+        const auto *item = qobject_cast<YuvFboItem *>(tile.first);
+        return !item || !item->isShown();
+    });
     if (jsPath) {
         QQmlComponent component(&engine);
         component.setData(kJsFramePath, QUrl());
@@ -416,8 +437,8 @@ bool run(QQmlApplicationEngine &engine, int phones, bool jsPath)
     int catchUps0 = 0;
     for (Device *device : group->devices())
         catchUps0 += device->pipeline() ? device->pipeline()->catchUpCount() : 0;
-    const double render0 = threadsCpuSeconds("QSGRenderThread");
-    const double media0 = threadsCpuSeconds("MediaThread");
+    const QHash<QString, double> render0 = threadsCpuSeconds("QSGRenderThread");
+    const QHash<QString, double> media0 = threadsCpuSeconds("MediaThread");
     const double cpuStart = threadCpuMs();
     const double measureStartMs = epochMs();
     tapper.start(100);
@@ -428,8 +449,8 @@ bool run(QQmlApplicationEngine &engine, int phones, bool jsPath)
     shownFrames.recording = false;
     const double busy = (threadCpuMs() - cpuStart) / wall.elapsed();
     const double windowFps = swaps * 1000.0 / wall.elapsed();
-    const double renderCpu = threadsCpuSeconds("QSGRenderThread") - render0;
-    const double mediaCpu = threadsCpuSeconds("MediaThread") - media0;
+    const double renderCpu = cpuSecondsSince(render0, "QSGRenderThread");
+    const double mediaCpu = cpuSecondsSince(media0, "MediaThread");
     const QString load = loadAverage();
     int catchUps = -catchUps0;
     for (Device *device : group->devices())
