@@ -1,6 +1,5 @@
 #include "yuvfborenderer.h"
 
-#include "mediathreads.h"
 #include "yuvfboitem.h"
 
 #include <QOpenGLContext>
@@ -49,7 +48,6 @@ constexpr int kVertexStride = 4 * sizeof(GLfloat);
 
 YuvFboRenderer::YuvFboRenderer()
 {
-    MediaThreads::yieldToDecoding();
     initializeOpenGLFunctions();
     glGenTextures(PlaneCount, m_textures.data());
     for (GLuint texture : m_textures) {
