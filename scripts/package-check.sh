@@ -71,7 +71,8 @@ DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$
 env -u DISPLAY -u WAYLAND_DISPLAY parvix --help | grep -q -- '--start-all' || fail "parvix --help"
 desktop-file-validate "$desktop" || fail "desktop entry"
 appstreamcli validate --no-net "$metainfo" > /dev/null || fail "AppStream metainfo"
-for icon in /usr/share/icons/hicolor/{128x128/apps/app.parvix.Parvix.png,scalable/apps/app.parvix.Parvix.svg}; do
+for icon in /usr/share/icons/hicolor/{128x128,256x256,512x512}/apps/app.parvix.Parvix.png \
+  /usr/share/icons/hicolor/scalable/apps/app.parvix.Parvix.svg; do
   [ -f "$icon" ] || fail "$icon missing"
 done
 

@@ -8,7 +8,7 @@ build=${PARVIX_BUILD_DIR:-$here/build}
 
 if [ "$(uname)" = Darwin ]; then
   command -v brew > /dev/null || { echo "setup: Homebrew is needed (https://brew.sh)" >&2; exit 1; }
-  formulae=(qt ffmpeg libsodium cmake ninja pkg-config ccache)
+  formulae=(qt ffmpeg libsodium cmake ninja pkg-config ccache librsvg)
   missing=()
   for f in "${formulae[@]}"; do
     brew list --formula "$f" > /dev/null 2>&1 || missing+=("$f")
@@ -45,6 +45,7 @@ packages=(
   python3
   gcovr # line and branch coverage of the suite (scripts/coverage.sh)
   dpkg-dev desktop-file-utils appstream # the Debian package and its check (scripts/package-check.sh)
+  librsvg2-bin # the larger icons, drawn from the SVG at build time
   clang libclang-rt-14-dev # the fuzz targets: clang with libFuzzer (scripts/fuzz.sh)
   clang-format # the format check (scripts/check-format.sh)
 )

@@ -14,6 +14,7 @@
 // Then Start All and Stop All on --startstop phones: the GUI thread's longest stall (a 2 ms
 // timer's largest lateness) and the time until every tile shows a picture.
 #include "busyclip.h"
+#include "stallprobe.h"
 
 #include "adbrunner.h"
 #include "device.h"
@@ -97,7 +98,6 @@ constexpr int kFps = 30;
 constexpr qint64 kFrameUs = 1000000 / kFps;
 constexpr int kWarmUpMs = 3000;
 constexpr int kInputPostMs = 4;
-constexpr int kStallTimerMs = 2;
 
 qint64 steadyUs()
 {
@@ -242,36 +242,6 @@ private:
     std::atomic_bool m_running{true};
     bool m_recording = false; // GUI thread
     std::vector<double> m_delaysMs;
-};
-
-// The largest lateness of a short GUI-thread timer: how long the loop went without turning.
-class StallProbe
-{
-public:
-    StallProbe()
-    {
-        m_timer.setTimerType(Qt::PreciseTimer);
-        m_timer.setInterval(kStallTimerMs);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            const qint64 now = m_clock.nsecsElapsed();
-            m_longestMs = std::max(m_longestMs, (now - m_last) / 1e6 - kStallTimerMs);
-            m_last = now;
-        });
-        m_clock.start();
-        m_timer.start();
-    }
-    void reset()
-    {
-        m_longestMs = 0;
-        m_last = m_clock.nsecsElapsed();
-    }
-    double longestMs() const { return m_longestMs; }
-
-private:
-    QTimer m_timer;
-    QElapsedTimer m_clock;
-    qint64 m_last = 0;
-    double m_longestMs = 0;
 };
 
 // One phone's frames as its feed publishes them (media thread) and as its tile takes them

@@ -5,36 +5,10 @@
 #include <QMutexLocker>
 #include <QThread>
 
-#include <cerrno>
 #include <vector>
-
-#ifdef Q_OS_LINUX
-#include <sys/resource.h>
-#include <sys/syscall.h>
-#include <unistd.h>
-#endif
 
 namespace {
 constexpr int kJoinWaitMs = 3000;
-// How much nicer than the decoding threads the window's render thread is on Linux, where
-// thread priorities of the normal policy do nothing: when the cores are short, a new frame
-// is decoded before an older one is drawn again. A pipeline that still falls behind skips
-// to a fresh key frame (StreamPipeline), so being slow costs frames, never delay.
-constexpr int kRenderNiceness = 5;
-
-void makeCurrentThreadNicer(int steps)
-{
-#ifdef Q_OS_LINUX
-    const auto tid = id_t(syscall(SYS_gettid));
-    errno = 0;
-    const int nice = getpriority(PRIO_PROCESS, tid);
-    if (errno == 0)
-        setpriority(PRIO_PROCESS, tid, qMin(19, nice + steps));
-#else
-    Q_UNUSED(steps);
-#endif
-}
-
 struct Registry
 {
     QMutex mutex;
@@ -111,19 +85,6 @@ void MediaThreads::release(QThread *thread)
         if (r.threads[i] == thread && r.sessions[i] > 0)
             --r.sessions[i];
     }
-}
-
-void MediaThreads::yieldToDecoding()
-{
-    static thread_local bool done = false;
-    // A window drawn on the GUI thread (the basic render loop) keeps the GUI's priority.
-    if (done || !QCoreApplication::instance() ||
-        QThread::currentThread() == QCoreApplication::instance()->thread())
-        return;
-    done = true;
-    makeCurrentThreadNicer(kRenderNiceness);
-    if (QThread *current = QThread::currentThread(); current->priority() > QThread::LowPriority)
-        current->setPriority(QThread::LowPriority); // where the platform honours one
 }
 
 int MediaThreads::threadCount()

@@ -11,9 +11,6 @@ namespace MediaThreads {
 QThread *acquire();
 void release(QThread *thread);
 
-// On a thread that draws (the render thread): makes it yield to the decoding threads, once.
-void yieldToDecoding();
-
 int threadCount();
 // Sessions currently counted on each thread, in thread order.
 int sessionsOn(int threadIndex);

@@ -23,15 +23,18 @@ TileFrameClock *TileFrameClock::of(QQuickWindow *window)
 
 TileFrameClock::TileFrameClock(QQuickWindow *window) : QObject(window), m_timer(this)
 {
-    int interval = MinIntervalMs;
     if (const QScreen *screen = window->screen(); screen && screen->refreshRate() > 1)
-        interval = qMax(interval, int(std::ceil(1000.0 / screen->refreshRate())));
-    m_timer.setInterval(interval);
+        m_intervalMs = qMax(m_intervalMs, int(std::ceil(1000.0 / screen->refreshRate())));
+    m_timer.setSingleShot(true);
     m_timer.setTimerType(Qt::PreciseTimer);
-    connect(&m_timer, &QTimer::timeout, this, &TileFrameClock::tick);
+    connect(&m_timer, &QTimer::timeout, this, &TileFrameClock::tryUpdate);
     // Emitted on the render thread: delivered here, after the frame is on screen.
     connect(
-        window, &QQuickWindow::frameSwapped, this, [this] { m_frameInFlight = false; },
+        window, &QQuickWindow::frameSwapped, this,
+        [this] {
+            m_frameInFlight = false;
+            tryUpdate();
+        },
         Qt::QueuedConnection);
 }
 
@@ -39,22 +42,27 @@ void TileFrameClock::request(QQuickItem *item)
 {
     if (!m_pending.contains(item))
         m_pending.append(item);
-    if (m_timer.isActive())
-        return;
-    // After a quiet spell the first frame goes at once; the ones that follow keep the pace.
-    m_timer.start();
-    if (!m_frameInFlight)
-        updateItems();
+    if (!m_timer.isActive())
+        tryUpdate();
 }
 
-void TileFrameClock::tick()
+void TileFrameClock::tryUpdate()
 {
-    if (m_pending.isEmpty()) {
-        m_timer.stop();
+    if (m_pending.isEmpty())
+        return;
+    const int interval = m_intervalMs;
+    const qint64 since = m_sinceRequest.isValid() ? m_sinceRequest.elapsed() : interval;
+    // The window's frame comes with its swap; one that never comes (the window was hidden
+    // meanwhile) holds nothing up longer than a few intervals.
+    if (m_frameInFlight && since < kLostFrameTicks * interval) {
+        m_timer.start(int(kLostFrameTicks * interval - since));
         return;
     }
-    if (m_frameInFlight && m_sinceRequest.elapsed() < kLostFrameTicks * m_timer.interval())
+    if (since < interval) {
+        m_timer.start(int(interval - since));
         return;
+    }
+    m_timer.stop();
     updateItems();
 }
 

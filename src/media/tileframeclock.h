@@ -1,8 +1,10 @@
 #pragma once
 // Paces the video items of one window: an item with a new frame asks for a window frame
-// here instead of at once. On a steady tick every item that has one is updated together, and
-// only after the window has shown its previous frame: many phones cost one window frame
-// per tick, and the GUI thread never waits for a render thread still busy with the last one.
+// here instead of at once. Every item that has one is updated together, at most once per
+// interval and only after the window has shown its previous frame: many phones cost one
+// window frame per interval, and the GUI thread never waits for a render thread still busy
+// with the last one. A frame goes as soon as both allow it: when it arrives, when the interval
+// has passed, or when the previous window frame is shown, whichever comes last.
 #include <QElapsedTimer>
 #include <QList>
 #include <QObject>
@@ -22,21 +24,24 @@ public:
 
     // The clock of the window (created with it, on the GUI thread).
     static TileFrameClock *of(QQuickWindow *window);
-    // The item's next update comes with the next tick.
+    // The item is updated with the clock's next window frame.
     void request(QQuickItem *item);
 
-    int intervalMs() const { return m_timer.interval(); }
-    // Items waiting for the next tick.
+    int intervalMs() const { return m_intervalMs; }
+    // Items waiting for the next window frame.
     bool hasPending() const { return !m_pending.isEmpty(); }
     // Window frames this clock asked for (benchmarks divide by phones).
     quint64 ticks() const { return m_ticks; }
 
 private:
     explicit TileFrameClock(QQuickWindow *window);
-    void tick();
+    // Updates the pending items if the pace and the window allow it, else arms the timer for
+    // the moment the pace will.
+    void tryUpdate();
     void updateItems();
 
-    QTimer m_timer;
+    int m_intervalMs = MinIntervalMs;
+    QTimer m_timer; // wakes the clock when the pace or a lost window frame allows an update
     QList<QPointer<QQuickItem>> m_pending;
     bool m_frameInFlight = false;
     QElapsedTimer m_sinceRequest;

@@ -115,6 +115,7 @@ bool YuvFboItem::takePendingFrame(YuvFrame &frame)
             frame = std::exchange(m_pending, YuvFrame());
             m_hasFrame = false;
             ++m_framesShown;
+            m_takenPts = frame.pts;
             return true;
         }
     }
@@ -128,6 +129,7 @@ bool YuvFboItem::takePendingFrame(YuvFrame &frame)
     m_feedFrameShown = true;
     if (newest.isValid())
         ++m_framesShown;
+    m_takenPts = newest.pts;
     frame = std::move(newest);
     return true;
 }

@@ -45,6 +45,8 @@ public:
     // Render thread, while the GUI thread waits: the frame to draw if it changed since the
     // last call. Counts the frame and tells the feed the size it is shown at.
     bool takePendingFrame(YuvFrame &frame);
+    // Render thread: the time stamp of the frame last taken for drawing (-1 before any).
+    qint64 takenPts() const { return m_takenPts; }
 
 signals:
     void feedChanged();
@@ -82,6 +84,7 @@ private:
 
     QTimer *m_fpsTimer = nullptr;
     QElapsedTimer m_fpsClock;
-    int m_framesShown = 0; // written during synchronize, while the GUI thread waits
+    int m_framesShown = 0;  // written during synchronize, while the GUI thread waits
+    qint64 m_takenPts = -1; // likewise
     qreal m_fps = 0;
 };

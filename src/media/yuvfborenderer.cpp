@@ -1,7 +1,6 @@
 #include "yuvfborenderer.h"
 
 #include "medialog.h"
-#include "mediathreads.h"
 #include "yuvfboitem.h"
 
 #include <QOpenGLContext>
@@ -48,7 +47,6 @@ constexpr int kVertexStride = 4 * sizeof(GLfloat);
 
 YuvFboRenderer::YuvFboRenderer()
 {
-    MediaThreads::yieldToDecoding();
     initializeOpenGLFunctions();
     glGenTextures(PlaneCount, m_textures.data());
     for (GLuint texture : m_textures) {

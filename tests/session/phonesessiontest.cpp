@@ -15,6 +15,7 @@
 #include "streampipeline.h"
 #include "testregistry.h"
 #include "testsupport.h"
+#include "tilestream.h"
 #include "videodemuxer.h"
 #include "videoframefeed.h"
 #include "virtualfleet.h"
@@ -324,6 +325,31 @@ private slots:
         QCOMPARE(pipeline->catchUpCount(), 1);
         const quint64 frames = device->videoFeed()->publishedCount();
         QTRY_VERIFY(device->videoFeed()->publishedCount() > frames);
+    }
+
+    // A tile dragged larger keeps its stream while it moves, then restarts it once at the
+    // size it settled on.
+    void aResizedTileRestartsItsStreamOnceSettled()
+    {
+        Device *device = addDevice(kFirst);
+        device->setTileSize(QSizeF(100, 220));
+        device->startScrcpySession();
+        QTRY_VERIFY_WITH_TIMEOUT(streaming(device), 15000);
+        QSignalSpy running(device, &Device::runningChanged);
+        QTimer drag;
+        int step = 0;
+        connect(&drag, &QTimer::timeout, this, [&] {
+            ++step;
+            device->setTileSize(QSizeF(100 + 10 * step, 220 + 22 * step));
+            QCOMPARE(running.count(), 0); // still dragging: the same session
+        });
+        drag.start(100);
+        QTRY_COMPARE_WITH_TIMEOUT(step, 20, 10000);
+        drag.stop();
+        const int settled = TileStream::maxSize(QSizeF(300, 660), device->frameSize(), 720);
+        QTRY_VERIFY_WITH_TIMEOUT(streaming(device) && device->frameSize().height() == settled,
+                                 15000);
+        QCOMPARE(running.count(), 2); // stopped, started
     }
 
     void wifiSwitchDuringASession()
