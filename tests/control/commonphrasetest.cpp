@@ -114,6 +114,7 @@ private slots:
         QCOMPARE(store.getCategoriesList().size(), 2);
         QCOMPARE(store.getCategoryById("c1")->description(), QString(""));
         QCOMPARE(store.getCategoriesList().at(1)->id().size(), 36);
+        QCOMPARE(CommonPhrase().id().size() + PhraseCategory().id().size(), 72); // made in QML
         QCOMPARE(store.getAllPhrases().size(), 2);
         QCOMPARE(store.getAllPhrases().at(0)->id().size(), 36);
         QCOMPARE(store.getPhraseById("p2")->description(), "d");

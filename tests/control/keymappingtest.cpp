@@ -65,6 +65,7 @@ private slots:
 
     void mapFormOfEachTypeWithDefaults()
     {
+        QVERIFY(KeyMappingProfile().entries().isEmpty()); // made in QML
         KeyMappingProfile profile("P", nullptr);
         QVERIFY(profile.addMappingWithType(Qt::Key_W, 0, "W", 1, {{"startX", 0.5}, {"endY", 0.1}}));
         QVERIFY(profile.addMappingWithType(Qt::Key_E, 0, "E", 0, {}));

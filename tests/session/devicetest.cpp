@@ -549,6 +549,11 @@ private slots:
         auto control = phoneConnects();
         QVERIFY(video && control);
         QTRY_VERIFY(m_device->controller());
+        // A shot before the first picture fails and says so.
+        QSignalSpy said(m_device, &Device::deviceMessage);
+        m_device->takeScreenshot();
+        QTRY_VERIFY(!said.isEmpty());
+        QCOMPARE(said.first().first().toString(), QStringLiteral("Screenshot Failed"));
         QPointer<MediaRecorder> recorder = m_device->videoRecorder();
         m_device->startRecord();
         QTRY_VERIFY(recorder->isRecording());
