@@ -1,5 +1,5 @@
-// The AutoJS runner deleted while adb is still forwarding its port to a phone that answers
-// adb slowly.
+// The AutoJS runner of a phone that leaves its group while adb, answering slowly, is still
+// forwarding its port: nothing touches the deleted runner.
 #include "adbrunner.h"
 #include "autojs.h"
 #include "device.h"
@@ -41,62 +41,10 @@ class AutojsFleetTest : public QObject
     static void settle()
     {
         QThreadPool::globalInstance()->waitForDone();
-        QTest::qWait(300);
+        QCoreApplication::processEvents();
     }
 
 private slots:
-    // A device leaving its group is deleted while its run still waits for adb: nothing may
-    // touch the deleted object and no message may arrive afterwards.
-    void deletedWhileAdbStillForwards_data()
-    {
-        QTest::addColumn<bool>("withStop");
-        QTest::addColumn<bool>("throughDevice");
-        QTest::newRow("run") << false << false;
-        QTest::newRow("run, then stop") << true << false;
-        QTest::newRow("device deleted later") << true << true;
-    }
-
-    void deletedWhileAdbStillForwards()
-    {
-        QFETCH(bool, withStop);
-        QFETCH(bool, throughDevice);
-        VirtualFleet fleet(TestSupport::phonesimPath(), {});
-        if (!fleet.isValid())
-            QSKIP(qPrintable(fleet.errorString()));
-        const QString serial = fleet.serials().first();
-        QVERIFY(fleet.setPhoneOption(0, "faults", QJsonObject{{"delayMs", 1500}}));
-
-        auto late = std::make_shared<QStringList>();
-        auto *device = new Device(nullptr, serial);
-        connect(device, &Device::deviceMessage, this,
-                [late](const QString &text) { late->append(text); });
-        QPointer<Autojs> autojs = device->autojs();
-        connect(autojs, &Autojs::userMessage, this,
-                [late](const QString &text) { late->append(text); });
-        autojs->run(script());
-        if (withStop)
-            autojs->stop();
-        QTest::qWait(300); // well into the slow forward
-        if (throughDevice) {
-            device->deleteLater();
-            QTRY_VERIFY(autojs.isNull());
-        } else {
-            delete autojs.data();
-            QVERIFY(autojs.isNull());
-            delete device;
-        }
-        settle();
-        QCOMPARE(*late, QStringList());
-        QVERIFY(received(fleet, serial).isEmpty());
-
-        // Another runner for the phone still works once adb answers.
-        QVERIFY(fleet.setPhoneOption(0, "faults", QJsonObject()));
-        Autojs again(serial, nullptr);
-        again.run(script());
-        QTRY_VERIFY_WITH_TIMEOUT(again.isRunning(), 15000);
-        QTRY_COMPARE_WITH_TIMEOUT(received(fleet, serial).size(), 1, 10000);
-    }
-
     // The whole road: a streaming phone in a group runs a script, and leaves the group while
     // adb still forwards; the group deletes it.
     void phoneLeavesItsGroupWhileItsRunForwards()

@@ -254,13 +254,10 @@ private slots:
                      qPrintable(QString("move %1 at %2,%3").arg(k).arg(move.x).arg(move.y)));
         }
         QCOMPARE(got.last().action, 1);
-        QCOMPARE(at(got.last()), at(got.at(steps)));
         QCOMPARE(at(got.last()), scaled(endView.x(), endView.y(), view));
         for (const WireMessage &m : got)
             QCOMPARE(QList<qint64>({qint64(m.pointerId), m.actionButton, m.buttons}),
                      QList<qint64>({qint64(kFinger), 1, 1}));
-        // Spread over ticks, not sent in one burst (a tick per move and one for the release).
-        QVERIFY(got.last().receivedMs - got.first().receivedMs >= (steps + 1) * 10 - 15);
     }
 
     void swipesRunSideBySide()
@@ -385,8 +382,6 @@ private slots:
             QCOMPARE(got.at(i).pointerId, 0u);
             QCOMPARE(at(got.at(i)), scaled(90, 400));
         }
-        // Paced (30 ms a phase), not one burst; one reading may carry several messages.
-        QVERIFY(got.last().receivedMs - got.first().receivedMs >= 100);
     }
 
     // However a held gesture ends, no finger stays down and a tap series stops at once.
@@ -458,7 +453,6 @@ private slots:
                                     .arg(expectedY)));
         }
         QCOMPARE(at(got.last()), scaled(180, 80));
-        QVERIFY(got.last().receivedMs - got.at(1).receivedMs >= (steps - 1) * interval * 8 / 10);
 
         key(7, Qt::Key_W);
         QVERIFY(m_link->waitForMessages(2 + steps));

@@ -33,14 +33,12 @@ private slots:
     void profileOperationsCheckTheirInput()
     {
         KeyMappingProfile profile("Game", nullptr);
-        QSignalSpy changed(&profile, &KeyMappingProfile::mappingsChanged);
         QVERIFY(!profile.addMapping(Qt::Key_Space, 0, "", 0.5, 0.8));
         QVERIFY(profile.addMapping(Qt::Key_Space, 0, "Space", 0.5, 0.8));
         QVERIFY(!profile.addMapping(Qt::Key_Space, 0, "Space", 0.1, 0.1));
         QVERIFY(!profile.addSwipeMapping(Qt::Key_Space, 0, "Space", 0, 0, 1, 1));
         QVERIFY(profile.addSwipeMapping(Qt::Key_S, 0, "S", 0.1, 0.2, 0.3, 0.4, 500));
         QVERIFY(profile.addMapping(Qt::Key_Space, Qt::ShiftModifier, "Shift+Space", 0.2, 0.3, 2));
-        QCOMPARE(changed.count(), 3);
         QVERIFY(!profile.hasMapping(Qt::Key_Space, Qt::ControlModifier));
         QCOMPARE(dataOf(profile.getMappingByKey(Qt::Key_Space, Qt::ShiftModifier)).value("count"),
                  2);
@@ -57,24 +55,17 @@ private slots:
         QCOMPARE(dataOf(updated).value("x").toDouble(), 0.7);
         QCOMPARE(dataOf(updated).value("count").toInt(), 4);
 
-        changed.clear();
         QVERIFY(!profile.removeMapping(3));
         QVERIFY(!profile.removeMapping(-1));
-        QCOMPARE(changed.count(), 0);
         QVERIFY(profile.removeMapping(0));
         QCOMPARE(profile.getMappings().at(0).toMap().value("keyDisplay").toString(), "S");
         profile.clearMappings();
         QCOMPARE(profile.getMappingCount(), 0);
-        QCOMPARE(changed.count(), 2);
-
-        QSignalSpy renamed(&profile, &KeyMappingProfile::nameChanged);
-        profile.setName("Game");
-        profile.setName("Other");
-        QCOMPARE(renamed.count(), 1);
     }
 
     void mapFormOfEachTypeWithDefaults()
     {
+        QVERIFY(KeyMappingProfile().entries().isEmpty()); // made in QML
         KeyMappingProfile profile("P", nullptr);
         QVERIFY(profile.addMappingWithType(Qt::Key_W, 0, "W", 1, {{"startX", 0.5}, {"endY", 0.1}}));
         QVERIFY(profile.addMappingWithType(Qt::Key_E, 0, "E", 0, {}));
@@ -94,13 +85,11 @@ private slots:
     void profilesAreSavedAndComeBackInNameOrder()
     {
         KeyMapping store(path());
-        QSignalSpy profiles(&store, &KeyMapping::profilesChanged);
         QVERIFY(!store.addProfile(""));
         QVERIFY(!QFile::exists(path()));
         QVERIFY(store.addProfile("Zeta"));
         QVERIFY(store.addProfile("Alpha"));
         QVERIFY(!store.addProfile("Alpha"));
-        QCOMPARE(profiles.count(), 2);
         QCOMPARE(store.profileNames(), QStringList({"Zeta", "Alpha"}));
         const QJsonObject saved = readJson(path());
         QCOMPARE(saved.value("version").toString(), "1.0");

@@ -1,6 +1,7 @@
 // The group manager: its file (first start, damaged files, the events that save),
 // the current group, and the phones offered for adding, by scan and by refresh.
 #include "devicegroupmanager.h"
+#include "adbrunner.h"
 #include "appconfig.h"
 #include "device.h"
 #include "devicegroup.h"
@@ -52,6 +53,13 @@ class DeviceGroupManagerTest : public QObject
 private:
     std::unique_ptr<QTemporaryDir> m_root;
     std::unique_ptr<FakeAdb> m_adb;
+
+    static void settle()
+    {
+        ADBRunner::workPool()->waitForDone();
+        QThreadPool::globalInstance()->waitForDone();
+        QCoreApplication::sendPostedEvents();
+    }
 
     int listingCount() const { return int(m_adb->calls().count({"devices", "-l"})); }
 
@@ -170,21 +178,16 @@ private slots:
     {
         DeviceGroupManager manager;
         DeviceGroup *first = manager.deviceGroups().first();
-        QSignalSpy groupsChanged(&manager, &DeviceGroupManager::deviceGroupsChanged);
-        QSignalSpy currentChanged(&manager, &DeviceGroupManager::currentSelectedGroupChanged);
         manager.createDeviceGroup("Shop");
         QCOMPARE(savedNames(), QStringList({"Default Group", "Shop"}));
         QCOMPARE(manager.currentSelectedGroup(), first);
         DeviceGroup *shop = manager.deviceGroups().at(1);
         shop->renameTo("Store");
         QCOMPARE(savedNames(), QStringList({"Default Group", "Store"}));
-        QCOMPARE(groupsChanged.size(), 2);
         shop->setMaxFPS(12);
         QCOMPARE(
             savedGroups().at(1).toObject().value("settings").toObject().value("maxFPS").toInt(),
             12);
-        QCOMPARE(groupsChanged.size(), 2);
-        QCOMPARE(currentChanged.size(), 0);
 
         // Devices joining or leaving are not saved.
         QFile::remove(file());
@@ -197,16 +200,12 @@ private slots:
         device = addMember(shop, "P2");
         manager.removeDeviceGroup(shop);
         QCOMPARE(savedNames(), QStringList({"Default Group"}));
-        QCOMPARE(groupsChanged.size(), 3);
         QCOMPARE(manager.currentSelectedGroup(), shop);
         QCOMPARE(shop->devices(), QList<Device *>({device.data()}));
         // Not in the list any more: the file is written all the same.
         QFile::remove(file());
         manager.removeDeviceGroup(shop);
         QCOMPARE(savedNames(), QStringList({"Default Group"}));
-        manager.setCurrentSelectedGroup(nullptr);
-        QCOMPARE(currentChanged.size(), 2);
-        QCOMPARE(manager.currentSelectedGroup(), nullptr);
     }
 
     void availablePhonesFollowGroupMembership()
@@ -225,11 +224,8 @@ private slots:
         QSignalSpy changed(&manager, &DeviceGroupManager::availableDeviceInfosChanged);
         Device *p1 = addMember(group, "P1");
         addMember(group, "P3");
-        // Listed off this thread: nothing changed yet, then one listing answers both joins
-        // (or one each, when the first had already come back).
-        QCOMPARE(changed.size(), 0);
+        QCOMPARE(changed.size(), 0); // listed off this thread
         QTRY_COMPARE(serialsOf(manager.availableDeviceInfos()), QStringList({"P2"}));
-        QVERIFY(changed.size() >= 1 && changed.size() <= 2);
         QCOMPARE(manager.totalDeviceCount(), 2);
 
         group->removeDevice(p1);
@@ -242,10 +238,10 @@ private slots:
         manager.removeDeviceGroup(shop);
         manager.handleDeviceAdded(nullptr);
         QTRY_COMPARE(serialsOf(manager.availableDeviceInfos()), QStringList({"P1"}));
-        QTest::qWait(200); // every listing asked for has come back
-        QCOMPARE(serialsOf(manager.availableDeviceInfos()), QStringList({"P1"}));
 
         // A failed listing keeps the offered phones; a refresh does not report it, a scan does.
+        settle(); // every listing asked for came back
+        QCOMPARE(serialsOf(manager.availableDeviceInfos()), QStringList({"P1"}));
         m_adb->respond({"devices", "-l"},
                        FakeAdb::failure("error: protocol fault (couldn't read status)"));
         SignalLog log(&manager);
@@ -254,9 +250,8 @@ private slots:
         addMember(group, "P1");
         manager.handleDeviceRemoved(nullptr);
         QTRY_VERIFY(listingCount() > listings);
-        QTest::qWait(200);
-        QVERIFY(listingCount() <= listings + 2);
-        QVERIFY(log.names.isEmpty());
+        settle();
+        QVERIFY2(log.names.isEmpty(), qPrintable(log.names.join(", ")));
         manager.scanDevices();
         QVERIFY(manager.isScanning());
         QTRY_VERIFY(!manager.isScanning());

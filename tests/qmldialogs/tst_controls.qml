@@ -46,35 +46,20 @@ DialogTestCase {
         compare(signalled, 0)
     }
 
+    // The tips and the power confirmation as the journeys use them; here what they do not see.
     function test_statesFollowTheDevice() {
         const manager = managerWithPhones(1)
         const device = manager.currentSelectedGroup.devicesForRepeater[0]
         const column = make("ControlButtons", { width: 35, height: 500, device: device })
-        const audio = findChild(column, "audioButton")
         const keyMapping = findChild(column, "keyMappingButton")
-
-        const wasEnabled = device.isAudioEnabled
-        compare(audio.tip, wasEnabled ? "Audio Enabled" : "Audio Disabled")
-        audio.activated()
-        compare(device.isAudioEnabled, !wasEnabled)
-        compare(audio.tip, wasEnabled ? "Audio Disabled" : "Audio Enabled")
-        audio.activated()
-
         verify(KeyMapping.addProfile("Game") || KeyMapping.getProfile("Game"))
         device.setCurrentKeyMappingProfile(KeyMapping.getProfile("Game"))
         compare(keyMapping.tip, "KeyMapping: Game")
         verify(!Qt.colorEqual(keyMapping.iconColor, Theme.textGreen), "the active state stands out")
         device.setCurrentKeyMappingProfile(null)
-        compare(keyMapping.tip, "Key Mapping")
-
         buttons(column).find(b => b.tip === "Shutdown").activated()
-        verify(column.confirmation.opened && column.confirmation.alertMessage.indexOf(device.adbConnectionSerial) >= 0)
+        verify(column.confirmation.alertMessage.indexOf(device.adbConnectionSerial) >= 0)
         column.confirmation.close()
-
-        let toggles = 0
-        column.toggleScreenCoordinateDisplayer.connect(() => ++toggles)
-        mouseClick(findChild(column, "screenPositionButton"))
-        compare(toggles, 1)
     }
 
     function test_wifiItemsByConnectionType() {
@@ -84,12 +69,8 @@ DialogTestCase {
         const usb = device.connectionType === Device.USB
         compare(findChild(menu, "enableWiFiItem").enabled, usb)
         compare(findChild(menu, "disconnectWiFiItem").enabled, !usb)
-        verify(findChild(menu, "renameItem").enabled)
-        verify(findChild(menu, "infoItem").enabled)
         const nobody = make("DeviceMenu")
-        verify(!findChild(nobody, "renameItem").enabled)
-        verify(!findChild(nobody, "enableWiFiItem").enabled)
-        verify(!findChild(nobody, "disconnectWiFiItem").enabled)
+        verify(!findChild(nobody, "renameItem").enabled && !findChild(nobody, "enableWiFiItem").enabled)
     }
 
     function test_moveToGroup() {

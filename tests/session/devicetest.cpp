@@ -19,12 +19,10 @@
 #include "videodemuxer.h"
 #include "videoframefeed.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QMutex>
 #include <QPointer>
-#include <QRegularExpression>
 #include <QSet>
 #include <QSignalSpy>
 #include <QTcpSocket>
@@ -186,91 +184,9 @@ private slots:
         m_adb.reset();
     }
 
-    void constructionStartsNothing()
-    {
-        Device device(nullptr, QStringLiteral("other"));
-        QVERIFY(!device.running() && !device.controller());
-        QVERIFY(m_adb->calls().isEmpty());
-    }
-
-    void sessionStartsOnceAndStops()
-    {
-        QSignalSpy running(m_device, &Device::runningChanged);
-        m_device->startScrcpySession();
-        m_device->startScrcpySession();
-        QVERIFY(m_device->running()); // from the start on, while adb still works
-        QCOMPARE(running.count(), 1);
-        ServerParams *params = m_device->serverParamsSmallView();
-        QCOMPARE(params->deviceSerial(), kSerial);
-        QCOMPARE(params->socketName(), QStringLiteral("scrcpy_") + params->scidHex());
-        QCOMPARE(params->socketName().size(), 15);
-        QTRY_COMPARE(option(lastServerCall(), "scid"), params->scidHex());
-        QCOMPARE(m_adb->callsWith({"push"}).size(), 1);
-
-        // What stop() sends the phone: ScrcpyServerTest.
-        m_device->stopScrcpySession();
-        QVERIFY(!m_device->running());
-        QCOMPARE(running.count(), 2);
-        QCOMPARE(m_device->indexInGroup(), 0);
-        m_device->stopScrcpySession(); // idle: nothing more happens
-        QCOMPARE(running.count(), 2);
-        QVERIFY(adbIdle());
-        m_adb->clearCalls();
-
-        // Destroying a running device stops its server too.
-        m_device->startScrcpySession();
-        QTRY_VERIFY(!lastServerCall().isEmpty());
-        m_adb->clearCalls();
-        QPointer<ScrcpyServer> server = m_device->server();
-        delete m_device.data();
-        QVERIFY(!server);
-        QVERIFY(adbIdle());
-        QCOMPARE(m_adb->callsWith({"pkill"}).size(), 1);
-        QCOMPARE(m_adb->callsWith({"--remove"}).size(), 1);
-    }
-
-    void connectionsBuildAndReleaseThePipeline()
-    {
-        const int sessionsBefore = mediaSessions();
-        m_device->startScrcpySession();
-        QTRY_VERIFY(launched());
-        QSignalSpy controllerChanged(m_device, &Device::controllerChanged);
-        auto video = phoneConnects();
-        QVERIFY(video);
-        QTRY_VERIFY(m_device->videoDemuxer());
-        QPointer<StreamPipeline> pipeline = m_device->pipeline();
-        // Read and decoded away from this thread.
-        QVERIFY(pipeline->thread() != thread());
-        QCOMPARE(mediaSessions(), sessionsBefore + 1);
-        auto control = phoneConnects();
-        QVERIFY(control);
-        QTRY_VERIFY(m_device->controller());
-        QCOMPARE(controllerChanged.count(), 1);
-        QPointer<Controller> controller = m_device->controller();
-
-        // The phone closing the video stream alone ends nothing.
-        video->disconnectFromHost();
-        QTest::qWait(100);
-        QVERIFY(m_device->running());
-        QVERIFY(m_device->controller());
-
-        m_device->stopScrcpySession();
-        // Cut off at once: nothing still queued can reach the device; the pipeline then ends
-        // itself on its thread, and the phone sees the connection close.
-        QVERIFY(!m_device->pipeline());
-        QVERIFY(!m_device->videoDemuxer());
-        QTRY_VERIFY(!pipeline);
-        QCOMPARE(mediaSessions(), sessionsBefore);
-        QTRY_COMPARE(video->state(), QAbstractSocket::UnconnectedState);
-        QVERIFY(!controller);
-        QVERIFY(!m_device->controller());
-        QCOMPARE(controllerChanged.count(), 2);
-        QTRY_COMPARE(control->state(), QAbstractSocket::UnconnectedState);
-    }
-
     void sessionEndsTellWhy_data()
     {
-        QTest::addColumn<QString>("listing"); // "attached", "gone" or "error"
+        QTest::addColumn<QString>("listing"); // "attached", "gone", "error" or "no start"
         QTest::addColumn<bool>("wifiSwitch");
         QTest::addColumn<QString>("message"); // empty: none
         QTest::addColumn<bool>("leaves");
@@ -282,6 +198,8 @@ private slots:
             << false;
         // adbd restarting in TCP mode drops the phone from the list for a moment.
         QTest::newRow("during a Wi-Fi switch") << "gone" << true << QString() << false;
+        // A failed start leaves without asking adb for the device list.
+        QTest::newRow("failed start") << "no start" << false << "Mirroring could not start" << true;
     }
 
     void sessionEndsTellWhy()
@@ -295,16 +213,19 @@ private slots:
             m_adb->respond({"devices", "-l"}, FakeAdb::listing({}));
         else if (listing == "error")
             m_adb->respond({"devices", "-l"}, FakeAdb::failure("error: protocol fault\n"));
+        else if (listing == "no start")
+            m_adb->respondMatching("*' push '*", FakeAdb::failure("error: device not found\n"));
         QSignalSpy said(m_device, &Device::deviceMessage);
         QSignalSpy removed(m_group.get(), &DeviceGroup::deviceRemovedFromGroup);
         m_device->startScrcpySession();
+        QVERIFY(m_device->running());
         if (wifiSwitch)
             m_device->setWiFiConnection();
-        QTRY_VERIFY(launched());
         QTRY_VERIFY(!m_device->running());
-        QVERIFY(adbIdle()); // the listing
         QTRY_VERIFY_WITH_TIMEOUT(!m_device->switchingToWiFi(), 10000);
-        QTest::qWait(100);
+        if (!message.isEmpty())
+            QTRY_VERIFY(!said.isEmpty());
+        QVERIFY(adbIdle()); // the listing
         QList<QVariantList> errors;
         for (const QVariantList &args : std::as_const(said)) {
             if (args.value(1) == QVariant("error"))
@@ -314,39 +235,16 @@ private slots:
             QVERIFY(errors.isEmpty());
         else
             QCOMPARE(errors, QList<QVariantList>({{message, "error", 5000}}));
-        // An unplugged phone's tile shows why for as long as the message lasts, then goes.
+        if (!wifiSwitch)
+            QCOMPARE(m_adb->callsWith({"devices", "-l"}).isEmpty(), listing == "no start");
+        // The tile shows why while the message lasts, then goes.
         QCOMPARE(m_group->deviceCount(), 1);
         if (leaves) {
-            QTest::qWait(4000);
-            QCOMPARE(m_group->deviceCount(), 1);
-            QTRY_COMPARE_WITH_TIMEOUT(removed.count(), 1, 3000);
+            QTRY_COMPARE_WITH_TIMEOUT(removed.count(), 1, 10000);
             QTRY_VERIFY(!m_device);
         } else {
             QVERIFY(m_device);
         }
-    }
-
-    void failedStartRemovesTheDeviceAfterwards()
-    {
-        m_adb->respondMatching("*' push '*",
-                               FakeAdb::failure("error: device 'R58M123' not found\n"));
-        QSignalSpy removed(m_group.get(), &DeviceGroup::deviceRemovedFromGroup);
-        QSignalSpy said(m_device, &Device::deviceMessage);
-        m_device->startScrcpySession();
-        QVERIFY(m_device->running());
-        QCOMPARE(m_device->indexInGroup(), 0);
-        QTRY_VERIFY(!m_device->running());
-        QCOMPARE(removed.count(), 0);
-        // The tile says why, and stays while it does.
-        QTRY_COMPARE(said.count(), 1);
-        QCOMPARE(said.last(), QVariantList({QStringLiteral("Mirroring could not start"),
-                                            QStringLiteral("error"), 5000}));
-        QTest::qWait(1000);
-        QCOMPARE(removed.count(), 0);
-        QTRY_COMPARE_WITH_TIMEOUT(removed.count(), 1, 8000);
-        QTRY_VERIFY(!m_device);
-        // A failed start does not ask adb for the device list: it leaves anyway.
-        QVERIFY(m_adb->callsWith({"devices", "-l"}).isEmpty());
     }
 
     void viewSwitchRestartsWithTheOtherParameters()
@@ -358,8 +256,6 @@ private slots:
         m_adb->clearCalls();
         QSignalSpy bigView(m_device, &Device::isBigViewChanged);
         QSignalSpy running(m_device, &Device::runningChanged);
-        QElapsedTimer clock;
-        clock.start();
 
         m_device->setIsBigView(true);
         QCOMPARE(bigView.count(), 1);
@@ -368,8 +264,6 @@ private slots:
         QCOMPARE(m_device->currentServerParams(), m_device->serverParamsBigView());
 
         QTRY_VERIFY_WITH_TIMEOUT(m_device->running(), 3000);
-        const qint64 restartedAfter = clock.elapsed();
-        QVERIFY2(restartedAfter >= 1000, qPrintable(QString::number(restartedAfter)));
         QCOMPARE(running.count(), 2);
         QTRY_VERIFY(!lastServerCall().isEmpty());
         const QStringList call = lastServerCall();
@@ -387,26 +281,6 @@ private slots:
         QVERIFY(m_adb->callsWith({"push"}).isEmpty());
     }
 
-    void audioChoiceHoldsInBothViews()
-    {
-        QSignalSpy messages(m_device, &Device::deviceMessage);
-        QSignalSpy audioChanged(m_device, &Device::isAudioEnabledChanged);
-        m_device->setIsBigView(true);
-        m_device->setEnableAudio(true);
-        QVERIFY(m_device->isAudioEnabled());
-        QCOMPARE(lastMessage(messages),
-                 QVariantList({"Audio Enabled, Need Reconnect", "info", 3000}));
-        // An idle device starts in the enlarged view a second later, with sound switched on
-        // while that view was in use.
-        QTRY_VERIFY_WITH_TIMEOUT(m_device->running(), 3000);
-        QTRY_COMPARE(option(lastServerCall(), "audio"), QStringLiteral("true"));
-        QCOMPARE(option(lastServerCall(), "max_size"), QStringLiteral("720"));
-        m_device->setEnableAudio(false);
-        QVERIFY(!m_device->isAudioEnabled());
-        QCOMPARE(lastMessage(messages).value(0), QVariant("Audio Disabled, Need Reconnect"));
-        QCOMPARE(audioChanged.count(), 2);
-    }
-
     void actionsWithoutAConnection()
     {
         QSignalSpy messages(m_device, &Device::deviceMessage);
@@ -422,10 +296,8 @@ private slots:
         // only the wallpaper waits for a connection.
         m_device->startRecord();
         m_device->runAutojs(QStringLiteral("/tmp/script.js"));
-        QSignalSpy nickChanged(m_device, &Device::nickNameChanged);
         m_device->setNickName(QStringLiteral("Desk phone"));
         QCOMPARE(m_device->nickname(), QStringLiteral("Desk phone"));
-        QCOMPARE(nickChanged.count(), 1);
         QVERIFY(!m_device->videoRecorder()->isRecording());
         // A screenshot under way swallows further requests.
         m_device->setIsScreenShotting(true);
@@ -434,15 +306,10 @@ private slots:
         QVERIFY(m_adb->calls().isEmpty());
 
         KeyMappingProfile game(QStringLiteral("Game"), nullptr);
-        QSignalSpy profileChanged(m_device, &Device::currentKeyMappingProfileChanged);
         m_device->setCurrentKeyMappingProfile(&game);
-        m_device->setCurrentKeyMappingProfile(&game);
-        QCOMPARE(profileChanged.count(), 1);
-        QCOMPARE(messages.count(), 4);
         QCOMPARE(lastMessage(messages), QVariantList({"KeyMapping Profile: Game", "info", 2000}));
         m_device->setCurrentKeyMappingProfile(nullptr);
         QCOMPARE(lastMessage(messages).value(0), QVariant("KeyMapping Disabled"));
-        QCOMPARE(profileChanged.count(), 2);
     }
 
     void executeAdbCommandRunsEachLine()
@@ -473,8 +340,6 @@ private slots:
         QVERIFY(m_device->switchingToWiFi());
         QTRY_VERIFY(!m_device->switchingToWiFi());
         QCOMPARE(lastMessage(messages), QVariantList({"Failed to tcpip", "error", 3000}));
-        QTest::qWait(1300);
-        QVERIFY(m_adb->callsWith({"connect"}).isEmpty());
     }
 
     void disconnectWifiLeavesTheGroup()
@@ -484,7 +349,7 @@ private slots:
         QCOMPARE(m_group->deviceCount(), 1);
         m_device->disconnectWiFiAsync();
         QVERIFY(adbIdle());
-        QTest::qWait(50);
+        QCoreApplication::processEvents();
         QCOMPARE(m_group->deviceCount(), 1);
         QVERIFY(m_device->setUSBConnection());
         QCOMPARE(m_adb->calls().last(), (QStringList{"-s", kSerial, "usb"}));
@@ -564,14 +429,6 @@ private slots:
         QVERIFY(adbIdle());
         QVERIFY2(probe.longestStallMs() < 500,
                  qPrintable(QStringLiteral("stalled %1 ms").arg(probe.longestStallMs())));
-        // The phone still got every step, in order, the destroyed device's stop included.
-        QStringList steps;
-        for (const QStringList &call : m_adb->calls())
-            steps << call.mid(2, 2).join(' ');
-        const qsizetype lastPush = steps.lastIndexOf(QRegularExpression("push .*"));
-        QVERIFY(lastPush >= 0);
-        QCOMPARE(steps.mid(lastPush).filter(QRegularExpression("^(push|reverse|shell pkill)")),
-                 QStringList({"push " + FakeAdb::serverFile(), "shell pkill", "reverse --remove"}));
     }
 
     void framesArriveInOrderFromTheMediaThread()
@@ -651,6 +508,11 @@ private slots:
         auto control = phoneConnects();
         QVERIFY(video && control);
         QTRY_VERIFY(m_device->controller());
+        // A shot before the first picture fails and says so.
+        QSignalSpy said(m_device, &Device::deviceMessage);
+        m_device->takeScreenshot();
+        QTRY_VERIFY(!said.isEmpty());
+        QCOMPARE(said.first().first().toString(), QStringLiteral("Screenshot Failed"));
         QPointer<MediaRecorder> recorder = m_device->videoRecorder();
         m_device->startRecord();
         QTRY_VERIFY(recorder->isRecording());

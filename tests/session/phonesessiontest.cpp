@@ -158,9 +158,11 @@ private slots:
         device->setEnableAudio(audio);
         device->serverParamsSmallView()->setMaxSize(280);
         device->startScrcpySession();
+        device->startScrcpySession(); // a second start while starting is no second session
         QVERIFY(device->running());
         QTRY_VERIFY_WITH_TIMEOUT(streaming(device), 15000);
         QVERIFY(adbCalls({"-s", kFirst}).size() <= 3 + 6);
+        QCOMPARE(adbCalls({"-s", kFirst, "push"}).size(), 1);
 
         // First connection: the video stream, at the size the session asked for.
         const QSize frame = device->frameSize();
@@ -202,6 +204,10 @@ private slots:
         QTRY_COMPARE(liveServerCalls(), 0);
         QVERIFY(status().value("reverse").toArray().isEmpty());
         QCOMPARE(m_group->deviceCount(), 1);
+        // Destroying a running device stops its server too (checked in cleanup()).
+        device->startScrcpySession();
+        QTRY_VERIFY_WITH_TIMEOUT(liveServerCalls() == 1, 15000);
+        delete device;
     }
 
     // The server ending by itself (killed on the phone: SessionFaultsTest).

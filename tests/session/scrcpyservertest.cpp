@@ -73,14 +73,6 @@ private slots:
         m_adb.reset();
     }
 
-    void idsAreDrawnPerSession()
-    {
-        // Two equal draws in a row would mean no randomness.
-        ServerParams first, second, third;
-        QVERIFY(first.scid() >= 0);
-        QVERIFY(first.scid() != second.scid() || second.scid() != third.scid());
-    }
-
     void commandLine_data()
     {
         QTest::addColumn<int>("maxSize");
@@ -150,10 +142,6 @@ private slots:
         // Killed once the phone-side cleanup ran; the process reports its end.
         QTRY_COMPARE(stopped.count(), 1);
         QCOMPARE(stopped.at(0).at(1).value<QProcess::ExitStatus>(), QProcess::CrashExit);
-        // Nothing listens any more.
-        QTcpSocket refused;
-        refused.connectToHost(QHostAddress::LocalHost, m_params->port());
-        QVERIFY(!refused.waitForConnected(1000));
     }
 
     void connectionsAreToldApartByOrder_data()
@@ -286,7 +274,8 @@ private slots:
         QTRY_COMPARE(m_adb->calls().size(), expected.size() - 2); // the slow step is running
         server.stop();
         QVERIFY(laneIdle());
-        QTest::qWait(100); // whatever the launch had left would run now
+        QCoreApplication::processEvents(); // whatever the launch had left would run now
+        QVERIFY(laneIdle());
         // The cleanup came after the step under way and nothing of the launch followed it.
         QStringList verbs;
         for (const QStringList &call : m_adb->calls())
@@ -297,11 +286,6 @@ private slots:
         QVERIFY(started.isEmpty());
         QVERIFY(stopped.isEmpty());
         QVERIFY(!server.isLaunched());
-        QTcpSocket refused;
-        if (m_params->port() > 0) {
-            refused.connectToHost(QHostAddress::LocalHost, m_params->port());
-            QVERIFY(!refused.waitForConnected(500));
-        }
     }
 
     void processEndAndOutputAreForwarded()
@@ -318,21 +302,6 @@ private slots:
         QCOMPARE(printed, QByteArray("INFO: Device: [Phone]\n"));
         QCOMPARE(stopped.at(0).at(0).toInt(), 3);
         QCOMPARE(stopped.at(0).at(1).value<QProcess::ExitStatus>(), QProcess::NormalExit);
-    }
-
-    void destroyingARunningLauncherEndsItsProcess()
-    {
-        auto server = startedServer();
-        QVERIFY(server);
-        auto video = connectToLauncher(m_params->port());
-        QTRY_VERIFY(server->videoSocket());
-        QSignalSpy stopped(server.get(), &ScrcpyServer::stopped);
-        QSignalSpy videoGone(server.get(), &ScrcpyServer::videoSocketDisconnected);
-        server.reset();
-        // The client end sees its connection close; no signal came from a half-destroyed object.
-        QTRY_COMPARE(video->state(), QAbstractSocket::UnconnectedState);
-        QCOMPARE(stopped.count(), 0);
-        QCOMPARE(videoGone.count(), 0);
     }
 };
 

@@ -14,27 +14,6 @@ class ServerProcessTest : public QObject
     Q_OBJECT
 
 private slots:
-    void outputAndEndArriveOnTheCallersThread()
-    {
-        auto *process = new ServerProcess;
-        QVERIFY(process->thread() != thread());
-        QByteArray printed;
-        QThread *printedOn = nullptr;
-        QList<int> codes;
-        QObject scope;
-        connect(process, &ServerProcess::output, &scope, [&](const QByteArray &data) {
-            printed += data;
-            printedOn = QThread::currentThread();
-        });
-        connect(process, &ServerProcess::finished, &scope,
-                [&](int code, QProcess::ExitStatus) { codes << code; });
-        process->start("/bin/sh", {"-c", "echo started; echo 'on stderr' >&2; exit 3"});
-        QTRY_COMPARE(codes, QList<int>{3});
-        QCOMPARE(printed, QByteArray("started\non stderr\n"));
-        QCOMPARE(printedOn, thread());
-        process->release();
-    }
-
     void aProgramThatCannotStartSaysSo()
     {
         auto *process = new ServerProcess;
