@@ -110,19 +110,6 @@ QList<OutboxMail> AccountdProcess::mailsTo(const QString &address) const
     return result;
 }
 
-QStringList AccountdProcess::userEmails() const
-{
-    QProcess list;
-    list.start(binary(), {"--db", m_home.filePath("accounts.sqlite"), "--list-users"});
-    list.waitForFinished(10000);
-    QStringList emails;
-    for (const QByteArray &line : list.readAllStandardOutput().split('\n')) {
-        if (!line.isEmpty())
-            emails << QString::fromUtf8(line.split('\t').value(1));
-    }
-    return emails;
-}
-
 RawReply AccountdProcess::call(const QByteArray &method, const QString &path,
                                const QByteArray &body,
                                const QList<QPair<QByteArray, QByteArray>> &headers)
@@ -141,47 +128,5 @@ RawReply AccountdProcess::call(const QByteArray &method, const QString &path,
     result.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     result.body = reply->readAll();
     delete reply;
-    return result;
-}
-
-QList<int> RawExchange::statuses() const
-{
-    QList<int> result;
-    static const QRegularExpression line(QStringLiteral("HTTP/1\\.1 (\\d{3}) "));
-    for (const QRegularExpressionMatch &match : line.globalMatch(QString::fromLatin1(reply)))
-        result.append(match.captured(1).toInt());
-    return result;
-}
-
-RawExchange AccountdProcess::exchange(const QByteArray &bytes, const QString &from, int waitMs)
-{
-    QTcpSocket socket;
-    socket.bind(QHostAddress(from));
-    socket.connectToHost(QHostAddress::LocalHost, quint16(QUrl(m_baseUrl).port()));
-    RawExchange result;
-    if (!socket.waitForConnected(5000))
-        return result;
-    socket.write(bytes);
-    result.closed = QTest::qWaitFor(
-        [&] {
-            result.reply += socket.readAll();
-            return socket.state() == QAbstractSocket::UnconnectedState;
-        },
-        waitMs);
-    result.reply += socket.readAll();
-    return result;
-}
-
-RawReply AccountdProcess::callFrom(const QString &from, const QByteArray &method,
-                                   const QString &path, const QByteArray &body)
-{
-    const RawExchange raw = exchange(method + ' ' + path.toUtf8() +
-                                         " HTTP/1.1\r\nContent-Type: application/json\r\n"
-                                         "Connection: close\r\nContent-Length: " +
-                                         QByteArray::number(body.size()) + "\r\n\r\n" + body,
-                                     from, 20000);
-    RawReply result;
-    result.status = raw.statuses().value(0);
-    result.body = raw.reply.mid(raw.reply.indexOf("\r\n\r\n") + 4);
     return result;
 }

@@ -25,13 +25,6 @@ struct RawReply
     QJsonObject envelope() const;
 };
 
-struct RawExchange
-{
-    QByteArray reply;    // every byte the service sent
-    bool closed = false; // the service closed the connection in time
-    QList<int> statuses() const;
-};
-
 class AccountdProcess
 {
 public:
@@ -46,18 +39,10 @@ public:
 
     QList<OutboxMail> mails() const;
     QList<OutboxMail> mailsTo(const QString &address) const;
-    QStringList userEmails() const; // through "accountd --list-users"
 
     RawReply call(const QByteArray &method, const QString &path, const QByteArray &body,
                   const QList<QPair<QByteArray, QByteArray>> &headers = {});
 
-    // Bytes as they are, from a loopback address of choice; reads until the service closes
-    // the connection or waitMs pass.
-    RawExchange exchange(const QByteArray &bytes, const QString &from = "127.0.0.1",
-                         int waitMs = 5000);
-    // A JSON call from another loopback address (the service tells clients apart by it).
-    RawReply callFrom(const QString &from, const QByteArray &method, const QString &path,
-                      const QByteArray &body);
     QString homePath(const QString &name) const { return m_home.filePath(name); }
 
 private:

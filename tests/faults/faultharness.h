@@ -65,7 +65,6 @@ public:
     DeviceGroup *group() const;
     TileMessages &messages() { return m_messages; }
     // The application closes and starts again: sessions end, the groups are read anew.
-    void restartManager();
     // A folder for this run's data files and recordings.
     QString dataFolder() const { return m_data.path(); }
 
