@@ -92,12 +92,6 @@ void FaultHarness::closeManager()
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
-void FaultHarness::restartManager()
-{
-    closeManager();
-    m_manager = std::make_unique<DeviceGroupManager>();
-}
-
 QString FaultHarness::errorString() const
 {
     return m_fleet ? m_fleet->errorString() : QStringLiteral("no fleet");

@@ -64,8 +64,6 @@ public:
     DeviceGroupManager *manager() const { return m_manager.get(); }
     DeviceGroup *group() const;
     TileMessages &messages() { return m_messages; }
-    // The application closes and starts again: sessions end, the groups are read anew.
-    void restartManager();
     // A folder for this run's data files and recordings.
     QString dataFolder() const { return m_data.path(); }
 
