@@ -23,3 +23,7 @@ endforeach()
 # Files whose file-local names clash with another file of their target.
 set_source_files_properties(${PROJECT_SOURCE_DIR}/src/control/keymapping.cpp
   TARGET_DIRECTORY parvix_control PROPERTIES SKIP_UNITY_BUILD_INCLUSION ON)
+# The test main must stay its own object: programs with a main of their own link the library
+# and must not pull it in with a neighbour's symbols.
+set_source_files_properties(${PROJECT_SOURCE_DIR}/tests/common/testmain.cpp
+  TARGET_DIRECTORY parvixtestmain PROPERTIES SKIP_UNITY_BUILD_INCLUSION ON)

@@ -51,7 +51,7 @@ bool openEncoder(EncoderParts *e)
 {
     const AVCodec *codec = avcodec_find_encoder_by_name("libopus");
     if (!codec) {
-        qCWarning(lcMedia) << "libopus encoder not available";
+        qCWarning(lcSimMedia) << "libopus encoder not available";
         return false;
     }
     e->context = avcodec_alloc_context3(codec);
@@ -71,11 +71,11 @@ bool openEncoder(EncoderParts *e)
     const int rc = avcodec_open2(e->context, codec, &options);
     av_dict_free(&options);
     if (rc < 0) {
-        qCWarning(lcMedia) << "opening libopus failed:" << rc;
+        qCWarning(lcSimMedia) << "opening libopus failed:" << rc;
         return false;
     }
     if (e->context->frame_size != kFrameSamples || e->context->extradata_size <= 0) {
-        qCWarning(lcMedia) << "libopus opened with frame size" << e->context->frame_size;
+        qCWarning(lcSimMedia) << "libopus opened with frame size" << e->context->frame_size;
         return false;
     }
     e->frame->format = e->context->sample_fmt;

@@ -29,12 +29,12 @@ bool H264Encoder::open()
 {
     const QSize size = m_settings.size;
     if (size.width() < 16 || size.height() < 16 || size.width() % 8 || size.height() % 8) {
-        qCWarning(lcMedia) << "unusable video size" << size;
+        qCWarning(lcSimMedia) << "unusable video size" << size;
         return false;
     }
     const AVCodec *codec = avcodec_find_encoder_by_name("libx264");
     if (!codec) {
-        qCWarning(lcMedia) << "libx264 encoder not available";
+        qCWarning(lcSimMedia) << "libx264 encoder not available";
         return false;
     }
     m_context = avcodec_alloc_context3(codec);
@@ -73,11 +73,11 @@ bool H264Encoder::open()
     const int rc = avcodec_open2(m_context, codec, &options);
     av_dict_free(&options);
     if (rc < 0) {
-        qCWarning(lcMedia) << "opening libx264 failed:" << rc;
+        qCWarning(lcSimMedia) << "opening libx264 failed:" << rc;
         return false;
     }
     if (m_context->extradata_size <= 0) {
-        qCWarning(lcMedia) << "libx264 gave no parameter sets";
+        qCWarning(lcSimMedia) << "libx264 gave no parameter sets";
         return false;
     }
     m_parameterSets = AnnexB::filtered(
@@ -117,13 +117,13 @@ bool H264Encoder::encode(bool forceKey, QByteArray *accessUnit, bool *keyFrame)
     m_frame->pict_type = forceKey ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;
     int rc = avcodec_send_frame(m_context, m_frame);
     if (rc < 0) {
-        qCWarning(lcMedia) << "sending a frame to libx264 failed:" << rc;
+        qCWarning(lcSimMedia) << "sending a frame to libx264 failed:" << rc;
         return false;
     }
     rc = avcodec_receive_packet(m_context, m_packet);
     if (rc < 0) {
         // Without lookahead or B-frames every picture comes straight back out.
-        qCWarning(lcMedia) << "libx264 returned no packet:" << rc;
+        qCWarning(lcSimMedia) << "libx264 returned no packet:" << rc;
         return false;
     }
     // The first packet also carries x264's version SEI; a phone's access units are bare slices.

@@ -1,3 +1,3 @@
 #include "media_log.h"
 
-Q_LOGGING_CATEGORY(lcMedia, "phonesim.media")
+Q_LOGGING_CATEGORY(lcSimMedia, "phonesim.media")

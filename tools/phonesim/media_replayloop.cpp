@@ -166,7 +166,7 @@ void save(const QString &path, const ReplayLoop &loop)
     // QSaveFile writes a temporary file and renames it, so readers never see half a loop.
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(loop.serialize()) < 0 || !file.commit())
-        qCWarning(lcMedia) << "could not cache the replay loop in" << path << file.errorString();
+        qCWarning(lcSimMedia) << "could not cache the replay loop in" << path << file.errorString();
 }
 
 std::optional<ReplayLoop> loadOrEncode(const QString &path, const QSize &size, int fps, int bitRate)
@@ -174,7 +174,7 @@ std::optional<ReplayLoop> loadOrEncode(const QString &path, const QSize &size, i
     if (std::optional<ReplayLoop> cached = load(path, size, fps, bitRate))
         return cached;
     if (!QDir().mkpath(QFileInfo(path).absolutePath()))
-        qCWarning(lcMedia) << "cannot create the replay cache folder for" << path;
+        qCWarning(lcSimMedia) << "cannot create the replay cache folder for" << path;
     // Other simulator processes starting at the same moment wait for this one's loop instead
     // of all encoding the same clip.
     QLockFile lock(path + QStringLiteral(".lock"));
