@@ -468,8 +468,8 @@ bool run(QQmlApplicationEngine &engine, int phones)
     if (g_clipSize.isEmpty()) {
         printf("phones %2d  running %s  GUI thread busy %5.1f %%  window frames/s %5.1f  "
                "tiles shown %2d  mean fps per tile %5.1f  load %s\n",
-               phones, allRunning ? "all" : "NOT all", busy * 100.0,
-               windowFps, shownTiles, shownTiles ? shownFps / shownTiles : 0.0, qPrintable(load));
+               phones, allRunning ? "all" : "NOT all", busy * 100.0, windowFps, shownTiles,
+               shownTiles ? shownFps / shownTiles : 0.0, qPrintable(load));
     } else {
         printf("phones %2d%s  stream %s%s  load %s\n"
                "   shown:   at 30 fps %2d/%2d  late %5.1f %%  lateness ms p50/p99/max "
@@ -480,14 +480,14 @@ bool run(QQmlApplicationEngine &engine, int phones)
                "%5.1f (per tile %4.2f)\n"
                "   input p50/p99/max %5.1f/%5.1f/%5.1f ms (%d taps, %d lost)  Start All "
                "longest stall %5.1f ms\n",
-               phones, allRunning ? "" : " (NOT all running)",
-               qPrintable(clipNote), g_matchTileSize ? " (match tile size)" : "", qPrintable(load),
-               shownAt30, shownTiles, lateShare(shownLate), percentile(shownLate, 0.5),
-               percentile(shownLate, 0.99), percentile(shownLate, 1.0),
-               shownTiles ? shownFps / shownTiles : 0.0, decodedAt30, phones,
-               lateShare(decodedLate), percentile(decodedLate, 0.5), percentile(decodedLate, 0.99),
-               percentile(decodedLate, 1.0), catchUps, busy * 100.0, 100.0 * renderCpu / seconds,
-               100.0 * mediaCpu / seconds, windowFps, swaps ? 1000.0 * renderCpu / swaps : 0.0,
+               phones, allRunning ? "" : " (NOT all running)", qPrintable(clipNote),
+               g_matchTileSize ? " (match tile size)" : "", qPrintable(load), shownAt30, shownTiles,
+               lateShare(shownLate), percentile(shownLate, 0.5), percentile(shownLate, 0.99),
+               percentile(shownLate, 1.0), shownTiles ? shownFps / shownTiles : 0.0, decodedAt30,
+               phones, lateShare(decodedLate), percentile(decodedLate, 0.5),
+               percentile(decodedLate, 0.99), percentile(decodedLate, 1.0), catchUps, busy * 100.0,
+               100.0 * renderCpu / seconds, 100.0 * mediaCpu / seconds, windowFps,
+               swaps ? 1000.0 * renderCpu / swaps : 0.0,
                swaps && shownTiles ? 1000.0 * renderCpu / swaps / shownTiles : 0.0,
                percentile(inputMs, 0.5), percentile(inputMs, 0.99), percentile(inputMs, 1.0),
                int(taps.size()), lostTaps, startStallMs);

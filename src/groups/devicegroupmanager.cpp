@@ -7,8 +7,8 @@
 #include "devicesettings.h"
 #include "devicetracker.h"
 #include "groupmemory.h"
-#include "reconnectpolicy.h"
 #include "groupslog.h"
+#include "reconnectpolicy.h"
 
 #include <QCoreApplication>
 #include <QDir>

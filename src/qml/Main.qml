@@ -222,7 +222,7 @@ ApplicationWindow {
     }
     DialogHost {
         id: wirelessPairingDialog
-        source: "dialogs/WirelessPairingDialog.qml"
+        sourceComponent: Component { WirelessPairingDialog {} }
     }
     DialogHost {
         id: appSettingsDialog

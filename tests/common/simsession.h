@@ -2,8 +2,8 @@
 // The computer end of a mirroring session with a virtual phone, driven byte by byte. Bytes
 // are parsed here, so the virtual phone is checked against the wire format and not against
 // its own code.
-#include "virtualfleet.h"
 #include "version.h"
+#include "virtualfleet.h"
 
 #include <QByteArray>
 #include <QImage>

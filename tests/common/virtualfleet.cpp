@@ -24,8 +24,8 @@ void startIn(QProcess &process, const QString &home, const QString &program,
 }
 } // namespace
 
-VirtualFleet::VirtualFleet(const QString &phonesimPath, const Options &options,
-                           const QString &host, const QStringList &initOptions)
+VirtualFleet::VirtualFleet(const QString &phonesimPath, const Options &options, const QString &host,
+                           const QStringList &initOptions)
     : m_phonesim(phonesimPath)
 {
     if (phonesimPath.isEmpty() || !m_home.isValid()) {

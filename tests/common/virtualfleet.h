@@ -72,7 +72,10 @@ public:
     // Every adb call of the process reaches these fleets, each at its own address.
     static void serveTogether(const QList<VirtualFleet *> &fleets);
     // Cuts the fleet's host off (calls fail, sockets close) or restores it.
-    bool setHostCut(bool cut) { return editFleet([cut](QJsonObject &root) { root["hostCut"] = cut; }); }
+    bool setHostCut(bool cut)
+    {
+        return editFleet([cut](QJsonObject &root) { root["hostCut"] = cut; });
+    }
     QString home() const { return m_home.path(); }
 
     // adb calls made as a separate caller would make them.

@@ -1,7 +1,6 @@
 // Phones that drop while mirroring come back by themselves (cable, reboot, adb restart)
 // with their tile, group role, enlarged view, and a recording closed whole; a phone the
 // user stopped stays stopped; groups keep their phones across a restart of the application.
-#include "recordingreader.h"
 #include "adbrunner.h"
 #include "appconfig.h"
 #include "device.h"
@@ -11,6 +10,7 @@
 #include "devicetracker.h"
 #include "groupharness.h"
 #include "mediarecorder.h"
+#include "recordingreader.h"
 #include "testregistry.h"
 #include "testsupport.h"
 #include "videoframefeed.h"
