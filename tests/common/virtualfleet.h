@@ -117,7 +117,8 @@ public:
     // Every control message the phone has logged, in order of arrival.
     QList<QJsonObject> controlLog(const QString &serial) const
     {
-        return jsonLines(serial + QStringLiteral("/control.jsonl"));
+        // A phone of another host is named SERIAL@HOST:PORT; its folder is the serial's.
+        return jsonLines(serial.section(QLatin1Char('@'), 0, 0) + QStringLiteral("/control.jsonl"));
     }
     // The "type" of every control message the phone has logged, in order.
     QStringList controlTypes(const QString &serial) const;
