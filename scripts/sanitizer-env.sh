@@ -9,7 +9,7 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1:suppres
 export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$supp/lsan.supp:print_suppressions=0}
 # ThreadSanitizer: every report fails the test; races inside the uninstrumented libraries
 # (Qt, Mesa, FFmpeg, PulseAudio) are theirs, tsan.supp names them by library.
-export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:exitcode=66:second_deadlock_stack=1:ignore_noninstrumented_modules=1:suppressions=$supp/tsan.supp}
+export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:exitcode=66:second_deadlock_stack=1:die_after_fork=0:ignore_noninstrumented_modules=1:suppressions=$supp/tsan.supp}
 
 # The tests of the subsystems that read untrusted input, and the corpus replays.
 export PARVIX_SANITIZE_TESTS='^(adb|app|session|media|control|groups|fuzz)\.'
