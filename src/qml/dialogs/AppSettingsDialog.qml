@@ -175,6 +175,7 @@ PXDialog {
                 Layout.preferredHeight: 70
                 text: root.editedServers
                 placeholderText: "192.168.1.20:5037"
+                placeholderTextColor: Theme.textGray
                 color: Theme.textWhite
                 onTextChanged: root.editedServers = text
                 background: Rectangle {
