@@ -10,6 +10,7 @@
 
 #include <optional>
 
+#include "keymappingmodel.h"
 #include "storefile.h"
 
 class QJsonObject;
@@ -17,7 +18,8 @@ class QJsonObject;
 // One mapping. Positions are fractions 0.0 to 1.0 of the phone screen.
 struct KeyMappingEntry
 {
-    enum Type { Touch = 0, Swipe = 1 };
+    static constexpr int Touch = KeyMappingModel::Touch;
+    static constexpr int Swipe = KeyMappingModel::Swipe;
     // What the editor accepts; a stored value outside is bounded on load.
     static constexpr int kMinCount = 1;
     static constexpr int kMaxCount = 10;
@@ -74,6 +76,9 @@ public:
     const QList<KeyMappingEntry> &entries() const { return m_entries; }
     // Appends without the interface checks (the file may hold anything).
     void appendLoadedEntry(const KeyMappingEntry &entry);
+    // Overwrites the entry at index; the same checks as updateMapping.
+    bool replaceEntry(int index, const KeyMappingEntry &entry);
+    bool moveEntry(int from, int to);
 
     bool isRetired() const { return m_retired; }
     void retire() { m_retired = true; }
@@ -107,6 +112,7 @@ public:
 
 private:
     int indexOf(int keyCode, int modifiers) const;
+    bool acceptKey(const KeyMappingEntry &entry, int index) const;
     bool append(const KeyMappingEntry &entry);
 
     QString m_name;

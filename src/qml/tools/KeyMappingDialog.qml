@@ -10,81 +10,10 @@ PXDialog {
     id: root
 
     readonly property KeyMappingProfile profile: KeyMapping.currentProfile
-    readonly property var mappings: KeyMapping.currentMappings
-    readonly property var touchMappings: mappings.filter(m => m.type === 0)
-    readonly property var swipeMappings: mappings.filter(m => m.type === 1)
-    readonly property bool isMac: Qt.platform.os === "osx" || Qt.platform.os === "macos"
 
-    // On macOS Qt reports the Command key as Control and the Control key as Meta.
-    function keyDisplayFor(key: int, modifiers: int, mac: bool): string {
-        let text = ""
-        if (modifiers & Qt.ControlModifier)
-            text += mac ? "Cmd+" : "Ctrl+"
-        if (modifiers & Qt.MetaModifier)
-            text += mac ? "Ctrl+" : "Meta+"
-        if (modifiers & Qt.AltModifier)
-            text += "Alt+"
-        if (modifiers & Qt.ShiftModifier)
-            text += "Shift+"
-        return text + keyName(key)
-    }
-
-    function keyName(key: int): string {
-        if ((key >= Qt.Key_A && key <= Qt.Key_Z) || (key >= Qt.Key_0 && key <= Qt.Key_9))
-            return String.fromCharCode(key)
-        if (key >= Qt.Key_F1 && key <= Qt.Key_F12)
-            return "F" + (key - Qt.Key_F1 + 1)
-        const names = {}
-        names[Qt.Key_Space] = "Space"
-        names[Qt.Key_Minus] = "-"
-        names[Qt.Key_Equal] = "="
-        names[Qt.Key_BracketLeft] = "["
-        names[Qt.Key_BracketRight] = "]"
-        names[Qt.Key_Backslash] = "\\"
-        names[Qt.Key_Semicolon] = ";"
-        names[Qt.Key_Apostrophe] = "'"
-        names[Qt.Key_Comma] = ","
-        names[Qt.Key_Period] = "."
-        names[Qt.Key_Slash] = "/"
-        names[Qt.Key_QuoteLeft] = "`"
-        names[Qt.Key_Escape] = "Esc"
-        names[Qt.Key_Tab] = "Tab"
-        names[Qt.Key_Return] = "Enter"
-        names[Qt.Key_Backspace] = "Backspace"
-        names[Qt.Key_Delete] = "Delete"
-        names[Qt.Key_Insert] = "Insert"
-        names[Qt.Key_Home] = "Home"
-        names[Qt.Key_End] = "End"
-        names[Qt.Key_PageUp] = "PageUp"
-        names[Qt.Key_PageDown] = "PageDown"
-        names[Qt.Key_Left] = "Left"
-        names[Qt.Key_Right] = "Right"
-        names[Qt.Key_Up] = "Up"
-        names[Qt.Key_Down] = "Down"
-        return names[key] !== undefined ? names[key] : "Key_" + key
-    }
-
-    // The entry's index in the profile: the first one with the same key and modifiers.
-    function indexOfEntry(entry): int {
-        for (let i = 0; i < mappings.length; ++i)
-            if (mappings[i].keyCode === entry.keyCode && mappings[i].modifiers === entry.modifiers)
-                return i
-        return -1
-    }
-
-    function removeEntry(entry) {
-        if (profile)
-            profile.removeMapping(indexOfEntry(entry))
-    }
-
-    function editEntry(entry) {
-        if (entry.type === 1) {
-            swipeEditBox.entry = entry
-            swipeEditBox.open()
-        } else {
-            touchEditBox.entry = entry
-            touchEditBox.open()
-        }
+    function editEntry(row) {
+        const box = row.type === KeyMappingModel.Swipe ? swipeEditBox : touchEditBox
+        box.edit(row)
     }
 
     function indexOfName(names, name: string): int {
@@ -92,10 +21,6 @@ PXDialog {
             if (names[i] === name)
                 return i
         return -1
-    }
-
-    function fixed(value): string {
-        return Number(value).toFixed(2)
     }
 
     title: qsTr("Key Mapping Settings")
@@ -108,7 +33,7 @@ PXDialog {
             text: qsTr("Add New Mapping")
             enabled: root.profile !== null
             onClicked: {
-                addBox.type = tabBar.currentIndex
+                addBox.type = tabBar.currentIndex === 1 ? KeyMappingModel.Swipe : KeyMappingModel.Touch
                 addBox.open()
             }
         },
@@ -184,11 +109,11 @@ PXDialog {
 
             MappingTab {
                 objectName: "touchTab"
-                text: qsTr("Touch") + " (" + root.touchMappings.length + ")"
+                text: qsTr("Touch") + " (" + touchModel.count + ")"
             }
             MappingTab {
                 objectName: "swipeTab"
-                text: qsTr("Swipe") + " (" + root.swipeMappings.length + ")"
+                text: qsTr("Swipe") + " (" + swipeModel.count + ")"
             }
         }
 
@@ -200,26 +125,26 @@ PXDialog {
             MappingTable {
                 objectName: "touchTable"
                 hasProfile: root.profile !== null
-                onEditRequested: entry => root.editEntry(entry)
-                onRemoveRequested: entry => root.removeEntry(entry)
+                onEditRequested: row => root.editEntry(row)
                 headers: ["#", qsTr("Key"), qsTr("X"), qsTr("Y"), qsTr("Count"), qsTr("Actions")]
-                entries: root.touchMappings
-                cellsOf: entry => [root.fixed(entry.data.x), root.fixed(entry.data.y),
-                                   String(entry.data.count !== undefined ? entry.data.count : 1)]
+                model: KeyMappingModel {
+                    id: touchModel
+                    profile: root.profile
+                    type: KeyMappingModel.Touch
+                }
             }
 
             MappingTable {
                 objectName: "swipeTable"
                 hasProfile: root.profile !== null
-                onEditRequested: entry => root.editEntry(entry)
-                onRemoveRequested: entry => root.removeEntry(entry)
+                onEditRequested: row => root.editEntry(row)
                 headers: ["#", qsTr("Key"), qsTr("Start"), qsTr("End"), qsTr("Duration(ms)"),
                           qsTr("Actions")]
-                entries: root.swipeMappings
-                cellsOf: entry => [
-                    "(" + root.fixed(entry.data.startX) + ", " + root.fixed(entry.data.startY) + ")",
-                    "(" + root.fixed(entry.data.endX) + ", " + root.fixed(entry.data.endY) + ")",
-                    String(entry.data.duration !== undefined ? entry.data.duration : 200)]
+                model: KeyMappingModel {
+                    id: swipeModel
+                    profile: root.profile
+                    type: KeyMappingModel.Swipe
+                }
             }
         }
     }
@@ -236,14 +161,14 @@ PXDialog {
         property int keyCode: 0
         property int modifiers: 0
         property string keyDisplay: ""
-        property int type: 0
+        property int type: KeyMappingModel.Touch
         property bool duplicate: false
 
         function reset() {
             keyCode = 0
             modifiers = 0
             keyDisplay = ""
-            type = 0
+            type = KeyMappingModel.Touch
             duplicate = false
             addX.value = 0.5
             addY.value = 0.5
@@ -261,23 +186,20 @@ PXDialog {
                 return
             keyCode = key
             modifiers = mods
-            keyDisplay = root.keyDisplayFor(key, mods, root.isMac)
+            keyDisplay = touchModel.keyText(key, mods)
             duplicate = false
         }
 
         function save() {
-            const target = root.profile
-            if (!target || keyDisplay === "")
+            if (!root.profile || keyDisplay === "")
                 return
             for (const field of [addX, addY, addCount, addStartX, addStartY, addEndX, addEndY,
                                  addDuration])
                 field.commit()
-            const added = type === 1
-                ? target.addSwipeMapping(keyCode, modifiers, keyDisplay, addStartX.value,
-                                         addStartY.value, addEndX.value, addEndY.value,
-                                         addDuration.value)
-                : target.addMapping(keyCode, modifiers, keyDisplay, addX.value, addY.value,
-                                    addCount.value)
+            const added = type === KeyMappingModel.Swipe
+                ? swipeModel.addSwipe(keyCode, modifiers, addStartX.value, addStartY.value,
+                                      addEndX.value, addEndY.value, addDuration.value)
+                : touchModel.addTouch(keyCode, modifiers, addX.value, addY.value, addCount.value)
             if (!added) {
                 duplicate = true
                 return
@@ -327,23 +249,24 @@ PXDialog {
                 objectName: "typeBox"
                 Layout.columnSpan: 2
                 Layout.fillWidth: true
+                readonly property var types: [KeyMappingModel.Touch, KeyMappingModel.Swipe]
                 model: [qsTr("Touch"), qsTr("Swipe")]
-                currentIndex: addBox.type
+                currentIndex: types.indexOf(addBox.type)
                 onActivated: index => {
-                    addBox.type = index
-                    currentIndex = Qt.binding(() => addBox.type)
+                    addBox.type = types[index]
+                    currentIndex = Qt.binding(() => types.indexOf(addBox.type))
                 }
             }
 
-            FieldLabel { text: qsTr("X:"); visible: addBox.type === 0 }
-            NumberField { id: addX; objectName: "xField"; value: 0.5; visible: addBox.type === 0 }
-            Hint { visible: addBox.type === 0 }
+            FieldLabel { text: qsTr("X:"); visible: addBox.type === KeyMappingModel.Touch }
+            NumberField { id: addX; objectName: "xField"; value: 0.5; visible: addBox.type === KeyMappingModel.Touch }
+            Hint { visible: addBox.type === KeyMappingModel.Touch }
 
-            FieldLabel { text: qsTr("Y:"); visible: addBox.type === 0 }
-            NumberField { id: addY; objectName: "yField"; value: 0.5; visible: addBox.type === 0 }
-            Hint { visible: addBox.type === 0 }
+            FieldLabel { text: qsTr("Y:"); visible: addBox.type === KeyMappingModel.Touch }
+            NumberField { id: addY; objectName: "yField"; value: 0.5; visible: addBox.type === KeyMappingModel.Touch }
+            Hint { visible: addBox.type === KeyMappingModel.Touch }
 
-            FieldLabel { text: qsTr("Count:"); visible: addBox.type === 0 }
+            FieldLabel { text: qsTr("Count:"); visible: addBox.type === KeyMappingModel.Touch }
             NumberField {
                 id: addCount
                 objectName: "countField"
@@ -351,27 +274,27 @@ PXDialog {
                 minimum: 1
                 maximum: 10
                 value: 1
-                visible: addBox.type === 0
+                visible: addBox.type === KeyMappingModel.Touch
             }
-            Hint { text: qsTr("(1-10)"); visible: addBox.type === 0 }
+            Hint { text: qsTr("(1-10)"); visible: addBox.type === KeyMappingModel.Touch }
 
-            FieldLabel { text: qsTr("Start X:"); visible: addBox.type === 1 }
-            NumberField { id: addStartX; objectName: "startXField"; value: 0.2; visible: addBox.type === 1 }
-            Hint { visible: addBox.type === 1 }
+            FieldLabel { text: qsTr("Start X:"); visible: addBox.type === KeyMappingModel.Swipe }
+            NumberField { id: addStartX; objectName: "startXField"; value: 0.2; visible: addBox.type === KeyMappingModel.Swipe }
+            Hint { visible: addBox.type === KeyMappingModel.Swipe }
 
-            FieldLabel { text: qsTr("Start Y:"); visible: addBox.type === 1 }
-            NumberField { id: addStartY; objectName: "startYField"; value: 0.5; visible: addBox.type === 1 }
-            Hint { visible: addBox.type === 1 }
+            FieldLabel { text: qsTr("Start Y:"); visible: addBox.type === KeyMappingModel.Swipe }
+            NumberField { id: addStartY; objectName: "startYField"; value: 0.5; visible: addBox.type === KeyMappingModel.Swipe }
+            Hint { visible: addBox.type === KeyMappingModel.Swipe }
 
-            FieldLabel { text: qsTr("End X:"); visible: addBox.type === 1 }
-            NumberField { id: addEndX; objectName: "endXField"; value: 0.8; visible: addBox.type === 1 }
-            Hint { visible: addBox.type === 1 }
+            FieldLabel { text: qsTr("End X:"); visible: addBox.type === KeyMappingModel.Swipe }
+            NumberField { id: addEndX; objectName: "endXField"; value: 0.8; visible: addBox.type === KeyMappingModel.Swipe }
+            Hint { visible: addBox.type === KeyMappingModel.Swipe }
 
-            FieldLabel { text: qsTr("End Y:"); visible: addBox.type === 1 }
-            NumberField { id: addEndY; objectName: "endYField"; value: 0.5; visible: addBox.type === 1 }
-            Hint { visible: addBox.type === 1 }
+            FieldLabel { text: qsTr("End Y:"); visible: addBox.type === KeyMappingModel.Swipe }
+            NumberField { id: addEndY; objectName: "endYField"; value: 0.5; visible: addBox.type === KeyMappingModel.Swipe }
+            Hint { visible: addBox.type === KeyMappingModel.Swipe }
 
-            FieldLabel { text: qsTr("Duration:"); visible: addBox.type === 1 }
+            FieldLabel { text: qsTr("Duration:"); visible: addBox.type === KeyMappingModel.Swipe }
             NumberField {
                 id: addDuration
                 objectName: "durationField"
@@ -379,9 +302,9 @@ PXDialog {
                 minimum: 50
                 maximum: 2000
                 value: 200
-                visible: addBox.type === 1
+                visible: addBox.type === KeyMappingModel.Swipe
             }
-            Hint { text: qsTr("(50-2000ms)"); visible: addBox.type === 1 }
+            Hint { text: qsTr("(50-2000ms)"); visible: addBox.type === KeyMappingModel.Swipe }
 
             Text {
                 objectName: "duplicateText"
@@ -408,26 +331,26 @@ PXDialog {
         width: 400
         height: 280
 
-        property var entry: null
-        property bool duplicate: false
+        property int row: -1
+        property string keyDisplay
+
+        function edit(entry) {
+            row = entry.index
+            keyDisplay = entry.keyDisplay
+            editX.value = entry.touchX
+            editY.value = entry.touchY
+            editCount.value = entry.count
+            open()
+        }
 
         function save() {
-            const target = root.profile
-            if (!target || !entry)
-                return
             for (const field of [editX, editY, editCount])
                 field.commit()
-            if (target.updateMapping(root.indexOfEntry(entry), entry.keyCode, entry.modifiers,
-                                     entry.keyDisplay, editX.value, editY.value, editCount.value))
+            if (touchModel.setTouch(row, editX.value, editY.value, editCount.value))
                 close()
         }
 
         onAboutToShow: {
-            if (!entry)
-                return
-            editX.value = entry.data.x
-            editY.value = entry.data.y
-            editCount.value = entry.data.count !== undefined ? entry.data.count : 1
             for (const field of [editX, editY, editCount])
                 field.show()
         }
@@ -454,7 +377,7 @@ PXDialog {
             FieldLabel { text: qsTr("Key:") }
             Text {
                 Layout.columnSpan: 2
-                text: touchEditBox.entry ? touchEditBox.entry.keyDisplay : ""
+                text: touchEditBox.keyDisplay
                 color: Theme.textGreen
                 font.pixelSize: Theme.contentFont
                 font.bold: true
@@ -486,32 +409,29 @@ PXDialog {
         width: 450
         height: 520
 
-        property var entry: null
+        property int row: -1
+        property string keyDisplay
 
-        // The entry goes and comes back at the end of the list with the new values.
+        function edit(entry) {
+            row = entry.index
+            keyDisplay = entry.keyDisplay
+            editStartX.value = entry.startX
+            editStartY.value = entry.startY
+            editEndX.value = entry.endX
+            editEndY.value = entry.endY
+            editDuration.value = entry.duration
+            open()
+        }
+
         function save() {
-            const target = root.profile
-            if (!target || !entry)
-                return
             for (const field of [editStartX, editStartY, editEndX, editEndY, editDuration])
                 field.commit()
-            const index = root.indexOfEntry(entry)
-            if (index < 0 || !target.removeMapping(index))
-                return
-            if (target.addSwipeMapping(entry.keyCode, entry.modifiers, entry.keyDisplay,
-                                       editStartX.value, editStartY.value, editEndX.value,
-                                       editEndY.value, editDuration.value))
+            if (swipeModel.setSwipe(row, editStartX.value, editStartY.value, editEndX.value,
+                                    editEndY.value, editDuration.value))
                 close()
         }
 
         onAboutToShow: {
-            if (!entry)
-                return
-            editStartX.value = entry.data.startX
-            editStartY.value = entry.data.startY
-            editEndX.value = entry.data.endX
-            editEndY.value = entry.data.endY
-            editDuration.value = entry.data.duration !== undefined ? entry.data.duration : 200
             for (const field of [editStartX, editStartY, editEndX, editEndY, editDuration])
                 field.show()
         }
@@ -538,7 +458,7 @@ PXDialog {
             FieldLabel { text: qsTr("Key:") }
             Text {
                 Layout.columnSpan: 2
-                text: swipeEditBox.entry ? swipeEditBox.entry.keyDisplay : ""
+                text: swipeEditBox.keyDisplay
                 color: Theme.textGreen
                 font.pixelSize: Theme.contentFont
                 font.bold: true
@@ -786,17 +706,15 @@ PXDialog {
         }
     }
 
-    // "#", "Key", three value columns from cellsOf(entry), and the two actions.
+    // "#", "Key", three value columns by the entry's type, and the two actions.
     component MappingTable: Rectangle {
         id: table
 
         property var headers: []
-        property var entries: []
-        property var cellsOf: entry => []
+        property KeyMappingModel model
         property bool hasProfile: false
 
-        signal editRequested(var entry)
-        signal removeRequested(var entry)
+        signal editRequested(var row)
         readonly property var widths: [40, 120, (width - 40 - 120 - 150) / 3,
                                        (width - 40 - 120 - 150) / 3, (width - 40 - 120 - 150) / 3, 150]
 
@@ -843,17 +761,30 @@ PXDialog {
                 Layout.fillWidth: true
                 Layout.fillHeight: true
                 clip: true
-                model: table.entries
+                model: table.model
                 boundsBehavior: Flickable.StopAtBounds
                 ScrollBar.vertical: ScrollBar {}
 
                 delegate: Rectangle {
                     id: row
                     objectName: "mappingRow"
-                    required property var modelData
                     required property int index
-                    readonly property var cells: [String(index + 1), modelData.keyDisplay]
-                                                 .concat(table.cellsOf(modelData))
+                    required property string keyDisplay
+                    required property int type
+                    required property real touchX
+                    required property real touchY
+                    required property int count
+                    required property real startX
+                    required property real startY
+                    required property real endX
+                    required property real endY
+                    required property int duration
+                    readonly property var cells: type === KeyMappingModel.Swipe
+                        ? [String(index + 1), keyDisplay,
+                           "(" + startX.toFixed(2) + ", " + startY.toFixed(2) + ")",
+                           "(" + endX.toFixed(2) + ", " + endY.toFixed(2) + ")", String(duration)]
+                        : [String(index + 1), keyDisplay, touchX.toFixed(2), touchY.toFixed(2),
+                           String(count)]
 
                     width: ListView.view.width
                     height: 36
@@ -890,7 +821,7 @@ PXDialog {
                                 implicitHeight: 26
                                 text: qsTr("Edit")
                                 textColor: Theme.textYellow
-                                onClicked: table.editRequested(row.modelData)
+                                onClicked: table.editRequested(row)
                             }
                             PXButton {
                                 objectName: "deleteButton"
@@ -899,7 +830,7 @@ PXDialog {
                                 implicitHeight: 26
                                 text: qsTr("Delete")
                                 textColor: Theme.textRed
-                                onClicked: table.removeRequested(row.modelData)
+                                onClicked: table.model.remove(row.index)
                             }
                         }
                     }
@@ -909,7 +840,7 @@ PXDialog {
             Text {
                 Layout.alignment: Qt.AlignHCenter
                 Layout.bottomMargin: 8
-                visible: table.entries.length === 0
+                visible: table.model.count === 0
                 text: table.hasProfile ? qsTr("No mappings yet") : qsTr("Create a profile first")
                 color: Theme.textGray
                 font.pixelSize: Theme.contentFont
