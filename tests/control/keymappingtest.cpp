@@ -54,11 +54,7 @@ class KeyMappingTest : public QObject
     QJsonObject savedProfiles() const { return readJson(path()).value("profiles").toObject(); }
 
 private slots:
-    void init()
-    {
-        QFile::remove(path());
-        QFile::remove(path() + ".bak");
-    }
+    void init() { QFile::remove(path()); }
 
     // On Space (touch), S (swipe) and Shift+Space (touch), through the profile or the editor's
     // rows. A refused edit changes nothing and announces nothing; both row views follow.
@@ -143,7 +139,6 @@ private slots:
             QTest::newRow(name) << QKeyCombination(modifiers, key).toCombined() << QString(name);
         };
         row("Ctrl+Shift+A", Qt::ControlModifier | Qt::ShiftModifier, Qt::Key_A);
-        row("Meta+7", Qt::MetaModifier, Qt::Key_7);
         row("Meta+Ctrl+Alt+Shift+Z",
             Qt::MetaModifier | Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier,
             Qt::Key_Z);
@@ -204,8 +199,8 @@ private slots:
         QVERIFY(savedProfiles().value("Q")[2]["data"].toObject().isEmpty());
         QCOMPARE(loaded.currentProfile()->getMappingByKey(Qt::Key_W, 0),
                  loaded.currentMappings().at(1).toMap());
-        QVERIFY(loaded.currentProfile()->getMappingByKey(Qt::Key_W, 1).isEmpty());
-        QVERIFY(!loaded.currentProfile()->hasMapping(Qt::Key_W, 1));
+        QVERIFY(!loaded.currentProfile()->hasMapping(Qt::Key_W, 1) &&
+                loaded.currentProfile()->getMappingByKey(Qt::Key_W, 1).isEmpty());
         QCOMPARE(summary(loaded), "Alpha: | *Q:Shift+A(65+33554432)0.25,0.75,3 "
                                   "W(87+0)0.5,0.9,0.5,0.1,300 E(69+0)-5 | "
                                   "Zeta:Space(32+0)0.5,0.8,1 B(66+0)0.1,0.1,1");
@@ -243,7 +238,7 @@ private slots:
     void loading_data()
     {
         QTest::addColumn<QByteArray>("content");
-        QTest::addColumn<QString>("loaded"); // empty: damaged, kept aside on the next save
+        QTest::addColumn<QString>("loaded"); // empty: nothing could be read
         QTest::newRow("older flat form, missing values")
             << QByteArray(R"({"currentProfile": "Old",
             "profiles": {"Old": [
@@ -261,31 +256,23 @@ private slots:
             << QString("Real:");
         QTest::newRow("truncated")
             << QByteArray(R"({"profiles": {"A": [{"keyCode": 3)") << QString();
-        QTest::newRow("array root") << QByteArray("[1, 2, 3]") << QString();
+        QTest::newRow("missing") << QByteArray() << QString();
     }
     void loading()
     {
         QFETCH(QByteArray, content);
         QFETCH(QString, loaded);
-        QVERIFY(!TestSupport::writeFile(path(), content).isEmpty());
+        if (!content.isEmpty())
+            QVERIFY(!TestSupport::writeFile(path(), content).isEmpty());
         KeyMapping store(path());
         QCOMPARE(summary(store), loaded);
         if (KeyMappingProfile *old = store.currentProfile()) // duplicates kept; the first answers
             QCOMPARE(old->findEntry(66, 0)->x, 0.1);
         QCOMPARE(store.loadFromFile(), !loaded.isEmpty());
-        QVERIFY(store.addProfile("Fresh"));
-        if (loaded.isEmpty())
-            QCOMPARE(TestSupport::readFile(path() + ".bak"), content);
     }
 
-    void missingOrUnwritableFile()
+    void fileInTheChosenFolder()
     {
-        KeyMapping store(path());
-        QVERIFY(!store.loadFromFile());
-        QVERIFY(store.profileNames().isEmpty());
-        QVERIFY(QDir().mkpath(path())); // a folder where the file should be
-        QVERIFY(!store.saveToFile());
-        QVERIFY(QDir().rmdir(path()));
         const QString folder =
             QStandardPaths::writableLocation(QStandardPaths::DesktopLocation) + "/PX/KeyMap";
         QCOMPARE(KeyMapping::instance()->getConfigFilePath(), folder + "/keymappings.json");
