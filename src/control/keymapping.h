@@ -18,6 +18,7 @@ class QJsonObject;
 // One mapping. Positions are fractions 0.0 to 1.0 of the phone screen.
 struct KeyMappingEntry
 {
+    // The kinds by the names QML sees on the editor's model; other numbers load and play nothing.
     static constexpr int Touch = KeyMappingModel::Touch;
     static constexpr int Swipe = KeyMappingModel::Swipe;
     // What the editor accepts; a stored value outside is bounded on load.
@@ -55,9 +56,9 @@ struct KeyMappingEntry
 class KeyMappingProfile : public QObject
 {
     Q_OBJECT
-    Q_PROPERTY(QString name READ name WRITE setName NOTIFY nameChanged)
-    Q_PROPERTY(int mappingCount READ getMappingCount NOTIFY mappingsChanged)
-    Q_PROPERTY(QVariantList mappings READ getMappings NOTIFY mappingsChanged)
+    Q_PROPERTY(QString name READ name WRITE setName NOTIFY nameChanged FINAL)
+    Q_PROPERTY(int mappingCount READ getMappingCount NOTIFY mappingsChanged FINAL)
+    Q_PROPERTY(QVariantList mappings READ getMappings NOTIFY mappingsChanged FINAL)
 
 public:
     // Limits that keep the store's file small (see KeyMapping).
@@ -123,10 +124,11 @@ private:
 class KeyMapping : public QObject
 {
     Q_OBJECT
-    Q_PROPERTY(QStringList profileNames READ profileNames NOTIFY profilesChanged)
+    Q_PROPERTY(QStringList profileNames READ profileNames NOTIFY profilesChanged FINAL)
     Q_PROPERTY(KeyMappingProfile *currentProfile READ currentProfile WRITE setCurrentProfile NOTIFY
-                   currentProfileChanged)
-    Q_PROPERTY(QVariantList currentMappings READ currentMappings NOTIFY currentMappingsChanged)
+                   currentProfileChanged FINAL)
+    Q_PROPERTY(
+        QVariantList currentMappings READ currentMappings NOTIFY currentMappingsChanged FINAL)
 
 public:
     static constexpr int kMaxProfiles = 50;

@@ -10,9 +10,9 @@ class KeyMappingProfile;
 class KeyMappingModel : public QAbstractListModel
 {
     Q_OBJECT
-    Q_PROPERTY(KeyMappingProfile *profile READ profile WRITE setProfile NOTIFY profileChanged)
-    Q_PROPERTY(EntryType type READ type WRITE setType NOTIFY typeChanged)
-    Q_PROPERTY(int count READ rowCount NOTIFY countChanged)
+    Q_PROPERTY(KeyMappingProfile *profile READ profile WRITE setProfile NOTIFY profileChanged FINAL)
+    Q_PROPERTY(EntryType type READ type WRITE setType NOTIFY typeChanged FINAL)
+    Q_PROPERTY(int count READ rowCount NOTIFY countChanged FINAL)
 
 public:
     // Stored as numbers in the file; other numbers load but play nothing.

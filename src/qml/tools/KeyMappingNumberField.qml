@@ -15,7 +15,7 @@ PXTextField {
 
     // Shows the value in force (two decimals for fractions).
     function show() {
-        text = integer ? String(Math.round(value)) : Number(value).toFixed(2)
+        text = integer ? String(Math.round(value)) : value.toFixed(2)
     }
 
     function commit() {
