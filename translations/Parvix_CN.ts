@@ -1157,6 +1157,85 @@
     </message>
 </context>
 <context>
+    <name>KeyMappingAddBox</name>
+    <message>
+        <source>Add New Key Mapping</source>
+        <translation>添加按键映射</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>保存</translation>
+    </message>
+    <message>
+        <source>Key:</source>
+        <translation>按键：</translation>
+    </message>
+    <message>
+        <source>Type:</source>
+        <translation>类型：</translation>
+    </message>
+    <message>
+        <source>Touch</source>
+        <translation>点击</translation>
+    </message>
+    <message>
+        <source>Swipe</source>
+        <translation>滑动</translation>
+    </message>
+    <message>
+        <source>X:</source>
+        <translation>X：</translation>
+    </message>
+    <message>
+        <source>Y:</source>
+        <translation>Y：</translation>
+    </message>
+    <message>
+        <source>Count:</source>
+        <translation>次数：</translation>
+    </message>
+    <message>
+        <source>(1-10)</source>
+        <translation>(1-10)</translation>
+    </message>
+    <message>
+        <source>Start X:</source>
+        <translation>起点 X：</translation>
+    </message>
+    <message>
+        <source>Start Y:</source>
+        <translation>起点 Y：</translation>
+    </message>
+    <message>
+        <source>End X:</source>
+        <translation>终点 X：</translation>
+    </message>
+    <message>
+        <source>End Y:</source>
+        <translation>终点 Y：</translation>
+    </message>
+    <message>
+        <source>Duration:</source>
+        <translation>时长：</translation>
+    </message>
+    <message>
+        <source>(50-2000ms)</source>
+        <translation>(50-2000毫秒)</translation>
+    </message>
+    <message>
+        <source>This key is already mapped in this profile.</source>
+        <translation>该按键在此方案中已有映射。</translation>
+    </message>
+    <message>
+        <source>Press a key...</source>
+        <translation>请按下一个按键...</translation>
+    </message>
+</context>
+<context>
     <name>KeyMappingDialog</name>
     <message>
         <source>Key Mapping Settings</source>
@@ -1223,80 +1302,8 @@
         <translation>时长(毫秒)</translation>
     </message>
     <message>
-        <source>Add New Key Mapping</source>
-        <translation>添加按键映射</translation>
-    </message>
-    <message>
         <source>Cancel</source>
         <translation>取消</translation>
-    </message>
-    <message>
-        <source>Save</source>
-        <translation>保存</translation>
-    </message>
-    <message>
-        <source>Key:</source>
-        <translation>按键：</translation>
-    </message>
-    <message>
-        <source>Type:</source>
-        <translation>类型：</translation>
-    </message>
-    <message>
-        <source>X:</source>
-        <translation>X：</translation>
-    </message>
-    <message>
-        <source>Y:</source>
-        <translation>Y：</translation>
-    </message>
-    <message>
-        <source>Count:</source>
-        <translation>次数：</translation>
-    </message>
-    <message>
-        <source>(1-10)</source>
-        <translation>(1-10)</translation>
-    </message>
-    <message>
-        <source>Start X:</source>
-        <translation>起点 X：</translation>
-    </message>
-    <message>
-        <source>Start Y:</source>
-        <translation>起点 Y：</translation>
-    </message>
-    <message>
-        <source>End X:</source>
-        <translation>终点 X：</translation>
-    </message>
-    <message>
-        <source>End Y:</source>
-        <translation>终点 Y：</translation>
-    </message>
-    <message>
-        <source>Duration:</source>
-        <translation>时长：</translation>
-    </message>
-    <message>
-        <source>(50-2000ms)</source>
-        <translation>(50-2000毫秒)</translation>
-    </message>
-    <message>
-        <source>This key is already mapped in this profile.</source>
-        <translation>该按键在此方案中已有映射。</translation>
-    </message>
-    <message>
-        <source>Edit Key Mapping</source>
-        <translation>编辑按键映射</translation>
-    </message>
-    <message>
-        <source>Edit Swipe Mapping</source>
-        <translation>编辑滑动映射</translation>
-    </message>
-    <message>
-        <source>Duration(ms):</source>
-        <translation>时长(毫秒)：</translation>
     </message>
     <message>
         <source>Create New Profile</source>
@@ -1326,14 +1333,63 @@
         <source>Are you sure you want to delete profile</source>
         <translation>确定要删除方案</translation>
     </message>
-    <message>
-        <source>Press a key...</source>
-        <translation>请按下一个按键...</translation>
-    </message>
+</context>
+<context>
+    <name>KeyMappingRow</name>
     <message>
         <source>Edit</source>
         <translation>编辑</translation>
     </message>
+    <message>
+        <source>Delete</source>
+        <translation>删除</translation>
+    </message>
+</context>
+<context>
+    <name>KeyMappingSwipeEditBox</name>
+    <message>
+        <source>Edit Swipe Mapping</source>
+        <translation>编辑滑动映射</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>保存</translation>
+    </message>
+    <message>
+        <source>Key:</source>
+        <translation>按键：</translation>
+    </message>
+    <message>
+        <source>Start X:</source>
+        <translation>起点 X：</translation>
+    </message>
+    <message>
+        <source>Start Y:</source>
+        <translation>起点 Y：</translation>
+    </message>
+    <message>
+        <source>End X:</source>
+        <translation>终点 X：</translation>
+    </message>
+    <message>
+        <source>End Y:</source>
+        <translation>终点 Y：</translation>
+    </message>
+    <message>
+        <source>Duration(ms):</source>
+        <translation>时长(毫秒)：</translation>
+    </message>
+    <message>
+        <source>(50-2000ms)</source>
+        <translation>(50-2000毫秒)</translation>
+    </message>
+</context>
+<context>
+    <name>KeyMappingTable</name>
     <message>
         <source>No mappings yet</source>
         <translation>暂无映射</translation>
@@ -1341,6 +1397,41 @@
     <message>
         <source>Create a profile first</source>
         <translation>请先新建方案</translation>
+    </message>
+</context>
+<context>
+    <name>KeyMappingTouchEditBox</name>
+    <message>
+        <source>Edit Key Mapping</source>
+        <translation>编辑按键映射</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>保存</translation>
+    </message>
+    <message>
+        <source>Key:</source>
+        <translation>按键：</translation>
+    </message>
+    <message>
+        <source>X:</source>
+        <translation>X：</translation>
+    </message>
+    <message>
+        <source>Y:</source>
+        <translation>Y：</translation>
+    </message>
+    <message>
+        <source>Count:</source>
+        <translation>次数：</translation>
+    </message>
+    <message>
+        <source>(1-10)</source>
+        <translation>(1-10)</translation>
     </message>
 </context>
 <context>

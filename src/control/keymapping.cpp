@@ -167,14 +167,47 @@ int KeyMappingProfile::indexOf(int keyCode, int modifiers) const
     return -1;
 }
 
+// A key other than the entry at `index` (-1 for a new one) maps already, or it has no name.
+bool KeyMappingProfile::acceptKey(const KeyMappingEntry &entry, int index) const
+{
+    if (entry.keyDisplay.isEmpty() ||
+        !StoreFile::acceptText(entry.keyDisplay, kMaxKeyDisplayLength))
+        return false;
+    for (int i = 0; i < m_entries.size(); ++i) {
+        if (i != index && m_entries.at(i).keyCode == entry.keyCode &&
+            m_entries.at(i).modifiers == entry.modifiers)
+            return false;
+    }
+    return true;
+}
+
 bool KeyMappingProfile::append(const KeyMappingEntry &entry)
 {
-    if (entry.keyDisplay.isEmpty() || indexOf(entry.keyCode, entry.modifiers) >= 0 ||
-        !StoreFile::acceptText(entry.keyDisplay, kMaxKeyDisplayLength) ||
+    if (!acceptKey(entry, -1) ||
         !StoreFile::acceptOneMore(m_entries.size(), kMaxMappings, tr("key mappings in a profile")))
         return false;
     m_entries.append(entry);
     emit mappingsChanged();
+    return true;
+}
+
+bool KeyMappingProfile::replaceEntry(int index, const KeyMappingEntry &entry)
+{
+    if (index < 0 || index >= m_entries.size() || !acceptKey(entry, index))
+        return false;
+    m_entries[index] = entry;
+    emit mappingsChanged();
+    return true;
+}
+
+bool KeyMappingProfile::moveEntry(int from, int to)
+{
+    if (from < 0 || from >= m_entries.size() || to < 0 || to >= m_entries.size())
+        return false;
+    if (from != to) {
+        m_entries.move(from, to);
+        emit mappingsChanged();
+    }
     return true;
 }
 
@@ -247,17 +280,7 @@ bool KeyMappingProfile::removeMapping(int index)
 bool KeyMappingProfile::updateMapping(int index, int keyCode, int modifiers,
                                       const QString &keyDisplay, double x, double y, int count)
 {
-    if (index < 0 || index >= m_entries.size() || keyDisplay.isEmpty() ||
-        !StoreFile::acceptText(keyDisplay, kMaxKeyDisplayLength))
-        return false;
-    for (int i = 0; i < m_entries.size(); ++i) {
-        if (i != index && m_entries.at(i).keyCode == keyCode &&
-            m_entries.at(i).modifiers == modifiers)
-            return false;
-    }
-    m_entries[index] = touchEntry(keyCode, modifiers, keyDisplay, x, y, count);
-    emit mappingsChanged();
-    return true;
+    return replaceEntry(index, touchEntry(keyCode, modifiers, keyDisplay, x, y, count));
 }
 
 bool KeyMappingProfile::updateMapping(int index, int keyCode, int modifiers,

@@ -10,6 +10,7 @@
 
 #include <optional>
 
+#include "keymappingmodel.h"
 #include "storefile.h"
 
 class QJsonObject;
@@ -17,7 +18,9 @@ class QJsonObject;
 // One mapping. Positions are fractions 0.0 to 1.0 of the phone screen.
 struct KeyMappingEntry
 {
-    enum Type { Touch = 0, Swipe = 1 };
+    // The kinds by the names QML sees on the editor's model; other numbers load and play nothing.
+    static constexpr int Touch = KeyMappingModel::Touch;
+    static constexpr int Swipe = KeyMappingModel::Swipe;
     // What the editor accepts; a stored value outside is bounded on load.
     static constexpr int kMinCount = 1;
     static constexpr int kMaxCount = 10;
@@ -53,9 +56,9 @@ struct KeyMappingEntry
 class KeyMappingProfile : public QObject
 {
     Q_OBJECT
-    Q_PROPERTY(QString name READ name WRITE setName NOTIFY nameChanged)
-    Q_PROPERTY(int mappingCount READ getMappingCount NOTIFY mappingsChanged)
-    Q_PROPERTY(QVariantList mappings READ getMappings NOTIFY mappingsChanged)
+    Q_PROPERTY(QString name READ name WRITE setName NOTIFY nameChanged FINAL)
+    Q_PROPERTY(int mappingCount READ getMappingCount NOTIFY mappingsChanged FINAL)
+    Q_PROPERTY(QVariantList mappings READ getMappings NOTIFY mappingsChanged FINAL)
 
 public:
     // Limits that keep the store's file small (see KeyMapping).
@@ -74,6 +77,9 @@ public:
     const QList<KeyMappingEntry> &entries() const { return m_entries; }
     // Appends without the interface checks (the file may hold anything).
     void appendLoadedEntry(const KeyMappingEntry &entry);
+    // Overwrites the entry at index; the same checks as updateMapping.
+    bool replaceEntry(int index, const KeyMappingEntry &entry);
+    bool moveEntry(int from, int to);
 
     bool isRetired() const { return m_retired; }
     void retire() { m_retired = true; }
@@ -107,6 +113,7 @@ public:
 
 private:
     int indexOf(int keyCode, int modifiers) const;
+    bool acceptKey(const KeyMappingEntry &entry, int index) const;
     bool append(const KeyMappingEntry &entry);
 
     QString m_name;
@@ -117,10 +124,11 @@ private:
 class KeyMapping : public QObject
 {
     Q_OBJECT
-    Q_PROPERTY(QStringList profileNames READ profileNames NOTIFY profilesChanged)
+    Q_PROPERTY(QStringList profileNames READ profileNames NOTIFY profilesChanged FINAL)
     Q_PROPERTY(KeyMappingProfile *currentProfile READ currentProfile WRITE setCurrentProfile NOTIFY
-                   currentProfileChanged)
-    Q_PROPERTY(QVariantList currentMappings READ currentMappings NOTIFY currentMappingsChanged)
+                   currentProfileChanged FINAL)
+    Q_PROPERTY(
+        QVariantList currentMappings READ currentMappings NOTIFY currentMappingsChanged FINAL)
 
 public:
     static constexpr int kMaxProfiles = 50;

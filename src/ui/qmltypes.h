@@ -22,6 +22,7 @@
 #include "devicelink.h"
 #include "devicesettings.h"
 #include "keymapping.h"
+#include "keymappingmodel.h"
 #include "mediarecorder.h"
 #include "releaselookup.h"
 #include "serverparams.h"
@@ -290,6 +291,13 @@ struct KeyMappingProfileForeign
     Q_GADGET
     QML_FOREIGN(KeyMappingProfile)
     QML_NAMED_ELEMENT(KeyMappingProfile)
+};
+
+struct KeyMappingModelForeign
+{
+    Q_GADGET
+    QML_FOREIGN(KeyMappingModel)
+    QML_NAMED_ELEMENT(KeyMappingModel)
 };
 
 struct AutojsForeign

@@ -9,8 +9,13 @@ PARVIX_FUZZ_TARGET(false)
         KeyMapping store(path);
         const QStringList names = store.profileNames();
         FUZZ_CHECK(names.size() == store.profiles().size(), {});
-        for (const KeyMappingProfile *profile : store.profiles()) {
-            FUZZ_CHECK(profile->getMappings().size() == profile->getMappingCount(), {});
+        for (KeyMappingProfile *profile : store.profiles()) {
+            // The editor shows touches and swipes; other types stay in the file only.
+            KeyMappingModel touches, swipes;
+            swipes.setType(KeyMappingModel::Swipe);
+            touches.setProfile(profile);
+            swipes.setProfile(profile);
+            FUZZ_CHECK(touches.rowCount() + swipes.rowCount() <= profile->getMappingCount(), {});
             for (const KeyMappingEntry &entry : profile->entries()) {
                 // The lookup the controller makes finds the first entry of a key.
                 const KeyMappingEntry *found = profile->findEntry(entry.keyCode, entry.modifiers);

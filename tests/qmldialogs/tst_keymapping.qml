@@ -2,7 +2,7 @@ import QtQuick
 import QtTest
 import Parvix
 
-// The key-mapping editor: key names, field rules, and add, edit and delete reaching the file.
+// The key-mapping editor: field rules, and add, edit and delete reaching the file.
 DialogTestCase {
     id: testCase
     name: "KeyMappingDialog"
@@ -23,32 +23,6 @@ DialogTestCase {
             KeyMapping.removeProfile(name)
     }
 
-    function test_keyNames() {
-        const dialog = make("KeyMappingDialog")
-        const ctrlShift = Qt.ControlModifier | Qt.ShiftModifier
-        compare(dialog.keyDisplayFor(Qt.Key_A, ctrlShift, true), "Cmd+Shift+A")
-        compare(dialog.keyDisplayFor(Qt.Key_A, ctrlShift, false), "Ctrl+Shift+A")
-        compare(dialog.keyDisplayFor(Qt.Key_7, Qt.MetaModifier, true), "Ctrl+7")
-        compare(dialog.keyDisplayFor(Qt.Key_7, Qt.MetaModifier, false), "Meta+7")
-        compare(dialog.keyDisplayFor(Qt.Key_Z, Qt.ControlModifier | Qt.MetaModifier | Qt.AltModifier
-                                     | Qt.ShiftModifier, false), "Ctrl+Meta+Alt+Shift+Z")
-        compare(dialog.keyDisplayFor(Qt.Key_F13, 0, false), "Key_" + Qt.Key_F13)
-        const named = [[Qt.Key_Space, "Space"], [Qt.Key_Minus, "-"], [Qt.Key_Equal, "="],
-                       [Qt.Key_BracketLeft, "["], [Qt.Key_BracketRight, "]"], [Qt.Key_Backslash, "\\"],
-                       [Qt.Key_Semicolon, ";"], [Qt.Key_Apostrophe, "'"], [Qt.Key_Comma, ","],
-                       [Qt.Key_Period, "."], [Qt.Key_Slash, "/"], [Qt.Key_QuoteLeft, "`"],
-                       [Qt.Key_Escape, "Esc"], [Qt.Key_Tab, "Tab"], [Qt.Key_Return, "Enter"],
-                       [Qt.Key_Backspace, "Backspace"], [Qt.Key_Delete, "Delete"],
-                       [Qt.Key_Insert, "Insert"], [Qt.Key_Home, "Home"], [Qt.Key_End, "End"],
-                       [Qt.Key_PageUp, "PageUp"], [Qt.Key_PageDown, "PageDown"], [Qt.Key_Left, "Left"],
-                       [Qt.Key_Right, "Right"], [Qt.Key_Up, "Up"], [Qt.Key_Down, "Down"],
-                       [Qt.Key_F1, "F1"], [Qt.Key_F12, "F12"], [Qt.Key_0, "0"], [Qt.Key_9, "9"],
-                       [Qt.Key_Q, "Q"]]
-        for (const [key, text] of named)
-            compare(dialog.keyDisplayFor(key, 0, false), text)
-        compare(dialog.keyDisplayFor(Qt.Key_Enter, 0, false), "Key_" + Qt.Key_Enter)
-    }
-
     function test_addEditDeleteRoundTrip() {
         clearProfiles()
         const dialog = openDialog(make("KeyMappingDialog"))
@@ -64,6 +38,13 @@ DialogTestCase {
         compare(KeyMapping.currentProfile.name, "Game")
         compare(find(dialog, "profileBox").currentText, "Game")
         compare(savedProfile("Game"), [])
+        click(find(dialog, "newProfileButton")) // a name in use, trimmed, is refused
+        newBox = box(dialog, "newProfileBox")
+        typeText(find(newBox, "profileNameField"), " Game ")
+        click(find(newBox, "createButton"))
+        verify(newBox.opened && find(newBox, "takenText").visible)
+        newBox.close()
+        compare(KeyMapping.profileNames, ["Game"])
 
         // Add a touch: modifier keys alone are ignored, rejected field text keeps the value.
         click(find(dialog, "addMappingButton"))
@@ -74,32 +55,23 @@ DialogTestCase {
         keyClick(Qt.Key_Shift, Qt.ShiftModifier)
         compare(add.keyDisplay, "")
         keyClick(Qt.Key_A, Qt.ControlModifier | Qt.ShiftModifier)
-        const expectedKey = Qt.platform.os === "osx" || Qt.platform.os === "macos" ? "Cmd+Shift+A"
-                                                                                   : "Ctrl+Shift+A"
-        compare(add.keyDisplay, expectedKey)
-        verify(save.enabled)
-        const x = find(add, "xField")
-        compare(x.text, "0.50")
-        enterText(x, "1.5")
-        compare(x.value, 0.5)
-        compare(x.text, "0.50", "the value in force shows again")
-        enterText(x, "0.25")
-        compare(x.value, 0.25)
-        const count = find(add, "countField")
-        enterText(count, "0")
-        compare(count.value, 1)
-        enterText(count, "2.5")
-        compare(count.value, 1)
-        enterText(count, "3")
-        compare(count.value, 3)
+        const expectedKey = "Ctrl+Shift+A"
+        verify(add.keyDisplay === expectedKey && save.enabled)
+        compare(find(add, "xField").text, "0.50")
+        // Text out of range or of the wrong kind leaves the value in force, shown again.
+        for (const [name, text, value, shown] of [["xField", "1.5", 0.5, "0.50"],
+                                                  ["xField", "0.25", 0.25, "0.25"],
+                                                  ["countField", "0", 1, "1"],
+                                                  ["countField", "2.5", 1, "1"],
+                                                  ["countField", "3", 3, "3"]]) {
+            enterText(find(add, name), text)
+            compare([find(add, name).value, find(add, name).text], [value, shown], name + text)
+        }
         click(save)
         tryVerify(() => !add.visible)
-        let saved = savedProfile("Game")
-        compare(saved.length, 1)
-        compare(saved[0].keyDisplay, expectedKey)
-        compare(saved[0].keyCode, Qt.Key_A)
-        compare(saved[0].modifiers, Qt.ControlModifier | Qt.ShiftModifier)
-        compare(saved[0].data, { x: 0.25, y: 0.5, count: 3 })
+        compare(savedProfile("Game"), [{ keyCode: Qt.Key_A, keyDisplay: expectedKey, type: 0,
+                                         modifiers: Qt.ControlModifier | Qt.ShiftModifier,
+                                         data: { x: 0.25, y: 0.5, count: 3 } }])
 
         // The same key again: refused, and the box stays open with the reason.
         click(find(dialog, "addMappingButton"))
@@ -109,8 +81,7 @@ DialogTestCase {
         click(find(add, "keyCapture"))
         keyClick(Qt.Key_A, Qt.ControlModifier | Qt.ShiftModifier)
         click(find(add, "saveButton"))
-        verify(add.opened)
-        verify(find(add, "duplicateText").visible)
+        verify(add.opened && find(add, "duplicateText").visible)
         compare(savedProfile("Game").length, 1)
 
         // A swipe through the same box.
@@ -123,12 +94,13 @@ DialogTestCase {
         typeText(find(add, "durationField"), "350")
         click(find(add, "saveButton"))
         tryVerify(() => !add.visible)
-        compare(find(dialog, "touchTab").text, "Touch (1)")
-        compare(find(dialog, "swipeTab").text, "Swipe (1)")
+        compare([find(dialog, "touchTab").text, find(dialog, "swipeTab").text],
+                ["Touch (1)", "Swipe (1)"])
 
-        // Edit the touch entry, then the swipe; delete the swipe at once, by key.
-        const touchRows = visibleAll(find(dialog, "touchTable"), "mappingRow")
-        click(find(touchRows[0], "editButton"))
+        // Edit the touch entry, then the swipe (in its place); delete the swipe at once.
+        const touchRow = visibleAll(find(dialog, "touchTable"), "mappingRow")[0]
+        compare(touchRow.cells, ["1", expectedKey, "0.25", "0.50", "3"])
+        click(find(touchRow, "editButton"))
         const touchEdit = box(dialog, "touchEditBox")
         compare(find(touchEdit, "countField").text, "3")
         typeText(find(touchEdit, "yField"), "0.9")
@@ -143,46 +115,26 @@ DialogTestCase {
         typeText(find(swipeEdit, "endYField"), "0.1")
         click(find(swipeEdit, "saveButton"))
         tryVerify(() => !swipeEdit.visible)
-        saved = savedProfile("Game")
-        compare(saved[0].data, { x: 0.25, y: 0.9, count: 3 })
-        compare(saved[1].data, { startX: 0.2, startY: 0.5, endX: 0.8, endY: 0.1, duration: 350 })
-        click(find(visibleAll(find(dialog, "swipeTable"), "mappingRow")[0], "deleteButton"))
+        compare(swipeRow.cells, ["1", "Space", "(0.20, 0.50)", "(0.80, 0.10)", "350"])
+        compare(savedProfile("Game").map(e => e.data), [{ x: 0.25, y: 0.9, count: 3 },
+                { startX: 0.2, startY: 0.5, endX: 0.8, endY: 0.1, duration: 350 }])
+        click(find(swipeRow, "deleteButton"))
         compare(savedProfile("Game").map(e => e.keyDisplay), [expectedKey])
-    }
-
-    function test_profileNameTaken() {
-        clearProfiles()
-        verify(KeyMapping.addProfile("Shooter"))
-        const dialog = openDialog(make("KeyMappingDialog"))
-        click(find(dialog, "newProfileButton"))
-        const newBox = box(dialog, "newProfileBox")
-        typeText(find(newBox, "profileNameField"), " Shooter ")
-        click(find(newBox, "createButton"))
-        verify(newBox.opened)
-        verify(find(newBox, "takenText").visible)
-        newBox.close()
-        compare(KeyMapping.profileNames, ["Shooter"])
     }
 
     function test_profilePicker() {
         clearProfiles()
-        verify(KeyMapping.addProfile("Racing"))
-        verify(KeyMapping.addProfile("Shooter"))
-        const manager = managerWithPhones(1)
-        const device = manager.currentSelectedGroup.devicesForRepeater[0]
+        verify(KeyMapping.addProfile("Racing") && KeyMapping.addProfile("Shooter"))
+        const device = managerWithPhones(1).currentSelectedGroup.devicesForRepeater[0]
         const picker = openDialog(make("KeyMapProfilePicker", { device: device }))
-        let rows = visibleAll(picker, "profileRow")
-        compare(rows.map(r => r.label), ["No KeyMap", "Racing", "Shooter"])
-        compare(rows.map(r => find(r, "tick").visible), [true, false, false])
-        click(rows[2])
+        // Each choice with a star where the tick shows.
+        const choices = () => visibleAll(picker, "profileRow")
+                                  .map(r => r.label + (find(r, "tick").visible ? "*" : ""))
+        compare(choices(), ["No KeyMap*", "Racing", "Shooter"])
+        click(visibleAll(picker, "profileRow")[2])
         tryVerify(() => !picker.visible)
         compare(device.currentKeyMappingProfile, KeyMapping.getProfile("Shooter"))
-
         openDialog(picker)
-        rows = visibleAll(picker, "profileRow")
-        compare(rows.map(r => find(r, "tick").visible), [false, false, true])
-        click(rows[0])
-        tryVerify(() => !picker.visible)
-        compare(device.currentKeyMappingProfile, null)
+        compare(choices(), ["No KeyMap", "Racing", "Shooter*"])
     }
 }

@@ -8,6 +8,10 @@ DialogTestCase {
     id: testCase
     name: "Smoke"
 
+    KeyMappingModel {
+        id: keyRows
+    }
+
     // What the files that need collaborators are given.
     function propertiesFor(file, manager, device) {
         const name = file.substring(file.lastIndexOf("/") + 1, file.length - 4)
@@ -25,7 +29,14 @@ DialogTestCase {
             ADBRestartDialog: { deviceGroupManager: manager },
             GroupSettingsDialog: { deviceGroupManager: manager },
             CommonPhrasesDialog: { phraseManager: CommonPhraseManager },
-            PhraseSelectionDialog: { phraseManager: CommonPhraseManager }
+            PhraseSelectionDialog: { phraseManager: CommonPhraseManager },
+            KeyMappingAddBox: { touches: keyRows, swipes: keyRows },
+            KeyMappingTouchEditBox: { rows: keyRows },
+            KeyMappingSwipeEditBox: { rows: keyRows },
+            KeyMappingTable: { model: keyRows },
+            KeyMappingRow: { index: 0, keyDisplay: "A", type: KeyMappingModel.Touch, touchX: 0.5,
+                             touchY: 0.5, count: 1, startX: 0, startY: 0, endX: 0, endY: 0,
+                             duration: 200 }
         }
         return byName[name] || {}
     }
