@@ -53,7 +53,6 @@ private slots:
         }
         VirtualFleet::serveTogether(fleets);
         AdbServers::setConfigured(servers);
-        AdbHostWatch::instance()->setIntervalMs(300);
         AdbHostWatch::instance()->watch(AdbServers::configured());
     }
 
@@ -141,6 +140,15 @@ private slots:
         // The tile stayed, and the other hosts never noticed.
         QCOMPARE(m_group->deviceCount(), 3);
         QVERIFY(device(0)->controller() && device(2)->controller());
+        // The host's own device tracking saw the cut; nothing lists its phones now and then.
+        const QList<QJsonObject> calls = m_fleets.at(2)->adbLog();
+        const auto count = [&calls](const char *command) {
+            return std::count_if(calls.cbegin(), calls.cend(), [command](const QJsonObject &c) {
+                return c.value("args").toArray().contains(QLatin1String(command));
+            });
+        };
+        QVERIFY(count("track-devices") >= 1);
+        QVERIFY2(count("devices") <= 2, qPrintable(QString::number(count("devices"))));
     }
 };
 
