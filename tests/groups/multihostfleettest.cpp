@@ -150,6 +150,19 @@ private slots:
         QVERIFY(count("track-devices") >= 1);
         QVERIFY2(count("devices") <= 2, qPrintable(QString::number(count("devices"))));
     }
+
+    // It goes through the phone's own server.
+    void wifiUsesThePhonesHost()
+    {
+        QVERIFY(m_group && m_group->deviceCount() == 3);
+        Device *phone = device(2);
+        const VirtualFleet &fleet = *m_fleets.at(3);
+        QTRY_VERIFY_WITH_TIMEOUT(!phone->ipAddress().isEmpty(), 10000);
+        phone->setWiFiConnection();
+        const QString wifi = phone->ipAddress() + ":5555";
+        QTRY_COMPARE_WITH_TIMEOUT(phone->wifiSerial(), wifi + "@" + kHosts.at(2), 15000);
+        QVERIFY(fleet.entry(wifi));
+    }
 };
 
 PARVIX_TEST(MultiHostFleetTest)
