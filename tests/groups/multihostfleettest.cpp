@@ -3,6 +3,7 @@
 // restored while everything streams.
 #include "adbhostwatch.h"
 #include "adbrunner.h"
+#include "autojs.h"
 #include "controller.h"
 #include "device.h"
 #include "devicegroup.h"
@@ -10,6 +11,7 @@
 #include "testsupport.h"
 #include "virtualfleet.h"
 
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -151,12 +153,19 @@ private slots:
         QVERIFY2(count("devices") <= 2, qPrintable(QString::number(count("devices"))));
     }
 
-    // It goes through the phone's own server.
-    void wifiUsesThePhonesHost()
+    // Both go through the phone's own server, whose ports are its own.
+    void scriptsAndWifiUseThePhonesHost()
     {
         QVERIFY(m_group && m_group->deviceCount() == 3);
         Device *phone = device(2);
         const VirtualFleet &fleet = *m_fleets.at(3);
+        QTcpServer taken; // the port chosen here is in use over there
+        QVERIFY(taken.listen(QHostAddress("127.0.0.4"), phone->autojs()->localPort()));
+        QTemporaryDir dir;
+        QVERIFY(!TestSupport::writeFile(dir.filePath("hi.js"), "toast('hi');\n").isEmpty());
+        phone->autojs()->run(dir.filePath("hi.js"));
+        const QString plain = fleet.serials().first().section('@', 0, 0);
+        QTRY_COMPARE_WITH_TIMEOUT(fleet.jsonLines(plain + "/autojs.jsonl").size(), 1, 10000);
         QTRY_VERIFY_WITH_TIMEOUT(!phone->ipAddress().isEmpty(), 10000);
         phone->setWiFiConnection();
         const QString wifi = phone->ipAddress() + ":5555";
