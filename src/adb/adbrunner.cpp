@@ -261,7 +261,20 @@ quint16 forwardFromFreePort(const QString &serial, const QString &remote)
 
 quint16 ADBRunner::forwardToSocket(const QString &serial, const QString &socketName)
 {
-    return forwardFromFreePort(serial, QStringLiteral("localabstract:") + socketName);
+    const QString remote = QStringLiteral("localabstract:") + socketName;
+    // A session that ended while its server was away could not remove its forward there;
+    // "forward --list" gives "SERIAL tcp:PORT REMOTE" lines.
+    const QString listing = run(AdbServers::serverOf(serial).options() +
+                                QStringList{QStringLiteral("forward"), QStringLiteral("--list")})
+                                .output;
+    for (const QString &line : listing.split(QLatin1Char('\n'))) {
+        const QStringList fields = line.simplified().split(QLatin1Char(' '));
+        if (fields.size() == 3 && fields.at(0) == AdbServers::plainSerial(serial) &&
+            fields.at(2) == remote)
+            run(onDevice(serial,
+                         {QStringLiteral("forward"), QStringLiteral("--remove"), fields.at(1)}));
+    }
+    return forwardFromFreePort(serial, remote);
 }
 
 quint16 ADBRunner::forwardToPort(const QString &serial, quint16 remotePort)

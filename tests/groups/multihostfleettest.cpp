@@ -2,6 +2,7 @@
 // forwards, group control rescaled on each phone, a batch install, and one host cut off and
 // restored while everything streams.
 #include "adbhostwatch.h"
+#include "adblane.h"
 #include "adbrunner.h"
 #include "autojs.h"
 #include "controller.h"
@@ -136,9 +137,13 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(AdbHostWatch::instance()->isHostAway(kHosts.at(1)), 10000);
         QTRY_VERIFY_WITH_TIMEOUT(!device(1)->running(), 10000);
         QVERIFY(device(0)->controller() && device(2)->controller());
+        // Its session's clean-up ran while the host was away.
+        QVERIFY(AdbLane::waitForIdle(device(1)->adbConnectionSerial(), 20000));
         QVERIFY(m_fleets.at(2)->setHostCut(false));
         QTRY_VERIFY_WITH_TIMEOUT(!AdbHostWatch::instance()->isHostAway(kHosts.at(1)), 10000);
         QTRY_VERIFY_WITH_TIMEOUT(device(1)->controller(), 30000);
+        // The forward the cut left behind is gone: one, the new session's.
+        QCOMPARE(m_fleets.at(2)->status().value("forward").toArray().size(), 1);
         // The tile stayed, and the other hosts never noticed.
         QCOMPARE(m_group->deviceCount(), 3);
         QVERIFY(device(0)->controller() && device(2)->controller());
