@@ -13,8 +13,8 @@ class QTimer;
 // Brings dropped phones back: a member whose stream ended without anyone stopping it is
 // started again once adb lists it as ready, with a pause that doubles after each failed
 // try (1 s up to 30 s). A stop on purpose (user, removal, view switch) is never undone.
-// Learns the phones' states from the device trackers, and while the local one is down, by listing
-// adb every few seconds as long as a phone waits.
+// Learns the phones' states from the device trackers, and while the local one is down, by
+// listing adb every few seconds as long as a phone waits.
 class ReconnectPolicy : public QObject
 {
     Q_OBJECT
