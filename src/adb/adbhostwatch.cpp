@@ -1,44 +1,8 @@
 #include "adbhostwatch.h"
 
-#include "adbrunner.h"
-
 #include <QCoreApplication>
-#include <QPointer>
-#include <QThreadPool>
-#include <QTimer>
 
-namespace {
-// An unreachable computer may hold adb's connect for long; a listing takes far less.
-constexpr int kListingTimeoutMs = 5000;
-} // namespace
-
-PollingHostProbe::PollingHostProbe(QObject *parent, const AdbServer &server)
-    : HostProbe(parent), m_server(server)
-{}
-
-void PollingHostProbe::check()
-{
-    if (m_running)
-        return;
-    m_running = true;
-    QPointer<PollingHostProbe> self(this);
-    const QStringList args = m_server.options() + QStringList{"devices", "-l"};
-    ADBRunner::workPool()->start([self, args] {
-        const bool reachable = ADBRunner::run(args, kListingTimeoutMs).succeeded;
-        QMetaObject::invokeMethod(QCoreApplication::instance(), [self, reachable] {
-            if (!self)
-                return;
-            self->m_running = false;
-            emit self->answered(reachable);
-        });
-    });
-}
-
-AdbHostWatch::AdbHostWatch(QObject *parent) : QObject(parent), m_timer(new QTimer(this))
-{
-    m_timer->setInterval(kDefaultIntervalMs);
-    connect(m_timer, &QTimer::timeout, this, &AdbHostWatch::checkNow);
-}
+AdbHostWatch::AdbHostWatch(QObject *parent) : QObject(parent) {}
 
 AdbHostWatch *AdbHostWatch::instance()
 {
@@ -52,56 +16,63 @@ AdbHostWatch *AdbHostWatch::instance()
 
 void AdbHostWatch::watch(const QList<AdbServer> &servers)
 {
-    QHash<QString, HostProbe *> kept;
+    QHash<QString, DeviceTracker *> kept;
     for (const AdbServer &server : servers) {
         if (server.isLocal())
             continue;
         const QString host = server.text();
-        HostProbe *probe = m_probes.take(host);
-        if (!probe) {
-            probe = new PollingHostProbe(this, server);
-            connect(probe, &HostProbe::answered, this,
-                    [this, host](bool reachable) { handleAnswer(host, reachable); });
+        DeviceTracker *tracker = m_trackers.take(host);
+        if (!tracker) {
+            tracker = new DeviceTracker(server.host, server.port, this);
+            connect(tracker, &DeviceTracker::statesChanged, this, &AdbHostWatch::updateStates);
+            connect(tracker, &DeviceTracker::liveChanged, this, [this, host](bool live) {
+                if (live)
+                    setAway(host, false);
+            });
+            // Also when the first connection fails: the server was never there.
+            connect(tracker, &DeviceTracker::ended, this, [this, host] { setAway(host, true); });
+            tracker->start();
         }
-        kept.insert(host, probe);
+        kept.insert(host, tracker);
     }
-    qDeleteAll(m_probes); // servers no longer listed
-    m_probes = kept;
+    qDeleteAll(m_trackers); // servers no longer listed
+    m_trackers = kept;
     const qsizetype before = m_away.size();
-    m_away.removeIf([this](const QString &host) { return !m_probes.contains(host); });
+    m_away.removeIf([this](const QString &host) { return !m_trackers.contains(host); });
     if (m_away.size() != before)
         emit awayHostsChanged();
-    if (m_probes.isEmpty()) {
-        m_timer->stop();
+    updateStates();
+}
+
+void AdbHostWatch::setAway(const QString &host, bool away)
+{
+    if (!m_trackers.contains(host) || away == m_away.contains(host))
         return;
-    }
-    if (!m_timer->isActive())
-        m_timer->start();
-    checkNow();
-}
-
-void AdbHostWatch::checkNow()
-{
-    for (HostProbe *probe : std::as_const(m_probes))
-        probe->check();
-}
-
-void AdbHostWatch::setIntervalMs(int ms)
-{
-    m_timer->setInterval(ms);
-}
-
-void AdbHostWatch::handleAnswer(const QString &host, bool reachable)
-{
-    if (!m_probes.contains(host) || reachable != m_away.contains(host))
-        return;
-    if (reachable)
-        m_away.removeAll(host);
-    else
+    if (away)
         m_away.append(host);
-    emit awayHostsChanged();
-    if (reachable)
-        emit hostBack(host);
     else
+        m_away.removeAll(host);
+    emit awayHostsChanged();
+    updateStates();
+    if (away)
         emit hostAway(host);
+    else
+        emit hostBack(host);
+}
+
+void AdbHostWatch::updateStates()
+{
+    DeviceTracker::States states;
+    for (auto it = m_trackers.cbegin(); it != m_trackers.cend(); ++it) {
+        const bool away = m_away.contains(it.key());
+        const DeviceTracker::States listed = it.value()->states();
+        const AdbServer server = *AdbServer::parse(it.key());
+        for (auto phone = listed.cbegin(); phone != listed.cend(); ++phone)
+            states.insert(AdbServers::qualified(phone.key(), server),
+                          away ? QStringLiteral("offline") : phone.value());
+    }
+    if (states == m_states)
+        return;
+    m_states = states;
+    emit statesChanged(m_states);
 }

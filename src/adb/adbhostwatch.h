@@ -1,41 +1,15 @@
 #pragma once
-// Whether the adb servers on other computers answer. Each is asked for its device list every
-// few seconds on the adb pool; a server that does not answer is away until it answers again.
-// One HostProbe per server does the asking, so a probe that follows adb's own device
-// tracking can take the polling one's place without changing anything else. The local
-// server is not watched: a session there notices its own end.
+// Whether the adb servers on other computers answer, and what phones they hold. Each server
+// is followed by a device tracker of its own: a server is away from the moment its
+// track-devices stream ends or cannot connect, and back once it delivers a list again. The
+// local server is not watched here: the group manager tracks it, and a session there
+// notices its own end.
 #include "adbserver.h"
+#include "devicetracker.h"
 
 #include <QHash>
 #include <QObject>
 #include <QStringList>
-
-class QTimer;
-
-// Reports, for one server, each time whether it answered.
-class HostProbe : public QObject
-{
-    Q_OBJECT
-public:
-    using QObject::QObject;
-    virtual void check() = 0; // ask now; answered() follows, on this object's thread
-
-signals:
-    void answered(bool reachable);
-};
-
-// Lists the server's devices; a failed or timed-out listing means unreachable.
-class PollingHostProbe : public HostProbe
-{
-    Q_OBJECT
-public:
-    PollingHostProbe(QObject *parent, const AdbServer &server);
-    void check() override;
-
-private:
-    AdbServer m_server;
-    bool m_running = false;
-};
 
 class AdbHostWatch : public QObject
 {
@@ -44,8 +18,6 @@ class AdbHostWatch : public QObject
     Q_PROPERTY(QStringList awayHosts READ awayHosts NOTIFY awayHostsChanged)
 
 public:
-    static constexpr int kDefaultIntervalMs = 2000;
-
     explicit AdbHostWatch(QObject *parent = nullptr);
     static AdbHostWatch *instance(); // GUI thread
 
@@ -53,22 +25,24 @@ public:
     // "host:port" of a phone on another computer's server, "" for a local phone.
     Q_INVOKABLE QString hostOf(const QString &phone) const { return AdbServers::hostLabel(phone); }
     Q_INVOKABLE bool isHostAway(const QString &host) const { return m_away.contains(host); }
+    // The phones of every watched server by their SERIAL@HOST:PORT names; those of a server
+    // that is away read "offline".
+    DeviceTracker::States states() const { return m_states; }
 
-    // Watches exactly these servers (the local one is skipped).
+    // Follows exactly these servers (the local one is skipped).
     void watch(const QList<AdbServer> &servers);
-    // Asks every watched server at once (after a session ended, for instance).
-    void checkNow();
-    void setIntervalMs(int ms);
 
 signals:
     void awayHostsChanged();
     void hostAway(const QString &host);
     void hostBack(const QString &host);
+    void statesChanged(const DeviceTracker::States &states);
 
 private:
-    void handleAnswer(const QString &host, bool reachable);
+    void setAway(const QString &host, bool away);
+    void updateStates();
 
-    QHash<QString, HostProbe *> m_probes;
+    QHash<QString, DeviceTracker *> m_trackers;
     QStringList m_away;
-    QTimer *m_timer = nullptr;
+    DeviceTracker::States m_states;
 };

@@ -243,17 +243,43 @@ bool ADBRunner::forward(const QString &serial, quint16 localPort, quint16 remote
                                      QStringLiteral("tcp:") + QString::number(remotePort)}));
 }
 
-quint16 ADBRunner::forwardToSocket(const QString &serial, const QString &socketName)
+namespace {
+
+quint16 forwardFromFreePort(const QString &serial, const QString &remote)
 {
-    const Outcome forwarded =
-        run(onDevice(serial, {QStringLiteral("forward"), QStringLiteral("tcp:0"),
-                              QStringLiteral("localabstract:") + socketName}));
+    const ADBRunner::Outcome forwarded = ADBRunner::run(
+        onDevice(serial, {QStringLiteral("forward"), QStringLiteral("tcp:0"), remote}));
     if (!forwarded.succeeded)
         return 0;
     // adb prints the port it chose, alone on the last line.
     bool ok = false;
     const uint port = forwarded.output.section(QLatin1Char('\n'), -1).trimmed().toUInt(&ok);
     return ok && port > 0 && port <= 65535 ? quint16(port) : 0;
+}
+
+} // namespace
+
+quint16 ADBRunner::forwardToSocket(const QString &serial, const QString &socketName)
+{
+    const QString remote = QStringLiteral("localabstract:") + socketName;
+    // A session that ended while its server was away could not remove its forward there;
+    // "forward --list" gives "SERIAL tcp:PORT REMOTE" lines.
+    const QString listing = run(AdbServers::serverOf(serial).options() +
+                                QStringList{QStringLiteral("forward"), QStringLiteral("--list")})
+                                .output;
+    for (const QString &line : listing.split(QLatin1Char('\n'))) {
+        const QStringList fields = line.simplified().split(QLatin1Char(' '));
+        if (fields.size() == 3 && fields.at(0) == AdbServers::plainSerial(serial) &&
+            fields.at(2) == remote)
+            run(onDevice(serial,
+                         {QStringLiteral("forward"), QStringLiteral("--remove"), fields.at(1)}));
+    }
+    return forwardFromFreePort(serial, remote);
+}
+
+quint16 ADBRunner::forwardToPort(const QString &serial, quint16 remotePort)
+{
+    return forwardFromFreePort(serial, QStringLiteral("tcp:") + QString::number(remotePort));
 }
 
 bool ADBRunner::removeForward(const QString &serial, quint16 localPort)

@@ -63,6 +63,8 @@ public:
     // A forward from a free port on the phone's adb server to the phone's abstract socket;
     // the port, or 0 when adb refused.
     static quint16 forwardToSocket(const QString &serial, const QString &socketName);
+    // The same to a TCP port on the phone.
+    static quint16 forwardToPort(const QString &serial, quint16 remotePort);
     static bool removeForward(const QString &serial, quint16 localPort);
     static bool pushWallpaper(const QString &serial, const QString &imagePath);
 

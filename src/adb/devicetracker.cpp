@@ -142,9 +142,9 @@ void DeviceTracker::handleBlock(const States &states)
 
 void DeviceTracker::handleEnded()
 {
-    if (!std::exchange(m_live, false))
-        return;
-    emit liveChanged(false);
+    if (std::exchange(m_live, false))
+        emit liveChanged(false);
+    emit ended();
 }
 
 QList<DeviceTracker::States> DeviceTracker::takeBlocks(QByteArray &buffer, bool *broken)

@@ -43,6 +43,8 @@ public:
 signals:
     void statesChanged(const DeviceTracker::States &states);
     void liveChanged(bool live);
+    // The stream ended or could not start; a retry follows.
+    void ended();
 
 private:
     void handleBlock(const DeviceTracker::States &states);

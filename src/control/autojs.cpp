@@ -44,8 +44,8 @@ Autojs::Autojs(const QString &serial, QObject *parent) : QObject(parent), m_seri
     m_connectTimer->setSingleShot(true);
     m_connectTimer->setInterval(kConnectTimeoutMs);
     connect(m_connectTimer, &QTimer::timeout, this, &Autojs::handleConnectFailed);
-    m_forward = new QFutureWatcher<bool>(this);
-    connect(m_forward, &QFutureWatcher<bool>::finished, this, &Autojs::handleForwarded);
+    m_forward = new QFutureWatcher<quint16>(this);
+    connect(m_forward, &QFutureWatcher<quint16>::finished, this, &Autojs::handleForwarded);
 }
 
 Autojs::~Autojs() = default;
@@ -101,14 +101,22 @@ void Autojs::beginRun(const QString &path)
     m_runUnderWay = true;
     m_runPath = path;
     // The task holds copies only: this object may be gone when adb returns.
-    m_forward->setFuture(QtConcurrent::run([serial = m_serial, port = m_localPort] {
-        return ADBRunner::forward(serial, port, kRemotePort);
-    }));
+    // Another computer's server forwards from a port free there, replacing this runner's
+    // previous one; the local server from the port chosen here.
+    m_forward->setFuture(QtConcurrent::run(
+        [serial = m_serial, port = m_localPort, previous = m_serverPort]() -> quint16 {
+            if (AdbServers::serverOf(serial).isLocal())
+                return ADBRunner::forward(serial, port, kRemotePort) ? port : 0;
+            if (previous != 0)
+                ADBRunner::removeForward(serial, previous);
+            return ADBRunner::forwardToPort(serial, kRemotePort);
+        }));
 }
 
 void Autojs::handleForwarded()
 {
-    if (m_forward->future().resultCount() == 0 || !m_forward->result()) {
+    m_serverPort = m_forward->future().resultCount() == 0 ? 0 : m_forward->result();
+    if (m_serverPort == 0) {
         emit userMessage(tr("Failed to connect to AutoJS server"), UserMessage::Kind::Error);
         endRun();
         return;
@@ -120,16 +128,16 @@ void Autojs::handleForwarded()
     // A forward made on another computer's adb server listens on that computer.
     const AdbServer server = AdbServers::serverOf(m_serial);
     if (server.isLocal())
-        m_socket->connectToHost(QHostAddress::LocalHost, m_localPort, QIODevice::ReadWrite);
+        m_socket->connectToHost(QHostAddress::LocalHost, m_serverPort, QIODevice::ReadWrite);
     else
-        m_socket->connectToHost(server.host, m_localPort, QIODevice::ReadWrite);
+        m_socket->connectToHost(server.host, m_serverPort, QIODevice::ReadWrite);
 }
 
 void Autojs::handleConnectFailed()
 {
     m_connecting = false;
     m_connectTimer->stop();
-    qCInfo(lcControl) << "no AutoJS connection on port" << m_localPort << m_socket->errorString();
+    qCInfo(lcControl) << "no AutoJS connection on port" << m_serverPort << m_socket->errorString();
     m_socket->abort();
     emit userMessage(tr("Failed to connect to AutoJS server"), UserMessage::Kind::Error);
     endRun();

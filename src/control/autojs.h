@@ -72,7 +72,7 @@ private:
     QString m_serial;
     QTcpSocket *m_socket = nullptr;
     QTimer *m_connectTimer = nullptr;
-    QFutureWatcher<bool> *m_forward = nullptr;
+    QFutureWatcher<quint16> *m_forward = nullptr;
     QList<Operation> m_queue;
     bool m_runUnderWay = false; // forwarding or connecting; later operations wait
     bool m_connecting = false;
@@ -80,4 +80,5 @@ private:
     QByteArray m_receiveBuffer;
     bool m_running = false;
     quint16 m_localPort = 0;
+    quint16 m_serverPort = 0; // where the forward listens on the phone's adb server
 };

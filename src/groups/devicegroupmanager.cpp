@@ -1,5 +1,6 @@
 #include "devicegroupmanager.h"
 
+#include "adbhostwatch.h"
 #include "adbrunner.h"
 #include "appconfig.h"
 #include "device.h"
@@ -346,6 +347,10 @@ void DeviceGroupManager::startTracking()
     m_tracker = new DeviceTracker({}, 0, this);
     connect(m_tracker, &DeviceTracker::statesChanged, m_reconnect, &ReconnectPolicy::setStates);
     connect(m_tracker, &DeviceTracker::liveChanged, m_reconnect, &ReconnectPolicy::setTrackerLive);
+    // The other computers' servers are followed by trackers of their own.
+    AdbHostWatch *hosts = AdbHostWatch::instance();
+    connect(hosts, &AdbHostWatch::statesChanged, m_reconnect, &ReconnectPolicy::setRemoteStates);
+    m_reconnect->setRemoteStates(hosts->states());
     m_tracker->start();
 }
 

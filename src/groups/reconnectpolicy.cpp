@@ -221,8 +221,23 @@ void ReconnectPolicy::setTrackerLive(bool live)
 
 void ReconnectPolicy::setStates(const DeviceTracker::States &states)
 {
+    m_localStates = states;
+    applyStates();
+}
+
+void ReconnectPolicy::setRemoteStates(const DeviceTracker::States &states)
+{
+    m_remoteStates = states;
+    if (m_statesKnown)
+        applyStates();
+}
+
+void ReconnectPolicy::applyStates()
+{
     const DeviceTracker::States before = m_states;
     const bool knewBefore = m_statesKnown;
+    DeviceTracker::States states = m_localStates;
+    states.insert(m_remoteStates);
     m_states = states;
     m_statesKnown = true;
     for (Watch *watch : std::as_const(m_watches)) {

@@ -13,8 +13,8 @@ class QTimer;
 // Brings dropped phones back: a member whose stream ended without anyone stopping it is
 // started again once adb lists it as ready, with a pause that doubles after each failed
 // try (1 s up to 30 s). A stop on purpose (user, removal, view switch) is never undone.
-// Learns the phones' states from a device tracker, and while none is live, by listing
-// adb every few seconds as long as a phone waits.
+// Learns the phones' states from the device trackers, and while the local one is down, by
+// listing adb every few seconds as long as a phone waits.
 class ReconnectPolicy : public QObject
 {
     Q_OBJECT
@@ -37,7 +37,9 @@ public:
     bool wanted(const Device *device) const;
 
     void setTrackerLive(bool live);
+    // The local server's phones, and those of the other computers' servers (SERIAL@HOST:PORT).
     void setStates(const DeviceTracker::States &states);
+    void setRemoteStates(const DeviceTracker::States &states);
     // Phones adb lists but that cannot be used yet: {serial, state, hint} each.
     QVariantList unreadyPhones() const;
 
@@ -69,9 +71,12 @@ private:
     // The phone left adb or its session starts again: the file must be whole and playable.
     static void closeRecording(Device *device);
     void pollIfNeeded();
+    void applyStates();
 
     QList<Watch *> m_watches;
-    DeviceTracker::States m_states;
+    DeviceTracker::States m_states; // both below
+    DeviceTracker::States m_localStates;
+    DeviceTracker::States m_remoteStates;
     bool m_statesKnown = false;
     bool m_trackerLive = false;
     QTimer *m_poll = nullptr;

@@ -66,7 +66,8 @@ class Device : public QObject, public ControlTarget, public RecordingSource, pub
     Q_PROPERTY(QSize frameSize READ announcedFrameSize NOTIFY frameSizeChanged)
     Q_PROPERTY(QString ipAddress READ ipAddress NOTIFY ipAddressChanged)
     Q_PROPERTY(ConnectionType connectionType READ connectionType NOTIFY connectionTypeChanged)
-    // ip:port of the Wi-Fi adb connection this phone also has, "" without one.
+    // ip:port of the Wi-Fi adb connection this phone also has (host-qualified on another
+    // computer's server), "" without one.
     Q_PROPERTY(QString wifiSerial READ wifiSerial NOTIFY connectionTypeChanged)
     Q_PROPERTY(DeviceInfo deviceInfo READ deviceInfo NOTIFY deviceInfoChanged)
     Q_PROPERTY(bool isHostDevice READ isHostDevice NOTIFY isHostDeviceChanged)

@@ -16,12 +16,8 @@ HostFollower::HostFollower(Device *device)
 void HostFollower::handleRunningChanged()
 {
     const bool running = m_device->running();
-    if (m_wasRunning && !running) {
+    if (m_wasRunning && !running)
         m_sinceEnd.start();
-        // Whether the computer went away decides what happens next; ask at once.
-        if (!AdbHostWatch::instance()->isHostAway(m_host))
-            AdbHostWatch::instance()->checkNow();
-    }
     m_wasRunning = running;
 }
 

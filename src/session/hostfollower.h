@@ -15,7 +15,7 @@ class HostFollower : public QObject
 
 public:
     // A session that ended this recently counts as running when its server turns out away:
-    // the cut usually ends the session before the next look at the server.
+    // the cut usually ends the session before the server's device tracking notices.
     static constexpr int kRecentEndMs = 10000;
 
     explicit HostFollower(Device *device);

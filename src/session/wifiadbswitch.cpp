@@ -2,6 +2,7 @@
 
 #include "adblane.h"
 #include "adbrunner.h"
+#include "adbserver.h"
 
 #include <QTimer>
 
@@ -36,7 +37,9 @@ void WifiAdbSwitch::connectToPhone()
         serial, this, [serial, ip] { return ADBRunner::connect(serial, ip, kPort); },
         [this, ip](bool connected) {
             if (connected) {
-                m_wifiSerial = QStringLiteral("%1:%2").arg(ip).arg(kPort);
+                // The phone's own server made the connection and names it there.
+                m_wifiSerial = AdbServers::qualified(QStringLiteral("%1:%2").arg(ip).arg(kPort),
+                                                     AdbServers::serverOf(m_serial));
                 emit wifiSerialChanged();
                 emit userMessage(tr("WiFi connection enabled"), UserMessage::Kind::NoticeSuccess);
             } else {

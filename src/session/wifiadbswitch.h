@@ -23,7 +23,8 @@ public:
 
     // adbd is restarting: a session launched now would be refused.
     bool switching() const { return m_switching; }
-    // ip:port of the Wi-Fi connection made, "" without one.
+    // ip:port of the Wi-Fi connection made (ip:port@HOST:PORT on another computer's server),
+    // "" without one.
     QString wifiSerial() const { return m_wifiSerial; }
     void start();
 

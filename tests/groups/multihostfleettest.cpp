@@ -2,7 +2,9 @@
 // forwards, group control rescaled on each phone, a batch install, and one host cut off and
 // restored while everything streams.
 #include "adbhostwatch.h"
+#include "adblane.h"
 #include "adbrunner.h"
+#include "autojs.h"
 #include "controller.h"
 #include "device.h"
 #include "devicegroup.h"
@@ -10,6 +12,7 @@
 #include "testsupport.h"
 #include "virtualfleet.h"
 
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -53,7 +56,6 @@ private slots:
         }
         VirtualFleet::serveTogether(fleets);
         AdbServers::setConfigured(servers);
-        AdbHostWatch::instance()->setIntervalMs(300);
         AdbHostWatch::instance()->watch(AdbServers::configured());
     }
 
@@ -135,12 +137,45 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(AdbHostWatch::instance()->isHostAway(kHosts.at(1)), 10000);
         QTRY_VERIFY_WITH_TIMEOUT(!device(1)->running(), 10000);
         QVERIFY(device(0)->controller() && device(2)->controller());
+        // Its session's clean-up ran while the host was away.
+        QVERIFY(AdbLane::waitForIdle(device(1)->adbConnectionSerial(), 20000));
         QVERIFY(m_fleets.at(2)->setHostCut(false));
         QTRY_VERIFY_WITH_TIMEOUT(!AdbHostWatch::instance()->isHostAway(kHosts.at(1)), 10000);
         QTRY_VERIFY_WITH_TIMEOUT(device(1)->controller(), 30000);
+        // The forward the cut left behind is gone: one, the new session's.
+        QCOMPARE(m_fleets.at(2)->status().value("forward").toArray().size(), 1);
         // The tile stayed, and the other hosts never noticed.
         QCOMPARE(m_group->deviceCount(), 3);
         QVERIFY(device(0)->controller() && device(2)->controller());
+        // The host's own device tracking saw the cut; nothing lists its phones now and then.
+        const QList<QJsonObject> calls = m_fleets.at(2)->adbLog();
+        const auto count = [&calls](const char *command) {
+            return std::count_if(calls.cbegin(), calls.cend(), [command](const QJsonObject &c) {
+                return c.value("args").toArray().contains(QLatin1String(command));
+            });
+        };
+        QVERIFY(count("track-devices") >= 1);
+        QVERIFY2(count("devices") <= 2, qPrintable(QString::number(count("devices"))));
+    }
+
+    // Both go through the phone's own server, whose ports are its own.
+    void scriptsAndWifiUseThePhonesHost()
+    {
+        QVERIFY(m_group && m_group->deviceCount() == 3);
+        Device *phone = device(2);
+        const VirtualFleet &fleet = *m_fleets.at(3);
+        QTcpServer taken; // the port chosen here is in use over there
+        QVERIFY(taken.listen(QHostAddress("127.0.0.4"), phone->autojs()->localPort()));
+        QTemporaryDir dir;
+        QVERIFY(!TestSupport::writeFile(dir.filePath("hi.js"), "toast('hi');\n").isEmpty());
+        phone->autojs()->run(dir.filePath("hi.js"));
+        const QString plain = fleet.serials().first().section('@', 0, 0);
+        QTRY_COMPARE_WITH_TIMEOUT(fleet.jsonLines(plain + "/autojs.jsonl").size(), 1, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!phone->ipAddress().isEmpty(), 10000);
+        phone->setWiFiConnection();
+        const QString wifi = phone->ipAddress() + ":5555";
+        QTRY_COMPARE_WITH_TIMEOUT(phone->wifiSerial(), wifi + "@" + kHosts.at(2), 15000);
+        QVERIFY(fleet.entry(wifi));
     }
 };
 

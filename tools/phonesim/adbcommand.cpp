@@ -327,6 +327,9 @@ CommandResult AdbCommand::trackDevices(const QStringList &args)
                 }
                 if (sent && !fleet->adbServerRunning)
                     return failure(QStringLiteral("error: protocol fault (couldn't read status)"));
+                // A cut host's connection drops.
+                if (fleet->hostCut)
+                    return failure(QStringLiteral("error: closed"));
                 CommandResult result;
                 bool changed = false;
                 ensureServer(*fleet, result, changed);
