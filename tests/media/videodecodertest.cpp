@@ -2,6 +2,7 @@
 // (where no device opens, as here, the software decoder takes over); hardware frames, once
 // copied back, become planar YUV420P.
 #include "videodecoder.h"
+#include "h264sps.h"
 #include "h264teststream.h"
 #include "hardwaredecoding.h"
 #include "recordingdemuxer.h"
@@ -17,6 +18,7 @@
 extern "C" {
 #include <libavcodec/packet.h>
 #include <libavutil/frame.h>
+#include <libavutil/pixfmt.h>
 #include <libswscale/swscale.h>
 }
 
@@ -217,6 +219,38 @@ private slots:
         QCOMPARE(av_frame_get_buffer(nv16.get(), 0), 0);
         QVERIFY(!HardwareDecoding::toPlanar(nv16.get(), &converter));
         QVERIFY(!HardwareDecoding::isHardwareFrame(planar.get()));
+    }
+
+    // The picture size read from the sequence parameter set, as encoders write it.
+    void sizeComesFromTheSequenceParameterSet_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<int>("format");
+        QTest::addColumn<QString>("preset");
+        QTest::newRow("baseline, cropped")
+            << QSize(100, 58) << int(AV_PIX_FMT_YUV420P) << "ultrafast";
+        QTest::newRow("high profile, phone-like")
+            << QSize(720, 1604) << int(AV_PIX_FMT_YUV420P) << "medium";
+        QTest::newRow("high 4:4:4, cropped")
+            << QSize(102, 70) << int(AV_PIX_FMT_YUV444P) << "medium";
+    }
+
+    void sizeComesFromTheSequenceParameterSet()
+    {
+        QFETCH(QSize, size);
+        QFETCH(int, format);
+        QFETCH(QString, preset);
+        H264TestStream phone(size.width(), size.height(), AVPixelFormat(format),
+                             preset.toLatin1().constData());
+        QVERIFY(phone.isValid());
+        const QByteArray sets = phone.parameterSets();
+        QCOMPARE(H264::pictureSizeFromConfig(sets), size);
+        // Unreadable sets give no size: none, only a picture set, cut inside the sequence set.
+        QVERIFY(!H264::pictureSizeFromConfig(QByteArray()).isValid());
+        QVERIFY(!H264::pictureSizeFromConfig(QByteArray("\x00\x00\x00\x01\x68\xce", 6)).isValid());
+        const int sps = sets.indexOf(QByteArray("\x00\x00\x01\x67", 4));
+        QVERIFY(sps >= 0);
+        QVERIFY(!H264::pictureSizeFromConfig(sets.left(sps + 6)).isValid());
     }
 };
 
