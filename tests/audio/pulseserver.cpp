@@ -4,13 +4,26 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QThread>
 
 namespace {
 QProcess *g_process = nullptr;
 QString g_runtimeDir;
+
+void stopAtExit()
+{
+    if (g_process) {
+        g_process->terminate();
+        if (!g_process->waitForFinished(3000))
+            g_process->kill();
+        g_process->waitForFinished(3000);
+        delete g_process;
+        g_process = nullptr;
+    }
+    if (qEnvironmentVariableIsEmpty("PARVIX_KEEP_PULSE_LOG"))
+        QDir(g_runtimeDir).removeRecursively();
+}
 } // namespace
 
 PulseServer &PulseServer::instance()
@@ -21,107 +34,79 @@ PulseServer &PulseServer::instance()
 
 PulseServer::PulseServer()
 {
-    start();
-}
-
-void PulseServer::start()
-{
-    const QString daemon = QStandardPaths::findExecutable(QStringLiteral("pulseaudio"));
-    if (daemon.isEmpty() || QStandardPaths::findExecutable(QStringLiteral("pactl")).isEmpty()) {
-        m_failure = QStringLiteral("pulseaudio or pactl is not installed");
+    const QString daemon = QStandardPaths::findExecutable("pulseaudio");
+    if (daemon.isEmpty() || QStandardPaths::findExecutable("pactl").isEmpty()) {
+        m_failure = "pulseaudio or pactl is not installed";
         return;
     }
     // Short path: unix socket names are limited to about 100 bytes.
-    m_runtimeDir =
-        QDir::tempPath() + QStringLiteral("/pxpulse-%1").arg(QCoreApplication::applicationPid());
-    QDir(m_runtimeDir).removeRecursively();
-    QDir().mkpath(m_runtimeDir);
-    g_runtimeDir = m_runtimeDir;
-    const QString socket = m_runtimeDir + QStringLiteral("/native");
-    m_address = QStringLiteral("unix:") + socket;
+    g_runtimeDir =
+        QDir::tempPath() + QString("/pxpulse-%1").arg(QCoreApplication::applicationPid());
+    QDir(g_runtimeDir).removeRecursively();
+    QDir().mkpath(g_runtimeDir);
+    const QString socket = g_runtimeDir + "/native";
+    m_address = "unix:" + socket;
 
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("HOME"), m_runtimeDir);
-    env.insert(QStringLiteral("PULSE_RUNTIME_PATH"), m_runtimeDir);
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtimeDir);
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_runtimeDir);
-    env.remove(QStringLiteral("PULSE_SERVER"));
-
+    for (const char *name : {"HOME", "PULSE_RUNTIME_PATH", "XDG_RUNTIME_DIR", "XDG_CONFIG_HOME"})
+        env.insert(name, g_runtimeDir);
+    env.remove("PULSE_SERVER");
     g_process = new QProcess;
     g_process->setProcessEnvironment(env);
     // A log file, not a pipe: a full pipe would stall the server's threads.
-    g_process->setStandardOutputFile(m_runtimeDir + QStringLiteral("/log"));
-    g_process->setStandardErrorFile(m_runtimeDir + QStringLiteral("/log"), QIODevice::Append);
-    g_process->start(
-        daemon, {QStringLiteral("--daemonize=no"), QStringLiteral("--exit-idle-time=-1"),
-                 QStringLiteral("-n"), QStringLiteral("--system=false"),
-                 QStringLiteral("--disallow-exit"), QStringLiteral("--use-pid-file=no"),
-                 // Without rewinds: with them, a recorded monitor slows the null
-                 // sink's clock to a fraction of real time.
-                 QStringLiteral("--load=module-null-sink sink_name=%1 rate=%2 norewinds=1")
-                     .arg(SinkName)
-                     .arg(RecordRate),
-                 QStringLiteral("--load=module-native-protocol-unix auth-anonymous=1 socket=%1")
-                     .arg(socket)});
-    qAddPostRoutine(&PulseServer::stopAtExit);
+    g_process->setStandardOutputFile(g_runtimeDir + "/log");
+    g_process->setStandardErrorFile(g_runtimeDir + "/log", QIODevice::Append);
+    // Without rewinds: with them, a recorded monitor slows the null sink's clock
+    // to a fraction of real time.
+    g_process->start(daemon,
+                     {"--daemonize=no", "--exit-idle-time=-1", "-n", "--system=false",
+                      "--disallow-exit", "--use-pid-file=no",
+                      QString("--load=module-null-sink sink_name=%1 rate=%2 norewinds=1")
+                          .arg(SinkName)
+                          .arg(RecordRate),
+                      "--load=module-native-protocol-unix auth-anonymous=1 socket=" + socket});
+    qAddPostRoutine(stopAtExit);
     if (!g_process->waitForStarted(5000)) {
-        m_failure = QStringLiteral("pulseaudio did not start: ") + g_process->errorString();
+        m_failure = "pulseaudio did not start: " + g_process->errorString();
         return;
     }
     const QDeadlineTimer deadline(10000);
     while (!deadline.hasExpired() && g_process->state() == QProcess::Running && !answers())
         QThread::msleep(100);
     if (!answers()) {
-        QFile log(m_runtimeDir + QStringLiteral("/log"));
+        QFile log(g_runtimeDir + "/log");
         log.open(QIODevice::ReadOnly);
-        m_failure = QStringLiteral("pulseaudio did not answer: ") +
-                    QString::fromLocal8Bit(log.readAll()).right(400);
+        m_failure =
+            "pulseaudio did not answer: " + QString::fromLocal8Bit(log.readAll()).right(400);
         return;
     }
-    // Every audio client of this process (Qt's audio output included) talks to this server.
+    // Every audio client of this process (Qt's audio output included) talks to
+    // this server.
     qputenv("PULSE_SERVER", m_address.toUtf8());
-    m_running = true;
 }
 
 bool PulseServer::answers() const
 {
     QProcess pactl;
-    pactl.start(QStringLiteral("pactl"), {QStringLiteral("-s"), m_address, QStringLiteral("info")});
+    pactl.start("pactl", {"-s", m_address, "info"});
     return pactl.waitForFinished(3000) && pactl.exitStatus() == QProcess::NormalExit &&
            pactl.exitCode() == 0;
 }
 
-void PulseServer::stopAtExit()
-{
-    if (g_process) {
-        g_process->terminate();
-        if (!g_process->waitForFinished(3000)) {
-            g_process->kill();
-            g_process->waitForFinished(3000);
-        }
-        delete g_process;
-        g_process = nullptr;
-    }
-    if (!g_runtimeDir.isEmpty() && qEnvironmentVariableIsEmpty("PARVIX_KEEP_PULSE_LOG"))
-        QDir(g_runtimeDir).removeRecursively();
-}
-
 bool SinkRecording::start()
 {
-    // parec on the null sink's monitor: raw 16-bit stereo at RecordRate on stdout.
-    m_parec.start(QStringLiteral("parec"),
-                  {QStringLiteral("-s"), PulseServer::instance().m_address, QStringLiteral("-d"),
-                   QStringLiteral("%1.monitor").arg(PulseServer::SinkName), QStringLiteral("--raw"),
-                   QStringLiteral("--format=s16le"),
-                   QStringLiteral("--rate=%1").arg(PulseServer::RecordRate),
-                   QStringLiteral("--channels=2"), QStringLiteral("--latency-msec=20")});
+    // parec on the null sink's monitor: raw 16-bit stereo at RecordRate on
+    // stdout.
+    m_parec.start("parec", {"-s", PulseServer::instance().address(), "-d",
+                            QString("%1.monitor").arg(PulseServer::SinkName), "--raw",
+                            "--format=s16le", QString("--rate=%1").arg(PulseServer::RecordRate),
+                            "--channels=2", "--latency-msec=20"});
     return m_parec.waitForStarted(5000);
 }
 
-QByteArray SinkRecording::stop()
+void SinkRecording::stop()
 {
     pcm();
     m_parec.terminate();
     m_parec.waitForFinished(3000);
-    return pcm();
 }

@@ -1,7 +1,8 @@
 #pragma once
-// A private PulseAudio server with one null sink, so sound can be played and recorded
-// back on a machine without a sound card. Started once per test process, before the
-// first audio object connects, and stopped when the application object goes away.
+// A private PulseAudio server with one null sink, so sound can be played and
+// recorded back on a machine without a sound card. Started once per test
+// process, before the first audio object connects, and stopped when the
+// application object goes away.
 #include <QByteArray>
 #include <QProcess>
 #include <QString>
@@ -13,22 +14,17 @@ public:
     static constexpr int RecordRate = 48000;
 
     static PulseServer &instance();
-
-    bool isRunning() const { return m_running; }
+    bool isRunning() const { return m_failure.isEmpty(); }
     // Why the server could not be started (for the skip message).
     QString failure() const { return m_failure; }
+    QString address() const { return m_address; }
 
 private:
-    friend class SinkRecording;
     PulseServer();
-    void start();
     bool answers() const;
-    static void stopAtExit();
 
-    QString m_runtimeDir;
     QString m_address;
     QString m_failure;
-    bool m_running = false;
 };
 
 // What the test sink played, as recorded from its monitor by parec.
@@ -36,14 +32,10 @@ class SinkRecording
 {
 public:
     bool start();
-    // Raw 16-bit stereo at PulseServer::RecordRate.
-    QByteArray stop();
-    // What parec has written so far (its pipe must not fill up).
-    QByteArray pcm()
-    {
-        m_pcm += m_parec.readAllStandardOutput();
-        return m_pcm;
-    }
+    void stop();
+    // Raw 16-bit stereo at PulseServer::RecordRate, as far as parec has written
+    // it (its pipe must not fill up).
+    QByteArray pcm() { return m_pcm += m_parec.readAllStandardOutput(); }
 
 private:
     QProcess m_parec;

@@ -72,30 +72,14 @@ private slots:
         // A failed set-up is tried again with the next frame.
         player.play(opusLikeFrame().get());
         QCOMPARE(player.written().size(), 3840);
-    }
 
-    void aChunkIsWrittenOnlyWhenItFitsWhole_data()
-    {
-        QTest::addColumn<qint64>("bytesFree");
-        QTest::addColumn<int>("expectedBytes");
-        QTest::newRow("one byte short") << qint64(3839) << 0;
-        QTest::newRow("exactly the chunk") << qint64(3840) << 3840;
-    }
-
-    void aChunkIsWrittenOnlyWhenItFitsWhole()
-    {
-        QFETCH(qint64, bytesFree);
-        QFETCH(int, expectedBytes);
-        CapturingPlayer player;
-        player.bytesFree = bytesFree;
-        player.start();
-        player.play(opusLikeFrame().get());
-        QCOMPARE(player.written().size(), expectedBytes);
-
-        // A dropped chunk is not retried: the next one that fits is the only one written.
-        player.bytesFree = 1 << 20;
-        player.play(opusLikeFrame().get());
-        QCOMPARE(player.written().size(), expectedBytes + 3840);
+        // A chunk is written only when it fits whole; a dropped one is not retried.
+        for (auto [bytesFree, written] :
+             QList<QPair<int, int>>{{3839, 3840}, {3840, 7680}, {1 << 20, 11520}}) {
+            player.bytesFree = bytesFree;
+            player.play(opusLikeFrame().get());
+            QCOMPARE(player.written().size(), written);
+        }
     }
 
     void eachFrameIsConvertedWithItsOwnLayout()

@@ -66,7 +66,8 @@ private slots:
         QVERIFY(fleet.setPhoneOption(0, "faults", QJsonObject{{"delayMs", 1500}}));
         group.runAutojs(script());
         group.stopAllAutojs();
-        QTest::qWait(300);
+        // The forward is on its way to the slow adb.
+        QTRY_VERIFY(QThreadPool::globalInstance()->activeThreadCount() > 0);
         late->clear(); // the session's own words on stopping are not the point
         group.removeDevice(device);
         QTRY_VERIFY_WITH_TIMEOUT(device.isNull(), 30000);

@@ -10,6 +10,15 @@
 #include <QtTest>
 
 namespace {
+// A reply of the AutoJS app: 8-byte header (length, kind), then the payload.
+QByteArray framed(const QByteArray &payload, quint32 kind = 1)
+{
+    QByteArray header(8, '\0');
+    qToBigEndian<quint32>(quint32(payload.size()), header.data());
+    qToBigEndian<quint32>(kind, header.data() + 4);
+    return header + payload;
+}
+
 struct Received
 {
     QByteArray header;
@@ -41,10 +50,7 @@ public:
 
     void reply(const QByteArray &payload, quint32 kind = 1)
     {
-        QByteArray header(8, '\0');
-        qToBigEndian<quint32>(quint32(payload.size()), header.data());
-        qToBigEndian<quint32>(kind, header.data() + 4);
-        m_peer->write(header + payload);
+        m_peer->write(framed(payload, kind));
     }
 
 private:
@@ -121,6 +127,48 @@ private slots:
             {QString::fromUtf8("/s/签到.js"), QString::fromUtf8("签到")}};
         for (const auto &[path, name] : names)
             QCOMPARE(Autojs::scriptName(path), name);
+    }
+
+    // The reader of the app's replies, whatever pieces the bytes come in.
+    void replies_data()
+    {
+        QTest::addColumn<QByteArray>("stream");
+        QTest::addColumn<int>("chunk"); // 0: one read
+        QTest::addColumn<QStringList>("types");
+        QTest::addColumn<int>("left"); // bytes still buffered
+        // Kind 2 carries no JSON; a payload that is no JSON object has no type.
+        const QByteArray mixed = framed(R"({"type":"hello","data":{"device_name":"Pixel 7"}})") +
+                                 framed("raw bytes", 2) + framed("not json") + framed("") +
+                                 framed(R"({"type":"log","data":{"log":"done"}})");
+        const QStringList types{"hello", "", "", "log"};
+        for (int chunk : {0, 1, 8, 13})
+            QTest::addRow("pieces of %d", chunk) << mixed << chunk << types << 0;
+        const QByteArray cut = framed(R"({"type":"command"})").chopped(1);
+        QTest::newRow("a frame still arriving")
+            << framed(R"({"type":"hello"})") + cut << 0 << QStringList{"hello"} << int(cut.size());
+        // A length over 16 MiB: out of step, nothing after it can be framed.
+        QTest::newRow("impossible length drops the buffer")
+            << framed(R"({"type":"hello"})") + QByteArray::fromHex("01000001 00000001") +
+                   framed(R"({"type":"log"})")
+            << 0 << QStringList{"hello"} << 0;
+        QTest::newRow("16 MiB waits for its payload")
+            << QByteArray::fromHex("01000000 00000001") + "{" << 0 << QStringList() << 9;
+    }
+    void replies()
+    {
+        QFETCH(QByteArray, stream);
+        QFETCH(int, chunk);
+        QFETCH(QStringList, types);
+        QFETCH(int, left);
+        QByteArray buffer;
+        QStringList found;
+        const int step = chunk == 0 ? int(stream.size()) : chunk;
+        for (int offset = 0; offset < stream.size(); offset += step) {
+            buffer.append(stream.mid(offset, step));
+            found += Autojs::parseReplies(buffer);
+        }
+        QCOMPARE(found, types);
+        QCOMPARE(buffer.size(), left);
     }
 
     void runSendsTheScriptWithItsByteLength()

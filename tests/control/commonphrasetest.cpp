@@ -102,7 +102,7 @@ private slots:
         QCOMPARE(texts(store.getAllPhrases()), QStringList({"b1"}));
     }
 
-    void loadingFillsMissingValues()
+    void loadingFillsMissingValuesOrStartsAfresh()
     {
         QVERIFY(!TestSupport::writeFile(path(), R"({
             "categories": [{"id": "c1", "name": "Names"}, {"name": "No id"}, 42],
@@ -119,6 +119,16 @@ private slots:
         QCOMPARE(store.getAllPhrases().at(0)->id().size(), 36);
         QCOMPARE(store.getPhraseById("p2")->description(), "d");
         QCOMPARE(store.currentCategoryId(), QString(""));
+
+        // A damaged file loads empty and is kept aside at the first save.
+        const QByteArray damaged = "{\"categories\": [{\"id\": \"c1\", \"name\": \"Na";
+        QVERIFY(!TestSupport::writeFile(path(), damaged).isEmpty());
+        CommonPhraseManager fresh(path());
+        QVERIFY(fresh.getCategoriesList().isEmpty());
+        QVERIFY(fresh.getAllPhrases().isEmpty());
+        fresh.addCategory("New");
+        QCOMPARE(TestSupport::readFile(path() + ".bak"), damaged);
+        QCOMPARE(readJson(path())["categories"].toArray().size(), 1);
     }
 
     void roundTripAndReload()
@@ -143,18 +153,6 @@ private slots:
         QFile::remove(path());
         loaded.loadData();
         QCOMPARE(texts(loaded.getAllPhrases()), QStringList({"x"}));
-    }
-
-    void malformedFileLoadsEmptyAndIsKeptAside()
-    {
-        const QByteArray damaged = "{\"categories\": [{\"id\": \"c1\", \"name\": \"Na";
-        QVERIFY(!TestSupport::writeFile(path(), damaged).isEmpty());
-        CommonPhraseManager store(path());
-        QVERIFY(store.getCategoriesList().isEmpty());
-        QVERIFY(store.getAllPhrases().isEmpty());
-        store.addCategory("New");
-        QCOMPARE(TestSupport::readFile(path() + ".bak"), damaged);
-        QCOMPARE(readJson(path())["categories"].toArray().size(), 1);
     }
 };
 

@@ -149,17 +149,13 @@ private slots:
         for (int i = 0; i < 11; ++i)
             QVERIFY(shoot(pipeline));
         QCOMPARE(screenshotFiles().size(), 12);
-    }
 
-    void theShotIsWrittenWhenTheDecoderIsGone()
-    {
-        Pipeline pipeline;
-        pipeline.socket.feed(Wire::videoHeader("sim", "h264", 320, 240) + Wire::frames(m_stream));
+        // The shot is written when the decoder is gone (the next session replaced it).
         QFuture<QString> shot = pipeline.decoder->takeScreenshot();
-        delete pipeline.decoder; // the next session replaces it
+        delete pipeline.decoder;
         shot.waitForFinished();
         QCOMPARE(shot.result(), QString());
-        QCOMPARE(screenshotFiles().size(), 1);
+        QCOMPARE(screenshotFiles().size(), 13);
     }
 
     // The folder deleted during the run is made again; a file in its place is named.

@@ -1,6 +1,7 @@
 // Writes the fuzz seed corpora from a real session with the virtual phone: the bytes of
 // the video, audio and control connections, the AutoJS app's replies, and adb's output
-// for the listing, properties, screen size and IP look-ups.
+// for the listing, properties, screen size and IP look-ups (the debian-adb-* seeds came
+// once from Debian's own adb without phones).
 //
 //   capture_corpus <corpus folder>      (tests/fuzz/corpus)
 //
@@ -13,11 +14,8 @@
 #include <QFile>
 #include <QHostAddress>
 #include <QJsonObject>
-#include <QProcess>
 #include <QRegularExpression>
-#include <QStandardPaths>
 #include <QTcpServer>
-#include <QThread>
 
 #include <cstdio>
 
@@ -179,41 +177,6 @@ bool captureAdb(VirtualFleet &fleet)
            writeSeed("adboutput", "ip-addr-eth0", shell({"ip addr show eth0"}));
 }
 
-// Debian's adb on a private server port: its listing without phones, and a failure as the
-// runner passes it on ("[error] adb command failed (exit code 1): ...").
-bool captureRealAdb()
-{
-    const QString adb = QStandardPaths::findExecutable("adb");
-    if (adb.isEmpty())
-        return true;
-    QTcpServer probe;
-    if (!probe.listen(QHostAddress::LocalHost, 0))
-        return false;
-    const QString port = QString::number(probe.serverPort());
-    probe.close();
-    auto run = [&](const QStringList &args, int *exitCode) {
-        QProcess process;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("ANDROID_ADB_SERVER_PORT", port);
-        process.setProcessEnvironment(env);
-        process.start(adb, args);
-        process.waitForFinished(30000);
-        *exitCode = process.exitCode();
-        return std::make_pair(process.readAllStandardOutput(), process.readAllStandardError());
-    };
-    int code = 0;
-    const QByteArray listing = run({"devices", "-l"}, &code).first;
-    const auto failed = run({"-s", "PXNOPHONE", "shell", "getprop", "ro.product.model"}, &code);
-    const bool ok = writeSeed("adboutput", "debian-adb-devices-l", listing) &&
-                    writeSeed("adboutput", "debian-adb-failure",
-                              QStringLiteral("[error] adb command failed (exit code %1): %2")
-                                  .arg(code)
-                                  .arg(QString::fromUtf8(failed.second))
-                                  .toUtf8());
-    run({"kill-server"}, &code);
-    return ok;
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -229,20 +192,9 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "no virtual phone fleet (is phonesim built?)\n");
         return 1;
     }
-    if (!captureSession(fleet)) {
-        std::fprintf(stderr, "session capture failed\n");
-        return 1;
-    }
-    if (!captureAutojs(fleet)) {
-        std::fprintf(stderr, "AutoJS capture failed\n");
-        return 1;
-    }
-    if (!captureAdb(fleet)) {
-        std::fprintf(stderr, "adb capture failed\n");
-        return 1;
-    }
-    if (!captureRealAdb()) {
-        std::fprintf(stderr, "Debian adb capture failed\n");
+    // Each step says what it wrote; the first that fails ends the run.
+    if (!captureSession(fleet) || !captureAutojs(fleet) || !captureAdb(fleet)) {
+        std::fprintf(stderr, "capture failed\n");
         return 1;
     }
     return 0;
