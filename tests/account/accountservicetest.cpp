@@ -1,5 +1,5 @@
-// The reference account service, started for real: the whole account life cycle
-// through the product's client, then hostile and careless input, login floods and
+// The reference account service, started for real: the account life cycle through the
+// product's client, then hostile and careless input, the HTTP front, floods and limits, and
 // the SMTP relay.
 #include "accountdprocess.h"
 #include "appconfig.h"
@@ -18,6 +18,7 @@
 #include <QUrlQuery>
 #include <QtTest>
 #include <memory>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -39,6 +40,30 @@ QByteArray json(const QString &email, const QString &password = QString())
 QString mailed(const OutboxMail &mail, const QString &pattern)
 {
     return QRegularExpression(pattern).match(mail.body).captured(1);
+}
+
+using Headers = QList<QPair<QByteArray, QByteArray>>;
+const Headers kForm{{"Content-Type", "application/x-www-form-urlencoded"}};
+
+Headers bearer(const QString &token)
+{
+    return {{"Authorization", "Bearer " + token.toLatin1()}};
+}
+
+// Runs one statement on the service's database while it is stopped or idle.
+int sql(const QString &db, const char *statement)
+{
+    int rows = 0;
+    {
+        QSqlDatabase connection = QSqlDatabase::addDatabase("QSQLITE", "peek");
+        connection.setDatabaseName(db);
+        connection.open();
+        QSqlQuery query(connection);
+        query.exec(statement);
+        rows = query.next() ? query.value(0).toInt() : query.numRowsAffected();
+    }
+    QSqlDatabase::removeDatabase("peek");
+    return rows;
 }
 } // namespace
 
@@ -64,17 +89,20 @@ private slots:
         auto session = std::make_unique<UserSession>(nullptr);
         session->clearSession();
         auto auth = std::make_unique<Authentication>(session.get(), nullptr);
+        const QString erin = "erin@example.org";
+        const auto mails = [&] { return service.mailsTo(erin); };
+        const auto link = [&](int i) {
+            return mailed(mails().value(i < 0 ? mails().size() + i : i), "(http://\\S+)")
+                .mid(service.baseUrl().size());
+        };
 
         AuthOutcome outcome = await(auth.get(), &Authentication::registerFinished,
                                     [&] { auth->register_user_async("Erin@Example.org"); });
-        QVERIFY2(outcome.success, qPrintable(outcome.message));
-        QCOMPARE(outcome.code, 200);
-        QCOMPARE(service.mailsTo("erin@example.org").size(), 1);
-        const QString firstPassword =
-            mailed(service.mailsTo("erin@example.org")[0], "password is: (\\S+)");
+        QVERIFY2(outcome.success && outcome.code == 200, qPrintable(outcome.message));
+        QCOMPARE(mails().size(), 1);
+        const QString firstPassword = mailed(mails()[0], "password is: (\\S+)");
         QCOMPARE(firstPassword.size(), 12);
-
-        QVERIFY(login(auth.get(), "erin@example.org", firstPassword).success);
+        QVERIFY(login(auth.get(), erin, firstPassword).success);
         const QString token = session->getToken();
         QVERIFY(session->isVerified()); // the mailed password proved the mailbox
 
@@ -82,41 +110,34 @@ private slots:
         session = std::make_unique<UserSession>(nullptr);
         auth = std::make_unique<Authentication>(session.get(), nullptr);
         QVERIFY(session->isLoggedIn());
-        QCOMPARE(session->userEmail(), QStringLiteral("erin@example.org"));
+        QCOMPARE(session->userEmail(), erin);
         // A reset link asked for before the change dies with the old password.
-        QCOMPARE(service.call("POST", "/user/password/resetlink", json("erin@example.org")).status,
-                 200);
-        QTRY_COMPARE_WITH_TIMEOUT(service.mailsTo("erin@example.org").size(), 2, 10000);
-        const QString early = mailed(service.mailsTo("erin@example.org").last(), "(http://\\S+)");
+        QCOMPARE(service.call("POST", "/user/password/resetlink", json(erin)).status, 200);
+        QTRY_COMPARE_WITH_TIMEOUT(mails().size(), 2, 10000);
+        const QString early = link(-1);
         outcome = await(auth.get(), &Authentication::changePasswordFinished,
                         [&] { auth->changePassword_async(firstPassword, "second pass"); });
         QVERIFY2(outcome.success, qPrintable(outcome.message));
-        QCOMPARE(service.call("GET", early.mid(service.baseUrl().size()), {}).status, 400);
+        QCOMPARE(service.call("GET", early, {}).status, 400);
         session->clearSession();
 
         // The change ended every login; the old password is refused with the reason.
-        const RawReply stale =
-            service.call("PUT", "/user/password/change", "{\"email\":\"erin@example.org\"}",
-                         {{"Authorization", "Bearer " + token.toLatin1()}});
-        QCOMPARE(stale.status, 401);
-        outcome = login(auth.get(), "erin@example.org", firstPassword);
-        QVERIFY(!outcome.success);
-        QCOMPARE(outcome.code, 401);
-        QCOMPARE(outcome.message, QStringLiteral("Wrong email or password."));
+        QCOMPARE(service.call("PUT", "/user/password/change", json(erin), bearer(token)).status,
+                 401);
+        outcome = login(auth.get(), erin, firstPassword);
+        QCOMPARE(QVariantList({outcome.success, outcome.code, outcome.message}),
+                 QVariantList({false, 401, "Wrong email or password."}));
         QVERIFY(!session->isLoggedIn());
-        QVERIFY(login(auth.get(), "erin@example.org", "second pass").success);
+        QVERIFY(login(auth.get(), erin, "second pass").success);
 
         // Forgotten password: the mailed link's page sets a new one, once.
-        for (int i = 0; i < 2; ++i) {
-            outcome = await(auth.get(), &Authentication::sendResetLinkFinished,
-                            [&] { auth->sendResetLink_async("erin@example.org"); });
-            QVERIFY2(outcome.success, qPrintable(outcome.message));
-        }
-        QTRY_COMPARE_WITH_TIMEOUT(service.mailsTo("erin@example.org").size(), 4, 10000);
-        const QString spare = mailed(service.mailsTo("erin@example.org")[2], "(http://\\S+)");
-        const QString link = mailed(service.mailsTo("erin@example.org").last(), "(http://\\S+)");
-        const QString path = link.mid(service.baseUrl().size());
-        const QString resetToken = QUrlQuery(QUrl(link)).queryItemValue("token");
+        for (int i = 0; i < 2; ++i)
+            QVERIFY(await(auth.get(), &Authentication::sendResetLinkFinished, [&] {
+                        auth->sendResetLink_async(erin);
+                    }).success);
+        QTRY_COMPARE_WITH_TIMEOUT(mails().size(), 4, 10000);
+        const QString spare = link(2), path = link(-1);
+        const QString resetToken = QUrlQuery(QUrl(path)).queryItemValue("token");
         const RawReply form = service.call("GET", path, {});
         QCOMPARE(form.status, 200);
         QVERIFY(form.body.contains("name=\"token\" value=\"" + resetToken.toLatin1() + '"'));
@@ -128,7 +149,7 @@ private slots:
             return service.call("POST", "/user/password/reset",
                                 "token=" + resetToken.toLatin1() + "&password=" + field(password) +
                                     "&confirm=" + field(confirm),
-                                {{"Content-Type", "application/x-www-form-urlencoded"}});
+                                kForm);
         };
         QCOMPARE(submit("third+pass &x", "other").status, 400);
         const RawReply changed = submit("third+pass &x", "third+pass &x");
@@ -136,13 +157,25 @@ private slots:
         QVERIFY(changed.body.contains("Your password has been changed"));
         QCOMPARE(submit("fourth pass", "fourth pass").status, 400);
         QCOMPARE(service.call("GET", path, {}).status, 400);
-        QCOMPARE(service.call("GET", spare.mid(service.baseUrl().size()), {}).status, 400);
+        QCOMPARE(service.call("GET", spare, {}).status, 400);
 
-        // The service keeps its accounts across its own restart.
+        // The service keeps its accounts across its own restart, and drops expired logins and
+        // spent reset links when it starts.
+        service.stop();
+        const QString db = service.homePath("accounts.sqlite");
+        QCOMPARE(sql(db, "INSERT INTO sessions (token_digest, user_id, created_at, expires_at) "
+                         "SELECT 'a', id, 0, 1 FROM users"),
+                 1);
+        QCOMPARE(sql(db, "INSERT INTO reset_tokens (token_digest, user_id, expires_at, used_at) "
+                         "SELECT 'b', id, 4000000000, 2 FROM users"),
+                 1);
         QVERIFY(service.start({"--app-version", "1.2.3"}));
+        QCOMPARE(sql(db, "SELECT (SELECT count(*) FROM sessions WHERE token_digest = 'a') + "
+                         "(SELECT count(*) FROM reset_tokens WHERE token_digest = 'b')"),
+                 0);
         qputenv("PARVIX_ACCOUNT_URL", service.baseUrl().toUtf8());
-        QVERIFY(!login(auth.get(), "erin@example.org", "second pass").success);
-        QVERIFY(login(auth.get(), "erin@example.org", "third+pass &x").success);
+        QVERIFY(!login(auth.get(), erin, "second pass").success);
+        QVERIFY(login(auth.get(), erin, "third+pass &x").success);
 
         ReleaseLookup config(nullptr);
         QSignalSpy infoChanged(&config, &ReleaseLookup::appInfoChanged);
@@ -161,12 +194,9 @@ private slots:
         // Logging out revokes the token at the service, not only here.
         auth->logout_async();
         QVERIFY(!session->isLoggedIn());
-        QTRY_COMPARE_WITH_TIMEOUT(service
-                                      .call("PUT", "/user/password/change",
-                                            json("erin@example.org"),
-                                            {{"Authorization", "Bearer " + last.toLatin1()}})
-                                      .status,
-                                  401, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            service.call("PUT", "/user/password/change", json(erin), bearer(last)).status, 401,
+            10000);
     }
 
     void carelessAndHostileInput()
@@ -176,22 +206,13 @@ private slots:
         QCOMPARE(service.call("POST", "/user/register", json("ok@example.com")).status, 200);
         const QString password = mailed(service.mails().value(0), "password is: (\\S+)");
 
-        const QStringList badEmails{"plainaddress",
-                                    "a@b",
-                                    "@example.com",
-                                    "a b@example.com",
-                                    "a@example.c",
-                                    "",
-                                    "x@example.com\r\nBcc: evil@example.com",
-                                    "' OR '1'='1",
-                                    "a@b.com'; DROP TABLE users;--",
-                                    QString(250, 'a') + "@example.com",
-                                    "..@example..com",
-                                    ".a@example.com",
-                                    "a.@example.com",
-                                    "a@example..com",
-                                    "a@.example.com",
-                                    "a@-example.com"};
+        const QStringList badEmails =
+            QStringLiteral("plainaddress|a@b|@example.com|a b@example.com|a@example.c||"
+                           "x@example.com\r\nBcc: evil@example.com|' OR '1'='1|"
+                           "a@b.com'; DROP TABLE users;--|..@example..com|.a@example.com|"
+                           "a.@example.com|a@example..com|a@.example.com|a@-example.com")
+                .split('|') +
+            QStringList{QString(250, 'a') + "@example.com"};
         for (const QString &email : badEmails) {
             for (const char *path : {"/user/register", "/user/login", "/user/password/resetlink"}) {
                 const RawReply reply = service.call("POST", path, json(email, "whatever"));
@@ -224,18 +245,14 @@ private slots:
                      QStringLiteral("The request is too large."));
         }
 
-        for (const QByteArray &authorization :
-             {QByteArray(), QByteArray("Bearer "), QByteArray("Bearer ' OR 1=1 --"),
-              "Bearer " + QByteArray(64, 'a')}) {
-            QList<QPair<QByteArray, QByteArray>> headers;
-            if (!authorization.isEmpty())
-                headers.append({"Authorization", authorization});
-            const QByteArray body = QJsonDocument(QJsonObject{{"email", "ok@example.com"},
-                                                              {"oldPassword", password},
-                                                              {"newPassword", "hijacked"}})
-                                        .toJson();
-            QCOMPARE(service.call("PUT", "/user/password/change", body, headers).status, 401);
-        }
+        const QByteArray change = QJsonDocument(QJsonObject{{"email", "ok@example.com"},
+                                                            {"oldPassword", password},
+                                                            {"newPassword", "hijacked"}})
+                                      .toJson();
+        QCOMPARE(service.call("PUT", "/user/password/change", change).status, 401);
+        for (const QString &token : {QString(), QString("' OR 1=1 --"), QString(64, 'a')})
+            QCOMPARE(service.call("PUT", "/user/password/change", change, bearer(token)).status,
+                     401);
         QCOMPARE(service.call("GET", "/user/password/reset?token=' OR 1=1", {}).status, 400);
         QCOMPARE(service.call("GET", "/user/login", {}).envelope().value("code").toInt(), 404);
 
@@ -245,21 +262,17 @@ private slots:
         QCOMPARE(emails, (QStringList{"new@example.com", "ok@example.com"}));
         QTRY_COMPARE(service.mails().size(), 4);
         QCOMPARE(service.call("POST", "/user/login", json("ok@example.com", password)).status, 200);
-        QCOMPARE(service.call("GET", "/app/info", {})
-                     .envelope()["data"]
-                     .toObject()["app_version"]
-                     .toString(),
-                 AppConfig(nullptr).currentVersion());
+        QCOMPARE(
+            service.call("GET", "/app/info", {}).envelope().value("data")["app_version"].toString(),
+            AppConfig(nullptr).currentVersion());
 
         // Secrets are for the service's user alone.
         const QDir outbox(service.homePath("outbox"));
-        const auto others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
-                            QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
         QStringList files{outbox.path(), service.homePath("accounts.sqlite")};
         for (const QString &name : outbox.entryList(QDir::Files))
             files << outbox.filePath(name);
         for (const QString &file : files)
-            QVERIFY2(!(QFile::permissions(file) & others), qPrintable(file));
+            QVERIFY2(!(QFile::permissions(file) & 0x0077), qPrintable(file)); // group, others
     }
 
     // Every row on a fresh connection; the front answers and closes by itself.
@@ -268,47 +281,36 @@ private slots:
         QTest::addColumn<QByteArray>("request");
         QTest::addColumn<QString>("statuses");
         QTest::addColumn<QByteArray>("absent");
+        const auto row = [](const char *name, const QByteArray &request, const char *statuses,
+                            const QByteArray &absent = {}) {
+            QTest::newRow(name) << request << QString(statuses) << absent;
+        };
         const QByteArray post =
             "POST /user/register HTTP/1.1\r\nContent-Type: application/json\r\n";
         const QByteArray info = "GET /app/info HTTP/1.1\r\n\r\n";
         const QByteArray body = "Content-Length: 25\r\n\r\n{\"email\":\"x@example.com\"}";
-        QTest::newRow("huge body") << post + "Content-Length: 1000000000\r\n\r\n"
-                                   << "413" << QByteArray();
-        QTest::newRow("huge header")
-            << "GET /app/info HTTP/1.1\r\nX: " + QByteArray(17000, 'a') + "\r\n\r\n"
-            << "431" << QByteArray();
-        QTest::newRow("endless header")
-            << "GET /app/info HTTP/1.1\r\nX: " + QByteArray(100000, 'a') << "431" << QByteArray();
-        QTest::newRow("chunked") << post + "Transfer-Encoding: chunked\r\n\r\nffffffff\r\n"
-                                 << "411" << QByteArray();
-        QTest::newRow("bad length") << post + "Content-Length: -1\r\n\r\n"
-                                    << "400" << QByteArray();
-        QTest::newRow("two lengths") << post + "Content-Length: 1\r\nContent-Length: 2\r\n\r\n"
-                                     << "400" << QByteArray();
-        QTest::newRow("HTTP/2") << QByteArray("GET /app/info HTTP/2.0\r\n\r\n") << "505"
-                                << QByteArray();
-        QTest::newRow("keep-alive") << info + info << "200 200" << QByteArray();
-        QTest::newRow("close") << "GET /app/info HTTP/1.1\r\nConnection: close\r\n\r\n" + info
-                               << "200" << QByteArray();
-        QTest::newRow("HTTP/1.0") << "GET /app/info HTTP/1.0\r\n\r\n" + info << "200"
-                                  << QByteArray();
-        QTest::newRow("HEAD") << QByteArray("HEAD /app/info HTTP/1.1\r\n\r\n") << "200"
-                              << QByteArray("app_name");
-        QTest::newRow("slow") << QByteArray("GET /app/info HTTP/1.1\r\nX-A: 1") << "408"
-                              << QByteArray();
-        QTest::newRow("idle") << QByteArray() << "" << QByteArray();
-        QTest::newRow("plain text")
-            << "POST /user/register HTTP/1.1\r\nContent-Type: text/plain\r\n" + body << "415"
-            << QByteArray();
-        QTest::newRow("foreign origin")
-            << post + "Origin: http://evil.example\r\n" + body << "403" << QByteArray();
-        QTest::newRow("cross-site")
-            << post + "Sec-Fetch-Site: cross-site\r\n" + body << "403" << QByteArray();
-        QTest::newRow("own origin")
-            << post + "Origin: %ORIGIN%\r\n" + body << "200" << QByteArray();
-        QTest::newRow("json to form")
-            << "POST /user/password/reset HTTP/1.1\r\nContent-Type: application/json\r\n" + body
-            << "415" << QByteArray();
+        row("huge body", post + "Content-Length: 1000000000\r\n\r\n", "413");
+        row("huge header", "GET /app/info HTTP/1.1\r\nX: " + QByteArray(17000, 'a') + "\r\n\r\n",
+            "431");
+        row("endless header", "GET /app/info HTTP/1.1\r\nX: " + QByteArray(100000, 'a'), "431");
+        row("chunked", post + "Transfer-Encoding: chunked\r\n\r\nffffffff\r\n", "411");
+        row("bad length", post + "Content-Length: -1\r\n\r\n", "400");
+        row("two lengths", post + "Content-Length: 1\r\nContent-Length: 2\r\n\r\n", "400");
+        row("HTTP/2", "GET /app/info HTTP/2.0\r\n\r\n", "505");
+        row("keep-alive", info + info, "200 200");
+        row("close", "GET /app/info HTTP/1.1\r\nConnection: close\r\n\r\n" + info, "200");
+        row("HTTP/1.0", "GET /app/info HTTP/1.0\r\n\r\n" + info, "200");
+        row("HEAD", "HEAD /app/info HTTP/1.1\r\n\r\n", "200", "app_name");
+        row("slow", "GET /app/info HTTP/1.1\r\nX-A: 1", "408");
+        row("idle", QByteArray(), "");
+        row("plain text", "POST /user/register HTTP/1.1\r\nContent-Type: text/plain\r\n" + body,
+            "415");
+        row("foreign origin", post + "Origin: http://evil.example\r\n" + body, "403");
+        row("cross-site", post + "Sec-Fetch-Site: cross-site\r\n" + body, "403");
+        row("own origin", post + "Origin: %ORIGIN%\r\n" + body, "200");
+        row("json to form",
+            "POST /user/password/reset HTTP/1.1\r\nContent-Type: application/json\r\n" + body,
+            "415");
     }
 
     void httpFront()
@@ -329,121 +331,41 @@ private slots:
         QVERIFY(absent.isEmpty() || !raw.reply.contains(absent));
     }
 
-    void connectionCap()
+    // Busy hashing and full connection tables: the service says so at once and stays
+    // responsive for everything else.
+    void connectionCapAndBusyHashing()
     {
         AccountdProcess service;
         QVERIFY(service.start({"--max-connections", "3,2"}));
         const QByteArray info = "GET /app/info HTTP/1.1\r\nConnection: close\r\n\r\n";
-        QTcpSocket held[3];
-        for (int i = 0; i < 3; ++i) {
-            held[i].bind(QHostAddress(i < 2 ? "127.0.0.1" : "127.0.0.2"));
-            held[i].connectToHost(QHostAddress::LocalHost, quint16(QUrl(service.baseUrl()).port()));
-            QVERIFY(held[i].waitForConnected(5000));
-        }
+        std::vector<std::unique_ptr<QTcpSocket>> held;
+        const auto open = [&](const QString &from, const QByteArray &bytes = {}) {
+            held.push_back(std::make_unique<QTcpSocket>());
+            held.back()->bind(QHostAddress(from));
+            held.back()->connectToHost(QHostAddress::LocalHost,
+                                       quint16(QUrl(service.baseUrl()).port()));
+            held.back()->write(bytes);
+            return held.back()->waitForConnected(5000);
+        };
+        for (const char *from : {"127.0.0.1", "127.0.0.1", "127.0.0.2"})
+            QVERIFY(open(from));
         QTRY_COMPARE(service.exchange(info).statuses(), QList<int>()); // this address is full
         // All full: the oldest idle connection makes room for a real request.
         QCOMPARE(service.exchange(info, "127.0.0.3").statuses(), QList<int>{200});
-        QTRY_COMPARE(held[0].state(), QAbstractSocket::UnconnectedState);
-        QCOMPARE(held[1].state(), QAbstractSocket::ConnectedState);
-    }
+        QTRY_COMPARE(held[0]->state(), QAbstractSocket::UnconnectedState);
+        QCOMPARE(held[1]->state(), QAbstractSocket::ConnectedState);
 
-    // Links in mails lead where users reach the service, never to "all addresses".
-    void publicAddress()
-    {
-        AccountdProcess service;
-        QVERIFY(!service.start({"--listen", "0.0.0.0:0"}));
-        QVERIFY(service.start({"--public-url", "https://accounts.example/"}));
-        QCOMPARE(service.call("POST", "/user/register", json("p@example.com")).status, 200);
-        QCOMPARE(service.call("POST", "/user/password/resetlink", json("p@example.com")).status,
-                 200);
-        QTRY_COMPARE(service.mailsTo("p@example.com").size(), 2);
-        QVERIFY(service.mailsTo("p@example.com")[1].body.contains(
-            "\nhttps://accounts.example/user/password/reset?token="));
-    }
-
-    // Expired logins and spent or expired reset links leave the database at start.
-    void pruning()
-    {
-        AccountdProcess service;
-        QVERIFY(service.start());
-        QCOMPARE(service.call("POST", "/user/register", json("old@example.com")).status, 200);
-        service.stop();
-        const auto count = [&](const char *sql) {
-            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "peek");
-            db.setDatabaseName(service.homePath("accounts.sqlite"));
-            db.open();
-            QSqlQuery query(db);
-            query.exec(sql);
-            const int rows = query.next() ? query.value(0).toInt() : query.numRowsAffected();
-            query.finish();
-            db.close();
-            return rows;
-        };
-        const auto scrub = [&] { QSqlDatabase::removeDatabase("peek"); };
-        QCOMPARE(count("INSERT INTO sessions (token_digest, user_id, created_at, expires_at) "
-                       "SELECT 'a', id, 0, 1 FROM users"),
-                 1);
-        scrub();
-        QCOMPARE(count("INSERT INTO reset_tokens (token_digest, user_id, expires_at, used_at) "
-                       "SELECT 'b', id, 4000000000, 2 FROM users"),
-                 1);
-        scrub();
-        QVERIFY(service.start());
-        service.stop();
-        QCOMPARE(
-            count("SELECT (SELECT count(*) FROM sessions) + (SELECT count(*) FROM reset_tokens)"),
-            0);
-        scrub();
-    }
-
-    // A per-address limit stops one address and leaves the others alone.
-    void perAddressLimits_data()
-    {
-        QTest::addColumn<QString>("option");
-        QTest::addColumn<QString>("path");
-        QTest::newRow("registrations") << "--register-limit-address"
-                                       << "/user/register";
-        QTest::newRow("reset links") << "--reset-limit-address"
-                                     << "/user/password/resetlink";
-    }
-
-    void perAddressLimits()
-    {
-        QFETCH(QString, option);
-        QFETCH(QString, path);
-        AccountdProcess service;
-        QVERIFY(service.start({option, "2"}));
-        QList<int> statuses;
-        for (const char *from : {"127.0.0.1", "127.0.0.1", "127.0.0.1", "127.0.0.2"})
-            statuses << service
-                            .callFrom(from, "POST", path,
-                                      json(QStringLiteral("u%1@example.com").arg(statuses.size())))
-                            .status;
-        QCOMPARE(statuses, (QList<int>{200, 200, 429, 200}));
-    }
-
-    // Hashing has a bounded queue: beyond it the service says so at once and stays
-    // responsive for everything else.
-    void busyHashing()
-    {
-        AccountdProcess service;
+        held.clear();
         QVERIFY(service.start({"--hash-threads", "1", "--hash-queue", "1"}));
         const QByteArray body = json("x@example.com", "password");
         const QByteArray login = "POST /user/login HTTP/1.1\r\nContent-Type: application/json\r\n"
                                  "Connection: close\r\nContent-Length: " +
                                  QByteArray::number(body.size()) + "\r\n\r\n" + body;
-        std::vector<std::unique_ptr<QTcpSocket>> clients;
-        for (int i = 0; i < 6; ++i) {
-            clients.push_back(std::make_unique<QTcpSocket>());
-            clients.back()->bind(QHostAddress(QStringLiteral("127.0.0.%1").arg(10 + i)));
-            clients.back()->connectToHost(QHostAddress::LocalHost,
-                                          quint16(QUrl(service.baseUrl()).port()));
-            QVERIFY(clients.back()->waitForConnected(5000));
-            clients.back()->write(login);
-        }
+        for (int i = 0; i < 6; ++i)
+            QVERIFY(open(QStringLiteral("127.0.0.%1").arg(10 + i), login));
         QCOMPARE(service.exchange("GET /app/info HTTP/1.0\r\n\r\n").statuses(), QList<int>{200});
         QByteArray replies;
-        for (auto &client : clients) {
+        for (auto &client : held) {
             QTRY_VERIFY_WITH_TIMEOUT(client->state() == QAbstractSocket::UnconnectedState, 20000);
             replies += client->readAll();
         }
@@ -451,18 +373,19 @@ private slots:
         QVERIFY(replies.contains("HTTP/1.1 401 "));
     }
 
-    void loginFlood()
+    void floodsAndLimits()
     {
         AccountdProcess service;
-        QVERIFY(service.start(
-            {"--login-free-failures", "2", "--login-delay", "600", "--login-limit-email", "4"}));
+        QVERIFY(service.start({"--login-free-failures", "2", "--login-delay", "600",
+                               "--login-limit-email", "4", "--register-limit-address", "2",
+                               "--reset-limit-address", "2"}));
         qputenv("PARVIX_ACCOUNT_URL", service.baseUrl().toUtf8());
         for (const char *email : {"victim@example.com", "bystander@example.com"})
             QCOMPARE(service.call("POST", "/user/register", json(email)).status, 200);
-        const QString victimPassword =
-            mailed(service.mailsTo("victim@example.com").value(0), "password is: (\\S+)");
-        const QString bystanderPassword =
-            mailed(service.mailsTo("bystander@example.com").value(0), "password is: (\\S+)");
+        const auto password = [&](const char *email) {
+            return mailed(service.mailsTo(email).value(0), "password is: (\\S+)");
+        };
+        const QString victimPassword = password("victim@example.com");
         const auto login = [&](const char *from, const QString &password) {
             return service
                 .callFrom(from, "POST", "/user/login", json("victim@example.com", password))
@@ -482,8 +405,8 @@ private slots:
         session.clearSession();
         Authentication auth(&session, nullptr);
         QVERIFY(::login(&auth, "victim@example.com", victimPassword).success);
-        QCOMPARE(session.isLoggedIn(), true);
-        QVERIFY(::login(&auth, "bystander@example.com", bystanderPassword).success);
+        QVERIFY(session.isLoggedIn());
+        QVERIFY(::login(&auth, "bystander@example.com", password("bystander@example.com")).success);
         session.clearSession();
 
         // A reset starts the email afresh everywhere.
@@ -495,10 +418,24 @@ private slots:
         QCOMPARE(service
                      .call("POST", "/user/password/reset",
                            "token=" + token.toLatin1() + "&password=newsecret&confirm=newsecret",
-                           {{"Content-Type", "application/x-www-form-urlencoded"}})
+                           kForm)
                      .status,
                  200);
         QCOMPARE(login("127.0.0.2", "newsecret"), 200);
+
+        // A per-address limit stops one address and leaves the others alone.
+        for (const auto &[path, from, other] :
+             {std::tuple{"/user/register", "127.0.0.5", "127.0.0.6"},
+              {"/user/password/resetlink", "127.0.0.7", "127.0.0.8"}}) {
+            statuses.clear();
+            for (const char *address : {from, from, from, other})
+                statuses << service
+                                .callFrom(
+                                    address, "POST", path,
+                                    json(QStringLiteral("u%1@example.com").arg(statuses.size())))
+                                .status;
+            QCOMPARE(statuses, (QList<int>{200, 200, 429, 200}));
+        }
 
         // One address guessing across many accounts is stopped as well.
         QVERIFY(service.start({"--login-limit-address", "3"}));
@@ -509,12 +446,14 @@ private slots:
         QCOMPARE(service.call("POST", "/user/login", json("other@example.com", "pw")).status, 429);
     }
 
-    void smtpRelay()
+    // Mail goes through the relay; links in it lead where users reach the service, never to
+    // "all addresses".
+    void smtpRelayAndPublicAddress()
     {
         QTcpServer smtp;
         QVERIFY(smtp.listen(QHostAddress::LocalHost));
         QByteArray conversation;
-        bool finished = false;
+        int quits = 0;
         connect(&smtp, &QTcpServer::newConnection, this, [&] {
             QTcpSocket *socket = smtp.nextPendingConnection();
             socket->write("220 fake ESMTP\r\n");
@@ -536,7 +475,7 @@ private slots:
                     } else if (line.startsWith("QUIT")) {
                         socket->write("221 bye\r\n");
                         socket->disconnectFromHost();
-                        finished = true;
+                        ++quits;
                     } else {
                         socket->write("250 ok\r\n");
                     }
@@ -545,9 +484,11 @@ private slots:
         });
 
         AccountdProcess service;
-        QVERIFY(service.start({"--smtp", QStringLiteral("127.0.0.1:%1").arg(smtp.serverPort())}));
+        QVERIFY(!service.start({"--listen", "0.0.0.0:0"}));
+        QVERIFY(service.start({"--smtp", QStringLiteral("127.0.0.1:%1").arg(smtp.serverPort()),
+                               "--public-url", "https://accounts.example/"}));
         QCOMPARE(service.call("POST", "/user/register", json("relay@example.com")).status, 200);
-        QTRY_VERIFY_WITH_TIMEOUT(finished, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(quits, 1, 10000);
         QVERIFY(conversation.contains("MAIL FROM:<no-reply@parvix.invalid>\r\n"));
         QVERIFY(conversation.contains("RCPT TO:<relay@example.com>\r\n"));
         // The relayed message is the outbox copy, byte for byte, ended by the lone dot.
@@ -556,6 +497,12 @@ private slots:
         QCOMPARE(conversation.mid(start, raw.size()), raw);
         QVERIFY(conversation.mid(start + raw.size()).startsWith(".\r\nQUIT"));
         QVERIFY(!service.logs().contains("relay failed"));
+
+        QCOMPARE(service.call("POST", "/user/password/resetlink", json("relay@example.com")).status,
+                 200);
+        QTRY_COMPARE(service.mailsTo("relay@example.com").size(), 2);
+        QVERIFY(service.mailsTo("relay@example.com")[1].body.contains(
+            "\nhttps://accounts.example/user/password/reset?token="));
     }
 };
 

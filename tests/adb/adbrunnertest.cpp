@@ -1,22 +1,29 @@
 // ADBRunner's process handling, failure texts, time-outs and the argument lists of its
-// per-device commands, against the scripted fake adb.
+// per-device commands, against the scripted fake adb; success is adb's exit code, also for
+// serials, file names and outputs that contain "error".
 #include "adbrunner.h"
+#include "adblane.h"
 #include "adbpaths.h"
 #include "fakeadb.h"
 #include "testregistry.h"
+#include "testsupport.h"
 
 #include <QDir>
 #include <QProcess>
+#include <QSemaphore>
 #include <QtConcurrent>
 #include <QtTest>
+#include <algorithm>
+#include <atomic>
 #include <functional>
+#include <memory>
 
-using FlagOperation = std::function<bool()>;
-Q_DECLARE_METATYPE(FlagOperation)
+using Operation = std::function<bool(const QString &file)>;
+Q_DECLARE_METATYPE(Operation)
 Q_DECLARE_METATYPE(FakeAdb::Reply)
 
 namespace {
-const QString kSerial = QStringLiteral("R58M123");
+const QString kSerial = QStringLiteral("terror-0042");
 const QString kTimedOut = QStringLiteral("[error] adb command timed out after 1 seconds");
 
 QStringList onDevice(const QStringList &args)
@@ -24,20 +31,14 @@ QStringList onDevice(const QStringList &args)
     return QStringList{"-s", kSerial} + args;
 }
 
-FakeAdb::Reply failing(const QByteArray &err = {})
-{
-    return {{}, 1, err, 0, 0};
-}
-
 FakeAdb::Reply slow(const QByteArray &out, double seconds)
 {
-    return {out, 0, {}, seconds, 0};
+    return {out, 0, {}, seconds};
 }
 
-bool touch(const QString &path)
+bool touch(const QString &path, const QByteArray &content = "apk")
 {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write("apk") == 3;
+    return !TestSupport::writeFile(path, content).isEmpty();
 }
 } // namespace
 
@@ -99,17 +100,16 @@ private slots:
     {
         QTest::addColumn<FakeAdb::Reply>("reply");
         QTest::addColumn<QString>("expected");
+        const QString failed = "[error] adb command failed (exit code ";
         QTest::newRow("trimmed, stderr dropped")
-            << FakeAdb::Reply{"\n line one\nline two  \n\n", 0, "warning: error\n", 0, 0}
+            << FakeAdb::Reply{"\n line one\nline two  \n\n", 0, "warning: error\n"}
             << "line one\nline two";
-        QTest::newRow("silent failure")
-            << failing() << "[error] adb command failed (exit code 1): unknown error";
+        QTest::newRow("silent failure") << FakeAdb::Reply{{}, 1} << failed + "1): unknown error";
         QTest::newRow("stderr kept untrimmed")
-            << FakeAdb::Reply{"stdout ignored", 255, "  device 'X' not found\n", 0, 0}
-            << "[error] adb command failed (exit code 255):   device 'X' not found\n";
-        QTest::newRow("utf-8") << FakeAdb::Reply{{}, 2, "设备未找到", 0, 0}
-                               << QString::fromUtf8(
-                                      "[error] adb command failed (exit code 2): 设备未找到");
+            << FakeAdb::Reply{"stdout ignored", 255, "  device 'X' not found\n"}
+            << failed + "255):   device 'X' not found\n";
+        QTest::newRow("utf-8") << FakeAdb::failure("设备未找到", 2)
+                               << failed + QString::fromUtf8("2): 设备未找到");
         QTest::newRow("time-out") << slow("too late", 3) << kTimedOut;
     }
 
@@ -143,43 +143,63 @@ private slots:
         QCOMPARE(ADBRunner::runCommand(pm), kTimedOut);
     }
 
-    void flagOperationsSendExactArguments_data()
+    // The exact arguments; then the exit code decides, not words in the output ("FILE" stands
+    // for a local file named error-log.apk).
+    void operationsSucceedByExitCode_data()
     {
-        QTest::addColumn<FlagOperation>("operation");
-        QTest::addColumn<QStringList>("expected");
-        using Op = FlagOperation;
-        QTest::newRow("reboot") << Op([] { return ADBRunner::reboot(kSerial); })
-                                << onDevice({"reboot"});
-        QTest::newRow("reverse") << Op([] {
-            return ADBRunner::reverse(kSerial, "scrcpy_0a1b2c3d", 27183);
-        }) << onDevice({"reverse", "localabstract:scrcpy_0a1b2c3d", "tcp:27183"});
-        QTest::newRow("removeReverse")
-            << Op([] { return ADBRunner::removeReverse(kSerial, "scrcpy_0a1b2c3d"); })
-            << onDevice({"reverse", "--remove", "localabstract:scrcpy_0a1b2c3d"});
-        QTest::newRow("forward") << Op([] { return ADBRunner::forward(kSerial, 17347, 7347); })
-                                 << onDevice({"forward", "tcp:17347", "tcp:7347"});
-        QTest::newRow("tcpip") << Op([] { return ADBRunner::tcpip(kSerial, 5555); })
-                               << onDevice({"tcpip", "5555"});
-        QTest::newRow("connect") << Op([] {
-            return ADBRunner::connect(kSerial, "192.168.1.7", 5555);
-        }) << onDevice({"connect", "192.168.1.7:5555"});
-        QTest::newRow("disconnect")
-            << Op([] { return ADBRunner::disconnect(kSerial); }) << onDevice({"disconnect"});
-        QTest::newRow("usb") << Op([] { return ADBRunner::usb(kSerial); }) << onDevice({"usb"});
+        QTest::addColumn<Operation>("operation");
+        QTest::addColumn<QList<QStringList>>("calls");
+        const auto row = [](const char *name, const Operation &op,
+                            const QList<QStringList> &calls) {
+            QTest::newRow(name) << op << calls;
+        };
+        row("reboot", [](auto) { return ADBRunner::reboot(kSerial); }, {onDevice({"reboot"})});
+        row("reverse", [](auto) { return ADBRunner::reverse(kSerial, "scrcpy_0a1b2c3d", 27183); },
+            {onDevice({"reverse", "localabstract:scrcpy_0a1b2c3d", "tcp:27183"})});
+        row("removeReverse",
+            [](auto) { return ADBRunner::removeReverse(kSerial, "scrcpy_0a1b2c3d"); },
+            {onDevice({"reverse", "--remove", "localabstract:scrcpy_0a1b2c3d"})});
+        row("forward", [](auto) { return ADBRunner::forward(kSerial, 17347, 7347); },
+            {onDevice({"forward", "tcp:17347", "tcp:7347"})});
+        row("tcpip", [](auto) { return ADBRunner::tcpip(kSerial, 5555); },
+            {onDevice({"tcpip", "5555"})});
+        row("connect", [](auto) { return ADBRunner::connect(kSerial, "10.0.0.7", 5555); },
+            {onDevice({"connect", "10.0.0.7:5555"})});
+        row("disconnect", [](auto) { return ADBRunner::disconnect(kSerial); },
+            {onDevice({"disconnect"})});
+        row("usb", [](auto) { return ADBRunner::usb(kSerial); }, {onDevice({"usb"})});
+        row("push", [](const QString &file) { return ADBRunner::push(kSerial, file, "/sdcard/D"); },
+            {onDevice({"push", "FILE", "/sdcard/D"})});
+        row("install", [](const QString &file) { return ADBRunner::install(kSerial, file); },
+            {onDevice({"push", "FILE", "/data/local/tmp/"}),
+             onDevice({"shell", "pm install -r '/data/local/tmp/error-log.apk'"})});
+        row("shutdown", [](auto) { return ADBRunner::shutdown(kSerial); },
+            {onDevice({"shell", "getprop", "ro.kernel.qemu"}),
+             onDevice({"shell", "reboot", "-p"})});
     }
 
-    void flagOperationsSendExactArguments()
+    void operationsSucceedByExitCode()
     {
-        QFETCH(FlagOperation, operation);
-        QFETCH(QStringList, expected);
+        QFETCH(Operation, operation);
+        QFETCH(QList<QStringList>, calls);
+        QTemporaryDir dir;
+        const QString file = dir.filePath("error-log.apk");
+        QVERIFY(touch(file));
+        for (QStringList &call : calls)
+            std::replace(call.begin(), call.end(), QStringLiteral("FILE"), file);
         FakeAdb adb;
-        QVERIFY(operation());
-        QCOMPARE(adb.calls(), QList<QStringList>{expected});
-        adb.respondByDefault(failing("no devices/emulators found\n"));
-        QVERIFY(!operation());
-        // The exit code decides, not words in the output.
-        adb.respondByDefault({"/sdcard/error.txt\n", 0, {}, 0, 0});
-        QVERIFY(operation());
+        // What adb prints on success, with the serial and file name in it.
+        adb.respondByDefault({"error-log.apk: 1 file pushed, 0 skipped. (error free)\n"
+                              "Success\nconnected to 10.0.0.7:5555\n",
+                              0, "warning: error ignored\n"});
+        QVERIFY(operation(file));
+        QCOMPARE(adb.calls(), calls);
+        for (const FakeAdb::Reply &failure :
+             {FakeAdb::failure("no devices/emulators found\n"), FakeAdb::Reply{{}, 255},
+              FakeAdb::Reply{"Success\nconnected to 10.0.0.7:5555\n", 1, "adb: error: closed\n"}}) {
+            adb.respondByDefault(failure);
+            QVERIFY(!operation(file));
+        }
     }
 
     // adb exits 0 when it could not connect: connect reads its words.
@@ -211,7 +231,7 @@ private slots:
             const QStringList off =
                 answer == "1\n" ? onDevice({"emu", "kill"}) : onDevice({"shell", "reboot", "-p"});
             QCOMPARE(adb.calls(), (QList<QStringList>{qemu, off}));
-            adb.respond(off, failing());
+            adb.respond(off, FakeAdb::failure({}));
             QVERIFY(!ADBRunner::shutdown(kSerial));
         }
     }
@@ -219,12 +239,12 @@ private slots:
     void restartServerStartsOnlyAfterSuccessfulKill()
     {
         FakeAdb adb;
-        adb.respond({"kill-server"}, failing());
+        adb.respond({"kill-server"}, FakeAdb::failure({}));
         QVERIFY(!ADBRunner::restartServer());
         QCOMPARE(adb.calls(), QList<QStringList>{{"kill-server"}});
         adb.clearCalls();
         adb.respond({"kill-server"}, "");
-        adb.respond({"start-server"}, failing("could not bind"));
+        adb.respond({"start-server"}, FakeAdb::failure("could not bind"));
         QVERIFY(!ADBRunner::restartServer());
         QCOMPARE(adb.calls(), (QList<QStringList>{{"kill-server"}, {"start-server"}}));
         adb.respond({"start-server"}, "");
@@ -235,7 +255,7 @@ private slots:
     void transfersOfMissingFilesRunNothing()
     {
         FakeAdb adb;
-        adb.respondByDefault({"Success", 0, {}, 0, 0});
+        adb.respondByDefault({"Success"});
         QTemporaryDir dir;
         QVERIFY(!ADBRunner::push(kSerial, dir.filePath("missing.bin"), "/sdcard/"));
         QVERIFY(!ADBRunner::push(kSerial, QString(), "/sdcard/"));
@@ -263,7 +283,7 @@ private slots:
         const QString apk = dir.filePath(fileName);
         QVERIFY(touch(apk));
         FakeAdb adb;
-        adb.respondByDefault({"Performing Streamed Install\nSuccess\n", 0, {}, 0, 0});
+        adb.respondByDefault({"Performing Streamed Install\nSuccess\n"});
         QVERIFY(ADBRunner::install(kSerial, apk));
         const QList<QStringList> calls = adb.calls();
         QCOMPARE(calls.size(), 2);
@@ -283,7 +303,7 @@ private slots:
         QVERIFY(!QFile::exists(shellDir.filePath("pwned")));
     }
 
-    void installNeedsSuccessInTheOutput()
+    void installNeedsSuccessInTheOutputAndWallpaperTheIntent()
     {
         QTemporaryDir dir;
         const QString apk = dir.filePath("app.apk");
@@ -291,10 +311,10 @@ private slots:
         const QStringList push = onDevice({"push", apk, "/data/local/tmp/"});
         const QStringList pm = onDevice({"shell", "pm install -r '/data/local/tmp/app.apk'"});
         const QList<QPair<FakeAdb::Reply, bool>> answers{
-            {{"Performing Streamed Install\r\nSuccess\r\n", 0, {}, 0, 0}, true},
-            {{"Failure [INSTALL_FAILED_VERSION_DOWNGRADE]", 0, {}, 0, 0}, false},
-            {{"Failure [INSTALL_FAILED_CONFLICTING_PROVIDER: Success]", 0, {}, 0, 0}, false},
-            {{"Success", 1, {}, 0, 0}, false}};
+            {{"Performing Streamed Install\r\nSuccess\r\n"}, true},
+            {{"Failure [INSTALL_FAILED_VERSION_DOWNGRADE]"}, false},
+            {{"Failure [INSTALL_FAILED_CONFLICTING_PROVIDER: Success]"}, false},
+            {{"Success", 1}, false}};
         for (const auto &[reply, installed] : answers) {
             FakeAdb adb;
             adb.respond(pm, reply);
@@ -302,32 +322,28 @@ private slots:
             QCOMPARE(adb.calls(), (QList<QStringList>{push, pm}));
         }
         FakeAdb adb;
-        adb.respondByDefault({"Success", 0, {}, 0, 0});
-        adb.respond(push, failing("error: no space"));
+        adb.respondByDefault({"Success"});
+        adb.respond(push, FakeAdb::failure("error: no space"));
         QVERIFY(!ADBRunner::install(kSerial, apk));
         QCOMPARE(adb.calls(), QList<QStringList>{push});
-    }
 
-    void pushWallpaperSendsTheImageIntent()
-    {
-        QTemporaryDir dir;
-        FakeAdb adb;
         const QString image = dir.filePath("nick.png");
         QVERIFY(touch(image));
-        const QStringList push =
+        const QStringList upload =
             onDevice({"push", image, "/data/local/tmp/wallpaper_phonefleet.png"});
         const QStringList intent =
             onDevice({"shell", "am", "start", "-a", "android.intent.action.ATTACH_DATA", "-c",
                       "android.intent.category.DEFAULT", "-d",
                       "file:///data/local/tmp/wallpaper_phonefleet.png", "-t", "image/*",
                       "--grant-read-uri-permission"});
-        adb.respond(intent, failing("Error: Activity not started"));
-        QVERIFY(ADBRunner::pushWallpaper(kSerial, image)); // the intent's outcome is not consulted
-        QCOMPARE(adb.calls(), (QList<QStringList>{push, intent}));
         adb.clearCalls();
-        adb.respond(push, failing());
+        adb.respond(intent, FakeAdb::failure("Error: Activity not started"));
+        QVERIFY(ADBRunner::pushWallpaper(kSerial, image)); // the intent's outcome is not consulted
+        QCOMPARE(adb.calls(), (QList<QStringList>{upload, intent}));
+        adb.clearCalls();
+        adb.respond(upload, FakeAdb::failure({}));
         QVERIFY(!ADBRunner::pushWallpaper(kSerial, image));
-        QCOMPARE(adb.calls(), QList<QStringList>{push});
+        QCOMPARE(adb.calls(), QList<QStringList>{upload});
     }
 
     void concurrentCommandsKeepTheirOwnResults()
@@ -343,6 +359,25 @@ private slots:
         });
         for (int i : ids)
             QCOMPARE(results.at(i), QStringLiteral("result %1").arg(i));
+    }
+
+    // Phones' adb lanes run side by side: a phone whose adb hangs holds back no other phone.
+    void aHungLaneHoldsNoOtherLane()
+    {
+        // More hung phones than the shared adb pool has threads; the tasks outlive a failure.
+        constexpr int kHung = 12;
+        auto started = std::make_shared<QSemaphore>();
+        auto release = std::make_shared<QSemaphore>();
+        auto done = std::make_shared<std::atomic<bool>>(false);
+        const auto releaseAll = qScopeGuard([release] { release->release(kHung); });
+        for (int i = 0; i < kHung; ++i)
+            AdbLane::post(QStringLiteral("hung-%1").arg(i), [started, release] {
+                started->release();
+                release->acquire();
+            });
+        AdbLane::post(QStringLiteral("healthy"), [done] { done->store(true); });
+        QTRY_VERIFY(done->load());
+        QTRY_COMPARE(started->available(), kHung);
     }
 };
 

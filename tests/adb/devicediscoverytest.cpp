@@ -1,20 +1,13 @@
-// The device listing parser, device properties, IP lookup, and the two value types as QML
-// sees them.
+// The device listing parser, device properties, IP lookup, and what the tiles show of a
+// phone's battery from "dumpsys battery" as phones print it.
 #include "adbdeviceinfo.h"
 #include "adbrunner.h"
-#include "devicesettings.h"
+#include "batterystatus.h"
 #include "fakeadb.h"
 #include "testregistry.h"
 
-#include <QQmlComponent>
-#include <QQmlContext>
-#include <QQmlEngine>
-#include <QtQml/QQmlExtensionPlugin>
 #include <QtTest>
-#include <memory>
 #include <stdexcept>
-
-Q_IMPORT_QML_PLUGIN(ParvixPlugin)
 
 namespace {
 const QString kSerial = QStringLiteral("R58M123");
@@ -51,17 +44,6 @@ QString describe(const QList<ADBDeviceInfo> &list)
 } // namespace
 
 Q_DECLARE_METATYPE(QList<ADBDeviceInfo>)
-
-// Hands lists and records to QML the way the application's objects do.
-class ValueProbe : public QObject
-{
-    Q_OBJECT
-public:
-    QList<ADBDeviceInfo> list;
-    DeviceInfo info;
-    Q_INVOKABLE QList<ADBDeviceInfo> entries() const { return list; }
-    Q_INVOKABLE DeviceInfo deviceInfo() const { return info; }
-};
 
 class DeviceDiscoveryTest : public QObject
 {
@@ -192,17 +174,13 @@ private slots:
         QCOMPARE(info.hardward_serial,
                  QStringLiteral("[error] adb command failed (exit code 1): error: closed"));
         QCOMPARE(info.ddr_size, info.hardward_serial);
-    }
 
-    void screenSize()
-    {
-        const QList<QPair<QByteArray, QSize>> answers{
+        const QList<QPair<QByteArray, QSize>> sizes{
             {"Physical size: 1440x3200\r\nOverride size: 720x1600\r\n", QSize(1440, 3200)},
             {"720x1280", QSize(720, 1280)},
             {"Physical size: 1080x", QSize(1080, 0)},
             {"size unknown", QSize(0, 0)}};
-        FakeAdb adb;
-        for (const auto &[out, size] : answers) {
+        for (const auto &[out, size] : sizes) {
             adb.respond(onDevice({"shell", "wm", "size"}), out);
             QCOMPARE(ADBRunner::getDeviceInfo(kSerial).screen_size, size);
         }
@@ -213,31 +191,30 @@ private slots:
         QTest::addColumn<QList<QByteArray>>("answers"); // ip addr, ifconfig, dhcp, eth0
         QTest::addColumn<QString>("expected");
         QTest::addColumn<int>("queries");
-        QTest::newRow("ip addr") << QList<QByteArray>{"3: wlan0: <UP>\n    inet 192.168.1.23/24 "
-                                                      "brd 192.168.1.255\n    inet 10.9.9.9/8\n",
-                                                      {},
-                                                      {},
-                                                      {}}
-                                 << "192.168.1.23" << 1;
-        QTest::newRow("inet6 only, ifconfig")
-            << QList<QByteArray>{"    inet6 fe80::1/64 scope link\n",
-                                 "wlan0 Link encap:Ethernet\n  inet addr:10.0.0.5  "
-                                 "Bcast:10.0.0.255\n",
-                                 {},
-                                 {}}
-            << "10.0.0.5" << 2;
-        QTest::newRow("ifconfig without addr:")
-            << QList<QByteArray>{{}, "wlan0: flags=4163\n  inet 172.16.0.9  netmask", {}, {}}
-            << "172.16.0.9" << 2;
-        QTest::newRow("dhcp property") << QList<QByteArray>{"Device \"wlan0\" does not exist.",
-                                                            "wlan0: No such device",
-                                                            " 192.168.0.9 \n",
-                                                            {}}
-                                       << "192.168.0.9" << 3;
-        QTest::newRow("dhcp must be the whole text")
-            << QList<QByteArray>{{}, {}, "192.168.0.9 lease", "    inet 10.1.2.3/16 scope global"}
-            << "10.1.2.3" << 4;
-        QTest::newRow("nothing") << QList<QByteArray>{{}, {}, {}, "inet6 ::1"} << QString() << 4;
+        const auto row = [](const char *name, const QList<QByteArray> &answers, const char *ip,
+                            int queries) {
+            QTest::newRow(name) << answers << QString(ip) << queries;
+        };
+        row("ip addr",
+            {"3: wlan0: <UP>\n    inet 192.168.1.23/24 brd 192.168.1.255\n    inet 10.9.9.9/8\n",
+             {},
+             {},
+             {}},
+            "192.168.1.23", 1);
+        row("inet6 only, ifconfig",
+            {"    inet6 fe80::1/64 scope link\n",
+             "wlan0 Link encap:Ethernet\n  inet addr:10.0.0.5  Bcast:10.0.0.255\n",
+             {},
+             {}},
+            "10.0.0.5", 2);
+        row("ifconfig without addr:", {{}, "wlan0: flags=4163\n  inet 172.16.0.9  netmask", {}, {}},
+            "172.16.0.9", 2);
+        row("dhcp property",
+            {"Device \"wlan0\" does not exist.", "wlan0: No such device", " 192.168.0.9 \n", {}},
+            "192.168.0.9", 3);
+        row("dhcp must be the whole text",
+            {{}, {}, "192.168.0.9 lease", "    inet 10.1.2.3/16 scope global"}, "10.1.2.3", 4);
+        row("nothing", {{}, {}, {}, "inet6 ::1"}, "", 4);
     }
 
     void deviceIpFallsThroughItsSources()
@@ -256,31 +233,46 @@ private slots:
         QCOMPARE(adb.calls(), sources.mid(0, queries));
     }
 
-    void qmlSeesValueTypesAndLists()
+    void batteryStatus_data()
     {
-        ValueProbe probe;
-        probe.list = {entry("R58M123", true, "a51", "SM_A515F", 3),
-                      entry("192.168.1.7:5555", false, "x", "Y", -1)};
-        probe.list[0].nickname = "Desk";
-        probe.info.model = "Pixel 7";
-        probe.info.screen_size = QSize(1080, 2400);
-        QQmlEngine engine;
-        engine.rootContext()->setContextProperty("probe", &probe);
-        QQmlComponent component(&engine);
-        component.setData(R"(
-            import QtQml
-            import Parvix
-            QtObject {
-                property var list: probe.entries()
-                property string text: list.length + list[0].nickname + list[1].model
-                                      + list[1].is_usb_connection + list[1].transport_id
-                                      + probe.deviceInfo().model
-                                      + probe.deviceInfo().screen_size.height
-            })",
-                          QUrl());
-        std::unique_ptr<QObject> root(component.create());
-        QVERIFY2(root, qPrintable(component.errorString()));
-        QCOMPARE(root->property("text").toString(), QStringLiteral("2DeskYfalse-1Pixel 72400"));
+        QTest::addColumn<QString>("output");
+        QTest::addColumn<int>("level");
+        QTest::addColumn<bool>("charging");
+        const QString usbCharging = "Current Battery Service state:\n  AC powered: false\n"
+                                    "  USB powered: true\n  Wireless powered: false\n"
+                                    "  Max charging current: 500000\n  status: 2\n  health: 2\n"
+                                    "  present: true\n  level: 87\n  scale: 100\n"
+                                    "  voltage: 4123\n  technology: Li-ion\n";
+        const auto row = [](const char *name, const QString &output, int level, bool charging) {
+            QTest::newRow(name) << output << level << charging;
+        };
+        row("USB charging", usbCharging, 87, true);
+        row("discharging, CRLF",
+            "  AC powered: false\r\n  USB powered: false\r\n  status: 3\r\n  level: 14\r\n"
+            "  scale: 100\r\n",
+            14, false);
+        row("full on AC", "  AC powered: true\n  status: 5\n  level: 100\n  scale: 100\n", 100,
+            true);
+        row("full, unplugged", "  status: 5\n  level: 100\n", 100, false);
+        row("plugged but not charging", "  USB powered: true\n  status: 4\n  level: 80\n", 80,
+            false);
+        row("no status, powered", "  Wireless powered: true\n  level: 40\n", 40, true);
+        row("scale of 50", "  level: 25\n  scale: 50\n  status: 3\n", 50, false);
+        row("emulator's Max charging voltage line",
+            "  Max charging voltage: 5000000\n  level: 3\n  status: 3\n", 3, false);
+        row("level over scale", "  level: 150\n  scale: 100\n", -1, false);
+        row("no level", "  status: 2\n  scale: 100\n", -1, true);
+        row("service missing", "Can't find service: battery\n", -1, false);
+        row("empty", "", -1, false);
+    }
+    void batteryStatus()
+    {
+        QFETCH(QString, output);
+        QFETCH(int, level);
+        QFETCH(bool, charging);
+        const BatteryStatus status = BatteryStatus::parse(output);
+        QCOMPARE(status.level, level);
+        QCOMPARE(status.charging, charging);
     }
 };
 

@@ -1,13 +1,20 @@
 // adb's device change feed: the blocks of its host format, and the tracker following the
-// virtual phones' states, coming back after the adb server was killed.
+// virtual phones' states, coming back after the adb server was killed. Also a virtual phone's
+// wireless pairing and battery through the adb bridge: bad pairing input is refused before adb
+// runs, adb's failures come back as words a user can act on, and the battery set in the fleet
+// file is what the phone reports.
 #include "devicetracker.h"
 #include "adbrunner.h"
+#include "batterystatus.h"
 #include "testregistry.h"
 #include "testsupport.h"
 #include "virtualfleet.h"
+#include "wirelesspairing.h"
 
 #include <QSignalSpy>
 #include <QtTest>
+
+#include <memory>
 
 using States = DeviceTracker::States;
 Q_DECLARE_METATYPE(QList<DeviceTracker::States>)
@@ -24,7 +31,23 @@ class DeviceTrackerTest : public QObject
 {
     Q_OBJECT
 
+    std::unique_ptr<VirtualFleet> m_fleet;
+    QString m_ip;
+
 private slots:
+    void initTestCase()
+    {
+        if (TestSupport::phonesimPath().isEmpty())
+            QSKIP("the virtual phones are not built");
+        m_fleet = std::make_unique<VirtualFleet>(TestSupport::phonesimPath(),
+                                                 VirtualFleet::Options{1, {720, 1600}, 30, true});
+        QVERIFY2(m_fleet->isValid(), qPrintable(m_fleet->errorString()));
+        m_ip = "192.168.1.77";
+        QVERIFY(m_fleet->setPhoneOption(0, "ip", m_ip));
+        QVERIFY(m_fleet->setPhoneOption(0, "pairCode", "482913"));
+        QVERIFY(m_fleet->setPhoneOption(0, "tcpipPort", 40111));
+    }
+
     void takeBlocks_data()
     {
         QTest::addColumn<QByteArray>("stream");
@@ -67,10 +90,64 @@ private slots:
         QCOMPARE(pauses, (QList<int>{1000, 2000, 4000, 16000, 30000, 30000}));
     }
 
+    void batteryFromTheFleetFile()
+    {
+        QVERIFY(m_fleet->setPhoneOption(0, "battery", 9));
+        QVERIFY(m_fleet->setPhoneOption(0, "charging", false));
+        const BatteryStatus status = BatteryStatus::read(m_fleet->serials().first());
+        QCOMPARE(status.level, 9);
+        QVERIFY(!status.charging);
+    }
+
+    void pairing_data()
+    {
+        QTest::addColumn<QString>("address"); // "IP" stands for the phone's address
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<bool>("adbRuns");
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<QString>("says");
+        const auto row = [](const char *name, const char *address, const char *code,
+                            const char *port, bool adbRuns, bool ok, const char *says) {
+            QTest::newRow(name) << QString(address) << QString(code) << QString(port) << adbRuns
+                                << ok << QString(says);
+        };
+        row("no port", "IP", "482913", "40111", false, false, "pairing address");
+        row("host with a space", "192.168.1 .77:37000", "482913", "40111", false, false,
+            "pairing address");
+        row("octet over 255", "192.168.1.777:37000", "482913", "40111", false, false,
+            "pairing address");
+        row("five digits", "IP:37000", "48291", "40111", false, false, "six digits");
+        row("connect port 0", "IP:37000", "482913", "0", false, false, "Wireless debugging");
+        row("wrong code", "IP:37000", "111111", "40111", true, false, "Wrong pairing code");
+        row("nobody there", "10.9.9.9:37000", "482913", "40111", true, false,
+            "Cannot reach 10.9.9.9:37000");
+        row("paired, wrong connect port", "IP:37000", "482913", "40112", true, false,
+            "connecting to");
+        row("paired and connected", " IP:37000 ", " 482913", "40111", true, true,
+            "Connected to IP:40111");
+    }
+    void pairing()
+    {
+        QFETCH(QString, address);
+        QFETCH(QString, code);
+        QFETCH(QString, port);
+        QFETCH(bool, adbRuns);
+        QFETCH(bool, ok);
+        QFETCH(QString, says);
+        address.replace("IP", m_ip);
+        says.replace("IP", m_ip);
+        WirelessPairing pairing;
+        QSignalSpy finished(&pairing, &WirelessPairing::finished);
+        QCOMPARE(pairing.start(address, code, port), adbRuns);
+        if (adbRuns)
+            QVERIFY(finished.wait(30000));
+        QCOMPARE(pairing.succeeded(), ok);
+        QVERIFY2(pairing.message().contains(says), qPrintable(pairing.message()));
+    }
     void followsThePhonesAndOutlivesTheAdbServer()
     {
-        if (TestSupport::phonesimPath().isEmpty())
-            QSKIP("the virtual phones are not built");
+        m_fleet.reset();
         VirtualFleet fleet(TestSupport::phonesimPath(), {2, {540, 1200}, 30, true});
         QVERIFY2(fleet.isValid(), qPrintable(fleet.errorString()));
         const QStringList serials = fleet.serials();

@@ -1,9 +1,9 @@
 // ADBRunner against Debian's adb, on a private server port so that no other adb server on this
-// machine is disturbed.
+// machine is disturbed: failures come as exit codes, except connect's.
 #include "adbrunner.h"
 #include "testregistry.h"
+#include "testsupport.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QHostAddress>
 #include <QRandomGenerator>
@@ -16,56 +16,32 @@ class RealAdbTest : public QObject
     Q_OBJECT
 
 private slots:
-    void init()
+    void serverListsStopsAndFailuresComeAsExitCodes()
     {
-        QString adb;
-        for (const char *candidate : {"/usr/lib/android-sdk/platform-tools/adb", "/usr/bin/adb"}) {
-            if (adb.isEmpty() && QFileInfo(candidate).isExecutable())
-                adb = candidate;
-        }
-        if (adb.isEmpty())
+        QString adb = "/usr/lib/android-sdk/platform-tools/adb";
+        if (!QFileInfo(adb).isExecutable())
+            adb = "/usr/bin/adb";
+        if (!QFileInfo(adb).isExecutable())
             QSKIP("adb is not installed");
-        m_savedPort = qgetenv("ANDROID_ADB_SERVER_PORT");
+        const QByteArray savedPort = qgetenv("ANDROID_ADB_SERVER_PORT");
         qputenv("ANDROID_ADB_SERVER_PORT",
                 QByteArray::number(20000 + QRandomGenerator::global()->bounded(20000)));
         ADBRunner::setExecutablePathForTesting(adb);
-    }
+        const auto restore = qScopeGuard([&] {
+            ADBRunner::killServer();
+            ADBRunner::setExecutablePathForTesting(QString());
+            savedPort.isNull() ? qunsetenv("ANDROID_ADB_SERVER_PORT")
+                               : qputenv("ANDROID_ADB_SERVER_PORT", savedPort);
+        });
 
-    void cleanup()
-    {
-        ADBRunner::killServer();
-        ADBRunner::setExecutablePathForTesting(QString());
-        m_savedPort.isNull() ? qunsetenv("ANDROID_ADB_SERVER_PORT")
-                             : qputenv("ANDROID_ADB_SERVER_PORT", m_savedPort);
-    }
-
-    void serverStartsListsAndStops()
-    {
         QVERIFY(ADBRunner::startServer());
         try {
-            for (const ADBDeviceInfo &device : ADBRunner::getDevices())
-                QVERIFY(!device.adb_serial.isEmpty());
-        } catch (const std::runtime_error &error) {
-            QFAIL(error.what());
+            QVERIFY(ADBRunner::getDevices().isEmpty());
+        } catch (const std::exception &failure) {
+            QFAIL(failure.what());
         }
-        QVERIFY(ADBRunner::restartServer());
-        QVERIFY(ADBRunner::killServer());
-        // With the server gone, a device command fails with adb's own words.
-        const QString noDevice = ADBRunner::runCommand({"-s", "no-such-phone", "get-state"});
-        QVERIFY2(noDevice.startsWith("[error] adb command failed (exit code "),
-                 qPrintable(noDevice));
-    }
-
-    // Failures come as exit codes, except connect's.
-    void failuresComeAsExitCodes()
-    {
-        QVERIFY(ADBRunner::startServer());
-
         QTemporaryDir dir;
-        const QString log = dir.filePath("error-log.txt");
-        QFile out(log);
-        QVERIFY(out.open(QIODevice::WriteOnly) && out.write("x") == 1);
-        out.close();
+        const QString log = TestSupport::writeFile(dir.filePath("error-log.txt"), "x");
         QVERIFY(!ADBRunner::push("no-such-phone", log, "/sdcard/"));
         QVERIFY(!ADBRunner::forward("no-such-phone", 17347, 7347));
         QVERIFY(!ADBRunner::reverse("no-such-phone", "scrcpy_1", 27183));
@@ -82,15 +58,14 @@ private slots:
         QVERIFY2(refused.succeeded && refused.output.contains("failed to connect"),
                  qPrintable(refused.output));
         QVERIFY(!ADBRunner::connect("no-such-phone", "127.0.0.1", port));
-        try {
-            QVERIFY(ADBRunner::getDevices().isEmpty());
-        } catch (const std::exception &failure) {
-            QFAIL(failure.what());
-        }
-    }
 
-private:
-    QByteArray m_savedPort;
+        QVERIFY(ADBRunner::restartServer());
+        QVERIFY(ADBRunner::killServer());
+        // With the server gone, a device command fails with adb's own words.
+        const QString noDevice = ADBRunner::runCommand({"-s", "no-such-phone", "get-state"});
+        QVERIFY2(noDevice.startsWith("[error] adb command failed (exit code "),
+                 qPrintable(noDevice));
+    }
 };
 
 PARVIX_TEST(RealAdbTest)

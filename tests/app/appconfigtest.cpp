@@ -1,8 +1,14 @@
-// Application settings: defaults under the private desktop, stored values (even empty ones)
-// that survive a restart, and change notifications.
+// Application settings and start-up: defaults under the private desktop, stored values (even
+// empty ones) that survive a restart, the folder check, the command line, the translation
+// rule on the real catalogues, and file names cut to the file system's 255 bytes.
 #include "appconfig.h"
+#include "commandline.h"
+#include "filenames.h"
+#include "mediarecorder.h"
 #include "testregistry.h"
+#include "translationloader.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
@@ -10,8 +16,11 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTranslator>
 #include <QtTest>
 #include <memory>
+
+using CommandLine::Action;
 
 namespace {
 struct FolderSetting
@@ -127,6 +136,142 @@ private slots:
         QVERIFY(!notWritable.isEmpty());
         QVERIFY(notWritable != cannotCreate);
         QCOMPARE(config.folderProblem(QStringLiteral("/proc/parvix-folder")), cannotCreate);
+    }
+
+    void commandLine_data()
+    {
+        const QString exe = QCoreApplication::applicationFilePath();
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<Action>("action");
+        QTest::addColumn<QStringList>("values"); // adb, server, account, group, start-all
+        const auto row = [](const char *name, const QStringList &args, Action action,
+                            const QStringList &values = {"", "", "", "", "no"}) {
+            QTest::newRow(name) << args << action << values;
+        };
+        const QStringList startAll{"", "", "", "", "yes"};
+        row("nothing", {}, Action::Run);
+        row("everything",
+            {"--adb", exe, "--server", exe, "--account-url", " http://h:8790/ ", "--group",
+             "Farm A", "--start-all"},
+            Action::Run, {exe, exe, "http://h:8790/", "Farm A", "yes"});
+        row("start-all alone", {"--start-all"}, Action::Run, startAll);
+        row("help", {"-h"}, Action::ShowHelp);
+        row("version", {"-v"}, Action::ShowVersion);
+        row("qt options passed over",
+            {"-platform", "offscreen", "-reverse", "-style=Fusion", "--start-all"}, Action::Run,
+            startAll);
+        row("help-all", {"--help-all"}, Action::ShowHelp);
+        row("version beside unknown", {"--bogus", "--version"}, Action::Fail);
+        row("unknown", {"--bogus"}, Action::Fail);
+        row("positional", {"extra"}, Action::Fail);
+        row("missing value", {"--group"}, Action::Fail);
+        row("blank group", {"--group", " "}, Action::Fail);
+        row("no adb", {"--adb", "/no/such/adb"}, Action::Fail);
+        row("no server", {"--server", "/no/such"}, Action::Fail);
+        row("ftp account", {"--account-url", "ftp://h"}, Action::Fail);
+        row("hostless", {"--account-url", "http://"}, Action::Fail);
+    }
+
+    void commandLine()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(Action, action);
+        QFETCH(QStringList, values);
+        const CommandLine::Result result = CommandLine::parse(QStringList{"parvix"} + args);
+        QCOMPARE(result.action, action);
+        const CommandLine::Options &o = result.options;
+        if (action == Action::Run)
+            QCOMPARE((QStringList{o.adbPath, o.serverPath, o.accountUrl, o.groupName,
+                                  o.startAll ? "yes" : "no"}),
+                     values);
+        QCOMPARE(result.text.isEmpty(), action == Action::Run);
+    }
+
+    void localePicksTheCatalogue_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("catalogue"); // empty: nothing installed
+        const QString cn = ":/translations/Parvix_CN.qm", tw = ":/translations/Parvix_TW.qm";
+        for (const auto &[locale, catalogue] : {std::pair{"zh_CN", cn},
+                                                {"zh_TW", tw},
+                                                {"en_US", QString()},
+                                                {"zh_cn", QString()},
+                                                {"CN_TW", tw},
+                                                {"TW_CN", tw}})
+            QTest::newRow(locale) << QString(locale) << catalogue;
+    }
+
+    void localePicksTheCatalogue()
+    {
+        QFETCH(QString, locale);
+        QFETCH(QString, catalogue);
+        QTranslator translator;
+        const bool installed =
+            installLocaleTranslator(QCoreApplication::instance(), &translator, locale);
+        QCOMPARE(installed, !catalogue.isEmpty());
+        QCOMPARE(translator.filePath(), catalogue);
+        if (installed)
+            QVERIFY(QCoreApplication::removeTranslator(&translator));
+    }
+
+    void fitKeepsTheEndingAndWholeCharacters_data()
+    {
+        QTest::addColumn<QString>("variable");
+        QTest::addColumn<QString>("ending");
+        QTest::addColumn<QString>("expected");
+        const QString mkv = QStringLiteral("_20240305_140709_123.mkv"); // 24 bytes
+        const auto row = [](const char *name, const QString &variable, const QString &ending,
+                            const QString &expected) {
+            QTest::newRow(name) << variable << ending << expected;
+        };
+        row("fits", "R58M12", ".png", "R58M12.png");
+        row("separators", "a/b\\c:d", ".jpg", "a-b-c-d.jpg");
+        row("ASCII", QString(300, 'a'), mkv, QString(231, 'a') + mkv);
+        // Three bytes each: 231 bytes of room take 77 of them.
+        row("CJK", QString(100, QChar(0x624b)), mkv, QString(77, QChar(0x624b)) + mkv);
+        // Four bytes and two UTF-16 units each: never half of one.
+        const QString grin = QString::fromUtf8("\xF0\x9F\x98\x80");
+        row("emoji", grin.repeated(70), mkv, grin.repeated(57) + mkv);
+        // A letter and its accent (1 + 2 bytes) stay together.
+        const QString accented = QString::fromUtf8("e\xCC\x81");
+        row("accent", accented.repeated(100), mkv, accented.repeated(77) + mkv);
+        // Lone halves of pairs are written as U+FFFD, three bytes each.
+        const QString fffd(77, QChar::ReplacementCharacter);
+        row("lone high halves", QString(300, QChar(0xD83D)), mkv, fffd + mkv);
+        row("lone low halves", QString(300, QChar(0xDE00)), mkv, fffd + mkv);
+        row("ending fills it", "abc", QString(255, 'e'), QString(255, 'e'));
+        row("ending too long", "abc", QString(256, 'e'), QString());
+    }
+
+    void fitKeepsTheEndingAndWholeCharacters()
+    {
+        QFETCH(QString, variable);
+        QFETCH(QString, ending);
+        QFETCH(QString, expected);
+        const QString name = FileNames::fit(variable, ending);
+        QCOMPARE(name, expected);
+        QVERIFY(name.toUtf8().size() <= FileNames::MaxNameBytes);
+    }
+
+    // A serial or nickname over 230 bytes: the recording still ends in its time and ".mkv".
+    void longSerialsAndNicknamesKeepTheRecordingEnding()
+    {
+        const QDateTime time(QDate(2024, 3, 5), QTime(14, 7, 9, 123));
+        const QString ending = QStringLiteral("_20240305_140709_123.mkv");
+        const QList<QPair<QString, QString>> cases{
+            {"Phone", QString(240, 'S')},
+            {QString(240, 'N'), "R58M12"},
+            {QString::fromUtf8("手机"), QString(90, QChar(0x673a))},
+            {QString(90, QChar(0x624b)), QString(90, QChar(0x673a))},
+            {QString(), QString::fromUtf8("\xF0\x9F\x93\xB1").repeated(70)}};
+        for (const auto &[nickname, serial] : cases) {
+            const QString name = MediaRecorder::recordingFileName(nickname, serial, time);
+            QVERIFY2(name.endsWith(ending), qPrintable(name));
+            QVERIFY2(name.toUtf8().size() <= FileNames::MaxNameBytes, qPrintable(name));
+            QVERIFY(name.toUtf8().size() > FileNames::MaxNameBytes - 4);
+            QCOMPARE(QString::fromUtf8(name.toUtf8()), name); // no half characters
+            QVERIFY(!name.contains(QChar::ReplacementCharacter));
+        }
     }
 };
 

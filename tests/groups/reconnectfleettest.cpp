@@ -66,13 +66,16 @@ private slots:
         QTest::addColumn<bool>("recording");
         QTest::addColumn<bool>("stoppedFirst");
         QTest::addColumn<bool>("wifi");
-        QTest::newRow("unplugged and plugged back") << "unplug" << false << false << false;
-        QTest::newRow("unplugged while recording") << "unplug" << true << false << false;
-        QTest::newRow("rebooted") << "reboot" << false << false << false;
-        QTest::newRow("adb server restarted") << "adb restart" << false << false << false;
-        QTest::newRow("over Wi-Fi, adb server restarted")
-            << "adb restart" << false << false << true;
-        QTest::newRow("stopped by the user, then replugged") << "unplug" << false << true << false;
+        const auto row = [](const char *name, const char *drop, bool recording = false,
+                            bool stoppedFirst = false, bool wifi = false) {
+            QTest::newRow(name) << QString(drop) << recording << stoppedFirst << wifi;
+        };
+        row("unplugged and plugged back", "unplug");
+        row("unplugged while recording", "unplug", true);
+        row("rebooted", "reboot");
+        row("adb server restarted", "adb restart");
+        row("over Wi-Fi, adb server restarted", "adb restart", false, false, true);
+        row("stopped by the user, then replugged", "unplug", false, true);
     }
 
     void aDroppedPhoneComesBack()
@@ -138,8 +141,7 @@ private slots:
             QVERIFY(!device->videoRecorder()->isRecording());
             const QStringList files = QDir(m_data.filePath("videos")).entryList(QDir::Files);
             QCOMPARE(files.size(), 1);
-            const RecordingReader::Probe file =
-                RecordingReader::probe(m_data.filePath("videos/" + files.first()));
+            const auto file = RecordingReader::probe(m_data.filePath("videos/" + files.first()));
             QVERIFY2(file.ok, qPrintable(file.error));
             QVERIFY(file.track("video") && file.track("video")->packets.size() > 10);
         }
@@ -155,13 +157,13 @@ private slots:
             GroupTest::addMember(farm, "192.168.9.9:5555"); // away for now
             device->startScrcpySession();
             QVERIFY(newFrames(device, 0));
-            QTRY_VERIFY(TestSupport::readJson(DeviceGroupManager::filePath())
-                            .value("device_groups")
-                            .toArray()
-                            .last()
-                            .toObject()
-                            .value("streaming")
-                            .toBool());
+            const auto streaming = [] {
+                return TestSupport::readJson(DeviceGroupManager::filePath())["device_groups"]
+                    .toArray()
+                    .last()["streaming"]
+                    .toBool();
+            };
+            QTRY_VERIFY(streaming());
         } // the application closes: its sessions end, the file keeps what it was doing
 
         DeviceGroupManager manager;
