@@ -6,6 +6,7 @@
 #include "appconfig.h"
 #include "device.h"
 #include "devicegroup.h"
+#include "devicegroupmanager.h"
 #include "mediarecorder.h"
 #include "recordingreader.h"
 #include "scrcpyserver.h"
@@ -32,7 +33,9 @@ class FleetGroup : public QObject
 
 protected:
     std::unique_ptr<VirtualFleet> m_fleet;
-    std::unique_ptr<DeviceGroup> m_group;
+    // Its current group, tracked and reconnected (or not) as in the window.
+    std::unique_ptr<DeviceGroupManager> m_manager;
+    DeviceGroup *m_group = nullptr;
     QTemporaryDir m_data;
     QList<QStringList> m_said; // serial, text, type
 
@@ -98,7 +101,10 @@ protected:
         AppConfig::instance()->setAutoReconnect(false);
         QDir(videos()).removeRecursively();
         QDir().mkpath(videos());
-        m_group = std::make_unique<DeviceGroup>();
+        AppConfig::instance()->setDeviceGroupSavePath(m_data.filePath("groups"));
+        QFile::remove(DeviceGroupManager::filePath());
+        m_manager = std::make_unique<DeviceGroupManager>();
+        m_group = m_manager->currentSelectedGroup();
         m_said.clear();
     }
     void tearDown()
@@ -106,10 +112,12 @@ protected:
         if (m_group)
             for (Device *device : m_group->devices())
                 device->stopScrcpySession();
-        m_group.reset();
+        m_manager.reset();
+        m_group = nullptr;
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         if (m_fleet && m_fleet->isValid())
-            (void)QTest::qWaitFor([this] { return m_fleet->liveServers() == 0; }, 10000);
+            (void)QTest::qWaitFor(
+                [this] { return m_fleet->status().value("processes").toArray().isEmpty(); }, 10000);
         // adb calls still running in the background would write into a fleet that is gone.
         QThreadPool::globalInstance()->waitForDone(30000);
         ADBRunner::workPool()->waitForDone(30000);

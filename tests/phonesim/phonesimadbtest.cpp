@@ -286,10 +286,19 @@ private slots:
         QCOMPARE(fleet.shell(other, "echo fine").out, QByteArray("fine\n"));
         QCOMPARE(fleet.on(other, {"reverse", "localabstract:x", "tcp:1234"}).exitCode, 0);
 
-        // A forward; the service behind it is checked by the AutoJS fleet test.
+        // The AutoJS service behind a forward (its commands: the AutoJS fleet test). A length
+        // counted in characters instead of bytes cuts the JSON short.
         const quint16 port = freePort(), last = freePort();
         const QString local = QStringLiteral("tcp:%1").arg(port);
         QCOMPARE(fleet.on(serial, {"forward", local, "tcp:7347"}).exitCode, 0);
+        QTcpSocket shortened;
+        shortened.connectToHost(QHostAddress::LocalHost, port);
+        QVERIFY(shortened.waitForConnected(5000));
+        const QByteArray text = QStringLiteral("{\"script\":\"你好世界\"}").toUtf8();
+        send(&shortened, "17" + QByteArray(12, '\0') + QByteArray("1\0", 2) + text);
+        QVERIFY(waitForClose(&shortened));
+        const QList<QJsonObject> lines = fleet.jsonLines(serial + "/autojs.jsonl");
+        QVERIFY(lines.size() == 1 && lines[0].contains("error") && !lines[0].contains("message"));
         // Forwarding the same port again replaces the first forward.
         QCOMPARE(fleet.on(other, {"forward", local, "tcp:7347"}).exitCode, 0);
         const QJsonArray forwards = fleet.status().value("forward").toArray();
