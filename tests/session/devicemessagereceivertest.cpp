@@ -65,62 +65,50 @@ private slots:
         delete m_device;
     }
 
-    void oneRead_data()
+    void reads_data()
     {
         QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("chunk");        // read by read; 0: all in one read
         QTest::addColumn<QString>("expected"); // a null string: no clipboard change
         QTest::newRow("zero byte ends the text")
-            << clipboardMessage(QByteArray("a\0b", 3)) << QStringLiteral("a");
+            << clipboardMessage(QByteArray("a\0b", 3)) << 0 << QStringLiteral("a");
         QTest::newRow("empty text empties the clipboard")
-            << clipboardMessage(QByteArray()) << QStringLiteral("");
-        QTest::newRow("utf-8") << clipboardMessage(QStringLiteral("你好, wörld").toUtf8())
+            << clipboardMessage(QByteArray()) << 0 << QStringLiteral("");
+        QTest::newRow("utf-8") << clipboardMessage(QStringLiteral("你好, wörld").toUtf8()) << 0
                                << QStringLiteral("你好, wörld");
         const QByteArray largest(DeviceMessageReceiver::kMaxClipboardBytes, 'z');
-        QTest::newRow("largest text") << clipboardMessage(largest) << QString::fromLatin1(largest);
+        QTest::newRow("largest text")
+            << clipboardMessage(largest) << 0 << QString::fromLatin1(largest);
         // Bytes that cannot be framed are dropped.
         QTest::newRow("unknown type")
-            << QByteArray("\x07") + clipboardMessage("hidden") << QString();
+            << QByteArray("\x07") + clipboardMessage("hidden") << 0 << QString();
         QTest::newRow("length above the limit")
             << QByteArray(1, '\0') + bigEndian32(DeviceMessageReceiver::kMaxClipboardBytes + 1) +
                    clipboardMessage("hidden")
-            << QString();
+            << 0 << QString();
+        // A split message waits for the rest; some cuts fall inside a multi-byte character.
+        const QByteArray split = clipboardMessage(QStringLiteral("复制的文字").toUtf8());
+        for (int chunk : {1, 3, 5})
+            QTest::addRow("in reads of %d bytes", chunk) << split << chunk << "复制的文字";
     }
 
-    void oneRead()
+    void reads()
     {
         QFETCH(QByteArray, bytes);
+        QFETCH(int, chunk);
         QFETCH(QString, expected);
         QSignalSpy received(m_receiver, &DeviceMessageReceiver::clipboardReceived);
-        m_device->feed(bytes);
+        const int step = chunk ? chunk : int(bytes.size());
+        for (int offset = 0; offset < bytes.size(); offset += step) {
+            QCOMPARE(clipboardText(), QStringLiteral("untouched"));
+            m_device->feed(bytes.mid(offset, step));
+        }
         QCOMPARE(clipboardText(), expected.isNull() ? QStringLiteral("untouched") : expected);
         QCOMPARE(received.count(), expected.isNull() ? 0 : 1);
         QCOMPARE(m_receiver->pendingBytes(), 0);
         // The next read starts clean.
         m_device->feed(clipboardMessage("next"));
         QCOMPARE(clipboardText(), QStringLiteral("next"));
-    }
-
-    void splitMessageWaitsForTheRest_data()
-    {
-        QTest::addColumn<int>("chunk");
-        QTest::newRow("byte by byte") << 1;
-        QTest::newRow("three bytes") << 3;
-        QTest::newRow("header then text") << 5;
-    }
-
-    void splitMessageWaitsForTheRest()
-    {
-        QFETCH(int, chunk);
-        // The cut falls inside a multi-byte character for some chunk sizes.
-        const QByteArray message = clipboardMessage(QStringLiteral("复制的文字").toUtf8());
-        QSignalSpy received(m_receiver, &DeviceMessageReceiver::clipboardReceived);
-        for (int offset = 0; offset < message.size(); offset += chunk) {
-            QCOMPARE(clipboardText(), QStringLiteral("untouched"));
-            m_device->feed(message.mid(offset, chunk));
-        }
-        QCOMPARE(received.count(), 1);
-        QCOMPARE(clipboardText(), QStringLiteral("复制的文字"));
-        QCOMPARE(m_receiver->pendingBytes(), 0);
     }
 
     void joinedAndSplitMessagesOfEveryKind()

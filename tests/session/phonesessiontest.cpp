@@ -25,7 +25,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPointer>
-#include <QProcess>
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QtTest>
@@ -54,19 +53,6 @@ class PhoneSessionTest : public QObject
     std::unique_ptr<VirtualFleet> m_fleet;
     std::unique_ptr<DeviceGroup> m_group;
 
-    QByteArray phonesim(const QStringList &args)
-    {
-        QProcess process;
-        process.start(TestSupport::phonesimPath(), args);
-        process.waitForFinished(30000);
-        return process.readAllStandardOutput();
-    }
-
-    void setFault(int phone, const QString &fault, const QJsonValue &value)
-    {
-        QVERIFY(m_fleet->setPhoneOption(phone, "faults", QJsonObject{{fault, value}}));
-    }
-
     // Finished adb calls with every one of the words, from the fleet's log.
     QList<AdbCall> adbCalls(const QStringList &words) const
     {
@@ -79,20 +65,6 @@ class PhoneSessionTest : public QObject
                 calls << call;
         }
         return calls;
-    }
-
-    QJsonObject status()
-    {
-        return QJsonDocument::fromJson(phonesim({"status", "--home", m_fleet->home()})).object();
-    }
-
-    // Server launches still running on the computer side.
-    int liveServerCalls()
-    {
-        int count = 0;
-        for (const QJsonValue &entry : status().value("processes").toArray())
-            count += entry.toObject().value("args").toArray().contains(QJsonValue("app_process"));
-        return count;
     }
 
     // Control messages the phone received (injected key codes as "key<code>").
@@ -138,7 +110,7 @@ private slots:
         m_group.reset();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         if (m_fleet && m_fleet->isValid())
-            QTRY_COMPARE(liveServerCalls(), 0);
+            QTRY_COMPARE(m_fleet->liveServers(), 0);
         m_fleet.reset();
     }
 
@@ -196,59 +168,18 @@ private slots:
         QTRY_COMPARE(controlLog(kFirst), QStringList({"key3", "key3"}));
 
         // Stopping leaves nothing behind.
-        QCOMPARE(status().value("reverse").toArray().size(), 1);
-        QCOMPARE(liveServerCalls(), 1);
+        QCOMPARE(m_fleet->status().value("reverse").toArray().size(), 1);
+        QCOMPARE(m_fleet->liveServers(), 1);
         device->stopScrcpySession();
         QVERIFY(!device->running());
         QVERIFY(AdbLane::waitForIdle(kFirst, 15000));
-        QTRY_COMPARE(liveServerCalls(), 0);
-        QVERIFY(status().value("reverse").toArray().isEmpty());
+        QTRY_COMPARE(m_fleet->liveServers(), 0);
+        QVERIFY(m_fleet->status().value("reverse").toArray().isEmpty());
         QCOMPARE(m_group->deviceCount(), 1);
         // Destroying a running device stops its server too (checked in cleanup()).
         device->startScrcpySession();
-        QTRY_VERIFY_WITH_TIMEOUT(liveServerCalls() == 1, 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_fleet->liveServers() == 1, 15000);
         delete device;
-    }
-
-    // The server ending by itself (killed on the phone: SessionFaultsTest).
-    void serverEndStopsTheSession()
-    {
-        setFault(0, "serverExitAfterSec", 2);
-        Device *device = addDevice(kFirst);
-        device->startScrcpySession();
-        QTRY_VERIFY_WITH_TIMEOUT(streaming(device), 15000);
-        QSignalSpy controllerChanged(device, &Device::controllerChanged);
-        QSignalSpy runningChanged(device, &Device::runningChanged);
-        QSignalSpy said(device, &Device::deviceMessage);
-        QPointer<ScrcpyServer> server = device->server();
-        // Whatever the ended session's sockets still hold must not reach the device.
-        QPointer<StreamPipeline> pipeline = device->pipeline();
-        QVERIFY(pipeline);
-        bool pipelineCutOff = false;
-        // Scoped: the device outlives this function and emits again when it is destroyed.
-        const auto watch =
-            qScopeGuard([connection = connect(device, &Device::runningChanged, this, [&] {
-                             pipelineCutOff =
-                                 !device->pipeline() && (pipeline.isNull() || pipeline->isClosed());
-                         })] { disconnect(connection); });
-
-        QTRY_VERIFY_WITH_TIMEOUT(!device->running(), 10000);
-        QVERIFY(pipelineCutOff);
-        QTRY_VERIFY(!pipeline); // and then gone from its thread
-        QVERIFY(!device->controller());
-        QCOMPARE(controllerChanged.count(), 1);
-        QCOMPARE(runningChanged.count(), 1);
-        QTRY_VERIFY(!server); // released once its own signal returned
-        // Still attached: stays in the group, ready for the next session, and the tile says why
-        // it stopped.
-        QTRY_COMPARE_WITH_TIMEOUT(said.count(), 1, 10000);
-        QCOMPARE(said.last(),
-                 QVariantList({QStringLiteral("Mirroring ended on the phone"), "error", 5000}));
-        QVERIFY(!adbCalls({"devices", "-l"}).isEmpty());
-        QCOMPARE(m_group->deviceCount(), 1);
-        setFault(0, "serverExitAfterSec", 0);
-        device->startScrcpySession();
-        QTRY_VERIFY_WITH_TIMEOUT(streaming(device) && device->running(), 15000);
     }
 
     void aFormatTheApplicationCannotUseEndsTheSession_data()
@@ -272,7 +203,7 @@ private slots:
         QFETCH(QString, fault);
         QFETCH(QString, codecId);
         QFETCH(QString, message);
-        setFault(0, fault, codecId);
+        m_fleet->setFault(kFirst, fault, codecId);
         Device *device = addDevice(kFirst);
         device->setEnableAudio(true);
         QSignalSpy messages(device, &Device::deviceMessage);
@@ -287,31 +218,13 @@ private slots:
         if (fault == "videoCodecId")
             QVERIFY(!device->frameSize().isValid()); // no picture from another decoder
         // The server on the phone is gone too, and the phone stays in its group.
-        QTRY_COMPARE(liveServerCalls(), 0);
+        QTRY_COMPARE(m_fleet->liveServers(), 0);
         QCOMPARE(m_group->deviceCount(), 1);
 
-        setFault(0, fault, QString());
+        m_fleet->setFault(kFirst, fault, QString());
         device->startScrcpySession();
         QTRY_VERIFY_WITH_TIMEOUT(streaming(device) && device->audioDemuxer(), 15000);
         QCOMPARE(messages.count(), 1);
-    }
-
-    // Only the host's input is replayed (an unplugged phone: SessionFaultsTest).
-    void onlyTheHostIsReplayed()
-    {
-        Device *host = addDevice(kFirst);
-        QPointer<Device> second = addDevice(kSecond);
-        for (Device *device : {host, second.data()}) {
-            device->setEnableAudio(true);
-            device->startScrcpySession();
-        }
-        QTRY_VERIFY_WITH_TIMEOUT(streaming(host) && streaming(second), 20000);
-        m_group->startGroupControl();
-        QCOMPARE(m_group->hostDevice(), host);
-        second->controller()->actionHome(); // its own phone only
-        host->controller()->actionBack();   // both phones
-        QTRY_COMPARE(controlLog(kSecond), QStringList({"key3", "key3", "key4", "key4"}));
-        QTRY_COMPARE(controlLog(kFirst), QStringList({"key4", "key4"}));
     }
 
     // A picture held up behind its phone skips to a fresh key frame instead of running late.

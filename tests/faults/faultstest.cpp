@@ -1,0 +1,334 @@
+// Faults injected into whole sessions of virtual phones in one group: adb answering slowly or
+// not within its time-out, a phone unplugged or its server killed while it streams or
+// records, a disk that fills up. Each row: no crash, the tile says what happened, what was
+// recorded plays, and the phone streams again once the fault is gone.
+#include "adbrunner.h"
+#include "appconfig.h"
+#include "device.h"
+#include "devicegroup.h"
+#include "devicegroupmanager.h"
+#include "mediarecorder.h"
+#include "recordingreader.h"
+#include "scrcpyserver.h"
+#include "smalldisk.h"
+#include "streampipeline.h"
+#include "testregistry.h"
+#include "testsupport.h"
+#include "usermessage.h"
+#include "videoframefeed.h"
+#include "virtualfleet.h"
+
+#include <QDir>
+#include <QPointer>
+#include <QSignalSpy>
+#include <QThreadPool>
+#include <QtTest>
+
+#include <memory>
+
+// Phones of a fleet added to one group as the window adds them; every tile message kept.
+class FleetGroup : public QObject
+{
+    Q_OBJECT
+
+protected:
+    std::unique_ptr<VirtualFleet> m_fleet;
+    // Its current group, tracked and reconnected (or not) as in the window.
+    std::unique_ptr<DeviceGroupManager> m_manager;
+    DeviceGroup *m_group = nullptr;
+    QTemporaryDir m_data;
+    QList<QStringList> m_said; // serial, text, type
+
+    QString videos() const { return m_data.filePath(QStringLiteral("videos")); }
+    QString serial(int i) const { return m_fleet->serial(i); }
+
+    Device *add(const QString &serial)
+    {
+        auto *device = new Device(nullptr, serial);
+        connect(device, &Device::deviceMessage, this,
+                [this, serial](const QString &text, const QString &type) {
+                    m_said << QStringList{serial, text, type};
+                });
+        m_group->addDevice(device);
+        return device;
+    }
+    QStringList told(const QString &serial, const QString &type = {}) const
+    {
+        QStringList texts;
+        for (const QStringList &said : m_said)
+            if (said[0] == serial && (type.isEmpty() || said[2] == type))
+                texts << said[1];
+        return texts;
+    }
+    bool toldError(const QString &serial, const QString &text) const
+    {
+        return told(serial, QStringLiteral("error")).contains(text);
+    }
+    // At least `frames` more frames arrive.
+    static bool streaming(Device *device, int frames = 3)
+    {
+        QPointer<Device> guard(device);
+        const quint64 from = device->videoFeed()->publishedCount();
+        return QTest::qWaitFor(
+            [&] { return guard && guard->videoFeed()->publishedCount() >= from + frames; }, 20000);
+    }
+    static bool startAndStream(Device *device)
+    {
+        device->startScrcpySession();
+        return QTest::qWaitFor([device] { return device->controller() != nullptr; }, 20000) &&
+               streaming(device);
+    }
+    QStringList recordings() const
+    {
+        QStringList paths;
+        for (const QString &name : QDir(videos()).entryList({"*.mkv"}, QDir::Files))
+            paths << videos() + QLatin1Char('/') + name;
+        return paths;
+    }
+    static void checkPlays(const QString &path, int frames)
+    {
+        const QString problem = RecordingReader::playProblem(path, frames);
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    }
+
+    void setUp(int phones)
+    {
+        m_fleet = std::make_unique<VirtualFleet>(TestSupport::phonesimPath(),
+                                                 VirtualFleet::Options{phones, {1080, 2400}, 10});
+        QVERIFY2(m_fleet->isValid(), qPrintable(m_fleet->errorString()));
+        AppConfig::instance()->setVideoSavePath(videos());
+        // What a dropped phone leaves behind without automatic reconnects (those have their own).
+        AppConfig::instance()->setAutoReconnect(false);
+        QDir(videos()).removeRecursively();
+        QDir().mkpath(videos());
+        AppConfig::instance()->setDeviceGroupSavePath(m_data.filePath("groups"));
+        QFile::remove(DeviceGroupManager::filePath());
+        m_manager = std::make_unique<DeviceGroupManager>();
+        m_group = m_manager->currentSelectedGroup();
+        m_said.clear();
+    }
+    void tearDown()
+    {
+        if (m_group)
+            for (Device *device : m_group->devices())
+                device->stopScrcpySession();
+        m_manager.reset();
+        m_group = nullptr;
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        if (m_fleet && m_fleet->isValid())
+            (void)QTest::qWaitFor(
+                [this] { return m_fleet->status().value("processes").toArray().isEmpty(); }, 10000);
+        // adb calls still running in the background would write into a fleet that is gone.
+        QThreadPool::globalInstance()->waitForDone(30000);
+        ADBRunner::workPool()->waitForDone(30000);
+        ADBRunner::setFinishTimeoutsForTesting(0, 0);
+        m_fleet.reset();
+    }
+};
+
+class AdbFaultsTest : public FleetGroup
+{
+    Q_OBJECT
+
+private slots:
+    void init() { setUp(1); }
+    void cleanup() { tearDown(); }
+
+    void slowAdb_data()
+    {
+        QTest::addColumn<bool>("starting");
+        QTest::addColumn<bool>("hangs"); // past the time-out, the phone answering later still
+        QTest::newRow("start, slow") << true << false;
+        QTest::newRow("start, hanging") << true << true;
+        QTest::newRow("stop, slow") << false << false;
+        QTest::newRow("stop, hanging") << false << true;
+    }
+
+    void slowAdb()
+    {
+        QFETCH(bool, starting);
+        QFETCH(bool, hangs);
+        const QString phone = serial(0);
+        QPointer<Device> device = add(phone);
+        if (!starting)
+            QVERIFY(startAndStream(device));
+        QVERIFY(
+            m_fleet->setPhoneOption(0, "faults", QJsonObject{{"delayMs", hangs ? 4000 : 1500}}));
+        if (hangs)
+            ADBRunner::setFinishTimeoutsForTesting(2000, 2000);
+        if (!starting) {
+            device->stopScrcpySession();
+            QVERIFY(!device->running() && !device->controller());
+            // The phone's server ends even when adb does not answer in time.
+            QTRY_COMPARE_WITH_TIMEOUT(m_fleet->liveServers(), 0, 20000);
+            QCOMPARE(m_group->deviceCount(), 1);
+        } else if (!hangs) {
+            // Late, but it comes up, and nothing is reported.
+            device->startScrcpySession();
+            QTRY_VERIFY_WITH_TIMEOUT(device->controller(), 30000);
+            QVERIFY(streaming(device));
+        } else {
+            device->startScrcpySession();
+            QTRY_VERIFY_WITH_TIMEOUT(toldError(phone, "Mirroring could not start"), 20000);
+            QVERIFY(!device || !device->running());
+            QCOMPARE(told(phone, "error").size(), 1);
+            // A failed start leaves the group, after the tile has said why.
+            QTRY_VERIFY_WITH_TIMEOUT(!device, 15000);
+            QTRY_COMPARE_WITH_TIMEOUT(m_fleet->liveServers(), 0, 15000);
+            m_said.clear();
+        }
+
+        QVERIFY(m_fleet->setPhoneOption(0, "faults", QJsonObject()));
+        ADBRunner::setFinishTimeoutsForTesting(0, 0);
+        QVERIFY(startAndStream(device ? device.data() : add(phone)));
+        QCOMPARE(m_fleet->liveServers(), 1);
+        QCOMPARE(told(phone, "error"), QStringList());
+    }
+};
+
+class SessionFaultsTest : public FleetGroup
+{
+    Q_OBJECT
+
+    // Records until `frames` more frames have been shown; the frames the file must hold at
+    // least (those shown after the recording began, less the wait for a key frame).
+    int recordFor(Device *device, int frames)
+    {
+        device->startRecord();
+        const QString phone = device->adbConnectionSerial();
+        if (!QTest::qWaitFor([&] { return told(phone).contains("Record Started"); }, 10000))
+            return -1;
+        const quint64 from = device->videoFeed()->publishedCount();
+        if (!streaming(device, frames))
+            return -1;
+        return int(device->videoFeed()->publishedCount() - from) - 3;
+    }
+
+private slots:
+    void init() { setUp(2); }
+    void cleanup() { tearDown(); }
+
+    void phoneSideEnds_data()
+    {
+        QTest::addColumn<bool>("unplugged"); // else the server is killed on the phone
+        QTest::addColumn<bool>("recording");
+        QTest::newRow("unplugged while streaming") << true << false;
+        QTest::newRow("unplugged while recording") << true << true;
+        QTest::newRow("server killed while streaming") << false << false;
+        QTest::newRow("server killed while recording") << false << true;
+    }
+
+    void phoneSideEnds()
+    {
+        QFETCH(bool, unplugged);
+        QFETCH(bool, recording);
+        const QString gone = serial(0), stays = serial(1);
+        QPointer<Device> device = add(gone);
+        Device *other = add(stays);
+        QVERIFY(startAndStream(device) && startAndStream(other));
+        const int recorded = recording ? recordFor(device, 20) : 0;
+        QVERIFY(recorded >= 0);
+
+        if (unplugged) {
+            QCOMPARE(m_fleet->tool("unplug", gone), 0);
+            // The phone leaves its group; its recording is closed on the way.
+            QTRY_VERIFY_WITH_TIMEOUT(!device, 15000);
+            QCOMPARE(m_group->deviceCount(), 1);
+        } else {
+            QSignalSpy controllerChanged(device, &Device::controllerChanged);
+            QSignalSpy runningChanged(device, &Device::runningChanged);
+            QPointer<ScrcpyServer> server = device->server();
+            // Whatever the ended session's sockets still hold must not reach the device.
+            QPointer<StreamPipeline> pipeline = device->pipeline();
+            bool cutOff = false;
+            QObject scope;
+            connect(device, &Device::runningChanged, &scope,
+                    [&] { cutOff = !device->pipeline() && (!pipeline || pipeline->isClosed()); });
+            QCOMPARE(m_fleet->shell(gone, "pkill -f com.genymobile.scrcpy.Server").exitCode, 0);
+            QTRY_VERIFY_WITH_TIMEOUT(!device->running(), 10000);
+            QVERIFY(cutOff);
+            QTRY_VERIFY(!pipeline); // and then gone from its thread
+            QTRY_VERIFY(!server);   // released once its own signal returned
+            QCOMPARE(controllerChanged.count(), 1);
+            QCOMPARE(runningChanged.count(), 1);
+            // Still attached: the phone stays in its group, not mirrored, also once the tile's
+            // message has had its time.
+            QVERIFY(!QTest::qWaitFor([&] { return m_group->deviceCount() != 2; },
+                                     UserMessage::timeoutMs(UserMessage::Kind::Error) + 1000));
+            QVERIFY(!device->controller());
+            if (recording) {
+                // What was recorded up to the end is kept whole once the user stops.
+                QVERIFY(device->videoRecorder()->isRecording());
+                device->stopRecord();
+                QTRY_VERIFY_WITH_TIMEOUT(told(gone).contains("Record Stopped"), 10000);
+                QTRY_VERIFY(!device->videoRecorder()->recordingThread());
+            }
+        }
+        // The other phone streams on.
+        QVERIFY(streaming(other));
+        QCOMPARE(told(stays, "error"), QStringList());
+        QCOMPARE(recordings().size(), recording ? 1 : 0);
+        if (recording)
+            checkPlays(recordings().first(), recorded);
+
+        if (unplugged)
+            QCOMPARE(m_fleet->tool("plug", gone), 0);
+        QVERIFY(startAndStream(device ? device.data() : add(gone)));
+        QCOMPARE(m_fleet->liveServers(), 2);
+        // Last, so that everything above is checked where this message is not sent yet.
+        const QString why = unplugged ? "Phone disconnected" : "Mirroring ended on the phone";
+        QVERIFY2(toldError(gone, why), qPrintable(told(gone).join(" | ")));
+    }
+
+    void diskFillsWhileRecording()
+    {
+        // A busy picture, so that the disk fills within seconds.
+        const QString phone = serial(0), clip = m_data.filePath("busy.h264");
+        QCOMPARE(m_fleet
+                     ->adb({"make-clip", "--size", "320x640", "--fps", "15", "--bitrate", "400000",
+                            "--seconds", "4", "--key-interval", "1", "--out", clip})
+                     .exitCode,
+                 0);
+        QCOMPARE(m_fleet->adb({"set-clip", "--home", m_fleet->home(), phone, clip}).exitCode, 0);
+        Device *device = add(phone);
+        QVERIFY(startAndStream(device));
+        constexpr qint64 room = 96 * 1024;
+        SmallDisk disk(videos(), room);
+        if (!disk.isValid())
+            QSKIP(qPrintable("no way to fill a disk here: " + disk.errorString()));
+        device->startRecord();
+        QTRY_VERIFY_WITH_TIMEOUT(told(phone).contains("Record Started"), 10000);
+        const QString path = device->videoRecorder()->filePath();
+        QVERIFY(!path.isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(toldError(phone, disk.reportsDiskFull()
+                                                      ? "Record Failed: the disk is full"
+                                                      : "Record Failed: the file could not be "
+                                                        "written"),
+                                 30000);
+        QTRY_VERIFY(!device->videoRecorder()->recordingThread());
+        QVERIFY(!device->videoRecorder()->isRecording());
+        // The phone goes on streaming; only the recording ended.
+        QVERIFY(device->running() && streaming(device));
+        // What reached the disk plays, from a key frame, up to the fault.
+        QVERIFY(QFileInfo(path).size() <= room);
+        checkPlays(path, 5);
+
+        // Once there is room, a whole recording of a few seconds works.
+        disk.makeRoom();
+        m_said.clear();
+        device->startRecord();
+        QTRY_VERIFY_WITH_TIMEOUT(told(phone).contains("Record Started"), 10000);
+        QVERIFY(streaming(device, 15));
+        device->stopRecord();
+        QTRY_VERIFY_WITH_TIMEOUT(told(phone).contains("Record Stopped"), 10000);
+        QStringList added = recordings();
+        added.removeAll(path);
+        QCOMPARE(added.size(), 1);
+        checkPlays(added.first(), 10);
+        QCOMPARE(told(phone, "error"), QStringList());
+    }
+};
+
+PARVIX_TEST(AdbFaultsTest)
+PARVIX_TEST(SessionFaultsTest)
+#include "faultstest.moc"
