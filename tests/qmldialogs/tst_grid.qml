@@ -50,11 +50,14 @@ DialogTestCase {
         compare(findChild(shown, "groupActions").menuItems.map(item => item.type === "separator" ? "-" : item.label),
                 ["Screenshot", "Install APK", "Upload File", "-", "Run AutoJS", "Stop AutoJS", "-", "ADB Commands",
                  "Settings"])
+        mouseClick(findChild(shown, "groupControlButton"))
+        verify(group.groupControlMode)
         mouseClick(findChild(shown, "clearAllButton"))
         const confirm = findChild(shown, "clearConfirm")
         tryVerify(() => confirm.opened)
         compare(group.deviceCount, 2, "nothing is removed before the answer")
         confirm.accepted()
         tryCompare(group, "deviceCount", 0, 5000)
+        verify(!group.groupControlMode, "group control ends with its phones")
     }
 }

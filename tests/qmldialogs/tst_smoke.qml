@@ -15,6 +15,9 @@ DialogTestCase {
                             "DeviceMenu"]
         const withManager = ["DeviceMenu", "DeviceList", "PhoneScreenGrid", "DeviceScanDialog",
                              "DeviceGroupManagerDialog", "ADBRestartDialog", "GroupSettingsDialog"]
+        // The main window's manager then restores the phone from the group file.
+        tryVerify(() => helper.readFile(AppConfig.getDeviceGroupSavePath() + "/device_groups.json")
+                           .indexOf(device.adbConnectionSerial) >= 0, 5000, "the group is saved")
         failOnWarning(/.*/)
         const files = helper.moduleQmlFiles()
         verify(files.length >= 20, files.length + " files")
