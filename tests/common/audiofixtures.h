@@ -1,10 +1,11 @@
 #pragma once
 // Sound fixtures shared by the audio and recorder tests: frames with known samples, an
-// Opus tone encoder, the 12-byte framing of the audio connection, and a tone meter.
+// Opus tone encoder and a tone meter.
+#include "h264teststream.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QVector>
-#include <QtEndian>
 
 #include <algorithm>
 #include <cmath>
@@ -26,17 +27,11 @@ struct FrameDeleter
 };
 using FramePtr = std::unique_ptr<AVFrame, FrameDeleter>;
 
-struct PacketDeleter
-{
-    void operator()(AVPacket *packet) const { av_packet_free(&packet); }
-};
-using PacketPtr = std::unique_ptr<AVPacket, PacketDeleter>;
+using PacketPtr = AVPacketPtr;
 
-// Sample value in -1..1 for a channel and a sample index.
-using SampleFunction = std::function<double(int channel, int index)>;
-
+// A frame whose samples are value(channel, index), in -1..1.
 inline FramePtr makeFrame(AVSampleFormat format, const AVChannelLayout &layout, int rate,
-                          int samples, const SampleFunction &value)
+                          int samples, const std::function<double(int, int)> &value)
 {
     FramePtr frame(av_frame_alloc());
     frame->format = format;
@@ -72,9 +67,8 @@ inline FramePtr makeFrame(AVSampleFormat format, const AVChannelLayout &layout, 
 
 inline QVector<int16_t> samplesOf(const QByteArray &pcm)
 {
-    QVector<int16_t> out(pcm.size() / 2);
-    memcpy(out.data(), pcm.constData(), size_t(out.size()) * 2);
-    return out;
+    const auto *first = reinterpret_cast<const int16_t *>(pcm.constData());
+    return QVector<int16_t>(first, first + pcm.size() / 2);
 }
 
 // One channel of interleaved 16-bit stereo, scaled to -1..1.
@@ -82,7 +76,6 @@ inline QVector<double> channelOf(const QByteArray &pcm, int channel)
 {
     const QVector<int16_t> all = samplesOf(pcm);
     QVector<double> out;
-    out.reserve(all.size() / 2);
     for (int i = channel; i < all.size(); i += 2)
         out << all[i] / 32768.0;
     return out;
@@ -90,12 +83,10 @@ inline QVector<double> channelOf(const QByteArray &pcm, int channel)
 
 inline double rms(const QVector<double> &samples)
 {
-    if (samples.isEmpty())
-        return 0;
     double sum = 0;
     for (double s : samples)
         sum += s * s;
-    return std::sqrt(sum / samples.size());
+    return samples.isEmpty() ? 0 : std::sqrt(sum / samples.size());
 }
 
 // Power of one frequency (Goertzel), relative to the signal's total power.
@@ -160,30 +151,6 @@ inline SteadyTone steadyTone(const QVector<double> &samples, int rate)
     return tone;
 }
 
-// The framing of one packet on a media connection.
-inline QByteArray framed(quint64 ptsAndFlags, const QByteArray &payload)
-{
-    QByteArray out(12, '\0');
-    qToBigEndian<quint64>(ptsAndFlags, out.data());
-    qToBigEndian<quint32>(quint32(payload.size()), out.data() + 8);
-    return out + payload;
-}
-constexpr quint64 ConfigFlag = quint64(1) << 63;
-
-inline QByteArray framed(const AVPacket *packet)
-{
-    return framed(quint64(packet->pts),
-                  QByteArray(reinterpret_cast<const char *>(packet->data), packet->size));
-}
-
-// What the audio connection starts with: the device name field and the codec id.
-inline QByteArray audioStreamStart(const QByteArray &codec = "opus")
-{
-    QByteArray name("Pixel 7");
-    name.resize(64, '\0');
-    return name + codec;
-}
-
 // A sine tone as 20 ms Opus packets at 48000 Hz stereo, encoded with libopus.
 class OpusToneEncoder
 {
@@ -211,11 +178,6 @@ public:
     OpusToneEncoder &operator=(const OpusToneEncoder &) = delete;
 
     bool isValid() const { return m_context != nullptr; }
-    QByteArray header() const
-    {
-        return QByteArray(reinterpret_cast<const char *>(m_context->extradata),
-                          m_context->extradata_size);
-    }
 
     // The next 20 ms packet, with pts in microseconds from the first sample.
     PacketPtr next()

@@ -11,30 +11,29 @@ extern "C" {
 #include <libavutil/opt.h>
 }
 
+namespace {
+template<typename T> QByteArray bigEndian(T value)
+{
+    QByteArray bytes(sizeof(T), Qt::Uninitialized);
+    qToBigEndian(value, bytes.data());
+    return bytes;
+}
+} // namespace
+
 QByteArray Wire::nameField(const QByteArray &name)
 {
-    QByteArray field = name.left(64);
-    field.append(64 - field.size(), '\0');
-    return field;
+    return name.left(64).leftJustified(64, '\0');
 }
 
 QByteArray Wire::videoHeader(const QByteArray &name, const QByteArray &codecId, quint32 width,
                              quint32 height)
 {
-    QByteArray header = nameField(name) + codecId.left(4);
-    char size[8];
-    qToBigEndian(width, size);
-    qToBigEndian(height, size + 4);
-    header.append(size, 8);
-    return header;
+    return nameField(name) + codecId.left(4) + bigEndian(width) + bigEndian(height);
 }
 
 QByteArray Wire::frameHeader(quint64 ptsAndFlags, quint32 size)
 {
-    char header[12];
-    qToBigEndian(ptsAndFlags, header);
-    qToBigEndian(size, header + 8);
-    return QByteArray(header, 12);
+    return bigEndian(ptsAndFlags) + bigEndian(size);
 }
 
 QByteArray Wire::frame(const WirePacket &packet)
@@ -48,19 +47,6 @@ QByteArray Wire::frames(const QVector<WirePacket> &packets)
     for (const WirePacket &packet : packets)
         bytes += frame(packet);
     return bytes;
-}
-
-QColor TestPicture::topColor()
-{
-    return QColor(220, 30, 30);
-}
-QColor TestPicture::bottomColor()
-{
-    return QColor(30, 40, 220);
-}
-QColor TestPicture::middleColor()
-{
-    return QColor(128, 128, 128);
 }
 
 QRect TestPicture::topBand(const QSize &size)
@@ -147,7 +133,7 @@ AVFrame *TestPicture::makeFrame(const QSize &size, int frameIndex, int format)
         return nullptr;
     }
     const QRect all(0, 0, size.width(), size.height());
-    fillRect(frame, all, middleColor());
+    fillRect(frame, all, QColor(128, 128, 128));
     fillRect(frame, topBand(size), topColor());
     fillRect(frame, bottomBand(size), bottomColor());
     fillRect(frame, square(size, frameIndex), Qt::white);

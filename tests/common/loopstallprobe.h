@@ -21,7 +21,6 @@ public:
             const qint64 now = m_clock.nsecsElapsed();
             m_longestNs = std::max(m_longestNs, now - m_lastNs - IntervalMs * 1000000LL);
             m_lastNs = now;
-            ++m_ticks;
         });
         m_clock.start();
         m_timer.start();
@@ -29,12 +28,10 @@ public:
 
     qint64 longestStallMs() const { return m_longestNs / 1000000; }
     double longestStallMsExact() const { return double(m_longestNs) / 1e6; }
-    int ticks() const { return m_ticks; }
 
 private:
     QTimer m_timer;
     QElapsedTimer m_clock;
     qint64 m_lastNs = 0;
     qint64 m_longestNs = 0;
-    int m_ticks = 0;
 };

@@ -53,41 +53,33 @@ inline Probe probe(const QString &file)
 {
     Probe result;
     QProcess ffprobe;
-    ffprobe.start(QStringLiteral("ffprobe"),
-                  {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
-                   QStringLiteral("stream=index,codec_name,codec_type:packet=stream_index,pts,"
-                                  "duration,size,flags:format=duration"),
-                   QStringLiteral("-of"), QStringLiteral("json"), file});
+    ffprobe.start("ffprobe", {"-v", "error", "-show_entries",
+                              "stream=index,codec_name,codec_type:packet=stream_index,pts,"
+                              "duration,size,flags:format=duration",
+                              "-of", "json", file});
     if (!ffprobe.waitForFinished(30000) || ffprobe.exitCode() != 0) {
         result.error = QString::fromLocal8Bit(ffprobe.readAllStandardError());
         return result;
     }
     const QJsonObject root = QJsonDocument::fromJson(ffprobe.readAllStandardOutput()).object();
-    const QJsonValue duration =
-        root.value(QStringLiteral("format")).toObject().value(QStringLiteral("duration"));
+    const QJsonValue duration = root["format"]["duration"];
     if (!duration.isUndefined())
         result.durationMs = qRound64(duration.toVariant().toDouble() * 1000);
-    const QJsonArray streams = root.value(QStringLiteral("streams")).toArray();
+    const QJsonArray streams = root["streams"].toArray();
     result.tracks.resize(streams.size());
     for (const QJsonValue &stream : streams) {
-        const QJsonObject s = stream.toObject();
-        const int index = s.value(QStringLiteral("index")).toInt();
-        if (index < 0 || index >= result.tracks.size())
-            continue;
-        result.tracks[index].codec = s.value(QStringLiteral("codec_name")).toString();
-        result.tracks[index].type = s.value(QStringLiteral("codec_type")).toString();
+        const int index = stream["index"].toInt();
+        if (index >= 0 && index < result.tracks.size())
+            result.tracks[index] = {
+                stream["codec_name"].toString(), stream["codec_type"].toString(), {}};
     }
-    for (const QJsonValue &packet : root.value(QStringLiteral("packets")).toArray()) {
-        const QJsonObject p = packet.toObject();
-        const int index = p.value(QStringLiteral("stream_index")).toInt();
-        if (index < 0 || index >= result.tracks.size())
-            continue;
-        ProbedPacket probed;
-        probed.pts = p.value(QStringLiteral("pts")).toVariant().toLongLong();
-        probed.duration = p.value(QStringLiteral("duration")).toVariant().toLongLong();
-        probed.size = p.value(QStringLiteral("size")).toVariant().toLongLong();
-        probed.key = p.value(QStringLiteral("flags")).toString().contains(QLatin1Char('K'));
-        result.tracks[index].packets << probed;
+    for (const QJsonValue &p : root["packets"].toArray()) {
+        const int index = p["stream_index"].toInt();
+        const auto number = [&p](const char *key) { return p[key].toVariant().toLongLong(); };
+        if (index >= 0 && index < result.tracks.size())
+            result.tracks[index].packets
+                << ProbedPacket{number("pts"), number("duration"), number("size"),
+                                p["flags"].toString().contains('K')};
     }
     result.ok = true;
     return result;
@@ -98,10 +90,8 @@ inline Probe probe(const QString &file)
 inline QString decodeErrors(const QString &file, QVector<QSize> *frameSizes = nullptr)
 {
     QProcess ffprobe;
-    ffprobe.start(QStringLiteral("ffprobe"),
-                  {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
-                   QStringLiteral("frame=media_type,width,height"), QStringLiteral("-of"),
-                   QStringLiteral("csv=p=0"), file});
+    ffprobe.start("ffprobe", {"-v", "error", "-show_entries", "frame=media_type,width,height",
+                              "-of", "csv=p=0", file});
     if (!ffprobe.waitForFinished(60000))
         return QStringLiteral("ffprobe did not finish");
     QString errors = QString::fromLocal8Bit(ffprobe.readAllStandardError()).trimmed();
@@ -109,9 +99,7 @@ inline QString decodeErrors(const QString &file, QVector<QSize> *frameSizes = nu
         errors = QStringLiteral("ffprobe failed");
     // Decoding it as a player does also checks each track's timestamps.
     QProcess ffmpeg;
-    ffmpeg.start(QStringLiteral("ffmpeg"),
-                 {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), file,
-                  QStringLiteral("-f"), QStringLiteral("null"), QStringLiteral("-")});
+    ffmpeg.start("ffmpeg", {"-v", "error", "-i", file, "-f", "null", "-"});
     ffmpeg.closeWriteChannel();
     if (!ffmpeg.waitForFinished(60000))
         return QStringLiteral("ffmpeg did not finish");
@@ -132,7 +120,7 @@ inline QString decodeErrors(const QString &file, QVector<QSize> *frameSizes = nu
 inline QString playProblem(const QString &file, int frames)
 {
     const Probe probed = probe(file);
-    const ProbedTrack *video = probed.track(QStringLiteral("video"));
+    const ProbedTrack *video = probed.track("video");
     if (!video || video->packets.isEmpty())
         return QStringLiteral("no video in %1 %2").arg(file, probed.error);
     QVector<QSize> decoded;

@@ -2,11 +2,7 @@
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
-#include <QStandardPaths>
-#include <QTemporaryFile>
 
-#include <array>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -32,60 +28,27 @@ QString systemError()
 {
     return QString::fromLocal8Bit(std::strerror(errno));
 }
-
-bool run(const QString &program, const QStringList &args, QString *error)
-{
-    QProcess process;
-    process.start(program, args);
-    if (process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit &&
-        process.exitCode() == 0)
-        return true;
-    *error = program + QStringLiteral(": ") +
-             QString::fromLocal8Bit(process.readAllStandardError()).trimmed();
-    return false;
-}
 } // namespace
 
 SmallDisk::SmallDisk(const QString &folder, qint64 room) : m_folder(folder)
 {
     QDir().mkpath(folder);
-    QStringList reasons;
-    // PARVIX_SMALL_DISK=ext2 or =fsize skips the ways before it, to try the fallbacks.
-    const QByteArray first = qgetenv("PARVIX_SMALL_DISK");
-    const int skip = first == "ext2" ? 1 : first == "fsize" ? 2 : 0;
-    const std::array<bool (SmallDisk::*)(qint64), 3> attempts{
-        &SmallDisk::mountTmpfs, &SmallDisk::mountExt2Image, &SmallDisk::limitFileSize};
-    for (size_t i = skip; i < attempts.size(); ++i) {
-        if ((this->*attempts[i])(room)) {
-            m_error.clear();
-            return;
-        }
-        reasons << m_error;
-    }
-    m_error = reasons.join(QStringLiteral("; "));
+    // PARVIX_SMALL_DISK=fsize tries the fallback first.
+    if ((qgetenv("PARVIX_SMALL_DISK") != "fsize" && mountTmpfs(room)) || limitFileSize(room))
+        m_error.clear();
 }
 
 SmallDisk::~SmallDisk()
 {
     makeRoom();
     unmount();
-    if (!m_image.isEmpty())
-        QFile::remove(m_image);
 }
 
 QString SmallDisk::kindName() const
 {
-    switch (m_kind) {
-    case Kind::Tmpfs:
-        return QStringLiteral("tmpfs");
-    case Kind::LoopExt2:
-        return QStringLiteral("ext2 image");
-    case Kind::FileSizeLimit:
-        return QStringLiteral("file-size limit");
-    case Kind::None:
-        break;
-    }
-    return QStringLiteral("none");
+    return QString::fromLatin1(m_kind == Kind::Tmpfs           ? "tmpfs"
+                               : m_kind == Kind::FileSizeLimit ? "file-size limit"
+                                                               : "none");
 }
 
 bool SmallDisk::mountTmpfs(qint64 room)
@@ -108,44 +71,6 @@ bool SmallDisk::mountTmpfs(qint64 room)
     m_error = QStringLiteral("tmpfs: not on this system");
     return false;
 #endif
-}
-
-bool SmallDisk::mountExt2Image(qint64 room)
-{
-    const QString mkfs = QStandardPaths::findExecutable(
-        QStringLiteral("mkfs.ext2"), {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")});
-    if (mkfs.isEmpty()) {
-        m_error = QStringLiteral("ext2 image: no mkfs.ext2");
-        return false;
-    }
-    QTemporaryFile image(QDir::tempPath() + QStringLiteral("/smalldisk-XXXXXX.img"));
-    image.setAutoRemove(false);
-    if (!image.open() || !image.resize(qMax<qint64>(room * 2, 0) + 4 * 1024 * 1024)) {
-        m_error = QStringLiteral("ext2 image: cannot make the image");
-        return false;
-    }
-    m_image = image.fileName();
-    image.close();
-    // No blocks reserved for root, who would otherwise write on past "full".
-    if (!run(mkfs,
-             {QStringLiteral("-q"), QStringLiteral("-F"), QStringLiteral("-m"), QStringLiteral("0"),
-              m_image},
-             &m_error) ||
-        !run(QStringLiteral("mount"),
-             {QStringLiteral("-o"), QStringLiteral("loop"), m_image, m_folder}, &m_error)) {
-        QFile::remove(m_image);
-        m_image.clear();
-        return false;
-    }
-    m_kind = Kind::LoopExt2;
-    // A fresh ext2 keeps lost+found at the top; the recordings do not care.
-    if (fillUntil(room))
-        return true;
-    unmount();
-    m_kind = Kind::None;
-    QFile::remove(m_image);
-    m_image.clear();
-    return false;
 }
 
 bool SmallDisk::limitFileSize(qint64 room)
@@ -236,7 +161,7 @@ void SmallDisk::makeRoom()
 void SmallDisk::unmount()
 {
 #ifdef __linux__
-    if (m_kind == Kind::Tmpfs || m_kind == Kind::LoopExt2)
+    if (m_kind == Kind::Tmpfs)
         ::umount2(QFile::encodeName(m_folder).constData(), MNT_DETACH);
 #endif
 }

@@ -4,14 +4,13 @@
 #include <QString>
 
 // A folder on which writes fail once about `room` bytes are in use: a small tmpfs mounted
-// on it when this process may mount, else a loop-mounted ext2 image, else a file-size
-// limit of the whole process (RLIMIT_FSIZE with SIGXFSZ ignored; writes then fail with
-// EFBIG instead of ENOSPC). room 0: full from the start. The environment variable
-// PARVIX_SMALL_DISK=ext2 or =fsize starts with that way instead.
+// on it when this process may mount, else a file-size limit of the whole process
+// (RLIMIT_FSIZE with SIGXFSZ ignored; writes then fail with EFBIG instead of ENOSPC).
+// room 0: full from the start. PARVIX_SMALL_DISK=fsize takes the limit at once.
 class SmallDisk
 {
 public:
-    enum class Kind { None, Tmpfs, LoopExt2, FileSizeLimit };
+    enum class Kind { None, Tmpfs, FileSizeLimit };
 
     SmallDisk(const QString &folder, qint64 room);
     ~SmallDisk();
@@ -21,23 +20,21 @@ public:
     Kind kind() const { return m_kind; }
     QString kindName() const;
     bool isValid() const { return m_kind != Kind::None; }
-    // Why none of the three could be set up.
+    // Why neither could be set up.
     QString errorString() const { return m_error; }
     // Writes fail with "no space left" rather than "file too large".
-    bool reportsDiskFull() const { return m_kind == Kind::Tmpfs || m_kind == Kind::LoopExt2; }
+    bool reportsDiskFull() const { return m_kind == Kind::Tmpfs; }
 
     // Frees the disk: writes succeed again.
     void makeRoom();
 
 private:
     bool mountTmpfs(qint64 room);
-    bool mountExt2Image(qint64 room);
     bool limitFileSize(qint64 room);
     bool fillUntil(qint64 room);
     void unmount();
 
     QString m_folder;
-    QString m_image;
     QString m_filler;
     Kind m_kind = Kind::None;
     QString m_error;

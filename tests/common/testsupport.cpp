@@ -3,7 +3,6 @@
 #include "device.h"
 #include "videoframefeed.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -32,16 +31,8 @@ void TestSupport::usePrivateHome(const QString &home)
 
 QString TestSupport::phonesimPath()
 {
-    const QString fromEnv = qEnvironmentVariable("PHONESIM");
-    if (!fromEnv.isEmpty())
-        return fromEnv;
     const QString built = QStringLiteral(PARVIX_BINARY_DIR) + "/tools/phonesim/phonesim";
-    return QFileInfo::exists(built) ? built : QString();
-}
-
-QString TestSupport::sourceDir()
-{
-    return QStringLiteral(PARVIX_TEST_SOURCE_DIR);
+    return qEnvironmentVariable("PHONESIM", QFileInfo::exists(built) ? built : QString());
 }
 
 QByteArray TestSupport::readFile(const QString &path)

@@ -15,8 +15,6 @@ namespace TestSupport {
 void usePrivateHome(const QString &home);
 // Path of the virtual phone executable (empty when the build has none).
 QString phonesimPath();
-// Folder of the test sources (for fixtures).
-QString sourceDir();
 // The whole file, empty when it cannot be read.
 QByteArray readFile(const QString &path);
 // The JSON object in the file, empty when there is none.

@@ -32,13 +32,8 @@ VirtualFleet::VirtualFleet(const QString &phonesimPath, const Options &options, 
         m_error = QStringLiteral("the virtual phone is not built");
         return;
     }
-    QStringList args{"init",
-                     "--home",
-                     home(),
-                     "--phones",
-                     QString::number(options.phones),
-                     "--fps",
-                     QString::number(options.fps)};
+    QStringList args{"init", "--home", home(), "--phones", QString::number(options.phones)};
+    args << "--fps" << QString::number(options.fps);
     if (options.screen.isValid())
         args << "--size"
              << QStringLiteral("%1x%2").arg(options.screen.width()).arg(options.screen.height());
@@ -99,7 +94,8 @@ AdbRun VirtualFleet::adb(const QStringList &args) const
         process.kill();
         process.waitForFinished(3000);
     }
-    return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            process.readAllStandardOutput(), process.readAllStandardError()};
 }
 
 int VirtualFleet::tool(const QString &verb, const QString &serial) const
@@ -207,10 +203,7 @@ void VirtualFleet::setFault(const QString &serial, const QString &key,
 
 bool VirtualFleet::plug(const QString &serial, bool attached)
 {
-    QProcess cli;
-    cli.start(m_phonesim, {attached ? "plug" : "unplug", "--home", m_home.path(), serial});
-    return cli.waitForFinished(30000) && cli.exitStatus() == QProcess::NormalExit &&
-           cli.exitCode() == 0;
+    return tool(attached ? "plug" : "unplug", serial) == 0;
 }
 
 QList<QJsonObject> VirtualFleet::jsonLines(const QString &relativePath) const

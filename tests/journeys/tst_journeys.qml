@@ -45,10 +45,9 @@ DialogTestCase {
 
     // The visible control of that name; the last one, as popups come after the window.
     function control(context, text, within) {
-        const name = qsTranslate(context, text)
         let found = []
-        tryVerify(() => (found = helper.named(name, within || null)).length > 0, 10000,
-                  "a control named " + name)
+        tryVerify(() => (found = helper.named(qsTranslate(context, text), within || null)).length > 0, 10000,
+                  "a control named " + text)
         return found[found.length - 1]
     }
 
@@ -86,6 +85,7 @@ DialogTestCase {
         use("Main", menu)
         waitForRendering(main.contentItem)
         mouseClick(popupControl("Main", entry))
+        return main.dialogHosts
     }
 
     function typeInto(field, text) {
@@ -97,10 +97,8 @@ DialogTestCase {
     // The layout's problems once the rows that just arrived have taken their places.
     function settledLayout(item) {
         let problems = helper.layoutProblems(item)
-        for (let frame = 0; frame < 20 && problems.length > 0; ++frame) {
+        for (let frame = 0; frame < 20 && problems.length > 0; ++frame, problems = helper.layoutProblems(item))
             waitForRendering(main.contentItem)
-            problems = helper.layoutProblems(item)
-        }
         return problems
     }
 
@@ -133,8 +131,7 @@ DialogTestCase {
     }
 
     function test_1_menuOpensEachDialog(row) {
-        pick(row.menu, row.entry)
-        const dialog = main.dialogHosts[row.dialog].dialog
+        const dialog = pick(row.menu, row.entry)[row.dialog].dialog
         verify(dialog, row.dialog + " is created")
         checkDialog(dialog, row.dialog)
         if (row.press) {
@@ -225,16 +222,11 @@ DialogTestCase {
     }
 
     function tile(row) {
-        const views = findChild(main, "grid").contentItem.children
-        for (let i = 0; i < views.length; ++i)
-            if (views[i].device === phone(row))
-                return views[i]
-        return null
+        return Array.from(findChild(main, "grid").contentItem.children).find(view => view.device === phone(row)) || null
     }
 
     function adbLogged(seen, serial, words) {
-        return helper.fleetLog("adb.log").slice(seen).some(
-            entry => entry.args.indexOf(serial) >= 0 && entry.args.join(" ").indexOf(words) >= 0)
+        return helper.fleetLog("adb.log").slice(seen).some(e => e.args.includes(serial) && e.args.join(" ").includes(words))
     }
 
     function file(name, content) {
@@ -299,11 +291,9 @@ DialogTestCase {
         const seenAdb = helper.fleetLog("adb.log").length
         const seenInstalled = helper.fleetLog(serial + "/installed.jsonl").length
         const seenFiles = row.folder ? helper.files(row.folder()).length : 0
-        if (row.setup)
-            row.setup()
+        if (row.setup) row.setup()
         use("ControlButtons", row.tag, tile(0))
-        if (row.then)
-            row.then()
+        if (row.then) row.then()
         if (row.control)
             tryVerify(() => logged(controlLog, seenControl, row.control), 10000, "the phone receives it")
         if (row.adb)
@@ -316,10 +306,8 @@ DialogTestCase {
             tryCompare(device.currentKeyMappingProfile, "name", row.mapped)
         if (row.shows)
             tryVerify(() => findChild(tile(0), row.shows).visible)
-        if (row.audio)
-            verify(device.isAudioEnabled)
-        if (row.undo)
-            row.undo()
+        verify(!row.audio || device.isAudioEnabled)
+        if (row.undo) row.undo()
     }
 
     // Drags the slider's handle by a fraction of its track.
@@ -459,8 +447,7 @@ DialogTestCase {
         deviceMenu(0, "Enable WiFi Connection")
         tryVerify(() => device.wifiSerial !== "", 20000, "the Wi-Fi connection is made")
         verify(adbLogged(seen, serial, "tcpip"))
-        pick("Devices", "Scan Devices")
-        const scan = main.dialogHosts.DeviceScanDialog.dialog
+        const scan = pick("Devices", "Scan Devices").DeviceScanDialog.dialog
         const others = helper.serials.filter(s => s !== serial && s !== helper.serials[1])
         tryVerify(() => others.every(s => helper.named(s, scan.contentItem).length === 1), 20000)
         checkDialog(scan, "DeviceScanDialog")
@@ -508,8 +495,7 @@ DialogTestCase {
         const locale = AppConfig.getLocale()
         const videos = AppConfig.getVideoSavePath()
         const folder = helper.temporaryFolder() + "/videos"
-        pick("Settings", "APP Settings")
-        const dialog = main.dialogHosts.AppSettingsDialog.dialog
+        const dialog = pick("Settings", "APP Settings").AppSettingsDialog.dialog
         const language = dialog.languageLabel(locale) === "English" ? "繁體中文" : "English"
         if (row.language) {
             use("", dialog.languageLabel(locale), dialog.contentItem)

@@ -12,11 +12,6 @@ TestCase {
     width: 1400
     height: 900
 
-    Component {
-        id: managerComponent
-        DeviceGroupManager {}
-    }
-
     property int managers: 0
 
     // An object of the module's type (destroyed after the test).
@@ -29,7 +24,7 @@ TestCase {
     // A manager over a group file of its own, so each test starts with the "Default Group".
     function newManager() {
         AppConfig.setDeviceGroupSavePath(helper.temporaryFolder() + "/groups-" + name + (++managers))
-        return createTemporaryObject(managerComponent, base)
+        return make("DeviceGroupManager")
     }
 
     // A manager (destroyed after the test) whose current group holds the first `count` phones.
@@ -39,12 +34,8 @@ TestCase {
         manager.scanDevices()
         tryVerify(() => !manager.isScanning && manager.availableDeviceInfos.length >= count,
                   20000, "the scan lists the phones")
-        const infos = []
-        for (let i = 0; i < count; ++i)
-            infos.push(manager.availableDeviceInfos[i])
-        const group = manager.currentSelectedGroup
-        verify(group.addDevices(infos))
-        tryCompare(group, "deviceCount", count, 10000)
+        verify(manager.currentSelectedGroup.addDevices(manager.availableDeviceInfos.slice(0, count)))
+        tryCompare(manager.currentSelectedGroup, "deviceCount", count, 10000)
         manager.clearAvailableDevices()
         return manager
     }
@@ -69,11 +60,8 @@ TestCase {
             return found
         if (obj.objectName === name)
             found.push(obj)
-        let next = []
-        if (obj.children !== undefined)
-            next = obj.children
-        else if (obj.contentItem !== undefined)
-            next = [obj.contentItem, obj.header, obj.footer]
+        const next = obj.children !== undefined ? obj.children
+                   : obj.contentItem !== undefined ? [obj.contentItem, obj.header, obj.footer] : []
         for (let i = 0; i < next.length; ++i)
             findAll(next[i], name, found)
         return found

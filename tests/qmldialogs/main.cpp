@@ -10,10 +10,7 @@
 
 #include <QDir>
 #include <QDirIterator>
-#include <QFile>
-#include <QFileInfo>
 #include <QGuiApplication>
-#include <QJsonObject>
 #include <QMimeData>
 #include <QQmlContext>
 #include <QQmlEngine>
@@ -60,9 +57,7 @@ public:
     Q_INVOKABLE QStringList moduleQmlFiles() const
     {
         QStringList found =
-            files(QStringLiteral(":/Parvix/src/qml")).filter(QStringLiteral(".qml"));
-        for (QString &file : found)
-            file.prepend(QStringLiteral("qrc"));
+            files(":/Parvix/src/qml").filter(".qml").replaceInStrings(":/", "qrc:/");
         found.sort();
         return found;
     }
@@ -81,11 +76,9 @@ public:
     static QString accessibleName(const QQuickItem *item)
     {
         for (const QObject *child : item->children())
-            if (child->inherits("QQuickAccessibleAttached")) {
-                const QString name = child->property("name").toString();
-                if (!name.isEmpty())
-                    return name;
-            }
+            if (child->inherits("QQuickAccessibleAttached") &&
+                !child->property("name").toString().isEmpty())
+                return child->property("name").toString();
         return item->inherits("QQuickAbstractButton") ? item->property("text").toString()
                                                       : QString();
     }
@@ -117,61 +110,47 @@ public:
     // text, as readable lines ("" when the layout is clean).
     Q_INVOKABLE QStringList layoutProblems(QQuickItem *root) const
     {
-        struct Shown
-        {
-            QQuickItem *item;
-            QRectF rect;
+        const auto sceneRect = [](QQuickItem *item) {
+            return item->mapRectToScene(QRectF(0, 0, item->width(), item->height()));
         };
-        QList<Shown> texts;
+        const auto quoted = [](QQuickItem *item) {
+            return '"' + item->property("text").toString().simplified().left(50) + '"';
+        };
+        QList<QPair<QQuickItem *, QRectF>> texts;
         QStringList problems;
-        const std::function<void(QQuickItem *, QRectF, qreal)> walk = [&](QQuickItem *item,
-                                                                          QRectF clip,
-                                                                          qreal opacity) {
-            opacity *= item->opacity();
-            if (!item->isVisible() || opacity < 0.01)
-                return;
-            const QRectF scene = item->mapRectToScene(QRectF(0, 0, item->width(), item->height()));
-            if (item->clip())
-                clip = clip.intersected(scene);
-            const QString text = item->property("text").toString();
-            if (item->inherits("QQuickText") && !text.trimmed().isEmpty()) {
+        const std::function<void(QQuickItem *, QRectF, qreal)> walk =
+            [&](QQuickItem *item, QRectF clip, qreal opacity) {
+                opacity *= item->opacity();
+                if (!item->isVisible() || opacity < 0.01)
+                    return;
+                if (item->clip())
+                    clip = clip.intersected(sceneRect(item));
                 const QRectF painted = item->mapRectToScene(item->boundingRect()).intersected(clip);
-                const bool elides = item->property("elide").toInt() != 0;
-                if (!painted.isEmpty() && !elides &&
-                    (item->property("contentWidth").toReal() > item->width() + 1 ||
-                     item->property("truncated").toBool()))
-                    problems << QStringLiteral("cut off: \"%1\" (%2 > %3)")
-                                    .arg(text.simplified().left(60))
-                                    .arg(item->property("contentWidth").toReal())
-                                    .arg(item->width());
-                if (!painted.isEmpty())
-                    texts << Shown{item, painted};
-                // A text hanging out of the box drawn behind it (a row, a button).
-                QQuickItem *box = item->parentItem();
-                while (box && !box->inherits("QQuickRectangle"))
-                    box = box->parentItem();
-                if (box && !painted.isEmpty() &&
-                    !box->mapRectToScene(QRectF(0, 0, box->width(), box->height()))
-                         .adjusted(-1, -1, 1, 1)
-                         .contains(painted))
-                    problems << QStringLiteral("outside its box: \"%1\"")
-                                    .arg(text.simplified().left(60));
-            }
-            for (QQuickItem *child : item->childItems())
-                walk(child, clip, opacity);
-        };
+                if (item->inherits("QQuickText") &&
+                    !item->property("text").toString().trimmed().isEmpty() && !painted.isEmpty()) {
+                    if (item->property("elide").toInt() == 0 &&
+                        (item->property("contentWidth").toReal() > item->width() + 1 ||
+                         item->property("truncated").toBool()))
+                        problems << "cut off: " + quoted(item);
+                    texts << qMakePair(item, painted);
+                    // A text hanging out of the box drawn behind it (a row, a button).
+                    QQuickItem *box = item->parentItem();
+                    while (box && !box->inherits("QQuickRectangle"))
+                        box = box->parentItem();
+                    if (box && !sceneRect(box).adjusted(-1, -1, 1, 1).contains(painted))
+                        problems << "outside its box: " + quoted(item);
+                }
+                for (QQuickItem *child : item->childItems())
+                    walk(child, clip, opacity);
+            };
         if (root)
             walk(root, QRectF(-1e6, -1e6, 2e6, 2e6), 1.0);
         for (int i = 0; i < texts.size(); ++i)
             for (int j = i + 1; j < texts.size(); ++j) {
-                const QRectF both = texts.at(i).rect.intersected(texts.at(j).rect);
+                const QRectF both = texts.at(i).second.intersected(texts.at(j).second);
                 if (both.width() > 2 && both.height() > 2)
-                    problems
-                        << QStringLiteral("overlap: \"%1\" and \"%2\"")
-                               .arg(texts.at(i).item->property("text").toString().simplified().left(
-                                        40),
-                                    texts.at(j).item->property("text").toString().simplified().left(
-                                        40));
+                    problems << "overlap: " + quoted(texts.at(i).first) + " and " +
+                                    quoted(texts.at(j).first);
             }
         return problems;
     }
@@ -232,15 +211,12 @@ public:
 
     Q_INVOKABLE bool writeFile(const QString &path, const QByteArray &content) const
     {
-        QFile file(path);
-        return QDir().mkpath(QFileInfo(path).absolutePath()) && file.open(QIODevice::WriteOnly) &&
-               file.write(content) == content.size();
+        return !TestSupport::writeFile(path, content).isEmpty();
     }
 
     Q_INVOKABLE QString readFile(const QString &path) const
     {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+        return QString::fromUtf8(TestSupport::readFile(path));
     }
 
     Q_INVOKABLE QString temporaryFolder() const { return m_scratch.path(); }
@@ -260,19 +236,11 @@ public:
 
     // Saves the test window as <PARVIX_DIALOG_SHOTS>/<name>.png when that folder is given.
     // With an item: the window that shows it.
-    Q_INVOKABLE bool saveScreenshot(const QString &name, QQuickItem *item = nullptr) const
+    Q_INVOKABLE bool saveScreenshot(const QString &name, QQuickItem *item) const
     {
         const QString folder = qEnvironmentVariable("PARVIX_DIALOG_SHOTS");
-        if (folder.isEmpty())
-            return false;
-        QDir().mkpath(folder);
-        if (item && item->window())
-            return item->window()->grabWindow().save(QDir(folder).filePath(name + ".png"));
-        for (QWindow *window : QGuiApplication::topLevelWindows()) {
-            if (auto *quick = qobject_cast<QQuickWindow *>(window); quick && quick->isVisible())
-                return quick->grabWindow().save(QDir(folder).filePath(name + ".png"));
-        }
-        return false;
+        return !folder.isEmpty() && item && item->window() && QDir().mkpath(folder) &&
+               item->window()->grabWindow().save(QDir(folder).filePath(name + ".png"));
     }
 
     // Starts the reference account service and points the application at it; its base URL.
@@ -299,11 +267,10 @@ public:
     // The default password the service mailed to the address last, or "".
     Q_INVOKABLE QString mailedPassword(const QString &address) const
     {
-        if (!m_accountd)
-            return QString();
         static const QRegularExpression password(QStringLiteral("password is: (\\S+)"));
         QString found;
-        for (const OutboxMail &mail : m_accountd->mailsTo(address))
+        for (const OutboxMail &mail :
+             m_accountd ? m_accountd->mailsTo(address) : QList<OutboxMail>())
             found = password.match(mail.body).hasMatch() ? password.match(mail.body).captured(1)
                                                          : found;
         return found;

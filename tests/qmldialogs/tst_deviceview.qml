@@ -19,9 +19,7 @@ DialogTestCase {
     }
 
     function tileFor(dev, x) {
-        const tile = make("DeviceView", { width: 260, height: 440, device: dev, x: x || 0 })
-        verify(tile)
-        return tile
+        return make("DeviceView", { width: 260, height: 440, device: dev, x: x || 0 })
     }
 
     function runningTile(dev, x) {
@@ -36,34 +34,27 @@ DialogTestCase {
 
     function test_messageReplacedAndDismissed() {
         const dev = device(0)
-        const tile = tileFor(dev)
-        const box = findChild(tile, "messageBox")
+        const box = findChild(tileFor(dev), "messageBox")
+        const other = findChild(tileFor(device(1), 300), "messageBox")
         verify(!box.visible)
-
-        dev.deviceMessage("first", "error", 10000)
-        verify(box.visible)
-        compare(box.message, "first")
-        compare(box.color, Theme.error)
-
+        const shows = (text, type, timeout, colour) => {
+            dev.deviceMessage(text, type, timeout)
+            compare([box.visible, box.message], [true, text])
+            compare(box.color, colour)
+        }
+        shows("first", "error", 10000, Theme.error)
         // The second replaces the first and runs on its own, shorter time.
-        dev.deviceMessage("second", "success", 300)
-        compare(box.message, "second")
-        compare(box.color, Theme.success)
+        shows("second", "success", 300, Theme.success)
         tryCompare(box, "visible", false, 3000)
-
-        // A longer second message outlives the first one's time.
+        // A longer second message outlives the first one's time, here the other tile's 300 ms.
         dev.deviceMessage("third", "info", 200)
-        dev.deviceMessage("fourth", "other", 10000)
-        wait(500)
-        compare(box.message, "fourth")
-        compare(box.color, Theme.backgroundBlackGreen)
-
+        shows("fourth", "other", 10000, Theme.backgroundBlackGreen)
+        device(1).deviceMessage("elsewhere", "info", 300)
+        tryCompare(other, "visible", false, 3000)
+        compare([box.visible, box.message], [true, "fourth"])
         mouseClick(findChild(box, "dismissMessage"))
         verify(!box.visible, "the × hides the message")
-
-        dev.deviceMessage("fifth", "info", 10000)
-        verify(box.visible, "the next message shows again")
-        compare(box.message, "fifth")
+        shows("fifth", "info", 10000, Theme.info)
     }
 
     function test_dragMovesAreThrottled() {
@@ -105,21 +96,18 @@ DialogTestCase {
         fuzzyCompare(sent[6].x, 135 * scaleX, 1.5)
     }
 
-    function test_coordinateOverlayBlocksInput() {
-        const dev = device(0)
-        const tile = runningTile(dev)
-        const input = findChild(tile, "input")
-        const overlay = findChild(tile, "coordinates")
-        const serial = dev.adbConnectionSerial
-
+    // Screen Position shows its overlay: the journeys; here that it blocks input.
+    function test_overlaysAndKeys() {
+        const a = device(0), b = device(1)
+        const tileA = runningTile(a, 0)
+        const input = findChild(tileA, "input")
+        const overlay = findChild(tileA, "coordinates")
         verify(!overlay.visible)
         // The button may be scrolled out of the column; its action is what counts.
-        const toggle = findChild(tile, "screenPositionButton")
+        const toggle = findChild(tileA, "screenPositionButton")
         toggle.activated()
-        verify(overlay.visible, "the control button shows the overlay")
-        verify(!input.enabled)
-
-        const before = touches(serial).length
+        verify(overlay.visible && !input.enabled, "the overlay takes the input")
+        const before = touches(a.adbConnectionSerial).length
         mouseClick(overlay, overlay.width / 2, overlay.height / 2)
         mouseMove(overlay, overlay.width / 2, overlay.height / 2)
         compare([overlay.ratioX, overlay.ratioY], [0.5, 0.5])
@@ -127,35 +115,24 @@ DialogTestCase {
         verify(!overlay.visible)
         // Only this click reaches the phone, none on the overlay before it.
         mouseClick(input, 20, 20)
-        tryVerify(() => touches(serial).length >= before + 2, 5000)
-        compare(touches(serial).length, before + 2)
-    }
+        tryVerify(() => touches(a.adbConnectionSerial).length >= before + 2, 5000)
+        compare(touches(a.adbConnectionSerial).length, before + 2)
 
-    function test_keysGoToTheClickedTile() {
-        const a = device(0), b = device(1)
-        const tileA = runningTile(a, 0)
-        const tileB = runningTile(b, 300)
+        const tileB = tileFor(b, 300)
+        const clickToStart = findChild(tileB, "clickToStart")
+        verify(clickToStart.visible)
+        mouseClick(clickToStart)
+        tryVerify(() => b.running && !clickToStart.visible, 20000, "Click To Start starts the session")
+        tryVerify(() => findChild(tileB, "fpsBox").visible && tileB.currentFps > 0, 10000)
+        // Keys go to the tile clicked last.
         const keysA = keys(a.adbConnectionSerial).length
         const keysB = keys(b.adbConnectionSerial).length
-
-        mouseClick(findChild(tileA, "input"), 20, 20)
+        mouseClick(input, 20, 20)
         keyClick(Qt.Key_Return)
         tryVerify(() => keys(a.adbConnectionSerial).length === keysA + 2, 5000, "down and up")
-
         mouseClick(findChild(tileB, "input"), 20, 20)
         keyClick(Qt.Key_Return)
         tryVerify(() => keys(b.adbConnectionSerial).length === keysB + 2, 5000)
         compare(keys(a.adbConnectionSerial).length, keysA + 2, "the first phone gets no more keys")
-    }
-
-    function test_overlaysFollowTheDevice() {
-        const dev = device(1)
-        const tile = tileFor(dev)
-        const clickToStart = findChild(tile, "clickToStart")
-        verify(clickToStart.visible)
-        mouseClick(clickToStart)
-        tryVerify(() => dev.running, 20000, "Click To Start starts the session")
-        tryCompare(clickToStart, "visible", false)
-        tryVerify(() => findChild(tile, "fpsBox").visible, 10000)
     }
 }

@@ -2,7 +2,8 @@ import QtQuick
 import QtTest
 import Parvix
 
-// The group manager dialog's name rules and the group settings writing through.
+// The group manager dialog's name rules and the group settings following the group; groups
+// created and deleted, and every setting written by mouse: the journeys.
 DialogTestCase {
     id: testCase
     name: "GroupDialogs"
@@ -11,11 +12,14 @@ DialogTestCase {
         return manager.deviceGroups.map(group => group.name)
     }
 
-    function nameBox(dialog, name, text) {
-        const box = findChild(dialog, name)
+    // Opens the name box with the button, types the name and confirms; the box.
+    function named(dialog, button, boxName, before, text) {
+        click(button)
+        const box = findChild(dialog, boxName)
         tryVerify(() => box.opened)
-        const field = find(box, "nameField")
-        compare(field.text, text)
+        compare(find(box, "nameField").text, before)
+        typeText(find(box, "nameField"), text)
+        click(find(box, "confirmButton"))
         return box
     }
 
@@ -27,92 +31,53 @@ DialogTestCase {
         tryVerify(() => !alert.visible)
     }
 
-    function test_createRenameAndDelete() {
+    function test_namesTrimmedAndUnique() {
         const manager = newManager()
         const dialog = openDialog(make("DeviceGroupManagerDialog", { deviceGroupManager: manager }))
-        compare(names(manager), ["Default Group"])
-        // The last group cannot go.
-        verify(!find(dialog, "deleteButton").enabled)
-
-        // Create: trimmed, empty refused by the button, duplicate refused with a reason.
-        click(find(dialog, "newGroupButton"))
-        let box = nameBox(dialog, "newGroupBox", "")
-        const create = find(box, "confirmButton")
-        typeText(find(box, "nameField"), "   ")
-        verify(!create.enabled)
+        verify(!find(dialog, "deleteButton").enabled, "the last group cannot go")
+        let box = named(dialog, find(dialog, "newGroupButton"), "newGroupBox", "", "   ")
+        verify(box.opened && !find(box, "confirmButton").enabled, "an empty name is refused by the button")
+        compare(dialog.nameProblem("", null), "Group name cannot be empty")
         typeText(find(box, "nameField"), "  Shop  ")
-        click(create)
+        click(find(box, "confirmButton"))
         tryVerify(() => !box.visible)
         compare(names(manager), ["Default Group", "Shop"])
-
-        click(find(dialog, "newGroupButton"))
-        box = nameBox(dialog, "newGroupBox", "")
-        typeText(find(box, "nameField"), "Shop ")
-        click(find(box, "confirmButton"))
+        box = named(dialog, find(dialog, "newGroupButton"), "newGroupBox", "", "Shop ")
         expectError(dialog, "Group name already exists")
         verify(box.opened, "the box stays for a correction")
-        compare(names(manager), ["Default Group", "Shop"])
         box.close()
-        compare(dialog.nameProblem("", null), "Group name cannot be empty")
-
-        // Rename: to another group's name is refused.
-        let rows = visibleAll(dialog, "groupRow")
-        click(find(rows[1], "editButton"))
-        box = nameBox(dialog, "editGroupBox", "Shop")
-        typeText(find(box, "nameField"), "Default Group")
-        click(find(box, "confirmButton"))
+        // Renamed: not to another group's name.
+        box = named(dialog, find(visibleAll(dialog, "groupRow")[1], "editButton"), "editGroupBox", "Shop",
+                    "Default Group")
         expectError(dialog, "Group name already exists")
         typeText(find(box, "nameField"), " Counter ")
         click(find(box, "confirmButton"))
         tryVerify(() => !box.visible)
         compare(names(manager), ["Default Group", "Counter"])
-
-        // Delete after the confirmation.
-        click(find(rows[1], "deleteButton"))
+        click(find(visibleAll(dialog, "groupRow")[1], "deleteButton"))
         const confirm = findChild(dialog, "deleteGroupBox")
         tryVerify(() => confirm.opened)
         compare(find(confirm, "deleteQuestion").text, "Are you sure you want to delete group \"Counter\"?")
-        click(find(confirm, "confirmDeleteButton"))
-        tryVerify(() => !confirm.visible)
-        compare(names(manager), ["Default Group"])
     }
 
-    function slider(dialog, name) {
-        return find(find(dialog, name), "slider")
-    }
-
-    function test_settingsWriteThrough() {
+    function test_settingsFollowTheGroup() {
         const manager = newManager()
         const group = manager.currentSelectedGroup
         const dialog = openDialog(make("GroupSettingsDialog", { deviceGroupManager: manager }))
+        const slider = name => find(find(dialog, name), "slider")
+        const bitRateText = find(find(dialog, "bitRateSlider"), "valueText")
         // The sliders start at the group's values, bit rates in Mbps.
-        const bitRate = slider(dialog, "bitRateSlider")
-        compare(bitRate.value, 4)
-        compare(find(find(dialog, "bitRateSlider"), "valueText").text, "4 Mbps")
-        compare(slider(dialog, "maxSizeSlider").value, 720)
-
+        compare([slider("bitRateSlider").value, bitRateText.text, slider("maxSizeSlider").value], [4, "4 Mbps", 720])
         // Keys move the slider like a drag does; each step is written at once.
-        bitRate.forceActiveFocus()
+        slider("bitRateSlider").forceActiveFocus()
         keyClick(Qt.Key_Right)
         keyClick(Qt.Key_Right)
-        compare(group.bitRate, 6000000)
-        compare(find(find(dialog, "bitRateSlider"), "valueText").text, "6 Mbps")
-        compare(group.bitRateBigView, 4000000)
-        click(find(find(dialog, "enableAudioSwitch"), "switch"))
-        compare(group.enableAudio, true)
-
-        // The group saved every change.
-        const saved = JSON.parse(helper.readFile(AppConfig.getDeviceGroupSavePath()
-                                                 + "/device_groups.json"))
-        const settings = saved.device_groups[0].settings
-        compare(settings.bitRate, 6000000)
-        compare(settings.enableAudio, true)
-
+        compare([group.bitRate, bitRateText.text, group.bitRateBigView], [6000000, "6 Mbps", 4000000])
         // The dialog follows the group when it changes elsewhere, and writes nothing back.
         group.setMaxFPS(60)
-        compare(slider(dialog, "maxFPSSlider").value, 60)
+        compare(slider("maxFPSSlider").value, 60)
         group.setBitRate(8000000)
-        compare(bitRate.value, 8)
+        compare(slider("bitRateSlider").value, 8)
         click(find(dialog, "saveButton"))
         tryVerify(() => !dialog.visible)
         compare(group.bitRate, 8000000)
