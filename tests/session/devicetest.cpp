@@ -257,9 +257,10 @@ private slots:
         QCOMPARE(running.count(), 2);
         QTRY_VERIFY(!lastServerCall().isEmpty());
         // The audio choice lives in the small-view set.
-        QCOMPARE(lastServerCall().filter(
-                     QRegularExpression("^(max_size|max_fps|video_bit_rate|audio)=")),
-                 QStringList({"video_bit_rate=4000000", "max_size=720", "max_fps=30", "audio=false"}));
+        QCOMPARE(
+            lastServerCall().filter(
+                QRegularExpression("^(max_size|max_fps|video_bit_rate|audio)=")),
+            QStringList({"video_bit_rate=4000000", "max_size=720", "max_fps=30", "audio=false"}));
 
         // An explicit stop cancels the restart a view switch schedules.
         m_device->setIsBigView(false);
