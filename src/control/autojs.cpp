@@ -101,9 +101,10 @@ void Autojs::beginRun(const QString &path)
     m_runUnderWay = true;
     m_runPath = path;
     // The task holds copies only: this object may be gone when adb returns.
-    m_forward->setFuture(QtConcurrent::run([serial = m_serial, port = m_localPort] {
-        return ADBRunner::forward(serial, port, kRemotePort);
-    }));
+    m_forward->setFuture(
+        QtConcurrent::run(ADBRunner::phonePool(), [serial = m_serial, port = m_localPort] {
+            return ADBRunner::forward(serial, port, kRemotePort);
+        }));
 }
 
 void Autojs::handleForwarded()
