@@ -367,7 +367,7 @@ private slots:
         AccountdProcess service;
         QVERIFY(service.start());
         QCOMPARE(service.call("POST", "/user/register", json("old@example.com")).status, 200);
-        service.stop();
+        QVERIFY(service.stop()); // SIGTERM: the service closes its database and returns
         const auto count = [&](const char *sql) {
             QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "peek");
             db.setDatabaseName(service.homePath("accounts.sqlite"));
