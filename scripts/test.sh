@@ -34,13 +34,14 @@ if [ "${PARVIX_SANITIZE:-0}" = 1 ] || [ "${PARVIX_SANITIZE:-0}" = thread ]; then
   if [ "$PARVIX_SANITIZE" = thread ]; then
     build=${PARVIX_SANITIZE_BUILD_DIR:-$here/build-tsan}
     cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-      -DPARVIX_SANITIZE=thread
+      -DPARVIX_SANITIZE=thread -DPARVIX_PHONESIM="$PHONESIM"
     cmake --build "$build" -j "$(nproc)" --target \
       test_session test_media test_control test_groups
     tests=$PARVIX_TSAN_TESTS excluded=$PARVIX_TSAN_EXCLUDED
   else
     build=${PARVIX_SANITIZE_BUILD_DIR:-$here/build-sanitize}
-    cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPARVIX_SANITIZE=ON
+    cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPARVIX_SANITIZE=ON \
+      -DPARVIX_PHONESIM="$PHONESIM"
     # Only what the subset runs; every test executable links the whole product anyway.
     cmake --build "$build" -j "$(nproc)" --target \
       test_adb test_app test_session test_media test_control test_groups fuzz_targets

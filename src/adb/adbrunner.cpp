@@ -13,6 +13,7 @@
 #include <QThreadPool>
 #include <algorithm>
 #include <atomic>
+#include <limits>
 #include <stdexcept>
 
 namespace {
@@ -383,7 +384,19 @@ QThreadPool *ADBRunner::workPool()
 {
     static QThreadPool *const pool = [] {
         auto *threads = new QThreadPool; // lives until the process ends
+        threads->setObjectName(QStringLiteral("AdbWorkPool"));
         threads->setMaxThreadCount(kWorkThreads);
+        return threads;
+    }();
+    return pool;
+}
+
+QThreadPool *ADBRunner::phonePool()
+{
+    static QThreadPool *const pool = [] {
+        auto *threads = new QThreadPool; // lives until the process ends
+        threads->setObjectName(QStringLiteral("AdbPhonePool"));
+        threads->setMaxThreadCount(std::numeric_limits<int>::max());
         return threads;
     }();
     return pool;

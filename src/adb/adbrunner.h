@@ -20,10 +20,16 @@ class ADBRunner
 public:
     ADBRunner() = delete;
 
-    // Threads for adb work that must not hold up the GUI thread. Separate from the global
-    // pool: adb calls mostly wait on a process, so more of them run at once than there
-    // are cores, and they never starve screenshot encoding.
+    // Threads for adb work that must not hold up the GUI thread, apart from Qt's global pool
+    // (kept for work that needs a core, like screenshot encoding): adb calls mostly wait on
+    // a process, so more of them run at once than there are cores.
+    // The work pool: calls for the whole server (listings, connects, the restart, pairing).
     static QThreadPool *workPool();
+    // The phone pool: calls for one phone outside its session (property refreshes, installs,
+    // uploads, typed commands, port forwards). It has no thread limit: a call holds its thread
+    // at most until its time-out, so a phone whose adb hangs never keeps another phone's
+    // call, or the server's, waiting.
+    static QThreadPool *phonePool();
 
     static QString adbExecutablePath();
     static QString scrcpyServerFilePath();

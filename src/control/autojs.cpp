@@ -104,6 +104,7 @@ void Autojs::beginRun(const QString &path)
     // Another computer's server forwards from a port free there, replacing this runner's
     // previous one; the local server from the port chosen here.
     m_forward->setFuture(QtConcurrent::run(
+        ADBRunner::phonePool(),
         [serial = m_serial, port = m_localPort, previous = m_serverPort]() -> quint16 {
             if (AdbServers::serverOf(serial).isLocal())
                 return ADBRunner::forward(serial, port, kRemotePort) ? port : 0;

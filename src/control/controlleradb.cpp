@@ -40,7 +40,7 @@ void Controller::actionShutdown()
 
 namespace {
 
-// Runs an adb job on the global pool and reports its outcome to the target. The watcher
+// Runs an adb job on the phone pool and reports its outcome to the target. The watcher
 // belongs to the target's object (the device), so the outcome still arrives when the
 // session, and with it this controller, ends meanwhile.
 void runAdbJob(QObject *owner, ControlTarget *target, std::function<bool()> job,
@@ -56,7 +56,7 @@ void runAdbJob(QObject *owner, ControlTarget *target, std::function<bool()> job,
                              target->showUserMessage(failureText, failureKind);
                          watcher->deleteLater();
                      });
-    watcher->setFuture(QtConcurrent::run(QThreadPool::globalInstance(), std::move(job)));
+    watcher->setFuture(QtConcurrent::run(ADBRunner::phonePool(), std::move(job)));
 }
 
 } // namespace

@@ -304,7 +304,8 @@ void DeviceGroupManager::scanDevices()
         emit isScanningChanged();
     }
     // A scan during a scan: the watcher follows the newer listing only.
-    m_scanWatcher->setFuture(QtConcurrent::run([] { return ADBRunner::getPhones(); }));
+    m_scanWatcher->setFuture(
+        QtConcurrent::run(ADBRunner::workPool(), [] { return ADBRunner::getPhones(); }));
 }
 
 void DeviceGroupManager::handleScanFinished()

@@ -64,7 +64,7 @@ void Device::refreshInBackground()
         applyDeviceInfo(snapshot.info);
         applyIpAddress(snapshot.ip);
     });
-    watcher->setFuture(QtConcurrent::run([serial] {
+    watcher->setFuture(QtConcurrent::run(ADBRunner::phonePool(), [serial] {
         PhoneSnapshot snapshot;
         snapshot.info = ADBRunner::getDeviceInfo(serial);
         snapshot.ip = ADBRunner::getDeviceIp(serial);
@@ -195,7 +195,7 @@ void Device::executeADBCommandAsync(QString input)
     });
     const QString serial = m_adbConnectionSerial;
     watcher->setFuture(QtConcurrent::run(
-        ADBRunner::workPool(), [serial, input] { return runADBCommandLines(serial, input); }));
+        ADBRunner::phonePool(), [serial, input] { return runADBCommandLines(serial, input); }));
 }
 
 QString Device::runADBCommandLines(const QString &serial, const QString &input)

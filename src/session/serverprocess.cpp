@@ -48,24 +48,49 @@ ServerProcess::ServerProcess()
 
 void ServerProcess::start(const QString &program, const QStringList &arguments)
 {
-    QMetaObject::invokeMethod(
-        this, [this, program, arguments] { startHere(program, arguments); }, Qt::QueuedConnection);
+    ask({Request::Start, program, arguments});
 }
 
 void ServerProcess::kill()
 {
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            if (m_process && m_process->state() != QProcess::NotRunning)
-                m_process->kill();
-        },
-        Qt::QueuedConnection);
+    ask({Request::Kill, {}, {}});
 }
 
 void ServerProcess::release()
 {
-    QMetaObject::invokeMethod(this, &ServerProcess::releaseHere, Qt::QueuedConnection);
+    ask({Request::Release, {}, {}});
+}
+
+void ServerProcess::ask(Request request)
+{
+    std::lock_guard<std::mutex> lock(m_requestsMutex);
+    m_requests.push_back(std::move(request));
+    // Posted under the lock, so the event is older than the unlock the process thread
+    // synchronises with; one event serves every request queued before it runs.
+    if (m_requests.size() == 1)
+        QMetaObject::invokeMethod(this, &ServerProcess::handleRequests, Qt::QueuedConnection);
+}
+
+void ServerProcess::handleRequests()
+{
+    std::vector<Request> requests;
+    {
+        std::lock_guard<std::mutex> lock(m_requestsMutex);
+        requests.swap(m_requests);
+    }
+    for (const Request &request : requests) {
+        switch (request.kind) {
+        case Request::Start:
+            startHere(request.program, request.arguments);
+            break;
+        case Request::Kill:
+            killHere();
+            break;
+        case Request::Release:
+            releaseHere();
+            break;
+        }
+    }
 }
 
 void ServerProcess::startHere(const QString &program, const QStringList &arguments)
@@ -92,6 +117,12 @@ void ServerProcess::startHere(const QString &program, const QStringList &argumen
             deleteLater();
     });
     m_process->start(program, arguments, QIODevice::ReadWrite);
+}
+
+void ServerProcess::killHere()
+{
+    if (m_process && m_process->state() != QProcess::NotRunning)
+        m_process->kill();
 }
 
 void ServerProcess::releaseHere()

@@ -9,6 +9,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <mutex>
+#include <vector>
+
 class ServerProcess : public QObject
 {
     Q_OBJECT
@@ -29,8 +32,24 @@ signals:
     void failedToStart();
 
 private:
+    struct Request
+    {
+        enum Kind { Start, Kill, Release } kind;
+        QString program;
+        QStringList arguments;
+    };
+    void ask(Request request);
+    void handleRequests();
     void startHere(const QString &program, const QStringList &arguments);
+    void killHere();
     void releaseHere();
+
+    // Requests reach the process thread through this lock, not only through Qt's event
+    // queue: whatever the caller did before asking (the move to the process thread
+    // included) is ordered before the work for a thread checker too, even when the
+    // process thread's event loop has not started yet.
+    std::mutex m_requestsMutex;
+    std::vector<Request> m_requests;
 
     QProcess *m_process = nullptr; // process thread
     bool m_released = false;

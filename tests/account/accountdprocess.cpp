@@ -57,16 +57,18 @@ bool AccountdProcess::start(const QStringList &extraArgs)
     return true;
 }
 
-void AccountdProcess::stop()
+bool AccountdProcess::stop()
 {
     if (m_process.state() == QProcess::NotRunning)
-        return;
+        return true;
     m_process.terminate();
-    if (!m_process.waitForFinished(5000)) {
+    const bool ended = m_process.waitForFinished(5000);
+    if (!ended) {
         m_process.kill();
         m_process.waitForFinished(5000);
     }
     m_output += m_process.readAll();
+    return ended && m_process.exitStatus() == QProcess::NormalExit && m_process.exitCode() == 0;
 }
 
 QString AccountdProcess::logs()

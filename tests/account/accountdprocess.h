@@ -40,7 +40,7 @@ public:
 
     static QString binary(); // empty when the build has no accountd
     bool start(const QStringList &extraArgs = {});
-    void stop();
+    bool stop(); // whether the service ended on its own with 0 (or was not running)
     QString baseUrl() const { return m_baseUrl; }
     QString logs(); // everything the service printed so far
 

@@ -161,7 +161,7 @@ private slots:
 
         // The service keeps its accounts across its own restart, and drops expired logins and
         // spent reset links when it starts.
-        service.stop();
+        QVERIFY(service.stop()); // SIGTERM: the service closes its database and returns
         const QString db = service.homePath("accounts.sqlite");
         QCOMPARE(sql(db, "INSERT INTO sessions (token_digest, user_id, created_at, expires_at) "
                          "SELECT 'a', id, 0, 1 FROM users"),

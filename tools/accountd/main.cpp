@@ -12,9 +12,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSocketNotifier>
 #include <QUrl>
+#include <csignal>
 #include <cstdio>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 int fail(const QString &message)
@@ -38,6 +42,30 @@ bool splitHostPort(const QString &text, QString *host, quint16 *port)
         *host = host->mid(1, host->size() - 2);
     *port = quint16(value);
     return true;
+}
+
+int s_signalPipe[2] = {-1, -1};
+
+void writeSignalByte(int)
+{
+    const char byte = 1;
+    (void)!::write(s_signalPipe[1], &byte, 1);
+}
+
+// SIGTERM and SIGINT end the event loop through a pipe, so main returns as on any other
+// end: the database is closed after the last request, mails being written are finished.
+bool quitOnTermination(QCoreApplication *app)
+{
+    if (::pipe2(s_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return false;
+    auto *notifier = new QSocketNotifier(s_signalPipe[0], QSocketNotifier::Read, app);
+    QObject::connect(notifier, &QSocketNotifier::activated, app, &QCoreApplication::quit);
+    struct sigaction action = {};
+    action.sa_handler = writeSignalByte;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    return ::sigaction(SIGTERM, &action, nullptr) == 0 &&
+           ::sigaction(SIGINT, &action, nullptr) == 0;
 }
 
 int positiveOption(const QCommandLineParser &parser, const QString &name, int fallback)
@@ -206,6 +234,8 @@ int main(int argc, char **argv)
         return fail(QStringLiteral("--public-url wants http(s)://host[:port]"));
 
     AccountService service(&store, &mailer, options);
+    if (!quitOnTermination(&app))
+        return fail(QStringLiteral("cannot handle SIGTERM"));
     const quint16 bound = service.listen(address, port);
     if (!bound)
         return fail(QStringLiteral("cannot listen on %1").arg(parser.value("listen")));
