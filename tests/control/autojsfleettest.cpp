@@ -40,7 +40,7 @@ class AutojsFleetTest : public QObject
     // Waits until no forward runs on the pool any more and whatever it posted is delivered.
     static void settle()
     {
-        QThreadPool::globalInstance()->waitForDone();
+        ADBRunner::phonePool()->waitForDone();
         QCoreApplication::processEvents();
     }
 
@@ -67,7 +67,7 @@ private slots:
         group.runAutojs(script());
         group.stopAllAutojs();
         // The forward is on its way to the slow adb.
-        QTRY_VERIFY(QThreadPool::globalInstance()->activeThreadCount() > 0);
+        QTRY_VERIFY(ADBRunner::phonePool()->activeThreadCount() > 0);
         late->clear(); // the session's own words on stopping are not the point
         group.removeDevice(device);
         QTRY_VERIFY_WITH_TIMEOUT(device.isNull(), 30000);
