@@ -2,6 +2,7 @@
 
 #include "keymapping.h"
 
+#include <QHash>
 #include <QKeySequence>
 
 KeyMappingModel::KeyMappingModel(QObject *parent) : QAbstractListModel(parent) {}
@@ -106,10 +107,43 @@ QHash<int, QByteArray> KeyMappingModel::roleNames() const
 
 QString KeyMappingModel::keyName(int keyCode, int modifiers)
 {
-    // The portable form reads the same on every system, as the file travels between them.
-    const int modifierBits = modifiers & int(Qt::KeyboardModifierMask);
-    return QKeySequence(QKeyCombination::fromCombined(keyCode | modifierBits))
-        .toString(QKeySequence::PortableText);
+    // The editor's names, as stored in the files users already have: the Control key reads
+    // "Cmd" on macOS, Qt's short names are spelled out, keys outside the set by their code.
+#ifdef Q_OS_MACOS
+    const bool mac = true;
+#else
+    const bool mac = false;
+#endif
+    QString text;
+    if (modifiers & Qt::ControlModifier)
+        text += mac ? QStringLiteral("Cmd+") : QStringLiteral("Ctrl+");
+    if (modifiers & Qt::MetaModifier)
+        text += mac ? QStringLiteral("Ctrl+") : QStringLiteral("Meta+");
+    if (modifiers & Qt::AltModifier)
+        text += QStringLiteral("Alt+");
+    if (modifiers & Qt::ShiftModifier)
+        text += QStringLiteral("Shift+");
+
+    static const QHash<int, QString> spelledOut{{Qt::Key_Return, QStringLiteral("Enter")},
+                                                {Qt::Key_Delete, QStringLiteral("Delete")},
+                                                {Qt::Key_Insert, QStringLiteral("Insert")},
+                                                {Qt::Key_PageUp, QStringLiteral("PageUp")},
+                                                {Qt::Key_PageDown, QStringLiteral("PageDown")}};
+    static const QList<int> named{Qt::Key_Space,       Qt::Key_Minus,        Qt::Key_Equal,
+                                  Qt::Key_BracketLeft, Qt::Key_BracketRight, Qt::Key_Backslash,
+                                  Qt::Key_Semicolon,   Qt::Key_Apostrophe,   Qt::Key_Comma,
+                                  Qt::Key_Period,      Qt::Key_Slash,        Qt::Key_QuoteLeft,
+                                  Qt::Key_Escape,      Qt::Key_Tab,          Qt::Key_Backspace,
+                                  Qt::Key_Home,        Qt::Key_End,          Qt::Key_Left,
+                                  Qt::Key_Right,       Qt::Key_Up,           Qt::Key_Down};
+    const bool known = (keyCode >= Qt::Key_A && keyCode <= Qt::Key_Z) ||
+                       (keyCode >= Qt::Key_0 && keyCode <= Qt::Key_9) ||
+                       (keyCode >= Qt::Key_F1 && keyCode <= Qt::Key_F12) || named.contains(keyCode);
+    if (spelledOut.contains(keyCode))
+        return text + spelledOut.value(keyCode);
+    if (!known)
+        return text + QStringLiteral("Key_") + QString::number(keyCode);
+    return text + QKeySequence(keyCode).toString(QKeySequence::PortableText);
 }
 
 QString KeyMappingModel::keyText(int keyCode, int modifiers) const

@@ -99,5 +99,8 @@ DialogTestCase {
             wait(0)
         }
         compare(Theme.danger, ColorManager.danger)
+        DeviceSettings.setDeviceNickname("qml-serial", "Nick") // the nickname store reaches QML
+        compare(DeviceSettings.getDeviceNickname("qml-serial"), "Nick")
+        DeviceSettings.removeDeviceNickname("qml-serial")
     }
 }
