@@ -56,8 +56,14 @@ void writeSignalByte(int)
 // end: the database is closed after the last request, mails being written are finished.
 bool quitOnTermination(QCoreApplication *app)
 {
-    if (::pipe2(s_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+    // pipe() and fcntl(), not pipe2(): macOS has no pipe2.
+    if (::pipe(s_signalPipe) != 0)
         return false;
+    for (const int end : s_signalPipe) {
+        if (::fcntl(end, F_SETFD, FD_CLOEXEC) != 0 ||
+            ::fcntl(end, F_SETFL, ::fcntl(end, F_GETFL) | O_NONBLOCK) != 0)
+            return false;
+    }
     auto *notifier = new QSocketNotifier(s_signalPipe[0], QSocketNotifier::Read, app);
     QObject::connect(notifier, &QSocketNotifier::activated, app, &QCoreApplication::quit);
     struct sigaction action = {};
