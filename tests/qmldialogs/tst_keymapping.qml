@@ -110,7 +110,11 @@ DialogTestCase {
         tryVerify(() => visibleAll(find(dialog, "swipeTable"), "mappingRow").length === 1)
         waitForRendering(find(dialog, "swipeTable"))
         const swipeRow = visibleAll(find(dialog, "swipeTable"), "mappingRow")[0]
-        click(find(swipeRow, "editButton"))
+        // The tab's columns take their widths from its header once it shows: click at rest.
+        const swipeEditButton = find(swipeRow, "editButton")
+        tryVerify(() => swipeRow.widths[2] > 0 && !isPolishScheduled(swipeEditButton.parent)
+                        && !isPolishScheduled(swipeEditButton.parent.parent), 3000, "row laid out")
+        click(swipeEditButton)
         const swipeEdit = box(dialog, "swipeEditBox")
         typeText(find(swipeEdit, "endYField"), "0.1")
         click(find(swipeEdit, "saveButton"))
