@@ -943,6 +943,10 @@
 <context>
     <name>DeviceView</name>
     <message>
+        <source>Stop Reconnecting</source>
+        <translation>停止重连</translation>
+    </message>
+    <message>
         <source>Click To Start</source>
         <translation>点击启动</translation>
     </message>

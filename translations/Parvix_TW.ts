@@ -943,6 +943,10 @@
 <context>
     <name>DeviceView</name>
     <message>
+        <source>Stop Reconnecting</source>
+        <translation>停止重新連線</translation>
+    </message>
+    <message>
         <source>Click To Start</source>
         <translation>點擊啟動</translation>
     </message>

@@ -31,6 +31,7 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QGuiApplication>
 #include <QHash>
@@ -44,6 +45,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 #include <QtQml/QQmlExtensionPlugin>
 
 #include <algorithm>
@@ -71,21 +73,27 @@ double threadCpuMs()
     return ts.tv_sec * 1000.0 + ts.tv_nsec / 1e6;
 }
 
-void spin(int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-}
-
+// Runs the event loop until `condition` holds or `ms` pass. The loop sleeps between events:
+// a loop that polls would keep a core busy and take it from the threads being measured.
 bool waitFor(const std::function<bool()> &condition, int ms)
 {
-    QElapsedTimer t;
-    t.start();
-    while (!condition() && t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    QEventLoop loop;
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (condition())
+            loop.quit();
+    });
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    if (!condition()) {
+        check.start(10);
+        loop.exec();
+    }
     return condition();
+}
+
+void spin(int ms)
+{
+    waitFor([] { return false; }, ms);
 }
 
 // CPU seconds of each of this process's threads whose name starts with `prefix` (/proc,

@@ -89,6 +89,8 @@ Rectangle {
             ProgressBar {
                 width: parent.width
                 value: jobItem.job?.progress ?? 0
+                palette.highlight: Theme.primary
+                palette.base: Theme.backgroundDarkGray
             }
 
             Text {

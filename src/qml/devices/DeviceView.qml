@@ -133,6 +133,7 @@ Rectangle {
                 }
 
                 StatusBox {
+                    id: clickToStart
                     objectName: "clickToStart"
                     visible: !root.running
                     text: !root.device ? qsTr("Click To Start")
@@ -142,6 +143,20 @@ Rectangle {
                           : root.device.link.stateText !== "" ? root.device.link.stateText
                           : qsTr("Click To Start")
                     onClicked: if (root.device) root.device.startScrcpySession()
+                }
+
+                // A phone that may never come back must not keep its tile waiting for it.
+                PXButton {
+                    objectName: "stopReconnecting"
+                    anchors.top: clickToStart.bottom
+                    anchors.topMargin: 6
+                    anchors.horizontalCenter: parent.horizontalCenter
+                    visible: !root.running && (root.device?.link.reconnecting ?? false)
+                    height: 22
+                    minWidth: 60
+                    textSize: 10
+                    text: qsTr("Stop Reconnecting")
+                    onClicked: root.device?.stopScrcpySession()
                 }
 
                 StatusBox {
