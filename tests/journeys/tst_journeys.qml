@@ -139,6 +139,7 @@ DialogTestCase {
             use(row.dialog, row.press, dialog.footer)
             tryVerify(() => helper.fleetLog("adb.log").slice(seen).some(e => e.args.join(" ") === row.adb), 10000)
             tryVerify(() => dialog.hasResult && dialog.succeeded, 10000, "the restart succeeds")
+            verify(String(findChild(dialog, "stateIcon").source).endsWith("check-circle.svg"), "in every language")
             use(row.dialog, "Close", dialog.footer)
             tryVerify(() => !dialog.visible)
         } else {
@@ -175,6 +176,9 @@ DialogTestCase {
     }
 
     function test_2_scanAddAndStart() {
+        // An empty group: the scan button's text fits, and the group's header stays in reach.
+        compare(settledLayout(main.contentItem.parent), [], "the empty window's layout")
+        verify(findChild(main, "phoneScreenGrid").visible)
         use("Main", "No Devices In This Group, Click To Scan")
         const scan = main.dialogHosts.DeviceScanDialog.dialog
         checkDialog(scan, "DeviceScanDialog-empty")
@@ -229,12 +233,6 @@ DialogTestCase {
         return helper.fleetLog("adb.log").slice(seen).some(e => e.args.includes(serial) && e.args.join(" ").includes(words))
     }
 
-    function file(name, content) {
-        const path = helper.temporaryFolder() + "/" + name
-        verify(helper.writeFile(path, content))
-        return path
-    }
-
     // Each of the tile's buttons, in order, and what the phone (or a folder) receives.
     function test_3_controlButtons_data() {
         const key = (tag, code) => ({ tag: tag, control: { type: "inject_keycode", keycode: code } })
@@ -263,6 +261,7 @@ DialogTestCase {
               then: () => use("", "Journey"), mapped: "Journey",
               undo: () => {
                   use("", qsTranslate("ControlButtons", "KeyMapping: %1").arg("Journey"), tile(0))
+                  verify(findChild(control("", "Journey").parent, "tick").visible, "the profile in use is ticked")
                   use("KeyMapProfilePicker", "No KeyMap")
                   tryVerify(() => phone(0).currentKeyMappingProfile === null)
               } },
@@ -395,7 +394,7 @@ DialogTestCase {
     function test_5_rename() {
         deviceMenu(0, "Naming Device")
         const field = control("DeviceRenameDialog", "Enter new device name")
-        typeInto(field, "Journey 1")
+        typeInto(field, "  Journey 1 ") // taken trimmed
         helper.keyClick(field, Qt.Key_Return)
         tryCompare(phone(0), "nickname", "Journey 1")
         verify(helper.readFile(AppConfig.getDeviceNicknameSavePath()).indexOf("Journey 1") >= 0
@@ -469,11 +468,11 @@ DialogTestCase {
         use("MemberLoginDialog", "Register")
         typeInto(control("MemberRegisterDialog", "Enter email address..."), email)
         use("MemberRegisterDialog", "Register")
-        tryVerify(() => helper.mailedPassword(email) !== "", 10000, "the password is mailed")
+        tryVerify(() => mailedPassword(email) !== "", 10000, "the password is mailed")
         use("MemberRegisterDialog", "OK")
         use("MemberRegisterDialog", "Login")
         typeInto(control("MemberLoginDialog", "Enter email address..."), email)
-        typeInto(control("MemberLoginDialog", "Enter password..."), helper.mailedPassword(email))
+        typeInto(control("MemberLoginDialog", "Enter password..."), mailedPassword(email))
         use("MemberLoginDialog", "Login")
         tryVerify(() => UserSession.isLoggedIn, 10000, "logged in")
         checkDialog(main.dialogHosts.UserProfileDialog.dialog, "UserProfileDialog")

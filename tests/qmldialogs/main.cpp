@@ -16,7 +16,6 @@
 #include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThreadPool>
 #include <QTranslator>
@@ -46,20 +45,15 @@ public:
     QStringList serials() const { return m_fleet->isValid() ? m_fleet->serials() : QStringList(); }
     bool fleetValid() const { return m_fleet->isValid(); }
     bool accountServiceAvailable() const { return !AccountdProcess::binary().isEmpty(); }
-
     // A data-file problem as the stores report it.
-    Q_INVOKABLE void reportStoreError(const QString &message) const
+    Q_INVOKABLE void reportStoreError(const QString &message)
     {
         StoreErrors::instance()->report(message);
     }
-
     // Every QML file of the module, as qrc URLs.
     Q_INVOKABLE QStringList moduleQmlFiles() const
     {
-        QStringList found =
-            files(":/Parvix/src/qml").filter(".qml").replaceInStrings(":/", "qrc:/");
-        found.sort();
-        return found;
+        return files(":/Parvix/src/qml").filter(".qml").replaceInStrings(":/", "qrc:/");
     }
 
     // A JSON-lines log of the fleet ("adb.log", "<serial>/control.jsonl"), oldest first.
@@ -264,21 +258,14 @@ public:
         qputenv("PARVIX_ACCOUNT_URL", url.toUtf8());
     }
 
-    // The default password the service mailed to the address last, or "".
-    Q_INVOKABLE QString mailedPassword(const QString &address) const
+    // The bodies of the mails the service sent to the address, oldest first.
+    Q_INVOKABLE QStringList mails(const QString &address) const
     {
-        static const QRegularExpression password(QStringLiteral("password is: (\\S+)"));
-        QString found;
+        QStringList bodies;
         for (const OutboxMail &mail :
              m_accountd ? m_accountd->mailsTo(address) : QList<OutboxMail>())
-            found = password.match(mail.body).hasMatch() ? password.match(mail.body).captured(1)
-                                                         : found;
-        return found;
-    }
-
-    Q_INVOKABLE int mailCount(const QString &address) const
-    {
-        return m_accountd ? int(m_accountd->mailsTo(address).size()) : 0;
+            bodies << mail.body;
+        return bodies;
     }
 
 private:
