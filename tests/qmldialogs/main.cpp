@@ -29,9 +29,9 @@
 
 Q_IMPORT_QML_PLUGIN(ParvixPlugin)
 
-// What the QML tests reach outside the module: the phones, files, the language, screenshots
-// and the account service.
-class DialogTestHelper : public QObject
+// Sets the tests up (a private home, four virtual phones) and is what they reach outside the
+// module as "helper": the phones, files, the language, screenshots and the account service.
+class Setup : public QObject
 {
     Q_OBJECT
     Q_PROPERTY(QStringList serials READ serials CONSTANT)
@@ -39,8 +39,13 @@ class DialogTestHelper : public QObject
     Q_PROPERTY(bool accountServiceAvailable READ accountServiceAvailable CONSTANT)
 
 public:
-    explicit DialogTestHelper(VirtualFleet *fleet) : m_fleet(fleet) {}
-    void setEngine(QQmlEngine *engine) { m_engine = engine; }
+    Setup()
+    {
+        TestSupport::usePrivateHome(m_home.path());
+        qunsetenv("PARVIX_ACCOUNT_URL");
+        // The video items of the module draw with OpenGL only.
+        QQuickWindow::setGraphicsApi(QSGRendererInterface::OpenGL);
+    }
 
     QStringList serials() const { return m_fleet->isValid() ? m_fleet->serials() : QStringList(); }
     bool fleetValid() const { return m_fleet->isValid(); }
@@ -247,16 +252,8 @@ public:
         return m_accountd->baseUrl();
     }
 
-    Q_INVOKABLE void stopAccountService()
-    {
-        m_accountd.reset();
-        qunsetenv("PARVIX_ACCOUNT_URL");
-    }
-
-    Q_INVOKABLE void setAccountUrl(const QString &url)
-    {
-        qputenv("PARVIX_ACCOUNT_URL", url.toUtf8());
-    }
+    // The application still points at the service, which no longer answers.
+    Q_INVOKABLE void stopAccountService() { m_accountd.reset(); }
 
     // The bodies of the mails the service sent to the address, oldest first.
     Q_INVOKABLE QStringList mails(const QString &address) const
@@ -268,41 +265,19 @@ public:
         return bodies;
     }
 
-private:
-    VirtualFleet *m_fleet;
-    QQmlEngine *m_engine = nullptr;
-    QTranslator m_translator;
-    QTemporaryDir m_scratch;
-    std::unique_ptr<AccountdProcess> m_accountd;
-};
-
-class Setup : public QObject
-{
-    Q_OBJECT
-
-public:
-    Setup()
-    {
-        TestSupport::usePrivateHome(m_home.path());
-        qunsetenv("PARVIX_ACCOUNT_URL");
-        // The video items of the module draw with OpenGL only.
-        QQuickWindow::setGraphicsApi(QSGRendererInterface::OpenGL);
-    }
-
 public slots:
     void applicationAvailable()
     {
         m_fleet = std::make_unique<VirtualFleet>(TestSupport::phonesimPath(),
                                                  VirtualFleet::Options{4, {720, 1280}, 30});
-        m_helper = std::make_unique<DialogTestHelper>(m_fleet.get());
         registerParvixTypes();
     }
 
     void qmlEngineAvailable(QQmlEngine *engine)
     {
         engine->addImportPath(QStringLiteral("qrc:/")); // the module's qmldir
-        m_helper->setEngine(engine);
-        engine->rootContext()->setContextProperty(QStringLiteral("helper"), m_helper.get());
+        m_engine = engine;
+        engine->rootContext()->setContextProperty(QStringLiteral("helper"), this);
     }
 
     void cleanupTestCase()
@@ -310,14 +285,17 @@ public slots:
         // Property refreshes and adb commands still running would write into the gone fleet.
         QThreadPool::globalInstance()->waitForDone();
         ADBRunner::workPool()->waitForDone();
-        m_helper.reset();
+        m_accountd.reset();
         m_fleet.reset();
     }
 
 private:
     QTemporaryDir m_home;
     std::unique_ptr<VirtualFleet> m_fleet;
-    std::unique_ptr<DialogTestHelper> m_helper;
+    QQmlEngine *m_engine = nullptr;
+    QTranslator m_translator;
+    QTemporaryDir m_scratch;
+    std::unique_ptr<AccountdProcess> m_accountd;
 };
 
 QUICK_TEST_MAIN_WITH_SETUP(parvix_qmldialogs, Setup)

@@ -26,8 +26,7 @@ DialogTestCase {
     function initTestCase() {
         if (!helper.accountServiceAvailable)
             skip("the build has no reference account service")
-        verify(helper.startAccountService(["--login-free-failures", "1", "--login-delay", "600",
-                                           "--login-limit-address", "100"]) !== "", "the account service starts")
+        verify(helper.startAccountService([]) !== "", "the account service starts")
         UserSession.clearSession()
     }
 
@@ -48,11 +47,6 @@ DialogTestCase {
         alerted(dialog, "registerAlert", "Invalid Email", "Please enter a valid email address.")
         typed(dialog, { emailField: erin }, "registerButton")
         alerted(dialog, "registerAlert", "Registration Successful", "Please check your email for the default password.")
-        compare(mailedPassword(erin).length, 12)
-        // A registered address gets the same answer; its owner is told by mail.
-        click(find(dialog, "registerButton"))
-        alerted(dialog, "registerAlert", "Registration Successful")
-        compare(helper.mails(erin).length, 2)
     }
 
     function test_2_loginAndProfile() {
@@ -111,13 +105,10 @@ DialogTestCase {
         compare(find(profile, "emailText").text, "Not logged in")
     }
 
-    function test_3_rateLimitAndUnreachableServiceShowTheirMessage() {
+    // Other failures than wrong credentials show the reason (its texts: the client's tests).
+    function test_3_unreachableServiceShowsWhy() {
         const dialog = openDialog(make("MemberLoginDialog"))
-        for (let i = 0; i < 2; ++i)
-            login(dialog, erin, "wrong password " + i, "Login Failed", refused)
-        const limited = login(dialog, erin, "wrong password 3", "Login Failed")
-        verify(limited.startsWith("Too many failed login attempts."), limited)
-        helper.setAccountUrl("http://127.0.0.1:9")
+        helper.stopAccountService()
         const unreachable = login(dialog, erin, "second secret", "Login Failed")
         verify(unreachable !== refused, unreachable)
         helper.startAccountService([])
@@ -139,16 +130,8 @@ DialogTestCase {
             alerted(forgot, "forgotAlert", title, message)
         }
         send("not an address", "Error", "Please check if your email address is correct and verified, then try again.")
-        // An unknown address is answered alike, and nothing is mailed.
-        helper.startAccountService([])
-        send("nobody@example.org", "Success")
-        let registered = 0
-        Authentication.registerFinished.connect(() => ++registered)
-        Authentication.register_user_async("frank@example.org")
-        tryVerify(() => registered === 1, 10000)
-        send("frank@example.org", "Success", "Password reset link has been sent to your email.")
-        tryVerify(() => helper.mails("frank@example.org").length === 2, 10000)
-        compare(helper.mails("nobody@example.org").length, 0)
+        // Any address is answered alike (who gets a mail: the service's tests).
+        send("nobody@example.org", "Success", "Password reset link has been sent to your email.")
         find(forgot, "emailField").text = ""
         click(find(forgot, "backToLoginLink"))
         tryVerify(() => login.opened && !forgot.visible)

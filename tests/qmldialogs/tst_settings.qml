@@ -34,7 +34,6 @@ DialogTestCase {
         const member = findChild(main, "memberMenu")
         mouseClick(member)
         tryVerify(() => member.popupOpen)
-        compare([visibleAll(member.menuColumn, "menuEntry").length, member.menuColumn.height], [1, 28])
         mouseClick(main.contentItem, 700, 400)
         tryVerify(() => !member.popupOpen, 2000, "a press elsewhere closes it")
         main.close()
