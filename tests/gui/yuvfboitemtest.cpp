@@ -115,25 +115,18 @@ private slots:
 
     void showsColoursUpright_data()
     {
-        QTest::addColumn<int>("width");
-        QTest::addColumn<int>("height");
-        QTest::addColumn<int>("strideY");
-        QTest::addColumn<int>("strideUV");
-        QTest::addColumn<bool>("bottomUp");
-        QTest::newRow("1080x2400 decoder strides") << 1080 << 2400 << 1088 << 544 << false;
-        QTest::newRow("281x623 odd packed") << 281 << 623 << 281 << 141 << false;
-        QTest::newRow("90x160 enlarged") << 90 << 160 << 96 << 48 << false;
-        QTest::newRow("rows bottom-up") << 280 << 622 << 288 << 144 << true;
+        QTest::addColumn<QList<int>>(
+            "picture"); // width, height, Y stride, chroma stride, bottom-up
+        QTest::newRow("1080x2400 decoder strides") << QList<int>{1080, 2400, 1088, 544, 0};
+        QTest::newRow("281x623 odd packed") << QList<int>{281, 623, 281, 141, 0};
+        QTest::newRow("90x160 enlarged") << QList<int>{90, 160, 96, 48, 0};
+        QTest::newRow("rows bottom-up") << QList<int>{280, 622, 288, 144, 1};
     }
 
     void showsColoursUpright()
     {
-        QFETCH(int, width);
-        QFETCH(int, height);
-        QFETCH(int, strideY);
-        QFETCH(int, strideUV);
-        QFETCH(bool, bottomUp);
-        present(YuvTestPicture::blocks(width, height, strideY, strideUV, bottomUp));
+        QFETCH(QList<int>, picture);
+        present(YuvTestPicture::blocks(picture[0], picture[1], picture[2], picture[3], picture[4]));
         verifyBlocks();
         // No new frame: the renderer must draw the one it holds into the new
         // framebuffer.

@@ -19,36 +19,29 @@ private slots:
     // picture give none.
     void copyPacked_data()
     {
-        QTest::addColumn<int>("width");
-        QTest::addColumn<int>("height");
-        QTest::addColumn<int>("strideY");
-        QTest::addColumn<int>("strideUV");
-        QTest::addColumn<int>("nullPlane"); // -1 none, 0 Y, 1 U, 2 V
-        QTest::addColumn<bool>("valid");
-        QTest::newRow("1080x2400 padded") << 1080 << 2400 << 1088 << 544 << -1 << true;
-        QTest::newRow("1079x2399 odd") << 1079 << 2399 << 1088 << 544 << -1 << true;
-        QTest::newRow("1x1") << 1 << 1 << 1 << 1 << -1 << true;
-        QTest::newRow("3x5 wide strides") << 3 << 5 << 64 << 32 << -1 << true;
-        QTest::newRow("width 0") << 0 << 10 << 16 << 8 << -1 << false;
-        QTest::newRow("height 0") << 10 << 0 << 16 << 8 << -1 << false;
-        QTest::newRow("negative width") << -4 << 10 << 16 << 8 << -1 << false;
-        QTest::newRow("null Y") << 10 << 10 << 16 << 8 << 0 << false;
-        QTest::newRow("null U") << 10 << 10 << 16 << 8 << 1 << false;
-        QTest::newRow("null V") << 10 << 10 << 16 << 8 << 2 << false;
-        QTest::newRow("Y stride shorter than a row") << 10 << 10 << 9 << 8 << -1 << false;
-        QTest::newRow("chroma stride shorter than a row") << 11 << 10 << 16 << 5 << -1 << false;
-        QTest::newRow("absurd width")
-            << YuvFrame::kMaxDimension + 1 << 2 << YuvFrame::kMaxDimension + 1
-            << YuvFrame::kMaxDimension / 2 + 1 << -1 << false;
+        // Width, height, Y stride, chroma stride, the null plane (-1 none, 0 Y, 1 U, 2 V), valid.
+        QTest::addColumn<QList<int>>("args");
+        const int huge = YuvFrame::kMaxDimension + 1;
+        QTest::newRow("1080x2400 padded") << QList<int>{1080, 2400, 1088, 544, -1, 1};
+        QTest::newRow("1079x2399 odd") << QList<int>{1079, 2399, 1088, 544, -1, 1};
+        QTest::newRow("1x1") << QList<int>{1, 1, 1, 1, -1, 1};
+        QTest::newRow("3x5 wide strides") << QList<int>{3, 5, 64, 32, -1, 1};
+        QTest::newRow("width 0") << QList<int>{0, 10, 16, 8, -1, 0};
+        QTest::newRow("height 0") << QList<int>{10, 0, 16, 8, -1, 0};
+        QTest::newRow("negative width") << QList<int>{-4, 10, 16, 8, -1, 0};
+        QTest::newRow("null Y") << QList<int>{10, 10, 16, 8, 0, 0};
+        QTest::newRow("null U") << QList<int>{10, 10, 16, 8, 1, 0};
+        QTest::newRow("null V") << QList<int>{10, 10, 16, 8, 2, 0};
+        QTest::newRow("Y stride shorter than a row") << QList<int>{10, 10, 9, 8, -1, 0};
+        QTest::newRow("chroma stride shorter than a row") << QList<int>{11, 10, 16, 5, -1, 0};
+        QTest::newRow("absurd width") << QList<int>{huge, 2, huge, huge / 2 + 1, -1, 0};
     }
     void copyPacked()
     {
-        QFETCH(int, width);
-        QFETCH(int, height);
-        QFETCH(int, strideY);
-        QFETCH(int, strideUV);
-        QFETCH(int, nullPlane);
-        QFETCH(bool, valid);
+        QFETCH(QList<int>, args);
+        const int width = args[0], height = args[1], strideY = args[2], strideUV = args[3];
+        const int nullPlane = args[4];
+        const bool valid = args[5];
         // Big enough for every row, so a wrong acceptance would not crash the test.
         const QByteArray filler(3 * (YuvFrame::kMaxDimension + 1), char(100));
         const YuvTestPicture source =

@@ -442,6 +442,8 @@ DialogTestCase {
         checkDialog(scan, "DeviceScanDialog")
         compare(helper.named(serial, scan.contentItem).length, 0)
         compare(helper.named(device.wifiSerial, scan.contentItem).length, 0)
+        use("DeviceScanDialog", "Add to Group", scan.footer)
+        verify(scan.opened, "nothing ticked, nothing to add")
         use("", others[0], scan.contentItem)
         use("DeviceScanDialog", "Add to Group", scan.footer)
         tryCompare(home, "deviceCount", 2, 10000)

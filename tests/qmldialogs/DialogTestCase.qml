@@ -121,13 +121,6 @@ TestCase {
         click(find(parent, button))
     }
 
-    // The manager's group of that name, created when missing.
-    function groupNamed(manager, name) {
-        if (!manager.deviceGroups.some(group => group.name === name))
-            manager.createDeviceGroup(name)
-        return manager.deviceGroups.find(group => group.name === name)
-    }
-
     function startAndWait(device) {
         device.startScrcpySession()
         tryVerify(() => device.running && device.controller !== null, 20000, "the session runs")

@@ -79,8 +79,8 @@ DialogTestCase {
         DeviceSettings.removeDeviceNickname("qml-serial")
     }
 
-    // The application settings (written only on Save, folders checked) and the about box; Cancel,
-    // Save and the folder picker by mouse: the journeys.
+    // The application settings (written only on Save, folders checked); Cancel, Save and the
+    // folder picker by mouse, and the about box: the journeys.
 
     function settings() {
         return [AppConfig.getLocale(), AppConfig.getVideoSavePath(), AppConfig.getScreenshotSavePath(),
@@ -130,15 +130,6 @@ DialogTestCase {
         tryVerify(() => chooser.shownFailure && chooser.shownFailure.opened)
         verify(dialog.opened)
         chooser.shownFailure.close()
-    }
-
-    function test_about() {
-        const dialog = openDialog(make("AboutDialog"))
-        compare(find(dialog, "versionText").text, "Version " + AppConfig.currentVersion)
-        verify(find(dialog, "websiteRow").visible)
-        // Escape closes it: the journeys.
-        mouseClick(testCase, 5, 5)
-        tryVerify(() => !dialog.visible, 3000, "a click outside closes it")
     }
 
     // The group manager dialog's name rules and the group settings following the group; groups
