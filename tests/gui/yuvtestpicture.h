@@ -46,9 +46,11 @@ struct YuvTestPicture
                                bool bottomUp = false)
     {
         const int cw = (width + 1) / 2, ch = (height + 1) / 2;
-        YuvTestPicture p{width, height, std::max(strideY, width), std::max(strideUV, cw), bottomUp};
-        p.y = QByteArray(qsizetype(p.strideY) * height, char(0));
-        p.u = p.v = QByteArray(qsizetype(p.strideUV) * ch, char(255));
+        const int sy = std::max(strideY, width), suv = std::max(strideUV, cw);
+        const QByteArray chroma(qsizetype(suv) * ch, char(255));
+        YuvTestPicture p{width,  height,   sy,
+                         suv,    bottomUp, QByteArray(qsizetype(sy) * height, char(0)),
+                         chroma, chroma};
         const auto row = [bottomUp](int r, int rows) {
             return qsizetype(bottomUp ? rows - 1 - r : r);
         };

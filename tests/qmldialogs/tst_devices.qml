@@ -513,7 +513,7 @@ DialogTestCase {
     function test_deviceInformation() {
         const dialog = openDialog(make("DeviceInfoDialog"))
         // The rows' labels and values (that they are laid out apart: the journeys).
-        const rows = () => Object.fromEntries(visibleAll(dialog, "infoRow").map(row => [row.label, row.value]))
+        const rows = () => visibleAll(dialog, "infoRow").reduce((all, row) => Object.assign(all, { [row.label]: row.value }), {})
         compare(Object.values(rows()), new Array(10).fill("Unknown"), "without a device")
         closeDialog(dialog)
         const device = phones(1)[0]
