@@ -1,12 +1,10 @@
 #pragma once
-// YUV420P test pictures and the colours read back from grabbed windows.
+// YUV420P test pictures of known colours, padded or stored bottom-up as decoders hand them over.
 #include "h264teststream.h" // TestPicture::colourDistance
 #include "yuvfboframe.h"
 
 #include <QByteArray>
 #include <QColor>
-#include <QImage>
-#include <QRect>
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -29,14 +27,9 @@ struct Yuv
 
 struct YuvTestPicture
 {
-    int width = 0;
-    int height = 0;
-    int strideY = 0;
-    int strideUV = 0;
+    int width = 0, height = 0, strideY = 0, strideUV = 0;
     bool bottomUp = false; // rows stored last-first, handed over with negative strides
-    QByteArray y;
-    QByteArray u;
-    QByteArray v;
+    QByteArray y, u, v;
 
     // colourAt(x, y) gives the RGB colour of each pixel; chroma is taken from the top-left pixel
     // of each 2x2 block. Padding bytes get values that would show as a strong magenta-green if
