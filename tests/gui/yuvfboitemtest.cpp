@@ -8,10 +8,10 @@
 #include "yuvtestpicture.h"
 
 #include <QLoggingCategory>
-#include <QMutex>
 #include <QQuickWindow>
 #include <QTimer>
 #include <QtTest>
+#include <atomic>
 #include <memory>
 
 namespace {
@@ -19,51 +19,21 @@ constexpr int kTolerance = 8;
 const QColor kBackground(Qt::white);
 
 // Counts the renderer's texture allocations, which it logs at debug level.
-QMutex allocationMutex;
-int allocationCount = 0;
+std::atomic<int> allocations{0};
 QtMessageHandler previousHandler = nullptr;
 
 void countAllocations(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
     if (context.category && qstrcmp(context.category, "parvix.media") == 0 &&
         message.startsWith("texture allocated")) {
-        QMutexLocker lock(&allocationMutex);
-        ++allocationCount;
+        ++allocations;
         return;
     }
     previousHandler(type, context, message);
 }
 
-int allocations()
-{
-    QMutexLocker lock(&allocationMutex);
-    return allocationCount;
-}
-
-YuvFrame frameOf(const YuvTestPicture &p)
-{
-    return YuvFrame::copyPacked(p.width, p.height, p.yTop(), p.yStep(), p.uTop(), p.uvStep(),
-                                p.vTop(), p.uvStep());
-}
-
-void present(YuvFboItem *item, const YuvTestPicture &picture)
-{
-    item->present(picture.width, picture.height, picture.yTop(), picture.yStep(), picture.uTop(),
-                  picture.uvStep(), picture.vTop(), picture.uvStep());
-}
-
-// Samples of the block picture: (fx, fy) in the item and the pixel of the frame
-// there.
-struct Probe
-{
-    const char *name;
-    double fx;
-    double fy;
-};
-const Probe kProbes[] = {
-    {"top marker", 0.5, 1.0 / 16}, {"upper left", 0.25, 0.35}, {"upper right", 0.75, 0.35},
-    {"lower left", 0.25, 0.8},     {"lower right", 0.75, 0.8},
-};
+// Samples of the block picture, in fractions of the item: the top marker and the four blocks.
+const QPointF kProbes[] = {{0.5, 1.0 / 16}, {0.25, 0.35}, {0.75, 0.35}, {0.25, 0.8}, {0.75, 0.8}};
 } // namespace
 
 class YuvFboItemTest : public QObject
@@ -73,6 +43,12 @@ class YuvFboItemTest : public QObject
     std::unique_ptr<QQuickWindow> m_window;
     YuvFboItem *m_item = nullptr;
 
+    void present(const YuvTestPicture &p)
+    {
+        m_item->present(p.width, p.height, p.yTop(), p.yStep(), p.uTop(), p.uvStep(), p.vTop(),
+                        p.uvStep());
+    }
+
     QRect itemArea() const { return m_item->mapRectToScene(m_item->boundingRect()).toRect(); }
 
     void verifyPicture(const std::function<QColor(double, double)> &expectedAt)
@@ -81,12 +57,15 @@ class YuvFboItemTest : public QObject
         const QImage image = m_window->grabWindow();
         const QRect area = itemArea();
         QVERIFY(!image.isNull());
-        for (const Probe &probe : kProbes) {
-            const QColor seen = colourAt(image, area, probe.fx, probe.fy);
-            const QColor expected = expectedAt(probe.fx, probe.fy);
+        for (const QPointF &probe : kProbes) {
+            const QColor seen = image.pixelColor(area.x() + int(probe.x() * area.width()),
+                                                 area.y() + int(probe.y() * area.height()));
+            const QColor expected = expectedAt(probe.x(), probe.y());
             QVERIFY2(TestPicture::colourDistance(seen, expected) <= kTolerance,
-                     qPrintable(QString("%1: saw %2, expected %3")
-                                    .arg(probe.name, seen.name(), expected.name())));
+                     qPrintable(QString("at (%1, %2): saw %3, expected %4")
+                                    .arg(probe.x())
+                                    .arg(probe.y())
+                                    .arg(seen.name(), expected.name())));
         }
         // Nothing drawn outside the item.
         QCOMPARE(image.pixelColor(area.left() - 5, area.center().y()), kBackground);
@@ -136,25 +115,18 @@ private slots:
 
     void showsColoursUpright_data()
     {
-        QTest::addColumn<int>("width");
-        QTest::addColumn<int>("height");
-        QTest::addColumn<int>("strideY");
-        QTest::addColumn<int>("strideUV");
-        QTest::addColumn<bool>("bottomUp");
-        QTest::newRow("1080x2400 decoder strides") << 1080 << 2400 << 1088 << 544 << false;
-        QTest::newRow("281x623 odd packed") << 281 << 623 << 281 << 141 << false;
-        QTest::newRow("90x160 enlarged") << 90 << 160 << 96 << 48 << false;
-        QTest::newRow("rows bottom-up") << 280 << 622 << 288 << 144 << true;
+        QTest::addColumn<QList<int>>(
+            "picture"); // width, height, Y stride, chroma stride, bottom-up
+        QTest::newRow("1080x2400 decoder strides") << QList<int>{1080, 2400, 1088, 544, 0};
+        QTest::newRow("281x623 odd packed") << QList<int>{281, 623, 281, 141, 0};
+        QTest::newRow("90x160 enlarged") << QList<int>{90, 160, 96, 48, 0};
+        QTest::newRow("rows bottom-up") << QList<int>{280, 622, 288, 144, 1};
     }
 
     void showsColoursUpright()
     {
-        QFETCH(int, width);
-        QFETCH(int, height);
-        QFETCH(int, strideY);
-        QFETCH(int, strideUV);
-        QFETCH(bool, bottomUp);
-        present(m_item, YuvTestPicture::blocks(width, height, strideY, strideUV, bottomUp));
+        QFETCH(QList<int>, picture);
+        present(YuvTestPicture::blocks(picture[0], picture[1], picture[2], picture[3], picture[4]));
         verifyBlocks();
         // No new frame: the renderer must draw the one it holds into the new
         // framebuffer.
@@ -172,8 +144,8 @@ private slots:
         verifySolid(Qt::black);
 
         // Two frames before the next render: the older one is never shown.
-        present(m_item, red);
-        present(m_item, YuvTestPicture::solid(32, 48, QColor(40, 180, 60)));
+        present(red);
+        present(YuvTestPicture::solid(32, 48, QColor(40, 180, 60)));
         verifySolid(QColor(40, 180, 60));
 
         // Bad arguments leave the picture alone.
@@ -183,7 +155,7 @@ private slots:
         verifySolid(QColor(40, 180, 60));
 
         // A dropped frame is never drawn; the one on screen stays.
-        present(m_item, red);
+        present(red);
         m_item->clearFrame();
         verifySolid(QColor(40, 180, 60));
     }
@@ -204,14 +176,14 @@ private slots:
             {YuvTestPicture::solid(720, 1600, yellow), yellow, 7},
             {YuvTestPicture::blocks(280, 622), {}, 10},
         };
-        const int before = allocations();
+        const int before = allocations.load();
         for (const auto &step : steps) {
-            present(m_item, step.picture);
+            present(step.picture);
             if (step.solid.isValid())
                 verifySolid(step.solid);
             else
                 verifyBlocks();
-            QCOMPARE(allocations() - before, step.allocated);
+            QCOMPARE(allocations.load() - before, step.allocated);
         }
     }
 
@@ -226,10 +198,10 @@ private slots:
             YuvTestPicture::blocks(720, 1600),
         };
         for (int frame = 0; frame < 300; ++frame) {
-            present(m_item, sizes[frame % 3]);
+            present(sizes[frame % 3]);
             QCoreApplication::processEvents();
         }
-        present(m_item, sizes[0]);
+        present(sizes[0]);
         verifyBlocks();
     }
 
@@ -251,18 +223,18 @@ private slots:
         QCOMPARE(feed.watcherCount(), 1);
         QSignalSpy told(&feed, &VideoFrameFeed::frameAvailable);
         // Two frames before a render: only the newest is drawn.
-        feed.publish(frameOf(YuvTestPicture::solid(64, 64, QColor(200, 40, 40))));
-        feed.publish(frameOf(YuvTestPicture::blocks(280, 622)));
+        feed.publish(YuvTestPicture::solid(64, 64, QColor(200, 40, 40)).frame());
+        feed.publish(YuvTestPicture::blocks(280, 622).frame());
         verifyBlocks();
         const int toldBefore = int(told.count());
         const QColor green(40, 180, 60);
         const auto nothingUploaded = [&] {
-            const int before = allocations();
+            const int before = allocations.load();
             for (int i = 0; i < 5; ++i)
-                feed.publish(frameOf(YuvTestPicture::solid(720, 1600, green)));
+                feed.publish(YuvTestPicture::solid(720, 1600, green).frame());
             QTRY_VERIFY(!TileFrameClock::of(m_window.get())->hasPending());
             m_window->grabWindow(); // the frames handed on have been rendered
-            QCOMPARE(allocations(), before);
+            QCOMPARE(allocations.load(), before);
         };
 
         // Hidden (enlarged elsewhere): frames are not even uploaded.
@@ -273,7 +245,7 @@ private slots:
 
         // Scrolled past: still visible as far as the item knows, but nowhere in
         // view. Its phone's frames wake nobody.
-        feed.publish(frameOf(YuvTestPicture::blocks(280, 622)));
+        feed.publish(YuvTestPicture::blocks(280, 622).frame());
         verifyBlocks();
         content->setY(-1000);
         QVERIFY(m_item->isVisible());
@@ -310,7 +282,7 @@ private slots:
         QSignalSpy fpsChanged(m_item, &YuvFboItem::fpsChanged);
         QTimer phone; // a frame every 40 ms until the rate is told
         connect(&phone, &QTimer::timeout, this,
-                [&] { feed.publish(frameOf(YuvTestPicture::blocks(90, 160))); });
+                [&] { feed.publish(YuvTestPicture::blocks(90, 160).frame()); });
         phone.start(40);
         QTRY_VERIFY_WITH_TIMEOUT(!fpsChanged.isEmpty(), 10000);
         phone.stop();

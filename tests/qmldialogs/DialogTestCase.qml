@@ -40,6 +40,11 @@ TestCase {
         return manager
     }
 
+    // The first `count` phones of a new manager's current group.
+    function phones(count) {
+        return managerWithPhones(count).currentSelectedGroup.devicesForRepeater
+    }
+
     // Opens the dialog and waits until it is on screen.
     function openDialog(dialog) {
         dialog.open()
@@ -51,6 +56,25 @@ TestCase {
     function closeDialog(dialog) {
         dialog.close()
         tryVerify(() => !dialog.visible, 3000, "the dialog closes")
+    }
+
+    // The popup of that objectName under `parent`, once it is open.
+    function shown(parent, name) {
+        const popup = findChild(parent, name)
+        tryVerify(() => popup && popup.opened, 10000, name + " opens")
+        return popup
+    }
+
+    // The alert under `parent` has this title (and message); closed. Its message.
+    function alerted(parent, name, title, message) {
+        const alert = shown(parent, name)
+        compare(alert.alertTitle, title)
+        if (message !== undefined)
+            compare(alert.alertMessage, message)
+        compare(Qt.colorEqual(alert.titleColor, Theme.textGreen), title.indexOf("Success") >= 0, "success alone in green")
+        const text = alert.alertMessage
+        closeDialog(alert)
+        return text
     }
 
     // Items of a dialog (its header, content and footer) or of any item, by objectName.
@@ -90,17 +114,11 @@ TestCase {
             keyClick(c)
     }
 
-    // Types the text and ends the editing with Return.
-    function enterText(field, text) {
-        typeText(field, text)
-        keyClick(Qt.Key_Return)
-    }
-
-    // The manager's group of that name, created when missing.
-    function groupNamed(manager, name) {
-        if (!manager.deviceGroups.some(group => group.name === name))
-            manager.createDeviceGroup(name)
-        return manager.deviceGroups.find(group => group.name === name)
+    // Each field of `fields` (objectName: text) typed, then the button clicked.
+    function typed(parent, fields, button) {
+        for (const name in fields)
+            typeText(find(parent, name), fields[name])
+        click(find(parent, button))
     }
 
     function startAndWait(device) {
@@ -108,12 +126,22 @@ TestCase {
         tryVerify(() => device.running && device.controller !== null, 20000, "the session runs")
     }
 
-    // What the phone received, oldest first (touch actions: 0 down, 1 up, 2 move).
-    function touches(serial) {
-        return helper.fleetLog(serial + "/control.jsonl").filter(entry => entry.type === "inject_touch_event")
+    // A file of the scratch folder with that content; its path.
+    function file(name, content) {
+        const path = helper.temporaryFolder() + "/" + name
+        verify(helper.writeFile(path, content))
+        return path
     }
 
-    function keys(serial) {
-        return helper.fleetLog(serial + "/control.jsonl").filter(entry => entry.type === "inject_keycode")
+    // What the phone received of that type ("inject_touch_event", "inject_keycode"), oldest
+    // first (touch actions: 0 down, 1 up, 2 move).
+    function received(serial, type) {
+        return helper.fleetLog(serial + "/control.jsonl").filter(entry => entry.type === type)
+    }
+
+    // The default password the service mailed to the address last, or "".
+    function mailedPassword(address) {
+        const found = helper.mails(address).map(body => /password is: (\S+)/.exec(body)).filter(match => match)
+        return found.length > 0 ? found[found.length - 1][1] : ""
     }
 }

@@ -16,7 +16,6 @@
 #include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThreadPool>
 #include <QTranslator>
@@ -30,9 +29,9 @@
 
 Q_IMPORT_QML_PLUGIN(ParvixPlugin)
 
-// What the QML tests reach outside the module: the phones, files, the language, screenshots
-// and the account service.
-class DialogTestHelper : public QObject
+// Sets the tests up (a private home, four virtual phones) and is what they reach outside the
+// module as "helper": the phones, files, the language, screenshots and the account service.
+class Setup : public QObject
 {
     Q_OBJECT
     Q_PROPERTY(QStringList serials READ serials CONSTANT)
@@ -40,26 +39,26 @@ class DialogTestHelper : public QObject
     Q_PROPERTY(bool accountServiceAvailable READ accountServiceAvailable CONSTANT)
 
 public:
-    explicit DialogTestHelper(VirtualFleet *fleet) : m_fleet(fleet) {}
-    void setEngine(QQmlEngine *engine) { m_engine = engine; }
+    Setup()
+    {
+        TestSupport::usePrivateHome(m_home.path());
+        qunsetenv("PARVIX_ACCOUNT_URL");
+        // The video items of the module draw with OpenGL only.
+        QQuickWindow::setGraphicsApi(QSGRendererInterface::OpenGL);
+    }
 
     QStringList serials() const { return m_fleet->isValid() ? m_fleet->serials() : QStringList(); }
     bool fleetValid() const { return m_fleet->isValid(); }
     bool accountServiceAvailable() const { return !AccountdProcess::binary().isEmpty(); }
-
     // A data-file problem as the stores report it.
-    Q_INVOKABLE void reportStoreError(const QString &message) const
+    Q_INVOKABLE void reportStoreError(const QString &message)
     {
         StoreErrors::instance()->report(message);
     }
-
     // Every QML file of the module, as qrc URLs.
     Q_INVOKABLE QStringList moduleQmlFiles() const
     {
-        QStringList found =
-            files(":/Parvix/src/qml").filter(".qml").replaceInStrings(":/", "qrc:/");
-        found.sort();
-        return found;
+        return files(":/Parvix/src/qml").filter(".qml").replaceInStrings(":/", "qrc:/");
     }
 
     // A JSON-lines log of the fleet ("adb.log", "<serial>/control.jsonl"), oldest first.
@@ -253,53 +252,17 @@ public:
         return m_accountd->baseUrl();
     }
 
-    Q_INVOKABLE void stopAccountService()
-    {
-        m_accountd.reset();
-        qunsetenv("PARVIX_ACCOUNT_URL");
-    }
+    // The application still points at the service, which no longer answers.
+    Q_INVOKABLE void stopAccountService() { m_accountd.reset(); }
 
-    Q_INVOKABLE void setAccountUrl(const QString &url)
+    // The bodies of the mails the service sent to the address, oldest first.
+    Q_INVOKABLE QStringList mails(const QString &address) const
     {
-        qputenv("PARVIX_ACCOUNT_URL", url.toUtf8());
-    }
-
-    // The default password the service mailed to the address last, or "".
-    Q_INVOKABLE QString mailedPassword(const QString &address) const
-    {
-        static const QRegularExpression password(QStringLiteral("password is: (\\S+)"));
-        QString found;
+        QStringList bodies;
         for (const OutboxMail &mail :
              m_accountd ? m_accountd->mailsTo(address) : QList<OutboxMail>())
-            found = password.match(mail.body).hasMatch() ? password.match(mail.body).captured(1)
-                                                         : found;
-        return found;
-    }
-
-    Q_INVOKABLE int mailCount(const QString &address) const
-    {
-        return m_accountd ? int(m_accountd->mailsTo(address).size()) : 0;
-    }
-
-private:
-    VirtualFleet *m_fleet;
-    QQmlEngine *m_engine = nullptr;
-    QTranslator m_translator;
-    QTemporaryDir m_scratch;
-    std::unique_ptr<AccountdProcess> m_accountd;
-};
-
-class Setup : public QObject
-{
-    Q_OBJECT
-
-public:
-    Setup()
-    {
-        TestSupport::usePrivateHome(m_home.path());
-        qunsetenv("PARVIX_ACCOUNT_URL");
-        // The video items of the module draw with OpenGL only.
-        QQuickWindow::setGraphicsApi(QSGRendererInterface::OpenGL);
+            bodies << mail.body;
+        return bodies;
     }
 
 public slots:
@@ -307,15 +270,14 @@ public slots:
     {
         m_fleet = std::make_unique<VirtualFleet>(TestSupport::phonesimPath(),
                                                  VirtualFleet::Options{4, {720, 1280}, 30});
-        m_helper = std::make_unique<DialogTestHelper>(m_fleet.get());
         registerParvixTypes();
     }
 
     void qmlEngineAvailable(QQmlEngine *engine)
     {
         engine->addImportPath(QStringLiteral("qrc:/")); // the module's qmldir
-        m_helper->setEngine(engine);
-        engine->rootContext()->setContextProperty(QStringLiteral("helper"), m_helper.get());
+        m_engine = engine;
+        engine->rootContext()->setContextProperty(QStringLiteral("helper"), this);
     }
 
     void cleanupTestCase()
@@ -323,14 +285,17 @@ public slots:
         // Property refreshes and adb commands still running would write into the gone fleet.
         QThreadPool::globalInstance()->waitForDone();
         ADBRunner::workPool()->waitForDone();
-        m_helper.reset();
+        m_accountd.reset();
         m_fleet.reset();
     }
 
 private:
     QTemporaryDir m_home;
     std::unique_ptr<VirtualFleet> m_fleet;
-    std::unique_ptr<DialogTestHelper> m_helper;
+    QQmlEngine *m_engine = nullptr;
+    QTranslator m_translator;
+    QTemporaryDir m_scratch;
+    std::unique_ptr<AccountdProcess> m_accountd;
 };
 
 QUICK_TEST_MAIN_WITH_SETUP(parvix_qmldialogs, Setup)

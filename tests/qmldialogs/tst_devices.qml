@@ -1,0 +1,552 @@
+import QtQuick
+import QtTest
+import Parvix
+
+// The phones' side of the interface: the device list, a phone's tile, its buttons and menu, the
+// grid of tiles, the scan dialog and the dialogs of one phone.
+DialogTestCase {
+    id: testCase
+    name: "Devices"
+
+    // The device list: groups start collapsed, the selection stays within one group, the device
+    // menu opens inside the list and closing it clears the selection; renames show at once.
+
+    function test_list() {
+        const manager = managerWithPhones(4)
+        const first = manager.currentSelectedGroup
+        manager.createDeviceGroup("Second")
+        const second = manager.deviceGroups[1]
+        first.moveDevicesToGroup(first.devicesForRepeater.slice(2).map(d => d.adbConnectionSerial), second)
+        tryCompare(second, "deviceCount", 2)
+        const [a1, a2] = first.devicesForRepeater
+        const [b1, b2] = second.devicesForRepeater
+        const list = make("DeviceList", { width: 300, height: 600, deviceGroupManager: manager })
+        const rows = () => findAll(list, "deviceRow").filter(row => row.visible)
+        const rowOf = device => rows().find(row => row.device === device)
+        const serials = devices => devices.map(device => device.adbConnectionSerial)
+        compare(rows().length, 0, "groups start collapsed")
+
+        // A header selects its group, but its rightmost 40 px belong to the expand button.
+        // Clicks on two headers, so that they make no double click.
+        const headers = findAll(list, "groupHeader")
+        compare(headers.length, 2)
+        const headerOf = group => headers.find(header => header.parent.group === group)
+        waitForRendering(list)
+        mouseClick(headerOf(second), headers[0].width - 45, 20)
+        compare(manager.currentSelectedGroup, second)
+        mouseClick(headerOf(first), headers[0].width - 20, 20)
+        verify(headerOf(first).parent.expanded)
+        compare(manager.currentSelectedGroup, second)
+        mouseClick(findAll(headerOf(second), "expandButton")[0])
+        tryVerify(() => rows().length === 4, 2000, "four rows shown")
+        waitForRendering(list)
+        manager.createDeviceGroup("Third")
+        compare(rows().length, 4, "a new group leaves the others expanded")
+        manager.removeDeviceGroup(manager.deviceGroups[2])
+
+        // Each click (Control held or not) and the selection and its group after it.
+        for (const [device, control, selected, group, why] of [
+                 [a1, false, [a1], first, "a click selects"], [a2, true, [a1, a2], first, "Control adds"],
+                 [b1, true, [a1, a2], first, "a phone of another group is not added"],
+                 [a1, true, [a2], first, "Control removes"],
+                 [a2, true, [], null, "removing the last one forgets the group"],
+                 [b1, true, [b1], second, "then another group's phone may start"],
+                 [a1, false, [a1], first, "a plain click starts over"]]) {
+            mouseClick(rowOf(device), 20, 20, Qt.LeftButton, control ? Qt.ControlModifier : Qt.NoModifier)
+            compare([list.selectedDevices, list.currentSourceGroup], [serials(selected), group], why)
+        }
+        // A right click keeps a selection the phone belongs to.
+        const menu = findChild(list, "deviceMenu")
+        mouseClick(rowOf(a2), 20, 20, Qt.LeftButton, Qt.ControlModifier)
+        mouseClick(rowOf(a2), 20, 20, Qt.RightButton)
+        tryCompare(menu, "opened", true)
+        compare(list.selectedDevices.length, 2)
+        closeDialog(menu)
+        // A press on empty space clears the selection, unless Control is held.
+        mouseClick(rowOf(a1), 20, 20)
+        mousePress(list, 150, list.height - 20, Qt.LeftButton, Qt.ControlModifier)
+        mouseRelease(list, 150, list.height - 20, Qt.LeftButton, Qt.ControlModifier)
+        compare(list.selectedDevices.length, 1, "Control keeps the selection")
+        mouseClick(list, 150, list.height - 20)
+        compare(list.selectedDevices.length, 0)
+        // A rename shows at once.
+        a1.setNickName("Phone 7")
+        verify(find(rowOf(a1), "nameLine").text.indexOf("Phone 7") >= 0)
+        a1.setNickName("")
+        mouseClick(rowOf(a1), 20, 20)
+        mouseClick(rowOf(a2), rowOf(a2).width - 15, 27)
+        compare(list.selectedDevices, serials([a1]), "the buttons at the right of a row do not select")
+
+        // Near the bottom, the menu opens inside the list.
+        list.height = 400
+        waitForRendering(list)
+        const clickY = 5 // rows grow with their text: the lower edge may lie under the list's margin
+        verify(rowOf(b2).mapToItem(list, 20, clickY).y + 280 > list.height, "low enough for the menu to overflow")
+        mouseClick(rowOf(b2), 20, clickY, Qt.RightButton)
+        tryCompare(menu, "opened", true)
+        compare([menu.device, list.selectedDevices, menu.y], [b2, serials([b2]), Math.max(0, list.height - 280)],
+                "a right click selects an unselected phone")
+        closeDialog(menu)
+        compare(list.selectedDevices.length, 0, "closing the menu clears the selection")
+    }
+
+    // A phone's tile: its messages, and the input it passes to the phone (checked in what the
+    // virtual phone received).
+
+    function test_messagesAndInput() {
+        const [a, b] = phones(2)
+        const tileA = make("DeviceView", { width: 260, height: 440, device: a })
+        const tileB = make("DeviceView", { width: 260, height: 440, device: b, x: 300 })
+        const box = findChild(tileA, "messageBox")
+        const other = findChild(tileB, "messageBox")
+        verify(!box.visible)
+        const shows = (text, type, timeout, colour) => {
+            a.deviceMessage(text, type, timeout)
+            compare([box.visible, box.message], [true, text])
+            compare(box.color, colour)
+        }
+        shows("first", "error", 10000, Theme.error)
+        // The second replaces the first and runs on its own, shorter time.
+        shows("second", "success", 300, Theme.success)
+        tryCompare(box, "visible", false, 3000)
+        // A longer second message outlives the first one's time, here the other tile's 300 ms.
+        a.deviceMessage("third", "info", 200)
+        shows("fourth", "other", 10000, Theme.backgroundBlackGreen)
+        b.deviceMessage("elsewhere", "info", 300)
+        tryCompare(other, "visible", false, 3000)
+        compare([box.visible, box.message], [true, "fourth"])
+        mouseClick(findChild(box, "dismissMessage"))
+        verify(!box.visible, "the × hides the message")
+        shows("fifth", "info", 10000, Theme.info)
+        mouseClick(findChild(box, "dismissMessage"))
+
+        startAndWait(a)
+        const video = findChild(tileA, "video")
+        tryVerify(() => video.visible && video.width > 0, 10000)
+        // The first frame fixes the frame size the controller scales to.
+        tryVerify(() => tileA.currentFps > 0, 10000, "frames arrive")
+        const input = findChild(tileA, "input")
+        const serial = a.adbConnectionSerial
+        const touches = () => received(serial, "inject_touch_event")
+        let before = touches().length
+        let clock = 100000
+        input.now = () => clock
+        mouseMove(input, 30, 30) // hovering sends nothing
+        mouseMove(input, 40, 40)
+        mousePress(input, 10, 10)
+        // Twenty moves 5 ms apart: one in four is more than 16 ms after the last one sent.
+        for (let i = 1; i <= 20; ++i) {
+            clock += 5
+            mouseMove(input, 10 + i * 5, 10 + i * 5, -1, Qt.LeftButton)
+        }
+        // The last one sent was at step 17: 16 ms after it is not enough, 17 ms is.
+        clock += 1
+        mouseMove(input, 130, 130, -1, Qt.LeftButton)
+        clock += 1
+        mouseMove(input, 135, 135, -1, Qt.LeftButton)
+        mouseRelease(input, 140, 140)
+        tryVerify(() => touches().slice(before).some(t => t.action === 1), 5000)
+        const sent = touches().slice(before)
+        compare(sent.map(t => t.action), [0, 2, 2, 2, 2, 2, 2, 1])
+        // Positions are scaled from the view to the phone's frame, whose size each touch carries.
+        const scaleX = sent[0].screenWidth / input.width
+        fuzzyCompare(sent[0].x, 10 * scaleX, 1.5)
+        fuzzyCompare(sent[0].y, 10 * sent[0].screenHeight / input.height, 1.5)
+        fuzzyCompare(sent[6].x, 135 * scaleX, 1.5)
+
+        // Screen Position's overlay takes the input (that the button shows it: the journeys). The
+        // button may be scrolled out of the column; its action is what counts.
+        const overlay = findChild(tileA, "coordinates")
+        const toggle = findChild(tileA, "screenPositionButton")
+        verify(!overlay.visible)
+        toggle.activated()
+        verify(overlay.visible && !input.enabled, "the overlay takes the input")
+        before = touches().length
+        mouseClick(overlay, overlay.width / 2, overlay.height / 2)
+        mouseMove(overlay, overlay.width / 2, overlay.height / 2)
+        compare([overlay.ratioX, overlay.ratioY], [0.5, 0.5])
+        toggle.activated()
+        verify(!overlay.visible)
+        // Only this click reaches the phone, none on the overlay before it.
+        mouseClick(input, 20, 20)
+        tryVerify(() => touches().length >= before + 2, 5000)
+        compare(touches().length, before + 2)
+
+        const clickToStart = findChild(tileB, "clickToStart")
+        verify(clickToStart.visible)
+        mouseClick(clickToStart)
+        tryVerify(() => b.running && !clickToStart.visible, 20000, "Click To Start starts the session")
+        tryVerify(() => findChild(tileB, "fpsBox").visible && tileB.currentFps > 0, 10000)
+        // Keys go to the tile clicked last.
+        const keys = device => received(device.adbConnectionSerial, "inject_keycode").length
+        const keysA = keys(a), keysB = keys(b)
+        mouseClick(input, 20, 20)
+        keyClick(Qt.Key_Return)
+        tryVerify(() => keys(a) === keysA + 2, 5000, "down and up")
+        mouseClick(findChild(tileB, "input"), 20, 20)
+        keyClick(Qt.Key_Return)
+        tryVerify(() => keys(b) === keysB + 2, 5000)
+        compare(keys(a), keysA + 2, "the first phone gets no more keys")
+    }
+
+    // The control-button column and the device menu; each button by name and what it sends, and a
+    // phone moved to another group: the journeys.
+
+    function buttons(column) {
+        return Array.from(column.contentItem.children[0].children).filter(child => child.tip !== undefined)
+    }
+
+    function test_withoutDevice() {
+        const column = make("ControlButtons", { width: 35, height: 500 })
+        verify(findChild(column, "moreBelow").visible, "more buttons than fit are hinted at")
+        column.contentY = column.contentHeight - column.height
+        verify(!findChild(column, "moreBelow").visible)
+        let signalled = 0
+        for (const name of ["toggleScreenCoordinateDisplayer", "openKeyMappingProfilePicker", "openPhraseSelectionDialog"])
+            column[name].connect(() => ++signalled)
+        buttons(column).forEach(b => b.activated())
+        compare(signalled, 0, "nothing happens without a device")
+        const nobody = make("DeviceMenu")
+        verify(!findChild(nobody, "renameItem").enabled && !findChild(nobody, "enableWiFiItem").enabled)
+    }
+
+    function test_statesFollowTheDevice() {
+        const manager = managerWithPhones(2)
+        const source = manager.currentSelectedGroup
+        const device = source.devicesForRepeater[0]
+        const column = make("ControlButtons", { width: 35, height: 500, device: device })
+        verify(KeyMapping.addProfile("Game") || KeyMapping.getProfile("Game"))
+        device.setCurrentKeyMappingProfile(KeyMapping.getProfile("Game"))
+        verify(!Qt.colorEqual(findChild(column, "keyMappingButton").iconColor, Theme.textGreen), "the active state stands out")
+        device.setCurrentKeyMappingProfile(null)
+        buttons(column).find(b => b.tip === "Shutdown").activated()
+        verify(column.confirmation.alertMessage.indexOf(device.adbConnectionSerial) >= 0)
+        column.confirmation.close()
+
+        manager.createDeviceGroup("Target") // somewhere to move to
+        const menu = make("DeviceMenu", { device: device, deviceGroupManager: manager, currentSourceGroup: source,
+                                          selectedDevices: [] })
+        const usb = device.connectionType === Device.USB
+        compare([findChild(menu, "enableWiFiItem").enabled, findChild(menu, "disconnectWiFiItem").enabled], [usb, !usb])
+        const moveItem = findChild(menu, "moveItem")
+        verify(!moveItem.enabled, "nothing selected")
+        menu.selectedDevices = [device.adbConnectionSerial]
+        verify(moveItem.enabled)
+        menu.popup(10, 10)
+        tryCompare(menu, "opened", true)
+        mouseMove(moveItem, 20, 10)
+        const popup = shown(menu, "groupPopup")
+        // The source group's row is inert.
+        const sourceRow = Array.from(popup.contentItem.children[0].children).find(r => r.modelData === source)
+        verify(sourceRow.isSource)
+        mouseClick(sourceRow, 20, 10)
+        compare(source.deviceCount, 2)
+        verify(menu.visible)
+    }
+
+    // The grid of tiles: cell sizes in both orientations, with and without control buttons, the
+    // group header's toggles and actions, the enlarged view (its window follows the device's
+    // isBigView, its size the group's width and orientation, and each switch restarts the phone's
+    // stream once), files dropped on a tile or a group, the batch job panel following a group
+    // upload, and the wireless pairing dialog's refusals.
+
+    // The grid of a manager over `count` phones, once it shows them all.
+    function grid(count) {
+        const manager = managerWithPhones(count)
+        const screen = make("PhoneScreenGrid", { width: 1200, height: 800, deviceGroupManager: manager })
+        const view = findChild(screen, "grid")
+        tryVerify(() => view.count === count && view.itemAtIndex(count - 1) !== null)
+        return [screen, view, manager.currentSelectedGroup]
+    }
+
+    // A header of 20, the picture (the buttons take 35 + 15, else 10) and a margin of 10.
+    function test_cellSizes_data() {
+        return [{ tag: "portrait with buttons", width: 220, buttons: true, landscape: false, height: 332.22 },
+                { tag: "landscape with buttons", width: 220, buttons: true, landscape: true, height: 125.63 },
+                { tag: "portrait without buttons", width: 300, buttons: false, landscape: false, height: 545.56 },
+                { tag: "landscape without buttons", width: 480, buttons: false, landscape: true, height: 294.38 }]
+    }
+
+    function test_cellSizes(data) {
+        const [screen, view, group] = grid(1)
+        group.cellWidth = data.width
+        group.showControlButtons = data.buttons
+        group.orientation = data.landscape ? DeviceGroup.Landscape : DeviceGroup.Portrait
+        compare([view.cellWidth, view.cacheBuffer, view.itemAtIndex(0).width],
+                [data.width, Math.floor(2 * view.cellHeight), data.width - 10])
+        fuzzyCompare(view.cellHeight, data.height, 0.01)
+        fuzzyCompare(view.itemAtIndex(0).height, view.cellHeight - 10, 0.01)
+    }
+
+    // Start Group Control and the actions' entries by name: the journeys.
+    function test_headerButtonsAndActions() {
+        const [screen, view, group] = grid(2)
+        group.orientation = DeviceGroup.Portrait
+        const orientation = findChild(screen, "orientationButton")
+        compare(orientation.text, "Landscape")
+        mouseClick(orientation)
+        compare([group.orientation, orientation.text], [DeviceGroup.Landscape, "Portrait"])
+        compare(findChild(screen, "groupActions").menuItems.map(item => item.type === "separator" ? "-" : item.label),
+                ["Screenshot", "Install APK", "Upload File", "-", "Run AutoJS", "Stop AutoJS", "-", "ADB Commands",
+                 "Settings"])
+        mouseClick(findChild(screen, "groupControlButton"))
+        verify(group.groupControlMode)
+        mouseClick(findChild(screen, "clearAllButton"))
+        const confirm = shown(screen, "clearConfirm")
+        compare(group.deviceCount, 2, "nothing is removed before the answer")
+        confirm.accepted()
+        tryCompare(group, "deviceCount", 0, 5000)
+        verify(!group.groupControlMode, "group control ends with its phones")
+    }
+
+    function test_switches_data() {
+        return [{ tag: "portrait, by the tile's button", orientation: DeviceGroup.Portrait, width: 400, running: true,
+                  size: [455, 400 * 16 / 9 + 55] },
+                { tag: "landscape, a stopped phone is started", orientation: DeviceGroup.Landscape, width: 960,
+                  running: false, size: [1015, 595] }]
+    }
+
+    function test_switches(row) {
+        const [screen, view, group] = grid(1)
+        group.orientation = row.orientation
+        group.bigViewWidth = row.width
+        const tile = view.itemAtIndex(0)
+        const device = tile.device
+        if (row.running)
+            startAndWait(device)
+        // Each switch stops and starts the stream once.
+        let switches = []
+        device.runningChanged.connect(() => switches.push(device.running))
+        const settled = () => tryVerify(() => switches[switches.length - 1] === true && device.controller !== null,
+                                        20000, "the stream comes back")
+        if (row.running)
+            mouseClick(findChild(tile, "enlarge"))
+        else
+            device.setIsBigView(true)
+        settled()
+        compare(switches, row.running ? [false, true] : [true])
+        verify(findChild(tile, "onBigScreen").visible && !findChild(tile, "video").visible)
+        const window = screen.bigViewOf(device)
+        verify(window && window.visible && (window.flags & Qt.WindowStaysOnTopHint), "an enlarged window on top")
+        compare(window.width, row.size[0])
+        fuzzyCompare(window.height, row.size[1], 1)
+        tryVerify(() => window.currentFps > 0, 10000, "the window shows the stream")
+        // A portrait stream in a landscape window keeps its shape.
+        const video = findChild(window.contentItem, "video")
+        const shape = size => size.width / size.height
+        tryVerify(() => Math.abs(shape(video) - shape(device.frameSize)) < 0.01, 10000, "the stream's shape")
+        switches = []
+        window.close()
+        settled()
+        compare(switches, [false, true])
+        verify(!screen.bigViewOf(device) && findChild(tile, "video").visible, "the window is gone")
+    }
+
+    function test_panelKeepsAFinishedJobUntilDismissed() {
+        const group = managerWithPhones(2).currentSelectedGroup
+        const panel = make("BatchJobPanel", { width: 420, height: 300, jobs: group.jobs })
+        verify(group.transferFiles([Qt.url("file://" + file("notes.txt", "notes"))], null) !== null)
+        tryVerify(() => findAll(panel, "jobCounts").length === 1, 5000, "the job is listed")
+        tryCompare(find(panel, "jobCounts"), "text", "2 of 2 done, 0 failed, 0 cancelled", 20000)
+        verify(!find(panel, "cancelJob").visible)
+        click(find(panel, "dismissJob"))
+        compare(group.jobs.count, 0)
+    }
+
+    function test_droppedApkInstalls_data() {
+        return [{ tag: "on a tile, that phone", target: "tile", phones: [1] },
+                { tag: "on the group header, every phone", target: "groupDropArea", phones: [0, 1] }]
+    }
+
+    function test_droppedApkInstalls(data) {
+        const [screen, view] = grid(2)
+        const apk = file("dropped.apk", "PK apk")
+        waitForRendering(screen)
+        const seen = helper.fleetLog("adb.log").length
+        verify(helper.dropFiles(data.target === "tile" ? view.itemAtIndex(1) : find(screen, data.target), [apk]),
+               "the drop is taken")
+        const expected = data.phones.map(i => view.itemAtIndex(i).device.adbConnectionSerial)
+        const installedOn = () => helper.fleetLog("adb.log").slice(seen)
+            .filter(e => e.args.join(" ").endsWith("pm install -r '/data/local/tmp/dropped.apk'"))
+            .map(e => e.args[1]).sort()
+        tryVerify(() => installedOn().length >= expected.length, 20000, "the phones install it")
+        compare(installedOn(), expected.sort())
+    }
+
+    function test_pairingRefusesAShortCodeWithoutRunningAdb() {
+        const dialog = openDialog(make("WirelessPairingDialog"))
+        find(dialog, "addressField").text = "192.168.1.20:37000"
+        find(dialog, "codeField").text = "12345"
+        find(dialog, "portField").text = "40111"
+        click(find(dialog, "pairButton"))
+        verify(find(dialog, "pairingMessage").text.indexOf("six digits") >= 0)
+        verify(find(dialog, "pairButton").enabled, "nothing runs")
+    }
+
+    // The scan dialog: the delayed scan, ticking rows, Select All and adding to a group; ticked
+    // rows added by mouse: the journeys.
+
+    SignalSpy {
+        id: scanningSpy
+        signalName: "isScanningChanged"
+    }
+
+    function rows(dialog) {
+        return visibleAll(dialog, "deviceRow")
+    }
+
+    function test_scanStartsLateAndClosingForgetsTheList() {
+        const manager = newManager()
+        scanningSpy.target = manager
+        scanningSpy.clear()
+        const dialog = openDialog(make("DeviceScanDialog", { deviceGroupManager: manager }))
+        // Drawn first; the scan follows 300 ms later.
+        verify(!manager.isScanning && findChild(dialog, "scanTimer").running)
+        closeDialog(dialog)
+        verify(!findChild(dialog, "scanTimer").running, "closing before the delay cancels the scan")
+        compare(scanningSpy.count, 0)
+        manager.scanError("not shown while the dialog is closed")
+        verify(!findChild(dialog, "scanErrorAlert").visible)
+        openDialog(dialog)
+        tryCompare(scanningSpy, "count", 1, 2000)
+        verify(find(dialog, "scanSpinner").visible)
+        tryCompare(manager, "isScanning", false, 20000)
+        compare(rows(dialog).length, 4)
+        manager.scanError("adb: protocol fault")
+        alerted(dialog, "scanErrorAlert", "Error", "adb: protocol fault")
+        closeDialog(dialog)
+        compare(manager.availableDeviceInfos.length, 0, "the next opening shows no stale list")
+    }
+
+    // Ticked rows and Select All (nothing ticked adds nothing: the journeys).
+    function test_ticking() {
+        const manager = newManager()
+        const dialog = openDialog(make("DeviceScanDialog", { deviceGroupManager: manager }))
+        tryVerify(() => rows(dialog).length === 4 && !manager.isScanning, 20000)
+        const ticks = () => rows(dialog).map(r => find(r, "rowCheckBox").checked)
+        manager.createDeviceGroup("Shop")
+        const selectAll = find(dialog, "selectAllBox")
+        compare(find(dialog, "selectAllText").text, "Select All (4)")
+        // Row by row: every phone ticked, yet "Select All" stays clear.
+        rows(dialog).forEach(click)
+        verify(!selectAll.checked)
+        click(rows(dialog)[1])
+        compare(ticks(), [true, false, true, true])
+        // Select All ticks the rest without doubling any; unticking one keeps the others.
+        click(selectAll)
+        compare([dialog.selectedDevices.length, dialog.selectedDevices[3].adb_serial],
+                [4, manager.availableDeviceInfos[1].adb_serial], "kept in order of ticking")
+        click(find(rows(dialog)[2], "rowCheckBox"))
+        compare(ticks(), [true, true, false, true])
+        verify(!selectAll.checked)
+        click(selectAll)
+        click(selectAll)
+        compare(ticks(), [false, false, false, false], "clearing Select All clears all")
+        // Into the chosen group: the ticked phones in the order of ticking.
+        click(rows(dialog)[3])
+        click(rows(dialog)[0])
+        const expected = [3, 0].map(i => manager.availableDeviceInfos[i].adb_serial)
+        find(dialog, "groupBox").currentIndex = 1
+        find(dialog, "groupBox").activated(1)
+        click(find(dialog, "addButton"))
+        tryVerify(() => !dialog.visible)
+        const shop = manager.deviceGroups[1]
+        tryCompare(shop, "deviceCount", 2, 5000)
+        compare(shop.devicesForRepeater.map(d => d.adbConnectionSerial), expected)
+        compare(manager.currentSelectedGroup.deviceCount, 0)
+    }
+
+    // The adb command, rename and device information dialogs, and the adb restart's states.
+
+    // The command the journeys run by mouse reaches adb; here its output and the group's.
+    function test_commands() {
+        const group = managerWithPhones(2).currentSelectedGroup
+        const device = group.devicesForRepeater[0]
+        const dialog = openDialog(make("ADBCommandDialog", { device: device }))
+        device.setNickName("Phone 7")
+        compare(dialog.title, "Phone 7 - ADB")
+        device.setNickName("")
+        const [output, input, execute] = ["outputArea", "inputArea", "executeButton"].map(name => find(dialog, name))
+        compare(output.text, "Command output will be displayed here...")
+        input.text = "  \n "
+        click(execute)
+        verify(!device.adbCommandRunning, "blank input runs nothing")
+        // A command adb does not know is offered to the phone's shell.
+        input.text = "getprop ro.serialno"
+        click(execute)
+        tryVerify(() => find(dialog, "shellHint").visible, 10000)
+        click(find(dialog, "useShellButton"))
+        compare(input.text, "shell getprop ro.serialno")
+        click(execute)
+        verify(device.adbCommandRunning && !execute.enabled, "the command runs in the background")
+        tryCompare(output, "text", device.adbConnectionSerial + "\n", 10000)
+        closeDialog(dialog)
+        // The group's output: numbered blocks, as the blocking call gives them.
+        dialog.device = null
+        dialog.deviceGroup = group
+        compare(dialog.title, "Default Group - ADB")
+        openDialog(dialog)
+        input.text = "shell echo hi there"
+        click(execute)
+        verify(group.adbCommandRunning)
+        tryVerify(() => output.text.startsWith("Device 1: " + device.adbConnectionSerial + "\n"), 10000)
+        compare(output.text, group.executeADBCommand("shell echo hi there"))
+    }
+
+    // Renaming by Return, the name trimmed: the journeys.
+    function test_rename() {
+        const device = phones(1)[0]
+        device.setNickName("Desk")
+        const dialog = openDialog(make("DeviceRenameDialog", { targetDevice: device }))
+        const field = find(dialog, "nameField")
+        compare(field.selectedText, "Desk")
+        typeText(field, "   ")
+        verify(!find(dialog, "okButton").enabled)
+        keyClick(Qt.Key_Return)
+        verify(dialog.opened, "a blank name is not taken")
+        closeDialog(dialog)
+        device.setNickName("")
+        openDialog(dialog)
+        compare(find(dialog, "currentNameText").text, "No Custom Name")
+    }
+
+    function test_deviceInformation() {
+        const dialog = openDialog(make("DeviceInfoDialog"))
+        // The rows' labels and values (that they are laid out apart: the journeys).
+        const rows = () => visibleAll(dialog, "infoRow").reduce((all, row) => Object.assign(all, { [row.label]: row.value }), {})
+        compare(Object.values(rows()), new Array(10).fill("Unknown"), "without a device")
+        closeDialog(dialog)
+        const device = phones(1)[0]
+        tryVerify(() => device.deviceInfo.screen_size.width > 0, 10000, "the properties arrive")
+        dialog.device = device
+        openDialog(dialog)
+        const values = rows()
+        compare([values["Serial Number:"], values["Screen Size:"], values["Device Model:"]],
+                [device.adbConnectionSerial, "720x1280px", device.deviceInfo.model || "Unknown"])
+        verify(/^\d+GB$/.test(values["Memory Size:"]), values["Memory Size:"])
+        compare(dialog.shown("[error] device offline"), "Unknown")
+    }
+
+    // Pressed from the menu (adb runs, in both languages the success icon): the journeys; here
+    // the states' icons and texts.
+    function test_adbRestart() {
+        const manager = newManager()
+        const dialog = openDialog(make("ADBRestartDialog", { deviceGroupManager: manager }))
+        const [icon, text, button] = ["stateIcon", "stateText", "restartButton"].map(name => find(dialog, name))
+        const state = () => [String(icon.source).replace(/.*\//, ""), text.text]
+        compare(state(), ["alert-triangle.svg", "Restarting ADB will disconnect all connected devices."])
+        click(button)
+        verify(manager.restartingADBServer && !button.enabled)
+        tryVerify(() => dialog.hasResult, 20000, "the restart ends")
+        verify(dialog.succeeded)
+        compare(state(), ["check-circle.svg", "ADB server restarted successfully"])
+        click(button)
+        tryVerify(() => !dialog.visible)
+        // Opening again starts over; a failure shows its own icon and text.
+        openDialog(dialog)
+        compare(button.text, "Restart ADB Server")
+        dialog.waiting = true
+        manager.adbServerRestartFinished(false)
+        compare(state(), ["x-circle.svg", "Failed to restart ADB server"])
+    }
+}

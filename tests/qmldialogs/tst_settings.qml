@@ -1,0 +1,349 @@
+import QtQuick
+import QtTest
+import Parvix
+
+// The main window, the application's and the groups' settings, the key-mapping and phrase editors.
+DialogTestCase {
+    id: testCase
+    name: "Settings"
+
+    // The main window's menus: items in order, the Member menu shows one entry; data-file problems
+    // reach the user in an alert. Every QML file of the module can be created, with a device where
+    // it wants one, without a single QML warning.
+
+    KeyMappingModel {
+        id: keyRows
+    }
+
+    function test_menusAndStoreProblems() {
+        helper.reportStoreError("found before the window")
+        const main = make("Main")
+        const alert = findChild(main, "storeErrorAlert")
+        tryVerify(() => alert.opened, 3000, "problems from loading are shown when the window opens")
+        verify(alert.alertMessage.indexOf("found before the window") >= 0)
+        closeDialog(alert)
+        tryCompare(StoreErrors.messages, "length", 0, 3000, "closing the alert dismisses them")
+        helper.reportStoreError("a save failed")
+        alerted(main, "storeErrorAlert", alert.alertTitle, "a save failed") // a later problem opens it again
+
+        const labels = menu => findChild(main, menu).menuItems.filter(item => item.visible !== false)
+            .map(item => item.type === "separator" ? "-" : item.label)
+        compare(["memberMenu", "devicesMenu", "toolsMenu", "settingsMenu"].map(labels),
+                [["Login"], ["Scan Devices", "Wireless Pairing", "-", "Manage Device Groups", "Restart ADB Server"],
+                 ["Common Phrases", "Key Mapping"], ["About APP", "APP Settings"]])
+        const member = findChild(main, "memberMenu")
+        mouseClick(member)
+        tryVerify(() => member.popupOpen)
+        mouseClick(main.contentItem, 700, 400)
+        tryVerify(() => !member.popupOpen, 2000, "a press elsewhere closes it")
+        main.close()
+    }
+
+    function test_everyFileLoadsCleanly() {
+        const manager = managerWithPhones(1)
+        const device = manager.currentSelectedGroup.devicesForRepeater[0]
+        const withDevice = ["DeviceView", "BigDeviceView", "DeviceInputArea", "ControlButtons", "DeviceHeader",
+                            "DeviceMenu"]
+        const withManager = ["DeviceMenu", "DeviceList", "PhoneScreenGrid", "DeviceScanDialog",
+                             "DeviceGroupManagerDialog", "ADBRestartDialog", "GroupSettingsDialog"]
+        const keyRow = { index: 0, keyDisplay: "A", type: KeyMappingModel.Touch, touchX: 0.5, touchY: 0.5, count: 1,
+                         startX: 0, startY: 0, endX: 0, endY: 0, duration: 200 }
+        const own = { KeyMappingAddBox: { touches: keyRows, swipes: keyRows }, KeyMappingTouchEditBox: { rows: keyRows },
+                      KeyMappingSwipeEditBox: { rows: keyRows }, KeyMappingTable: { model: keyRows },
+                      KeyMappingRow: keyRow }
+        // The main window's manager then restores the phone from the group file.
+        tryVerify(() => helper.readFile(AppConfig.getDeviceGroupSavePath() + "/device_groups.json")
+                           .indexOf(device.adbConnectionSerial) >= 0, 5000, "the group is saved")
+        failOnWarning(/.*/)
+        const files = helper.moduleQmlFiles()
+        verify(files.length >= 20, files.length + " files")
+        for (const file of files.filter(f => !f.endsWith("/Theme.qml"))) {
+            const name = file.substring(file.lastIndexOf("/") + 1, file.length - 4)
+            const properties = Object.assign({}, own[name] || {})
+            if (withDevice.includes(name))
+                properties.device = device
+            if (withManager.includes(name))
+                properties.deviceGroupManager = manager
+            if (name.includes("Phrase"))
+                properties.phraseManager = CommonPhraseManager
+            const component = Qt.createComponent(file)
+            compare(component.status, Component.Ready, file + ": " + component.errorString())
+            const object = component.createObject(testCase, properties)
+            verify(object, file)
+            wait(0) // its bindings and deferred work run before it goes
+            object.destroy()
+            wait(0)
+        }
+        DeviceSettings.setDeviceNickname("qml-serial", "Nick") // the nickname store reaches QML
+        compare(DeviceSettings.getDeviceNickname("qml-serial"), "Nick")
+        DeviceSettings.removeDeviceNickname("qml-serial")
+    }
+
+    // The application settings (written only on Save, folders checked); Cancel, Save and the
+    // folder picker by mouse, and the about box: the journeys.
+
+    function settings() {
+        return [AppConfig.getLocale(), AppConfig.getVideoSavePath(), AppConfig.getScreenshotSavePath(),
+                AppConfig.getKeyMappingSavePath(), AppConfig.getCommonPhraseSavePath(),
+                AppConfig.getDeviceNicknameSavePath(), AppConfig.getDeviceGroupSavePath()]
+    }
+
+    // Unusable folders are reported and nothing is stored; fixed, Save writes and asks for a restart.
+    function test_save() {
+        const before = settings()
+        const dialog = openDialog(make("AppSettingsDialog"))
+        const videos = helper.temporaryFolder() + "/videos/new"
+        const keymaps = helper.temporaryFolder() + "/keymaps"
+        const fields = visibleAll(dialog, "pathField")
+        typeText(fields[0], videos)
+        typeText(fields[2], "/proc/parvix-keymaps")
+        typeText(fields[4], "")
+        const language = find(dialog, "languageButton")
+        click(language)
+        click(visibleAll(language.menuColumn, "menuEntry").find(e => e.modelData.label === "简体中文"))
+        click(find(dialog, "saveButton"))
+        const problems = alerted(dialog, "folderErrorAlert", "Error")
+        compare(problems.split("<br/>"), ["KeyMapping save path: " + AppConfig.folderProblem("/proc/parvix-keymaps"),
+                                          "Device Nickname save path: " + AppConfig.folderProblem("")])
+        verify(dialog.opened, "the dialog stays for a correction")
+        compare(settings(), before)
+        typeText(fields[2], keymaps)
+        typeText(fields[4], before[5])
+        click(find(dialog, "saveButton"))
+        tryVerify(() => !dialog.visible)
+        alerted(dialog, "restartAlert", "Success", "Please restart the application to apply the changes.")
+        compare(settings(), ["zh_CN", videos, before[2], keymaps].concat(before.slice(4)))
+        verify(AppConfig.folderProblem(videos) === "", "the new folder exists and takes files")
+        compare(["zh_CN", "zh_TW", "en_US", "C", "de_DE"].map(dialog.languageLabel),
+                ["简体中文", "繁體中文", "English", "English", "English"])
+        AppConfig.setLocale(before[0])
+        AppConfig.setVideoSavePath(before[1])
+        AppConfig.setKeyMappingSavePath(before[3])
+    }
+
+    // A missing module of Qt's own dialog is told instead of taking the process down.
+    function test_browseWithoutTheModule() {
+        const dialog = openDialog(make("AppSettingsDialog"))
+        const chooser = find(dialog, "folderChooser")
+        chooser.implementationImports += "import Parvix.Missing; "
+        click(visibleAll(dialog, "browseButton")[1])
+        tryVerify(() => chooser.shownFailure && chooser.shownFailure.opened)
+        verify(dialog.opened)
+        chooser.shownFailure.close()
+    }
+
+    // The group manager dialog's name rules and the group settings following the group; groups
+    // created and deleted, and every setting written by mouse: the journeys.
+
+    function test_namesTrimmedAndUnique() {
+        const manager = newManager()
+        const dialog = openDialog(make("DeviceGroupManagerDialog", { deviceGroupManager: manager }))
+        verify(!find(dialog, "deleteButton").enabled, "the last group cannot go")
+        compare(dialog.nameProblem("", null), "Group name cannot be empty")
+        // The name box opened by the button, starting with `before`; `text` typed and confirmed.
+        const named = (button, boxName, before, text) => {
+            click(button)
+            const box = shown(dialog, boxName)
+            compare(find(box, "nameField").text, before)
+            typed(box, { nameField: text }, "confirmButton")
+            return box
+        }
+        const row = () => visibleAll(dialog, "groupRow")[1]
+        let box = named(find(dialog, "newGroupButton"), "newGroupBox", "", "   ")
+        verify(box.opened && !find(box, "confirmButton").enabled, "an empty name is refused by the button")
+        typed(box, { nameField: "  Shop  " }, "confirmButton")
+        tryVerify(() => !box.visible)
+        box = named(find(dialog, "newGroupButton"), "newGroupBox", "", "Shop ")
+        alerted(dialog, "groupErrorAlert", "Error", "Group name already exists")
+        verify(box.opened, "the box stays for a correction")
+        box.close()
+        // Renamed: not to another group's name.
+        box = named(find(row(), "editButton"), "editGroupBox", "Shop", "Default Group")
+        alerted(dialog, "groupErrorAlert", "Error", "Group name already exists")
+        typed(box, { nameField: " Counter " }, "confirmButton")
+        tryVerify(() => !box.visible)
+        compare(manager.deviceGroups.map(group => group.name), ["Default Group", "Counter"])
+        click(find(row(), "deleteButton"))
+        compare(find(shown(dialog, "deleteGroupBox"), "deleteQuestion").text,
+                "Are you sure you want to delete group \"Counter\"?")
+    }
+
+    function test_settingsFollowTheGroup() {
+        const manager = newManager()
+        const group = manager.currentSelectedGroup
+        const dialog = openDialog(make("GroupSettingsDialog", { deviceGroupManager: manager }))
+        const slider = name => find(find(dialog, name), "slider")
+        const bitRateText = find(find(dialog, "bitRateSlider"), "valueText")
+        // The sliders start at the group's values, bit rates in Mbps.
+        compare([slider("bitRateSlider").value, bitRateText.text, slider("maxSizeSlider").value], [4, "4 Mbps", 720])
+        // Keys move the slider like a drag does; each step is written at once.
+        slider("bitRateSlider").forceActiveFocus()
+        keyClick(Qt.Key_Right)
+        keyClick(Qt.Key_Right)
+        compare([group.bitRate, bitRateText.text, group.bitRateBigView], [6000000, "6 Mbps", 4000000])
+        // The dialog follows the group when it changes elsewhere, and writes nothing back.
+        group.setMaxFPS(60)
+        group.setBitRate(8000000)
+        compare([slider("maxFPSSlider").value, slider("bitRateSlider").value], [60, 8])
+        click(find(dialog, "saveButton"))
+        tryVerify(() => !dialog.visible)
+        compare(group.bitRate, 8000000)
+    }
+
+    // The key-mapping editor: field rules, and add, edit and delete reaching the file; a profile
+    // created, picked for a phone and deleted by mouse: the journeys.
+
+    function saved() {
+        return JSON.parse(helper.readFile(KeyMapping.getConfigFilePath())).profiles.Game
+    }
+
+    // The key pressed into the box's capture field.
+    function press(box, key, modifiers) {
+        click(find(box, "keyCapture"))
+        keyClick(key, modifiers || Qt.NoModifier)
+    }
+
+    function test_addEditDeleteRoundTrip() {
+        const dialog = openDialog(make("KeyMappingDialog"))
+        verify(!find(dialog, "addMappingButton").enabled && !find(dialog, "deleteProfileButton").enabled,
+               "nothing to add to or delete without a profile")
+        // A new profile becomes the current one; a name in use, trimmed, is refused.
+        for (const name of ["Game", " Game "]) {
+            tryVerify(() => !findChild(dialog, "newProfileBox").visible)
+            click(find(dialog, "newProfileButton"))
+            typed(shown(dialog, "newProfileBox"), { profileNameField: name }, "createButton")
+        }
+        const newBox = findChild(dialog, "newProfileBox")
+        verify(newBox.opened && find(newBox, "takenText").visible)
+        newBox.close()
+        compare([KeyMapping.profileNames, KeyMapping.currentProfile.name, find(dialog, "profileBox").currentText,
+                 saved()], [["Game"], "Game", "Game", []])
+
+        // Add a touch: modifier keys alone are ignored, rejected field text keeps the value.
+        click(find(dialog, "addMappingButton"))
+        let add = shown(dialog, "addBox")
+        const save = find(add, "saveButton")
+        verify(!save.enabled)
+        press(add, Qt.Key_Shift, Qt.ShiftModifier)
+        compare(add.keyDisplay, "")
+        keyClick(Qt.Key_A, Qt.ControlModifier | Qt.ShiftModifier)
+        const expectedKey = "Ctrl+Shift+A"
+        verify(add.keyDisplay === expectedKey && save.enabled)
+        compare(find(add, "xField").text, "0.50")
+        for (const [name, text, value, display] of [["xField", "1.5", 0.5, "0.50"], ["xField", "0.25", 0.25, "0.25"],
+                                                  ["countField", "0", 1, "1"], ["countField", "2.5", 1, "1"],
+                                                  ["countField", "3", 3, "3"]]) {
+            typeText(find(add, name), text)
+            keyClick(Qt.Key_Return)
+            compare([find(add, name).value, find(add, name).text], [value, display], name + text)
+        }
+        click(save)
+        tryVerify(() => !add.visible)
+        compare(saved(), [{ keyCode: Qt.Key_A, keyDisplay: expectedKey, type: 0,
+                            modifiers: Qt.ControlModifier | Qt.ShiftModifier, data: { x: 0.25, y: 0.5, count: 3 } }])
+
+        // The same key again: refused, and the box (started over) stays open with the reason.
+        click(find(dialog, "addMappingButton"))
+        add = shown(dialog, "addBox")
+        compare([add.keyDisplay, find(add, "xField").text], ["", "0.50"], "a saved box starts over")
+        press(add, Qt.Key_A, Qt.ControlModifier | Qt.ShiftModifier)
+        click(find(add, "saveButton"))
+        verify(add.opened && find(add, "duplicateText").visible)
+        compare(saved().length, 1)
+
+        // A swipe through the same box; below 50 ms is refused.
+        find(add, "typeBox").activated(1)
+        verify(find(add, "startXField").visible && !find(add, "xField").visible)
+        press(add, Qt.Key_Space)
+        typeText(find(add, "durationField"), "40")
+        keyClick(Qt.Key_Return)
+        compare(find(add, "durationField").value, 200)
+        typed(add, { durationField: "350" }, "saveButton")
+        tryVerify(() => !add.visible)
+        compare([find(dialog, "touchTab").text, find(dialog, "swipeTab").text], ["Touch (1)", "Swipe (1)"])
+
+        // Edit the touch entry, then the swipe (in its place); delete the swipe at once.
+        const touchRow = visibleAll(find(dialog, "touchTable"), "mappingRow")[0]
+        compare(touchRow.cells, ["1", expectedKey, "0.25", "0.50", "3"])
+        click(find(touchRow, "editButton"))
+        const touchEdit = shown(dialog, "touchEditBox")
+        compare(find(touchEdit, "countField").text, "3")
+        typed(touchEdit, { yField: "0.9" }, "saveButton")
+        tryVerify(() => !touchEdit.visible)
+        find(dialog, "tabBar").currentIndex = 1
+        tryVerify(() => visibleAll(find(dialog, "swipeTable"), "mappingRow").length === 1)
+        waitForRendering(find(dialog, "swipeTable"))
+        const swipeRow = visibleAll(find(dialog, "swipeTable"), "mappingRow")[0]
+        // The tab's columns take their widths from its header once it shows: click at rest.
+        const swipeEditButton = find(swipeRow, "editButton")
+        tryVerify(() => swipeRow.widths[2] > 0 && !isPolishScheduled(swipeEditButton.parent)
+                        && !isPolishScheduled(swipeEditButton.parent.parent), 3000, "row laid out")
+        click(swipeEditButton)
+        const swipeEdit = shown(dialog, "swipeEditBox")
+        typed(swipeEdit, { endYField: "0.1" }, "saveButton")
+        tryVerify(() => !swipeEdit.visible)
+        compare(swipeRow.cells, ["1", "Space", "(0.20, 0.50)", "(0.80, 0.10)", "350"])
+        compare(saved().map(e => e.data), [{ x: 0.25, y: 0.9, count: 3 },
+                                           { startX: 0.2, startY: 0.5, endX: 0.8, endY: 0.1, duration: 350 }])
+        click(find(swipeRow, "deleteButton"))
+        compare(saved().map(e => e.keyDisplay), [expectedKey])
+    }
+
+    // The phrase picker and the common-phrases editor with its boxes; a category and a phrase
+    // created and deleted by mouse, and a phrase sent to a phone: the journeys.
+
+    // Each test starts without key-mapping profiles and phrases.
+    function init() {
+        KeyMapping.profileNames.slice().forEach(name => KeyMapping.removeProfile(name))
+        CommonPhraseManager.getCategoriesList().forEach(category => CommonPhraseManager.removeCategory(category.id))
+        CommonPhraseManager.getAllPhrases().forEach(phrase => CommonPhraseManager.removePhrase(phrase.id))
+    }
+
+    function test_categoriesAndChoice() {
+        CommonPhraseManager.addCategory("Greetings", "")
+        CommonPhraseManager.addCategory("Orders", "")
+        const [greetings, orders] = CommonPhraseManager.getCategoriesList().map(c => c.id)
+        CommonPhraseManager.addPhrase("Hello there", greetings, "")
+        CommonPhraseManager.addPhrase("Line one\nline two\nline three\nline four\nline five", greetings, "")
+        CommonPhraseManager.addPhrase("Ship today, 你好", orders, "")
+        const picker = make("PhraseSelectionDialog", { phraseManager: CommonPhraseManager })
+        openDialog(picker)
+        const tabs = visibleAll(picker, "categoryTab")
+        let rows = visibleAll(picker, "phraseRow")
+        compare([picker.selectedCategoryId, tabs.length, rows.length], [greetings, 2, 2], "the first category")
+        verify(rows[1].height < rows[0].height * 5, "a long phrase shows four lines at most")
+        click(tabs[1])
+        rows = visibleAll(picker, "phraseRow")
+        compare([picker.selectedCategoryId, rows.length], [orders, 1])
+    }
+
+    function test_editor() {
+        const editor = openDialog(make("CommonPhrasesDialog", { phraseManager: CommonPhraseManager }))
+        verify(!find(editor, "newPhraseButton").enabled && !find(editor, "deleteCategoryButton").enabled)
+        // Types into the box's field (after checking what it starts with) and saves.
+        const edit = (button, boxName, field, before, text, save) => {
+            click(button)
+            const box = shown(editor, boxName)
+            compare(find(box, field).text, before)
+            typed(box, { [field]: text }, save)
+            tryVerify(() => !box.visible)
+        }
+        const category = (button, before, text) => edit(find(editor, button), "categoryEditBox", "categoryField",
+                                                        before, text, "saveCategoryButton")
+        const phrase = (button, before, text) => edit(button, "phraseBox", "phraseField", before, text,
+                                                      "savePhraseButton")
+        category("newCategoryButton", "", " Greetings ")
+        category("newCategoryButton", "", "Orders")
+        compare(find(editor, "categoryBox").currentText, "Orders", "the new one is selected")
+        category("editCategoryButton", "Orders", "Shipping")
+        compare(CommonPhraseManager.getCategoriesList().map(c => c.name), ["Greetings", "Shipping"])
+        phrase(find(editor, "newPhraseButton"), "", "  Sent today  ")
+        const shipping = editor.selectedCategory.id
+        const saved = JSON.parse(helper.readFile(AppConfig.getCommonPhraseSavePath() + "/common_phrases.json"))
+        compare(saved.phrases, [{ id: saved.phrases[0].id, text: "Sent today", category: shipping, description: "" }])
+        phrase(find(visibleAll(editor, "phraseRow")[0], "editPhraseButton"), "Sent today", "Sent tomorrow")
+        compare(CommonPhraseManager.getPhrasesByCategory(shipping).map(p => p.text), ["Sent tomorrow"])
+        editor.deleteCategory()
+        compare(editor.selectedCategory.name, "Greetings", "the first remaining category is selected")
+    }
+}
