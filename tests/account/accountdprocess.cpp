@@ -1,12 +1,9 @@
 #include "accountdprocess.h"
 
-#include <QDir>
-#include <QEventLoop>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QRegularExpression>
 #include <QTcpSocket>
-#include <QTest>
+#include <QtTest>
 #include <memory>
 
 QString AccountdProcess::binary()

@@ -10,7 +10,6 @@
 #include "testsupport.h"
 #include "virtualfleet.h"
 
-#include <QThreadPool>
 #include <QtTest>
 #include <memory>
 
