@@ -1,29 +1,10 @@
 #include "accountdprocess.h"
 
-#include <QDir>
-#include <QEventLoop>
-#include <QJsonDocument>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QRegularExpression>
 #include <QTcpSocket>
-#include <QTest>
-#include <QUrl>
-
-QJsonObject RawReply::envelope() const
-{
-    return QJsonDocument::fromJson(body).object();
-}
-
-AccountdProcess::AccountdProcess()
-{
-    m_process.setProcessChannelMode(QProcess::MergedChannels);
-}
-
-AccountdProcess::~AccountdProcess()
-{
-    stop();
-}
+#include <QtTest>
+#include <memory>
 
 QString AccountdProcess::binary()
 {
@@ -37,24 +18,21 @@ QString AccountdProcess::binary()
 bool AccountdProcess::start(const QStringList &extraArgs)
 {
     stop();
-    m_earlierOutput += m_output;
-    m_output.clear();
-    m_process.start(binary(), QStringList{"--db", m_home.filePath("accounts.sqlite"), "--outbox",
-                                          m_home.filePath("outbox"), "--listen", "127.0.0.1:0"} +
+    const qsizetype from = m_output.size();
+    m_process.start(binary(), QStringList{"--db", homePath("accounts.sqlite"), "--outbox",
+                                          homePath("outbox"), "--listen", "127.0.0.1:0"} +
                                   extraArgs);
     static const QRegularExpression ready(QStringLiteral("listening on (http://\\S+)"));
-    const bool started = QTest::qWaitFor(
+    QRegularExpressionMatch match;
+    (void)QTest::qWaitFor(
         [&] {
             m_output += m_process.readAll();
-            return ready.match(QString::fromUtf8(m_output)).hasMatch() ||
-                   m_process.state() == QProcess::NotRunning;
+            match = ready.match(QString::fromUtf8(m_output.mid(from)));
+            return match.hasMatch() || m_process.state() == QProcess::NotRunning;
         },
         15000);
-    const QRegularExpressionMatch match = ready.match(QString::fromUtf8(m_output));
-    if (!started || !match.hasMatch())
-        return false;
     m_baseUrl = match.captured(1);
-    return true;
+    return match.hasMatch();
 }
 
 bool AccountdProcess::stop()
@@ -74,39 +52,26 @@ bool AccountdProcess::stop()
 QString AccountdProcess::logs()
 {
     m_output += m_process.readAll();
-    return QString::fromUtf8(m_earlierOutput + m_output);
+    return QString::fromUtf8(m_output);
 }
 
-QList<OutboxMail> AccountdProcess::mails() const
+QList<OutboxMail> AccountdProcess::mailsTo(const QString &address) const
 {
+    static const QRegularExpression to(QStringLiteral("^To: <?([^>\\r]*)>?\\r$"),
+                                       QRegularExpression::MultilineOption);
     QList<OutboxMail> result;
-    const QDir outbox(m_home.filePath("outbox"));
+    const QDir outbox(homePath("outbox"));
     for (const QString &name : outbox.entryList({"*.eml"}, QDir::Files, QDir::Name)) {
         QFile file(outbox.filePath(name));
         if (!file.open(QIODevice::ReadOnly))
             continue;
         OutboxMail mail;
-        mail.fileName = name;
         mail.raw = file.readAll();
         const QString text = QString::fromUtf8(mail.raw);
         const qsizetype split = text.indexOf("\r\n\r\n");
-        for (const QString &line : text.left(split).split("\r\n")) {
-            if (line.startsWith("To: "))
-                mail.to = line.mid(4).remove('<').remove('>');
-            else if (line.startsWith("Subject: "))
-                mail.subject = line.mid(9);
-        }
+        mail.to = to.match(text.left(split + 2)).captured(1);
         mail.body = text.mid(split + 4);
-        result.append(mail);
-    }
-    return result;
-}
-
-QList<OutboxMail> AccountdProcess::mailsTo(const QString &address) const
-{
-    QList<OutboxMail> result;
-    for (const OutboxMail &mail : mails()) {
-        if (mail.to == address)
+        if (address.isEmpty() || mail.to == address)
             result.append(mail);
     }
     return result;
@@ -115,7 +80,7 @@ QList<OutboxMail> AccountdProcess::mailsTo(const QString &address) const
 QStringList AccountdProcess::userEmails() const
 {
     QProcess list;
-    list.start(binary(), {"--db", m_home.filePath("accounts.sqlite"), "--list-users"});
+    list.start(binary(), {"--db", homePath("accounts.sqlite"), "--list-users"});
     list.waitForFinished(10000);
     QStringList emails;
     for (const QByteArray &line : list.readAllStandardOutput().split('\n')) {
@@ -134,16 +99,12 @@ RawReply AccountdProcess::call(const QByteArray &method, const QString &path,
     request.setHeader(QNetworkRequest::ContentTypeHeader, "application/json");
     for (const auto &[name, value] : headers)
         request.setRawHeader(name, value);
-    QNetworkReply *reply = network.sendCustomRequest(request, method, body);
+    std::unique_ptr<QNetworkReply> reply(network.sendCustomRequest(request, method, body));
     QEventLoop loop;
-    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
     if (!reply->isFinished())
         loop.exec();
-    RawReply result;
-    result.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    result.body = reply->readAll();
-    delete reply;
-    return result;
+    return {reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), reply->readAll()};
 }
 
 QList<int> RawExchange::statuses() const
@@ -182,8 +143,5 @@ RawReply AccountdProcess::callFrom(const QString &from, const QByteArray &method
                                          "Connection: close\r\nContent-Length: " +
                                          QByteArray::number(body.size()) + "\r\n\r\n" + body,
                                      from, 20000);
-    RawReply result;
-    result.status = raw.statuses().value(0);
-    result.body = raw.reply.mid(raw.reply.indexOf("\r\n\r\n") + 4);
-    return result;
+    return {raw.statuses().value(0), raw.reply.mid(raw.reply.indexOf("\r\n\r\n") + 4)};
 }

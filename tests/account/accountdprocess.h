@@ -2,18 +2,14 @@
 // Runs the reference account service (accountd) on a free loopback port with its own
 // database and outbox, and talks to it without the product's client where a test
 // needs raw HTTP.
-#include <QByteArray>
+#include <QJsonDocument>
 #include <QJsonObject>
-#include <QList>
 #include <QProcess>
-#include <QStringList>
 #include <QTemporaryDir>
 
 struct OutboxMail
 {
-    QString fileName;
     QString to;
-    QString subject;
     QString body;
     QByteArray raw;
 };
@@ -22,7 +18,7 @@ struct RawReply
 {
     int status = 0;
     QByteArray body;
-    QJsonObject envelope() const;
+    QJsonObject envelope() const { return QJsonDocument::fromJson(body).object(); }
 };
 
 struct RawExchange
@@ -35,8 +31,8 @@ struct RawExchange
 class AccountdProcess
 {
 public:
-    AccountdProcess();
-    ~AccountdProcess();
+    AccountdProcess() { m_process.setProcessChannelMode(QProcess::MergedChannels); }
+    ~AccountdProcess() { stop(); }
 
     static QString binary(); // empty when the build has no accountd
     bool start(const QStringList &extraArgs = {});
@@ -44,9 +40,8 @@ public:
     QString baseUrl() const { return m_baseUrl; }
     QString logs(); // everything the service printed so far
 
-    QList<OutboxMail> mails() const;
-    QList<OutboxMail> mailsTo(const QString &address) const;
-    QStringList userEmails() const; // through "accountd --list-users"
+    QList<OutboxMail> mailsTo(const QString &address = {}) const; // every mail without one
+    QStringList userEmails() const;                               // through "accountd --list-users"
 
     RawReply call(const QByteArray &method, const QString &path, const QByteArray &body,
                   const QList<QPair<QByteArray, QByteArray>> &headers = {});
@@ -64,6 +59,5 @@ private:
     QTemporaryDir m_home;
     QProcess m_process;
     QString m_baseUrl;
-    QByteArray m_output; // of the running service
-    QByteArray m_earlierOutput;
+    QByteArray m_output; // of every run so far
 };

@@ -9,13 +9,10 @@
 #include "testregistry.h"
 #include "usersession.h"
 
-#include <QDir>
-#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QUrlQuery>
 #include <QtTest>
 #include <memory>
 #include <tuple>
@@ -23,11 +20,6 @@
 
 namespace {
 QStringList g_messages; // every Qt message of the process while a test runs
-
-void captureMessage(QtMsgType, const QMessageLogContext &, const QString &message)
-{
-    g_messages << message;
-}
 
 QByteArray json(const QString &email, const QString &password = QString())
 {
@@ -85,7 +77,8 @@ private slots:
         QVERIFY(service.start({"--app-version", "1.2.3"}));
         qputenv("PARVIX_ACCOUNT_URL", service.baseUrl().toUtf8());
         g_messages.clear();
-        const QtMessageHandler previous = qInstallMessageHandler(captureMessage);
+        const QtMessageHandler previous = qInstallMessageHandler(
+            [](QtMsgType, const QMessageLogContext &, const QString &text) { g_messages << text; });
         auto session = std::make_unique<UserSession>(nullptr);
         session->clearSession();
         auto auth = std::make_unique<Authentication>(session.get(), nullptr);
@@ -204,7 +197,7 @@ private slots:
         AccountdProcess service;
         QVERIFY(service.start());
         QCOMPARE(service.call("POST", "/user/register", json("ok@example.com")).status, 200);
-        const QString password = mailed(service.mails().value(0), "password is: (\\S+)");
+        const QString password = mailed(service.mailsTo().value(0), "password is: (\\S+)");
 
         const QStringList badEmails =
             QStringLiteral("plainaddress|a@b|@example.com|a b@example.com|a@example.c||"
@@ -260,7 +253,7 @@ private slots:
         QStringList emails = service.userEmails();
         emails.sort();
         QCOMPARE(emails, (QStringList{"new@example.com", "ok@example.com"}));
-        QTRY_COMPARE(service.mails().size(), 4);
+        QTRY_COMPARE(service.mailsTo().size(), 4);
         QCOMPARE(service.call("POST", "/user/login", json("ok@example.com", password)).status, 200);
         QCOMPARE(
             service.call("GET", "/app/info", {}).envelope().value("data")["app_version"].toString(),
@@ -462,22 +455,17 @@ private slots:
                 while (socket->canReadLine()) {
                     const QByteArray line = socket->readLine();
                     conversation += line;
-                    if (*inData) {
-                        if (line == ".\r\n") {
-                            *inData = false;
-                            socket->write("250 queued\r\n");
-                        }
-                    } else if (line.startsWith("EHLO")) {
-                        socket->write("250-fake\r\n250 8BITMIME\r\n");
-                    } else if (line.startsWith("DATA")) {
-                        *inData = true;
-                        socket->write("354 go on\r\n");
-                    } else if (line.startsWith("QUIT")) {
-                        socket->write("221 bye\r\n");
+                    const QByteArray verb = *inData ? line : line.left(4);
+                    if (*inData && line != ".\r\n")
+                        continue;
+                    *inData = verb == "DATA";
+                    socket->write(verb == "EHLO"   ? "250-fake\r\n250 8BITMIME\r\n"
+                                  : verb == "DATA" ? "354 go on\r\n"
+                                  : verb == "QUIT" ? "221 bye\r\n"
+                                                   : "250 ok\r\n");
+                    if (verb == "QUIT") {
                         socket->disconnectFromHost();
                         ++quits;
-                    } else {
-                        socket->write("250 ok\r\n");
                     }
                 }
             });
@@ -492,7 +480,7 @@ private slots:
         QVERIFY(conversation.contains("MAIL FROM:<no-reply@parvix.invalid>\r\n"));
         QVERIFY(conversation.contains("RCPT TO:<relay@example.com>\r\n"));
         // The relayed message is the outbox copy, byte for byte, ended by the lone dot.
-        const QByteArray raw = service.mails().value(0).raw;
+        const QByteArray raw = service.mailsTo().value(0).raw;
         const qsizetype start = conversation.indexOf("DATA\r\n") + 6;
         QCOMPARE(conversation.mid(start, raw.size()), raw);
         QVERIFY(conversation.mid(start + raw.size()).startsWith(".\r\nQUIT"));

@@ -1,21 +1,15 @@
 #pragma once
 // A small HTTP/1.1 server for client tests: records every request and answers each
 // path with the reply scripted for it (404 with an empty body otherwise).
-#include <QByteArray>
 #include <QHash>
-#include <QList>
-#include <QObject>
 #include <QTcpServer>
 
 struct RecordedRequest
 {
     QByteArray method;
     QByteArray path;
-    QList<QPair<QByteArray, QByteArray>> headers; // names in lower case
+    QHash<QByteArray, QByteArray> headers; // names in lower case
     QByteArray body;
-
-    bool hasHeader(const QByteArray &name) const;
-    QByteArray header(const QByteArray &name) const;
 };
 
 struct ScriptedReply
@@ -27,13 +21,14 @@ struct ScriptedReply
 
 class ScriptedHttpServer : public QObject
 {
-    Q_OBJECT
-
 public:
-    explicit ScriptedHttpServer(QObject *parent = nullptr);
+    ScriptedHttpServer();
 
-    bool start();
-    QString baseUrl() const;
+    bool start() { return m_server.listen(QHostAddress::LocalHost, 0); }
+    QString baseUrl() const
+    {
+        return QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort());
+    }
     void script(const QByteArray &path, const ScriptedReply &reply) { m_replies[path] = reply; }
 
     QList<RecordedRequest> requests;

@@ -8,9 +8,6 @@
 #include "testregistry.h"
 #include "testsupport.h"
 
-#include <QDir>
-#include <QProcess>
-#include <QSemaphore>
 #include <QtConcurrent>
 #include <QtTest>
 #include <algorithm>
@@ -21,6 +18,7 @@
 using Operation = std::function<bool(const QString &file)>;
 Q_DECLARE_METATYPE(Operation)
 Q_DECLARE_METATYPE(FakeAdb::Reply)
+Q_DECLARE_METATYPE(QList<FakeAdb::Reply>)
 
 namespace {
 const QString kSerial = QStringLiteral("terror-0042");
@@ -143,112 +141,135 @@ private slots:
         QCOMPARE(ADBRunner::runCommand(pm), kTimedOut);
     }
 
-    // The exact arguments; then the exit code decides, not words in the output ("FILE" stands
-    // for a local file named error-log.apk).
-    void operationsSucceedByExitCode_data()
+    // The exact arguments, each call answered as scripted or else as adb prints a success
+    // (with "error" in the serial and file names): the exit code decides, and for some
+    // operations adb's words. "FILE" stands for a local file named error-log.apk.
+    void operations_data()
     {
         QTest::addColumn<Operation>("operation");
+        QTest::addColumn<QList<QStringList>>("asked");
+        QTest::addColumn<QList<FakeAdb::Reply>>("answers");
         QTest::addColumn<QList<QStringList>>("calls");
-        const auto row = [](const char *name, const Operation &op,
-                            const QList<QStringList> &calls) {
-            QTest::newRow(name) << op << calls;
+        QTest::addColumn<bool>("succeeds");
+        const auto row = [](const char *name, const Operation &op, const QList<QStringList> &asked,
+                            const QList<FakeAdb::Reply> &answers, const QList<QStringList> &calls,
+                            bool succeeds) {
+            QTest::newRow(name) << op << asked << answers << calls << succeeds;
         };
-        row("reboot", [](auto) { return ADBRunner::reboot(kSerial); }, {onDevice({"reboot"})});
-        row("reverse", [](auto) { return ADBRunner::reverse(kSerial, "scrcpy_0a1b2c3d", 27183); },
-            {onDevice({"reverse", "localabstract:scrcpy_0a1b2c3d", "tcp:27183"})});
-        row("removeReverse",
-            [](auto) { return ADBRunner::removeReverse(kSerial, "scrcpy_0a1b2c3d"); },
-            {onDevice({"reverse", "--remove", "localabstract:scrcpy_0a1b2c3d"})});
-        row("forward", [](auto) { return ADBRunner::forward(kSerial, 17347, 7347); },
-            {onDevice({"forward", "tcp:17347", "tcp:7347"})});
-        row("tcpip", [](auto) { return ADBRunner::tcpip(kSerial, 5555); },
-            {onDevice({"tcpip", "5555"})});
-        row("connect", [](auto) { return ADBRunner::connect(kSerial, "10.0.0.7", 5555); },
-            {onDevice({"connect", "10.0.0.7:5555"})});
-        row("disconnect", [](auto) { return ADBRunner::disconnect(kSerial); },
-            {onDevice({"disconnect"})});
-        row("usb", [](auto) { return ADBRunner::usb(kSerial); }, {onDevice({"usb"})});
-        row("push", [](const QString &file) { return ADBRunner::push(kSerial, file, "/sdcard/D"); },
-            {onDevice({"push", "FILE", "/sdcard/D"})});
-        row("install", [](const QString &file) { return ADBRunner::install(kSerial, file); },
-            {onDevice({"push", "FILE", "/data/local/tmp/"}),
-             onDevice({"shell", "pm install -r '/data/local/tmp/error-log.apk'"})});
-        row("shutdown", [](auto) { return ADBRunner::shutdown(kSerial); },
-            {onDevice({"shell", "getprop", "ro.kernel.qemu"}),
-             onDevice({"shell", "reboot", "-p"})});
+        // Nothing scripted: then every failure of adb fails them.
+        const auto simple = [&](const char *name, const QStringList &call, const Operation &op) {
+            row(name, op, {}, {}, {call}, true);
+        };
+        simple("reboot", onDevice({"reboot"}), [](auto) { return ADBRunner::reboot(kSerial); });
+        simple("reverse", onDevice({"reverse", "localabstract:scrcpy_0a1b2c3d", "tcp:27183"}),
+               [](auto) { return ADBRunner::reverse(kSerial, "scrcpy_0a1b2c3d", 27183); });
+        simple("removeReverse", onDevice({"reverse", "--remove", "localabstract:scrcpy_0a1b2c3d"}),
+               [](auto) { return ADBRunner::removeReverse(kSerial, "scrcpy_0a1b2c3d"); });
+        simple("forward", onDevice({"forward", "tcp:17347", "tcp:7347"}),
+               [](auto) { return ADBRunner::forward(kSerial, 17347, 7347); });
+        simple("tcpip", onDevice({"tcpip", "5555"}),
+               [](auto) { return ADBRunner::tcpip(kSerial, 5555); });
+        simple("connect", onDevice({"connect", "10.0.0.7:5555"}),
+               [](auto) { return ADBRunner::connect(kSerial, "10.0.0.7", 5555); });
+        simple("disconnect", onDevice({"disconnect"}),
+               [](auto) { return ADBRunner::disconnect(kSerial); });
+        simple("usb", onDevice({"usb"}), [](auto) { return ADBRunner::usb(kSerial); });
+        simple("push", onDevice({"push", "FILE", "/sdcard/D"}),
+               [](const QString &file) { return ADBRunner::push(kSerial, file, "/sdcard/D"); });
+        // adb exits 0 when it could not connect: connect reads its words.
+        const Operation connect = [](auto) {
+            return ADBRunner::connect(kSerial, "10.0.0.2", 5555);
+        };
+        const QList<QStringList> connecting{onDevice({"connect", "10.0.0.2:5555"})};
+        row("connected", connect, connecting, {{"connected to 10.0.0.2:5555"}}, connecting, true);
+        row("already connected", connect, connecting, {{"already connected to 10.0.0.2:5555"}},
+            connecting, true);
+        row("connect refused", connect, connecting,
+            {{"failed to connect to '10.0.0.2:5555': Connection refused"}}, connecting, false);
+        row("connect no route", connect, connecting,
+            {{"cannot connect to 10.0.0.2:5555: No route to host"}}, connecting, false);
+        row("connect times out", connect, connecting, {slow("connected", 3)}, connecting, false);
+        // The emulator is killed, a phone powered off.
+        const Operation shutdown = [](auto) { return ADBRunner::shutdown(kSerial); };
+        const QStringList qemu = onDevice({"shell", "getprop", "ro.kernel.qemu"});
+        const QStringList kill = onDevice({"emu", "kill"}),
+                          off = onDevice({"shell", "reboot", "-p"});
+        row("emulator", shutdown, {qemu}, {{"1\n"}}, {qemu, kill}, true);
+        row("emulator, kill fails", shutdown, {qemu, kill}, {{"1\n"}, FakeAdb::failure({})},
+            {qemu, kill}, false);
+        for (const char *answer : {"", "11"}) {
+            row(qPrintable(QStringLiteral("phone %1").arg(answer)), shutdown, {qemu}, {{answer}},
+                {qemu, off}, true);
+            row(qPrintable(QStringLiteral("phone %1, power-off fails").arg(answer)), shutdown,
+                {qemu, off}, {{answer}, FakeAdb::failure({})}, {qemu, off}, false);
+        }
+        // The server starts only after a successful kill.
+        const Operation restart = [](auto) { return ADBRunner::restartServer(); };
+        const QStringList killServer{"kill-server"}, startServer{"start-server"};
+        row("kill fails", restart, {killServer}, {FakeAdb::failure({})}, {killServer}, false);
+        row("start fails", restart, {startServer}, {FakeAdb::failure("could not bind")},
+            {killServer, startServer}, false);
+        row("restarted", restart, {}, {}, {killServer, startServer}, true);
+        // An install needs "Success" in pm's words and the exit code 0.
+        const Operation install = [](const QString &file) {
+            return ADBRunner::install(kSerial, file);
+        };
+        const QStringList push = onDevice({"push", "FILE", "/data/local/tmp/"});
+        const QStringList pm = onDevice({"shell", "pm install -r '/data/local/tmp/error-log.apk'"});
+        row("installed", install, {pm}, {{"Performing Streamed Install\r\nSuccess\r\n"}},
+            {push, pm}, true);
+        row("downgrade", install, {pm}, {{"Failure [INSTALL_FAILED_VERSION_DOWNGRADE]"}},
+            {push, pm}, false);
+        row("Success inside a failure", install, {pm},
+            {{"Failure [INSTALL_FAILED_CONFLICTING_PROVIDER: Success]"}}, {push, pm}, false);
+        row("Success, exit code 1", install, {pm}, {{"Success", 1}}, {push, pm}, false);
+        row("push fails", install, {push}, {FakeAdb::failure("error: no space")}, {push}, false);
+        // The wallpaper: uploaded, then offered to the phone; the intent's outcome is not
+        // consulted.
+        const Operation wallpaper = [](const QString &file) {
+            return ADBRunner::pushWallpaper(kSerial, file);
+        };
+        const QStringList upload =
+            onDevice({"push", "FILE", "/data/local/tmp/wallpaper_phonefleet.png"});
+        const QStringList intent =
+            onDevice({"shell", "am", "start", "-a", "android.intent.action.ATTACH_DATA", "-c",
+                      "android.intent.category.DEFAULT", "-d",
+                      "file:///data/local/tmp/wallpaper_phonefleet.png", "-t", "image/*",
+                      "--grant-read-uri-permission"});
+        row("wallpaper", wallpaper, {intent}, {FakeAdb::failure("Error: Activity not started")},
+            {upload, intent}, true);
+        row("wallpaper upload fails", wallpaper, {upload}, {FakeAdb::failure({})}, {upload}, false);
     }
 
-    void operationsSucceedByExitCode()
+    void operations()
     {
         QFETCH(Operation, operation);
+        QFETCH(QList<QStringList>, asked);
+        QFETCH(QList<FakeAdb::Reply>, answers);
         QFETCH(QList<QStringList>, calls);
         QTemporaryDir dir;
         const QString file = dir.filePath("error-log.apk");
         QVERIFY(touch(file));
-        for (QStringList &call : calls)
-            std::replace(call.begin(), call.end(), QStringLiteral("FILE"), file);
+        for (QList<QStringList> *list : {&asked, &calls})
+            for (QStringList &call : *list)
+                std::replace(call.begin(), call.end(), QStringLiteral("FILE"), file);
+        ADBRunner::setFinishTimeoutsForTesting(1000, 5000);
         FakeAdb adb;
-        // What adb prints on success, with the serial and file name in it.
         adb.respondByDefault({"error-log.apk: 1 file pushed, 0 skipped. (error free)\n"
                               "Success\nconnected to 10.0.0.7:5555\n",
                               0, "warning: error ignored\n"});
-        QVERIFY(operation(file));
+        for (int i = 0; i < asked.size(); ++i)
+            adb.respond(asked.at(i), answers.at(i));
+        QTEST(operation(file), "succeeds");
         QCOMPARE(adb.calls(), calls);
+        if (!asked.isEmpty())
+            return;
         for (const FakeAdb::Reply &failure :
              {FakeAdb::failure("no devices/emulators found\n"), FakeAdb::Reply{{}, 255},
               FakeAdb::Reply{"Success\nconnected to 10.0.0.7:5555\n", 1, "adb: error: closed\n"}}) {
             adb.respondByDefault(failure);
             QVERIFY(!operation(file));
         }
-    }
-
-    // adb exits 0 when it could not connect: connect reads its words.
-    void connectReadsTheOutput()
-    {
-        FakeAdb adb;
-        const QStringList args = onDevice({"connect", "10.0.0.2:5555"});
-        const QList<QPair<QByteArray, bool>> answers{
-            {"connected to 10.0.0.2:5555", true},
-            {"already connected to 10.0.0.2:5555", true},
-            {"failed to connect to '10.0.0.2:5555': Connection refused", false},
-            {"cannot connect to 10.0.0.2:5555: No route to host", false}};
-        for (const auto &[out, connected] : answers) {
-            adb.respond(args, out);
-            QCOMPARE(ADBRunner::connect(kSerial, "10.0.0.2", 5555), connected);
-        }
-        ADBRunner::setFinishTimeoutsForTesting(500, 500);
-        adb.respond(args, slow("connected", 2));
-        QVERIFY(!ADBRunner::connect(kSerial, "10.0.0.2", 5555));
-    }
-
-    void shutdownKillsEmulatorButPowersOffPhone()
-    {
-        const QStringList qemu = onDevice({"shell", "getprop", "ro.kernel.qemu"});
-        for (const QByteArray &answer : {QByteArray("1\n"), QByteArray(""), QByteArray("11")}) {
-            FakeAdb adb;
-            adb.respond(qemu, answer);
-            QVERIFY(ADBRunner::shutdown(kSerial));
-            const QStringList off =
-                answer == "1\n" ? onDevice({"emu", "kill"}) : onDevice({"shell", "reboot", "-p"});
-            QCOMPARE(adb.calls(), (QList<QStringList>{qemu, off}));
-            adb.respond(off, FakeAdb::failure({}));
-            QVERIFY(!ADBRunner::shutdown(kSerial));
-        }
-    }
-
-    void restartServerStartsOnlyAfterSuccessfulKill()
-    {
-        FakeAdb adb;
-        adb.respond({"kill-server"}, FakeAdb::failure({}));
-        QVERIFY(!ADBRunner::restartServer());
-        QCOMPARE(adb.calls(), QList<QStringList>{{"kill-server"}});
-        adb.clearCalls();
-        adb.respond({"kill-server"}, "");
-        adb.respond({"start-server"}, FakeAdb::failure("could not bind"));
-        QVERIFY(!ADBRunner::restartServer());
-        QCOMPARE(adb.calls(), (QList<QStringList>{{"kill-server"}, {"start-server"}}));
-        adb.respond({"start-server"}, "");
-        QVERIFY(ADBRunner::restartServer());
     }
 
     // Missing local files never reach adb: a stale copy on the phone must not be installed.
@@ -301,49 +322,6 @@ private slots:
         QCOMPARE(QString::fromUtf8(sh.readAllStandardOutput()),
                  "</data/local/tmp/" + fileName + ">");
         QVERIFY(!QFile::exists(shellDir.filePath("pwned")));
-    }
-
-    void installNeedsSuccessInTheOutputAndWallpaperTheIntent()
-    {
-        QTemporaryDir dir;
-        const QString apk = dir.filePath("app.apk");
-        QVERIFY(touch(apk));
-        const QStringList push = onDevice({"push", apk, "/data/local/tmp/"});
-        const QStringList pm = onDevice({"shell", "pm install -r '/data/local/tmp/app.apk'"});
-        const QList<QPair<FakeAdb::Reply, bool>> answers{
-            {{"Performing Streamed Install\r\nSuccess\r\n"}, true},
-            {{"Failure [INSTALL_FAILED_VERSION_DOWNGRADE]"}, false},
-            {{"Failure [INSTALL_FAILED_CONFLICTING_PROVIDER: Success]"}, false},
-            {{"Success", 1}, false}};
-        for (const auto &[reply, installed] : answers) {
-            FakeAdb adb;
-            adb.respond(pm, reply);
-            QCOMPARE(ADBRunner::install(kSerial, apk), installed);
-            QCOMPARE(adb.calls(), (QList<QStringList>{push, pm}));
-        }
-        FakeAdb adb;
-        adb.respondByDefault({"Success"});
-        adb.respond(push, FakeAdb::failure("error: no space"));
-        QVERIFY(!ADBRunner::install(kSerial, apk));
-        QCOMPARE(adb.calls(), QList<QStringList>{push});
-
-        const QString image = dir.filePath("nick.png");
-        QVERIFY(touch(image));
-        const QStringList upload =
-            onDevice({"push", image, "/data/local/tmp/wallpaper_phonefleet.png"});
-        const QStringList intent =
-            onDevice({"shell", "am", "start", "-a", "android.intent.action.ATTACH_DATA", "-c",
-                      "android.intent.category.DEFAULT", "-d",
-                      "file:///data/local/tmp/wallpaper_phonefleet.png", "-t", "image/*",
-                      "--grant-read-uri-permission"});
-        adb.clearCalls();
-        adb.respond(intent, FakeAdb::failure("Error: Activity not started"));
-        QVERIFY(ADBRunner::pushWallpaper(kSerial, image)); // the intent's outcome is not consulted
-        QCOMPARE(adb.calls(), (QList<QStringList>{upload, intent}));
-        adb.clearCalls();
-        adb.respond(upload, FakeAdb::failure({}));
-        QVERIFY(!ADBRunner::pushWallpaper(kSerial, image));
-        QCOMPARE(adb.calls(), QList<QStringList>{upload});
     }
 
     void concurrentCommandsKeepTheirOwnResults()

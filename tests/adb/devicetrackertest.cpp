@@ -11,9 +11,7 @@
 #include "virtualfleet.h"
 #include "wirelesspairing.h"
 
-#include <QSignalSpy>
 #include <QtTest>
-
 #include <memory>
 
 using States = DeviceTracker::States;
@@ -32,7 +30,7 @@ class DeviceTrackerTest : public QObject
     Q_OBJECT
 
     std::unique_ptr<VirtualFleet> m_fleet;
-    QString m_ip;
+    const QString m_ip = "192.168.1.77";
 
 private slots:
     void initTestCase()
@@ -42,7 +40,6 @@ private slots:
         m_fleet = std::make_unique<VirtualFleet>(TestSupport::phonesimPath(),
                                                  VirtualFleet::Options{1, {720, 1600}, 30, true});
         QVERIFY2(m_fleet->isValid(), qPrintable(m_fleet->errorString()));
-        m_ip = "192.168.1.77";
         QVERIFY(m_fleet->setPhoneOption(0, "ip", m_ip));
         QVERIFY(m_fleet->setPhoneOption(0, "pairCode", "482913"));
         QVERIFY(m_fleet->setPhoneOption(0, "tcpipPort", 40111));
@@ -75,9 +72,8 @@ private slots:
     void takeBlocks()
     {
         QFETCH(QByteArray, stream);
-        QFETCH(QList<States>, blocks);
         bool broken = false;
-        QCOMPARE(DeviceTracker::takeBlocks(stream, &broken), blocks);
+        QTEST(DeviceTracker::takeBlocks(stream, &broken), "blocks");
         QTEST(int(stream.size()), "left");
         QTEST(broken, "broken");
     }
@@ -95,8 +91,7 @@ private slots:
         QVERIFY(m_fleet->setPhoneOption(0, "battery", 9));
         QVERIFY(m_fleet->setPhoneOption(0, "charging", false));
         const BatteryStatus status = BatteryStatus::read(m_fleet->serials().first());
-        QCOMPARE(status.level, 9);
-        QVERIFY(!status.charging);
+        QVERIFY(status.level == 9 && !status.charging);
     }
 
     void pairing_data()
@@ -133,7 +128,6 @@ private slots:
         QFETCH(QString, code);
         QFETCH(QString, port);
         QFETCH(bool, adbRuns);
-        QFETCH(bool, ok);
         QFETCH(QString, says);
         address.replace("IP", m_ip);
         says.replace("IP", m_ip);
@@ -142,7 +136,7 @@ private slots:
         QCOMPARE(pairing.start(address, code, port), adbRuns);
         if (adbRuns)
             QVERIFY(finished.wait(30000));
-        QCOMPARE(pairing.succeeded(), ok);
+        QTEST(pairing.succeeded(), "ok");
         QVERIFY2(pairing.message().contains(says), qPrintable(pairing.message()));
     }
     void followsThePhonesAndOutlivesTheAdbServer()

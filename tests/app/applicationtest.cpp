@@ -3,8 +3,6 @@
 #include "testregistry.h"
 #include "testsupport.h"
 
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <csignal>
 

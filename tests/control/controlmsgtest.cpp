@@ -44,40 +44,40 @@ private slots:
     {
         QTest::addColumn<ControlMsg>("msg");
         QTest::addColumn<QByteArray>("expected");
+        const auto row = [](const char *name, const ControlMsg &msg, const char *expected) {
+            QTest::newRow(name) << msg << hex(expected);
+        };
         const quint64 finger = ControlMsg::kGenericFingerPointerId;
-        QTest::newRow("key A up, shift and ctrl")
-            << key(1, 29, 0x1001) << hex("00 01 0000001D 00000000 00001001");
-        QTest::newRow("key, meta bit and a wide code")
-            << key(0, 0x01020304, 0x10000) << hex("00 00 01020304 00000000 00010000");
-        QTest::newRow("touch down, finger, full pressure")
-            << touch(finger, 0, QRect(100, 200, 1080, 2400), 1.0f)
-            << hex("02 00 FFFFFFFFFFFFFFFE 00000064 000000C8 0438 0960 FFFF 00000001 00000001");
-        QTest::newRow("pressure above one saturates")
-            << touch(3, 2, QRect(0, 0, 720, 1600), 1.7f)
-            << hex("02 02 0000000000000003 00000000 00000000 02D0 0640 FFFF 00000001 00000001");
-        QTest::newRow("negative pressure is zero")
-            << touch(0, 1, QRect(5, 6, 720, 1600), -0.5f)
-            << hex("02 01 0000000000000000 00000005 00000006 02D0 0640 0000 00000001 00000001");
-        QTest::newRow("half pressure truncates, negative x")
-            << touch(9, 0, QRect(-4, 7, 64, 48), 0.5f)
-            << hex("02 00 0000000000000009 FFFFFFFC 00000007 0040 0030 8000 00000001 00000001");
+        row("key A up, shift and ctrl", key(1, 29, 0x1001), "00 01 0000001D 00000000 00001001");
+        row("key, meta bit and a wide code", key(0, 0x01020304, 0x10000),
+            "00 00 01020304 00000000 00010000");
+        // Touches end in the action button and the buttons, both 1.
+        row("touch down, finger, full pressure",
+            touch(finger, 0, QRect(100, 200, 1080, 2400), 1.0f),
+            "02 00 FFFFFFFFFFFFFFFE 00000064 000000C8 0438 0960 FFFF");
+        row("pressure above one saturates", touch(3, 2, QRect(0, 0, 720, 1600), 1.7f),
+            "02 02 0000000000000003 00000000 00000000 02D0 0640 FFFF");
+        row("negative pressure is zero", touch(0, 1, QRect(5, 6, 720, 1600), -0.5f),
+            "02 01 0000000000000000 00000005 00000006 02D0 0640 0000");
+        row("half pressure truncates, negative x", touch(9, 0, QRect(-4, 7, 64, 48), 0.5f),
+            "02 00 0000000000000009 FFFFFFFC 00000007 0040 0030 8000");
         // A rectangle given by its corners: the size still comes from its edges.
-        QTest::newRow("touch from corners")
-            << touch(0, 0, QRect(QPoint(10, 20), QPoint(1089, 2419)), 0.0f)
-            << hex("02 00 0000000000000000 0000000A 00000014 0438 0960 0000 00000001 00000001");
-        QTest::newRow("clipboard without paste")
-            << clipboard("abc", false) << hex("09 0000000000000000 00 00000003 616263");
-        QTest::newRow("empty text drops paste")
-            << clipboard("", true) << hex("09 0000000000000000 00 00000000");
-        QTest::newRow("chinese is utf-8") << clipboard(QString::fromUtf8("你好"), true)
-                                          << hex("09 0000000000000000 01 00000006 E4BDA0 E5A5BD");
-        QTest::newRow("rotate") << ControlMsg(ControlMsg::RotateDevice) << hex("0B");
-        QTest::newRow("reset video") << ControlMsg(ControlMsg::ResetVideo) << hex("11");
+        row("touch from corners", touch(0, 0, QRect(QPoint(10, 20), QPoint(1089, 2419)), 0.0f),
+            "02 00 0000000000000000 0000000A 00000014 0438 0960 0000");
+        row("clipboard without paste", clipboard("abc", false),
+            "09 0000000000000000 00 00000003 616263");
+        row("empty text drops paste", clipboard("", true), "09 0000000000000000 00 00000000");
+        row("chinese is utf-8", clipboard(QString::fromUtf8("你好"), true),
+            "09 0000000000000000 01 00000006 E4BDA0 E5A5BD");
+        row("rotate", ControlMsg(ControlMsg::RotateDevice), "0B");
+        row("reset video", ControlMsg(ControlMsg::ResetVideo), "11");
     }
     void encoding()
     {
         QFETCH(ControlMsg, msg);
         QFETCH(QByteArray, expected);
+        if (msg.type() == ControlMsg::InjectTouchEvent)
+            expected += hex("00000001 00000001");
         QCOMPARE(msg.serialize().toHex(' '), expected.toHex(' '));
         QCOMPARE(msg.serialize(), expected); // serialising leaves the message unchanged
     }

@@ -1,7 +1,11 @@
-// End to end with a virtual phone: touches follow a rotation, and a text beyond one message's
-// limit keeps the session (what reaches the phones otherwise: GroupControlFleetTest, journeys).
+// End to end with virtual phones: touches follow a rotation, a text beyond one message's
+// limit keeps the session (what reaches the phones otherwise: GroupControlFleetTest,
+// journeys), and a phone's AutoJS run still forwarding when the phone leaves its group.
+#include "adbrunner.h"
+#include "autojs.h"
 #include "controller.h"
 #include "device.h"
+#include "devicegroup.h"
 #include "testregistry.h"
 #include "testsupport.h"
 #include "virtualfleet.h"
@@ -17,8 +21,7 @@ class ControlSessionTest : public QObject
     std::unique_ptr<Device> m_device;
     int m_seen = 0; // control log lines already looked at
 
-    QString serial() const { return m_fleet->serials().at(0); }
-    QList<QJsonObject> controlLog() const { return m_fleet->controlLog(serial()); }
+    QList<QJsonObject> controlLog() const { return m_fleet->controlLog(m_fleet->serials().at(0)); }
     // The lines logged since the last call, once at least count of them are there.
     QList<QJsonObject> newLines(int count)
     {
@@ -34,7 +37,7 @@ private slots:
     void initTestCase()
     {
         m_fleet =
-            std::make_unique<VirtualFleet>(TestSupport::phonesimPath(), VirtualFleet::Options{});
+            std::make_unique<VirtualFleet>(TestSupport::phonesimPath(), VirtualFleet::Options{2});
         if (!m_fleet->isValid())
             QSKIP(qPrintable(m_fleet->errorString()));
         m_device = std::make_unique<Device>(nullptr, m_fleet->serials().at(0));
@@ -87,6 +90,38 @@ private slots:
         QCOMPARE(lines.at(0).value("text").toString(), text.left(87376));
         QCOMPARE(lines.at(1).value("keycode").toInt(), 4);
         QVERIFY(m_device->running());
+    }
+
+    // The second phone, streaming in a group, runs a script and leaves the group while its
+    // slow adb still forwards: nothing touches the deleted runner.
+    void phoneLeavesItsGroupWhileItsRunForwards()
+    {
+        const QString serial = m_fleet->serials().at(1);
+        DeviceGroup group;
+        QList<ADBDeviceInfo> phones = ADBRunner::getDevices();
+        phones.removeIf([&](const ADBDeviceInfo &phone) { return phone.adb_serial != serial; });
+        QVERIFY(group.addDevices(phones));
+        QTRY_COMPARE(group.deviceCount(), 1);
+        QPointer<Device> device = group.devices().first();
+        device->startScrcpySession();
+        QTRY_VERIFY_WITH_TIMEOUT(device->controller(), 30000);
+
+        auto late = std::make_shared<QStringList>();
+        connect(device, &Device::deviceMessage, this,
+                [late](const QString &text) { late->append(text); });
+        QVERIFY(m_fleet->setPhoneOption(1, "faults", QJsonObject{{"delayMs", 1500}}));
+        group.runAutojs(
+            TestSupport::writeFile(m_fleet->home() + "/daily.checkin.js", "toast('hi');\n"));
+        group.stopAllAutojs();
+        // The forward is on its way to the slow adb.
+        QTRY_VERIFY(ADBRunner::phonePool()->activeThreadCount() > 0);
+        late->clear(); // the session's own words on stopping are not the point
+        group.removeDevice(device);
+        QTRY_VERIFY_WITH_TIMEOUT(device.isNull(), 30000);
+        ADBRunner::phonePool()->waitForDone(); // no forward runs any more
+        QCoreApplication::processEvents();     // and whatever it posted is delivered
+        QCOMPARE(*late, QStringList());
+        QVERIFY(m_fleet->jsonLines(serial + "/autojs.jsonl").isEmpty());
     }
 };
 
