@@ -5,6 +5,7 @@
 #include "adblane.h"
 #include "adbrunner.h"
 #include "autojs.h"
+#include "batterymonitor.h"
 #include "controller.h"
 #include "device.h"
 #include "devicegroup.h"
@@ -87,6 +88,8 @@ private slots:
         for (int row = 0; row < 3; ++row) {
             QTRY_VERIFY_WITH_TIMEOUT(device(row)->controller(), 30000);
             QTRY_COMPARE_WITH_TIMEOUT(device(row)->frameSize(), kScreens.at(row), 30000);
+            device(row)->battery()->refresh(); // read through the phone's own server
+            QTRY_VERIFY_WITH_TIMEOUT(device(row)->battery()->known(), 10000);
         }
     }
 
