@@ -51,9 +51,11 @@ public:
         m_stopping = true;
         if (m_retry)
             m_retry->stop();
-        if (m_keepAlive)
+        if (m_keepAlive) {
             m_keepAlive->stop();
-        endProbe();
+            m_probeTimeout->stop();
+        }
+        delete endProbe(); // the thread's loop ends: nothing would delete it later
         if (m_process) {
             m_process->disconnect(this);
             m_process->kill();
@@ -99,7 +101,8 @@ private:
     void probed(bool answered)
     {
         m_probeTimeout->stop();
-        endProbe();
+        if (QProcess *ended = endProbe())
+            ended->deleteLater();
         if (m_stopping)
             return;
         m_misses = answered ? 0 : m_misses + 1;
@@ -115,17 +118,18 @@ private:
         m_keepAlive->start(m_misses == 1 ? 0 : DeviceTracker::kKeepAliveMs);
     }
 
-    void endProbe()
+    // The ended probe, for the caller to delete: it may be the sender being handled.
+    QProcess *endProbe()
     {
         QProcess *probe = std::exchange(m_probe, nullptr);
         if (!probe)
-            return;
+            return nullptr;
         probe->disconnect(this);
         if (probe->state() != QProcess::NotRunning) {
             probe->kill();
             probe->waitForFinished(1000);
         }
-        probe->deleteLater();
+        return probe;
     }
 
     void read()
@@ -184,17 +188,17 @@ DeviceTracker::DeviceTracker(const QString &host, quint16 port, QObject *parent)
     m_worker->moveToThread(&m_thread);
     connect(m_worker, &DeviceTrackerWorker::block, this, &DeviceTracker::handleBlock);
     connect(m_worker, &DeviceTrackerWorker::down, this, &DeviceTracker::handleEnded);
+    connect(&m_thread, &QThread::finished, m_worker, &DeviceTrackerWorker::stop,
+            Qt::DirectConnection);
     m_thread.setObjectName(QStringLiteral("DeviceTracker"));
 }
 
 DeviceTracker::~DeviceTracker()
 {
-    if (m_thread.isRunning()) {
-        QMetaObject::invokeMethod(m_worker, &DeviceTrackerWorker::stop,
-                                  Qt::BlockingQueuedConnection);
-        m_thread.quit();
-        m_thread.wait();
-    }
+    // The worker stops on its thread as that ends (see the constructor): a call queued to it
+    // would not run once the application object is being destroyed.
+    m_thread.quit();
+    m_thread.wait();
     delete m_worker;
 }
 
