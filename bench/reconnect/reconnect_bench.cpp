@@ -4,7 +4,14 @@
 // - for each round, every phone unplugged (or rebooted) and plugged back at once: the time
 //   from its return to its first new frame, median and worst.
 //
+// - with --host-cut, the phones on another computer's adb server (127.0.0.2) which is cut
+//   off ("closed": its connections close; "silent": a pulled cable, nothing closes) for
+//   --outage seconds and restored: the time until the host is seen away, and from its
+//   return to each phone's first new frame.
+//
 //   bench_reconnect [--phones 4] [--rounds 3] [--drop unplug|reboot]
+//   bench_reconnect --host-cut closed|silent [--outage 10] [--phones 2] [--rounds 3]
+#include "adbhostwatch.h"
 #include "adbrunner.h"
 #include "appconfig.h"
 #include "device.h"
@@ -52,6 +59,79 @@ double median(QList<double> values)
     return values.isEmpty() ? 0 : values.at(values.size() / 2);
 }
 
+int hostCutRounds(const QString &mode, int phones, int rounds, int outageMs)
+{
+    const QString host = QStringLiteral("127.0.0.2:5037");
+    VirtualFleet local(TestSupport::phonesimPath(), {0, {540, 1200}, 30, true});
+    VirtualFleet remote(TestSupport::phonesimPath(), {phones, {540, 1200}, 30, true}, host);
+    if (!local.isValid() || !remote.isValid()) {
+        std::printf("%s%s\n", qPrintable(local.errorString()), qPrintable(remote.errorString()));
+        return 1;
+    }
+    VirtualFleet::serveTogether({&local, &remote});
+    AdbServers::setConfigured({*AdbServer::parse(host)});
+    AdbHostWatch *watch = AdbHostWatch::instance();
+    watch->watch(AdbServers::configured());
+    DeviceGroupManager manager;
+    manager.startTracking();
+    DeviceGroup *group = manager.currentSelectedGroup();
+    QList<Device *> devices;
+    for (const QString &serial : remote.serials()) {
+        auto *device = new Device(nullptr, serial);
+        group->addDevice(device);
+        devices << device;
+        device->startScrcpySession();
+    }
+    const auto published = [&devices] {
+        QList<quint64> counts;
+        for (Device *device : devices)
+            counts << device->videoFeed()->publishedCount();
+        return counts;
+    };
+    if (!QTest::qWaitFor([&] { return !published().contains(0); }, 60000)) {
+        std::printf("the phones did not all stream\n");
+        return 1;
+    }
+    for (int round = 1; round <= rounds; ++round) {
+        QTest::qWait(3000);
+        QElapsedTimer clock;
+        clock.start();
+        remote.setHostCut(mode == "silent" ? QJsonValue(mode) : QJsonValue(true));
+        if (!QTest::qWaitFor([&] { return watch->isHostAway(host); }, 60000)) {
+            std::printf("round %d: the cut was not noticed within 60 s\n", round);
+            return 1;
+        }
+        const qint64 noticedMs = clock.elapsed();
+        QTest::qWaitFor([&] { return clock.elapsed() >= outageMs; }, outageMs + 1000);
+        const QList<quint64> before = published();
+        clock.restart();
+        remote.setHostCut(false);
+        QList<double> delays(devices.size(), -1);
+        qint64 backMs = -1;
+        const bool back = QTest::qWaitFor(
+            [&] {
+                if (backMs < 0 && !watch->isHostAway(host))
+                    backMs = clock.elapsed();
+                const QList<quint64> now = published();
+                for (int i = 0; i < devices.size(); ++i) {
+                    if (delays.at(i) < 0 && now.at(i) > before.at(i))
+                        delays[i] = double(clock.elapsed());
+                }
+                return !delays.contains(-1);
+            },
+            120000);
+        if (!back) {
+            std::printf("round %d: not every phone streamed within 120 s of the return\n", round);
+            return 1;
+        }
+        std::printf("round %d (%s cut, %d s): seen away after %lld ms; restored -> host seen back "
+                    "%lld ms, first new frame median %.0f ms, worst %.0f ms\n",
+                    round, qPrintable(mode), outageMs / 1000, noticedMs, backMs, median(delays),
+                    *std::max_element(delays.cbegin(), delays.cend()));
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -73,12 +153,15 @@ int main(int argc, char **argv)
     }
     QTemporaryDir home;
     TestSupport::usePrivateHome(home.path());
+    AppConfig::instance()->setDeviceGroupSavePath(home.filePath("groups"));
+    if (args.contains("--host-cut"))
+        return hostCutRounds(option("--host-cut", "closed"), option("--phones", "2").toInt(),
+                             rounds, option("--outage", "10").toInt() * 1000);
     VirtualFleet fleet(TestSupport::phonesimPath(), {phones, {540, 1200}, 30, true});
     if (!fleet.isValid()) {
         std::printf("%s\n", qPrintable(fleet.errorString()));
         return 1;
     }
-    AppConfig::instance()->setDeviceGroupSavePath(home.filePath("groups"));
 
     DeviceGroupManager manager;
     manager.startTracking();

@@ -1,7 +1,8 @@
 #pragma once
 // Whether the adb servers on other computers answer, and what phones they hold. Each server
 // is followed by a device tracker of its own: a server is away from the moment its
-// track-devices stream ends or cannot connect, and back once it delivers a list again. The
+// track-devices stream ends, cannot connect or leaves the tracker's keep-alive questions
+// unanswered, and back once it delivers a list again. The
 // local server is not watched here: the group manager tracks it, and a session there
 // notices its own end.
 #include "adbserver.h"

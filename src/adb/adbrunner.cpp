@@ -283,10 +283,12 @@ quint16 ADBRunner::forwardToPort(const QString &serial, quint16 remotePort)
     return forwardFromFreePort(serial, QStringLiteral("tcp:") + QString::number(remotePort));
 }
 
-bool ADBRunner::removeForward(const QString &serial, quint16 localPort)
+bool ADBRunner::removeForward(const QString &serial, quint16 localPort, int timeoutMs)
 {
-    return runFlag(onDevice(serial, {QStringLiteral("forward"), QStringLiteral("--remove"),
-                                     QStringLiteral("tcp:") + QString::number(localPort)}));
+    return run(onDevice(serial, {QStringLiteral("forward"), QStringLiteral("--remove"),
+                                 QStringLiteral("tcp:") + QString::number(localPort)}),
+               timeoutMs)
+        .succeeded;
 }
 
 bool ADBRunner::pushWallpaper(const QString &serial, const QString &imagePath)

@@ -71,7 +71,8 @@ public:
     static quint16 forwardToSocket(const QString &serial, const QString &socketName);
     // The same to a TCP port on the phone.
     static quint16 forwardToPort(const QString &serial, quint16 remotePort);
-    static bool removeForward(const QString &serial, quint16 localPort);
+    // timeoutMs 0: the usual time-out.
+    static bool removeForward(const QString &serial, quint16 localPort, int timeoutMs = 0);
     static bool pushWallpaper(const QString &serial, const QString &imagePath);
 
     // Throws std::runtime_error whose what() is the "[error]" text when adb failed; what

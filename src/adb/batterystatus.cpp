@@ -46,7 +46,8 @@ BatteryStatus BatteryStatus::parse(const QString &dumpsysOutput)
 
 BatteryStatus BatteryStatus::read(const QString &serial)
 {
-    const ADBRunner::Outcome outcome = ADBRunner::run(
-        {QStringLiteral("-s"), serial, QStringLiteral("shell"), QStringLiteral("dumpsys battery")});
+    const ADBRunner::Outcome outcome =
+        ADBRunner::run(AdbServers::phoneOptions(serial) +
+                       QStringList{QStringLiteral("shell"), QStringLiteral("dumpsys battery")});
     return outcome.succeeded ? parse(outcome.output) : BatteryStatus{};
 }

@@ -18,7 +18,10 @@ class DeviceTrackerWorker : public QObject
     Q_OBJECT
 
 public:
-    explicit DeviceTrackerWorker(const QStringList &arguments) : m_arguments(arguments) {}
+    // No `probe` arguments: nothing is asked in between (the local server).
+    DeviceTrackerWorker(const QStringList &arguments, const QStringList &probe, int maxRetryMs)
+        : m_arguments(arguments), m_probeArguments(probe), m_maxRetryMs(maxRetryMs)
+    {}
 
     void run()
     {
@@ -26,6 +29,8 @@ public:
             m_retry = new QTimer(this);
             m_retry->setSingleShot(true);
             connect(m_retry, &QTimer::timeout, this, &DeviceTrackerWorker::run);
+            if (!m_probeArguments.isEmpty())
+                startKeepAlive();
         }
         delete m_process;
         m_buffer.clear();
@@ -46,6 +51,11 @@ public:
         m_stopping = true;
         if (m_retry)
             m_retry->stop();
+        if (m_keepAlive) {
+            m_keepAlive->stop();
+            m_probeTimeout->stop();
+        }
+        delete endProbe(); // the thread's loop ends: nothing would delete it later
         if (m_process) {
             m_process->disconnect(this);
             m_process->kill();
@@ -60,6 +70,68 @@ signals:
     void down();
 
 private:
+    void startKeepAlive()
+    {
+        m_keepAlive = new QTimer(this);
+        m_keepAlive->setSingleShot(true);
+        connect(m_keepAlive, &QTimer::timeout, this, &DeviceTrackerWorker::probe);
+        m_probeTimeout = new QTimer(this);
+        m_probeTimeout->setSingleShot(true);
+        connect(m_probeTimeout, &QTimer::timeout, this, [this] { probed(false); });
+        m_keepAlive->start(DeviceTracker::kKeepAliveMs);
+    }
+
+    void probe()
+    {
+        m_probe = new QProcess(this);
+        m_probe->setStandardInputFile(QProcess::nullDevice());
+        m_probe->setStandardOutputFile(QProcess::nullDevice());
+        m_probe->setStandardErrorFile(QProcess::nullDevice());
+        connect(m_probe, &QProcess::finished, this, [this](int code, QProcess::ExitStatus status) {
+            probed(status == QProcess::NormalExit && code == 0);
+        });
+        connect(m_probe, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
+            if (error == QProcess::FailedToStart)
+                probed(false);
+        });
+        m_probeTimeout->start(DeviceTracker::kKeepAliveTimeoutMs);
+        m_probe->start(ADBRunner::adbExecutablePath(), m_probeArguments);
+    }
+
+    void probed(bool answered)
+    {
+        m_probeTimeout->stop();
+        if (QProcess *ended = endProbe())
+            ended->deleteLater();
+        if (m_stopping)
+            return;
+        m_misses = answered ? 0 : m_misses + 1;
+        if (m_misses >= DeviceTracker::kKeepAliveMisses && m_process &&
+            m_process->state() != QProcess::NotRunning) {
+            qCInfo(lcTracker) << "the adb server does not answer; dropping its device stream";
+            m_process->kill(); // ends like a closed stream
+        } else if (answered && m_retry->isActive()) {
+            m_retry->stop(); // the server is back: no need to sit out the pause
+            run();
+        }
+        // After a first miss the next question goes at once: two misses take two time-outs.
+        m_keepAlive->start(m_misses == 1 ? 0 : DeviceTracker::kKeepAliveMs);
+    }
+
+    // The ended probe, for the caller to delete: it may be the sender being handled.
+    QProcess *endProbe()
+    {
+        QProcess *probe = std::exchange(m_probe, nullptr);
+        if (!probe)
+            return nullptr;
+        probe->disconnect(this);
+        if (probe->state() != QProcess::NotRunning) {
+            probe->kill();
+            probe->waitForFinished(1000);
+        }
+        return probe;
+    }
+
     void read()
     {
         m_buffer += m_process->readAllStandardOutput();
@@ -79,15 +151,21 @@ private:
     {
         if (m_stopping || m_retry->isActive())
             return;
-        const int delay = DeviceTracker::retryDelayMs(m_failures++);
+        const int delay = DeviceTracker::retryDelayMs(m_failures++, m_maxRetryMs);
         qCInfo(lcTracker) << "adb track-devices ended; again in" << delay << "ms";
         emit down();
         m_retry->start(delay);
     }
 
     const QStringList m_arguments;
+    const QStringList m_probeArguments;
+    const int m_maxRetryMs;
     QProcess *m_process = nullptr;
     QTimer *m_retry = nullptr;
+    QTimer *m_keepAlive = nullptr;
+    QTimer *m_probeTimeout = nullptr;
+    QProcess *m_probe = nullptr;
+    int m_misses = 0;
     QByteArray m_buffer;
     int m_failures = 0;
     bool m_stopping = false;
@@ -97,27 +175,30 @@ DeviceTracker::DeviceTracker(const QString &host, quint16 port, QObject *parent)
     : QObject(parent), m_host(host), m_port(port)
 {
     qRegisterMetaType<DeviceTracker::States>();
-    QStringList arguments;
+    QStringList server;
     if (!host.isEmpty())
-        arguments << QStringLiteral("-H") << host;
+        server << QStringLiteral("-H") << host;
     if (port != 0)
-        arguments << QStringLiteral("-P") << QString::number(port);
-    arguments << QStringLiteral("track-devices");
-    m_worker = new DeviceTrackerWorker(arguments);
+        server << QStringLiteral("-P") << QString::number(port);
+    const bool remote = !host.isEmpty();
+    m_worker = new DeviceTrackerWorker(
+        server + QStringList{QStringLiteral("track-devices")},
+        remote ? server + QStringList{QStringLiteral("host-features")} : QStringList(),
+        remote ? kMaxRemoteRetryMs : kMaxRetryMs);
     m_worker->moveToThread(&m_thread);
     connect(m_worker, &DeviceTrackerWorker::block, this, &DeviceTracker::handleBlock);
     connect(m_worker, &DeviceTrackerWorker::down, this, &DeviceTracker::handleEnded);
+    connect(&m_thread, &QThread::finished, m_worker, &DeviceTrackerWorker::stop,
+            Qt::DirectConnection);
     m_thread.setObjectName(QStringLiteral("DeviceTracker"));
 }
 
 DeviceTracker::~DeviceTracker()
 {
-    if (m_thread.isRunning()) {
-        QMetaObject::invokeMethod(m_worker, &DeviceTrackerWorker::stop,
-                                  Qt::BlockingQueuedConnection);
-        m_thread.quit();
-        m_thread.wait();
-    }
+    // The worker stops on its thread as that ends (see the constructor): a call queued to it
+    // would not run once the application object is being destroyed.
+    m_thread.quit();
+    m_thread.wait();
     delete m_worker;
 }
 
@@ -175,10 +256,10 @@ QList<DeviceTracker::States> DeviceTracker::takeBlocks(QByteArray &buffer, bool 
     return blocks;
 }
 
-int DeviceTracker::retryDelayMs(int failures)
+int DeviceTracker::retryDelayMs(int failures, int maxMs)
 {
     const int doublings = std::clamp(failures, 0, 15);
-    return std::min(kMaxRetryMs, kFirstRetryMs << doublings);
+    return std::min(maxMs, kFirstRetryMs << doublings);
 }
 
 #include "devicetracker.moc"

@@ -13,6 +13,9 @@ class DeviceTrackerWorker;
 // killed or restarted, adb missing). Every block adb sends is the whole list, delivered as
 // serial -> state ("device", "offline", "unauthorized", "recovery", ...); a serial missing
 // from it is gone.
+// A server on another computer is also asked a cheap question ("adb host-features") every
+// few seconds: a pulled cable drops packets without ever closing the stream, so two
+// questions in a row left unanswered end the stream as if the server had closed it.
 class DeviceTracker : public QObject
 {
     Q_OBJECT
@@ -22,6 +25,11 @@ public:
 
     static constexpr int kFirstRetryMs = 1000;
     static constexpr int kMaxRetryMs = 30000;
+    // Trying an absent server on another computer costs a connection attempt only.
+    static constexpr int kMaxRemoteRetryMs = 5000;
+    static constexpr int kKeepAliveMs = 2000;
+    static constexpr int kKeepAliveTimeoutMs = 2000;
+    static constexpr int kKeepAliveMisses = 2;
 
     // An empty host and port 0 follow the default local adb server.
     explicit DeviceTracker(const QString &host = {}, quint16 port = 0, QObject *parent = nullptr);
@@ -37,8 +45,8 @@ public:
     // Takes every whole block off the front of the buffer. A length that is not four hex
     // digits cannot be resynchronised: the buffer is cleared and *broken set.
     static QList<States> takeBlocks(QByteArray &buffer, bool *broken = nullptr);
-    // The pause before the n-th restart in a row (0-based): 1 s, 2 s, 4 s ... 30 s.
-    static int retryDelayMs(int failures);
+    // The pause before the n-th restart in a row (0-based): 1 s, 2 s, 4 s ... up to maxMs.
+    static int retryDelayMs(int failures, int maxMs = kMaxRetryMs);
 
 signals:
     void statesChanged(const DeviceTracker::States &states);

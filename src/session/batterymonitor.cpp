@@ -1,5 +1,6 @@
 #include "batterymonitor.h"
 
+#include "adbhostwatch.h"
 #include "adblane.h"
 
 #include <QTimer>
@@ -17,7 +18,10 @@ BatteryMonitor::BatteryMonitor(std::function<QString()> serial, QObject *parent)
 void BatteryMonitor::refresh()
 {
     const QString serial = m_serial ? m_serial() : QString();
-    if (serial.isEmpty() || std::exchange(m_reading, true))
+    // A read through a server that does not answer would hold the phone's lane until it
+    // times out, and the session that starts when the server is back would wait behind it.
+    if (serial.isEmpty() || AdbHostWatch::instance()->isHostAway(AdbServers::hostLabel(serial)) ||
+        std::exchange(m_reading, true))
         return;
     AdbLane::run<BatteryStatus>(
         serial, this, [serial] { return BatteryStatus::read(serial); },

@@ -15,6 +15,9 @@
 
 namespace {
 constexpr int kMaxPendingConnections = 2;
+// Another computer's server may be unreachable when a session ends (that is often why it
+// ends); its clean-up must not hold the phone's lane, and the next session, for long.
+constexpr int kRemoteCleanUpTimeoutMs = 5000;
 
 QString boolText(bool value)
 {
@@ -207,13 +210,15 @@ void ScrcpyServer::stop()
     const bool remote = isRemote();
     const quint16 forwardPort = m_forwardPort;
     auto cleanUp = [serial, socketName, remote, forwardPort] {
-        ADBRunner::runCommand(AdbServers::phoneOptions(serial) +
-                              QStringList{QStringLiteral("shell"), QStringLiteral("pkill"),
-                                          QStringLiteral("-f"), QLatin1String(kServerClass)});
+        const int timeoutMs = remote ? kRemoteCleanUpTimeoutMs : 0;
+        ADBRunner::run(AdbServers::phoneOptions(serial) +
+                           QStringList{QStringLiteral("shell"), QStringLiteral("pkill"),
+                                       QStringLiteral("-f"), QLatin1String(kServerClass)},
+                       timeoutMs);
         if (!remote)
             ADBRunner::removeReverse(serial, socketName);
         else if (forwardPort != 0)
-            ADBRunner::removeForward(serial, forwardPort);
+            ADBRunner::removeForward(serial, forwardPort, timeoutMs);
         return true;
     };
     // The local process goes last, once the phone-side cleanup ran; the lane owns it from

@@ -71,8 +71,9 @@ public:
     QString serial(int i = 0) const { return m_serials.value(i); }
     // Every adb call of the process reaches these fleets, each at its own address.
     static void serveTogether(const QList<VirtualFleet *> &fleets);
-    // Cuts the fleet's host off (calls fail, sockets close) or restores it.
-    bool setHostCut(bool cut)
+    // Cuts the fleet's host off (true: calls fail, sockets close; "silent": everything
+    // hangs) or restores it (false).
+    bool setHostCut(const QJsonValue &cut)
     {
         return editFleet([cut](QJsonObject &root) { root["hostCut"] = cut; });
     }

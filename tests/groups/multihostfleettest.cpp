@@ -5,6 +5,7 @@
 #include "adblane.h"
 #include "adbrunner.h"
 #include "autojs.h"
+#include "batterymonitor.h"
 #include "controller.h"
 #include "device.h"
 #include "devicegroup.h"
@@ -87,6 +88,8 @@ private slots:
         for (int row = 0; row < 3; ++row) {
             QTRY_VERIFY_WITH_TIMEOUT(device(row)->controller(), 30000);
             QTRY_COMPARE_WITH_TIMEOUT(device(row)->frameSize(), kScreens.at(row), 30000);
+            device(row)->battery()->refresh(); // read through the phone's own server
+            QTRY_VERIFY_WITH_TIMEOUT(device(row)->battery()->known(), 10000);
         }
     }
 
@@ -130,10 +133,18 @@ private slots:
         }
     }
 
+    void aHostCutWhileStreamingComesBack_data()
+    {
+        QTest::addColumn<QJsonValue>("cut");
+        QTest::newRow("connections close") << QJsonValue(true);
+        QTest::newRow("pulled cable") << QJsonValue("silent"); // nothing closes
+    }
+
     void aHostCutWhileStreamingComesBack()
     {
         QVERIFY(m_group && m_group->deviceCount() == 3);
-        QVERIFY(m_fleets.at(2)->setHostCut(true));
+        QFETCH(QJsonValue, cut);
+        QVERIFY(m_fleets.at(2)->setHostCut(cut));
         QTRY_VERIFY_WITH_TIMEOUT(AdbHostWatch::instance()->isHostAway(kHosts.at(1)), 10000);
         QTRY_VERIFY_WITH_TIMEOUT(!device(1)->running(), 10000);
         QVERIFY(device(0)->controller() && device(2)->controller());

@@ -195,6 +195,8 @@ CommandResult AdbCommand::run()
     CommandResult outcome;
     if (command == QLatin1String("version")) {
         outcome = {"Android Debug Bridge version 1.0.41\nVersion 35.0.2-phonesim\n", {}, 0};
+    } else if (command == QLatin1String("host-features")) {
+        outcome = {"shell_v2,cmd,stat_v2,ls_v2,fixed_push_mkdir,abb,abb_exec,track_app\n", {}, 0};
     } else if (command == QLatin1String("start-server")) {
         outcome = startServer();
     } else if (command == QLatin1String("kill-server")) {
@@ -325,6 +327,9 @@ CommandResult AdbCommand::trackDevices(const QStringList &args)
                     seen = {};
                     continue;
                 }
+                // A silent cut: the stream stays open and says nothing.
+                if (fleet->hostSilent)
+                    continue;
                 if (sent && !fleet->adbServerRunning)
                     return failure(QStringLiteral("error: protocol fault (couldn't read status)"));
                 // A cut host's connection drops.

@@ -219,6 +219,7 @@ std::optional<Fleet> Fleet::load(const QString &home, QString *error)
     fleet.host = root.value("host").toString(fleet.host);
     fleet.hostPort = root.value("hostPort").toInt(fleet.hostPort);
     fleet.hostCut = root.value("hostCut").toBool();
+    fleet.hostSilent = root.value("hostCut").toString() == QLatin1String("silent");
     for (const QJsonValue &value : root.value("phones").toArray()) {
         Phone phone = Phone::fromJson(value.toObject());
         if (phone.serial.isEmpty())
@@ -243,7 +244,7 @@ bool Fleet::save(QString *error) const
                      {"rebootMs", rebootMs},
                      {"host", host},
                      {"hostPort", hostPort},
-                     {"hostCut", hostCut},
+                     {"hostCut", hostSilent ? QJsonValue("silent") : QJsonValue(hostCut)},
                      {"phones", phoneArray}};
     insertAll(root, extra);
 

@@ -104,9 +104,12 @@ public:
     int rebootMs = 3000;
     // The adb server address this fleet answers (-H/-P), and whether the host is cut off:
     // then every call to it fails as with an unreachable server and open sockets close.
+    // A silent cut ("hostCut": "silent", a pulled cable) closes nothing: new calls wait and
+    // open connections stay quiet until it is lifted.
     QString host = QStringLiteral("127.0.0.1");
     int hostPort = 5037;
     bool hostCut = false;
+    bool hostSilent = false;
     QJsonObject extra;
 };
 

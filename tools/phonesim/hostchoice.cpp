@@ -4,6 +4,7 @@
 #include "fleetlock.h"
 
 #include <QDir>
+#include <QThread>
 
 namespace {
 
@@ -50,6 +51,14 @@ HostChoice chooseFleet(const QString &homes, const QStringList &args)
         const bool bound = (normalizedHost(fleet->host) == host && fleet->hostPort == port) ||
                            (candidates.size() == 1 && !explicitHost);
         if (!bound)
+            continue;
+        // Behind a pulled cable the connection attempt just hangs, until the cable is back.
+        while (fleet && fleet->hostSilent) {
+            QThread::msleep(50);
+            FleetLock lock(home);
+            fleet = Fleet::load(home, nullptr);
+        }
+        if (!fleet)
             continue;
         if (fleet->hostCut)
             return {{},

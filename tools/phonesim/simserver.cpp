@@ -18,6 +18,7 @@
 #include <chrono>
 #include <cstdio>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -224,6 +225,12 @@ void SimServer::checkHostCut()
     const std::optional<Fleet> fleet = Fleet::load(m_launch.home, nullptr);
     if (fleet && fleet->hostCut)
         finish(1, QStringLiteral("error: closed"));
+    if (!fleet)
+        return;
+    // Silently cut: the connections stay open, nothing passes either way until it is lifted.
+    const bool wasSilent = std::exchange(m_silent, fleet->hostSilent);
+    if (wasSilent && !m_silent && m_control && m_control->bytesAvailable() > 0)
+        readControl();
 }
 
 void SimServer::connectNext()
@@ -340,7 +347,7 @@ bool SimServer::writePacket(QTcpSocket *socket, const EncodedPacket &packet)
 
 void SimServer::streamVideoFrame()
 {
-    if (m_finished || !m_video || !m_videoSource)
+    if (m_finished || m_silent || !m_video || !m_videoSource)
         return;
     if (m_video->state() != QAbstractSocket::ConnectedState) {
         finish(0);
@@ -359,7 +366,7 @@ void SimServer::streamVideoFrame()
 
 void SimServer::streamAudio()
 {
-    if (m_finished || !m_audio || !m_audioSource)
+    if (m_finished || m_silent || !m_audio || !m_audioSource)
         return;
     if (m_audio->bytesToWrite() > kMaxAudioBacklog)
         return;
@@ -388,7 +395,7 @@ QSize SimServer::currentScreenSize() const
 
 void SimServer::readControl()
 {
-    if (m_finished || !m_control)
+    if (m_finished || m_silent || !m_control)
         return;
     m_controlBuffer += m_control->readAll();
     while (!m_finished) {

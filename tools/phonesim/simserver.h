@@ -84,4 +84,5 @@ private:
     bool m_rotated = false; // for sessions without video
     QSize m_clipSize;       // for sessions without video on a phone with a clip
     bool m_finished = false;
+    bool m_silent = false; // the host is silently cut
 };
