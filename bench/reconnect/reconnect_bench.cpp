@@ -102,7 +102,8 @@ int hostCutRounds(const QString &mode, int phones, int rounds, int outageMs)
             return 1;
         }
         const qint64 noticedMs = clock.elapsed();
-        QTest::qWaitFor([&] { return clock.elapsed() >= outageMs; }, outageMs + 1000);
+        // Waits out the outage while the event loop runs.
+        (void)QTest::qWaitFor([&] { return clock.elapsed() >= outageMs; }, outageMs + 1000);
         const QList<quint64> before = published();
         clock.restart();
         remote.setHostCut(false);
