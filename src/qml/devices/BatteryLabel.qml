@@ -2,13 +2,15 @@ import QtQuick
 import Parvix
 
 // A phone's battery level ("+" while charging), in the warning colour when nearly empty;
-// hidden while unknown. Showing it asks for a fresh reading.
+// hidden while unknown or while the phone cannot be reached (the last reading would be stale).
+// Showing it, or the phone coming back, asks for a fresh reading.
 Text {
     id: root
 
     property Device device: null
     readonly property BatteryMonitor battery: device ? device.battery : null
-    readonly property bool known: battery !== null && battery.known
+    readonly property bool reachable: device !== null && device.link.stateText === ""
+    readonly property bool known: battery !== null && battery.known && reachable
 
     visible: known
     text: known ? battery.level + "%" + (battery.charging ? "+" : "") : ""
@@ -18,5 +20,6 @@ Text {
     Accessible.name: qsTr("Battery")
 
     onBatteryChanged: if (battery) battery.refresh()
+    onReachableChanged: if (battery && reachable) battery.refresh()
     Component.onCompleted: if (battery) battery.refresh()
 }
