@@ -11,6 +11,7 @@
 #include <cmath>
 #include <functional>
 #include <memory>
+#include <numeric>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -40,26 +41,19 @@ inline FramePtr makeFrame(AVSampleFormat format, const AVChannelLayout &layout, 
     av_channel_layout_copy(&frame->ch_layout, &layout);
     if (av_frame_get_buffer(frame.get(), 0) < 0)
         return {};
-    const int channels = layout.nb_channels;
     const bool planar = av_sample_fmt_is_planar(format);
-    for (int ch = 0; ch < channels; ++ch) {
+    const bool isFloat = av_get_packed_sample_fmt(format) == AV_SAMPLE_FMT_FLT;
+    if (!isFloat && av_get_packed_sample_fmt(format) != AV_SAMPLE_FMT_S16)
+        return {};
+    for (int ch = 0; ch < layout.nb_channels; ++ch) {
         for (int i = 0; i < samples; ++i) {
-            const double v = value(ch, i);
-            const int plane = planar ? ch : 0;
-            const int slot = planar ? i : i * channels + ch;
-            switch (format) {
-            case AV_SAMPLE_FMT_FLT:
-            case AV_SAMPLE_FMT_FLTP:
-                reinterpret_cast<float *>(frame->extended_data[plane])[slot] = float(v);
-                break;
-            case AV_SAMPLE_FMT_S16:
-            case AV_SAMPLE_FMT_S16P:
-                reinterpret_cast<int16_t *>(frame->extended_data[plane])[slot] =
-                    int16_t(std::lround(v * 32767));
-                break;
-            default:
-                return {};
-            }
+            uint8_t *plane = frame->extended_data[planar ? ch : 0];
+            const int slot = planar ? i : i * layout.nb_channels + ch;
+            if (isFloat)
+                reinterpret_cast<float *>(plane)[slot] = float(value(ch, i));
+            else
+                reinterpret_cast<int16_t *>(plane)[slot] =
+                    int16_t(std::lround(value(ch, i) * 32767));
         }
     }
     return frame;
@@ -83,9 +77,8 @@ inline QVector<double> channelOf(const QByteArray &pcm, int channel)
 
 inline double rms(const QVector<double> &samples)
 {
-    double sum = 0;
-    for (double s : samples)
-        sum += s * s;
+    const double sum = std::accumulate(samples.begin(), samples.end(), 0.0,
+                                       [](double total, double s) { return total + s * s; });
     return samples.isEmpty() ? 0 : std::sqrt(sum / samples.size());
 }
 
@@ -123,9 +116,9 @@ inline SteadyTone steadyTone(const QVector<double> &samples, int rate)
     }
     if (crossings.size() < 3)
         return {};
-    QVector<double> periods;
-    for (int i = 1; i < crossings.size(); ++i)
-        periods << crossings[i] - crossings[i - 1];
+    QVector<double> periods(crossings.size());
+    std::adjacent_difference(crossings.begin(), crossings.end(), periods.begin());
+    periods.removeFirst();
     QVector<double> sorted = periods;
     std::sort(sorted.begin(), sorted.end());
     const double median = sorted[sorted.size() / 2];
@@ -141,24 +134,20 @@ inline SteadyTone steadyTone(const QVector<double> &samples, int rate)
     }
     if (bestLast - bestFirst < 2)
         return {};
-    const double start = crossings[bestFirst];
-    const double end = crossings[bestLast];
-    SteadyTone tone;
-    tone.hz = (bestLast - bestFirst) * rate / (end - start);
-    tone.seconds = (end - start) / rate;
+    const double start = crossings[bestFirst], end = crossings[bestLast];
+    const double hz = (bestLast - bestFirst) * rate / (end - start);
     const QVector<double> stretch = samples.mid(int(std::ceil(start)), int(end - start));
-    tone.share = toneShare(stretch, rate, tone.hz);
-    return tone;
+    return {hz, toneShare(stretch, rate, hz), (end - start) / rate};
 }
 
 // A sine tone as 20 ms Opus packets at 48000 Hz stereo, encoded with libopus.
 class OpusToneEncoder
 {
-public:
     static constexpr int Rate = 48000;
     static constexpr int FrameSamples = 960;
 
-    explicit OpusToneEncoder(double hz, double amplitude = 0.4) : m_hz(hz), m_amplitude(amplitude)
+public:
+    explicit OpusToneEncoder(double hz) : m_hz(hz)
     {
         const AVCodec *codec = avcodec_find_encoder_by_name("libopus");
         if (!codec)
@@ -194,7 +183,7 @@ public:
             const AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
             FramePtr frame =
                 makeFrame(AV_SAMPLE_FMT_S16, stereo, Rate, FrameSamples, [this](int, int i) {
-                    return m_amplitude * std::sin(2 * M_PI * m_hz * double(m_sample + i) / Rate);
+                    return 0.4 * std::sin(2 * M_PI * m_hz * double(m_sample + i) / Rate);
                 });
             frame->pts = m_sample;
             m_sample += FrameSamples;
@@ -205,7 +194,6 @@ public:
 
 private:
     double m_hz;
-    double m_amplitude;
     AVCodecContext *m_context = nullptr;
     qint64 m_sample = 0;
     qint64 m_packetsOut = 0;
@@ -214,15 +202,10 @@ private:
 // The part of a recording where sound is present (above a small threshold).
 inline QVector<double> audiblePart(const QVector<double> &samples)
 {
-    int first = -1, last = -1;
-    for (int i = 0; i < samples.size(); ++i) {
-        if (std::abs(samples[i]) > 0.02) {
-            if (first < 0)
-                first = i;
-            last = i;
-        }
-    }
-    return first < 0 ? QVector<double>() : samples.mid(first, last - first + 1);
+    const auto loud = [](double s) { return std::abs(s) > 0.02; };
+    const auto first = std::find_if(samples.begin(), samples.end(), loud);
+    const auto last = std::find_if(samples.rbegin(), samples.rend(), loud).base();
+    return first < last ? QVector<double>(first, last) : QVector<double>();
 }
 
 // Why a recording of 16-bit stereo at rate does not hold a clean, loud tone of hz on both

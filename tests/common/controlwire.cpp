@@ -1,5 +1,6 @@
 #include "controlwire.h"
 
+#include <QMap>
 #include <QTest>
 #include <QtEndian>
 
@@ -10,28 +11,27 @@ template<typename T> T readBig(const QByteArray &b, int offset)
 }
 } // namespace
 
-bool decodeControlMessages(QByteArray &buffer, QList<WireMessage> &out, qint64 nowMs)
+bool decodeControlMessages(QByteArray &buffer, QList<WireMessage> &out)
 {
+    // Sizes without a clipboard's text.
+    static const QMap<int, int> sizes{{0, 14}, {2, 32}, {9, 14}, {11, 1}, {17, 1}};
     while (!buffer.isEmpty()) {
         WireMessage m;
         m.type = quint8(buffer.at(0));
-        m.receivedMs = nowMs;
-        int size = 0;
-        switch (m.type) {
-        case 0:
-            size = 14;
-            if (buffer.size() < size)
-                return true;
+        if (!sizes.contains(m.type))
+            return false;
+        int size = sizes.value(m.type);
+        if (m.type == 9 && buffer.size() >= size)
+            size += int(readBig<quint32>(buffer, 10));
+        if (buffer.size() < size)
+            return true;
+        if (m.type == 0 || m.type == 2)
             m.action = quint8(buffer.at(1));
+        if (m.type == 0) {
             m.keycode = readBig<qint32>(buffer, 2);
             m.repeat = readBig<qint32>(buffer, 6);
             m.metaState = readBig<qint32>(buffer, 10);
-            break;
-        case 2:
-            size = 32;
-            if (buffer.size() < size)
-                return true;
-            m.action = quint8(buffer.at(1));
+        } else if (m.type == 2) {
             m.pointerId = readBig<quint64>(buffer, 2);
             m.x = readBig<qint32>(buffer, 10);
             m.y = readBig<qint32>(buffer, 14);
@@ -40,25 +40,10 @@ bool decodeControlMessages(QByteArray &buffer, QList<WireMessage> &out, qint64 n
             m.pressure = readBig<quint16>(buffer, 22);
             m.actionButton = readBig<qint32>(buffer, 24);
             m.buttons = readBig<qint32>(buffer, 28);
-            break;
-        case 9: {
-            if (buffer.size() < 14)
-                return true;
+        } else if (m.type == 9) {
             m.sequence = readBig<quint64>(buffer, 1);
             m.paste = buffer.at(9) != 0;
-            const quint32 length = readBig<quint32>(buffer, 10);
-            size = 14 + int(length);
-            if (buffer.size() < size)
-                return true;
-            m.text = buffer.mid(14, length);
-            break;
-        }
-        case 11:
-        case 17:
-            size = 1;
-            break;
-        default:
-            return false;
+            m.text = buffer.mid(14, size - 14);
         }
         buffer.remove(0, size);
         out.append(m);
@@ -68,7 +53,6 @@ bool decodeControlMessages(QByteArray &buffer, QList<WireMessage> &out, qint64 n
 
 ControlLink::ControlLink()
 {
-    m_clock.start();
     if (!m_server.listen(QHostAddress::LocalHost, 0))
         return;
     m_host.connectToHost(QHostAddress::LocalHost, m_server.serverPort());
@@ -81,7 +65,7 @@ ControlLink::ControlLink()
 void ControlLink::readPhoneSide()
 {
     m_buffer.append(m_phone->readAll());
-    if (!decodeControlMessages(m_buffer, m_messages, m_clock.elapsed()))
+    if (!decodeControlMessages(m_buffer, m_messages))
         m_broken = true;
 }
 

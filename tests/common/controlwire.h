@@ -21,13 +21,11 @@ struct WireMessage
     quint64 sequence = 0; // clipboard
     bool paste = false;
     QByteArray text;
-
-    qint64 receivedMs = 0; // since the link was made
 };
 
 // Decodes every complete message at the front of buffer and removes it. Returns false
 // when the buffer starts with a type no control message has.
-bool decodeControlMessages(QByteArray &buffer, QList<WireMessage> &out, qint64 nowMs = 0);
+bool decodeControlMessages(QByteArray &buffer, QList<WireMessage> &out);
 
 class ControlLink : public QObject
 {
@@ -45,7 +43,6 @@ public:
     // Waits a while and returns whatever arrived (for "nothing more is sent").
     QList<WireMessage> settle(int ms = 100);
     bool streamBroken() const { return m_broken; }
-    qint64 elapsedMs() const { return m_clock.elapsed(); }
 
 private:
     void readPhoneSide();
@@ -55,6 +52,5 @@ private:
     QTcpSocket *m_phone = nullptr;
     QByteArray m_buffer;
     QList<WireMessage> m_messages;
-    QElapsedTimer m_clock;
     bool m_broken = false;
 };

@@ -42,14 +42,6 @@ void writeFile(const QString &path, const QByteArray &content)
         qFatal("fake adb: cannot write %s", qPrintable(path));
 }
 
-QByteArray record(const QStringList &args)
-{
-    QByteArray joined;
-    for (const QString &arg : args)
-        joined += arg.toUtf8() + '\037';
-    return joined;
-}
-
 void writeReply(const QString &base, const FakeAdb::Reply &reply)
 {
     if (!reply.out.isEmpty())
@@ -104,8 +96,10 @@ void FakeAdb::respond(const QStringList &args, const Reply &reply)
 
 void FakeAdb::respondInTurn(const QStringList &args, const QList<Reply> &replies)
 {
-    addRule("[ \"$record\" = " + ADBRunner::shellQuote(QString::fromUtf8(record(args))) + " ]",
-            replies);
+    QString record; // as the script logs a call
+    for (const QString &arg : args)
+        record += arg + QChar(037);
+    addRule("[ \"$record\" = " + ADBRunner::shellQuote(record) + " ]", replies);
 }
 
 void FakeAdb::respondMatching(const QString &pattern, const Reply &reply)
@@ -150,7 +144,7 @@ void FakeAdb::writeRules()
 void FakeAdb::answerAsPhones(const QStringList &serials)
 {
     respondMatching("*' push '*", {"1 file pushed.\n"});
-    respondMatching("*app_process*", runsUntilKilled());
+    respondMatching("*app_process*", {{}, 0, {}, 3600}); // until killed, as the server runs
     respondMatching("*'wm size'*", {"Physical size: 1080x2400\n"});
     respondMatching("*'ip addr show wlan0'*",
                     {"    inet 192.168.1.50/24 brd 192.168.1.255 scope global wlan0\n"});
@@ -161,11 +155,9 @@ void FakeAdb::answerAsPhones(const QStringList &serials)
 
 QList<QStringList> FakeAdb::calls() const
 {
-    QFile log(m_dir.filePath("calls.log"));
     QList<QStringList> result;
-    if (!log.open(QIODevice::ReadOnly))
-        return result;
-    for (const QByteArray &entry : log.readAll().split('\036')) {
+    for (const QByteArray &entry :
+         TestSupport::readFile(m_dir.filePath("calls.log")).split('\036')) {
         if (entry.isEmpty())
             continue; // the piece after the last separator
         QList<QByteArray> pieces = entry.split('\037');
@@ -180,12 +172,11 @@ QList<QStringList> FakeAdb::calls() const
 
 QList<QStringList> FakeAdb::callsWith(const QStringList &words) const
 {
-    QList<QStringList> result;
-    for (const QStringList &call : calls()) {
-        if (std::all_of(words.begin(), words.end(),
-                        [&](const QString &word) { return call.contains(word); }))
-            result << call;
-    }
+    QList<QStringList> result = calls();
+    result.removeIf([&](const QStringList &call) {
+        return !std::all_of(words.begin(), words.end(),
+                            [&](const QString &word) { return call.contains(word); });
+    });
     return result;
 }
 

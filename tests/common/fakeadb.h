@@ -21,13 +21,10 @@ public:
         QByteArray out;
         int exitCode;
         QByteArray err;
-        // How long the call takes; its output comes at once, its end after this.
-        double seconds;
+        double seconds; // how long the call takes; its output comes at once, its end after this
         int killSignal; // ends by this signal instead of exiting
     };
     static Reply failure(const QByteArray &err, int exitCode = 1) { return {{}, exitCode, err}; }
-    // Runs until killed, as the phone-side server does.
-    static Reply runsUntilKilled() { return {{}, 0, {}, 3600}; }
     // The "devices -l" text that lists these serials as attached over USB.
     static QByteArray listing(const QStringList &serials);
 

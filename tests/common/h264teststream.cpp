@@ -1,7 +1,6 @@
 #include "h264teststream.h"
 
 #include <QRect>
-#include <QtEndian>
 
 #include <cstring>
 
@@ -10,15 +9,6 @@ extern "C" {
 #include <libavutil/frame.h>
 #include <libavutil/opt.h>
 }
-
-namespace {
-template<typename T> QByteArray bigEndian(T value)
-{
-    QByteArray bytes(sizeof(T), Qt::Uninitialized);
-    qToBigEndian(value, bytes.data());
-    return bytes;
-}
-} // namespace
 
 QByteArray Wire::nameField(const QByteArray &name)
 {
@@ -235,34 +225,4 @@ QVector<WirePacket> H264TestStream::encode(const QSize &size, int frameCount, in
             {QByteArray(reinterpret_cast<const char *>(packet->data), packet->size), ptsAndFlags});
     }
     return packets;
-}
-
-FeedDevice::FeedDevice(QObject *parent) : QIODevice(parent)
-{
-    open(QIODevice::ReadOnly | QIODevice::Unbuffered);
-}
-
-qint64 FeedDevice::bytesAvailable() const
-{
-    return m_pending.size() + QIODevice::bytesAvailable();
-}
-
-void FeedDevice::feed(const QByteArray &bytes)
-{
-    m_pending += bytes;
-    emit readyRead();
-}
-
-void FeedDevice::feedInPieces(const QByteArray &bytes, int chunkSize)
-{
-    for (qsizetype at = 0; at < bytes.size(); at += chunkSize)
-        feed(bytes.mid(at, chunkSize));
-}
-
-qint64 FeedDevice::readData(char *data, qint64 maxSize)
-{
-    const qint64 count = qMin<qint64>(maxSize, m_pending.size());
-    std::memcpy(data, m_pending.constData(), size_t(count));
-    m_pending.remove(0, count);
-    return count;
 }

@@ -1,13 +1,15 @@
 #pragma once
 // Test material for the media pipeline: a short H.264 stream of known pictures,
 // and the bytes a phone puts on its video and audio connections.
+#include "feeddevice.h"
+
 #include <QByteArray>
 #include <QColor>
-#include <QIODevice>
 #include <QImage>
 #include <QSize>
 #include <QString>
 #include <QVector>
+#include <QtEndian>
 
 #include <memory>
 
@@ -28,6 +30,13 @@ struct WirePacket
 namespace Wire {
 constexpr quint64 Config = quint64(1) << 63;
 constexpr quint64 KeyFrame = quint64(1) << 62;
+
+template<typename T> QByteArray bigEndian(T value)
+{
+    QByteArray bytes(sizeof(T), Qt::Uninitialized);
+    qToBigEndian(value, bytes.data());
+    return bytes;
+}
 
 QByteArray nameField(const QByteArray &name); // 64 bytes, zero padded
 QByteArray videoHeader(const QByteArray &name, const QByteArray &codecId, quint32 width,
@@ -91,23 +100,4 @@ public:
 private:
     AVCodecContext *m_context = nullptr;
     int m_count = 0;
-};
-
-// A readable device that the test fills; every feed raises readyRead at once.
-class FeedDevice : public QIODevice
-{
-public:
-    explicit FeedDevice(QObject *parent = nullptr);
-    bool isSequential() const override { return true; }
-    qint64 bytesAvailable() const override;
-    void feed(const QByteArray &bytes);
-    // The bytes in pieces of chunkSize, one readyRead each.
-    void feedInPieces(const QByteArray &bytes, int chunkSize);
-
-protected:
-    qint64 readData(char *data, qint64 maxSize) override;
-    qint64 writeData(const char *, qint64) override { return -1; }
-
-private:
-    QByteArray m_pending;
 };

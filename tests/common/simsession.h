@@ -2,34 +2,28 @@
 // The computer end of a mirroring session with a virtual phone, driven byte by byte. Bytes
 // are parsed here, so the virtual phone is checked against the wire format and not against
 // its own code.
+#include "h264teststream.h"
 #include "version.h"
 #include "virtualfleet.h"
 
-#include <QByteArray>
-#include <QImage>
 #include <QProcess>
-#include <QSize>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <memory>
 
-struct AVCodecContext;
-struct AVPacket;
-struct AVFrame;
-struct SwsContext;
-
 namespace Sim {
 
-quint32 be32(const QByteArray &bytes, int offset);
-quint64 be64(const QByteArray &bytes, int offset);
-QByteArray be32Bytes(quint32 value);
-QByteArray be64Bytes(quint64 value);
+inline quint32 be32(const QByteArray &bytes, int offset = 0)
+{
+    return qFromBigEndian<quint32>(bytes.constData() + offset);
+}
+using Wire::bigEndian;
 
 // Writes and waits until the bytes left (tests block instead of running an event loop).
 void send(QTcpSocket *socket, const QByteArray &bytes);
 // Exactly n bytes, or fewer when the peer closed or time ran out.
-QByteArray readExactly(QTcpSocket *socket, int n, int timeoutMs = 15000);
-// True once the peer closed within timeoutMs (data before it is drained).
+QByteArray readExactly(QTcpSocket *socket, int n);
+// True once the peer closed within the time (data before it is drained).
 bool waitForClose(QTcpSocket *socket, int timeoutMs = 15000);
 
 struct MediaPacket
@@ -38,35 +32,16 @@ struct MediaPacket
     QByteArray payload;
     bool valid = false;
 
-    bool isConfig() const { return ptsAndFlags >> 63; }
-    bool isKeyFrame() const { return (ptsAndFlags >> 62) & 1; }
-    qint64 pts() const { return qint64(ptsAndFlags & ((quint64(1) << 62) - 1)); }
+    bool isConfig() const { return ptsAndFlags & Wire::Config; }
+    bool isKeyFrame() const { return ptsAndFlags & Wire::KeyFrame; }
+    qint64 pts() const { return qint64(ptsAndFlags & (Wire::KeyFrame - 1)); }
 };
-MediaPacket readPacket(QTcpSocket *socket, int timeoutMs = 15000);
+MediaPacket readPacket(QTcpSocket *socket);
 // Skips packets up to the next config packet (invalid when none among the next 60).
 MediaPacket nextConfigPacket(QTcpSocket *socket);
 
 // H.264 NAL unit types found in an Annex B payload, in order.
 QList<int> nalTypes(const QByteArray &annexB);
-
-// Decodes H.264 packets with libavcodec, parameter sets in band as the application does.
-class H264Probe
-{
-public:
-    H264Probe();
-    ~H264Probe();
-    // The size of a picture this packet completed, invalid when none.
-    QSize feed(const QByteArray &payload);
-    // The last picture completed, in RGB.
-    QImage picture() const { return m_picture; }
-
-private:
-    AVCodecContext *m_context = nullptr;
-    AVPacket *m_packet = nullptr;
-    AVFrame *m_frame = nullptr;
-    SwsContext *m_sws = nullptr;
-    QImage m_picture;
-};
 
 // Control messages built by hand from their byte layout.
 QByteArray keycodeMessage(int action, int keycode, int repeat = 0, int metaState = 0);
@@ -82,7 +57,7 @@ class Session
 public:
     struct Options
     {
-        QString serial;
+        QString serial; // the fleet's first phone when empty
         quint32 scid = 0x1a;
         bool audio = false;
         int maxSize = 160;
@@ -97,7 +72,6 @@ public:
 
     // Pushes, tunnels and launches; false when a step failed.
     bool launch();
-    bool acceptAll(int timeoutMs = 20000);
     bool waitForExit(int timeoutMs = 15000);
     int exitCode() const { return process->exitCode(); }
 
@@ -118,7 +92,7 @@ private:
     Options m_options;
 };
 
-// A launched session with every connection accepted, or null. The first phone by default.
-std::unique_ptr<Session> openSession(VirtualFleet &fleet, Session::Options options = {});
+// A launched session with every connection accepted, or null.
+std::unique_ptr<Session> openSession(VirtualFleet &fleet, const Session::Options &options = {});
 
 } // namespace Sim

@@ -15,6 +15,9 @@
 
 namespace {
 constexpr qint64 Page = 4096;
+#ifndef __linux__
+constexpr unsigned long MS_REMOUNT = 0, MS_RDONLY = 0;
+#endif
 
 qint64 freeBytes(const QString &folder)
 {
@@ -24,9 +27,32 @@ qint64 freeBytes(const QString &folder)
     return qint64(info.f_bavail) * qint64(info.f_frsize);
 }
 
-QString systemError()
+QString systemError(const char *what)
 {
-    return QString::fromLocal8Bit(std::strerror(errno));
+    return QString::fromLatin1(what) + ": " + QString::fromLocal8Bit(std::strerror(errno));
+}
+
+bool mountOn(const QString &folder, unsigned long flags, const QByteArray &options)
+{
+#ifdef __linux__
+    return ::mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs",
+                   flags | MS_NOSUID | MS_NODEV, options.constData()) == 0;
+#else
+    Q_UNUSED(folder)
+    Q_UNUSED(flags)
+    Q_UNUSED(options)
+    errno = ENOSYS;
+    return false;
+#endif
+}
+
+void unmount(const QString &folder)
+{
+#ifdef __linux__
+    ::umount2(QFile::encodeName(folder).constData(), MNT_DETACH);
+#else
+    Q_UNUSED(folder)
+#endif
 }
 } // namespace
 
@@ -41,43 +67,28 @@ SmallDisk::SmallDisk(const QString &folder, qint64 room) : m_folder(folder)
 SmallDisk::~SmallDisk()
 {
     makeRoom();
-    unmount();
-}
-
-QString SmallDisk::kindName() const
-{
-    return QString::fromLatin1(m_kind == Kind::Tmpfs           ? "tmpfs"
-                               : m_kind == Kind::FileSizeLimit ? "file-size limit"
-                                                               : "none");
+    if (m_tmpfs)
+        unmount(m_folder);
 }
 
 bool SmallDisk::mountTmpfs(qint64 room)
 {
-#ifdef __linux__
-    const QByteArray options = "size=" + QByteArray::number((room + Page - 1) / Page * Page + Page);
-    if (::mount("tmpfs", QFile::encodeName(m_folder).constData(), "tmpfs", MS_NOSUID | MS_NODEV,
-                options.constData()) != 0) {
-        m_error = QStringLiteral("tmpfs: ") + systemError();
+    if (!mountOn(m_folder, 0,
+                 "size=" + QByteArray::number((room + Page - 1) / Page * Page + Page))) {
+        m_error = systemError("tmpfs");
         return false;
     }
-    m_kind = Kind::Tmpfs; // so that a failed fill unmounts it
-    if (fillUntil(room))
-        return true;
-    unmount();
-    m_kind = Kind::None;
-    return false;
-#else
-    Q_UNUSED(room)
-    m_error = QStringLiteral("tmpfs: not on this system");
-    return false;
-#endif
+    m_tmpfs = fillUntil(room);
+    if (!m_tmpfs)
+        unmount(m_folder);
+    return m_tmpfs;
 }
 
 bool SmallDisk::limitFileSize(qint64 room)
 {
     struct rlimit limit;
     if (getrlimit(RLIMIT_FSIZE, &limit) != 0) {
-        m_error = QStringLiteral("file-size limit: ") + systemError();
+        m_error = systemError("file-size limit");
         return false;
     }
     if (limit.rlim_max != RLIM_INFINITY && rlim_t(room) > limit.rlim_max) {
@@ -88,20 +99,17 @@ bool SmallDisk::limitFileSize(qint64 room)
     limit.rlim_cur = rlim_t(qMax<qint64>(room, 0));
     // Past the limit a write would raise SIGXFSZ and end the process; ignored, it fails.
     std::signal(SIGXFSZ, SIG_IGN);
-    if (setrlimit(RLIMIT_FSIZE, &limit) != 0) {
-        m_error = QStringLiteral("file-size limit: ") + systemError();
-        return false;
-    }
-    m_limitSet = true;
-    m_kind = Kind::FileSizeLimit;
-    return true;
+    m_limitSet = setrlimit(RLIMIT_FSIZE, &limit) == 0;
+    if (!m_limitSet)
+        m_error = systemError("file-size limit");
+    return m_limitSet;
 }
 
 bool SmallDisk::fillUntil(qint64 room)
 {
     const qint64 available = freeBytes(m_folder);
     if (available < 0) {
-        m_error = QStringLiteral("statvfs: ") + systemError();
+        m_error = systemError("statvfs");
         return false;
     }
     if (available <= room)
@@ -143,27 +151,14 @@ void SmallDisk::makeRoom()
         QFile::remove(m_filler + QStringLiteral("-rest"));
         m_filler.clear();
     }
-#ifdef __linux__
-    if (m_kind == Kind::Tmpfs)
-        ::mount("tmpfs", QFile::encodeName(m_folder).constData(), "tmpfs",
-                MS_REMOUNT | MS_NOSUID | MS_NODEV, "size=64m");
-#endif
-    if (m_limitSet) {
-        struct rlimit limit;
-        if (getrlimit(RLIMIT_FSIZE, &limit) == 0) {
-            limit.rlim_cur = m_oldLimit;
-            setrlimit(RLIMIT_FSIZE, &limit);
-        }
-        m_limitSet = false;
+    if (m_tmpfs)
+        mountOn(m_folder, MS_REMOUNT, "size=64m");
+    struct rlimit limit;
+    if (m_limitSet && getrlimit(RLIMIT_FSIZE, &limit) == 0) {
+        limit.rlim_cur = m_oldLimit;
+        setrlimit(RLIMIT_FSIZE, &limit);
     }
-}
-
-void SmallDisk::unmount()
-{
-#ifdef __linux__
-    if (m_kind == Kind::Tmpfs)
-        ::umount2(QFile::encodeName(m_folder).constData(), MNT_DETACH);
-#endif
+    m_limitSet = false;
 }
 
 ReadOnlyFolder::ReadOnlyFolder(const QString &folder) : m_folder(folder)
@@ -172,39 +167,21 @@ ReadOnlyFolder::ReadOnlyFolder(const QString &folder) : m_folder(folder)
     QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup |
                                       QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
     QFile probe(QDir(folder).filePath(QStringLiteral(".probe")));
-    if (!probe.open(QIODevice::WriteOnly)) {
-        m_valid = true;
-        return;
+    // Permissions do not stop root; a read-only file system does.
+    if (probe.open(QIODevice::WriteOnly)) {
+        probe.close();
+        probe.remove();
+        m_mounted = mountOn(folder, MS_RDONLY, "size=4k");
+        if (!m_mounted)
+            m_error = systemError("permissions do not apply to this user, and mounting failed");
     }
-    // Permissions do not stop this user (root); a read-only file system does.
-    probe.close();
-    probe.remove();
-#ifdef __linux__
-    if (::mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs",
-                MS_RDONLY | MS_NOSUID | MS_NODEV, "size=4k") == 0) {
-        m_mounted = true;
-        m_valid = true;
-        return;
-    }
-    m_error = QStringLiteral("permissions do not apply to this user, and mounting failed: ") +
-              systemError();
-#else
-    m_error = QStringLiteral("permissions do not apply to this user");
-#endif
+    m_valid = m_error.isEmpty();
 }
 
 ReadOnlyFolder::~ReadOnlyFolder()
 {
-    release();
-}
-
-void ReadOnlyFolder::release()
-{
-#ifdef __linux__
     if (m_mounted)
-        ::umount2(QFile::encodeName(m_folder).constData(), MNT_DETACH);
-#endif
-    m_mounted = false;
+        unmount(m_folder);
     QFile::setPermissions(m_folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
                                         QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
                                         QFile::ExeOther);

@@ -10,21 +10,16 @@
 class SmallDisk
 {
 public:
-    enum class Kind { None, Tmpfs, FileSizeLimit };
-
     SmallDisk(const QString &folder, qint64 room);
     ~SmallDisk();
     SmallDisk(const SmallDisk &) = delete;
     SmallDisk &operator=(const SmallDisk &) = delete;
 
-    Kind kind() const { return m_kind; }
-    QString kindName() const;
-    bool isValid() const { return m_kind != Kind::None; }
+    bool isValid() const { return m_tmpfs || m_limitSet; }
     // Why neither could be set up.
     QString errorString() const { return m_error; }
     // Writes fail with "no space left" rather than "file too large".
-    bool reportsDiskFull() const { return m_kind == Kind::Tmpfs; }
-
+    bool reportsDiskFull() const { return m_tmpfs; }
     // Frees the disk: writes succeed again.
     void makeRoom();
 
@@ -32,12 +27,11 @@ private:
     bool mountTmpfs(qint64 room);
     bool limitFileSize(qint64 room);
     bool fillUntil(qint64 room);
-    void unmount();
 
     QString m_folder;
     QString m_filler;
-    Kind m_kind = Kind::None;
     QString m_error;
+    bool m_tmpfs = false;
     bool m_limitSet = false;
     quint64 m_oldLimit = 0;
 };
@@ -48,14 +42,12 @@ class ReadOnlyFolder
 {
 public:
     explicit ReadOnlyFolder(const QString &folder);
-    ~ReadOnlyFolder();
+    ~ReadOnlyFolder(); // writable again
     ReadOnlyFolder(const ReadOnlyFolder &) = delete;
     ReadOnlyFolder &operator=(const ReadOnlyFolder &) = delete;
 
     bool isValid() const { return m_valid; }
     QString errorString() const { return m_error; }
-    // Writable again.
-    void release();
 
 private:
     QString m_folder;

@@ -34,39 +34,32 @@ int main(int argc, char **argv)
             printf("%s\n", entry.first.c_str());
         return 0;
     }
-
     QTemporaryDir home;
     if (!home.isValid())
         return 2;
     TestSupport::usePrivateHome(home.path());
-
     QGuiApplication app(argc, argv);
 
+    // Class names first; options, and everything after "--", go to QTest.
     QStringList selected;
-    QStringList qtestArgs{app.arguments().value(0)};
-    bool passThrough = false;
+    QStringList qtestArgs = app.arguments().mid(0, 1);
     for (const QString &arg : app.arguments().mid(1)) {
-        if (passThrough || arg.startsWith('-')) {
-            passThrough = passThrough || arg == "--";
-            if (arg != "--")
-                qtestArgs << arg;
-        } else {
+        if (qtestArgs.size() > 1 || arg.startsWith('-'))
+            qtestArgs << arg;
+        else
             selected << arg;
-        }
     }
-
+    qtestArgs.removeAll(QStringLiteral("--"));
     int failures = 0;
     int ran = 0;
     for (auto &[name, factory] : registry()) {
-        if (!selected.isEmpty() && !selected.contains(QString::fromStdString(name)))
-            continue;
-        std::unique_ptr<QObject> test(factory());
-        failures += QTest::qExec(test.get(), qtestArgs);
-        ++ran;
+        if (selected.isEmpty() || selected.contains(QString::fromStdString(name))) {
+            std::unique_ptr<QObject> test(factory());
+            failures += QTest::qExec(test.get(), qtestArgs);
+            ++ran;
+        }
     }
-    if (ran == 0) {
+    if (ran == 0)
         fprintf(stderr, "no test class matched\n");
-        return 2;
-    }
-    return failures == 0 ? 0 : 1;
+    return ran == 0 ? 2 : failures == 0 ? 0 : 1;
 }

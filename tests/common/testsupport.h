@@ -1,5 +1,9 @@
 #pragma once
-// Small helpers shared by the test executables.
+// Small helpers shared by the test executables (files and the private home are inline for
+// the fuzz targets too).
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QJsonObject>
 #include <QSize>
 #include <QString>
@@ -7,20 +11,41 @@
 #include <functional>
 
 class Device;
-class QObject;
 
 namespace TestSupport {
 // Points HOME and the XDG folders into `home`, so settings, desktop folders and data
 // files never touch the user's own; a crash ends the run instead of QtTest's stack dump.
-void usePrivateHome(const QString &home);
-// Path of the virtual phone executable (empty when the build has none).
-QString phonesimPath();
+inline void usePrivateHome(const QString &home)
+{
+    qputenv("HOME", home.toUtf8());
+    qputenv("XDG_CONFIG_HOME", (home + "/.config").toUtf8());
+    qputenv("XDG_DATA_HOME", (home + "/.local/share").toUtf8());
+    qputenv("XDG_CACHE_HOME", (home + "/.cache").toUtf8());
+    qputenv("XDG_CONFIG_DIRS", (home + "/.xdg").toUtf8());
+    qunsetenv("XDG_DESKTOP_DIR");
+    // QtTest's stack dump forks inside the signal handler and can hang on a heap fault
+    // (malloc's lock held); a crash must end the run, not stall it.
+    qputenv("QTEST_DISABLE_STACK_DUMP", "1");
+}
 // The whole file, empty when it cannot be read.
-QByteArray readFile(const QString &path);
+inline QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+// Writes the file, making its folder; the path, or empty when that failed.
+inline QString writeFile(const QString &path, const QByteArray &content)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    const bool written = file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+                         file.write(content) == content.size();
+    return written ? path : QString();
+}
 // The JSON object in the file, empty when there is none.
 QJsonObject readJson(const QString &path);
-// Writes the file, making its folder; the path, or empty when that failed.
-QString writeFile(const QString &path, const QByteArray &content);
+// Path of the virtual phone executable (empty when the build has none).
+QString phonesimPath();
 // A placeholder for the server file each session pushes. The adb bridge reads its
 // location once per process, so this must run before the first session.
 QString serverFile();

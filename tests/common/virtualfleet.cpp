@@ -4,15 +4,11 @@
 #include "adbserver.h"
 #include "testsupport.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QSaveFile>
 
 namespace {
-QString fleetFile(const QString &home)
-{
-    return home + QStringLiteral("/fleet.json");
-}
-
 void startIn(QProcess &process, const QString &home, const QString &program,
              const QStringList &args)
 {
@@ -32,15 +28,20 @@ VirtualFleet::VirtualFleet(const QString &phonesimPath, const Options &options, 
         m_error = QStringLiteral("the virtual phone is not built");
         return;
     }
-    QStringList args{"init", "--home", home(), "--phones", QString::number(options.phones)};
-    args << "--fps" << QString::number(options.fps);
+    QStringList args{"init",
+                     "--home",
+                     home(),
+                     "--phones",
+                     QString::number(options.phones),
+                     "--fps",
+                     QString::number(options.fps)};
     if (options.screen.isValid())
         args << "--size"
              << QStringLiteral("%1x%2").arg(options.screen.width()).arg(options.screen.height());
-    const AdbServer server = AdbServer::parse(host).value_or(AdbServer());
     if (!host.isEmpty())
         args << "--host" << host;
     const AdbRun init = adb(args + initOptions);
+    const AdbServer server = AdbServer::parse(host).value_or(AdbServer());
     m_adbOptions = server.options();
     for (const QByteArray &line : init.out.split('\n')) {
         if (!line.trimmed().isEmpty())
@@ -79,6 +80,14 @@ VirtualFleet::~VirtualFleet()
     qunsetenv("PHONESIM_HOME");
 }
 
+void VirtualFleet::serveTogether(const QList<VirtualFleet *> &fleets)
+{
+    QStringList homes;
+    for (const VirtualFleet *fleet : fleets)
+        homes << fleet->home();
+    qputenv("PHONESIM_HOME", homes.join(QLatin1Char(':')).toUtf8());
+}
+
 QProcess *VirtualFleet::startAdb(const QStringList &args)
 {
     m_processes << new QProcess;
@@ -96,11 +105,6 @@ AdbRun VirtualFleet::adb(const QStringList &args) const
     }
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
             process.readAllStandardOutput(), process.readAllStandardError()};
-}
-
-int VirtualFleet::tool(const QString &verb, const QString &serial) const
-{
-    return adb({verb, "--home", home(), serial}).exitCode;
 }
 
 QList<ListedDevice> VirtualFleet::devices() const
@@ -136,14 +140,15 @@ int VirtualFleet::liveServers() const
 {
     int count = 0;
     for (const QJsonValue &process : status().value("processes").toArray())
-        count += process.toObject().value("kind").toString() == "server";
+        count += process["kind"].toString() == "server";
     return count;
 }
 
 QJsonObject VirtualFleet::phone(const QString &serial) const
 {
-    for (const QJsonValue &phone : TestSupport::readJson(fleetFile(home()))["phones"].toArray()) {
-        if (phone.toObject().value("serial").toString() == serial)
+    for (const QJsonValue &phone :
+         TestSupport::readJson(home() + "/fleet.json")["phones"].toArray()) {
+        if (phone["serial"].toString() == serial)
             return phone.toObject();
     }
     return {};
@@ -151,20 +156,12 @@ QJsonObject VirtualFleet::phone(const QString &serial) const
 
 bool VirtualFleet::editFleet(const std::function<void(QJsonObject &)> &edit) const
 {
-    QJsonObject root = TestSupport::readJson(fleetFile(home()));
+    QJsonObject root = TestSupport::readJson(home() + "/fleet.json");
     edit(root);
     // Whole or not at all: running phonesim processes read the file meanwhile.
-    QSaveFile out(fleetFile(home()));
+    QSaveFile out(home() + "/fleet.json");
     return out.open(QIODevice::WriteOnly) && out.write(QJsonDocument(root).toJson()) > 0 &&
            out.commit();
-}
-
-void VirtualFleet::serveTogether(const QList<VirtualFleet *> &fleets)
-{
-    QStringList homes;
-    for (const VirtualFleet *fleet : fleets)
-        homes << fleet->home();
-    qputenv("PHONESIM_HOME", homes.join(QLatin1Char(':')).toUtf8());
 }
 
 void VirtualFleet::editPhone(const QString &serial,
@@ -185,7 +182,7 @@ void VirtualFleet::editPhone(const QString &serial,
 
 bool VirtualFleet::setPhoneOption(int index, const QString &key, const QJsonValue &value)
 {
-    if (index < 0 || index >= m_serials.size() || phone(serial(index)).isEmpty())
+    if (phone(serial(index)).isEmpty())
         return false;
     editPhone(serial(index), [&](QJsonObject &phone) { phone.insert(key, value); });
     return phone(serial(index)).value(key) == value;
@@ -203,7 +200,7 @@ void VirtualFleet::setFault(const QString &serial, const QString &key,
 
 bool VirtualFleet::plug(const QString &serial, bool attached)
 {
-    return tool(attached ? "plug" : "unplug", serial) == 0;
+    return adb({attached ? "plug" : "unplug", "--home", home(), serial}).exitCode == 0;
 }
 
 QList<QJsonObject> VirtualFleet::jsonLines(const QString &relativePath) const
@@ -222,11 +219,6 @@ QStringList VirtualFleet::controlTypes(const QString &serial) const
     for (const QJsonObject &entry : controlLog(serial))
         types << entry.value(QStringLiteral("type")).toString();
     return types;
-}
-
-QString VirtualFleet::phoneFile(const QString &serial, const QString &phonePath) const
-{
-    return home() + "/" + serial + "/fs" + phonePath;
 }
 
 QString jsonDifferences(const QJsonObject &actual, const QJsonObject &expected)

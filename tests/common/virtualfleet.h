@@ -9,7 +9,6 @@
 #include <QMap>
 #include <QProcess>
 #include <QSize>
-#include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -69,6 +68,7 @@ public:
     QString errorString() const { return m_error; }
     QStringList serials() const { return m_serials; }
     QString serial(int i = 0) const { return m_serials.value(i); }
+    QString home() const { return m_home.path(); }
     // Every adb call of the process reaches these fleets, each at its own address.
     static void serveTogether(const QList<VirtualFleet *> &fleets);
     // Cuts the fleet's host off (true: calls fail, sockets close; "silent": everything
@@ -77,7 +77,6 @@ public:
     {
         return editFleet([cut](QJsonObject &root) { root["hostCut"] = cut; });
     }
-    QString home() const { return m_home.path(); }
 
     // adb calls made as a separate caller would make them.
     AdbRun adb(const QStringList &args) const;
@@ -89,8 +88,6 @@ public:
     {
         return on(serial, {"shell", line});
     }
-    // "plug" / "unplug" a phone; the exit code.
-    int tool(const QString &verb, const QString &serial) const;
     QProcess *startAdb(const QStringList &args); // killed with the fleet
     QList<ListedDevice> devices() const;
     std::optional<ListedDevice> entry(const QString &serial) const;
@@ -101,17 +98,15 @@ public:
 
     // The phone's settings in fleet.json, and changes to them.
     QJsonObject phone(const QString &serial) const;
-    bool editFleet(const std::function<void(QJsonObject &)> &edit) const;
-    void editPhone(const QString &serial, const std::function<void(QJsonObject &)> &edit) const;
     bool setPhoneOption(int index, const QString &key, const QJsonValue &value);
     void setFault(const QString &serial, const QString &key, const QJsonValue &value) const;
     void setTop(const QString &key, const QJsonValue &value) const
     {
         editFleet([&](QJsonObject &root) { root[key] = value; });
     }
-
     // Pulls the phone's USB cable, ending what ran over it, or plugs it back.
     bool plug(const QString &serial, bool attached);
+
     // The lines of a JSON-lines log under the fleet's home ("adb.log", "<serial>/autojs.jsonl").
     QList<QJsonObject> jsonLines(const QString &relativePath) const;
     QList<QJsonObject> adbLog() const { return jsonLines(QStringLiteral("adb.log")); }
@@ -124,9 +119,15 @@ public:
     // The "type" of every control message the phone has logged, in order.
     QStringList controlTypes(const QString &serial) const;
     // Where a file of the phone's storage lies on the computer.
-    QString phoneFile(const QString &serial, const QString &phonePath) const;
+    QString phoneFile(const QString &serial, const QString &phonePath) const
+    {
+        return home() + "/" + serial + "/fs" + phonePath;
+    }
 
 private:
+    bool editFleet(const std::function<void(QJsonObject &)> &edit) const;
+    void editPhone(const QString &serial, const std::function<void(QJsonObject &)> &edit) const;
+
     QTemporaryDir m_home;
     QString m_phonesim;
     QStringList m_serials;

@@ -5,14 +5,12 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
+
 namespace {
 bool hasWhiteSpace(const QString &text)
 {
-    for (const QChar c : text) {
-        if (c.isSpace())
-            return true;
-    }
-    return false;
+    return std::any_of(text.begin(), text.end(), [](QChar c) { return c.isSpace(); });
 }
 
 void checkAddress(const QString &address, const QString &output)

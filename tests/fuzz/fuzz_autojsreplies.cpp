@@ -29,11 +29,7 @@ QStringList readAll(const QList<QByteArray> &reads, QByteArray *rest)
 PARVIX_FUZZ_TARGET(false)
 {
     const Fuzz::ChunkedInput input = Fuzz::ChunkedInput::split(data, size);
-    QByteArray wholeRest;
-    QByteArray piecesRest;
-    const QStringList whole = readAll({input.stream}, &wholeRest);
-    const QStringList pieces = readAll(input.reads(), &piecesRest);
-
-    Fuzz::checkPrefix(whole, pieces);
+    QByteArray wholeRest, piecesRest;
+    checkPrefix(readAll({input.stream}, &wholeRest), readAll(input.reads(), &piecesRest));
     FUZZ_CHECK(input.stream.endsWith(wholeRest) && input.stream.endsWith(piecesRest), {});
 }

@@ -12,7 +12,7 @@
 namespace {
 QStringList receive(const QList<QByteArray> &reads, int *pending)
 {
-    Fuzz::FeedDevice socket;
+    FeedDevice socket;
     DeviceMessageReceiver receiver(nullptr, &socket);
     QStringList texts;
     QObject::connect(&receiver, &DeviceMessageReceiver::clipboardReceived,
@@ -27,12 +27,10 @@ QStringList receive(const QList<QByteArray> &reads, int *pending)
 PARVIX_FUZZ_TARGET(true)
 {
     const Fuzz::ChunkedInput input = Fuzz::ChunkedInput::split(data, size);
-    int wholePending = 0;
-    int piecesPending = 0;
+    int wholePending = 0, piecesPending = 0;
     const QStringList whole = receive({input.stream}, &wholePending);
     const QStringList pieces = receive(input.reads(), &piecesPending);
-
-    Fuzz::checkPrefix(whole, pieces);
+    checkPrefix(whole, pieces);
     FUZZ_CHECK(wholePending >= 0 && wholePending <= input.stream.size(), {});
     FUZZ_CHECK(piecesPending >= 0 && piecesPending <= input.stream.size(), {});
     for (const QString &text : whole) {

@@ -6,7 +6,7 @@
 PARVIX_FUZZ_TARGET(false)
 {
     const QString path = DeviceGroupManager::filePath();
-    Fuzz::checkRoundTrip(path, data, size, [] {
+    checkRoundTrip(path, data, size, [] {
         DeviceGroupManager manager;
         // There is always a group to show, and it is one of the list.
         FUZZ_CHECK(!manager.deviceGroups().isEmpty(), {});

@@ -5,7 +5,7 @@
 PARVIX_FUZZ_TARGET(false)
 {
     const QString path = Fuzz::homeFolder() + "/keymappings.json";
-    Fuzz::checkRoundTrip(path, data, size, [&path] {
+    checkRoundTrip(path, data, size, [&path] {
         KeyMapping store(path);
         const QStringList names = store.profileNames();
         FUZZ_CHECK(names.size() == store.profiles().size(), {});

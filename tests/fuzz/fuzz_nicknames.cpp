@@ -5,7 +5,7 @@
 PARVIX_FUZZ_TARGET(false)
 {
     const QString path = DeviceSettings::filePath();
-    Fuzz::checkRoundTrip(path, data, size, [] {
+    checkRoundTrip(path, data, size, [] {
         DeviceSettings store(nullptr);
         const QStringList serials = store.getAllDeviceSerials();
         for (const QString &serial : serials)

@@ -6,7 +6,7 @@
 PARVIX_FUZZ_TARGET(false)
 {
     const QString path = Fuzz::homeFolder() + "/common_phrases.json";
-    Fuzz::checkRoundTrip(path, data, size, [&path] {
+    checkRoundTrip(path, data, size, [&path] {
         CommonPhraseManager store(path);
         for (const PhraseCategory *category : store.getCategoriesList())
             FUZZ_CHECK(!category->id().isEmpty(), {});

@@ -2,9 +2,6 @@
 // A demuxer that writes down every packet it hands on, for comparing two runs.
 #include "fuzzsupport.h"
 
-#include <QByteArray>
-#include <QList>
-
 extern "C" {
 #include <libavcodec/packet.h>
 }
@@ -16,16 +13,33 @@ struct LoggedPacket
     qint64 dts = 0;
     int flags = 0;
 
-    bool operator==(const LoggedPacket &other) const
+    bool operator==(const LoggedPacket &o) const
     {
-        return data == other.data && pts == other.pts && dts == other.dts && flags == other.flags;
+        return data == o.data && pts == o.pts && dts == o.dts && flags == o.flags;
     }
 };
 
-template<class Demuxer> class LoggingDemuxer : public Demuxer
+// Made before the demuxer that reads from it.
+struct SocketHolder
+{
+    FeedDevice socket;
+};
+
+// Reads `reads` as they are given, then lets queued reads finish what a full read left over.
+template<class Demuxer> class LoggingDemuxer : private SocketHolder, public Demuxer
 {
 public:
-    using Demuxer::Demuxer;
+    template<class... Args>
+    explicit LoggingDemuxer(const QList<QByteArray> &reads, Args... args)
+        : Demuxer(&socket, nullptr, nullptr, args...)
+    {
+        for (const QByteArray &bytes : reads)
+            socket.feed(bytes);
+        for (qsizetype before = -1; before != packets.size();) {
+            before = packets.size();
+            Fuzz::drainEvents(1);
+        }
+    }
     QList<LoggedPacket> packets;
 
 protected:
@@ -36,26 +50,19 @@ protected:
     }
 };
 
-// Feeds the reads, then lets queued reads finish what a full read left over.
+// Both demuxers read the same header and handed on the same packets, none larger than
+// `largest` bytes.
 template<class Demuxer>
-void feedAndDrain(LoggingDemuxer<Demuxer> &demuxer, Fuzz::FeedDevice &socket,
-                  const QList<QByteArray> &reads)
-{
-    for (const QByteArray &bytes : reads)
-        socket.feed(bytes);
-    for (qsizetype before = -1; before != demuxer.packets.size();) {
-        before = demuxer.packets.size();
-        Fuzz::drainEvents(1);
-    }
-}
-
-// Both demuxers read the same header and handed on the same packets.
-template<class Demuxer>
-void checkSamePackets(const LoggingDemuxer<Demuxer> &whole, const LoggingDemuxer<Demuxer> &pieces)
+void checkSamePackets(const LoggingDemuxer<Demuxer> &whole, const LoggingDemuxer<Demuxer> &pieces,
+                      qsizetype largest)
 {
     FUZZ_CHECK(pieces.isHeaderRead() == whole.isHeaderRead(), {});
     FUZZ_CHECK(pieces.deviceName() == whole.deviceName(), pieces.deviceName());
     FUZZ_CHECK(pieces.codecId() == whole.codecId(), {});
     FUZZ_CHECK(pieces.packets == whole.packets,
                QStringLiteral("%1 vs %2").arg(pieces.packets.size()).arg(whole.packets.size()));
+    for (const LoggedPacket &packet : whole.packets) {
+        FUZZ_CHECK(packet.data.size() >= 1 && packet.data.size() <= largest, {});
+        FUZZ_CHECK(packet.pts == packet.dts, {});
+    }
 }

@@ -1,11 +1,9 @@
 // Runs a fuzz target over files instead of under libFuzzer: every file named, and every
 // file in every folder named. The ordinary and the sanitizer builds replay the corpora
 // this way, so each input that once crashed stays a test.
-#include <QDir>
+#include "testsupport.h"
+
 #include <QDirIterator>
-#include <QFile>
-#include <QFileInfo>
-#include <QStringList>
 
 #include <cstdint>
 #include <cstdio>
@@ -19,29 +17,21 @@ int main(int argc, char **argv)
     QStringList files;
     for (int i = 1; i < argc; ++i) {
         const QString path = QString::fromLocal8Bit(argv[i]);
-        if (QFileInfo(path).isDir()) {
-            QDirIterator it(path, QDir::Files, QDirIterator::Subdirectories);
-            while (it.hasNext())
-                files << it.next();
-        } else {
+        for (QDirIterator it(path, QDir::Files, QDirIterator::Subdirectories); it.hasNext();)
+            files << it.next();
+        if (!QFileInfo(path).isDir())
             files << path;
-        }
     }
     files.sort();
-    if (files.isEmpty()) {
-        std::fprintf(stderr, "no input files\n");
-        return 2;
-    }
     for (const QString &path : std::as_const(files)) {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly)) {
+        if (!QFileInfo(path).isReadable()) {
             std::fprintf(stderr, "cannot read %s\n", qPrintable(path));
             return 2;
         }
-        const QByteArray bytes = file.readAll();
+        const QByteArray bytes = TestSupport::readFile(path);
         LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t *>(bytes.constData()),
                                size_t(bytes.size()));
     }
     std::printf("%lld inputs replayed\n", static_cast<long long>(files.size()));
-    return 0;
+    return files.isEmpty() ? 2 : 0;
 }
