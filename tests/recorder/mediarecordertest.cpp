@@ -9,17 +9,7 @@
 #include "testregistry.h"
 #include "testsupport.h"
 
-#include <QDateTime>
-#include <QDir>
-#include <QPointer>
-#include <QScopeGuard>
-#include <QSemaphore>
-#include <QStandardPaths>
-#include <QTemporaryDir>
-#include <QThread>
 #include <QtTest>
-
-#include <atomic>
 
 using namespace RecordingReader;
 
@@ -391,8 +381,7 @@ private slots:
             QVERIFY(QFileInfo(path).size() <= room);
             const Probe file = probe(path);
             const QVector<ProbedPacket> &video = file.tracks.value(0).packets;
-            QVERIFY2(video.size() >= 15 && video.size() < int(frames.size()),
-                     qPrintable(QString::number(video.size())));
+            QVERIFY(video.size() >= 15 && video.size() < int(frames.size()));
             QStringList written;
             for (const ProbedPacket &packet : video)
                 written << QString::number(packet.pts) + (packet.key ? "*" : "");
@@ -402,19 +391,7 @@ private slots:
             QCOMPARE(decodeErrors(path), QString());
         }
 
-        // With room on the disk again, the next recording is a whole one.
-        disk.makeRoom();
-        m_told.clear();
-        QVERIFY(startRecording());
-        const QString next = recorder()->filePath();
-        QVERIFY(next != path);
-        push(phone.config());
-        for (int i = 0; i < 30; ++i)
-            push(phone.frame(StreamTime + (600 + i) * 33333, i == 0));
-        QVERIFY(stopRecording());
-        QCOMPARE(count("Record Stopped"), 1);
-        QCOMPARE(probe(next).tracks.value(0).packets.size(), 30);
-        QCOMPARE(decodeErrors(next), QString());
+        // With room again, the next recording is whole: SessionFaultsTest.
     }
 
     void twoQuickStartsMakeOneRecording()
