@@ -529,6 +529,7 @@ private slots:
             true, {"A", "B"});
         row("not JSON", R"({"device_groups": [{"name": "Shop")");
         row("array at the root", R"([{"name": "Shop"}])");
+        row("groups not a list", R"({"device_groups": {"name": "Shop"}})");
         row("only nameless groups", R"({"device_groups": [{"title": "Shop"}]})");
         row("an empty list", R"({"device_groups": []})", false);
     }
