@@ -486,11 +486,19 @@ private slots:
         // Decoding has begun again and has much more to do.
         QTRY_VERIFY_WITH_TIMEOUT(m_device->videoFeed()->publishedCount() >= shown + 3, 15000);
         QVERIFY(m_device->videoFeed()->publishedCount() < shown + stream.size() * 6 - 6);
+        // The media thread held up in the middle of its work, as by a slow decoder.
+        QSemaphore held, resume;
+        QMetaObject::invokeMethod(m_device->pipeline(), [&] {
+            held.release();
+            resume.tryAcquire(1, 20000);
+        });
+        QVERIFY(held.tryAcquire(1, 10000));
         delete m_device.data();
         // Gone while the media thread still holds the session and the recording still runs:
         // both let go later on their own threads, the file finished.
         QCOMPARE_GT(mediaSessions(), sessionsBefore);
         QVERIFY(recorder);
+        resume.release();
         QTRY_COMPARE_WITH_TIMEOUT(mediaSessions(), sessionsBefore, 15000);
         QTRY_VERIFY_WITH_TIMEOUT(!recorder, 15000);
         QTRY_COMPARE(video->state(), QAbstractSocket::UnconnectedState);
