@@ -184,6 +184,9 @@ private slots:
         // Bursts a few milliseconds apart stay apart in the file.
         QTest::newRow("60 fps, bursts") << "fps60 " + reset + "K0 F1 F5 F12 F13 F20 F30"
                                         << "h264:0*,1,5,12,13,20,30 =130";
+        // Two frames within one millisecond of the file's clock: the second a tick later.
+        QTest::newRow("60 fps, one tick apart") << "fps60 " + reset + "K0 F1 F1.4 F5"
+                                                << "h264:0*,1,2,5 =105";
         // Tiles stream at 5 fps: 200 ms is their pace, a 3 s pause still one frame.
         QTest::newRow("5 fps tile") << "fps5 " + reset + "K0 F200 F400 F600 F3600"
                                     << "h264:0*,200,400,600,800 =900";
