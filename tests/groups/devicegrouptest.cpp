@@ -6,28 +6,15 @@
 #include "adbrunner.h"
 #include "appconfig.h"
 #include "controlmsg.h"
-#include "device.h"
 #include "devicegroupmanager.h"
 #include "devicesettings.h"
 #include "fakeadb.h"
 #include "groupharness.h"
 #include "serverparams.h"
-#include "signallog.h"
 #include "testregistry.h"
 #include "testsupport.h"
 
-#include <QJsonArray>
-#include <QJsonObject>
-#include <QPointer>
-#include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QThread>
-#include <QThreadPool>
-#include <QTimer>
-#include <QTranslator>
 #include <QtTest>
-
-#include <memory>
 
 using GroupTest::addMember;
 using GroupTest::LoopbackPhone;
@@ -41,20 +28,23 @@ ADBDeviceInfo entry(const QString &serial, bool usb = true)
     return info;
 }
 
-QStringList serials(const QList<Device *> &devices)
+// Each item's name, in order.
+template<class List, class Name> QStringList namesOf(const List &list, Name name)
 {
     QStringList result;
-    for (const Device *device : devices)
-        result << device->adbConnectionSerial();
+    for (const auto &item : list)
+        result << name(item);
     return result;
 }
-
+QStringList serials(const QList<Device *> &devices)
+{
+    return namesOf(devices, [](const Device *d) {
+        return d ? d->adbConnectionSerial() : QStringLiteral("null");
+    });
+}
 QStringList serials(const QList<ADBDeviceInfo> &infos)
 {
-    QStringList result;
-    for (const ADBDeviceInfo &info : infos)
-        result << info.adb_serial;
-    return result;
+    return namesOf(infos, [](const ADBDeviceInfo &info) { return info.adb_serial; });
 }
 
 // The rows as the model gives them.
@@ -63,7 +53,7 @@ QStringList rows(const DeviceGroup &group)
     QList<Device *> devices;
     for (int row = 0; row < group.rowCount(); ++row)
         devices << group.data(group.index(row), DeviceGroup::DeviceRole).value<Device *>();
-    return devices.contains(nullptr) ? QStringList{"<null>"} : serials(devices);
+    return serials(devices);
 }
 
 QList<QPointer<Device>> members(DeviceGroup &group, const QStringList &names)
@@ -72,15 +62,6 @@ QList<QPointer<Device>> members(DeviceGroup &group, const QStringList &names)
     for (const QString &serial : names)
         devices << addMember(&group, serial);
     return devices;
-}
-
-// The devices whose running state changes, in order, while the context lives.
-void recordRunning(const QList<QPointer<Device>> &devices, QObject *context, QStringList *order)
-{
-    for (Device *device : devices)
-        if (device)
-            QObject::connect(device, &Device::runningChanged, context,
-                             [order, device] { *order << device->adbConnectionSerial(); });
 }
 
 void processDeferredDeletes()
@@ -95,7 +76,33 @@ void settle()
     QThreadPool::globalInstance()->waitForDone();
     QCoreApplication::sendPostedEvents();
 }
+
 } // namespace
+
+// Records the names of every signal an object's own class declares, in emission order,
+// across all of them (QSignalSpy watches one signal only).
+class SignalLog : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit SignalLog(QObject *watched)
+    {
+        const QMetaObject *meta = watched->metaObject();
+        const QMetaMethod slot = metaObject()->method(metaObject()->indexOfSlot("record()"));
+        for (int i = meta->methodOffset(); i < meta->methodCount(); ++i) {
+            if (meta->method(i).methodType() == QMetaMethod::Signal)
+                connect(watched, meta->method(i), this, slot);
+        }
+    }
+    QStringList names;
+
+private slots:
+    void record()
+    {
+        names << QString::fromLatin1(sender()->metaObject()->method(senderSignalIndex()).name());
+    }
+};
 
 class DeviceGroupTest : public QObject
 {
@@ -106,26 +113,17 @@ class DeviceGroupTest : public QObject
 
     QString file() const { return m_root->filePath("data/PX/DeviceGroup/device_groups.json"); }
     int listings() const { return int(m_adb->calls().count({"devices", "-l"})); }
-
     QJsonArray savedGroups() const
     {
         return TestSupport::readJson(file()).value("device_groups").toArray();
     }
-
     QStringList savedNames() const
     {
-        QStringList names;
-        for (const QJsonValue &group : savedGroups())
-            names << group.toObject().value("name").toString();
-        return names;
+        return namesOf(savedGroups(), [](const QJsonValue &g) { return g["name"].toString(); });
     }
-
     static QStringList names(const QList<DeviceGroup *> &groups)
     {
-        QStringList result;
-        for (const DeviceGroup *group : groups)
-            result << group->name();
-        return result;
+        return namesOf(groups, [](const DeviceGroup *group) { return group->name(); });
     }
 
 private slots:
@@ -178,38 +176,49 @@ private slots:
         QTRY_COMPARE(rows(group), QStringList({"A", "B", "C", "D"}));
     }
 
-    void settingsLoadAndSave()
+    // One stored value each: mistyped ones fall back and mark the file unsound; a missing
+    // width means the wide enlarged view, a group stored without tile matching keeps its
+    // stream size.
+    void settingsLoad_data()
     {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QJsonValue>("stored");
+        QTest::addColumn<QJsonValue>("loaded"); // undefined: the fallback
+        QTest::addColumn<bool>("sound");
+        const QJsonValue fallback(QJsonValue::Undefined);
+        QTest::newRow("size as text") << "maxSize" << QJsonValue("1000") << fallback << false;
+        QTest::newRow("fraction") << "maxFPS" << QJsonValue(29.5) << fallback << false;
+        QTest::newRow("bool for int") << "bitRate" << QJsonValue(true) << fallback << false;
+        QTest::newRow("beyond int") << "maxSizeBigView" << QJsonValue(1e12) << fallback << false;
+        QTest::newRow("int for bool") << "showControlButtons" << QJsonValue(0) << fallback << false;
+        QTest::newRow("text for bool") << "enableAudio" << QJsonValue("true") << fallback << false;
+        QTest::newRow("no such layout") << "orientation" << QJsonValue(5) << fallback << false;
+        QTest::newRow("null width") << "bigViewWidth" << QJsonValue() << fallback << false;
+        QTest::newRow("cell width") << "cellWidth" << QJsonValue(300) << QJsonValue(300) << true;
+        QTest::newRow("delay") << "clickDelaySeconds" << QJsonValue(2) << QJsonValue(2) << true;
+        QTest::newRow("whole double")
+            << "maxFPSBigView" << QJsonValue(60.0) << QJsonValue(60) << true;
+    }
+
+    void settingsLoad()
+    {
+        QFETCH(QString, key);
+        QFETCH(QJsonValue, stored);
+        QFETCH(QJsonValue, loaded);
         // Every setting is saved under its key (the values are a new group's own).
-        const QJsonObject defaults = DeviceGroup().toJson().value("settings").toObject();
-        QCOMPARE(defaults.keys(),
+        QJsonObject expected = DeviceGroup().toJson().value("settings").toObject();
+        QCOMPARE(expected.keys(),
                  QStringList({"bigViewWidth", "bitRate", "bitRateBigView", "cellWidth",
                               "clickDelaySeconds", "enableAudio", "matchTileSize", "maxFPS",
                               "maxFPSBigView", "maxSize", "maxSizeBigView", "orientation",
                               "showControlButtons"}));
-
-        // Mistyped values fall back; a missing width means the wide enlarged view, and a group
-        // stored without tile matching keeps its stream size.
-        DeviceGroup loaded;
-        QVERIFY(!loaded.loadSettings({{"maxSize", "1000"},
-                                      {"maxFPS", 29.5},
-                                      {"bitRate", true},
-                                      {"maxSizeBigView", 1e12},
-                                      {"showControlButtons", 0},
-                                      {"enableAudio", "true"},
-                                      {"orientation", 5},
-                                      {"bigViewWidth", QJsonValue::Null},
-                                      {"cellWidth", 300},
-                                      {"clickDelaySeconds", 2},
-                                      {"maxFPSBigView", 60.0}}));
-        QJsonObject expected = defaults;
-        for (const auto &[key, value] : {std::pair<const char *, QJsonValue>{"bigViewWidth", 960},
-                                         {"cellWidth", 300},
-                                         {"clickDelaySeconds", 2},
-                                         {"maxFPSBigView", 60},
-                                         {"matchTileSize", false}})
-            expected.insert(key, value);
-        QCOMPARE(loaded.toJson().value("settings").toObject(), expected);
+        DeviceGroup group;
+        QTEST(group.loadSettings({{key, stored}}), "sound");
+        expected.insert("bigViewWidth", 960);
+        expected.insert("matchTileSize", false);
+        if (!loaded.isUndefined())
+            expected.insert(key, loaded);
+        QCOMPARE(group.toJson().value("settings").toObject(), expected);
     }
 
     void settersSaveAndApplyOnlyForNamedGroups()
@@ -450,19 +459,18 @@ private slots:
         d.at(0)->startScrcpySession();
         d.at(2)->startScrcpySession();
         QVERIFY(d.at(0)->running() && d.at(2)->running());
-        {
-            QObject context;
-            QStringList order;
-            recordRunning(d, &context, &order);
-            group.startAllDevices(); // B at 0, D at 200, E at 400 ms: running ones are skipped
-            delete d.at(3).data();   // D goes before its turn
-            QTRY_VERIFY(d.at(1)->running() && d.at(4)->running());
-            QCOMPARE(order, QStringList({"B", "E"}));
-        }
-        d.at(1)->stopScrcpySession(); // not running, yet keeps its slot
-        QObject context;
+        // The devices whose running state changes, in order.
         QStringList order;
-        recordRunning(d, &context, &order);
+        QObject context;
+        for (Device *device : d)
+            connect(device, &Device::runningChanged, &context,
+                    [&order, device] { order << device->adbConnectionSerial(); });
+        group.startAllDevices(); // B at 0, D at 200, E at 400 ms: running ones are skipped
+        delete d.at(3).data();   // D goes before its turn
+        QTRY_VERIFY(d.at(1)->running() && d.at(4)->running());
+        QCOMPARE(order, QStringList({"B", "E"}));
+        d.at(1)->stopScrcpySession(); // not running, yet keeps its slot
+        order.clear();
         group.stopAllDevices(); // A at 0, B at 300, C at 600, E at 900 ms
         delete d.at(2).data();  // C goes before its turn
         QCOMPARE(group.deviceCount(), 3);
@@ -503,42 +511,18 @@ private slots:
         QCOMPARE(running.size(), 2);
     }
 
-    void firstStartMakesTheDefaultGroup_data()
-    {
-        QTest::addColumn<QString>("translation");
-        QTest::addColumn<QString>("name");
-        QTest::newRow("English") << QString() << QStringLiteral("Default Group");
-        QTest::newRow("Chinese") << QStringLiteral(":/translations/Parvix_TW.qm")
-                                 << QStringLiteral("預設分組");
-    }
-
-    void firstStartMakesTheDefaultGroup()
-    {
-        QFETCH(QString, translation);
-        QFETCH(QString, name);
-        QTranslator translator;
-        QVERIFY(translation.isEmpty() || translator.load(translation));
-        QCoreApplication::installTranslator(&translator);
-        DeviceGroupManager manager;
-        QCoreApplication::removeTranslator(&translator);
-        QCOMPARE(names(manager.deviceGroups()), QStringList({name}));
-        QCOMPARE(manager.currentSelectedGroup(), manager.deviceGroups().first());
-        QCOMPARE(savedNames(), QStringList({name}));
-        QCOMPARE(savedGroups().first().toObject().value("settings").toObject(),
-                 manager.deviceGroups().first()->toJson().value("settings").toObject());
-        QCOMPARE(manager.deviceGroups().first()->bigViewWidth(), 400);
-        QVERIFY(!QFile::exists(file() + ".bak"));
-    }
-
     void theFileIsLoadedOrKeptAsBackup_data()
     {
-        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QByteArray>("content"); // null: no file, the first start
         QTest::addColumn<QStringList>("names");
         QTest::addColumn<bool>("keptAsBackup");
+        QTest::addColumn<QString>("translation");
         const auto row = [](const char *name, const char *content, bool keptAsBackup = true,
-                            const QStringList &names = {"Default Group"}) {
-            QTest::newRow(name) << QByteArray(content) << names << keptAsBackup;
+                            const QStringList &names = {"Default Group"}, const char *qm = "") {
+            QTest::newRow(name) << QByteArray(content) << names << keptAsBackup << QString(qm);
         };
+        row("first start", nullptr, false);
+        row("first start, Chinese", nullptr, false, {"預設分組"}, ":/translations/Parvix_TW.qm");
         row("only named groups load", R"({"device_groups": [
             {"name": "", "settings": {"maxSize": 100}}, {"name": "A"},
             {"name": "B", "settings": {"maxSize": 1000, "cellWidth": 300}}]})",
@@ -555,22 +539,29 @@ private slots:
         QFETCH(QByteArray, content);
         QFETCH(QStringList, names);
         QFETCH(bool, keptAsBackup);
-        QVERIFY(!TestSupport::writeFile(file(), content).isEmpty());
+        QFETCH(QString, translation);
+        QVERIFY(content.isNull() || !TestSupport::writeFile(file(), content).isEmpty());
+        QTranslator translator;
+        QVERIFY(translation.isEmpty() || translator.load(translation));
+        QCoreApplication::installTranslator(&translator);
         DeviceGroupManager manager;
-        QCOMPARE(this->names(manager.deviceGroups()), names);
-        QCOMPARE(manager.currentSelectedGroup(), manager.deviceGroups().first());
+        QCoreApplication::removeTranslator(&translator);
+        const QList<DeviceGroup *> groups = manager.deviceGroups();
+        QCOMPARE(this->names(groups), names);
+        QCOMPARE(manager.currentSelectedGroup(), groups.first());
         QCOMPARE(QFile::exists(file() + ".bak"), keptAsBackup);
         QVERIFY(!keptAsBackup || TestSupport::readFile(file() + ".bak") == content);
+        QCOMPARE(groups.first()->bigViewWidth(), 400); // no settings at all: a new group's
         if (names.first() != "A") {
             QCOMPARE(savedNames(), names);
+            QCOMPARE(savedGroups().first().toObject().value("settings"),
+                     groups.first()->toJson().value("settings"));
             return;
         }
         QCOMPARE(TestSupport::readFile(file()), content); // loading writes nothing
-        DeviceGroup *a = manager.deviceGroups().at(0);
-        DeviceGroup *b = manager.deviceGroups().at(1);
-        QCOMPARE(a->bigViewWidth(), 400); // no settings at all: a new group's
-        QCOMPARE(QList<int>({b->bigViewWidth(), b->maxSize(), b->cellWidth()}),
-                 QList<int>({960, 1000, 300})); // settings without the width key
+        QCOMPARE(
+            QList<int>({groups[1]->bigViewWidth(), groups[1]->maxSize(), groups[1]->cellWidth()}),
+            QList<int>({960, 1000, 300})); // settings without the width key
     }
 
     void groupChangesAreSaved()

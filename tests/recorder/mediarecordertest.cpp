@@ -9,17 +9,7 @@
 #include "testregistry.h"
 #include "testsupport.h"
 
-#include <QDateTime>
-#include <QDir>
-#include <QPointer>
-#include <QScopeGuard>
-#include <QSemaphore>
-#include <QStandardPaths>
-#include <QTemporaryDir>
-#include <QThread>
 #include <QtTest>
-
-#include <atomic>
 
 using namespace RecordingReader;
 
@@ -194,6 +184,9 @@ private slots:
         // Bursts a few milliseconds apart stay apart in the file.
         QTest::newRow("60 fps, bursts") << "fps60 " + reset + "K0 F1 F5 F12 F13 F20 F30"
                                         << "h264:0*,1,5,12,13,20,30 =130";
+        // Two frames within one millisecond of the file's clock: the second a tick later.
+        QTest::newRow("60 fps, one tick apart") << "fps60 " + reset + "K0 F1 F1.4 F5"
+                                                << "h264:0*,1,2,5 =105";
         // Tiles stream at 5 fps: 200 ms is their pace, a 3 s pause still one frame.
         QTest::newRow("5 fps tile") << "fps5 " + reset + "K0 F200 F400 F600 F3600"
                                     << "h264:0*,200,400,600,800 =900";
@@ -391,8 +384,7 @@ private slots:
             QVERIFY(QFileInfo(path).size() <= room);
             const Probe file = probe(path);
             const QVector<ProbedPacket> &video = file.tracks.value(0).packets;
-            QVERIFY2(video.size() >= 15 && video.size() < int(frames.size()),
-                     qPrintable(QString::number(video.size())));
+            QVERIFY(video.size() >= 15 && video.size() < int(frames.size()));
             QStringList written;
             for (const ProbedPacket &packet : video)
                 written << QString::number(packet.pts) + (packet.key ? "*" : "");
@@ -402,19 +394,7 @@ private slots:
             QCOMPARE(decodeErrors(path), QString());
         }
 
-        // With room on the disk again, the next recording is a whole one.
-        disk.makeRoom();
-        m_told.clear();
-        QVERIFY(startRecording());
-        const QString next = recorder()->filePath();
-        QVERIFY(next != path);
-        push(phone.config());
-        for (int i = 0; i < 30; ++i)
-            push(phone.frame(StreamTime + (600 + i) * 33333, i == 0));
-        QVERIFY(stopRecording());
-        QCOMPARE(count("Record Stopped"), 1);
-        QCOMPARE(probe(next).tracks.value(0).packets.size(), 30);
-        QCOMPARE(decodeErrors(next), QString());
+        // With room again, the next recording is whole: SessionFaultsTest.
     }
 
     void twoQuickStartsMakeOneRecording()

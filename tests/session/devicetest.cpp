@@ -8,30 +8,16 @@
 #include "fakeadb.h"
 #include "h264teststream.h"
 #include "keymapping.h"
-#include "loopstallprobe.h"
 #include "mediarecorder.h"
 #include "mediathreads.h"
 #include "scrcpyserver.h"
 #include "serverparams.h"
-#include "streampipeline.h"
 #include "testregistry.h"
 #include "tilestream.h"
-#include "videodemuxer.h"
 #include "videoframefeed.h"
 
-#include <QFileInfo>
-#include <QMutex>
-#include <QPointer>
-#include <QRegularExpression>
-#include <QSet>
-#include <QSignalSpy>
 #include <QTcpSocket>
-#include <QTemporaryDir>
-#include <QThread>
-#include <QTranslator>
 #include <QtTest>
-
-#include <memory>
 
 #ifdef Q_OS_LINUX
 #include <sys/resource.h>
@@ -56,12 +42,6 @@ int threadNice()
 
 const QString kSerial = QStringLiteral("R58M123");
 
-// The last deviceMessage as text, type and time-out.
-QVariantList lastMessage(const QSignalSpy &spy)
-{
-    return spy.isEmpty() ? QVariantList() : spy.last();
-}
-
 using FramePtr = std::unique_ptr<AVFrame, void (*)(AVFrame *)>;
 
 FramePtr makeFrame(int width, int height, AVPixelFormat format)
@@ -74,13 +54,26 @@ FramePtr makeFrame(int width, int height, AVPixelFormat format)
         frame.reset();
     return frame;
 }
+
+// Everything queued for the phone's adb has run (0 ms: is idle right now).
+bool adbIdle(int timeoutMs = 15000)
+{
+    return AdbLane::waitForIdle(kSerial, timeoutMs);
+}
+
+int mediaSessions()
+{
+    int sessions = 0;
+    for (int i = 0; i < MediaThreads::threadCount(); ++i)
+        sessions += MediaThreads::sessionsOn(i);
+    return sessions;
+}
 } // namespace
 
 class DeviceTest : public QObject
 {
     Q_OBJECT
 
-private:
     std::unique_ptr<FakeAdb> m_adb;
     std::unique_ptr<DeviceGroup> m_group;
     QPointer<Device> m_device;
@@ -90,15 +83,13 @@ private:
     {
         auto socket = std::make_unique<QTcpSocket>();
         socket->connectToHost(QHostAddress::LocalHost, m_device->currentServerParams()->port());
-        if (!socket->waitForConnected(3000))
-            return nullptr;
-        return socket;
+        return socket->waitForConnected(3000) ? std::move(socket) : nullptr;
     }
 
     QStringList lastServerCall() const
     {
-        const auto calls = m_adb->callsWith({QStringLiteral("app_process")});
-        return calls.isEmpty() ? QStringList() : calls.last();
+        const QList<QStringList> calls = m_adb->callsWith({QStringLiteral("app_process")});
+        return calls.value(calls.size() - 1);
     }
 
     // The device's session got as far as listening for the phone.
@@ -107,15 +98,10 @@ private:
         return m_device && m_device->server() && m_device->server()->isLaunched();
     }
 
-    // Everything queued for the phone's adb has run.
-    static bool adbIdle() { return AdbLane::waitForIdle(kSerial, 15000); }
-
-    static int mediaSessions()
+    // The last deviceMessage as text, type and time-out.
+    static QVariantList last(const QSignalSpy &spy)
     {
-        int sessions = 0;
-        for (int i = 0; i < MediaThreads::threadCount(); ++i)
-            sessions += MediaThreads::sessionsOn(i);
-        return sessions;
+        return spy.isEmpty() ? QVariantList() : spy.last();
     }
 
 private slots:
@@ -128,17 +114,15 @@ private slots:
         QTest::addColumn<int>("groupMax");
         QTest::addColumn<int>("size");
         QTest::addColumn<int>("bitRate");
-        QTest::newRow("tile wider than the phone")
+        QTest::newRow("wider tile")
             << QSizeF(320, 570) << QSize(720, 1600) << 720 << 576 << 2560000;
-        QTest::newRow("tile narrower")
-            << QSizeF(300, 400) << QSize(720, 1600) << 720 << 400 << 1234567;
+        QTest::newRow("narrower") << QSizeF(300, 400) << QSize(720, 1600) << 720 << 400 << 1234567;
         QTest::newRow("turned phone")
             << QSizeF(320, 570) << QSize(1600, 720) << 720 << 320 << 790123;
-        QTest::newRow("beyond the group")
+        QTest::newRow("beyond group")
             << QSizeF(1000, 2000) << QSize(720, 1600) << 720 << 720 << 4000000;
-        QTest::newRow("tiny tile, phone unknown")
-            << QSizeF(100, 90) << QSize() << 720 << 128 << 200000;
-        QTest::newRow("group without limit") << QSizeF(300, 500) << QSize() << 0 << 512 << 4000000;
+        QTest::newRow("tiny, unknown") << QSizeF(100, 90) << QSize() << 720 << 128 << 200000;
+        QTest::newRow("no group limit") << QSizeF(300, 500) << QSize() << 0 << 512 << 4000000;
     }
 
     void streamSizedToTile()
@@ -147,9 +131,8 @@ private slots:
         QFETCH(QSize, frame);
         QFETCH(int, groupMax);
         QFETCH(int, size);
-        QFETCH(int, bitRate);
         QCOMPARE(TileStream::maxSize(tile, frame, groupMax), size);
-        QCOMPARE(TileStream::bitRate(size, groupMax, 4000000), bitRate);
+        QTEST(TileStream::bitRate(size, groupMax, 4000000), "bitRate");
     }
 
     void init()
@@ -180,10 +163,10 @@ private slots:
         QTest::addColumn<bool>("wifiSwitch");
         QTest::addColumn<QString>("message"); // empty: none
         QTest::addColumn<bool>("leaves");
-        QTest::newRow("the server ended, the phone is still there")
+        QTest::newRow("server ended, phone there")
             << "attached" << false << "Mirroring ended on the phone" << false;
-        QTest::newRow("the phone was unplugged") << "gone" << false << "Phone disconnected" << true;
-        QTest::newRow("device list unreadable")
+        QTest::newRow("unplugged") << "gone" << false << "Phone disconnected" << true;
+        QTest::newRow("list unreadable")
             << "error" << false << "Mirroring stopped, the adb device list could not be read"
             << false;
         // adbd restarting in TCP mode drops the phone from the list for a moment.
@@ -221,20 +204,14 @@ private slots:
             if (args.value(1) == QVariant("error"))
                 errors << args;
         }
-        if (message.isEmpty())
-            QVERIFY(errors.isEmpty());
-        else
-            QCOMPARE(errors, QList<QVariantList>({{message, "error", 5000}}));
+        QCOMPARE(errors, message.isEmpty() ? QList<QVariantList>()
+                                           : QList<QVariantList>({{message, "error", 5000}}));
         if (!wifiSwitch)
             QCOMPARE(m_adb->callsWith({"devices", "-l"}).isEmpty(), listing == "no start");
         // The tile shows why while the message lasts, then goes.
         QCOMPARE(m_group->deviceCount(), 1);
-        if (leaves) {
-            QTRY_COMPARE_WITH_TIMEOUT(removed.count(), 1, 10000);
-            QTRY_VERIFY(!m_device);
-        } else {
-            QVERIFY(m_device);
-        }
+        QTRY_COMPARE_WITH_TIMEOUT(removed.count(), int(leaves), 10000);
+        QTRY_COMPARE(m_device.isNull(), leaves);
     }
 
     void viewSwitchRestartsWithTheOtherParameters()
@@ -270,16 +247,16 @@ private slots:
         QVERIFY(!m_device->running());
     }
 
-    void actionsWithoutAConnection()
+    void withoutASession()
     {
         QSignalSpy messages(m_device, &Device::deviceMessage);
         m_device->takeScreenshot();
-        QCOMPARE(lastMessage(messages), QVariantList({"Not Connected", "error", 2000}));
+        QCOMPARE(last(messages), QVariantList({"Not Connected", "error", 2000}));
         QVERIFY(!m_device->isScreenShotting());
         m_device->installAPK(QStringLiteral("/tmp/app.apk"));
-        QCOMPARE(lastMessage(messages).value(2), QVariant(2000));
+        QCOMPARE(last(messages).value(2), QVariant(2000));
         m_device->uploadFile(QStringLiteral("/tmp/file.txt"));
-        QCOMPARE(lastMessage(messages), QVariantList({"Not Connected", "error", 5000}));
+        QCOMPARE(last(messages), QVariantList({"Not Connected", "error", 5000}));
 
         // Silent without a controller; a new name still shows on the tile and in the list,
         // only the wallpaper waits for a connection.
@@ -293,49 +270,51 @@ private slots:
         m_device->takeScreenshot();
         QCOMPARE(messages.count(), 3);
         QVERIFY(m_adb->calls().isEmpty());
+        m_device->setIsScreenShotting(false);
 
         KeyMappingProfile game(QStringLiteral("Game"), nullptr);
         m_device->setCurrentKeyMappingProfile(&game);
-        QCOMPARE(lastMessage(messages), QVariantList({"KeyMapping Profile: Game", "info", 2000}));
+        QCOMPARE(last(messages), QVariantList({"KeyMapping Profile: Game", "info", 2000}));
         m_device->setCurrentKeyMappingProfile(nullptr);
-        QCOMPARE(lastMessage(messages).value(0), QVariant("KeyMapping Disabled"));
-    }
+        QCOMPARE(last(messages).value(0), QVariant("KeyMapping Disabled"));
 
-    void executeAdbCommandRunsEachLine()
-    {
+        // The free-form command runs line by line; Wi-Fi adb's failures and the way back.
         m_adb->respond({"-s", kSerial, "shell", "echo", "a"}, "a\n");
         m_adb->respond({"-s", kSerial, "devices"}, "List of devices attached\n");
-        const QString result =
-            m_device->executeADBCommand(QStringLiteral("  shell  echo a \n\n   \r\ndevices\n"));
-        QCOMPARE(result, QStringLiteral("a\nList of devices attached\n"));
+        QCOMPARE(
+            m_device->executeADBCommand(QStringLiteral("  shell  echo a \n\n   \r\ndevices\n")),
+            QStringLiteral("a\nList of devices attached\n"));
         QCOMPARE(m_adb->calls(), (QList<QStringList>{{"-s", kSerial, "shell", "echo", "a"},
                                                      {"-s", kSerial, "devices"}}));
         QCOMPARE(m_device->executeADBCommand(QStringLiteral("\n \n")), QString());
-    }
-
-    void wifiSwitchFailures()
-    {
-        QSignalSpy messages(m_device, &Device::deviceMessage);
+        messages.clear();
         m_adb->respondMatching("*' connect '*", {"failed to connect to '192.168.1.50:5555'\n"});
         m_device->setWiFiConnection();
         QTRY_COMPARE_WITH_TIMEOUT(messages.count(), 1, 3000);
-        QCOMPARE(lastMessage(messages),
+        QCOMPARE(last(messages),
                  QVariantList({"Failed to enable \r WiFi connection", "error", 3000}));
         QVERIFY(!m_device->switchingToWiFi());
-
-        m_adb->clearCalls();
         m_adb->respondMatching("*' tcpip '*", FakeAdb::failure("error: closed\n"));
         m_device->setWiFiConnection();
         QVERIFY(m_device->switchingToWiFi());
         QTRY_VERIFY(!m_device->switchingToWiFi());
-        QCOMPARE(lastMessage(messages), QVariantList({"Failed to tcpip", "error", 3000}));
-    }
+        QCOMPARE(last(messages), QVariantList({"Failed to tcpip", "error", 3000}));
+        // The same in Chinese.
+        QTranslator translator;
+        QVERIFY(translator.load(QStringLiteral(":/translations/Parvix_CN.qm")));
+        QCoreApplication::installTranslator(&translator);
+        auto uninstall = qScopeGuard([&] { QCoreApplication::removeTranslator(&translator); });
+        m_adb->respondMatching("*' tcpip '*", FakeAdb::Reply());
+        m_device->setWiFiConnection();
+        QTRY_VERIFY(!m_device->switchingToWiFi());
+        const QString text = last(messages).value(0).toString();
+        QVERIFY2(text.contains(QChar(u'\r')) && text.contains(QStringLiteral("连接")),
+                 qPrintable(text));
+        m_device->takeScreenshot();
+        QCOMPARE(last(messages).value(0), QVariant(QStringLiteral("未连接")));
 
-    void disconnectWifiLeavesTheGroup()
-    {
         m_adb->respond({"-s", kSerial, "disconnect"}, FakeAdb::failure("error: no such device\n"));
         QVERIFY(!m_device->disconnectWiFi());
-        QCOMPARE(m_group->deviceCount(), 1);
         m_device->disconnectWiFiAsync();
         QVERIFY(adbIdle());
         QCoreApplication::processEvents();
@@ -363,8 +342,7 @@ private slots:
         worker->start();
         QVERIFY(worker->wait(10000));
         QVERIFY(!emittedOn); // not applied from the worker
-        QTRY_VERIFY(emittedOn);
-        QCOMPARE(emittedOn, QThread::currentThread());
+        QTRY_COMPARE(emittedOn, QThread::currentThread());
         QCOMPARE(m_device->deviceInfo().model, QStringLiteral("Pixel"));
         QCOMPARE(m_device->deviceInfo().screen_size, QSize(1080, 2400));
     }
@@ -395,44 +373,51 @@ private slots:
 
     void theGuiThreadNeverWaitsForAdb()
     {
-        // adb answering a second late on every call, as through a slow hub: starting and
-        // stopping sessions, the listing after a session's end, a Wi-Fi switch and destroying
-        // a device in the middle of its start all leave the event loop turning.
+        // adb answering a second late on every call, as through a slow hub: each step below
+        // returns while its adb work is still under way.
         m_adb->setLatency(1);
         m_adb->respondMatching("*app_process*", {{}, 0, {}, 1});
-        LoopStallProbe probe;
         QSignalSpy said(m_device, &Device::deviceMessage);
         m_device->startScrcpySession();
+        QVERIFY(!launched() && !adbIdle(0));
         QTRY_VERIFY_WITH_TIMEOUT(launched(), 10000);
         QTRY_VERIFY_WITH_TIMEOUT(!m_device->running(), 10000);
-        QTRY_COMPARE_WITH_TIMEOUT(said.count(), 1, 10000); // told once the listing came back
+        // The session's end is seen before the listing comes back, and told after it.
+        QCOMPARE(said.count(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(said.count(), 1, 10000);
         QCOMPARE(said.last().value(0), QVariant("Mirroring ended on the phone"));
 
         m_device->startScrcpySession();
         QTRY_VERIFY_WITH_TIMEOUT(launched(), 10000);
         m_device->stopScrcpySession();
+        QVERIFY(!adbIdle(0)); // the phone-side cleanup
+        QVERIFY(adbIdle());
         m_device->setWiFiConnection();
+        QVERIFY(m_device->switchingToWiFi() && !adbIdle(0));
         QTRY_VERIFY_WITH_TIMEOUT(!m_device->switchingToWiFi(), 15000);
+        // Destroyed in the middle of its start.
         m_device->startScrcpySession();
         delete m_device.data();
+        QVERIFY(!adbIdle(0));
         QVERIFY(adbIdle());
-        QVERIFY2(probe.longestStallMs() < 500,
-                 qPrintable(QStringLiteral("stalled %1 ms").arg(probe.longestStallMs())));
     }
 
-    void framesArriveInOrderFromTheMediaThread()
+    // One session: every picture decoded in order on the media thread, then the device
+    // destroyed while that thread is busy decoding and a recording runs.
+    void framesFromTheMediaThreadAndADeviceGoneMeanwhile()
     {
         if (!H264TestStream::encoderAvailable())
             QSKIP("no H.264 encoder");
-        const QSize size(320, 640);
-        const QVector<WirePacket> stream = H264TestStream::encode(size, 45, 2000000, 15);
+        QTemporaryDir videos;
+        AppConfig::instance()->setVideoSavePath(videos.path());
+        const QSize size(720, 1280);
+        const QVector<WirePacket> stream = H264TestStream::encode(size, 40, 8000000, 20);
         QVERIFY(!stream.isEmpty());
         QList<qint64> expected;
         for (const WirePacket &packet : stream) {
             if (!(packet.ptsAndFlags & Wire::Config))
                 expected << qint64(packet.ptsAndFlags & ~Wire::KeyFrame);
         }
-
         QMutex mutex;
         QList<qint64> published;
         QSet<QThread *> publishedOn;
@@ -443,31 +428,35 @@ private slots:
             publishedOn << QThread::currentThread();
             decoderNice = threadNice();
         });
-        auto noObserver = qScopeGuard([this] { m_device->videoFeed()->setObserver({}); });
+        auto noObserver = qScopeGuard([this] {
+            if (m_device)
+                m_device->videoFeed()->setObserver({});
+        });
+        const auto publishedCount = [&] {
+            QMutexLocker locker(&mutex);
+            return published.size();
+        };
+        const int sessionsBefore = mediaSessions();
 
         m_device->startScrcpySession();
         QTRY_VERIFY(launched());
         auto video = phoneConnects();
-        QVERIFY(video);
-        video->write(
-            Wire::videoHeader("Test phone", "h264", quint32(size.width()), quint32(size.height())) +
-            Wire::frames(stream));
-        auto publishedCount = [&] {
-            QMutexLocker locker(&mutex);
-            return published.size();
-        };
-        QTRY_COMPARE_WITH_TIMEOUT(publishedCount(), expected.size(), 15000);
-        QMutexLocker locker(&mutex);
+        auto control = phoneConnects();
+        QVERIFY(video && control);
+        QTRY_VERIFY(m_device->controller() && m_device->pipeline()->videoDecoder());
+        // A shot before the first picture fails and says so.
+        QSignalSpy said(m_device, &Device::deviceMessage);
+        m_device->takeScreenshot();
+        QTRY_VERIFY(!said.isEmpty());
+        QCOMPARE(said.first().first().toString(), QStringLiteral("Screenshot Failed"));
+        video->write(Wire::videoHeader("Test phone", "h264", 720, 1280) + Wire::frames(stream));
+        QTRY_COMPARE_WITH_TIMEOUT(publishedCount(), expected.size(), 30000);
         // Every picture, once, in the order the phone sent them, decoded away from this thread.
         QCOMPARE(published, expected);
         QCOMPARE(publishedOn.size(), 1);
         QVERIFY(!publishedOn.contains(thread()));
-#ifdef Q_OS_LINUX
         // Short of cores, drawing never goes before the decoding.
-        QVERIFY2(decoderNice <= threadNice(),
-                 qPrintable(QStringLiteral("%1 vs %2").arg(decoderNice).arg(threadNice())));
-#endif
-        locker.unlock();
+        QCOMPARE_LE(decoderNice, threadNice());
         QCOMPARE(m_device->frameSize(), size);
         const YuvFrame last = m_device->videoFeed()->latest();
         QCOMPARE(last.pts, expected.last());
@@ -478,70 +467,42 @@ private slots:
                          qBound(0, int(cy + 1.772 * cu), 255));
         QVERIFY2(TestPicture::colourDistance(top, TestPicture::topColor()) < 40,
                  qPrintable(top.name()));
-    }
 
-    void destroyedWhileItsMediaThreadDecodes()
-    {
-        if (!H264TestStream::encoderAvailable())
-            QSKIP("no H.264 encoder");
-        QTemporaryDir videos;
-        AppConfig::instance()->setVideoSavePath(videos.path());
-        const QSize size(720, 1280);
-        const QVector<WirePacket> stream = H264TestStream::encode(size, 40, 8000000, 40);
-        QVERIFY(!stream.isEmpty());
-        const int sessionsBefore = mediaSessions();
-
-        m_device->startScrcpySession();
-        QTRY_VERIFY(launched());
-        auto video = phoneConnects();
-        auto control = phoneConnects();
-        QVERIFY(video && control);
-        QTRY_VERIFY(m_device->controller());
-        // A shot before the first picture fails and says so.
-        QSignalSpy said(m_device, &Device::deviceMessage);
-        m_device->takeScreenshot();
-        QTRY_VERIFY(!said.isEmpty());
-        QCOMPARE(said.first().first().toString(), QStringLiteral("Screenshot Failed"));
         QPointer<MediaRecorder> recorder = m_device->videoRecorder();
         m_device->startRecord();
         QTRY_VERIFY(recorder->isRecording());
         const QString path = recorder->filePath();
-        QByteArray bytes =
-            Wire::videoHeader("Busy", "h264", quint32(size.width()), quint32(size.height()));
-        for (int loop = 0; loop < 6; ++loop)
-            bytes += Wire::frames(stream);
+        const quint64 shown = m_device->videoFeed()->publishedCount();
+        // The stream goes on, its times well past those of the pictures shown; each loop
+        // starts them over, so that the pictures soon run late.
+        QByteArray bytes;
+        for (int loop = 1; loop <= 6; ++loop) {
+            for (WirePacket packet : stream) { // as the phone answers a recording's start
+                packet.ptsAndFlags += 3600000000;
+                bytes += Wire::frame(packet);
+            }
+        }
         video->write(bytes);
-        // Decoding has begun and has much more to do.
-        QTRY_VERIFY_WITH_TIMEOUT(m_device->videoFeed()->publishedCount() >= 3, 15000);
-        QVERIFY(m_device->videoFeed()->publishedCount() < quint64(stream.size() * 6 - 6));
-
-        LoopStallProbe probe;
+        // Decoding has begun again and has much more to do.
+        QTRY_VERIFY_WITH_TIMEOUT(m_device->videoFeed()->publishedCount() >= shown + 3, 15000);
+        QVERIFY(m_device->videoFeed()->publishedCount() < shown + stream.size() * 6 - 6);
+        // The media thread held up in the middle of its work, as by a slow decoder.
+        QSemaphore held, resume;
+        QMetaObject::invokeMethod(m_device->pipeline(), [&] {
+            held.release();
+            resume.tryAcquire(1, 20000);
+        });
+        QVERIFY(held.tryAcquire(1, 10000));
         delete m_device.data();
-        // The media thread lets go of the session without the GUI thread waiting for it, and
-        // the recording finishes its file on its own thread.
+        // Gone while the media thread still holds the session and the recording still runs:
+        // both let go later on their own threads, the file finished.
+        QCOMPARE_GT(mediaSessions(), sessionsBefore);
+        QVERIFY(recorder);
+        resume.release();
         QTRY_COMPARE_WITH_TIMEOUT(mediaSessions(), sessionsBefore, 15000);
         QTRY_VERIFY_WITH_TIMEOUT(!recorder, 15000);
-        QVERIFY2(probe.longestStallMs() < 500, qPrintable(QString::number(probe.longestStallMs())));
         QTRY_COMPARE(video->state(), QAbstractSocket::UnconnectedState);
-        QFileInfo file(path);
-        QVERIFY2(file.exists() && file.size() > 0, qPrintable(path));
-    }
-
-    void messagesAreTranslated()
-    {
-        QTranslator translator;
-        QVERIFY(translator.load(QStringLiteral(":/translations/Parvix_CN.qm")));
-        QCoreApplication::installTranslator(&translator);
-        auto uninstall = qScopeGuard([&] { QCoreApplication::removeTranslator(&translator); });
-        QSignalSpy messages(m_device, &Device::deviceMessage);
-        m_adb->respondMatching("*' connect '*", {"failed\n"});
-        m_device->setWiFiConnection();
-        QTRY_COMPARE_WITH_TIMEOUT(messages.count(), 1, 3000);
-        const QString text = lastMessage(messages).value(0).toString();
-        QVERIFY2(text.contains(QChar(u'\r')) && text.contains(QStringLiteral("连接")),
-                 qPrintable(text));
-        m_device->takeScreenshot();
-        QCOMPARE(lastMessage(messages).value(0), QVariant(QStringLiteral("未连接")));
+        QVERIFY2(QFileInfo(path).size() > 0, qPrintable(path));
     }
 };
 

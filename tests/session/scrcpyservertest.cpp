@@ -1,20 +1,23 @@
 // The launcher against the scripted adb: command lines, the order of the
-// connections and what stop() leaves behind (a slow adb: DeviceTest).
+// connections and what stop() leaves behind (a slow adb: DeviceTest); the reader of the
+// phone's messages on the control connection. Its local process runs
+// on its own thread: a process that cannot start says so, and releasing it ends it.
 #include "scrcpyserver.h"
 #include "adblane.h"
 #include "devicemessagereceiver.h"
 #include "fakeadb.h"
+#include "h264teststream.h"
 #include "serverparams.h"
+#include "serverprocess.h"
 #include "testregistry.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
-#include <QPointer>
-#include <QSignalSpy>
 #include <QTcpSocket>
 #include <QtTest>
 
-#include <memory>
+#include <csignal>
+
 #include <vector>
 
 namespace {
@@ -25,9 +28,38 @@ std::unique_ptr<QTcpSocket> connectToLauncher(quint16 port)
 {
     auto socket = std::make_unique<QTcpSocket>();
     socket->connectToHost(QHostAddress::LocalHost, port);
-    if (!socket->waitForConnected(3000))
-        return nullptr;
-    return socket;
+    return socket->waitForConnected(3000) ? std::move(socket) : nullptr;
+}
+
+// The phone's messages on the control connection, fed with exact read boundaries.
+QByteArray bigEndian32(quint32 value)
+{
+    QByteArray bytes(4, '\0');
+    qToBigEndian(value, bytes.data());
+    return bytes;
+}
+
+QByteArray clipboardMessage(const QByteArray &text)
+{
+    return QByteArray(1, '\0') + bigEndian32(quint32(text.size())) + text;
+}
+
+// An acknowledgement (type 1, 8-byte sequence) and a keyboard output (type 2, id, length, data).
+QByteArray ackMessage()
+{
+    return QByteArray("\x01\x01\x02\x03\x04\x05\x06\x07\x08", 9);
+}
+
+QByteArray uhidOutputMessage(const QByteArray &data)
+{
+    QByteArray bytes("\x02\x00\x03\x00\x00", 5);
+    qToBigEndian(quint16(data.size()), bytes.data() + 3);
+    return bytes + data;
+}
+
+QString clipboardText()
+{
+    return QGuiApplication::clipboard()->text(QClipboard::Clipboard);
 }
 } // namespace
 
@@ -45,10 +77,8 @@ private:
         QSignalSpy started(server.get(), &ScrcpyServer::started);
         QSignalSpy stopped(server.get(), &ScrcpyServer::stopped);
         server->start();
-        if (!QTest::qWaitFor([&] { return !started.isEmpty() || !stopped.isEmpty(); }, 10000) ||
-            started.isEmpty())
-            return nullptr;
-        return server;
+        (void)QTest::qWaitFor([&] { return !started.isEmpty() || !stopped.isEmpty(); }, 10000);
+        return started.isEmpty() ? nullptr : std::move(server);
     }
 
     // Everything the launcher queued for the phone has run.
@@ -169,10 +199,7 @@ private slots:
             QTRY_COMPARE(video.count() + audioConnected.count() + control.count(),
                          int(phone.size()));
             // The control connection is read by the clipboard receiver.
-            phone.back()->write(*stream == 'C' ? QByteArray("\0\0\0\0\x07"
-                                                            "control",
-                                                            12)
-                                               : QByteArray(stream));
+            phone.back()->write(*stream == 'C' ? clipboardMessage("control") : QByteArray(stream));
         }
         QCOMPARE(video.count(), 1);
         QCOMPARE(audioConnected.count(), audio ? 1 : 0);
@@ -211,40 +238,50 @@ private slots:
         QCOMPARE(video.count(), 1);
     }
 
-    void failuresOfStart_data()
+    void howAStartEnds_data()
     {
         QTest::addColumn<QString>("pattern"); // empty: the local server file is missing
-        QTest::addColumn<int>("callsBeforeFailure");
-        QTest::newRow("no server file") << QString() << 0;
-        QTest::newRow("push") << "*' push '*" << 1;
-        QTest::newRow("reverse") << "*' reverse '*" << 2;
+        QTest::addColumn<int>("calls");
+        QTest::addColumn<int>("exitCode"); // -1: failed before the server ran
+        QTest::newRow("no server file") << QString() << 0 << -1;
+        QTest::newRow("push fails") << "*' push '*" << 1 << -1;
+        QTest::newRow("reverse fails") << "*' reverse '*" << 2 << -1;
+        QTest::newRow("the server ends by itself") << "*app_process*" << 3 << 3;
     }
 
-    void failuresOfStart()
+    void howAStartEnds()
     {
         QFETCH(QString, pattern);
-        QFETCH(int, callsBeforeFailure);
+        QFETCH(int, exitCode);
         const QString path = FakeAdb::serverFile();
         if (pattern.isEmpty())
             QVERIFY(QFile::rename(path, path + ".away"));
-        else
+        else if (exitCode < 0)
             m_adb->respondMatching(pattern,
                                    FakeAdb::failure("error: device 'R58M123' not found\n"));
+        else
+            m_adb->respondMatching(pattern, {"INFO: Device: [Phone]\n", exitCode, {}, 0.2});
         auto restore = qScopeGuard([&] { QFile::rename(path + ".away", path); });
         ScrcpyServer server(nullptr, m_params.get());
         QSignalSpy stopped(&server, &ScrcpyServer::stopped);
         QSignalSpy started(&server, &ScrcpyServer::started);
+        QSignalSpy output(&server, &ScrcpyServer::output);
         server.start();
         // Reported once the failing step has run, never from inside start().
         QCOMPARE(stopped.count(), 0);
         QTRY_COMPARE(stopped.count(), 1);
-        QVERIFY(started.isEmpty());
-        QCOMPARE(stopped.at(0).at(0).toInt(), -1);
-        QCOMPARE(stopped.at(0).at(1).value<QProcess::ExitStatus>(), QProcess::CrashExit);
-        QCOMPARE(m_adb->calls().size(), callsBeforeFailure);
+        QCOMPARE(started.count(), int(exitCode >= 0));
+        QCOMPARE(stopped.at(0).at(0).toInt(), exitCode);
+        QCOMPARE(stopped.at(0).at(1).value<QProcess::ExitStatus>(),
+                 exitCode < 0 ? QProcess::CrashExit : QProcess::NormalExit);
+        QTEST(int(m_adb->calls().size()), "calls");
+        QByteArray printed;
+        for (const auto &args : std::as_const(output))
+            printed += args.at(0).toByteArray();
+        QCOMPARE(printed, exitCode < 0 ? QByteArray() : QByteArray("INFO: Device: [Phone]\n"));
         if (pattern.isEmpty())
             return;
-        // stop() after a failed start still cleans up on the phone.
+        // stop() afterwards still cleans up on the phone.
         m_adb->clearCalls();
         server.stop();
         QVERIFY(laneIdle());
@@ -288,20 +325,106 @@ private slots:
         QVERIFY(!server.isLaunched());
     }
 
-    void processEndAndOutputAreForwarded()
+    void aProgramThatCannotStartSaysSo()
     {
-        m_adb->respondMatching("*app_process*", {"INFO: Device: [Phone]\n", 3, {}, 0.2});
-        auto server = startedServer();
-        QVERIFY(server);
-        QSignalSpy output(server.get(), &ScrcpyServer::output);
-        QSignalSpy stopped(server.get(), &ScrcpyServer::stopped);
-        QTRY_COMPARE(stopped.count(), 1);
+        auto *process = new ServerProcess;
+        int failed = 0;
+        QObject scope;
+        connect(process, &ServerProcess::failedToStart, &scope, [&] { ++failed; });
+        process->start("/nonexistent/adb", {});
+        QTRY_COMPARE(failed, 1);
+        process->release();
+    }
+
+    void releasingEndsARunningProcess()
+    {
+        auto *process = new ServerProcess;
         QByteArray printed;
-        for (const auto &args : std::as_const(output))
-            printed += args.at(0).toByteArray();
-        QCOMPARE(printed, QByteArray("INFO: Device: [Phone]\n"));
-        QCOMPARE(stopped.at(0).at(0).toInt(), 3);
-        QCOMPARE(stopped.at(0).at(1).value<QProcess::ExitStatus>(), QProcess::NormalExit);
+        QObject scope;
+        connect(process, &ServerProcess::output, &scope,
+                [&](const QByteArray &data) { printed += data; });
+        process->start("/bin/sh", {"-c", "echo $$; exec sleep 60"});
+        QTRY_VERIFY(printed.endsWith('\n'));
+        const pid_t pid = printed.trimmed().toInt();
+        QVERIFY(pid > 0);
+        QCOMPARE(::kill(pid, 0), 0);
+        scope.disconnect();
+        process->release();
+        // Killed and reaped: the pid no longer names a process.
+        QTRY_VERIFY_WITH_TIMEOUT(::kill(pid, 0) != 0, 5000);
+    }
+
+    void deviceMessagesRead_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("chunk");        // read by read; 0: all in one read
+        QTest::addColumn<QString>("expected"); // the last text; null: no clipboard change
+        QTest::addColumn<int>("count");
+        QTest::newRow("zero byte ends the text")
+            << clipboardMessage(QByteArray("a\0b", 3)) << 0 << QStringLiteral("a") << 1;
+        QTest::newRow("empty text empties the clipboard")
+            << clipboardMessage(QByteArray()) << 0 << QStringLiteral("") << 1;
+        QTest::newRow("utf-8") << clipboardMessage(QStringLiteral("你好, wörld").toUtf8()) << 0
+                               << QStringLiteral("你好, wörld") << 1;
+        const QByteArray largest(DeviceMessageReceiver::kMaxClipboardBytes, 'z');
+        QTest::newRow("largest text")
+            << clipboardMessage(largest) << 0 << QString::fromLatin1(largest) << 1;
+        // Bytes that cannot be framed are dropped.
+        QTest::newRow("unknown type")
+            << QByteArray("\x07") + clipboardMessage("hidden") << 0 << QString() << 0;
+        QTest::newRow("length above the limit")
+            << QByteArray(1, '\0') + bigEndian32(DeviceMessageReceiver::kMaxClipboardBytes + 1) +
+                   clipboardMessage("hidden")
+            << 0 << QString() << 0;
+        // A split message waits for the rest; some cuts fall inside a multi-byte character.
+        const QByteArray split = clipboardMessage(QStringLiteral("复制的文字").toUtf8());
+        for (int chunk : {1, 3, 5})
+            QTest::addRow("in reads of %d bytes", chunk) << split << chunk << "复制的文字" << 1;
+        // Other kinds are skipped, also when cut anywhere; whole messages and the first half
+        // of the next one in one read.
+        const QByteArray others =
+            ackMessage() + uhidOutputMessage(QByteArray(300, 'u')) + clipboardMessage("after");
+        for (int chunk : {0, 4, 100})
+            QTest::addRow("after other kinds, reads of %d", chunk)
+                << others << chunk << "after" << 1;
+        QTest::newRow("joined and split")
+            << clipboardMessage("first") + ackMessage() + clipboardMessage("second") +
+                   uhidOutputMessage("xyz") + clipboardMessage("third")
+            << 13 << "third" << 3;
+    }
+
+    void deviceMessagesRead()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, chunk);
+        QFETCH(QString, expected);
+        QFETCH(int, count);
+        QGuiApplication::clipboard()->setText(QStringLiteral("untouched"));
+        QCOMPARE(clipboardText(), QStringLiteral("untouched"));
+        FeedDevice device;
+        DeviceMessageReceiver receiver(nullptr, &device);
+        QSignalSpy received(&receiver, &DeviceMessageReceiver::clipboardReceived);
+        const int step = chunk ? chunk : int(bytes.size());
+        for (int offset = 0; offset < bytes.size(); offset += step) {
+            if (count < 2)
+                QCOMPARE(clipboardText(), QStringLiteral("untouched"));
+            device.feed(bytes.mid(offset, step));
+        }
+        QCOMPARE(clipboardText(), expected.isNull() ? QStringLiteral("untouched") : expected);
+        QCOMPARE(received.count(), count);
+        QCOMPARE(receiver.pendingBytes(), 0);
+        // The next read starts clean.
+        device.feed(clipboardMessage("next"));
+        QCOMPARE(clipboardText(), QStringLiteral("next"));
+    }
+
+    void goneSocketIsNotRead()
+    {
+        auto *device = new FeedDevice;
+        DeviceMessageReceiver receiver(nullptr, device);
+        delete device;
+        receiver.handleIncomingData(); // must not touch the deleted device
+        QCOMPARE(receiver.pendingBytes(), 0);
     }
 };
 

@@ -1,10 +1,11 @@
-// Phones that drop while mirroring come back by themselves (cable, reboot, adb restart)
-// with their tile, group role, enlarged view, and a recording closed whole; a phone the
-// user stopped stays stopped; groups keep their phones across a restart of the application.
+// Twelve virtual phones. Batch transfers: each phone's row ends as its adb calls did, the
+// failing ones with the phone's reason, and phones a cancel reached are never touched. Phones
+// that drop while mirroring come back by themselves (cable, reboot, adb restart) with their
+// tile, group role, enlarged view, and a recording closed whole; a phone the user stopped
+// stays stopped; groups keep their phones across a restart of the application.
 #include "adbrunner.h"
 #include "appconfig.h"
-#include "device.h"
-#include "devicegroup.h"
+#include "batchjob.h"
 #include "devicegroupmanager.h"
 #include "devicelink.h"
 #include "devicetracker.h"
@@ -16,12 +17,7 @@
 #include "videoframefeed.h"
 #include "virtualfleet.h"
 
-#include <QDir>
-#include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QtTest>
-
-#include <memory>
 
 namespace {
 constexpr int kBackMs = 30000; // a reboot (3 s) plus the first pauses, on a loaded machine
@@ -32,7 +28,7 @@ bool newFrames(Device *device, quint64 after)
 }
 } // namespace
 
-class ReconnectFleetTest : public QObject
+class GroupFleetTest : public QObject
 {
     Q_OBJECT
 
@@ -40,15 +36,29 @@ class ReconnectFleetTest : public QObject
     QTemporaryDir m_data;
 
     QString serial() const { return m_fleet->serials().constFirst(); }
+    // The phone's serial of every push or install the fleet has seen.
+    QStringList transferredTo() const
+    {
+        QStringList serials;
+        for (const QJsonObject &call : m_fleet->adbLog()) {
+            const QStringList args = call.value("args").toVariant().toStringList();
+            if (args.contains("push"))
+                serials << args.value(args.indexOf("-s") + 1);
+        }
+        return serials;
+    }
 
 private slots:
     void initTestCase()
     {
         if (TestSupport::phonesimPath().isEmpty())
             QSKIP("the virtual phones are not built");
+        // Cached loops: no encoding per frame.
         m_fleet = std::make_unique<VirtualFleet>(TestSupport::phonesimPath(),
-                                                 VirtualFleet::Options{1, {540, 1200}, 30, true});
+                                                 VirtualFleet::Options{12, {720, 1600}, 30, true});
         QVERIFY2(m_fleet->isValid(), qPrintable(m_fleet->errorString()));
+        for (int phone : {4, 9})
+            QVERIFY(m_fleet->setPhoneOption(phone, "faults", QJsonObject{{"pushFails", true}}));
         AppConfig::instance()->setDeviceGroupSavePath(m_data.path());
         AppConfig::instance()->setVideoSavePath(m_data.filePath("videos"));
     }
@@ -60,6 +70,56 @@ private slots:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
+    void phonesEndAsTheirAdbCallsDid_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<bool>("onFirstTileOnly");
+        QTest::addColumn<bool>("cancelAtOnce");
+        QTest::addColumn<QList<int>>("doneFailedCancelled");
+        QTest::newRow("APK dropped on a tile")
+            << "tool.apk" << true << false << QList<int>{1, 0, 0};
+        QTest::newRow("group upload, two failing")
+            << "notes.txt" << false << false << QList<int>{10, 2, 0};
+        // The first eight start at once; the other four never do.
+        QTest::newRow("cancelled while the first run")
+            << "game.apk" << false << true << QList<int>{7, 1, 4};
+    }
+    void phonesEndAsTheirAdbCallsDid()
+    {
+        QFETCH(QString, file);
+        QFETCH(bool, onFirstTileOnly);
+        QFETCH(bool, cancelAtOnce);
+        QFETCH(QList<int>, doneFailedCancelled);
+        const QString path = m_data.filePath(file);
+        QVERIFY(!TestSupport::writeFile(path, "PK zip bytes").isEmpty());
+        QFile::remove(m_fleet->home() + "/adb.log");
+
+        DeviceGroup group;
+        QList<Device *> members;
+        for (const QString &serial : m_fleet->serials())
+            members << GroupTest::addMember(&group, serial);
+        BatchJob *job = group.transferFiles({QUrl::fromLocalFile(path)},
+                                            onFirstTileOnly ? members.first() : nullptr);
+        QVERIFY(job);
+        if (cancelAtOnce)
+            job->cancel();
+        QTRY_VERIFY_WITH_TIMEOUT(job->isFinished(), 60000);
+
+        QCOMPARE((QList<int>{job->doneCount(), job->failedCount(), job->cancelledCount()}),
+                 doneFailedCancelled);
+        QStringList started;
+        for (int row = 0; row < job->rowCount(); ++row) {
+            const BatchJob::State state = job->state(row);
+            QCOMPARE(state == BatchJob::Failed, !job->outcome(row).reason.isEmpty());
+            if (state != BatchJob::Cancelled)
+                started << job->target(row).serial;
+        }
+        QStringList touched = transferredTo();
+        touched.removeDuplicates();
+        touched.sort();
+        started.sort();
+        QCOMPARE(touched, started);
+    }
     void aDroppedPhoneComesBack_data()
     {
         QTest::addColumn<QString>("drop");
@@ -181,5 +241,5 @@ private slots:
     }
 };
 
-PARVIX_TEST(ReconnectFleetTest)
-#include "reconnectfleettest.moc"
+PARVIX_TEST(GroupFleetTest)
+#include "groupfleettest.moc"

@@ -1,0 +1,310 @@
+// The player: frames converted to what the output takes, written whole or not at all. Sound
+// through a real mirroring session: the virtual phone's tone travels over the audio
+// connection, through the device's decoder and player, into the test sink; a phone that
+// cannot capture sound keeps mirroring without it.
+#include "audiodemuxer.h"
+#include "audiofixtures.h"
+#include "device.h"
+#include "serverparams.h"
+#include "simpleaudioplayer.h"
+#include "testregistry.h"
+#include "testsupport.h"
+#include "videoframefeed.h"
+#include "virtualfleet.h"
+
+#include <QtTest>
+
+using namespace AudioFixtures;
+
+namespace {
+constexpr int RecordRate = 48000;
+QProcess *g_pulse = nullptr;
+QString g_pulseDir; // short: unix socket names are limited to about 100 bytes
+
+QString pulseAddress()
+{
+    return "unix:" + g_pulseDir + "/native";
+}
+
+bool pulseAnswers()
+{
+    QProcess pactl;
+    pactl.start("pactl", {"-s", pulseAddress(), "info"});
+    return pactl.waitForFinished(3000) && pactl.exitStatus() == QProcess::NormalExit &&
+           pactl.exitCode() == 0;
+}
+
+void stopPulse()
+{
+    g_pulse->terminate();
+    if (!g_pulse->waitForFinished(3000))
+        g_pulse->kill();
+    g_pulse->waitForFinished(3000);
+    delete g_pulse;
+    QDir(g_pulseDir).removeRecursively();
+}
+
+// A private PulseAudio server with one null sink, so sound can be played and recorded back on
+// a machine without a sound card. Started once per process, before the first audio object
+// connects (every audio client of the process then talks to it), and stopped with the
+// application object. Why it could not start; empty once it answers.
+const QString &pulseFailure()
+{
+    static const QString failure = []() -> QString {
+        const QString daemon = QStandardPaths::findExecutable("pulseaudio");
+        if (daemon.isEmpty() || QStandardPaths::findExecutable("pactl").isEmpty())
+            return "pulseaudio or pactl is not installed";
+        g_pulseDir =
+            QDir::tempPath() + QString("/pxpulse-%1").arg(QCoreApplication::applicationPid());
+        QDir(g_pulseDir).removeRecursively();
+        QDir().mkpath(g_pulseDir);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char *name :
+             {"HOME", "PULSE_RUNTIME_PATH", "XDG_RUNTIME_DIR", "XDG_CONFIG_HOME"})
+            env.insert(name, g_pulseDir);
+        env.remove("PULSE_SERVER");
+        g_pulse = new QProcess;
+        g_pulse->setProcessEnvironment(env);
+        // A log file, not a pipe: a full pipe would stall the server's threads.
+        g_pulse->setStandardOutputFile(g_pulseDir + "/log");
+        g_pulse->setStandardErrorFile(g_pulseDir + "/log", QIODevice::Append);
+        // Without rewinds: with them, a recorded monitor slows the null sink's clock to a
+        // fraction of real time.
+        g_pulse->start(daemon, {"--daemonize=no", "--exit-idle-time=-1", "-n", "--system=false",
+                                "--disallow-exit", "--use-pid-file=no",
+                                QString("--load=module-null-sink sink_name=parvix_null rate=%1 "
+                                        "norewinds=1")
+                                    .arg(RecordRate),
+                                "--load=module-native-protocol-unix auth-anonymous=1 socket=" +
+                                    g_pulseDir + "/native"});
+        qAddPostRoutine(stopPulse);
+        const QDeadlineTimer deadline(10000);
+        while (!deadline.hasExpired() && g_pulse->waitForStarted(5000) && !pulseAnswers())
+            QThread::msleep(100);
+        if (!pulseAnswers())
+            return "pulseaudio did not answer: " +
+                   QString::fromLocal8Bit(TestSupport::readFile(g_pulseDir + "/log")).right(400);
+        qputenv("PULSE_SERVER", pulseAddress().toUtf8());
+        return QString();
+    }();
+    return failure;
+}
+
+// What the test sink played, as recorded from its monitor by parec: raw 16-bit stereo at
+// RecordRate, as far as parec has written it (its pipe must not fill up).
+class SinkRecording
+{
+public:
+    bool start()
+    {
+        m_parec.start("parec",
+                      {"-s", pulseAddress(), "-d", "parvix_null.monitor", "--raw", "--format=s16le",
+                       QString("--rate=%1").arg(RecordRate), "--channels=2", "--latency-msec=20"});
+        return m_parec.waitForStarted(5000);
+    }
+    void stop()
+    {
+        pcm();
+        m_parec.terminate();
+        m_parec.waitForFinished(3000);
+    }
+    QByteArray pcm() { return m_pcm += m_parec.readAllStandardOutput(); }
+
+private:
+    QProcess m_parec;
+    QByteArray m_pcm;
+};
+
+// Catches what the player writes and lets the test decide how much room the output has.
+class CapturingPlayer : public SimpleAudioPlayer
+{
+public:
+    QBuffer sink;
+    qint64 bytesFree = 1 << 20;
+    int outputStarts = 0;
+
+    QByteArray written() const { return sink.data(); }
+    QByteArray convertFrame(const AVFrame *frame) { return convert(frame); }
+
+protected:
+    QIODevice *startOutput() override
+    {
+        ++outputStarts;
+        sink.open(QIODevice::WriteOnly);
+        return &sink;
+    }
+    qint64 outputBytesFree() const override { return bytesFree; }
+};
+
+const AVChannelLayout Stereo = AV_CHANNEL_LAYOUT_STEREO;
+const AVChannelLayout Mono = AV_CHANNEL_LAYOUT_MONO;
+
+FramePtr opusLikeFrame(double left = 0.5, double right = -0.25)
+{
+    return makeFrame(AV_SAMPLE_FMT_FLTP, Stereo, 48000, 960,
+                     [=](int ch, int) { return ch == 0 ? left : right; });
+}
+} // namespace
+
+// Unusual on purpose: no phone of a fresh fleet plays it.
+constexpr int ToneHz = 1330;
+
+class AudioTest : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<VirtualFleet> m_fleet;
+
+private slots:
+    void initTestCase()
+    {
+        // Any real sink of this process must talk to the private server.
+        if (!pulseFailure().isEmpty())
+            return;
+        m_fleet = std::make_unique<VirtualFleet>(TestSupport::phonesimPath(),
+                                                 VirtualFleet::Options{2, {1080, 2400}, 30});
+        QVERIFY(!m_fleet->isValid() || m_fleet->setPhoneOption(0, "toneHz", ToneHz));
+        QVERIFY(!m_fleet->isValid() || m_fleet->setPhoneOption(1, "audio", false));
+    }
+
+    void cleanupTestCase() { m_fleet.reset(); }
+
+    void startsOnceAndPlaysOnlyUsableFrames()
+    {
+        CapturingPlayer player;
+        player.play(opusLikeFrame().get());
+        QCOMPARE(player.outputStarts, 0);
+        player.start();
+        player.start();
+        QCOMPARE(player.outputStarts, 1);
+        QVERIFY(player.isStarted());
+        QVERIFY(player.written().isEmpty());
+
+        player.play(nullptr);
+        FramePtr noChannels(av_frame_alloc());
+        noChannels->format = AV_SAMPLE_FMT_FLTP;
+        noChannels->sample_rate = 48000;
+        noChannels->nb_samples = 960;
+        player.play(noChannels.get());
+        QVERIFY(player.written().isEmpty());
+        // A failed set-up is tried again with the next frame.
+        player.play(opusLikeFrame().get());
+        QCOMPARE(player.written().size(), 3840);
+
+        // A chunk is written only when it fits whole; a dropped one is not retried.
+        for (auto [bytesFree, written] :
+             QList<QPair<int, int>>{{3839, 3840}, {3840, 7680}, {1 << 20, 11520}}) {
+            player.bytesFree = bytesFree;
+            player.play(opusLikeFrame().get());
+            QCOMPARE(player.written().size(), written);
+        }
+    }
+
+    void eachFrameIsConvertedWithItsOwnLayoutAndRate()
+    {
+        // Planar float stereo becomes interleaved 16-bit stereo.
+        CapturingPlayer player;
+        QVector<int16_t> pcm = samplesOf(player.convertFrame(opusLikeFrame(0.5, -0.25).get()));
+        QCOMPARE(pcm.size(), 960 * 2);
+        for (int i = 0; i < pcm.size(); i += 2) {
+            QVERIFY2(qAbs(pcm[i] - 16384) <= 1, qPrintable(QString::number(pcm[i])));
+            QVERIFY2(qAbs(pcm[i + 1] + 8192) <= 1, qPrintable(QString::number(pcm[i + 1])));
+        }
+        // Mono after stereo has one plane only (reading a second would crash); it is spread on
+        // both channels without clipping and without losing the signal.
+        FramePtr mono = makeFrame(AV_SAMPLE_FMT_FLTP, Mono, 48000, 960,
+                                  [](int, int i) { return 0.5 * std::sin(i * 0.05); });
+        pcm = samplesOf(player.convertFrame(mono.get()));
+        QCOMPARE(pcm.size(), 960 * 2);
+        double peak = 0;
+        for (int i = 0; i < pcm.size(); i += 2) {
+            QCOMPARE(pcm[i], pcm[i + 1]);
+            peak = qMax(peak, qAbs(pcm[i]) / 32768.0);
+        }
+        QVERIFY2(peak > 0.25 && peak <= 0.5, qPrintable(QString::number(peak)));
+
+        // Other rates are resampled to 48000.
+        qint64 outSamples = 0;
+        QVector<double> left;
+        for (int n = 0; n < 100; ++n) {
+            FramePtr frame = makeFrame(AV_SAMPLE_FMT_S16, Stereo, 44100, 441, [n](int, int i) {
+                return 0.5 * std::sin(2 * M_PI * 441 * (n * 441 + i) / 44100.0);
+            });
+            const QByteArray out = player.convertFrame(frame.get());
+            outSamples += out.size() / 4;
+            left << channelOf(out, 0);
+        }
+        // One second in, one second out (less what the resampler still holds).
+        QVERIFY2(outSamples > 47800 && outSamples <= 48000,
+                 qPrintable(QString::number(outSamples)));
+        const SteadyTone tone = steadyTone(left, 48000);
+        QVERIFY2(qAbs(tone.hz - 441) < 1.0 && tone.seconds > 0.9,
+                 qPrintable(QString("%1 Hz for %2 s").arg(tone.hz).arg(tone.seconds)));
+    }
+
+    void soundOrMirroringWithoutIt_data()
+    {
+        QTest::addColumn<int>("phone");
+        QTest::addColumn<QByteArray>("decoder");
+        QTest::addColumn<QByteArray>("codecId");
+        QTest::addColumn<QString>("message"); // "type: text" of every message about sound
+        QTest::newRow("the phone's tone is heard")
+            << 0 << QByteArray("opus") << QByteArray("opus") << QString();
+        QTest::newRow("phone cannot capture sound")
+            << 1 << QByteArray("opus") << QByteArray(4, '\0')
+            << "info: This phone cannot capture sound";
+        QTest::newRow("no Opus decoder here")
+            << 0 << QByteArray("parvix-missing") << QByteArray("opus")
+            << "error: Sound cannot be decoded, mirroring without sound";
+    }
+
+    void soundOrMirroringWithoutIt()
+    {
+        QFETCH(int, phone);
+        QFETCH(QByteArray, decoder);
+        QFETCH(QString, message);
+        if (!pulseFailure().isEmpty())
+            QSKIP(qPrintable("no audio server: " + pulseFailure()));
+        if (!m_fleet->isValid())
+            QSKIP(qPrintable(m_fleet->errorString()));
+        AudioDemuxer::setDecoderNameForTesting(decoder);
+        auto restore = qScopeGuard([] { AudioDemuxer::setDecoderNameForTesting({}); });
+        if (decoder != "opus")
+            QTest::ignoreMessage(QtWarningMsg, "no audio decoder \"" + decoder + "\"");
+        Device device(nullptr, m_fleet->serials().at(phone));
+        device.setEnableAudio(true);
+        device.serverParamsSmallView()->setMaxSize(280);
+        QStringList sound;
+        connect(&device, &Device::deviceMessage, this,
+                [&](const QString &text, const QString &type) {
+                    if (type == "error" || text.contains("sound"))
+                        sound << type + ": " + text;
+                });
+        SinkRecording recording;
+        QVERIFY(recording.start());
+        device.startScrcpySession();
+        QTRY_VERIFY_WITH_TIMEOUT(device.controller() && device.frameSize().isValid(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(device.audioDemuxer() && device.audioDemuxer()->isHeaderRead(),
+                                 20000);
+        QTEST(device.audioDemuxer()->codecId(), "codecId");
+        QTRY_COMPARE(bool(device.audioDemuxer()->codecContext()), message.isEmpty());
+        if (message.isEmpty()) {
+            // More than a second of the phone's tone reaches the sink, steady at its pitch.
+            QString problem;
+            QTRY_VERIFY2_WITH_TIMEOUT(
+                (problem = toneProblem(recording.pcm(), RecordRate, ToneHz, 1.2)).isEmpty(),
+                qPrintable(problem), 15000);
+        }
+        recording.stop();
+        // The picture goes on.
+        const quint64 framesAtTheNews = device.videoFeed()->publishedCount();
+        QTRY_VERIFY_WITH_TIMEOUT(device.videoFeed()->publishedCount() >= framesAtTheNews + 10,
+                                 10000);
+        QVERIFY(device.running() && device.controller());
+        device.stopScrcpySession();
+        QCOMPARE(sound, message.isEmpty() ? QStringList() : QStringList{message});
+    }
+};
+
+PARVIX_TEST(AudioTest)
+#include "audiotest.moc"
