@@ -1,5 +1,5 @@
 // End to end with virtual phones: touches follow a rotation, a text beyond one message's
-// limit keeps the session (what reaches the phones otherwise: GroupControlFleetTest,
+// limit keeps the session (what reaches the phones otherwise: MultiHostFleetTest,
 // journeys), and a phone's AutoJS run still forwarding when the phone leaves its group.
 #include "adbrunner.h"
 #include "autojs.h"

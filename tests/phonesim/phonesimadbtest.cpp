@@ -243,7 +243,7 @@ private slots:
                      qPrintable(apks.at(i)));
         }
         QCOMPARE(fleet.jsonLines(serial + "/installed.jsonl").size(), 2);
-        // A failing push: BatchJobFleetTest.
+        // A failing push: GroupFleetTest.
     }
 
     void tunnelsForwardsAndFaults()
