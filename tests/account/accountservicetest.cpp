@@ -108,6 +108,14 @@ private slots:
         QCOMPARE(service.call("POST", "/user/password/resetlink", json(erin)).status, 200);
         QTRY_COMPARE_WITH_TIMEOUT(mails().size(), 2, 10000);
         const QString early = link(-1);
+        const QByteArray tooShort = QJsonDocument(QJsonObject{{"email", erin},
+                                                              {"oldPassword", firstPassword},
+                                                              {"newPassword", "short"}})
+                                        .toJson();
+        const auto refused = service.call("PUT", "/user/password/change", tooShort, bearer(token));
+        QCOMPARE(refused.status, 400);
+        QCOMPARE(refused.envelope().value("message").toString(),
+                 QStringLiteral("The password must have 8 to 1024 characters."));
         outcome = await(auth.get(), &Authentication::changePasswordFinished,
                         [&] { auth->changePassword_async(firstPassword, "second pass"); });
         QVERIFY2(outcome.success, qPrintable(outcome.message));
