@@ -35,6 +35,20 @@
 
 namespace {
 
+// Adds the phones to the group on show and starts them.
+QList<Device *> startInGroup(DeviceGroupManager &manager, const QStringList &serials)
+{
+    DeviceGroup *group = manager.currentSelectedGroup();
+    QList<Device *> devices;
+    for (const QString &serial : serials) {
+        auto *device = new Device(nullptr, serial);
+        group->addDevice(device);
+        devices << device;
+        device->startScrcpySession();
+    }
+    return devices;
+}
+
 // Child processes of this process that are still running.
 int childProcesses()
 {
@@ -74,14 +88,7 @@ int hostCutRounds(const QString &mode, int phones, int rounds, int outageMs)
     watch->watch(AdbServers::configured());
     DeviceGroupManager manager;
     manager.startTracking();
-    DeviceGroup *group = manager.currentSelectedGroup();
-    QList<Device *> devices;
-    for (const QString &serial : remote.serials()) {
-        auto *device = new Device(nullptr, serial);
-        group->addDevice(device);
-        devices << device;
-        device->startScrcpySession();
-    }
+    const QList<Device *> devices = startInGroup(manager, remote.serials());
     const auto published = [&devices] {
         QList<quint64> counts;
         for (Device *device : devices)
@@ -166,14 +173,7 @@ int main(int argc, char **argv)
 
     DeviceGroupManager manager;
     manager.startTracking();
-    DeviceGroup *group = manager.currentSelectedGroup();
-    QList<Device *> devices;
-    for (const QString &serial : fleet.serials()) {
-        auto *device = new Device(nullptr, serial);
-        group->addDevice(device);
-        devices << device;
-        device->startScrcpySession();
-    }
+    const QList<Device *> devices = startInGroup(manager, fleet.serials());
     auto allStreaming = [&] {
         return std::all_of(devices.cbegin(), devices.cend(),
                            [](Device *d) { return d->videoFeed()->publishedCount() > 0; });

@@ -12,6 +12,7 @@
 #include "device.h"
 #include "devicegroup.h"
 #include "devicegroupmanager.h"
+#include "eventwait.h"
 #include "mediarecorder.h"
 #include "testsupport.h"
 #include "typeregistration.h"
@@ -120,28 +121,6 @@ int entries(const char *folder)
     return int(QDir(QString::fromLatin1(folder))
                    .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System)
                    .size());
-}
-
-// Waits in a real event loop: objects released with deleteLater are deleted only by one,
-// never by processEvents() called in a loop of our own, which would look like a leak.
-bool waitFor(const std::function<bool()> &condition, int ms)
-{
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (condition())
-            loop.quit();
-    });
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    poll.start(50);
-    if (!condition())
-        loop.exec();
-    return condition();
-}
-
-void spin(int ms)
-{
-    waitFor([] { return false; }, ms);
 }
 
 Settings parse(const QStringList &args)

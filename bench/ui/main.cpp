@@ -20,6 +20,7 @@
 #include "device.h"
 #include "devicegroup.h"
 #include "devicegroupmanager.h"
+#include "eventwait.h"
 #include "serverparams.h"
 #include "stallprobe.h"
 #include "testsupport.h"
@@ -71,29 +72,6 @@ double threadCpuMs()
     timespec ts{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
     return ts.tv_sec * 1000.0 + ts.tv_nsec / 1e6;
-}
-
-// Runs the event loop until `condition` holds or `ms` pass. The loop sleeps between events:
-// a loop that polls would keep a core busy and take it from the threads being measured.
-bool waitFor(const std::function<bool()> &condition, int ms)
-{
-    QEventLoop loop;
-    QTimer check;
-    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-        if (condition())
-            loop.quit();
-    });
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    if (!condition()) {
-        check.start(10);
-        loop.exec();
-    }
-    return condition();
-}
-
-void spin(int ms)
-{
-    waitFor([] { return false; }, ms);
 }
 
 // CPU seconds of each of this process's threads whose name starts with `prefix` (/proc,
