@@ -29,7 +29,6 @@ TestCase {
 
     // A manager (destroyed after the test) whose current group holds the first `count` phones.
     function managerWithPhones(count) {
-        verify(helper.fleetValid, "the virtual phones are available")
         const manager = newManager()
         manager.scanDevices()
         tryVerify(() => !manager.isScanning && manager.availableDeviceInfos.length >= count,
@@ -38,11 +37,6 @@ TestCase {
         tryCompare(manager.currentSelectedGroup, "deviceCount", count, 10000)
         manager.clearAvailableDevices()
         return manager
-    }
-
-    // The first `count` phones of a new manager's current group.
-    function phones(count) {
-        return managerWithPhones(count).currentSelectedGroup.devicesForRepeater
     }
 
     // Opens the dialog and waits until it is on screen.
@@ -80,14 +74,11 @@ TestCase {
     // Items of a dialog (its header, content and footer) or of any item, by objectName.
     function findAll(obj, name, into) {
         const found = into || []
-        if (!obj)
-            return found
         if (obj.objectName === name)
             found.push(obj)
         const next = obj.children !== undefined ? obj.children
                    : obj.contentItem !== undefined ? [obj.contentItem, obj.header, obj.footer] : []
-        for (let i = 0; i < next.length; ++i)
-            findAll(next[i], name, found)
+        Array.from(next).forEach(child => child && findAll(child, name, found)) // a dialog may have no footer
         return found
     }
 
@@ -114,11 +105,14 @@ TestCase {
             keyClick(c)
     }
 
-    // Each field of `fields` (objectName: text) typed, then the button clicked.
-    function typed(parent, fields, button) {
+    // Each field of `fields` (objectName: text) typed, then the button clicked; with `closes`,
+    // the parent closes.
+    function typed(parent, fields, button, closes) {
         for (const name in fields)
             typeText(find(parent, name), fields[name])
         click(find(parent, button))
+        if (closes)
+            tryVerify(() => !parent.visible, 5000, button + " closes it")
     }
 
     function startAndWait(device) {
@@ -133,15 +127,4 @@ TestCase {
         return path
     }
 
-    // What the phone received of that type ("inject_touch_event", "inject_keycode"), oldest
-    // first (touch actions: 0 down, 1 up, 2 move).
-    function received(serial, type) {
-        return helper.fleetLog(serial + "/control.jsonl").filter(entry => entry.type === type)
-    }
-
-    // The default password the service mailed to the address last, or "".
-    function mailedPassword(address) {
-        const found = helper.mails(address).map(body => /password is: (\S+)/.exec(body)).filter(match => match)
-        return found.length > 0 ? found[found.length - 1][1] : ""
-    }
 }

@@ -8,22 +8,15 @@
 #include "typeregistration.h"
 #include "virtualfleet.h"
 
-#include <QDir>
-#include <QDirIterator>
 #include <QGuiApplication>
-#include <QMimeData>
 #include <QQmlContext>
 #include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
-#include <QTemporaryDir>
-#include <QThreadPool>
-#include <QTranslator>
 #include <QtQml/QQmlExtensionPlugin>
 #include <QtQuickTest>
-#include <QtTest>
+#include <QtTest> // and with it QtCore
 
-#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -35,8 +28,8 @@ class Setup : public QObject
 {
     Q_OBJECT
     Q_PROPERTY(QStringList serials READ serials CONSTANT)
-    Q_PROPERTY(bool fleetValid READ fleetValid CONSTANT)
     Q_PROPERTY(bool accountServiceAvailable READ accountServiceAvailable CONSTANT)
+    Q_PROPERTY(QString journeyLanguage READ journeyLanguage CONSTANT)
 
 public:
     Setup()
@@ -47,18 +40,15 @@ public:
         QQuickWindow::setGraphicsApi(QSGRendererInterface::OpenGL);
     }
 
+    // None when the virtual phones could not start.
     QStringList serials() const { return m_fleet->isValid() ? m_fleet->serials() : QStringList(); }
-    bool fleetValid() const { return m_fleet->isValid(); }
     bool accountServiceAvailable() const { return !AccountdProcess::binary().isEmpty(); }
+    // "" for English, else a locale such as "zh_CN".
+    QString journeyLanguage() const { return qEnvironmentVariable("PARVIX_JOURNEY_LANGUAGE"); }
     // A data-file problem as the stores report it.
     Q_INVOKABLE void reportStoreError(const QString &message)
     {
         StoreErrors::instance()->report(message);
-    }
-    // Every QML file of the module, as qrc URLs.
-    Q_INVOKABLE QStringList moduleQmlFiles() const
-    {
-        return files(":/Parvix/src/qml").filter(".qml").replaceInStrings(":/", "qrc:/");
     }
 
     // A JSON-lines log of the fleet ("adb.log", "<serial>/control.jsonl"), oldest first.
@@ -169,28 +159,17 @@ public:
         }
     }
 
-    // Local files dragged from the desktop and dropped on the item's centre; whether accepted.
-    Q_INVOKABLE bool dropFiles(QQuickItem *item, const QStringList &paths) const
+    // A local file dragged from the desktop and dropped on the item's centre; whether accepted.
+    Q_INVOKABLE bool dropFile(QQuickItem *item, const QString &path) const
     {
         QMimeData files;
-        QList<QUrl> urls;
-        for (const QString &path : paths)
-            urls << QUrl::fromLocalFile(path);
-        files.setUrls(urls);
+        files.setUrls({QUrl::fromLocalFile(path)});
         const QPointF centre = item->mapToScene({item->width() / 2, item->height() / 2});
         QDragEnterEvent enter(centre.toPoint(), Qt::CopyAction, &files, Qt::LeftButton, {});
         QCoreApplication::sendEvent(item->window(), &enter);
         QDropEvent drop(centre, Qt::CopyAction, &files, Qt::LeftButton, {});
         QCoreApplication::sendEvent(item->window(), &drop);
         return drop.isAccepted();
-    }
-
-    Q_INVOKABLE bool windowShown(const QString &title) const
-    {
-        const QWindowList windows = QGuiApplication::topLevelWindows();
-        return std::any_of(windows.cbegin(), windows.cend(), [&title](const QWindow *window) {
-            return window->isVisible() && window->title() == title;
-        });
     }
 
     // Every file under the folder, recursively.
@@ -201,11 +180,6 @@ public:
         while (it.hasNext())
             found << it.next();
         return found;
-    }
-
-    Q_INVOKABLE QString environment(const QString &name) const
-    {
-        return qEnvironmentVariable(qPrintable(name));
     }
 
     Q_INVOKABLE bool writeFile(const QString &path, const QByteArray &content) const
@@ -220,16 +194,13 @@ public:
 
     Q_INVOKABLE QString temporaryFolder() const { return m_scratch.path(); }
 
-    // "" for English, otherwise a locale such as "zh_CN"; the texts on screen follow at once.
+    // "" for English, otherwise a locale such as "zh_CN" (once); the texts on screen follow.
     Q_INVOKABLE bool setLanguage(const QString &locale)
     {
-        QCoreApplication::removeTranslator(&m_translator);
-        bool installed = true;
-        if (!locale.isEmpty())
-            installed =
-                installLocaleTranslator(QCoreApplication::instance(), &m_translator, locale);
-        if (m_engine)
-            m_engine->retranslate();
+        const bool installed =
+            locale.isEmpty() ||
+            installLocaleTranslator(QCoreApplication::instance(), &m_translator, locale);
+        m_engine->retranslate();
         return installed;
     }
 
@@ -255,14 +226,16 @@ public:
     // The application still points at the service, which no longer answers.
     Q_INVOKABLE void stopAccountService() { m_accountd.reset(); }
 
-    // The bodies of the mails the service sent to the address, oldest first.
-    Q_INVOKABLE QStringList mails(const QString &address) const
+    // The default password the service mailed to the address last, or "".
+    Q_INVOKABLE QString mailedPassword(const QString &address) const
     {
-        QStringList bodies;
+        const QRegularExpression password(QStringLiteral("password is: (\\S+)"));
+        QString last;
         for (const OutboxMail &mail :
              m_accountd ? m_accountd->mailsTo(address) : QList<OutboxMail>())
-            bodies << mail.body;
-        return bodies;
+            if (const QRegularExpressionMatch match = password.match(mail.body); match.hasMatch())
+                last = match.captured(1);
+        return last;
     }
 
 public slots:
