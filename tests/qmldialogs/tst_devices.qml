@@ -282,6 +282,9 @@ DialogTestCase {
         compare(orientation.text, "Landscape")
         mouseClick(orientation)
         compare([group.orientation, orientation.text], [DeviceGroup.Landscape, "Portrait"])
+        compare(findChild(screen, "groupActions").menuItems.map(item => item.type === "separator" ? "-" : item.label),
+                ["Screenshot", "Install APK", "Upload File", "-", "Run AutoJS", "Stop AutoJS", "-", "ADB Commands",
+                 "Settings"])
         mouseClick(findChild(screen, "groupControlButton"))
         verify(group.groupControlMode)
         mouseClick(findChild(screen, "clearAllButton"))
