@@ -216,7 +216,7 @@ private slots:
         QCOMPARE(QImage(path).size(), QSize(4096, 2048));
 
         // The name rule's cases are MediaRecorderTest's; here only that the wallpaper obeys it.
-        controller->setWallpaper(QString(300, QChar(0x957F)), 32, 32); // 900 bytes of UTF-8
+        controller->setWallpaper("长/" + QString(299, QChar(0x957F)), 32, 32); // 901 bytes, a slash
         ADBRunner::workPool()->waitForDone();
         const QStringList files = QDir(desktop()).entryList({"wallpaper_长*"}, QDir::Files);
         QCOMPARE(files.size(), 1);
