@@ -1,19 +1,23 @@
 // ADBRunner's process handling, failure texts, time-outs and the argument lists of its
 // per-device commands, against the scripted fake adb; success is adb's exit code, also for
-// serials, file names and outputs that contain "error".
+// serials, file names and outputs that contain "error". Then what it reads from phones: the
+// device listing, properties, IP lookup, the battery from "dumpsys battery" as phones print
+// it, and the adb server entries of the settings with the phone names and options made of them.
 #include "adbrunner.h"
+#include "adbdeviceinfo.h"
 #include "adblane.h"
 #include "adbpaths.h"
+#include "adbserver.h"
+#include "batterystatus.h"
 #include "fakeadb.h"
 #include "testregistry.h"
 #include "testsupport.h"
 
-#include <QtConcurrent>
 #include <QtTest>
 #include <algorithm>
-#include <atomic>
 #include <functional>
 #include <memory>
+#include <stdexcept>
 
 using Operation = std::function<bool(const QString &file)>;
 Q_DECLARE_METATYPE(Operation)
@@ -38,6 +42,18 @@ bool touch(const QString &path, const QByteArray &content = "apk")
 {
     return !TestSupport::writeFile(path, content).isEmpty();
 }
+
+// Every member, not only the serial that operator== looks at.
+QString describe(const QList<ADBDeviceInfo> &list)
+{
+    QStringList lines;
+    for (const ADBDeviceInfo &d : list)
+        lines << QStringLiteral("%1|%2|%3|%4|%5|%6")
+                     .arg(d.adb_serial, d.model, d.product, d.is_usb_connection ? "usb" : "net")
+                     .arg(d.transport_id)
+                     .arg(d.nickname);
+    return lines.join(' ');
+}
 } // namespace
 
 class AdbRunnerTest : public QObject
@@ -58,8 +74,6 @@ private slots:
                  dir.filePath("adb"));
         QCOMPARE(AdbPaths::resolve({}, dir.path(), "/adb", {"/bin/sh"}), dir.filePath("adb"));
         QCOMPARE(AdbPaths::installedServerPath("/usr/bin"), "/usr/share/parvix/scrcpy-server");
-        QCOMPARE(AdbPaths::resolve(QString(), "/opt/px", AdbPaths::scrcpyServerRelativePath()),
-                 QStringLiteral("/opt/px/third_party/scrcpy-server"));
         QCOMPARE(AdbPaths::resolve("tools/adb", "/opt/px", AdbPaths::adbRelativePath()),
                  QDir::current().absoluteFilePath("tools/adb"));
 
@@ -82,8 +96,6 @@ private slots:
         const QString output = ADBRunner::runCommand({"devices"});
         QVERIFY2(output.startsWith("[error] failed to start adb: ") && output.size() > 30,
                  qPrintable(output));
-        QVERIFY(!ADBRunner::startServer());
-        QVERIFY(!ADBRunner::connect(kSerial, "192.168.1.7", 5555));
         ADBRunner::setExecutablePathForTesting(QString());
 
         FakeAdb adb;
@@ -123,11 +135,18 @@ private slots:
         QCOMPARE(ADBRunner::isSuccess(output), !expected.startsWith("[error]"));
     }
 
+    // Missing local files never reach adb: a stale copy on the phone must not be installed.
     // Only whole "push"/"install" elements get the long limit.
-    void transfersGetTheLongTimeout()
+    void transfers()
     {
         FakeAdb adb;
         QTemporaryDir dir;
+        QVERIFY(!ADBRunner::push(kSerial, dir.filePath("missing.bin"), "/sdcard/"));
+        QVERIFY(!ADBRunner::push(kSerial, QString(), "/sdcard/"));
+        QVERIFY(!ADBRunner::install(kSerial, dir.filePath("missing.apk")));
+        QVERIFY(!ADBRunner::pushWallpaper(kSerial, dir.filePath("missing.png")));
+        QVERIFY(ADBRunner::push(kSerial, dir.path(), "/sdcard/folder")); // folders are fine
+        QCOMPARE(adb.calls(), QList<QStringList>{onDevice({"push", dir.path(), "/sdcard/folder"})});
         const QString apk = dir.filePath("app.apk");
         QVERIFY(touch(apk));
         ADBRunner::setFinishTimeoutsForTesting(1000, 6000);
@@ -160,13 +179,10 @@ private slots:
         const auto simple = [&](const char *name, const QStringList &call, const Operation &op) {
             row(name, op, {}, {}, {call}, true);
         };
-        simple("reboot", onDevice({"reboot"}), [](auto) { return ADBRunner::reboot(kSerial); });
         simple("reverse", onDevice({"reverse", "localabstract:scrcpy_0a1b2c3d", "tcp:27183"}),
                [](auto) { return ADBRunner::reverse(kSerial, "scrcpy_0a1b2c3d", 27183); });
         simple("removeReverse", onDevice({"reverse", "--remove", "localabstract:scrcpy_0a1b2c3d"}),
                [](auto) { return ADBRunner::removeReverse(kSerial, "scrcpy_0a1b2c3d"); });
-        simple("forward", onDevice({"forward", "tcp:17347", "tcp:7347"}),
-               [](auto) { return ADBRunner::forward(kSerial, 17347, 7347); });
         simple("tcpip", onDevice({"tcpip", "5555"}),
                [](auto) { return ADBRunner::tcpip(kSerial, 5555); });
         simple("connect", onDevice({"connect", "10.0.0.7:5555"}),
@@ -174,21 +190,17 @@ private slots:
         simple("disconnect", onDevice({"disconnect"}),
                [](auto) { return ADBRunner::disconnect(kSerial); });
         simple("usb", onDevice({"usb"}), [](auto) { return ADBRunner::usb(kSerial); });
-        simple("push", onDevice({"push", "FILE", "/sdcard/D"}),
-               [](const QString &file) { return ADBRunner::push(kSerial, file, "/sdcard/D"); });
         // adb exits 0 when it could not connect: connect reads its words.
         const Operation connect = [](auto) {
             return ADBRunner::connect(kSerial, "10.0.0.2", 5555);
         };
         const QList<QStringList> connecting{onDevice({"connect", "10.0.0.2:5555"})};
-        row("connected", connect, connecting, {{"connected to 10.0.0.2:5555"}}, connecting, true);
         row("already connected", connect, connecting, {{"already connected to 10.0.0.2:5555"}},
             connecting, true);
         row("connect refused", connect, connecting,
             {{"failed to connect to '10.0.0.2:5555': Connection refused"}}, connecting, false);
         row("connect no route", connect, connecting,
             {{"cannot connect to 10.0.0.2:5555: No route to host"}}, connecting, false);
-        row("connect times out", connect, connecting, {slow("connected", 3)}, connecting, false);
         // The emulator is killed, a phone powered off.
         const Operation shutdown = [](auto) { return ADBRunner::shutdown(kSerial); };
         const QStringList qemu = onDevice({"shell", "getprop", "ro.kernel.qemu"});
@@ -197,12 +209,8 @@ private slots:
         row("emulator", shutdown, {qemu}, {{"1\n"}}, {qemu, kill}, true);
         row("emulator, kill fails", shutdown, {qemu, kill}, {{"1\n"}, FakeAdb::failure({})},
             {qemu, kill}, false);
-        for (const char *answer : {"", "11"}) {
-            row(qPrintable(QStringLiteral("phone %1").arg(answer)), shutdown, {qemu}, {{answer}},
-                {qemu, off}, true);
-            row(qPrintable(QStringLiteral("phone %1, power-off fails").arg(answer)), shutdown,
-                {qemu, off}, {{answer}, FakeAdb::failure({})}, {qemu, off}, false);
-        }
+        row("phone, power-off fails", shutdown, {qemu, off}, {{"11"}, FakeAdb::failure({})},
+            {qemu, off}, false);
         // The server starts only after a successful kill.
         const Operation restart = [](auto) { return ADBRunner::restartServer(); };
         const QStringList killServer{"kill-server"}, startServer{"start-server"};
@@ -218,8 +226,6 @@ private slots:
         const QStringList pm = onDevice({"shell", "pm install -r '/data/local/tmp/error-log.apk'"});
         row("installed", install, {pm}, {{"Performing Streamed Install\r\nSuccess\r\n"}},
             {push, pm}, true);
-        row("downgrade", install, {pm}, {{"Failure [INSTALL_FAILED_VERSION_DOWNGRADE]"}},
-            {push, pm}, false);
         row("Success inside a failure", install, {pm},
             {{"Failure [INSTALL_FAILED_CONFLICTING_PROVIDER: Success]"}}, {push, pm}, false);
         row("Success, exit code 1", install, {pm}, {{"Success", 1}}, {push, pm}, false);
@@ -272,26 +278,9 @@ private slots:
         }
     }
 
-    // Missing local files never reach adb: a stale copy on the phone must not be installed.
-    void transfersOfMissingFilesRunNothing()
-    {
-        FakeAdb adb;
-        adb.respondByDefault({"Success"});
-        QTemporaryDir dir;
-        QVERIFY(!ADBRunner::push(kSerial, dir.filePath("missing.bin"), "/sdcard/"));
-        QVERIFY(!ADBRunner::push(kSerial, QString(), "/sdcard/"));
-        QVERIFY(!ADBRunner::install(kSerial, dir.filePath("missing.apk")));
-        QVERIFY(!ADBRunner::pushWallpaper(kSerial, dir.filePath("missing.png")));
-        QVERIFY(adb.calls().isEmpty());
-        QVERIFY(ADBRunner::push(kSerial, dir.path(), "/sdcard/folder")); // folders are fine
-        QCOMPARE(adb.calls(), QList<QStringList>{onDevice({"push", dir.path(), "/sdcard/folder"})});
-    }
-
     void installQuotesTheFileNameForThePhoneShell_data()
     {
         QTest::addColumn<QString>("fileName");
-        QTest::newRow("space") << "my app.apk";
-        QTest::newRow("semicolon") << "a;touch pwned.apk";
         QTest::newRow("substitution") << "$(touch pwned)`touch pwned`.apk";
         QTest::newRow("single quote") << "it's.apk";
         QTest::newRow("quotes and glob") << "'\"*?\\ x'.apk";
@@ -301,42 +290,20 @@ private slots:
     {
         QFETCH(QString, fileName);
         QTemporaryDir dir;
-        const QString apk = dir.filePath(fileName);
-        QVERIFY(touch(apk));
+        QVERIFY(touch(dir.filePath(fileName)));
         FakeAdb adb;
-        adb.respondByDefault({"Performing Streamed Install\nSuccess\n"});
-        QVERIFY(ADBRunner::install(kSerial, apk));
-        const QList<QStringList> calls = adb.calls();
-        QCOMPARE(calls.size(), 2);
-        QCOMPARE(calls.at(0), onDevice({"push", apk, "/data/local/tmp/"}));
-        QCOMPARE(calls.at(1).mid(0, 3), onDevice({"shell"}));
-        QCOMPARE(calls.at(1).size(), 4);
-        const QString command = calls.at(1).at(3);
-        QVERIFY(command.startsWith("pm install -r "));
+        adb.respondByDefault({"Success\n"});
+        QVERIFY(ADBRunner::install(kSerial, dir.filePath(fileName)));
+        const QStringList pm = adb.calls().value(1);
+        QCOMPARE(pm.mid(0, 3) << pm.value(3).left(14), onDevice({"shell", "pm install -r "}));
         // What a POSIX shell makes of it: the one path pm receives.
-        QTemporaryDir shellDir;
         QProcess sh;
-        sh.setWorkingDirectory(shellDir.path());
-        sh.start("/bin/sh", {"-c", "printf '<%s>' " + command.mid(14)});
+        sh.setWorkingDirectory(dir.path());
+        sh.start("/bin/sh", {"-c", "printf '<%s>' " + pm.value(3).mid(14)});
         QVERIFY(sh.waitForFinished(10000));
         QCOMPARE(QString::fromUtf8(sh.readAllStandardOutput()),
                  "</data/local/tmp/" + fileName + ">");
-        QVERIFY(!QFile::exists(shellDir.filePath("pwned")));
-    }
-
-    void concurrentCommandsKeepTheirOwnResults()
-    {
-        FakeAdb adb;
-        QList<int> ids;
-        for (int i = 0; i < 16; ++i) {
-            ids << i;
-            adb.respond({"echo", QString::number(i)}, slow("result " + QByteArray::number(i), 0.2));
-        }
-        const QStringList results = QtConcurrent::blockingMapped<QStringList>(ids, [](int i) {
-            return ADBRunner::runCommand({"echo", QString::number(i)});
-        });
-        for (int i : ids)
-            QCOMPARE(results.at(i), QStringLiteral("result %1").arg(i));
+        QVERIFY(!QFile::exists(dir.filePath("pwned")));
     }
 
     // Phones' adb lanes run side by side: a phone whose adb hangs holds back no other phone.
@@ -346,16 +313,270 @@ private slots:
         constexpr int kHung = 12;
         auto started = std::make_shared<QSemaphore>();
         auto release = std::make_shared<QSemaphore>();
-        auto done = std::make_shared<std::atomic<bool>>(false);
         const auto releaseAll = qScopeGuard([release] { release->release(kHung); });
         for (int i = 0; i < kHung; ++i)
             AdbLane::post(QStringLiteral("hung-%1").arg(i), [started, release] {
                 started->release();
                 release->acquire();
             });
-        AdbLane::post(QStringLiteral("healthy"), [done] { done->store(true); });
-        QTRY_VERIFY(done->load());
-        QTRY_COMPARE(started->available(), kHung);
+        AdbLane::post(QStringLiteral("healthy"), [started] { started->release(100); });
+        QTRY_COMPARE(started->available(), kHung + 100);
+    }
+
+    // ---- what phones tell ----
+
+    // Expected: serial|model|product|usb or net|transport id|nickname per phone.
+    void parseDevices_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("expected");
+        // Daemon chatter, blank lines, other states and serial-only lines are skipped.
+        QTest::newRow("mixed listing")
+            << "* daemon not running; starting now at tcp:5037\nList of devices attached\n"
+               "R58M123 device usb:1-1 product:a51 model:SM_A515F device:a51 transport_id:3\n\n"
+               "192.168.1.7:5555 device product:x model:Y transport_id:abc\n"
+               "ZX1 unauthorized usb:2-1\nB no permissions (user in plugdev group)\nE Device\n"
+               "LONELY\n"
+            << "R58M123|SM_A515F|a51|usb|3| 192.168.1.7:5555|Y|x|net|-1|";
+        QTest::newRow("crlf, tabs, indents")
+            << "List of devices attached\r\nA1 device model:M transport_id:7\r\n"
+               "emulator-5554\tdevice\n\t P9  \t device  \n"
+            << "A1|M||usb|7| emulator-5554|||usb|-1| P9|||usb|-1|";
+        QTest::newRow("network needs a full stop and no usb path")
+            << "10.0.0.3:5555 device 1-1.4\n10.0.0.4:5555 device a-1.4\n"
+               "10.0.0.5:5555 device usb:3-2\nfe80::1:5555 device\n"
+            << "10.0.0.3:5555|||usb|-1| 10.0.0.4:5555|||net|-1| 10.0.0.5:5555|||usb|-1| "
+               "fe80::1:5555|||usb|-1|";
+        QTest::newRow("exact, case-sensitive prefixes")
+            << "S2 device Model:Up Product:Up TRANSPORT_ID:9 model: product:p:q transport_id:\n"
+               "T2 device transport_id:99999999999\nT3 device transport_id:0x1\n"
+            << "S2||p:q|usb|-1| T2|||usb|-1| T3|||usb|-1|";
+    }
+
+    void parseDevices()
+    {
+        QFETCH(QString, text);
+        QTEST(describe(ADBRunner::parseDevices(text)), "expected");
+    }
+
+    void listingRaisesFailures()
+    {
+        FakeAdb adb;
+        adb.respond({"devices", "-l"}, {{}, 1, "adb: cannot connect to daemon\n"});
+        QString raised;
+        try {
+            ADBRunner::getDevices();
+        } catch (const std::runtime_error &error) {
+            raised = error.what();
+        }
+        QCOMPARE(raised,
+                 "[error] adb command failed (exit code 1): adb: cannot connect to daemon\n");
+    }
+
+    void samePhoneMergesAcrossConnections_data()
+    {
+        QTest::addColumn<QString>("listing");
+        QTest::addColumn<QStringList>("serialNumbers"); // "adb serial=ro.serialno"
+        QTest::addColumn<QString>("expected");          // "adb serial:connections" per phone
+        // What phones call themselves ("error2") does not make the listing fail.
+        const QString both = "P1 device usb:1-1\n10.0.0.3:5555 device\nerror2 device usb:1-2\n";
+        QTest::newRow("usb first")
+            << both << QStringList{"P1=P1", "10.0.0.3:5555=P1", "error2=error2"}
+            << "P1:P1,10.0.0.3:5555 error2:error2";
+        QTest::newRow("wifi first, usb kept")
+            << "10.0.0.3:5555 device\nP1 device usb:1-1\n"
+            << QStringList{"10.0.0.3:5555=P1", "P1=P1"} << "P1:P1,10.0.0.3:5555";
+        QTest::newRow("unknown serial stays apart")
+            << both << QStringList{"P1=P1", "error2=error2"}
+            << "P1:P1 10.0.0.3:5555:10.0.0.3:5555 error2:error2";
+    }
+
+    void samePhoneMergesAcrossConnections()
+    {
+        QFETCH(QString, listing);
+        QFETCH(QStringList, serialNumbers);
+        FakeAdb adb;
+        adb.respond({"devices", "-l"}, listing.toUtf8());
+        for (const QString &pair : serialNumbers)
+            adb.respond({"-s", pair.section('=', 0, 0), "shell", "getprop", "ro.serialno"},
+                        pair.section('=', 1).toUtf8() + "\n");
+        QStringList phones;
+        for (const ADBDeviceInfo &phone : ADBRunner::getPhones())
+            phones << phone.adb_serial + ":" + phone.connections.join(',');
+        QTEST(phones.join(' '), "expected");
+    }
+
+    // One listing, then the screen; a failed listing keeps adb's text in every field.
+    void deviceInfoReadsOneListing()
+    {
+        const QList<QPair<QString, QString DeviceInfo::*>> fields{
+            {"ro.product.manufacturer", &DeviceInfo::manufacturer},
+            {"ro.product.model", &DeviceInfo::model},
+            {"ro.build.version.release", &DeviceInfo::build_version},
+            {"ro.serialno", &DeviceInfo::hardward_serial},
+            {"ro.build.fingerprint", &DeviceInfo::build_fingerprint},
+            {"ro.csc.country_code", &DeviceInfo::country_code},
+            {"ro.csc.sales_code", &DeviceInfo::sales_code},
+            {"gsm.operator.alpha", &DeviceInfo::gsm_operator_alpha},
+            {"service.adb.tcp.port", &DeviceInfo::adb_tcp_port},
+            {"sys.usb.config", &DeviceInfo::usb_config},
+            {"ro.boot.ddr_size", &DeviceInfo::ddr_size}};
+        FakeAdb adb;
+        QByteArray listing = "[ro.product.name]: [two\r\nlines]\r\n[ro.unrelated]: []\n";
+        for (const auto &[key, member] : fields)
+            listing += "[" + key.toUtf8() + "]: [ value of " + key.toUtf8() + "]\n";
+        adb.respond(onDevice({"shell", "getprop"}), listing);
+        adb.respond(onDevice({"shell", "wm", "size"}), "Physical size: 1080x2400\n");
+        DeviceInfo info = ADBRunner::getDeviceInfo(kSerial);
+        QCOMPARE(adb.calls(), QList<QStringList>({onDevice({"shell", "getprop"}),
+                                                  onDevice({"shell", "wm", "size"})}));
+        for (const auto &[key, member] : fields)
+            QCOMPARE(info.*member, "value of " + key);
+        QCOMPARE(info.screen_size, QSize(1080, 2400));
+        QCOMPARE(ADBRunner::parsePropertyListing(listing).value("ro.product.name"), "two\r\nlines");
+
+        adb.respond(onDevice({"shell", "getprop"}), {{}, 1, "error: closed", 0, 0});
+        info = ADBRunner::getDeviceInfo(kSerial);
+        QCOMPARE(info.hardward_serial,
+                 QStringLiteral("[error] adb command failed (exit code 1): error: closed"));
+        QCOMPARE(info.ddr_size, info.hardward_serial);
+
+        const QList<QPair<QString, QSize>> sizes{
+            {"Physical size: 1440x3200\r\nOverride size: 720x1600\r\n", QSize(1440, 3200)},
+            {"Physical size: 1080x", QSize(1080, 0)},
+            {"size unknown", QSize(0, 0)}};
+        for (const auto &[out, size] : sizes)
+            QCOMPARE(ADBRunner::parseScreenSize(out), size);
+    }
+
+    void deviceIpFallsThroughItsSources_data()
+    {
+        QTest::addColumn<QString>("answers"); // ip addr|ifconfig|dhcp|eth0
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<int>("queries");
+        const auto row = [](const char *name, const char *answers, const char *ip, int queries) {
+            QTest::newRow(name) << QString(answers) << QString(ip) << queries;
+        };
+        row("ip addr",
+            "3: wlan0: <UP>\n    inet 192.168.1.23/24 brd 192.168.1.255\n    inet 10.9.9.9/8\n|||",
+            "192.168.1.23", 1);
+        row("inet6 only, ifconfig",
+            "    inet6 fe80::1/64 scope link\n|wlan0 Link encap:Ethernet\n  inet addr:10.0.0.5  "
+            "Bcast:10.0.0.255\n||",
+            "10.0.0.5", 2);
+        row("ifconfig without addr:", "|wlan0: flags=4163\n  inet 172.16.0.9  netmask||",
+            "172.16.0.9", 2);
+        row("dhcp property",
+            "Device \"wlan0\" does not exist.|wlan0: No such device| 192.168.0.9 \n|",
+            "192.168.0.9", 3);
+        row("dhcp must be the whole text", "||192.168.0.9 lease|    inet 10.1.2.3/16 scope global",
+            "10.1.2.3", 4);
+        row("nothing", "|||inet6 ::1", "", 4);
+    }
+
+    void deviceIpFallsThroughItsSources()
+    {
+        QFETCH(QString, answers);
+        QFETCH(int, queries);
+        FakeAdb adb;
+        const QList<QStringList> sources{onDevice({"shell", "ip addr show wlan0"}),
+                                         onDevice({"shell", "ifconfig wlan0"}),
+                                         onDevice({"shell", "getprop", "dhcp.wlan0.ipaddress"}),
+                                         onDevice({"shell", "ip addr show eth0"})};
+        for (int i = 0; i < sources.size(); ++i)
+            adb.respond(sources.at(i), answers.section('|', i, i).toUtf8());
+        QTEST(ADBRunner::getDeviceIp(kSerial), "expected");
+        QCOMPARE(adb.calls(), sources.mid(0, queries));
+    }
+
+    void batteryStatus_data()
+    {
+        QTest::addColumn<QString>("output");
+        QTest::addColumn<int>("level");
+        QTest::addColumn<bool>("charging");
+        const QString usbCharging = "Current Battery Service state:\n  AC powered: false\n"
+                                    "  USB powered: true\n  Max charging current: 500000\n"
+                                    "  status: 2\n  level: 87\n  scale: 100\n";
+        const auto row = [](const char *name, const QString &output, int level, bool charging) {
+            QTest::newRow(name) << output << level << charging;
+        };
+        row("USB charging", usbCharging, 87, true);
+        row("discharging, CRLF",
+            "  AC powered: false\r\n  USB powered: false\r\n  status: 3\r\n  level: 14\r\n"
+            "  scale: 100\r\n",
+            14, false);
+        row("full on AC", "  AC powered: true\n  status: 5\n  level: 100\n  scale: 100\n", 100,
+            true);
+        row("full, unplugged", "  status: 5\n  level: 100\n", 100, false);
+        row("plugged but not charging", "  USB powered: true\n  status: 4\n  level: 80\n", 80,
+            false);
+        row("no status, powered", "  Wireless powered: true\n  level: 40\n", 40, true);
+        row("scale of 50", "  level: 25\n  scale: 50\n  status: 3\n", 50, false);
+        row("level over scale", "  level: 150\n  scale: 100\n", -1, false);
+        row("no level", "  status: 2\n  scale: 100\n", -1, true);
+        row("service missing", "Can't find service: battery\n", -1, false);
+    }
+    void batteryStatus()
+    {
+        QFETCH(QString, output);
+        const BatteryStatus status = BatteryStatus::parse(output);
+        QTEST(status.level, "level");
+        QTEST(status.charging, "charging");
+    }
+
+    void entries_data()
+    {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("server"); // "" when the entry is refused
+        QTest::addColumn<QStringList>("phoneOptions");
+        // hostPort: "host port" for the -H/-P options, "" for the local server's plain -s.
+        const auto row = [](const char *name, const char *entry, const char *server = "",
+                            const QString &hostPort = {}) {
+            const QStringList serial{"-s", "R58M"};
+            QTest::newRow(name) << QString(entry) << QString(server)
+                                << (hostPort.isEmpty()
+                                        ? serial
+                                        : QStringList{"-H", hostPort.section(' ', 0, 0), "-P",
+                                                      hostPort.section(' ', 1)} +
+                                              serial);
+        };
+        row("host and port", "192.168.1.20:5038", "192.168.1.20:5038", "192.168.1.20 5038");
+        row("blanks around", "  farm2:5037\t", "farm2:5037", "farm2 5037");
+        row("port left out", "farm2", "farm2:5037", "farm2 5037");
+        row("IPv6 in brackets", "[fd00::7]:5037", "[fd00::7]:5037", "fd00::7 5037");
+        row("the local server", "localhost:5037", "localhost:5037");
+        row("loopback, default port", "127.0.0.1", "127.0.0.1:5037");
+        row("loopback, other port", "127.0.0.1:5038", "127.0.0.1:5038", "127.0.0.1 5038");
+        for (const char *refused : {" ", ":5037", "farm2:", "farm2:0", "farm2:65536", "farm2:50x",
+                                    "farm 2:5037", "fd00::7", "a@b:5037"})
+            row(refused, refused);
+    }
+
+    void entries()
+    {
+        QFETCH(QString, entry);
+        QFETCH(QString, server);
+        const std::optional<AdbServer> parsed = AdbServer::parse(entry);
+        QCOMPARE(parsed ? parsed->text() : QString(), server);
+        if (!parsed)
+            return;
+        // A phone named on that server reaches it, and names it back.
+        const QString phone = AdbServers::qualified("R58M", *parsed);
+        QTEST(AdbServers::phoneOptions(phone), "phoneOptions");
+        QCOMPARE(AdbServers::plainSerial(phone), QStringLiteral("R58M"));
+        QCOMPARE(AdbServers::serverOf(phone), *parsed);
+        QCOMPARE(AdbServers::hostLabel(phone).isEmpty(), parsed->isLocal());
+        // Local phones keep their plain serials, so stored names stay valid.
+        QCOMPARE(phone == QLatin1String("R58M"), parsed->isLocal());
+    }
+
+    void theLocalServerStaysFirstAndEntriesDoNotRepeat()
+    {
+        QStringList texts;
+        for (const AdbServer &server : AdbServers::normalized(
+                 {"farm2", "bad:port", "127.0.0.1:5037", "farm2:5037", "farm3:6000"}))
+            texts << server.text();
+        QCOMPARE(texts, QStringList({"localhost:5037", "farm2:5037", "farm3:6000"}));
     }
 };
 

@@ -112,7 +112,6 @@ private slots:
             "pairing address");
         row("octet over 255", "192.168.1.777:37000", "482913", "40111", false, false,
             "pairing address");
-        row("five digits", "IP:37000", "48291", "40111", false, false, "six digits");
         row("connect port 0", "IP:37000", "482913", "0", false, false, "Wireless debugging");
         row("wrong code", "IP:37000", "111111", "40111", true, false, "Wrong pairing code");
         row("nobody there", "10.9.9.9:37000", "482913", "40111", true, false,

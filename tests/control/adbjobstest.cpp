@@ -1,0 +1,375 @@
+// Work done over adb beside the control connection, against a scripted adb: the
+// controller's install, upload, reboot, power-off and nickname wallpaper, and the AutoJS
+// client against a small fake of the app's service on the forwarded port.
+#include "adblane.h"
+#include "adbrunner.h"
+#include "autojs.h"
+#include "controller.h"
+#include "controlwire.h"
+#include "device.h"
+#include "fakeadb.h"
+#include "testregistry.h"
+#include "testsupport.h"
+
+#include <QImageReader>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QtTest>
+#include <memory>
+
+namespace {
+// A reply of the AutoJS app: 8-byte header (length, kind), then the payload.
+QByteArray framed(const QByteArray &payload, quint32 kind = 1)
+{
+    QByteArray header(8, '\0');
+    qToBigEndian<quint32>(quint32(payload.size()), header.data());
+    qToBigEndian<quint32>(kind, header.data() + 4);
+    return header + payload;
+}
+
+QJsonObject data(const QByteArray &json)
+{
+    return QJsonDocument::fromJson(json)["data"].toObject();
+}
+
+// The phone side: reads frames of a 16-byte header whose leading digits count the bytes.
+class FakeAutojsService : public QTcpServer
+{
+public:
+    explicit FakeAutojsService(quint16 port)
+    {
+        listen(QHostAddress::LocalHost, port);
+        connect(this, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket *peer = nextPendingConnection()) {
+                ++connections;
+                m_peer = peer;
+                connect(peer, &QTcpSocket::readyRead, this, &FakeAutojsService::read);
+                connect(peer, &QTcpSocket::disconnected, this, [this] { ++disconnects; });
+            }
+        });
+    }
+    QList<QByteArray> frames; // their JSON
+    int connections = 0;
+    int disconnects = 0;
+
+    void reply(const QByteArray &payload, quint32 kind = 1)
+    {
+        m_peer->write(framed(payload, kind));
+    }
+
+private:
+    void read()
+    {
+        m_buffer.append(qobject_cast<QTcpSocket *>(sender())->readAll());
+        while (m_buffer.size() >= 16) {
+            const int length = std::atoi(m_buffer.constData()); // the digits before the padding
+            if (m_buffer.size() < 16 + length)
+                return;
+            frames.append(m_buffer.mid(16, length));
+            m_buffer.remove(0, 16 + length);
+        }
+    }
+
+    QTcpSocket *m_peer = nullptr;
+    QByteArray m_buffer;
+};
+} // namespace
+
+class AdbJobsTest : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<FakeAdb> m_adb;
+    QTemporaryDir m_files;
+
+    QString writeFile(const QString &name, const QByteArray &content)
+    {
+        return TestSupport::writeFile(m_files.filePath(name), content);
+    }
+
+    static QString desktop()
+    {
+        return QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        m_adb = std::make_unique<FakeAdb>();
+        m_adb->respondMatching("*'pm install'*", {"Success\n"});
+        m_adb->respondMatching("*broken*", FakeAdb::failure("error: device 'broken' not found\n"));
+        QVERIFY(QDir().mkpath(desktop()));
+    }
+    void cleanupTestCase() { m_adb.reset(); }
+    void init() { m_adb->clearCalls(); }
+
+    // Progress, then the outcome; an upload goes to Downloads, a failed install stays long
+    // on screen.
+    void installAndUploadReportTheirOutcome()
+    {
+        Device device(nullptr, "apk-phone");
+        ControlLink link;
+        auto *controller = new Controller(&device, link.hostSocket());
+        QSignalSpy said(&device, &Device::deviceMessage);
+        const QString apk = writeFile("game.apk", "PK fake apk");
+        controller->installApk(apk);
+        QCOMPARE(said, (QList<QVariantList>{{"Installing APK", "info", 100000}}));
+        QTRY_COMPARE(said.count(), 2);
+        controller->uploadFile(m_files.filePath("not-there.txt"));
+        QTRY_COMPARE(said.count(), 3);
+        const QString file = writeFile(QString::fromUtf8("报告 2024.txt"), "report");
+        controller->uploadFile(file);
+        QTRY_COMPARE(said.count(), 4);
+        QCOMPARE(said.mid(1), (QList<QVariantList>{{"APK installed", "success", 2000},
+                                                   {"File upload failed", "error", 5000},
+                                                   {"File uploaded", "success", 2000}}));
+        QCOMPARE(m_adb->calls(),
+                 (QList<QStringList>{
+                     {"-s", "apk-phone", "push", apk, "/data/local/tmp/"},
+                     {"-s", "apk-phone", "shell", "pm install -r '/data/local/tmp/game.apk'"},
+                     {"-s", "apk-phone", "push", file, "/sdcard/Download"}}));
+        QVERIFY(link.settle(20).isEmpty()); // the jobs never touched the control connection
+
+        Device broken(nullptr, "broken-apk-phone");
+        QSignalSpy failed(&broken, &Device::deviceMessage);
+        (new Controller(&broken, nullptr))->installApk(writeFile("bad.apk", "x"));
+        QTRY_COMPARE(failed.count(), 2);
+        QCOMPARE(failed.at(1), QVariantList({"APK installation failed", "error", 100000}));
+    }
+
+    void jobsRunSideBySideAndOutliveTheSession()
+    {
+        Device device(nullptr, "busy-phone");
+        auto *controller = new Controller(&device, nullptr);
+        QSignalSpy said(&device, &Device::deviceMessage);
+        QStringList parts;
+        for (int i = 0; i < 4; ++i) {
+            parts << writeFile(QString("part%1.bin").arg(i), QByteArray(i + 1, 'a'));
+            controller->uploadFile(parts.last());
+        }
+        controller->installApk(writeFile("late.apk", "x"));
+        delete controller; // mirroring stopped while adb was still busy
+        QTRY_COMPARE(said.count(), 6);
+        for (const QString &part : parts) // each job pushed its own file
+            QCOMPARE(m_adb->callsWith({"push", part}).size(), 1);
+    }
+
+    void rebootAndPowerOff()
+    {
+        Device device(nullptr, "power-phone");
+        auto *controller = new Controller(&device, nullptr);
+        controller->actionReboot();
+        controller->actionShutdown();
+        // On the phone's adb lane, in the order asked for; the caller does not wait.
+        QVERIFY(AdbLane::waitForIdle("power-phone", 10000));
+        QCOMPARE(m_adb->calls(),
+                 (QList<QStringList>{{"-s", "power-phone", "reboot"},
+                                     {"-s", "power-phone", "shell", "getprop", "ro.kernel.qemu"},
+                                     {"-s", "power-phone", "shell", "reboot", "-p"}}));
+        // Made from QML without a phone: nothing runs, and an upload says why.
+        Controller loose;
+        QSignalSpy told(&loose, &Controller::userMessage);
+        loose.actionReboot();
+        loose.uploadFile("x");
+        QCOMPARE(told.count(), 1);
+    }
+
+    void wallpaperShowsTheNicknameInYellow()
+    {
+        Device device(nullptr, "wall-phone");
+        auto *controller = new Controller(&device, nullptr);
+        const QString path = desktop() + "/wallpaper_Phone 7.png";
+        QFile::remove(path);
+        controller->setWallpaper("Phone 7", 1080, 2400);
+        QVERIFY(!QFileInfo::exists(path)); // drawn off the GUI thread
+        ADBRunner::workPool()->waitForDone();
+        QImage image(path);
+        QCOMPARE(image.size(), QSize(1080, 2400));
+        QCOMPARE(QImageReader(path).format(), QByteArray("png"));
+        QRect ink;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor c = image.pixelColor(x, y);
+                if (c == Qt::black)
+                    continue;
+                // Yellow, possibly antialiased towards black.
+                QVERIFY(c.blue() < 40 && std::abs(c.red() - c.green()) < 40);
+                ink |= QRect(x, y, 1, 1);
+            }
+        }
+        // A big bold text, not a speck, centred near the top.
+        QVERIFY2(ink.top() >= 150 && ink.top() < 260 && std::abs(ink.center().x() - 540) <= 12 &&
+                     ink.width() > 200,
+                 QTest::toString(ink));
+        ADBRunner::workPool()->waitForDone(); // the push runs off the GUI thread
+        const QList<QStringList> calls = m_adb->calls();
+        QCOMPARE(calls.value(0), QStringList({"-s", "wall-phone", "push", path,
+                                              "/data/local/tmp/wallpaper_phonefleet.png"}));
+        QVERIFY(calls.value(1).join(' ').contains("am start -a android.intent.action.ATTACH_DATA"));
+
+        m_adb->clearCalls(); // an unknown screen size pushes nothing, not the earlier file
+        controller->setWallpaper("Phone 7", -1, -1);
+        ADBRunner::workPool()->waitForDone();
+        QVERIFY(m_adb->calls().isEmpty());
+        controller->setWallpaper("Phone 7", 12000, 6000); // the phone's size is not trusted
+        ADBRunner::workPool()->waitForDone();
+        QCOMPARE(QImage(path).size(), QSize(4096, 2048));
+
+        // The name rule's cases are MediaRecorderTest's; here only that the wallpaper obeys it.
+        controller->setWallpaper("长/" + QString(299, QChar(0x957F)), 32, 32); // 901 bytes, a slash
+        ADBRunner::workPool()->waitForDone();
+        const QStringList files = QDir(desktop()).entryList({"wallpaper_长*"}, QDir::Files);
+        QCOMPARE(files.size(), 1);
+        QVERIFY(files.at(0).toUtf8().size() <= 255 && files.at(0).endsWith(".png"));
+    }
+
+    // ---- AutoJS ----
+
+    void framesCountBytesAndScriptsAreNamed()
+    {
+        const QByteArray framed = Autojs::frame(QByteArray(1234, 'x'));
+        QCOMPARE(framed.left(16).toHex(' '),
+                 QByteArray::fromHex("31323334 00000000000000000000 3100").toHex(' '));
+        QCOMPARE(framed.size(), 16 + 1234);
+        QCOMPARE(Autojs::frame(QString::fromUtf8("{\"s\":\"中文\"}").toUtf8()).left(2), "14");
+
+        const QList<QPair<QString, QString>> names{
+            {"/scripts/login.flow.js", "login"},
+            {"/a.b/c/run.js", "run"},
+            {QString::fromUtf8("/s/签到.js"), QString::fromUtf8("签到")}};
+        for (const auto &[path, name] : names)
+            QCOMPARE(Autojs::scriptName(path), name);
+    }
+
+    // The reader of the app's replies, whatever pieces the bytes come in.
+    void replies_data()
+    {
+        QTest::addColumn<QByteArray>("stream");
+        QTest::addColumn<int>("chunk"); // 0: one read
+        QTest::addColumn<QStringList>("types");
+        QTest::addColumn<int>("left"); // bytes still buffered
+        // Kind 2 carries no JSON; a payload that is no JSON object has no type.
+        const QByteArray mixed = framed(R"({"type":"hello","data":{"device_name":"Pixel 7"}})") +
+                                 framed("raw bytes", 2) + framed("not json") + framed("") +
+                                 framed(R"({"type":"log","data":{"log":"done"}})");
+        const QStringList types{"hello", "", "", "log"};
+        for (int chunk : {0, 1, 8, 13})
+            QTest::addRow("pieces of %d", chunk) << mixed << chunk << types << 0;
+        const QByteArray cut = framed(R"({"type":"command"})").chopped(1);
+        QTest::newRow("a frame still arriving")
+            << framed(R"({"type":"hello"})") + cut << 0 << QStringList{"hello"} << int(cut.size());
+        // A length over 16 MiB: out of step, nothing after it can be framed.
+        QTest::newRow("impossible length drops the buffer")
+            << framed(R"({"type":"hello"})") + QByteArray::fromHex("01000001 00000001") +
+                   framed(R"({"type":"log"})")
+            << 0 << QStringList{"hello"} << 0;
+        QTest::newRow("16 MiB waits for its payload")
+            << QByteArray::fromHex("01000000 00000001") + "{" << 0 << QStringList() << 9;
+    }
+    void replies()
+    {
+        QFETCH(QByteArray, stream);
+        QFETCH(int, chunk);
+        QByteArray buffer;
+        QStringList found;
+        const int step = chunk == 0 ? int(stream.size()) : chunk;
+        for (int offset = 0; offset < stream.size(); offset += step) {
+            buffer.append(stream.mid(offset, step));
+            found += Autojs::parseReplies(buffer);
+        }
+        QTEST(found, "types");
+        QTEST(int(buffer.size()), "left");
+    }
+
+    void runSendsTheScriptWithItsByteLength()
+    {
+        Device device(nullptr, "autojs-run");
+        Autojs *autojs = device.autojs();
+        FakeAutojsService service(autojs->localPort()); // a free local port
+        QSignalSpy said(&device, &Device::deviceMessage);
+        QSignalSpy running(autojs, &Autojs::runningStatusChanged);
+        const QByteArray script =
+            QString::fromUtf8("toast(\"签到成功 ✓\");\nlog('done');\n").toUtf8();
+        autojs->run(writeFile("checkin.daily.js", script));
+        QVERIFY(!autojs->isRunning()); // the forward and the connection come later
+        QTRY_VERIFY(autojs->isRunning());
+        QCOMPARE(running.count(), 1);
+        QTRY_COMPARE(service.frames.size(), 1);
+        const QByteArray json = service.frames.at(0);
+        QVERIFY(!json.contains('\n')); // compact: the script's own line breaks are escaped
+        const int port = autojs->localPort();
+        QCOMPARE(QJsonDocument::fromJson(json)["type"].toString(), "command");
+        const QJsonObject run = data(json);
+        QCOMPARE(QStringList({run["command"].toString(), run["name"].toString(),
+                              QString::number(run["id"].toInt())}),
+                 QStringList({"run", "checkin", QString::number(port)}));
+        QCOMPARE(run.value("script").toString().toUtf8(), script);
+        QCOMPARE(m_adb->calls(), (QList<QStringList>{{"-s", "autojs-run", "forward",
+                                                      QString("tcp:%1").arg(port), "tcp:7347"}}));
+        QTRY_COMPARE(said, (QList<QVariantList>{{"AutoJS script started", "success", 2000}}));
+
+        // Replies are drained and harmless: the stop still arrives intact.
+        service.reply(R"({"type":"hello","data":{"device_name":"phone"}})");
+        service.reply("not json at all");
+        service.reply(QByteArray(3, '\x01'), 2);
+        autojs->stop();
+        QTRY_COMPARE(service.frames.size(), 2);
+        QCOMPARE(data(service.frames.at(1)), QJsonObject({{"command", "stopAll"}, {"id", port}}));
+        QTRY_COMPARE(service.disconnects, 1);
+        QVERIFY(!autojs->isRunning());
+    }
+
+    void aStopDuringARunFollowsIt()
+    {
+        Device device(nullptr, "autojs-order");
+        Autojs *autojs = device.autojs();
+        FakeAutojsService service(autojs->localPort());
+        autojs->run(writeFile("loop.js", "while (true) { sleep(1000); }"));
+        autojs->stop(); // given while the run still forwards
+        QTRY_COMPARE(service.frames.size(), 2);
+        QCOMPARE(data(service.frames.at(0)).value("command"), "run");
+        QCOMPARE(data(service.frames.at(1)).value("command"), "stopAll");
+        QVERIFY(!autojs->isRunning());
+        QCOMPARE(m_adb->calls().size(), 1);
+    }
+
+    void failuresAreReported_data()
+    {
+        QTest::addColumn<QString>("serial");
+        QTest::addColumn<bool>("listening");
+        QTest::addColumn<bool>("scriptExists");
+        QTest::addColumn<QVariantList>("message");
+        const QVariantList noConnection{"Failed to connect to AutoJS server", "error", 5000};
+        QTest::newRow("forward fails") << "broken-phone" << true << true << noConnection;
+        QTest::newRow("nobody listening") << "autojs-absent" << false << true << noConnection;
+        QTest::newRow("unreadable script")
+            << "autojs-missing" << true << false
+            << QVariantList{"Failed to open AutoJS script file", "error", 5000};
+    }
+    void failuresAreReported()
+    {
+        QFETCH(QString, serial);
+        QFETCH(bool, listening);
+        QFETCH(bool, scriptExists);
+        QFETCH(QVariantList, message);
+        Device device(nullptr, serial);
+        std::unique_ptr<FakeAutojsService> service;
+        if (listening)
+            service = std::make_unique<FakeAutojsService>(device.autojs()->localPort());
+        QSignalSpy said(&device, &Device::deviceMessage);
+        QSignalSpy running(device.autojs(), &Autojs::runningStatusChanged);
+        const QString path = scriptExists ? writeFile("b.js", "1") : m_files.filePath("none.js");
+        device.autojs()->run(path);
+        QTRY_COMPARE(said, QList<QVariantList>{message});
+        QVERIFY(!device.autojs()->isRunning());
+        if (service)
+            QVERIFY(service->frames.isEmpty());
+        if (serial == "broken-phone") {
+            QCOMPARE(service->connections, 0);
+            QCOMPARE(running.count(), 0);
+        }
+    }
+};
+
+PARVIX_TEST(AdbJobsTest)
+#include "adbjobstest.moc"
