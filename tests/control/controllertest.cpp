@@ -330,6 +330,17 @@ private slots:
         for (const WireMessage &m : got)
             QCOMPARE(QList<qint64>({qint64(m.pointerId), m.actionButton, m.buttons}),
                      QList<qint64>({action.isEmpty() ? 0 : kFinger, 1, 1}));
+        if (action != "actionSwipeUp")
+            return;
+        // Two swipes at once run side by side, each to its release.
+        m_link->takeMessages();
+        m_controller->actionSwipeUp();
+        m_controller->actionSwipeDown();
+        QVERIFY(m_link->waitForMessages(7 + 12));
+        int releases = 0;
+        for (const WireMessage &m : m_link->settle(50))
+            releases += m.action == 1;
+        QCOMPARE(releases, 2);
     }
 
     // ---- key mappings ----
