@@ -221,7 +221,7 @@ private slots:
         AudioFixtures::OpusToneEncoder sound(1000);
         QSignalSpy changes(recorder(), &MediaRecorder::isRecordingChanged);
         QVERIFY(startRecording());
-        QList<qint64> keySizes{-1};       // the last key frame of each recording
+        QList<qint64> keySizes{-1}; // the last key frame of each recording
         int runs = 1;
         bool destroyed = false;
         for (const QString &step : script.split(' ')) {
@@ -321,7 +321,6 @@ private slots:
                 push(phone.frame(StreamTime + i * 33333, i == 0));
         }
         QTRY_VERIFY_WITH_TIMEOUT(!recorder()->recordingThread(), 10000);
-        QVERIFY(!recorder()->isRecording());
         QTRY_COMPARE(changes.count(), disk ? 2 : 0);
         if (!disk) {
             QCOMPARE(m_told.size(), 1);
@@ -352,12 +351,13 @@ private slots:
         recorder()->start();
         recorder()->start();
         QTRY_VERIFY(recorder()->isRecording());
+        path = recorder()->filePath();
         push(phone.config());
         push(phone.frame(StreamTime, true));
         QVERIFY(stopRecording());
         QCOMPARE(m_told, QStringList({"Record Started success 2000", "Stop Recording info 2000",
                                       "Record Stopped success 2000"}));
-        QCOMPARE(describe(recorder()->filePath()), "h264:0* =100");
+        QCOMPARE(describe(path), "h264:0* =100");
     }
 
     void aRecorderGoneBeforeItsThreadLeavesTheThreadItsState()
