@@ -139,6 +139,8 @@ private slots:
         QVERIFY(adbCalls({"-s", kFirst}).size() <= 3 + 6);
         QCOMPARE(adbCalls({"-s", kFirst, "push"}).size(), 1);
         StreamPipeline *pipeline = device->pipeline();
+        device->controller()->actionHome(); // the last connection carries control messages
+        QTRY_VERIFY(m_fleet->controlTypes(kFirst).contains("inject_keycode"));
 
         QSignalSpy catchingUp(device, &Device::catchingUpChanged);
         // A slow decoder: the media thread stalls while the phone goes on sending.
