@@ -10,16 +10,16 @@ extern "C" {
 
 PARVIX_FUZZ_TARGET(false)
 {
-    const Fuzz::ChunkedInput input = Fuzz::ChunkedInput::split(data, size);
+    const Fuzz::ChunkedInput input = Fuzz::chunked(data, size);
     // Bit 4 of the first byte: the connection is the session's first and opens with the
     // device name.
     const bool nameFieldFirst = size > 0 && (data[0] & 0x10);
     const LoggingDemuxer<AudioDemuxer> whole({input.stream}, nameFieldFirst);
-    const LoggingDemuxer<AudioDemuxer> pieces(input.reads(), nameFieldFirst);
+    const LoggingDemuxer<AudioDemuxer> pieces(input.reads, nameFieldFirst);
     const int headerSize =
         (nameFieldFirst ? AudioDemuxer::NameFieldSize : 0) + AudioDemuxer::CodecIdSize;
     FUZZ_CHECK(whole.isHeaderRead() == (input.stream.size() >= headerSize), {});
     checkSamePackets(whole, pieces, input.stream.size());
     for (const LoggedPacket &packet : whole.packets)
-        FUZZ_CHECK((packet.flags & AV_PKT_FLAG_KEY) == 0, {});
+        FUZZ_CHECK((std::get<3>(packet) & AV_PKT_FLAG_KEY) == 0, {});
 }

@@ -28,8 +28,8 @@ QStringList readAll(const QList<QByteArray> &reads, QByteArray *rest)
 
 PARVIX_FUZZ_TARGET(false)
 {
-    const Fuzz::ChunkedInput input = Fuzz::ChunkedInput::split(data, size);
+    const Fuzz::ChunkedInput input = Fuzz::chunked(data, size);
     QByteArray wholeRest, piecesRest;
-    checkPrefix(readAll({input.stream}, &wholeRest), readAll(input.reads(), &piecesRest));
+    checkPrefix(readAll({input.stream}, &wholeRest), readAll(input.reads, &piecesRest));
     FUZZ_CHECK(input.stream.endsWith(wholeRest) && input.stream.endsWith(piecesRest), {});
 }

@@ -26,10 +26,10 @@ QStringList receive(const QList<QByteArray> &reads, int *pending)
 
 PARVIX_FUZZ_TARGET(true)
 {
-    const Fuzz::ChunkedInput input = Fuzz::ChunkedInput::split(data, size);
+    const Fuzz::ChunkedInput input = Fuzz::chunked(data, size);
     int wholePending = 0, piecesPending = 0;
     const QStringList whole = receive({input.stream}, &wholePending);
-    const QStringList pieces = receive(input.reads(), &piecesPending);
+    const QStringList pieces = receive(input.reads, &piecesPending);
     checkPrefix(whole, pieces);
     FUZZ_CHECK(wholePending >= 0 && wholePending <= input.stream.size(), {});
     FUZZ_CHECK(piecesPending >= 0 && piecesPending <= input.stream.size(), {});

@@ -1,7 +1,7 @@
 // "device_groups.json" with any content.
 #include "devicegroup.h"
 #include "devicegroupmanager.h"
-#include "storeroundtrip.h"
+#include "fuzzsupport.h"
 
 PARVIX_FUZZ_TARGET(false)
 {

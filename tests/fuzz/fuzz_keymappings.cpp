@@ -1,10 +1,10 @@
 // "keymappings.json" with any content.
+#include "fuzzsupport.h"
 #include "keymapping.h"
-#include "storeroundtrip.h"
 
 PARVIX_FUZZ_TARGET(false)
 {
-    const QString path = Fuzz::homeFolder() + "/keymappings.json";
+    const QString path = QDir::homePath() + "/keymappings.json";
     checkRoundTrip(path, data, size, [&path] {
         KeyMapping store(path);
         const QStringList names = store.profileNames();

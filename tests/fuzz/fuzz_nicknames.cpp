@@ -1,6 +1,6 @@
 // "device_nicknames.json" with any content.
 #include "devicesettings.h"
-#include "storeroundtrip.h"
+#include "fuzzsupport.h"
 
 PARVIX_FUZZ_TARGET(false)
 {

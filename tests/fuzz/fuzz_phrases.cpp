@@ -1,11 +1,11 @@
 // "common_phrases.json" with any content.
 #include "commonphrase.h"
 #include "commonphrasemanager.h"
-#include "storeroundtrip.h"
+#include "fuzzsupport.h"
 
 PARVIX_FUZZ_TARGET(false)
 {
-    const QString path = Fuzz::homeFolder() + "/common_phrases.json";
+    const QString path = QDir::homePath() + "/common_phrases.json";
     checkRoundTrip(path, data, size, [&path] {
         CommonPhraseManager store(path);
         for (const PhraseCategory *category : store.getCategoriesList())

@@ -6,28 +6,20 @@
 #include <cstdio>
 #include <cstdlib>
 
-namespace {
-QTemporaryDir *privateHome()
-{
-    // In memory when the machine has it: the stores sync every save to disk.
-    const QString parent = QFileInfo(QStringLiteral("/dev/shm")).isWritable()
-                               ? QStringLiteral("/dev/shm")
-                               : QDir::tempPath();
-    static auto *home = new QTemporaryDir(parent + QStringLiteral("/parvix-fuzz-XXXXXX"));
-    return home;
-}
-} // namespace
-
 void Fuzz::initApplication(bool gui)
 {
     if (QCoreApplication::instance())
         return;
-    if (!privateHome()->isValid())
+    // In memory when the machine has it: the stores sync every save to disk.
+    const QString parent = QFileInfo(QStringLiteral("/dev/shm")).isWritable()
+                               ? QStringLiteral("/dev/shm")
+                               : QDir::tempPath();
+    static QTemporaryDir home(parent + QStringLiteral("/parvix-fuzz-XXXXXX"));
+    if (!home.isValid())
         fail("a temporary home folder");
-    TestSupport::usePrivateHome(privateHome()->path());
+    TestSupport::usePrivateHome(home.path());
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    std::atexit([] { privateHome()->remove(); });
     // libFuzzer's own options stay out of Qt's argument parsing; the application lives
     // until the process ends.
     static int argc = 1;
@@ -37,11 +29,6 @@ void Fuzz::initApplication(bool gui)
         new QGuiApplication(argc, argv);
     else
         new QCoreApplication(argc, argv);
-}
-
-QString Fuzz::homeFolder()
-{
-    return privateHome()->path();
 }
 
 void Fuzz::drainEvents(int rounds)
@@ -59,23 +46,18 @@ void Fuzz::fail(const char *what, const QString &detail)
     std::abort();
 }
 
-Fuzz::ChunkedInput Fuzz::ChunkedInput::split(const uint8_t *data, size_t size)
+Fuzz::ChunkedInput Fuzz::chunked(const uint8_t *data, size_t size)
 {
-    ChunkedInput input;
+    QList<int> chunkSizes;
     size_t offset = size > 0 ? 1 : 0;
     for (size_t i = 0; size > 0 && i < (data[0] & 0x0Fu) && offset < size; ++i, ++offset)
-        input.chunkSizes.append(int(data[offset]) + 1);
+        chunkSizes.append(int(data[offset]) + 1);
+    ChunkedInput input;
     input.stream =
         QByteArray(reinterpret_cast<const char *>(data + offset), qsizetype(size - offset));
-    return input;
-}
-
-QList<QByteArray> Fuzz::ChunkedInput::reads() const
-{
     if (chunkSizes.isEmpty())
-        return {stream};
-    QList<QByteArray> pieces;
-    for (qsizetype offset = 0, i = 0; offset < stream.size(); offset += pieces.last().size())
-        pieces.append(stream.mid(offset, chunkSizes.at(i++ % chunkSizes.size())));
-    return pieces;
+        chunkSizes.append(int(input.stream.size()));
+    for (qsizetype at = 0, i = 0; at < input.stream.size(); at += input.reads.last().size())
+        input.reads.append(input.stream.mid(at, chunkSizes.at(i++ % chunkSizes.size())));
+    return input;
 }

@@ -9,13 +9,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 namespace Fuzz {
 
 // Creates the application once (gui: a QGuiApplication, offscreen) with HOME and the XDG
 // folders in a private temporary folder, so the stores never touch the user's files.
 void initApplication(bool gui);
-QString homeFolder();
 // Runs queued calls and deferred deletions, `rounds` times over.
 void drainEvents(int rounds = 4);
 // Prints the message and aborts: libFuzzer saves the input as a crash.
@@ -26,12 +26,10 @@ void drainEvents(int rounds = 4);
 // byte b gives b + 1 bytes). n = 0 delivers the stream in one read.
 struct ChunkedInput
 {
-    QList<int> chunkSizes;
     QByteArray stream;
-
-    static ChunkedInput split(const uint8_t *data, size_t size);
-    QList<QByteArray> reads() const;
+    QList<QByteArray> reads;
 };
+ChunkedInput chunked(const uint8_t *data, size_t size);
 
 } // namespace Fuzz
 
@@ -47,6 +45,25 @@ inline void checkPrefix(const QStringList &whole, const QStringList &pieces)
 {
     FUZZ_CHECK(pieces.mid(0, whole.size()) == whole,
                QStringLiteral("%1 vs %2").arg(pieces.size()).arg(whole.size()));
+}
+
+// The rule every JSON store must keep whatever its file held: what it saves after loading
+// loads again into a store that saves the very same bytes. loadAndSave: make a store over
+// `path`, let it load, make it save, and destroy it.
+inline void checkRoundTrip(const QString &path, const uint8_t *data, size_t size,
+                           const std::function<void()> &loadAndSave)
+{
+    QFile::remove(path + ".bak");
+    const QByteArray input(reinterpret_cast<const char *>(data), qsizetype(size));
+    FUZZ_CHECK(!TestSupport::writeFile(path, input).isEmpty(), path);
+    QByteArray saved[2];
+    for (QByteArray &bytes : saved) {
+        loadAndSave();
+        Fuzz::drainEvents();
+        bytes = TestSupport::readFile(path);
+    }
+    FUZZ_CHECK(!saved[0].isEmpty(), path);
+    FUZZ_CHECK(saved[0] == saved[1], QString::fromUtf8(saved[0] + "\n---\n" + saved[1]));
 }
 
 // The target's entry points: the application it needs (gui: a QGuiApplication), then the

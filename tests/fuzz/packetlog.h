@@ -2,22 +2,14 @@
 // A demuxer that writes down every packet it hands on, for comparing two runs.
 #include "fuzzsupport.h"
 
+#include <tuple>
+
 extern "C" {
 #include <libavcodec/packet.h>
 }
 
-struct LoggedPacket
-{
-    QByteArray data;
-    qint64 pts = 0;
-    qint64 dts = 0;
-    int flags = 0;
-
-    bool operator==(const LoggedPacket &o) const
-    {
-        return data == o.data && pts == o.pts && dts == o.dts && flags == o.flags;
-    }
-};
+// data, pts, dts, flags
+using LoggedPacket = std::tuple<QByteArray, qint64, qint64, int>;
 
 // Made before the demuxer that reads from it.
 struct SocketHolder
@@ -61,8 +53,8 @@ void checkSamePackets(const LoggingDemuxer<Demuxer> &whole, const LoggingDemuxer
     FUZZ_CHECK(pieces.codecId() == whole.codecId(), {});
     FUZZ_CHECK(pieces.packets == whole.packets,
                QStringLiteral("%1 vs %2").arg(pieces.packets.size()).arg(whole.packets.size()));
-    for (const LoggedPacket &packet : whole.packets) {
-        FUZZ_CHECK(packet.data.size() >= 1 && packet.data.size() <= largest, {});
-        FUZZ_CHECK(packet.pts == packet.dts, {});
+    for (const auto &[data, pts, dts, flags] : whole.packets) {
+        FUZZ_CHECK(data.size() >= 1 && data.size() <= largest, {});
+        FUZZ_CHECK(pts == dts, {});
     }
 }
