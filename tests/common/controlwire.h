@@ -1,13 +1,8 @@
 #pragma once
 // The phone's side of a control connection, for tests: a loopback server whose accepted
 // socket decodes control messages byte by byte, independently of ControlMsg.
-#include <QByteArray>
-#include <QElapsedTimer>
-#include <QList>
-#include <QObject>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <utility>
 
 struct WireMessage
 {

@@ -75,11 +75,6 @@ FakeAdb::FakeAdb()
     ADBRunner::setExecutablePathForTesting(script);
 }
 
-FakeAdb::~FakeAdb()
-{
-    ADBRunner::setExecutablePathForTesting(QString());
-}
-
 void FakeAdb::setLatency(double seconds)
 {
     const QString path = m_dir.filePath("latency");
@@ -89,27 +84,12 @@ void FakeAdb::setLatency(double seconds)
         QFile::remove(path);
 }
 
-void FakeAdb::respond(const QStringList &args, const Reply &reply)
-{
-    respondInTurn(args, {reply});
-}
-
 void FakeAdb::respondInTurn(const QStringList &args, const QList<Reply> &replies)
 {
     QString record; // as the script logs a call
     for (const QString &arg : args)
         record += arg + QChar(037);
     addRule("[ \"$record\" = " + ADBRunner::shellQuote(record) + " ]", replies);
-}
-
-void FakeAdb::respondMatching(const QString &pattern, const Reply &reply)
-{
-    addRule("case \"$*\" in " + pattern + ") true ;; *) false ;; esac", {reply});
-}
-
-void FakeAdb::respondByDefault(const Reply &reply)
-{
-    addRule(QString(), {reply});
 }
 
 void FakeAdb::addRule(const QString &condition, const QList<Reply> &replies)
@@ -156,17 +136,11 @@ void FakeAdb::answerAsPhones(const QStringList &serials)
 QList<QStringList> FakeAdb::calls() const
 {
     QList<QStringList> result;
-    for (const QByteArray &entry :
-         TestSupport::readFile(m_dir.filePath("calls.log")).split('\036')) {
-        if (entry.isEmpty())
-            continue; // the piece after the last separator
-        QList<QByteArray> pieces = entry.split('\037');
-        pieces.removeLast();
-        QStringList args;
-        for (const QByteArray &piece : pieces)
-            args << QString::fromUtf8(piece);
-        result << args;
-    }
+    // The piece after the last separator of each is empty.
+    for (const QString &entry :
+         QString::fromUtf8(TestSupport::readFile(m_dir.filePath("calls.log")))
+             .split('\036', Qt::SkipEmptyParts))
+        result << entry.split('\037').mid(0, entry.count('\037'));
     return result;
 }
 
@@ -178,9 +152,4 @@ QList<QStringList> FakeAdb::callsWith(const QStringList &words) const
                             [&](const QString &word) { return call.contains(word); });
     });
     return result;
-}
-
-void FakeAdb::clearCalls()
-{
-    QFile::remove(m_dir.filePath("calls.log"));
 }

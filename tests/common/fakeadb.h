@@ -1,12 +1,10 @@
 #pragma once
 // A scripted stand-in for adb: records every call and answers each with the reply the test
 // arranged for it. Points ADBRunner at itself while it lives.
-#include <QByteArray>
-#include <QList>
-#include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include "adbrunner.h"
 #include "testsupport.h"
 
 class FakeAdb
@@ -29,19 +27,22 @@ public:
     static QByteArray listing(const QStringList &serials);
 
     FakeAdb();
-    ~FakeAdb();
+    ~FakeAdb() { ADBRunner::setExecutablePathForTesting(QString()); }
     FakeAdb(const FakeAdb &) = delete;
     FakeAdb &operator=(const FakeAdb &) = delete;
 
     // Rules added later win over earlier ones. Exactly this argument list:
-    void respond(const QStringList &args, const Reply &reply);
+    void respond(const QStringList &args, const Reply &reply) { respondInTurn(args, {reply}); }
     void respond(const QStringList &args, const QByteArray &out) { respond(args, Reply{out}); }
     // The n-th matching call gets the n-th reply; the last one repeats.
     void respondInTurn(const QStringList &args, const QList<Reply> &replies);
     // Every call whose arguments, joined by spaces, match this sh pattern ("*' push '*").
-    void respondMatching(const QString &pattern, const Reply &reply);
+    void respondMatching(const QString &pattern, const Reply &reply)
+    {
+        addRule("case \"$*\" in " + pattern + ") true ;; *) false ;; esac", {reply});
+    }
     // Calls no rule matches (initially: no output, exit 0).
-    void respondByDefault(const Reply &reply);
+    void respondByDefault(const Reply &reply) { addRule(QString(), {reply}); }
 
     // Every call first waits this long (0: none), as adb does behind a slow hub.
     void setLatency(double seconds);
@@ -53,7 +54,7 @@ public:
     QList<QStringList> calls() const;
     // Calls that have every one of the words among their arguments.
     QList<QStringList> callsWith(const QStringList &words) const;
-    void clearCalls();
+    void clearCalls() { QFile::remove(m_dir.filePath("calls.log")); }
 
     // The placeholder server file each session pushes (TestSupport::serverFile).
     static QString serverFile() { return TestSupport::serverFile(); }

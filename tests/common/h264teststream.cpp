@@ -1,42 +1,11 @@
 #include "h264teststream.h"
 
-#include <QRect>
-
 #include <cstring>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/frame.h>
 #include <libavutil/opt.h>
-}
-
-QByteArray Wire::nameField(const QByteArray &name)
-{
-    return name.left(64).leftJustified(64, '\0');
-}
-
-QByteArray Wire::videoHeader(const QByteArray &name, const QByteArray &codecId, quint32 width,
-                             quint32 height)
-{
-    return nameField(name) + codecId.left(4) + bigEndian(width) + bigEndian(height);
-}
-
-QByteArray Wire::frameHeader(quint64 ptsAndFlags, quint32 size)
-{
-    return bigEndian(ptsAndFlags) + bigEndian(size);
-}
-
-QByteArray Wire::frame(const WirePacket &packet)
-{
-    return frameHeader(packet.ptsAndFlags, quint32(packet.payload.size())) + packet.payload;
-}
-
-QByteArray Wire::frames(const QVector<WirePacket> &packets)
-{
-    QByteArray bytes;
-    for (const WirePacket &packet : packets)
-        bytes += frame(packet);
-    return bytes;
 }
 
 QRect TestPicture::topBand(const QSize &size)
@@ -58,27 +27,6 @@ QRect TestPicture::square(const QSize &size, int frameIndex)
     return QRect(x, (size.height() - side) / 2 & ~1, side, side);
 }
 
-QRect TestPicture::inner(const QRect &rect)
-{
-    return rect.adjusted(rect.width() / 4, rect.height() / 4, -rect.width() / 4,
-                         -rect.height() / 4);
-}
-
-QColor TestPicture::meanColour(const QImage &image, const QRect &rect)
-{
-    qint64 r = 0, g = 0, b = 0;
-    for (int y = rect.top(); y <= rect.bottom(); ++y) {
-        for (int x = rect.left(); x <= rect.right(); ++x) {
-            const QRgb pixel = image.pixel(x, y);
-            r += qRed(pixel);
-            g += qGreen(pixel);
-            b += qBlue(pixel);
-        }
-    }
-    const qint64 n = qMax<qint64>(1, qint64(rect.width()) * rect.height());
-    return QColor(int(r / n), int(g / n), int(b / n));
-}
-
 int TestPicture::colourDistance(const QColor &a, const QColor &b)
 {
     return qMax(qAbs(a.red() - b.red()),
@@ -86,28 +34,21 @@ int TestPicture::colourDistance(const QColor &a, const QColor &b)
 }
 
 namespace {
-void yuvOf(const QColor &c, int &y, int &u, int &v)
+void fillRect(AVFrame *frame, const QRect &rect, const QColor &c)
 {
     // BT.601 limited range, as the decoder's default colour space.
     const double r = c.red(), g = c.green(), b = c.blue();
-    y = qBound(16, int(16 + 0.257 * r + 0.504 * g + 0.098 * b + 0.5), 235);
-    u = qBound(16, int(128 - 0.148 * r - 0.291 * g + 0.439 * b + 0.5), 240);
-    v = qBound(16, int(128 + 0.439 * r - 0.368 * g - 0.071 * b + 0.5), 240);
-}
-
-void fillRect(AVFrame *frame, const QRect &rect, const QColor &color)
-{
-    int y, u, v;
-    yuvOf(color, y, u, v);
-    const QRect r = rect.intersected(QRect(0, 0, frame->width, frame->height));
-    for (int row = r.top(); row <= r.bottom(); ++row)
-        std::memset(frame->data[0] + row * frame->linesize[0] + r.left(), y, r.width());
-    const int shift = frame->format == AV_PIX_FMT_YUV444P ? 0 : 1;
-    for (int row = r.top() >> shift; row <= r.bottom() >> shift; ++row) {
-        const int left = r.left() >> shift;
-        const int width = (r.width() + shift) >> shift;
-        std::memset(frame->data[1] + row * frame->linesize[1] + left, u, width);
-        std::memset(frame->data[2] + row * frame->linesize[2] + left, v, width);
+    const int value[3] = {qBound(16, int(16 + 0.257 * r + 0.504 * g + 0.098 * b + 0.5), 235),
+                          qBound(16, int(128 - 0.148 * r - 0.291 * g + 0.439 * b + 0.5), 240),
+                          qBound(16, int(128 + 0.439 * r - 0.368 * g - 0.071 * b + 0.5), 240)};
+    const QRect area = rect.intersected(QRect(0, 0, frame->width, frame->height));
+    for (int plane = 0; plane < 3; ++plane) {
+        // Chroma planes of 4:2:0 have half the rows and columns.
+        const int shift = plane == 0 || frame->format == AV_PIX_FMT_YUV444P ? 0 : 1;
+        const int left = area.left() >> shift, width = (area.width() + shift) >> shift;
+        for (int row = area.top() >> shift; row <= area.bottom() >> shift; ++row)
+            std::memset(frame->data[plane] + row * frame->linesize[plane] + left, value[plane],
+                        width);
     }
 }
 } // namespace
@@ -128,11 +69,6 @@ AVFrame *TestPicture::makeFrame(const QSize &size, int frameIndex, int format)
     fillRect(frame, bottomBand(size), bottomColor());
     fillRect(frame, square(size, frameIndex), Qt::white);
     return frame;
-}
-
-void AVPacketDeleter::operator()(AVPacket *packet) const
-{
-    av_packet_free(&packet);
 }
 
 H264TestStream::H264TestStream(int width, int height, AVPixelFormat format, const char *preset,
@@ -157,16 +93,6 @@ H264TestStream::H264TestStream(int width, int height, AVPixelFormat format, cons
     av_opt_set(m_context->priv_data, "forced-idr", "1", 0);
     if (avcodec_open2(m_context, codec, nullptr) < 0)
         avcodec_free_context(&m_context);
-}
-
-H264TestStream::~H264TestStream()
-{
-    avcodec_free_context(&m_context);
-}
-
-bool H264TestStream::isValid() const
-{
-    return m_context && m_context->extradata_size > 0;
 }
 
 QByteArray H264TestStream::parameterSets() const
@@ -202,11 +128,6 @@ AVPacketPtr H264TestStream::frame(qint64 ptsUs, bool key)
     return packet;
 }
 
-bool H264TestStream::encoderAvailable()
-{
-    return avcodec_find_encoder_by_name("libx264") != nullptr;
-}
-
 QVector<WirePacket> H264TestStream::encode(const QSize &size, int frameCount, int bitRate, int gop)
 {
     H264TestStream stream(size.width(), size.height(), AV_PIX_FMT_YUV420P, "ultrafast", gop,
@@ -218,11 +139,9 @@ QVector<WirePacket> H264TestStream::encode(const QSize &size, int frameCount, in
         const AVPacketPtr packet = stream.frame(qint64(i) * 1000000 / 30);
         if (!packet)
             return {};
-        quint64 ptsAndFlags = quint64(packet->pts);
-        if (packet->flags & AV_PKT_FLAG_KEY)
-            ptsAndFlags |= Wire::KeyFrame;
-        packets.append(
-            {QByteArray(reinterpret_cast<const char *>(packet->data), packet->size), ptsAndFlags});
+        const quint64 key = packet->flags & AV_PKT_FLAG_KEY ? Wire::KeyFrame : 0;
+        packets.append({QByteArray(reinterpret_cast<const char *>(packet->data), packet->size),
+                        quint64(packet->pts) | key});
     }
     return packets;
 }

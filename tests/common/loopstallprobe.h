@@ -26,7 +26,6 @@ public:
         m_timer.start();
     }
 
-    qint64 longestStallMs() const { return m_longestNs / 1000000; }
     double longestStallMsExact() const { return double(m_longestNs) / 1e6; }
 
 private:

@@ -6,8 +6,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QString>
-#include <QVector>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -127,12 +125,9 @@ inline QString playProblem(const QString &file, int frames)
     const QString errors = decodeErrors(file, &decoded);
     if (!errors.isEmpty() || !video->packets.first().key || decoded.size() < frames ||
         decoded.size() != video->packets.size())
-        return QStringLiteral("%1 packets, first key %2, %3 decoded, %4 wanted: %5")
-            .arg(video->packets.size())
-            .arg(video->packets.first().key)
-            .arg(decoded.size())
-            .arg(frames)
-            .arg(errors);
+        return QString::asprintf("%d packets, first key %d, %d decoded, %d wanted: %s",
+                                 int(video->packets.size()), video->packets.first().key,
+                                 int(decoded.size()), frames, qPrintable(errors));
     return QString();
 }
 

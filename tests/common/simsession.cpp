@@ -4,9 +4,7 @@
 
 namespace Sim {
 
-namespace {
 constexpr int kTimeoutMs = 15000;
-}
 
 void send(QTcpSocket *socket, const QByteArray &bytes)
 {

@@ -6,7 +6,6 @@
 #include "version.h"
 #include "virtualfleet.h"
 
-#include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <memory>

@@ -32,26 +32,22 @@ QString systemError(const char *what)
     return QString::fromLatin1(what) + ": " + QString::fromLocal8Bit(std::strerror(errno));
 }
 
-bool mountOn(const QString &folder, unsigned long flags, const QByteArray &options)
+bool mountOn([[maybe_unused]] const QString &folder, [[maybe_unused]] unsigned long flags,
+             [[maybe_unused]] const QByteArray &options)
 {
 #ifdef __linux__
     return ::mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs",
                    flags | MS_NOSUID | MS_NODEV, options.constData()) == 0;
 #else
-    Q_UNUSED(folder)
-    Q_UNUSED(flags)
-    Q_UNUSED(options)
     errno = ENOSYS;
     return false;
 #endif
 }
 
-void unmount(const QString &folder)
+void unmount([[maybe_unused]] const QString &folder)
 {
 #ifdef __linux__
     ::umount2(QFile::encodeName(folder).constData(), MNT_DETACH);
-#else
-    Q_UNUSED(folder)
 #endif
 }
 } // namespace

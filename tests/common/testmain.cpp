@@ -50,8 +50,7 @@ int main(int argc, char **argv)
             selected << arg;
     }
     qtestArgs.removeAll(QStringLiteral("--"));
-    int failures = 0;
-    int ran = 0;
+    int failures = 0, ran = 0;
     for (auto &[name, factory] : registry()) {
         if (selected.isEmpty() || selected.contains(QString::fromStdString(name))) {
             std::unique_ptr<QObject> test(factory());

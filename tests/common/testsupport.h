@@ -6,7 +6,6 @@
 #include <QFileInfo>
 #include <QJsonObject>
 #include <QSize>
-#include <QString>
 
 #include <functional>
 

@@ -4,7 +4,6 @@
 #include "adbserver.h"
 #include "testsupport.h"
 
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QSaveFile>
 
@@ -28,13 +27,8 @@ VirtualFleet::VirtualFleet(const QString &phonesimPath, const Options &options, 
         m_error = QStringLiteral("the virtual phone is not built");
         return;
     }
-    QStringList args{"init",
-                     "--home",
-                     home(),
-                     "--phones",
-                     QString::number(options.phones),
-                     "--fps",
-                     QString::number(options.fps)};
+    QStringList args{"init", "--home", home(), "--phones", QString::number(options.phones)};
+    args << "--fps" << QString::number(options.fps);
     if (options.screen.isValid())
         args << "--size"
              << QStringLiteral("%1x%2").arg(options.screen.width()).arg(options.screen.height());
@@ -43,18 +37,15 @@ VirtualFleet::VirtualFleet(const QString &phonesimPath, const Options &options, 
     const AdbRun init = adb(args + initOptions);
     const AdbServer server = AdbServer::parse(host).value_or(AdbServer());
     m_adbOptions = server.options();
-    for (const QByteArray &line : init.out.split('\n')) {
-        if (!line.trimmed().isEmpty())
-            m_serials << AdbServers::qualified(QString::fromUtf8(line).section('\t', 0, 0), server);
-    }
+    for (const QString &line : QString::fromUtf8(init.out).split('\n', Qt::SkipEmptyParts))
+        m_serials << AdbServers::qualified(line.section('\t', 0, 0), server);
     if (init.exitCode != 0 || m_serials.size() != options.phones) {
         m_error = QStringLiteral("phonesim init failed: ") + QString::fromUtf8(init.err);
         return;
     }
-    for (const QString &serial : std::as_const(m_serials)) {
+    for (const QString &serial : std::as_const(m_serials))
         if (options.replay)
             editPhone(serial, [](QJsonObject &phone) { phone.insert("replay", true); });
-    }
     TestSupport::serverFile(); // the launcher pushes it; the virtual phone only needs it to exist
     qputenv("PHONESIM_HOME", home().toUtf8());
     ADBRunner::setExecutablePathForTesting(phonesimPath);
@@ -124,10 +115,9 @@ QList<ListedDevice> VirtualFleet::devices() const
 
 std::optional<ListedDevice> VirtualFleet::entry(const QString &serial) const
 {
-    for (const ListedDevice &device : devices()) {
+    for (const ListedDevice &device : devices())
         if (device.serial == serial)
             return device;
-    }
     return std::nullopt;
 }
 
@@ -147,10 +137,9 @@ int VirtualFleet::liveServers() const
 QJsonObject VirtualFleet::phone(const QString &serial) const
 {
     for (const QJsonValue &phone :
-         TestSupport::readJson(home() + "/fleet.json")["phones"].toArray()) {
+         TestSupport::readJson(home() + "/fleet.json")["phones"].toArray())
         if (phone["serial"].toString() == serial)
             return phone.toObject();
-    }
     return {};
 }
 
@@ -182,8 +171,6 @@ void VirtualFleet::editPhone(const QString &serial,
 
 bool VirtualFleet::setPhoneOption(int index, const QString &key, const QJsonValue &value)
 {
-    if (phone(serial(index)).isEmpty())
-        return false;
     editPhone(serial(index), [&](QJsonObject &phone) { phone.insert(key, value); });
     return phone(serial(index)).value(key) == value;
 }
@@ -196,11 +183,6 @@ void VirtualFleet::setFault(const QString &serial, const QString &key,
         faults[key] = value;
         phone["faults"] = faults;
     });
-}
-
-bool VirtualFleet::plug(const QString &serial, bool attached)
-{
-    return adb({attached ? "plug" : "unplug", "--home", home(), serial}).exitCode == 0;
 }
 
 QList<QJsonObject> VirtualFleet::jsonLines(const QString &relativePath) const

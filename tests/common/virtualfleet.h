@@ -4,8 +4,6 @@
 // every adb call of the process goes to it.
 #include <QJsonArray>
 #include <QJsonObject>
-#include <QJsonValue>
-#include <QList>
 #include <QMap>
 #include <QProcess>
 #include <QSize>
@@ -105,7 +103,10 @@ public:
         editFleet([&](QJsonObject &root) { root[key] = value; });
     }
     // Pulls the phone's USB cable, ending what ran over it, or plugs it back.
-    bool plug(const QString &serial, bool attached);
+    bool plug(const QString &serial, bool attached)
+    {
+        return adb({attached ? "plug" : "unplug", "--home", home(), serial}).exitCode == 0;
+    }
 
     // The lines of a JSON-lines log under the fleet's home ("adb.log", "<serial>/autojs.jsonl").
     QList<QJsonObject> jsonLines(const QString &relativePath) const;
