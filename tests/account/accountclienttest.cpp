@@ -8,7 +8,6 @@
 #include "authoutcome.h"
 #include "pxrequest.h"
 #include "releaselookup.h"
-#include "scriptedhttpserver.h"
 #include "testregistry.h"
 #include "typeregistration.h"
 #include "usersession.h"
@@ -16,6 +15,7 @@
 #include <QQmlComponent>
 #include <QQmlEngine>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QtQml/QQmlExtensionPlugin>
 #include <QtTest>
 #include <memory>
@@ -24,6 +24,68 @@
 Q_IMPORT_QML_PLUGIN(ParvixPlugin)
 
 namespace {
+struct RecordedRequest
+{
+    QByteArray method;
+    QByteArray path;
+    QHash<QByteArray, QByteArray> headers; // names in lower case
+    QByteArray body;
+};
+
+struct ScriptedReply
+{
+    int status = 200;
+    QByteArray body;
+};
+
+// Records every request and answers each path with the reply scripted for it (404 with an
+// empty body otherwise), one request per connection.
+class ScriptedHttpServer : public QTcpServer
+{
+public:
+    QString baseUrl() const { return QStringLiteral("http://127.0.0.1:%1").arg(serverPort()); }
+    void script(const QByteArray &path, const ScriptedReply &reply) { m_replies[path] = reply; }
+    QList<RecordedRequest> requests;
+
+protected:
+    void incomingConnection(qintptr handle) override
+    {
+        auto *socket = new QTcpSocket(this);
+        socket->setSocketDescriptor(handle);
+        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        connect(
+            socket, &QTcpSocket::readyRead, this, [this, socket, buffer = QByteArray()]() mutable {
+                buffer += socket->readAll();
+                const qsizetype end = buffer.indexOf("\r\n\r\n");
+                if (end < 0)
+                    return;
+                RecordedRequest request;
+                const QList<QByteArray> lines = buffer.left(end + 2).split('\n');
+                request.method = lines[0].split(' ').value(0);
+                request.path = lines[0].split(' ').value(1);
+                for (const QByteArray &line : lines.mid(1, lines.size() - 2)) {
+                    const qsizetype colon = line.indexOf(':');
+                    // Values keep their trailing spaces: "Bearer " arrives as is.
+                    request.headers.insert(line.left(colon).toLower(),
+                                           line.mid(colon + 2).chopped(1));
+                }
+                request.body = buffer.mid(end + 4, request.headers.value("content-length").toInt());
+                if (request.body.size() < request.headers.value("content-length").toInt())
+                    return;
+                requests.append(request);
+                const ScriptedReply reply = m_replies.value(request.path, {404, {}});
+                socket->write("HTTP/1.1 " + QByteArray::number(reply.status) +
+                              " Scripted\r\nContent-Type: application/json\r\nContent-Length: " +
+                              QByteArray::number(reply.body.size()) +
+                              "\r\nConnection: close\r\n\r\n" + reply.body);
+                socket->disconnectFromHost();
+            });
+    }
+
+private:
+    QHash<QByteArray, ScriptedReply> m_replies;
+};
+
 const QByteArray kLoginReply =
     R"({"code":200,"message":"Login successful.","data":{"token":"tk-1","user":{"id":"u1","email":"a@b.cd","verified":true}}})";
 
@@ -38,17 +100,14 @@ struct Outcome
 Outcome call(const QString &path, const QString &method, const QJsonObject &body = {},
              const std::optional<QString> &token = std::nullopt)
 {
-    Outcome outcome;
     PXRequest request(nullptr);
-    QObject::connect(&request, &PXRequest::requestFinished,
-                     [&outcome](bool success, const APIResponse &response) {
-                         outcome = {true, outcome.reports + 1, success, response};
-                     });
-    outcome.sent = request.request(path, body, method, token);
-    if (outcome.sent)
-        (void)QTest::qWaitFor([&outcome] { return outcome.reports > 0; }, 10000);
+    QSignalSpy spy(&request, &PXRequest::requestFinished);
+    const bool sent = request.request(path, body, method, token);
+    if (sent && spy.isEmpty())
+        (void)spy.wait(10000);
     QCoreApplication::processEvents(); // a second report would show here
-    return outcome;
+    const QList<QVariant> first = spy.value(0);
+    return {sent, int(spy.size()), first.value(0).toBool(), first.value(1).value<APIResponse>()};
 }
 
 std::unique_ptr<QSettings> store(const char *name = "Application")
@@ -57,21 +116,9 @@ std::unique_ptr<QSettings> store(const char *name = "Application")
                                        name);
 }
 
-void writeAppSetting(const QString &key, const QVariant &value)
+void writeAppSetting(const QString &key, const QString &value)
 {
-    if (value.isValid())
-        store()->setValue("app_settings/" + key, value);
-    else
-        store()->remove("app_settings/" + key);
-}
-
-UserInfo user(const QString &id, const QString &email, bool verified)
-{
-    UserInfo info;
-    info.id = id;
-    info.email = email;
-    info.verified = verified;
-    return info;
+    store()->setValue("app_settings/" + key, value);
 }
 } // namespace
 
@@ -84,11 +131,12 @@ class AccountClientTest : public QObject
     std::unique_ptr<Authentication> m_auth;
 
 private slots:
-    void initTestCase() { QVERIFY(m_server.start()); }
+    void initTestCase() { QVERIFY(m_server.listen(QHostAddress::LocalHost)); }
     void init()
     {
         qputenv("PARVIX_ACCOUNT_URL", m_server.baseUrl().toUtf8());
         m_server.requests.clear();
+        store()->remove("app_settings");
         m_session = std::make_unique<UserSession>(nullptr);
         m_session->clearSession(); // also empties the store
         m_auth = std::make_unique<Authentication>(m_session.get(), nullptr);
@@ -102,29 +150,22 @@ private slots:
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<int>("code");
         QTest::addColumn<QString>("message"); // "*": any text
-        QTest::addColumn<QByteArray>("data"); // compact JSON of the data, "null" for none
-        QTest::addColumn<QByteArray>("type");
+        QTest::addColumn<QByteArray>("data"); // [compact JSON of the data]
         const auto row = [](const char *name, int status, const QByteArray &body, int code,
-                            const char *message, const char *data = "null",
-                            const char *type = "application/json") {
-            QTest::newRow(name) << status << body << code << QString(message) << QByteArray(data)
-                                << QByteArray(type);
+                            const char *message, const char *data = "[null]") {
+            QTest::newRow(name) << status << body << code << QString(message) << QByteArray(data);
         };
         row("whole envelope", 200,
             R"({"code":200,"message":"Fine","data":{"token":"t","n":[1,2]}})", 200, "Fine",
-            R"({"n":[1,2],"token":"t"})");
-        row("data null", 200, R"({"code":200,"message":"m","data":null})", 200, "m");
+            R"([{"n":[1,2],"token":"t"}])");
         row("no data", 200, R"({"code":409,"message":"taken"})", 409, "taken");
-        row("data not an object", 200, R"({"code":200,"data":[1]})", 200, "", "[1]");
+        row("data not an object", 200, R"({"code":200,"data":[1]})", 200, "", "[[1]]");
         row("code as text", 200, R"({"code":"200","message":7})", 0, "");
         row("not JSON", 200, "<html>gateway</html>", 0, "");
-        row("JSON array", 200, "[1,2]", 0, "");
-        row("empty body", 200, "", 0, "");
         row("error status, envelope", 401,
             R"({"code":401,"message":"Wrong email or password.","data":null})", 401,
             "Wrong email or password.");
-        row("error status, a proxy's page", 401, "<html>Unauthorized</html>", 0, "*", "null",
-            "text/html");
+        row("error status, a proxy's page", 401, "<html>Unauthorized</html>", 0, "*");
         row("error status, a code without message", 500, R"({"code":500})", 0, "*");
     }
 
@@ -133,8 +174,7 @@ private slots:
         QFETCH(int, status);
         QFETCH(QByteArray, body);
         QFETCH(QString, message);
-        QFETCH(QByteArray, type);
-        m_server.script("/envelope", {status, body, type});
+        m_server.script("/envelope", {status, body});
         const Outcome outcome = call("/envelope", status == 200 ? "get" : "post", {{"e", "a"}});
         QCOMPARE(outcome.reports, 1);
         QCOMPARE(outcome.success, status == 200);
@@ -144,10 +184,7 @@ private slots:
         else
             QCOMPARE(outcome.response.message, message);
         QVERIFY(!outcome.response.message.contains("html"));
-        const QJsonValue value = outcome.response.data;
-        QTEST(value.isNull()     ? QByteArray("null")
-              : value.isObject() ? QJsonDocument(value.toObject()).toJson(QJsonDocument::Compact)
-                                 : QJsonDocument(value.toArray()).toJson(QJsonDocument::Compact),
+        QTEST(QJsonDocument(QJsonArray{outcome.response.data}).toJson(QJsonDocument::Compact),
               "data");
     }
 
@@ -156,63 +193,46 @@ private slots:
         m_server.script("/op?x=1", {200, R"({"code":200,"message":"ok"})"});
         m_server.script("/op", {200, R"({"code":200,"message":"ok"})"});
         const QJsonObject body{{"email", "a@b.cd"}, {"newPassword", "p w"}};
-        for (const char *method : {"post", "put", "get", "delete"})
+        for (const QByteArray method : {"post", "put", "get", "delete"}) {
             QVERIFY(call("/op?x=1", method, body).success);
-        QCOMPARE(m_server.requests.size(), 4);
-        const QByteArray verbs[] = {"POST", "PUT", "GET", "DELETE"};
-        for (int i = 0; i < 4; ++i) {
-            const RecordedRequest &request = m_server.requests.at(i);
-            QCOMPARE(request.method, verbs[i]);
+            const RecordedRequest request = m_server.requests.last();
+            QCOMPARE(request.method, method.toUpper());
             QCOMPARE(request.path, QByteArray("/op?x=1"));
             QCOMPARE(request.headers.value("content-type"), QByteArray("application/json"));
             QVERIFY(!request.headers.contains("authorization"));
-            // Indented, as the service's logs show it; same content as compact.
-            QVERIFY2(i >= 2 || request.body.contains("{\n    \""), request.body.constData());
-            QCOMPARE(QJsonDocument::fromJson(request.body).object(), i < 2 ? body : QJsonObject());
-            QCOMPARE(request.body.isEmpty(), i >= 2);
+            // Indented, as the service's logs show it.
+            QCOMPARE(request.body, method.startsWith("p") ? QJsonDocument(body).toJson() : "");
         }
 
         // Unknown methods (exact case only) send nothing and never report.
         for (const char *method : {"POST", "Get", "patch", ""}) {
             const Outcome outcome = call("/op", method, body);
-            QVERIFY(!outcome.sent);
-            QCOMPARE(outcome.reports, 0);
+            QVERIFY(!outcome.sent && outcome.reports == 0);
         }
         QVERIFY(call("/op", "get").success); // would queue behind anything sent before
         QCOMPARE(m_server.requests.size(), 5);
 
-        m_server.requests.clear();
         call("/op", "put", {}, QStringLiteral("tok-\u00e9"));
+        QCOMPARE(m_server.requests.last().headers.value("authorization"), "Bearer tok-\xc3\xa9");
         call("/op", "put", {}, QString()); // a logged-out session's token
-        QCOMPARE(m_server.requests[0].headers.value("authorization"), "Bearer tok-\xc3\xa9");
-        QCOMPARE(m_server.requests[1].headers.value("authorization"), "Bearer ");
+        QCOMPARE(m_server.requests.last().headers.value("authorization"), "Bearer ");
     }
 
     // Passwords leave this computer only over https unless the user said otherwise.
-    void transportRules_data()
-    {
-        QTest::addColumn<QString>("url");
-        QTest::addColumn<QString>("insecure");
-        QTest::addColumn<bool>("allowed");
-        const auto row = [](const char *url, const char *insecure, bool allowed) {
-            QTest::newRow(url) << QString(url) << QString(insecure) << allowed;
-        };
-        row("https://accounts.example/user/login", "", true);
-        row("http://accounts.example:8790/x", "", false);
-        row("http://accounts.example/x", "true", true);
-        row("http://127.0.0.2:1/x", "", true);
-        row("http://[::1]:1/x", "", true);
-        row("http://LocalHost:1/x", "", true);
-        row("ftp://accounts.example/x", "true", false);
-    }
-
     void transportRules()
     {
-        QFETCH(QString, url);
-        QFETCH(QString, insecure);
-        writeAppSetting("account_insecure", insecure.isEmpty() ? QVariant() : QVariant(insecure));
-        QTEST(AccountEndpoint::isAllowed(QUrl(url)), "allowed");
-        writeAppSetting("account_insecure", {});
+        const std::tuple<const char *, const char *, bool> rules[] = {
+            {"https://accounts.example/user/login", "", true},
+            {"http://accounts.example:8790/x", "", false},
+            {"http://accounts.example/x", "true", true},
+            {"http://127.0.0.2:1/x", "", true},
+            {"http://[::1]:1/x", "", true},
+            {"http://LocalHost:1/x", "", true},
+            {"ftp://accounts.example/x", "true", false}};
+        for (const auto &[url, insecure, allowed] : rules) {
+            writeAppSetting("account_insecure", insecure);
+            QVERIFY2(AccountEndpoint::isAllowed(QUrl(url)) == allowed, url);
+        }
     }
 
     // Refusals report like failed transfers: nobody listening, a refused address, an oversized
@@ -231,11 +251,7 @@ private slots:
         QCOMPARE(failure(call("/user/login", "post", {{"password", "secret"}})),
                  (QVariantList{1, false, 0, "The account service address must use https."}));
 
-        QTcpServer closed; // a port nobody listens on any more
-        QVERIFY(closed.listen(QHostAddress::LocalHost));
-        qputenv("PARVIX_ACCOUNT_URL",
-                "http://127.0.0.1:" + QByteArray::number(closed.serverPort()));
-        closed.close();
+        qputenv("PARVIX_ACCOUNT_URL", "http://127.0.0.1:1"); // nobody listens there
         const QVariantList refused = failure(call("/anything", "get"));
         QCOMPARE(refused.mid(0, 3), (QVariantList{1, false, 0}));
         QVERIFY(!refused.at(3).toString().isEmpty());
@@ -251,13 +267,10 @@ private slots:
         QCOMPARE(PXRequest(nullptr).baseUrl(), QStringLiteral("http://192.0.2.1:1"));
         writeAppSetting("account_url", m_server.baseUrl() + "/");
         writeAppSetting("account_path_login", "/v2/session");
-        m_server.script("/v2/session", {200, R"({"code":200,"message":"moved"})"});
-        QCOMPARE(
-            call(AccountEndpoint::path(AccountEndpoint::Operation::Login), "post").response.message,
-            QStringLiteral("moved"));
+        m_server.script("/v2/session", {200, kLoginReply});
+        QVERIFY(::login(m_auth.get(), "a@b.cd", "password1").success);
 
-        writeAppSetting("account_url", {});
-        writeAppSetting("account_path_login", {});
+        store()->remove("app_settings");
         QCOMPARE(PXRequest(nullptr).baseUrl(), QStringLiteral("http://127.0.0.1:8790"));
         QCOMPARE(AccountEndpoint::path(AccountEndpoint::Operation::Login),
                  QStringLiteral("/user/login"));
@@ -285,8 +298,6 @@ private slots:
         row("refused in the envelope", 200,
             R"({"code":401,"message":"Wrong email or password.","data":{"token":"tk-1"}})", false,
             401, "Wrong email or password.");
-        row("refused by status", 429, R"({"code":429,"message":"Too many failed login attempts."})",
-            false, 429, "Too many failed login attempts.");
         row("not the service", 200, "<html>captive portal</html>", false, 0,
             "The account service sent an unexpected reply.");
         row("gateway error", 502, "Bad Gateway", false, 0, "");
@@ -313,47 +324,38 @@ private slots:
         QTEST(m_session->isVerified(), "verified");
 
         // A failed login leaves an earlier session alone.
-        m_session->saveLoginSession("old-token", user("old", "", false));
+        m_session->saveLoginSession("old-token", {"old", "", false});
         m_server.script("/user/login", {200, R"({"code":200,"message":"ok","data":{}})"});
         QVERIFY(!::login(m_auth.get(), "a@b.cd", "password1").success);
         QCOMPARE(m_session->getToken(), QStringLiteral("old-token"));
     }
 
     // Register, reset link and password change succeed only on the service's code 200.
-    void otherOperations_data()
-    {
-        QTest::addColumn<QString>("operation");
-        for (const char *operation : {"register", "reset", "change"})
-            QTest::newRow(operation) << operation;
-    }
-
     void otherOperations()
     {
-        QFETCH(QString, operation);
-        const QByteArray path = operation == "register" ? "/user/register"
-                                : operation == "reset"  ? "/user/password/resetlink"
-                                                        : "/user/password/change";
         Authentication *auth = m_auth.get();
-        const auto run = [&](const QByteArray &reply) {
-            m_server.script(path, {200, reply});
-            if (operation == "register")
-                return await(auth, &Authentication::registerFinished,
-                             [&] { auth->register_user_async("a@b.cd"); });
-            if (operation == "reset")
-                return await(auth, &Authentication::sendResetLinkFinished,
-                             [&] { auth->sendResetLink_async("a@b.cd"); });
-            return await(auth, &Authentication::changePasswordFinished,
-                         [&] { auth->changePassword_async("old-pass", "new-pass"); });
-        };
-        AuthOutcome report = run(R"({"code":200,"message":"Done."})");
-        QVERIFY(report.success);
-        QCOMPARE(report.message, QStringLiteral("Done."));
-        report = run(R"({"code":409,"message":"Already there."})");
-        QCOMPARE(QVariantList({report.success, report.code, report.message}),
-                 QVariantList({false, 409, "Already there."}));
-        report = run("{}");
-        QCOMPARE(QVariantList({report.success, report.code}), QVariantList({false, 0}));
-        QVERIFY(!report.message.isEmpty());
+        using Signal = void (Authentication::*)(bool, int, const QString &);
+        const std::tuple<QByteArray, Signal, std::function<void()>> operations[] = {
+            {"/user/register", &Authentication::registerFinished,
+             [&] { auth->register_user_async("a@b.cd"); }},
+            {"/user/password/resetlink", &Authentication::sendResetLinkFinished,
+             [&] { auth->sendResetLink_async("a@b.cd"); }},
+            {"/user/password/change", &Authentication::changePasswordFinished,
+             [&] { auth->changePassword_async("old-pass", "new-pass"); }}};
+        for (const auto &[path, signal, start] : operations) {
+            QStringList reports;
+            for (const char *reply : {R"({"code":200,"message":"Done."})",
+                                      R"({"code":409,"message":"Already there."})", "{}"}) {
+                m_server.script(path, {200, reply});
+                const AuthOutcome report = await(auth, signal, start);
+                reports << QStringLiteral("%1 %2 %3")
+                               .arg(report.success)
+                               .arg(report.code)
+                               .arg(report.message);
+            }
+            QCOMPARE(reports.mid(0, 2), (QStringList{"1 200 Done.", "0 409 Already there."}));
+            QVERIFY2(reports[2].startsWith("0 0 ") && reports[2].size() > 4, qPrintable(path));
+        }
     }
 
     void versionLookup()
@@ -397,16 +399,14 @@ private slots:
     void sessionStoreRestartNoOpsAndClearing()
     {
         UserSession session(nullptr);
-        QVERIFY(!session.isLoggedIn());
         QStringList order; // bindings on both see a logged-in user with its details
         connect(&session, &UserSession::loginStateChanged, [&] { order << "state"; });
         connect(&session, &UserSession::userInfoChanged, [&] { order << "info"; });
-        session.saveLoginSession("token-1", user("u1", "a@b.cd", true));
+        session.saveLoginSession("token-1", {"u1", "a@b.cd", true});
         // A refreshed login changes the user, not the login state; no token changes nothing.
-        session.saveLoginSession("token-2", user("u2", "e@f.gh", false));
-        session.saveLoginSession(QString(), user("u9", "x@y.zz", true));
+        session.saveLoginSession("token-2", {"u2", "e@f.gh", false});
+        session.saveLoginSession(QString(), {"u9", "x@y.zz", true});
         QCOMPARE(order, (QStringList{"state", "info", "info"}));
-        QCOMPARE(session.userId(), QStringLiteral("u2"));
         auto disk = store("UserSession");
         QVERIFY(QFile::exists(disk->fileName()) &&
                 !(QFile::permissions(disk->fileName()) & (QFile::ReadGroup | QFile::ReadOther)));
@@ -425,12 +425,10 @@ private slots:
         order.clear();
         session.clearSession();
         QCOMPARE(order, (QStringList{"state", "info"}));
-        QVERIFY(!session.isLoggedIn() && !session.isVerified() && session.userId().isEmpty());
-        QVERIFY(session.getToken().isEmpty());
-        QVERIFY(!UserSession(nullptr).isLoggedIn());
-        session.saveLoginSession("", user("u9", "x@y.zz", true));
-        QVERIFY(!session.isLoggedIn());
-        QVERIFY(session.userEmail().isEmpty());
+        QVERIFY(!session.isLoggedIn() && !session.isVerified() && session.userId().isEmpty() &&
+                session.getToken().isEmpty());
+        session.saveLoginSession("", {"u9", "x@y.zz", true});
+        QVERIFY(!session.isLoggedIn() && session.userEmail().isEmpty());
         QVERIFY(store("UserSession")->allKeys().isEmpty());
 
         // Logged out already: the store is still cleared (keys another run left there), and
@@ -455,16 +453,14 @@ private slots:
                 Component.onCompleted: UserSession.saveLoginSession(
                     "qml-token", {id: "q1", email: "q@m.lx", verified: true})
                 property bool loggedIn: UserSession.isLoggedIn
-                property string email: UserSession.userEmail
             })",
                           QUrl());
         std::unique_ptr<QObject> root(component.create());
         QVERIFY2(root, qPrintable(component.errorString()));
         UserSession *shared = UserSession::instance();
         QCOMPARE(root->property("session").value<QObject *>(), shared);
-        QCOMPARE(
-            (QStringList{shared->getToken(), shared->userId(), root->property("email").toString()}),
-            (QStringList{"qml-token", "q1", "q@m.lx"}));
+        QCOMPARE((QStringList{shared->getToken(), shared->userId(), shared->userEmail()}),
+                 (QStringList{"qml-token", "q1", "q@m.lx"}));
         QVERIFY(shared->isVerified() && root->property("loggedIn").toBool());
         shared->clearSession();
         QVERIFY(!root->property("loggedIn").toBool());

@@ -1,10 +1,8 @@
 #include "accountdprocess.h"
+#include "testsupport.h"
 
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <QTcpSocket>
 #include <QtTest>
-#include <memory>
 
 QString AccountdProcess::binary()
 {
@@ -39,12 +37,8 @@ bool AccountdProcess::stop()
 {
     if (m_process.state() == QProcess::NotRunning)
         return true;
-    m_process.terminate();
+    m_process.terminate(); // one that does not end is killed by QProcess at the latest
     const bool ended = m_process.waitForFinished(5000);
-    if (!ended) {
-        m_process.kill();
-        m_process.waitForFinished(5000);
-    }
     m_output += m_process.readAll();
     return ended && m_process.exitStatus() == QProcess::NormalExit && m_process.exitCode() == 0;
 }
@@ -62,15 +56,10 @@ QList<OutboxMail> AccountdProcess::mailsTo(const QString &address) const
     QList<OutboxMail> result;
     const QDir outbox(homePath("outbox"));
     for (const QString &name : outbox.entryList({"*.eml"}, QDir::Files, QDir::Name)) {
-        QFile file(outbox.filePath(name));
-        if (!file.open(QIODevice::ReadOnly))
-            continue;
-        OutboxMail mail;
-        mail.raw = file.readAll();
-        const QString text = QString::fromUtf8(mail.raw);
+        const QByteArray raw = TestSupport::readFile(outbox.filePath(name));
+        const QString text = QString::fromUtf8(raw);
         const qsizetype split = text.indexOf("\r\n\r\n");
-        mail.to = to.match(text.left(split + 2)).captured(1);
-        mail.body = text.mid(split + 4);
+        const OutboxMail mail{to.match(text.left(split + 2)).captured(1), text.mid(split + 4), raw};
         if (address.isEmpty() || mail.to == address)
             result.append(mail);
     }
@@ -83,28 +72,11 @@ QStringList AccountdProcess::userEmails() const
     list.start(binary(), {"--db", homePath("accounts.sqlite"), "--list-users"});
     list.waitForFinished(10000);
     QStringList emails;
-    for (const QByteArray &line : list.readAllStandardOutput().split('\n')) {
+    for (const QByteArray &line : list.readAllStandardOutput().split('\n'))
         if (!line.isEmpty())
             emails << QString::fromUtf8(line.split('\t').value(1));
-    }
+    emails.sort();
     return emails;
-}
-
-RawReply AccountdProcess::call(const QByteArray &method, const QString &path,
-                               const QByteArray &body,
-                               const QList<QPair<QByteArray, QByteArray>> &headers)
-{
-    QNetworkAccessManager network;
-    QNetworkRequest request(QUrl(m_baseUrl + path));
-    request.setHeader(QNetworkRequest::ContentTypeHeader, "application/json");
-    for (const auto &[name, value] : headers)
-        request.setRawHeader(name, value);
-    std::unique_ptr<QNetworkReply> reply(network.sendCustomRequest(request, method, body));
-    QEventLoop loop;
-    QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    if (!reply->isFinished())
-        loop.exec();
-    return {reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), reply->readAll()};
 }
 
 QList<int> RawExchange::statuses() const
@@ -135,13 +107,19 @@ RawExchange AccountdProcess::exchange(const QByteArray &bytes, const QString &fr
     return result;
 }
 
-RawReply AccountdProcess::callFrom(const QString &from, const QByteArray &method,
-                                   const QString &path, const QByteArray &body)
+RawReply AccountdProcess::call(const QByteArray &method, const QString &path,
+                               const QByteArray &body,
+                               const QList<QPair<QByteArray, QByteArray>> &headers,
+                               const QString &from)
 {
-    const RawExchange raw = exchange(method + ' ' + path.toUtf8() +
-                                         " HTTP/1.1\r\nContent-Type: application/json\r\n"
-                                         "Connection: close\r\nContent-Length: " +
-                                         QByteArray::number(body.size()) + "\r\n\r\n" + body,
-                                     from, 20000);
+    QByteArray request =
+        method + ' ' + QUrl(path).toEncoded() +
+        " HTTP/1.1\r\nConnection: close\r\nContent-Length: " + QByteArray::number(body.size()) +
+        "\r\n";
+    for (const auto &[name, value] : headers)
+        request += name + ": " + value + "\r\n";
+    if (!request.contains("Content-Type:"))
+        request += "Content-Type: application/json\r\n";
+    const RawExchange raw = exchange(request + "\r\n" + body, from, 20000);
     return {raw.statuses().value(0), raw.reply.mid(raw.reply.indexOf("\r\n\r\n") + 4)};
 }

@@ -41,18 +41,20 @@ public:
     QString logs(); // everything the service printed so far
 
     QList<OutboxMail> mailsTo(const QString &address = {}) const; // every mail without one
-    QStringList userEmails() const;                               // through "accountd --list-users"
+    QStringList userEmails() const; // sorted, from "accountd --list-users"
 
+    // A JSON call (unless the headers name another type) from a loopback address of choice:
+    // the service tells clients apart by it.
     RawReply call(const QByteArray &method, const QString &path, const QByteArray &body,
-                  const QList<QPair<QByteArray, QByteArray>> &headers = {});
-
-    // Bytes as they are, from a loopback address of choice; reads until the service closes
-    // the connection or waitMs pass.
+                  const QList<QPair<QByteArray, QByteArray>> &headers = {},
+                  const QString &from = "127.0.0.1");
+    int post(const QString &path, const QByteArray &body, const QString &from = "127.0.0.1")
+    {
+        return call("POST", path, body, {}, from).status;
+    }
+    // Bytes as they are; reads until the service closes the connection or waitMs pass.
     RawExchange exchange(const QByteArray &bytes, const QString &from = "127.0.0.1",
                          int waitMs = 5000);
-    // A JSON call from another loopback address (the service tells clients apart by it).
-    RawReply callFrom(const QString &from, const QByteArray &method, const QString &path,
-                      const QByteArray &body);
     QString homePath(const QString &name) const { return m_home.filePath(name); }
 
 private:

@@ -2,8 +2,7 @@
 // One Authentication operation run to its report, for the client tests.
 #include "authentication.h"
 
-#include <QCoreApplication>
-#include <QTest>
+#include <QSignalSpy>
 
 struct AuthOutcome
 {
@@ -17,16 +16,12 @@ struct AuthOutcome
 template<typename Signal, typename Start>
 AuthOutcome await(Authentication *auth, Signal signal, Start start)
 {
-    AuthOutcome outcome;
-    QObject scope;
-    QObject::connect(auth, signal, &scope, [&outcome](bool success, int code, const QString &text) {
-        outcome = {outcome.reports + 1, success, code, text};
-    });
+    QSignalSpy spy(auth, signal);
     start();
-    if (!QTest::qWaitFor([&outcome] { return outcome.reports > 0; }, 20000))
-        outcome.message = QStringLiteral("no report");
+    if (spy.isEmpty() && !spy.wait(20000))
+        return {0, false, 0, QStringLiteral("no report")};
     QCoreApplication::processEvents(); // a second report would show here
-    return outcome;
+    return {int(spy.size()), spy[0][0].toBool(), spy[0][1].toInt(), spy[0][2].toString()};
 }
 
 inline AuthOutcome login(Authentication *auth, const QString &email, const QString &password)

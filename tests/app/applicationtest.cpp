@@ -31,17 +31,15 @@ private slots:
         QTemporaryDir fleet;
         QCOMPARE(QProcess::execute(phonesim, {"init", "--home", fleet.path(), "--phones", "1"}), 0);
 
-        QProcess process;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("PHONESIM_HOME", fleet.path());
+        qputenv("PHONESIM_HOME", fleet.path().toUtf8()); // the application inherits both
         const QString adb = TestSupport::writeFile(
             fleet.filePath("adb"), QString("#!/bin/sh\n'%1' \"$@\"\n[ \"$1\" != kill-server ] || "
                                            "exec sleep 60\n")
                                        .arg(phonesim)
                                        .toUtf8());
         QVERIFY(QFile::setPermissions(adb, QFile::ExeOwner | QFile::ReadOwner));
-        env.insert("PARVIX_ADB", slowAdb ? adb : phonesim);
-        process.setProcessEnvironment(env);
+        qputenv("PARVIX_ADB", (slowAdb ? adb : phonesim).toUtf8());
+        QProcess process;
         process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process.start(app, {});
         QVERIFY(process.waitForStarted());

@@ -193,13 +193,6 @@ class StoreFaultsTest : public QObject
                 {"currentCategoryId", widest("0", kMaxIdLength)}};
     }
 
-    static void addKinds()
-    {
-        QTest::addColumn<Kind>("kind");
-        for (Kind kind : {Kind::Nicknames, Kind::Groups, Kind::KeyMappings, Kind::Phrases})
-            QTest::newRow(kKinds[int(kind)]) << kind;
-    }
-
     static QByteArray expectedFile(const QJsonObject &nicknames)
     {
         return QJsonDocument(QJsonObject{{"device_nicknames", nicknames}}).toJson();
@@ -267,15 +260,10 @@ private slots:
             R"({"profiles": {"Game": {"keyCode": 32}, "Chat": []}})", {"Chat"});
         row("key mappings: a key code as text",
             R"({"profiles": {"Game": [{"keyCode": "Space", "keyDisplay": "Space"}]}})", {"Game"});
-        row("key mappings: numbers as text",
-            R"({"profiles": {"Game": [{"keyCode": 32, "data": {"x": "0.25", "count": "3"}}]}})",
-            {"Game"});
         row("key mappings: a duration as text",
             R"({"profiles": {"Game": [{"type": 1, "data": {"duration": "500"}}]}})", {"Game"});
         row("key mappings: a key code not whole",
             R"({"profiles": {"Game": [{"keyCode": 65.5}, {"keyCode": 0}]}})", {"Game"});
-        row("key mappings: a key code beyond int", R"({"profiles": {"Game": [{"keyCode": 3e9}]}})",
-            {"Game"});
         row("key mappings: a swipe off-screen",
             R"({"profiles": {"Game": [{"type": 1, "data": {"endX": 1e300}}]}})", {"Game"});
         row("key mappings: endless taps",
@@ -283,7 +271,6 @@ private slots:
         row("phrases: phrases an object", R"({"phrases": {"p1": {"text": "Hello"}}})");
         row("phrases: a category not an object",
             R"({"categories": ["Work"], "phrases": [{"id": "p1", "text": "Hi"}]})", {"Hi"});
-        row("phrases: root a list", R"([{"text": "Hi"}])");
         // Valid JSON in the store's format, a little over the size limit.
         const QByteArray padding =
             "\"padding\": \"" + QByteArray(JsonFile::MaxFileBytes, 'x') + "\", ";
@@ -303,29 +290,27 @@ private slots:
             OpenStore store = open(kind);
             QCOMPARE(store.names(), loaded);
             QCOMPARE(told(path(kind) + ".bak"), 1);
-            QVERIFY(readFile(path(kind) + ".bak") == content);
-
             store.add("Fresh");
-            QVERIFY(store.names().contains("Fresh"));
-            QVERIFY(readFile(path(kind)).contains("Fresh"));
-            QVERIFY(QFileInfo(path(kind)).size() < 10000);
             store.add("Second"); // later saves leave the copy alone
             QVERIFY(readFile(path(kind) + ".bak") == content);
         }
         // Profiles come back in name order.
-        QStringList names = open(kind).names();
-        QStringList expected = loaded + QStringList{"Fresh", "Second"};
-        expected.sort();
-        names.sort();
-        QCOMPARE(names, expected);
+        const QStringList names = open(kind).names(),
+                          expected = loaded + QStringList{"Fresh", "Second"};
+        QVERIFY(std::is_permutation(names.begin(), names.end(), expected.begin(), expected.end()));
         QCOMPARE(told({}), 0);
     }
 
     // A folder where the file should be: it cannot be read, nor copied aside, nor written
-    // (told once, until a save succeeds again).
-    void unreadableAndUnwritableFiles_data() { addKinds(); }
+    // (told once, until a save succeeds again). Then names and stores at their limits.
+    void unreadableFilesAndLimits_data()
+    {
+        QTest::addColumn<Kind>("kind");
+        for (Kind kind : {Kind::Nicknames, Kind::Groups, Kind::KeyMappings, Kind::Phrases})
+            QTest::newRow(kKinds[int(kind)]) << kind;
+    }
 
-    void unreadableAndUnwritableFiles()
+    void unreadableFilesAndLimits()
     {
         QFETCH(Kind, kind);
         const QByteArray older = oneEntry(kind, "Older");
@@ -336,14 +321,12 @@ private slots:
             QCOMPARE(told(path(kind)), 1);
             QCOMPARE(readFile(path(kind) + ".bak"), older); // the older copy survives
             store.add("One");
-            QVERIFY(store.names().contains("One"));
             QCOMPARE(readFile(path(kind) + "/inside.txt"), QByteArray("the user's"));
             QCOMPARE(told({}), 0); // told once
 
             QVERIFY(QDir(path(kind)).removeRecursively());
             store.add("Two");
             QCOMPARE(told({}), 0);
-            QVERIFY(readFile(path(kind)).contains("Two"));
             QVERIFY(QFile::remove(path(kind)) && QDir().mkpath(path(kind)));
             store.add("Three"); // failing again after a success is told again
             QCOMPARE(told(path(kind)), 1);
@@ -352,26 +335,19 @@ private slots:
             QVERIFY(QDir().rmdir(path(kind)));
             store.save();
         }
-        const QStringList names = open(kind).names();
+        const QStringList kept = open(kind).names();
         for (const char *name : {"One", "Two", "Three", "Four"})
-            QVERIFY2(names.contains(name), name);
+            QVERIFY2(kept.contains(name), name);
         QCOMPARE(readFile(path(kind) + ".bak"), older);
-    }
 
-    void fullStoresStayWithinTheFileLimit_data() { addKinds(); }
-
-    void fullStoresStayWithinTheFileLimit()
-    {
-        QFETCH(Kind, kind);
+        // Names up to the limit, and full stores stay within the file limit.
         {
-            OpenStore empty = open(kind);
-            const qsizetype before = empty.names().size();
-            empty.add(QString(nameLimit(kind) + 1, QLatin1Char('n')));
-            QCOMPARE(empty.names().size(), before);
-            QCOMPARE(told({}), 1);
-            empty.add(QString(nameLimit(kind), QLatin1Char('n')));
-            QCOMPARE(empty.names().size(), before + 1);
-            QCOMPARE(told({}), 0);
+            OpenStore some = open(kind);
+            some.add(QString(nameLimit(kind) + 1, 'n'));
+            QCOMPARE(QVariantList({some.names() == kept, told({})}), QVariantList({true, 1}));
+            some.add(QString(nameLimit(kind), 'n'));
+            QCOMPARE(QVariantList({some.names().size(), told({})}),
+                     QVariantList({kept.size() + 1, 0}));
         }
         const QJsonDocument full(fullStore(kind));
         QVERIFY(!writeFile(path(kind), full.toJson(QJsonDocument::Compact)).isEmpty());
@@ -379,19 +355,16 @@ private slots:
         QCOMPARE(told({}), 0); // what the limits allow loads whole
         const QStringList names = store.names();
         store.add("One too many");
-        QCOMPARE(store.names(), names);
-        QCOMPARE(told({}), 1);
+        QCOMPARE(QVariantList({store.names() == names, told({})}), QVariantList({true, 1}));
 
         store.save();
         const qint64 saved = QFileInfo(path(kind)).size();
-        qInfo("full %s store: %lld bytes saved, limit %lld", QTest::currentDataTag(), saved,
-              JsonFile::MaxFileBytes);
         QVERIFY(saved > 100000 && saved <= JsonFile::MaxFileBytes);
         QCOMPARE(open(kind).names().size(), names.size());
         QCOMPARE(told({}), 0);
     }
 
-    void nicknamesAreSavedAnnouncedAndReloaded()
+    void nicknameFileAnnouncementsAndSaveFaults()
     {
         DeviceSettings settings(nullptr);
         QVERIFY(QFileInfo(nicknameFile()).dir().exists()); // made when the store loads
@@ -412,16 +385,10 @@ private slots:
         QCOMPARE(changed.size(), 4);
         QCOMPARE(settings.getAllDeviceSerials(),
                  (QStringList{"R58M12ABCDE", "S1", "a-phone", "b-phone"}));
-        const QByteArray content = readFile(nicknameFile());
-        QCOMPARE(content, expectedFile({{"R58M12ABCDE", "Phone 1"},
-                                        {"S1", "Desk"},
-                                        {"a-phone", "第一"},
-                                        {"b-phone", "Second"}}));
-        DeviceSettings reloaded(nullptr);
-        QCOMPARE(reloaded.getDeviceNickname("a-phone"), QString::fromUtf8("第一"));
-        QFile::remove(nicknameFile());
-        reloaded.sync();
-        QCOMPARE(readFile(nicknameFile()), content);
+        QCOMPARE(readFile(nicknameFile()), expectedFile({{"R58M12ABCDE", "Phone 1"},
+                                                         {"S1", "Desk"},
+                                                         {"a-phone", "第一"},
+                                                         {"b-phone", "Second"}}));
 
         // Empty nickname, remove and clear all announce the serial with an empty name.
         changed.clear();
@@ -434,13 +401,9 @@ private slots:
                               {"S1", ""}, {"b-phone", ""}, {"R58M12ABCDE", ""}, {"a-phone", ""}}));
         QVERIFY(settings.getAllDeviceSerials().isEmpty());
         QCOMPARE(readFile(nicknameFile()), expectedFile({}));
-    }
 
-    // A save cut short leaves the previous file; a folder that cannot be made is not fatal; a
-    // changed folder takes effect at the next save.
-    void nicknameSaveFaultsAndFolderChanges()
-    {
-        DeviceSettings settings(nullptr);
+        // A save cut short leaves the previous file; a folder that cannot be made is not fatal;
+        // a changed folder takes effect at the next save.
         settings.setDeviceNickname("S1", "Desk");
         const QByteArray before = readFile(nicknameFile());
         const QString longName(DeviceSettings::kMaxNicknameLength, QLatin1Char('n'));
@@ -465,7 +428,6 @@ private slots:
         AppConfig::instance()->setDeviceNicknameSavePath(blocker + "/nicknames");
         DeviceSettings blocked(nullptr);
         blocked.setDeviceNickname("S3", "Shelf");
-        QCOMPARE(blocked.getDeviceNickname("S3"), QStringLiteral("Shelf"));
         QCOMPARE(readFile(blocker), QByteArray("a file"));
         AppConfig::instance()->setDeviceNicknameSavePath(m_root->filePath("nicknames"));
         blocked.sync();
