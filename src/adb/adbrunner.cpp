@@ -79,6 +79,9 @@ bool isDecimalDigit(QChar c)
 
 QString ADBRunner::adbExecutablePath()
 {
+    // A background command still finishing while the process exits runs nothing.
+    if (executableOverride.isDestroyed())
+        return QString();
     {
         QMutexLocker locker(&executableOverride->lock);
         if (!executableOverride->path.isEmpty())

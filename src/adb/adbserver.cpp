@@ -108,6 +108,8 @@ QStringList AdbServers::phoneOptions(const QString &phone)
 
 QList<AdbServer> AdbServers::configured()
 {
+    if (configuredServers.isDestroyed()) // a background command while the process exits
+        return {AdbServer()};
     QMutexLocker locker(&configuredServers->lock);
     return configuredServers->servers;
 }
