@@ -230,6 +230,7 @@ private slots:
         row("!", Qt::Key_Exclam, Qt::ShiftModifier, 8, 0x1);
         row("~", Qt::Key_AsciiTilde, 0, 68);
         row("left with alt", Qt::Key_Left, Qt::AltModifier, 21, 0x2);
+        row("down", Qt::Key_Down, 0, 20);
         row("lower case has no entry", 'a', 0, -1);
         row("backtab", Qt::Key_Backtab, 0, -1);
         row("alt B", Qt::Key_B, Qt::AltModifier, -1);

@@ -298,6 +298,7 @@ private slots:
         QCOMPARE(texts(store->getPhrasesByCategory(first)),
                  QStringList({"Hello", QString::fromUtf8("你好")}));
         QVERIFY(store->getPhrasesByCategory("nobody").isEmpty());
+        QVERIFY(!store->getCategoryById("nobody"));
 
         // The short forms of the updates clear the description.
         store->updateCategory(first, "Hi");
