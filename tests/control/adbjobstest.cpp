@@ -198,9 +198,10 @@ private slots:
             }
         }
         // A big bold text, not a speck, centred near the top.
+        const std::unique_ptr<char[]> shown(QTest::toString(ink));
         QVERIFY2(ink.top() >= 150 && ink.top() < 260 && std::abs(ink.center().x() - 540) <= 12 &&
                      ink.width() > 200,
-                 QTest::toString(ink));
+                 shown.get());
         ADBRunner::workPool()->waitForDone(); // the push runs off the GUI thread
         const QList<QStringList> calls = m_adb->calls();
         QCOMPARE(calls.value(0), QStringList({"-s", "wall-phone", "push", path,
