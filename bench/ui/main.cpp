@@ -201,14 +201,17 @@ double epochMs()
 
 // A press and a release in the middle of a tile, queued to the window's thread as the window
 // system's input is; returns when they were queued (ms since the epoch, as the phone logs).
-double tap(QQuickWindow *window, QQuickItem *input)
+// The press handler writes the touch to the control socket before it returns: `*written` is
+// then set to that moment.
+double tap(QQuickWindow *window, QQuickItem *input, double *written)
 {
     const QPoint at = input->mapToScene(QPointF(input->width() / 2, input->height() / 2)).toPoint();
     const double queued = epochMs();
     QMetaObject::invokeMethod(
         window,
-        [window, at] {
+        [window, at, written] {
             QTest::mousePress(window, Qt::LeftButton, Qt::NoModifier, at);
+            *written = epochMs();
             QTest::mouseRelease(window, Qt::LeftButton, Qt::NoModifier, at);
         },
         Qt::QueuedConnection);
@@ -362,6 +365,7 @@ bool run(QQmlApplicationEngine &engine, int phones)
     {
         QString serial;
         double queuedMs;
+        std::unique_ptr<double> writtenMs = std::make_unique<double>(-1);
     };
     std::vector<Tap> taps;
     QTimer tapper;
@@ -372,8 +376,11 @@ bool run(QQmlApplicationEngine &engine, int phones)
         const auto &[video, device] = tiles.at(tapIndex++ % tiles.size());
         QQuickItem *input = childNamed(video->parentItem(), QStringLiteral("input"));
         auto *phone = qobject_cast<Device *>(device);
-        if (input && phone)
-            taps.push_back({phone->adbConnectionSerial(), tap(window, input)});
+        if (input && phone) {
+            Tap t{phone->adbConnectionSerial(), 0};
+            t.queuedMs = tap(window, input, t.writtenMs.get());
+            taps.push_back(std::move(t));
+        }
     });
 
     swaps = 0;
@@ -432,6 +439,7 @@ bool run(QQmlApplicationEngine &engine, int phones)
     // Taps: the press queued to the window against the phone logging its touch-down.
     spin(1000);
     std::vector<double> inputMs;
+    std::vector<double> writtenMs; // our part: queued to the window until on the socket
     QHash<QString, QList<double>> downs;
     for (const QString &serial : fleet.serials())
         for (const QJsonObject &entry : fleet.controlLog(serial))
@@ -442,6 +450,8 @@ bool run(QQmlApplicationEngine &engine, int phones)
     QHash<QString, int> nextDown;
     int lostTaps = 0;
     for (const Tap &t : taps) {
+        if (*t.writtenMs >= 0)
+            writtenMs.push_back(*t.writtenMs - t.queuedMs);
         const QList<double> &arrived = downs.value(t.serial);
         const int i = nextDown[t.serial]++;
         if (i < arrived.size())
@@ -464,8 +474,8 @@ bool run(QQmlApplicationEngine &engine, int phones)
                "%5.0f/%5.0f/%5.0f  catch-ups %d\n"
                "   CPU %% GUI/render/media %3.0f/%3.0f/%3.0f  swaps/s %5.1f  render ms per swap "
                "%5.1f (per tile %4.2f)\n"
-               "   input p50/p99/max %5.1f/%5.1f/%5.1f ms (%d taps, %d lost)  Start All "
-               "longest stall %5.1f ms\n",
+               "   input p50/p99/max %5.1f/%5.1f/%5.1f ms (%d taps, %d lost), of which on our "
+               "socket %5.1f/%5.1f/%5.1f ms  Start All longest stall %5.1f ms\n",
                phones, allRunning ? "" : " (NOT all running)", qPrintable(clipNote),
                g_matchTileSize ? " (match tile size)" : "", qPrintable(load), shownAt30, shownTiles,
                lateShare(shownLate), percentile(shownLate, 0.5), percentile(shownLate, 0.99),
@@ -476,7 +486,8 @@ bool run(QQmlApplicationEngine &engine, int phones)
                swaps ? 1000.0 * renderCpu / swaps : 0.0,
                swaps && shownTiles ? 1000.0 * renderCpu / swaps / shownTiles : 0.0,
                percentile(inputMs, 0.5), percentile(inputMs, 0.99), percentile(inputMs, 1.0),
-               int(taps.size()), lostTaps, startStallMs);
+               int(taps.size()), lostTaps, percentile(writtenMs, 0.5), percentile(writtenMs, 0.99),
+               percentile(writtenMs, 1.0), startStallMs);
     }
     fflush(stdout);
     {

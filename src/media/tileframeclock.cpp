@@ -1,5 +1,6 @@
 #include "tileframeclock.h"
 
+#include <QEvent>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QScreen>
@@ -21,21 +22,61 @@ TileFrameClock *TileFrameClock::of(QQuickWindow *window)
     return new TileFrameClock(window);
 }
 
-TileFrameClock::TileFrameClock(QQuickWindow *window) : QObject(window), m_timer(this)
+TileFrameClock::TileFrameClock(QQuickWindow *window)
+    : QObject(window), m_timer(this), m_window(window)
 {
     if (const QScreen *screen = window->screen(); screen && screen->refreshRate() > 1)
         m_intervalMs = qMax(m_intervalMs, int(std::ceil(1000.0 / screen->refreshRate())));
     m_timer.setSingleShot(true);
     m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &TileFrameClock::tryUpdate);
-    // Emitted on the render thread: delivered here, after the frame is on screen.
+    // Emitted on the render thread (on the GUI thread with a render loop that has none).
     connect(
-        window, &QQuickWindow::frameSwapped, this,
+        window, &QQuickWindow::afterSynchronizing, this, [this] { m_rendering = true; },
+        Qt::DirectConnection);
+    for (auto done : {&QQuickWindow::frameSwapped, &QQuickWindow::afterFrameEnd,
+                      &QQuickWindow::sceneGraphInvalidated})
+        connect(
+            window, done, this, [this] { m_rendering = false; }, Qt::DirectConnection);
+    // Delivered here after the frame is on screen.
+    connect(window, &QQuickWindow::frameSwapped, this, &TileFrameClock::frameDone,
+            Qt::QueuedConnection);
+    // A sync that changed nothing ends its frame without a swap.
+    connect(
+        window, &QQuickWindow::afterFrameEnd, this,
         [this] {
-            m_frameInFlight = false;
-            tryUpdate();
+            if (m_updateHeld)
+                tryUpdate();
         },
         Qt::QueuedConnection);
+    window->installEventFilter(this);
+}
+
+bool TileFrameClock::renderThreadBusy() const
+{
+    return m_rendering.load();
+}
+
+bool TileFrameClock::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != m_window || event->type() != QEvent::UpdateRequest)
+        return false;
+    if (!renderThreadBusy())
+        return false;
+    if (!m_updateHeld) {
+        m_updateHeld = true;
+        m_heldFor.start();
+    }
+    // A swap that never comes (the window was hidden meanwhile) holds nothing up longer.
+    if (m_heldFor.elapsed() >= kLostFrameTicks * m_intervalMs) {
+        m_updateHeld = false;
+        m_rendering = false;
+        return false;
+    }
+    ++m_heldUpdates;
+    if (!m_timer.isActive())
+        m_timer.start(kLostFrameTicks * m_intervalMs);
+    return true;
 }
 
 void TileFrameClock::request(QQuickItem *item)
@@ -46,8 +87,26 @@ void TileFrameClock::request(QQuickItem *item)
         tryUpdate();
 }
 
+void TileFrameClock::frameDone()
+{
+    m_frameInFlight = false;
+    tryUpdate();
+}
+
 void TileFrameClock::tryUpdate()
 {
+    if (m_updateHeld) {
+        const qint64 held = m_heldFor.elapsed();
+        const int lost = kLostFrameTicks * m_intervalMs;
+        if (!renderThreadBusy() || held >= lost) {
+            m_updateHeld = false;
+            m_rendering = false;
+            m_window->requestUpdate();
+        } else if (m_pending.isEmpty()) {
+            m_timer.start(int(lost - held));
+            return;
+        }
+    }
     if (m_pending.isEmpty())
         return;
     const int interval = m_intervalMs;

@@ -5,11 +5,16 @@
 // window frame per interval, and the GUI thread never waits for a render thread still busy
 // with the last one. A frame goes as soon as both allow it: when it arrives, when the interval
 // has passed, or when the previous window frame is shown, whichever comes last.
+// The clock also holds back the window's other update requests (a label that changed) while
+// the render thread draws and swaps: Qt Quick would block the GUI thread until that frame is
+// done, and input would wait with it.
 #include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
+
+#include <atomic>
 
 class QQuickItem;
 class QQuickWindow;
@@ -32,6 +37,12 @@ public:
     bool hasPending() const { return !m_pending.isEmpty(); }
     // Window frames this clock asked for (benchmarks divide by phones).
     quint64 ticks() const { return m_ticks; }
+    // Window update requests held back until the render thread was free (benchmarks).
+    quint64 heldUpdates() const { return m_heldUpdates; }
+    bool holdsUpdate() const { return m_updateHeld; }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     explicit TileFrameClock(QQuickWindow *window);
@@ -39,6 +50,9 @@ private:
     // the moment the pace will.
     void tryUpdate();
     void updateItems();
+    // GUI thread: the window's frame is on screen (or will never come).
+    void frameDone();
+    bool renderThreadBusy() const;
 
     int m_intervalMs = MinIntervalMs;
     QTimer m_timer; // wakes the clock when the pace or a lost window frame allows an update
@@ -46,4 +60,11 @@ private:
     bool m_frameInFlight = false;
     QElapsedTimer m_sinceRequest;
     quint64 m_ticks = 0;
+
+    QQuickWindow *m_window = nullptr;
+    // Set on the render thread from the end of a sync until that frame is swapped.
+    std::atomic<bool> m_rendering{false};
+    QElapsedTimer m_heldFor; // GUI thread: since an update request was first held back
+    bool m_updateHeld = false;
+    quint64 m_heldUpdates = 0;
 };

@@ -322,6 +322,54 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(m_item->fps(), 0.0, 3000);
     }
 
+    // A window update asked for while the render thread still draws and swaps the last frame
+    // would block the GUI thread in Qt Quick's sync: the tiles' clock holds it until the swap,
+    // or until a swap that never comes is given up.
+    void holdsWindowUpdatesWhileTheRenderThreadDraws_data()
+    {
+        QTest::addColumn<bool>("swapComes");
+        QTest::newRow("until the swap") << true;
+        QTest::newRow("until a lost swap is given up") << false;
+    }
+    void holdsWindowUpdatesWhileTheRenderThreadDraws()
+    {
+        QFETCH(bool, swapComes);
+        // Installed before the clock's filter, so called after it: sees what the clock lets by.
+        struct Counter : QObject
+        {
+            int requests = 0;
+            bool eventFilter(QObject *, QEvent *event) override
+            {
+                requests += event->type() == QEvent::UpdateRequest;
+                return false;
+            }
+        } reached;
+        m_window->installEventFilter(&reached);
+        TileFrameClock *clock = TileFrameClock::of(m_window.get());
+        QTest::qWait(100); // the window's first frames are done
+
+        // Render thread idle: the request goes through at once.
+        m_window->requestUpdate();
+        QTRY_COMPARE(reached.requests, 1);
+        QTRY_VERIFY(!clock->hasPending());
+        QTest::qWait(100);
+        const quint64 heldBefore = clock->heldUpdates();
+        reached.requests = 0;
+
+        emit m_window->afterSynchronizing(); // a frame is being drawn
+        m_window->requestUpdate();
+        QTRY_COMPARE(clock->heldUpdates(), heldBefore + 1);
+        QCOMPARE(reached.requests, 0);
+        if (swapComes) {
+            emit m_window->frameSwapped();
+            QCoreApplication::sendPostedEvents(clock); // the swap as the GUI thread hears it
+        }
+        QCOMPARE(clock->holdsUpdate(), !swapComes);
+        QTRY_COMPARE(reached.requests, 1);
+        QVERIFY(!clock->holdsUpdate());
+        m_window->removeEventFilter(&reached);
+    }
+
     // Packed planes drop the decoder's padding; arguments that describe no
     // picture give none.
     void copyPacked_data()
