@@ -178,7 +178,8 @@ bool StreamPipeline::admitVideoPacket(const AVPacket *packet, qint64 waitingByte
     if (m_catchingUp) {
         if (key && m_lag.packetLagMs() <= bound) {
             m_catchingUp = false;
-            m_videoDemuxer.load()->setMaxPacketsPerRead(PacketsPerTurn);
+            if (VideoDemuxer *demuxer = m_videoDemuxer.load())
+                demuxer->setMaxPacketsPerRead(PacketsPerTurn);
             emit catchingUpChanged(false);
             return true;
         }
@@ -189,14 +190,24 @@ bool StreamPipeline::admitVideoPacket(const AVPacket *packet, qint64 waitingByte
         }
         return false;
     }
+    // What the screen adds counts too, up to half the bound: dropping packets cannot make a
+    // slow window faster, so it alone must never keep the pipeline catching up.
+    qint64 shownAfterMs = 0;
+    {
+        QMutexLocker locker(&m_linkMutex);
+        if (m_feed)
+            shownAfterMs = qMin<qint64>(m_feed->showDelayMs(), bound / 2);
+    }
     // Bytes still waiting only bring a catch-up forward once packets already come late: a
     // burst that arrived on time (a new key frame, a scroll) is no lag.
-    if (m_lag.packetLagMs() * 2 <= bound || m_lag.lagMs(waitingBytes) <= bound)
+    if ((m_lag.packetLagMs() + shownAfterMs) * 2 <= bound ||
+        m_lag.lagMs(waitingBytes) + shownAfterMs <= bound)
         return true;
     m_catchingUp = true;
     ++m_catchUps;
     m_resetAskedMs = nowMs;
-    m_videoDemuxer.load()->setMaxPacketsPerRead(VideoDemuxer::MaxPacketsPerRead);
+    if (VideoDemuxer *demuxer = m_videoDemuxer.load())
+        demuxer->setMaxPacketsPerRead(VideoDemuxer::MaxPacketsPerRead);
     emit catchingUpChanged(true);
     emit videoResetNeeded();
     return false;

@@ -5,6 +5,8 @@
 #include <QQuickWindow>
 #include <QScreen>
 
+#include "videoframefeed.h"
+
 #include <cmath>
 #include <utility>
 
@@ -32,7 +34,18 @@ TileFrameClock::TileFrameClock(QQuickWindow *window)
     connect(&m_timer, &QTimer::timeout, this, &TileFrameClock::tryUpdate);
     // Emitted on the render thread (on the GUI thread with a render loop that has none).
     connect(
-        window, &QQuickWindow::afterSynchronizing, this, [this] { m_rendering = true; },
+        window, &QQuickWindow::afterSynchronizing, this,
+        [this] {
+            m_rendering = true;
+            m_syncedAtNs = VideoFrameFeed::steadyNowNs();
+        },
+        Qt::DirectConnection);
+    connect(
+        window, &QQuickWindow::frameSwapped, this,
+        [this] {
+            if (m_syncedAtNs > 0)
+                m_drawMs = (VideoFrameFeed::steadyNowNs() - m_syncedAtNs) / 1000000;
+        },
         Qt::DirectConnection);
     for (auto done : {&QQuickWindow::frameSwapped, &QQuickWindow::afterFrameEnd,
                       &QQuickWindow::sceneGraphInvalidated})

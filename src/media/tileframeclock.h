@@ -40,6 +40,8 @@ public:
     // Window update requests held back until the render thread was free (benchmarks).
     quint64 heldUpdates() const { return m_heldUpdates; }
     bool holdsUpdate() const { return m_updateHeld; }
+    // Render thread: how long the last window frame took from the end of its sync to its swap.
+    qint64 drawMs() const { return m_drawMs.load(); }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -64,6 +66,8 @@ private:
     QQuickWindow *m_window = nullptr;
     // Set on the render thread from the end of a sync until that frame is swapped.
     std::atomic<bool> m_rendering{false};
+    qint64 m_syncedAtNs = 0; // render thread
+    std::atomic<qint64> m_drawMs{0};
     QElapsedTimer m_heldFor; // GUI thread: since an update request was first held back
     bool m_updateHeld = false;
     quint64 m_heldUpdates = 0;

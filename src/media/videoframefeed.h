@@ -25,8 +25,15 @@ public:
     // Drops the picture (a session ended); viewers then show black until the next frame.
     void clear();
     // Any thread: the newest frame (invalid when none) and its sequence number, which
-    // grows with every publish() and clear().
-    YuvFrame latest(quint64 *sequence = nullptr) const;
+    // grows with every publish() and clear(); `publishedAtNs`: when it was published
+    // (steadyNowNs()).
+    YuvFrame latest(quint64 *sequence = nullptr, qint64 *publishedAtNs = nullptr) const;
+
+    // A viewer tells how long its last new frame took from publishing to the screen (any
+    // thread); the pipeline counts it as lag. Forgotten when nothing is shown for a while.
+    void reportShowDelay(qint64 ms);
+    qint64 showDelayMs() const;
+    static qint64 steadyNowNs();
 
     // A viewer that shows the picture registers while it does (counted; any thread).
     void addWatcher();
@@ -48,6 +55,9 @@ private:
     mutable QMutex m_mutex;
     YuvFrame m_frame;
     quint64 m_sequence = 0;
+    qint64 m_publishedAtNs = 0;
+    std::atomic<qint64> m_showDelayMs{0};
+    std::atomic<qint64> m_showDelayAtNs{0};
     std::function<void(const YuvFrame &)> m_observer;
     std::atomic_bool m_announcePending{false};
     std::atomic_int m_watchers{0};

@@ -122,9 +122,15 @@ bool YuvFboItem::takePendingFrame(YuvFrame &frame)
     if (!m_feed || !m_shown)
         return false;
     quint64 sequence = 0;
-    YuvFrame newest = m_feed->latest(&sequence);
+    qint64 publishedAtNs = 0;
+    YuvFrame newest = m_feed->latest(&sequence, &publishedAtNs);
     if (m_feedFrameShown && sequence == m_feedSequence)
         return false;
+    // On screen after this window frame is drawn and swapped, as long as the last one took.
+    if (newest.isValid() && publishedAtNs > 0) {
+        const qint64 waitedMs = (VideoFrameFeed::steadyNowNs() - publishedAtNs) / 1000000;
+        m_feed->reportShowDelay(waitedMs + (m_clock ? m_clock->drawMs() : 0));
+    }
     m_feedSequence = sequence;
     m_feedFrameShown = true;
     if (newest.isValid())

@@ -23,6 +23,7 @@
 #include <unistd.h>
 
 extern "C" {
+#include <libavcodec/packet.h>
 #include <libavutil/frame.h>
 }
 
@@ -336,6 +337,40 @@ private slots:
         pipeline->deliverVideoFrame(makeFrame(40, 20, AV_PIX_FMT_BGRA).get());
         QCOMPARE(feed->publishedCount(), 3u);
         QCOMPARE(m_device->frameSize(), QSize(30, 20));
+    }
+
+    // Lag is what the screen shows: the time a picture takes to reach it counts, up to half the
+    // bound, so a late packet that the decoder alone would still take starts a catch-up. A
+    // slow window alone never does: skipping packets cannot make it faster.
+    void aPictureShownLateCountsAsLag_data()
+    {
+        QTest::addColumn<int>("shownAfterMs");
+        QTest::addColumn<int>("packetLateMs");
+        QTest::addColumn<bool>("catchesUp");
+        const int bound = StreamPipeline::DefaultMaxLagMs;
+        QTest::newRow("late packet, prompt screen") << 0 << bound * 3 / 4 << false;
+        QTest::newRow("late packet, slow screen") << bound << bound * 3 / 4 << true;
+        QTest::newRow("punctual packet, very slow screen") << 5 * bound << 0 << false;
+        QTest::newRow("very late packet") << 0 << 2 * bound << true;
+    }
+    void aPictureShownLateCountsAsLag()
+    {
+        QFETCH(int, shownAfterMs);
+        QFETCH(int, packetLateMs);
+        QFETCH(bool, catchesUp);
+        auto *pipeline = new StreamPipeline(m_device, m_device->videoFeed(), nullptr, kSerial);
+        auto closed = qScopeGuard([pipeline] { pipeline->close(); });
+        QSignalSpy resets(pipeline, &StreamPipeline::videoResetNeeded);
+        if (shownAfterMs > 0)
+            m_device->videoFeed()->reportShowDelay(shownAfterMs);
+        std::unique_ptr<AVPacket, void (*)(AVPacket *)> packet(
+            av_packet_alloc(), [](AVPacket *p) { av_packet_free(&p); });
+        packet->size = 1000;
+        packet->pts = 10'000'000; // the most punctual packet: its arrival sets the phone's clock
+        QVERIFY(pipeline->admitVideoPacket(packet.get(), 0));
+        packet->pts += 33'000 - packetLateMs * 1000; // the next frame, arriving that late
+        QCOMPARE(pipeline->admitVideoPacket(packet.get(), 0), !catchesUp);
+        QCOMPARE(resets.count(), catchesUp ? 1 : 0);
     }
 
     void theGuiThreadNeverWaitsForAdb()
