@@ -360,17 +360,18 @@ private slots:
         emit m_window->afterSynchronizing(); // a frame is being drawn
         feed.publish(YuvTestPicture::blocks(90, 160).frame());
         QTRY_COMPARE(clock->heldUpdates(), heldBefore + 1);
+        QVERIFY(clock->holdsUpdate());
         QCOMPARE(reached.requests, 0);
-        QTest::qWait(100);
+        QTest::qWait(40);
         if (swapComes) {
             emit m_window->frameSwapped();
             QCoreApplication::sendPostedEvents(clock); // the swap as the GUI thread hears it
+            QVERIFY(!clock->holdsUpdate());
         }
-        QCOMPARE(clock->holdsUpdate(), !swapComes);
         QTRY_VERIFY(reached.requests >= 1);
         QVERIFY(!clock->holdsUpdate());
         // The frame waited all that time: the pipeline is told it reached the screen late.
-        QTRY_VERIFY2(feed.showDelayMs() >= 100, qPrintable(QString::number(feed.showDelayMs())));
+        QTRY_VERIFY2(feed.showDelayMs() >= 40, qPrintable(QString::number(feed.showDelayMs())));
         m_window->removeEventFilter(&reached);
         m_item->setFeed(nullptr);
     }
