@@ -143,6 +143,12 @@ bool YuvFboItem::takePendingFrame(YuvFrame &frame)
 void YuvFboItem::itemChange(ItemChange change, const ItemChangeData &value)
 {
     QQuickFramebufferObject::itemChange(change, value);
+    // The clock guards the window's frames from the first tile on, not only once video runs:
+    // adding phones relayouts the grid too.
+    if (change == ItemSceneChange && value.window && value.window != m_clockWindow) {
+        m_clockWindow = value.window;
+        m_clock = TileFrameClock::of(m_clockWindow);
+    }
     if (change == ItemSceneChange || change == ItemParentHasChanged)
         followAncestors();
     if (change == ItemSceneChange || change == ItemParentHasChanged ||
