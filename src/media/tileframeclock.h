@@ -66,7 +66,7 @@ private:
     QQuickWindow *m_window = nullptr;
     // Set on the render thread from the end of a sync until that frame is swapped.
     std::atomic<bool> m_rendering{false};
-    qint64 m_syncedAtNs = 0; // render thread
+    std::atomic<qint64> m_syncedAtNs{0}; // render thread (tests emit its signals too)
     std::atomic<qint64> m_drawMs{0};
     QElapsedTimer m_heldFor; // GUI thread: since an update request was first held back
     bool m_updateHeld = false;
