@@ -13,6 +13,10 @@
 namespace {
 // A window frame that never comes (the window was hidden meanwhile) holds nothing up longer.
 constexpr int kLostFrameTicks = 4;
+// A held window update waits this long at most for the render thread's swap. Frames of a
+// loaded machine take 200 ms; only a swap that never comes (the window was hidden meanwhile)
+// should end the wait.
+constexpr int kLostSwapMs = 1000;
 } // namespace
 
 TileFrameClock *TileFrameClock::of(QQuickWindow *window)
@@ -80,15 +84,14 @@ bool TileFrameClock::eventFilter(QObject *watched, QEvent *event)
         m_updateHeld = true;
         m_heldFor.start();
     }
-    // A swap that never comes (the window was hidden meanwhile) holds nothing up longer.
-    if (m_heldFor.elapsed() >= kLostFrameTicks * m_intervalMs) {
+    if (m_heldFor.elapsed() >= kLostSwapMs) {
         m_updateHeld = false;
         m_rendering = false;
         return false;
     }
     ++m_heldUpdates;
     if (!m_timer.isActive())
-        m_timer.start(kLostFrameTicks * m_intervalMs);
+        m_timer.start(kLostSwapMs);
     return true;
 }
 
@@ -110,13 +113,12 @@ void TileFrameClock::tryUpdate()
 {
     if (m_updateHeld) {
         const qint64 held = m_heldFor.elapsed();
-        const int lost = kLostFrameTicks * m_intervalMs;
-        if (!renderThreadBusy() || held >= lost) {
+        if (!renderThreadBusy() || held >= kLostSwapMs) {
             m_updateHeld = false;
             m_rendering = false;
             m_window->requestUpdate();
         } else if (m_pending.isEmpty()) {
-            m_timer.start(int(lost - held));
+            m_timer.start(int(kLostSwapMs - held));
             return;
         }
     }
