@@ -1,11 +1,10 @@
 #include "tileframeclock.h"
 
+#include <QDeadlineTimer>
 #include <QEvent>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QScreen>
-
-#include "videoframefeed.h"
 
 #include <cmath>
 #include <utility>
@@ -41,18 +40,20 @@ TileFrameClock::TileFrameClock(QQuickWindow *window)
         window, &QQuickWindow::afterSynchronizing, this,
         [this] {
             m_rendering = true;
-            m_syncedAtNs = VideoFrameFeed::steadyNowNs();
+            m_syncedAtNs = QDeadlineTimer::current(Qt::PreciseTimer).deadlineNSecs();
         },
         Qt::DirectConnection);
     connect(
         window, &QQuickWindow::frameSwapped, this,
         [this] {
             if (m_syncedAtNs > 0)
-                m_drawMs = (VideoFrameFeed::steadyNowNs() - m_syncedAtNs) / 1000000;
+                m_drawMs =
+                    (QDeadlineTimer::current(Qt::PreciseTimer).deadlineNSecs() - m_syncedAtNs) /
+                    1000000;
+            m_rendering = false;
         },
         Qt::DirectConnection);
-    for (auto done : {&QQuickWindow::frameSwapped, &QQuickWindow::afterFrameEnd,
-                      &QQuickWindow::sceneGraphInvalidated})
+    for (auto done : {&QQuickWindow::afterFrameEnd, &QQuickWindow::sceneGraphInvalidated})
         connect(
             window, done, this, [this] { m_rendering = false; }, Qt::DirectConnection);
     // Delivered here after the frame is on screen.

@@ -1,13 +1,18 @@
 #include "videoframefeed.h"
 
+#include <QDeadlineTimer>
 #include <QMutexLocker>
 #include <QThread>
-#include <chrono>
 #include <utility>
 
 namespace {
 // A delay reported longer ago than this no longer describes the screen (the tile was hidden).
 constexpr qint64 kShowDelayValidNs = 500'000'000;
+
+qint64 nowNs()
+{
+    return QDeadlineTimer::current(Qt::PreciseTimer).deadlineNSecs();
+}
 } // namespace
 
 VideoFrameFeed::VideoFrameFeed(QObject *parent) : QObject(parent) {}
@@ -24,7 +29,7 @@ void VideoFrameFeed::publish(YuvFrame frame)
             observer = m_observer;
         replaced = std::exchange(m_frame, frame);
         ++m_sequence;
-        m_publishedAtNs = steadyNowNs();
+        m_publishedAtNs = nowNs();
     }
     ++m_published;
     if (observer)
@@ -73,23 +78,16 @@ YuvFrame VideoFrameFeed::latest(quint64 *sequence, qint64 *publishedAtNs) const
     return m_frame;
 }
 
-qint64 VideoFrameFeed::steadyNowNs()
-{
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
 void VideoFrameFeed::reportShowDelay(qint64 ms)
 {
     m_showDelayMs = qMax<qint64>(0, ms);
-    m_showDelayAtNs = steadyNowNs();
+    m_showDelayAtNs = nowNs();
 }
 
 qint64 VideoFrameFeed::showDelayMs() const
 {
     const qint64 at = m_showDelayAtNs.load();
-    return at > 0 && steadyNowNs() - at < kShowDelayValidNs ? m_showDelayMs.load() : 0;
+    return at > 0 && nowNs() - at < kShowDelayValidNs ? m_showDelayMs.load() : 0;
 }
 
 void VideoFrameFeed::announce()

@@ -26,14 +26,13 @@ public:
     void clear();
     // Any thread: the newest frame (invalid when none) and its sequence number, which
     // grows with every publish() and clear(); `publishedAtNs`: when it was published
-    // (steadyNowNs()).
+    // (QDeadlineTimer::current()'s nanoseconds).
     YuvFrame latest(quint64 *sequence = nullptr, qint64 *publishedAtNs = nullptr) const;
 
     // A viewer tells how long its last new frame took from publishing to the screen (any
     // thread); the pipeline counts it as lag. Forgotten when nothing is shown for a while.
     void reportShowDelay(qint64 ms);
     qint64 showDelayMs() const;
-    static qint64 steadyNowNs();
 
     // A viewer that shows the picture registers while it does (counted; any thread).
     void addWatcher();

@@ -4,6 +4,7 @@
 #include "videoframefeed.h"
 #include "yuvfborenderer.h"
 
+#include <QDeadlineTimer>
 #include <QMetaObject>
 #include <QMutexLocker>
 #include <QQuickWindow>
@@ -128,7 +129,8 @@ bool YuvFboItem::takePendingFrame(YuvFrame &frame)
         return false;
     // On screen after this window frame is drawn and swapped, as long as the last one took.
     if (newest.isValid() && publishedAtNs > 0) {
-        const qint64 waitedMs = (VideoFrameFeed::steadyNowNs() - publishedAtNs) / 1000000;
+        const qint64 waitedMs =
+            (QDeadlineTimer::current(Qt::PreciseTimer).deadlineNSecs() - publishedAtNs) / 1000000;
         m_feed->reportShowDelay(waitedMs + (m_clock ? m_clock->drawMs() : 0));
     }
     m_feedSequence = sequence;
