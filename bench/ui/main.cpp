@@ -12,8 +12,8 @@
 //   against the phone's own clock (its time stamp, relative to the phone's most punctual
 //   frame), the frames a tile showed per second;
 // - decoded: the same taken when the decoder publishes a frame, and the catch-ups;
-// - the CPU of the GUI, render and media threads, window swaps per second, the render thread's
-//   CPU per swap and per shown tile;
+// - the CPU of the GUI, render, software rasteriser and media threads, window swaps per second,
+//   the render and rasteriser threads' CPU per swap and per shown tile;
 // - input: a press queued to the window on each tile in turn (10 a second) against the phone
 //   logging the touch; Start All: the longest the GUI thread went without turning from the
 //   click until every phone runs.
@@ -66,6 +66,7 @@ Q_IMPORT_QML_PLUGIN(ParvixPlugin)
 namespace {
 constexpr int kWarmUpMs = 5000;
 constexpr int kMeasureMs = 10000;
+constexpr char kRasterThreads[] = "llvmpipe"; // Mesa's software rasteriser's workers
 
 double threadCpuMs()
 {
@@ -394,6 +395,9 @@ bool run(QQmlApplicationEngine &engine, int phones)
         catchUps0 += device->pipeline() ? device->pipeline()->catchUpCount() : 0;
     const QHash<QString, double> render0 = threadsCpuSeconds("QSGRenderThread");
     const QHash<QString, double> media0 = threadsCpuSeconds("MediaThread");
+    // Software OpenGL rasterises on its own threads, so the window's cost is not all on the
+    // render thread (a GPU driver has none: 0).
+    const QHash<QString, double> raster0 = threadsCpuSeconds(kRasterThreads);
     const double cpuStart = threadCpuMs();
     const double measureStartMs = epochMs();
     tapper.start(100);
@@ -406,6 +410,7 @@ bool run(QQmlApplicationEngine &engine, int phones)
     const double windowFps = swaps * 1000.0 / wall.elapsed();
     const double renderCpu = cpuSecondsSince(render0, "QSGRenderThread");
     const double mediaCpu = cpuSecondsSince(media0, "MediaThread");
+    const double rasterCpu = cpuSecondsSince(raster0, kRasterThreads);
     const QString load = loadAverage();
     int catchUps = -catchUps0;
     for (Device *device : group->devices())
@@ -472,8 +477,8 @@ bool run(QQmlApplicationEngine &engine, int phones)
                "%5.0f/%5.0f/%5.0f  tile fps %4.1f\n"
                "   decoded: at 30 fps %2d/%2d  late %5.1f %%  lateness ms p50/p99/max "
                "%5.0f/%5.0f/%5.0f  catch-ups %d\n"
-               "   CPU %% GUI/render/media %3.0f/%3.0f/%3.0f  swaps/s %5.1f  render ms per swap "
-               "%5.1f (per tile %4.2f)\n"
+               "   CPU %% GUI/render/raster/media %3.0f/%3.0f/%3.0f/%3.0f  swaps/s %5.1f  "
+               "render+raster ms per swap %5.1f+%5.1f (per tile %4.2f+%4.2f)\n"
                "   input p50/p99/max %5.1f/%5.1f/%5.1f ms (%d taps, %d lost), of which on our "
                "socket %5.1f/%5.1f/%5.1f ms  Start All longest stall %5.1f ms\n",
                phones, allRunning ? "" : " (NOT all running)", qPrintable(clipNote),
@@ -482,9 +487,11 @@ bool run(QQmlApplicationEngine &engine, int phones)
                percentile(shownLate, 1.0), shownTiles ? shownFps / shownTiles : 0.0, decodedAt30,
                phones, lateShare(decodedLate), percentile(decodedLate, 0.5),
                percentile(decodedLate, 0.99), percentile(decodedLate, 1.0), catchUps, busy * 100.0,
-               100.0 * renderCpu / seconds, 100.0 * mediaCpu / seconds, windowFps,
-               swaps ? 1000.0 * renderCpu / swaps : 0.0,
+               100.0 * renderCpu / seconds, 100.0 * rasterCpu / seconds, 100.0 * mediaCpu / seconds,
+               windowFps, swaps ? 1000.0 * renderCpu / swaps : 0.0,
+               swaps ? 1000.0 * rasterCpu / swaps : 0.0,
                swaps && shownTiles ? 1000.0 * renderCpu / swaps / shownTiles : 0.0,
+               swaps && shownTiles ? 1000.0 * rasterCpu / swaps / shownTiles : 0.0,
                percentile(inputMs, 0.5), percentile(inputMs, 0.99), percentile(inputMs, 1.0),
                int(taps.size()), lostTaps, percentile(writtenMs, 0.5), percentile(writtenMs, 0.99),
                percentile(writtenMs, 1.0), startStallMs);
