@@ -1,8 +1,5 @@
-// ADBRunner's process handling, failure texts, time-outs and the argument lists of its
-// per-device commands, against the scripted fake adb; success is adb's exit code, also for
-// serials, file names and outputs that contain "error". Then what it reads from phones: the
-// device listing, properties, IP lookup, the battery from "dumpsys battery" as phones print
-// it, and the adb server entries of the settings with the phone names and options made of them.
+// ADBRunner against the scripted fake adb: failures, time-outs, exact arguments (success is the
+// exit code, even with "error" in names and outputs), what phones print, the adb server entries.
 #include "adbrunner.h"
 #include "adbdeviceinfo.h"
 #include "adblane.h"
@@ -89,7 +86,7 @@ private slots:
                      QCoreApplication::applicationDirPath() + "/third_party/scrcpy-server");
     }
 
-    void missingOrCrashingAdbFails()
+    void missingCrashingOrRefusingAdbFails()
     {
         QTemporaryDir dir;
         ADBRunner::setExecutablePathForTesting(dir.filePath("no-such-adb"));
@@ -104,6 +101,15 @@ private slots:
         QVERIFY2(crashed.startsWith("[error] adb command failed (exit code ") &&
                      crashed.endsWith("unknown error"),
                  qPrintable(crashed));
+        // The device listing raises adb's text.
+        adb.respond({"devices", "-l"}, {{}, 1, "adb: cannot connect to daemon\n"});
+        try {
+            ADBRunner::getDevices();
+            QFAIL("a failed listing must raise");
+        } catch (const std::runtime_error &error) {
+            QCOMPARE(QString(error.what()),
+                     "[error] adb command failed (exit code 1): adb: cannot connect to daemon\n");
+        }
     }
 
     void commandOutput_data()
@@ -135,8 +141,8 @@ private slots:
         QCOMPARE(ADBRunner::isSuccess(output), !expected.startsWith("[error]"));
     }
 
-    // Missing local files never reach adb: a stale copy on the phone must not be installed.
-    // Only whole "push"/"install" elements get the long limit.
+    // Missing local files never reach adb (a stale copy must not be installed); only whole
+    // "push"/"install" elements get the long limit.
     void transfers()
     {
         FakeAdb adb;
@@ -160,9 +166,7 @@ private slots:
         QCOMPARE(ADBRunner::runCommand(pm), kTimedOut);
     }
 
-    // The exact arguments, each call answered as scripted or else as adb prints a success
-    // (with "error" in the serial and file names): the exit code decides, and for some
-    // operations adb's words. "FILE" stands for a local file named error-log.apk.
+    // Unscripted calls get a success full of "error"; "FILE" is a local error-log.apk.
     void operations_data()
     {
         QTest::addColumn<Operation>("operation");
@@ -230,8 +234,7 @@ private slots:
             {{"Failure [INSTALL_FAILED_CONFLICTING_PROVIDER: Success]"}}, {push, pm}, false);
         row("Success, exit code 1", install, {pm}, {{"Success", 1}}, {push, pm}, false);
         row("push fails", install, {push}, {FakeAdb::failure("error: no space")}, {push}, false);
-        // The wallpaper: uploaded, then offered to the phone; the intent's outcome is not
-        // consulted.
+        // The wallpaper is uploaded, then offered; the intent's outcome is not consulted.
         const Operation wallpaper = [](const QString &file) {
             return ADBRunner::pushWallpaper(kSerial, file);
         };
@@ -323,8 +326,6 @@ private slots:
         QTRY_COMPARE(started->available(), kHung + 100);
     }
 
-    // ---- what phones tell ----
-
     // Expected: serial|model|product|usb or net|transport id|nickname per phone.
     void parseDevices_data()
     {
@@ -357,20 +358,6 @@ private slots:
     {
         QFETCH(QString, text);
         QTEST(describe(ADBRunner::parseDevices(text)), "expected");
-    }
-
-    void listingRaisesFailures()
-    {
-        FakeAdb adb;
-        adb.respond({"devices", "-l"}, {{}, 1, "adb: cannot connect to daemon\n"});
-        QString raised;
-        try {
-            ADBRunner::getDevices();
-        } catch (const std::runtime_error &error) {
-            raised = error.what();
-        }
-        QCOMPARE(raised,
-                 "[error] adb command failed (exit code 1): adb: cannot connect to daemon\n");
     }
 
     void samePhoneMergesAcrossConnections_data()

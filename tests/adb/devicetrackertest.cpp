@@ -1,8 +1,5 @@
-// adb's device change feed: the blocks of its host format, and the tracker following the
-// virtual phones' states, coming back after the adb server was killed. Also a virtual phone's
-// wireless pairing and battery through the adb bridge: bad pairing input is refused before adb
-// runs, adb's failures come back as words a user can act on, and the battery set in the fleet
-// file is what the phone reports.
+// adb's device feed and the tracker outliving a killed adb server; a virtual phone's wireless
+// pairing (bad input refused before adb runs, failures in a user's words) and battery.
 #include "devicetracker.h"
 #include "adbrunner.h"
 #include "batterystatus.h"
@@ -51,22 +48,23 @@ private slots:
         QTest::addColumn<QList<States>>("blocks");
         QTest::addColumn<int>("left");
         QTest::addColumn<bool>("broken");
-        const States two{{"R58M1", "device"}, {"10.0.0.7:5555", "unauthorized"}};
-        QTest::newRow("empty list") << block("") << QList<States>{States{}} << 0 << false;
-        QTest::newRow("two phones") << block("R58M1\tdevice\n10.0.0.7:5555\tunauthorized\n")
-                                    << QList<States>{two} << 0 << false;
-        QTest::newRow("long format")
-            << block("R58M1               offline usb:1-1 transport_id:3\nEMU\trecovery\n")
-            << QList<States>{{{"R58M1", "offline"}, {"EMU", "recovery"}}} << 0 << false;
-        QTest::newRow("a block and a half")
-            << block("R58M1\tdevice\n") + block("R58M1\toffline\n").left(10)
-            << QList<States>{{{"R58M1", "device"}}} << 10 << false;
-        QTest::newRow("length cut") << QByteArray("00") << QList<States>{} << 2 << false;
-        QTest::newRow("upper-case hex") << QByteArray("000DR58M1\tdevice\n")
-                                        << QList<States>{{{"R58M1", "device"}}} << 0 << false;
-        QTest::newRow("not a length")
-            << QByteArray("* daemon started\n") << QList<States>{} << 0 << true;
-        QTest::newRow("negative length") << QByteArray("-001x") << QList<States>{} << 0 << true;
+        const auto row = [](const char *name, const QByteArray &stream, const QList<States> &blocks,
+                            int left = 0, bool broken = false) {
+            QTest::newRow(name) << stream << blocks << left << broken;
+        };
+        const States device{{"R58M1", "device"}};
+        row("empty list", block(""), {States{}});
+        row("two phones", block("R58M1\tdevice\n10.0.0.7:5555\tunauthorized\n"),
+            {{{"R58M1", "device"}, {"10.0.0.7:5555", "unauthorized"}}});
+        row("long format",
+            block("R58M1               offline usb:1-1 transport_id:3\nEMU\trecovery\n"),
+            {{{"R58M1", "offline"}, {"EMU", "recovery"}}});
+        row("a block and a half", block("R58M1\tdevice\n") + block("R58M1\toffline\n").left(10),
+            {device}, 10);
+        row("length cut", "00", {}, 2);
+        row("upper-case hex", "000DR58M1\tdevice\n", {device});
+        row("not a length", "* daemon started\n", {}, 0, true);
+        row("negative length", "-001x", {}, 0, true);
     }
 
     void takeBlocks()
@@ -102,24 +100,21 @@ private slots:
         QTest::addColumn<bool>("adbRuns");
         QTest::addColumn<bool>("ok");
         QTest::addColumn<QString>("says");
-        const auto row = [](const char *name, const char *address, const char *code,
-                            const char *port, bool adbRuns, bool ok, const char *says) {
+        // The code and connect port default to the phone's own.
+        const auto row = [](const char *name, const char *address, const char *says, bool adbRuns,
+                            bool ok, const char *code = "482913", const char *port = "40111") {
             QTest::newRow(name) << QString(address) << QString(code) << QString(port) << adbRuns
                                 << ok << QString(says);
         };
-        row("no port", "IP", "482913", "40111", false, false, "pairing address");
-        row("host with a space", "192.168.1 .77:37000", "482913", "40111", false, false,
-            "pairing address");
-        row("octet over 255", "192.168.1.777:37000", "482913", "40111", false, false,
-            "pairing address");
-        row("connect port 0", "IP:37000", "482913", "0", false, false, "Wireless debugging");
-        row("wrong code", "IP:37000", "111111", "40111", true, false, "Wrong pairing code");
-        row("nobody there", "10.9.9.9:37000", "482913", "40111", true, false,
-            "Cannot reach 10.9.9.9:37000");
-        row("paired, wrong connect port", "IP:37000", "482913", "40112", true, false,
-            "connecting to");
-        row("paired and connected", " IP:37000 ", " 482913", "40111", true, true,
-            "Connected to IP:40111");
+        row("no port", "IP", "pairing address", false, false);
+        row("host with a space", "192.168.1 .77:37000", "pairing address", false, false);
+        row("octet over 255", "192.168.1.777:37000", "pairing address", false, false);
+        row("connect port 0", "IP:37000", "Wireless debugging", false, false, "482913", "0");
+        row("wrong code", "IP:37000", "Wrong pairing code", true, false, "111111");
+        row("nobody there", "10.9.9.9:37000", "Cannot reach 10.9.9.9:37000", true, false);
+        row("paired, wrong connect port", "IP:37000", "connecting to", true, false, "482913",
+            "40112");
+        row("paired and connected", " IP:37000 ", "Connected to IP:40111", true, true, " 482913");
     }
     void pairing()
     {

@@ -1,7 +1,5 @@
-// The player: frames converted to what the output takes, written whole or not at all. Sound
-// through a real mirroring session: the virtual phone's tone travels over the audio
-// connection, through the device's decoder and player, into the test sink; a phone that
-// cannot capture sound keeps mirroring without it.
+// The player's conversion and whole-or-nothing writes; a real session's sound from the virtual
+// phone's tone to the test sink, and mirroring on without sound.
 #include "audiodemuxer.h"
 #include "audiofixtures.h"
 #include "device.h"
@@ -29,10 +27,8 @@ bool pulseAnswers()
     return pactl.waitForFinished(3000) && pactl.exitCode() == 0;
 }
 
-// A private PulseAudio server with one null sink, so sound can be played and recorded back on
-// a machine without a sound card. Started once per process, before the first audio object
-// connects (every audio client of the process then talks to it), and stopped with the
-// application object. Why it could not start; empty once it answers.
+// A private PulseAudio server with a null sink, for a machine without a sound card, started
+// before any audio client of the process connects. Why it could not start; empty once it answers.
 const QString &pulseFailure()
 {
     static const QString failure = []() -> QString {
@@ -162,14 +158,12 @@ private slots:
             QCOMPARE(player.sink.data().size(), written);
         }
 
-        // Each frame is converted with its own layout and rate: planar float stereo becomes
-        // interleaved 16-bit stereo.
+        // Each frame converted with its own layout and rate: planar float to interleaved 16-bit.
         QVector<int16_t> pcm = samplesOf(player.convertFrame(opusLikeFrame(0.5, -0.25).get()));
         QCOMPARE(pcm.size(), 960 * 2);
         for (int i = 0; i < pcm.size(); i += 2)
             QCOMPARE_LE(qMax(qAbs(pcm[i] - 16384), qAbs(pcm[i + 1] + 8192)), 1);
-        // Mono after stereo has one plane only (reading a second would crash); it is spread on
-        // both channels without clipping and without losing the signal.
+        // Mono after stereo: one plane only (a second would crash), on both channels at its level.
         FramePtr mono = makeFrame(AV_SAMPLE_FMT_FLTP, Mono, 48000, 960,
                                   [](int, int i) { return 0.5 * std::sin(i * 0.05); });
         pcm = samplesOf(player.convertFrame(mono.get()));

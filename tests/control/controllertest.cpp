@@ -1,6 +1,5 @@
-// The controller against a real loopback control connection: what reaches the
-// phone for pointer, keys, built-in and mapped gestures, text and group sends; and the
-// wire encoding of the five control messages with their value semantics.
+// The controller over a loopback control connection: what reaches the phone for each input,
+// and the wire encoding of the control messages.
 #include "controller.h"
 #include "controlwire.h"
 #include "device.h"
@@ -19,12 +18,6 @@ using Sent = QList<QList<qint64>>;
 
 namespace {
 constexpr qint64 kFinger = qint64(0xFFFFFFFFFFFFFFFEull);
-
-// Frame position of a view point on a 360x800 view of a 1080x2400 frame.
-QPoint scaled(double x, double y)
-{
-    return {int(1080 * x / 360), int(2400 * y / 800)};
-}
 
 // The fields each message's type carries; touches also carry the frame size.
 Sent fields(const QList<WireMessage> &got)
@@ -350,12 +343,12 @@ private slots:
     void mappedTouchesAndTaps()
     {
         KeyMappingProfile *profile = activeProfile();
-        QVERIFY(profile->addMapping(Qt::Key_Space, 0, "Space", 0.5, 0.8));
+        QVERIFY(profile->addMapping(Qt::Key_Space, 0, "Space", 0.5, 0.8)); // frame 1080x2400
         QVERIFY(m_controller->handleKeyMapping(6, Qt::Key_Space, 0, " "));
         key(6, Qt::Key_Space); // auto-repeat
-        QCOMPARE(sent(), Sent{tap(0, scaled(180, 640), 0)});
+        QCOMPARE(sent(), Sent{tap(0, {540, 1920}, 0)});
         key(7, Qt::Key_Space);
-        QCOMPARE(sent(), Sent{tap(1, scaled(180, 640), 0)});
+        QCOMPARE(sent(), Sent{tap(1, {540, 1920}, 0)});
         // Unmapped keys still go out as keys; other entry types and a zero-tap
         // series are taken but send nothing.
         QVERIFY(!m_controller->handleKeyMapping(6, Qt::Key_Space, Qt::ShiftModifier, " "));
@@ -373,13 +366,13 @@ private slots:
         key(7, Qt::Key_T); // the release of a series sends nothing
         Sent taps;
         for (int i = 0; i < 6; ++i)
-            taps << tap(i % 2, scaled(90, 400), 2); // the zero-tap series took id 1
+            taps << tap(i % 2, {270, 1200}, 2); // the zero-tap series took id 1
         QCOMPARE(sent(), taps);
 
         QVERIFY(profile->addMapping(Qt::Key_A, Qt::ShiftModifier, "Shift+A", 0.5, 0.5));
         key(6, Qt::Key_A, Qt::ShiftModifier);
         key(7, Qt::Key_A, 0); // Shift was released first
-        QCOMPARE(sent(), (Sent{tap(0, scaled(180, 400), 3), tap(1, scaled(180, 400), 3)}));
+        QCOMPARE(sent(), (Sent{tap(0, {540, 1200}, 3), tap(1, {540, 1200}, 3)}));
 
         QVERIFY(profile->addMapping(Qt::Key_B, 0, "B", 0.1, 0.1));
         for (int i = 0; i < 7; ++i) {
@@ -447,7 +440,7 @@ private slots:
             if (m.action == 1)
                 ups << m;
         }
-        QCOMPARE(fields(ups), (Sent{tap(1, scaled(180, 400), 0), tap(1, scaled(72, 160), 1)}));
+        QCOMPARE(fields(ups), (Sent{tap(1, {540, 1200}, 0), tap(1, {216, 480}, 1)}));
         m_link->takeMessages();
         // Before and after its deferred deletion, H is an ordinary key again.
         key(6, Qt::Key_H);
@@ -464,10 +457,7 @@ private slots:
         m_controller->groupSend(now); // without a delay: at once, no timer
         QVERIFY(m_controller->findChildren<QTimer *>().isEmpty());
         m_controller->setClickDelayMilliSeconds(1500);
-        ControlMsg first(ControlMsg::InjectKeycode);
-        first.setInjectKeycode(0, 3, 0, 0);
-        ControlMsg second(ControlMsg::InjectKeycode);
-        second.setInjectKeycode(1, 3, 0, 0);
+        ControlMsg first = keyEvent(0, 3, 0), second = keyEvent(1, 3, 0);
         m_controller->groupSend(first);
         first.setInjectKeycode(0, 99, 0, 0);           // the queued copy is independent
         m_controller->setClickDelayMilliSeconds(1600); // due after the first
@@ -519,7 +509,7 @@ private slots:
     }
 
     // Cut to 262130 bytes on whole characters, surrogate pairs included.
-    void clipboardCutKeepsWithinTheLimit()
+    void clipboardIsCutAndTravelsAsAValue()
     {
         const QString emoji = QString::fromUtf8("😀");
         const QList<QPair<QString, QByteArray>> cases{
@@ -535,21 +525,13 @@ private slots:
             QCOMPARE(bytes.size(), 14 + kept.size());
             QVERIFY(msg.paste());
         }
-    }
-
-    // Queued signals carry messages as values.
-    void messagesTravelAsValues()
-    {
+        // Queued signals carry messages as values.
         ControlMsg original = clipboardEvent("first", true);
         const QVariant boxed = QVariant::fromValue(original);
         QVERIFY(QMetaType::fromName("ControlMsg").isValid());
         original.setSetClipboard(QString::fromUtf8("第二"), false);
         QCOMPARE(boxed.value<ControlMsg>().serialize(),
                  hex("09 0000000000000000 01 00000005") + "first");
-        ControlMsg moved = touchEvent(1, 0, QRect(1, 2, 100, 200), 1.0f);
-        moved.setTouchPosition(QRect(50, 60, 300, 400));
-        QCOMPARE(moved.serialize().left(24),
-                 hex("02 00 0000000000000001 00000032 0000003C 012C 0190 FFFF"));
     }
 };
 

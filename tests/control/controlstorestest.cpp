@@ -1,7 +1,5 @@
-// The stores of the control folder: key-mapping profiles, their rows for the editor, and
-// "keymappings.json" written and read back, including older and damaged files; the phrase
-// store's categories and phrases, their removal rules and "common_phrases.json" (damaged and
-// unwritable files of both: StoreFaultsTest).
+// The key-mapping and phrase stores, their editor rows and files (damaged and unwritable
+// files: StoreFaultsTest).
 #include "commonphrasemanager.h"
 #include "keymapping.h"
 #include "testregistry.h"

@@ -1,7 +1,5 @@
-// The device group and its manager: model rows, settings and their way to the devices,
-// membership changes, group control with its rescaling, the timed batch commands; the
-// manager's file (first start, damaged files, the events that save), the current group, and
-// the phones offered for adding, by scan and by refresh.
+// DeviceGroup and its manager: rows, settings, membership, group control, timed batches, the
+// groups file and the phones offered for adding.
 #include "devicegroup.h"
 #include "adbrunner.h"
 #include "appconfig.h"
@@ -28,8 +26,7 @@ Device *addMember(DeviceGroup *group, const QString &serial)
     return device;
 }
 
-// The phone's side of a running session: video, then control, as the phone-side server opens
-// them.
+// The phone's end of a session: video, then control, in the server's order.
 bool connectPhone(Device *device, QTcpSocket &video, QTcpSocket &control)
 {
     device->startScrcpySession();
@@ -61,11 +58,12 @@ QList<QRect> touchesOn(QTcpSocket &control, int n)
     return touches;
 }
 
-ADBDeviceInfo entry(const QString &serial, bool usb = true)
+ADBDeviceInfo entry(const QString &serial, bool usb = true, const QString &hardware = {})
 {
     ADBDeviceInfo info;
     info.adb_serial = serial;
     info.is_usb_connection = usb;
+    info.hardware_serial = hardware;
     return info;
 }
 
@@ -77,12 +75,6 @@ template<class List, class Name> QStringList namesOf(const List &list, Name name
         result << name(item);
     return result;
 }
-QStringList serials(const QList<Device *> &devices)
-{
-    return namesOf(devices, [](const Device *d) {
-        return d ? d->adbConnectionSerial() : QStringLiteral("null");
-    });
-}
 QStringList serials(const QList<ADBDeviceInfo> &infos)
 {
     return namesOf(infos, [](const ADBDeviceInfo &info) { return info.adb_serial; });
@@ -91,10 +83,12 @@ QStringList serials(const QList<ADBDeviceInfo> &infos)
 // The rows as the model gives them.
 QStringList rows(const DeviceGroup &group)
 {
-    QList<Device *> devices;
-    for (int row = 0; row < group.rowCount(); ++row)
-        devices << group.data(group.index(row), DeviceGroup::DeviceRole).value<Device *>();
-    return serials(devices);
+    QStringList serials;
+    for (int row = 0; row < group.rowCount(); ++row) {
+        const auto *d = group.data(group.index(row), DeviceGroup::DeviceRole).value<Device *>();
+        serials << (d ? d->adbConnectionSerial() : QStringLiteral("null"));
+    }
+    return serials;
 }
 
 QList<QPointer<Device>> members(DeviceGroup &group, const QStringList &names)
@@ -103,11 +97,6 @@ QList<QPointer<Device>> members(DeviceGroup &group, const QStringList &names)
     for (const QString &serial : names)
         devices << addMember(&group, serial);
     return devices;
-}
-
-void processDeferredDeletes()
-{
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 // Every background walk has posted its work, and that work has run.
@@ -120,8 +109,7 @@ void settle()
 
 } // namespace
 
-// Records the names of every signal an object's own class declares, in emission order,
-// across all of them (QSignalSpy watches one signal only).
+// Every signal the object's own class declares, in emission order (QSignalSpy watches one).
 class SignalLog : public QObject
 {
     Q_OBJECT
@@ -137,9 +125,7 @@ public:
         }
     }
     QStringList names;
-
-private slots:
-    void record()
+    Q_SLOT void record()
     {
         names << QString::fromLatin1(sender()->metaObject()->method(senderSignalIndex()).name());
     }
@@ -154,17 +140,10 @@ class DeviceGroupTest : public QObject
 
     QString file() const { return m_root->filePath("data/PX/DeviceGroup/device_groups.json"); }
     int listings() const { return int(m_adb->calls().count({"devices", "-l"})); }
-    QJsonArray savedGroups() const
-    {
-        return TestSupport::readJson(file()).value("device_groups").toArray();
-    }
     QStringList savedNames() const
     {
-        return namesOf(savedGroups(), [](const QJsonValue &g) { return g["name"].toString(); });
-    }
-    static QStringList names(const QList<DeviceGroup *> &groups)
-    {
-        return namesOf(groups, [](const DeviceGroup *group) { return group->name(); });
+        const QJsonArray saved = TestSupport::readJson(file()).value("device_groups").toArray();
+        return namesOf(saved, [](const QJsonValue &g) { return g["name"].toString(); });
     }
 
 private slots:
@@ -180,11 +159,11 @@ private slots:
 
     void cleanup()
     {
-        processDeferredDeletes();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         // Background refreshes of devices still talk to the scripted adb.
         QThreadPool::globalInstance()->waitForDone();
         QCoreApplication::processEvents();
-        processDeferredDeletes();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         m_adb.reset();
         m_root.reset();
     }
@@ -210,34 +189,30 @@ private slots:
             QCOMPARE(device->serverParamsBigView()->maxSize(), 720);
         }
         // One phone is one member, whichever connection offers it again (also within one call).
-        ADBDeviceInfo wifi = entry("10.0.0.3:5555", false);
-        wifi.hardware_serial = "A";
-        QVERIFY(group.addDevices({wifi, entry("B"), entry("D"), entry("D")}));
+        QVERIFY(group.addDevices(
+            {entry("10.0.0.3:5555", false, "A"), entry("B"), entry("D"), entry("D")}));
         QTRY_COMPARE(rows(group), QStringList({"A", "B", "C", "D"}));
     }
 
-    // One stored value each: mistyped ones fall back and mark the file unsound; a missing
-    // width means the wide enlarged view, a group stored without tile matching keeps its
-    // stream size.
+    // One stored value each: a mistyped one falls back and marks the file unsound; a missing
+    // width means the wide enlarged view, no tile matching keeps the stream size.
     void settingsLoad_data()
     {
         QTest::addColumn<QString>("key");
         QTest::addColumn<QJsonValue>("stored");
-        QTest::addColumn<QJsonValue>("loaded"); // undefined: the fallback
-        QTest::addColumn<bool>("sound");
+        QTest::addColumn<QJsonValue>("loaded"); // undefined: the fallback, the file unsound
         const QJsonValue fallback(QJsonValue::Undefined);
-        QTest::newRow("size as text") << "maxSize" << QJsonValue("1000") << fallback << false;
-        QTest::newRow("fraction") << "maxFPS" << QJsonValue(29.5) << fallback << false;
-        QTest::newRow("bool for int") << "bitRate" << QJsonValue(true) << fallback << false;
-        QTest::newRow("beyond int") << "maxSizeBigView" << QJsonValue(1e12) << fallback << false;
-        QTest::newRow("int for bool") << "showControlButtons" << QJsonValue(0) << fallback << false;
-        QTest::newRow("text for bool") << "enableAudio" << QJsonValue("true") << fallback << false;
-        QTest::newRow("no such layout") << "orientation" << QJsonValue(5) << fallback << false;
-        QTest::newRow("null width") << "bigViewWidth" << QJsonValue() << fallback << false;
-        QTest::newRow("cell width") << "cellWidth" << QJsonValue(300) << QJsonValue(300) << true;
-        QTest::newRow("delay") << "clickDelaySeconds" << QJsonValue(2) << QJsonValue(2) << true;
-        QTest::newRow("whole double")
-            << "maxFPSBigView" << QJsonValue(60.0) << QJsonValue(60) << true;
+        QTest::newRow("size as text") << "maxSize" << QJsonValue("1000") << fallback;
+        QTest::newRow("fraction") << "maxFPS" << QJsonValue(29.5) << fallback;
+        QTest::newRow("bool for int") << "bitRate" << QJsonValue(true) << fallback;
+        QTest::newRow("beyond int") << "maxSizeBigView" << QJsonValue(1e12) << fallback;
+        QTest::newRow("int for bool") << "showControlButtons" << QJsonValue(0) << fallback;
+        QTest::newRow("text for bool") << "enableAudio" << QJsonValue("true") << fallback;
+        QTest::newRow("no such layout") << "orientation" << QJsonValue(5) << fallback;
+        QTest::newRow("null width") << "bigViewWidth" << QJsonValue() << fallback;
+        QTest::newRow("cell width") << "cellWidth" << QJsonValue(300) << QJsonValue(300);
+        QTest::newRow("delay") << "clickDelaySeconds" << QJsonValue(2) << QJsonValue(2);
+        QTest::newRow("whole double") << "maxFPSBigView" << QJsonValue(60.0) << QJsonValue(60);
     }
 
     void settingsLoad()
@@ -253,7 +228,7 @@ private slots:
                               "maxFPSBigView", "maxSize", "maxSizeBigView", "orientation",
                               "showControlButtons"}));
         DeviceGroup group;
-        QTEST(group.loadSettings({{key, stored}}), "sound");
+        QCOMPARE(group.loadSettings({{key, stored}}), !loaded.isUndefined());
         expected.insert("bigViewWidth", 960);
         expected.insert("matchTileSize", false);
         if (!loaded.isUndefined())
@@ -343,7 +318,7 @@ private slots:
                               "deviceRemovedFromGroup", "B.index", "C.index"}));
         QCOMPARE(rows(group), QStringList({"B", "C"}));
         QVERIFY(a); // deleted later, not at once
-        processDeferredDeletes();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(!a);
 
         log.names.clear();
@@ -417,7 +392,7 @@ private slots:
                              a->serverParamsSmallView()->maxSize(),
                              b->serverParamsSmallView()->maxSize()}),
                  QList<int>({1, 0, 1, 480, 720}));
-        processDeferredDeletes();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QCOMPARE(target.devices(), QList<Device *>({c, a})); // moved, not deleted
         QTRY_COMPARE(b->serverParamsSmallView()->maxSize(), 1234);
         settle();
@@ -558,7 +533,7 @@ private slots:
         QVERIFY(content.isNull() || !TestSupport::writeFile(file(), content).isEmpty());
         DeviceGroupManager manager;
         const QList<DeviceGroup *> groups = manager.deviceGroups();
-        QCOMPARE(this->names(groups), names);
+        QCOMPARE(namesOf(groups, [](const DeviceGroup *g) { return g->name(); }), names);
         QCOMPARE(manager.currentSelectedGroup(), groups.first());
         QCOMPARE(QFile::exists(file() + ".bak"), keptAsBackup);
         QVERIFY(!keptAsBackup || TestSupport::readFile(file() + ".bak") == content);

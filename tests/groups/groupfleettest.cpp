@@ -1,8 +1,5 @@
-// Twelve virtual phones. Batch transfers: each phone's row ends as its adb calls did, the
-// failing ones with the phone's reason, and phones a cancel reached are never touched. Phones
-// that drop while mirroring come back by themselves (cable, reboot, adb restart) with their
-// tile, group role and enlarged view; a phone the user stopped stays stopped; groups keep
-// their phones across a restart of the application.
+// Twelve virtual phones: batch transfers end each row as its adb calls did; dropped phones come
+// back with their tile and roles unless the user stopped them; groups outlive a restart.
 #include "adbrunner.h"
 #include "appconfig.h"
 #include "batchjob.h"
@@ -20,13 +17,6 @@
 
 namespace {
 constexpr int kBackMs = 30000; // a reboot (3 s) plus the first pauses, on a loaded machine
-
-Device *addMember(DeviceGroup *group, const QString &serial)
-{
-    auto *device = new Device(nullptr, serial);
-    group->addDevice(device);
-    return device;
-}
 
 bool newFrames(Device *device, quint64 after)
 {
@@ -101,7 +91,7 @@ private slots:
 
         DeviceGroup group;
         for (const QString &serial : m_fleet->serials())
-            addMember(&group, serial);
+            group.addDevice(new Device(nullptr, serial));
         if (how == "tile")
             QVERIFY(group.transferFiles({QUrl::fromLocalFile(path)}, group.devices().first()));
         else if (how == "upload")
@@ -164,7 +154,8 @@ private slots:
         DeviceGroupManager manager;
         manager.startTracking();
         DeviceGroup *group = manager.currentSelectedGroup();
-        Device *device = addMember(group, wifi ? wifiSerial : serial());
+        auto *device = new Device(nullptr, wifi ? wifiSerial : serial());
+        group->addDevice(device);
         group->startGroupControl();
         device->setIsBigView(true);
         device->startScrcpySession();
@@ -206,8 +197,9 @@ private slots:
             DeviceGroupManager manager;
             manager.createDeviceGroup("Farm");
             DeviceGroup *farm = manager.deviceGroups().last();
-            Device *device = addMember(farm, serial());
-            addMember(farm, "192.168.9.9:5555"); // away for now
+            auto *device = new Device(nullptr, serial());
+            farm->addDevice(device);
+            farm->addDevice(new Device(nullptr, "192.168.9.9:5555")); // away for now
             device->startScrcpySession();
             QVERIFY(newFrames(device, 0));
             QTRY_VERIFY(TestSupport::readJson(

@@ -1,8 +1,5 @@
-// Copying decoder planes into packed frames: the part of the video item that
-// touches caller memory, so sizes, padding and bad arguments matter.
-// The video item drawn by Qt Quick's OpenGL back end (Mesa's software renderer
-// under Xvfb): colours, orientation, frame hand-over and texture reuse, read
-// back from the window as a user would see it.
+// The video item as drawn by OpenGL (Mesa under Xvfb) and read back from the window, and the
+// copying of decoder planes, which touches caller memory.
 #include "yuvfboitem.h"
 #include "h264teststream.h" // TestPicture::colourDistance
 #include "testregistry.h"
@@ -27,9 +24,7 @@ struct YuvTestPicture
     bool bottomUp = false; // rows stored last-first, handed over with negative strides
     QByteArray y, u, v;
 
-    // colourAt(x, y) gives the RGB colour of each pixel; chroma is taken from the top-left pixel
-    // of each 2x2 block. Padding bytes get values that would show as a strong magenta-green if
-    // they were ever read as picture.
+    // Chroma from each 2x2 block's top-left pixel; padding would show magenta-green if ever read.
     static YuvTestPicture make(int width, int height, int strideY, int strideUV,
                                const std::function<QColor(int, int)> &colourAt,
                                bool bottomUp = false)
@@ -172,8 +167,7 @@ class YuvFboItemTest : public QObject
 private slots:
     void initTestCase()
     {
-        // The item draws with OpenGL only; threaded rendering as on the user's
-        // machine.
+        // The item draws with OpenGL only; threaded rendering as on the user's machine.
         QQuickWindow::setGraphicsApi(QSGRendererInterface::OpenGL);
         qputenv("QSG_RENDER_LOOP", "threaded");
         QLoggingCategory::setFilterRules("parvix.media.debug=true");
@@ -216,8 +210,7 @@ private slots:
         verifySolid(QColor(40, 180, 60));
     }
 
-    // Colours upright whatever the strides, odd sizes or row order; textures made again only
-    // when a plane changes size.
+    // Colours upright whatever the strides, sizes or row order; new textures only for new sizes.
     void showsColoursUprightReallocatingOnlyWhenAPlaneChangesSize()
     {
         const QColor grey(128, 128, 128), yellow(230, 220, 40);
@@ -252,8 +245,7 @@ private slots:
         verifyBlocks();
     }
 
-    // Hidden, scrolled out of its view or in a hidden window, the item watches nothing and
-    // uploads nothing; shown again, the newest frame at once.
+    // Hidden, scrolled away or window hidden: no watching, no upload; shown, the newest at once.
     void followsItsFeedOnlyWhileShown()
     {
         // A grid's viewport clips; its content, holding the item, moves under it.
@@ -322,9 +314,8 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(m_item->fps(), 0.0, 3000);
     }
 
-    // A window update asked for while the render thread still draws and swaps the last frame
-    // would block the GUI thread in Qt Quick's sync: the tiles' clock holds it until the swap,
-    // or until a swap that never comes is given up.
+    // An update asked for while the render thread draws would block the GUI thread in Qt Quick's
+    // sync: the tiles' clock holds it until the swap, or until a lost swap is given up.
     void holdsWindowUpdatesWhileTheRenderThreadDraws_data()
     {
         QTest::addColumn<bool>("swapComes");
@@ -350,8 +341,7 @@ private slots:
         m_item->setFeed(&feed);
         QTest::qWait(100); // the window's first frames are done
 
-        // Render thread idle: the request goes through at once, and a frame that changed
-        // nothing leaves the thread idle for the next one.
+        // Idle render thread: requests go through at once, also after a frame that changed nothing.
         const quint64 heldAtStart = clock->heldUpdates();
         for (int request = 1; request <= 2; ++request) {
             m_window->requestUpdate();
@@ -380,8 +370,7 @@ private slots:
         m_item->setFeed(nullptr);
     }
 
-    // Packed planes drop the decoder's padding; arguments that describe no
-    // picture give none.
+    // Packed planes drop the decoder's padding; arguments that describe no picture give none.
     void copyPacked_data()
     {
         // Width, height, Y stride, chroma stride, the null plane (-1 none, 0 Y, 1 U, 2 V), valid.

@@ -3,10 +3,8 @@ import QtTest
 import Parvix
 import "../qmldialogs"
 
-// A new user's journeys through the real main window on the virtual phones: controls are found
-// by their accessible names (the translated texts) and used with the mouse and keys, and each
-// journey ends in what the phones or the data files received. PARVIX_JOURNEY_LANGUAGE picks the
-// language ("" English); every dialog on the way gets a layout check and a screenshot.
+// A new user's journeys through the real window to the virtual phones, by mouse and keys on the
+// translated accessible names; PARVIX_JOURNEY_LANGUAGE picks the language ("" English).
 DialogTestCase {
     id: testCase
     name: "Journeys"
@@ -73,18 +71,10 @@ DialogTestCase {
         return item
     }
 
-    // The control of that name on a popup: a tile's button may share the name.
-    function popupControl(context, text) {
-        const onOverlay = item => item && (String(item).startsWith("QQuickOverlay") || onOverlay(item.parent))
-        let found = null
-        tryVerify(() => (found = helper.named(qsTranslate(context, text)).find(onOverlay)), 10000, text)
-        return found
-    }
-
     function pick(menu, entry) {
         use("Main", menu)
         waitForRendering(main.contentItem)
-        mouseClick(popupControl("Main", entry))
+        mouseClick(control("Main", entry, overlay())) // a tile's button may share the name
         return main.dialogHosts
     }
 
@@ -183,8 +173,7 @@ DialogTestCase {
         use("DeviceScanDialog", "Add to Group", scan.footer)
         tryCompare(main.currentGroup, "deviceCount", 2, 10000)
         home = main.currentGroup
-        // The buttons below rotate the phone, which would restart a stream sized to its tile
-        // while later buttons are pressed; that restart has its own test.
+        // Rotating would restart a tile-sized stream under later buttons; that has its own test.
         home.setMatchTileSize(false)
         use("DeviceList", "Expand")
         compare(settledLayout(main.contentItem.parent), [], "the main window's layout")
@@ -192,8 +181,7 @@ DialogTestCase {
         tryVerify(() => phone(0).running && phone(1).running && phone(1).controller !== null, 30000)
     }
 
-    // The dialogs reached from a phone's row, its tile and the group's actions: each opens with
-    // a clean layout and closes with Escape.
+    // Dialogs of a phone's row, its tile and the group's actions: a clean layout, Escape closes.
     function test_2b_dialogsOfPhonesAndGroups_data() {
         const groupAction = entry => () => { use("PhoneScreenGrid", "More Group Actions"); use("PhoneScreenGrid", entry) }
         const tileButton = name => () => use("ControlButtons", name, tile(0))
@@ -362,8 +350,7 @@ DialogTestCase {
         tryCompare(phone(0), "nickname", "Journey 1")
     }
 
-    // The enlarged phone keeps its window whichever group is shown (the other group holds the
-    // second phone from now on).
+    // The enlarged phone keeps its window whichever group is shown (the second phone moves away).
     function test_7_enlargedViewAcrossGroupSwitch() {
         const manager = findChild(main, "phoneScreenGrid").deviceGroupManager
         manager.createDeviceGroup("Journey Group")
@@ -380,8 +367,7 @@ DialogTestCase {
         tryVerify(() => main.currentGroup.deviceCount === 1 && tile(0) !== null)
     }
 
-    // Wi-Fi adb for a USB phone: adb switches it, the row says so, and the next scan does not
-    // offer the same phone again.
+    // Wi-Fi adb for a USB phone: adb switches it, and the next scan does not offer it again.
     function test_8_wifiThenScan() {
         const device = phone(0)
         const serial = device.adbConnectionSerial
@@ -420,8 +406,7 @@ DialogTestCase {
         closeByEscape(main.dialogHosts.UserProfileDialog.dialog)
     }
 
-    // The application settings: the language and a folder picked with the folder dialog are
-    // stored on Save only.
+    // The application's language and a folder picked with the folder dialog are stored on Save only.
     function test_9b_appSettings_data() {
         return [{ tag: "language-cancelled", language: true, button: "Cancel" },
                 { tag: "folder-cancelled", folder: "", button: "Save" },
@@ -454,8 +439,7 @@ DialogTestCase {
                          row.folder ? helper.temporaryFolder() + "/" + row.folder : videos])
     }
 
-    // Last, as the phones leave adb: reboot (of the phone added after the other's Wi-Fi switch),
-    // and power-off through its confirmation.
+    // Last, as the phones leave adb: reboot (the phone added after Wi-Fi), power-off once confirmed.
     function test_z_powerButtons_data() {
         return [{ tag: "Reboot", adb: "reboot", row: 1 },
                 { tag: "Shutdown", adb: "reboot -p", row: 0, confirm: "Power Off" }]
@@ -468,7 +452,7 @@ DialogTestCase {
         const seen = helper.fleetLog("adb.log").length
         use("ControlButtons", row.tag, tile(row.row))
         if (row.confirm) // the alert's button, which shares the tile button's name
-            mouseClick(popupControl("ControlButtons", row.confirm))
+            mouseClick(control("ControlButtons", row.confirm, overlay()))
         tryVerify(() => adbLogged(seen, serial, row.adb), 10000, "adb runs " + row.adb)
     }
 }

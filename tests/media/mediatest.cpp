@@ -1,8 +1,5 @@
-// The phone's video and audio connections read into packets: headers in any pieces, codecs
-// taken or refused, start codes, times and flags, and the limits on sizes and on each read.
-// Decoding: every picture as soon as its packet arrives, with or without the GPU asked for
-// (where no device opens, as here, the software decoder takes over); hardware frames, once
-// copied back, become planar YUV420P; screenshots of the latest picture.
+// The phone's streams read into packets (headers, codecs, start codes, times, limits), then
+// decoded with or without the GPU asked for, into planar pictures and screenshots.
 #include "appconfig.h"
 #include "audiodemuxer.h"
 #include "audiofixtures.h"
@@ -54,9 +51,8 @@ QByteArray nal(int size, char fill)
     // Starts with a start code, so the payload is handed on unchanged.
     return QByteArray::fromHex("00000001") + QByteArray(size, fill);
 }
-// Sizes up to maxSize; a size out of range drops only its twelve header bytes, what follows is
-// read as the next frame header. At most perRead packets per read, the rest without new bytes;
-// an incomplete packet waits for its bytes.
+// A size above maxSize drops only its twelve header bytes; at most perRead packets per read, the
+// rest without new bytes; an incomplete packet waits for its bytes.
 template<class Demuxer>
 void verifyLimits(Demuxer &&demuxer, FeedDevice &socket, const QByteArray &head)
 {
@@ -141,8 +137,7 @@ using AudioFixtures::FramePtr;
 
 const QString kSerial = "R58M12ABCDE";
 
-// The image shows TestPicture frame `index` drawn at `source` size. A grey image holds a
-// decoded Y plane: its colours are then the limited-range luma of the picture's.
+// TestPicture frame `index` drawn at `source` size; a grey image (a Y plane) compared by luma.
 void verifyPicture(const QImage &image, const QSize &source, int index, int tolerance)
 {
     const double sx = double(image.width()) / source.width();
@@ -165,8 +160,7 @@ QStringList screenshotFiles()
         .entryList({"*.jpg"}, QDir::Files, QDir::Name);
 }
 
-// A decoder fed from a FeedDevice, the way the session wires them, keeping the format and
-// the Y plane of each frame it announces.
+// A decoder fed from a FeedDevice as the session wires them, keeping each frame's Y plane.
 struct Pipeline
 {
     FeedDevice socket;
@@ -264,13 +258,10 @@ private slots:
         const auto at = [](const FramePtr &f, int plane, int x, int y) -> uint8_t & {
             return f->data[plane][y * f->linesize[plane] + x];
         };
-        for (int y = 0; y < height; ++y) {
-            for (int x = 0; x < width; ++x) {
-                at(nv12, 0, x, y) = uint8_t(value(0, x, y));
-                if (x < chromaWidth && y < chromaHeight) { // U and V interleaved
-                    at(nv12, 1, 2 * x, y) = uint8_t(value(1, x, y));
-                    at(nv12, 1, 2 * x + 1, y) = uint8_t(value(2, x, y));
-                }
+        for (int plane = 0; plane < 3; ++plane) {
+            for (int y = 0; y < (plane ? chromaHeight : height); ++y) {
+                for (int x = 0; x < (plane ? chromaWidth : width); ++x) // U and V interleaved
+                    at(nv12, plane ? 1 : 0, plane ? 2 * x + plane - 1 : x, y) = value(plane, x, y);
             }
         }
         SwsContext *converter = nullptr;

@@ -63,14 +63,11 @@ private slots:
             QCOMPARE(values.size(), 3);
 
         // Properties a caller shows for each phone, one line each.
-        const QByteArray properties =
-            fleet
-                .shell(serial, "getprop ro.product.manufacturer; getprop ro.product.model; "
-                               "getprop ro.build.version.release; getprop ro.build.fingerprint; "
-                               "getprop ro.csc.country_code; getprop ro.csc.sales_code; "
-                               "getprop gsm.operator.alpha; getprop sys.usb.config; "
-                               "getprop ro.boot.ddr_size")
-                .out;
+        const QStringList keys{
+            "ro.product.manufacturer", "ro.product.model",    "ro.build.version.release",
+            "ro.build.fingerprint",    "ro.csc.country_code", "ro.csc.sales_code",
+            "gsm.operator.alpha",      "sys.usb.config",      "ro.boot.ddr_size"};
+        const QByteArray properties = fleet.shell(serial, "getprop " + keys.join("; getprop ")).out;
         QVERIFY2(properties.count('\n') == 9 && !properties.contains("\n\n") &&
                      !properties.startsWith('\n'),
                  properties);
@@ -118,8 +115,7 @@ private slots:
     {
         VirtualFleet fleet(1);
         const QString serial = fleet.serial();
-        // Concurrent calls must neither lose nor mix log lines; each call once, with its own
-        // exit code.
+        // Concurrent calls: each logged once with its own exit code, none lost or mixed.
         QList<QStringList> calls{{"-s", serial, "shell", "nosuchcommand"},
                                  {"-s", "GONE", "get-state"}};
         for (int i = 0; i < 8; ++i)
@@ -179,8 +175,7 @@ private slots:
         QVERIFY(fleet.status().value("reverse").toArray().isEmpty());
         QVERIFY(failsWith(fleet.on(serial, {"reverse", "--remove", name}), "not found"));
 
-        // The AutoJS service behind a forward. A length counted in characters instead of
-        // bytes cuts the JSON short.
+        // The AutoJS service behind a forward: a length in characters, not bytes, cuts it short.
         const quint16 port = freePort();
         const QString local = QStringLiteral("tcp:%1").arg(port);
         QCOMPARE(fleet.on(serial, {"forward", local, "tcp:7347"}).exitCode, 0);

@@ -1,6 +1,5 @@
-// The phone-side server as the computer end of a session sees it: connection order,
-// stream headers, packet framing and control messages. That the
-// pictures decode at the announced size: PhoneSessionTest and ControlSessionTest.
+// The phone-side server as the computer's end sees it: connection order, headers, packets and
+// control messages (pictures decoding: PhoneSessionTest and ControlSessionTest).
 #include "simsession.h"
 #include "testregistry.h"
 #include "testsupport.h"
@@ -60,9 +59,8 @@ private slots:
         options.extra = QStringList{"future_option=42"}; // ignored, as a newer client may send
         Session session(fleet, options);
         QVERIFY(session.launch());
-        // The kernel completes connections before the host accepts them, so the phone can
-        // only wait for its own connects: when the first header byte comes, the audio and
-        // control connections must both be there already.
+        // The phone can only wait for its own connects: by the first header byte, the audio and
+        // control connections must already be complete in the kernel.
         QVERIFY(session.listener.waitForNewConnection(20000));
         session.video = session.listener.nextPendingConnection();
         QVERIFY(session.video->bytesAvailable() > 0 || session.video->waitForReadyRead(20000));
@@ -96,9 +94,8 @@ private slots:
         const qint64 span = previous.pts() - first;
         QVERIFY2(span > 300000 && span < 20000000, qPrintable(QString::number(span)));
 
-        // The audio connection starts with its codec id alone: no name field there.
+        // Audio starts with its codec id alone, no name; id 0, then silence on an open socket.
         if (!sound) {
-            // Codec id 0, then nothing, yet the connection stays open.
             QCOMPARE(readExactly(session.audio, 4), QByteArray(4, '\0'));
             QVERIFY(!session.audio->waitForReadyRead(300));
             QCOMPARE(session.audio->state(), QAbstractSocket::ConnectedState);
@@ -158,8 +155,7 @@ private slots:
         const QList<QJsonObject> lines = fleet.controlLog(fleet.serial());
         for (int i = 0; i < 6; ++i)
             QCOMPARE(jsonDifferences(lines.at(i), expected.at(i).toObject()), QString());
-        // Only the message with a sequence is acknowledged (type 1), and the computer's own
-        // clipboard is not echoed back.
+        // Only the message with a sequence is acknowledged (type 1); no clipboard echo.
         QCOMPARE(readExactly(control, 9), QByteArray(1, 1) + bigEndian(quint64(7)));
         QVERIFY(!control->waitForReadyRead(300));
 

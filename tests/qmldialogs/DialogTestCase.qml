@@ -2,8 +2,7 @@ import QtQuick
 import QtTest
 import Parvix
 
-// A test case over the virtual phones: group managers whose groups hold real devices, and a way
-// into the items of a dialog.
+// A test case over the virtual phones: managers of real devices, and the items of a dialog.
 TestCase {
     id: base
 
@@ -59,6 +58,12 @@ TestCase {
         return popup
     }
 
+    // The popup `name` under `parent` that the button (an item, or its objectName there) opens.
+    function openedBy(parent, button, name) {
+        click(typeof button === "string" ? find(parent, button) : button)
+        return shown(parent, name)
+    }
+
     // The alert under `parent` has this title (and message); closed. Its message.
     function alerted(parent, name, title, message) {
         const alert = shown(parent, name)
@@ -105,8 +110,7 @@ TestCase {
             keyClick(c)
     }
 
-    // Each field of `fields` (objectName: text) typed, then the button clicked; with `closes`,
-    // the parent closes.
+    // Each field of `fields` (objectName: text) typed, then the button clicked; `closes`: it closes.
     function typed(parent, fields, button, closes) {
         for (const name in fields)
             typeText(find(parent, name), fields[name])

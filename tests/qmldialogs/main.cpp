@@ -1,5 +1,4 @@
-// Qt Quick tests of the interface: the real module "Parvix" over virtual phones and, for the
-// account dialogs, the reference account service. Every run gets a private home folder.
+// Qt Quick tests of the module "Parvix" over virtual phones and the reference account service.
 #include "accountdprocess.h"
 #include "adbrunner.h"
 #include "storeerrors.h"
@@ -22,8 +21,7 @@
 
 Q_IMPORT_QML_PLUGIN(ParvixPlugin)
 
-// Sets the tests up (a private home, four virtual phones) and is what they reach outside the
-// module as "helper": the phones, files, the language, screenshots and the account service.
+// A private home and four virtual phones; to the tests, "helper" to reach outside the module.
 class Setup : public QObject
 {
     Q_OBJECT
@@ -60,8 +58,7 @@ public:
         return log;
     }
 
-    // The name a screen reader would read: the item's Accessible.name, else a button's text.
-    // Plain texts are read, not used, so they have none here.
+    // What a screen reader reads: Accessible.name, else a button's text (plain texts get none).
     static QString accessibleName(const QQuickItem *item)
     {
         for (const QObject *child : item->children())
@@ -72,8 +69,7 @@ public:
                                                       : QString();
     }
 
-    // The visible items of every window (or under `within`) whose accessible name is `name`,
-    // in tree order: what a screen reader would offer the user.
+    // The visible items of every window (or under `within`) of that accessible name, in tree order.
     Q_INVOKABLE QList<QQuickItem *> named(const QString &name, QQuickItem *within = nullptr) const
     {
         QList<QQuickItem *> found;
@@ -85,18 +81,15 @@ public:
             for (QQuickItem *child : item->childItems())
                 walk(child);
         };
-        if (within) {
+        if (within)
             walk(within);
-            return found;
-        }
-        for (QWindow *window : QGuiApplication::topLevelWindows())
+        for (QWindow *window : within ? QWindowList() : QGuiApplication::topLevelWindows())
             if (auto *quick = qobject_cast<QQuickWindow *>(window); quick && quick->isVisible())
                 walk(quick->contentItem());
         return found;
     }
 
-    // Texts under `root` that are cut off without eliding on purpose, or that overlap another
-    // text, as readable lines ("" when the layout is clean).
+    // Texts under `root` cut off without eliding or overlapping another, as readable lines.
     Q_INVOKABLE QStringList layoutProblems(QQuickItem *root) const
     {
         const auto sceneRect = [](QQuickItem *item) {
@@ -204,8 +197,7 @@ public:
         return installed;
     }
 
-    // Saves the test window as <PARVIX_DIALOG_SHOTS>/<name>.png when that folder is given.
-    // With an item: the window that shows it.
+    // Saves the item's window as <PARVIX_DIALOG_SHOTS>/<name>.png when that folder is given.
     Q_INVOKABLE bool saveScreenshot(const QString &name, QQuickItem *item) const
     {
         const QString folder = qEnvironmentVariable("PARVIX_DIALOG_SHOTS");

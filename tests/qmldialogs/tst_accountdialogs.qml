@@ -2,9 +2,8 @@ import QtQuick
 import QtTest
 import Parvix
 
-// The four account dialogs against the reference account service: the refusals, failures and
-// alerts of register, login, password change and reset link; a registration and login by
-// mouse: the journeys.
+// The account dialogs' refusals, failures and alerts against the reference account service (a
+// registration and login by mouse: the journeys).
 DialogTestCase {
     id: testCase
     name: "AccountDialogs"
@@ -58,8 +57,7 @@ DialogTestCase {
 
         const profile = openDialog(make("UserProfileDialog"))
         compare([find(profile, "emailText").text, find(profile, "verifiedText").text], [erin, "Yes"])
-        click(find(profile, "changePasswordButton"))
-        const box = shown(profile, "changePasswordBox")
+        const box = openedBy(profile, "changePasswordButton", "changePasswordBox")
         const error = find(box, "errorLine")
         const change = (oldText, newText, confirmText) => typed(box, { oldPasswordField: oldText,
                                      newPasswordField: newText, confirmPasswordField: confirmText }, "confirmButton")
@@ -95,8 +93,7 @@ DialogTestCase {
     // than wrong credentials show the reason (its texts: the client's tests).
     function test_2_forgotPasswordAndUnreachableService() {
         const dialog = openDialog(make("MemberLoginDialog"))
-        click(find(dialog, "forgotPasswordLink"))
-        const forgot = shown(dialog, "forgotPasswordDialog")
+        const forgot = openedBy(dialog, "forgotPasswordLink", "forgotPasswordDialog")
         tryVerify(() => !dialog.visible)
         const send = (address, title, message) => {
             typed(forgot, { emailField: address }, "sendButton")

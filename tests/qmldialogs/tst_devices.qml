@@ -2,14 +2,12 @@ import QtQuick
 import QtTest
 import Parvix
 
-// The phones' side of the interface: the device list, a phone's tile, its buttons and menu, the
-// grid of tiles, the scan dialog and the dialogs of one phone.
+// The phones' side: the device list, a tile, its buttons and menu, the grid, the scan and phone dialogs.
 DialogTestCase {
     id: testCase
     name: "Devices"
 
-    // The device list: groups start collapsed, the selection stays within one group, the device
-    // menu opens inside the list and closing it clears the selection; renames show at once.
+    // The device list: collapsed groups, a selection within one group, the device menu, renames.
 
     function test_list() {
         const manager = managerWithPhones(4)
@@ -85,8 +83,7 @@ DialogTestCase {
         compare(list.selectedDevices.length, 0, "closing the menu clears the selection")
     }
 
-    // A phone's tile: its messages, and the input it passes to the phone (checked in what the
-    // virtual phone received).
+    // A phone's tile: its messages, and its input as the virtual phone received it.
 
     function test_messagesAndInput() {
         const [a, b] = managerWithPhones(2).currentSelectedGroup.devicesForRepeater
@@ -147,8 +144,7 @@ DialogTestCase {
         fuzzyCompare(sent[0].y, 10 * sent[0].screenHeight / input.height, 1.5)
         fuzzyCompare(sent[6].x, 135 * scaleX, 1.5)
 
-        // Screen Position's overlay takes the input (that the button shows it: the journeys). The
-        // button may be scrolled out of the column; its action is what counts.
+        // Screen Position's overlay takes the input (the button may be scrolled away: its action).
         const overlay = findChild(tileA, "coordinates")
         const toggle = findChild(tileA, "screenPositionButton")
         toggle.activated()
@@ -171,17 +167,15 @@ DialogTestCase {
         const keys = device => helper.fleetLog(device.adbConnectionSerial + "/control.jsonl")
             .filter(e => e.type === "inject_keycode").length
         const keysA = keys(a), keysB = keys(b)
-        mouseClick(input, 20, 20)
-        keyClick(Qt.Key_Return)
-        tryVerify(() => keys(a) === keysA + 2, 5000, "down and up")
-        mouseClick(findChild(tileB, "input"), 20, 20)
-        keyClick(Qt.Key_Return)
-        tryVerify(() => keys(b) === keysB + 2, 5000)
+        for (const [device, tile, seen] of [[a, tileA, keysA], [b, tileB, keysB]]) {
+            mouseClick(findChild(tile, "input"), 20, 20)
+            keyClick(Qt.Key_Return)
+            tryVerify(() => keys(device) === seen + 2, 5000, "down and up")
+        }
         compare(keys(a), keysA + 2, "the first phone gets no more keys")
     }
 
-    // The control-button column and the device menu (each button by name and what it sends: the
-    // journeys).
+    // The control-button column and the device menu (what each button sends: the journeys).
 
     function buttons(column) {
         return Array.from(column.contentItem.children[0].children).filter(child => child.tip !== undefined)
@@ -232,11 +226,7 @@ DialogTestCase {
         tryCompare(manager.deviceGroups[1], "deviceCount", 1)
     }
 
-    // The grid of tiles: cell sizes in both orientations, with and without control buttons, the
-    // group header's toggles and actions, the enlarged view (its window follows the device's
-    // isBigView, its size the group's width and orientation, and each switch restarts the phone's
-    // stream once), files dropped on a tile or a group, the batch job panel following a group
-    // upload, and the wireless pairing dialog's refusals.
+    // The grid of tiles, its header, the enlarged view, drops, the job panel and wireless pairing.
 
     // The grid of a manager over `count` phones, once it shows them all.
     function grid(count) {
@@ -287,8 +277,7 @@ DialogTestCase {
                  "Settings"])
         mouseClick(findChild(screen, "groupControlButton"))
         verify(group.groupControlMode)
-        mouseClick(findChild(screen, "clearAllButton"))
-        const confirm = shown(screen, "clearConfirm")
+        const confirm = openedBy(screen, "clearAllButton", "clearConfirm")
         compare(group.deviceCount, 2, "nothing is removed before the answer")
         confirm.accepted()
         tryCompare(group, "deviceCount", 0, 5000)
@@ -360,18 +349,10 @@ DialogTestCase {
         verify(find(dialog, "pairButton").enabled, "nothing runs")
     }
 
-    // The adb restart's states, then the scan dialog: the delayed scan, ticking rows, Select All
-    // and adding to a group; ticked rows added by mouse: the journeys.
-
-    SignalSpy {
-        id: scanningSpy
-        signalName: "isScanningChanged"
-    }
-
+    // The adb restart's states, then the scan dialog (ticked rows added by mouse: the journeys).
     function test_adbRestartAndScan() {
         const manager = newManager()
-        // Pressed from the menu (adb runs, in both languages the success icon): the journeys; here
-        // the states' icons and texts.
+        // The states' icons and texts (the restart from the menu: the journeys).
         const restart = openDialog(make("ADBRestartDialog", { deviceGroupManager: manager }))
         const [icon, text, button] = ["stateIcon", "stateText", "restartButton"].map(name => find(restart, name))
         const state = () => [String(icon.source).replace(/.*\//, ""), text.text]
@@ -389,19 +370,19 @@ DialogTestCase {
         compare(state(), ["x-circle.svg", "Failed to restart ADB server"])
         closeDialog(restart)
 
-        scanningSpy.target = manager
-        scanningSpy.clear()
+        let scans = 0
+        manager.isScanningChanged.connect(() => ++scans)
         const dialog = openDialog(make("DeviceScanDialog", { deviceGroupManager: manager }))
         const rows = () => visibleAll(dialog, "deviceRow")
         // Drawn first; the scan follows 300 ms later.
         verify(!manager.isScanning && findChild(dialog, "scanTimer").running)
         closeDialog(dialog)
         verify(!findChild(dialog, "scanTimer").running, "closing before the delay cancels the scan")
-        compare(scanningSpy.count, 0)
+        compare(scans, 0)
         manager.scanError("not shown while the dialog is closed")
         verify(!findChild(dialog, "scanErrorAlert").visible)
         openDialog(dialog)
-        tryCompare(scanningSpy, "count", 1, 2000)
+        tryVerify(() => scans === 1, 2000, "the scan starts")
         verify(find(dialog, "scanSpinner").visible)
         tryCompare(manager, "isScanning", false, 20000)
         compare(rows().length, 4)
@@ -446,10 +427,7 @@ DialogTestCase {
         compare(manager.currentSelectedGroup.deviceCount, 0)
     }
 
-    // The adb command, rename and device information dialogs.
-
-    // The adb command's output and the group's (that the tile's button opens the dialog: the
-    // journeys).
+    // The adb command's output (a phone's, a group's), renaming and the device information.
     function test_commandsRenameAndInformation() {
         const group = managerWithPhones(2).currentSelectedGroup
         const device = group.devicesForRepeater[0]
@@ -479,8 +457,7 @@ DialogTestCase {
         tryVerify(() => output.text.startsWith("Device 1: "), 10000)
         compare(output.text, group.executeADBCommand("shell echo hi there"))
 
-        // Renaming: the name preselected, blank refused (a name taken trimmed by Return through
-        // the device menu: the journeys).
+        // Renaming: the name preselected, blank refused (a trimmed name taken: the journeys).
         const rename = openDialog(make("DeviceRenameDialog", { targetDevice: device }))
         const field = find(rename, "nameField")
         compare(field.selectedText, "Desk")

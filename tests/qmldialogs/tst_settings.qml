@@ -7,9 +7,7 @@ DialogTestCase {
     id: testCase
     name: "Settings"
 
-    // The main window's menus: the Member menu shows one entry; data-file problems
-    // reach the user in an alert. Every QML file of the module can be created, with a device where
-    // it wants one, without a single QML warning.
+    // The main window's Member menu and store alerts; every QML file loads without a warning.
 
     KeyMappingModel {
         id: keyRows
@@ -74,8 +72,7 @@ DialogTestCase {
         DeviceSettings.removeDeviceNickname("qml-serial")
     }
 
-    // The application settings (written only on Save, folders checked); Cancel, Save and the
-    // folder picker by mouse, and the about box: the journeys.
+    // The application settings, written only on Save (by mouse, and the about box: the journeys).
 
     function settings() {
         return [AppConfig.getLocale(), AppConfig.getVideoSavePath(), AppConfig.getScreenshotSavePath(),
@@ -119,8 +116,7 @@ DialogTestCase {
         chooser.shownFailure.close()
     }
 
-    // The group manager dialog's name rules and deletion, and the group settings following the
-    // group; a group created, and every setting written by mouse: the journeys.
+    // Group names and deletion, the group settings following the group (by mouse: the journeys).
 
     function test_groupNamesAndSettings() {
         const manager = newManager()
@@ -129,17 +125,16 @@ DialogTestCase {
         compare(dialog.nameProblem("", null), "Group name cannot be empty")
         // The name box opened by the button, starting with `before`; `text` typed and confirmed.
         const named = (button, boxName, before, text) => {
-            click(button)
-            const box = shown(dialog, boxName)
+            const box = openedBy(dialog, button, boxName)
             compare(find(box, "nameField").text, before)
             typed(box, { nameField: text }, "confirmButton")
             return box
         }
         const row = () => visibleAll(dialog, "groupRow")[1]
-        let box = named(find(dialog, "newGroupButton"), "newGroupBox", "", "   ")
+        let box = named("newGroupButton", "newGroupBox", "", "   ")
         verify(box.opened && !find(box, "confirmButton").enabled, "an empty name is refused by the button")
         typed(box, { nameField: "  Shop  " }, "confirmButton", true)
-        box = named(find(dialog, "newGroupButton"), "newGroupBox", "", "Shop ")
+        box = named("newGroupButton", "newGroupBox", "", "Shop ")
         alerted(dialog, "groupErrorAlert", "Error", "Group name already exists")
         verify(box.opened, "the box stays for a correction")
         box.close()
@@ -148,8 +143,7 @@ DialogTestCase {
         alerted(dialog, "groupErrorAlert", "Error", "Group name already exists")
         typed(box, { nameField: " Counter " }, "confirmButton", true)
         compare(manager.deviceGroups.map(group => group.name), ["Default Group", "Counter"])
-        click(find(row(), "deleteButton"))
-        const removal = shown(dialog, "deleteGroupBox")
+        const removal = openedBy(dialog, find(row(), "deleteButton"), "deleteGroupBox")
         compare(find(removal, "deleteQuestion").text, "Are you sure you want to delete group \"Counter\"?")
         click(find(removal, "confirmDeleteButton"))
         compare(manager.deviceGroups.map(group => group.name), ["Default Group"])
@@ -175,8 +169,7 @@ DialogTestCase {
         compare(group.bitRate, 8000000)
     }
 
-    // The key-mapping editor: field rules, and add, edit and delete reaching the file; a profile
-    // picked for a phone by mouse: the journeys.
+    // The key-mapping editor's rules, and its edits reaching the file (a profile picked: the journeys).
 
     function saved() {
         return JSON.parse(helper.readFile(KeyMapping.getConfigFilePath())).profiles.Game
@@ -195,8 +188,7 @@ DialogTestCase {
         // A new profile becomes the current one; a name in use, trimmed, is refused.
         for (const name of ["Game", " Game "]) {
             tryVerify(() => !findChild(dialog, "newProfileBox").visible)
-            click(find(dialog, "newProfileButton"))
-            typed(shown(dialog, "newProfileBox"), { profileNameField: name }, "createButton")
+            typed(openedBy(dialog, "newProfileButton", "newProfileBox"), { profileNameField: name }, "createButton")
         }
         const newBox = findChild(dialog, "newProfileBox")
         verify(newBox.opened && find(newBox, "takenText").visible)
@@ -205,8 +197,7 @@ DialogTestCase {
                  saved()], [["Game"], "Game", "Game", []])
 
         // Add a touch: modifier keys alone are ignored, rejected field text keeps the value.
-        click(find(dialog, "addMappingButton"))
-        let add = shown(dialog, "addBox")
+        let add = openedBy(dialog, "addMappingButton", "addBox")
         const save = find(add, "saveButton")
         verify(!save.enabled)
         press(add, Qt.Key_Shift, Qt.ShiftModifier)
@@ -227,8 +218,7 @@ DialogTestCase {
                             modifiers: Qt.ControlModifier | Qt.ShiftModifier, data: { x: 0.25, y: 0.5, count: 3 } }])
 
         // The same key again: refused, and the box (started over) stays open with the reason.
-        click(find(dialog, "addMappingButton"))
-        add = shown(dialog, "addBox")
+        add = openedBy(dialog, "addMappingButton", "addBox")
         compare([add.keyDisplay, find(add, "xField").text], ["", "0.50"], "a saved box starts over")
         press(add, Qt.Key_A, Qt.ControlModifier | Qt.ShiftModifier)
         click(find(add, "saveButton"))
@@ -248,8 +238,7 @@ DialogTestCase {
         // Edit the touch entry, then the swipe (in its place); delete the swipe at once.
         const touchRow = visibleAll(find(dialog, "touchTable"), "mappingRow")[0]
         compare(touchRow.cells, ["1", expectedKey, "0.25", "0.50", "3"])
-        click(find(touchRow, "editButton"))
-        const touchEdit = shown(dialog, "touchEditBox")
+        const touchEdit = openedBy(dialog, find(touchRow, "editButton"), "touchEditBox")
         compare(find(touchEdit, "countField").text, "3")
         typed(touchEdit, { yField: "0.9" }, "saveButton", true)
         find(dialog, "tabBar").currentIndex = 1
@@ -260,23 +249,19 @@ DialogTestCase {
         const swipeEditButton = find(swipeRow, "editButton")
         tryVerify(() => swipeRow.widths[2] > 0 && !isPolishScheduled(swipeEditButton.parent)
                         && !isPolishScheduled(swipeEditButton.parent.parent), 3000, "row laid out")
-        click(swipeEditButton)
-        typed(shown(dialog, "swipeEditBox"), { endYField: "0.1" }, "saveButton", true)
+        typed(openedBy(dialog, swipeEditButton, "swipeEditBox"), { endYField: "0.1" }, "saveButton", true)
         compare(swipeRow.cells, ["1", "Space", "(0.20, 0.50)", "(0.80, 0.10)", "350"])
         compare(saved().map(e => e.data), [{ x: 0.25, y: 0.9, count: 3 },
                                            { startX: 0.2, startY: 0.5, endX: 0.8, endY: 0.1, duration: 350 }])
         click(find(swipeRow, "deleteButton"))
         compare(saved().map(e => e.keyDisplay), [expectedKey])
-        click(find(dialog, "deleteProfileButton"))
-        click(find(shown(dialog, "deleteProfileBox"), "confirmDeleteButton"))
+        click(find(openedBy(dialog, "deleteProfileButton", "deleteProfileBox"), "confirmDeleteButton"))
         compare(saved(), undefined, "the profile is deleted after its confirmation")
     }
 
-    // The common-phrases editor with its boxes, and the phrase picker; a phrase sent to a phone:
-    // the journeys.
+    // The phrases editor and picker (a phrase sent to a phone: the journeys).
 
-    // Each test starts without key-mapping profiles (the phones' tests make some; no test before
-    // these makes phrases).
+    // Each test starts without key-mapping profiles (the phones' tests make some; none makes phrases).
     function init() {
         KeyMapping.profileNames.slice().forEach(name => KeyMapping.removeProfile(name))
     }
@@ -286,13 +271,12 @@ DialogTestCase {
         verify(!find(editor, "newPhraseButton").enabled && !find(editor, "deleteCategoryButton").enabled)
         // Types into the box's field (after checking what it starts with) and saves.
         const edit = (button, boxName, field, before, text, save) => {
-            click(button)
-            const box = shown(editor, boxName)
+            const box = openedBy(editor, button, boxName)
             compare(find(box, field).text, before)
             typed(box, { [field]: text }, save, true)
         }
-        const category = (button, before, text) => edit(find(editor, button), "categoryEditBox", "categoryField",
-                                                        before, text, "saveCategoryButton")
+        const category = (button, before, text) => edit(button, "categoryEditBox", "categoryField", before, text,
+                                                        "saveCategoryButton")
         const phrase = (button, before, text) => edit(button, "phraseBox", "phraseField", before, text,
                                                       "savePhraseButton")
         category("newCategoryButton", "", " Greetings ")
@@ -300,7 +284,7 @@ DialogTestCase {
         compare(find(editor, "categoryBox").currentText, "Orders", "the new one is selected")
         category("editCategoryButton", "Orders", "Shipping")
         compare(CommonPhraseManager.getCategoriesList().map(c => c.name), ["Greetings", "Shipping"])
-        phrase(find(editor, "newPhraseButton"), "", "  Sent today  ")
+        phrase("newPhraseButton", "", "  Sent today  ")
         const shipping = editor.selectedCategory.id
         const saved = () => JSON.parse(helper.readFile(AppConfig.getCommonPhraseSavePath() + "/common_phrases.json"))
         compare(saved().phrases, [{ id: saved().phrases[0].id, text: "Sent today", category: shipping, description: "" }])
@@ -310,13 +294,11 @@ DialogTestCase {
         click(find(visibleAll(editor, "phraseRow")[0], "deletePhraseButton"))
         click(find(shown(editor, "deletePhraseBox"), "confirmButton"))
         compare(saved().phrases, [])
-        click(find(editor, "deleteCategoryButton"))
-        click(find(shown(editor, "deleteCategoryBox"), "confirmButton"))
+        click(find(openedBy(editor, "deleteCategoryButton", "deleteCategoryBox"), "confirmButton"))
         compare(editor.selectedCategory.name, "Greetings", "the first remaining category is selected")
         verify(JSON.stringify(saved()).indexOf("Shipping") < 0)
 
-        // The phrase picker: the first category's phrases (a long one in four lines at most), and
-        // another category's by its tab.
+        // The picker: the first category's phrases (a long one in four lines at most), then a tab's.
         CommonPhraseManager.addCategory("Orders", "")
         const [greetings, orders] = CommonPhraseManager.getCategoriesList().map(c => c.id)
         CommonPhraseManager.addPhrase("Hello there", greetings, "")

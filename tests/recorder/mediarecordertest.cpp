@@ -44,7 +44,7 @@ QString describe(const QString &path, qint64 keySize = -1)
     return tracks.join(' ') + QStringLiteral(" =%1").arg(file.durationMs) + decodeErrors(path);
 }
 
-QString series(int count, const std::function<QString(int)> &item, char separator = ',')
+QString series(int count, char separator, const std::function<QString(int)> &item)
 {
     QStringList items;
     for (int i = 0; i < count; ++i)
@@ -66,13 +66,9 @@ private:
     MediaRecorder *recorder() const { return m_device->videoRecorder(); }
     ServerParams *params() const { return m_device->currentServerParams(); }
 
-    QStringList recordings() const
+    QFileInfoList recordings() const
     {
-        QStringList paths;
-        const QDir folder(videoFolder());
-        for (const QString &name : folder.entryList({"*.mkv"}, QDir::Files | QDir::Hidden))
-            paths << folder.filePath(name);
-        return paths;
+        return QDir(videoFolder()).entryInfoList({"*.mkv"}, QDir::Files | QDir::Hidden);
     }
     int count(const QString &text) const
     {
@@ -154,62 +150,56 @@ private slots:
         QTEST(MediaRecorder::recordingFileName(nickname, serial, time), "expected");
     }
 
-    // What the phone sends while recording, in order: "C" the config packet, "K<ms>" and
-    // "F<ms>" a key or other frame at that time of the phone's clock (from StreamTime),
-    // "A<n>" n sound packets, "fps<n>" / "sound" / "mute" the session's parameters, "opus" the
-    // phone announcing its sound, "|" a stop
-    // and a new start, "destroy" the device gone while packets still wait. Expected: each
-    // file as describe() puts it, joined by " | ".
+    // What the phone sends, in order: "C" config, "K<ms>"/"F<ms>" a key/other frame at that time
+    // after StreamTime, "A<n>" n sound packets, "fps<n>"/"sound"/"mute" the session's parameters,
+    // "opus" sound announced, "|" stop and start again, "destroy" the device gone while packets
+    // wait. Expected: each file as describe() puts it, joined by " | ".
     void filesHoldWhatTheStreamAllows_data()
     {
         QTest::addColumn<QString>("script");
         QTest::addColumn<QString>("expected");
+        const auto row = [](const char *tag, const QString &script, const QString &expected) {
+            QTest::newRow(tag) << script << expected;
+        };
         // The running stream's frames, even a key frame, come before the config packet the
         // reset asked for, and a frame follows it before the next key frame: none is written.
         const QString reset = "K-90 F-60 C F-30 ";
         // A gap longer than three frames counts as one nominal frame; the last lasts 100 ms.
-        QTest::newRow("30 fps, one long gap") << reset + "K0 F16 F33 F200"
-                                              << "h264:0*,16,33,66 =166";
+        row("30 fps, one long gap", reset + "K0 F16 F33 F200", "h264:0*,16,33,66 =166");
         // Bursts a few milliseconds apart stay apart in the file.
-        QTest::newRow("60 fps, bursts") << "fps60 " + reset + "K0 F1 F5 F12 F13 F20 F30"
-                                        << "h264:0*,1,5,12,13,20,30 =130";
+        row("60 fps, bursts", "fps60 " + reset + "K0 F1 F5 F12 F13 F20 F30",
+            "h264:0*,1,5,12,13,20,30 =130");
         // Two frames within one millisecond of the file's clock: the second a tick later.
-        QTest::newRow("60 fps, one tick apart") << "fps60 " + reset + "K0 F1 F1.4 F5"
-                                                << "h264:0*,1,2,5 =105";
+        row("60 fps, one tick apart", "fps60 " + reset + "K0 F1 F1.4 F5", "h264:0*,1,2,5 =105");
         // Tiles stream at 5 fps: 200 ms is their pace, a 3 s pause still one frame.
-        QTest::newRow("5 fps tile") << "fps5 " + reset + "K0 F200 F400 F600 F3600"
-                                    << "h264:0*,200,400,600,800 =900";
-        QTest::newRow("no config packet: an empty file") << "K0 F33 F66 F100"
-                                                         << "empty";
+        row("5 fps tile", "fps5 " + reset + "K0 F200 F400 F600 F3600",
+            "h264:0*,200,400,600,800 =900");
+        row("no config packet: an empty file", "K0 F33 F66 F100", "empty");
         // Announced sound makes a sound track from the start; without, once the header is
         // written, sound cannot join any more.
-        const QString frames = series(
-            24, [](int i) { return QStringLiteral("A1 F%1").arg(60 + (i + 1) * 40); }, ' ');
+        const QString frames =
+            series(24, ' ', [](int i) { return QStringLiteral("A1 F%1").arg(60 + (i + 1) * 40); });
         const QString video =
-            "h264:0*," + series(24, [](int i) { return QString::number((i + 1) * 40); });
-        QTest::newRow("sound announced") << "sound opus A3 C K60 " + frames + " A3"
-                                         << video + " opus:" + series(30, [](int i) {
-                                                return QString::number(i * 20) + "+20";
-                                            }) + " =1060";
-        QTest::newRow("sound not announced") << "sound C K60 " + frames + " A3" << video + " =1060";
+            "h264:0*," + series(24, ',', [](int i) { return QString::number((i + 1) * 40); });
+        const QString opus = series(30, ',', [](int i) { return QString::number(i * 20) + "+20"; });
+        row("sound announced", "sound opus A3 C K60 " + frames + " A3",
+            video + " opus:" + opus + " =1060");
+        row("sound not announced", "sound C K60 " + frames + " A3", video + " =1060");
         // The first: 5 fps with sound, rotated just before the stop, so that its last
         // parameter sets never reach a frame. The second: 30 fps, no sound, a gap that is
         // long at 30 fps but not at 5, and a key frame without the last one's parameter sets.
-        QTest::newRow("a new recording inherits nothing")
-            << "fps5 sound opus A3 C K0 F200 F400 F600 F800 C | fps30 mute C K10000 F10033.333 "
-               "F10300"
-            << "h264:0*,200,400,600,800 opus:0+20,20+20,40+20 =900 | h264:0*,33,67 =167";
-        const QString queued =
-            "C K0 " +
-            series(
-                399, [](int i) { return QStringLiteral("F%1").arg((i + 1) * 33.333, 0, 'f', 3); },
-                ' ');
+        row("a new recording inherits nothing",
+            "fps5 sound opus A3 C K0 F200 F400 F600 F800 C | fps30 mute C K10000 F10033.333 F10300",
+            "h264:0*,200,400,600,800 opus:0+20,20+20,40+20 =900 | h264:0*,33,67 =167");
+        const QString queued = "C K0 " + series(399, ' ', [](int i) {
+                                   return QStringLiteral("F%1").arg((i + 1) * 33.333, 0, 'f', 3);
+                               });
         const QString written =
             "h264:0*," +
-            series(399, [](int i) { return QString::number(qRound64((i + 1) * 33.333)); }) + " =" +
-            QString::number(qRound64(399 * 33.333) + 100);
-        QTest::newRow("stopped with packets queued") << queued << written;
-        QTest::newRow("destroyed with packets queued") << queued + " destroy" << written;
+            series(399, ',', [](int i) { return QString::number(qRound64((i + 1) * 33.333)); }) +
+            " =" + QString::number(qRound64(399 * 33.333) + 100);
+        row("stopped with packets queued", queued, written);
+        row("destroyed with packets queued", queued + " destroy", written);
     }
 
     void filesHoldWhatTheStreamAllows()
@@ -222,8 +212,6 @@ private slots:
         QSignalSpy changes(recorder(), &MediaRecorder::isRecordingChanged);
         QVERIFY(startRecording());
         QList<qint64> keySizes{-1}; // the last key frame of each recording
-        int runs = 1;
-        bool destroyed = false;
         for (const QString &step : script.split(' ')) {
             const double ms = step.mid(1).toDouble();
             if (step == "C") {
@@ -250,26 +238,25 @@ private slots:
             } else if (step == "|") {
                 QVERIFY(stopRecording());
                 QVERIFY(startRecording());
-                ++runs;
                 keySizes << -1;
             } else if (step == "destroy") {
                 m_device.reset();
-                destroyed = true;
             }
         }
         QStringList files;
-        if (!destroyed) {
+        const int runs = int(keySizes.size());
+        if (m_device) {
             recorder()->stop();
             QVERIFY(!recorder()->isRecording());
             QTRY_COMPARE_WITH_TIMEOUT(count("Record Stopped"), runs, 10000);
             QTRY_COMPARE(changes.count(), 2 * runs);
             QCOMPARE(m_told.size(), 3 * runs); // started, stopping, stopped: no failure
         }
-        for (const QString &path : recordings()) {
-            const qint64 keySize = keySizes.value(files.size(), -1);
-            QVERIFY(QFileInfo(path).fileName().startsWith("..-..-outside_R58M12ABCDE_"));
+        for (const QFileInfo &file : recordings()) {
+            QVERIFY(file.fileName().startsWith("..-..-outside_R58M12ABCDE_"));
             // Nothing could be written without a header; the file is closed, not left open.
-            files << (QFileInfo(path).size() == 0 ? "empty" : describe(path, keySize));
+            files << (file.size() ? describe(file.filePath(), keySizes.value(files.size(), -1))
+                                  : "empty");
         }
         QTEST(files.join(" | "), "expected");
         QCOMPARE(QDir(m_home->path()).entryList(QDir::Files).size(), 0);
