@@ -99,6 +99,11 @@ QList<QPointer<Device>> members(DeviceGroup &group, const QStringList &names)
     return devices;
 }
 
+void processDeferredDeletes()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
 // Every background walk has posted its work, and that work has run.
 void settle()
 {
@@ -159,11 +164,11 @@ private slots:
 
     void cleanup()
     {
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        processDeferredDeletes();
         // Background refreshes of devices still talk to the scripted adb.
         QThreadPool::globalInstance()->waitForDone();
         QCoreApplication::processEvents();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        processDeferredDeletes();
         m_adb.reset();
         m_root.reset();
     }
@@ -318,7 +323,7 @@ private slots:
                               "deviceRemovedFromGroup", "B.index", "C.index"}));
         QCOMPARE(rows(group), QStringList({"B", "C"}));
         QVERIFY(a); // deleted later, not at once
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        processDeferredDeletes();
         QVERIFY(!a);
 
         log.names.clear();
@@ -392,7 +397,7 @@ private slots:
                              a->serverParamsSmallView()->maxSize(),
                              b->serverParamsSmallView()->maxSize()}),
                  QList<int>({1, 0, 1, 480, 720}));
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        processDeferredDeletes();
         QCOMPARE(target.devices(), QList<Device *>({c, a})); // moved, not deleted
         QTRY_COMPARE(b->serverParamsSmallView()->maxSize(), 1234);
         settle();

@@ -258,10 +258,13 @@ private slots:
         const auto at = [](const FramePtr &f, int plane, int x, int y) -> uint8_t & {
             return f->data[plane][y * f->linesize[plane] + x];
         };
-        for (int plane = 0; plane < 3; ++plane) {
-            for (int y = 0; y < (plane ? chromaHeight : height); ++y) {
-                for (int x = 0; x < (plane ? chromaWidth : width); ++x) // U and V interleaved
-                    at(nv12, plane ? 1 : 0, plane ? 2 * x + plane - 1 : x, y) = value(plane, x, y);
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                at(nv12, 0, x, y) = uint8_t(value(0, x, y));
+                if (x < chromaWidth && y < chromaHeight) { // U and V interleaved
+                    at(nv12, 1, 2 * x, y) = uint8_t(value(1, x, y));
+                    at(nv12, 1, 2 * x + 1, y) = uint8_t(value(2, x, y));
+                }
             }
         }
         SwsContext *converter = nullptr;

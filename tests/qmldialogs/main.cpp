@@ -81,9 +81,11 @@ public:
             for (QQuickItem *child : item->childItems())
                 walk(child);
         };
-        if (within)
+        if (within) {
             walk(within);
-        for (QWindow *window : within ? QWindowList() : QGuiApplication::topLevelWindows())
+            return found;
+        }
+        for (QWindow *window : QGuiApplication::topLevelWindows())
             if (auto *quick = qobject_cast<QQuickWindow *>(window); quick && quick->isVisible())
                 walk(quick->contentItem());
         return found;
