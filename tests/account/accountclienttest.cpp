@@ -1,11 +1,10 @@
-// The account client against a scripted service: the request layer (reply envelope, error
-// statuses, what goes on the wire, the Bearer header, transport rules, the service's address),
-// the account operations (done only when the service's code says so, a login only when the
-// session holds the returned token), the version lookup, and the login session's store.
+// The account client against a scripted service: the request layer, the account operations
+// (done only on the service's code 200), the version lookup and the login session's store.
 #include "accountendpoint.h"
 #include "apiresponse.h"
 #include "appconfig.h"
 #include "authoutcome.h"
+#include "datatable.h"
 #include "pxrequest.h"
 #include "releaselookup.h"
 #include "testregistry.h"
@@ -32,14 +31,9 @@ struct RecordedRequest
     QByteArray body;
 };
 
-struct ScriptedReply
-{
-    int status = 200;
-    QByteArray body;
-};
+using ScriptedReply = std::pair<int, QByteArray>; // status, body
 
-// Records every request and answers each path with the reply scripted for it (404 with an
-// empty body otherwise), one request per connection.
+// Records each request and answers its path as scripted (404 otherwise), one per connection.
 class ScriptedHttpServer : public QTcpServer
 {
 public:
@@ -73,11 +67,11 @@ protected:
                 if (request.body.size() < request.headers.value("content-length").toInt())
                     return;
                 requests.append(request);
-                const ScriptedReply reply = m_replies.value(request.path, {404, {}});
-                socket->write("HTTP/1.1 " + QByteArray::number(reply.status) +
+                const auto [status, body] = m_replies.value(request.path, {404, {}});
+                socket->write("HTTP/1.1 " + QByteArray::number(status) +
                               " Scripted\r\nContent-Type: application/json\r\nContent-Length: " +
-                              QByteArray::number(reply.body.size()) +
-                              "\r\nConnection: close\r\n\r\n" + reply.body);
+                              QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" +
+                              body);
                 socket->disconnectFromHost();
             });
     }
@@ -115,11 +109,6 @@ std::unique_ptr<QSettings> store(const char *name = "Application")
     return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, "Parvix",
                                        name);
 }
-
-void writeAppSetting(const QString &key, const QString &value)
-{
-    store()->setValue("app_settings/" + key, value);
-}
 } // namespace
 
 class AccountClientTest : public QObject
@@ -146,11 +135,9 @@ private slots:
     // The transfer fails on an error status, but a service envelope still tells why.
     void envelopeIsRead_data()
     {
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QByteArray>("body");
-        QTest::addColumn<int>("code");
-        QTest::addColumn<QString>("message"); // "*": any text
-        QTest::addColumn<QByteArray>("data"); // [compact JSON of the data]
+        // message "*": any text; data: the data as compact JSON
+        addColumns<int, QByteArray, int, QString, QByteArray>(
+            {"status", "body", "code", "message", "data"});
         const auto row = [](const char *name, int status, const QByteArray &body, int code,
                             const char *message, const char *data = "[null]") {
             QTest::newRow(name) << status << body << code << QString(message) << QByteArray(data);
@@ -218,26 +205,8 @@ private slots:
         QCOMPARE(m_server.requests.last().headers.value("authorization"), "Bearer ");
     }
 
-    // Passwords leave this computer only over https unless the user said otherwise.
-    void transportRules()
-    {
-        const std::tuple<const char *, const char *, bool> rules[] = {
-            {"https://accounts.example/user/login", "", true},
-            {"http://accounts.example:8790/x", "", false},
-            {"http://accounts.example/x", "true", true},
-            {"http://127.0.0.2:1/x", "", true},
-            {"http://[::1]:1/x", "", true},
-            {"http://LocalHost:1/x", "", true},
-            {"ftp://accounts.example/x", "true", false}};
-        for (const auto &[url, insecure, allowed] : rules) {
-            writeAppSetting("account_insecure", insecure);
-            QVERIFY2(AccountEndpoint::isAllowed(QUrl(url)) == allowed, url);
-        }
-    }
-
-    // Refusals report like failed transfers: nobody listening, a refused address, an oversized
-    // reply.
-    void refusedTransfers()
+    // Passwords leave only over https unless the user said otherwise; refusals fail the transfer.
+    void transportRulesAndRefusals()
     {
         const auto failure = [](const Outcome &outcome) {
             return QVariantList{outcome.reports, outcome.success, outcome.response.code,
@@ -255,18 +224,30 @@ private slots:
         const QVariantList refused = failure(call("/anything", "get"));
         QCOMPARE(refused.mid(0, 3), (QVariantList{1, false, 0}));
         QVERIFY(!refused.at(3).toString().isEmpty());
+        const std::tuple<const char *, const char *, bool> rules[] = {
+            {"https://accounts.example/user/login", "", true},
+            {"http://accounts.example:8790/x", "", false},
+            {"http://accounts.example/x", "true", true},
+            {"http://127.0.0.2:1/x", "", true},
+            {"http://[::1]:1/x", "", true},
+            {"http://LocalHost:1/x", "", true},
+            {"ftp://accounts.example/x", "true", false}};
+        for (const auto &[url, insecure, allowed] : rules) {
+            store()->setValue("app_settings/account_insecure", insecure);
+            QVERIFY2(AccountEndpoint::isAllowed(QUrl(url)) == allowed, url);
+        }
     }
 
     // The environment beats the setting, the setting beats the loopback default.
     void serviceAddress()
     {
-        writeAppSetting("account_url", "http://192.0.2.1:1/");
+        store()->setValue("app_settings/account_url", "http://192.0.2.1:1/");
         QCOMPARE(PXRequest(nullptr).baseUrl(), m_server.baseUrl());
 
         qunsetenv("PARVIX_ACCOUNT_URL");
         QCOMPARE(PXRequest(nullptr).baseUrl(), QStringLiteral("http://192.0.2.1:1"));
-        writeAppSetting("account_url", m_server.baseUrl() + "/");
-        writeAppSetting("account_path_login", "/v2/session");
+        store()->setValue("app_settings/account_url", m_server.baseUrl() + "/");
+        store()->setValue("app_settings/account_path_login", "/v2/session");
         m_server.script("/v2/session", {200, kLoginReply});
         QVERIFY(::login(m_auth.get(), "a@b.cd", "password1").success);
 
@@ -278,12 +259,9 @@ private slots:
 
     void login_data()
     {
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QByteArray>("body");
-        QTest::addColumn<bool>("success");
-        QTest::addColumn<int>("code");
-        QTest::addColumn<QString>("message"); // empty: any non-empty text
-        QTest::addColumn<bool>("verified");
+        // message empty: any non-empty text
+        addColumns<int, QByteArray, bool, int, QString, bool>(
+            {"status", "body", "success", "code", "message", "verified"});
         const auto row = [](const char *name, int status, const QByteArray &body, bool success,
                             int code, const char *message, bool verified = false) {
             QTest::newRow(name) << status << body << success << code << QString(message)
@@ -431,8 +409,7 @@ private slots:
         QVERIFY(!session.isLoggedIn() && session.userEmail().isEmpty());
         QVERIFY(store("UserSession")->allKeys().isEmpty());
 
-        // Logged out already: the store is still cleared (keys another run left there), and
-        // only the user information is announced.
+        // Logged out already: the store is still cleared, only the user information announced.
         store("UserSession")->setValue("session/stale", "x");
         session.clearSession();
         QCOMPARE(order, (QStringList{"state", "info", "info"}));

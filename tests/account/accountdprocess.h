@@ -1,7 +1,6 @@
 #pragma once
-// Runs the reference account service (accountd) on a free loopback port with its own
-// database and outbox, and talks to it without the product's client where a test
-// needs raw HTTP.
+// The reference account service (accountd) on a free loopback port with its own database and
+// outbox, and raw HTTP to it where a test must bypass the product's client.
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -43,8 +42,7 @@ public:
     QList<OutboxMail> mailsTo(const QString &address = {}) const; // every mail without one
     QStringList userEmails() const; // sorted, from "accountd --list-users"
 
-    // A JSON call (unless the headers name another type) from a loopback address of choice:
-    // the service tells clients apart by it.
+    // JSON unless the headers say otherwise, from a chosen loopback address: clients differ by it.
     RawReply call(const QByteArray &method, const QString &path, const QByteArray &body,
                   const QList<QPair<QByteArray, QByteArray>> &headers = {},
                   const QString &from = "127.0.0.1");

@@ -1,10 +1,10 @@
-// The reference account service, started for real: the account life cycle through the
-// product's client, then hostile and careless input, the HTTP front, floods and limits, and
-// the SMTP relay.
+// The reference account service, run for real: the account life cycle through the product's
+// client, hostile input, the HTTP front, floods and limits, and the SMTP relay.
 #include "accountdprocess.h"
 #include "appconfig.h"
 #include "authentication.h"
 #include "authoutcome.h"
+#include "datatable.h"
 #include "testregistry.h"
 #include "usersession.h"
 
@@ -74,8 +74,7 @@ int sql(const QString &db, const char *statement)
         QSqlDatabase connection = QSqlDatabase::addDatabase("QSQLITE", "peek");
         connection.setDatabaseName(db);
         connection.open();
-        QSqlQuery query(connection);
-        query.exec(statement);
+        QSqlQuery query(statement, connection);
         rows = query.next() ? query.value(0).toInt() : query.numRowsAffected();
     }
     QSqlDatabase::removeDatabase("peek");
@@ -165,8 +164,7 @@ private slots:
         QCOMPARE(service.call("GET", path, {}).status, 400);
         QCOMPARE(service.call("GET", spare, {}).status, 400);
 
-        // The service keeps its accounts across its own restart, and drops expired logins and
-        // spent reset links when it starts.
+        // Restarted, the service keeps its accounts and drops expired logins and spent links.
         QVERIFY(service.stop()); // SIGTERM: the service closes its database and returns
         const QString db = service.homePath("accounts.sqlite");
         QCOMPARE(sql(db, "INSERT INTO sessions (token_digest, user_id, created_at, expires_at) "
@@ -266,9 +264,7 @@ private slots:
     // Every row on a fresh connection; the front answers and closes by itself.
     void httpFront_data()
     {
-        QTest::addColumn<QByteArray>("request");
-        QTest::addColumn<QList<int>>("statuses");
-        QTest::addColumn<QByteArray>("absent");
+        addColumns<QByteArray, QList<int>, QByteArray>({"request", "statuses", "absent"});
         const auto row = [](const char *name, const QByteArray &request, const QList<int> &statuses,
                             const QByteArray &absent = {}) {
             QTest::newRow(name) << request << statuses << absent;
@@ -315,8 +311,7 @@ private slots:
         QVERIFY(absent.isEmpty() || !raw.reply.contains(absent));
     }
 
-    // Busy hashing and full connection tables: the service says so at once and stays
-    // responsive for everything else.
+    // Busy hashing and full connection tables are told at once; all else stays responsive.
     void connectionCapAndBusyHashing()
     {
         AccountdProcess service;
@@ -413,8 +408,7 @@ private slots:
         QCOMPARE(service.post("/user/login", json("other@example.com", "pw")), 429);
     }
 
-    // Mail goes through the relay; links in it lead where users reach the service, never to
-    // "all addresses".
+    // Mail goes through the relay, its links to the public address, never "all addresses".
     void smtpRelayAndPublicAddress()
     {
         QTcpServer smtp;

@@ -6,6 +6,7 @@
 #include "adbpaths.h"
 #include "adbserver.h"
 #include "batterystatus.h"
+#include "datatable.h"
 #include "fakeadb.h"
 #include "testregistry.h"
 #include "testsupport.h"
@@ -23,21 +24,11 @@ Q_DECLARE_METATYPE(QList<FakeAdb::Reply>)
 
 namespace {
 const QString kSerial = QStringLiteral("terror-0042");
-const QString kTimedOut = QStringLiteral("[error] adb command timed out after 1 seconds");
+const QString kTimedOut = QStringLiteral("[error] adb command timed out after 3 seconds");
 
 QStringList onDevice(const QStringList &args)
 {
     return QStringList{"-s", kSerial} + args;
-}
-
-FakeAdb::Reply slow(const QByteArray &out, double seconds)
-{
-    return {out, 0, {}, seconds};
-}
-
-bool touch(const QString &path, const QByteArray &content = "apk")
-{
-    return !TestSupport::writeFile(path, content).isEmpty();
 }
 
 // Every member, not only the serial that operator== looks at.
@@ -66,7 +57,7 @@ private slots:
                  QStringLiteral("/opt/px/third_party/adb/linux/adb"));
         // Installed without a copy beside it: the first fallback that exists; beside wins.
         QTemporaryDir dir;
-        QVERIFY(touch(dir.filePath("adb")));
+        QVERIFY(!TestSupport::writeFile(dir.filePath("adb"), "apk").isEmpty());
         QCOMPARE(AdbPaths::resolve({}, "/opt/px", "/adb", {"", dir.filePath("adb")}),
                  dir.filePath("adb"));
         QCOMPARE(AdbPaths::resolve({}, dir.path(), "/adb", {"/bin/sh"}), dir.filePath("adb"));
@@ -114,8 +105,7 @@ private slots:
 
     void commandOutput_data()
     {
-        QTest::addColumn<FakeAdb::Reply>("reply");
-        QTest::addColumn<QString>("expected");
+        addColumns<FakeAdb::Reply, QString>({"reply", "expected"});
         const QString failed = "[error] adb command failed (exit code ";
         QTest::newRow("trimmed, stderr dropped")
             << FakeAdb::Reply{"\n line one\nline two  \n\n", 0, "warning: error\n"}
@@ -126,7 +116,7 @@ private slots:
             << failed + "255):   device 'X' not found\n";
         QTest::newRow("utf-8") << FakeAdb::failure("设备未找到", 2)
                                << failed + QString::fromUtf8("2): 设备未找到");
-        QTest::newRow("time-out") << slow("too late", 3) << kTimedOut;
+        QTest::newRow("time-out") << FakeAdb::slow("too late", 4) << kTimedOut;
     }
 
     void commandOutput()
@@ -134,7 +124,7 @@ private slots:
         QFETCH(FakeAdb::Reply, reply);
         QFETCH(QString, expected);
         FakeAdb adb;
-        ADBRunner::setFinishTimeoutsForTesting(1000, 5000);
+        ADBRunner::setFinishTimeoutsForTesting(3000, 8000);
         adb.respond(onDevice({"get-state"}), reply);
         const QString output = ADBRunner::runCommand(onDevice({"get-state"}));
         QCOMPARE(output, expected);
@@ -154,14 +144,14 @@ private slots:
         QVERIFY(ADBRunner::push(kSerial, dir.path(), "/sdcard/folder")); // folders are fine
         QCOMPARE(adb.calls(), QList<QStringList>{onDevice({"push", dir.path(), "/sdcard/folder"})});
         const QString apk = dir.filePath("app.apk");
-        QVERIFY(touch(apk));
-        ADBRunner::setFinishTimeoutsForTesting(1000, 6000);
-        adb.respondByDefault(slow("1 file pushed", 2));
+        QVERIFY(!TestSupport::writeFile(apk, "apk").isEmpty());
+        ADBRunner::setFinishTimeoutsForTesting(3000, 8000);
+        adb.respondByDefault(FakeAdb::slow("1 file pushed", 4));
         QVERIFY(ADBRunner::push(kSerial, apk, "/sdcard/app.apk"));
         QCOMPARE(ADBRunner::runCommand({"install", apk}), QStringLiteral("1 file pushed"));
         QCOMPARE(ADBRunner::runCommand({"Push", apk}), kTimedOut);
         const QStringList pm = onDevice({"shell", "pm install -r '/data/local/tmp/app.apk'"});
-        adb.respond(pm, slow("Success", 2));
+        adb.respond(pm, FakeAdb::slow("Success", 4));
         QVERIFY(!ADBRunner::install(kSerial, apk));
         QCOMPARE(ADBRunner::runCommand(pm), kTimedOut);
     }
@@ -169,11 +159,8 @@ private slots:
     // Unscripted calls get a success full of "error"; "FILE" is a local error-log.apk.
     void operations_data()
     {
-        QTest::addColumn<Operation>("operation");
-        QTest::addColumn<QList<QStringList>>("asked");
-        QTest::addColumn<QList<FakeAdb::Reply>>("answers");
-        QTest::addColumn<QList<QStringList>>("calls");
-        QTest::addColumn<bool>("succeeds");
+        addColumns<Operation, QList<QStringList>, QList<FakeAdb::Reply>, QList<QStringList>, bool>(
+            {"operation", "asked", "answers", "calls", "succeeds"});
         const auto row = [](const char *name, const Operation &op, const QList<QStringList> &asked,
                             const QList<FakeAdb::Reply> &answers, const QList<QStringList> &calls,
                             bool succeeds) {
@@ -258,11 +245,11 @@ private slots:
         QFETCH(QList<QStringList>, calls);
         QTemporaryDir dir;
         const QString file = dir.filePath("error-log.apk");
-        QVERIFY(touch(file));
+        QVERIFY(!TestSupport::writeFile(file, "apk").isEmpty());
         for (QList<QStringList> *list : {&asked, &calls})
             for (QStringList &call : *list)
                 std::replace(call.begin(), call.end(), QStringLiteral("FILE"), file);
-        ADBRunner::setFinishTimeoutsForTesting(1000, 5000);
+        ADBRunner::setFinishTimeoutsForTesting(3000, 8000);
         FakeAdb adb;
         adb.respondByDefault({"error-log.apk: 1 file pushed, 0 skipped. (error free)\n"
                               "Success\nconnected to 10.0.0.7:5555\n",
@@ -293,7 +280,7 @@ private slots:
     {
         QFETCH(QString, fileName);
         QTemporaryDir dir;
-        QVERIFY(touch(dir.filePath(fileName)));
+        QVERIFY(!TestSupport::writeFile(dir.filePath(fileName), "apk").isEmpty());
         FakeAdb adb;
         adb.respondByDefault({"Success\n"});
         QVERIFY(ADBRunner::install(kSerial, dir.filePath(fileName)));
@@ -329,8 +316,7 @@ private slots:
     // Expected: serial|model|product|usb or net|transport id|nickname per phone.
     void parseDevices_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("expected");
+        addColumns<QString, QString>({"text", "expected"});
         // Daemon chatter, blank lines, other states and serial-only lines are skipped.
         QTest::newRow("mixed listing")
             << "* daemon not running; starting now at tcp:5037\nList of devices attached\n"
@@ -362,9 +348,8 @@ private slots:
 
     void samePhoneMergesAcrossConnections_data()
     {
-        QTest::addColumn<QString>("listing");
-        QTest::addColumn<QStringList>("serialNumbers"); // "adb serial=ro.serialno"
-        QTest::addColumn<QString>("expected");          // "adb serial:connections" per phone
+        // serialNumbers: "adb serial=ro.serialno"; expected: "adb serial:connections" per phone
+        addColumns<QString, QStringList, QString>({"listing", "serialNumbers", "expected"});
         // What phones call themselves ("error2") does not make the listing fail.
         const QString both = "P1 device usb:1-1\n10.0.0.3:5555 device\nerror2 device usb:1-2\n";
         QTest::newRow("usb first")
@@ -438,9 +423,8 @@ private slots:
 
     void deviceIpFallsThroughItsSources_data()
     {
-        QTest::addColumn<QString>("answers"); // ip addr|ifconfig|dhcp|eth0
-        QTest::addColumn<QString>("expected");
-        QTest::addColumn<int>("queries");
+        // answers: ip addr|ifconfig|dhcp|eth0
+        addColumns<QString, QString, int>({"answers", "expected", "queries"});
         const auto row = [](const char *name, const char *answers, const char *ip, int queries) {
             QTest::newRow(name) << QString(answers) << QString(ip) << queries;
         };
@@ -478,9 +462,7 @@ private slots:
 
     void batteryStatus_data()
     {
-        QTest::addColumn<QString>("output");
-        QTest::addColumn<int>("level");
-        QTest::addColumn<bool>("charging");
+        addColumns<QString, int, bool>({"output", "level", "charging"});
         const QString usbCharging = "Current Battery Service state:\n  AC powered: false\n"
                                     "  USB powered: true\n  Max charging current: 500000\n"
                                     "  status: 2\n  level: 87\n  scale: 100\n";
@@ -513,9 +495,8 @@ private slots:
 
     void entries_data()
     {
-        QTest::addColumn<QString>("entry");
-        QTest::addColumn<QString>("server"); // "" when the entry is refused
-        QTest::addColumn<QStringList>("phoneOptions");
+        // server: "" when the entry is refused
+        addColumns<QString, QString, QStringList>({"entry", "server", "phoneOptions"});
         // hostPort: "host port" for the -H/-P options, "" for the local server's plain -s.
         const auto row = [](const char *name, const char *entry, const char *server = "",
                             const QString &hostPort = {}) {
@@ -559,11 +540,10 @@ private slots:
 
     void theLocalServerStaysFirstAndEntriesDoNotRepeat()
     {
-        QStringList texts;
-        for (const AdbServer &server : AdbServers::normalized(
-                 {"farm2", "bad:port", "127.0.0.1:5037", "farm2:5037", "farm3:6000"}))
-            texts << server.text();
-        QCOMPARE(texts, QStringList({"localhost:5037", "farm2:5037", "farm3:6000"}));
+        const QList<AdbServer> servers = AdbServers::normalized(
+            {"farm2", "bad:port", "127.0.0.1:5037", "farm2:5037", "farm3:6000"});
+        QCOMPARE(TestSupport::mapped(servers, &AdbServer::text),
+                 QStringList({"localhost:5037", "farm2:5037", "farm3:6000"}));
     }
 };
 

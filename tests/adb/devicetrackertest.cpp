@@ -3,6 +3,7 @@
 #include "devicetracker.h"
 #include "adbrunner.h"
 #include "batterystatus.h"
+#include "datatable.h"
 #include "testregistry.h"
 #include "testsupport.h"
 #include "virtualfleet.h"
@@ -32,11 +33,7 @@ class DeviceTrackerTest : public QObject
 private slots:
     void initTestCase()
     {
-        if (TestSupport::phonesimPath().isEmpty())
-            QSKIP("the virtual phones are not built");
-        m_fleet = std::make_unique<VirtualFleet>(TestSupport::phonesimPath(),
-                                                 VirtualFleet::Options{1, {720, 1600}, 30, true});
-        QVERIFY2(m_fleet->isValid(), qPrintable(m_fleet->errorString()));
+        PARVIX_START_FLEET(m_fleet, VirtualFleet::Options{1, {720, 1600}, 30, true});
         QVERIFY(m_fleet->setPhoneOption(0, "ip", m_ip));
         QVERIFY(m_fleet->setPhoneOption(0, "pairCode", "482913"));
         QVERIFY(m_fleet->setPhoneOption(0, "tcpipPort", 40111));
@@ -44,10 +41,7 @@ private slots:
 
     void takeBlocks_data()
     {
-        QTest::addColumn<QByteArray>("stream");
-        QTest::addColumn<QList<States>>("blocks");
-        QTest::addColumn<int>("left");
-        QTest::addColumn<bool>("broken");
+        addColumns<QByteArray, QList<States>, int, bool>({"stream", "blocks", "left", "broken"});
         const auto row = [](const char *name, const QByteArray &stream, const QList<States> &blocks,
                             int left = 0, bool broken = false) {
             QTest::newRow(name) << stream << blocks << left << broken;
@@ -94,12 +88,9 @@ private slots:
 
     void pairing_data()
     {
-        QTest::addColumn<QString>("address"); // "IP" stands for the phone's address
-        QTest::addColumn<QString>("code");
-        QTest::addColumn<QString>("port");
-        QTest::addColumn<bool>("adbRuns");
-        QTest::addColumn<bool>("ok");
-        QTest::addColumn<QString>("says");
+        // address: "IP" stands for the phone's address
+        addColumns<QString, QString, QString, bool, bool, QString>(
+            {"address", "code", "port", "adbRuns", "ok", "says"});
         // The code and connect port default to the phone's own.
         const auto row = [](const char *name, const char *address, const char *says, bool adbRuns,
                             bool ok, const char *code = "482913", const char *port = "40111") {
@@ -135,10 +126,9 @@ private slots:
     }
     void followsThePhonesAndOutlivesTheAdbServer()
     {
-        m_fleet.reset();
-        VirtualFleet fleet(TestSupport::phonesimPath(), {2, {540, 1200}, 30, true});
-        QVERIFY2(fleet.isValid(), qPrintable(fleet.errorString()));
-        const QStringList serials = fleet.serials();
+        m_fleet.reset(); // before the next one points adb at itself
+        PARVIX_START_FLEET(m_fleet, VirtualFleet::Options{2, {540, 1200}, 30, true});
+        const QStringList serials = m_fleet->serials();
         DeviceTracker tracker;
         QSignalSpy live(&tracker, &DeviceTracker::liveChanged);
         tracker.start();
@@ -146,15 +136,15 @@ private slots:
         QTRY_COMPARE(tracker.states(), ready);
         QVERIFY(tracker.isLive());
 
-        QVERIFY(fleet.setPhoneOption(1, "state", "unauthorized"));
+        QVERIFY(m_fleet->setPhoneOption(1, "state", "unauthorized"));
         QTRY_COMPARE(tracker.states().value(serials.at(1)), QString("unauthorized"));
-        QVERIFY(fleet.plug(serials.at(0), false));
+        QVERIFY(m_fleet->plug(serials.at(0), false));
         QTRY_VERIFY(!tracker.states().contains(serials.at(0)));
 
         live.clear();
         QVERIFY(ADBRunner::killServer());
         QTRY_VERIFY(!tracker.isLive());
-        QVERIFY(fleet.plug(serials.at(0), true));
+        QVERIFY(m_fleet->plug(serials.at(0), true));
         QTRY_VERIFY_WITH_TIMEOUT(tracker.isLive(), 10000);
         QCOMPARE(live.size(), 2);
         QCOMPARE(tracker.states().value(serials.at(0)), QString("device"));

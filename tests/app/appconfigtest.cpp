@@ -1,8 +1,8 @@
-// Application settings and start-up: defaults under the private desktop, stored values (even
-// empty ones) that survive a restart, the folder check, the command line, the translation
-// rule on the real catalogues, and file names cut to the file system's 255 bytes.
+// Application settings and start-up: defaults, stored values across a restart, the folder check,
+// the command line, the translation rule, and file names cut to the file system's 255 bytes.
 #include "appconfig.h"
 #include "commandline.h"
+#include "datatable.h"
 #include "filenames.h"
 #include "mediarecorder.h"
 #include "testregistry.h"
@@ -40,7 +40,7 @@ private slots:
     void init() { diskStore()->remove("app_settings"); }
     void cleanupTestCase() { init(); }
 
-    void defaultsStoredValuesAndRestart()
+    void storedValuesRestartAndFolderCheck()
     {
         AppConfig config(nullptr);
         const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
@@ -71,12 +71,8 @@ private slots:
         AppConfig restarted(nullptr);
         QCOMPARE(restarted.getVideoSavePath(), QStringLiteral("/media/videos"));
         QCOMPARE(restarted.getLocale(), QString());
-    }
-    // The check behind Save in the settings dialog: usable folders pass (missing ones are
-    // made), and each kind of unusable one gets its own reason.
-    void folderProblems()
-    {
-        AppConfig config(nullptr);
+
+        // The check behind Save in the settings dialog: missing folders are made, each fault named.
         QTemporaryDir dir;
         const QString plain = dir.filePath("plain"), nested = dir.filePath("new/deeper");
         QVERIFY(QFile(plain).open(QIODevice::WriteOnly));
@@ -98,9 +94,8 @@ private slots:
     void commandLine_data()
     {
         const QString exe = QCoreApplication::applicationFilePath();
-        QTest::addColumn<QStringList>("args");
-        QTest::addColumn<Action>("action");
-        QTest::addColumn<QStringList>("values"); // adb, server, account, group, start-all
+        // values: adb, server, account, group, start-all
+        addColumns<QStringList, Action, QStringList>({"args", "action", "values"});
         const auto row = [](const char *name, const QStringList &args, Action action,
                             const QStringList &values = {"", "", "", "", "no"}) {
             QTest::newRow(name) << args << action << values;
@@ -165,9 +160,7 @@ private slots:
 
     void fitKeepsTheEndingAndWholeCharacters_data()
     {
-        QTest::addColumn<QString>("variable");
-        QTest::addColumn<QString>("ending");
-        QTest::addColumn<QString>("expected");
+        addColumns<QString, QString, QString>({"variable", "ending", "expected"});
         const QString mkv = QStringLiteral("_20240305_140709_123.mkv"); // 24 bytes
         const auto row = [](const char *name, const QString &variable, const QString &ending,
                             const QString &expected) {
@@ -200,8 +193,7 @@ private slots:
         QCOMPARE(FileNames::fit(variable, ending), expected);
     }
 
-    // A serial over 230 bytes (long nicknames: MediaRecorderTest): the recording still ends in
-    // its time and ".mkv", on whole characters.
+    // A serial over 230 bytes (long nicknames: MediaRecorderTest): time, ".mkv", whole characters.
     void longSerialsKeepTheRecordingEnding()
     {
         const QDateTime time(QDate(2024, 3, 5), QTime(14, 7, 9, 123));

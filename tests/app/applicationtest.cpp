@@ -1,5 +1,6 @@
 // The application as a user starts and stops it: the main scene must load (a scene that fails
 // ends the process), and a stop request must quit cleanly and end the adb server.
+#include "datatable.h"
 #include "testregistry.h"
 #include "testsupport.h"
 
@@ -13,8 +14,8 @@ class ApplicationTest : public QObject
 private slots:
     void stopRequestQuitsCleanly_data()
     {
-        QTest::addColumn<int>("signal");
-        QTest::addColumn<bool>("slowAdb"); // kill-server takes 60 s: quitting does not wait
+        // slowAdb: kill-server takes 60 s, and quitting does not wait for it
+        addColumns<int, bool>({"signal", "slowAdb"});
         QTest::newRow("SIGTERM") << int(SIGTERM) << false;
         QTest::newRow("SIGINT") << int(SIGINT) << false;
         QTest::newRow("SIGTERM, slow adb") << int(SIGTERM) << true;
@@ -32,11 +33,9 @@ private slots:
         QCOMPARE(QProcess::execute(phonesim, {"init", "--home", fleet.path(), "--phones", "1"}), 0);
 
         qputenv("PHONESIM_HOME", fleet.path().toUtf8()); // the application inherits both
-        const QString adb = TestSupport::writeFile(
-            fleet.filePath("adb"), QString("#!/bin/sh\n'%1' \"$@\"\n[ \"$1\" != kill-server ] || "
-                                           "exec sleep 60\n")
-                                       .arg(phonesim)
-                                       .toUtf8());
+        const QByteArray script = "#!/bin/sh\n'" + phonesim.toUtf8() +
+                                  "' \"$@\"\n[ \"$1\" != kill-server ] || exec sleep 60\n";
+        const QString adb = TestSupport::writeFile(fleet.filePath("adb"), script);
         QVERIFY(QFile::setPermissions(adb, QFile::ExeOwner | QFile::ReadOwner));
         qputenv("PARVIX_ADB", (slowAdb ? adb : phonesim).toUtf8());
         QProcess process;

@@ -1,11 +1,8 @@
-// The four data stores (nicknames, groups, key mappings, phrases) against faults of their
-// files: content they cannot use, a file that cannot be read, saves that fail, files far
-// too large, and stores filled to their limits. For each: no crash, one message the user
-// sees, nothing lost (the user's file is kept beside it as .bak), and the store works
-// again once the fault is gone. Then the nickname store's own rules: its file, what it
-// announces, a save cut short, its folder changing, and lookups from worker threads.
+// The four data stores against faults of their files: one message each, the user's file kept as
+// .bak, working again once the fault is gone. Then the nickname store's own rules.
 #include "appconfig.h"
 #include "commonphrasemanager.h"
+#include "datatable.h"
 #include "devicegroup.h"
 #include "devicegroupmanager.h"
 #include "devicesettings.h"
@@ -28,6 +25,7 @@ namespace {
 enum class Kind { Nicknames, Groups, KeyMappings, Phrases };
 const char *const kKinds[] = {"nicknames", "groups", "key mappings", "phrases"};
 
+using TestSupport::mapped;
 using TestSupport::readFile;
 using TestSupport::writeFile;
 
@@ -46,13 +44,6 @@ QString widest(const QString &start, int length)
     return start + QString(length - start.size(), QChar(1));
 }
 
-template<typename List, typename Text> QStringList textsOf(const List &list, Text text)
-{
-    QStringList result;
-    for (const auto &item : list)
-        result << text(item);
-    return result;
-}
 } // namespace
 
 Q_DECLARE_METATYPE(Kind)
@@ -83,7 +74,7 @@ class StoreFaultsTest : public QObject
                             QStringLiteral("serial-%1").arg(s->getAllDeviceSerials().size()), name);
                     },
                     [s] {
-                        return textsOf(s->getAllDeviceSerials(), [&](const QString &serial) {
+                        return mapped(s->getAllDeviceSerials(), [&](const QString &serial) {
                             return s->getDeviceNickname(serial);
                         });
                     },
@@ -92,7 +83,7 @@ class StoreFaultsTest : public QObject
         if (kind == Kind::Groups) {
             auto s = std::make_shared<DeviceGroupManager>();
             return {s, [s](const QString &name) { s->createDeviceGroup(name); },
-                    [s] { return textsOf(s->deviceGroups(), std::mem_fn(&DeviceGroup::name)); },
+                    [s] { return mapped(s->deviceGroups(), &DeviceGroup::name); },
                     [s] {
                         DeviceGroup *first = s->deviceGroups().first();
                         first->setCellWidth(first->cellWidth() + 1);
@@ -105,7 +96,7 @@ class StoreFaultsTest : public QObject
         }
         auto s = std::make_shared<CommonPhraseManager>(path(kind));
         return {s, [s](const QString &name) { s->addPhrase(name, "c1"); },
-                [s] { return textsOf(s->getAllPhrases(), std::mem_fn(&CommonPhrase::text)); },
+                [s] { return mapped(s->getAllPhrases(), &CommonPhrase::text); },
                 [s] { s->saveData(); }};
     }
 
@@ -129,68 +120,60 @@ class StoreFaultsTest : public QObject
     // A store at every one of its limits, each text at its widest.
     static QJsonObject fullStore(Kind kind)
     {
-        const auto many = [](int count, const std::function<QJsonValue(int)> &item) {
+        const auto many = [](int count, QJsonObject item, const char *key, int length) {
             QJsonArray list;
-            for (int i = 0; i < count; ++i)
-                list.append(item(i));
+            for (int i = 0; i < count; ++i) {
+                item.insert(key, widest(QString::number(i), length));
+                list.append(item);
+            }
             return list;
         };
-        if (kind == Kind::Nicknames) {
-            QJsonObject nicknames;
-            for (int i = 0; i < DeviceSettings::kMaxNicknames; ++i)
-                nicknames.insert(widest(QString::number(i), DeviceSettings::kMaxSerialLength),
-                                 widest("n", DeviceSettings::kMaxNicknameLength));
-            return {{"device_nicknames", nicknames}};
-        }
+        const auto keyed = [](int count, int length, const QJsonValue &value) {
+            QJsonObject object;
+            for (int i = 0; i < count; ++i)
+                object.insert(widest(QString::number(i), length), value);
+            return object;
+        };
+        if (kind == Kind::Nicknames)
+            return {{"device_nicknames",
+                     keyed(DeviceSettings::kMaxNicknames, DeviceSettings::kMaxSerialLength,
+                           widest("n", DeviceSettings::kMaxNicknameLength))}};
         if (kind == Kind::Groups) {
             QJsonObject settings{{"orientation", 1}};
             for (const char *key :
                  {"maxSize", "maxFPS", "bitRate", "maxSizeBigView", "maxFPSBigView",
                   "bitRateBigView", "clickDelaySeconds", "cellWidth", "bigViewWidth"})
                 settings.insert(key, -2147483647);
-            return {{"device_groups", many(DeviceGroupManager::kMaxGroups, [&](int i) {
-                         return QJsonObject{
-                             {"name", widest(QString::number(i), DeviceGroup::kMaxNameLength)},
-                             {"settings", settings}};
-                     })}};
+            return {{"device_groups", many(DeviceGroupManager::kMaxGroups, {{"settings", settings}},
+                                           "name", DeviceGroup::kMaxNameLength)}};
         }
         if (kind == Kind::KeyMappings) {
             QJsonObject swipe{{"duration", KeyMappingEntry::kMaxDuration}};
             for (const char *key : {"startX", "startY", "endX", "endY"})
                 swipe.insert(key, 0.12345678901234568);
-            const QJsonArray entries = many(KeyMappingProfile::kMaxMappings, [&](int e) {
-                return QJsonObject{
+            QJsonArray entries;
+            for (int e = 0; e < KeyMappingProfile::kMaxMappings; ++e)
+                entries.append(QJsonObject{
                     {"keyCode", -2147483647 + e},
                     {"modifiers", -2147483647},
                     {"keyDisplay", widest("k", KeyMappingProfile::kMaxKeyDisplayLength)},
                     {"type", 1},
-                    {"data", swipe}};
-            });
-            QJsonObject profiles;
-            for (int p = 0; p < KeyMapping::kMaxProfiles; ++p)
-                profiles.insert(widest(QString::number(p), KeyMapping::kMaxProfileNameLength),
-                                entries);
+                    {"data", swipe}});
             return {{"currentProfile", widest("0", KeyMapping::kMaxProfileNameLength)},
-                    {"profiles", profiles}};
+                    {"profiles",
+                     keyed(KeyMapping::kMaxProfiles, KeyMapping::kMaxProfileNameLength, entries)}};
         }
         using namespace PhraseLimits;
         const QJsonValue description = widest("d", kMaxDescriptionLength);
-        return {{"categories", many(CommonPhraseManager::kMaxCategories,
-                                    [&](int i) {
-                                        return QJsonObject{
-                                            {"id", widest(QString::number(i), kMaxIdLength)},
-                                            {"name", widest("n", kMaxNameLength)},
-                                            {"description", description}};
-                                    })},
-                {"phrases", many(CommonPhraseManager::kMaxPhrases,
-                                 [&](int i) {
-                                     return QJsonObject{
-                                         {"id", widest(QString::number(i), kMaxIdLength)},
-                                         {"text", widest("t", kMaxTextLength)},
-                                         {"category", widest("0", kMaxIdLength)},
-                                         {"description", description}};
-                                 })},
-                {"currentCategoryId", widest("0", kMaxIdLength)}};
+        const QJsonObject category{{"name", widest("n", kMaxNameLength)},
+                                   {"description", description}};
+        const QJsonObject phrase{{"text", widest("t", kMaxTextLength)},
+                                 {"category", widest("0", kMaxIdLength)},
+                                 {"description", description}};
+        return {
+            {"categories", many(CommonPhraseManager::kMaxCategories, category, "id", kMaxIdLength)},
+            {"phrases", many(CommonPhraseManager::kMaxPhrases, phrase, "id", kMaxIdLength)},
+            {"currentCategoryId", widest("0", kMaxIdLength)}};
     }
 
     static QByteArray expectedFile(const QJsonObject &nicknames)
@@ -228,9 +211,7 @@ private slots:
 
     void unusableContentIsKeptAside_data()
     {
-        QTest::addColumn<Kind>("kind");
-        QTest::addColumn<QByteArray>("content");
-        QTest::addColumn<QStringList>("loaded");
+        addColumns<Kind, QByteArray, QStringList>({"kind", "content", "loaded"});
         // The tag starts with the store's name.
         const auto row = [](const char *tag, const QByteArray &content,
                             const QStringList &loaded = {}) {
@@ -301,8 +282,7 @@ private slots:
         QCOMPARE(told({}), 0);
     }
 
-    // A folder where the file should be: it cannot be read, nor copied aside, nor written
-    // (told once, until a save succeeds again). Then names and stores at their limits.
+    // A folder in the file's place: unreadable, uncopied, unwritable; told once until a save works.
     void unreadableFilesAndLimits_data()
     {
         QTest::addColumn<Kind>("kind");
@@ -402,16 +382,14 @@ private slots:
         QVERIFY(settings.getAllDeviceSerials().isEmpty());
         QCOMPARE(readFile(nicknameFile()), expectedFile({}));
 
-        // A save cut short leaves the previous file; a folder that cannot be made is not fatal;
-        // a changed folder takes effect at the next save.
+        // A save cut short keeps the old file; a folder that cannot be made is not fatal.
         settings.setDeviceNickname("S1", "Desk");
         const QByteArray before = readFile(nicknameFile());
         const QString longName(DeviceSettings::kMaxNicknameLength, QLatin1Char('n'));
         rlimit saved{};
         getrlimit(RLIMIT_FSIZE, &saved);
         const auto handler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = saved;
-        limit.rlim_cur = before.size() + 8; // the largest file this process may write
+        const rlimit limit{rlim_t(before.size() + 8), saved.rlim_max}; // the largest file to write
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &limit), 0);
         settings.setDeviceNickname("S2", longName);
         setrlimit(RLIMIT_FSIZE, &saved);

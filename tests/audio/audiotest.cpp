@@ -2,6 +2,7 @@
 // phone's tone to the test sink, and mirroring on without sound.
 #include "audiodemuxer.h"
 #include "audiofixtures.h"
+#include "datatable.h"
 #include "device.h"
 #include "serverparams.h"
 #include "simpleaudioplayer.h"
@@ -195,9 +196,8 @@ private slots:
 
     void soundOrMirroringWithoutIt_data()
     {
-        QTest::addColumn<int>("phone");
-        QTest::addColumn<QByteArray>("decoder");
-        QTest::addColumn<QString>("message"); // "type: text" of every message about sound
+        // message: "type: text" of every message about sound
+        addColumns<int, QByteArray, QString>({"phone", "decoder", "message"});
         QTest::newRow("the phone's tone is heard") << 0 << QByteArray("opus") << QString();
         QTest::newRow("phone cannot capture sound")
             << 1 << QByteArray("opus") << "info: This phone cannot capture sound";

@@ -23,8 +23,6 @@ struct FrameDeleter
 };
 using FramePtr = std::unique_ptr<AVFrame, FrameDeleter>;
 
-using PacketPtr = AVPacketPtr;
-
 // A frame whose samples are value(channel, index), in -1..1.
 inline FramePtr makeFrame(AVSampleFormat format, const AVChannelLayout &layout, int rate,
                           int samples, const std::function<double(int, int)> &value)
@@ -108,9 +106,9 @@ public:
     bool isValid() const { return m_context != nullptr; }
 
     // The next 20 ms packet, with pts in microseconds from the first sample.
-    PacketPtr next()
+    AVPacketPtr next()
     {
-        PacketPtr packet(av_packet_alloc());
+        AVPacketPtr packet(av_packet_alloc());
         while (true) {
             const int got = avcodec_receive_packet(m_context, packet.get());
             if (got >= 0) {

@@ -65,8 +65,7 @@ ControlLink::ControlLink()
 void ControlLink::readPhoneSide()
 {
     m_buffer.append(m_phone->readAll());
-    if (!decodeControlMessages(m_buffer, m_messages))
-        m_broken = true;
+    decodeControlMessages(m_buffer, m_messages);
 }
 
 bool ControlLink::waitForMessages(int count, int timeoutMs)

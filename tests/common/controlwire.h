@@ -37,7 +37,6 @@ public:
     bool waitForMessages(int count, int timeoutMs = 3000);
     // Waits a while and returns whatever arrived (for "nothing more is sent").
     QList<WireMessage> settle(int ms = 100);
-    bool streamBroken() const { return m_broken; }
 
 private:
     void readPhoneSide();
@@ -47,5 +46,4 @@ private:
     QTcpSocket *m_phone = nullptr;
     QByteArray m_buffer;
     QList<WireMessage> m_messages;
-    bool m_broken = false;
 };

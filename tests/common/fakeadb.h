@@ -23,6 +23,7 @@ public:
         int killSignal; // ends by this signal instead of exiting
     };
     static Reply failure(const QByteArray &err, int exitCode = 1) { return {{}, exitCode, err}; }
+    static Reply slow(const QByteArray &out, double seconds) { return {out, 0, {}, seconds}; }
     // The "devices -l" text that lists these serials as attached over USB.
     static QByteArray listing(const QStringList &serials);
 

@@ -65,8 +65,8 @@ AVFrame *TestPicture::makeFrame(const QSize &size, int frameIndex, int format)
     }
     const QRect all(0, 0, size.width(), size.height());
     fillRect(frame, all, QColor(128, 128, 128));
-    fillRect(frame, topBand(size), topColor());
-    fillRect(frame, bottomBand(size), bottomColor());
+    fillRect(frame, topBand(size), topColor);
+    fillRect(frame, bottomBand(size), bottomColor);
     fillRect(frame, square(size, frameIndex), Qt::white);
     return frame;
 }

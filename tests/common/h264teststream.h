@@ -59,14 +59,8 @@ inline QByteArray frames(const QVector<WirePacket> &packets)
 // The picture the test encoder draws for frame i: a red band at the top, a blue band at the
 // bottom, grey in between with a white square whose position moves with i.
 namespace TestPicture {
-inline QColor topColor()
-{
-    return QColor(220, 30, 30);
-}
-inline QColor bottomColor()
-{
-    return QColor(30, 40, 220);
-}
+inline const QColor topColor(220, 30, 30);
+inline const QColor bottomColor(30, 40, 220);
 QRect topBand(const QSize &size);
 QRect bottomBand(const QSize &size);
 QRect square(const QSize &size, int frameIndex);

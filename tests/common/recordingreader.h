@@ -13,8 +13,6 @@ extern "C" {
 
 namespace RecordingReader {
 
-using PacketPtr = AVPacketPtr;
-
 // One packet of a recording as ffprobe reports it (times in the track's units, ms for mkv).
 struct ProbedPacket
 {

@@ -72,11 +72,6 @@ QByteArray keycodeMessage(int action, int keycode, int repeat, int metaState)
            bigEndian(qint32(repeat)) + bigEndian(qint32(metaState));
 }
 
-QByteArray keyPress(int keycode)
-{
-    return keycodeMessage(0, keycode) + keycodeMessage(1, keycode);
-}
-
 QByteArray touchMessage(int action, quint64 pointerId, int x, int y, int width, int height,
                         quint16 pressure, int actionButton, int buttons)
 {
@@ -91,12 +86,6 @@ QByteArray clipboardMessage(quint64 sequence, bool paste, const QByteArray &utf8
            bigEndian(quint32(utf8.size())) + utf8;
 }
 
-Session::Session(VirtualFleet &fleet, const Options &options) : m_fleet(fleet), m_options(options)
-{
-    if (m_options.serial.isEmpty())
-        m_options.serial = fleet.serial();
-}
-
 Session::~Session()
 {
     if (process && process->state() != QProcess::NotRunning) {
@@ -108,32 +97,25 @@ Session::~Session()
 bool Session::launch()
 {
     const Options &o = m_options;
+    const QString serial = m_fleet.serial(), scid = QStringLiteral("0000001a");
     const QString jar = QStringLiteral("/data/local/tmp/scrcpy-server.jar");
-    const QString scid = QStringLiteral("%1").arg(o.scid, 8, 16, QLatin1Char('0'));
-    if (o.push && m_fleet.on(o.serial, {"push", m_fleet.home() + "/scrcpy-server", jar}).exitCode)
-        return false;
-    if (!listener.listen(QHostAddress::LocalHost, 0))
+    if (m_fleet.on(serial, {"push", m_fleet.home() + "/scrcpy-server", jar}).exitCode ||
+        !listener.listen(QHostAddress::LocalHost, 0))
         return false;
     const QString port = QStringLiteral("tcp:%1").arg(listener.serverPort());
-    if (o.tunnel &&
-        m_fleet.on(o.serial, {"reverse", "localabstract:scrcpy_" + scid, port}).exitCode)
+    if (m_fleet.on(serial, {"reverse", "localabstract:scrcpy_" + scid, port}).exitCode)
         return false;
     QStringList args = QStringLiteral("-s %1 shell CLASSPATH=%2 app_process / "
                                       "com.genymobile.scrcpy.Server %3 video_bit_rate=500000 "
                                       "audio_codec=opus log_level=verbose max_fps=10 "
                                       "stay_awake=true scid=%4 control=true video=true audio=%5")
-                           .arg(o.serial, jar, o.version, scid, o.audio ? "true" : "false")
+                           .arg(serial, jar, QStringLiteral(PARVIX_SERVER_VERSION), scid,
+                                o.audio ? "true" : "false")
                            .split(QLatin1Char(' '));
     if (o.maxSize > 0)
         args << QStringLiteral("max_size=%1").arg(o.maxSize);
     process = m_fleet.startAdb(args + o.extra);
     return process->waitForStarted(5000);
-}
-
-bool Session::waitForExit(int timeoutMs)
-{
-    return process &&
-           (process->state() == QProcess::NotRunning || process->waitForFinished(timeoutMs));
 }
 
 Session::VideoHeader Session::readVideoHeader()

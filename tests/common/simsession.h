@@ -1,7 +1,6 @@
 #pragma once
-// The computer end of a mirroring session with a virtual phone, driven byte by byte. Bytes
-// are parsed here, so the virtual phone is checked against the wire format and not against
-// its own code.
+// The computer end of a mirroring session with a virtual phone, driven byte by byte: parsed
+// here, so the virtual phone is checked against the wire format, not against its own code.
 #include "h264teststream.h"
 #include "version.h"
 #include "virtualfleet.h"
@@ -44,7 +43,6 @@ QList<int> nalTypes(const QByteArray &annexB);
 
 // Control messages built by hand from their byte layout.
 QByteArray keycodeMessage(int action, int keycode, int repeat = 0, int metaState = 0);
-QByteArray keyPress(int keycode); // down and up
 QByteArray touchMessage(int action, quint64 pointerId, int x, int y, int width, int height,
                         quint16 pressure, int actionButton = 0, int buttons = 0);
 QByteArray clipboardMessage(quint64 sequence, bool paste, const QByteArray &utf8);
@@ -56,23 +54,16 @@ class Session
 public:
     struct Options
     {
-        QString serial; // the fleet's first phone when empty
-        quint32 scid = 0x1a;
         bool audio = false;
         int maxSize = 160;
-        QString version = QStringLiteral(PARVIX_SERVER_VERSION);
-        QStringList extra;  // more key=value arguments
-        bool push = true;   // push the server file first
-        bool tunnel = true; // set the reverse tunnel first
+        QStringList extra; // more key=value arguments
     };
 
-    Session(VirtualFleet &fleet, const Options &options);
+    Session(VirtualFleet &fleet, const Options &options) : m_fleet(fleet), m_options(options) {}
     ~Session();
 
-    // Pushes, tunnels and launches; false when a step failed.
+    // Pushes, tunnels and launches on the fleet's first phone; false when a step failed.
     bool launch();
-    bool waitForExit(int timeoutMs = 15000);
-    int exitCode() const { return process->exitCode(); }
 
     // The 76-byte video header: name field, codec id, size (invalid when short).
     struct VideoHeader

@@ -1,6 +1,5 @@
 // Runs every registered test class, or only those named on the command line
-// (test_x ClassA ClassB -- <QTest options>). Each run gets a private home folder,
-// so settings, desktop folders and data files never touch the user's own.
+// (test_x ClassA ClassB -- <QTest options>), each run in a private home folder.
 #include "testregistry.h"
 #include "testsupport.h"
 

@@ -5,7 +5,6 @@
 
 #include <QJsonDocument>
 #include <QTemporaryDir>
-#include <QThread>
 
 extern "C" {
 #include <libavutil/frame.h>
@@ -44,12 +43,4 @@ void TestSupport::deliverFrame(Device *device, const QSize &size)
         device->handleVideoFrameSize(size);
     }
     av_frame_free(&frame);
-}
-
-void TestSupport::runOn(QObject *context, const std::function<void()> &work)
-{
-    if (!context || context->thread() == QThread::currentThread())
-        work();
-    else
-        QMetaObject::invokeMethod(context, work, Qt::BlockingQueuedConnection);
 }

@@ -12,8 +12,7 @@
 class Device;
 
 namespace TestSupport {
-// Points HOME and the XDG folders into `home`, so settings, desktop folders and data
-// files never touch the user's own; a crash ends the run instead of QtTest's stack dump.
+// Points HOME and the XDG folders into `home`: settings and data never touch the user's own.
 inline void usePrivateHome(const QString &home)
 {
     qputenv("HOME", home.toUtf8());
@@ -22,8 +21,7 @@ inline void usePrivateHome(const QString &home)
     qputenv("XDG_CACHE_HOME", (home + "/.cache").toUtf8());
     qputenv("XDG_CONFIG_DIRS", (home + "/.xdg").toUtf8());
     qunsetenv("XDG_DESKTOP_DIR");
-    // QtTest's stack dump forks inside the signal handler and can hang on a heap fault
-    // (malloc's lock held); a crash must end the run, not stall it.
+    // QtTest's stack dump forks in the signal handler and can hang on malloc's lock.
     qputenv("QTEST_DISABLE_STACK_DUMP", "1");
 }
 // The whole file, empty when it cannot be read.
@@ -50,7 +48,12 @@ QString phonesimPath();
 QString serverFile();
 // One decoded frame of this size handed to the device, as its decoder hands it.
 void deliverFrame(Device *device, const QSize &size);
-// Runs `work` on the thread of `context` and returns when it is done (the media pipeline's
-// objects are looked at on their own thread).
-void runOn(QObject *context, const std::function<void()> &work);
+// What `field` (a callable, member function or data member) gives for each item, in order.
+template<class List, class Field> QStringList mapped(const List &list, Field field)
+{
+    QStringList out;
+    for (const auto &item : list)
+        out << std::invoke(field, item);
+    return out;
+}
 } // namespace TestSupport

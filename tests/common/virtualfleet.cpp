@@ -73,9 +73,7 @@ VirtualFleet::~VirtualFleet()
 
 void VirtualFleet::serveTogether(const QList<VirtualFleet *> &fleets)
 {
-    QStringList homes;
-    for (const VirtualFleet *fleet : fleets)
-        homes << fleet->home();
+    const QStringList homes = TestSupport::mapped(fleets, &VirtualFleet::home);
     qputenv("PHONESIM_HOME", homes.join(QLatin1Char(':')).toUtf8());
 }
 
@@ -197,10 +195,9 @@ QList<QJsonObject> VirtualFleet::jsonLines(const QString &relativePath) const
 
 QStringList VirtualFleet::controlTypes(const QString &serial) const
 {
-    QStringList types;
-    for (const QJsonObject &entry : controlLog(serial))
-        types << entry.value(QStringLiteral("type")).toString();
-    return types;
+    return TestSupport::mapped(controlLog(serial), [](const QJsonObject &entry) {
+        return entry.value(QStringLiteral("type")).toString();
+    });
 }
 
 QString jsonDifferences(const QJsonObject &actual, const QJsonObject &expected)

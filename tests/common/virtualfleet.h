@@ -1,7 +1,6 @@
 #pragma once
-// Virtual phones (tools/phonesim) that the adb runner reaches, for whole mirroring sessions
-// in tests and benchmarks, and driven from outside as adb's caller. While a fleet lives,
-// every adb call of the process goes to it.
+// Virtual phones (tools/phonesim) for whole sessions in tests and benchmarks, also driven as
+// adb's caller. While a fleet lives, every adb call of the process goes to it.
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QMap>
@@ -71,10 +70,7 @@ public:
     static void serveTogether(const QList<VirtualFleet *> &fleets);
     // Cuts the fleet's host off (true: calls fail, sockets close; "silent": everything
     // hangs) or restores it (false).
-    bool setHostCut(const QJsonValue &cut)
-    {
-        return editFleet([cut](QJsonObject &root) { root["hostCut"] = cut; });
-    }
+    bool setHostCut(const QJsonValue &cut) { return setTop(QStringLiteral("hostCut"), cut); }
 
     // adb calls made as a separate caller would make them.
     AdbRun adb(const QStringList &args) const;
@@ -98,9 +94,9 @@ public:
     QJsonObject phone(const QString &serial) const;
     bool setPhoneOption(int index, const QString &key, const QJsonValue &value);
     void setFault(const QString &serial, const QString &key, const QJsonValue &value) const;
-    void setTop(const QString &key, const QJsonValue &value) const
+    bool setTop(const QString &key, const QJsonValue &value) const
     {
-        editFleet([&](QJsonObject &root) { root[key] = value; });
+        return editFleet([&](QJsonObject &root) { root[key] = value; });
     }
     // Pulls the phone's USB cable, ending what ran over it, or plugs it back.
     bool plug(const QString &serial, bool attached)
@@ -140,3 +136,17 @@ private:
 
 // The keys of `expected` whose values `actual` lacks or differs in, with both values.
 QString jsonDifferences(const QJsonObject &actual, const QJsonObject &expected);
+
+// Skips the test (from initTestCase: the class) when the build has no virtual phone.
+#define PARVIX_NEEDS_PHONESIM()                                                                    \
+    do {                                                                                           \
+        if (TestSupport::phonesimPath().isEmpty())                                                 \
+            QSKIP("the virtual phones are not built");                                             \
+    } while (false)
+// Starts `fleet`, a std::unique_ptr<VirtualFleet>, on these options; fails when it does not start.
+#define PARVIX_START_FLEET(fleet, ...)                                                             \
+    do {                                                                                           \
+        PARVIX_NEEDS_PHONESIM();                                                                   \
+        fleet = std::make_unique<VirtualFleet>(TestSupport::phonesimPath(), __VA_ARGS__);          \
+        QVERIFY2(fleet->isValid(), qPrintable(fleet->errorString()));                              \
+    } while (false)

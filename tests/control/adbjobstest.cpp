@@ -5,8 +5,10 @@
 #include "autojs.h"
 #include "controller.h"
 #include "controlwire.h"
+#include "datatable.h"
 #include "device.h"
 #include "fakeadb.h"
+#include "h264teststream.h" // Wire::bigEndian
 #include "testregistry.h"
 #include "testsupport.h"
 
@@ -20,10 +22,7 @@ namespace {
 // A reply of the AutoJS app: 8-byte header (length, kind), then the payload.
 QByteArray framed(const QByteArray &payload, quint32 kind = 1)
 {
-    QByteArray header(8, '\0');
-    qToBigEndian<quint32>(quint32(payload.size()), header.data());
-    qToBigEndian<quint32>(kind, header.data() + 4);
-    return header + payload;
+    return Wire::bigEndian(quint32(payload.size())) + Wire::bigEndian(kind) + payload;
 }
 
 QJsonObject data(const QByteArray &json)
@@ -235,10 +234,8 @@ private slots:
     // The reader of the app's replies, whatever pieces the bytes come in.
     void replies_data()
     {
-        QTest::addColumn<QByteArray>("stream");
-        QTest::addColumn<int>("chunk"); // 0: one read
-        QTest::addColumn<QStringList>("types");
-        QTest::addColumn<int>("left"); // bytes still buffered
+        // chunk: bytes per read (0: one read); left: bytes still buffered
+        addColumns<QByteArray, int, QStringList, int>({"stream", "chunk", "types", "left"});
         // Kind 2 carries no JSON; a payload that is no JSON object has no type.
         const QByteArray mixed = framed(R"({"type":"hello","data":{"device_name":"Pixel 7"}})") +
                                  framed("raw bytes", 2) + framed("not json") + framed("") +
@@ -321,10 +318,8 @@ private slots:
 
     void failuresAreReported_data()
     {
-        QTest::addColumn<QString>("serial");
-        QTest::addColumn<bool>("listening");
-        QTest::addColumn<bool>("scriptExists");
-        QTest::addColumn<QVariantList>("message");
+        addColumns<QString, bool, bool, QVariantList>(
+            {"serial", "listening", "scriptExists", "message"});
         const QVariantList noConnection{"Failed to connect to AutoJS server", "error", 5000};
         QTest::newRow("forward fails") << "broken-phone" << true << true << noConnection;
         QTest::newRow("nobody listening") << "autojs-absent" << false << true << noConnection;

@@ -2,6 +2,7 @@
 // and the wire encoding of the control messages.
 #include "controller.h"
 #include "controlwire.h"
+#include "datatable.h"
 #include "device.h"
 #include "keymapping.h"
 #include "testregistry.h"
@@ -206,10 +207,8 @@ private slots:
 
     void keyEvents_data()
     {
-        QTest::addColumn<int>("key");
-        QTest::addColumn<int>("modifiers");
-        QTest::addColumn<int>("keycode"); // -1: not sent
-        QTest::addColumn<int>("metaState");
+        // keycode -1: not sent
+        addColumns<int, int, int, int>({"key", "modifiers", "keycode", "metaState"});
         const auto row = [](const char *name, int key, int modifiers, int keycode, int meta = 0) {
             QTest::newRow(name) << key << modifiers << keycode << meta;
         };
@@ -263,12 +262,10 @@ private slots:
     // the key comes up.
     void swipes_data()
     {
-        QTest::addColumn<QString>("action"); // empty: a mapped key
-        QTest::addColumn<QPointF>("start");  // fractions of the frame
-        QTest::addColumn<QPointF>("end");
-        QTest::addColumn<int>("duration");
-        QTest::addColumn<int>("steps");
-        QTest::addColumn<bool>("early"); // the key comes up after three moves
+        // An empty action is a mapped key; points are fractions of the frame; early: the key comes
+        // up after three moves.
+        addColumns<QString, QPointF, QPointF, int, int, bool>(
+            {"action", "start", "end", "duration", "steps", "early"});
         const auto row = [](const char *name, const char *action, QPointF start, QPointF end,
                             int duration, int steps, bool early = false) {
             QTest::newRow(name) << QString(action) << start << end << duration << steps << early;
@@ -384,9 +381,8 @@ private slots:
 
     void everyTouchDownIsLifted_data()
     {
-        QTest::addColumn<int>("count"); // 0: a swipe
-        QTest::addColumn<double>("endX");
-        QTest::addColumn<QString>("end");
+        // count 0: a swipe
+        addColumns<int, double, QString>({"count", "endX", "end"});
         for (const auto &[count, endX, end] : {std::tuple{10, 0.0, "key"},
                                                {10, 0.0, "focus"},
                                                {10, 0.0, "session"},
@@ -476,8 +472,7 @@ private slots:
     // The edge cases; the plain messages are read back by ControlLink in the tests above.
     void encoding_data()
     {
-        QTest::addColumn<ControlMsg>("msg");
-        QTest::addColumn<QByteArray>("expected");
+        addColumns<ControlMsg, QByteArray>({"msg", "expected"});
         const auto row = [](const char *name, const ControlMsg &msg, const char *expected) {
             QTest::newRow(name) << msg << hex(expected);
         };

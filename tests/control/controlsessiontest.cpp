@@ -17,13 +17,7 @@ class ControlSessionTest : public QObject
     std::unique_ptr<VirtualFleet> m_fleet;
 
 private slots:
-    void initTestCase()
-    {
-        m_fleet =
-            std::make_unique<VirtualFleet>(TestSupport::phonesimPath(), VirtualFleet::Options{1});
-        if (!m_fleet->isValid())
-            QSKIP(qPrintable(m_fleet->errorString()));
-    }
+    void initTestCase() { PARVIX_START_FLEET(m_fleet, VirtualFleet::Options{1}); }
     void cleanupTestCase() { m_fleet.reset(); }
 
     // The phone, streaming in a group, runs a script and leaves the group while its

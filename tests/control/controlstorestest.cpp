@@ -1,6 +1,7 @@
 // The key-mapping and phrase stores, their editor rows and files (damaged and unwritable
 // files: StoreFaultsTest).
 #include "commonphrasemanager.h"
+#include "datatable.h"
 #include "keymapping.h"
 #include "testregistry.h"
 #include "testsupport.h"
@@ -26,20 +27,16 @@ QString summary(const KeyMappingProfile *profile)
             : e.type == KeyMappingEntry::Swipe
                 ? QList<double>{e.startX, e.startY, e.endX, e.endY, double(e.duration)}
                 : QList<double>{-double(e.type)};
-        QStringList texts;
-        for (double number : numbers)
-            texts << QString::number(number);
         words << QString("%1(%2+%3)").arg(e.keyDisplay).arg(e.keyCode).arg(e.modifiers) +
-                     texts.join(',');
+                     TestSupport::mapped(numbers, [](double n) {
+                         return QString::number(n);
+                     }).join(',');
     }
     return words.join(' ');
 }
 QStringList texts(const QList<CommonPhrase *> &phrases)
 {
-    QStringList out;
-    for (const CommonPhrase *phrase : phrases)
-        out << phrase->text();
-    return out;
+    return TestSupport::mapped(phrases, &CommonPhrase::text);
 }
 // Each profile as name:entries, the current one marked.
 QString summary(const KeyMapping &store)
@@ -72,8 +69,8 @@ private slots:
     // rows. A refused edit changes nothing and announces nothing; both row views follow.
     void edits_data()
     {
-        QTest::addColumn<Edit>("edit");
-        QTest::addColumn<QString>("after"); // empty: refused
+        // after, empty when refused
+        addColumns<Edit, QString>({"edit", "after"});
         const auto row = [](const char *tag, Edit e, const QString &after = {}) {
             QTest::newRow(tag) << e << after;
         };
@@ -145,8 +142,7 @@ private slots:
     // The editor's names (off macOS), as the files users have already hold them.
     void keyNames_data()
     {
-        QTest::addColumn<int>("key");
-        QTest::addColumn<QString>("name");
+        addColumns<int, QString>({"key", "name"});
         const auto row = [](const char *name, Qt::KeyboardModifiers modifiers, Qt::Key key) {
             QTest::newRow(name) << QKeyCombination(modifiers, key).toCombined() << QString(name);
         };
@@ -237,8 +233,8 @@ private slots:
 
     void loading_data()
     {
-        QTest::addColumn<QByteArray>("content");
-        QTest::addColumn<QString>("loaded"); // empty: nothing could be read
+        // loaded, empty when nothing could be read
+        addColumns<QByteArray, QString>({"content", "loaded"});
         QTest::newRow("older flat form, missing values")
             << QByteArray(R"({"currentProfile": "Old",
             "profiles": {"Old": [

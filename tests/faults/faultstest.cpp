@@ -1,9 +1,8 @@
-// Faults injected into whole sessions of virtual phones in one group: adb answering slowly or
-// not within its time-out, a phone unplugged or its server killed while it streams or
-// records, a disk that fills up. Each row: no crash, the tile says what happened, what was
-// recorded plays, and the phone streams again once the fault is gone.
+// Faults in whole sessions of virtual phones in one group (slow or hanging adb, unplugged
+// phone, killed server, full disk): the tile says why, recordings play, streaming resumes.
 #include "adbrunner.h"
 #include "appconfig.h"
+#include "datatable.h"
 #include "device.h"
 #include "devicegroup.h"
 #include "devicegroupmanager.h"
@@ -80,8 +79,7 @@ class SessionFaultsTest : public QObject
         return paths;
     }
 
-    // Records until `frames` more frames have been shown; the frames the file must hold at
-    // least (those shown after the recording began, less the wait for a key frame).
+    // Records `frames` more frames; those the file must hold (less a key frame's wait), or -1.
     int recordFor(Device *device, int frames)
     {
         device->startRecord();
@@ -97,9 +95,7 @@ class SessionFaultsTest : public QObject
 private slots:
     void init()
     {
-        m_fleet = std::make_unique<VirtualFleet>(TestSupport::phonesimPath(),
-                                                 VirtualFleet::Options{2, {1080, 2400}, 10});
-        QVERIFY2(m_fleet->isValid(), qPrintable(m_fleet->errorString()));
+        PARVIX_START_FLEET(m_fleet, VirtualFleet::Options{2, {1080, 2400}, 10});
         AppConfig::instance()->setVideoSavePath(videos());
         // What a dropped phone leaves behind without automatic reconnects (those have their own).
         AppConfig::instance()->setAutoReconnect(false);
@@ -131,8 +127,8 @@ private slots:
 
     void slowAdb_data()
     {
-        QTest::addColumn<bool>("starting");
-        QTest::addColumn<bool>("hangs"); // past the time-out, the phone answering later still
+        // hangs: past the time-out (the phone still answers later)
+        addColumns<bool, bool>({"starting", "hangs"});
         QTest::newRow("start, slow") << true << false;
         QTest::newRow("start, hanging") << true << true;
         QTest::newRow("stop, slow") << false << false;
@@ -182,8 +178,8 @@ private slots:
 
     void phoneSideEnds_data()
     {
-        QTest::addColumn<bool>("unplugged"); // else the server is killed on the phone
-        QTest::addColumn<bool>("recording");
+        // unplugged, else the server is killed on the phone
+        addColumns<bool, bool>({"unplugged", "recording"});
         QTest::newRow("unplugged while streaming") << true << false;
         QTest::newRow("unplugged while recording") << true << true;
         QTest::newRow("server killed while streaming") << false << false;
@@ -223,8 +219,7 @@ private slots:
             QTRY_VERIFY(!server);   // released once its own signal returned
             QCOMPARE(controllerChanged.count(), 1);
             QCOMPARE(runningChanged.count(), 1);
-            // Still attached: the phone stays in its group, not mirrored, also once the tile's
-            // message has had its time.
+            // Still attached: it stays in its group, not mirrored, past the tile message's time.
             QVERIFY(!QTest::qWaitFor([&] { return m_group->deviceCount() != 2; },
                                      UserMessage::timeoutMs(UserMessage::Kind::Error) + 1000));
             QVERIFY(!device->controller());
@@ -286,9 +281,7 @@ private slots:
         // Once there is room, a whole recording of a few seconds works.
         disk.makeRoom();
         m_said.clear();
-        device->startRecord();
-        QTRY_VERIFY_WITH_TIMEOUT(told(phone).contains("Record Started"), 10000);
-        QVERIFY(streaming(device, 15));
+        QVERIFY(recordFor(device, 15) >= 0);
         device->stopRecord();
         QTRY_VERIFY_WITH_TIMEOUT(told(phone).contains("Record Stopped"), 10000);
         QStringList added = recordings();

@@ -6,6 +6,7 @@
 #include "controller.h"
 #include "controlmsg.h"
 #include "controlwire.h"
+#include "datatable.h"
 #include "device.h"
 #include "devicegroupmanager.h"
 #include "devicesettings.h"
@@ -67,17 +68,9 @@ ADBDeviceInfo entry(const QString &serial, bool usb = true, const QString &hardw
     return info;
 }
 
-// Each item's name, in order.
-template<class List, class Name> QStringList namesOf(const List &list, Name name)
-{
-    QStringList result;
-    for (const auto &item : list)
-        result << name(item);
-    return result;
-}
 QStringList serials(const QList<ADBDeviceInfo> &infos)
 {
-    return namesOf(infos, [](const ADBDeviceInfo &info) { return info.adb_serial; });
+    return TestSupport::mapped(infos, &ADBDeviceInfo::adb_serial);
 }
 
 // The rows as the model gives them.
@@ -148,7 +141,7 @@ class DeviceGroupTest : public QObject
     QStringList savedNames() const
     {
         const QJsonArray saved = TestSupport::readJson(file()).value("device_groups").toArray();
-        return namesOf(saved, [](const QJsonValue &g) { return g["name"].toString(); });
+        return TestSupport::mapped(saved, [](const QJsonValue &g) { return g["name"].toString(); });
     }
 
 private slots:
@@ -203,9 +196,8 @@ private slots:
     // width means the wide enlarged view, no tile matching keeps the stream size.
     void settingsLoad_data()
     {
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<QJsonValue>("stored");
-        QTest::addColumn<QJsonValue>("loaded"); // undefined: the fallback, the file unsound
+        // loaded, undefined: the fallback, the file unsound
+        addColumns<QString, QJsonValue, QJsonValue>({"key", "stored", "loaded"});
         const QJsonValue fallback(QJsonValue::Undefined);
         QTest::newRow("size as text") << "maxSize" << QJsonValue("1000") << fallback;
         QTest::newRow("fraction") << "maxFPS" << QJsonValue(29.5) << fallback;
@@ -486,7 +478,7 @@ private slots:
         DeviceGroup group;
         QCOMPARE(group.executeADBCommand("shell echo hi"), QString());
         members(group, {"A", "B", "C"});
-        m_adb->respondMatching("*' shell sleep '*", FakeAdb::Reply({}, 0, {}, 0.5));
+        m_adb->respondMatching("*' shell sleep '*", FakeAdb::slow({}, 0.5));
         for (const QString serial : {"A", "B", "C"})
             m_adb->respond({"-s", serial, "shell", "echo", "hi", "there"},
                            serial.toUtf8() + ":hi there\n");
@@ -511,9 +503,8 @@ private slots:
 
     void theFileIsLoadedOrKeptAsBackup_data()
     {
-        QTest::addColumn<QByteArray>("content"); // null: no file, the first start
-        QTest::addColumn<QStringList>("names");
-        QTest::addColumn<bool>("keptAsBackup");
+        // content, null: no file (the first start)
+        addColumns<QByteArray, QStringList, bool>({"content", "names", "keptAsBackup"});
         const auto row = [](const char *name, const char *content, bool keptAsBackup = true,
                             const QStringList &names = {"Default Group"}) {
             QTest::newRow(name) << QByteArray(content) << names << keptAsBackup;
@@ -538,7 +529,7 @@ private slots:
         QVERIFY(content.isNull() || !TestSupport::writeFile(file(), content).isEmpty());
         DeviceGroupManager manager;
         const QList<DeviceGroup *> groups = manager.deviceGroups();
-        QCOMPARE(namesOf(groups, [](const DeviceGroup *g) { return g->name(); }), names);
+        QCOMPARE(TestSupport::mapped(groups, &DeviceGroup::name), names);
         QCOMPARE(manager.currentSelectedGroup(), groups.first());
         QCOMPARE(QFile::exists(file() + ".bak"), keptAsBackup);
         QVERIFY(!keptAsBackup || TestSupport::readFile(file() + ".bak") == content);

@@ -3,6 +3,7 @@
 #include "adbrunner.h"
 #include "appconfig.h"
 #include "batchjob.h"
+#include "datatable.h"
 #include "device.h"
 #include "devicegroup.h"
 #include "devicegroupmanager.h"
@@ -47,12 +48,8 @@ class GroupFleetTest : public QObject
 private slots:
     void initTestCase()
     {
-        if (TestSupport::phonesimPath().isEmpty())
-            QSKIP("the virtual phones are not built");
         // Cached loops: no encoding per frame.
-        m_fleet = std::make_unique<VirtualFleet>(TestSupport::phonesimPath(),
-                                                 VirtualFleet::Options{12, {720, 1600}, 30, true});
-        QVERIFY2(m_fleet->isValid(), qPrintable(m_fleet->errorString()));
+        PARVIX_START_FLEET(m_fleet, VirtualFleet::Options{12, {720, 1600}, 30, true});
         for (int phone : {4, 9})
             QVERIFY(m_fleet->setPhoneOption(phone, "faults", QJsonObject{{"pushFails", true}}));
         AppConfig::instance()->setDeviceGroupSavePath(m_data.path());
@@ -67,10 +64,9 @@ private slots:
 
     void phonesEndAsTheirAdbCallsDid_data()
     {
-        QTest::addColumn<QString>("file");
-        QTest::addColumn<QString>("how"); // dropped on the first tile, or the group's menu
-        QTest::addColumn<bool>("cancelAtOnce");
-        QTest::addColumn<QList<int>>("doneFailedCancelled");
+        // how: dropped on the first tile, or the group's menu
+        addColumns<QString, QString, bool, QList<int>>(
+            {"file", "how", "cancelAtOnce", "doneFailedCancelled"});
         QTest::newRow("APK dropped on a tile") << "tool.apk"
                                                << "tile" << false << QList{1, 0, 0};
         QTest::newRow("group upload, two failing") << "notes.txt"
@@ -121,9 +117,7 @@ private slots:
     }
     void aDroppedPhoneComesBack_data()
     {
-        QTest::addColumn<QString>("drop");
-        QTest::addColumn<bool>("stoppedFirst");
-        QTest::addColumn<bool>("wifi");
+        addColumns<QString, bool, bool>({"drop", "stoppedFirst", "wifi"});
         const auto row = [](const char *name, const char *drop, bool stoppedFirst = false,
                             bool wifi = false) {
             QTest::newRow(name) << QString(drop) << stoppedFirst << wifi;

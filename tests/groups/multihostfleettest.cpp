@@ -61,20 +61,15 @@ class MultiHostFleetTest : public QObject
 private slots:
     void initTestCase()
     {
-        if (TestSupport::phonesimPath().isEmpty())
-            QSKIP("the virtual phones are not built");
         // The console's own server, without phones; cached loops: no encoding per frame.
-        m_fleets.push_back(std::make_unique<VirtualFleet>(
-            TestSupport::phonesimPath(), VirtualFleet::Options{0, kScreens.first(), 30, true}));
-        QVERIFY(m_fleets.back()->isValid());
-        QList<VirtualFleet *> fleets{m_fleets.back().get()};
+        m_fleets.resize(kHosts.size() + 1);
+        PARVIX_START_FLEET(m_fleets[0], VirtualFleet::Options{0, kScreens.first(), 30, true});
+        QList<VirtualFleet *> fleets{m_fleets[0].get()};
         QList<AdbServer> servers;
         for (int i = 0; i < kHosts.size(); ++i) {
-            m_fleets.push_back(std::make_unique<VirtualFleet>(
-                TestSupport::phonesimPath(), VirtualFleet::Options{1, kScreens.at(i), 30, true},
-                kHosts.at(i)));
-            QVERIFY2(m_fleets.back()->isValid(), qPrintable(m_fleets.back()->errorString()));
-            fleets << m_fleets.back().get();
+            PARVIX_START_FLEET(m_fleets[i + 1], VirtualFleet::Options{1, kScreens.at(i), 30, true},
+                               kHosts.at(i));
+            fleets << m_fleets[i + 1].get();
             servers << *AdbServer::parse(kHosts.at(i));
         }
         VirtualFleet::serveTogether(fleets);
@@ -95,13 +90,11 @@ private slots:
     void phonesOfEveryHostStreamInOneGroup()
     {
         const QList<ADBDeviceInfo> listed = ADBRunner::getPhones();
-        QStringList serials, expected;
-        for (const ADBDeviceInfo &info : listed)
-            serials << info.adb_serial;
+        QStringList expected;
         for (const auto &fleet : m_fleets)
             expected += fleet->serials();
         // The same serial on every host, told apart by the host.
-        QCOMPARE(serials, expected);
+        QCOMPARE(TestSupport::mapped(listed, &ADBDeviceInfo::adb_serial), expected);
         m_group = std::make_unique<DeviceGroup>();
         m_group->setName("Fleet");
         // Full-size pictures, so that the three phones' frames differ in size.

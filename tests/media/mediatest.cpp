@@ -3,6 +3,7 @@
 #include "appconfig.h"
 #include "audiodemuxer.h"
 #include "audiofixtures.h"
+#include "datatable.h"
 #include "h264sps.h"
 #include "h264teststream.h"
 #include "hardwaredecoding.h"
@@ -149,8 +150,8 @@ void verifyPicture(const QImage &image, const QSize &source, int index, int tole
             image.pixelColor(int(r.center().x() * sx), int(r.center().y() * sy)),
             image.format() == QImage::Format_Grayscale8 ? QColor(luma, luma, luma) : colour);
     };
-    QCOMPARE_LT(distance(TestPicture::topBand(source), TestPicture::topColor()), tolerance);
-    QCOMPARE_LT(distance(TestPicture::bottomBand(source), TestPicture::bottomColor()), tolerance);
+    QCOMPARE_LT(distance(TestPicture::topBand(source), TestPicture::topColor), tolerance);
+    QCOMPARE_LT(distance(TestPicture::bottomBand(source), TestPicture::bottomColor), tolerance);
     QCOMPARE_LT(distance(TestPicture::square(source, index), Qt::white), tolerance);
 }
 
@@ -203,8 +204,7 @@ private slots:
     // A rotated stream's new size: ControlSessionTest.
     void everyFrameIsAnnouncedAsSoonAsItsPacketArrives_data()
     {
-        QTest::addColumn<QByteArray>("hardware");
-        QTest::addColumn<bool>("corruptFirst");
+        addColumns<QByteArray, bool>({"hardware", "corruptFirst"});
         QTest::newRow("GPU not asked for") << QByteArray() << false;
         QTest::newRow("GPU asked for") << QByteArray("1") << false;
         QTest::newRow("GPU switched off") << QByteArray("0") << false;
@@ -292,9 +292,7 @@ private slots:
     // The picture size read from the sequence parameter set, as encoders write it.
     void sizeComesFromTheSequenceParameterSet_data()
     {
-        QTest::addColumn<QSize>("size");
-        QTest::addColumn<int>("format");
-        QTest::addColumn<QString>("preset");
+        addColumns<QSize, int, QString>({"size", "format", "preset"});
         QTest::newRow("baseline, cropped")
             << QSize(100, 58) << int(AV_PIX_FMT_YUV420P) << "ultrafast";
         QTest::newRow("high profile, phone-like")
@@ -391,9 +389,7 @@ private slots:
 
     void packetLimits_data()
     {
-        QTest::addColumn<bool>("sound");
-        QTest::addColumn<int>("maxSize");
-        QTest::addColumn<int>("perRead");
+        addColumns<bool, int, int>({"sound", "maxSize", "perRead"});
         QTest::newRow("video") << false << 0x800000 << 200;
         QTest::newRow("sound") << true << 0x100000 << 50;
     }
@@ -412,12 +408,8 @@ private slots:
     // One packet: its start code added only when missing (video), its time and flags.
     void onePacket_data()
     {
-        QTest::addColumn<QByteArray>("ptsBytes");
-        QTest::addColumn<QByteArray>("payload");
-        QTest::addColumn<QByteArray>("data");
-        QTest::addColumn<qint64>("pts");
-        QTest::addColumn<bool>("key");
-        QTest::addColumn<bool>("audio");
+        addColumns<QByteArray, QByteArray, QByteArray, qint64, bool, bool>(
+            {"ptsBytes", "payload", "data", "pts", "key", "audio"});
         const auto row = [](const char *name, const char *payload, const char *data,
                             const char *ptsBytes = "00000000000F4240", qint64 pts = 1000000,
                             bool key = false, bool audio = false) {
@@ -471,12 +463,10 @@ private slots:
     // H.264 and Opus are taken, and for sound no codec at all (0) or a failed set-up (1).
     void headerAndCodec_data()
     {
-        QTest::addColumn<int>("kind");      // 0 video, 1 sound, 2 sound without the name field
-        QTest::addColumn<int>("chunkSize"); // 0: one block, 2: split inside the codec id
-        QTest::addColumn<QByteArray>("id");
-        QTest::addColumn<QByteArray>("name");
-        QTest::addColumn<int>("packets");     // -1: refused
-        QTest::addColumn<int>("unavailable"); // the phone cannot capture sound
+        // kind: 0 video, 1 sound, 2 sound without the name field; chunkSize 0: one block, 2: split
+        // inside the codec id; packets -1: refused; unavailable: the phone cannot capture sound.
+        addColumns<int, int, QByteArray, QByteArray, int, int>(
+            {"kind", "chunkSize", "id", "name", "packets", "unavailable"});
         const auto row = [](const char *tag, int kind, int chunk, const QByteArray &id, int packets,
                             int unavailable = 0, const QByteArray &name = "A54") {
             QTest::newRow(tag) << kind << chunk << id << name << packets << unavailable;

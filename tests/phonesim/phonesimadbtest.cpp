@@ -34,11 +34,7 @@ class PhonesimAdbTest : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        if (TestSupport::phonesimPath().isEmpty())
-            QSKIP("phonesim is not built");
-    }
+    void initTestCase() { PARVIX_NEEDS_PHONESIM(); }
 
     void listingAndShell()
     {
@@ -88,6 +84,8 @@ private slots:
             QCOMPARE(fleet.on(serial, QStringList{"shell"} + args).out, out);
         QVERIFY(fleet.setPhoneOption(1, "ip", "10.1.2.3"));
         QVERIFY(fleet.shell(serial, "ip addr show wlan0").out.contains("inet 10.1.2.3/"));
+        QVERIFY(fleet.shell(serial, "ip addr show lo").out.contains("inet 127.0.0.1/"));
+        QVERIFY(failsWith(fleet.shell(serial, "ip addr show eth0"), "does not exist"));
         const AdbRun unknown = fleet.on(serial, {"shell", "frobnicate", "--now"});
         QVERIFY(unknown.exitCode == 127 && unknown.err.contains("frobnicate: inaccessible or not"));
         QVERIFY(failsWith(fleet.shell(serial, "ls /nowhere"), "No such file or directory"));

@@ -1,5 +1,6 @@
 // The phone-side server as the computer's end sees it: connection order, headers, packets and
 // control messages (pictures decoding: PhoneSessionTest and ControlSessionTest).
+#include "datatable.h"
 #include "simsession.h"
 #include "testregistry.h"
 #include "testsupport.h"
@@ -28,16 +29,12 @@ class PhonesimSessionTest : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        if (TestSupport::phonesimPath().isEmpty())
-            QSKIP("phonesim is not built");
-    }
+    void initTestCase() { PARVIX_NEEDS_PHONESIM(); }
 
     void connectionsAndStreams_data()
     {
-        QTest::addColumn<bool>("replay");
-        QTest::addColumn<bool>("sound"); // the phone has sound
+        // sound: the phone has sound
+        addColumns<bool, bool>({"replay", "sound"});
         QTest::newRow("live") << false << true;
         QTest::newRow("replay") << true << true;
         QTest::newRow("phone without sound") << false << false;

@@ -1,6 +1,7 @@
 #include "mediarecorder.h"
 #include "appconfig.h"
 #include "audiofixtures.h"
+#include "datatable.h"
 #include "device.h"
 #include "devicesettings.h"
 #include "recordingreader.h"
@@ -93,7 +94,7 @@ private:
             },
             10000);
     }
-    void push(const PacketPtr &packet) { recorder()->pushVideoPacket(packet.get()); }
+    void push(const AVPacketPtr &packet) { recorder()->pushVideoPacket(packet.get()); }
 
 private slots:
     void initTestCase()
@@ -128,9 +129,7 @@ private slots:
 
     void fileNamesStayInsideTheFolder_data()
     {
-        QTest::addColumn<QString>("nickname");
-        QTest::addColumn<QString>("serial");
-        QTest::addColumn<QString>("expected");
+        addColumns<QString, QString, QString>({"nickname", "serial", "expected"});
         const auto row = [](const char *name, const QString &nickname, const QString &serial,
                             const QString &expected) {
             QTest::newRow(name) << nickname << serial << expected + "_20240305_140709_123.mkv";
@@ -156,8 +155,7 @@ private slots:
     // wait. Expected: each file as describe() puts it, joined by " | ".
     void filesHoldWhatTheStreamAllows_data()
     {
-        QTest::addColumn<QString>("script");
-        QTest::addColumn<QString>("expected");
+        addColumns<QString, QString>({"script", "expected"});
         const auto row = [](const char *tag, const QString &script, const QString &expected) {
             QTest::newRow(tag) << script << expected;
         };
@@ -217,14 +215,14 @@ private slots:
             if (step == "C") {
                 push(phone.config());
             } else if (step.startsWith('K') || step.startsWith('F')) {
-                const PacketPtr frame =
+                const AVPacketPtr frame =
                     phone.frame(StreamTime + qRound64(ms * 1000), step[0] == 'K');
                 if (step[0] == 'K')
                     keySizes.last() = frame->size;
                 push(frame);
             } else if (step.startsWith('A')) {
                 for (int i = 0; i < int(ms); ++i) {
-                    AudioFixtures::PacketPtr packet = sound.next();
+                    AVPacketPtr packet = sound.next();
                     packet->pts += StreamTime;
                     recorder()->pushAudioPacket(packet.get());
                 }
@@ -266,8 +264,8 @@ private slots:
     // itself. Either way the tile says why, and once there is room the next press records.
     void aWriteFaultEndsTheRecordingWithAnError_data()
     {
-        QTest::addColumn<QString>("fault");
-        QTest::addColumn<qint64>("room"); // left on the disk
+        // room: left on the disk
+        addColumns<QString, qint64>({"fault", "room"});
         QTest::newRow("folder below a file") << "below a file" << qint64(0);
         QTest::newRow("empty folder setting") << "empty setting" << qint64(0);
         QTest::newRow("read-only folder") << "read-only" << qint64(0);

@@ -3,6 +3,7 @@
 #include "device.h"
 #include "adblane.h"
 #include "appconfig.h"
+#include "datatable.h"
 #include "devicegroup.h"
 #include "fakeadb.h"
 #include "h264teststream.h"
@@ -28,7 +29,6 @@ extern "C" {
 }
 
 namespace {
-// The calling thread's nice value.
 int threadNice()
 {
     return getpriority(PRIO_PROCESS, id_t(syscall(SYS_gettid)));
@@ -92,22 +92,11 @@ class DeviceTest : public QObject
         return m_device && m_device->server() && m_device->server()->isLaunched();
     }
 
-    // The last deviceMessage as text, type and time-out.
-    static QVariantList last(const QSignalSpy &spy)
-    {
-        return spy.isEmpty() ? QVariantList() : spy.last();
-    }
-
 private slots:
-    // Streams sized to their tiles: the picture fitted into the tile, in steps of 16, and a
-    // bit rate that follows the pixels, within the group's bounds (720 px, 4 Mbit/s).
+    // Fitted to the tile in steps of 16, the bit rate following the pixels, in the group's bounds.
     void streamSizedToTile_data()
     {
-        QTest::addColumn<QSizeF>("tile");
-        QTest::addColumn<QSize>("frame");
-        QTest::addColumn<int>("groupMax");
-        QTest::addColumn<int>("size");
-        QTest::addColumn<int>("bitRate");
+        addColumns<QSizeF, QSize, int, int, int>({"tile", "frame", "groupMax", "size", "bitRate"});
         QTest::newRow("wider tile")
             << QSizeF(320, 570) << QSize(720, 1600) << 720 << 576 << 2560000;
         QTest::newRow("narrower") << QSizeF(300, 400) << QSize(720, 1600) << 720 << 400 << 1234567;
@@ -153,10 +142,8 @@ private slots:
 
     void sessionEndsTellWhy_data()
     {
-        QTest::addColumn<QString>("listing"); // "attached", "gone", "error" or "no start"
-        QTest::addColumn<bool>("wifiSwitch");
-        QTest::addColumn<QString>("message"); // empty: none
-        QTest::addColumn<bool>("leaves");
+        // listing: "attached", "gone", "error" or "no start"; message empty: none
+        addColumns<QString, bool, QString, bool>({"listing", "wifiSwitch", "message", "leaves"});
         QTest::newRow("server ended, phone there")
             << "attached" << false << "Mirroring ended on the phone" << false;
         QTest::newRow("unplugged") << "gone" << false << "Phone disconnected" << true;
@@ -194,10 +181,9 @@ private slots:
             QTRY_VERIFY(!said.isEmpty());
         QVERIFY(adbIdle()); // the listing
         QList<QVariantList> errors;
-        for (const QVariantList &args : std::as_const(said)) {
+        for (const QVariantList &args : std::as_const(said))
             if (args.value(1) == QVariant("error"))
                 errors << args;
-        }
         QCOMPARE(errors, message.isEmpty() ? QList<QVariantList>()
                                            : QList<QVariantList>({{message, "error", 5000}}));
         if (!wifiSwitch)
@@ -242,13 +228,14 @@ private slots:
     void withoutASession()
     {
         QSignalSpy messages(m_device, &Device::deviceMessage);
+        const auto last = [&] { return messages.isEmpty() ? QVariantList() : messages.last(); };
         m_device->takeScreenshot();
-        QCOMPARE(last(messages), QVariantList({"Not Connected", "error", 2000}));
+        QCOMPARE(last(), QVariantList({"Not Connected", "error", 2000}));
         QVERIFY(!m_device->isScreenShotting());
         m_device->installAPK(QStringLiteral("/tmp/app.apk"));
-        QCOMPARE(last(messages).value(2), QVariant(2000));
+        QCOMPARE(last().value(2), QVariant(2000));
         m_device->uploadFile(QStringLiteral("/tmp/file.txt"));
-        QCOMPARE(last(messages), QVariantList({"Not Connected", "error", 5000}));
+        QCOMPARE(last(), QVariantList({"Not Connected", "error", 5000}));
 
         // Silent without a controller; the wallpaper of a new name waits for a connection.
         m_device->startRecord();
@@ -264,23 +251,22 @@ private slots:
 
         KeyMappingProfile game(QStringLiteral("Game"), nullptr);
         m_device->setCurrentKeyMappingProfile(&game);
-        QCOMPARE(last(messages), QVariantList({"KeyMapping Profile: Game", "info", 2000}));
+        QCOMPARE(last(), QVariantList({"KeyMapping Profile: Game", "info", 2000}));
         m_device->setCurrentKeyMappingProfile(nullptr);
-        QCOMPARE(last(messages).value(0), QVariant("KeyMapping Disabled"));
+        QCOMPARE(last().value(0), QVariant("KeyMapping Disabled"));
 
         // Wi-Fi adb's failures and the way back.
         messages.clear();
         m_adb->respondMatching("*' connect '*", {"failed to connect to '192.168.1.50:5555'\n"});
         m_device->setWiFiConnection();
         QTRY_COMPARE_WITH_TIMEOUT(messages.count(), 1, 3000);
-        QCOMPARE(last(messages),
-                 QVariantList({"Failed to enable \r WiFi connection", "error", 3000}));
+        QCOMPARE(last(), QVariantList({"Failed to enable \r WiFi connection", "error", 3000}));
         QVERIFY(!m_device->switchingToWiFi());
         m_adb->respondMatching("*' tcpip '*", FakeAdb::failure("error: closed\n"));
         m_device->setWiFiConnection();
         QVERIFY(m_device->switchingToWiFi());
         QTRY_VERIFY(!m_device->switchingToWiFi());
-        QCOMPARE(last(messages), QVariantList({"Failed to tcpip", "error", 3000}));
+        QCOMPARE(last(), QVariantList({"Failed to tcpip", "error", 3000}));
 
         m_adb->respond({"-s", kSerial, "disconnect"}, FakeAdb::failure("error: no such device\n"));
         QVERIFY(!m_device->disconnectWiFi());
@@ -339,14 +325,11 @@ private slots:
         QCOMPARE(m_device->frameSize(), QSize(30, 20));
     }
 
-    // Lag is what the screen shows: the time a picture takes to reach it counts, up to half the
-    // bound, so a late packet that the decoder alone would still take starts a catch-up. A
-    // slow window alone never does: skipping packets cannot make it faster.
+    // Lag is what the screen shows (its delay counts up to half the bound), but a slow window
+    // alone never starts a catch-up: skipping packets cannot make it faster.
     void aPictureShownLateCountsAsLag_data()
     {
-        QTest::addColumn<int>("shownAfterMs");
-        QTest::addColumn<int>("packetLateMs");
-        QTest::addColumn<bool>("catchesUp");
+        addColumns<int, int, bool>({"shownAfterMs", "packetLateMs", "catchesUp"});
         const int bound = StreamPipeline::DefaultMaxLagMs;
         QTest::newRow("late packet, prompt screen") << 0 << bound * 3 / 4 << false;
         QTest::newRow("late packet, slow screen") << bound << bound * 3 / 4 << true;
@@ -375,8 +358,7 @@ private slots:
 
     void theGuiThreadNeverWaitsForAdb()
     {
-        // adb answering a second late on every call, as through a slow hub: each step below
-        // returns while its adb work is still under way.
+        // adb a second late on every call (a slow hub): each step returns before its adb work ends.
         m_adb->setLatency(1);
         m_adb->respondMatching("*app_process*", {{}, 0, {}, 1});
         QSignalSpy said(m_device, &Device::deviceMessage);
@@ -400,22 +382,19 @@ private slots:
         QVERIFY(adbIdle());
     }
 
-    // One session: every picture decoded in order on the media thread, then the device
-    // destroyed while that thread is busy decoding and a recording runs.
+    // Decoded in order on the media thread; then the device goes mid-decoding while recording.
     void framesFromTheMediaThreadAndADeviceGoneMeanwhile()
     {
         if (!H264TestStream::encoderAvailable())
             QSKIP("no H.264 encoder");
         QTemporaryDir videos;
         AppConfig::instance()->setVideoSavePath(videos.path());
-        const QSize size(720, 1280);
-        const QVector<WirePacket> stream = H264TestStream::encode(size, 40, 8000000, 20);
+        const QVector<WirePacket> stream = H264TestStream::encode({720, 1280}, 40, 8000000, 20);
         QVERIFY(!stream.isEmpty());
         QList<qint64> expected;
-        for (const WirePacket &packet : stream) {
+        for (const WirePacket &packet : stream)
             if (!(packet.ptsAndFlags & Wire::Config))
                 expected << qint64(packet.ptsAndFlags & ~Wire::KeyFrame);
-        }
         QMutex mutex;
         QList<qint64> published;
         QSet<QThread *> publishedOn;
@@ -445,8 +424,7 @@ private slots:
         // A shot before the first picture fails and says so.
         QSignalSpy said(m_device, &Device::deviceMessage);
         m_device->takeScreenshot();
-        QTRY_VERIFY(!said.isEmpty());
-        QCOMPARE(said.first().first().toString(), QStringLiteral("Screenshot Failed"));
+        QTRY_COMPARE(said.value(0).value(0).toString(), QStringLiteral("Screenshot Failed"));
         video->write(Wire::videoHeader("Test phone", "h264", 720, 1280) + Wire::frames(stream));
         QTRY_COMPARE_WITH_TIMEOUT(publishedCount(), expected.size(), 30000);
         // Every picture, once, in the order the phone sent them, decoded away from this thread.
@@ -462,8 +440,7 @@ private slots:
         QTRY_VERIFY(recorder->isRecording());
         const QString path = recorder->filePath();
         const quint64 shown = m_device->videoFeed()->publishedCount();
-        // The stream goes on, its times well past those of the pictures shown; each loop
-        // starts them over, so that the pictures soon run late.
+        // Times well past those shown, started over by each loop: the pictures soon run late.
         QVector<WirePacket> later = stream; // as the phone answers a recording's start
         for (WirePacket &packet : later)
             packet.ptsAndFlags += 3600000000;
@@ -479,8 +456,7 @@ private slots:
         });
         QVERIFY(held.tryAcquire(1, 10000));
         delete m_device.data();
-        // Gone while the media thread still holds the session and the recording still runs:
-        // both let go later on their own threads, the file finished.
+        // The session and the recording let go later on their own threads, the file finished.
         QCOMPARE_GT(mediaSessions(), sessionsBefore);
         QVERIFY(recorder);
         resume.release();

@@ -1,9 +1,9 @@
-// Whole sessions against the virtual phone fleet: real adb-like processes, the
-// phone-side server's connections, streams and control channel, and what the tile says when
-// the phone ends the session.
+// Whole sessions against the virtual phone fleet: real adb-like processes, the server's
+// connections, streams and control channel, and what the tile says when the phone ends one.
 #include "adblane.h"
 #include "adbrunner.h"
 #include "controller.h"
+#include "datatable.h"
 #include "device.h"
 #include "devicegroup.h"
 #include "devicesettings.h"
@@ -50,12 +50,8 @@ class PhoneSessionTest : public QObject
 private slots:
     void initTestCase()
     {
-        if (TestSupport::phonesimPath().isEmpty())
-            QSKIP("the virtual phone is not built");
         FakeAdb::serverFile(); // the server file the other sessions of this run push
-        m_fleet = std::make_unique<VirtualFleet>(TestSupport::phonesimPath(),
-                                                 VirtualFleet::Options{1, {1080, 2400}, 10});
-        QVERIFY2(m_fleet->isValid(), qPrintable(m_fleet->errorString()));
+        PARVIX_START_FLEET(m_fleet, VirtualFleet::Options{1, {1080, 2400}, 10});
     }
 
     void cleanupTestCase() { m_fleet.reset(); }
@@ -82,9 +78,7 @@ private slots:
 
     void aFormatTheApplicationCannotUseEndsTheSession_data()
     {
-        QTest::addColumn<QString>("fault");
-        QTest::addColumn<QString>("codecId");
-        QTest::addColumn<QString>("message");
+        addColumns<QString, QString, QString>({"fault", "codecId", "message"});
         QTest::newRow("video png") << "videoCodecId"
                                    << "png"
                                    << "This phone sent a video format the application cannot show";
@@ -119,12 +113,8 @@ private slots:
         QCOMPARE(messages.count(), 1);
     }
 
-    // One session: its connections (video, sound, control, in that order) and few adb calls;
-    // a picture held up behind its phone skips to a fresh key frame instead of
-    // running late; a recording across a rotation holds both sizes and the sound; a tile dragged
-    // larger keeps its stream while it moves, then restarts it once at the size it settled on; a
-    // refused nickname is never pushed as wallpaper; and a switch to Wi-Fi adb waits for adbd
-    // before it connects.
+    // One session: connections in order with few adb calls, catching up, a recording across a
+    // rotation, a dragged tile, a refused nickname, and a switch to Wi-Fi adb.
     void oneSessionFromStartToStop()
     {
         auto *device = new Device(nullptr, kFirst);

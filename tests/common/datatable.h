@@ -1,0 +1,11 @@
+#pragma once
+// A data table's columns in one call: addColumns<int, QString>({"size", "name"}).
+#include <QTest>
+
+#include <array>
+
+template<typename... Types> void addColumns(const std::array<const char *, sizeof...(Types)> &names)
+{
+    std::size_t column = 0;
+    (QTest::addColumn<Types>(names[column++]), ...);
+}
