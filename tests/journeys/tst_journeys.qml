@@ -49,7 +49,6 @@ DialogTestCase {
         return found[found.length - 1]
     }
 
-    // Scrolls the wheel over the clipping view until the item is inside it.
     function reveal(item) {
         let view = item.parent
         while (view && !(view.clip && view.contentY !== undefined))
@@ -104,7 +103,6 @@ DialogTestCase {
         compare(settledLayout(item), [], shot + " layout")
     }
 
-    // The layer the window's popups are shown on.
     function overlay() {
         return Array.from(main.contentItem.parent.children).find(o => String(o).startsWith("QQuickOverlay"))
     }
@@ -163,8 +161,7 @@ DialogTestCase {
     }
 
     function test_2_scanAddAndStart() {
-        // An empty group: the scan button's text fits, and the group's header stays in reach.
-        compare(settledLayout(main.contentItem.parent), [], "the empty window's layout")
+        compare(settledLayout(main.contentItem.parent), [], "the empty group's scan button fits, its header in reach")
         verify(findChild(main, "phoneScreenGrid").visible)
         use("Main", "No Devices In This Group, Click To Scan")
         const scan = main.dialogHosts.DeviceScanDialog.dialog
@@ -197,10 +194,10 @@ DialogTestCase {
 
     function test_2b_dialogsOfPhonesAndGroups(row) {
         row.open()
-        let shown = []
-        tryVerify(() => (shown = Array.from(overlay().children).filter(p => p.visible && p.opacity === 1)).length > 0)
-        checkLayout(shown[shown.length - 1], row.tag)
-        closeByEscape(shown[shown.length - 1])
+        let top
+        tryVerify(() => (top = Array.from(overlay().children).filter(p => p.visible && p.opacity === 1).pop()) !== undefined)
+        checkLayout(top, row.tag)
+        closeByEscape(top)
     }
 
     function tile(row) {
@@ -228,6 +225,8 @@ DialogTestCase {
             { tag: "Upload File", adb: "push", then: () => chooseFile(file("error-log.txt", "uploaded by a journey")) },
             { tag: "Key Mapping", then: () => use("", "Journey"), mapped: "Journey",
               undo: () => {
+                  verify(!Qt.colorEqual(findChild(tile(0), "keyMappingButton").iconColor, Theme.textGreen),
+                         "the active state stands out")
                   use("", qsTranslate("ControlButtons", "KeyMapping: %1").arg("Journey"), tile(0))
                   verify(findChild(control("", "Journey").parent, "tick").visible, "the profile in use is ticked")
                   use("KeyMapProfilePicker", "No KeyMap")
@@ -248,8 +247,7 @@ DialogTestCase {
         const device = phone(0)
         const serial = device.adbConnectionSerial
         const controlLog = serial + "/" + (row.log || "control.jsonl")
-        const seenControl = helper.fleetLog(controlLog).length
-        const seenAdb = helper.fleetLog("adb.log").length
+        const [seenControl, seenAdb] = [controlLog, "adb.log"].map(log => helper.fleetLog(log).length)
         const seenFiles = row.folder ? helper.files(row.folder()).length : 0
         use("ControlButtons", row.tag, tile(0))
         if (row.then) row.then()
@@ -265,7 +263,6 @@ DialogTestCase {
         if (row.undo) row.undo()
     }
 
-    // Drags the slider's handle by a fraction of its track.
     function slide(slider, fraction) {
         const from = slider.leftPadding + slider.visualPosition * slider.availableWidth
         mouseDrag(slider, from, slider.height / 2, fraction * slider.availableWidth, 0)
@@ -395,9 +392,8 @@ DialogTestCase {
         pick("Member", "Login")
         use("MemberLoginDialog", "Register")
         typeInto(control("MemberRegisterDialog", "Enter email address..."), email)
-        use("MemberRegisterDialog", "Register")
-        use("MemberRegisterDialog", "OK")
-        use("MemberRegisterDialog", "Login")
+        for (const button of ["Register", "OK", "Login"]) // the alert's OK, then the link back to the login
+            use("MemberRegisterDialog", button)
         typeInto(control("MemberLoginDialog", "Enter email address..."), email)
         typeInto(control("MemberLoginDialog", "Enter password..."), helper.mailedPassword(email))
         use("MemberLoginDialog", "Login")

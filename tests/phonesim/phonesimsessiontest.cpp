@@ -1,5 +1,5 @@
 // The phone-side server as the computer's end sees it: connection order, headers, packets and
-// control messages (pictures decoding: PhoneSessionTest and ControlSessionTest).
+// control messages (pictures decoding: PhoneSessionTest).
 #include "datatable.h"
 #include "simsession.h"
 #include "testregistry.h"
@@ -156,7 +156,7 @@ private slots:
         QCOMPARE(readExactly(control, 9), QByteArray(1, 1) + bigEndian(quint64(7)));
         QVERIFY(!control->waitForReadyRead(300));
 
-        // A reset restarts the video (rotation: ControlSessionTest).
+        // A reset restarts the video (rotation: PhoneSessionTest).
         send(control, QByteArray(1, char(17)));
         QVERIFY(restarted(session->video));
     }

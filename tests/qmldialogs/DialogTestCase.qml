@@ -38,7 +38,6 @@ TestCase {
         return manager
     }
 
-    // Opens the dialog and waits until it is on screen.
     function openDialog(dialog) {
         dialog.open()
         tryVerify(() => dialog.opened, 3000, "the dialog opens")
@@ -117,6 +116,14 @@ TestCase {
         click(find(parent, button))
         if (closes)
             tryVerify(() => !parent.visible, 5000, button + " closes it")
+    }
+
+    // The box `button` opens, its `field` starting with `before`; `text` typed there and `confirm` clicked.
+    function edited(parent, button, boxName, field, before, text, confirm, closes) {
+        const box = openedBy(parent, button, boxName)
+        compare(find(box, field).text, before, field + " starts with the current text")
+        typed(box, { [field]: text }, confirm, closes)
+        return box
     }
 
     function startAndWait(device) {

@@ -2,8 +2,7 @@ import QtQuick
 import QtTest
 import Parvix
 
-// The account dialogs' refusals, failures and alerts against the reference account service (a
-// registration and login by mouse: the journeys).
+// The account dialogs' refusals, failures and alerts (registration and login by mouse: the journeys).
 DialogTestCase {
     id: testCase
     name: "AccountDialogs"
@@ -42,18 +41,16 @@ DialogTestCase {
         const password = helper.mailedPassword(erin)
         const dialog = openDialog(make("MemberLoginDialog"))
         verify(!find(dialog, "loginButton").enabled)
-        // Refused before any request: the address as typed, and a seven-character password.
         loginRequests.clear()
         login(dialog, " " + erin, password, "Invalid Email", "Please enter a valid email address.")
         login(dialog, erin, "1234567", "Invalid Password", "Please enter a password with at least 8 characters.")
-        compare(loginRequests.count, 0)
+        compare(loginRequests.count, 0, "the address as typed and a short password are refused before any request")
         // A wrong password gets the dialog's own text, not the service's.
         login(dialog, erin, "wrong password", "Login Failed", "Please check your email and password.")
         verify(!UserSession.isLoggedIn)
-        // Logged in, the dialog closes (and the window opens the profile: the journeys).
         login(dialog, erin, password)
-        tryVerify(() => UserSession.isLoggedIn && !dialog.visible, 10000)
-        compare(UserSession.userEmail, erin)
+        tryVerify(() => UserSession.isLoggedIn && !dialog.visible, 10000, "logged in, the dialog closes")
+        compare(UserSession.userEmail, erin) // the window then opens the profile: the journeys
 
         const profile = openDialog(make("UserProfileDialog"))
         compare([find(profile, "emailText").text, find(profile, "verifiedText").text], [erin, "Yes"])
@@ -70,27 +67,23 @@ DialogTestCase {
         }
         typeText(find(box, "confirmPasswordField"), "12345678")
         compare(box.problem(), "", "eight characters are enough")
-        // The service's reason in the error line.
         change("not the password", "second secret", "second secret")
-        tryVerify(() => error.text !== "", 10000)
-        verify(error.text !== "Passwords do not match")
+        tryVerify(() => error.text !== "", 10000, "the service's reason in the error line")
+        verify(error.text !== "Passwords do not match", error.text)
         change(password, "second secret", "second secret")
         tryVerify(() => !box.visible && !profile.visible)
         verify(!UserSession.isLoggedIn)
         alerted(profile, "passwordChangedAlert", "Success", "Password changed successfully, please login again.")
-        // The new password works; then logout.
         openDialog(dialog)
         login(dialog, erin, "second secret")
-        tryVerify(() => UserSession.isLoggedIn, 10000)
+        tryVerify(() => UserSession.isLoggedIn, 10000, "the new password works")
         openDialog(profile)
-        click(find(profile, "logoutButton"))
-        tryVerify(() => !profile.visible)
+        typed(profile, {}, "logoutButton", true)
         openDialog(profile)
         compare(find(profile, "emailText").text, "Not logged in")
     }
 
-    // The reset link's dialog and back (the register link: the journeys); then other failures
-    // than wrong credentials show the reason (its texts: the client's tests).
+    // The reset link and back (register link: the journeys); other failures show why (texts: the client's tests).
     function test_2_forgotPasswordAndUnreachableService() {
         const dialog = openDialog(make("MemberLoginDialog"))
         const forgot = openedBy(dialog, "forgotPasswordLink", "forgotPasswordDialog")

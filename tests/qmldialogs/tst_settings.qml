@@ -7,8 +7,6 @@ DialogTestCase {
     id: testCase
     name: "Settings"
 
-    // The main window's Member menu and store alerts; every QML file loads without a warning.
-
     KeyMappingModel {
         id: keyRows
     }
@@ -72,20 +70,17 @@ DialogTestCase {
         DeviceSettings.removeDeviceNickname("qml-serial")
     }
 
-    // The application settings, written only on Save (by mouse, and the about box: the journeys).
-
     function settings() {
         return [AppConfig.getLocale(), AppConfig.getVideoSavePath(), AppConfig.getScreenshotSavePath(),
                 AppConfig.getKeyMappingSavePath(), AppConfig.getCommonPhraseSavePath(),
                 AppConfig.getDeviceNicknameSavePath(), AppConfig.getDeviceGroupSavePath()]
     }
 
-    // Unusable folders are reported and nothing is stored; fixed, Save writes and asks for a restart.
+    // Unusable folders refused, nothing stored; fixed, Save writes and asks for a restart (by mouse: the journeys).
     function test_saveAndBrowse() {
         const before = settings()
         const dialog = openDialog(make("AppSettingsDialog"))
-        const videos = helper.temporaryFolder() + "/videos/new"
-        const keymaps = helper.temporaryFolder() + "/keymaps"
+        const [videos, keymaps] = ["/videos/new", "/keymaps"].map(path => helper.temporaryFolder() + path)
         const fields = visibleAll(dialog, "pathField")
         typeText(fields[0], videos)
         typeText(fields[2], "/proc/parvix-keymaps")
@@ -94,24 +89,22 @@ DialogTestCase {
         const problems = alerted(dialog, "folderErrorAlert", "Error")
         compare(problems.split("<br/>"), ["KeyMapping save path: " + AppConfig.folderProblem("/proc/parvix-keymaps"),
                                           "Device Nickname save path: " + AppConfig.folderProblem("")])
-        verify(dialog.opened, "the dialog stays for a correction")
-        compare(settings(), before)
+        compare([dialog.opened, settings()], [true, before], "nothing is stored, the dialog stays for a correction")
         typeText(fields[2], keymaps)
         typeText(fields[4], before[5])
-        click(find(dialog, "saveButton"))
-        tryVerify(() => !dialog.visible)
+        typed(dialog, {}, "saveButton", true)
         alerted(dialog, "restartAlert", "Success", "Please restart the application to apply the changes.")
         compare(settings(), [before[0], videos, before[2], keymaps].concat(before.slice(4)))
         verify(AppConfig.folderProblem(videos) === "", "the new folder exists and takes files")
         compare(["zh_CN", "zh_TW", "en_US", "C", "de_DE"].map(dialog.languageLabel),
                 ["简体中文", "繁體中文", "English", "English", "English"])
 
-        // A missing module of Qt's own dialog is told instead of taking the process down.
         openDialog(dialog)
         const chooser = find(dialog, "folderChooser")
         chooser.implementationImports += "import Parvix.Missing; "
         click(visibleAll(dialog, "browseButton")[1])
-        tryVerify(() => chooser.shownFailure && chooser.shownFailure.opened)
+        tryVerify(() => chooser.shownFailure && chooser.shownFailure.opened, 5000,
+                  "a missing module of Qt's own dialog is told instead of taking the process down")
         verify(dialog.opened)
         chooser.shownFailure.close()
     }
@@ -123,23 +116,15 @@ DialogTestCase {
         const dialog = openDialog(make("DeviceGroupManagerDialog", { deviceGroupManager: manager }))
         verify(!find(dialog, "deleteButton").enabled, "the last group cannot go")
         compare(dialog.nameProblem("", null), "Group name cannot be empty")
-        // The name box opened by the button, starting with `before`; `text` typed and confirmed.
-        const named = (button, boxName, before, text) => {
-            const box = openedBy(dialog, button, boxName)
-            compare(find(box, "nameField").text, before)
-            typed(box, { nameField: text }, "confirmButton")
-            return box
-        }
         const row = () => visibleAll(dialog, "groupRow")[1]
-        let box = named("newGroupButton", "newGroupBox", "", "   ")
+        let box = edited(dialog, "newGroupButton", "newGroupBox", "nameField", "", "   ", "confirmButton")
         verify(box.opened && !find(box, "confirmButton").enabled, "an empty name is refused by the button")
         typed(box, { nameField: "  Shop  " }, "confirmButton", true)
-        box = named("newGroupButton", "newGroupBox", "", "Shop ")
+        box = edited(dialog, "newGroupButton", "newGroupBox", "nameField", "", "Shop ", "confirmButton")
         alerted(dialog, "groupErrorAlert", "Error", "Group name already exists")
         verify(box.opened, "the box stays for a correction")
         box.close()
-        // Renamed: not to another group's name.
-        box = named(find(row(), "editButton"), "editGroupBox", "Shop", "Default Group")
+        box = edited(dialog, find(row(), "editButton"), "editGroupBox", "nameField", "Shop", "Default Group", "confirmButton")
         alerted(dialog, "groupErrorAlert", "Error", "Group name already exists")
         typed(box, { nameField: " Counter " }, "confirmButton", true)
         compare(manager.deviceGroups.map(group => group.name), ["Default Group", "Counter"])
@@ -148,25 +133,22 @@ DialogTestCase {
         click(find(removal, "confirmDeleteButton"))
         compare(manager.deviceGroups.map(group => group.name), ["Default Group"])
 
-        // The group's settings dialog.
         const group = manager.currentSelectedGroup
         const settings = openDialog(make("GroupSettingsDialog", { deviceGroupManager: manager }))
         const slider = name => find(find(settings, name), "slider")
         const bitRateText = find(find(settings, "bitRateSlider"), "valueText")
-        // The sliders start at the group's values, bit rates in Mbps.
-        compare([slider("bitRateSlider").value, bitRateText.text, slider("maxSizeSlider").value], [4, "4 Mbps", 720])
-        // Keys move the slider like a drag does; each step is written at once.
+        compare([slider("bitRateSlider").value, bitRateText.text, slider("maxSizeSlider").value], [4, "4 Mbps", 720],
+                "the sliders start at the group's values, bit rates in Mbps")
         slider("bitRateSlider").forceActiveFocus()
         keyClick(Qt.Key_Right)
         keyClick(Qt.Key_Right)
-        compare([group.bitRate, bitRateText.text, group.bitRateBigView], [6000000, "6 Mbps", 4000000])
-        // The dialog follows the group when it changes elsewhere, and writes nothing back.
+        compare([group.bitRate, bitRateText.text, group.bitRateBigView], [6000000, "6 Mbps", 4000000],
+                "keys move the slider like a drag, each step written at once")
         group.setMaxFPS(60)
         group.setBitRate(8000000)
-        compare([slider("maxFPSSlider").value, slider("bitRateSlider").value], [60, 8])
-        click(find(settings, "saveButton"))
-        tryVerify(() => !settings.visible)
-        compare(group.bitRate, 8000000)
+        compare([slider("maxFPSSlider").value, slider("bitRateSlider").value], [60, 8], "the dialog follows the group")
+        typed(settings, {}, "saveButton", true)
+        compare(group.bitRate, 8000000, "Save writes nothing back")
     }
 
     // The key-mapping editor's rules, and its edits reaching the file (a profile picked: the journeys).
@@ -175,7 +157,6 @@ DialogTestCase {
         return JSON.parse(helper.readFile(KeyMapping.getConfigFilePath())).profiles.Game
     }
 
-    // The key pressed into the box's capture field.
     function press(box, key, modifiers) {
         click(find(box, "keyCapture"))
         keyClick(key, modifiers || Qt.NoModifier)
@@ -185,23 +166,21 @@ DialogTestCase {
         const dialog = openDialog(make("KeyMappingDialog"))
         verify(!find(dialog, "addMappingButton").enabled && !find(dialog, "deleteProfileButton").enabled,
                "nothing to add to or delete without a profile")
-        // A new profile becomes the current one; a name in use, trimmed, is refused.
         for (const name of ["Game", " Game "]) {
             tryVerify(() => !findChild(dialog, "newProfileBox").visible)
             typed(openedBy(dialog, "newProfileButton", "newProfileBox"), { profileNameField: name }, "createButton")
         }
         const newBox = findChild(dialog, "newProfileBox")
-        verify(newBox.opened && find(newBox, "takenText").visible)
+        verify(newBox.opened && find(newBox, "takenText").visible, "a name in use, trimmed, is refused")
         newBox.close()
         compare([KeyMapping.profileNames, KeyMapping.currentProfile.name, find(dialog, "profileBox").currentText,
-                 saved()], [["Game"], "Game", "Game", []])
+                 saved()], [["Game"], "Game", "Game", []], "a new profile becomes the current one")
 
-        // Add a touch: modifier keys alone are ignored, rejected field text keeps the value.
         let add = openedBy(dialog, "addMappingButton", "addBox")
         const save = find(add, "saveButton")
         verify(!save.enabled)
         press(add, Qt.Key_Shift, Qt.ShiftModifier)
-        compare(add.keyDisplay, "")
+        compare(add.keyDisplay, "", "modifier keys alone are ignored")
         keyClick(Qt.Key_A, Qt.ControlModifier | Qt.ShiftModifier)
         const expectedKey = "Ctrl+Shift+A"
         verify(add.keyDisplay === expectedKey && save.enabled)
@@ -210,32 +189,29 @@ DialogTestCase {
                                                   ["countField", "3", 3, "3"]]) {
             typeText(find(add, name), text)
             keyClick(Qt.Key_Return)
-            compare([find(add, name).value, find(add, name).text], [value, display], name + text)
+            compare([find(add, name).value, find(add, name).text], [value, display], "rejected keeps the value: " + name + text)
         }
         click(save)
         tryVerify(() => !add.visible)
         compare(saved(), [{ keyCode: Qt.Key_A, keyDisplay: expectedKey, type: 0,
                             modifiers: Qt.ControlModifier | Qt.ShiftModifier, data: { x: 0.25, y: 0.5, count: 3 } }])
 
-        // The same key again: refused, and the box (started over) stays open with the reason.
         add = openedBy(dialog, "addMappingButton", "addBox")
         compare([add.keyDisplay, find(add, "xField").text], ["", "0.50"], "a saved box starts over")
         press(add, Qt.Key_A, Qt.ControlModifier | Qt.ShiftModifier)
         click(find(add, "saveButton"))
-        verify(add.opened && find(add, "duplicateText").visible)
+        verify(add.opened && find(add, "duplicateText").visible, "the same key is refused, the box stays with the reason")
         compare(saved().length, 1)
 
-        // A swipe through the same box; below 50 ms is refused.
         find(add, "typeBox").activated(1)
         verify(find(add, "startXField").visible && !find(add, "xField").visible)
         press(add, Qt.Key_Space)
         typeText(find(add, "durationField"), "40")
         keyClick(Qt.Key_Return)
-        compare(find(add, "durationField").value, 200)
+        compare(find(add, "durationField").value, 200, "a swipe below 50 ms is refused")
         typed(add, { durationField: "350" }, "saveButton", true)
         compare([find(dialog, "touchTab").text, find(dialog, "swipeTab").text], ["Touch (1)", "Swipe (1)"])
 
-        // Edit the touch entry, then the swipe (in its place); delete the swipe at once.
         const touchRow = visibleAll(find(dialog, "touchTable"), "mappingRow")[0]
         compare(touchRow.cells, ["1", expectedKey, "0.25", "0.50", "3"])
         const touchEdit = openedBy(dialog, find(touchRow, "editButton"), "touchEditBox")
@@ -252,9 +228,10 @@ DialogTestCase {
         typed(openedBy(dialog, swipeEditButton, "swipeEditBox"), { endYField: "0.1" }, "saveButton", true)
         compare(swipeRow.cells, ["1", "Space", "(0.20, 0.50)", "(0.80, 0.10)", "350"])
         compare(saved().map(e => e.data), [{ x: 0.25, y: 0.9, count: 3 },
-                                           { startX: 0.2, startY: 0.5, endX: 0.8, endY: 0.1, duration: 350 }])
+                                           { startX: 0.2, startY: 0.5, endX: 0.8, endY: 0.1, duration: 350 }],
+                "the touch, then the swipe edited in place")
         click(find(swipeRow, "deleteButton"))
-        compare(saved().map(e => e.keyDisplay), [expectedKey])
+        compare(saved().map(e => e.keyDisplay), [expectedKey], "the swipe's Delete needs no confirmation")
         click(find(openedBy(dialog, "deleteProfileButton", "deleteProfileBox"), "confirmDeleteButton"))
         compare(saved(), undefined, "the profile is deleted after its confirmation")
     }
@@ -269,16 +246,10 @@ DialogTestCase {
     function test_editorAndPicker() {
         const editor = openDialog(make("CommonPhrasesDialog", { phraseManager: CommonPhraseManager }))
         verify(!find(editor, "newPhraseButton").enabled && !find(editor, "deleteCategoryButton").enabled)
-        // Types into the box's field (after checking what it starts with) and saves.
-        const edit = (button, boxName, field, before, text, save) => {
-            const box = openedBy(editor, button, boxName)
-            compare(find(box, field).text, before)
-            typed(box, { [field]: text }, save, true)
-        }
-        const category = (button, before, text) => edit(button, "categoryEditBox", "categoryField", before, text,
-                                                        "saveCategoryButton")
-        const phrase = (button, before, text) => edit(button, "phraseBox", "phraseField", before, text,
-                                                      "savePhraseButton")
+        const category = (button, before, text) => edited(editor, button, "categoryEditBox", "categoryField", before,
+                                                          text, "saveCategoryButton", true)
+        const phrase = (button, before, text) => edited(editor, button, "phraseBox", "phraseField", before, text,
+                                                        "savePhraseButton", true)
         category("newCategoryButton", "", " Greetings ")
         category("newCategoryButton", "", "Orders")
         compare(find(editor, "categoryBox").currentText, "Orders", "the new one is selected")
@@ -290,15 +261,13 @@ DialogTestCase {
         compare(saved().phrases, [{ id: saved().phrases[0].id, text: "Sent today", category: shipping, description: "" }])
         phrase(find(visibleAll(editor, "phraseRow")[0], "editPhraseButton"), "Sent today", "Sent tomorrow")
         compare(CommonPhraseManager.getPhrasesByCategory(shipping).map(p => p.text), ["Sent tomorrow"])
-        // The phrase's and the category's Delete, each after its confirmation, reach the file.
         click(find(visibleAll(editor, "phraseRow")[0], "deletePhraseButton"))
         click(find(shown(editor, "deletePhraseBox"), "confirmButton"))
-        compare(saved().phrases, [])
+        compare(saved().phrases, [], "the phrase's Delete, once confirmed, reaches the file")
         click(find(openedBy(editor, "deleteCategoryButton", "deleteCategoryBox"), "confirmButton"))
-        compare(editor.selectedCategory.name, "Greetings", "the first remaining category is selected")
-        verify(JSON.stringify(saved()).indexOf("Shipping") < 0)
+        compare([editor.selectedCategory.name, JSON.stringify(saved()).indexOf("Shipping")], ["Greetings", -1],
+                "the category's Delete reaches the file, the first remaining one is selected")
 
-        // The picker: the first category's phrases (a long one in four lines at most), then a tab's.
         CommonPhraseManager.addCategory("Orders", "")
         const [greetings, orders] = CommonPhraseManager.getCategoriesList().map(c => c.id)
         CommonPhraseManager.addPhrase("Hello there", greetings, "")
@@ -306,11 +275,11 @@ DialogTestCase {
         CommonPhraseManager.addPhrase("Ship today, 你好", orders, "")
         const picker = openDialog(make("PhraseSelectionDialog", { phraseManager: CommonPhraseManager }))
         const tabs = visibleAll(picker, "categoryTab")
-        let rows = visibleAll(picker, "phraseRow")
+        const rows = visibleAll(picker, "phraseRow")
         compare([picker.selectedCategoryId, tabs.length, rows.length], [greetings, 2, 2], "the first category")
         verify(rows[1].height < rows[0].height * 5, "a long phrase shows four lines at most")
         click(tabs[1])
-        rows = visibleAll(picker, "phraseRow")
-        compare([picker.selectedCategoryId, rows.length], [orders, 1])
+        compare([picker.selectedCategoryId, visibleAll(picker, "phraseRow").length], [orders, 1],
+                "a tab shows its category's phrases")
     }
 }

@@ -101,8 +101,6 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!device->running(), 15000);
         QCOMPARE(messages, QList<QVariantList>({{message, QStringLiteral("error"), 5000}}));
         QVERIFY(!device->controller() && !device->videoDemuxer() && !device->audioDemuxer());
-        if (fault == "videoCodecId")
-            QVERIFY(!device->frameSize().isValid()); // no picture from another decoder
         // The server on the phone is gone too, and the phone stays in its group.
         QTRY_COMPARE(m_fleet->liveServers(), 0);
         QCOMPARE(m_group->deviceCount(), 1);
@@ -202,9 +200,7 @@ private slots:
         QVERIFY(device->switchingToWiFi());
         device->startScrcpySession();
         QTRY_VERIFY_WITH_TIMEOUT(!messages.isEmpty(), 10000);
-        QCOMPARE(messages.count(), 1);
-        QCOMPARE(messages.last(), QVariantList({QStringLiteral("WiFi connection enabled"),
-                                                QStringLiteral("success"), 3000}));
+        QCOMPARE(messages, QList<QVariantList>({{"WiFi connection enabled", "success", 3000}}));
         const QList<QJsonObject> tcpip = adbCalls({"-s", kFirst, "tcpip", "5555"});
         const QList<QJsonObject> connect =
             adbCalls({"-s", kFirst, "connect", QStringLiteral("192.168.50.101:5555")});
