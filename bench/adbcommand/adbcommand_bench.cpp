@@ -1,13 +1,13 @@
 // N virtual phones in one group run one adb command, first with the blocking
 // executeADBCommand (the GUI thread waits for every phone in turn), then with
-// executeADBCommandAsync (the phones side by side on the adb work pool) while a 10 ms
+// executeADBCommandAsync (the phones side by side on the adb work pool) while a 2 ms
 // timer measures how late the event loop serves it. Prints figures only.
 //
 //   bench_adbcommand [--counts 1,8,32] [--command "shell getprop ro.product.model"] [--runs 3]
 #include "adbrunner.h"
 #include "device.h"
 #include "devicegroup.h"
-#include "loopstallprobe.h"
+#include "stallprobe.h"
 #include "testsupport.h"
 #include "virtualfleet.h"
 
@@ -27,18 +27,18 @@ struct Figures
 {
     double blockingMs = -1;  // the blocking call: the window is frozen this long
     double asyncMs = -1;     // start to adbCommandFinished
-    double worstLateMs = -1; // the event loop's longest delay of a 10 ms tick meanwhile
+    double worstLateMs = -1; // the event loop's longest delay of a short tick meanwhile
     bool sameOutput = false;
 };
 
-// The longest delay of a 10 ms tick while the event loop only waits: the machine's own noise.
+// The longest delay of a short tick while the event loop only waits: the machine's own noise.
 double idleLateness(int durationMs)
 {
     QEventLoop loop;
-    LoopStallProbe probe;
+    StallProbe probe;
     QTimer::singleShot(durationMs, &loop, &QEventLoop::quit);
     loop.exec();
-    return probe.longestStallMsExact();
+    return probe.longestMs();
 }
 
 Figures measure(DeviceGroup &group, const QString &command)
@@ -58,12 +58,12 @@ Figures measure(DeviceGroup &group, const QString &command)
         loop.quit();
     });
     clock.restart();
-    LoopStallProbe probe;
+    StallProbe probe;
     group.executeADBCommandAsync(command);
     if (!finished)
         loop.exec();
     figures.asyncMs = double(clock.nsecsElapsed()) / 1e6;
-    figures.worstLateMs = std::max(0.0, probe.longestStallMsExact());
+    figures.worstLateMs = std::max(0.0, probe.longestMs());
     figures.sameOutput = output == blocking;
     return figures;
 }

@@ -6,25 +6,24 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#ifndef ACCOUNTD_PATH
+#define ACCOUNTD_PATH "" // this build has no accountd
+#endif
+
 struct OutboxMail
 {
-    QString to;
     QString body;
     QByteArray raw;
-};
-
-struct RawReply
-{
-    int status = 0;
-    QByteArray body;
-    QJsonObject envelope() const { return QJsonDocument::fromJson(body).object(); }
 };
 
 struct RawExchange
 {
     QByteArray reply;    // every byte the service sent
     bool closed = false; // the service closed the connection in time
+    int status = 0;      // the first answer's, and its body
+    QByteArray body;
     QList<int> statuses() const;
+    QJsonObject envelope() const { return QJsonDocument::fromJson(body).object(); }
 };
 
 class AccountdProcess
@@ -33,7 +32,7 @@ public:
     AccountdProcess() { m_process.setProcessChannelMode(QProcess::MergedChannels); }
     ~AccountdProcess() { stop(); }
 
-    static QString binary(); // empty when the build has no accountd
+    static QString binary() { return QStringLiteral(ACCOUNTD_PATH); }
     bool start(const QStringList &extraArgs = {});
     bool stop(); // whether the service ended on its own with 0 (or was not running)
     QString baseUrl() const { return m_baseUrl; }
@@ -43,9 +42,9 @@ public:
     QStringList userEmails() const; // sorted, from "accountd --list-users"
 
     // JSON unless the headers say otherwise, from a chosen loopback address: clients differ by it.
-    RawReply call(const QByteArray &method, const QString &path, const QByteArray &body,
-                  const QList<QPair<QByteArray, QByteArray>> &headers = {},
-                  const QString &from = "127.0.0.1");
+    RawExchange call(const QByteArray &method, const QString &path, const QByteArray &body,
+                     const QList<QPair<QByteArray, QByteArray>> &headers = {},
+                     const QString &from = "127.0.0.1");
     int post(const QString &path, const QByteArray &body, const QString &from = "127.0.0.1")
     {
         return call("POST", path, body, {}, from).status;

@@ -1,5 +1,4 @@
 #pragma once
-// One Authentication operation run to its report, for the client tests.
 #include "authentication.h"
 
 #include <QSignalSpy>

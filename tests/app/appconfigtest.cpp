@@ -1,5 +1,4 @@
-// Application settings and start-up: defaults, stored values across a restart, the folder check,
-// the command line, the translation rule, and file names cut to the file system's 255 bytes.
+// Application settings and start-up, and file names cut to the file system's 255 bytes.
 #include "appconfig.h"
 #include "commandline.h"
 #include "datatable.h"
@@ -45,7 +44,6 @@ private slots:
         AppConfig config(nullptr);
         const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
         QCOMPARE(config.getLocale(), QLocale::system().name());
-        QCOMPARE(config.getAppSetting("never_written", "fallback"), QStringLiteral("fallback"));
 
         QSignalSpy changed(&config, &AppConfig::appSettingChanged);
         for (const auto &[property, key, suffix] : kFolders) {
@@ -56,39 +54,29 @@ private slots:
             QCOMPARE(config.property(property).toString(), QString());
         }
         QCOMPARE(changed.size(), 2 * int(std::size(kFolders)));
-        config.setLocale("");
-        QCOMPARE(config.getAppSetting("locale", "en_US"), QString());
 
-        // Repeats are announced too; everything lands under "app_settings".
+        // Announced with its key; stored under "app_settings", where a restart finds it.
         changed.clear();
         config.setVideoSavePath("/media/videos");
-        config.setVideoSavePath("/media/videos");
-        QCOMPARE(changed.size(), 2);
-        QCOMPARE(changed.at(1), (QVariantList{"video_save_path", "/media/videos"}));
+        QCOMPARE(changed, (QList<QVariantList>{{"video_save_path", "/media/videos"}}));
         QCOMPARE(diskStore()->value("app_settings/video_save_path").toString(),
                  QStringLiteral("/media/videos"));
-        QVERIFY(!diskStore()->contains("video_save_path"));
         AppConfig restarted(nullptr);
         QCOMPARE(restarted.getVideoSavePath(), QStringLiteral("/media/videos"));
-        QCOMPARE(restarted.getLocale(), QString());
 
         // The check behind Save in the settings dialog: missing folders are made, each fault named.
         QTemporaryDir dir;
-        const QString plain = dir.filePath("plain"), nested = dir.filePath("new/deeper");
+        const QString plain = dir.filePath("plain");
         QVERIFY(QFile(plain).open(QIODevice::WriteOnly));
         QCOMPARE(config.folderProblem(dir.path()), QString());
         // The write probe leaves nothing behind.
         QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
                  QStringList{"plain"});
-        QCOMPARE(config.folderProblem(nested), QString());
-        QVERIFY(QFileInfo(nested).isDir());
         // Even an administrator cannot write into /proc, so permission bits are not enough.
         QCOMPARE((QStringList{config.folderProblem("  "), config.folderProblem(plain),
-                              config.folderProblem(plain + "/sub"), config.folderProblem("/proc"),
-                              config.folderProblem("/proc/parvix-folder")}),
+                              config.folderProblem(plain + "/sub"), config.folderProblem("/proc")}),
                  (QStringList{"No folder is given.", "A file of that name is in the way.",
-                              "The folder cannot be created.", "The folder is not writable.",
-                              "The folder cannot be created."}));
+                              "The folder cannot be created.", "The folder is not writable."}));
     }
 
     void commandLine_data()
@@ -100,23 +88,19 @@ private slots:
                             const QStringList &values = {"", "", "", "", "no"}) {
             QTest::newRow(name) << args << action << values;
         };
-        const QStringList startAll{"", "", "", "", "yes"};
         row("nothing", {}, Action::Run);
         row("everything",
             {"--adb", exe, "--server", exe, "--account-url", " http://h:8790/ ", "--group",
              "Farm A", "--start-all"},
             Action::Run, {exe, exe, "http://h:8790/", "Farm A", "yes"});
-        row("start-all alone", {"--start-all"}, Action::Run, startAll);
         row("help", {"-h"}, Action::ShowHelp);
         row("version", {"-v"}, Action::ShowVersion);
         row("qt options passed over",
             {"-platform", "offscreen", "-reverse", "-style=Fusion", "--start-all"}, Action::Run,
-            startAll);
+            {"", "", "", "", "yes"});
         row("help-all", {"--help-all"}, Action::ShowHelp);
-        row("version beside unknown", {"--bogus", "--version"}, Action::Fail);
         row("unknown", {"--bogus"}, Action::Fail);
         row("positional", {"extra"}, Action::Fail);
-        row("missing value", {"--group"}, Action::Fail);
         row("blank group", {"--group", " "}, Action::Fail);
         row("no adb", {"--adb", "/no/such/adb"}, Action::Fail);
         row("no server", {"--server", "/no/such"}, Action::Fail);
@@ -128,26 +112,21 @@ private slots:
     {
         QFETCH(QStringList, args);
         QFETCH(Action, action);
-        QFETCH(QStringList, values);
         const CommandLine::Result result = CommandLine::parse(QStringList{"parvix"} + args);
         QCOMPARE(result.action, action);
         const CommandLine::Options &o = result.options;
         if (action == Action::Run)
-            QCOMPARE((QStringList{o.adbPath, o.serverPath, o.accountUrl, o.groupName,
-                                  o.startAll ? "yes" : "no"}),
-                     values);
+            QTEST((QStringList{o.adbPath, o.serverPath, o.accountUrl, o.groupName,
+                               o.startAll ? "yes" : "no"}),
+                  "values");
         QCOMPARE(result.text.isEmpty(), action == Action::Run);
     }
 
     void localePicksTheCatalogue()
     {
         const QString cn = ":/translations/Parvix_CN.qm", tw = ":/translations/Parvix_TW.qm";
-        for (const auto &[locale, catalogue] : {std::pair{"zh_CN", cn},
-                                                {"zh_TW", tw},
-                                                {"en_US", QString()},
-                                                {"zh_cn", QString()},
-                                                {"CN_TW", tw},
-                                                {"TW_CN", tw}}) {
+        for (const auto &[locale, catalogue] :
+             {std::pair{"zh_CN", cn}, {"zh_TW", tw}, {"en_US", QString()}, {"CN_TW", tw}}) {
             QTranslator translator;
             const bool installed =
                 installLocaleTranslator(QCoreApplication::instance(), &translator, locale);
@@ -166,11 +145,6 @@ private slots:
                             const QString &expected) {
             QTest::newRow(name) << variable << ending << expected;
         };
-        row("fits", "R58M12", ".png", "R58M12.png");
-        row("separators", "a/b\\c:d", ".jpg", "a-b-c-d.jpg");
-        row("ASCII", QString(300, 'a'), mkv, QString(231, 'a') + mkv);
-        // Three bytes each: 231 bytes of room take 77 of them.
-        row("CJK", QString(100, QChar(0x624b)), mkv, QString(77, QChar(0x624b)) + mkv);
         // Four bytes and two UTF-16 units each: never half of one.
         const QString grin = QString::fromUtf8("\xF0\x9F\x98\x80");
         row("emoji", grin.repeated(70), mkv, grin.repeated(57) + mkv);
@@ -193,18 +167,12 @@ private slots:
         QCOMPARE(FileNames::fit(variable, ending), expected);
     }
 
-    // A serial over 230 bytes (long nicknames: MediaRecorderTest): time, ".mkv", whole characters.
+    // A serial over 230 bytes pushes the nickname out; the time and ".mkv" stay.
     void longSerialsKeepTheRecordingEnding()
     {
         const QDateTime time(QDate(2024, 3, 5), QTime(14, 7, 9, 123));
-        for (const QString &serial :
-             {QString(240, 'S'), QString::fromUtf8("\xF0\x9F\x93\xB1").repeated(70)}) {
-            const QString name = MediaRecorder::recordingFileName("Phone", serial, time);
-            QVERIFY2(name.endsWith("_20240305_140709_123.mkv"), qPrintable(name));
-            QVERIFY(name.toUtf8().size() <= FileNames::MaxNameBytes);
-            QVERIFY(name.toUtf8().size() > FileNames::MaxNameBytes - 4);
-            QCOMPARE(QString::fromUtf8(name.toUtf8()), name); // no half characters
-        }
+        QCOMPARE(MediaRecorder::recordingFileName("Phone", QString(240, 'S'), time),
+                 '_' + QString(230, 'S') + "_20240305_140709_123.mkv");
     }
 };
 

@@ -29,7 +29,6 @@ using TestSupport::mapped;
 using TestSupport::readFile;
 using TestSupport::writeFile;
 
-// One open store, driven as the user would.
 struct OpenStore
 {
     std::shared_ptr<void> store;
@@ -98,14 +97,6 @@ class StoreFaultsTest : public QObject
         return {s, [s](const QString &name) { s->addPhrase(name, "c1"); },
                 [s] { return mapped(s->getAllPhrases(), &CommonPhrase::text); },
                 [s] { s->saveData(); }};
-    }
-
-    // The longest name add() takes.
-    static int nameLimit(Kind kind)
-    {
-        const int limits[] = {DeviceSettings::kMaxNicknameLength, DeviceGroup::kMaxNameLength,
-                              KeyMapping::kMaxProfileNameLength, PhraseLimits::kMaxTextLength};
-        return limits[int(kind)];
     }
 
     // A file holding one entry named `name`, in the store's own format.
@@ -219,36 +210,25 @@ private slots:
             const Kind kind = Kind(std::find(std::begin(kKinds), std::end(kKinds), name) - kKinds);
             QTest::newRow(tag) << kind << content << loaded;
         };
-        row("nicknames: not JSON", R"({"device_nicknames": {"S1": 4)");
         row("nicknames: a list", R"({"device_nicknames": ["S1", "Desk"]})");
-        row("nicknames: empty file", "");
-        row("nicknames: root a list", R"([{"device_nicknames": {"S1": "Desk"}}])");
         row("nicknames: values not names",
             R"({"device_nicknames": {"S1": 42, "S2": "", "S3": "Shelf", "S4": null,
                                      "S5": {"name": "x"}}, "other": 1})",
             {"Shelf"});
-        row("groups: an object", R"({"device_groups": {"name": "Shop"}})", {"Default Group"});
         row("groups: settings a list",
             R"({"device_groups": [{"name": "Shop", "settings": [720]}]})", {"Shop"});
         row("groups: settings as text",
             R"({"device_groups": [{"name": "Shop", "settings": {"maxSize": "1080"}}]})", {"Shop"});
-        row("groups: a switch as text",
-            R"({"device_groups": [{"name": "Shop", "settings": {"enableAudio": "true"}}]})",
-            {"Shop"});
         row("key mappings: profiles a list",
             R"({"currentProfile": "Game", "profiles": [{"Game": []}]})");
         row("key mappings: a profile not a list",
             R"({"profiles": {"Game": {"keyCode": 32}, "Chat": []}})", {"Chat"});
         row("key mappings: a key code as text",
             R"({"profiles": {"Game": [{"keyCode": "Space", "keyDisplay": "Space"}]}})", {"Game"});
-        row("key mappings: a duration as text",
-            R"({"profiles": {"Game": [{"type": 1, "data": {"duration": "500"}}]}})", {"Game"});
         row("key mappings: a key code not whole",
             R"({"profiles": {"Game": [{"keyCode": 65.5}, {"keyCode": 0}]}})", {"Game"});
         row("key mappings: a swipe off-screen",
             R"({"profiles": {"Game": [{"type": 1, "data": {"endX": 1e300}}]}})", {"Game"});
-        row("key mappings: endless taps",
-            R"({"profiles": {"Game": [{"data": {"x": 0.5, "count": 2147483647}}]}})", {"Game"});
         row("phrases: phrases an object", R"({"phrases": {"p1": {"text": "Hello"}}})");
         row("phrases: a category not an object",
             R"({"categories": ["Work"], "phrases": [{"id": "p1", "text": "Hi"}]})", {"Hi"});
@@ -271,13 +251,11 @@ private slots:
             OpenStore store = open(kind);
             QCOMPARE(store.names(), loaded);
             QCOMPARE(told(path(kind) + ".bak"), 1);
-            store.add("Fresh");
-            store.add("Second"); // later saves leave the copy alone
+            store.add("Fresh"); // later saves leave the copy alone
             QVERIFY(readFile(path(kind) + ".bak") == content);
         }
         // Profiles come back in name order.
-        const QStringList names = open(kind).names(),
-                          expected = loaded + QStringList{"Fresh", "Second"};
+        const QStringList names = open(kind).names(), expected = loaded + QStringList{"Fresh"};
         QVERIFY(std::is_permutation(names.begin(), names.end(), expected.begin(), expected.end()));
         QCOMPARE(told({}), 0);
     }
@@ -322,10 +300,12 @@ private slots:
 
         // Names up to the limit, and full stores stay within the file limit.
         {
+            const int limits[] = {DeviceSettings::kMaxNicknameLength, DeviceGroup::kMaxNameLength,
+                                  KeyMapping::kMaxProfileNameLength, PhraseLimits::kMaxTextLength};
             OpenStore some = open(kind);
-            some.add(QString(nameLimit(kind) + 1, 'n'));
+            some.add(QString(limits[int(kind)] + 1, 'n'));
             QCOMPARE(QVariantList({some.names() == kept, told({})}), QVariantList({true, 1}));
-            some.add(QString(nameLimit(kind), 'n'));
+            some.add(QString(limits[int(kind)], 'n'));
             QCOMPARE(QVariantList({some.names().size(), told({})}),
                      QVariantList({kept.size() + 1, 0}));
         }
@@ -344,10 +324,9 @@ private slots:
         QCOMPARE(told({}), 0);
     }
 
-    void nicknameFileAnnouncementsAndSaveFaults()
+    void nicknameFileAnnouncementsSaveFaultsAndThreads()
     {
         DeviceSettings settings(nullptr);
-        QVERIFY(QFileInfo(nicknameFile()).dir().exists()); // made when the store loads
         QSignalSpy changed(&settings, &DeviceSettings::deviceNicknameChanged);
         settings.setDeviceNickname("S1", ""); // no-ops: nothing announced or saved
         settings.removeDeviceNickname("S1");
@@ -356,30 +335,19 @@ private slots:
         QVERIFY(!QFile::exists(nicknameFile()));
 
         settings.setDeviceNickname("b-phone", "Second");
-        settings.setDeviceNickname("R58M12ABCDE", "Phone 1");
         settings.setDeviceNickname("a-phone", "第一");
-        QVERIFY(QFile::remove(nicknameFile()));
-        settings.setDeviceNickname("a-phone", "第一"); // the repeat does not save
-        QVERIFY(!QFile::exists(nicknameFile()));
         settings.setDeviceNickname("S1", "Desk");
-        QCOMPARE(changed.size(), 4);
-        QCOMPARE(settings.getAllDeviceSerials(),
-                 (QStringList{"R58M12ABCDE", "S1", "a-phone", "b-phone"}));
-        QCOMPARE(readFile(nicknameFile()), expectedFile({{"R58M12ABCDE", "Phone 1"},
-                                                         {"S1", "Desk"},
-                                                         {"a-phone", "第一"},
-                                                         {"b-phone", "Second"}}));
+        QCOMPARE(changed.size(), 3);
+        QCOMPARE(readFile(nicknameFile()),
+                 expectedFile({{"S1", "Desk"}, {"a-phone", "第一"}, {"b-phone", "Second"}}));
 
         // Empty nickname, remove and clear all announce the serial with an empty name.
         changed.clear();
         settings.setDeviceNickname("S1", "");
         settings.removeDeviceNickname("b-phone");
-        QCOMPARE(readFile(nicknameFile()),
-                 expectedFile({{"R58M12ABCDE", "Phone 1"}, {"a-phone", "第一"}}));
+        QCOMPARE(readFile(nicknameFile()), expectedFile({{"a-phone", "第一"}}));
         settings.clearAllDeviceNicknames();
-        QCOMPARE(changed, (QList<QVariantList>{
-                              {"S1", ""}, {"b-phone", ""}, {"R58M12ABCDE", ""}, {"a-phone", ""}}));
-        QVERIFY(settings.getAllDeviceSerials().isEmpty());
+        QCOMPARE(changed, (QList<QVariantList>{{"S1", ""}, {"b-phone", ""}, {"a-phone", ""}}));
         QCOMPARE(readFile(nicknameFile()), expectedFile({}));
 
         // A save cut short keeps the old file; a folder that cannot be made is not fatal.
@@ -397,8 +365,7 @@ private slots:
         QCOMPARE(readFile(nicknameFile()), before);
         QCOMPARE(QFileInfo(nicknameFile()).dir().entryList(QDir::Files),
                  QStringList{DeviceSettings::fileName()});
-        QCOMPARE(settings.getDeviceNickname("S2"), longName); // only the file lags
-        settings.sync();
+        settings.sync(); // only the file lagged
         QCOMPARE(readFile(nicknameFile()), expectedFile({{"S1", "Desk"}, {"S2", longName}}));
 
         const QString blocker = m_root->filePath("blocker");
@@ -410,24 +377,15 @@ private slots:
         AppConfig::instance()->setDeviceNicknameSavePath(m_root->filePath("nicknames"));
         blocked.sync();
         QCOMPARE(readFile(nicknameFile()), expectedFile({{"S3", "Shelf"}}));
-        const QString elsewhere = m_root->filePath("moved/here");
-        AppConfig::instance()->setDeviceNicknameSavePath(elsewhere);
-        blocked.setDeviceNickname("S4", "Door");
-        QCOMPARE(readFile(QDir(elsewhere).filePath(DeviceSettings::fileName())),
-                 expectedFile({{"S3", "Shelf"}, {"S4", "Door"}}));
-        QCOMPARE(readFile(nicknameFile()), expectedFile({{"S3", "Shelf"}}));
-    }
 
-    // Nickname and folder lookups from worker threads see only whole values.
-    void lookupsFromWorkerThreadsDuringChanges()
-    {
-        DeviceSettings settings(nullptr);
+        // Nickname and folder lookups from worker threads see only whole values.
+        settings.clearAllDeviceNicknames();
         AppConfig *config = AppConfig::instance();
         const QStringList folders{"/a", "/bb", "/ccc"};
         config->setVideoSavePath(folders.first());
         std::atomic<bool> stop{false};
         std::atomic<int> strayReads{0};
-        auto reader = [&] {
+        QFuture<void> done = QtConcurrent::run([&] {
             for (int reads = 0; !stop.load() || reads < 100; ++reads) {
                 const QString nickname = settings.getDeviceNickname("S1");
                 if ((!nickname.isEmpty() && !nickname.startsWith("Name ")) ||
@@ -435,9 +393,7 @@ private slots:
                     !folders.contains(config->getVideoSavePath()))
                     ++strayReads;
             }
-        };
-        QFuture<void> first = QtConcurrent::run(reader);
-        QFuture<void> second = QtConcurrent::run(reader);
+        });
         for (int i = 0; i < 200; ++i) {
             settings.setDeviceNickname("S1", QStringLiteral("Name %1").arg(i));
             settings.setDeviceNickname("S2", i % 2 ? QStringLiteral("Odd") : QString());
@@ -446,8 +402,7 @@ private slots:
                 settings.clearAllDeviceNicknames();
         }
         stop = true;
-        first.waitForFinished();
-        second.waitForFinished();
+        done.waitForFinished();
         QCOMPARE(strayReads.load(), 0);
     }
 };

@@ -18,7 +18,6 @@ using namespace AudioFixtures;
 namespace {
 constexpr int RecordRate = 48000;
 QProcess *g_pulse = nullptr;
-QString g_pulseDir; // short: unix socket names are limited to about 100 bytes
 QString g_pulseAddress;
 
 bool pulseAnswers()
@@ -36,21 +35,20 @@ const QString &pulseFailure()
         const QString daemon = QStandardPaths::findExecutable("pulseaudio");
         if (daemon.isEmpty() || QStandardPaths::findExecutable("pactl").isEmpty())
             return "pulseaudio or pactl is not installed";
-        g_pulseDir =
-            QDir::tempPath() + QString("/pxpulse-%1").arg(QCoreApplication::applicationPid());
-        QDir(g_pulseDir).removeRecursively();
-        QDir().mkpath(g_pulseDir);
-        g_pulseAddress = "unix:" + g_pulseDir + "/native";
+        // Short: unix socket names are limited to about 100 bytes.
+        static const QTemporaryDir home(QDir::tempPath() + "/pxpulse-XXXXXX");
+        const QString dir = home.path();
+        g_pulseAddress = "unix:" + dir + "/native";
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char *name :
              {"HOME", "PULSE_RUNTIME_PATH", "XDG_RUNTIME_DIR", "XDG_CONFIG_HOME"})
-            env.insert(name, g_pulseDir);
+            env.insert(name, dir);
         env.remove("PULSE_SERVER");
         g_pulse = new QProcess;
         g_pulse->setProcessEnvironment(env);
         // A log file, not a pipe: a full pipe would stall the server's threads.
-        g_pulse->setStandardOutputFile(g_pulseDir + "/log");
-        g_pulse->setStandardErrorFile(g_pulseDir + "/log", QIODevice::Append);
+        g_pulse->setStandardOutputFile(dir + "/log");
+        g_pulse->setStandardErrorFile(dir + "/log", QIODevice::Append);
         // Without rewinds: with them, a recorded monitor slows the null sink's clock to a
         // fraction of real time.
         g_pulse->start(daemon, {"--daemonize=no", "--exit-idle-time=-1", "-n", "--system=false",
@@ -59,19 +57,15 @@ const QString &pulseFailure()
                                         "norewinds=1")
                                     .arg(RecordRate),
                                 "--load=module-native-protocol-unix auth-anonymous=1 socket=" +
-                                    g_pulseDir + "/native"});
+                                    dir + "/native"});
         qAddPostRoutine([] {
             g_pulse->kill();
             g_pulse->waitForFinished(3000);
             delete g_pulse;
-            QDir(g_pulseDir).removeRecursively();
         });
-        const QDeadlineTimer deadline(10000);
-        while (!deadline.hasExpired() && g_pulse->waitForStarted(5000) && !pulseAnswers())
-            QThread::msleep(100);
-        if (!pulseAnswers())
+        if (!g_pulse->waitForStarted(5000) || !QTest::qWaitFor(pulseAnswers, 10000))
             return "pulseaudio did not answer: " +
-                   QString::fromLocal8Bit(TestSupport::readFile(g_pulseDir + "/log")).right(400);
+                   QString::fromLocal8Bit(TestSupport::readFile(dir + "/log")).right(400);
         qputenv("PULSE_SERVER", g_pulseAddress.toUtf8());
         return QString();
     }();

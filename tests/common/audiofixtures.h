@@ -1,6 +1,5 @@
 #pragma once
-// Sound fixtures shared by the audio and recorder tests: frames with known samples, an
-// Opus tone encoder and a tone meter.
+// Frames with known samples, an Opus tone encoder and a tone meter.
 #include "h264teststream.h"
 
 #include <algorithm>
@@ -131,18 +130,8 @@ public:
 private:
     double m_hz;
     AVCodecContext *m_context = nullptr;
-    qint64 m_sample = 0;
-    qint64 m_packetsOut = 0;
+    qint64 m_sample = 0, m_packetsOut = 0;
 };
-
-// The part of a recording where sound is present (above a small threshold).
-inline QVector<double> audiblePart(const QVector<double> &samples)
-{
-    const auto loud = [](double s) { return std::abs(s) > 0.02; };
-    const auto first = std::find_if(samples.begin(), samples.end(), loud);
-    const auto last = std::find_if(samples.rbegin(), samples.rend(), loud).base();
-    return first < last ? QVector<double>(first, last) : QVector<double>();
-}
 
 // Why a recording of 16-bit stereo at rate does not hold a clean, loud tone of hz on both
 // channels: at least minSeconds audible, 0.3 s of it the tone in a row (a chunk the player had
@@ -150,8 +139,13 @@ inline QVector<double> audiblePart(const QVector<double> &samples)
 inline QString toneProblem(const QByteArray &pcm, int rate, double hz, double minSeconds)
 {
     const int window = rate / 20;
+    const auto loud = [](double s) { return std::abs(s) > 0.02; };
     for (int channel = 0; channel < 2; ++channel) {
-        const QVector<double> heard = audiblePart(channelOf(pcm, channel));
+        const QVector<double> all = channelOf(pcm, channel);
+        const auto first = std::find_if(all.begin(), all.end(), loud);
+        const auto last = std::find_if(all.rbegin(), all.rend(), loud).base();
+        const QVector<double> heard =
+            first < last ? QVector<double>(first, last) : QVector<double>();
         int run = 0, longest = 0; // windows in a row that hold the tone, loud and clean
         for (qsizetype at = 0; at + window <= heard.size(); at += window) {
             const QVector<double> part = heard.mid(at, window);

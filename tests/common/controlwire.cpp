@@ -59,13 +59,10 @@ ControlLink::ControlLink()
     if (!m_host.waitForConnected(3000) || !m_server.waitForNewConnection(3000))
         return;
     m_phone = m_server.nextPendingConnection();
-    connect(m_phone, &QTcpSocket::readyRead, this, &ControlLink::readPhoneSide);
-}
-
-void ControlLink::readPhoneSide()
-{
-    m_buffer.append(m_phone->readAll());
-    decodeControlMessages(m_buffer, m_messages);
+    connect(m_phone, &QTcpSocket::readyRead, this, [this] {
+        m_buffer.append(m_phone->readAll());
+        decodeControlMessages(m_buffer, m_messages);
+    });
 }
 
 bool ControlLink::waitForMessages(int count, int timeoutMs)

@@ -1,6 +1,5 @@
 #pragma once
-// The phone's side of a control connection, for tests: a loopback server whose accepted
-// socket decodes control messages byte by byte, independently of ControlMsg.
+// The phone's side of a control connection, decoded byte by byte, independently of ControlMsg.
 #include <QTcpServer>
 #include <QTcpSocket>
 
@@ -18,8 +17,7 @@ struct WireMessage
     QByteArray text;
 };
 
-// Decodes every complete message at the front of buffer and removes it. Returns false
-// when the buffer starts with a type no control message has.
+// Takes the complete messages off the front of buffer; false on a type no message has.
 bool decodeControlMessages(QByteArray &buffer, QList<WireMessage> &out);
 
 class ControlLink : public QObject
@@ -39,8 +37,6 @@ public:
     QList<WireMessage> settle(int ms = 100);
 
 private:
-    void readPhoneSide();
-
     QTcpServer m_server;
     QTcpSocket m_host;
     QTcpSocket *m_phone = nullptr;

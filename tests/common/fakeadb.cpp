@@ -7,8 +7,7 @@
 #include <QSaveFile>
 
 namespace {
-// rules.sh picks the reply files of the first matching rule. A call is logged as its
-// arguments each ended by \037, the record ended by \036, after its turn is counted.
+// A call is logged as its arguments each ended by \037, the record by \036.
 const char kScript[] = R"sh(#!/bin/sh
 here=$(dirname "$0")
 [ -e "$here/latency" ] && sleep "$(cat "$here/latency")"
@@ -106,16 +105,10 @@ void FakeAdb::addRule(const QString &condition, const QList<Reply> &replies)
     if (condition.isEmpty())
         m_defaultId = id;
     else
-        m_rules.prepend({condition, id});
-    writeRules();
-}
-
-void FakeAdb::writeRules()
-{
+        m_rules.prepend(condition + "; then r=\"$here/rules/" + id + "\"\n");
     QString script;
-    for (const Rule &rule : std::as_const(m_rules))
-        script += (script.isEmpty() ? "if " : "elif ") + rule.condition +
-                  "; then r=\"$here/rules/" + rule.id + "\"\n";
+    for (const QString &rule : std::as_const(m_rules))
+        script += (script.isEmpty() ? "if " : "elif ") + rule;
     const QString fallback = "r=\"$here/rules/" + m_defaultId + "\"\n";
     script += script.isEmpty() ? fallback : "else " + fallback + "fi\n";
     writeFile(m_dir.filePath("rules.sh"), script.toUtf8());

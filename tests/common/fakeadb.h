@@ -1,6 +1,5 @@
 #pragma once
-// A scripted stand-in for adb: records every call and answers each with the reply the test
-// arranged for it. Points ADBRunner at itself while it lives.
+// A scripted stand-in for adb that records every call; ADBRunner runs it while it lives.
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -48,8 +47,7 @@ public:
     // Every call first waits this long (0: none), as adb does behind a slow hub.
     void setLatency(double seconds);
 
-    // Answers as these attached phones would: the listing, pushes, the server running until
-    // killed, screen size, Wi-Fi address 192.168.1.50, tcpip and connect.
+    // Answers as these attached phones would (Wi-Fi address 192.168.1.50).
     void answerAsPhones(const QStringList &serials);
 
     QList<QStringList> calls() const;
@@ -57,20 +55,13 @@ public:
     QList<QStringList> callsWith(const QStringList &words) const;
     void clearCalls() { QFile::remove(m_dir.filePath("calls.log")); }
 
-    // The placeholder server file each session pushes (TestSupport::serverFile).
     static QString serverFile() { return TestSupport::serverFile(); }
 
 private:
-    void addRule(const QString &condition, const QList<Reply> &replies);
-    void writeRules();
+    void addRule(const QString &condition, const QList<Reply> &replies); // empty: the default
 
-    struct Rule
-    {
-        QString condition; // sh test; empty for the default
-        QString id;
-    };
     QTemporaryDir m_dir;
-    QList<Rule> m_rules; // newest first
+    QStringList m_rules; // "<sh test>; then r=<its reply files>", newest first
     QString m_defaultId;
     int m_nextId = 0;
 };

@@ -15,8 +15,7 @@ QRect TestPicture::topBand(const QSize &size)
 
 QRect TestPicture::bottomBand(const QSize &size)
 {
-    const int height = size.height() / 4 & ~1;
-    return QRect(0, size.height() - height, size.width(), height);
+    return topBand(size).translated(0, size.height() - topBand(size).height());
 }
 
 QRect TestPicture::square(const QSize &size, int frameIndex)
@@ -63,8 +62,7 @@ AVFrame *TestPicture::makeFrame(const QSize &size, int frameIndex, int format)
         av_frame_free(&frame);
         return nullptr;
     }
-    const QRect all(0, 0, size.width(), size.height());
-    fillRect(frame, all, QColor(128, 128, 128));
+    fillRect(frame, QRect(QPoint(), size), QColor(128, 128, 128));
     fillRect(frame, topBand(size), topColor);
     fillRect(frame, bottomBand(size), bottomColor);
     fillRect(frame, square(size, frameIndex), Qt::white);

@@ -1,6 +1,5 @@
 #pragma once
-// Test material for the media pipeline: a short H.264 stream of known pictures,
-// and the bytes a phone puts on its video and audio connections.
+// H.264 of known pictures, and the bytes a phone puts on its video and audio connections.
 #include "feeddevice.h"
 
 #include <QImage>
@@ -56,8 +55,7 @@ inline QByteArray frames(const QVector<WirePacket> &packets)
 }
 } // namespace Wire
 
-// The picture the test encoder draws for frame i: a red band at the top, a blue band at the
-// bottom, grey in between with a white square whose position moves with i.
+// Frame i: red band at the top, blue at the bottom, grey between, a white square moving with i.
 namespace TestPicture {
 inline const QColor topColor(220, 30, 30);
 inline const QColor bottomColor(30, 40, 220);
@@ -76,8 +74,8 @@ struct AVPacketDeleter
 };
 using AVPacketPtr = std::unique_ptr<AVPacket, AVPacketDeleter>;
 
-// Encodes TestPicture frames with libx264 the way the phone does: the parameter sets as
-// a config packet of their own, then one Annex B access unit per frame, no B-frames.
+// TestPicture frames as the phone encodes them: the parameter sets as a packet of their own,
+// then one Annex B access unit per frame, no B-frames.
 class H264TestStream
 {
 public:

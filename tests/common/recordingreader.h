@@ -16,16 +16,13 @@ namespace RecordingReader {
 // One packet of a recording as ffprobe reports it (times in the track's units, ms for mkv).
 struct ProbedPacket
 {
-    qint64 pts = 0;
-    qint64 duration = 0;
-    qint64 size = 0;
+    qint64 pts = 0, duration = 0, size = 0;
     bool key = false;
 };
 
 struct ProbedTrack
 {
-    QString codec;
-    QString type;
+    QString codec, type;
     QVector<ProbedPacket> packets;
 };
 
@@ -81,8 +78,7 @@ inline Probe probe(const QString &file)
     return result;
 }
 
-// Decodes every track of the file; returns the decoder's complaints (empty when it decodes
-// cleanly) and the sizes of the decoded video frames in order.
+// The decoder's complaints about the file (empty: clean), and its video frames' sizes.
 inline QString decodeErrors(const QString &file, QVector<QSize> *frameSizes = nullptr)
 {
     QProcess ffprobe;
@@ -111,8 +107,7 @@ inline QString decodeErrors(const QString &file, QVector<QSize> *frameSizes = nu
     return errors;
 }
 
-// Why the recording would not play whole from a key frame with at least `frames` video
-// frames; empty when it does.
+// Why the recording would not play whole from a key frame with at least `frames` frames.
 inline QString playProblem(const QString &file, int frames)
 {
     const Probe probed = probe(file);

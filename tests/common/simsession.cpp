@@ -4,8 +4,6 @@
 
 namespace Sim {
 
-constexpr int kTimeoutMs = 15000;
-
 void send(QTcpSocket *socket, const QByteArray &bytes)
 {
     socket->write(bytes);
@@ -16,7 +14,7 @@ void send(QTcpSocket *socket, const QByteArray &bytes)
 QByteArray readExactly(QTcpSocket *socket, int n)
 {
     QByteArray bytes;
-    QDeadlineTimer deadline(kTimeoutMs);
+    QDeadlineTimer deadline(15000);
     while (bytes.size() < n && !deadline.hasExpired()) {
         if (!socket->bytesAvailable() && socket->state() != QAbstractSocket::ConnectedState)
             break;
@@ -45,16 +43,6 @@ MediaPacket readPacket(QTcpSocket *socket)
         return {};
     const QByteArray payload = readExactly(socket, int(size));
     return {qFromBigEndian<quint64>(header.constData()), payload, payload.size() == int(size)};
-}
-
-MediaPacket nextConfigPacket(QTcpSocket *socket)
-{
-    for (int i = 0; i < 60; ++i) {
-        const MediaPacket packet = readPacket(socket);
-        if (!packet.valid || packet.isConfig())
-            return packet;
-    }
-    return {};
 }
 
 QList<int> nalTypes(const QByteArray &annexB)
@@ -86,14 +74,6 @@ QByteArray clipboardMessage(quint64 sequence, bool paste, const QByteArray &utf8
            bigEndian(quint32(utf8.size())) + utf8;
 }
 
-Session::~Session()
-{
-    if (process && process->state() != QProcess::NotRunning) {
-        process->kill();
-        process->waitForFinished(3000);
-    }
-}
-
 bool Session::launch()
 {
     const Options &o = m_options;
@@ -105,35 +85,23 @@ bool Session::launch()
     const QString port = QStringLiteral("tcp:%1").arg(listener.serverPort());
     if (m_fleet.on(serial, {"reverse", "localabstract:scrcpy_" + scid, port}).exitCode)
         return false;
-    QStringList args = QStringLiteral("-s %1 shell CLASSPATH=%2 app_process / "
-                                      "com.genymobile.scrcpy.Server %3 video_bit_rate=500000 "
-                                      "audio_codec=opus log_level=verbose max_fps=10 "
-                                      "stay_awake=true scid=%4 control=true video=true audio=%5")
-                           .arg(serial, jar, QStringLiteral(PARVIX_SERVER_VERSION), scid,
-                                o.audio ? "true" : "false")
-                           .split(QLatin1Char(' '));
-    if (o.maxSize > 0)
-        args << QStringLiteral("max_size=%1").arg(o.maxSize);
+    const QStringList args =
+        QStringLiteral("-s %1 shell CLASSPATH=%2 app_process / com.genymobile.scrcpy.Server %3 "
+                       "video_bit_rate=500000 audio_codec=opus log_level=verbose max_fps=10 "
+                       "stay_awake=true scid=%4 control=true video=true audio=%5 max_size=%6")
+            .arg(serial, jar, QStringLiteral(PARVIX_SERVER_VERSION), scid,
+                 o.audio ? "true" : "false", QString::number(o.maxSize))
+            .split(QLatin1Char(' '));
     process = m_fleet.startAdb(args + o.extra);
     return process->waitForStarted(5000);
 }
 
-Session::VideoHeader Session::readVideoHeader()
+std::unique_ptr<Session> openSession(VirtualFleet &fleet)
 {
-    const QByteArray bytes = readExactly(video, 76);
-    if (bytes.size() != 76)
-        return {};
-    return {bytes.left(64), bytes.mid(64, 4), QSize(int(be32(bytes, 68)), int(be32(bytes, 72)))};
-}
-
-std::unique_ptr<Session> openSession(VirtualFleet &fleet, const Session::Options &options)
-{
-    auto session = std::make_unique<Session>(fleet, options);
+    auto session = std::make_unique<Session>(fleet, Session::Options());
     if (!session->launch())
         return nullptr;
-    for (QTcpSocket **slot : {&session->video, &session->audio, &session->control}) {
-        if (slot == &session->audio && !options.audio)
-            continue;
+    for (QTcpSocket **slot : {&session->video, &session->control}) {
         if (!session->listener.hasPendingConnections() &&
             !session->listener.waitForNewConnection(20000))
             return nullptr;

@@ -1,6 +1,5 @@
 #pragma once
-// The computer end of a mirroring session with a virtual phone, driven byte by byte: parsed
-// here, so the virtual phone is checked against the wire format, not against its own code.
+// The computer's end of a session, parsed here: the virtual phone is checked against the wire.
 #include "h264teststream.h"
 #include "version.h"
 #include "virtualfleet.h"
@@ -35,10 +34,7 @@ struct MediaPacket
     qint64 pts() const { return qint64(ptsAndFlags & (Wire::KeyFrame - 1)); }
 };
 MediaPacket readPacket(QTcpSocket *socket);
-// Skips packets up to the next config packet (invalid when none among the next 60).
-MediaPacket nextConfigPacket(QTcpSocket *socket);
-
-// H.264 NAL unit types found in an Annex B payload, in order.
+// H.264 NAL unit types of an Annex B payload, in order.
 QList<int> nalTypes(const QByteArray &annexB);
 
 // Control messages built by hand from their byte layout.
@@ -47,8 +43,7 @@ QByteArray touchMessage(int action, quint64 pointerId, int x, int y, int width, 
                         quint16 pressure, int actionButton = 0, int buttons = 0);
 QByteArray clipboardMessage(quint64 sequence, bool paste, const QByteArray &utf8);
 
-// The computer's end of one mirroring session: listen, tunnel, start the server with the
-// exact app_process command line, accept the connections in order.
+// Listens, tunnels and starts the server with the exact app_process command line.
 class Session
 {
 public:
@@ -60,21 +55,12 @@ public:
     };
 
     Session(VirtualFleet &fleet, const Options &options) : m_fleet(fleet), m_options(options) {}
-    ~Session();
 
     // Pushes, tunnels and launches on the fleet's first phone; false when a step failed.
     bool launch();
 
-    // The 76-byte video header: name field, codec id, size (invalid when short).
-    struct VideoHeader
-    {
-        QByteArray name, codec;
-        QSize size;
-    };
-    VideoHeader readVideoHeader();
-
     QTcpServer listener;
-    QProcess *process = nullptr; // owned by the fleet
+    QProcess *process = nullptr; // owned and killed by the fleet
     QTcpSocket *video = nullptr, *audio = nullptr, *control = nullptr;
 
 private:
@@ -82,7 +68,7 @@ private:
     Options m_options;
 };
 
-// A launched session with every connection accepted, or null.
-std::unique_ptr<Session> openSession(VirtualFleet &fleet, const Session::Options &options = {});
+// A launched session without sound, its connections accepted, or null.
+std::unique_ptr<Session> openSession(VirtualFleet &fleet);
 
 } // namespace Sim

@@ -16,7 +16,7 @@
 namespace {
 constexpr qint64 Page = 4096;
 #ifndef __linux__
-constexpr unsigned long MS_REMOUNT = 0, MS_RDONLY = 0;
+constexpr unsigned long MS_RDONLY = 0;
 #endif
 
 qint64 freeBytes(const QString &folder)
@@ -62,9 +62,13 @@ SmallDisk::SmallDisk(const QString &folder, qint64 room) : m_folder(folder)
 
 SmallDisk::~SmallDisk()
 {
-    makeRoom();
+    struct rlimit limit;
+    if (m_limitSet && getrlimit(RLIMIT_FSIZE, &limit) == 0) {
+        limit.rlim_cur = m_oldLimit;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
     if (m_tmpfs)
-        unmount(m_folder);
+        unmount(m_folder); // and the fillers with it
 }
 
 bool SmallDisk::mountTmpfs(qint64 room)
@@ -87,10 +91,6 @@ bool SmallDisk::limitFileSize(qint64 room)
         m_error = systemError("file-size limit");
         return false;
     }
-    if (limit.rlim_max != RLIM_INFINITY && rlim_t(room) > limit.rlim_max) {
-        m_error = QStringLiteral("file-size limit: the hard limit is lower");
-        return false;
-    }
     m_oldLimit = limit.rlim_cur;
     limit.rlim_cur = rlim_t(qMax<qint64>(room, 0));
     // Past the limit a write would raise SIGXFSZ and end the process; ignored, it fails.
@@ -110,8 +110,7 @@ bool SmallDisk::fillUntil(qint64 room)
     }
     if (available <= room)
         return true;
-    m_filler = QDir(m_folder).filePath(QStringLiteral(".filler"));
-    QFile filler(m_filler);
+    QFile filler(QDir(m_folder).filePath(QStringLiteral(".filler")));
     if (!filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         m_error = QStringLiteral("filler: ") + filler.errorString();
         return false;
@@ -132,29 +131,12 @@ bool SmallDisk::fillUntil(qint64 room)
     }
     filler.close();
     // ... or leave blocks the big filler cannot use but a small file can: take them too.
-    QFile rest(m_filler + QStringLiteral("-rest"));
+    QFile rest(filler.fileName() + QStringLiteral("-rest"));
     if (freeBytes(m_folder) > room && rest.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         while (freeBytes(m_folder) > room && rest.write(block.constData(), 512) == 512) {
         }
     }
     return true;
-}
-
-void SmallDisk::makeRoom()
-{
-    if (!m_filler.isEmpty()) {
-        QFile::remove(m_filler);
-        QFile::remove(m_filler + QStringLiteral("-rest"));
-        m_filler.clear();
-    }
-    if (m_tmpfs)
-        mountOn(m_folder, MS_REMOUNT, "size=64m");
-    struct rlimit limit;
-    if (m_limitSet && getrlimit(RLIMIT_FSIZE, &limit) == 0) {
-        limit.rlim_cur = m_oldLimit;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    m_limitSet = false;
 }
 
 ReadOnlyFolder::ReadOnlyFolder(const QString &folder) : m_folder(folder)
@@ -171,7 +153,6 @@ ReadOnlyFolder::ReadOnlyFolder(const QString &folder) : m_folder(folder)
         if (!m_mounted)
             m_error = systemError("permissions do not apply to this user, and mounting failed");
     }
-    m_valid = m_error.isEmpty();
 }
 
 ReadOnlyFolder::~ReadOnlyFolder()

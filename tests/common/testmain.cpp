@@ -1,5 +1,4 @@
-// Runs every registered test class, or only those named on the command line
-// (test_x ClassA ClassB -- <QTest options>), each run in a private home folder.
+// Runs the registered test classes, or those named (test_x ClassA -- <QTest options>).
 #include "testregistry.h"
 #include "testsupport.h"
 
@@ -40,8 +39,7 @@ int main(int argc, char **argv)
     QGuiApplication app(argc, argv);
 
     // Class names first; options, and everything after "--", go to QTest.
-    QStringList selected;
-    QStringList qtestArgs = app.arguments().mid(0, 1);
+    QStringList selected, qtestArgs = app.arguments().mid(0, 1);
     for (const QString &arg : app.arguments().mid(1)) {
         if (qtestArgs.size() > 1 || arg.startsWith('-'))
             qtestArgs << arg;

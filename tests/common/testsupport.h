@@ -1,6 +1,5 @@
 #pragma once
-// Small helpers shared by the test executables (files and the private home are inline for
-// the fuzz targets too).
+// Small helpers shared by the test executables (the inline ones also by the fuzz targets).
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -39,12 +38,10 @@ inline QString writeFile(const QString &path, const QByteArray &content)
                          file.write(content) == content.size();
     return written ? path : QString();
 }
-// The JSON object in the file, empty when there is none.
 QJsonObject readJson(const QString &path);
 // Path of the virtual phone executable (empty when the build has none).
 QString phonesimPath();
-// A placeholder for the server file each session pushes. The adb bridge reads its
-// location once per process, so this must run before the first session.
+// A placeholder server file; before the first session, as the adb bridge reads it once.
 QString serverFile();
 // One decoded frame of this size handed to the device, as its decoder hands it.
 void deliverFrame(Device *device, const QSize &size);

@@ -43,9 +43,8 @@ VirtualFleet::VirtualFleet(const QString &phonesimPath, const Options &options, 
         m_error = QStringLiteral("phonesim init failed: ") + QString::fromUtf8(init.err);
         return;
     }
-    for (const QString &serial : std::as_const(m_serials))
-        if (options.replay)
-            editPhone(serial, [](QJsonObject &phone) { phone.insert("replay", true); });
+    for (int i = 0; options.replay && i < options.phones; ++i)
+        setPhoneOption(i, "replay", true);
     TestSupport::serverFile(); // the launcher pushes it; the virtual phone only needs it to exist
     qputenv("PHONESIM_HOME", home().toUtf8());
     ADBRunner::setExecutablePathForTesting(phonesimPath);
@@ -65,7 +64,7 @@ VirtualFleet::~VirtualFleet()
     }
     if (!m_valid)
         return;
-    // Forward helpers outlive adb calls, as adb's own server does; end them.
+    // Forward helpers outlive adb calls, as adb's own server does.
     adb(m_adbOptions + QStringList{"kill-server"});
     ADBRunner::setExecutablePathForTesting(QString());
     qunsetenv("PHONESIM_HOME");
@@ -186,10 +185,9 @@ void VirtualFleet::setFault(const QString &serial, const QString &key,
 QList<QJsonObject> VirtualFleet::jsonLines(const QString &relativePath) const
 {
     QList<QJsonObject> entries;
-    for (const QByteArray &line : TestSupport::readFile(home() + '/' + relativePath).split('\n')) {
+    for (const QByteArray &line : TestSupport::readFile(home() + '/' + relativePath).split('\n'))
         if (!line.trimmed().isEmpty())
             entries << QJsonDocument::fromJson(line).object();
-    }
     return entries;
 }
 

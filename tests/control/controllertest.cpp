@@ -1,9 +1,9 @@
-// The controller over a loopback control connection: what reaches the phone for each input,
-// and the wire encoding of the control messages.
+// What reaches the phone for each input over a loopback control connection; the messages' bytes.
 #include "controller.h"
 #include "controlwire.h"
 #include "datatable.h"
 #include "device.h"
+#include "h264teststream.h" // Wire::bigEndian
 #include "keymapping.h"
 #include "testregistry.h"
 #include "testsupport.h"
@@ -13,7 +13,6 @@
 
 #include <cmath>
 #include <memory>
-#include <tuple>
 
 using Sent = QList<QList<qint64>>;
 
@@ -126,8 +125,7 @@ class ControllerTest : public QObject
         m_controller->handleKeyEvent(type, key, modifiers, QString());
     }
 
-    // Everything the phone got before a reset sent now, the reset left out: once
-    // it is there, nothing sent earlier can still be on its way.
+    // What the phone got before a reset sent now: nothing earlier can still be on its way.
     Sent sent()
     {
         m_controller->resetVideo();
@@ -151,7 +149,7 @@ private slots:
         m_store = std::make_unique<KeyMapping>(m_dir.filePath("keymappings.json"));
     }
 
-    void pointerScaledFromViewToFrame()
+    void pointerScaledAndActionsSent()
     {
         for (int type : {0, 1, 4, 6, 7, 31}) // not pointer events
             m_controller->handleMouseEvent(type, 10, 10, 1, 1, 360, 800);
@@ -168,41 +166,27 @@ private slots:
         QCOMPARE(sent(), (Sent{touch(0, p, 0xFFFF, 1, 1), touch(0, p, 0xFFFF, 16, 16),
                                touch(0, p, 0xFFFF, 0, 0), touch(0, p, 0xFFFF, 0, 3),
                                touch(0, p, 0xFFFF, 1, 0x1F)}));
-        // Each event carries the size of the view it came from; the frame is the
-        // decoded one.
+        // Scaled from each event's own view to the decoded frame.
         m_controller->handleMouseEvent(2, 90, 200, 1, 1, 360, 800);
         m_controller->handleMouseEvent(2, 135, 300, 1, 1, 540, 1200);
         m_controller->handleMouseEvent(2, 10, 10, 1, 1, 0, 800); // an empty view
         QCOMPARE(sent(),
                  (Sent{touch(0, {270, 600}, 0xFFFF, 1, 1), touch(0, {270, 600}, 0xFFFF, 1, 1)}));
-        usePhone({}); // no frame yet
-        m_controller->handleMouseEvent(2, 10, 10, 1, 1, 360, 800);
-        m_controller->actionSwipeUp(); // its release lifts a finger that never went down
-        QTRY_VERIFY(!m_controller->findChild<QTimer *>());
-        QCOMPARE(sent(), Sent{});
-    }
-
-    void actionsRotationResetAndText()
-    {
-        const QList<QPair<const char *, int>> actions{
-            {"actionHome", 3},        {"actionShowTaskList", 187}, {"actionBack", 4},
-            {"actionSleep", 223},     {"actionWakeUp", 224},       {"actionVolumeUp", 24},
-            {"actionVolumeDown", 25}, {"actionCopy", 278},         {"actionPaste", 279},
-            {"actionCut", 277}};
         Sent expected;
-        for (const auto &[action, keycode] : actions) {
-            QVERIFY(QMetaObject::invokeMethod(m_controller, action)); // as QML calls them
+        for (auto [k, keycode] : {std::pair{Qt::Key_C, 278}, {Qt::Key_V, 279}, {Qt::Key_X, 277}}) {
+            key(6, k, Qt::ControlModifier); // Ctrl+C/V/X: the phone's own
             expected << keyMsg(0, keycode) << keyMsg(1, keycode);
         }
-        for (int k : {Qt::Key_C, Qt::Key_V, Qt::Key_X}) // Ctrl+C/V/X: the phone's own
-            key(6, k, Qt::ControlModifier);
-        expected << keyMsg(0, 278) << keyMsg(1, 278) << keyMsg(0, 279) << keyMsg(1, 279)
-                 << keyMsg(0, 277) << keyMsg(1, 277);
         m_controller->actionRotateScreen();
         m_controller->resetVideo();
         const QString text = QString::fromUtf8("你好，世界 ✓ 😀");
         m_controller->actionInputText(text);
         QCOMPARE(sent(), (expected + Sent{{11}, {17}, {9, 1, 0, text.toUtf8().size()}}));
+        usePhone({}); // no frame yet
+        m_controller->handleMouseEvent(2, 10, 10, 1, 1, 360, 800);
+        m_controller->actionSwipeUp(); // its release lifts a finger that never went down
+        QTRY_VERIFY(!m_controller->findChild<QTimer *>());
+        QCOMPARE(sent(), Sent{});
     }
 
     void keyEvents_data()
@@ -224,9 +208,7 @@ private slots:
         row("left with alt", Qt::Key_Left, Qt::AltModifier, 21, 0x2);
         row("down", Qt::Key_Down, 0, 20);
         row("lower case has no entry", 'a', 0, -1);
-        row("backtab", Qt::Key_Backtab, 0, -1);
         row("alt B", Qt::Key_B, Qt::AltModifier, -1);
-        row("é, outside 32 to 126", 0xE9, 0, -1);
     }
     void keyEvents()
     {
@@ -241,29 +223,10 @@ private slots:
                  (keycode < 0 ? Sent{} : Sent{keyMsg(0, keycode, metaState), keyMsg(1, keycode)}));
     }
 
-    void sendsAreAnnouncedOnlyWithDeviceAndSocket()
-    {
-        QList<ControlMsg> announced;
-        Controller loose;
-        Controller socketless(&m_phone->device, nullptr);
-        for (Controller *c : {&loose, &socketless, m_controller}) {
-            connect(c, &Controller::messageSent, this, [&](ControlMsg &msg) { announced << msg; });
-            c->handleMouseEvent(2, 50, 100, 1, 1, 360, 800);
-            c->handleKeyEvent(6, Qt::Key_A, 0, "a");
-        }
-        loose.installApk("/nowhere.apk");
-        QCOMPARE(announced.size(), 2);
-        QCOMPARE(announced.at(0).touchPosition(), QRect(150, 300, 1080, 2400));
-        QCOMPARE(announced.at(1).type(), ControlMsg::InjectKeycode);
-    }
-
-    // Built-in swipes run to their end on their own; a mapped one moves while its
-    // key is held, in steps by its duration, and ends where it was going whenever
-    // the key comes up.
+    // Built-in swipes run to their end; a mapped one steps while its key is held, then ends there.
     void swipes_data()
     {
-        // An empty action is a mapped key; points are fractions of the frame; early: the key comes
-        // up after three moves.
+        // No action: a mapped key. Points: fractions of the frame. early: up after three moves.
         addColumns<QString, QPointF, QPointF, int, int, bool>(
             {"action", "start", "end", "duration", "steps", "early"});
         const auto row = [](const char *name, const char *action, QPointF start, QPointF end,
@@ -272,9 +235,6 @@ private slots:
         };
         const QPointF mid(0.5, 0.5), bottom(0.5, 0.9), top(0.5, 0.1);
         row("up", "actionSwipeUp", mid, {0.5, 0.2}, 0, 5);
-        row("down", "actionSwipeDown", mid, {0.5, 0.8}, 0, 10);
-        row("left", "actionSwipeLeft", mid, {0.2, 0.5}, 0, 10);
-        row("right", "actionSwipeRight", mid, {0.8, 0.5}, 0, 10);
         row("mapped 100 ms", "", bottom, top, 100, 10);
         row("mapped 300 ms", "", bottom, top, 300, 18);
         row("mapped 2000 ms", "", bottom, top, 2000, 60);
@@ -334,9 +294,7 @@ private slots:
         QCOMPARE(releases, 2);
     }
 
-    // ---- key mappings ----
-
-    // A held touch, a tap series and a release after its modifier, step by step.
+    // A held touch, a tap series, a release after its modifier; gestures held through edits.
     void mappedTouchesAndTaps()
     {
         KeyMappingProfile *profile = activeProfile();
@@ -346,8 +304,7 @@ private slots:
         QCOMPARE(sent(), Sent{tap(0, {540, 1920}, 0)});
         key(7, Qt::Key_Space);
         QCOMPARE(sent(), Sent{tap(1, {540, 1920}, 0)});
-        // Unmapped keys still go out as keys; other entry types and a zero-tap
-        // series are taken but send nothing.
+        // Unmapped keys go out as keys; other types and zero taps are taken, sending nothing.
         QVERIFY(!m_controller->handleKeyMapping(6, Qt::Key_Space, Qt::ShiftModifier, " "));
         QVERIFY(profile->addMappingWithType(Qt::Key_O, 0, "O", 4, {}));
         QVERIFY(profile->addMappingWithType(Qt::Key_N, 0, "N", 0, {{"count", 0}}));
@@ -377,19 +334,40 @@ private slots:
             key(7, Qt::Key_B);
         }
         QCOMPARE(sent().last().at(4), 0); // pointer ids 4 to 9, then 0: they cycle through ten
+
+        // Held through edits and the profile's removal.
+        QVERIFY(profile->addMapping(Qt::Key_G, 0, "G", 0.5, 0.5));
+        QVERIFY(profile->addSwipeMapping(Qt::Key_H, 0, "H", 0.1, 0.1, 0.2, 0.2, 100));
+        key(6, Qt::Key_G);
+        key(6, Qt::Key_H);
+        QVERIFY(m_link->waitForMessages(3));
+        QVERIFY(profile->removeMapping(6));
+        QVERIFY(profile->updateMapping(6, Qt::Key_H, 0, "H", 0.9, 0.9));
+        QVERIFY(m_store->removeProfile("Test"));
+        key(7, Qt::Key_G);
+        key(7, Qt::Key_H);
+        QList<WireMessage> ups;
+        for (const WireMessage &m : m_link->settle(200)) {
+            QCOMPARE(m.type, 2); // no key code leaked out
+            if (m.action == 1)
+                ups << m;
+        }
+        QCOMPARE(fields(ups), (Sent{tap(1, {540, 1200}, 1), tap(1, {216, 480}, 2)}));
+        m_link->takeMessages();
+        // Before and after its deferred deletion, H is an ordinary key again.
+        key(6, Qt::Key_H);
+        QTRY_VERIFY(m_phone->device.currentKeyMappingProfile() == nullptr);
+        key(6, Qt::Key_H);
+        QCOMPARE(sent(), (Sent{keyMsg(0, 36), keyMsg(0, 36)}));
     }
 
     void everyTouchDownIsLifted_data()
     {
         // count 0: a swipe
         addColumns<int, double, QString>({"count", "endX", "end"});
-        for (const auto &[count, endX, end] : {std::tuple{10, 0.0, "key"},
-                                               {10, 0.0, "focus"},
-                                               {10, 0.0, "session"},
-                                               {1, 0.0, "focus"},
-                                               {0, 0.9, "session"},
-                                               {0, 1e300, "key"}})
-            QTest::addRow("%d, %g, %s", count, endX, end) << count << endX << QString(end);
+        QTest::newRow("tap series, focus lost") << 10 << 0.0 << QString("focus");
+        QTest::newRow("swipe, session ends") << 0 << 0.9 << QString("session");
+        QTest::newRow("swipe off the frame, key up") << 0 << 1e300 << QString("key");
     }
     void everyTouchDownIsLifted()
     {
@@ -416,39 +394,9 @@ private slots:
         QVERIFY(downs < 10);
     }
 
-    void heldGesturesSurviveProfileEditsAndRemoval()
+    void groupSendsKeepOrderAndSendsAreAnnounced()
     {
-        KeyMappingProfile *profile = activeProfile();
-        QVERIFY(profile->addMapping(Qt::Key_G, 0, "G", 0.5, 0.5));
-        QVERIFY(profile->addSwipeMapping(Qt::Key_H, 0, "H", 0.1, 0.1, 0.2, 0.2, 100));
-        key(6, Qt::Key_G);
-        key(6, Qt::Key_H);
-        QVERIFY(m_link->waitForMessages(3));
-        // Edited and then removed while both keys are held.
-        QVERIFY(profile->removeMapping(0));
-        QVERIFY(profile->updateMapping(0, Qt::Key_H, 0, "H", 0.9, 0.9));
-        QVERIFY(m_store->removeProfile("Test"));
-        key(7, Qt::Key_G);
-        key(7, Qt::Key_H);
-        QList<WireMessage> ups;
-        for (const WireMessage &m : m_link->settle(200)) {
-            QCOMPARE(m.type, 2); // no key code leaked out
-            if (m.action == 1)
-                ups << m;
-        }
-        QCOMPARE(fields(ups), (Sent{tap(1, {540, 1200}, 0), tap(1, {216, 480}, 1)}));
-        m_link->takeMessages();
-        // Before and after its deferred deletion, H is an ordinary key again.
-        key(6, Qt::Key_H);
-        QTRY_VERIFY(m_phone->device.currentKeyMappingProfile() == nullptr);
-        key(6, Qt::Key_H);
-        QCOMPARE(sent(), (Sent{keyMsg(0, 36), keyMsg(0, 36)}));
-    }
-
-    // ---- group send ----
-
-    void groupSendWithDelayKeepsOrder()
-    {
+        QVERIFY(QMetaType::fromName("ControlMsg").isValid()); // for queued signals
         ControlMsg now(ControlMsg::ResetVideo);
         m_controller->groupSend(now); // without a delay: at once, no timer
         QVERIFY(m_controller->findChildren<QTimer *>().isEmpty());
@@ -465,9 +413,27 @@ private slots:
         QVERIFY(timer && timer->isActive() && timer->remainingTime() > 1000);
         QVERIFY(m_link->waitForMessages(4, 5000));
         QCOMPARE(fields(m_link->messages()), (Sent{{17}, keyMsg(0, 3), keyMsg(1, 3), {11}}));
-    }
 
-    // ---- the messages ----
+        // Announced only with a device and a socket.
+        QList<ControlMsg> announced;
+        Controller loose;
+        Controller socketless(&m_phone->device, nullptr);
+        for (Controller *c : {&loose, &socketless, m_controller}) {
+            connect(c, &Controller::messageSent, this, [&](ControlMsg &msg) { announced << msg; });
+            c->handleMouseEvent(2, 50, 100, 1, 1, 360, 800);
+            c->handleKeyEvent(6, Qt::Key_A, 0, "a");
+        }
+        // Made from QML without a phone: nothing runs, and an upload says why.
+        QSignalSpy told(&loose, &Controller::userMessage);
+        loose.installApk("/nowhere.apk");
+        loose.actionReboot();
+        loose.actionShutdown();
+        loose.uploadFile("x");
+        QCOMPARE(told.count(), 1);
+        QCOMPARE(announced.size(), 2);
+        QCOMPARE(announced.at(0).touchPosition(), QRect(150, 300, 1080, 2400));
+        QCOMPARE(announced.at(1).type(), ControlMsg::InjectKeycode);
+    }
 
     // The edge cases; the plain messages are read back by ControlLink in the tests above.
     void encoding_data()
@@ -479,20 +445,23 @@ private slots:
         row("key, meta bit and a wide code", keyEvent(0, 0x01020304, 0x10000),
             "00 00 01020304 00000000 00010000");
         // Touches end in the action button and the buttons, both 1.
-        row("pressure above one saturates", touchEvent(3, 2, QRect(0, 0, 720, 1600), 1.7f),
-            "02 02 0000000000000003 00000000 00000000 02D0 0640 FFFF");
         row("negative pressure is zero", touchEvent(0, 1, QRect(5, 6, 720, 1600), -0.5f),
             "02 01 0000000000000000 00000005 00000006 02D0 0640 0000");
         row("half pressure truncates, negative x", touchEvent(9, 0, QRect(-4, 7, 64, 48), 0.5f),
             "02 00 0000000000000009 FFFFFFFC 00000007 0040 0030 8000");
-        // A rectangle given by its corners: the size still comes from its edges.
-        row("touch from corners", touchEvent(0, 0, QRect(QPoint(10, 20), QPoint(1089, 2419)), 0.0f),
-            "02 00 0000000000000000 0000000A 00000014 0438 0960 0000");
         row("clipboard without paste", clipboardEvent("abc", false),
             "09 0000000000000000 00 00000003 616263");
         row("empty text drops paste", clipboardEvent("", true), "09 0000000000000000 00 00000000");
-        row("chinese is utf-8", clipboardEvent(QString::fromUtf8("你好"), true),
-            "09 0000000000000000 01 00000006 E4BDA0 E5A5BD");
+        // Cut to 262130 bytes on whole characters, surrogate pairs included.
+        const auto cut = [](const char *name, const QString &text, const QByteArray &kept) {
+            QTest::newRow(name) << clipboardEvent(text, true)
+                                << hex("09 0000000000000000 01") +
+                                       Wire::bigEndian(quint32(kept.size())) + kept;
+        };
+        const QString emoji = QString::fromUtf8("😀");
+        cut("ascii cut", QString(300000, QChar('x')), QByteArray(262130, 'x'));
+        cut("utf-8 cut on a character", emoji.repeated(70000), emoji.repeated(65532).toUtf8());
+        cut("no half surrogate pair", QString(262129, QChar('y')) + emoji, QByteArray(262129, 'y'));
     }
     void encoding()
     {
@@ -501,32 +470,6 @@ private slots:
         if (msg.type() == ControlMsg::InjectTouchEvent)
             expected += hex("00000001 00000001");
         QCOMPARE(msg.serialize().toHex(' '), expected.toHex(' '));
-    }
-
-    // Cut to 262130 bytes on whole characters, surrogate pairs included.
-    void clipboardIsCutAndTravelsAsAValue()
-    {
-        const QString emoji = QString::fromUtf8("😀");
-        const QList<QPair<QString, QByteArray>> cases{
-            {QString(300000, QChar('x')), QByteArray(262130, 'x')},
-            {QString(262130, QChar(0x4E2D)), QString(87376, QChar(0x4E2D)).toUtf8()},
-            {emoji.repeated(70000), emoji.repeated(65532).toUtf8()},
-            {QString(262129, QChar('y')) + emoji, QByteArray(262129, 'y')}};
-        for (const auto &[text, kept] : cases) {
-            const ControlMsg msg = clipboardEvent(text, true);
-            QCOMPARE(msg.clipboardText(), kept);
-            const QByteArray bytes = msg.serialize();
-            QCOMPARE(qFromBigEndian<quint32>(bytes.constData() + 10), quint32(kept.size()));
-            QCOMPARE(bytes.size(), 14 + kept.size());
-            QVERIFY(msg.paste());
-        }
-        // Queued signals carry messages as values.
-        ControlMsg original = clipboardEvent("first", true);
-        const QVariant boxed = QVariant::fromValue(original);
-        QVERIFY(QMetaType::fromName("ControlMsg").isValid());
-        original.setSetClipboard(QString::fromUtf8("第二"), false);
-        QCOMPARE(boxed.value<ControlMsg>().serialize(),
-                 hex("09 0000000000000000 01 00000005") + "first");
     }
 };
 

@@ -1,5 +1,4 @@
-// The key-mapping and phrase stores, their editor rows and files (damaged and unwritable
-// files: StoreFaultsTest).
+// The key-mapping and phrase stores, their editor rows and files (damaged: StoreFaultsTest).
 #include "commonphrasemanager.h"
 #include "datatable.h"
 #include "keymapping.h"
@@ -65,8 +64,7 @@ private slots:
         QFile::remove(phrasesPath());
     }
 
-    // On Space (touch), S (swipe) and Shift+Space (touch), through the profile or the editor's
-    // rows. A refused edit changes nothing and announces nothing; both row views follow.
+    // A refused edit changes nothing and announces nothing; both row views follow.
     void edits_data()
     {
         // after, empty when refused
@@ -78,11 +76,9 @@ private slots:
                       shift = "Shift+Space(32+33554432)0.2,0.3,2", all = space + s + shift;
         row("no name", EDIT(p.addMapping(Qt::Key_A, 0, "", 0, 0)));
         row("key taken", EDIT(p.addMapping(Qt::Key_Space, 0, "Space", 0, 0)));
-        row("key taken by a swipe", EDIT(p.addSwipeMapping(Qt::Key_Space, 0, "Sp", 0, 0, 1, 1)));
         row("key taken, editor", EDIT(swipes.addSwipe(Qt::Key_S, 0, 0, 0, 1, 1, 200)));
         row("update past the end", EDIT(p.updateMapping(3, Qt::Key_F, 0, "F", 0, 0)));
         row("update before the start", EDIT(p.updateMapping(-1, Qt::Key_F, 0, "F", 0, 0)));
-        row("update without a name", EDIT(p.updateMapping(1, Qt::Key_F, 0, "", 0, 0)));
         row("update to another's key", EDIT(p.updateMapping(1, Qt::Key_Space, 0, "A", 0, 0)));
         row("remove past the end", EDIT(p.removeMapping(3)));
         row("remove before the start", EDIT(p.removeMapping(-1)));
@@ -97,15 +93,6 @@ private slots:
             all + " E(69+0)0,0,1");
         row("add another type", EDIT(p.addMappingWithType(Qt::Key_R, 0, "R", 7, {{"x", 0.3}})),
             all + " R(82+0)-7");
-        row("add, named by its key",
-            EDIT(touches.addTouch(Qt::Key_A, Qt::ControlModifier | Qt::ShiftModifier, .2, .7, 3)),
-            all + " Ctrl+Shift+A(65+100663296)0.2,0.7,3");
-        row("add a swipe", EDIT(swipes.addSwipe(Qt::Key_W, 0, 0.5, 0.9, 0.5, 0.1, 300)),
-            all + " W(87+0)0.5,0.9,0.5,0.1,300");
-        row("edit a touch", EDIT(touches.setTouch(1, 0.9, 0.1, 5)),
-            space + s + "Shift+Space(32+33554432)0.9,0.1,5");
-        row("edit a swipe in place", EDIT(swipes.setSwipe(0, 0, 1, 1, 0, 60)),
-            space + "S(83+0)0,1,1,0,60 " + shift);
         row("remove a row", EDIT(touches.remove(0)), s + shift);
         row("move a row", EDIT(touches.move(1, 0)), shift + " " + space + s);
         row("clear", EDIT((p.clearMappings(), true)), " ");
@@ -149,8 +136,6 @@ private slots:
         row("Ctrl+Meta+Alt+Shift+Z",
             Qt::MetaModifier | Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier,
             Qt::Key_Z);
-        row("`", {}, Qt::Key_QuoteLeft);
-        row("Esc", {}, Qt::Key_Escape);
         row("Enter", {}, Qt::Key_Return);
         row("F12", {}, Qt::Key_F12);
         row("Key_16777276", {}, Qt::Key_F13);
@@ -170,7 +155,6 @@ private slots:
         QVERIFY(!QFile::exists(path()));
         for (const char *name : {"Zeta", "Alpha", "Q"})
             QVERIFY(store.addProfile(name));
-        QVERIFY(!store.addProfile("Alpha"));
         QCOMPARE(store.profileNames(), QStringList({"Zeta", "Alpha", "Q"}));
         KeyMappingProfile *zeta = store.getProfile("Zeta"), *q = store.getProfile("Q");
         QSignalSpy current(&store, &KeyMapping::currentProfileChanged);
@@ -183,10 +167,6 @@ private slots:
         QVERIFY(zeta->addMapping(Qt::Key_Space, 0, "Space", 0.5, 0.8));
         QCOMPARE(mappings.count(), 2);
         QCOMPARE(readJson(path()).value("currentProfile").toString(), "Zeta");
-        QCOMPARE(savedProfiles().value("Zeta")[0].toObject(),
-                 QJsonDocument::fromJson(R"({"keyCode": 32, "modifiers": 0, "keyDisplay": "Space",
-                     "type": 0, "data": {"x": 0.5, "y": 0.8, "count": 1}})")
-                     .object());
         QVERIFY(q->addMapping(Qt::Key_A, Qt::ShiftModifier, "Shift+A", 0.25, 0.75, 3));
         QCOMPARE(mappings.count(), 2); // not current: neither signalled nor written
         QVERIFY(savedProfiles().value("Q").toArray().isEmpty());
@@ -265,17 +245,7 @@ private slots:
         QCOMPARE(store.loadFromFile(), !loaded.isEmpty());
     }
 
-    void fileInTheChosenFolder()
-    {
-        const QString folder =
-            QStandardPaths::writableLocation(QStandardPaths::DesktopLocation) + "/PX/KeyMap";
-        QCOMPARE(KeyMapping::instance()->getConfigFilePath(), folder + "/keymappings.json");
-        QVERIFY(QFileInfo(folder).isDir());
-    }
-
-    // ---- phrases ----
-
-    void addingAndUpdatingWritesTheFileInOrder()
+    void phrasesAreWrittenInOrderAndGoWithTheirCategory()
     {
         auto store = std::make_unique<CommonPhraseManager>(phrasesPath());
         store->addCategory("Greetings", "hello texts");
@@ -285,13 +255,9 @@ private slots:
         store->addPhrase("Hello", first, "polite");
         store->addPhrase(QString::fromUtf8("你好"), first);
         store->addPhrase("Yo", second);
-        QJsonObject saved = readJson(phrasesPath());
-        QCOMPARE(saved["categories"][0]["description"].toString(), "hello texts");
-        QCOMPARE(saved["phrases"][1]["text"].toString(), QString::fromUtf8("你好"));
-        QCOMPARE(saved["phrases"][2]["category"].toString(), second);
+        QCOMPARE(readJson(phrasesPath())["categories"][0]["description"].toString(), "hello texts");
         QCOMPARE(texts(store->getPhrasesByCategory(first)),
                  QStringList({"Hello", QString::fromUtf8("你好")}));
-        QVERIFY(store->getPhrasesByCategory("nobody").isEmpty());
         QVERIFY(!store->getCategoryById("nobody"));
 
         // The short forms of the updates clear the description.
@@ -321,50 +287,20 @@ private slots:
         QFile::remove(phrasesPath()); // a missing file keeps what the store has
         store->loadData();
         QCOMPARE(texts(store->getAllPhrases()).size(), 4);
-    }
 
-    void removalRules()
-    {
-        CommonPhraseManager store(phrasesPath());
-        store.addCategory("A");
-        store.addCategory("B");
-        const QString a = store.getCategoriesList().at(0)->id();
-        const QString b = store.getCategoriesList().at(1)->id();
-        const QList<QPair<QString, QString>> added{{"a1", a}, {"b1", b}, {"a2", a}, {"b2", b}};
-        for (const auto &[text, category] : added)
-            store.addPhrase(text, category);
-        store.setCurrentCategoryId(a);
-        QPointer<CommonPhrase> a1 = store.getAllPhrases().at(0);
-        store.removeCategory(a); // takes its phrases only
-        QCOMPARE(texts(store.getAllPhrases()), QStringList({"b1", "b2"}));
-        QCOMPARE(store.getCategoriesList().size(), 1);
-        QCOMPARE(store.currentCategoryId(), a);
-        QTRY_VERIFY(a1.isNull());
+        // A category goes with its phrases only; the current id stays as it was.
+        QPointer<CommonPhrase> yo = store->getPhrasesByCategory(second).at(0);
+        store->removeCategory(second);
+        QCOMPARE(texts(store->getAllPhrases()), QStringList({"hello", QString::fromUtf8("你好")}));
+        QCOMPARE(store->getCategoriesList().size(), 1);
+        QCOMPARE(store->currentCategoryId(), second);
+        QTRY_VERIFY(yo.isNull());
         QCOMPARE(readJson(phrasesPath())["phrases"].toArray().size(), 2);
-
         // With a repeated id the last match goes.
-        store.getAllPhrases().at(1)->setId(store.getAllPhrases().at(0)->id());
-        store.removePhrase(store.getAllPhrases().at(0)->id());
-        QCOMPARE(texts(store.getAllPhrases()), QStringList({"b1"}));
-    }
-
-    void loadingFillsMissingValues()
-    {
-        QVERIFY(!TestSupport::writeFile(phrasesPath(), R"({
-            "categories": [{"id": "c1", "name": "Names"}, {"name": "No id"}, 42],
-            "phrases": [{"text": "no id", "category": "c1"},
-                        {"id": "p2", "text": "second", "category": "c1", "description": "d"}]
-        })")
-                     .isEmpty());
-        CommonPhraseManager store(phrasesPath());
-        QCOMPARE(store.getCategoriesList().size(), 2);
-        QCOMPARE(store.getCategoryById("c1")->description(), QString(""));
-        QCOMPARE(store.getCategoriesList().at(1)->id().size(), 36);
+        store->getAllPhrases().at(1)->setId(phraseId);
+        store->removePhrase(phraseId);
+        QCOMPARE(texts(store->getAllPhrases()), QStringList({"hello"}));
         QCOMPARE(CommonPhrase().id().size() + PhraseCategory().id().size(), 72); // made in QML
-        QCOMPARE(store.getAllPhrases().size(), 2);
-        QCOMPARE(store.getAllPhrases().at(0)->id().size(), 36);
-        QCOMPARE(store.getPhraseById("p2")->description(), "d");
-        QCOMPARE(store.currentCategoryId(), QString(""));
     }
 };
 

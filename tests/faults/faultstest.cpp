@@ -1,5 +1,4 @@
-// Faults in whole sessions of virtual phones in one group (slow or hanging adb, unplugged
-// phone, killed server, full disk): the tile says why, recordings play, streaming resumes.
+// Faults in whole sessions of virtual phones: the tile says why, recordings play, streams resume.
 #include "adbrunner.h"
 #include "appconfig.h"
 #include "datatable.h"
@@ -72,19 +71,6 @@ class SessionFaultsTest : public QObject
                streaming(device);
     }
 
-    // Records `frames` more frames; those the file must hold (less a key frame's wait), or -1.
-    int recordFor(Device *device, int frames)
-    {
-        device->startRecord();
-        const QString phone = device->adbConnectionSerial();
-        if (!QTest::qWaitFor([&] { return told(phone).contains("Record Started"); }, 10000))
-            return -1;
-        const quint64 from = device->videoFeed()->publishedCount();
-        if (!streaming(device, frames))
-            return -1;
-        return int(device->videoFeed()->publishedCount() - from) - 3;
-    }
-
 private slots:
     void init()
     {
@@ -131,8 +117,7 @@ private slots:
         QFETCH(bool, starting);
         const QString phone = m_fleet->serial();
         QPointer<Device> device = add(phone);
-        if (!starting)
-            QVERIFY(startAndStream(device));
+        QVERIFY(starting || startAndStream(device));
         QVERIFY(m_fleet->setPhoneOption(0, "faults", QJsonObject{{"delayMs", 4000}}));
         ADBRunner::setFinishTimeoutsForTesting(2000, 2000);
         if (!starting) {
@@ -174,8 +159,12 @@ private slots:
         QPointer<Device> device = add(gone);
         Device *other = add(stays);
         QVERIFY(startAndStream(device) && startAndStream(other));
-        const int recorded = recordFor(device, 20);
-        QVERIFY(recorded >= 0);
+        device->startRecord();
+        QTRY_VERIFY_WITH_TIMEOUT(told(gone).contains("Record Started"), 10000);
+        const quint64 from = device->videoFeed()->publishedCount();
+        QVERIFY(streaming(device, 20));
+        // What the file must hold, less a key frame's wait.
+        const int recorded = int(device->videoFeed()->publishedCount() - from) - 3;
 
         if (unplugged) {
             QVERIFY(m_fleet->plug(gone, false));
@@ -246,9 +235,7 @@ private slots:
         const QString why =
             disk.reportsDiskFull() ? "the disk is full" : "the file could not be written";
         QTRY_VERIFY_WITH_TIMEOUT(told(phone, "error").contains("Record Failed: " + why), 30000);
-        QTRY_VERIFY(!device->videoRecorder()->recordingThread());
-        QVERIFY(!device->videoRecorder()->isRecording());
-        // The phone goes on streaming; only the recording ended (the file: MediaRecorderTest).
+        // The phone goes on streaming (the recorder and its file: MediaRecorderTest).
         QVERIFY(device->running() && streaming(device));
         QCOMPARE(told(phone, "error"), QStringList{"Record Failed: " + why});
     }

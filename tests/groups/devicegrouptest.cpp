@@ -92,11 +92,6 @@ QList<QPointer<Device>> members(DeviceGroup &group, const QStringList &names)
     return devices;
 }
 
-void processDeferredDeletes()
-{
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
-
 // Every background walk has posted its work, and that work has run.
 void settle()
 {
@@ -157,11 +152,9 @@ private slots:
 
     void cleanup()
     {
-        processDeferredDeletes();
-        // Background refreshes of devices still talk to the scripted adb.
-        QThreadPool::globalInstance()->waitForDone();
-        QCoreApplication::processEvents();
-        processDeferredDeletes();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        settle(); // background refreshes of devices still talk to the scripted adb
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         m_adb.reset();
         m_root.reset();
     }
@@ -192,23 +185,17 @@ private slots:
         QTRY_COMPARE(rows(group), QStringList({"A", "B", "C", "D"}));
     }
 
-    // One stored value each: a mistyped one falls back and marks the file unsound; a missing
-    // width means the wide enlarged view, no tile matching keeps the stream size.
+    // One stored value each: a mistyped one (loaded undefined) falls back and marks the file
+    // unsound; a missing width means the wide enlarged view, no tile matching keeps the size.
     void settingsLoad_data()
     {
-        // loaded, undefined: the fallback, the file unsound
         addColumns<QString, QJsonValue, QJsonValue>({"key", "stored", "loaded"});
         const QJsonValue fallback(QJsonValue::Undefined);
-        QTest::newRow("size as text") << "maxSize" << QJsonValue("1000") << fallback;
+        QTest::newRow("number as text") << "bitRate" << QJsonValue("2000000") << fallback;
         QTest::newRow("fraction") << "maxFPS" << QJsonValue(29.5) << fallback;
-        QTest::newRow("bool for int") << "bitRate" << QJsonValue(true) << fallback;
         QTest::newRow("beyond int") << "maxSizeBigView" << QJsonValue(1e12) << fallback;
         QTest::newRow("int for bool") << "showControlButtons" << QJsonValue(0) << fallback;
-        QTest::newRow("text for bool") << "enableAudio" << QJsonValue("true") << fallback;
         QTest::newRow("no such layout") << "orientation" << QJsonValue(5) << fallback;
-        QTest::newRow("null width") << "bigViewWidth" << QJsonValue() << fallback;
-        QTest::newRow("cell width") << "cellWidth" << QJsonValue(300) << QJsonValue(300);
-        QTest::newRow("delay") << "clickDelaySeconds" << QJsonValue(2) << QJsonValue(2);
         QTest::newRow("whole double") << "maxFPSBigView" << QJsonValue(60.0) << QJsonValue(60);
     }
 
@@ -217,7 +204,7 @@ private slots:
         QFETCH(QString, key);
         QFETCH(QJsonValue, stored);
         QFETCH(QJsonValue, loaded);
-        // Every setting is saved under its key (the values are a new group's own).
+        // The stored keys are the groups file's format: renaming one loses users' settings.
         QJsonObject expected = DeviceGroup().toJson().value("settings").toObject();
         QCOMPARE(expected.keys(),
                  QStringList({"bigViewWidth", "bitRate", "bitRateBigView", "cellWidth",
@@ -262,8 +249,7 @@ private slots:
                 group.setProperty(qPrintable(keys[i]), values[i]);
         };
         setAll();
-        // Each change is saved (settingsChanged) once.
-        QCOMPARE(log.names.count("settingsChanged"), 12);
+        QCOMPARE(log.names.count("settingsChanged"), 12); // each change saved once
         // Handed to the background; it comes back to the GUI thread later.
         ServerParams *small = device->serverParamsSmallView();
         ServerParams *big = device->serverParamsBigView();
@@ -315,7 +301,7 @@ private slots:
                               "deviceRemovedFromGroup", "B.index", "C.index"}));
         QCOMPARE(rows(group), QStringList({"B", "C"}));
         QVERIFY(a); // deleted later, not at once
-        processDeferredDeletes();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(!a);
 
         log.names.clear();
@@ -389,7 +375,7 @@ private slots:
                              a->serverParamsSmallView()->maxSize(),
                              b->serverParamsSmallView()->maxSize()}),
                  QList<int>({1, 0, 1, 480, 720}));
-        processDeferredDeletes();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QCOMPARE(target.devices(), QList<Device *>({c, a})); // moved, not deleted
         QTRY_COMPARE(b->serverParamsSmallView()->maxSize(), 1234);
         settle();
@@ -454,7 +440,6 @@ private slots:
         const QList<QPointer<Device>> d = members(group, {"A", "B", "C", "D", "E"});
         d.at(0)->startScrcpySession();
         d.at(2)->startScrcpySession();
-        // The devices whose running state changes, in order.
         QStringList order;
         QObject context;
         for (Device *device : d)
@@ -517,7 +502,6 @@ private slots:
         row("not JSON", R"({"device_groups": [{"name": "Shop")");
         row("array at the root", R"([{"name": "Shop"}])");
         row("groups not a list", R"({"device_groups": {"name": "Shop"}})");
-        row("only nameless groups", R"({"device_groups": [{"title": "Shop"}]})");
         row("an empty list", R"({"device_groups": []})", false);
     }
 
@@ -568,10 +552,6 @@ private slots:
         QCOMPARE(savedNames(), QStringList({"Default Group"}));
         QCOMPARE(manager.currentSelectedGroup(), shop);
         QCOMPARE(shop->devices(), QList<Device *>({device.data()}));
-        // Not in the list any more: the file is written all the same.
-        QFile::remove(file());
-        manager.removeDeviceGroup(shop);
-        QCOMPARE(savedNames(), QStringList({"Default Group"}));
     }
 
     void availablePhonesFollowGroupMembership()
@@ -622,9 +602,6 @@ private slots:
         const QString message = errors.first().first().toString();
         QVERIFY2(message.contains("protocol fault (couldn't read status)"), qPrintable(message));
         QCOMPARE(serials(manager.availableDeviceInfos()), QStringList({"P1"}));
-
-        manager.clearAvailableDevices();
-        QVERIFY(manager.availableDeviceInfos().isEmpty());
     }
 
     // The first listing answers last: the second scan wins; restarting adb does not block.

@@ -1,5 +1,4 @@
-// The video item as drawn by OpenGL (Mesa under Xvfb) and read back from the window, and the
-// copying of decoder planes, which touches caller memory.
+// The video item as drawn by OpenGL and read back, and the copying of decoder planes.
 #include "yuvfboitem.h"
 #include "h264teststream.h" // TestPicture::colourDistance
 #include "testregistry.h"
@@ -79,24 +78,17 @@ struct YuvTestPicture
         return make(width, height, 0, 0, [colour](int, int) { return colour; });
     }
 
-    // Arguments of present(): the top row's address and the signed stride.
-    const uint8_t *yTop() const { return top(y, strideY); }
-    const uint8_t *uTop() const { return top(u, strideUV); }
-    const uint8_t *vTop() const { return top(v, strideUV); }
-    int yStep() const { return bottomUp ? -strideY : strideY; }
-    int uvStep() const { return bottomUp ? -strideUV : strideUV; }
-    YuvFrame frame() const
+    // Arguments of present() and copyPacked(): each plane's top row and its signed stride.
+    template<typename F> auto handOver(F &&to) const
     {
-        return YuvFrame::copyPacked(width, height, yTop(), yStep(), uTop(), uvStep(), vTop(),
-                                    uvStep());
+        const int sy = bottomUp ? -strideY : strideY, suv = bottomUp ? -strideUV : strideUV;
+        const auto top = [](const QByteArray &plane, int step) {
+            const auto *data = reinterpret_cast<const uint8_t *>(plane.constData());
+            return step < 0 ? data + plane.size() + step : data;
+        };
+        return to(width, height, top(y, sy), sy, top(u, suv), suv, top(v, suv), suv);
     }
-
-private:
-    const uint8_t *top(const QByteArray &plane, int stride) const
-    {
-        const auto *data = reinterpret_cast<const uint8_t *>(plane.constData());
-        return bottomUp ? data + plane.size() - stride : data;
-    }
+    YuvFrame frame() const { return handOver(YuvFrame::copyPacked); }
 };
 
 namespace {
@@ -130,13 +122,13 @@ class YuvFboItemTest : public QObject
 
     void present(const YuvTestPicture &p)
     {
-        m_item->present(p.width, p.height, p.yTop(), p.yStep(), p.uTop(), p.uvStep(), p.vTop(),
-                        p.uvStep());
+        p.handOver([this](auto... args) { m_item->present(args...); });
     }
 
     QRect itemArea() const { return m_item->mapRectToScene(m_item->boundingRect()).toRect(); }
 
-    void verifyPicture(const std::function<QColor(double, double)> &expectedAt)
+    // The solid colour, else the block picture (scaled to 1000 x 1000) under each probe.
+    void verifyPicture(const QColor &solid = {})
     {
         QTRY_VERIFY(!TileFrameClock::of(m_window.get())->hasPending()); // frames go on its tick
         const QImage image = m_window->grabWindow();
@@ -144,24 +136,15 @@ class YuvFboItemTest : public QObject
         for (const QPointF &probe : kProbes) {
             const QColor seen = image.pixelColor(area.x() + int(probe.x() * area.width()),
                                                  area.y() + int(probe.y() * area.height()));
-            const QColor expected = expectedAt(probe.x(), probe.y());
+            const QColor expected =
+                solid.isValid() ? solid
+                                : YuvTestPicture::blocksAt(1000, 1000, int(probe.x() * 1000),
+                                                           int(probe.y() * 1000));
             QVERIFY2(TestPicture::colourDistance(seen, expected) <= kTolerance,
                      qPrintable(seen.name() + " instead of " + expected.name()));
         }
-        // Nothing drawn outside the item.
         QCOMPARE(image.pixelColor(area.left() - 5, area.center().y()), kBackground);
         QCOMPARE(image.pixelColor(area.center().x(), area.bottom() + 5), kBackground);
-    }
-    void verifyBlocks()
-    {
-        // The block picture scaled to 1000 x 1000 tells what lies under each probe.
-        verifyPicture([](double fx, double fy) {
-            return YuvTestPicture::blocksAt(1000, 1000, int(fx * 1000), int(fy * 1000));
-        });
-    }
-    void verifySolid(const QColor &expected)
-    {
-        verifyPicture([expected](double, double) { return expected; });
     }
 
 private slots:
@@ -188,31 +171,28 @@ private slots:
 
     void cleanup() { m_window.reset(); }
 
-    void drawsOnlyTheNewestValidFrame()
+    // Only the newest valid frame, its colours upright whatever the strides, sizes or row order;
+    // new textures only for new sizes.
+    void drawsTheNewestValidFrameReallocatingOnlyWhenAPlaneChangesSize()
     {
-        // Black before the first frame, and after arguments that are no picture.
-        const YuvTestPicture red = YuvTestPicture::solid(64, 64, QColor(200, 40, 40));
-        m_item->present(0, 64, red.yTop(), 64, red.uTop(), 32, red.vTop(), 32);
-        verifySolid(Qt::black);
+        verifyPicture(Qt::black); // before the first frame
 
         // Two frames before the next render: the older one is never shown.
+        const YuvTestPicture red = YuvTestPicture::solid(64, 64, QColor(200, 40, 40));
         present(red);
         present(YuvTestPicture::solid(32, 48, QColor(40, 180, 60)));
-        verifySolid(QColor(40, 180, 60));
+        verifyPicture(QColor(40, 180, 60));
 
-        // Bad arguments (which they are: YuvFrameTest) leave the picture alone.
-        m_item->present(64, 64, red.yTop(), 64, red.uTop(), 32, nullptr, 32);
-        verifySolid(QColor(40, 180, 60));
+        // Bad arguments (see copyPacked) leave the picture alone.
+        const auto *plane = reinterpret_cast<const uint8_t *>(red.y.constData());
+        m_item->present(64, 64, plane, 64, plane, 32, nullptr, 32);
+        verifyPicture(QColor(40, 180, 60));
 
         // A dropped frame is never drawn; the one on screen stays.
         present(red);
         m_item->clearFrame();
-        verifySolid(QColor(40, 180, 60));
-    }
+        verifyPicture(QColor(40, 180, 60));
 
-    // Colours upright whatever the strides, sizes or row order; new textures only for new sizes.
-    void showsColoursUprightReallocatingOnlyWhenAPlaneChangesSize()
-    {
         const QColor grey(128, 128, 128), yellow(230, 220, 40);
         const struct
         {
@@ -226,23 +206,19 @@ private slots:
             {YuvTestPicture::blocks(720, 1600, 768, 384), {}, 7},
             {YuvTestPicture::solid(720, 1600, yellow), yellow, 7},
             {YuvTestPicture::blocks(280, 622, 288, 144, true), {}, 10}, // rows bottom-up
-            {YuvTestPicture::blocks(1080, 2400, 1088, 544), {}, 13},
-            {YuvTestPicture::blocks(281, 623, 281, 141), {}, 16},
-            {YuvTestPicture::blocks(90, 160, 96, 48), {}, 19}, // enlarged
+            {YuvTestPicture::blocks(281, 623, 281, 141), {}, 13},
+            {YuvTestPicture::blocks(90, 160, 96, 48), {}, 16}, // enlarged
         };
         const int before = allocations.load();
         for (const auto &step : steps) {
             present(step.picture);
-            if (step.solid.isValid())
-                verifySolid(step.solid);
-            else
-                verifyBlocks();
+            verifyPicture(step.solid);
             QCOMPARE(allocations.load() - before, step.allocated);
         }
         // No new frame: the renderer must draw the one it holds into the new framebuffer.
         m_item->setSize(QSizeF(150, 300));
         QTRY_COMPARE(itemArea().size(), QSize(150, 300));
-        verifyBlocks();
+        verifyPicture();
     }
 
     // Hidden, scrolled away or window hidden: no watching, no upload; shown, the newest at once.
@@ -263,7 +239,7 @@ private slots:
             // Two frames before a render: only the newest is drawn.
             feed.publish(YuvTestPicture::solid(64, 64, QColor(200, 40, 40)).frame());
             feed.publish(YuvTestPicture::blocks(280, 622).frame());
-            verifyBlocks();
+            verifyPicture();
             hide(true);
             QVERIFY(!m_item->isShown());
             QCOMPARE(feed.watcherCount(), 0);
@@ -279,22 +255,20 @@ private slots:
             QVERIFY(m_item->isShown());
             QCOMPARE(feed.watcherCount(), 1);
             content->setY(0);
-            verifySolid(green);
+            verifyPicture(green);
         };
-        // Hidden (enlarged elsewhere): frames are not even uploaded.
+        // Hidden (enlarged elsewhere), then shown again.
         whileNotShown([&](bool hidden) { m_item->setVisible(!hidden); });
         // Scrolled past (still visible as far as the item knows), then partly back in view.
         whileNotShown([&](bool hidden) { content->setY(hidden ? -1000 : -300); });
 
         // A session that ended leaves black, not its last picture.
         feed.clear();
-        verifySolid(Qt::black);
+        verifyPicture(Qt::black);
 
         // Its window hidden: nobody is shown anything either.
         m_window->hide();
         QVERIFY(!m_item->isShown());
-        QCOMPARE(feed.watcherCount(), 0);
-        m_item->setFeed(nullptr);
         QCOMPARE(feed.watcherCount(), 0);
     }
 
@@ -376,13 +350,10 @@ private slots:
         // Width, height, Y stride, chroma stride, the null plane (-1 none, 0 Y, 1 U, 2 V), valid.
         QTest::addColumn<QList<int>>("args");
         const int huge = YuvFrame::kMaxDimension + 1;
-        QTest::newRow("1080x2400 padded") << QList<int>{1080, 2400, 1088, 544, -1, 1};
         QTest::newRow("1079x2399 odd") << QList<int>{1079, 2399, 1088, 544, -1, 1};
         QTest::newRow("1x1") << QList<int>{1, 1, 1, 1, -1, 1};
-        QTest::newRow("3x5 wide strides") << QList<int>{3, 5, 64, 32, -1, 1};
         QTest::newRow("width 0") << QList<int>{0, 10, 16, 8, -1, 0};
         QTest::newRow("height 0") << QList<int>{10, 0, 16, 8, -1, 0};
-        QTest::newRow("negative width") << QList<int>{-4, 10, 16, 8, -1, 0};
         QTest::newRow("null Y") << QList<int>{10, 10, 16, 8, 0, 0};
         QTest::newRow("null U") << QList<int>{10, 10, 16, 8, 1, 0};
         QTest::newRow("null V") << QList<int>{10, 10, 16, 8, 2, 0};
@@ -432,7 +403,6 @@ private slots:
         const uint8_t corner = decoded->data[0][159 * decoded->linesize[0] + 89];
         YuvFrame shared = YuvFrame::share(decoded);
         QVERIFY(shared.isValid());
-        QCOMPARE(shared.planes[YuvFrame::PlaneY], decoded->data[0]);
         QCOMPARE(shared.strides[YuvFrame::PlaneU], decoded->linesize[1]);
         // The decoder's own frame goes away; the shared planes stay readable.
         av_frame_free(&decoded);

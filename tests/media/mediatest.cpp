@@ -207,7 +207,6 @@ private slots:
         addColumns<QByteArray, bool>({"hardware", "corruptFirst"});
         QTest::newRow("GPU not asked for") << QByteArray() << false;
         QTest::newRow("GPU asked for") << QByteArray("1") << false;
-        QTest::newRow("GPU switched off") << QByteArray("0") << false;
         // A corrupt packet does not stop the stream.
         QTest::newRow("corrupt packet first") << QByteArray() << true;
     }
@@ -286,7 +285,6 @@ private slots:
         QCOMPARE(again->data[0], planar->data[0]);
         nv12->format = AV_PIX_FMT_NV16;
         QVERIFY(!HardwareDecoding::toPlanar(nv12.get(), &converter));
-        QVERIFY(!HardwareDecoding::isHardwareFrame(planar.get()));
     }
 
     // The picture size read from the sequence parameter set, as encoders write it.
@@ -420,13 +418,10 @@ private slots:
         row("4-byte start code", "0000000167aa", "0000000167aa");
         row("3-byte start code", "0000016588", "0000016588");
         row("4 bytes are never changed", "65888400", "65888400");
-        row("one byte", "65", "65");
-        row("first byte not zero", "0100000165", "000000010100000165");
         row("second byte not zero", "0001000165", "000000010001000165");
         row("00 00 then 02", "0000026588", "000000010000026588");
         const char *nal = "000000016b6b";
         row("config", nal, nal, "8000000000000000", AV_NOPTS_VALUE);
-        row("config with time", nal, nal, "80000000000F4240", AV_NOPTS_VALUE);
         row("key frame", nal, nal, "40000000000F4240", 1000000, true);
         row("config and key", nal, nal, "C000000000000001", AV_NOPTS_VALUE, true);
         row("all 62 time bits", nal, nal, "3FFFFFFFFFFFFFFF", 0x3FFFFFFFFFFFFFFF);
@@ -434,7 +429,6 @@ private slots:
         const char *opus = "fc1122334455";
         row("audio, bit 62", opus, opus, "4000000000004E20", 0x4000000000004E20, false, true);
         row("audio config", opus, opus, "8000000000004E20", AV_NOPTS_VALUE, false, true);
-        row("audio", opus, opus, "00000000000EA600", 960000, false, true);
     }
 
     void onePacket()
@@ -475,15 +469,10 @@ private slots:
         row("video name fills the field", 0, 0, "h264", 3, 0, QByteArray(64, 'N'));
         // Each of these names a decoder FFmpeg has; none may run on the phone's bytes.
         row("hevc", 0, 0, "hevc", -1);
-        row("png, zero padded", 0, 0, QByteArray("png\0", 4), -1);
-        row("H264", 0, 0, "H264", -1);
         row("sound name field, byte by byte", 1, 1, "opus", 3);
         row("sound codec id only, byte by byte", 2, 1, "opus", 3);
-        row("sound codec id only, one block", 2, 0, "opus", 3);
-        row("opus", 1, 2, "opus", 3);
         row("no sound (0)", 1, 2, Wire::bigEndian(0), 0, 1);
         row("sound set-up failed (1)", 1, 2, Wire::bigEndian(1), 0);
-        row("aac", 1, 2, QByteArray("aac\0", 4), -1);
         row("OPUS", 1, 2, "OPUS", -1);
     }
 

@@ -13,7 +13,6 @@ TestCase {
 
     property int managers: 0
 
-    // An object of the module's type (destroyed after the test).
     function make(type, properties) {
         const component = Qt.createQmlObject("import QtQuick; import Parvix; Component { " + type + " {} }",
                                              base, type)
@@ -26,7 +25,6 @@ TestCase {
         return make("DeviceGroupManager")
     }
 
-    // A manager (destroyed after the test) whose current group holds the first `count` phones.
     function managerWithPhones(count) {
         const manager = newManager()
         manager.scanDevices()
@@ -50,7 +48,6 @@ TestCase {
         tryVerify(() => !dialog.visible, 3000, "the dialog closes")
     }
 
-    // The popup of that objectName under `parent`, once it is open.
     function shown(parent, name) {
         const popup = findChild(parent, name)
         tryVerify(() => popup && popup.opened, 10000, name + " opens")
@@ -131,7 +128,6 @@ TestCase {
         tryVerify(() => device.running && device.controller !== null, 20000, "the session runs")
     }
 
-    // A file of the scratch folder with that content; its path.
     function file(name, content) {
         const path = helper.temporaryFolder() + "/" + name
         verify(helper.writeFile(path, content))

@@ -7,14 +7,10 @@
 #include "typeregistration.h"
 #include "virtualfleet.h"
 
-#include <QGuiApplication>
-#include <QQmlContext>
-#include <QQmlEngine>
-#include <QQuickItem>
-#include <QQuickWindow>
 #include <QtQml/QQmlExtensionPlugin>
+#include <QtQuick>
 #include <QtQuickTest>
-#include <QtTest> // and with it QtCore
+#include <QtTest>
 
 #include <functional>
 #include <memory>
@@ -38,12 +34,10 @@ public:
         QQuickWindow::setGraphicsApi(QSGRendererInterface::OpenGL);
     }
 
-    // None when the virtual phones could not start.
     QStringList serials() const { return m_fleet->isValid() ? m_fleet->serials() : QStringList(); }
     bool accountServiceAvailable() const { return !AccountdProcess::binary().isEmpty(); }
     // "" for English, else a locale such as "zh_CN".
     QString journeyLanguage() const { return qEnvironmentVariable("PARVIX_JOURNEY_LANGUAGE"); }
-    // A data-file problem as the stores report it.
     Q_INVOKABLE void reportStoreError(const QString &message)
     {
         StoreErrors::instance()->report(message);
@@ -58,25 +52,22 @@ public:
         return log;
     }
 
-    // What a screen reader reads: Accessible.name, else a button's text (plain texts get none).
-    static QString accessibleName(const QQuickItem *item)
-    {
-        for (const QObject *child : item->children())
-            if (child->inherits("QQuickAccessibleAttached") &&
-                !child->property("name").toString().isEmpty())
-                return child->property("name").toString();
-        return item->inherits("QQuickAbstractButton") ? item->property("text").toString()
-                                                      : QString();
-    }
-
-    // The visible items of every window (or under `within`) of that accessible name, in tree order.
+    // The visible items of every window (or under `within`) of that accessible name, in tree order:
+    // what a screen reader reads, Accessible.name, else a button's text (plain texts get none).
     Q_INVOKABLE QList<QQuickItem *> named(const QString &name, QQuickItem *within = nullptr) const
     {
         QList<QQuickItem *> found;
         const std::function<void(QQuickItem *)> walk = [&](QQuickItem *item) {
             if (!item->isVisible())
                 return;
-            if (accessibleName(item) == name)
+            QString read = item->inherits("QQuickAbstractButton")
+                               ? item->property("text").toString()
+                               : QString();
+            for (const QObject *child : item->children())
+                if (child->inherits("QQuickAccessibleAttached") &&
+                    !child->property("name").toString().isEmpty())
+                    read = child->property("name").toString();
+            if (read == name)
                 found << item;
             for (QQuickItem *child : item->childItems())
                 walk(child);
@@ -167,7 +158,6 @@ public:
         return drop.isAccepted();
     }
 
-    // Every file under the folder, recursively.
     Q_INVOKABLE QStringList files(const QString &folder) const
     {
         QStringList found;

@@ -86,15 +86,13 @@ DialogTestCase {
         shows("first", "error", 10000, Theme.error)
         shows("second", "success", 300, Theme.success)
         tryCompare(box, "visible", false, 3000, "the second replaces the first and runs on its own, shorter time")
-        a.deviceMessage("third", "info", 200)
+        shows("third", "info", 200, Theme.info)
         shows("fourth", "other", 10000, Theme.backgroundBlackGreen)
         b.deviceMessage("elsewhere", "info", 300)
         tryCompare(other, "visible", false, 3000)
         compare([box.visible, box.message], [true, "fourth"], "a longer second message outlives the first one's time")
         mouseClick(findChild(box, "dismissMessage"))
         verify(!box.visible, "the × hides the message")
-        shows("fifth", "info", 10000, Theme.info)
-        mouseClick(findChild(box, "dismissMessage"))
 
         startAndWait(a)
         tryVerify(() => tileA.currentFps > 0, 10000, "frames arrive (the first fixes the size the controller scales to)")
@@ -156,237 +154,30 @@ DialogTestCase {
         compare(keys(a), keysA + 2, "keys go to the tile clicked last: the first phone gets no more")
     }
 
-    function buttons(column) {
-        return Array.from(column.contentItem.children[0].children).filter(child => child.tip !== undefined)
-    }
-
-    // Without a device first, then with one (what each button sends: the journeys).
-    function test_buttonsAndMenu() {
+    // Without a device first, then with one (what each button sends, the dialogs laid out: the journeys).
+    function test_buttonsDialogsAndMenu() {
         const column = make("ControlButtons", { width: 35, height: 500 })
+        const buttons = () => Array.from(column.contentItem.children[0].children).filter(child => child.tip !== undefined)
         verify(findChild(column, "moreBelow").visible, "more buttons than fit are hinted at")
         column.contentY = column.contentHeight - column.height
         verify(!findChild(column, "moreBelow").visible)
         let signalled = 0
         for (const name of ["toggleScreenCoordinateDisplayer", "openKeyMappingProfilePicker", "openPhraseSelectionDialog"])
             column[name].connect(() => ++signalled)
-        buttons(column).forEach(b => b.activated())
+        buttons().forEach(b => b.activated())
         compare(signalled, 0, "nothing happens without a device")
         const nobody = make("DeviceMenu")
         verify(!findChild(nobody, "renameItem").enabled && !findChild(nobody, "enableWiFiItem").enabled)
 
         const manager = managerWithPhones(2)
-        const source = manager.currentSelectedGroup
-        const device = source.devicesForRepeater[0]
+        const group = manager.currentSelectedGroup
+        const device = group.devicesForRepeater[0]
         column.device = device
-        buttons(column).find(b => b.tip === "Shutdown").activated()
+        buttons().find(b => b.tip === "Shutdown").activated()
         verify(column.confirmation.alertMessage.indexOf(device.adbConnectionSerial) >= 0)
         column.confirmation.close()
 
-        manager.createDeviceGroup("Target") // somewhere to move to
-        const menu = make("DeviceMenu", { device: device, deviceGroupManager: manager, currentSourceGroup: source,
-                                          selectedDevices: [] })
-        const usb = device.connectionType === Device.USB
-        compare([findChild(menu, "enableWiFiItem").enabled, findChild(menu, "disconnectWiFiItem").enabled], [usb, !usb])
-        const moveItem = findChild(menu, "moveItem")
-        verify(!moveItem.enabled, "nothing selected")
-        menu.selectedDevices = [device.adbConnectionSerial]
-        menu.popup(10, 10)
-        tryCompare(menu, "opened", true)
-        mouseMove(moveItem, 20, 10)
-        const groupRows = Array.from(shown(menu, "groupPopup").contentItem.children[0].children)
-        mouseClick(groupRows.find(r => r.modelData === source), 20, 10)
-        compare([source.deviceCount, menu.visible], [2, true], "the source group's row is inert")
-        mouseClick(groupRows.find(r => r.modelData && r.modelData !== source), 20, 10)
-        tryCompare(manager.deviceGroups[1], "deviceCount", 1, 5000, "another group's row moves the phone there")
-    }
-
-    // The grid of a manager over `count` phones, once it shows them all.
-    function grid(count) {
-        const manager = managerWithPhones(count)
-        const screen = make("PhoneScreenGrid", { width: 1200, height: 800, deviceGroupManager: manager })
-        const view = findChild(screen, "grid")
-        tryVerify(() => view.count === count && view.itemAtIndex(count - 1) !== null)
-        return [screen, view, manager.currentSelectedGroup]
-    }
-
-    // A header of 20, the picture (the buttons take 35 + 15, else 10) and a margin of 10.
-    function test_cellSizes_data() {
-        return [{ tag: "portrait with buttons", width: 220, buttons: true, landscape: false, height: 332.22 },
-                { tag: "landscape with buttons", width: 220, buttons: true, landscape: true, height: 125.63 },
-                { tag: "portrait without buttons", width: 300, buttons: false, landscape: false, height: 545.56 },
-                { tag: "landscape without buttons", width: 480, buttons: false, landscape: true, height: 294.38 }]
-    }
-
-    function test_cellSizes(data) {
-        const [screen, view, group] = grid(1)
-        group.cellWidth = data.width
-        group.showControlButtons = data.buttons
-        group.orientation = data.landscape ? DeviceGroup.Landscape : DeviceGroup.Portrait
-        compare([view.cellWidth, view.cacheBuffer, view.itemAtIndex(0).width],
-                [data.width, Math.floor(2 * view.cellHeight), data.width - 10])
-        fuzzyCompare(view.cellHeight, data.height, 0.01)
-        fuzzyCompare(view.itemAtIndex(0).height, view.cellHeight - 10, 0.01)
-    }
-
-    // Start Group Control and the actions' entries by name: the journeys.
-    function test_headerButtonsAndActions() {
-        const [screen, view, group] = grid(2)
-        const panel = make("BatchJobPanel", { width: 420, height: 300, jobs: group.jobs })
-        verify(group.transferFiles([Qt.url("file://" + file("notes.txt", "notes"))], null) !== null)
-        tryVerify(() => findAll(panel, "jobCounts").length === 1, 5000, "the job is listed")
-        tryCompare(find(panel, "jobCounts"), "text", "2 of 2 done, 0 failed, 0 cancelled", 20000)
-        verify(!find(panel, "cancelJob").visible)
-        click(find(panel, "dismissJob"))
-        compare(group.jobs.count, 0, "a finished job stays until it is dismissed")
-        group.orientation = DeviceGroup.Portrait
-        const orientation = findChild(screen, "orientationButton")
-        compare(orientation.text, "Landscape")
-        mouseClick(orientation)
-        compare([group.orientation, orientation.text], [DeviceGroup.Landscape, "Portrait"])
-        mouseClick(findChild(screen, "groupControlButton"))
-        verify(group.groupControlMode)
-        const confirm = openedBy(screen, "clearAllButton", "clearConfirm")
-        compare(group.deviceCount, 2, "nothing is removed before the answer")
-        confirm.accepted()
-        tryCompare(group, "deviceCount", 0, 5000)
-        verify(!group.groupControlMode, "group control ends with its phones")
-    }
-
-    // The window is 55 px wider and taller than the picture (400 × 16 / 9 + 55 = 766.11).
-    function test_switches_data() {
-        return [{ tag: "portrait, running", orientation: DeviceGroup.Portrait, width: 400, running: true, size: [455, 766.11] },
-                { tag: "landscape, started", orientation: DeviceGroup.Landscape, width: 960, running: false, size: [1015, 595] }]
-    }
-
-    function test_switches(row) {
-        const [screen, view, group] = grid(1)
-        group.orientation = row.orientation
-        group.bigViewWidth = row.width
-        const tile = view.itemAtIndex(0)
-        const device = tile.device
-        if (row.running)
-            startAndWait(device)
-        let switches = []
-        device.runningChanged.connect(() => switches.push(device.running))
-        const settled = () => tryVerify(() => switches[switches.length - 1] === true && device.controller !== null,
-                                        20000, "the stream comes back")
-        device.setIsBigView(true)
-        settled()
-        compare(switches, row.running ? [false, true] : [true], "each switch stops and starts the stream once")
-        verify(findChild(tile, "onBigScreen").visible && !findChild(tile, "video").visible)
-        const window = screen.bigViewOf(device)
-        verify(window && window.visible && (window.flags & Qt.WindowStaysOnTopHint), "an enlarged window on top")
-        compare(window.width, row.size[0])
-        fuzzyCompare(window.height, row.size[1], 1)
-        tryVerify(() => window.currentFps > 0, 10000, "the window shows the stream")
-        const video = findChild(window.contentItem, "video")
-        const shape = size => size.width / size.height
-        tryVerify(() => Math.abs(shape(video) - shape(device.frameSize)) < 0.01, 10000, "the stream keeps its shape")
-        switches = []
-        window.close()
-        settled()
-        compare(switches, [false, true], "closing stops and starts the stream once")
-        verify(!screen.bigViewOf(device) && findChild(tile, "video").visible, "the window is gone")
-    }
-
-    function test_droppedApkInstalls_data() {
-        return [{ tag: "on a tile, that phone", target: "tile", phones: [1] },
-                { tag: "on the group header, every phone", target: "groupDropArea", phones: [0, 1] }]
-    }
-
-    function test_droppedApkInstalls(data) {
-        const [screen, view] = grid(2)
-        waitForRendering(screen)
-        const seen = helper.fleetLog("adb.log").length
-        const target = data.target === "tile" ? view.itemAtIndex(1) : find(screen, data.target)
-        verify(helper.dropFile(target, file("dropped.apk", "PK apk")), "the drop is taken")
-        const expected = data.phones.map(i => view.itemAtIndex(i).device.adbConnectionSerial)
-        const installedOn = () => helper.fleetLog("adb.log").slice(seen)
-            .filter(e => e.args.join(" ").endsWith("pm install -r '/data/local/tmp/dropped.apk'"))
-            .map(e => e.args[1]).sort()
-        tryVerify(() => installedOn().length >= expected.length, 20000, "the phones install it")
-        compare(installedOn(), expected.sort())
-    }
-
-    function test_pairingRefusesAShortCodeWithoutRunningAdb() {
-        const dialog = openDialog(make("WirelessPairingDialog"))
-        typed(dialog, { addressField: "192.168.1.20:37000", codeField: "12345", portField: "40111" }, "pairButton")
-        verify(find(dialog, "pairingMessage").text.indexOf("six digits") >= 0)
-        verify(find(dialog, "pairButton").enabled, "nothing runs")
-    }
-
-    // The adb restart's states, then the scan dialog (ticked rows added by mouse, or none: the journeys).
-    function test_adbRestartAndScan() {
-        const manager = newManager()
-        const restart = openDialog(make("ADBRestartDialog", { deviceGroupManager: manager }))
-        const [icon, text, button] = ["stateIcon", "stateText", "restartButton"].map(name => find(restart, name))
-        const state = () => [String(icon.source).replace(/.*\//, ""), text.text]
-        compare(state(), ["alert-triangle.svg", "Restarting ADB will disconnect all connected devices."])
-        click(button)
-        verify(manager.restartingADBServer && !button.enabled)
-        tryVerify(() => restart.hasResult, 20000, "the restart ends")
-        typed(restart, {}, "restartButton", true)
-        openDialog(restart)
-        compare(button.text, "Restart ADB Server", "opening again starts over")
-        restart.waiting = true
-        manager.adbServerRestartFinished(false)
-        compare(state(), ["x-circle.svg", "Failed to restart ADB server"], "a failure shows its own icon and text")
-        closeDialog(restart)
-
-        let scans = 0
-        manager.isScanningChanged.connect(() => ++scans)
-        const dialog = openDialog(make("DeviceScanDialog", { deviceGroupManager: manager }))
-        const rows = () => visibleAll(dialog, "deviceRow")
-        verify(!manager.isScanning && findChild(dialog, "scanTimer").running, "drawn first, the scan follows later")
-        closeDialog(dialog)
-        compare([findChild(dialog, "scanTimer").running, scans], [false, 0], "closing before the delay cancels the scan")
-        manager.scanError("not shown while the dialog is closed")
-        verify(!findChild(dialog, "scanErrorAlert").visible)
-        openDialog(dialog)
-        tryVerify(() => scans === 1, 2000, "the scan starts")
-        verify(find(dialog, "scanSpinner").visible)
-        tryCompare(manager, "isScanning", false, 20000)
-        compare(rows().length, 4)
-        manager.scanError("adb: protocol fault")
-        alerted(dialog, "scanErrorAlert", "Error", "adb: protocol fault")
-        closeDialog(dialog)
-        compare(manager.availableDeviceInfos.length, 0, "the next opening shows no stale list")
-
-        openDialog(dialog)
-        tryVerify(() => rows().length === 4 && !manager.isScanning, 20000)
-        const ticks = () => rows().map(r => find(r, "rowCheckBox").checked)
-        manager.createDeviceGroup("Shop")
-        const selectAll = find(dialog, "selectAllBox")
-        compare(find(dialog, "selectAllText").text, "Select All (4)")
-        rows().forEach(click)
-        verify(!selectAll.checked, "every phone ticked row by row leaves Select All clear")
-        click(rows()[1])
-        compare(ticks(), [true, false, true, true])
-        click(selectAll)
-        compare([dialog.selectedDevices.length, dialog.selectedDevices[3].adb_serial],
-                [4, manager.availableDeviceInfos[1].adb_serial], "Select All adds the rest, none twice, in order")
-        click(find(rows()[2], "rowCheckBox"))
-        compare(ticks(), [true, true, false, true], "unticking one keeps the others")
-        verify(!selectAll.checked)
-        click(selectAll)
-        click(selectAll)
-        compare(ticks(), [false, false, false, false], "clearing Select All clears all")
-        click(rows()[3])
-        click(rows()[0])
-        const expected = [3, 0].map(i => manager.availableDeviceInfos[i].adb_serial)
-        find(dialog, "groupBox").currentIndex = 1
-        find(dialog, "groupBox").activated(1)
-        typed(dialog, {}, "addButton", true)
-        const shop = manager.deviceGroups[1]
-        tryCompare(shop, "deviceCount", 2, 5000)
-        compare([shop.devicesForRepeater.map(d => d.adbConnectionSerial), manager.currentSelectedGroup.deviceCount],
-                [expected, 0], "into the chosen group only, in order of ticking")
-    }
-
-    // The adb command's output (a phone's, a group's), renaming, the device information (laid out: the journeys).
-    function test_commandsRenameAndInformation() {
-        const group = managerWithPhones(2).currentSelectedGroup
-        const device = group.devicesForRepeater[0]
+        // The adb command's output, a phone's then a group's.
         const dialog = openDialog(make("ADBCommandDialog", { device: device }))
         device.setNickName("Desk")
         compare(dialog.title, "Desk - ADB")
@@ -436,5 +227,183 @@ DialogTestCase {
                 [device.adbConnectionSerial, "720x1280px", device.deviceInfo.model || "Unknown"])
         verify(/^\d+GB$/.test(values["Memory Size:"]), values["Memory Size:"])
         compare(info.shown("[error] device offline"), "Unknown")
+
+        manager.createDeviceGroup("Target") // somewhere to move to
+        const menu = make("DeviceMenu", { device: device, deviceGroupManager: manager, currentSourceGroup: group,
+                                          selectedDevices: [] })
+        const usb = device.connectionType === Device.USB
+        compare([findChild(menu, "enableWiFiItem").enabled, findChild(menu, "disconnectWiFiItem").enabled], [usb, !usb])
+        const moveItem = findChild(menu, "moveItem")
+        verify(!moveItem.enabled, "nothing selected")
+        menu.selectedDevices = [device.adbConnectionSerial]
+        menu.popup(10, 10)
+        tryCompare(menu, "opened", true)
+        mouseMove(moveItem, 20, 10)
+        const groupRows = Array.from(shown(menu, "groupPopup").contentItem.children[0].children)
+        mouseClick(groupRows.find(r => r.modelData === group), 20, 10)
+        compare([group.deviceCount, menu.visible], [2, true], "the source group's row is inert")
+        mouseClick(groupRows.find(r => r.modelData && r.modelData !== group), 20, 10)
+        tryCompare(manager.deviceGroups[1], "deviceCount", 1, 5000, "another group's row moves the phone there")
     }
+
+    function grid(count) {
+        const manager = managerWithPhones(count)
+        const screen = make("PhoneScreenGrid", { width: 1200, height: 800, deviceGroupManager: manager })
+        const view = findChild(screen, "grid")
+        tryVerify(() => view.count === count && view.itemAtIndex(count - 1) !== null)
+        return [screen, view, manager.currentSelectedGroup]
+    }
+
+    // An APK dropped on a tile installs on that phone, on the group header on every phone (Start Group
+    // Control and the actions' entries by name: the journeys).
+    function test_headerButtonsDropsAndActions() {
+        const [screen, view, group] = grid(2)
+        const panel = make("BatchJobPanel", { width: 420, height: 300, jobs: group.jobs })
+        verify(group.transferFiles([Qt.url("file://" + file("notes.txt", "notes"))], null) !== null)
+        tryVerify(() => findAll(panel, "jobCounts").length === 1, 5000, "the job is listed")
+        tryCompare(find(panel, "jobCounts"), "text", "2 of 2 done, 0 failed, 0 cancelled", 20000)
+        verify(!find(panel, "cancelJob").visible)
+        click(find(panel, "dismissJob"))
+        compare(group.jobs.count, 0, "a finished job stays until it is dismissed")
+        group.orientation = DeviceGroup.Portrait
+        const orientation = findChild(screen, "orientationButton")
+        compare(orientation.text, "Landscape")
+        mouseClick(orientation)
+        compare([group.orientation, orientation.text], [DeviceGroup.Landscape, "Portrait"])
+        waitForRendering(screen)
+        for (const [target, phones] of [[view.itemAtIndex(1), [1]], [find(screen, "groupDropArea"), [0, 1]]]) {
+            const seen = helper.fleetLog("adb.log").length
+            verify(helper.dropFile(target, file("dropped.apk", "PK apk")), "the drop is taken")
+            const installedOn = () => helper.fleetLog("adb.log").slice(seen)
+                .filter(e => e.args.join(" ").endsWith("pm install -r '/data/local/tmp/dropped.apk'"))
+                .map(e => e.args[1]).sort()
+            tryVerify(() => installedOn().length >= phones.length, 20000, "the phones install it")
+            compare(installedOn(), phones.map(i => view.itemAtIndex(i).device.adbConnectionSerial).sort(), "phones " + phones)
+        }
+        const confirm = openedBy(screen, "clearAllButton", "clearConfirm")
+        compare(group.deviceCount, 2, "nothing is removed before the answer")
+        confirm.accepted()
+        tryCompare(group, "deviceCount", 0, 5000)
+    }
+
+    // A cell: a header of 20, the picture (the buttons take 35 + 15, else 10) and a margin of 10.
+    // The enlarged window is 55 px wider and taller than the picture (400 × 16 / 9 + 55 = 766.11).
+    function test_cellsAndSwitches_data() {
+        return [{ tag: "portrait with buttons, running", orientation: DeviceGroup.Portrait, cellWidth: 220,
+                  buttons: true, cellHeight: 332.22, width: 400, running: true, size: [455, 766.11] },
+                { tag: "landscape without buttons, started", orientation: DeviceGroup.Landscape, cellWidth: 480,
+                  buttons: false, cellHeight: 294.38, width: 960, running: false, size: [1015, 595] }]
+    }
+
+    function test_cellsAndSwitches(row) {
+        const [screen, view, group] = grid(1)
+        group.orientation = row.orientation
+        group.cellWidth = row.cellWidth
+        group.showControlButtons = row.buttons
+        compare([view.cellWidth, view.cacheBuffer, view.itemAtIndex(0).width],
+                [row.cellWidth, Math.floor(2 * view.cellHeight), row.cellWidth - 10], "the cell's width")
+        fuzzyCompare(view.cellHeight, row.cellHeight, 0.01, "the cell's height")
+        fuzzyCompare(view.itemAtIndex(0).height, view.cellHeight - 10, 0.01, "the tile's height")
+        group.bigViewWidth = row.width
+        const tile = view.itemAtIndex(0)
+        const device = tile.device
+        if (row.running)
+            startAndWait(device)
+        let switches = []
+        device.runningChanged.connect(() => switches.push(device.running))
+        const settled = () => tryVerify(() => switches[switches.length - 1] === true && device.controller !== null,
+                                        20000, "the stream comes back")
+        device.setIsBigView(true)
+        settled()
+        compare(switches, row.running ? [false, true] : [true], "each switch stops and starts the stream once")
+        verify(findChild(tile, "onBigScreen").visible && !findChild(tile, "video").visible)
+        const window = screen.bigViewOf(device)
+        verify(window && window.visible && (window.flags & Qt.WindowStaysOnTopHint), "an enlarged window on top")
+        compare(window.width, row.size[0])
+        fuzzyCompare(window.height, row.size[1], 1)
+        tryVerify(() => window.currentFps > 0, 10000, "the window shows the stream")
+        const video = findChild(window.contentItem, "video")
+        const shape = size => size.width / size.height
+        tryVerify(() => Math.abs(shape(video) - shape(device.frameSize)) < 0.01, 10000, "the stream keeps its shape")
+        switches = []
+        window.close()
+        settled()
+        compare(switches, [false, true], "closing stops and starts the stream once")
+        verify(!screen.bigViewOf(device) && findChild(tile, "video").visible, "the window is gone")
+    }
+
+    function test_pairingRefusesAShortCodeWithoutRunningAdb() {
+        const dialog = openDialog(make("WirelessPairingDialog"))
+        typed(dialog, { addressField: "192.168.1.20:37000", codeField: "12345", portField: "40111" }, "pairButton")
+        verify(find(dialog, "pairingMessage").text.indexOf("six digits") >= 0)
+        verify(find(dialog, "pairButton").enabled, "nothing runs")
+    }
+
+    // The adb restart's states, then the scan dialog (ticked rows added by mouse, or none: the journeys).
+    function test_adbRestartAndScan() {
+        const manager = newManager()
+        const restart = openDialog(make("ADBRestartDialog", { deviceGroupManager: manager }))
+        const [icon, text, button] = ["stateIcon", "stateText", "restartButton"].map(name => find(restart, name))
+        const state = () => [String(icon.source).replace(/.*\//, ""), text.text]
+        compare(state(), ["alert-triangle.svg", "Restarting ADB will disconnect all connected devices."])
+        click(button)
+        verify(manager.restartingADBServer && !button.enabled)
+        tryVerify(() => restart.hasResult, 20000, "the restart ends")
+        typed(restart, {}, "restartButton", true)
+        openDialog(restart)
+        compare(button.text, "Restart ADB Server", "opening again starts over")
+        restart.waiting = true
+        manager.adbServerRestartFinished(false)
+        compare(state(), ["x-circle.svg", "Failed to restart ADB server"], "a failure shows its own icon and text")
+        closeDialog(restart)
+
+        let scans = 0
+        manager.isScanningChanged.connect(() => ++scans)
+        const dialog = openDialog(make("DeviceScanDialog", { deviceGroupManager: manager }))
+        const rows = () => visibleAll(dialog, "deviceRow")
+        verify(!manager.isScanning && findChild(dialog, "scanTimer").running, "drawn first, the scan follows later")
+        closeDialog(dialog)
+        compare([findChild(dialog, "scanTimer").running, scans], [false, 0], "closing before the delay cancels the scan")
+        manager.scanError("not shown while the dialog is closed")
+        verify(!findChild(dialog, "scanErrorAlert").visible)
+        openDialog(dialog)
+        tryVerify(() => scans === 1, 2000, "the scan starts")
+        verify(find(dialog, "scanSpinner").visible)
+        tryCompare(manager, "isScanning", false, 20000)
+        manager.scanError("adb: protocol fault")
+        alerted(dialog, "scanErrorAlert", "Error", "adb: protocol fault")
+        closeDialog(dialog)
+        compare(manager.availableDeviceInfos.length, 0, "the next opening shows no stale list")
+
+        openDialog(dialog)
+        tryVerify(() => rows().length === 4 && !manager.isScanning, 20000)
+        const ticks = () => rows().map(r => find(r, "rowCheckBox").checked)
+        manager.createDeviceGroup("Shop")
+        const selectAll = find(dialog, "selectAllBox")
+        compare(find(dialog, "selectAllText").text, "Select All (4)")
+        rows().forEach(click)
+        verify(!selectAll.checked, "every phone ticked row by row leaves Select All clear")
+        click(rows()[1])
+        compare(ticks(), [true, false, true, true])
+        click(selectAll)
+        compare([dialog.selectedDevices.length, dialog.selectedDevices[3].adb_serial],
+                [4, manager.availableDeviceInfos[1].adb_serial], "Select All adds the rest, none twice, in order")
+        click(find(rows()[2], "rowCheckBox"))
+        compare(ticks(), [true, true, false, true], "unticking one keeps the others")
+        verify(!selectAll.checked)
+        click(selectAll)
+        click(selectAll)
+        compare(ticks(), [false, false, false, false], "clearing Select All clears all")
+        click(rows()[3])
+        click(rows()[0])
+        const expected = [3, 0].map(i => manager.availableDeviceInfos[i].adb_serial)
+        find(dialog, "groupBox").currentIndex = 1
+        find(dialog, "groupBox").activated(1)
+        typed(dialog, {}, "addButton", true)
+        const shop = manager.deviceGroups[1]
+        tryCompare(shop, "deviceCount", 2, 5000)
+        compare([shop.devicesForRepeater.map(d => d.adbConnectionSerial), manager.currentSelectedGroup.deviceCount],
+                [expected, 0], "into the chosen group only, in order of ticking")
+    }
+
 }

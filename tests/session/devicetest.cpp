@@ -1,5 +1,5 @@
-// The Device against the scripted adb: session life cycle, messages, Wi-Fi adb,
-// the free-form adb command, the decoded-frame path, and a GUI thread that never waits.
+// The Device against the scripted adb: session life cycle, messages, Wi-Fi adb, the
+// decoded-frame path, and a GUI thread that never waits.
 #include "device.h"
 #include "adblane.h"
 #include "appconfig.h"
@@ -97,8 +97,6 @@ private slots:
     void streamSizedToTile_data()
     {
         addColumns<QSizeF, QSize, int, int, int>({"tile", "frame", "groupMax", "size", "bitRate"});
-        QTest::newRow("wider tile")
-            << QSizeF(320, 570) << QSize(720, 1600) << 720 << 576 << 2560000;
         QTest::newRow("narrower") << QSizeF(300, 400) << QSize(720, 1600) << 720 << 400 << 1234567;
         QTest::newRow("turned phone")
             << QSizeF(320, 570) << QSize(1600, 720) << 720 << 320 << 790123;
@@ -433,7 +431,6 @@ private slots:
         QVERIFY(!publishedOn.contains(thread()));
         // Short of cores, drawing never goes before the decoding.
         QCOMPARE_LE(decoderNice, threadNice());
-        QCOMPARE(m_device->videoFeed()->latest().pts, expected.last());
 
         QPointer<MediaRecorder> recorder = m_device->videoRecorder();
         m_device->startRecord();
