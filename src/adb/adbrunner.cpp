@@ -137,7 +137,11 @@ ADBRunner::Outcome ADBRunner::run(const QStringList &args, int timeoutMs)
     if (process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0)
         return {true, QString::fromUtf8(process.readAllStandardOutput()).trimmed()};
 
-    QString errorText = QString::fromUtf8(process.readAllStandardError());
+    // adb's notes on starting its own server are not the command's reason.
+    static const QRegularExpression serverStart(
+        QStringLiteral("^\\* daemon (not running|started successfully)[^\n]*\n?"),
+        QRegularExpression::MultilineOption);
+    QString errorText = QString::fromUtf8(process.readAllStandardError()).remove(serverStart);
     // Some tools on the phone (pm) give their reason on standard output only.
     if (errorText.isEmpty() && process.exitStatus() == QProcess::NormalExit)
         errorText = QString::fromUtf8(process.readAllStandardOutput()).trimmed();

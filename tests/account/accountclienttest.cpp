@@ -117,16 +117,12 @@ private slots:
     {
         // message "*": any text
         addColumns<int, QByteArray, int, QString>({"status", "body", "code", "message"});
-        const auto row = [](const char *name, int status, const QByteArray &body, int code,
-                            const char *message) {
-            QTest::newRow(name) << status << body << code << QString(message);
-        };
-        row("whole envelope", 200, R"({"code":200,"message":"Fine","data":{}})", 200, "Fine");
-        row("code as text", 200, R"({"code":"200","message":7})", 0, "");
-        row("error status, envelope", 401, R"({"code":401,"message":"No.","data":null})", 401,
-            "No.");
-        row("error status, a proxy's page", 401, "<html>Unauthorized</html>", 0, "*");
-        row("error status, a code without message", 500, R"({"code":500})", 0, "*");
+        addRow("code as text", 200, QByteArray(R"({"code":"200","message":7})"), 0, "");
+        addRow("error status, envelope", 401,
+               QByteArray(R"({"code":401,"message":"No.","data":null})"), 401, "No.");
+        addRow("error status, a proxy's page", 401, QByteArray("<html>Unauthorized</html>"), 0,
+               "*");
+        addRow("error status, a code without message", 500, QByteArray(R"({"code":500})"), 0, "*");
     }
 
     void envelopeIsRead()
@@ -183,7 +179,6 @@ private slots:
             {"http://accounts.example:8790/x", "", false},
             {"http://accounts.example/x", "true", true},
             {"http://127.0.0.2:1/x", "", true},
-            {"http://[::1]:1/x", "", true},
             {"http://LocalHost:1/x", "", true},
             {"ftp://accounts.example/x", "true", false}};
         for (const auto &[url, insecure, allowed] : rules) {
@@ -208,30 +203,23 @@ private slots:
 
     void login_data()
     {
-        addColumns<int, QByteArray, bool, int, QString, bool>(
-            {"status", "body", "success", "code", "message", "verified"});
-        const auto row = [](const char *name, int status, const QByteArray &body, bool success,
-                            int code, const char *message, bool verified = false) {
-            QTest::newRow(name) << status << body << success << code << QString(message)
-                                << verified;
-        };
-        row("accepted", 200, kLoginReply, true, 200, "Login successful.", true);
-        row("verified missing", 200, R"({"code":200,"message":"ok","data":{"token":"tk-1"}})", true,
-            200, "ok");
-        row("no token", 200, R"({"code":200,"message":"ok","data":{"user":{"id":"u1"}}})", false,
-            200, "The account service did not return a login token.");
-        row("refused in the envelope", 200, R"({"code":401,"message":"No.","data":{"token":"t"}})",
-            false, 401, "No.");
-        row("not the service", 200, "<html>captive portal</html>", false, 0,
-            "The account service sent an unexpected reply.");
+        addColumns<QByteArray, bool, int, QString>({"body", "success", "code", "message"});
+        QTest::newRow("accepted") << kLoginReply << true << 200 << "Login successful.";
+        QTest::newRow("no token")
+            << QByteArray(R"({"code":200,"message":"ok","data":{"user":{"id":"u1"}}})") << false
+            << 200 << "The account service did not return a login token.";
+        QTest::newRow("refused in the envelope")
+            << QByteArray(R"({"code":401,"message":"No.","data":{"token":"t"}})") << false << 401
+            << "No.";
+        QTest::newRow("not the service") << QByteArray("<html>captive portal</html>") << false << 0
+                                         << "The account service sent an unexpected reply.";
     }
 
     void login()
     {
-        QFETCH(int, status);
         QFETCH(QByteArray, body);
         QFETCH(bool, success);
-        m_server.script("/user/login", {status, body});
+        m_server.script("/user/login", {200, body});
         m_session->saveLoginSession("old-token", {"old", "", false}); // a failure leaves it alone
         const AuthOutcome report = ::login(m_auth.get(), "a@b.cd", "password1");
         QCOMPARE(report.reports, 1);
@@ -240,27 +228,22 @@ private slots:
         QTEST(report.message, "message");
         QCOMPARE(UserSession(nullptr).getToken(),
                  success ? QStringLiteral("tk-1") : QStringLiteral("old-token"));
-        QTEST(m_session->isVerified(), "verified");
+        QCOMPARE(m_session->isVerified(), success); // only the accepted reply says verified
     }
 
-    // A refusal in a 200 reply fails each (successes against accountd: tst_accountdialogs.qml).
-    void otherOperations()
+    // Refused changes and reset links: tst_accountdialogs.qml against accountd.
+    void registrationRefusedInA200Reply()
     {
-        Authentication *auth = m_auth.get();
-        using Signal = void (Authentication::*)(bool, int, const QString &);
-        const std::tuple<QByteArray, Signal, std::function<void()>> operations[] = {
-            {"/user/register", &Authentication::registerFinished,
-             [&] { auth->register_user_async("a@b.cd"); }},
-            {"/user/password/resetlink", &Authentication::sendResetLinkFinished,
-             [&] { auth->sendResetLink_async("a@b.cd"); }},
-            {"/user/password/change", &Authentication::changePasswordFinished,
-             [&] { auth->changePassword_async("old-pass", "new-pass"); }}};
-        for (const auto &[path, signal, start] : operations) {
-            m_server.script(path, {200, R"({"code":409,"message":"Already there."})"});
-            const AuthOutcome report = await(auth, signal, start);
-            QCOMPARE((QVariantList{path, report.success, report.code, report.message}),
-                     (QVariantList{path, false, 409, "Already there."}));
-        }
+        m_server.script("/user/register", {200, R"({"code":409,"message":"Already there."})"});
+        const AuthOutcome report = await(m_auth.get(), &Authentication::registerFinished,
+                                         [&] { m_auth->register_user_async("a@b.cd"); });
+        QCOMPARE((QVariantList{report.success, report.code, report.message}),
+                 (QVariantList{false, 409, "Already there."}));
+        m_server.script("/user/password/resetlink", {200, R"({"code":404,"message":"Unknown."})"});
+        const AuthOutcome reset = await(m_auth.get(), &Authentication::sendResetLinkFinished,
+                                        [&] { m_auth->sendResetLink_async("a@b.cd"); });
+        QCOMPARE((QVariantList{reset.success, reset.code, reset.message}),
+                 (QVariantList{false, 404, "Unknown."}));
     }
 
     void versionLookup()
@@ -270,7 +253,6 @@ private slots:
         const auto lookup = [&](int status, const QByteArray &body) {
             m_server.script("/app/info", {status, body});
             config.lookup();
-            // The request object goes away once its reply has been handled.
             QVERIFY(QTest::qWaitFor([&] { return config.findChildren<PXRequest *>().isEmpty(); },
                                     10000));
         };
@@ -279,7 +261,6 @@ private slots:
         QCOMPARE(config.appInfo().appName + ' ' + config.appInfo().appVersion, "Parvix X 2.0.0");
         QVERIFY(m_server.requests.last().startsWith("GET /app/info HTTP/1.1\r\n"));
 
-        // Refusals and failed transfers leave the announced release alone.
         lookup(200, R"({"code":500,"data":{"app_version":"9"}})");
         lookup(503, R"({"code":503,"message":"maintenance","data":{"app_version":"9"}})");
         QCOMPARE(changed.size(), 1);

@@ -1,6 +1,5 @@
 #pragma once
-// The reference account service (accountd) on a free loopback port with its own database and
-// outbox, and raw HTTP to it where a test must bypass the product's client.
+// accountd on a free loopback port with its own database and outbox; raw HTTP past the client.
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>

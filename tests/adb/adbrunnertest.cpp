@@ -1,5 +1,4 @@
-// ADBRunner against the scripted fake adb: failures, time-outs, exact arguments (success is the
-// exit code, even with "error" in names and outputs), what phones print, the adb server entries.
+// ADBRunner against the scripted fake adb; success is the exit code, whatever "error" it prints.
 #include "adbrunner.h"
 #include "adbdeviceinfo.h"
 #include "adblane.h"
@@ -91,7 +90,6 @@ private slots:
         QVERIFY2(crashed.startsWith("[error] adb command failed (exit code ") &&
                      crashed.endsWith("unknown error"),
                  qPrintable(crashed));
-        // The device listing raises adb's text.
         adb.respond({"devices", "-l"}, {{}, 1, "adb: cannot connect to daemon\n"});
         try {
             ADBRunner::getDevices();
@@ -113,8 +111,11 @@ private slots:
         QTest::newRow("stderr kept untrimmed")
             << FakeAdb::Reply{"stdout ignored", 255, "  device 'X' not found\n"}
             << failed + "255):   device 'X' not found\n";
-        QTest::newRow("utf-8") << FakeAdb::failure("设备未找到", 2)
-                               << failed + QString::fromUtf8("2): 设备未找到");
+        QTest::newRow("reason on stdout while adb started its server")
+            << FakeAdb::Reply{"error: wrong password\n", 1,
+                              "* daemon not running; starting now at tcp:5037\n"
+                              "* daemon started successfully\n"}
+            << failed + "1): error: wrong password";
     }
 
     void commandOutput()
@@ -128,14 +129,12 @@ private slots:
         QCOMPARE(ADBRunner::isSuccess(output), !expected.startsWith("[error]"));
     }
 
-    // Missing local files never reach adb (a stale copy must not be installed); only whole
-    // "push"/"install" elements get the long limit.
+    // Missing files never reach adb (no stale copy installed); only "push"/"install" wait long.
     void transfers()
     {
         FakeAdb adb;
         QTemporaryDir dir;
         QVERIFY(!ADBRunner::push(kSerial, dir.filePath("missing.bin"), "/sdcard/"));
-        QVERIFY(!ADBRunner::push(kSerial, QString(), "/sdcard/"));
         QVERIFY(!ADBRunner::install(kSerial, dir.filePath("missing.apk")));
         QVERIFY(ADBRunner::push(kSerial, dir.path(), "/sdcard/folder")); // folders are fine
         QCOMPARE(adb.calls(), QList<QStringList>{onDevice({"push", dir.path(), "/sdcard/folder"})});
@@ -148,8 +147,7 @@ private slots:
         QCOMPARE(ADBRunner::runCommand({"Push", apk}), kTimedOut);
         const QStringList pm = onDevice({"shell", "pm install -r '/data/local/tmp/app.apk'"});
         adb.respond(pm, FakeAdb::slow("Success", 4));
-        QVERIFY(!ADBRunner::install(kSerial, apk));
-        QCOMPARE(ADBRunner::runCommand(pm), kTimedOut);
+        QVERIFY(!ADBRunner::install(kSerial, apk)); // pm had the short limit
     }
 
     // Unscripted calls get a success full of "error"; "FILE" is a local error-log.apk.
@@ -162,27 +160,20 @@ private slots:
                             bool succeeds) {
             QTest::newRow(name) << op << asked << answers << calls << succeeds;
         };
-        // adb exits 0 when it could not connect: connect reads its words. Nothing scripted:
-        // then every failure of adb fails it.
+        // adb exits 0 when it could not connect: connect reads its words.
         const Operation connect = [](auto) {
             return ADBRunner::connect(kSerial, "10.0.0.2", 5555);
         };
         const QList<QStringList> connecting{onDevice({"connect", "10.0.0.2:5555"})};
         row("connect", connect, {}, {}, connecting, true);
-        row("already connected", connect, connecting, {{"already connected to 10.0.0.2:5555"}},
-            connecting, true);
         row("connect refused", connect, connecting,
             {{"failed to connect to '10.0.0.2:5555': Connection refused"}}, connecting, false);
-        row("connect no route", connect, connecting,
-            {{"cannot connect to 10.0.0.2:5555: No route to host"}}, connecting, false);
         // The emulator is killed, a phone powered off.
         const Operation shutdown = [](auto) { return ADBRunner::shutdown(kSerial); };
         const QStringList qemu = onDevice({"shell", "getprop", "ro.kernel.qemu"});
         const QStringList kill = onDevice({"emu", "kill"}),
                           off = onDevice({"shell", "reboot", "-p"});
         row("emulator", shutdown, {qemu}, {{"1\n"}}, {qemu, kill}, true);
-        row("emulator, kill fails", shutdown, {qemu, kill}, {{"1\n"}, FakeAdb::failure({})},
-            {qemu, kill}, false);
         row("phone, power-off fails", shutdown, {qemu, off}, {{"11"}, FakeAdb::failure({})},
             {qemu, off}, false);
         // The server starts only after a successful kill.
@@ -202,7 +193,6 @@ private slots:
             {push, pm}, true);
         row("Success inside a failure", install, {pm},
             {{"Failure [INSTALL_FAILED_CONFLICTING_PROVIDER: Success]"}}, {push, pm}, false);
-        row("Success, exit code 1", install, {pm}, {{"Success", 1}}, {push, pm}, false);
         row("push fails", install, {push}, {FakeAdb::failure("error: no space")}, {push}, false);
         // The wallpaper is uploaded, then offered; the intent's outcome is not consulted.
         const Operation wallpaper = [](const QString &file) {
@@ -243,12 +233,9 @@ private slots:
         QCOMPARE(adb.calls(), calls);
         if (!asked.isEmpty())
             return;
-        for (const FakeAdb::Reply &failure :
-             {FakeAdb::failure("no devices/emulators found\n"), FakeAdb::Reply{{}, 255},
-              FakeAdb::Reply{"Success\nconnected to 10.0.0.2:5555\n", 1, "adb: error: closed\n"}}) {
-            adb.respondByDefault(failure);
-            QVERIFY(!operation(file));
-        }
+        // Words of success, but adb failed.
+        adb.respondByDefault({"Success\nconnected to 10.0.0.2:5555\n", 1, "adb: error: closed\n"});
+        QVERIFY(!operation(file));
     }
 
     void installQuotesTheFileNameForThePhoneShell()
@@ -300,10 +287,6 @@ private slots:
                "ZX1 unauthorized usb:2-1\nB no permissions (user in plugdev group)\nE Device\n"
                "LONELY\n"
             << "R58M123|SM_A515F|a51|usb|3| 192.168.1.7:5555|Y|x|net|-1|";
-        QTest::newRow("crlf, tabs, indents")
-            << "List of devices attached\r\nA1 device model:M transport_id:7\r\n"
-               "emulator-5554\tdevice\n\t P9  \t device  \n"
-            << "A1|M||usb|7| emulator-5554|||usb|-1| P9|||usb|-1|";
         QTest::newRow("network needs a full stop and no usb path")
             << "10.0.0.3:5555 device 1-1.4\n10.0.0.4:5555 device a-1.4\n"
                "10.0.0.5:5555 device usb:3-2\nfe80::1:5555 device\n"
@@ -311,8 +294,7 @@ private slots:
                "fe80::1:5555|||usb|-1|";
         QTest::newRow("exact, case-sensitive prefixes")
             << "S2 device Model:Up Product:Up TRANSPORT_ID:9 model: product:p:q transport_id:\n"
-               "T2 device transport_id:99999999999\nT3 device transport_id:0x1\n"
-            << "S2||p:q|usb|-1| T2|||usb|-1| T3|||usb|-1|";
+            << "S2||p:q|usb|-1|";
     }
 
     void parseDevices()
@@ -377,7 +359,6 @@ private slots:
 
         const QList<QPair<QString, QSize>> sizes{
             {"Physical size: 1440x3200\r\nOverride size: 720x1600\r\n", QSize(1440, 3200)},
-            {"Physical size: 1080x", QSize(1080, 0)},
             {"size unknown", QSize(0, 0)}};
         for (const auto &[out, size] : sizes)
             QCOMPARE(ADBRunner::parseScreenSize(out), size);
@@ -387,24 +368,20 @@ private slots:
     {
         // answers: ip addr|ifconfig|dhcp|eth0
         addColumns<QString, QString, int>({"answers", "expected", "queries"});
-        const auto row = [](const char *name, const char *answers, const char *ip, int queries) {
-            QTest::newRow(name) << QString(answers) << QString(ip) << queries;
-        };
-        row("ip addr",
-            "3: wlan0: <UP>\n    inet 192.168.1.23/24 brd 192.168.1.255\n    inet 10.9.9.9/8\n|||",
-            "192.168.1.23", 1);
-        row("inet6 only, ifconfig",
-            "    inet6 fe80::1/64 scope link\n|wlan0 Link encap:Ethernet\n  inet addr:10.0.0.5  "
-            "Bcast:10.0.0.255\n||",
-            "10.0.0.5", 2);
-        row("ifconfig without addr:", "|wlan0: flags=4163\n  inet 172.16.0.9  netmask||",
-            "172.16.0.9", 2);
-        row("dhcp property",
-            "Device \"wlan0\" does not exist.|wlan0: No such device| 192.168.0.9 \n|",
-            "192.168.0.9", 3);
-        row("dhcp must be the whole text", "||192.168.0.9 lease|    inet 10.1.2.3/16 scope global",
-            "10.1.2.3", 4);
-        row("nothing", "|||inet6 ::1", "", 4);
+        QTest::newRow("ip addr")
+            << "3: wlan0: <UP>\n    inet 192.168.1.23/24 brd 192.168.1.255\n    inet 10.9.9.9/8\n"
+               "|||"
+            << "192.168.1.23" << 1;
+        QTest::newRow("inet6 only, ifconfig")
+            << "    inet6 fe80::1/64 scope link\n|wlan0 Link encap:Ethernet\n  inet addr:10.0.0.5  "
+               "Bcast:10.0.0.255\n||"
+            << "10.0.0.5" << 2;
+        QTest::newRow("dhcp property")
+            << "Device \"wlan0\" does not exist.|wlan0: No such device| 192.168.0.9 \n|"
+            << "192.168.0.9" << 3;
+        QTest::newRow("dhcp must be the whole text")
+            << "||192.168.0.9 lease|    inet 10.1.2.3/16 scope global"
+            << "10.1.2.3" << 4;
     }
 
     void deviceIpFallsThroughItsSources()
@@ -428,23 +405,20 @@ private slots:
         const QString usbCharging = "Current Battery Service state:\n  AC powered: false\n"
                                     "  USB powered: true\n  Max charging current: 500000\n"
                                     "  status: 2\n  level: 87\n  scale: 100\n";
-        const auto row = [](const char *name, const QString &output, int level, bool charging) {
-            QTest::newRow(name) << output << level << charging;
-        };
-        row("USB charging", usbCharging, 87, true);
-        row("discharging, CRLF",
-            "  AC powered: false\r\n  USB powered: false\r\n  status: 3\r\n  level: 14\r\n"
-            "  scale: 100\r\n",
-            14, false);
-        row("full on AC", "  AC powered: true\n  status: 5\n  level: 100\n  scale: 100\n", 100,
-            true);
-        row("full, unplugged", "  status: 5\n  level: 100\n", 100, false);
-        row("plugged but not charging", "  USB powered: true\n  status: 4\n  level: 80\n", 80,
-            false);
-        row("no status, powered", "  Wireless powered: true\n  level: 40\n", 40, true);
-        row("scale of 50", "  level: 25\n  scale: 50\n  status: 3\n", 50, false);
-        row("level over scale", "  level: 150\n  scale: 100\n", -1, false);
-        row("no level", "  status: 2\n  scale: 100\n", -1, true);
+        QTest::newRow("USB charging") << usbCharging << 87 << true;
+        QTest::newRow("discharging, CRLF")
+            << "  AC powered: false\r\n  USB powered: false\r\n  status: 3\r\n  level: 14\r\n"
+               "  scale: 100\r\n"
+            << 14 << false;
+        QTest::newRow("full on AC")
+            << "  AC powered: true\n  status: 5\n  level: 100\n  scale: 100\n"
+            << 100 << true;
+        QTest::newRow("full, unplugged") << "  status: 5\n  level: 100\n" << 100 << false;
+        QTest::newRow("no status, powered") << "  Wireless powered: true\n  level: 40\n"
+                                            << 40 << true;
+        QTest::newRow("scale of 50") << "  level: 25\n  scale: 50\n  status: 3\n" << 50 << false;
+        QTest::newRow("level over scale") << "  level: 150\n  scale: 100\n" << -1 << false;
+        QTest::newRow("no level") << "  status: 2\n  scale: 100\n" << -1 << true;
     }
     void batteryStatus()
     {
@@ -466,7 +440,6 @@ private slots:
         };
         row("host and port", "192.168.1.20:5038", "192.168.1.20:5038", "-H 192.168.1.20 -P 5038");
         row("blanks around", "  farm2:5037\t", "farm2:5037", "-H farm2 -P 5037");
-        row("port left out", "farm2", "farm2:5037", "-H farm2 -P 5037");
         row("IPv6 in brackets", "[fd00::7]:5037", "[fd00::7]:5037", "-H fd00::7 -P 5037");
         row("the local server", "localhost:5037", "localhost:5037");
         row("loopback, default port", "127.0.0.1", "127.0.0.1:5037");
@@ -479,12 +452,10 @@ private slots:
     void entries()
     {
         QFETCH(QString, entry);
-        QFETCH(QString, server);
         const std::optional<AdbServer> parsed = AdbServer::parse(entry);
-        QCOMPARE(parsed ? parsed->text() : QString(), server);
+        QTEST(parsed ? parsed->text() : QString(), "server");
         if (!parsed)
             return;
-        // A phone named on that server reaches it, and names it back.
         const QString phone = AdbServers::qualified("R58M", *parsed);
         QTEST(AdbServers::phoneOptions(phone), "phoneOptions");
         QCOMPARE(AdbServers::plainSerial(phone), QStringLiteral("R58M"));

@@ -1,5 +1,4 @@
-// The player's conversion and whole-or-nothing writes; a real session's sound from the virtual
-// phone's tone to the test sink, and mirroring on without sound.
+// The player's conversion and whole writes; a session's tone in the sink, or mirroring without.
 #include "audiodemuxer.h"
 #include "audiofixtures.h"
 #include "datatable.h"
@@ -27,8 +26,7 @@ bool pulseAnswers()
     return pactl.waitForFinished(3000) && pactl.exitCode() == 0;
 }
 
-// A private PulseAudio server with a null sink, for a machine without a sound card, started
-// before any audio client of the process connects. Why it could not start; empty once it answers.
+// A private PulseAudio null sink, up before any audio client connects; empty, or why it is not.
 const QString &pulseFailure()
 {
     static const QString failure = []() -> QString {
@@ -49,8 +47,7 @@ const QString &pulseFailure()
         // A log file, not a pipe: a full pipe would stall the server's threads.
         g_pulse->setStandardOutputFile(dir + "/log");
         g_pulse->setStandardErrorFile(dir + "/log", QIODevice::Append);
-        // Without rewinds: with them, a recorded monitor slows the null sink's clock to a
-        // fraction of real time.
+        // Without rewinds: with them, a recorded monitor slows the null sink's clock.
         g_pulse->start(daemon, {"--daemonize=no", "--exit-idle-time=-1", "-n", "--system=false",
                                 "--disallow-exit", "--use-pid-file=no",
                                 QString("--load=module-null-sink sink_name=parvix_null rate=%1 "
@@ -170,7 +167,6 @@ private slots:
         }
         QVERIFY2(peak > 0.25 && peak <= 0.5, qPrintable(QString::number(peak)));
 
-        // Other rates are resampled to 48000.
         qint64 outSamples = 0;
         QVector<double> left;
         for (int n = 0; n < 100; ++n) {
@@ -193,8 +189,8 @@ private slots:
         // message: "type: text" of every message about sound
         addColumns<int, QByteArray, QString>({"phone", "decoder", "message"});
         QTest::newRow("the phone's tone is heard") << 0 << QByteArray("opus") << QString();
-        QTest::newRow("phone cannot capture sound")
-            << 1 << QByteArray("opus") << "info: This phone cannot capture sound";
+        addRow("phone cannot capture sound", 1, QByteArray("opus"),
+               "info: This phone cannot capture sound");
         QTest::newRow("no Opus decoder here")
             << 0 << QByteArray("parvix-missing")
             << "error: Sound cannot be decoded, mirroring without sound";
@@ -235,7 +231,6 @@ private slots:
                                  20000);
         QTRY_COMPARE(bool(device.audioDemuxer()->codecContext()), message.isEmpty());
         if (message.isEmpty()) {
-            // More than a second of the phone's tone reaches the sink, steady at its pitch.
             QString problem;
             QTRY_VERIFY2_WITH_TIMEOUT((problem = toneProblem(pcm += parec.readAllStandardOutput(),
                                                              RecordRate, ToneHz, 1.2))
@@ -243,7 +238,6 @@ private slots:
                                       qPrintable(problem), 15000);
         }
         parec.kill();
-        // The picture goes on.
         const quint64 framesAtTheNews = device.videoFeed()->publishedCount();
         QTRY_VERIFY_WITH_TIMEOUT(device.videoFeed()->publishedCount() >= framesAtTheNews + 10,
                                  10000);

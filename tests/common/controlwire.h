@@ -28,7 +28,6 @@ public:
     {
         return m_phone && m_host.state() == QAbstractSocket::ConnectedState;
     }
-    // The host's end, to be handed to a Controller.
     QTcpSocket *hostSocket() { return &m_host; }
     QList<WireMessage> messages() const { return m_messages; }
     QList<WireMessage> takeMessages() { return std::exchange(m_messages, {}); }

@@ -9,3 +9,9 @@ template<typename... Types> void addColumns(const std::array<const char *, sizeo
     std::size_t column = 0;
     (QTest::addColumn<Types>(names[column++]), ...);
 }
+
+// One row in one call; a text literal fills a QString column, as with newRow() << "text".
+template<typename... Values> void addRow(const char *name, const Values &...values)
+{
+    (QTest::newRow(name) << ... << values);
+}

@@ -55,8 +55,6 @@ public:
     QList<QStringList> callsWith(const QStringList &words) const;
     void clearCalls() { QFile::remove(m_dir.filePath("calls.log")); }
 
-    static QString serverFile() { return TestSupport::serverFile(); }
-
 private:
     void addRule(const QString &condition, const QList<Reply> &replies); // empty: the default
 

@@ -74,8 +74,7 @@ struct AVPacketDeleter
 };
 using AVPacketPtr = std::unique_ptr<AVPacket, AVPacketDeleter>;
 
-// TestPicture frames as the phone encodes them: the parameter sets as a packet of their own,
-// then one Annex B access unit per frame, no B-frames.
+// TestPicture as a phone encodes it: parameter sets alone, then an access unit each, no B-frames.
 class H264TestStream
 {
 public:

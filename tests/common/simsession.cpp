@@ -74,40 +74,24 @@ QByteArray clipboardMessage(quint64 sequence, bool paste, const QByteArray &utf8
            bigEndian(quint32(utf8.size())) + utf8;
 }
 
-bool Session::launch()
+bool Session::launch(VirtualFleet &fleet, int maxSize, const QStringList &extra)
 {
-    const Options &o = m_options;
-    const QString serial = m_fleet.serial(), scid = QStringLiteral("0000001a");
+    const QString serial = fleet.serial(), scid = QStringLiteral("0000001a");
     const QString jar = QStringLiteral("/data/local/tmp/scrcpy-server.jar");
-    if (m_fleet.on(serial, {"push", m_fleet.home() + "/scrcpy-server", jar}).exitCode ||
+    if (fleet.on(serial, {"push", fleet.home() + "/scrcpy-server", jar}).exitCode ||
         !listener.listen(QHostAddress::LocalHost, 0))
         return false;
     const QString port = QStringLiteral("tcp:%1").arg(listener.serverPort());
-    if (m_fleet.on(serial, {"reverse", "localabstract:scrcpy_" + scid, port}).exitCode)
+    if (fleet.on(serial, {"reverse", "localabstract:scrcpy_" + scid, port}).exitCode)
         return false;
     const QStringList args =
         QStringLiteral("-s %1 shell CLASSPATH=%2 app_process / com.genymobile.scrcpy.Server %3 "
                        "video_bit_rate=500000 audio_codec=opus log_level=verbose max_fps=10 "
-                       "stay_awake=true scid=%4 control=true video=true audio=%5 max_size=%6")
-            .arg(serial, jar, QStringLiteral(PARVIX_SERVER_VERSION), scid,
-                 o.audio ? "true" : "false", QString::number(o.maxSize))
+                       "stay_awake=true scid=%4 control=true video=true audio=true max_size=%5")
+            .arg(serial, jar, QStringLiteral(PARVIX_SERVER_VERSION), scid, QString::number(maxSize))
             .split(QLatin1Char(' '));
-    process = m_fleet.startAdb(args + o.extra);
+    process = fleet.startAdb(args + extra);
     return process->waitForStarted(5000);
-}
-
-std::unique_ptr<Session> openSession(VirtualFleet &fleet)
-{
-    auto session = std::make_unique<Session>(fleet, Session::Options());
-    if (!session->launch())
-        return nullptr;
-    for (QTcpSocket **slot : {&session->video, &session->control}) {
-        if (!session->listener.hasPendingConnections() &&
-            !session->listener.waitForNewConnection(20000))
-            return nullptr;
-        *slot = session->listener.nextPendingConnection();
-    }
-    return session;
 }
 
 } // namespace Sim

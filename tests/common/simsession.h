@@ -6,7 +6,6 @@
 
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <memory>
 
 namespace Sim {
 
@@ -44,31 +43,14 @@ QByteArray touchMessage(int action, quint64 pointerId, int x, int y, int width, 
 QByteArray clipboardMessage(quint64 sequence, bool paste, const QByteArray &utf8);
 
 // Listens, tunnels and starts the server with the exact app_process command line.
-class Session
+struct Session
 {
-public:
-    struct Options
-    {
-        bool audio = false;
-        int maxSize = 160;
-        QStringList extra; // more key=value arguments
-    };
-
-    Session(VirtualFleet &fleet, const Options &options) : m_fleet(fleet), m_options(options) {}
-
-    // Pushes, tunnels and launches on the fleet's first phone; false when a step failed.
-    bool launch();
+    // On the fleet's first phone, with sound, `extra` key=value last; false if a step failed.
+    bool launch(VirtualFleet &fleet, int maxSize, const QStringList &extra);
 
     QTcpServer listener;
     QProcess *process = nullptr; // owned and killed by the fleet
     QTcpSocket *video = nullptr, *audio = nullptr, *control = nullptr;
-
-private:
-    VirtualFleet &m_fleet;
-    Options m_options;
 };
-
-// A launched session without sound, its connections accepted, or null.
-std::unique_ptr<Session> openSession(VirtualFleet &fleet);
 
 } // namespace Sim

@@ -55,7 +55,6 @@ void unmount([[maybe_unused]] const QString &folder)
 SmallDisk::SmallDisk(const QString &folder, qint64 room) : m_folder(folder)
 {
     QDir().mkpath(folder);
-    // PARVIX_SMALL_DISK=fsize tries the fallback first.
     if ((qgetenv("PARVIX_SMALL_DISK") != "fsize" && mountTmpfs(room)) || limitFileSize(room))
         m_error.clear();
 }

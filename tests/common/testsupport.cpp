@@ -1,10 +1,16 @@
 #include "testsupport.h"
 
+#include "adbrunner.h"
 #include "device.h"
 #include "videoframefeed.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QJsonDocument>
+#include <QPointer>
 #include <QTemporaryDir>
+#include <QThread>
+#include <QThreadPool>
 
 extern "C" {
 #include <libavutil/frame.h>
@@ -30,6 +36,27 @@ QString TestSupport::serverFile()
         return file;
     }();
     return path;
+}
+
+void TestSupport::settle()
+{
+    ADBRunner::workPool()->waitForDone();
+    QThreadPool::globalInstance()->waitForDone();
+    QCoreApplication::sendPostedEvents();
+}
+
+bool TestSupport::moreFrames(Device *device, int n, int timeoutMs)
+{
+    // Waits as QTest::qWaitFor does: the benches that share this file have no QtTest.
+    const QPointer<Device> guard(device);
+    const quint64 until = device->videoFeed()->publishedCount() + quint64(n);
+    for (QDeadlineTimer deadline(timeoutMs); guard && !deadline.hasExpired(); QThread::msleep(10)) {
+        if (guard->videoFeed()->publishedCount() >= until)
+            return true;
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    return guard && guard->videoFeed()->publishedCount() >= until;
 }
 
 void TestSupport::deliverFrame(Device *device, const QSize &size)

@@ -45,6 +45,10 @@ QString phonesimPath();
 QString serverFile();
 // One decoded frame of this size handed to the device, as its decoder hands it.
 void deliverFrame(Device *device, const QSize &size);
+// Every background adb walk and pooled task has run, and the work they posted too.
+void settle();
+// The device shows n more frames than now within the time (false also when it is deleted).
+bool moreFrames(Device *device, int n, int timeoutMs);
 // What `field` (a callable, member function or data member) gives for each item, in order.
 template<class List, class Field> QStringList mapped(const List &list, Field field)
 {

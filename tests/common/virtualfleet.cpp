@@ -150,36 +150,20 @@ bool VirtualFleet::editFleet(const std::function<void(QJsonObject &)> &edit) con
            out.commit();
 }
 
-void VirtualFleet::editPhone(const QString &serial,
-                             const std::function<void(QJsonObject &)> &edit) const
+bool VirtualFleet::setPhoneOption(int index, const QString &key, const QJsonValue &value)
 {
     editFleet([&](QJsonObject &root) {
         QJsonArray phones = root.value("phones").toArray();
         for (auto it = phones.begin(); it != phones.end(); ++it) {
             QJsonObject phone = it->toObject();
-            if (phone.value("serial").toString() == serial) {
-                edit(phone);
+            if (phone.value("serial").toString() == serial(index)) {
+                phone.insert(key, value);
                 *it = phone;
             }
         }
         root["phones"] = phones;
     });
-}
-
-bool VirtualFleet::setPhoneOption(int index, const QString &key, const QJsonValue &value)
-{
-    editPhone(serial(index), [&](QJsonObject &phone) { phone.insert(key, value); });
     return phone(serial(index)).value(key) == value;
-}
-
-void VirtualFleet::setFault(const QString &serial, const QString &key,
-                            const QJsonValue &value) const
-{
-    editPhone(serial, [&](QJsonObject &phone) {
-        QJsonObject faults = phone["faults"].toObject();
-        faults[key] = value;
-        phone["faults"] = faults;
-    });
 }
 
 QList<QJsonObject> VirtualFleet::jsonLines(const QString &relativePath) const
@@ -191,22 +175,14 @@ QList<QJsonObject> VirtualFleet::jsonLines(const QString &relativePath) const
     return entries;
 }
 
-QStringList VirtualFleet::controlTypes(const QString &serial) const
+QList<QStringList> VirtualFleet::adbCalls(const QStringList &words) const
 {
-    return TestSupport::mapped(controlLog(serial), [](const QJsonObject &entry) {
-        return entry.value(QStringLiteral("type")).toString();
-    });
-}
-
-QString jsonDifferences(const QJsonObject &actual, const QJsonObject &expected)
-{
-    QStringList wrong;
-    for (auto it = expected.begin(); it != expected.end(); ++it) {
-        // Through QVariant so that 3 and 3.0 count as the same number.
-        const QVariant value = actual.value(it.key()).toVariant();
-        if (!actual.contains(it.key()) || value != it->toVariant())
-            wrong << it.key() + ": " + value.toString() + " instead of " +
-                         it->toVariant().toString();
+    QList<QStringList> calls;
+    for (const QJsonObject &call : adbLog()) {
+        const QStringList args = call.value(QStringLiteral("args")).toVariant().toStringList();
+        if (std::all_of(words.begin(), words.end(),
+                        [&](const QString &w) { return args.contains(w); }))
+            calls << args;
     }
-    return wrong.join(QStringLiteral("; "));
+    return calls;
 }

@@ -28,7 +28,6 @@ inline bool prints(const AdbRun &run, const QByteArray &text)
     return run.exitCode == 0 && run.out.contains(text);
 }
 
-// One entry of "devices -l".
 struct ListedDevice
 {
     QString serial, state;
@@ -83,7 +82,6 @@ public:
     // The phone's settings in fleet.json.
     QJsonObject phone(const QString &serial) const;
     bool setPhoneOption(int index, const QString &key, const QJsonValue &value);
-    void setFault(const QString &serial, const QString &key, const QJsonValue &value) const;
     bool setTop(const QString &key, const QJsonValue &value) const
     {
         return editFleet([&](QJsonObject &root) { root[key] = value; });
@@ -96,16 +94,16 @@ public:
     // A JSON-lines log under the fleet's home ("adb.log", "<serial>/autojs.jsonl").
     QList<QJsonObject> jsonLines(const QString &relativePath) const;
     QList<QJsonObject> adbLog() const { return jsonLines(QStringLiteral("adb.log")); }
+    // The arguments of the finished adb calls that have every one of the words among them.
+    QList<QStringList> adbCalls(const QStringList &words) const;
     QList<QJsonObject> controlLog(const QString &serial) const
     {
         // A phone of another host is named SERIAL@HOST:PORT; its folder is the serial's.
         return jsonLines(serial.section(QLatin1Char('@'), 0, 0) + QStringLiteral("/control.jsonl"));
     }
-    QStringList controlTypes(const QString &serial) const;
 
 private:
     bool editFleet(const std::function<void(QJsonObject &)> &edit) const;
-    void editPhone(const QString &serial, const std::function<void(QJsonObject &)> &edit) const;
 
     QTemporaryDir m_home;
     QString m_phonesim, m_error;
@@ -114,9 +112,6 @@ private:
     bool m_valid = false;
     QList<QProcess *> m_processes;
 };
-
-// The keys of `expected` whose values `actual` lacks or differs in, with both values.
-QString jsonDifferences(const QJsonObject &actual, const QJsonObject &expected);
 
 #define PARVIX_NEEDS_PHONESIM()                                                                    \
     do {                                                                                           \

@@ -1,5 +1,4 @@
-// adb's standard output as the runner receives it (UTF-8, trimmed) through every reader
-// of phone output: the device listing, the screen size and the three IP look-ups.
+// adb's output (UTF-8, trimmed) through every reader: listing, screen size, the IP look-ups.
 #include "adbrunner.h"
 #include "fuzzsupport.h"
 

@@ -1,6 +1,4 @@
-// The audio connection in reads of any sizes, with and without the device-name field:
-// the demuxer must hand on exactly the packets it hands on when everything arrives in
-// one read.
+// The audio connection in reads of any sizes, with or without the name: one read's packets.
 #include "audiodemuxer.h"
 #include "packetlog.h"
 
@@ -11,8 +9,7 @@ extern "C" {
 PARVIX_FUZZ_TARGET(false)
 {
     const Fuzz::ChunkedInput input = Fuzz::chunked(data, size);
-    // Bit 4 of the first byte: the connection is the session's first and opens with the
-    // device name.
+    // Bit 4 of the first byte: the session's first connection, opened by the device name.
     const bool nameFieldFirst = size > 0 && (data[0] & 0x10);
     const LoggingDemuxer<AudioDemuxer> whole({input.stream}, nameFieldFirst);
     const LoggingDemuxer<AudioDemuxer> pieces(input.reads, nameFieldFirst);

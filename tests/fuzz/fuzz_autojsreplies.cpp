@@ -1,7 +1,4 @@
-// What the AutoJS app writes back, in reads of any sizes. Until a length no reply can have
-// empties the buffer, the reader must find the same replies as when everything arrives in
-// one read; after that a later read starts afresh, so the replies of the single read are a
-// prefix of those of the pieces.
+// AutoJS replies in reads of any sizes: one read's replies start those of the pieces.
 #include "autojs.h"
 #include "fuzzsupport.h"
 

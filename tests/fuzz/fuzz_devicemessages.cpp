@@ -1,7 +1,4 @@
-// What the phone writes on the control connection, in reads of any sizes. Until the
-// receiver meets bytes it cannot frame, it must apply the same clipboard texts as when
-// everything arrives in one read; after that point a later read starts afresh, so the
-// texts of the single read are a prefix of those of the pieces.
+// Control-connection messages in reads of any sizes: one read's clipboard texts start the pieces'.
 #include "devicemessagereceiver.h"
 #include "fuzzsupport.h"
 

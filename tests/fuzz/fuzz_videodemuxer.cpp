@@ -1,5 +1,4 @@
-// The video connection in reads of any sizes: the demuxer must hand on exactly the
-// packets it hands on when everything arrives in one read, each framed as promised.
+// The video connection in reads of any sizes: exactly one read's packets, framed as promised.
 #include "packetlog.h"
 #include "videodemuxer.h"
 

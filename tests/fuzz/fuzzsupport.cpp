@@ -20,8 +20,7 @@ void Fuzz::initApplication(bool gui)
     TestSupport::usePrivateHome(home.path());
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    // libFuzzer's own options stay out of Qt's argument parsing; the application lives
-    // until the process ends.
+    // libFuzzer's options stay out of Qt's parsing; the application lives until exit.
     static int argc = 1;
     static char name[] = "fuzz";
     static char *argv[] = {name, nullptr};

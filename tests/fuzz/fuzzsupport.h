@@ -1,6 +1,5 @@
 #pragma once
-// Shared by the fuzz targets: the Qt application they need, inputs read in chunks of
-// chosen sizes, and the check that turns a broken rule into a crash libFuzzer keeps.
+// The fuzz targets' application, chunked inputs, and checks that crash so libFuzzer keeps them.
 #include "feeddevice.h"
 #include "testsupport.h"
 
@@ -13,17 +12,14 @@
 
 namespace Fuzz {
 
-// Creates the application once (gui: a QGuiApplication, offscreen) with HOME and the XDG
-// folders in a private temporary folder, so the stores never touch the user's files.
+// Once, with HOME and XDG in a private folder so the stores never touch the user's files.
 void initApplication(bool gui);
-// Runs queued calls and deferred deletions, `rounds` times over.
 void drainEvents(int rounds = 4);
-// Prints the message and aborts: libFuzzer saves the input as a crash.
+// Aborts, so libFuzzer saves the input as a crash.
 [[noreturn]] void fail(const char *what, const QString &detail = {});
 
-// The first input byte n (low 4 bits) says how many chunk-size bytes follow; the rest of
-// the input is the stream, delivered in reads whose sizes cycle through those bytes (each
-// byte b gives b + 1 bytes). n = 0 delivers the stream in one read.
+// The first byte's low 4 bits n: n chunk-size bytes follow (b gives b + 1 bytes), cycled
+// over the rest of the input; n = 0 is one read.
 struct ChunkedInput
 {
     QByteArray stream;
@@ -39,17 +35,15 @@ ChunkedInput chunked(const uint8_t *data, size_t size);
             Fuzz::fail(#condition, detail);                                                        \
     } while (false)
 
-// The texts read from the pieces start with those read in one read (later reads may find
-// more after bytes that could not be framed).
+// Later reads may find more after bytes that could not be framed.
 inline void checkPrefix(const QStringList &whole, const QStringList &pieces)
 {
     FUZZ_CHECK(pieces.mid(0, whole.size()) == whole,
                QStringLiteral("%1 vs %2").arg(pieces.size()).arg(whole.size()));
 }
 
-// The rule every JSON store must keep whatever its file held: what it saves after loading
-// loads again into a store that saves the very same bytes. loadAndSave: make a store over
-// `path`, let it load, make it save, and destroy it.
+// Whatever the file held, what a store saves loads into one that saves the same bytes.
+// loadAndSave: a store over `path` that loads, saves and is destroyed.
 inline void checkRoundTrip(const QString &path, const uint8_t *data, size_t size,
                            const std::function<void()> &loadAndSave)
 {
@@ -66,8 +60,7 @@ inline void checkRoundTrip(const QString &path, const uint8_t *data, size_t size
     FUZZ_CHECK(saved[0] == saved[1], QString::fromUtf8(saved[0] + "\n---\n" + saved[1]));
 }
 
-// The target's entry points: the application it needs (gui: a QGuiApplication), then the
-// body that follows, run on every input.
+// The entry points; the body that follows runs on every input.
 #define PARVIX_FUZZ_TARGET(gui)                                                                    \
     static void fuzzOne(const uint8_t *data, size_t size);                                         \
     extern "C" int LLVMFuzzerInitialize(int *, char ***)                                           \

@@ -42,8 +42,7 @@ protected:
     }
 };
 
-// Both demuxers read the same header and handed on the same packets, none larger than
-// `largest` bytes.
+// The same header and packets from both, none over `largest` bytes.
 template<class Demuxer>
 void checkSamePackets(const LoggingDemuxer<Demuxer> &whole, const LoggingDemuxer<Demuxer> &pieces,
                       qsizetype largest)

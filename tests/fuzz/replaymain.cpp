@@ -1,6 +1,4 @@
-// Runs a fuzz target over the files of the folders named instead of under libFuzzer. The
-// ordinary and the sanitizer builds replay the corpora this way, so each input that once
-// crashed stays a test.
+// Replays the named folders' files through a fuzz target without libFuzzer: old crashes stay tests.
 #include "testsupport.h"
 
 #include <QDirIterator>

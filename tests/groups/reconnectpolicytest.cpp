@@ -1,7 +1,5 @@
-// The reconnect policy while no device tracker runs: a phone waiting to come back is found by
-// listing adb every few seconds.
+// The reconnect policy without a device tracker: a waiting phone is found by listing adb.
 #include "reconnectpolicy.h"
-#include "adbrunner.h"
 #include "device.h"
 #include "devicelink.h"
 #include "fakeadb.h"
@@ -16,7 +14,7 @@ class ReconnectPolicyTest : public QObject
 private slots:
     void aWaitingPhoneIsListedUntilItIsReady()
     {
-        FakeAdb::serverFile();
+        TestSupport::serverFile();
         FakeAdb adb;
         adb.respondInTurn(
             {"devices"}, {{"* daemon started successfully *\nList of devices attached\nA\toffline\n"
@@ -36,9 +34,9 @@ private slots:
 
         policy.setTrackerLive(false);
         QTRY_COMPARE(device->link()->adbState(), QString("offline"));
-        QStringList unready;
-        for (const QVariant &phone : policy.unreadyPhones())
-            unready << phone.toMap()["serial"].toString() + " " + phone.toMap()["state"].toString();
+        QStringList unready = TestSupport::mapped(policy.unreadyPhones(), [](const QVariant &p) {
+            return p.toMap()["serial"].toString() + " " + p.toMap()["state"].toString();
+        });
         unready.sort();
         QCOMPARE(unready, QStringList({"192.168.1.7:5555 unauthorized", "A offline"}));
 
@@ -52,12 +50,10 @@ private slots:
                                   ReconnectPolicy::kFallbackPollMs * 3);
         policy.setTrackerLive(true);
         policy.setStates({{"A", "device"}});
-        ADBRunner::workPool()->waitForDone();
-        QCoreApplication::sendPostedEvents();
+        TestSupport::settle();
         QCOMPARE(device->link()->adbState(), QString("device"));
         device.reset();
-        ADBRunner::workPool()->waitForDone();
-        QThreadPool::globalInstance()->waitForDone();
+        TestSupport::settle();
     }
 };
 

@@ -171,8 +171,7 @@ private slots:
 
     void cleanup() { m_window.reset(); }
 
-    // Only the newest valid frame, its colours upright whatever the strides, sizes or row order;
-    // new textures only for new sizes.
+    // The newest valid frame, upright whatever the strides, sizes or row order; textures per size.
     void drawsTheNewestValidFrameReallocatingOnlyWhenAPlaneChangesSize()
     {
         verifyPicture(Qt::black); // before the first frame
@@ -193,7 +192,7 @@ private slots:
         m_item->clearFrame();
         verifyPicture(QColor(40, 180, 60));
 
-        const QColor grey(128, 128, 128), yellow(230, 220, 40);
+        const QColor grey(128, 128, 128);
         const struct
         {
             YuvTestPicture picture;
@@ -204,7 +203,6 @@ private slots:
             {YuvTestPicture::solid(280, 622, grey), grey, 3},
             {YuvTestPicture::blocks(279, 622), {}, 4}, // chroma planes stay 140 x 311
             {YuvTestPicture::blocks(720, 1600, 768, 384), {}, 7},
-            {YuvTestPicture::solid(720, 1600, yellow), yellow, 7},
             {YuvTestPicture::blocks(280, 622, 288, 144, true), {}, 10}, // rows bottom-up
             {YuvTestPicture::blocks(281, 623, 281, 141), {}, 13},
             {YuvTestPicture::blocks(90, 160, 96, 48), {}, 16}, // enlarged
@@ -236,7 +234,6 @@ private slots:
         QSignalSpy told(&feed, &VideoFrameFeed::frameAvailable);
         const QColor green(40, 180, 60);
         const auto whileNotShown = [&](const std::function<void(bool)> &hide) {
-            // Two frames before a render: only the newest is drawn.
             feed.publish(YuvTestPicture::solid(64, 64, QColor(200, 40, 40)).frame());
             feed.publish(YuvTestPicture::blocks(280, 622).frame());
             verifyPicture();
@@ -265,8 +262,10 @@ private slots:
         // A session that ended leaves black, not its last picture.
         feed.clear();
         verifyPicture(Qt::black);
+        m_item->setFeed(nullptr); // a shown tile handed another feed stops watching the old one
+        QCOMPARE(feed.watcherCount(), 0);
+        m_item->setFeed(&feed);
 
-        // Its window hidden: nobody is shown anything either.
         m_window->hide();
         QVERIFY(!m_item->isShown());
         QCOMPARE(feed.watcherCount(), 0);
@@ -284,7 +283,6 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!fpsChanged.isEmpty(), 10000);
         phone.stop();
         QVERIFY2(m_item->fps() > 1, qPrintable(QString::number(m_item->fps())));
-        // No more frames: the rate falls to zero.
         QTRY_COMPARE_WITH_TIMEOUT(m_item->fps(), 0.0, 3000);
     }
 
@@ -340,8 +338,6 @@ private slots:
         QVERIFY(!clock->holdsUpdate());
         // The frame waited all that time: the pipeline is told it reached the screen late.
         QTRY_VERIFY2(feed.showDelayMs() >= 40, qPrintable(QString::number(feed.showDelayMs())));
-        m_window->removeEventFilter(&reached);
-        m_item->setFeed(nullptr);
     }
 
     // Packed planes drop the decoder's padding; arguments that describe no picture give none.
@@ -383,7 +379,6 @@ private slots:
         QCOMPARE(bool(frame.storage), valid);
         if (!valid)
             return;
-        // The same picture made without padding.
         const YuvTestPicture packed = YuvTestPicture::blocks(width, height);
         QCOMPARE(
             QList<int>({frame.width, frame.height, frame.strides[YuvFrame::PlaneY],
@@ -403,7 +398,6 @@ private slots:
         const uint8_t corner = decoded->data[0][159 * decoded->linesize[0] + 89];
         YuvFrame shared = YuvFrame::share(decoded);
         QVERIFY(shared.isValid());
-        QCOMPARE(shared.strides[YuvFrame::PlaneU], decoded->linesize[1]);
         // The decoder's own frame goes away; the shared planes stay readable.
         av_frame_free(&decoded);
         QCOMPARE(shared.planes[YuvFrame::PlaneY][159 * shared.strides[0] + 89], corner);

@@ -35,7 +35,7 @@ DialogTestCase {
         main.destroy()
     }
 
-    // A journey that failed half-way leaves no dialog in the next one's way.
+    // No journey, finished or failed half-way, leaves a dialog in the next one's way.
     function cleanup() {
         for (let i = 0; i < 3; ++i)
             helper.keyClick(main.contentItem, Qt.Key_Escape)
@@ -125,16 +125,16 @@ DialogTestCase {
         const dialog = pick(row.menu, row.entry)[row.dialog].dialog
         checkDialog(dialog, row.dialog)
         if (row.press) {
-            const seen = helper.fleetLog("adb.log").length
+            const adb = fleetLogFrom("adb.log")
             use(row.dialog, row.press, dialog.footer)
-            tryVerify(() => dialog.succeeded && logged("adb.log", seen, { args: ["start-server"] }), 10000, "adb restarts")
+            tryVerify(() => dialog.succeeded && logged(adb, { args: ["start-server"] }), 10000, "adb restarts")
             verify(String(findChild(dialog, "stateIcon").source).endsWith("check-circle.svg"), "in every language")
         }
         closeByEscape(dialog)
     }
 
-    function logged(log, seen, expected) {
-        return helper.fleetLog(log).slice(seen).some(
+    function logged(entries, expected) {
+        return entries().some(
             entry => Object.keys(expected).every(key => JSON.stringify(entry[key]) === JSON.stringify(expected[key])))
     }
 
@@ -201,8 +201,8 @@ DialogTestCase {
         return Array.from(findChild(main, "grid").contentItem.children).find(view => view.device === phone(row)) || null
     }
 
-    function adbLogged(seen, serial, words) {
-        return helper.fleetLog("adb.log").slice(seen).some(e => e.args.includes(serial) && e.args.join(" ").includes(words))
+    function adbLogged(entries, serial, words) {
+        return entries().some(e => e.args.includes(serial) && e.args.join(" ").includes(words))
     }
 
     // Each of the tile's buttons, in order, and what the phone (or a folder) receives.
@@ -243,13 +243,12 @@ DialogTestCase {
     function test_3_controlButtons(row) {
         const device = phone(0)
         const serial = device.adbConnectionSerial
-        const controlLog = serial + "/" + (row.log || "control.jsonl")
-        const [seenControl, seenAdb] = [controlLog, "adb.log"].map(log => helper.fleetLog(log).length)
+        const [sent, adb] = [serial + "/" + (row.log || "control.jsonl"), "adb.log"].map(log => fleetLogFrom(log))
         const seenFiles = row.folder ? helper.files(row.folder()).length : 0
         use("ControlButtons", row.tag, tile(0))
         if (row.then) row.then()
-        const expected = [row.control && (() => logged(controlLog, seenControl, row.control)),
-                          row.adb && (() => adbLogged(seenAdb, serial, row.adb)),
+        const expected = [row.control && (() => logged(sent, row.control)),
+                          row.adb && (() => adbLogged(adb, serial, row.adb)),
                           row.folder && (() => helper.files(row.folder()).length > seenFiles),
                           row.mapped && (() => (device.currentKeyMappingProfile || {}).name === row.mapped),
                           row.shows && (() => findChild(tile(0), row.shows).visible),
@@ -282,14 +281,12 @@ DialogTestCase {
         tryVerify(() => phone(1).running && phone(1).controller !== null, 30000)
         use("PhoneScreenGrid", "Start Group Control")
         tryVerify(() => phone(0).isHostDevice)
-        const log = phone(1).adbConnectionSerial + "/control.jsonl"
-        const seen = helper.fleetLog(log).length
+        const touches = fleetLogFrom(phone(1).adbConnectionSerial + "/control.jsonl", "inject_touch_event")
         mouseClick(findChild(tile(0), "input"))
-        tryVerify(() => logged(log, seen, { type: "inject_touch_event" }), 10000, "the group follows the host")
+        tryVerify(() => touches().length > 0, 10000, "the group follows the host")
         use("PhoneScreenGrid", "Group Controlling")
         slide(groupSettingsDialog(), -1)
         tryCompare(main.currentGroup, "clickDelaySeconds", 0)
-        helper.keyClick(main.contentItem, Qt.Key_Escape)
     }
 
     function stored(key, value) {
@@ -322,7 +319,6 @@ DialogTestCase {
         tryVerify(() => home[row.key] !== before === (item.from !== undefined) && stored(row.key, home[row.key]),
                   5000, "written")
         checkLayout(overlay(), "GroupSettingsDialog")
-        helper.keyClick(item, Qt.Key_Escape)
     }
 
     function deviceMenu(row, entry) {
@@ -356,17 +352,15 @@ DialogTestCase {
         tryVerify(() => main.currentGroup.name === "Journey Group")
         waitForRendering(main.contentItem)
         verify(shown(), "the window stays while another group is shown")
-        use("DeviceGroupManager", "Default Group")
-        tryVerify(() => main.currentGroup.deviceCount === 1 && tile(0) !== null)
     }
 
     // Wi-Fi adb for a USB phone: adb switches it, and the next scan does not offer it again.
     function test_8_wifiThenScan() {
         const device = phone(0)
         const serial = device.adbConnectionSerial
-        const seen = helper.fleetLog("adb.log").length
+        const adb = fleetLogFrom("adb.log")
         deviceMenu(0, "Enable WiFi Connection")
-        tryVerify(() => device.wifiSerial !== "" && adbLogged(seen, serial, "tcpip"), 20000, "the Wi-Fi connection is made")
+        tryVerify(() => device.wifiSerial !== "" && adbLogged(adb, serial, "tcpip"), 20000, "the Wi-Fi connection is made")
         const scan = pick("Devices", "Scan Devices").DeviceScanDialog.dialog
         const others = helper.serials.filter(s => s !== serial && s !== helper.serials[1])
         tryVerify(() => others.every(s => helper.named(s, scan.contentItem).length === 1), 20000)
@@ -383,7 +377,7 @@ DialogTestCase {
     function test_9_account() {
         if (!helper.accountServiceAvailable)
             skip("the build has no reference account service")
-        verify(helper.startAccountService([]) !== "")
+        verify(helper.startAccountService() !== "")
         const email = "journey" + (language === "" ? "en" : language.replace("_", "").toLowerCase()) + "@example.com"
         pick("Member", "Login")
         use("MemberLoginDialog", "Register")
@@ -395,7 +389,6 @@ DialogTestCase {
         use("MemberLoginDialog", "Login")
         tryVerify(() => UserSession.isLoggedIn, 10000, "logged in") // and the window shows the profile
         checkDialog(main.dialogHosts.UserProfileDialog.dialog, "UserProfileDialog")
-        closeByEscape(main.dialogHosts.UserProfileDialog.dialog)
     }
 
     // The application's language and a folder picked with the folder dialog are stored on Save only.
@@ -441,10 +434,10 @@ DialogTestCase {
         use("PhoneScreenGrid", "Start All")
         tryVerify(() => phone(row.row) && phone(row.row).running && phone(row.row).controller !== null, 30000)
         const serial = phone(row.row).adbConnectionSerial
-        const seen = helper.fleetLog("adb.log").length
+        const adb = fleetLogFrom("adb.log")
         use("ControlButtons", row.tag, tile(row.row))
         if (row.confirm) // the alert's button, which shares the tile button's name
             mouseClick(control("ControlButtons", row.confirm, overlay()))
-        tryVerify(() => adbLogged(seen, serial, row.adb), 10000, "adb runs " + row.adb)
+        tryVerify(() => adbLogged(adb, serial, row.adb), 10000, "adb runs " + row.adb)
     }
 }

@@ -1,5 +1,4 @@
-// The phone's streams read into packets (headers, codecs, start codes, times, limits), then
-// decoded with or without the GPU asked for, into planar pictures and screenshots.
+// The phone's streams read into packets, then decoded into planar pictures and screenshots.
 #include "appconfig.h"
 #include "audiodemuxer.h"
 #include "audiofixtures.h"
@@ -26,7 +25,6 @@ struct SeenPacket
     int flags = 0;
 };
 
-// A demuxer that remembers every packet it hands on.
 template<class Demuxer> class RecordingDemuxer : public Demuxer
 {
 public:
@@ -52,8 +50,7 @@ QByteArray nal(int size, char fill)
     // Starts with a start code, so the payload is handed on unchanged.
     return QByteArray::fromHex("00000001") + QByteArray(size, fill);
 }
-// A size above maxSize drops only its twelve header bytes; at most perRead packets per read, the
-// rest without new bytes; an incomplete packet waits for its bytes.
+// Too big: only its header is dropped. perRead packets per read, then the rest; a cut one waits.
 template<class Demuxer>
 void verifyLimits(Demuxer &&demuxer, FeedDevice &socket, const QByteArray &head)
 {
@@ -69,7 +66,6 @@ void verifyLimits(Demuxer &&demuxer, FeedDevice &socket, const QByteArray &head)
                 Wire::frames(sent) + Wire::frameHeader(0, 50));
     QCOMPARE(demuxer.packets.size(), perRead);
     QCOMPARE(demuxer.packets[0].data, big);
-    QCOMPARE(demuxer.packets[1].data, nal(8, char(1)));
     // No further readyRead comes for bytes already received.
     QTRY_COMPARE(demuxer.packets.size(), sent.size());
     for (int i = 0; i < sent.size(); ++i)
@@ -80,8 +76,7 @@ void verifyLimits(Demuxer &&demuxer, FeedDevice &socket, const QByteArray &head)
     QCOMPARE(demuxer.packets.size(), sent.size() + 1);
 }
 
-// The header `head` and three packets fed in the row's pieces to the demuxer, which the
-// session deletes, in the middle of its read, when it refuses the codec.
+// Header and three packets in the row's pieces; a refused codec deletes the demuxer mid-read.
 template<class Demuxer>
 void verifyHeader(std::unique_ptr<Demuxer> demuxer, FeedDevice &socket, const QByteArray &head,
                   const QString &deviceName)
@@ -130,8 +125,6 @@ void verifyHeader(std::unique_ptr<Demuxer> demuxer, FeedDevice &socket, const QB
         QCOMPARE(demuxer->packets[i].data, sent[i].payload);
     if (packets)
         QTEST(demuxer->codecId(), "id");
-    socket.feed(QByteArray());
-    QCOMPARE(demuxer->packets.size(), packets);
 }
 
 using AudioFixtures::FramePtr;
@@ -198,10 +191,9 @@ private slots:
         if (!H264TestStream::encoderAvailable())
             QSKIP("libx264 is not available in this FFmpeg");
         m_stream = H264TestStream::encode(m_size, 12, 2000000, 5);
-        QCOMPARE(m_stream.size(), 13); // config + one access unit per frame
     }
 
-    // A rotated stream's new size: ControlSessionTest.
+    // A rotated stream's new size: PhoneSessionTest.
     void everyFrameIsAnnouncedAsSoonAsItsPacketArrives_data()
     {
         addColumns<QByteArray, bool>({"hardware", "corruptFirst"});
@@ -291,12 +283,9 @@ private slots:
     void sizeComesFromTheSequenceParameterSet_data()
     {
         addColumns<QSize, int, QString>({"size", "format", "preset"});
-        QTest::newRow("baseline, cropped")
-            << QSize(100, 58) << int(AV_PIX_FMT_YUV420P) << "ultrafast";
-        QTest::newRow("high profile, phone-like")
-            << QSize(720, 1604) << int(AV_PIX_FMT_YUV420P) << "medium";
-        QTest::newRow("high 4:4:4, cropped")
-            << QSize(102, 70) << int(AV_PIX_FMT_YUV444P) << "medium";
+        addRow("baseline, cropped", QSize(100, 58), int(AV_PIX_FMT_YUV420P), "ultrafast");
+        addRow("high profile, phone-like", QSize(720, 1604), int(AV_PIX_FMT_YUV420P), "medium");
+        addRow("high 4:4:4, cropped", QSize(102, 70), int(AV_PIX_FMT_YUV444P), "medium");
     }
 
     void sizeComesFromTheSequenceParameterSet()
@@ -321,12 +310,10 @@ private slots:
         // One converter per decoder: a rotated stream must not reuse the old scaler.
         ScreenshotConverter converter;
         const QPair<QSize, QSize> sizes[] = {
-            {QSize(1080, 2400), QSize(1080, 2400)},
             {QSize(1920, 1080), QSize(1920, 1080)},
             {QSize(2560, 1440), QSize(1920, 1080)},
             // 998.96 rows: the nearest row keeps the shape, cutting would lose one.
             {QSize(1922, 1000), QSize(1920, 999)},
-            {QSize(640, 480), QSize(640, 480)},
         };
         for (const auto &[frameSize, imageSize] : sizes) {
             AVFrame *frame = TestPicture::makeFrame(frameSize, 3);
@@ -340,24 +327,21 @@ private slots:
         AVFrame *empty = av_frame_alloc();
         QVERIFY(converter.convert(empty).isNull());
         av_frame_free(&empty);
-        // The file name rule; a path in the serial stays out of it.
-        const QRegularExpression pattern("^R58M12ABCDE_\\d{8}_\\d{6}_[1-9]\\d{3}\\.jpg$");
-        QVERIFY(pattern.match(VideoDecoder::screenshotFileName(kSerial)).hasMatch());
         QVERIFY(!VideoDecoder::screenshotFileName("../x/y").contains('/'));
     }
 
     void savesTheLatestFrameAsJpegNeverOverwriting()
     {
-        // The files are counted; shots of other test classes share the folder.
+        // Counted from none; the folder, gone, is made again.
         const QString folder = AppConfig::instance()->getScreenshotSavePath();
-        for (const QString &file : screenshotFiles())
-            QVERIFY(QFile::remove(folder + "/" + file));
+        QVERIFY(QDir(folder).removeRecursively());
         Pipeline pipeline;
         pipeline.socket.feed(Wire::videoHeader("sim", "h264", 320, 240) + Wire::frames(m_stream));
         QCOMPARE(shoot(pipeline), QString());
         const QStringList files = screenshotFiles();
         QCOMPARE(files.size(), 1);
-        QVERIFY(files[0].startsWith(kSerial + "_"));
+        const QRegularExpression pattern("^R58M12ABCDE_\\d{8}_\\d{6}_[1-9]\\d{3}\\.jpg$");
+        QVERIFY2(pattern.match(files[0]).hasMatch(), qPrintable(files[0]));
         const QImage image(folder + "/" + files[0]);
         QCOMPARE(image.size(), m_size);
         verifyPicture(image, m_size, 11, 24); // the last frame, not an earlier one
@@ -367,9 +351,6 @@ private slots:
             QCOMPARE(shoot(pipeline), QString());
         QCOMPARE(screenshotFiles().size(), 12);
 
-        // The folder deleted during the run is made again; a file in its place is named.
-        QVERIFY(QDir(folder).removeRecursively());
-        QCOMPARE(shoot(pipeline), QString());
         QVERIFY(QDir(folder).removeRecursively());
         QFile blocker(folder);
         QVERIFY(blocker.open(QIODevice::WriteOnly));
@@ -423,7 +404,6 @@ private slots:
         const char *nal = "000000016b6b";
         row("config", nal, nal, "8000000000000000", AV_NOPTS_VALUE);
         row("key frame", nal, nal, "40000000000F4240", 1000000, true);
-        row("config and key", nal, nal, "C000000000000001", AV_NOPTS_VALUE, true);
         row("all 62 time bits", nal, nal, "3FFFFFFFFFFFFFFF", 0x3FFFFFFFFFFFFFFF);
         // Sound: bit 62 is time, never a key flag; no start code business.
         const char *opus = "fc1122334455";
@@ -437,15 +417,17 @@ private slots:
         QFETCH(QByteArray, payload);
         QFETCH(qint64, pts);
         QFETCH(bool, audio);
-        FeedDevice socket;
+        auto *socket = new FeedDevice;
         const QByteArray bytes = ptsBytes + Wire::bigEndian(quint32(payload.size())) + payload;
         const auto seen = [&](auto &&demuxer, const QByteArray &head) {
-            socket.feed(head + bytes);
+            socket->feed(head + bytes);
+            delete socket; // a read after the socket is gone adds nothing
+            demuxer.read();
             return demuxer.packets;
         };
         const QVector<SeenPacket> packets =
-            audio ? seen(ADemuxer(&socket, nullptr, nullptr, false), "opus")
-                  : seen(VDemuxer(&socket, nullptr, nullptr), kHeader);
+            audio ? seen(ADemuxer(socket, nullptr, nullptr, false), "opus")
+                  : seen(VDemuxer(socket, nullptr, nullptr), kHeader);
         QCOMPARE(packets.size(), 1);
         QTEST(packets[0].data, "data");
         QCOMPARE(packets[0].pts, pts);
@@ -453,8 +435,7 @@ private slots:
         QTEST(bool(packets[0].flags & AV_PKT_FLAG_KEY), "key");
     }
 
-    // The header in any pieces, with the name field (always for video) or without; only
-    // H.264 and Opus are taken, and for sound no codec at all (0) or a failed set-up (1).
+    // Only H.264 and Opus are taken; sound may also say none (0) or a failed set-up (1).
     void headerAndCodec_data()
     {
         // kind: 0 video, 1 sound, 2 sound without the name field; chunkSize 0: one block, 2: split
@@ -489,16 +470,6 @@ private slots:
             verifyHeader(std::make_unique<ADemuxer>(&socket, nullptr, nullptr, kind == 1), socket,
                          kind == 1 ? Wire::nameField(name) + id : id,
                          kind == 1 ? QString::fromUtf8(name) : QString());
-    }
-
-    void videoSocketDeletedEndsReading()
-    {
-        auto *socket = new FeedDevice;
-        VDemuxer demuxer(socket, nullptr, nullptr);
-        socket->feed(kHeader + Wire::frame({nal(3, 'a'), 1}));
-        delete socket;
-        demuxer.read();
-        QCOMPARE(demuxer.packets.size(), 1);
     }
 };
 

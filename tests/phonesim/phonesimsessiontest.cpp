@@ -1,12 +1,9 @@
-// The phone-side server as the computer's end sees it: connection order, headers, packets and
-// control messages (pictures decoding: PhoneSessionTest).
+// The phone-side server as the computer's end sees it (pictures decoding: PhoneSessionTest).
 #include "datatable.h"
 #include "simsession.h"
 #include "testregistry.h"
 #include "testsupport.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QtTest>
 
 using namespace Sim;
@@ -33,7 +30,7 @@ class PhonesimSessionTest : public QObject
 private slots:
     void initTestCase() { PARVIX_NEEDS_PHONESIM(); }
 
-    void connectionsAndStreams_data()
+    void connectionsStreamsAndControl_data()
     {
         addColumns<bool, bool>({"replay", "sound"});
         QTest::newRow("live") << false << true;
@@ -41,7 +38,7 @@ private slots:
         QTest::newRow("phone without sound") << false << false;
     }
 
-    void connectionsAndStreams()
+    void connectionsStreamsAndControl()
     {
         QFETCH(bool, replay);
         QFETCH(bool, sound);
@@ -52,8 +49,8 @@ private slots:
                 fleet.setPhoneOption(0, "replay", replay) &&
                 fleet.setPhoneOption(0, "audio", sound));
         // 90x200 rounded down to 88x200; an option of a newer client is ignored.
-        Session session(fleet, {true, 200, {"future_option=42"}});
-        QVERIFY(session.launch());
+        Session session;
+        QVERIFY(session.launch(fleet, 200, {"future_option=42"}));
         // By the first header byte, the audio and control connects are complete in the kernel.
         QVERIFY(session.listener.waitForNewConnection(20000));
         session.video = session.listener.nextPendingConnection();
@@ -108,54 +105,45 @@ private slots:
         QVERIFY2(!session.control->waitForReadyRead(300), "the control connection has no header");
         QVERIFY(readPacket(session.video).valid && readPacket(session.video).valid);
         QCOMPARE(session.process->state(), QProcess::Running);
-    }
 
-    void controlConnection()
-    {
-        VirtualFleet fleet(1);
-        auto session = openSession(fleet);
-        QVERIFY(session);
-        QTcpSocket *control = session->control;
-        const QByteArray header = readExactly(session->video, 76).leftJustified(76, '\0');
-        const QSize size(be32(header, 68), be32(header, 72));
-        QVERIFY(size.height() > size.width() && restarted(session->video));
-
-        const QByteArray bytes =
-            keycodeMessage(0, 3, 0, 0x1000) + keycodeMessage(1, 3) +
-            touchMessage(0, quint64(-2), 10, 20, size.width(), size.height(), 0xffff, 1, 1) +
-            touchMessage(2, 7, 11, 21, 1080, 2400, 0x8000) +
-            clipboardMessage(0, true, QStringLiteral("h\u00e9llo").toUtf8()) +
-            // The longest text a phone takes in one message.
-            clipboardMessage(7, false, QByteArray(262130, 'x'));
+        // Control messages, the picture being 88x200.
+        QTcpSocket *control = session.control;
+        const QByteArray bytes = keycodeMessage(0, 3, 0, 0x1000) + keycodeMessage(1, 3) +
+                                 touchMessage(0, quint64(-2), 10, 20, 88, 200, 0xffff, 1, 1) +
+                                 touchMessage(2, 7, 11, 21, 1080, 2400, 0x8000) +
+                                 clipboardMessage(0, true, QStringLiteral("h\u00e9llo").toUtf8()) +
+                                 // The longest text a phone takes in one message.
+                                 clipboardMessage(7, false, QByteArray(262130, 'x'));
         // Split across writes: the server must reassemble messages.
         send(control, bytes.left(20));
         send(control, bytes.mid(20));
         // The touch sized for another picture is dropped.
         const QJsonArray expected =
             QJsonDocument::fromJson(
-                QString(R"([{"type":"inject_keycode","action":0,"keycode":3,"metaState":4096},
+                R"([{"type":"inject_keycode","action":0,"keycode":3,"metaState":4096},
                         {"type":"inject_keycode","action":1,"keycode":3,"metaState":0},
                         {"type":"inject_touch_event","action":0,"pointerId":-2,"x":10,"y":20,
-                         "screenWidth":%1,"screenHeight":%2,"pressure":1.0,"actionButton":1,
+                         "screenWidth":88,"screenHeight":200,"pressure":1.0,"actionButton":1,
                          "buttons":1,"dropped":false},
                         {"action":2,"pointerId":7,"x":11,"pressure":0.5,"dropped":true},
                         {"type":"set_clipboard","text":"h\u00e9llo","length":6,"paste":true},
                         {"type":"set_clipboard","length":262130,"paste":false}])")
-                    .arg(size.width())
-                    .arg(size.height())
-                    .toUtf8())
                 .array();
         QTRY_COMPARE_WITH_TIMEOUT(fleet.controlLog(fleet.serial()).size(), 6, 15000);
         const QList<QJsonObject> lines = fleet.controlLog(fleet.serial());
-        for (int i = 0; i < 6; ++i)
-            QCOMPARE(jsonDifferences(lines.at(i), expected.at(i).toObject()), QString());
+        for (int i = 0; i < 6; ++i) {
+            const QJsonObject wanted = expected.at(i).toObject();
+            for (auto it = wanted.begin(); it != wanted.end(); ++it) // 3 and 3.0 alike
+                QVERIFY2(lines.at(i).value(it.key()).toVariant() == it->toVariant(),
+                         qPrintable(QStringLiteral("message %1: %2").arg(i).arg(it.key())));
+        }
         // Only the message with a sequence is acknowledged (type 1); no clipboard echo.
         QCOMPARE(readExactly(control, 9), QByteArray(1, 1) + bigEndian(quint64(7)));
         QVERIFY(!control->waitForReadyRead(300));
 
         // A reset restarts the video (rotation: PhoneSessionTest).
         send(control, QByteArray(1, char(17)));
-        QVERIFY(restarted(session->video));
+        QVERIFY(restarted(session.video));
     }
 };
 

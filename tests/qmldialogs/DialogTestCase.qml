@@ -128,10 +128,15 @@ TestCase {
         tryVerify(() => device.running && device.controller !== null, 20000, "the session runs")
     }
 
+    // The entries a fleet log gains from now on (of that type when given), read anew at each call.
+    function fleetLogFrom(path, type) {
+        const seen = helper.fleetLog(path).length
+        return () => helper.fleetLog(path).slice(seen).filter(entry => !type || entry.type === type)
+    }
+
     function file(name, content) {
         const path = helper.temporaryFolder() + "/" + name
         verify(helper.writeFile(path, content))
         return path
     }
-
 }

@@ -36,7 +36,6 @@ public:
 
     QStringList serials() const { return m_fleet->isValid() ? m_fleet->serials() : QStringList(); }
     bool accountServiceAvailable() const { return !AccountdProcess::binary().isEmpty(); }
-    // "" for English, else a locale such as "zh_CN".
     QString journeyLanguage() const { return qEnvironmentVariable("PARVIX_JOURNEY_LANGUAGE"); }
     Q_INVOKABLE void reportStoreError(const QString &message)
     {
@@ -52,8 +51,7 @@ public:
         return log;
     }
 
-    // The visible items of every window (or under `within`) of that accessible name, in tree order:
-    // what a screen reader reads, Accessible.name, else a button's text (plain texts get none).
+    // Visible items (all windows, or under `within`) named so by Accessible.name, else button text.
     Q_INVOKABLE QList<QQuickItem *> named(const QString &name, QQuickItem *within = nullptr) const
     {
         QList<QQuickItem *> found;
@@ -198,10 +196,10 @@ public:
     }
 
     // Starts the reference account service and points the application at it; its base URL.
-    Q_INVOKABLE QString startAccountService(const QStringList &extraArgs)
+    Q_INVOKABLE QString startAccountService()
     {
         m_accountd = std::make_unique<AccountdProcess>();
-        if (!m_accountd->start(extraArgs))
+        if (!m_accountd->start())
             return QString();
         qputenv("PARVIX_ACCOUNT_URL", m_accountd->baseUrl().toUtf8());
         return m_accountd->baseUrl();
@@ -210,16 +208,13 @@ public:
     // The application still points at the service, which no longer answers.
     Q_INVOKABLE void stopAccountService() { m_accountd.reset(); }
 
-    // The default password the service mailed to the address last, or "".
+    // The default password in the service's last mail to the address, or "".
     Q_INVOKABLE QString mailedPassword(const QString &address) const
     {
+        const QList<OutboxMail> mails =
+            m_accountd ? m_accountd->mailsTo(address) : QList<OutboxMail>();
         const QRegularExpression password(QStringLiteral("password is: (\\S+)"));
-        QString last;
-        for (const OutboxMail &mail :
-             m_accountd ? m_accountd->mailsTo(address) : QList<OutboxMail>())
-            if (const QRegularExpressionMatch match = password.match(mail.body); match.hasMatch())
-                last = match.captured(1);
-        return last;
+        return mails.isEmpty() ? QString() : password.match(mails.last().body).captured(1);
     }
 
 public slots:

@@ -140,9 +140,8 @@ DialogTestCase {
                 "the sliders start at the group's values, bit rates in Mbps")
         slider("bitRateSlider").forceActiveFocus()
         keyClick(Qt.Key_Right)
-        keyClick(Qt.Key_Right)
-        compare([group.bitRate, bitRateText.text, group.bitRateBigView], [6000000, "6 Mbps", 4000000],
-                "keys move the slider like a drag, each step written at once")
+        compare([group.bitRate, bitRateText.text, group.bitRateBigView], [5000000, "5 Mbps", 4000000],
+                "keys move the slider like a drag, written at once")
         group.setMaxFPS(60)
         group.setBitRate(8000000)
         compare([slider("maxFPSSlider").value, slider("bitRateSlider").value], [60, 8], "the dialog follows the group")
@@ -184,8 +183,7 @@ DialogTestCase {
         const expectedKey = "Ctrl+Shift+A"
         verify(add.keyDisplay === expectedKey && save.enabled)
         for (const [name, text, value, display] of [["xField", "1.5", 0.5, "0.50"], ["xField", "0.25", 0.25, "0.25"],
-                                                  ["countField", "0", 1, "1"], ["countField", "2.5", 1, "1"],
-                                                  ["countField", "3", 3, "3"]]) {
+                                                  ["countField", "0", 1, "1"], ["countField", "3", 3, "3"]]) {
             typeText(find(add, name), text)
             keyClick(Qt.Key_Return)
             compare([find(add, name).value, find(add, name).text], [value, display], "rejected keeps the value: " + name + text)

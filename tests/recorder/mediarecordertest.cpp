@@ -28,8 +28,7 @@ QString describe(const QString &path, qint64 keySize = -1)
         return QStringLiteral("unreadable ") + file.error;
     QStringList tracks;
     for (const ProbedTrack &track : file.tracks) {
-        QStringList packets;
-        for (const ProbedPacket &p : track.packets) {
+        const QStringList packets = TestSupport::mapped(track.packets, [&](const ProbedPacket &p) {
             QString text = QString::number(p.pts);
             if (track.type == "audio")
                 text += QStringLiteral("+%1").arg(p.duration);
@@ -37,8 +36,8 @@ QString describe(const QString &path, qint64 keySize = -1)
                 text += keySize < 0 || p.size == keySize
                             ? QStringLiteral("*")
                             : QStringLiteral("*+%1").arg(p.size - keySize);
-            packets << text;
-        }
+            return text;
+        });
         tracks << track.codec + ':' + packets.join(',');
     }
     tracks.sort(); // the order of the tracks depends on which packet came first
@@ -126,11 +125,8 @@ private slots:
     void fileNamesStayInsideTheFolder()
     {
         const QDateTime time(QDate(2024, 3, 5), QTime(14, 7, 9, 123));
-        const QString ending = "_20240305_140709_123.mkv";
-        QCOMPARE(MediaRecorder::recordingFileName("a\\b:c*d?e\"f<g>h|i", "s/n", time),
-                 "a-b-c-d-e-f-g-h-i_s-n" + ending);
-        QCOMPARE(MediaRecorder::recordingFileName("tab\there\nnew", QString(QChar(0x7f)), time),
-                 "tab-here-new_-" + ending);
+        QCOMPARE(MediaRecorder::recordingFileName("a\\b:c*d?e\"f<g>h|i\tj\nk", "s/n\x7f", time),
+                 "a-b-c-d-e-f-g-h-i-j-k_s-n-_20240305_140709_123.mkv");
     }
 
     // What the phone sends, in order: "C" config, "K<ms>"/"F<ms>" a key/other frame at that time
@@ -140,32 +136,26 @@ private slots:
     void filesHoldWhatTheStreamAllows_data()
     {
         addColumns<QString, QString>({"script", "expected"});
-        const auto row = [](const char *tag, const QString &script, const QString &expected) {
-            QTest::newRow(tag) << script << expected;
-        };
-        // The running stream's frames, even a key frame, come before the config packet the
-        // reset asked for, and a frame follows it before the next key frame: none is written.
+        // Frames before the reset's config packet, and after it until a key frame: none written.
         const QString reset = "K-90 F-60 C F-30 ";
         // A gap longer than three frames counts as one nominal frame; the last lasts 100 ms.
-        row("30 fps, one long gap", reset + "K0 F16 F33 F200", "h264:0*,16,33,66 =166");
-        // Bursts a few milliseconds apart stay apart; two within one millisecond of the file's
-        // clock: the second a tick later.
-        row("60 fps, one tick apart", "fps60 " + reset + "K0 F1 F1.4 F5", "h264:0*,1,2,5 =105");
-        row("no config packet: an empty file", "K0 F33 F66 F100", "empty");
-        // Announced sound makes a sound track from the start; without, once the header is
-        // written, sound cannot join any more.
+        addRow("30 fps, one long gap", reset + "K0 F16 F33 F200", "h264:0*,16,33,66 =166");
+        // Bursts stay apart; two in one millisecond of the file's clock: the second a tick later.
+        addRow("60 fps, one tick apart", "fps60 " + reset + "K0 F1 F1.4 F5", "h264:0*,1,2,5 =105");
+        addRow("no config packet: an empty file", "K0 F33 F66 F100", "empty");
+        // Announced sound has a track from the start; unannounced, it cannot join after the header.
         const QString frames =
             series(24, ' ', [](int i) { return QStringLiteral("A1 F%1").arg(60 + (i + 1) * 40); });
         const QString video =
             "h264:0*," + series(24, ',', [](int i) { return QString::number((i + 1) * 40); });
         const QString opus = series(30, ',', [](int i) { return QString::number(i * 20) + "+20"; });
-        row("sound announced", "sound opus A3 C K60 " + frames + " A3",
-            video + " opus:" + opus + " =1060");
-        row("sound not announced", "sound C K60 " + frames + " A3", video + " =1060");
-        // The first: 5 fps with sound, rotated just before the stop, so that its last
-        // parameter sets never reach a frame. The second: 30 fps, no sound, a gap that is
-        // long at 30 fps but not at 5, and a key frame without the last one's parameter sets.
-        row("a new recording inherits nothing",
+        addRow("sound announced", "sound opus A3 C K60 " + frames + " A3",
+               video + " opus:" + opus + " =1060");
+        addRow("sound not announced", "sound C K60 " + frames + " A3", video + " =1060");
+        // The first at 5 fps with sound, its last parameter sets reaching no frame; the second at
+        // 30 fps, a gap long only there, a key frame without the last one's parameter sets.
+        addRow(
+            "a new recording inherits nothing",
             "fps5 sound opus A3 C K0 F200 F400 F600 F800 C | fps30 mute C K10000 F10033.333 F10300",
             "h264:0*,200,400,600,800 opus:0+20,20+20,40+20 =900 | h264:0*,33,67 =167");
         const QString queued = "C K0 " + series(399, ' ', [](int i) {
@@ -175,8 +165,8 @@ private slots:
             "h264:0*," +
             series(399, ',', [](int i) { return QString::number(qRound64((i + 1) * 33.333)); }) +
             " =" + QString::number(qRound64(399 * 33.333) + 100);
-        row("stopped with packets queued", queued, written);
-        row("destroyed with packets queued", queued + " destroy", written);
+        addRow("stopped with packets queued", queued, written);
+        addRow("destroyed with packets queued", queued + " destroy", written);
     }
 
     void filesHoldWhatTheStreamAllows()
@@ -241,8 +231,7 @@ private slots:
         QCOMPARE(QDir(m_home->path()).entryList(QDir::Files).size(), 0);
     }
 
-    // A folder that cannot be used fails the start; a disk that fills up ends the recording by
-    // itself. Either way the tile says why, and once there is room the next press records.
+    // A bad folder fails the start, a full disk the run; the tile says why, the next press records.
     void aWriteFaultEndsTheRecordingWithAnError_data()
     {
         // room: left on the disk
@@ -299,8 +288,7 @@ private slots:
                 QString(room < 16 * 1024 ? ", nothing was recorded" : "");
             QTRY_COMPARE(m_told,
                          QStringList({"Record Started success 2000", failure + " error 5000"}));
-            // No packet fitted: no file is left to puzzle over. Otherwise what reached the disk
-            // plays from the first key frame on, without a cut-off cluster at the end.
+            // Nothing fitted: no file is left; otherwise it plays, no cut-off cluster at the end.
             QCOMPARE(QFileInfo::exists(path), room >= 16 * 1024);
             if (room >= 16 * 1024) {
                 QVERIFY(QFileInfo(path).size() <= room);
@@ -316,7 +304,7 @@ private slots:
         H264TestStream phone(64, 48);
         recorder()->start();
         recorder()->start();
-        QTRY_VERIFY(recorder()->isRecording());
+        QTRY_COMPARE(count("Record Started"), 1); // posted after isRecording() turns true
         path = recorder()->filePath();
         push(phone.config());
         push(phone.frame(StreamTime, true));
@@ -356,8 +344,7 @@ private slots:
         delete recorder;
         QVERIFY(thread && thread->isRunning());
 
-        // The thread goes on with the state it shares: every queued packet and the trailer
-        // reach the file, and nobody is told (the device's recorder is another one).
+        // The thread finishes the file, telling nobody (the device's recorder is another one).
         resume.release();
         QTRY_VERIFY_WITH_TIMEOUT(thread.isNull(), 10000);
         QCOMPARE(playProblem(path, 40), QString());

@@ -1,5 +1,4 @@
-// The launcher against the scripted adb: command lines, the order of the connections, what
-// stop() leaves (a slow adb: DeviceTest); the control connection's reader; the local process.
+// The launcher against the scripted adb, the control connection's reader, the local process.
 #include "scrcpyserver.h"
 #include "adblane.h"
 #include "datatable.h"
@@ -23,7 +22,6 @@
 namespace {
 const QString kSerial = QStringLiteral("R58M123");
 
-// The phone side of one connection, opened through the "tunnel".
 std::unique_ptr<QTcpSocket> connectToLauncher(quint16 port)
 {
     auto socket = std::make_unique<QTcpSocket>();
@@ -40,27 +38,20 @@ private:
     std::unique_ptr<FakeAdb> m_adb;
     std::unique_ptr<ServerParams> m_params;
 
-    // Everything the launcher queued for the phone has run.
     bool laneIdle() { return AdbLane::waitForIdle(kSerial, 10000); }
 
-    // The phone's messages on the control connection: a clipboard text (type 0, length, text),
-    // an acknowledgement (type 1, 8-byte sequence), a keyboard output (type 2, id, length, data).
+    // A clipboard text from the phone: type 0, length, text.
     static QByteArray clipboardHeader(quint32 size) { return '\0' + Wire::bigEndian(size); }
     static QByteArray clipboardMessage(const QByteArray &text)
     {
         return clipboardHeader(quint32(text.size())) + text;
-    }
-    static QByteArray ackMessage() { return QByteArray("\x01\x01\x02\x03\x04\x05\x06\x07\x08", 9); }
-    static QByteArray uhidOutputMessage(const QByteArray &data)
-    {
-        return QByteArray("\x02\x00\x03", 3) + Wire::bigEndian(quint16(data.size())) + data;
     }
     static QString clipboardText() { return QGuiApplication::clipboard()->text(); }
 
 private slots:
     void init()
     {
-        FakeAdb::serverFile();
+        TestSupport::serverFile();
         m_adb = std::make_unique<FakeAdb>();
         m_adb->answerAsPhones({kSerial});
         m_params = std::make_unique<ServerParams>();
@@ -80,13 +71,11 @@ private slots:
     {
         addColumns<int, int, int, bool, QString>({"maxSize", "maxFps", "scid", "audio", "options"});
         const QString head = "video_bit_rate=2000000 audio_codec=opus log_level=verbose ";
-        QTest::newRow("defaults, scid 26")
-            << 280 << 5 << 26 << false
-            << head + "max_size=280 max_fps=5 stay_awake=true scid=0000001a control=true "
-                      "video=true audio=false";
-        QTest::newRow("no limits, largest id, audio")
-            << -1 << 0 << 0x7fffffff << true
-            << head + "stay_awake=true scid=7fffffff control=true video=true audio=true";
+        addRow("defaults, scid 26", 280, 5, 26, false,
+               head + "max_size=280 max_fps=5 stay_awake=true scid=0000001a control=true "
+                      "video=true audio=false");
+        addRow("no limits, largest id, audio", -1, 0, 0x7fffffff, true,
+               head + "stay_awake=true scid=7fffffff control=true video=true audio=true");
     }
 
     void commandLine()
@@ -167,7 +156,7 @@ private slots:
     {
         QFETCH(QString, pattern);
         QFETCH(int, exitCode);
-        const QString path = FakeAdb::serverFile();
+        const QString path = TestSupport::serverFile();
         if (pattern.isEmpty())
             QVERIFY(QFile::rename(path, path + ".away"));
         else if (exitCode < 0)
@@ -195,7 +184,6 @@ private slots:
         QCOMPARE(printed, exitCode < 0 ? QByteArray() : QByteArray("INFO: Device: [Phone]\n"));
         if (pattern.isEmpty())
             return;
-        // stop() afterwards still cleans up on the phone.
         m_adb->clearCalls();
         server.stop();
         QVERIFY(laneIdle());
@@ -229,9 +217,8 @@ private slots:
         QCoreApplication::processEvents(); // whatever the launch had left would run now
         QVERIFY(laneIdle());
         // The cleanup came after the step under way and nothing of the launch followed it.
-        QStringList verbs;
-        for (const QStringList &call : m_adb->calls())
-            verbs << call.value(2);
+        QStringList verbs = TestSupport::mapped(
+            m_adb->calls(), [](const QStringList &call) { return call.value(2); });
         verbs.replaceInStrings("shell", "pkill");
         QCOMPARE(verbs, expected);
         QVERIFY(m_adb->callsWith({"app_process"}).isEmpty() && !server.isLaunched());
@@ -284,9 +271,11 @@ private slots:
         const QByteArray split = clipboardMessage(QStringLiteral("复制的文字").toUtf8());
         for (int chunk : {1, 3, 5})
             QTest::addRow("in reads of %d bytes", chunk) << split << chunk << "复制的文字";
-        // Other kinds skipped, also cut anywhere or with half of the next message in one read.
-        const QByteArray others =
-            ackMessage() + uhidOutputMessage(QByteArray(300, 'u')) + clipboardMessage("after");
+        // Other kinds skipped, also cut anywhere or with half of the next message in one read:
+        // an acknowledgement (type 1, sequence), a keyboard output (type 2, id, length, data).
+        const QByteArray others = QByteArray("\x01\x01\x02\x03\x04\x05\x06\x07\x08", 9) +
+                                  QByteArray("\x02\x00\x03\x01\x2c", 5) + QByteArray(300, 'u') +
+                                  clipboardMessage("after");
         for (int chunk : {0, 4, 100})
             QTest::addRow("after other kinds, reads of %d", chunk) << others << chunk << "after";
     }
