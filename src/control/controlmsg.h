@@ -47,11 +47,6 @@ public:
     void setTouchPosition(const QRect &position) { m_position = position; }
     float pressure() const { return m_pressure; }
 
-    // Set clipboard. The text is null when absent.
-    quint64 sequence() const { return m_sequence; }
-    QByteArray clipboardText() const { return m_text; }
-    bool paste() const { return m_paste; }
-
     QByteArray serialize() const;
 
 private:
