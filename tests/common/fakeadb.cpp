@@ -139,10 +139,5 @@ QList<QStringList> FakeAdb::calls() const
 
 QList<QStringList> FakeAdb::callsWith(const QStringList &words) const
 {
-    QList<QStringList> result = calls();
-    result.removeIf([&](const QStringList &call) {
-        return !std::all_of(words.begin(), words.end(),
-                            [&](const QString &word) { return call.contains(word); });
-    });
-    return result;
+    return TestSupport::havingAll(calls(), words);
 }

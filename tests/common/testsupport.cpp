@@ -5,12 +5,13 @@
 #include "videoframefeed.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QJsonDocument>
 #include <QPointer>
 #include <QTemporaryDir>
-#include <QThread>
 #include <QThreadPool>
+#include <QtCore/qtestsupport_core.h>
+
+#include <algorithm>
 
 extern "C" {
 #include <libavutil/frame.h>
@@ -47,16 +48,21 @@ void TestSupport::settle()
 
 bool TestSupport::moreFrames(Device *device, int n, int timeoutMs)
 {
-    // Waits as QTest::qWaitFor does: the benches that share this file have no QtTest.
     const QPointer<Device> guard(device);
     const quint64 until = device->videoFeed()->publishedCount() + quint64(n);
-    for (QDeadlineTimer deadline(timeoutMs); guard && !deadline.hasExpired(); QThread::msleep(10)) {
-        if (guard->videoFeed()->publishedCount() >= until)
-            return true;
-        QCoreApplication::processEvents();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-    return guard && guard->videoFeed()->publishedCount() >= until;
+    // QtCore's own wait: the benches that share this file have no QtTest.
+    return QTest::qWaitFor([&] { return !guard || guard->videoFeed()->publishedCount() >= until; },
+                           timeoutMs) &&
+           guard;
+}
+
+QList<QStringList> TestSupport::havingAll(QList<QStringList> calls, const QStringList &words)
+{
+    calls.removeIf([&](const QStringList &call) {
+        return !std::all_of(words.begin(), words.end(),
+                            [&](const QString &word) { return call.contains(word); });
+    });
+    return calls;
 }
 
 void TestSupport::deliverFrame(Device *device, const QSize &size)

@@ -49,6 +49,8 @@ void deliverFrame(Device *device, const QSize &size);
 void settle();
 // The device shows n more frames than now within the time (false also when it is deleted).
 bool moreFrames(Device *device, int n, int timeoutMs);
+// The calls (argument lists) that have every one of the words among their arguments.
+QList<QStringList> havingAll(QList<QStringList> calls, const QStringList &words);
 // What `field` (a callable, member function or data member) gives for each item, in order.
 template<class List, class Field> QStringList mapped(const List &list, Field field)
 {

@@ -178,11 +178,7 @@ QList<QJsonObject> VirtualFleet::jsonLines(const QString &relativePath) const
 QList<QStringList> VirtualFleet::adbCalls(const QStringList &words) const
 {
     QList<QStringList> calls;
-    for (const QJsonObject &call : adbLog()) {
-        const QStringList args = call.value(QStringLiteral("args")).toVariant().toStringList();
-        if (std::all_of(words.begin(), words.end(),
-                        [&](const QString &w) { return args.contains(w); }))
-            calls << args;
-    }
-    return calls;
+    for (const QJsonObject &call : adbLog())
+        calls << call.value(QStringLiteral("args")).toVariant().toStringList();
+    return TestSupport::havingAll(calls, words);
 }

@@ -7,8 +7,12 @@
 #include "typeregistration.h"
 #include "virtualfleet.h"
 
+#include <QGuiApplication>
+#include <QQmlContext>
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QQuickWindow>
 #include <QtQml/QQmlExtensionPlugin>
-#include <QtQuick>
 #include <QtQuickTest>
 #include <QtTest>
 

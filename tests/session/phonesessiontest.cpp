@@ -102,8 +102,9 @@ private slots:
                                   [] { QThread::msleep(3 * StreamPipeline::DefaultMaxLagMs); });
         QTRY_COMPARE_WITH_TIMEOUT(catchingUp.count(), 2, 10000); // behind, then resumed
         QVERIFY(!device->catchingUp());
-        QVERIFY(TestSupport::readFile(m_fleet->home() + "/PXSIM0001/control.jsonl")
-                    .contains("\"reset_video\""));
+        QVERIFY(TestSupport::mapped(m_fleet->controlLog(kFirst), [](const QJsonObject &message) {
+                    return message["type"].toString();
+                }).contains("reset_video"));
         QVERIFY(TestSupport::moreFrames(device, 1, 5000));
 
         MediaRecorder *recorder = device->videoRecorder();
