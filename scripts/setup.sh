@@ -35,7 +35,7 @@ packages=(
   qml6-module-qtquick-window qml6-module-qtquick-layouts qml6-module-qtqml-workerscript
   qml6-module-qtquick-dialogs qml6-module-qt-labs-platform qml6-module-qt-labs-folderlistmodel qml6-module-qtqml-models
   qml6-module-qtqml
-  qml6-module-qt5compat-graphicaleffects qml6-module-qttest
+  qml6-module-qttest
   qt6-qpa-plugins
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev ffmpeg
   adb

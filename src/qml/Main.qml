@@ -123,9 +123,9 @@ ApplicationWindow {
             deviceGroupManager: deviceGroupManager
         }
 
-        Rectangle {
+        // The window's own colour shows through: a fill here would be drawn again every frame.
+        Item {
             SplitView.fillWidth: true
-            color: Theme.backgroundBlack
 
             PXButton {
                 objectName: "scanButton"
