@@ -10,7 +10,7 @@
 #include "videodemuxer.h"
 #include "videoframefeed.h"
 #include "virtualfleet.h"
-#include "yuvfboitem.h"
+#include "yuvvideoitem.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -263,7 +263,7 @@ Measure bareDecode(const Stream &stream)
 struct FedDevice
 {
     std::unique_ptr<Device> device = std::make_unique<Device>(nullptr, QStringLiteral("BENCH0001"));
-    std::unique_ptr<YuvFboItem> item = std::make_unique<YuvFboItem>();
+    std::unique_ptr<YuvVideoItem> item = std::make_unique<YuvVideoItem>();
     int frames = 0;
 
     FedDevice(QTcpSocket *socket, bool present)

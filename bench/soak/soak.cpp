@@ -83,7 +83,7 @@ Window {
         anchors.fill: parent
         Repeater {
             model: soakGroup.devicesForRepeater
-            YuvFboItem { width: 100; height: 178; feed: modelData.videoFeed }
+            YuvVideoItem { width: 100; height: 178; feed: modelData.videoFeed }
         }
     }
 }

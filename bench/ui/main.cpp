@@ -26,7 +26,7 @@
 #include "testsupport.h"
 #include "typeregistration.h"
 #include "virtualfleet.h"
-#include "yuvfboitem.h"
+#include "yuvvideoitem.h"
 
 #include "videoframefeed.h"
 
@@ -161,7 +161,7 @@ struct ShownFrames
 {
     struct Tile
     {
-        YuvFboItem *item;
+        YuvVideoItem *item;
         Lateness *phone;
         qint64 lastPts;
     };
@@ -348,14 +348,14 @@ bool run(QQmlApplicationEngine &engine, int phones)
     // Only the tiles inside the window are drawn, measured and tapped.
     auto tiles = shownVideoItems(window->contentItem());
     tiles.removeIf([](const QPair<QQuickItem *, QObject *> &tile) {
-        const auto *item = qobject_cast<YuvFboItem *>(tile.first);
+        const auto *item = qobject_cast<YuvVideoItem *>(tile.first);
         return !item || !item->isShown();
     });
     // Read on the render thread at every swap, written here only while no frame is drawn.
     {
         std::lock_guard<std::mutex> lock(shownFrames.mutex);
         for (const auto &[video, device] : tiles)
-            if (auto *item = qobject_cast<YuvFboItem *>(video); item && latenessOf.value(device))
+            if (auto *item = qobject_cast<YuvVideoItem *>(video); item && latenessOf.value(device))
                 shownFrames.tiles.push_back({item, latenessOf.value(device), -1});
         shownFrames.shown.assign(shownFrames.tiles.size(), 0);
     }

@@ -1,8 +1,8 @@
-// Cost of YuvFboItem::present per frame: the one pixel copy on the GUI thread
+// Cost of YuvVideoItem::present per frame: the one pixel copy on the GUI thread
 // (planes packed out of decoder-sized strides) plus the hand-over to the renderer.
 // Prints figures only.
-#include "yuvfboframe.h"
-#include "yuvfboitem.h"
+#include "yuvframe.h"
+#include "yuvvideoitem.h"
 
 #include <QElapsedTimer>
 #include <QGuiApplication>
@@ -50,7 +50,7 @@ void measure(int width, int height)
             std::abort();
     });
 
-    YuvFboItem item; // not in a window: update() does nothing, as for a hidden tile
+    YuvVideoItem item; // not in a window: update() does nothing, as for a hidden tile
     const double presentNs = nanosecondsPerFrame(frames, [&] {
         item.present(width, height, source.y.data(), source.strideY, source.u.data(),
                      source.strideUV, source.v.data(), source.strideUV);
@@ -68,7 +68,7 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    std::printf("YuvFboItem::present, per frame (average)\n");
+    std::printf("YuvVideoItem::present, per frame (average)\n");
     measure(280, 622);
     measure(720, 1600);
     measure(1080, 2400);

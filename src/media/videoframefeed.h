@@ -4,7 +4,7 @@
 // frames instead of queueing them. Publishing may happen on any thread; watching viewers
 // are told on the feed's own thread, at most once per burst of frames. While nobody
 // watches (every tile of the phone hidden or scrolled away) nobody is told anything.
-#include "yuvfboframe.h"
+#include "yuvframe.h"
 
 #include <QMutex>
 #include <QObject>

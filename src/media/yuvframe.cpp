@@ -1,4 +1,4 @@
-#include "yuvfboframe.h"
+#include "yuvframe.h"
 
 #include <QByteArray>
 #include <QtGlobal>

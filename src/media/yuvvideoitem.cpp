@@ -1,8 +1,8 @@
-#include "yuvfboitem.h"
+#include "yuvvideoitem.h"
 
 #include "tileframeclock.h"
 #include "videoframefeed.h"
-#include "yuvfborenderer.h"
+#include "yuvvideonode.h"
 
 #include <QDeadlineTimer>
 #include <QMetaObject>
@@ -16,14 +16,15 @@ namespace {
 constexpr int kFpsIntervalMs = 1000;
 }
 
-YuvFboItem::YuvFboItem(QQuickItem *parent) : QQuickFramebufferObject(parent)
+YuvVideoItem::YuvVideoItem(QQuickItem *parent) : QQuickItem(parent)
 {
+    setFlag(ItemHasContents);
     m_fpsTimer = new QTimer(this);
     m_fpsTimer->setInterval(kFpsIntervalMs);
-    connect(m_fpsTimer, &QTimer::timeout, this, &YuvFboItem::measureFps);
+    connect(m_fpsTimer, &QTimer::timeout, this, &YuvVideoItem::measureFps);
 }
 
-YuvFboItem::~YuvFboItem()
+YuvVideoItem::~YuvVideoItem()
 {
     for (const QMetaObject::Connection &connection : std::as_const(m_ancestorConnections))
         disconnect(connection);
@@ -31,17 +32,26 @@ YuvFboItem::~YuvFboItem()
         m_feed->removeWatcher();
 }
 
-QQuickFramebufferObject::Renderer *YuvFboItem::createRenderer() const
+QSGNode *YuvVideoItem::updatePaintNode(QSGNode *node, UpdatePaintNodeData *)
 {
-    return new YuvFboRenderer;
+    auto *video = static_cast<YuvVideoNode *>(node);
+    if (!video)
+        video = new YuvVideoNode;
+    video->setRect(QRectF(0, 0, width(), height()));
+    if (const QQuickWindow *shownIn = window())
+        video->setTargetSize(shownIn->size() * shownIn->effectiveDevicePixelRatio());
+    YuvFrame frame;
+    if (takePendingFrame(frame))
+        video->setFrame(std::move(frame));
+    return video;
 }
 
-VideoFrameFeed *YuvFboItem::feed() const
+VideoFrameFeed *YuvVideoItem::feed() const
 {
     return m_feed;
 }
 
-void YuvFboItem::setFeed(VideoFrameFeed *feed)
+void YuvVideoItem::setFeed(VideoFrameFeed *feed)
 {
     if (m_feed == feed)
         return;
@@ -55,7 +65,7 @@ void YuvFboItem::setFeed(VideoFrameFeed *feed)
         m_feed->addWatcher();
     m_feedFrameShown = false;
     if (m_feed)
-        connect(m_feed, &VideoFrameFeed::frameAvailable, this, &YuvFboItem::handleFrameAvailable);
+        connect(m_feed, &VideoFrameFeed::frameAvailable, this, &YuvVideoItem::handleFrameAvailable);
     m_framesShown = 0;
     m_fpsClock.restart();
     if (m_feed)
@@ -67,7 +77,7 @@ void YuvFboItem::setFeed(VideoFrameFeed *feed)
     update();
 }
 
-void YuvFboItem::handleFrameAvailable()
+void YuvVideoItem::handleFrameAvailable()
 {
     if (!m_shown)
         return;
@@ -81,8 +91,8 @@ void YuvFboItem::handleFrameAvailable()
         update();
 }
 
-void YuvFboItem::present(int width, int height, const uint8_t *yData, int yStride,
-                         const uint8_t *uData, int uStride, const uint8_t *vData, int vStride)
+void YuvVideoItem::present(int width, int height, const uint8_t *yData, int yStride,
+                           const uint8_t *uData, int uStride, const uint8_t *vData, int vStride)
 {
     // Copy before locking so the render thread never waits for pixels.
     YuvFrame frame =
@@ -97,7 +107,7 @@ void YuvFboItem::present(int width, int height, const uint8_t *yData, int yStrid
     requestUpdate();
 }
 
-void YuvFboItem::clearFrame()
+void YuvVideoItem::clearFrame()
 {
     YuvFrame dropped;
     {
@@ -108,7 +118,7 @@ void YuvFboItem::clearFrame()
     requestUpdate();
 }
 
-bool YuvFboItem::takePendingFrame(YuvFrame &frame)
+bool YuvVideoItem::takePendingFrame(YuvFrame &frame)
 {
     {
         QMutexLocker lock(&m_mutex);
@@ -142,9 +152,9 @@ bool YuvFboItem::takePendingFrame(YuvFrame &frame)
     return true;
 }
 
-void YuvFboItem::itemChange(ItemChange change, const ItemChangeData &value)
+void YuvVideoItem::itemChange(ItemChange change, const ItemChangeData &value)
 {
-    QQuickFramebufferObject::itemChange(change, value);
+    QQuickItem::itemChange(change, value);
     // The clock guards the window's frames from the first tile on, not only once video runs:
     // adding phones relayouts the grid too.
     if (change == ItemSceneChange && value.window && value.window != m_clockWindow) {
@@ -158,13 +168,15 @@ void YuvFboItem::itemChange(ItemChange change, const ItemChangeData &value)
         updateShown();
 }
 
-void YuvFboItem::geometryChange(const QRectF &newGeometry, const QRectF &oldGeometry)
+void YuvVideoItem::geometryChange(const QRectF &newGeometry, const QRectF &oldGeometry)
 {
-    QQuickFramebufferObject::geometryChange(newGeometry, oldGeometry);
+    QQuickItem::geometryChange(newGeometry, oldGeometry);
+    if (newGeometry.size() != oldGeometry.size())
+        update();
     updateShown();
 }
 
-void YuvFboItem::followAncestors()
+void YuvVideoItem::followAncestors()
 {
     for (const QMetaObject::Connection &connection : std::as_const(m_ancestorConnections))
         disconnect(connection);
@@ -174,9 +186,9 @@ void YuvFboItem::followAncestors()
     for (QQuickItem *ancestor = parentItem(); ancestor; ancestor = ancestor->parentItem()) {
         for (auto signal : {&QQuickItem::xChanged, &QQuickItem::yChanged, &QQuickItem::widthChanged,
                             &QQuickItem::heightChanged})
-            m_ancestorConnections << connect(ancestor, signal, this, &YuvFboItem::updateShown);
+            m_ancestorConnections << connect(ancestor, signal, this, &YuvVideoItem::updateShown);
         m_ancestorConnections << connect(ancestor, &QQuickItem::clipChanged, this,
-                                         &YuvFboItem::updateShown);
+                                         &YuvVideoItem::updateShown);
         m_ancestorConnections << connect(ancestor, &QQuickItem::parentChanged, this, [this] {
             followAncestors();
             updateShown();
@@ -184,13 +196,13 @@ void YuvFboItem::followAncestors()
     }
     if (QQuickWindow *shownIn = window()) {
         for (auto signal : {&QWindow::widthChanged, &QWindow::heightChanged})
-            m_ancestorConnections << connect(shownIn, signal, this, &YuvFboItem::updateShown);
+            m_ancestorConnections << connect(shownIn, signal, this, &YuvVideoItem::updateShown);
         m_ancestorConnections << connect(shownIn, &QWindow::visibleChanged, this,
-                                         &YuvFboItem::updateShown);
+                                         &YuvVideoItem::updateShown);
     }
 }
 
-bool YuvFboItem::computeShown() const
+bool YuvVideoItem::computeShown() const
 {
     const QQuickWindow *shownIn = window();
     if (!isVisible() || !shownIn || !shownIn->isVisible() || width() <= 0 || height() <= 0)
@@ -204,7 +216,7 @@ bool YuvFboItem::computeShown() const
     return area.width() > 0 && area.height() > 0;
 }
 
-void YuvFboItem::updateShown()
+void YuvVideoItem::updateShown()
 {
     if (m_followedParent != parentItem() || m_followedWindow != window())
         followAncestors();
@@ -225,7 +237,7 @@ void YuvFboItem::updateShown()
     }
 }
 
-void YuvFboItem::measureFps()
+void YuvVideoItem::measureFps()
 {
     const qint64 elapsed = m_fpsClock.restart();
     const qreal fps = elapsed > 0 ? m_framesShown * 1000.0 / elapsed : 0.0;
@@ -236,7 +248,7 @@ void YuvFboItem::measureFps()
     }
 }
 
-void YuvFboItem::requestUpdate()
+void YuvVideoItem::requestUpdate()
 {
     // QQuickItem::update() belongs to the item's thread.
     if (QThread::currentThread() == thread())

@@ -5,19 +5,19 @@
 // entirely (a tile scrolled out of its grid, or kept in the grid's cache buffer); an item
 // that is not shown does not watch its feed, so its phone's frames cost the GUI thread
 // nothing and nothing is uploaded. present() hands it a frame directly instead (copied).
-#include "yuvfboframe.h"
+#include "yuvframe.h"
 
 #include <QElapsedTimer>
 #include <QMutex>
 #include <QPointer>
-#include <QQuickFramebufferObject>
+#include <QQuickItem>
 #include <cstdint>
 
 class QTimer;
 class TileFrameClock;
 class VideoFrameFeed;
 
-class YuvFboItem : public QQuickFramebufferObject
+class YuvVideoItem : public QQuickItem
 {
     Q_OBJECT
     Q_PROPERTY(VideoFrameFeed *feed READ feed WRITE setFeed NOTIFY feedChanged)
@@ -25,10 +25,8 @@ class YuvFboItem : public QQuickFramebufferObject
     Q_PROPERTY(qreal fps READ fps NOTIFY fpsChanged)
 
 public:
-    explicit YuvFboItem(QQuickItem *parent = nullptr);
-    ~YuvFboItem() override;
-
-    Renderer *createRenderer() const override;
+    explicit YuvVideoItem(QQuickItem *parent = nullptr);
+    ~YuvVideoItem() override;
 
     VideoFrameFeed *feed() const;
     void setFeed(VideoFrameFeed *feed);
@@ -42,8 +40,8 @@ public:
     // Drops a frame not yet drawn; the picture on screen stays.
     Q_INVOKABLE void clearFrame();
 
-    // Render thread, while the GUI thread waits: the frame to draw if it changed since the
-    // last call. Counts the frame and tells the feed the size it is shown at.
+    // Render thread, while the GUI thread waits (the item's sync): the frame to draw if it
+    // changed since the last call. Counts the frame and tells the feed the size it is shown at.
     bool takePendingFrame(YuvFrame &frame);
     // Render thread: the time stamp of the frame last taken for drawing (-1 before any).
     qint64 takenPts() const { return m_takenPts; }
@@ -53,6 +51,7 @@ signals:
     void fpsChanged();
 
 protected:
+    QSGNode *updatePaintNode(QSGNode *node, UpdatePaintNodeData *data) override;
     void itemChange(ItemChange change, const ItemChangeData &value) override;
     void geometryChange(const QRectF &newGeometry, const QRectF &oldGeometry) override;
 

@@ -1,74 +1,85 @@
-#include "yuvfborenderer.h"
+#include "yuvvideonode.h"
 
 #include "medialog.h"
-#include "yuvfboitem.h"
 
+#include <QMatrix4x4>
 #include <QOpenGLContext>
-#include <QOpenGLFramebufferObject>
 #include <QOpenGLShaderProgram>
+#include <QSGClipNode>
+#include <QtMath>
 
 namespace {
 const char *const kVertexShader = "#version 120\n"
-                                  "            attribute vec2 aPos;\n"
-                                  "            attribute vec2 aTexCoord;\n"
-                                  "            varying vec2 vTexCoord;\n"
-                                  "            void main(){ gl_Position = vec4(aPos,0.0,1.0); "
-                                  "vTexCoord = aTexCoord; }\n"
-                                  "        ";
+                                  "attribute vec2 aPos;\n"
+                                  "attribute vec2 aTexCoord;\n"
+                                  "uniform mat4 uMatrix;\n"
+                                  "varying vec2 vTexCoord;\n"
+                                  "void main() {\n"
+                                  "    gl_Position = uMatrix * vec4(aPos, 0.0, 1.0);\n"
+                                  "    vTexCoord = aTexCoord;\n"
+                                  "}\n";
 
 // Full-range BT.601 on the sampled values as they are (no 16..235 expansion).
-const char *const kFragmentShader =
-    "#version 120\n"
-    "            varying vec2 vTexCoord;\n"
-    "            uniform sampler2D texY;\n"
-    "            uniform sampler2D texU;\n"
-    "            uniform sampler2D texV;\n"
-    "            void main(){\n"
-    "                float y = texture2D(texY, vTexCoord).r;\n"
-    "                float u = texture2D(texU, vTexCoord).r - 0.5;\n"
-    "                float v = texture2D(texV, vTexCoord).r - 0.5;\n"
-    "                float r = y + 1.402 * v;\n"
-    "                float g = y - 0.344136 * u - 0.714136 * v;\n"
-    "                float b = y + 1.772 * u;\n"
-    "                gl_FragColor = vec4(r,g,b,1.0);\n"
-    "            }\n"
-    "        ";
-
-// (x, y, s, t): the first uploaded row (t = 0) lands on framebuffer row 0, which
-// Qt Quick shows as the top row of the item.
-const GLfloat kQuad[] = {
-    -1.f, -1.f, 0.f, 0.f, //
-    1.f,  -1.f, 1.f, 0.f, //
-    -1.f, 1.f,  0.f, 1.f, //
-    1.f,  1.f,  1.f, 1.f, //
-};
+const char *const kFragmentShader = "#version 120\n"
+                                    "varying vec2 vTexCoord;\n"
+                                    "uniform sampler2D texY;\n"
+                                    "uniform sampler2D texU;\n"
+                                    "uniform sampler2D texV;\n"
+                                    "uniform float uBlank;\n"
+                                    "void main() {\n"
+                                    "    float y = texture2D(texY, vTexCoord).r;\n"
+                                    "    float u = texture2D(texU, vTexCoord).r - 0.5;\n"
+                                    "    float v = texture2D(texV, vTexCoord).r - 0.5;\n"
+                                    "    vec3 rgb = vec3(y + 1.402 * v,\n"
+                                    "                    y - 0.344136 * u - 0.714136 * v,\n"
+                                    "                    y + 1.772 * u);\n"
+                                    "    gl_FragColor = vec4(rgb * (1.0 - uBlank), 1.0);\n"
+                                    "}\n";
 constexpr int kVertexStride = 4 * sizeof(GLfloat);
 } // namespace
 
-YuvFboRenderer::YuvFboRenderer()
+YuvVideoNode::YuvVideoNode() = default;
+
+YuvVideoNode::~YuvVideoNode()
 {
-    initializeOpenGLFunctions();
-    glGenTextures(PlaneCount, m_textures.data());
-    for (GLuint texture : m_textures) {
-        glBindTexture(GL_TEXTURE_2D, texture);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-    }
-    glBindTexture(GL_TEXTURE_2D, 0);
-    buildProgram();
+    releaseResources();
 }
 
-YuvFboRenderer::~YuvFboRenderer()
+void YuvVideoNode::releaseResources()
 {
     // Without a current context the GL objects died with it.
-    if (QOpenGLContext::currentContext())
-        glDeleteTextures(PlaneCount, m_textures.data());
+    if (m_initialised && QOpenGLContext::currentContext())
+        m_gl.glDeleteTextures(PlaneCount, m_textures.data());
+    m_program.reset();
+    m_textures = {};
+    m_textureSizes = {};
+    m_initialised = false;
+    m_texturesFilled = false;
+    m_frameChanged = m_frame.isValid();
 }
 
-void YuvFboRenderer::buildProgram()
+void YuvVideoNode::setFrame(YuvFrame frame)
 {
+    m_frame = std::move(frame);
+    m_frameChanged = true;
+    markDirty(DirtyMaterial);
+}
+
+bool YuvVideoNode::initialise()
+{
+    if (m_initialised)
+        return m_program->isLinked();
+    m_initialised = true;
+    m_gl.initializeOpenGLFunctions();
+    m_gl.glGenTextures(PlaneCount, m_textures.data());
+    for (GLuint texture : m_textures) {
+        m_gl.glBindTexture(GL_TEXTURE_2D, texture);
+        m_gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+        m_gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+        m_gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+        m_gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    }
+    m_gl.glBindTexture(GL_TEXTURE_2D, 0);
     m_program = std::make_unique<QOpenGLShaderProgram>();
     const bool built =
         m_program->addShaderFromSourceCode(QOpenGLShader::Vertex, kVertexShader) &&
@@ -76,43 +87,38 @@ void YuvFboRenderer::buildProgram()
         m_program->link();
     if (!built)
         qCWarning(lcMedia) << "video shader failed to build:" << m_program->log();
+    return built;
 }
 
-QOpenGLFramebufferObject *YuvFboRenderer::createFramebufferObject(const QSize &size)
+void YuvVideoNode::prepare()
 {
-    QOpenGLFramebufferObjectFormat format;
-    format.setAttachment(QOpenGLFramebufferObject::CombinedDepthStencil);
-    return new QOpenGLFramebufferObject(size, format);
+    // Qt 6.4 hands render() a pointer to a matrix that is gone by then; this one is live.
+    if (const QMatrix4x4 *current = matrix())
+        m_matrix = *current;
+    // Rectangular clips (a grid's viewport) by their bounds in the scene.
+    m_clipped = false;
+    for (const QSGClipNode *clip = clipList(); clip; clip = clip->clipList()) {
+        const QRectF area =
+            clip->matrix() ? clip->matrix()->mapRect(clip->clipRect()) : clip->clipRect();
+        m_clip = m_clipped ? m_clip & area : area;
+        m_clipped = true;
+    }
 }
 
-void YuvFboRenderer::synchronize(QQuickFramebufferObject *item)
+void YuvVideoNode::render(const RenderState *state)
 {
-    auto *videoItem = static_cast<YuvFboItem *>(item);
-    if (videoItem->takePendingFrame(m_frame))
-        m_frameChanged = true;
-}
-
-void YuvFboRenderer::render()
-{
-    const QSize size = framebufferObject()->size();
-    glViewport(0, 0, size.width(), size.height());
-    glClearColor(0.f, 0.f, 0.f, 1.f);
-    glClear(GL_COLOR_BUFFER_BIT);
-
+    if (!initialise() || m_rect.isEmpty())
+        return;
     if (m_frameChanged) {
         uploadFrame();
         m_frameChanged = false;
         // The textures have the pixels; the decoder may reuse its buffers.
         m_frame = YuvFrame();
     }
-    // Empty textures would sample as (0, 0, 0) and convert to green, not black.
-    if (m_texturesFilled)
-        drawQuad();
-    // No self-scheduled update: the item asks for a render when a frame arrives,
-    // and Qt Quick renders again when the framebuffer is resized.
+    drawQuad(state);
 }
 
-void YuvFboRenderer::uploadFrame()
+void YuvVideoNode::uploadFrame()
 {
     // A cleared feed (the session ended) shows black until the next frame.
     m_texturesFilled = m_frame.isValid();
@@ -122,56 +128,91 @@ void YuvFboRenderer::uploadFrame()
         uploadPlane(plane);
 }
 
-void YuvFboRenderer::uploadPlane(int plane)
+void YuvVideoNode::uploadPlane(int plane)
 {
     const int width = m_frame.planeWidth(plane);
     const int height = m_frame.planeHeight(plane);
-    glBindTexture(GL_TEXTURE_2D, m_textures[plane]);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    m_gl.glBindTexture(GL_TEXTURE_2D, m_textures[plane]);
+    m_gl.glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     const QSize size(width, height);
     if (m_textureSizes[plane] != size) {
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_LUMINANCE, width, height, 0, GL_LUMINANCE,
-                     GL_UNSIGNED_BYTE, nullptr);
+        m_gl.glTexImage2D(GL_TEXTURE_2D, 0, GL_LUMINANCE, width, height, 0, GL_LUMINANCE,
+                          GL_UNSIGNED_BYTE, nullptr);
         m_textureSizes[plane] = size;
         qCDebug(lcMedia) << "texture allocated: plane" << plane << width << "x" << height;
     }
     // Rows are read with their stride straight from the decoder's buffer: no repacking.
-    glPixelStorei(GL_UNPACK_ROW_LENGTH, m_frame.strides[plane]);
-    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width, height, GL_LUMINANCE, GL_UNSIGNED_BYTE,
-                    m_frame.planes[plane]);
-    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 4); // GL's default, which Qt Quick may rely on
+    m_gl.glPixelStorei(GL_UNPACK_ROW_LENGTH, m_frame.strides[plane]);
+    m_gl.glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width, height, GL_LUMINANCE, GL_UNSIGNED_BYTE,
+                         m_frame.planes[plane]);
+    m_gl.glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    m_gl.glPixelStorei(GL_UNPACK_ALIGNMENT, 4); // GL's default, which Qt Quick may rely on
 }
 
-void YuvFboRenderer::drawQuad()
+void YuvVideoNode::drawQuad(const RenderState *state)
 {
-    if (!m_program->isLinked())
-        return;
-    // Qt Quick leaves its own state behind; the quad needs none of it.
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_STENCIL_TEST);
-    glDisable(GL_SCISSOR_TEST);
-    glDisable(GL_BLEND);
-    glDisable(GL_CULL_FACE);
-    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    // Qt 6.4 hands render nodes no usable scissor: the clip taken in prepare() is mapped
+    // to the target's pixels here. Only what lies in front is drawn after the picture, as
+    // Qt Quick draws a scene with a node that is not depth-aware in order.
+    if (m_clipped) {
+        const QRectF ndc = state->projectionMatrix()->mapRect(m_clip);
+        const int x = qFloor((ndc.left() + 1) / 2 * m_targetSize.width());
+        const int y = qFloor((ndc.top() + 1) / 2 * m_targetSize.height());
+        const int right = qCeil((ndc.right() + 1) / 2 * m_targetSize.width());
+        const int bottom = qCeil((ndc.bottom() + 1) / 2 * m_targetSize.height());
+        m_gl.glEnable(GL_SCISSOR_TEST);
+        m_gl.glScissor(x, y, qMax(0, right - x), qMax(0, bottom - y));
+    } else {
+        m_gl.glDisable(GL_SCISSOR_TEST);
+    }
+    m_gl.glDisable(GL_STENCIL_TEST);
+    // Qt 6.4 leaves the viewport as its last pass had it.
+    m_gl.glViewport(0, 0, m_targetSize.width(), m_targetSize.height());
+    m_gl.glDisable(GL_DEPTH_TEST);
+    m_gl.glDisable(GL_BLEND);
+    m_gl.glDisable(GL_CULL_FACE);
+    m_gl.glBindBuffer(GL_ARRAY_BUFFER, 0);
 
     m_program->bind();
+    m_program->setUniformValue("uMatrix", *state->projectionMatrix() * m_matrix);
+    // Empty textures would sample as (0, 0, 0) and convert to green, not black.
+    m_program->setUniformValue("uBlank", m_texturesFilled ? 0.f : 1.f);
     static const char *const samplers[PlaneCount] = {"texY", "texU", "texV"};
     for (int plane = 0; plane < PlaneCount; ++plane) {
-        glActiveTexture(GL_TEXTURE0 + plane);
-        glBindTexture(GL_TEXTURE_2D, m_textures[plane]);
+        m_gl.glActiveTexture(GL_TEXTURE0 + plane);
+        m_gl.glBindTexture(GL_TEXTURE_2D, m_textures[plane]);
         m_program->setUniformValue(samplers[plane], plane);
     }
 
+    // (x, y, s, t) in the item's coordinates: the first uploaded row is the item's top row.
+    const GLfloat left = m_rect.left(), top = m_rect.top();
+    const GLfloat right = m_rect.right(), bottom = m_rect.bottom();
+    const GLfloat quad[] = {
+        left,  top,    0.f, 0.f, //
+        right, top,    1.f, 0.f, //
+        left,  bottom, 0.f, 1.f, //
+        right, bottom, 1.f, 1.f, //
+    };
     const int position = m_program->attributeLocation("aPos");
     const int texCoord = m_program->attributeLocation("aTexCoord");
     m_program->enableAttributeArray(position);
     m_program->enableAttributeArray(texCoord);
-    m_program->setAttributeArray(position, GL_FLOAT, kQuad, 2, kVertexStride);
-    m_program->setAttributeArray(texCoord, GL_FLOAT, kQuad + 2, 2, kVertexStride);
-    glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+    m_program->setAttributeArray(position, GL_FLOAT, quad, 2, kVertexStride);
+    m_program->setAttributeArray(texCoord, GL_FLOAT, quad + 2, 2, kVertexStride);
+    m_gl.glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
     m_program->disableAttributeArray(position);
     m_program->disableAttributeArray(texCoord);
     m_program->release();
-    glActiveTexture(GL_TEXTURE0);
+    m_gl.glActiveTexture(GL_TEXTURE0);
+}
+
+QSGRenderNode::StateFlags YuvVideoNode::changedStates() const
+{
+    return DepthState | StencilState | ScissorState | BlendState | CullState | ViewportState;
+}
+
+QSGRenderNode::RenderingFlags YuvVideoNode::flags() const
+{
+    // Not depth-aware: Qt 6.4 gives render nodes no depth of their own in the scene.
+    return BoundedRectRendering | OpaqueRendering;
 }

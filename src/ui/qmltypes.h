@@ -31,7 +31,7 @@
 #include "usersession.h"
 #include "videoframefeed.h"
 #include "wirelesspairing.h"
-#include "yuvfboitem.h"
+#include "yuvvideoitem.h"
 
 #include <QJSEngine>
 #include <QtQml/qqml.h>
@@ -213,11 +213,11 @@ struct DeviceGroupListForeign
     QML_SEQUENTIAL_CONTAINER(DeviceGroup *)
 };
 
-struct YuvFboItemForeign
+struct YuvVideoItemForeign
 {
     Q_GADGET
-    QML_FOREIGN(YuvFboItem)
-    QML_NAMED_ELEMENT(YuvFboItem)
+    QML_FOREIGN(YuvVideoItem)
+    QML_NAMED_ELEMENT(YuvVideoItem)
 };
 
 struct VideoFrameFeedForeign

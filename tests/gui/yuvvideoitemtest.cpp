@@ -1,10 +1,10 @@
 // The video item as drawn by OpenGL and read back, and the copying of decoder planes.
-#include "yuvfboitem.h"
+#include "yuvvideoitem.h"
 #include "h264teststream.h" // TestPicture::colourDistance
 #include "testregistry.h"
 #include "tileframeclock.h"
 #include "videoframefeed.h"
-#include "yuvfboframe.h"
+#include "yuvframe.h"
 
 #include <QQuickWindow>
 #include <QtTest>
@@ -113,12 +113,12 @@ void countAllocations(QtMsgType type, const QMessageLogContext &context, const Q
 const QPointF kProbes[] = {{0.5, 1.0 / 16}, {0.25, 0.35}, {0.75, 0.35}, {0.25, 0.8}, {0.75, 0.8}};
 } // namespace
 
-class YuvFboItemTest : public QObject
+class YuvVideoItemTest : public QObject
 {
     Q_OBJECT
 
     std::unique_ptr<QQuickWindow> m_window;
-    YuvFboItem *m_item = nullptr;
+    YuvVideoItem *m_item = nullptr;
 
     void present(const YuvTestPicture &p)
     {
@@ -162,7 +162,7 @@ private slots:
         m_window = std::make_unique<QQuickWindow>();
         m_window->setColor(kBackground);
         m_window->resize(220, 440);
-        m_item = new YuvFboItem(m_window->contentItem());
+        m_item = new YuvVideoItem(m_window->contentItem());
         m_item->setPosition(QPointF(10, 20));
         m_item->setSize(QSizeF(200, 400));
         m_window->show();
@@ -213,7 +213,7 @@ private slots:
             verifyPicture(step.solid);
             QCOMPARE(allocations.load() - before, step.allocated);
         }
-        // No new frame: the renderer must draw the one it holds into the new framebuffer.
+        // No new frame: the picture it holds is drawn again at the new size.
         m_item->setSize(QSizeF(150, 300));
         QTRY_COMPARE(itemArea().size(), QSize(150, 300));
         verifyPicture();
@@ -259,6 +259,13 @@ private slots:
         // Scrolled past (still visible as far as the item knows), then partly back in view.
         whileNotShown([&](bool hidden) { content->setY(hidden ? -1000 : -300); });
 
+        // The viewport's clip cuts the picture inside the window too.
+        viewport->setHeight(200);
+        const QImage clipped = m_window->grabWindow();
+        QCOMPARE(clipped.pixelColor(110, 300), kBackground);
+        QVERIFY(TestPicture::colourDistance(clipped.pixelColor(110, 100), green) <= kTolerance);
+        viewport->setHeight(440);
+
         // A session that ended leaves black, not its last picture.
         feed.clear();
         verifyPicture(Qt::black);
@@ -275,7 +282,7 @@ private slots:
     {
         VideoFrameFeed feed;
         m_item->setFeed(&feed);
-        QSignalSpy fpsChanged(m_item, &YuvFboItem::fpsChanged);
+        QSignalSpy fpsChanged(m_item, &YuvVideoItem::fpsChanged);
         QTimer phone; // a frame every 40 ms until the rate is told
         connect(&phone, &QTimer::timeout, this,
                 [&] { feed.publish(YuvTestPicture::blocks(90, 160).frame()); });
@@ -410,5 +417,5 @@ private slots:
     }
 };
 
-PARVIX_TEST(YuvFboItemTest)
-#include "yuvfboitemtest.moc"
+PARVIX_TEST(YuvVideoItemTest)
+#include "yuvvideoitemtest.moc"

@@ -74,7 +74,7 @@ Window {
                     height: body.height
                     color: "black"
 
-                    YuvFboItem {
+                    YuvVideoItem {
                         id: video
                         objectName: "video"
                         // The phone's picture keeps its shape inside the box (the box's own before the first

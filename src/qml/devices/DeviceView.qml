@@ -97,7 +97,7 @@ Rectangle {
                                                            height * Screen.devicePixelRatio)
                 onTilePixelsChanged: if (root.device) root.device.setTileSize(tilePixels)
 
-                YuvFboItem {
+                YuvVideoItem {
                     id: video
                     objectName: "video"
                     // The phone's picture keeps its shape inside the box (the box's own before the first
@@ -114,8 +114,8 @@ Rectangle {
                     feed: root.device ? root.device.videoFeed : null
                     visible: root.running && !root.enlarged
 
-                    Component.onCompleted: console.log("YuvFboItem created for device:", root.deviceKey)
-                    Component.onDestruction: console.log("YuvFboItem destroyed for device:", root.deviceKey)
+                    Component.onCompleted: console.log("YuvVideoItem created for device:", root.deviceKey)
+                    Component.onDestruction: console.log("YuvVideoItem destroyed for device:", root.deviceKey)
 
                     DeviceInputArea {
                         id: input
