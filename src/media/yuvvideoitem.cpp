@@ -39,7 +39,7 @@ QSGNode *YuvVideoItem::updatePaintNode(QSGNode *node, UpdatePaintNodeData *)
         video = new YuvVideoNode;
     video->setRect(QRectF(0, 0, width(), height()));
     if (const QQuickWindow *shownIn = window())
-        video->setTargetSize(shownIn->size() * shownIn->effectiveDevicePixelRatio());
+        video->setDevicePixelRatio(shownIn->effectiveDevicePixelRatio());
     YuvFrame frame;
     if (takePendingFrame(frame))
         video->setFrame(std::move(frame));
@@ -197,6 +197,9 @@ void YuvVideoItem::followAncestors()
     if (QQuickWindow *shownIn = window()) {
         for (auto signal : {&QWindow::widthChanged, &QWindow::heightChanged})
             m_ancestorConnections << connect(shownIn, signal, this, &YuvVideoItem::updateShown);
+        // The node learns the pixel ratio of the window's screen in the sync.
+        m_ancestorConnections << connect(shownIn, &QWindow::screenChanged, this,
+                                         [this] { update(); });
         m_ancestorConnections << connect(shownIn, &QWindow::visibleChanged, this,
                                          &YuvVideoItem::updateShown);
     }

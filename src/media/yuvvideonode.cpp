@@ -151,15 +151,21 @@ void YuvVideoNode::uploadPlane(int plane)
 
 void YuvVideoNode::drawQuad(const RenderState *state)
 {
+    // The target's size in pixels, from the projection of its logical area onto -1..1.
+    const QMatrix4x4 &projection = *state->projectionMatrix();
+    if (qFuzzyIsNull(projection(0, 0)) || qFuzzyIsNull(projection(1, 1)))
+        return; // an empty target
+    const QSize target(qRound(2 / qAbs(projection(0, 0)) * m_devicePixelRatio),
+                       qRound(2 / qAbs(projection(1, 1)) * m_devicePixelRatio));
     // Qt 6.4 hands render nodes no usable scissor: the clip taken in prepare() is mapped
     // to the target's pixels here. Only what lies in front is drawn after the picture, as
     // Qt Quick draws a scene with a node that is not depth-aware in order.
     if (m_clipped) {
-        const QRectF ndc = state->projectionMatrix()->mapRect(m_clip);
-        const int x = qFloor((ndc.left() + 1) / 2 * m_targetSize.width());
-        const int y = qFloor((ndc.top() + 1) / 2 * m_targetSize.height());
-        const int right = qCeil((ndc.right() + 1) / 2 * m_targetSize.width());
-        const int bottom = qCeil((ndc.bottom() + 1) / 2 * m_targetSize.height());
+        const QRectF ndc = projection.mapRect(m_clip);
+        const int x = qFloor((ndc.left() + 1) / 2 * target.width());
+        const int y = qFloor((ndc.top() + 1) / 2 * target.height());
+        const int right = qCeil((ndc.right() + 1) / 2 * target.width());
+        const int bottom = qCeil((ndc.bottom() + 1) / 2 * target.height());
         m_gl.glEnable(GL_SCISSOR_TEST);
         m_gl.glScissor(x, y, qMax(0, right - x), qMax(0, bottom - y));
     } else {
@@ -167,14 +173,14 @@ void YuvVideoNode::drawQuad(const RenderState *state)
     }
     m_gl.glDisable(GL_STENCIL_TEST);
     // Qt 6.4 leaves the viewport as its last pass had it.
-    m_gl.glViewport(0, 0, m_targetSize.width(), m_targetSize.height());
+    m_gl.glViewport(0, 0, target.width(), target.height());
     m_gl.glDisable(GL_DEPTH_TEST);
     m_gl.glDisable(GL_BLEND);
     m_gl.glDisable(GL_CULL_FACE);
     m_gl.glBindBuffer(GL_ARRAY_BUFFER, 0);
 
     m_program->bind();
-    m_program->setUniformValue("uMatrix", *state->projectionMatrix() * m_matrix);
+    m_program->setUniformValue("uMatrix", projection * m_matrix);
     // Empty textures would sample as (0, 0, 0) and convert to green, not black.
     m_program->setUniformValue("uBlank", m_texturesFilled ? 0.f : 1.f);
     static const char *const samplers[PlaneCount] = {"texY", "texU", "texV"};

@@ -24,8 +24,8 @@ public:
     // GUI thread, while the render thread waits (the item's sync).
     void setFrame(YuvFrame frame);
     void setRect(const QRectF &rect) { m_rect = rect; }
-    // The window's size in device pixels, which the picture is drawn into.
-    void setTargetSize(const QSize &size) { m_targetSize = size; }
+    // Of the window the picture is drawn into.
+    void setDevicePixelRatio(qreal ratio) { m_devicePixelRatio = ratio; }
 
     void prepare() override;
     void render(const RenderState *state) override;
@@ -48,7 +48,7 @@ private:
     std::array<GLuint, PlaneCount> m_textures{};
     std::array<QSize, PlaneCount> m_textureSizes{};
     QRectF m_rect;
-    QSize m_targetSize;
+    qreal m_devicePixelRatio = 1;
     QMatrix4x4 m_matrix; // the item in the scene, taken in prepare()
     QRectF m_clip;       // likewise, in the scene
     bool m_clipped = false;

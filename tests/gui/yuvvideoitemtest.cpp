@@ -217,6 +217,10 @@ private slots:
         m_item->setSize(QSizeF(150, 300));
         QTRY_COMPARE(itemArea().size(), QSize(150, 300));
         verifyPicture();
+        QSignalSpy swapped(m_window.get(), &QQuickWindow::frameSwapped);
+        m_window->resize(300, 500); // nor does a window that grows around it
+        QTRY_VERIFY(m_window->size() == QSize(300, 500) && swapped.count() > 0);
+        verifyPicture();
     }
 
     // Hidden, scrolled away or window hidden: no watching, no upload; shown, the newest at once.
