@@ -11,6 +11,7 @@
 #include "testsupport.h"
 #include "tilestream.h"
 #include "virtualfleet.h"
+#include "wifiadbswitch.h"
 
 #include <QtTest>
 
@@ -166,6 +167,16 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!messages.isEmpty(), 10000);
         // The virtual phone refuses a connect before tcpip: success tells the order too.
         QCOMPARE(messages, QList<QVariantList>({{"WiFi connection enabled", "success", 3000}}));
+        // adbd gets its pause to listen again (the virtual phone would make a connect wait).
+        QList<double> starts; // of tcpip, then of connect
+        for (const QJsonObject &call : m_fleet->adbLog()) {
+            const QStringList args = call["args"].toVariant().toStringList();
+            if ((args.contains("tcpip") && args.contains(kFirst)) ||
+                args.contains("192.168.50.101:5555"))
+                starts << call["startMs"].toDouble();
+        }
+        QCOMPARE(starts.size(), 2);
+        QCOMPARE_GE(starts[1] - starts[0], WifiAdbSwitch::kConnectDelayMs);
         QTRY_VERIFY_WITH_TIMEOUT(streaming(device), 15000);
 
         // Stopping leaves no tunnel (nor server: cleanup()) behind.
