@@ -36,6 +36,8 @@ const char *const kFragmentShader = "#version 120\n"
                                     "    gl_FragColor = vec4(rgb * (1.0 - uBlank), 1.0);\n"
                                     "}\n";
 constexpr int kVertexStride = 4 * sizeof(GLfloat);
+constexpr int kPositionAttribute = 0;
+constexpr int kTexCoordAttribute = 1;
 } // namespace
 
 YuvVideoNode::YuvVideoNode() = default;
@@ -81,13 +83,25 @@ bool YuvVideoNode::initialise()
     }
     m_gl.glBindTexture(GL_TEXTURE_2D, 0);
     m_program = std::make_unique<QOpenGLShaderProgram>();
+    m_program->bindAttributeLocation("aPos", kPositionAttribute);
+    m_program->bindAttributeLocation("aTexCoord", kTexCoordAttribute);
     const bool built =
         m_program->addShaderFromSourceCode(QOpenGLShader::Vertex, kVertexShader) &&
         m_program->addShaderFromSourceCode(QOpenGLShader::Fragment, kFragmentShader) &&
         m_program->link();
-    if (!built)
+    if (!built) {
         qCWarning(lcMedia) << "video shader failed to build:" << m_program->log();
-    return built;
+        return false;
+    }
+    // Looked up once: every tile draws in every window frame.
+    m_matrixUniform = m_program->uniformLocation("uMatrix");
+    m_blankUniform = m_program->uniformLocation("uBlank");
+    m_program->bind();
+    static const char *const samplers[PlaneCount] = {"texY", "texU", "texV"};
+    for (int plane = 0; plane < PlaneCount; ++plane)
+        m_program->setUniformValue(samplers[plane], plane);
+    m_program->release();
+    return true;
 }
 
 void YuvVideoNode::prepare()
@@ -180,14 +194,12 @@ void YuvVideoNode::drawQuad(const RenderState *state)
     m_gl.glBindBuffer(GL_ARRAY_BUFFER, 0);
 
     m_program->bind();
-    m_program->setUniformValue("uMatrix", projection * m_matrix);
+    m_program->setUniformValue(m_matrixUniform, projection * m_matrix);
     // Empty textures would sample as (0, 0, 0) and convert to green, not black.
-    m_program->setUniformValue("uBlank", m_texturesFilled ? 0.f : 1.f);
-    static const char *const samplers[PlaneCount] = {"texY", "texU", "texV"};
+    m_program->setUniformValue(m_blankUniform, m_texturesFilled ? 0.f : 1.f);
     for (int plane = 0; plane < PlaneCount; ++plane) {
         m_gl.glActiveTexture(GL_TEXTURE0 + plane);
         m_gl.glBindTexture(GL_TEXTURE_2D, m_textures[plane]);
-        m_program->setUniformValue(samplers[plane], plane);
     }
 
     // (x, y, s, t) in the item's coordinates: the first uploaded row is the item's top row.
@@ -199,15 +211,13 @@ void YuvVideoNode::drawQuad(const RenderState *state)
         left,  bottom, 0.f, 1.f, //
         right, bottom, 1.f, 1.f, //
     };
-    const int position = m_program->attributeLocation("aPos");
-    const int texCoord = m_program->attributeLocation("aTexCoord");
-    m_program->enableAttributeArray(position);
-    m_program->enableAttributeArray(texCoord);
-    m_program->setAttributeArray(position, GL_FLOAT, quad, 2, kVertexStride);
-    m_program->setAttributeArray(texCoord, GL_FLOAT, quad + 2, 2, kVertexStride);
+    m_program->enableAttributeArray(kPositionAttribute);
+    m_program->enableAttributeArray(kTexCoordAttribute);
+    m_program->setAttributeArray(kPositionAttribute, GL_FLOAT, quad, 2, kVertexStride);
+    m_program->setAttributeArray(kTexCoordAttribute, GL_FLOAT, quad + 2, 2, kVertexStride);
     m_gl.glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
-    m_program->disableAttributeArray(position);
-    m_program->disableAttributeArray(texCoord);
+    m_program->disableAttributeArray(kPositionAttribute);
+    m_program->disableAttributeArray(kTexCoordAttribute);
     m_program->release();
     m_gl.glActiveTexture(GL_TEXTURE0);
 }

@@ -44,6 +44,8 @@ private:
 
     QOpenGLFunctions m_gl;
     std::unique_ptr<QOpenGLShaderProgram> m_program;
+    int m_matrixUniform = -1;
+    int m_blankUniform = -1;
     bool m_initialised = false;
     std::array<GLuint, PlaneCount> m_textures{};
     std::array<QSize, PlaneCount> m_textureSizes{};
