@@ -171,7 +171,13 @@ DialogTestCase {
         home.setMatchTileSize(false)
         use("DeviceList", "Expand")
         compare(settledLayout(main.contentItem.parent), [], "the main window's layout")
+        const wide = main.width
+        main.width = 800 // the group's actions wrap under its title
+        tryVerify(() => findChild(main, "phoneScreenGrid").width < 800, 5000, "the grid follows the window")
+        compare(settledLayout(main.contentItem.parent), [], "a narrow window's layout")
         use("PhoneScreenGrid", "Start All")
+        main.width = wide
+        tryVerify(() => findChild(main, "phoneScreenGrid").width > 800, 5000, "and back")
         tryVerify(() => phone(0).running && phone(1).running && phone(1).controller !== null, 30000)
     }
 

@@ -63,8 +63,30 @@ Column {
 
     Rectangle {
         id: header
+
+        readonly property int lineHeight: 40
+        readonly property int actionSpacing: 20
+        // The actions on one line, as wide as they are.
+        readonly property real actionsWidth: {
+            let sum = 0
+            let shown = 0
+            for (let i = 0; i < actions.children.length; ++i) {
+                const action = actions.children[i]
+                if (action.visible) {
+                    sum += action.implicitWidth
+                    ++shown
+                }
+            }
+            return sum + Math.max(0, shown - 1) * actionSpacing
+        }
+        // The actions sit beside the title when both fit; in a narrower window they wrap below it.
+        // (15-px margins, 20 between the title's texts, 40 before the actions.)
+        readonly property bool stacked: 15 + groupName.implicitWidth + 20 + deviceCount.implicitWidth
+                                        + 40 + actionsWidth + 15 > width
+
+        objectName: "groupHeader"
         width: Math.max(0, root.width - 20)
-        height: 40
+        height: stacked ? lineHeight + actions.height + 8 : lineHeight
         z: 1
         color: Theme.backgroundBlackGreen
         radius: 4
@@ -76,20 +98,25 @@ Column {
         }
 
         Row {
-            anchors.fill: parent
-            anchors.leftMargin: 15
-            anchors.rightMargin: 15
+            x: 15
+            width: parent.width - 30
+            height: header.lineHeight
             spacing: 20
 
             Text {
+                id: groupName
+                objectName: "groupName"
                 anchors.verticalCenter: parent.verticalCenter
+                width: Math.min(implicitWidth, Math.max(0, parent.width - deviceCount.implicitWidth - 20))
                 text: root.currentGroup ? root.currentGroup.name : ""
                 color: Theme.textGreen
                 font.pixelSize: 16
                 font.bold: true
+                elide: Text.ElideRight
             }
 
             Text {
+                id: deviceCount
                 anchors.verticalCenter: parent.verticalCenter
                 text: qsTr("Devices") + ": " + (root.currentGroup ? root.currentGroup.deviceCount : 0)
                 color: Theme.textGray
@@ -98,11 +125,12 @@ Column {
             }
         }
 
-        Row {
-            anchors.right: parent.right
-            anchors.rightMargin: 15
-            anchors.verticalCenter: parent.verticalCenter
-            spacing: 20
+        Flow {
+            id: actions
+            x: header.stacked ? 15 : header.width - 15 - width
+            y: header.stacked ? header.lineHeight : (header.lineHeight - 28) / 2
+            width: header.stacked ? header.width - 30 : header.actionsWidth
+            spacing: header.stacked ? 8 : header.actionSpacing
 
             PXButton {
                 objectName: "jobsButton"
