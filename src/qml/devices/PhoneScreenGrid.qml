@@ -84,7 +84,6 @@ Column {
         readonly property bool stacked: 15 + groupName.implicitWidth + 20 + deviceCount.implicitWidth
                                         + 40 + actionsWidth + 15 > width
 
-        objectName: "groupHeader"
         width: Math.max(0, root.width - 20)
         height: stacked ? lineHeight + actions.height + 8 : lineHeight
         z: 1
@@ -105,7 +104,6 @@ Column {
 
             Text {
                 id: groupName
-                objectName: "groupName"
                 anchors.verticalCenter: parent.verticalCenter
                 width: Math.min(implicitWidth, Math.max(0, parent.width - deviceCount.implicitWidth - 20))
                 text: root.currentGroup ? root.currentGroup.name : ""
@@ -128,7 +126,7 @@ Column {
         Flow {
             id: actions
             x: header.stacked ? 15 : header.width - 15 - width
-            y: header.stacked ? header.lineHeight : (header.lineHeight - 28) / 2
+            y: header.stacked ? header.lineHeight : (header.lineHeight - startAll.height) / 2
             width: header.stacked ? header.width - 30 : header.actionsWidth
             spacing: header.stacked ? 8 : header.actionSpacing
 
@@ -140,6 +138,7 @@ Column {
                 onClicked: jobPanel.shown = !jobPanel.shown
             }
             PXButton {
+                id: startAll
                 height: 28
                 text: qsTr("Start All")
                 onClicked: if (root.currentGroup) root.currentGroup.startAllDevices()
