@@ -2,7 +2,6 @@
 
 #include "medialog.h"
 
-#include <QMatrix4x4>
 #include <QOpenGLContext>
 #include <QOpenGLShaderProgram>
 #include <QSGClipNode>

@@ -21,7 +21,7 @@ public:
     YuvVideoNode();
     ~YuvVideoNode() override;
 
-    // GUI thread, while the render thread waits (the item's sync).
+    // Render thread, while the GUI thread waits (the item's sync).
     void setFrame(YuvFrame frame);
     void setRect(const QRectF &rect) { m_rect = rect; }
     // Of the window the picture is drawn into.
