@@ -80,9 +80,11 @@ Column {
             return sum + Math.max(0, shown - 1) * actionSpacing
         }
         // The actions sit beside the title when both fit; in a narrower window they wrap below it.
-        // (15-px margins, 20 between the title's texts, 40 before the actions.)
+        // (15-px margins, 20 between the title's texts, 40 before the actions.) Room for the jobs
+        // button is kept while it is hidden, so that its coming never rearranges the header.
         readonly property bool stacked: 15 + groupName.implicitWidth + 20 + deviceCount.implicitWidth
-                                        + 40 + actionsWidth + 15 > width
+                                        + 40 + jobsButton.implicitWidth + actionSpacing + actionsWidth
+                                        + 15 > width
 
         width: Math.max(0, root.width - 20)
         height: stacked ? lineHeight + actions.height + 8 : lineHeight
@@ -105,7 +107,8 @@ Column {
             Text {
                 id: groupName
                 anchors.verticalCenter: parent.verticalCenter
-                width: Math.min(implicitWidth, Math.max(0, parent.width - deviceCount.implicitWidth - 20))
+                width: Math.min(implicitWidth, Math.max(0, parent.width - deviceCount.implicitWidth - 20
+                                                        - (header.stacked ? jobsButton.width + 20 : 0)))
                 text: root.currentGroup ? root.currentGroup.name : ""
                 color: Theme.textGreen
                 font.pixelSize: 16
@@ -123,6 +126,19 @@ Column {
             }
         }
 
+        // Outside the wrapping actions, so that its coming moves no button under the pointer: left
+        // of them on their line, or at the end of the title's line when they wrap.
+        PXButton {
+            id: jobsButton
+            objectName: "jobsButton"
+            x: header.stacked ? header.width - 15 - width : actions.x - header.actionSpacing - width
+            y: (header.lineHeight - height) / 2
+            height: 28
+            visible: root.currentGroup !== null && root.currentGroup.jobs.count > 0
+            text: qsTr("Jobs") + " (" + (root.currentGroup ? root.currentGroup.jobs.count : 0) + ")"
+            onClicked: jobPanel.shown = !jobPanel.shown
+        }
+
         Flow {
             id: actions
             x: header.stacked ? 15 : header.width - 15 - width
@@ -130,13 +146,6 @@ Column {
             width: header.stacked ? header.width - 30 : header.actionsWidth
             spacing: header.stacked ? 8 : header.actionSpacing
 
-            PXButton {
-                objectName: "jobsButton"
-                height: 28
-                visible: root.currentGroup !== null && root.currentGroup.jobs.count > 0
-                text: qsTr("Jobs") + " (" + (root.currentGroup ? root.currentGroup.jobs.count : 0) + ")"
-                onClicked: jobPanel.shown = !jobPanel.shown
-            }
             PXButton {
                 id: startAll
                 height: 28
